@@ -1,0 +1,263 @@
+#include "form1.h"
+
+#include "calc/calibration.h"
+#include "calc/check.h"
+#include "ui/artwork.h"
+#include "ui/clickablelabel.h"
+#include "ui/localeseparators.h"
+#include "ui/messageservice.h"
+
+#include <QAction>
+#include <QFrame>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenuBar>
+#include <QPushButton>
+
+namespace quarvet::app {
+namespace {
+
+// Positions are laid out in twips, fifteen to a logical pixel.
+QRect twips(int left, int top, int width, int height)
+{
+    return QRect(left / 15, top / 15, width / 15, height / 15);
+}
+
+QFont arial(qreal points, bool bold = false)
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+const QColor background(0xFF, 0xFF, 0xFF);
+const QColor foreground(0x40, 0x40, 0x40);
+
+QLabel* addCaption(QWidget* parent, int index, const QString& text, QRect geometry)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QStringLiteral("Label2"));
+    label->setProperty("index", index);
+    label->setFont(arial(12));
+    label->setGeometry(geometry);
+    return label;
+}
+
+QString localised(double value)
+{
+    QString text = QString::fromStdString(calc::shortestText(value));
+    return text.replace(QLatin1Char('.'), QLocale().decimalPoint());
+}
+
+} // namespace
+
+Form1::Form1(QWidget* parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Quarvet"));
+    setFont(arial(12));
+    QPalette colours = palette();
+    colours.setColor(QPalette::Window, background);
+    colours.setColor(QPalette::WindowText, foreground);
+    setPalette(colours);
+
+    auto* client = new QWidget(this);
+    client->setAutoFillBackground(true);
+    client->setMinimumSize(507, 438);
+    setCentralWidget(client);
+
+    createMenus();
+    createTitle(client);
+    createMeasurementFrame(client);
+
+    // The targets usually come from the stored defaults, so the indicated values come first.
+    setTabOrder(ist1_, ist2_);
+    setTabOrder(ist2_, berechnen1_);
+    setTabOrder(berechnen1_, soll1_);
+    setTabOrder(soll1_, soll2_);
+    ist1_->setFocus();
+}
+
+void Form1::createMenus()
+{
+    auto addCommand = [this](QMenu* menu, const char* name, const QString& text,
+                             QKeySequence shortcut) {
+        QAction* action = menu->addAction(text);
+        action->setObjectName(QLatin1String(name));
+        action->setShortcut(shortcut);
+        commands_.append(action);
+        return action;
+    };
+    QMenu* steuerung = menuBar()->addMenu(QStringLiteral("&Controlling"));
+    steuerung->setObjectName(QStringLiteral("Steuerung"));
+    QAction* berechnen = addCommand(steuerung, "Berechnen", QStringLiteral("&Calculate"),
+                                    QKeySequence(Qt::CTRL | Qt::Key_B));
+    QAction* programmende = addCommand(steuerung, "Programmende", QStringLiteral("&End of Program"),
+                                       QKeySequence(Qt::CTRL | Qt::Key_P));
+    QMenu* optionen = menuBar()->addMenu(QStringLiteral("&Options"));
+    optionen->setObjectName(QStringLiteral("Optionen"));
+    addCommand(optionen, "Voreinstellungen", QStringLiteral("&Setup"),
+               QKeySequence(Qt::CTRL | Qt::Key_E));
+    addCommand(optionen, "Info", QStringLiteral("&Info"), QKeySequence(Qt::CTRL | Qt::Key_I));
+
+    connect(berechnen, &QAction::triggered, this, &Form1::CalCalc);
+    connect(programmende, &QAction::triggered, this, &Form1::endRequested);
+}
+
+void Form1::createTitle(QWidget* client)
+{
+    auto* title = new ui::ClickableLabel(client);
+    title->setObjectName(QStringLiteral("Label1"));
+    title->setText(QStringLiteral("Quarvet"));
+    title->setFont(arial(36, true));
+    title->setGeometry(twips(240, 360, 3375, 975));
+
+    auto* logo = new ui::ClickableLabel(client);
+    logo->setObjectName(QStringLiteral("Image1"));
+    logo->setGeometry(twips(4680, 120, 2565, 1020));
+    logo->setPixmap(ui::logoPixmap(logo->size(), devicePixelRatioF()));
+    logo->setAccessibleName(QStringLiteral("Quarvet logo"));
+
+    auto* line = new QFrame(client);
+    line->setObjectName(QStringLiteral("Line1"));
+    line->setGeometry(16, 80 - 2, 472, 4);
+    line->setAutoFillBackground(true);
+    QPalette ink = line->palette();
+    ink.setColor(QPalette::Window, foreground);
+    line->setPalette(ink);
+}
+
+void Form1::createMeasurementFrame(QWidget* client)
+{
+    auto* frame = new QGroupBox(QStringLiteral("Measured value"), client);
+    frame->setObjectName(QStringLiteral("Frame1"));
+    frame->setFont(arial(12, true));
+    frame->setGeometry(twips(120, 1440, 7335, 2295));
+
+    addCaption(frame, 1, QStringLiteral("Target value"), twips(1800, 600, 1215, 495));
+    addCaption(frame, 2, QStringLiteral("Indicated value"), twips(3240, 600, 1215, 495));
+    addCaption(frame, 3, QStringLiteral("Temperature 1:"), twips(120, 1200, 1815, 375));
+    addCaption(frame, 4, QStringLiteral("Temperature 2:"), twips(120, 1680, 1695, 375));
+
+    soll1_ = addEntry(frame, "Soll1", QStringLiteral("Target temperature 1"),
+                      twips(1800, 1200, 975, 375));
+    addCaption(frame, 5, QStringLiteral("°C"), twips(2760, 1200, 375, 375));
+    ist1_ = addEntry(frame, "Ist1", QStringLiteral("Indicated temperature 1"),
+                     twips(3240, 1200, 975, 375));
+    addCaption(frame, 7, QStringLiteral("°C"), twips(4200, 1200, 375, 375));
+    addCaption(frame, 16, QStringLiteral("Increase:"), twips(4680, 1200, 975, 375));
+    steigung_ =
+        addResult(frame, "Steigung", QStringLiteral("Increase"), twips(5760, 1200, 975, 375));
+    addCaption(frame, 9, QStringLiteral("hex"), twips(6720, 1200, 375, 375));
+
+    soll2_ = addEntry(frame, "Soll2", QStringLiteral("Target temperature 2"),
+                      twips(1800, 1680, 975, 375));
+    addCaption(frame, 6, QStringLiteral("°C"), twips(2760, 1680, 375, 375));
+    ist2_ = addEntry(frame, "Ist2", QStringLiteral("Indicated temperature 2"),
+                     twips(3240, 1680, 975, 375));
+    addCaption(frame, 8, QStringLiteral("°C"), twips(4200, 1680, 375, 375));
+    addCaption(frame, 17, QStringLiteral("Offset:"), twips(4680, 1680, 975, 375));
+    offset_ = addResult(frame, "Offset", QStringLiteral("Offset"), twips(5760, 1680, 975, 375));
+    addCaption(frame, 22, QStringLiteral("hex"), twips(6720, 1680, 375, 375));
+
+    berechnen1_ = new QPushButton(QStringLiteral("&Calculate"), frame);
+    berechnen1_->setObjectName(QStringLiteral("Berechnen1"));
+    berechnen1_->setFont(arial(9.75, true));
+    berechnen1_->setGeometry(twips(5640, 240, 1215, 375));
+    connect(berechnen1_, &QPushButton::clicked, this, &Form1::CalCalc);
+}
+
+QLineEdit* Form1::addEntry(QWidget* parent, const char* name, const QString& accessibleName,
+                           QRect geometry)
+{
+    auto* field = new QLineEdit(parent);
+    field->setObjectName(QLatin1String(name));
+    field->setAccessibleName(accessibleName);
+    field->setFont(arial(12));
+    field->setAlignment(Qt::AlignRight);
+    field->setGeometry(geometry);
+    field->installEventFilter(this);
+    return field;
+}
+
+QLineEdit* Form1::addResult(QWidget* parent, const char* name, const QString& accessibleName,
+                            QRect geometry)
+{
+    QLineEdit* field = addEntry(parent, name, accessibleName, geometry);
+    field->setReadOnly(true);
+    // Out of the tab chain, yet a click selects the code so that it can be copied.
+    field->setFocusPolicy(Qt::ClickFocus);
+    return field;
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event)
+{
+    // A text field claims some control keys for editing (Ctrl+E is end of line on X11);
+    // the window's commands must win while the focus is in an entry.
+    if (event->type() == QEvent::ShortcutOverride) {
+        const QKeySequence pressed(static_cast<QKeyEvent*>(event)->keyCombination());
+        for (const QAction* command : std::as_const(commands_)) {
+            if (command->isEnabled() && command->shortcut() == pressed) {
+                event->ignore();
+                return true;
+            }
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+QString Form1::ValProof()
+{
+    const std::string texts[] = {soll1_->text().toStdString(), soll2_->text().toStdString(),
+                                 ist1_->text().toStdString(), ist2_->text().toStdString()};
+    const calc::LabelledEntry entries[] = {{calc::labelTarget1, texts[0]},
+                                           {calc::labelTarget2, texts[1]},
+                                           {calc::labelIndicated1, texts[2]},
+                                           {calc::labelIndicated2, texts[3]}};
+    const calc::CheckReport report = calc::checkMainEntries(entries, ui::currentSeparators());
+    using Icon = ui::MessageService::Icon;
+    const QString wrongEntries = QString::fromStdString(report.wrongEntries);
+    if (!wrongEntries.isEmpty())
+        ui::messages().show(this, ui::messageTitle, wrongEntries, Icon::Stop);
+    if (!report.separatorWarning.empty())
+        ui::messages().show(this, ui::messageTitle, QString::fromStdString(report.separatorWarning),
+                            Icon::None);
+    return wrongEntries;
+}
+
+void Form1::CalCalc()
+{
+    if (!ValProof().isEmpty()) {
+        soll1_->setFocus();
+        return;
+    }
+    const std::string target1 = soll1_->text().toStdString();
+    const std::string target2 = soll2_->text().toStdString();
+    const std::string indicated1 = ist1_->text().toStdString();
+    const std::string indicated2 = ist2_->text().toStdString();
+    const calc::CalcResult result =
+        calc::calibrateEntries({target1, target2, indicated1, indicated2}, ui::currentSeparators());
+    if (result.ok()) {
+        showCodes(result.slopeCode, result.offsetCode, result.slope, result.offset);
+    } else {
+        ui::messages().show(this, ui::messageTitle,
+                            QString::fromStdString(calc::describeFault(result)),
+                            ui::MessageService::Icon::Stop);
+    }
+    ist1_->setFocus();
+}
+
+void Form1::showCodes(const std::string& slopeCode, const std::string& offsetCode, double slope,
+                      double offset)
+{
+    steigung_->setText(QString::fromStdString(slopeCode));
+    offset_->setText(QString::fromStdString(offsetCode));
+    // Codes alone do not tell a negative offset from a large positive one.
+    steigung_->setToolTip(QStringLiteral("Slope: %1").arg(localised(slope)));
+    offset_->setToolTip(QStringLiteral("Offset: %1 °C").arg(localised(offset)));
+}
+
+} // namespace quarvet::app

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QList>
+#include <QMainWindow>
+#include <QPointer>
+
+class QAction;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace quarvet::app {
+
+// The main window: four entries of a two-point calibration, the two result codes and the
+// commands that start every other action of the program.
+class Form1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit Form1(QWidget* parent = nullptr);
+
+    // Checks the four entries, shows what is wrong and returns the report (empty when all
+    // four are numbers).
+    QString ValProof();
+    // Checks, calculates and shows both codes; refused input puts the focus into Soll1.
+    void CalCalc();
+
+signals:
+    void endRequested();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createMenus();
+    void createTitle(QWidget* client);
+    void createMeasurementFrame(QWidget* client);
+    QLineEdit* addEntry(QWidget* parent, const char* name, const QString& accessibleName,
+                        QRect geometry);
+    QLineEdit* addResult(QWidget* parent, const char* name, const QString& accessibleName,
+                         QRect geometry);
+    void showCodes(const std::string& slopeCode, const std::string& offsetCode, double slope,
+                   double offset);
+
+    QLineEdit* soll1_ = nullptr;
+    QLineEdit* soll2_ = nullptr;
+    QLineEdit* ist1_ = nullptr;
+    QLineEdit* ist2_ = nullptr;
+    QLineEdit* steigung_ = nullptr;
+    QLineEdit* offset_ = nullptr;
+    QPushButton* berechnen1_ = nullptr;
+    QList<QAction*> commands_;
+};
+
+} // namespace quarvet::app

@@ -1,0 +1,20 @@
+#include "form1.h"
+
+#include "ui/artwork.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Quarvet"));
+    QApplication::setApplicationName(QStringLiteral("Quarvet"));
+    QApplication::setWindowIcon(quarvet::ui::programIcon());
+
+    quarvet::app::Form1 window;
+    // End of Program closes every window at once, asking nothing and saving nothing.
+    QObject::connect(&window, &quarvet::app::Form1::endRequested, &app,
+                     [] { QCoreApplication::exit(0); });
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,35 @@
+#include "artwork.h"
+
+#include <QPainter>
+#include <QSvgRenderer>
+
+namespace quarvet::ui {
+namespace {
+
+QPixmap render(const QString& resource, QSize size, qreal devicePixelRatio)
+{
+    QPixmap pixmap(size * devicePixelRatio);
+    pixmap.setDevicePixelRatio(devicePixelRatio);
+    pixmap.fill(Qt::transparent);
+    QSvgRenderer renderer(resource);
+    QPainter painter(&pixmap);
+    renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
+    return pixmap;
+}
+
+} // namespace
+
+QPixmap logoPixmap(QSize size, qreal devicePixelRatio)
+{
+    return render(QStringLiteral(":/quarvet/logo.svg"), size, devicePixelRatio);
+}
+
+QIcon programIcon()
+{
+    QIcon icon;
+    for (int side : {16, 24, 32, 48, 64, 128, 256})
+        icon.addPixmap(render(QStringLiteral(":/quarvet/quarvet.svg"), QSize(side, side), 1.0));
+    return icon;
+}
+
+} // namespace quarvet::ui

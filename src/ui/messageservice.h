@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace quarvet::ui {
+
+// Every message box of the program goes through one service, so that tests can replace it
+// and read exactly what a user would have been shown.
+class MessageService {
+public:
+    enum class Icon { None, Stop };
+
+    virtual ~MessageService() = default;
+    // Modal, one OK button; returns when the user has closed it. Carriage returns in
+    // `text` are line breaks.
+    virtual void show(QWidget* parent, const QString& title, const QString& text, Icon icon) = 0;
+};
+
+class BoxMessageService final : public MessageService {
+public:
+    void show(QWidget* parent, const QString& title, const QString& text, Icon icon) override;
+};
+
+// The service in use; the program's own box unless a test has put another in place.
+MessageService& messages();
+// Puts `service` in place (nullptr restores the program's own) and returns the previous one.
+MessageService* setMessageService(MessageService* service);
+
+inline const QString messageTitle = QStringLiteral("Quarvet");
+
+} // namespace quarvet::ui
