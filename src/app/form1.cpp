@@ -43,6 +43,9 @@ QLabel* addCaption(QWidget* parent, int index, const QString& text, QRect geomet
     label->setProperty("index", index);
     label->setFont(arial(12));
     label->setGeometry(geometry);
+    // A caption wider than its place wraps, as the column headings do.
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     return label;
 }
 

@@ -1,0 +1,38 @@
+# Installs the Debian packages named as arguments when any is missing. Sourced by the
+# entry-point scripts; needs root and apt-get to install, and says what to do otherwise.
+
+quarvet_missing_packages() {
+    local package missing=()
+    for package in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$package")
+        fi
+    done
+    [ "${#missing[@]}" -eq 0 ] || printf '%s\n' "${missing[@]}"
+}
+
+quarvet_ensure_packages() {
+    local missing
+    if ! command -v dpkg-query >/dev/null 2>&1; then
+        echo "This script installs with Debian's packages; install these by hand: $*" >&2
+        return 1
+    fi
+    mapfile -t missing < <(quarvet_missing_packages "$@")
+    [ "${#missing[@]}" -eq 0 ] && return 0
+    if [ "$(id -u)" -ne 0 ] || ! command -v apt-get >/dev/null 2>&1; then
+        echo "Missing packages: ${missing[*]}" >&2
+        echo "Install them first, as root:  apt-get install ${missing[*]}" >&2
+        return 1
+    fi
+    echo "Installing: ${missing[*]}" >&2
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -q >&2 || { echo "apt-get update failed" >&2; return 1; }
+    apt-get install -y -q --no-install-recommends "${missing[@]}" >&2 ||
+        { echo "apt-get install failed for: ${missing[*]}" >&2; return 1; }
+}
+
+# What building the program needs on Debian 12.
+QUARVET_BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-svg-dev libgl-dev
+                        fonts-liberation2)
+# What the tests need besides: a real X server for the focus and shortcut tests.
+QUARVET_TEST_PACKAGES=(xvfb xauth)

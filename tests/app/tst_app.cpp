@@ -1,0 +1,358 @@
+#include "app/form1.h"
+#include "recordingmessages.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+using quarvet::app::Form1;
+using Icon = quarvet::ui::MessageService::Icon;
+
+Q_DECLARE_METATYPE(Icon)
+
+class TestForm1 : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void startsEmptyWithFocusInIst1();
+    void controls_data();
+    void controls();
+    void tabOrderSkipsResults();
+    void resultsAreReadOnly();
+    void calculates_data();
+    void calculates();
+    void tooltipsShowDecimalValues();
+    void rejectsWrongEntries_data();
+    void rejectsWrongEntries();
+    void separatorWarningDoesNotStopCalculation();
+    void calculationFaultsKeepResults_data();
+    void calculationFaultsKeepResults();
+    void shortcutsWinInEntryFields_data();
+    void shortcutsWinInEntryFields();
+    void endOfProgramAsksToEnd();
+    void realMessageBoxShowsLineBreaks();
+
+private:
+    QLineEdit* field(const char* name) const { return window_->findChild<QLineEdit*>(name); }
+    void enter(const QString& s1, const QString& s2, const QString& i1, const QString& i2);
+    QString results() const;
+
+    std::unique_ptr<Form1> window_;
+    std::unique_ptr<RecordingMessages> messages_;
+};
+
+void TestForm1::init()
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    messages_ = std::make_unique<RecordingMessages>();
+    window_ = std::make_unique<Form1>();
+    window_->show();
+    // A bare X server has no window manager to activate a new window.
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    window_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+}
+
+void TestForm1::cleanup()
+{
+    window_.reset();
+    messages_.reset();
+    QLocale::setDefault(QLocale::system());
+    QVERIFY(QApplication::topLevelWidgets().isEmpty());
+}
+
+void TestForm1::enter(const QString& s1, const QString& s2, const QString& i1, const QString& i2)
+{
+    field("Soll1")->setText(s1);
+    field("Soll2")->setText(s2);
+    field("Ist1")->setText(i1);
+    field("Ist2")->setText(i2);
+}
+
+QString TestForm1::results() const
+{
+    return field("Steigung")->text() + QLatin1Char(' ') + field("Offset")->text();
+}
+
+void TestForm1::startsEmptyWithFocusInIst1()
+{
+    for (const char* name : {"Soll1", "Soll2", "Ist1", "Ist2", "Steigung", "Offset"})
+        QVERIFY2(field(name)->text().isEmpty(), name);
+    QCOMPARE(QApplication::focusWidget(), field("Ist1"));
+    QCOMPARE(window_->windowTitle(), QStringLiteral("Quarvet"));
+    QVERIFY(window_->centralWidget()->width() >= 507);
+    QVERIFY(window_->centralWidget()->height() >= 438);
+}
+
+void TestForm1::controls_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QRect>("geometry");
+    QTest::addColumn<QString>("accessibleName");
+    QTest::newRow("Label1") << "Label1"
+                            << "Quarvet" << QRect(16, 24, 225, 65) << "";
+    QTest::newRow("Image1") << "Image1"
+                            << "" << QRect(312, 8, 171, 68) << "Quarvet logo";
+    QTest::newRow("Frame1") << "Frame1"
+                            << "Measured value" << QRect(8, 96, 489, 153) << "";
+    QTest::newRow("Soll1") << "Soll1"
+                           << "" << QRect(120, 80, 65, 25) << "Target temperature 1";
+    QTest::newRow("Soll2") << "Soll2"
+                           << "" << QRect(120, 112, 65, 25) << "Target temperature 2";
+    QTest::newRow("Ist1") << "Ist1"
+                          << "" << QRect(216, 80, 65, 25) << "Indicated temperature 1";
+    QTest::newRow("Ist2") << "Ist2"
+                          << "" << QRect(216, 112, 65, 25) << "Indicated temperature 2";
+    QTest::newRow("Steigung") << "Steigung"
+                              << "" << QRect(384, 80, 65, 25) << "Increase";
+    QTest::newRow("Offset") << "Offset"
+                            << "" << QRect(384, 112, 65, 25) << "Offset";
+    QTest::newRow("Berechnen1") << "Berechnen1"
+                                << "&Calculate" << QRect(376, 16, 81, 25) << "";
+}
+
+void TestForm1::controls()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, text);
+    QFETCH(QRect, geometry);
+    QFETCH(QString, accessibleName);
+    auto* widget = window_->findChild<QWidget*>(name);
+    QVERIFY(widget);
+    QCOMPARE(widget->geometry(), geometry);
+    QCOMPARE(widget->accessibleName(), accessibleName);
+    QString shown;
+    if (auto* label = qobject_cast<QLabel*>(widget))
+        shown = label->text();
+    else if (auto* box = qobject_cast<QGroupBox*>(widget))
+        shown = box->title();
+    else if (auto* button = qobject_cast<QPushButton*>(widget))
+        shown = button->text();
+    else if (auto* line = qobject_cast<QLineEdit*>(widget))
+        shown = line->text();
+    QCOMPARE(shown, text);
+    QCOMPARE(widget->font().family(), QStringLiteral("Arial"));
+}
+
+void TestForm1::tabOrderSkipsResults()
+{
+    const char* expected[] = {"Ist2", "Berechnen1", "Soll1", "Soll2", "Ist1"};
+    for (const char* name : expected) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget()->objectName(), QString::fromLatin1(name));
+    }
+}
+
+void TestForm1::resultsAreReadOnly()
+{
+    for (const char* name : {"Steigung", "Offset"}) {
+        QLineEdit* result = field(name);
+        QVERIFY(result->isReadOnly());
+        result->setFocus();
+        QTest::keyClicks(result, "12");
+        QVERIFY2(result->text().isEmpty(), name);
+    }
+}
+
+void TestForm1::calculates_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<QString>("codes");
+    const QLocale us(QLocale::English, QLocale::UnitedStates);
+    const QLocale german(QLocale::German, QLocale::Germany);
+    const QStringList worked{"0", "100", "0.5", "99.0"};
+    QTest::newRow("button") << us << "button" << worked << "27A8 FE04";
+    QTest::newRow("menu") << us << "menu" << worked << "27A8 FE04";
+    QTest::newRow("ctrl+b") << us << "shortcut" << worked << "27A8 FE04";
+    QTest::newRow("comma locale") << german << "button" << QStringList{"0", "100", "0,5", "99,0"}
+                                  << "27A8 FE04";
+    QTest::newRow("already right")
+        << us << "button" << QStringList{"20", "80", "20", "80"} << "2710 0000";
+    QTest::newRow("negative slope")
+        << us << "button" << QStringList{"100", "0", "0", "100"} << "D8F0 86A0";
+}
+
+void TestForm1::calculates()
+{
+    QFETCH(QLocale, locale);
+    QFETCH(QString, how);
+    QFETCH(QStringList, texts);
+    QFETCH(QString, codes);
+    QLocale::setDefault(locale);
+    enter(texts[0], texts[1], texts[2], texts[3]);
+    field("Soll2")->setFocus();
+    if (how == "button")
+        QTest::mouseClick(window_->findChild<QPushButton*>("Berechnen1"), Qt::LeftButton);
+    else if (how == "menu")
+        window_->findChild<QAction*>("Berechnen")->trigger();
+    else
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_B, Qt::ControlModifier);
+    QCOMPARE(results(), codes);
+    QVERIFY(messages_->boxes.isEmpty());
+    QCOMPARE(QApplication::focusWidget(), field("Ist1"));
+}
+
+void TestForm1::tooltipsShowDecimalValues()
+{
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    enter("0", "100", "0,5", "99");
+    window_->CalCalc();
+    QCOMPARE(field("Steigung")->toolTip(), QStringLiteral("Slope: 1,015228426395939"));
+    QCOMPARE(field("Offset")->toolTip(), QStringLiteral("Offset: -0,507614213197968 °C"));
+}
+
+void TestForm1::rejectsWrongEntries_data()
+{
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<QString>("report");
+    QTest::newRow("fault in Ist2 only") << QStringList{"0", "100", "0.5", "abc"}
+                                        << "Following Inputs are wrong:\r\r"
+                                           "Indicated temperature 2\r";
+    QTest::newRow("first and last") << QStringList{"", "100", "0.5", "9 9"}
+                                    << "Following Inputs are wrong:\r\r"
+                                       "Target temperature 1\rIndicated temperature 2\r";
+}
+
+void TestForm1::rejectsWrongEntries()
+{
+    QFETCH(QStringList, texts);
+    QFETCH(QString, report);
+    enter("20", "80", "20", "80");
+    window_->CalCalc();
+    enter(texts[0], texts[1], texts[2], texts[3]);
+    field("Ist2")->setFocus();
+    QCOMPARE(window_->ValProof(), report);
+    messages_->boxes.clear();
+
+    window_->CalCalc();
+    QCOMPARE(messages_->boxes.size(), 1);
+    QCOMPARE(messages_->boxes[0].title, QStringLiteral("Quarvet"));
+    QCOMPARE(messages_->boxes[0].text, report);
+    QCOMPARE(messages_->boxes[0].icon, Icon::Stop);
+    QCOMPARE(results(), QStringLiteral("2710 0000"));
+    QCOMPARE(QApplication::focusWidget(), field("Soll1"));
+}
+
+void TestForm1::separatorWarningDoesNotStopCalculation()
+{
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    enter("0", "12.5", "x", "1,5");
+    QCOMPARE(window_->ValProof(), QStringLiteral("Following Inputs are wrong:\r\r"
+                                                 "Indicated temperature 1\r"));
+    QCOMPARE(messages_->boxes.size(), 2);
+    QCOMPARE(messages_->boxes[0].icon, Icon::Stop);
+    QCOMPARE(messages_->boxes[1].text, QStringLiteral("Following separator '.' is unknown.\r"
+                                                      "The correct separator is ',' !\r"
+                                                      "Please check the entered values!\r"));
+    QCOMPARE(messages_->boxes[1].icon, Icon::None);
+    QCOMPARE(messages_->boxes[1].title, QStringLiteral("Quarvet"));
+
+    messages_->boxes.clear();
+    enter("0", "12.5", "0", "1");
+    window_->CalCalc();
+    QCOMPARE(messages_->boxes.size(), 1);
+    // 12.5 reads as 125 here: slope 125 (1250000 = 0x1312D0), offset 0.
+    QCOMPARE(results(), QStringLiteral("12D0 0000"));
+    QCOMPARE(QApplication::focusWidget(), field("Ist1"));
+}
+
+void TestForm1::calculationFaultsKeepResults_data()
+{
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("equal indicated values")
+        << QStringList{"0", "100", "5", "5"}
+        << "The two indicated values are equal, so no slope can be calculated.\r"
+           "Please enter two different indicated values.";
+    QTest::newRow("slope too large") << QStringList{"0", "1000000", "0", "1"}
+                                     << "The slope is too large to be coded.\r"
+                                        "It must lie between -214748.3648 and 214748.3647.";
+}
+
+void TestForm1::calculationFaultsKeepResults()
+{
+    QFETCH(QStringList, texts);
+    QFETCH(QString, message);
+    enter("0", "100", "1", "101");
+    window_->CalCalc();
+    enter(texts[0], texts[1], texts[2], texts[3]);
+    field("Soll1")->setFocus();
+    window_->CalCalc();
+    QCOMPARE(messages_->boxes.size(), 1);
+    QCOMPARE(messages_->boxes[0].text, message);
+    QCOMPARE(messages_->boxes[0].icon, Icon::Stop);
+    QCOMPARE(results(), QStringLiteral("2710 FC18"));
+    QCOMPARE(QApplication::focusWidget(), field("Ist1"));
+}
+
+void TestForm1::shortcutsWinInEntryFields_data()
+{
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("action");
+    const QList<QPair<int, QString>> commands{{Qt::Key_B, "Berechnen"},
+                                              {Qt::Key_P, "Programmende"},
+                                              {Qt::Key_E, "Voreinstellungen"},
+                                              {Qt::Key_I, "Info"}};
+    for (const char* focus : {"Ist1", "Soll2"})
+        for (const auto& [key, action] : commands)
+            QTest::addRow("%s in %s", qPrintable(action), focus) << focus << key << action;
+}
+
+void TestForm1::shortcutsWinInEntryFields()
+{
+    QFETCH(QString, focus);
+    QFETCH(int, key);
+    QFETCH(QString, action);
+    enter("20", "80", "20", "80");
+    QLineEdit* entry = field(focus.toLatin1().constData());
+    entry->setFocus();
+    entry->setCursorPosition(0);
+    QSignalSpy triggered(window_->findChild<QAction*>(action), &QAction::triggered);
+    QTest::keyClick(entry, Qt::Key(key), Qt::ControlModifier);
+    QCOMPARE(triggered.size(), 1);
+    QCOMPARE(entry->cursorPosition(), 0);
+}
+
+void TestForm1::endOfProgramAsksToEnd()
+{
+    QSignalSpy ended(window_.get(), &Form1::endRequested);
+    window_->findChild<QAction*>("Programmende")->trigger();
+    QCOMPARE(ended.size(), 1);
+}
+
+void TestForm1::realMessageBoxShowsLineBreaks()
+{
+    messages_.reset();
+    QString shownText;
+    QMessageBox::Icon shownIcon = QMessageBox::NoIcon;
+    QTimer::singleShot(0, this, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        shownText = box->text();
+        shownIcon = box->icon();
+        box->button(QMessageBox::Ok)->click();
+    });
+    quarvet::ui::messages().show(window_.get(), QStringLiteral("Quarvet"),
+                                 QStringLiteral("one\rtwo\r"), Icon::Stop);
+    QCOMPARE(shownText, QStringLiteral("one\ntwo\n"));
+    QCOMPARE(shownIcon, QMessageBox::Critical);
+}
+
+QTEST_MAIN(TestForm1)
+#include "tst_app.moc"

@@ -1,0 +1,15 @@
+#include "tst_calc.h"
+
+#include <QTest>
+
+int main(int argc, char* argv[])
+{
+    int status = 0;
+    TestEntry entry;
+    status |= QTest::qExec(&entry, argc, argv);
+    TestCheck check;
+    status |= QTest::qExec(&check, argc, argv);
+    TestCalibration calibration;
+    status |= QTest::qExec(&calibration, argc, argv);
+    return status;
+}

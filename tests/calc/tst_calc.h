@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QObject>
+
+class TestEntry : public QObject {
+    Q_OBJECT
+private slots:
+    void numbers_data();
+    void numbers();
+    void negativeUnderflowKeepsSign();
+    void failures_data();
+    void failures();
+    void publicVectors_data();
+    void publicVectors();
+    void publicRangeVectors_data();
+    void publicRangeVectors();
+    void megabyteOfDigits();
+};
+
+class TestCheck : public QObject {
+    Q_OBJECT
+private slots:
+    void probe_data();
+    void probe();
+    void mainCheck_data();
+    void mainCheck();
+    void setupCheck_data();
+    void setupCheck();
+};
+
+class TestCalibration : public QObject {
+    Q_OBJECT
+private slots:
+    void coefficientCodes_data();
+    void coefficientCodes();
+    void scaledFloor_data();
+    void scaledFloor();
+    void codes_data();
+    void codes();
+    void faults_data();
+    void faults();
+    void entries_data();
+    void entries();
+};

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "ui/messageservice.h"
+
+#include <QList>
+#include <QString>
+
+// Stands in for the message boxes: records what the user would have been shown, in order,
+// and puts the program's own service back when it goes.
+class RecordingMessages final : public quarvet::ui::MessageService {
+public:
+    struct Box {
+        QString title;
+        QString text;
+        Icon icon;
+    };
+
+    RecordingMessages() : previous_(quarvet::ui::setMessageService(this)) {}
+    ~RecordingMessages() override { quarvet::ui::setMessageService(previous_); }
+    RecordingMessages(const RecordingMessages&) = delete;
+    RecordingMessages& operator=(const RecordingMessages&) = delete;
+
+    void show(QWidget*, const QString& title, const QString& text, Icon icon) override
+    {
+        boxes.append({title, text, icon});
+    }
+
+    QList<Box> boxes;
+
+private:
+    quarvet::ui::MessageService* previous_;
+};
