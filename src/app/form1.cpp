@@ -69,10 +69,11 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent)
 
     auto* client = new QWidget(this);
     client->setAutoFillBackground(true);
-    client->setMinimumSize(507, 438);
     setCentralWidget(client);
 
     createMenus();
+    // The client area below the menu bar; the frame stays resizable and nothing moves.
+    resize(507, 438 + menuBar()->sizeHint().height());
     createTitle(client);
     createMeasurementFrame(client);
 
