@@ -2,6 +2,8 @@
 
 #include "calc/calibration.h"
 #include "calc/check.h"
+#include "settings/form2.h"
+#include "settings/settingsstore.h"
 #include "ui/artwork.h"
 #include "ui/clickablelabel.h"
 #include "ui/localeseparators.h"
@@ -57,7 +59,7 @@ QString localised(double value)
 
 } // namespace
 
-Form1::Form1(QWidget* parent) : QMainWindow(parent)
+Form1::Form1(settings::SettingsStore& store, QWidget* parent) : QMainWindow(parent), store_(store)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Quarvet"));
@@ -83,6 +85,26 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent)
     setTabOrder(berechnen1_, soll1_);
     setTabOrder(soll1_, soll2_);
     ist1_->setFocus();
+    ValSet();
+}
+
+void Form1::ValSet()
+{
+    const QString target1 = store_.read(settings::sectionDefaults, settings::keyTarget1, QString());
+    const QString target2 = store_.read(settings::sectionDefaults, settings::keyTarget2, QString());
+    soll1_->setText(target1);
+    soll2_->setText(target2);
+}
+
+void Form1::showSetup()
+{
+    if (!setup_) {
+        setup_ = new settings::Form2(store_, this);
+        connect(setup_, &settings::Form2::defaultsSaved, this, &Form1::ValSet);
+    }
+    setup_->show();
+    setup_->raise();
+    setup_->activateWindow();
 }
 
 void Form1::createMenus()
@@ -103,12 +125,13 @@ void Form1::createMenus()
                                        QKeySequence(Qt::CTRL | Qt::Key_P));
     QMenu* optionen = menuBar()->addMenu(QStringLiteral("&Options"));
     optionen->setObjectName(QStringLiteral("Optionen"));
-    addCommand(optionen, "Voreinstellungen", QStringLiteral("&Setup"),
-               QKeySequence(Qt::CTRL | Qt::Key_E));
+    QAction* voreinstellungen = addCommand(optionen, "Voreinstellungen", QStringLiteral("&Setup"),
+                                           QKeySequence(Qt::CTRL | Qt::Key_E));
     addCommand(optionen, "Info", QStringLiteral("&Info"), QKeySequence(Qt::CTRL | Qt::Key_I));
 
     connect(berechnen, &QAction::triggered, this, &Form1::CalCalc);
     connect(programmende, &QAction::triggered, this, &Form1::endRequested);
+    connect(voreinstellungen, &QAction::triggered, this, &Form1::showSetup);
 }
 
 void Form1::createTitle(QWidget* client)

@@ -10,6 +10,11 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
+namespace quarvet::settings {
+class Form2;
+class SettingsStore;
+} // namespace quarvet::settings
+
 namespace quarvet::app {
 
 // The main window: four entries of a two-point calibration, the two result codes and the
@@ -17,13 +22,19 @@ namespace quarvet::app {
 class Form1 : public QMainWindow {
     Q_OBJECT
 public:
-    explicit Form1(QWidget* parent = nullptr);
+    explicit Form1(settings::SettingsStore& store, QWidget* parent = nullptr);
+
+    // Fills both target fields from the stored defaults, over whatever they held.
+    void ValSet();
 
     // Checks the four entries, shows what is wrong and returns the report (empty when all
     // four are numbers).
     QString ValProof();
     // Checks, calculates and shows both codes; refused input puts the focus into Soll1.
     void CalCalc();
+
+    // The setup dialog, created when first asked for and brought forward when open.
+    void showSetup();
 
 signals:
     void endRequested();
@@ -50,6 +61,8 @@ private:
     QLineEdit* offset_ = nullptr;
     QPushButton* berechnen1_ = nullptr;
     QList<QAction*> commands_;
+    settings::SettingsStore& store_;
+    QPointer<settings::Form2> setup_;
 };
 
 } // namespace quarvet::app

@@ -1,5 +1,6 @@
 #include "form1.h"
 
+#include "settings/settingsstore.h"
 #include "ui/artwork.h"
 
 #include <QApplication>
@@ -11,7 +12,8 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Quarvet"));
     QApplication::setWindowIcon(quarvet::ui::programIcon());
 
-    quarvet::app::Form1 window;
+    quarvet::settings::QtSettingsStore store;
+    quarvet::app::Form1 window(store);
     // End of Program closes every window at once, asking nothing and saving nothing.
     QObject::connect(&window, &quarvet::app::Form1::endRequested, &app,
                      [] { QCoreApplication::exit(0); });

@@ -1,5 +1,7 @@
 #include "app/form1.h"
 #include "recordingmessages.h"
+#include "settings/form2.h"
+#include "temporarystore.h"
 
 #include <QAction>
 #include <QApplication>
@@ -27,6 +29,9 @@ private slots:
     void cleanup();
 
     void startsEmptyWithFocusInIst1();
+    void startsWithStoredDefaults();
+    void setupIsOneModelessWindow();
+    void setupOkRefreshesTargets();
     void controls_data();
     void controls();
     void tabOrderSkipsResults();
@@ -49,6 +54,7 @@ private:
     void enter(const QString& s1, const QString& s2, const QString& i1, const QString& i2);
     QString results() const;
 
+    std::unique_ptr<TemporaryStore> store_;
     std::unique_ptr<Form1> window_;
     std::unique_ptr<RecordingMessages> messages_;
 };
@@ -57,7 +63,8 @@ void TestForm1::init()
 {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     messages_ = std::make_unique<RecordingMessages>();
-    window_ = std::make_unique<Form1>();
+    store_ = std::make_unique<TemporaryStore>();
+    window_ = std::make_unique<Form1>(store_->store());
     window_->show();
     // A bare X server has no window manager to activate a new window.
     QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
@@ -68,6 +75,7 @@ void TestForm1::init()
 void TestForm1::cleanup()
 {
     window_.reset();
+    store_.reset();
     messages_.reset();
     QLocale::setDefault(QLocale::system());
     QVERIFY(QApplication::topLevelWidgets().isEmpty());
@@ -94,6 +102,52 @@ void TestForm1::startsEmptyWithFocusInIst1()
     QCOMPARE(window_->windowTitle(), QStringLiteral("Quarvet"));
     QVERIFY(window_->centralWidget()->width() >= 507);
     QVERIFY(window_->centralWidget()->height() >= 438);
+}
+
+void TestForm1::startsWithStoredDefaults()
+{
+    using namespace quarvet::settings;
+    QVERIFY(store_->store().write(sectionDefaults, {{keyTarget1, "12,5"}, {keyTarget2, "85"}}));
+    Form1 reopened(store_->store());
+    QCOMPARE(reopened.findChild<QLineEdit*>("Soll1")->text(), QStringLiteral("12,5"));
+    QCOMPARE(reopened.findChild<QLineEdit*>("Soll2")->text(), QStringLiteral("85"));
+    QVERIFY(reopened.findChild<QLineEdit*>("Ist1")->text().isEmpty());
+}
+
+void TestForm1::setupIsOneModelessWindow()
+{
+    QAction* setup = window_->findChild<QAction*>("Voreinstellungen");
+    setup->trigger();
+    auto* dialog = window_->findChild<quarvet::settings::Form2*>();
+    QVERIFY(dialog && dialog->isVisible() && !dialog->isModal());
+    dialog->findChild<QLineEdit*>("Soll1")->setText("typed");
+    setup->trigger();
+    QCOMPARE(window_->findChildren<quarvet::settings::Form2*>().size(), 1);
+    QCOMPARE(dialog->findChild<QLineEdit*>("Soll1")->text(), QStringLiteral("typed"));
+    // The main window still calculates while the dialog is open.
+    enter("20", "80", "20", "80");
+    window_->CalCalc();
+    QCOMPARE(results(), QStringLiteral("2710 0000"));
+}
+
+void TestForm1::setupOkRefreshesTargets()
+{
+    enter("1", "2", "3", "4");
+    window_->findChild<QAction*>("Voreinstellungen")->trigger();
+    QPointer<quarvet::settings::Form2> dialog = window_->findChild<quarvet::settings::Form2*>();
+    QVERIFY(dialog);
+    dialog->findChild<QLineEdit*>("Soll1")->setText("-20");
+    dialog->findChild<QLineEdit*>("Soll2")->setText("120");
+    QTest::mouseClick(dialog->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+    QCOMPARE(field("Soll1")->text(), QStringLiteral("-20"));
+    QCOMPARE(field("Soll2")->text(), QStringLiteral("120"));
+    QCOMPARE(field("Ist1")->text(), QStringLiteral("3"));
+    QTRY_VERIFY(dialog.isNull());
+    // The next opening reads the store afresh.
+    window_->findChild<QAction*>("Voreinstellungen")->trigger();
+    dialog = window_->findChild<quarvet::settings::Form2*>();
+    QVERIFY(dialog);
+    QCOMPARE(dialog->findChild<QLineEdit*>("Soll2")->text(), QStringLiteral("120"));
 }
 
 void TestForm1::controls_data()
@@ -327,6 +381,8 @@ void TestForm1::shortcutsWinInEntryFields()
     QTest::keyClick(entry, Qt::Key(key), Qt::ControlModifier);
     QCOMPARE(triggered.size(), 1);
     QCOMPARE(entry->cursorPosition(), 0);
+    if (action == "Voreinstellungen")
+        QVERIFY(window_->findChild<quarvet::settings::Form2*>());
 }
 
 void TestForm1::endOfProgramAsksToEnd()
