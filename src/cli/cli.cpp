@@ -2,9 +2,11 @@
 
 #include "calc/calibration.h"
 #include "calc/check.h"
+#include "instrument/memorydecoder.h"
 #include "quarvet/version.h"
 
 #include <algorithm>
+#include <fstream>
 #include <istream>
 #include <ostream>
 
@@ -15,6 +17,8 @@ constexpr const char* usage =
     "Usage: quarvet-cli calc TARGET1 TARGET2 INDICATED1 INDICATED2\n"
     "       quarvet-cli calc              (lines of four entries on standard input)\n"
     "       quarvet-cli value [ENTRY...]  (how each entry reads in this locale)\n"
+    "       quarvet-cli decode [FILE]     (one instrument memory text a line)\n"
+    "       quarvet-cli read              (read the instrument and decode its memory)\n"
     "       quarvet-cli --help | --version\n";
 
 constexpr const char* help =
@@ -23,6 +27,10 @@ constexpr const char* help =
     "calc prints the slope and offset coefficient codes (four hexadecimal digits each) of\n"
     "the straight line through two reference points. Entries are read with the decimal and\n"
     "digit-group separators of the locale (LC_ALL, LC_NUMERIC, LANG).\n"
+    "\n"
+    "decode prints, for each memory text, the slope and offset codes of display lines 1\n"
+    "and 2 (SLOPE1 OFFSET1 SLOPE2 OFFSET2, \"-\" where a line shows nothing), or\n"
+    "\"error: \" and the reason.\n"
     "\n"
     "Exit status: 0 success, 1 a wrong entry or a calculation that failed, 2 wrong usage.\n";
 
@@ -169,6 +177,58 @@ int usageFailure(Streams io)
     return usageError;
 }
 
+std::string orDash(const std::string& code)
+{
+    return code.empty() ? "-" : code;
+}
+
+// One output line for one memory text; false when it could not be decoded.
+bool decodeLine(const std::string& text, std::ostream& out)
+{
+    const instrument::DisplayCodes codes = instrument::ReadTyp(text);
+    if (codes.error == instrument::DecodeError::EmptyText) {
+        out << '\n';
+        return true;
+    }
+    if (!codes.ok()) {
+        out << "error: " << instrument::describeDecodeError(codes) << '\n';
+        return false;
+    }
+    out << orDash(codes.slope1) << ' ' << orDash(codes.offset1) << ' ' << orDash(codes.slope2)
+        << ' ' << orDash(codes.offset2) << '\n';
+    return true;
+}
+
+int decodeStream(std::istream& in, std::ostream& out)
+{
+    int status = success;
+    std::string line;
+    while (std::getline(in, line))
+        if (!decodeLine(stripLineEnd(line), out))
+            status = failure;
+    return status;
+}
+
+int decodeCommand(const std::vector<std::string>& args, Streams io)
+{
+    if (args.size() > 1)
+        return usageFailure(io);
+    if (args.empty() || args.front() == "-")
+        return decodeStream(io.in, io.out);
+    std::ifstream file(args.front(), std::ios::binary);
+    if (!file) {
+        io.err << "quarvet-cli: cannot read " << args.front() << '\n';
+        return failure;
+    }
+    return decodeStream(file, io.out);
+}
+
+int readCommand(Streams io)
+{
+    io.err << "instrument answered: " << instrument::ComGet() << '\n';
+    return decodeLine(instrument::ComGet(), io.out) ? success : failure;
+}
+
 } // namespace
 
 std::vector<std::string> splitWords(const std::string& line)
@@ -211,6 +271,10 @@ int run(const std::vector<std::string>& args, const calc::Separators& separators
     }
     if (command == "value")
         return valueCommand(rest, separators, io);
+    if (command == "decode")
+        return decodeCommand(rest, io);
+    if (command == "read")
+        return rest.empty() ? readCommand(io) : usageFailure(io);
     return usageFailure(io);
 }
 

@@ -1,3 +1,4 @@
+#include "app/comwait.h"
 #include "app/form1.h"
 #include "recordingmessages.h"
 #include "settings/form2.h"
@@ -5,6 +6,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -48,6 +50,8 @@ private slots:
     void shortcutsWinInEntryFields();
     void endOfProgramAsksToEnd();
     void realMessageBoxShowsLineBreaks();
+    void comWaitKeepsEventsFlowing_data();
+    void comWaitKeepsEventsFlowing();
 
 private:
     QLineEdit* field(const char* name) const { return window_->findChild<QLineEdit*>(name); }
@@ -408,6 +412,33 @@ void TestForm1::realMessageBoxShowsLineBreaks()
                                  QStringLiteral("one\rtwo\r"), Icon::Stop);
     QCOMPARE(shownText, QStringLiteral("one\ntwo\n"));
     QCOMPARE(shownIcon, QMessageBox::Critical);
+}
+
+void TestForm1::comWaitKeepsEventsFlowing_data()
+{
+    QTest::addColumn<double>("timeout");
+    QTest::addColumn<bool>("eventsRun");
+    QTest::newRow("negative returns at once") << -1.0 << false;
+    QTest::newRow("not a number returns at once") << std::nan("") << false;
+    QTest::newRow("zero waits for the clock to move") << 0.0 << false;
+    QTest::newRow("a short wait runs events") << 0.05 << true;
+}
+
+void TestForm1::comWaitKeepsEventsFlowing()
+{
+    QFETCH(double, timeout);
+    QFETCH(bool, eventsRun);
+    bool ran = false;
+    QTimer::singleShot(0, this, [&ran] { ran = true; });
+    QElapsedTimer clock;
+    clock.start();
+    quarvet::app::ComWait(timeout);
+    const qint64 waited = clock.nsecsElapsed();
+    if (eventsRun) {
+        QVERIFY(ran);
+        QVERIFY(waited >= qint64(timeout * 1e9));
+    }
+    QVERIFY(waited > 0);
 }
 
 QTEST_MAIN(TestForm1)

@@ -1,6 +1,8 @@
 #include "cli/cli.h"
 
+#include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <sstream>
@@ -43,6 +45,10 @@ private slots:
     void values();
     void usage_data();
     void usage();
+    void decode_data();
+    void decode();
+    void decodeFile();
+    void readReportsTheLink();
     void splitWords_data();
     void splitWords();
     void toolReadsLocaleFromEnvironment_data();
@@ -174,6 +180,59 @@ void TestCli::usage()
     QVERIFY(result.out.startsWith(outStart));
     if (status == 2)
         QVERIFY(result.err.startsWith("Usage: quarvet-cli"));
+}
+
+void TestCli::decode_data()
+{
+    const QByteArray worked = "00020000000000000010270020A107000000052700702FFCFF0000FF2600804F1"
+                              "2000000202700000000000000";
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("out");
+    QTest::newRow("worked example") << worked + "\n" << 0 << QByteArray("2710 01F4 26FF 04B0\n");
+    QTest::newRow("empty line, windows line end") << "\n" + worked + "\r\n"
+                                                  << 0 << QByteArray("\n2710 01F4 26FF 04B0\n");
+    QTest::newRow("one line each, errors included")
+        << "nicht in BASIS Version\n" + worked.left(3) + "1" + worked.mid(4) << 1
+        << QByteArray("error: record 1: the value field is missing (the text ends too early)\n"
+                      "2710 01F4 - -\n");
+}
+
+void TestCli::decode()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(int, status);
+    QFETCH(QByteArray, out);
+    const Run result = run({"decode"}, point, input);
+    QCOMPARE(result.out, out);
+    QCOMPARE(result.status, status);
+}
+
+void TestCli::decodeFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("dump.txt");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(
+        "00020000000000000010270020A107000000052700702FFCFF0000FF2600804F12000000202700000000"
+        "000000");
+    file.close();
+    Run result = run({"decode", path}, point);
+    QCOMPARE(result.out, QByteArray("2710 01F4 26FF 04B0\n"));
+    QCOMPARE(result.status, 0);
+    result = run({"decode", dir.filePath("missing.txt")}, point);
+    QCOMPARE(result.status, 1);
+    QVERIFY(result.err.startsWith("quarvet-cli: cannot read "));
+}
+
+void TestCli::readReportsTheLink()
+{
+    const Run result = run({"read"}, point);
+    QCOMPARE(result.err, QByteArray("instrument answered: nicht in BASIS Version\n"));
+    QCOMPARE(result.out,
+             QByteArray("error: record 1: the value field is missing (the text ends too early)\n"));
+    QCOMPARE(result.status, 1);
 }
 
 void TestCli::splitWords_data()
