@@ -34,5 +34,6 @@ quarvet_ensure_packages() {
 # What building the program needs on Debian 12.
 QUARVET_BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-svg-dev libgl-dev
                         fonts-liberation2)
-# What the tests need besides: a real X server for the focus and shortcut tests.
-QUARVET_TEST_PACKAGES=(xvfb xauth)
+# What the tests need besides: a real X server for the focus and shortcut tests, and the
+# cross compiler and Wine that build and run the Windows registry code.
+QUARVET_TEST_PACKAGES=(xvfb xauth g++-mingw-w64-x86-64-posix wine64)

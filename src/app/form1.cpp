@@ -1,5 +1,6 @@
 #include "form1.h"
 
+#include "about/frmabout.h"
 #include "calc/calibration.h"
 #include "calc/check.h"
 #include "settings/form2.h"
@@ -107,6 +108,15 @@ void Form1::showSetup()
     setup_->activateWindow();
 }
 
+void Form1::showAbout()
+{
+    if (!about_)
+        about_ = new about::frmAbout(this);
+    about_->show();
+    about_->raise();
+    about_->activateWindow();
+}
+
 void Form1::createMenus()
 {
     auto addCommand = [this](QMenu* menu, const char* name, const QString& text,
@@ -127,11 +137,13 @@ void Form1::createMenus()
     optionen->setObjectName(QStringLiteral("Optionen"));
     QAction* voreinstellungen = addCommand(optionen, "Voreinstellungen", QStringLiteral("&Setup"),
                                            QKeySequence(Qt::CTRL | Qt::Key_E));
-    addCommand(optionen, "Info", QStringLiteral("&Info"), QKeySequence(Qt::CTRL | Qt::Key_I));
+    QAction* info =
+        addCommand(optionen, "Info", QStringLiteral("&Info"), QKeySequence(Qt::CTRL | Qt::Key_I));
 
     connect(berechnen, &QAction::triggered, this, &Form1::CalCalc);
     connect(programmende, &QAction::triggered, this, &Form1::endRequested);
     connect(voreinstellungen, &QAction::triggered, this, &Form1::showSetup);
+    connect(info, &QAction::triggered, this, &Form1::showAbout);
 }
 
 void Form1::createTitle(QWidget* client)
@@ -141,12 +153,14 @@ void Form1::createTitle(QWidget* client)
     title->setText(QStringLiteral("Quarvet"));
     title->setFont(arial(36, true));
     title->setGeometry(twips(240, 360, 3375, 975));
+    connect(title, &ui::ClickableLabel::clicked, this, &Form1::showAbout);
 
     auto* logo = new ui::ClickableLabel(client);
     logo->setObjectName(QStringLiteral("Image1"));
     logo->setGeometry(twips(4680, 120, 2565, 1020));
     logo->setPixmap(ui::logoPixmap(logo->size(), devicePixelRatioF()));
     logo->setAccessibleName(QStringLiteral("Quarvet logo"));
+    connect(logo, &ui::ClickableLabel::clicked, this, &Form1::showAbout);
 
     auto* line = new QFrame(client);
     line->setObjectName(QStringLiteral("Line1"));

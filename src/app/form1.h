@@ -10,6 +10,10 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
+namespace quarvet::about {
+class frmAbout;
+} // namespace quarvet::about
+
 namespace quarvet::settings {
 class Form2;
 class SettingsStore;
@@ -35,6 +39,8 @@ public:
 
     // The setup dialog, created when first asked for and brought forward when open.
     void showSetup();
+    // The about window, likewise one instance.
+    void showAbout();
 
 signals:
     void endRequested();
@@ -63,6 +69,7 @@ private:
     QList<QAction*> commands_;
     settings::SettingsStore& store_;
     QPointer<settings::Form2> setup_;
+    QPointer<about::frmAbout> about_;
 };
 
 } // namespace quarvet::app

@@ -1,3 +1,4 @@
+#include "about/frmabout.h"
 #include "app/comwait.h"
 #include "app/form1.h"
 #include "recordingmessages.h"
@@ -34,6 +35,9 @@ private slots:
     void startsWithStoredDefaults();
     void setupIsOneModelessWindow();
     void setupOkRefreshesTargets();
+    void aboutOpensOnceFromEachPlace_data();
+    void aboutOpensOnceFromEachPlace();
+    void aboutOkUnloadsAndReloads();
     void controls_data();
     void controls();
     void tabOrderSkipsResults();
@@ -152,6 +156,40 @@ void TestForm1::setupOkRefreshesTargets()
     dialog = window_->findChild<quarvet::settings::Form2*>();
     QVERIFY(dialog);
     QCOMPARE(dialog->findChild<QLineEdit*>("Soll2")->text(), QStringLiteral("120"));
+}
+
+void TestForm1::aboutOpensOnceFromEachPlace_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("menu") << "menu";
+    QTest::newRow("title label") << "Label1";
+    QTest::newRow("logo") << "Image1";
+}
+
+void TestForm1::aboutOpensOnceFromEachPlace()
+{
+    QFETCH(QString, how);
+    for (int i = 0; i < 2; ++i) {
+        if (how == "menu")
+            window_->findChild<QAction*>("Info")->trigger();
+        else
+            QTest::mouseClick(window_->findChild<QLabel*>(how), Qt::LeftButton);
+    }
+    const auto windows = window_->findChildren<quarvet::about::frmAbout*>();
+    QCOMPARE(windows.size(), 1);
+    QVERIFY(windows[0]->isVisible() && !windows[0]->isModal());
+    QCOMPARE(windows[0]->windowTitle(), QStringLiteral("Quarvet Basic-Info"));
+}
+
+void TestForm1::aboutOkUnloadsAndReloads()
+{
+    window_->findChild<QAction*>("Info")->trigger();
+    QPointer<quarvet::about::frmAbout> first = window_->findChild<quarvet::about::frmAbout*>();
+    QVERIFY(first);
+    QTest::mouseClick(first->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+    QTRY_VERIFY(first.isNull());
+    window_->findChild<QAction*>("Info")->trigger();
+    QVERIFY(window_->findChild<quarvet::about::frmAbout*>());
 }
 
 void TestForm1::controls_data()
@@ -387,6 +425,8 @@ void TestForm1::shortcutsWinInEntryFields()
     QCOMPARE(entry->cursorPosition(), 0);
     if (action == "Voreinstellungen")
         QVERIFY(window_->findChild<quarvet::settings::Form2*>());
+    if (action == "Info")
+        QVERIFY(window_->findChild<quarvet::about::frmAbout*>());
 }
 
 void TestForm1::endOfProgramAsksToEnd()

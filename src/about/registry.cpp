@@ -1,0 +1,296 @@
+#include "registry.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sys/stat.h>
+
+namespace quarvet::about {
+namespace {
+
+std::string lowerAscii(std::string_view text)
+{
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) {
+        return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    });
+    return lower;
+}
+
+std::string_view rootName(RegistryRoot root)
+{
+    switch (root) {
+    case RegistryRoot::ClassesRoot:
+        return "hkey_classes_root";
+    case RegistryRoot::CurrentUser:
+        return "hkey_current_user";
+    case RegistryRoot::LocalMachine:
+        return "hkey_local_machine";
+    case RegistryRoot::Users:
+        return "hkey_users";
+    case RegistryRoot::CurrentConfig:
+        return "hkey_current_config";
+    }
+    return {};
+}
+
+std::string valueKey(std::string_view keyPath, std::string_view name)
+{
+    std::string key = lowerAscii(keyPath);
+    while (!key.empty() && key.back() == '\\')
+        key.pop_back();
+    key += '\0';
+    key += lowerAscii(name);
+    return key;
+}
+
+void appendUtf8(std::string& out, std::uint32_t c)
+{
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | c >> 6);
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | c >> 12);
+        out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | c >> 18);
+        out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+        out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// Version 5 exports are UTF-16 little-endian with a byte-order mark; read them as UTF-8.
+std::string asUtf8(std::string_view content)
+{
+    if (content.size() < 2 || content[0] != '\xFF' || content[1] != '\xFE')
+        return std::string(content);
+    std::string out;
+    for (std::size_t i = 2; i + 1 < content.size(); i += 2) {
+        std::uint32_t unit = static_cast<unsigned char>(content[i]) |
+                             static_cast<unsigned char>(content[i + 1]) << 8;
+        if (unit >= 0xD800 && unit < 0xDC00 && i + 3 < content.size()) {
+            const std::uint32_t low = static_cast<unsigned char>(content[i + 2]) |
+                                      static_cast<unsigned char>(content[i + 3]) << 8;
+            if (low >= 0xDC00 && low < 0xE000) {
+                unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+                i += 2;
+            }
+        }
+        appendUtf8(out, unit);
+    }
+    return out;
+}
+
+// A quoted string starting at `pos` (on the opening quote); the position after the closing
+// quote, or npos when it does not close.
+std::size_t readQuoted(std::string_view line, std::size_t pos, std::string& text)
+{
+    text.clear();
+    for (++pos; pos < line.size(); ++pos) {
+        const char c = line[pos];
+        if (c == '"')
+            return pos + 1;
+        if (c == '\\' && pos + 1 < line.size() && (line[pos + 1] == '\\' || line[pos + 1] == '"'))
+            ++pos;
+        text += line[pos];
+    }
+    return std::string_view::npos;
+}
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    c = static_cast<char>(c | 0x20);
+    return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+}
+
+bool parseDword(std::string_view digits, std::string& data)
+{
+    if (digits.empty() || digits.size() > 8)
+        return false;
+    std::uint32_t number = 0;
+    for (char c : digits) {
+        const int digit = hexValue(c);
+        if (digit < 0)
+            return false;
+        number = number << 4 | static_cast<std::uint32_t>(digit);
+    }
+    data.clear();
+    for (int byte = 0; byte < 4; ++byte)
+        data += static_cast<char>(number >> (8 * byte) & 0xFF);
+    return true;
+}
+
+// "hex:" or "hex(N):" followed by comma-separated byte pairs.
+bool parseHex(std::string_view spec, unsigned long& type, std::string& data)
+{
+    type = 3; // REG_BINARY
+    std::size_t colon = spec.find(':');
+    if (colon == std::string_view::npos)
+        return false;
+    if (spec.substr(0, 4) == "hex(") {
+        const std::size_t close = spec.find(')');
+        if (close == std::string_view::npos || close > colon)
+            return false;
+        type = std::strtoul(std::string(spec.substr(4, close - 4)).c_str(), nullptr, 16);
+    } else if (spec.substr(0, colon) != "hex") {
+        return false;
+    }
+    data.clear();
+    int high = -1;
+    for (char c : spec.substr(colon + 1)) {
+        if (c == ',' || c == ' ' || c == '\\')
+            continue;
+        const int digit = hexValue(c);
+        if (digit < 0)
+            return false;
+        if (high < 0) {
+            high = digit;
+        } else {
+            data += static_cast<char>(high << 4 | digit);
+            high = -1;
+        }
+    }
+    return high < 0;
+}
+
+} // namespace
+
+void registryValueText(unsigned long type, std::string_view data, std::string& keyVal)
+{
+    if (type == registryText) {
+        if (!data.empty() && data.back() == '\0')
+            data.remove_suffix(1);
+        keyVal = std::string(data);
+    } else if (type == registryNumber) {
+        std::uint32_t number = 0;
+        for (std::size_t byte = 0; byte < 4 && byte < data.size(); ++byte)
+            number |= static_cast<std::uint32_t>(static_cast<unsigned char>(data[byte]))
+                      << (8 * byte);
+        keyVal = std::to_string(number);
+    }
+}
+
+RegFileRegistry::RegFileRegistry(std::string_view content)
+{
+    const std::string text = asUtf8(content);
+    std::string section;
+    std::string line;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find('\n', pos);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string_view piece(text.data() + pos, end - pos);
+        pos = end + 1;
+        if (!piece.empty() && piece.back() == '\r')
+            piece.remove_suffix(1);
+        line += piece;
+        // Long binary values go on over several lines, each but the last ending in "\".
+        if (!line.empty() && line.back() == '\\' && line.find("=hex") != std::string::npos)
+            continue;
+        const std::string_view current = line;
+        const std::size_t first = current.find_first_not_of(" \t");
+        if (first != std::string_view::npos && current[first] == '[') {
+            const std::size_t close = current.rfind(']');
+            section = close > first ? std::string(current.substr(first + 1, close - first - 1))
+                                    : std::string();
+            // A section to delete ("[-HKEY...]") has no values.
+            if (!section.empty() && section.front() == '-')
+                section.clear();
+        } else if (first != std::string_view::npos && !section.empty() &&
+                   (current[first] == '"' || current[first] == '@')) {
+            std::string name;
+            std::size_t after = first + 1;
+            if (current[first] == '"')
+                after = readQuoted(current, first, name);
+            if (after != std::string_view::npos && after < current.size() &&
+                current[after] == '=') {
+                const std::string_view spec = current.substr(after + 1);
+                Value value;
+                bool ok = false;
+                if (!spec.empty() && spec.front() == '"') {
+                    value.type = registryText;
+                    ok = readQuoted(spec, 0, value.data) != std::string_view::npos;
+                    value.data += '\0'; // stored with its terminator, as Windows keeps texts
+                } else if (spec.substr(0, 6) == "dword:") {
+                    value.type = registryNumber;
+                    ok = parseDword(spec.substr(6), value.data);
+                } else {
+                    ok = parseHex(spec, value.type, value.data);
+                }
+                if (ok)
+                    values_[valueKey(section, name)] = std::move(value);
+            }
+        }
+        line.clear();
+    }
+}
+
+std::unique_ptr<RegFileRegistry> RegFileRegistry::fromFile(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    const std::string content((std::istreambuf_iterator<char>(file)),
+                              std::istreambuf_iterator<char>());
+    return std::make_unique<RegFileRegistry>(content);
+}
+
+bool RegFileRegistry::GetKeyValue(RegistryRoot keyRoot, std::string_view keyName,
+                                  std::string_view subKeyRef, std::string& keyVal) const
+{
+    const std::string path = std::string(rootName(keyRoot)) + "\\" + std::string(keyName);
+    const auto found = values_.find(valueKey(path, subKeyRef));
+    if (found == values_.end() || found->second.data.size() > registryBufferSize) {
+        keyVal.clear();
+        return false;
+    }
+    registryValueText(found->second.type, found->second.data, keyVal);
+    return true;
+}
+
+std::string registryFileLocation(const char* quarvetRegistry, const char* xdgConfigDirs,
+                                 bool (*exists)(const std::string&))
+{
+    if (quarvetRegistry && *quarvetRegistry)
+        return quarvetRegistry;
+    const std::string dirs = xdgConfigDirs && *xdgConfigDirs ? xdgConfigDirs : "/etc/xdg";
+    std::size_t pos = 0;
+    while (pos <= dirs.size()) {
+        std::size_t end = dirs.find(':', pos);
+        if (end == std::string::npos)
+            end = dirs.size();
+        const std::string dir = dirs.substr(pos, end - pos);
+        pos = end + 1;
+        // Relative entries are not meant for this list and are passed over.
+        if (dir.empty() || dir.front() != '/')
+            continue;
+        const std::string candidate = dir + "/Quarvet/registry.reg";
+        if (exists(candidate))
+            return candidate;
+    }
+    return {};
+}
+
+#ifndef _WIN32
+std::unique_ptr<Registry> systemRegistry()
+{
+    const auto isFile = [](const std::string& path) {
+        struct stat info {};
+        return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    };
+    const std::string location = registryFileLocation(std::getenv("QUARVET_REGISTRY"),
+                                                      std::getenv("XDG_CONFIG_DIRS"), +isFile);
+    if (location.empty())
+        return std::make_unique<RegFileRegistry>(std::string_view());
+    return RegFileRegistry::fromFile(location);
+}
+#endif
+
+} // namespace quarvet::about
