@@ -1,4 +1,5 @@
 #include "about/frmabout.h"
+#include "activewindow.h"
 #include "app/comwait.h"
 #include "app/form1.h"
 #include "recordingmessages.h"
@@ -73,11 +74,7 @@ void TestForm1::init()
     messages_ = std::make_unique<RecordingMessages>();
     store_ = std::make_unique<TemporaryStore>();
     window_ = std::make_unique<Form1>(store_->store());
-    window_->show();
-    // A bare X server has no window manager to activate a new window.
-    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
-    window_->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    QVERIFY(showActive(window_.get()));
 }
 
 void TestForm1::cleanup()

@@ -1,3 +1,4 @@
+#include "activewindow.h"
 #include "recordingmessages.h"
 #include "settings/form2.h"
 #include "temporarystore.h"
@@ -92,11 +93,7 @@ void TestSettings::cleanup()
 Form2* TestSettings::openDialog()
 {
     auto* dialog = new Form2(temporary_->store());
-    dialog->show();
-    if (!QTest::qWaitForWindowExposed(dialog))
-        return nullptr;
-    dialog->activateWindow();
-    return QTest::qWaitForWindowActive(dialog) ? dialog : nullptr;
+    return showActive(dialog) ? dialog : nullptr;
 }
 
 void TestSettings::storeKeepsTextsExactly_data()
