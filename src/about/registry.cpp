@@ -129,23 +129,23 @@ bool parseDword(std::string_view digits, std::string& data)
 }
 
 // "hex:" or "hex(N):" followed by comma-separated byte pairs.
-bool parseHex(std::string_view spec, unsigned long& type, std::string& data)
+bool parseHex(std::string_view definition, unsigned long& type, std::string& data)
 {
     type = 3; // REG_BINARY
-    std::size_t colon = spec.find(':');
+    std::size_t colon = definition.find(':');
     if (colon == std::string_view::npos)
         return false;
-    if (spec.substr(0, 4) == "hex(") {
-        const std::size_t close = spec.find(')');
+    if (definition.substr(0, 4) == "hex(") {
+        const std::size_t close = definition.find(')');
         if (close == std::string_view::npos || close > colon)
             return false;
-        type = std::strtoul(std::string(spec.substr(4, close - 4)).c_str(), nullptr, 16);
-    } else if (spec.substr(0, colon) != "hex") {
+        type = std::strtoul(std::string(definition.substr(4, close - 4)).c_str(), nullptr, 16);
+    } else if (definition.substr(0, colon) != "hex") {
         return false;
     }
     data.clear();
     int high = -1;
-    for (char c : spec.substr(colon + 1)) {
+    for (char c : definition.substr(colon + 1)) {
         if (c == ',' || c == ' ' || c == '\\')
             continue;
         const int digit = hexValue(c);
@@ -213,18 +213,18 @@ RegFileRegistry::RegFileRegistry(std::string_view content)
                 after = readQuoted(current, first, name);
             if (after != std::string_view::npos && after < current.size() &&
                 current[after] == '=') {
-                const std::string_view spec = current.substr(after + 1);
+                const std::string_view definition = current.substr(after + 1);
                 Value value;
                 bool ok = false;
-                if (!spec.empty() && spec.front() == '"') {
+                if (!definition.empty() && definition.front() == '"') {
                     value.type = registryText;
-                    ok = readQuoted(spec, 0, value.data) != std::string_view::npos;
+                    ok = readQuoted(definition, 0, value.data) != std::string_view::npos;
                     value.data += '\0'; // stored with its terminator, as Windows keeps texts
-                } else if (spec.substr(0, 6) == "dword:") {
+                } else if (definition.substr(0, 6) == "dword:") {
                     value.type = registryNumber;
-                    ok = parseDword(spec.substr(6), value.data);
+                    ok = parseDword(definition.substr(6), value.data);
                 } else {
-                    ok = parseHex(spec, value.type, value.data);
+                    ok = parseHex(definition, value.type, value.data);
                 }
                 if (ok)
                     values_[valueKey(section, name)] = std::move(value);
