@@ -37,3 +37,7 @@ QUARVET_BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-svg-dev libgl-dev
 # What the tests need besides: a real X server for the focus and shortcut tests, and the
 # cross compiler and Wine that build and run the Windows registry code.
 QUARVET_TEST_PACKAGES=(xvfb xauth g++-mingw-w64-x86-64-posix wine64)
+# The fuzzers: clang with its libFuzzer and sanitizer runtimes.
+QUARVET_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
+# The benchmarks: Google Benchmark, and Xvfb for the start-up measurement.
+QUARVET_BENCH_PACKAGES=(libbenchmark-dev xvfb xauth)
