@@ -49,6 +49,8 @@ private slots:
     void decode();
     void decodeFile();
     void readReportsTheLink();
+    void hostileEntries_data();
+    void hostileEntries();
     void splitWords_data();
     void splitWords();
     void toolReadsLocaleFromEnvironment_data();
@@ -235,6 +237,36 @@ void TestCli::readReportsTheLink()
     QCOMPARE(result.status, 1);
 }
 
+void TestCli::hostileEntries_data()
+{
+    QTest::addColumn<QByteArray>("entry");
+    QTest::addColumn<QByteArray>("reading");
+    QTest::newRow("a megabyte of digits") << QByteArray(1 << 20, '7') << QByteArray("out of range");
+    QTest::newRow("a megabyte of fraction")
+        << "0." + QByteArray(1 << 20, '5') << QByteArray("0.5555555555555556");
+    QTest::newRow("control characters") << QByteArray("1\x01\x1b[2J") << QByteArray("not a number");
+    QTest::newRow("invalid utf-8") << QByteArray("\xff\xfe" "12") << QByteArray("not a number");
+    QTest::newRow("lone continuation byte") << QByteArray("12\x80") << QByteArray("not a number");
+}
+
+void TestCli::hostileEntries()
+{
+    QFETCH(QByteArray, entry);
+    QFETCH(QByteArray, reading);
+    const std::string text = entry.toStdString();
+    std::istringstream in;
+    std::ostringstream out;
+    std::ostringstream err;
+    QCOMPARE(quarvet::cli::run({"value", text}, point, {in, out, err}), 0);
+    QCOMPARE(QByteArray::fromStdString(out.str()), reading + "\n");
+    std::ostringstream calcOut;
+    std::ostringstream calcErr;
+    QCOMPARE(quarvet::cli::run({"calc", text, "100", "0", "99"}, point, {in, calcOut, calcErr}),
+             reading.startsWith("0.") ? 0 : 1);
+    if (!reading.startsWith("0."))
+        QVERIFY(calcErr.str().find("Target temperature 1") != std::string::npos);
+}
+
 void TestCli::splitWords_data()
 {
     QTest::addColumn<QByteArray>("line");
@@ -258,22 +290,31 @@ void TestCli::splitWords()
 // The installed tool takes its separators from the environment, as Qt reads it.
 void TestCli::toolReadsLocaleFromEnvironment_data()
 {
+    QTest::addColumn<QString>("variable");
     QTest::addColumn<QString>("lang");
     QTest::addColumn<QByteArray>("out");
-    QTest::newRow("english") << "en_US.UTF-8" << QByteArray("27A8 FE04\n");
-    QTest::newRow("german") << "de_DE.UTF-8" << QByteArray("298E EB38\n");
-    QTest::newRow("unknown locale name") << "xx_YY.UTF-8" << QByteArray("27A8 FE04\n");
+    QTest::newRow("english") << "LANG"
+                             << "en_US.UTF-8" << QByteArray("27A8 FE04\n");
+    QTest::newRow("german") << "LANG"
+                            << "de_DE.UTF-8" << QByteArray("298E EB38\n");
+    QTest::newRow("german, LC_ALL") << "LC_ALL"
+                                    << "de_DE.UTF-8" << QByteArray("298E EB38\n");
+    QTest::newRow("unknown locale name") << "LC_ALL"
+                                         << "xx_YY.UTF-8" << QByteArray("27A8 FE04\n");
+    QTest::newRow("empty") << "LANG"
+                           << "" << QByteArray("27A8 FE04\n");
 }
 
 void TestCli::toolReadsLocaleFromEnvironment()
 {
+    QFETCH(QString, variable);
     QFETCH(QString, lang);
     QFETCH(QByteArray, out);
     QProcess tool;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove("LC_ALL");
-    env.remove("LC_NUMERIC");
-    env.insert("LANG", lang);
+    for (const char* name : {"LC_ALL", "LC_NUMERIC", "LANG"})
+        env.remove(name);
+    env.insert(variable, lang);
     tool.setProcessEnvironment(env);
     tool.start(QStringLiteral(QUARVET_CLI), {"calc", "0", "100", "0.5", "99"});
     QVERIFY(tool.waitForFinished(10000));

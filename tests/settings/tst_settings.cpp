@@ -9,9 +9,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QProcess>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -46,6 +49,9 @@ private slots:
     void unparsableFileIsReadAsFarAsItGoes();
     void failedWriteIsReported();
     void storeFileLayout();
+    void killDuringSaveLeavesWholeFile();
+    void userStoreWithoutXdgConfigHome_data();
+    void userStoreWithoutXdgConfigHome();
 
     void dialogOpensFromStore_data();
     void dialogOpensFromStore();
@@ -161,6 +167,62 @@ void TestSettings::storeFileLayout()
     QCOMPARE(file.readAll(), QByteArray("[Voreinstellungen]\nSoll1=20\nSoll2=80\n"));
     QtSettingsStore own;
     QVERIFY(own.location().endsWith(QStringLiteral("/Quarvet/Quarvet.conf")));
+}
+
+void TestSettings::killDuringSaveLeavesWholeFile()
+{
+    const QString path = temporary_->path();
+    QRandomGenerator random(20261208);
+    int seen = 0;
+    for (int round = 0; round < 25; ++round) {
+        QProcess saver;
+        saver.start(QStringLiteral(SETTINGS_HELPER), {"save-forever", path});
+        QVERIFY(saver.waitForStarted());
+        QTest::qSleep(5 + random.bounded(40));
+        saver.kill();
+        QVERIFY(saver.waitForFinished());
+        if (!QFile::exists(path))
+            continue;
+        // Read a copy, which no settings cache of this process has seen.
+        const QString copy = path + QString::number(round);
+        QVERIFY(QFile::copy(path, copy));
+        QSettings file(copy, QSettings::NativeFormat);
+        QCOMPARE(file.status(), QSettings::NoError);
+        const QString first = file.value("Voreinstellungen/Soll1").toString();
+        QCOMPARE(file.value("Voreinstellungen/Soll2").toString(), first);
+        const qsizetype colon = first.indexOf(QLatin1Char(':'));
+        QVERIFY2(colon > 0, qPrintable(first.left(20)));
+        QCOMPARE(first.size() - colon - 1, first.left(colon).toInt());
+        ++seen;
+    }
+    QVERIFY(seen > 0);
+}
+
+void TestSettings::userStoreWithoutXdgConfigHome_data()
+{
+    QTest::addColumn<bool>("set");
+    QTest::newRow("empty XDG_CONFIG_HOME") << true;
+    QTest::newRow("no XDG_CONFIG_HOME") << false;
+}
+
+void TestSettings::userStoreWithoutXdgConfigHome()
+{
+    QFETCH(bool, set);
+    QTemporaryDir home;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home.path());
+    if (set)
+        env.insert("XDG_CONFIG_HOME", "");
+    else
+        env.remove("XDG_CONFIG_HOME");
+    QProcess helper;
+    helper.setProcessEnvironment(env);
+    helper.start(QStringLiteral(SETTINGS_HELPER), {"user-store"});
+    QVERIFY(helper.waitForFinished(10000));
+    QCOMPARE(helper.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(helper.exitCode(), 0);
+    QCOMPARE(helper.readAllStandardOutput().trimmed(),
+             (home.path() + "/.config/Quarvet/Quarvet.conf").toLocal8Bit());
 }
 
 void TestSettings::dialogOpensFromStore_data()
