@@ -1,4 +1,5 @@
 #include "form1.h"
+#include "startupprobe.h"
 
 #include "settings/settingsstore.h"
 #include "ui/artwork.h"
@@ -17,6 +18,7 @@ int main(int argc, char* argv[])
     // End of Program closes every window at once, asking nothing and saving nothing.
     QObject::connect(&window, &quarvet::app::Form1::endRequested, &app,
                      [] { QCoreApplication::exit(0); });
+    quarvet::app::armStartupProbe(&window);
     window.show();
     return app.exec();
 }

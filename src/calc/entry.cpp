@@ -15,42 +15,39 @@ bool isDigit(char c)
 
 bool startsWith(std::string_view text, std::size_t at, std::string_view part)
 {
-    return !part.empty() && text.substr(at, part.size()) == part;
+    return !part.empty() && text[at] == part[0] && text.substr(at, part.size()) == part;
 }
 
-// The entry rewritten in the one form std::from_chars reads: [-]digits[.digits][e[-]digits].
-struct Normalised {
-    std::string text;
-    bool negative = false;
-    // Position of the leading significant digit relative to the decimal point (1 for "1",
-    // -2 for "0.001"), plus the exponent; saturated. Only its sign matters: it tells an
-    // overflow from an underflow when from_chars says out of range.
-    std::int64_t magnitude = 0;
-};
-
+// The entry rewritten, in one pass, in the one form std::from_chars reads:
+// [-]digits[.digits][e[-]digits]. It is never longer than the entry plus two characters.
 class EntryScanner {
 public:
-    EntryScanner(std::string_view text, const Separators& separators)
-        : text_(text), separators_(separators)
+    EntryScanner(std::string_view text, const Separators& separators, char* out)
+        : text_(text), decimal_(separators.decimal), group_(separators.group), out_(out)
     {
     }
 
-    bool scan(Normalised& out)
+    bool scan()
     {
         skipBlanks();
         if (pos_ < text_.size() && (text_[pos_] == '+' || text_[pos_] == '-')) {
-            out.negative = text_[pos_] == '-';
+            negative_ = text_[pos_] == '-';
             ++pos_;
         }
-        if (out.negative)
-            out.text += '-';
-        if (!scanMantissa(out))
-            return false;
-        if (!scanExponent(out))
+        if (negative_)
+            out_[length_++] = '-';
+        if (!scanMantissa() || !scanExponent())
             return false;
         skipBlanks();
         return pos_ == text_.size();
     }
+
+    std::size_t length() const { return length_; }
+    bool negative() const { return negative_; }
+    // Position of the leading significant digit relative to the decimal point (1 for "1",
+    // -2 for "0.001"), plus the exponent; saturated. Only its sign matters: it tells an
+    // overflow from an underflow when from_chars says out of range.
+    std::int64_t magnitude() const { return magnitude_; }
 
 private:
     void skipBlanks()
@@ -59,58 +56,65 @@ private:
             ++pos_;
     }
 
-    bool scanMantissa(Normalised& out)
+    bool scanMantissa()
     {
-        std::string integerDigits;
-        std::string fractionDigits;
+        // Locals rather than members keep this, the hot loop, in registers.
+        const char* const text = text_.data();
+        const std::size_t size = text_.size();
+        std::size_t pos = pos_;
+        std::size_t length = length_;
+        char* const out = out_;
+        std::int64_t integerDigits = 0;
+        std::int64_t leadingZeros = 0; // before the first significant digit
+        bool significant = false;
         bool inFraction = false;
-        while (pos_ < text_.size()) {
-            const char c = text_[pos_];
+        bool anyDigit = false;
+        while (pos < size) {
+            const char c = text[pos];
             if (isDigit(c)) {
-                (inFraction ? fractionDigits : integerDigits) += c;
-                ++pos_;
-            } else if (!inFraction && startsWith(text_, pos_, separators_.decimal)) {
+                if (!significant) {
+                    if (c == '0')
+                        ++leadingZeros;
+                    else
+                        significant = true;
+                }
+                out[length++] = c;
+                ++pos;
+                anyDigit = true;
+                integerDigits += inFraction ? 0 : 1;
+            } else if (!inFraction && startsWith(text_, pos, decimal_)) {
                 inFraction = true;
-                pos_ += separators_.decimal.size();
-            } else if (!inFraction && isGroupBetweenDigits(integerDigits)) {
-                pos_ += separators_.group.size();
+                if (integerDigits == 0)
+                    out[length++] = '0';
+                out[length++] = '.';
+                pos += decimal_.size();
+            } else if (!inFraction && integerDigits > 0 && isGroupBeforeDigit(pos)) {
+                pos += group_.size();
             } else {
                 break;
             }
         }
-        if (integerDigits.empty() && fractionDigits.empty())
+        pos_ = pos;
+        length_ = length;
+        if (!anyDigit)
             return false;
-        out.magnitude = leadingMagnitude(integerDigits, fractionDigits);
-        out.text += integerDigits.empty() ? std::string("0") : integerDigits;
-        if (!fractionDigits.empty()) {
-            out.text += '.';
-            out.text += fractionDigits;
-        }
+        if (out_[length_ - 1] == '.')
+            --length_;
+        if (significant)
+            magnitude_ = integerDigits - leadingZeros;
         return true;
     }
 
     // A group separator counts only between two digits of the integer part.
-    bool isGroupBetweenDigits(const std::string& integerDigits) const
+    bool isGroupBeforeDigit(std::size_t pos) const
     {
-        if (integerDigits.empty() || !startsWith(text_, pos_, separators_.group))
+        if (!startsWith(text_, pos, group_))
             return false;
-        const std::size_t next = pos_ + separators_.group.size();
+        const std::size_t next = pos + group_.size();
         return next < text_.size() && isDigit(text_[next]);
     }
 
-    static std::int64_t leadingMagnitude(const std::string& integerDigits,
-                                         const std::string& fractionDigits)
-    {
-        const auto firstInt = integerDigits.find_first_not_of('0');
-        if (firstInt != std::string::npos)
-            return static_cast<std::int64_t>(integerDigits.size() - firstInt);
-        const auto firstFrac = fractionDigits.find_first_not_of('0');
-        if (firstFrac != std::string::npos)
-            return -static_cast<std::int64_t>(firstFrac);
-        return 0;
-    }
-
-    bool scanExponent(Normalised& out)
+    bool scanExponent()
     {
         if (pos_ >= text_.size() || (text_[pos_] != 'e' && text_[pos_] != 'E'))
             return true;
@@ -120,47 +124,86 @@ private:
             negative = text_[pos_] == '-';
             ++pos_;
         }
+        out_[length_++] = 'e';
+        if (negative)
+            out_[length_++] = '-';
         const std::size_t first = pos_;
         std::int64_t exponent = 0;
         constexpr std::int64_t cap = std::numeric_limits<std::int64_t>::max() / 20;
         while (pos_ < text_.size() && isDigit(text_[pos_])) {
             if (exponent < cap)
                 exponent = exponent * 10 + (text_[pos_] - '0');
-            ++pos_;
+            out_[length_++] = text_[pos_++];
         }
         if (pos_ == first)
             return false;
-        out.text += negative ? "e-" : "e";
-        out.text.append(text_.substr(first, pos_ - first));
-        out.magnitude += negative ? -exponent : exponent;
+        magnitude_ += negative ? -exponent : exponent;
         return true;
     }
 
     std::string_view text_;
-    const Separators& separators_;
+    std::string_view decimal_;
+    std::string_view group_;
+    char* out_;
     std::size_t pos_ = 0;
+    std::size_t length_ = 0;
+    bool negative_ = false;
+    std::int64_t magnitude_ = 0;
 };
+
+// Most entries are already in the form from_chars reads: with a point as the decimal
+// separator, no grouping, no plus sign. Reading them in place saves the rewriting. Only a
+// reading that takes the whole text and starts as a number of ours counts; anything else
+// (a group separator, "inf", an underflow) goes the long way.
+bool readInPlace(std::string_view text, const Separators& separators, double& value)
+{
+    if (separators.decimal != ".")
+        return false;
+    std::size_t first = 0;
+    std::size_t last = text.size();
+    while (first < last && text[first] == ' ')
+        ++first;
+    while (last > first && text[last - 1] == ' ')
+        --last;
+    if (first < last && text[first] == '+' && first + 1 < last && text[first + 1] != '-')
+        ++first;
+    const std::size_t lead = first < last && text[first] == '-' ? first + 1 : first;
+    if (lead >= last || !(isDigit(text[lead]) || text[lead] == '.'))
+        return false;
+    const char* end = text.data() + last;
+    const auto [ptr, ec] = std::from_chars(text.data() + first, end, value);
+    return ec == std::errc() && ptr == end;
+}
 
 } // namespace
 
 EntryValue ValConv(std::string_view text, const Separators& separators)
 {
-    Normalised normalised;
-    normalised.text.reserve(text.size() + 2);
-    if (!EntryScanner(text, separators).scan(normalised))
+    if (double value = 0.0; readInPlace(text, separators, value))
+        return {EntryStatus::Number, value};
+
+    // Entries are short; a long one gets a buffer of its own.
+    char local[256];
+    std::string heap;
+    char* buffer = local;
+    if (text.size() + 2 > sizeof local) {
+        heap.resize(text.size() + 2);
+        buffer = heap.data();
+    }
+    EntryScanner scanner(text, separators, buffer);
+    if (!scanner.scan())
         return {EntryStatus::NotANumber, 0.0};
 
     double value = 0.0;
-    const char* first = normalised.text.data();
-    const char* last = first + normalised.text.size();
-    const auto [ptr, ec] = std::from_chars(first, last, value);
+    const char* last = buffer + scanner.length();
+    const auto [ptr, ec] = std::from_chars(buffer, last, value);
     if (ec == std::errc() && ptr == last)
         return {EntryStatus::Number, value};
     if (ec == std::errc::result_out_of_range) {
         // libstdc++ says out of range for underflow too; a value too small for a double
         // is a number, and its nearest double is a zero of its sign.
-        if (normalised.magnitude <= 0)
-            return {EntryStatus::Number, normalised.negative ? -0.0 : 0.0};
+        if (scanner.magnitude() <= 0)
+            return {EntryStatus::Number, scanner.negative() ? -0.0 : 0.0};
         return {EntryStatus::OutOfRange, 0.0};
     }
     return {EntryStatus::NotANumber, 0.0};

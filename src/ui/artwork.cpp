@@ -26,8 +26,10 @@ QPixmap logoPixmap(QSize size, qreal devicePixelRatio)
 
 QIcon programIcon()
 {
+    // The sizes title bars and task bars use; larger ones cost start-up time (rendering a
+    // 256-pixel square is most of it), and launchers take the icon from the desktop entry.
     QIcon icon;
-    for (int side : {16, 24, 32, 48, 64, 128, 256})
+    for (int side : {16, 24, 32, 48, 64})
         icon.addPixmap(render(QStringLiteral(":/quarvet/quarvet.svg"), QSize(side, side), 1.0));
     return icon;
 }

@@ -55,6 +55,9 @@ void TestEntry::numbers_data()
     QTest::newRow("leading plus") << QByteArray("point") << QByteArray("+7") << 7.0;
     QTest::newRow("no integer digits") << QByteArray("point") << QByteArray(".5") << 0.5;
     QTest::newRow("no fraction digits") << QByteArray("point") << QByteArray("5.") << 5.0;
+    QTest::newRow("sign before point") << QByteArray("point") << QByteArray(" -.5") << -0.5;
+    QTest::newRow("plus before point") << QByteArray("point") << QByteArray("+.5 ") << 0.5;
+    QTest::newRow("plus in exponent") << QByteArray("point") << QByteArray(" 1e+5 ") << 1e5;
     QTest::newRow("exponent") << QByteArray("point") << QByteArray("1E2") << 100.0;
     QTest::newRow("negative exponent") << QByteArray("point") << QByteArray("1e-3") << 0.001;
     QTest::newRow("signed exponent") << QByteArray("point") << QByteArray("2.5e+1") << 25.0;
@@ -128,6 +131,9 @@ void TestEntry::failures_data()
     QTest::newRow("hexadecimal") << QByteArray("point") << QByteArray("0x10") << nan;
     QTest::newRow("infinity") << QByteArray("point") << QByteArray("inf") << nan;
     QTest::newRow("nan") << QByteArray("point") << QByteArray("nan") << nan;
+    QTest::newRow("signed infinity") << QByteArray("point") << QByteArray("-infinity") << nan;
+    QTest::newRow("plus minus") << QByteArray("point") << QByteArray(" +-5") << nan;
+    QTest::newRow("point only, signed") << QByteArray("point") << QByteArray("-.") << nan;
     QTest::newRow("control character") << QByteArray("point") << QByteArray("1\x01") << nan;
     QTest::newRow("invalid utf-8") << QByteArray("point") << QByteArray("1\xC3") << nan;
     QTest::newRow("half a multibyte separator")
