@@ -1,8 +1,34 @@
 #include "settingsstore.h"
 
+#include <QDateTime>
+#include <QFileInfo>
+#include <QLockFile>
 #include <QSettings>
+#include <QThread>
 
 namespace quarvet::settings {
+
+void clearBrokenLock(const QString& settingsFile)
+{
+    const QString lockPath = settingsFile + QStringLiteral(".lock");
+    const QLockFile lock(lockPath);
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    for (int look = 0; look < 2; ++look) {
+        const QFileInfo info(lockPath);
+        // No lock, or one that names its holder: QLockFile judges that one itself.
+        if (!info.exists() || lock.getLockInfo(&pid, &host, &application))
+            return;
+        const qint64 age = info.lastModified().msecsTo(QDateTime::currentDateTime());
+        if (age >= brokenLockAge) {
+            QFile::remove(lockPath);
+            return;
+        }
+        // Perhaps a writer that is filling it in right now.
+        QThread::msleep(static_cast<unsigned long>(brokenLockAge - age));
+    }
+}
 
 QtSettingsStore::QtSettingsStore() = default;
 
@@ -33,6 +59,7 @@ QString QtSettingsStore::read(const QString& section, const QString& key,
 bool QtSettingsStore::write(const QString& section, const QList<QPair<QString, QString>>& values)
 {
     const auto settings = open();
+    clearBrokenLock(settings->fileName());
     settings->beginGroup(section);
     for (const auto& [key, text] : values)
         settings->setValue(key, text);

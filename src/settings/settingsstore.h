@@ -12,6 +12,13 @@ inline const QString sectionDefaults = QStringLiteral("Voreinstellungen");
 inline const QString keyTarget1 = QStringLiteral("Soll1");
 inline const QString keyTarget2 = QStringLiteral("Soll2");
 
+// A writer killed between creating the store's lock file and writing its name into it
+// leaves a lock that nobody can judge, and QSettings waits thirty seconds before it takes
+// such a lock as stale: the program would hang on the next save. A nameless lock a second
+// old is broken (a live writer names itself within microseconds); this removes it.
+inline constexpr qint64 brokenLockAge = 1000; // milliseconds
+void clearBrokenLock(const QString& settingsFile);
+
 // A per-user store of texts addressed by section and key; the application is the store's own.
 class SettingsStore {
 public:

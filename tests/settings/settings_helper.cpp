@@ -5,6 +5,10 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
+#include <cstdio>
+
+#include <cstdio>
+
 using quarvet::settings::keyTarget1;
 using quarvet::settings::keyTarget2;
 using quarvet::settings::QtSettingsStore;
@@ -20,6 +24,11 @@ namespace {
         const QString value =
             QString::number(generation) + QLatin1Char(':') + QString(generation, QLatin1Char('a'));
         store.write(sectionDefaults, {{keyTarget1, value}, {keyTarget2, value}});
+        if (generation == 1) {
+            // The killer waits for this, however slowly the process started.
+            std::fputs("saving\n", stdout);
+            std::fflush(stdout);
+        }
     }
 }
 

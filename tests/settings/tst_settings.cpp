@@ -4,11 +4,13 @@
 #include "temporarystore.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QLockFile>
 #include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
@@ -50,6 +52,8 @@ private slots:
     void failedWriteIsReported();
     void storeFileLayout();
     void killDuringSaveLeavesWholeFile();
+    void brokenLockIsCleared_data();
+    void brokenLockIsCleared();
     void userStoreWithoutXdgConfigHome_data();
     void userStoreWithoutXdgConfigHome();
 
@@ -177,8 +181,8 @@ void TestSettings::killDuringSaveLeavesWholeFile()
     for (int round = 0; round < 25; ++round) {
         QProcess saver;
         saver.start(QStringLiteral(SETTINGS_HELPER), {"save-forever", path});
-        QVERIFY(saver.waitForStarted());
-        QTest::qSleep(5 + random.bounded(40));
+        QVERIFY2(saver.waitForReadyRead(30000), qPrintable(QString::number(round)));
+        QTest::qSleep(random.bounded(40));
         saver.kill();
         QVERIFY(saver.waitForFinished());
         if (!QFile::exists(path))
@@ -196,6 +200,39 @@ void TestSettings::killDuringSaveLeavesWholeFile()
         ++seen;
     }
     QVERIFY(seen > 0);
+}
+
+void TestSettings::brokenLockIsCleared_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("ageSeconds");
+    QTest::addColumn<bool>("held");
+    QTest::addColumn<bool>("removed");
+    QTest::newRow("nameless, old") << QByteArray() << 5 << false << true;
+    QTest::newRow("garbage, old") << QByteArray("not a lock") << 5 << false << true;
+    QTest::newRow("held by a live process") << QByteArray() << 0 << true << false;
+}
+
+void TestSettings::brokenLockIsCleared()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(int, ageSeconds);
+    QFETCH(bool, held);
+    QFETCH(bool, removed);
+    const QString lockPath = temporary_->path() + ".lock";
+    QDir().mkpath(QFileInfo(lockPath).path());
+    QLockFile live(lockPath);
+    if (held) {
+        QVERIFY(live.tryLock(0));
+    } else {
+        QFile lock(lockPath);
+        QVERIFY(lock.open(QIODevice::WriteOnly));
+        lock.write(content);
+        lock.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds),
+                         QFileDevice::FileModificationTime);
+    }
+    quarvet::settings::clearBrokenLock(temporary_->path());
+    QCOMPARE(!QFile::exists(lockPath), removed);
 }
 
 void TestSettings::userStoreWithoutXdgConfigHome_data()
