@@ -34,10 +34,15 @@ quarvet_ensure_packages() {
 # What building the program needs on Debian 12.
 QUARVET_BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-svg-dev libgl-dev
                         fonts-liberation2)
+# What building the Debian package needs besides: dpkg-shlibdeps, and file to find binaries.
+QUARVET_PACKAGE_PACKAGES=(dpkg-dev file)
 # What the tests need besides: a real X server for the focus and shortcut tests, and the
 # cross compiler and Wine that build and run the Windows registry code.
-QUARVET_TEST_PACKAGES=(xvfb xauth g++-mingw-w64-x86-64-posix wine64)
+QUARVET_TEST_PACKAGES=(xvfb xauth g++-mingw-w64-x86-64-posix wine64 "${QUARVET_PACKAGE_PACKAGES[@]}"
+                       desktop-file-utils appstream lintian man-db groff-base)
 # The fuzzers: clang with its libFuzzer and sanitizer runtimes.
 QUARVET_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # The benchmarks: Google Benchmark, and Xvfb for the start-up measurement.
 QUARVET_BENCH_PACKAGES=(libbenchmark-dev xvfb xauth)
+# The screenshot: a real window under Xvfb, typed into and captured.
+QUARVET_SCREENSHOT_PACKAGES=(xvfb xauth xdotool x11-utils imagemagick)
