@@ -52,6 +52,14 @@ QLabel* addCaption(QWidget* parent, int index, const QString& text, QRect geomet
     return label;
 }
 
+// A window that is asked for again comes to the front with the focus.
+void bringForward(QWidget* window)
+{
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
 QString localised(double value)
 {
     QString text = QString::fromStdString(calc::shortestText(value));
@@ -103,18 +111,14 @@ void Form1::showSetup()
         setup_ = new settings::Form2(store_, this);
         connect(setup_, &settings::Form2::defaultsSaved, this, &Form1::ValSet);
     }
-    setup_->show();
-    setup_->raise();
-    setup_->activateWindow();
+    bringForward(setup_);
 }
 
 void Form1::showAbout()
 {
     if (!about_)
         about_ = new about::frmAbout(this);
-    about_->show();
-    about_->raise();
-    about_->activateWindow();
+    bringForward(about_);
 }
 
 void Form1::createMenus()
