@@ -30,8 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         std::abort();
     if (main.wrongEntries.empty()) {
         // Whatever the check passes, the calculation reads; it may refuse, never fail silently.
-        const calc::CalcResult result = calc::calibrateEntries(
-            {texts[0], texts[1], texts[2], texts[3]}, separators);
+        const calc::CalcResult result =
+            calc::calibrateEntries({texts[0], texts[1], texts[2], texts[3]}, separators);
         if (result.fault == calc::CalcFault::UnreadableEntry)
             std::abort();
         if (result.ok() && (result.slopeCode.size() != 4 || result.offsetCode.size() != 4))

@@ -12,7 +12,7 @@
 namespace quarvet::fuzz {
 
 // The separators users' locales give, and none.
-inline const char* const separatorChoices[] = {".", ",", "\xE2\x80\x99", "\xE2\x80\xAF",
+inline const char* const separatorChoices[] = {".",        ",", "\xE2\x80\x99", "\xE2\x80\xAF",
                                                "\xD9\xAB", ""};
 inline constexpr std::size_t separatorChoiceCount = 6;
 

@@ -22,8 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     const std::string_view content(reinterpret_cast<const char*>(bytes), size);
     const RegFileRegistry registry(content);
     std::string value = "unchanged";
-    if (!registry.GetKeyValue(RegistryRoot::LocalMachine, "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO",
-                              "PATH", value) &&
+    if (!registry.GetKeyValue(RegistryRoot::LocalMachine,
+                              "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "PATH", value) &&
         !value.empty())
         std::abort();
     registry.GetKeyValue(RegistryRoot::CurrentUser, "a", "", value);

@@ -245,7 +245,9 @@ void TestCli::hostileEntries_data()
     QTest::newRow("a megabyte of fraction")
         << "0." + QByteArray(1 << 20, '5') << QByteArray("0.5555555555555556");
     QTest::newRow("control characters") << QByteArray("1\x01\x1b[2J") << QByteArray("not a number");
-    QTest::newRow("invalid utf-8") << QByteArray("\xff\xfe" "12") << QByteArray("not a number");
+    QTest::newRow("invalid utf-8") << QByteArray("\xff\xfe"
+                                                 "12")
+                                   << QByteArray("not a number");
     QTest::newRow("lone continuation byte") << QByteArray("12\x80") << QByteArray("not a number");
 }
 
