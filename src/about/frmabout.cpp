@@ -4,6 +4,7 @@
 #include "sysinfo.h"
 #include "ui/artwork.h"
 #include "ui/clickablelabel.h"
+#include "ui/controls.h"
 #include "ui/messageservice.h"
 
 #include <QDesktopServices>
@@ -36,14 +37,6 @@ public:
         return !path.empty() && QProcess::startDetached(QString::fromLocal8Bit(path), {});
     }
 };
-
-QLabel* addLabel(QWidget* parent, const char* name, const QString& text, QRect geometry)
-{
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QLatin1String(name));
-    label->setGeometry(geometry);
-    return label;
-}
 
 ui::ClickableLabel* addLink(QWidget* parent, const char* name, const QString& text, QRect geometry)
 {
@@ -81,12 +74,9 @@ void frmAbout::createControls()
     logo->setPixmap(ui::logoPixmap(logo->size(), devicePixelRatioF()));
 
     QLabel* title =
-        addLabel(this, "lblTitle", QString::fromUtf8(programTitle), QRect(204, 18, 210, 32));
-    QFont titleFont(QStringLiteral("Arial"));
-    titleFont.setPointSize(16);
-    titleFont.setBold(true);
-    title->setFont(titleFont);
-    addLabel(
+        ui::addLabel(this, "lblTitle", QString::fromUtf8(programTitle), QRect(204, 18, 210, 32));
+    title->setFont(ui::arial(16, true));
+    ui::addLabel(
         this, "lblVersion",
         QStringLiteral("Version %1.%2.%3").arg(versionMajor).arg(versionMinor).arg(versionRevision),
         QRect(204, 54, 210, 22));
@@ -100,10 +90,10 @@ void frmAbout::createControls()
         line->setBackgroundRole(i == 0 ? QPalette::Dark : QPalette::Light);
     }
 
-    addLabel(this, "Label1", company, QRect(16, 110, 398, 20));
-    addLabel(this, "Label2", street, QRect(16, 132, 398, 20));
-    addLabel(this, "Label3", town, QRect(16, 154, 398, 20));
-    addLabel(this, "Label4", phoneAndFax, QRect(16, 176, 398, 20));
+    ui::addLabel(this, "Label1", company, QRect(16, 110, 398, 20));
+    ui::addLabel(this, "Label2", street, QRect(16, 132, 398, 20));
+    ui::addLabel(this, "Label3", town, QRect(16, 154, 398, 20));
+    ui::addLabel(this, "Label4", phoneAndFax, QRect(16, 176, 398, 20));
     auto* web = addLink(this, "lblWeblink", webCaption, QRect(16, 204, 398, 20));
     auto* mail = addLink(this, "lblMailto", mailCaption, QRect(16, 226, 398, 20));
     connect(web, &ui::ClickableLabel::clicked, this, [this, web] { openLink(web->text()); });

@@ -7,6 +7,7 @@
 #include "settings/settingsstore.h"
 #include "ui/artwork.h"
 #include "ui/clickablelabel.h"
+#include "ui/controls.h"
 #include "ui/localeseparators.h"
 #include "ui/messageservice.h"
 
@@ -28,24 +29,14 @@ QRect twips(int left, int top, int width, int height)
     return QRect(left / 15, top / 15, width / 15, height / 15);
 }
 
-QFont arial(qreal points, bool bold = false)
-{
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(points);
-    font.setBold(bold);
-    return font;
-}
-
 const QColor background(0xFF, 0xFF, 0xFF);
 const QColor foreground(0x40, 0x40, 0x40);
 
 QLabel* addCaption(QWidget* parent, int index, const QString& text, QRect geometry)
 {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QStringLiteral("Label2"));
+    QLabel* label = ui::addLabel(parent, "Label2", text, geometry);
     label->setProperty("index", index);
-    label->setFont(arial(12));
-    label->setGeometry(geometry);
+    label->setFont(ui::arial(12));
     // A caption wider than its place wraps, as the column headings do.
     label->setWordWrap(true);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -72,7 +63,7 @@ Form1::Form1(settings::SettingsStore& store, QWidget* parent) : QMainWindow(pare
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Quarvet"));
-    setFont(arial(12));
+    setFont(ui::arial(12));
     QPalette colours = palette();
     colours.setColor(QPalette::Window, background);
     colours.setColor(QPalette::WindowText, foreground);
@@ -155,7 +146,7 @@ void Form1::createTitle(QWidget* client)
     auto* title = new ui::ClickableLabel(client);
     title->setObjectName(QStringLiteral("Label1"));
     title->setText(QStringLiteral("Quarvet"));
-    title->setFont(arial(36, true));
+    title->setFont(ui::arial(36, true));
     title->setGeometry(twips(240, 360, 3375, 975));
     connect(title, &ui::ClickableLabel::clicked, this, &Form1::showAbout);
 
@@ -179,7 +170,7 @@ void Form1::createMeasurementFrame(QWidget* client)
 {
     auto* frame = new QGroupBox(QStringLiteral("Measured value"), client);
     frame->setObjectName(QStringLiteral("Frame1"));
-    frame->setFont(arial(12, true));
+    frame->setFont(ui::arial(12, true));
     frame->setGeometry(twips(120, 1440, 7335, 2295));
 
     addCaption(frame, 1, QStringLiteral("Target value"), twips(1800, 600, 1215, 495));
@@ -210,7 +201,7 @@ void Form1::createMeasurementFrame(QWidget* client)
 
     berechnen1_ = new QPushButton(QStringLiteral("&Calculate"), frame);
     berechnen1_->setObjectName(QStringLiteral("Berechnen1"));
-    berechnen1_->setFont(arial(9.75, true));
+    berechnen1_->setFont(ui::arial(9.75, true));
     berechnen1_->setGeometry(twips(5640, 240, 1215, 375));
     connect(berechnen1_, &QPushButton::clicked, this, &Form1::CalCalc);
 }
@@ -221,7 +212,7 @@ QLineEdit* Form1::addEntry(QWidget* parent, const char* name, const QString& acc
     auto* field = new QLineEdit(parent);
     field->setObjectName(QLatin1String(name));
     field->setAccessibleName(accessibleName);
-    field->setFont(arial(12));
+    field->setFont(ui::arial(12));
     field->setAlignment(Qt::AlignRight);
     field->setGeometry(geometry);
     field->installEventFilter(this);
@@ -262,15 +253,7 @@ QString Form1::ValProof()
                                            {calc::labelTarget2, texts[1]},
                                            {calc::labelIndicated1, texts[2]},
                                            {calc::labelIndicated2, texts[3]}};
-    const calc::CheckReport report = calc::checkMainEntries(entries, ui::currentSeparators());
-    using Icon = ui::MessageService::Icon;
-    const QString wrongEntries = QString::fromStdString(report.wrongEntries);
-    if (!wrongEntries.isEmpty())
-        ui::messages().show(this, ui::messageTitle, wrongEntries, Icon::Stop);
-    if (!report.separatorWarning.empty())
-        ui::messages().show(this, ui::messageTitle, QString::fromStdString(report.separatorWarning),
-                            Icon::None);
-    return wrongEntries;
+    return ui::showCheckReport(this, calc::checkMainEntries(entries, ui::currentSeparators()));
 }
 
 void Form1::CalCalc()

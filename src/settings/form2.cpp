@@ -2,6 +2,7 @@
 
 #include "calc/check.h"
 #include "settingsstore.h"
+#include "ui/controls.h"
 #include "ui/localeseparators.h"
 #include "ui/messageservice.h"
 
@@ -13,21 +14,6 @@
 
 namespace quarvet::settings {
 namespace {
-
-QFont arial(qreal points)
-{
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(points);
-    return font;
-}
-
-QLabel* addLabel(QWidget* parent, const char* name, const QString& text, QRect geometry)
-{
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QLatin1String(name));
-    label->setGeometry(geometry);
-    return label;
-}
 
 QPushButton* addButton(QWidget* parent, const char* name, const QString& text, QRect geometry)
 {
@@ -51,20 +37,20 @@ Form2::Form2(SettingsStore& store, QWidget* parent) : QDialog(parent), store_(st
     panel->setFrameShape(QFrame::StyledPanel);
     panel->setGeometry(8, 8, 314, 150);
 
-    addLabel(panel, "Label1", QStringLiteral("Default values for calculation:"),
-             QRect(12, 8, 290, 24))
-        ->setFont(arial(10));
+    ui::addLabel(panel, "Label1", QStringLiteral("Default values for calculation:"),
+                 QRect(12, 8, 290, 24))
+        ->setFont(ui::arial(10));
 
     auto* frame = new QGroupBox(QStringLiteral("Target values"), panel);
     frame->setObjectName(QStringLiteral("fraSample1"));
-    frame->setFont(arial(9));
+    frame->setFont(ui::arial(9));
     frame->setGeometry(12, 38, 290, 100);
 
     auto* first =
-        addLabel(frame, "Label2", QStringLiteral("Temperature 1:"), QRect(12, 30, 120, 24));
+        ui::addLabel(frame, "Label2", QStringLiteral("Temperature 1:"), QRect(12, 30, 120, 24));
     first->setProperty("index", 1);
     auto* second =
-        addLabel(frame, "Label2", QStringLiteral("Temperature 2:"), QRect(12, 62, 120, 24));
+        ui::addLabel(frame, "Label2", QStringLiteral("Temperature 2:"), QRect(12, 62, 120, 24));
     second->setProperty("index", 2);
     soll1_ =
         addField(frame, "Soll1", QStringLiteral("Target temperature 1"), QRect(140, 30, 90, 24));
@@ -115,11 +101,7 @@ QString Form2::ValProof()
     const std::string second = soll2_->text().toStdString();
     const calc::LabelledEntry entries[] = {{calc::labelTarget1, first},
                                            {calc::labelTarget2, second}};
-    const QString report = QString::fromStdString(
-        calc::checkSetupEntries(entries, ui::currentSeparators()).wrongEntries);
-    if (!report.isEmpty())
-        ui::messages().show(this, ui::messageTitle, report, ui::MessageService::Icon::Stop);
-    return report;
+    return ui::showCheckReport(this, calc::checkSetupEntries(entries, ui::currentSeparators()));
 }
 
 void Form2::confirm()

@@ -1,5 +1,7 @@
 #include "messageservice.h"
 
+#include "calc/check.h"
+
 #include <QMessageBox>
 
 namespace quarvet::ui {
@@ -23,6 +25,17 @@ MessageService& messages()
 {
     static BoxMessageService own;
     return current ? *current : own;
+}
+
+QString showCheckReport(QWidget* parent, const calc::CheckReport& report)
+{
+    const QString wrongEntries = QString::fromStdString(report.wrongEntries);
+    if (!wrongEntries.isEmpty())
+        messages().show(parent, messageTitle, wrongEntries, MessageService::Icon::Stop);
+    if (!report.separatorWarning.empty())
+        messages().show(parent, messageTitle, QString::fromStdString(report.separatorWarning),
+                        MessageService::Icon::None);
+    return wrongEntries;
 }
 
 MessageService* setMessageService(MessageService* service)

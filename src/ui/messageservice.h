@@ -4,6 +4,10 @@
 
 class QWidget;
 
+namespace quarvet::calc {
+struct CheckReport;
+} // namespace quarvet::calc
+
 namespace quarvet::ui {
 
 // Every message box of the program goes through one service, so that tests can replace it
@@ -29,5 +33,9 @@ MessageService& messages();
 MessageService* setMessageService(MessageService* service);
 
 inline const QString messageTitle = QStringLiteral("Quarvet");
+
+// Shows what an entry check found, wrong entries first (stop icon), then the separator
+// warning (no icon), each waiting for its OK; returns the report of wrong entries.
+QString showCheckReport(QWidget* parent, const calc::CheckReport& report);
 
 } // namespace quarvet::ui

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QFont>
+#include <QRect>
+#include <QString>
+
+class QLabel;
+class QWidget;
+
+namespace quarvet::ui {
+
+// The program's typeface at `points`; on Linux fontconfig maps Arial to Liberation Sans,
+// which has the same metrics.
+QFont arial(qreal points, bool bold = false);
+
+// A caption with the object name the program knows it by, placed at `geometry`.
+QLabel* addLabel(QWidget* parent, const char* name, const QString& text, QRect geometry);
+
+} // namespace quarvet::ui
