@@ -3,16 +3,17 @@
 #include "check.h"
 
 #include <cmath>
-#include <cstdio>
 #include <limits>
 
 namespace quarvet::calc {
 
 std::string coefficientCode(std::int32_t n)
 {
-    const auto low = static_cast<std::uint16_t>(static_cast<std::uint32_t>(n) & 0xFFFFu);
-    char digits[5];
-    std::snprintf(digits, sizeof digits, "%04X", static_cast<unsigned>(low));
+    // By hand rather than through snprintf: the command line writes millions of these.
+    constexpr char hexDigits[] = "0123456789ABCDEF";
+    const std::uint32_t low = static_cast<std::uint32_t>(n) & 0xFFFFu;
+    const char digits[4] = {hexDigits[low >> 12], hexDigits[(low >> 8) & 0xF],
+                            hexDigits[(low >> 4) & 0xF], hexDigits[low & 0xF]};
     return std::string(digits, 4);
 }
 
@@ -41,6 +42,15 @@ CalcResult calibrate(double s1, double s2, double i1, double i2)
     // fused multiply-add changes the offset code.
     const double product = slope * i2;
     const double offset = s2 - product;
+    // An overflow anywhere on the way gives an infinity or NaN that the range checks below
+    // would misread: a slope of 0 from an infinite difference, or "too large" for a slope
+    // of 1. No code may come from such a line.
+    for (const double step : {targetDifference, indicatedDifference, slope, product, offset}) {
+        if (!std::isfinite(step)) {
+            result.fault = CalcFault::NotFinite;
+            return result;
+        }
+    }
 
     const auto slopeUnits = scaledFloor(slope, slopeScale);
     if (!slopeUnits) {
@@ -98,6 +108,9 @@ std::string describeFault(const CalcResult& result)
         return "The offset is too large to be coded.\r"
                "It must lie between -2147483.648 and 2147483.647 \xC2\xB0"
                "C.";
+    case CalcFault::NotFinite:
+        return "The values are too large to be calculated with.\r"
+               "Please check the entered values.";
     case CalcFault::UnreadableEntry:
         return std::string(result.unreadableLabel) + " cannot be read as a number.";
     }

@@ -25,6 +25,7 @@ enum class CalcFault {
     SlopeOutOfRange,
     OffsetOutOfRange,
     UnreadableEntry,
+    NotFinite, // a difference, the slope or the offset lies beyond the range of a double
 };
 
 struct CalcResult {

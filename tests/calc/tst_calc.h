@@ -15,6 +15,8 @@ private slots:
     void publicRangeVectors_data();
     void publicRangeVectors();
     void megabyteOfDigits();
+    void shortDecimalsAgreeWithFromChars_data();
+    void shortDecimalsAgreeWithFromChars();
 };
 
 class TestCheck : public QObject {
@@ -41,4 +43,13 @@ private slots:
     void faults();
     void entries_data();
     void entries();
+};
+
+class TestUtf8Text : public QObject {
+    Q_OBJECT
+private slots:
+    void characterLength_data();
+    void characterLength();
+    void printable_data();
+    void printable();
 };

@@ -120,7 +120,18 @@ void TestCalibration::faults_data()
     QTest::newRow("equal zeros of both signs")
         << 0.0 << 100.0 << 0.0 << -0.0 << CalcFault::EqualIndicatedValues;
     QTest::newRow("steep slope") << 0.0 << 1e6 << 0.0 << 1.0 << CalcFault::SlopeOutOfRange;
-    QTest::newRow("infinite slope") << -1e308 << 1e308 << 0.0 << 1.0 << CalcFault::SlopeOutOfRange;
+    QTest::newRow("target difference overflows")
+        << -1e308 << 1e308 << 0.0 << 1.0 << CalcFault::NotFinite;
+    // Once read as slope 0 with offset 100 (codes 0000 86A0) where the line's is 50.
+    QTest::newRow("indicated difference overflows")
+        << 0.0 << 100.0 << -1e308 << 1e308 << CalcFault::NotFinite;
+    // Once reported as a slope too large to code, though the slope is 1.
+    QTest::newRow("both differences overflow")
+        << -1e308 << 1e308 << -1e308 << 1e308 << CalcFault::NotFinite;
+    QTest::newRow("product overflows, slope codable")
+        << 0.0 << 1e306 << 1e308 << 1.0000001e308 << CalcFault::NotFinite;
+    QTest::newRow("finite slope too steep to code")
+        << -1e307 << 1e307 << 0.0 << 1.0 << CalcFault::SlopeOutOfRange;
     QTest::newRow("large offset") << 3e6 << 3e6 + 1 << 0.0 << 1.0 << CalcFault::OffsetOutOfRange;
 }
 

@@ -4,9 +4,11 @@
 #include <QTest>
 
 #include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <fstream>
+#include <random>
 #include <string>
 
 using quarvet::calc::EntryStatus;
@@ -232,4 +234,48 @@ void TestEntry::megabyteOfDigits()
     const auto entry = ValConv(digits, point);
     QCOMPARE(entry.status, EntryStatus::Number);
     QCOMPARE(entry.value, 1.0 / 3.0);
+}
+
+// Short decimals take a quicker road than from_chars; it must end at the same double. The
+// shapes are those at the edges of that road: 19 digits, integers around 2^53, 22 fraction
+// digits and one more.
+void TestEntry::shortDecimalsAgreeWithFromChars_data()
+{
+    QTest::addColumn<int>("integerDigits");
+    QTest::addColumn<int>("fractionDigits");
+    QTest::newRow("typed temperatures") << 3 << 2;
+    QTest::newRow("nineteen digits") << 10 << 9;
+    QTest::newRow("twenty digits") << 10 << 10;
+    QTest::newRow("sixteen digits, around 2^53") << 16 << 0;
+    QTest::newRow("22 fraction digits") << 0 << 22;
+    QTest::newRow("23 fraction digits") << 0 << 23;
+    QTest::newRow("point at the end") << 5 << -1;
+}
+
+void TestEntry::shortDecimalsAgreeWithFromChars()
+{
+    QFETCH(int, integerDigits);
+    QFETCH(int, fractionDigits);
+    std::mt19937_64 random(20261208 + integerDigits * 100 + fractionDigits);
+    std::uniform_int_distribution<int> digit(0, 9);
+    int wrong = 0;
+    for (int n = 0; n < 40000; ++n) {
+        std::string text = n % 2 ? "-" : "";
+        for (int d = 0; d < integerDigits; ++d)
+            text += char('0' + (d == 0 && integerDigits == 16 ? 9 : digit(random)));
+        if (fractionDigits != 0)
+            text += '.';
+        for (int d = 0; d < fractionDigits; ++d)
+            text += char('0' + digit(random));
+        double expected = 0.0;
+        const std::string plain = text.back() == '.' ? text + "0" : text;
+        std::from_chars(plain.data(), plain.data() + plain.size(), expected);
+        const auto entry = ValConv(text, point);
+        if (!entry.isNumber() ||
+            std::bit_cast<std::uint64_t>(entry.value) != std::bit_cast<std::uint64_t>(expected)) {
+            if (++wrong <= 5)
+                qWarning("wrong: %s", text.c_str());
+        }
+    }
+    QCOMPARE(wrong, 0);
 }
