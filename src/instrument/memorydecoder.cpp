@@ -1,10 +1,13 @@
 #include "memorydecoder.h"
 
 #include "calc/calibration.h"
+#include "calc/utf8text.h"
 #include "typetable.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <vector>
 
 namespace quarvet::instrument {
 namespace {
@@ -12,39 +15,106 @@ namespace {
 constexpr std::size_t recordLength = 18;
 constexpr int recordCount = 4;
 
-// Positions count from 1; a position outside the text reads as "".
-std::string_view charAt(std::string_view text, std::size_t position)
-{
-    if (position < 1 || position > text.size())
-        return {};
-    return text.substr(position - 1, 1);
-}
+// Positions count characters from 1; a position outside the text reads as "". Dumps are
+// ASCII as a rule, where a character is a byte: AsciiText. Any other text gets an index of
+// where each character starts (IndexedText), so that one accented letter in a comment does
+// not shift every field. Both offer the same three operations to the decoding below.
+class AsciiText {
+public:
+    explicit AsciiText(std::string_view text) : text_(text) {}
 
-std::size_t firstPosition(std::string_view text, char c)
+    std::string_view at(std::size_t position) const
+    {
+        return position < 1 || position > text_.size() ? std::string_view{}
+                                                       : text_.substr(position - 1, 1);
+    }
+    // The character at `position` as a byte; -1 outside the text.
+    int byteAt(std::size_t position) const
+    {
+        return position < 1 || position > text_.size()
+                   ? -1
+                   : static_cast<unsigned char>(text_[position - 1]);
+    }
+    // Position of the first `c`, 0 when there is none.
+    std::size_t find(char c) const
+    {
+        const std::size_t at = text_.find(c);
+        return at == std::string_view::npos ? 0 : at + 1;
+    }
+
+private:
+    std::string_view text_;
+};
+
+class IndexedText {
+public:
+    explicit IndexedText(std::string_view text) : text_(text)
+    {
+        starts_.reserve(text.size() + 1);
+        for (std::size_t pos = 0; pos < text.size(); pos += calc::utf8CharacterLength(text, pos))
+            starts_.push_back(pos);
+        starts_.push_back(text.size());
+    }
+
+    std::string_view at(std::size_t position) const
+    {
+        if (position < 1 || position >= starts_.size())
+            return {};
+        return text_.substr(starts_[position - 1], starts_[position] - starts_[position - 1]);
+    }
+    // -1 also for a character of several bytes: it is no digit of any kind.
+    int byteAt(std::size_t position) const
+    {
+        const std::string_view character = at(position);
+        return character.size() == 1 ? static_cast<unsigned char>(character.front()) : -1;
+    }
+    std::size_t find(char c) const
+    {
+        const std::size_t at = text_.find(c);
+        if (at == std::string_view::npos)
+            return 0;
+        // A byte below 0x80 never lies inside a multi-byte character: it starts one.
+        const auto found = std::lower_bound(starts_.begin(), starts_.end(), at);
+        return static_cast<std::size_t>(found - starts_.begin()) + 1;
+    }
+
+private:
+    std::string_view text_;
+    std::vector<std::size_t> starts_; // one more than the characters
+};
+
+bool isAscii(std::string_view text)
 {
-    const std::size_t at = text.find(c);
-    return at == std::string_view::npos ? 0 : at + 1;
+    // No early exit: the compiler turns this loop into a few vector instructions.
+    unsigned char high = 0;
+    for (const char c : text)
+        high |= static_cast<unsigned char>(c);
+    return high < 0x80;
 }
 
 // The start marker: the first "0", unless a "1" comes before it. A text with a "0" but no
 // "1" gets 0: the rule compares positions, and no "1" counts as position 0.
-std::size_t startMarker(std::string_view text)
+template <typename Text> std::size_t startMarker(const Text& text)
 {
-    const std::size_t zero = firstPosition(text, '0');
-    const std::size_t one = firstPosition(text, '1');
+    const std::size_t zero = text.find('0');
+    const std::size_t one = text.find('1');
     return zero > one ? one : zero;
 }
 
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
+// The value of each byte as a hexadecimal digit, -1 for any other byte.
+constexpr std::array<signed char, 256> hexDigitValues = [] {
+    std::array<signed char, 256> values{};
+    for (int c = 0; c < 256; ++c) {
+        values[c] = -1;
+        if (c >= '0' && c <= '9')
+            values[c] = static_cast<signed char>(c - '0');
+        if (c >= 'A' && c <= 'F')
+            values[c] = static_cast<signed char>(c - 'A' + 10);
+        if (c >= 'a' && c <= 'f')
+            values[c] = static_cast<signed char>(c - 'a' + 10);
+    }
+    return values;
+}();
 
 // Integer quotient by 1000, halves to the even neighbour.
 std::int32_t thousandthsRounded(std::int32_t value)
@@ -58,39 +128,50 @@ std::int32_t thousandthsRounded(std::int32_t value)
     return quotient;
 }
 
+// A record's two fields, checked and read; codes are written only for the records shown.
 struct Record {
-    std::string slopeCode;
-    std::string offsetCode;
+    std::array<char, 4> slope{};
+    std::uint32_t value = 0;
 };
 
 // The value field is four byte pairs, low byte first; read high byte first as a signed
-// 32-bit number.
-DecodeError readOffset(std::string_view text, std::size_t base, Record& record, std::string& found)
+// 32-bit number. The slope is stored as the code itself, low byte first: swapping the
+// pairs is all.
+constexpr std::array<std::size_t, 8> valueOrder{12, 13, 10, 11, 8, 9, 6, 7};
+constexpr std::array<std::size_t, 4> slopeOrder{2, 3, 0, 1};
+
+// A field's characters, read at `base` plus each offset in turn; false unless each is a
+// hexadecimal digit.
+template <typename Text, std::size_t Size>
+bool readHexField(const Text& text, std::size_t base, const std::array<std::size_t, Size>& offsets,
+                  std::array<char, Size>& characters, std::uint32_t& value)
 {
-    constexpr std::array<std::size_t, 8> order{12, 13, 10, 11, 8, 9, 6, 7};
-    std::uint32_t bits = 0;
-    found.clear();
-    for (std::size_t offset : order)
-        found += charAt(text, base + offset);
-    if (found.size() != order.size())
-        return DecodeError::ValueFieldMissing;
-    for (char c : found) {
-        const int digit = hexDigit(c);
+    value = 0;
+    for (std::size_t n = 0; n < Size; ++n) {
+        const int c = text.byteAt(base + offsets[n]);
+        const int digit = c < 0 ? -1 : hexDigitValues[static_cast<std::size_t>(c)];
         if (digit < 0)
-            return DecodeError::ValueFieldNotHex;
-        bits = bits << 4 | static_cast<std::uint32_t>(digit);
+            return false;
+        characters[n] = static_cast<char>(c);
+        value = value << 4 | static_cast<std::uint32_t>(digit);
     }
-    record.offsetCode = calc::coefficientCode(thousandthsRounded(static_cast<std::int32_t>(bits)));
-    return DecodeError::None;
+    return true;
 }
 
-// The slope is stored as the code itself, low byte first: swapping the pairs is all.
-std::string slopeCode(std::string_view text, std::size_t base)
+// What a field holds, for a message; reached only when the field is wrong.
+template <typename Text, std::size_t Size>
+std::string fieldText(const Text& text, std::size_t base,
+                      const std::array<std::size_t, Size>& offsets)
 {
-    std::string code;
-    for (std::size_t offset : {2, 3, 0, 1})
-        code += charAt(text, base + offset);
-    return code;
+    std::string found;
+    for (const std::size_t offset : offsets)
+        found += text.at(base + offset);
+    return found;
+}
+
+std::size_t recordBase(std::size_t marker, int record)
+{
+    return marker + recordLength * static_cast<std::size_t>(record);
 }
 
 DisplayCodes failure(DecodeError error, int record, std::string found)
@@ -102,44 +183,105 @@ DisplayCodes failure(DecodeError error, int record, std::string found)
     return codes;
 }
 
+// Checks all four records, value fields first as they always were, then slope fields.
+template <typename Text>
+DecodeError readRecords(const Text& text, std::size_t marker, std::array<Record, 5>& records,
+                        int& failed)
+{
+    std::array<char, valueOrder.size()> digits{};
+    for (failed = 1; failed <= recordCount; ++failed) {
+        const std::size_t base = recordBase(marker, failed);
+        if (!readHexField(text, base, valueOrder, digits, records[failed].value)) {
+            // The field's characters follow each other: it is cut short when its last is missing.
+            constexpr std::size_t lastOffset = 13;
+            return text.at(base + lastOffset).empty() ? DecodeError::ValueFieldMissing
+                                                      : DecodeError::ValueFieldNotHex;
+        }
+    }
+    std::uint32_t unused = 0;
+    for (failed = 1; failed <= recordCount; ++failed)
+        if (!readHexField(text, recordBase(marker, failed), slopeOrder, records[failed].slope,
+                          unused))
+            return DecodeError::SlopeFieldNotHex;
+    failed = 0;
+    return DecodeError::None;
+}
+
+// Display lines 1 and 2 of a type character: the type table's Line1 and Line2, looked up
+// once for each digit since every memory text asks.
+struct DisplayLines {
+    TypeConstant line1;
+    TypeConstant line2;
+};
+
+DisplayLines displayLines(std::string_view typeCharacter)
+{
+    static const std::array<DisplayLines, 10> digits = [] {
+        std::array<DisplayLines, 10> lines;
+        for (char digit = '0'; digit <= '9'; ++digit) {
+            const std::string_view text(&digit, 1);
+            lines[static_cast<std::size_t>(digit - '0')] = {ReadTypConst(text, "Line1"),
+                                                            ReadTypConst(text, "Line2")};
+        }
+        return lines;
+    }();
+    if (typeCharacter.size() == 1 && typeCharacter.front() >= '0' && typeCharacter.front() <= '9')
+        return digits[static_cast<std::size_t>(typeCharacter.front() - '0')];
+    return {ReadTypConst(typeCharacter, "Line1"), ReadTypConst(typeCharacter, "Line2")};
+}
+
+// The codes of the record a display line shows; both empty for record 0, "no record".
+void writeCodes(const std::array<Record, 5>& records, int shown, std::string& slopeCode,
+                std::string& offsetCode)
+{
+    if (shown == 0)
+        return;
+    const Record& record = records[static_cast<std::size_t>(shown)];
+    slopeCode.assign(record.slope.data(), record.slope.size());
+    offsetCode = calc::coefficientCode(thousandthsRounded(static_cast<std::int32_t>(record.value)));
+}
+
+template <typename Text> DisplayCodes decode(const Text& text)
+{
+    const std::size_t marker = startMarker(text);
+    // Index 0 stands for "no record".
+    std::array<Record, recordCount + 1> records;
+    int failed = 0;
+    if (const DecodeError error = readRecords(text, marker, records, failed);
+        error != DecodeError::None) {
+        const std::size_t base = recordBase(marker, failed);
+        return failure(error, failed,
+                       error == DecodeError::SlopeFieldNotHex ? fieldText(text, base, slopeOrder)
+                                                              : fieldText(text, base, valueOrder));
+    }
+    const std::string_view typeCharacter = text.at(marker + 3);
+    const DisplayLines lines = displayLines(typeCharacter);
+    if (!lines.line1.ok() || !lines.line2.ok()) {
+        const bool mismatch = lines.line1.error == TypeError::TypeMismatch;
+        return failure(mismatch ? DecodeError::TypeNotDigit : DecodeError::TypeOutOfRange, 0,
+                       std::string(typeCharacter));
+    }
+    DisplayCodes codes;
+    writeCodes(records, lines.line1.number(), codes.slope1, codes.offset1);
+    writeCodes(records, lines.line2.number(), codes.slope2, codes.offset2);
+    return codes;
+}
+
 } // namespace
 
 DisplayCodes ReadTyp(std::string_view eepromDaten)
 {
     if (eepromDaten.empty())
         return failure(DecodeError::EmptyText, 0, {});
-    const std::size_t marker = startMarker(eepromDaten);
-    const std::string typeCharacter(charAt(eepromDaten, marker + 3));
-
-    // Index 0 stands for "no record" and stays empty.
-    std::array<Record, recordCount + 1> records;
-    for (int n = 1; n <= recordCount; ++n) {
-        const std::size_t base = marker + recordLength * static_cast<std::size_t>(n);
-        records[n].slopeCode = slopeCode(eepromDaten, base);
-        std::string found;
-        if (const DecodeError error = readOffset(eepromDaten, base, records[n], found);
-            error != DecodeError::None)
-            return failure(error, n, found);
-    }
-
-    const TypeConstant line1 = ReadTypConst(typeCharacter, "Line1");
-    const TypeConstant line2 = ReadTypConst(typeCharacter, "Line2");
-    if (!line1.ok() || !line2.ok()) {
-        const bool mismatch = line1.error == TypeError::TypeMismatch;
-        return failure(mismatch ? DecodeError::TypeNotDigit : DecodeError::TypeOutOfRange, 0,
-                       typeCharacter);
-    }
-    DisplayCodes codes;
-    codes.slope1 = records[line1.number()].slopeCode;
-    codes.offset1 = records[line1.number()].offsetCode;
-    codes.slope2 = records[line2.number()].slopeCode;
-    codes.offset2 = records[line2.number()].offsetCode;
-    return codes;
+    if (isAscii(eepromDaten))
+        return decode(AsciiText(eepromDaten));
+    return decode(IndexedText(eepromDaten));
 }
 
 std::string describeDecodeError(const DisplayCodes& codes)
 {
     const std::string record = "record " + std::to_string(codes.record);
+    const std::string found = calc::printable(codes.found);
     switch (codes.error) {
     case DecodeError::None:
         return {};
@@ -148,12 +290,14 @@ std::string describeDecodeError(const DisplayCodes& codes)
     case DecodeError::ValueFieldMissing:
         return record + ": the value field is missing (the text ends too early)";
     case DecodeError::ValueFieldNotHex:
-        return record + ": the value field \"" + codes.found + "\" is not hexadecimal";
+        return record + ": the value field \"" + found + "\" is not hexadecimal";
+    case DecodeError::SlopeFieldNotHex:
+        return record + ": the slope field \"" + found + "\" is not hexadecimal";
     case DecodeError::TypeNotDigit:
-        return codes.found.empty() ? "the type character is missing"
-                                   : "the type character \"" + codes.found + "\" is not a digit";
+        return found.empty() ? "the type character is missing"
+                             : "the type character \"" + found + "\" is not a digit";
     case DecodeError::TypeOutOfRange:
-        return "type " + codes.found + " is not in the type table (0 to 8)";
+        return "type " + found + " is not in the type table (0 to 8)";
     }
     return {};
 }

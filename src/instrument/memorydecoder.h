@@ -10,6 +10,7 @@ enum class DecodeError {
     EmptyText,         // nothing to decode; not a failure of the text
     ValueFieldMissing, // the text ends inside a record's value field
     ValueFieldNotHex,  // a value field holds a character that is no hexadecimal digit
+    SlopeFieldNotHex,  // a slope field holds a character that is no hexadecimal digit
     TypeNotDigit,      // the type character is not a digit
     TypeOutOfRange,    // the type number is not in the type table
 };
@@ -29,10 +30,12 @@ struct DisplayCodes {
 };
 
 // Decodes a text dump of an instrument's memory into the coefficient codes of its two display
-// lines. On a failure no code is produced.
+// lines. On a failure no code is produced. Positions in the text count characters (UTF-8),
+// not bytes.
 DisplayCodes ReadTyp(std::string_view eepromDaten);
 
-// A sentence for the user about a failure of ReadTyp.
+// A sentence for the user about a failure of ReadTyp; characters quoted from the text are
+// made printable.
 std::string describeDecodeError(const DisplayCodes& codes);
 
 // The instrument link of this edition: there is no instrument interface to read from.

@@ -181,6 +181,17 @@ void TestInstrument::decodes_data()
                memoryText('2', {{{"2710", 0x0abcde}, {"2705", 0}, {"26ff", 0}, {"2720", 0}}}))
                .toLower()
         << QByteArray("2710 02C0 26ff 0000");
+    // Positions count characters: accented text before the marker shifts nothing.
+    QTest::newRow("two-byte letters before the marker")
+        << "\xC3\xA4\xC3\xB6 " + worked << QByteArray("2710 01F4 26FF 04B0");
+    QTest::newRow("three- and four-byte characters before the marker")
+        << "\xE2\x82\xAC\xF0\x9F\x8C\xA1:" + worked << QByteArray("2710 01F4 26FF 04B0");
+    QTest::newRow("malformed bytes count one each")
+        << "\xFF\xC3" + worked << QByteArray("2710 01F4 26FF 04B0");
+    QByteArray accentInUnreadPart = worked;
+    accentInUnreadPart.replace(1 + 18 + 4 - 1, 1, "\xC3\xA9"); // record 1, offset 4: not read
+    QTest::newRow("accent in a part no field reads")
+        << accentInUnreadPart << QByteArray("2710 01F4 26FF 04B0");
 }
 
 void TestInstrument::decodes()
@@ -227,6 +238,32 @@ void TestInstrument::failures_data()
     QTest::newRow("value field not hexadecimal")
         << notHex << DecodeError::ValueFieldNotHex
         << QByteArray("error: record 2: the value field \"FFFC2G70\" is not hexadecimal");
+    QByteArray slopeNotHex = worked;
+    slopeNotHex[1 + 54 + 1 - 1] = 'Z'; // record 3, slope field offset 1
+    QTest::newRow("slope field not hexadecimal")
+        << slopeNotHex << DecodeError::SlopeFieldNotHex
+        << QByteArray("error: record 3: the slope field \"26FZ\" is not hexadecimal");
+    QByteArray slopeEscape = worked;
+    slopeEscape.replace(1 + 18 - 1, 4, "\x1B]ZZ"); // record 1: once printed as a code
+    QTest::newRow("slope field with a terminal escape")
+        << slopeEscape << DecodeError::SlopeFieldNotHex
+        << QByteArray("error: record 1: the slope field \"ZZ\\x1B]\" is not hexadecimal");
+    QByteArray slopeAccent = worked;
+    slopeAccent.replace(1 + 36 - 1, 1, "\xC3\xA9"); // record 2: one character, two bytes
+    QTest::newRow("slope field with a two-byte letter")
+        << slopeAccent << DecodeError::SlopeFieldNotHex
+        << QByteArray("error: record 2: the slope field \"27\xC3\xA9"
+                      "5\" is not hexadecimal");
+    QByteArray valueControls = worked;
+    valueControls.replace(1 + 18 + 6 - 1, 2, "\x07\x9B"); // record 1: bell, malformed byte
+    QTest::newRow("value field controls shown escaped")
+        << valueControls << DecodeError::ValueFieldNotHex
+        << QByteArray("error: record 1: the value field \"0007A1\\x07\\x9B\" is not hexadecimal");
+    QByteArray typeControl = worked;
+    typeControl[3] = '\x1B';
+    QTest::newRow("type character escaped")
+        << typeControl << DecodeError::TypeNotDigit
+        << QByteArray("error: the type character \"\\x1B\" is not a digit");
     QTest::newRow("text ends in record 4") << worked.left(80) << DecodeError::ValueFieldMissing
                                            << QByteArray("error: record 4: the value field is "
                                                          "missing (the text ends too early)");
