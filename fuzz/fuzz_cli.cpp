@@ -3,7 +3,6 @@
 #include "fuzz_input.h"
 
 #include <cstdlib>
-#include <sstream>
 
 using namespace quarvet;
 
@@ -18,15 +17,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     if (!input.empty() && input.back() != '\n')
         ++lines;
     for (const char* command : {"calc", "decode", "value"}) {
-        std::istringstream in(input);
-        std::ostringstream out;
-        std::ostringstream err;
+        cli::StringSource in(input);
+        cli::StringSink out;
+        cli::StringSink err;
         const int status = cli::run({command}, separators, {in, out, err});
         if (status != cli::success && status != cli::failure)
             std::abort();
         // Exactly one output line for every input line.
         std::size_t printed = 0;
-        for (char c : out.str())
+        for (char c : out.text())
             printed += c == '\n';
         if (printed != lines)
             std::abort();

@@ -5,10 +5,11 @@
 #include "instrument/memorydecoder.h"
 #include "quarvet/version.h"
 
+#include "calc/utf8text.h"
+#include "fileio.h"
+
 #include <algorithm>
-#include <fstream>
-#include <istream>
-#include <ostream>
+#include <array>
 
 namespace quarvet::cli {
 namespace {
@@ -32,7 +33,8 @@ constexpr const char* help =
     "and 2 (SLOPE1 OFFSET1 SLOPE2 OFFSET2, \"-\" where a line shows nothing), or\n"
     "\"error: \" and the reason.\n"
     "\n"
-    "Exit status: 0 success, 1 a wrong entry or a calculation that failed, 2 wrong usage.\n";
+    "Exit status: 0 success, 1 a wrong entry, a calculation that failed, or input that could\n"
+    "not be read or output that could not be written, 2 wrong usage.\n";
 
 // Message texts break lines with carriage returns; a terminal wants line feeds.
 std::string forTerminal(std::string text)
@@ -56,99 +58,172 @@ std::string oneLine(const std::string& text)
     return line;
 }
 
-std::string listedLabels(const std::string& report)
+std::vector<std::string_view> wrongLabels(const calc::MainEntries& entries)
 {
-    // The report is the header, an empty line, then one label a line.
-    std::string labels;
-    std::size_t start = report.find(std::string(2, calc::lineBreak));
-    start = start == std::string::npos ? 0 : start + 2;
-    while (start < report.size()) {
-        const std::size_t end = report.find(calc::lineBreak, start);
-        if (!labels.empty())
-            labels += ", ";
-        labels += report.substr(start, end - start);
-        start = end == std::string::npos ? report.size() : end + 1;
-    }
-    return "Following Inputs are wrong: " + labels;
+    std::vector<std::string_view> labels;
+    for (std::size_t n = 0; n < calc::MainEntries::count; ++n)
+        if (entries.wrong[n])
+            labels.push_back(calc::mainEntryLabels[n]);
+    return labels;
 }
 
-struct Outcome {
-    calc::CheckReport check;
-    calc::CalcResult result;
-};
-
-Outcome calculate(const std::vector<std::string>& entries, const calc::Separators& separators)
+// The wrong-entries report on one line: the header, then the labels separated by commas.
+std::string wrongLabelsLine(const calc::MainEntries& entries)
 {
-    const calc::LabelledEntry labelled[] = {{calc::labelTarget1, entries[0]},
-                                            {calc::labelTarget2, entries[1]},
-                                            {calc::labelIndicated1, entries[2]},
-                                            {calc::labelIndicated2, entries[3]}};
-    Outcome outcome;
-    outcome.check = calc::checkMainEntries(labelled, separators);
-    if (outcome.check.wrongEntries.empty())
-        outcome.result =
-            calc::calibrateEntries({entries[0], entries[1], entries[2], entries[3]}, separators);
-    return outcome;
-}
-
-int calcArguments(const std::vector<std::string>& entries, const calc::Separators& separators,
-                  Streams io)
-{
-    const Outcome outcome = calculate(entries, separators);
-    if (!outcome.check.separatorWarning.empty())
-        io.err << forTerminal(outcome.check.separatorWarning);
-    if (!outcome.check.wrongEntries.empty()) {
-        io.err << forTerminal(outcome.check.wrongEntries);
-        return failure;
+    std::string line = "Following Inputs are wrong: ";
+    const std::vector<std::string_view> labels = wrongLabels(entries);
+    for (std::size_t n = 0; n < labels.size(); ++n) {
+        if (n > 0)
+            line += ", ";
+        line.append(labels[n]);
     }
-    if (!outcome.result.ok()) {
-        io.err << oneLine(calc::describeFault(outcome.result)) << '\n';
-        return failure;
-    }
-    io.out << outcome.result.slopeCode << ' ' << outcome.result.offsetCode << '\n';
-    return success;
-}
-
-std::string stripLineEnd(std::string line)
-{
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
     return line;
 }
 
-int calcLines(const calc::Separators& separators, Streams io)
-{
-    int status = success;
-    std::string line;
-    for (long number = 1; std::getline(io.in, line); ++number) {
-        const std::vector<std::string> entries = splitWords(stripLineEnd(line));
-        if (entries.size() != 4) {
-            io.out << "error: expected four entries, found " << entries.size() << '\n';
-            status = failure;
-            continue;
-        }
-        const Outcome outcome = calculate(entries, separators);
-        if (!outcome.check.separatorWarning.empty())
-            io.err << "line " << number << ": " << oneLine(outcome.check.separatorWarning) << '\n';
-        if (!outcome.check.wrongEntries.empty()) {
-            io.out << "error: " << listedLabels(outcome.check.wrongEntries) << '\n';
-            status = failure;
-        } else if (!outcome.result.ok()) {
-            io.out << "error: " << oneLine(calc::describeFault(outcome.result)) << '\n';
-            status = failure;
-        } else {
-            io.out << outcome.result.slopeCode << ' ' << outcome.result.offsetCode << '\n';
-        }
+// What one run writes to: standard output in large blocks, standard error at once.
+struct Output {
+    OutputBuffer out;
+    OutputBuffer err;
+
+    void sayError(std::string_view text)
+    {
+        err << text;
+        err.flush();
     }
-    return status;
+};
+
+using Entries = std::array<std::string_view, calc::MainEntries::count>;
+
+void writeCodes(const calc::CalcResult& result, OutputBuffer& out)
+{
+    char line[4 + 1 + 4 + 1];
+    std::copy_n(result.slopeCode.data(), 4, line);
+    line[4] = ' ';
+    std::copy_n(result.offsetCode.data(), 4, line + 5);
+    line[9] = '\n';
+    out << std::string_view(line, sizeof line);
 }
 
-std::string describeValue(const std::string& entry, const calc::Separators& separators)
+int calcArguments(const Entries& texts, const calc::Separators& separators, Output& io)
+{
+    const calc::SeparatorPair pair = calc::SepGet(separators);
+    const calc::MainEntries entries = calc::readMainEntries(texts, separators, pair);
+    // The window's order: what is wrong first, then the warning.
+    if (!entries.allNumbers())
+        io.sayError(forTerminal(calc::wrongEntriesReport(wrongLabels(entries))));
+    if (entries.foreignSeparatorSeen)
+        io.sayError(forTerminal(calc::separatorWarning(pair)));
+    if (!entries.allNumbers())
+        return failure;
+    const calc::CalcResult result =
+        calc::calibrate(entries.values[0], entries.values[1], entries.values[2], entries.values[3]);
+    if (!result.ok()) {
+        io.sayError(oneLine(calc::describeFault(result)) + "\n");
+        return failure;
+    }
+    writeCodes(result, io.out);
+    return success;
+}
+
+std::string_view withoutCarriageReturn(std::string_view line)
+{
+    if (!line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
+    return line;
+}
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+// The first four blank- or tab-separated words of a line, and how many words it has. A
+// loop of its own: this runs for every line of a large input.
+std::size_t firstFourWords(std::string_view line, Entries& words)
+{
+    std::size_t count = 0;
+    const std::size_t size = line.size();
+    std::size_t pos = 0;
+    for (;;) {
+        while (pos < size && isBlank(line[pos]))
+            ++pos;
+        if (pos == size)
+            return count;
+        const std::size_t start = pos;
+        while (pos < size && !isBlank(line[pos]))
+            ++pos;
+        if (count < words.size())
+            words[count] = line.substr(start, pos - start);
+        ++count;
+    }
+}
+
+// Reads every line of `in` and hands it to `answer`, which writes one output line and says
+// whether it succeeded. A line over the limit is answered for it. Returns the exit code.
+template <typename Answer> int forEachLine(ByteSource& in, Output& io, Answer answer)
+{
+    LineReader reader(in);
+    int status = success;
+    std::string_view line;
+    for (long number = 1;; ++number) {
+        switch (reader.next(line)) {
+        case LineReader::Status::Line:
+            if (!answer(withoutCarriageReturn(line), number))
+                status = failure;
+            continue;
+        case LineReader::Status::TooLong:
+            io.out << "error: line " << number << " is longer than 1 MiB\n";
+            status = failure;
+            continue;
+        case LineReader::Status::Failed:
+            io.out.flush();
+            io.sayError("quarvet-cli: cannot read " + calc::printable(in.name()) + ": " +
+                        in.failure() + "\n");
+            return failure;
+        case LineReader::Status::End:
+            return status;
+        }
+    }
+}
+
+int calcLines(const calc::Separators& separators, ByteSource& in, Output& io)
+{
+    // The locale does not change during a run: one probe for every line.
+    const calc::SeparatorPair pair = calc::SepGet(separators);
+    return forEachLine(in, io, [&](std::string_view line, long number) {
+        Entries texts;
+        const std::size_t count = firstFourWords(line, texts);
+        if (count != texts.size()) {
+            io.out << "error: expected four entries, found " << static_cast<long>(count) << '\n';
+            return false;
+        }
+        const calc::MainEntries entries = calc::readMainEntries(texts, separators, pair);
+        if (entries.foreignSeparatorSeen)
+            io.sayError("line " + std::to_string(number) + ": " +
+                        oneLine(calc::separatorWarning(pair)) + "\n");
+        if (!entries.allNumbers()) {
+            io.out << "error: " << wrongLabelsLine(entries) << '\n';
+            return false;
+        }
+        const calc::CalcResult result = calc::calibrate(entries.values[0], entries.values[1],
+                                                        entries.values[2], entries.values[3]);
+        if (!result.ok()) {
+            io.out << "error: " << oneLine(calc::describeFault(result)) << '\n';
+            return false;
+        }
+        writeCodes(result, io.out);
+        return true;
+    });
+}
+
+std::string_view describeValue(std::string_view entry, const calc::Separators& separators,
+                               std::string& text)
 {
     const calc::EntryValue value = calc::ValConv(entry, separators);
     switch (value.status) {
     case calc::EntryStatus::Number:
-        return calc::shortestText(value.value);
+        text = calc::shortestText(value.value);
+        return text;
     case calc::EntryStatus::OutOfRange:
         return "out of range";
     case calc::EntryStatus::NotANumber:
@@ -158,32 +233,39 @@ std::string describeValue(const std::string& entry, const calc::Separators& sepa
 }
 
 int valueCommand(const std::vector<std::string>& entries, const calc::Separators& separators,
-                 Streams io)
+                 ByteSource& in, Output& io)
 {
+    std::string text;
     if (!entries.empty()) {
         for (const std::string& entry : entries)
-            io.out << describeValue(entry, separators) << '\n';
+            io.out << describeValue(entry, separators, text) << '\n';
         return success;
     }
-    std::string line;
-    while (std::getline(io.in, line))
-        io.out << describeValue(stripLineEnd(line), separators) << '\n';
-    return success;
+    return forEachLine(in, io, [&](std::string_view line, long) {
+        io.out << describeValue(line, separators, text) << '\n';
+        return true;
+    });
 }
 
-int usageFailure(Streams io)
+int usageFailure(Output& io)
 {
-    io.err << usage;
+    io.sayError(usage);
     return usageError;
 }
 
-std::string orDash(const std::string& code)
+// Appends a code, or "-" where the line shows nothing, and a separator.
+char* putCode(char* at, const std::string& code, char separator)
 {
-    return code.empty() ? "-" : code;
+    if (code.empty())
+        *at++ = '-';
+    for (const char c : code)
+        *at++ = c;
+    *at++ = separator;
+    return at;
 }
 
 // One output line for one memory text; false when it could not be decoded.
-bool decodeLine(const std::string& text, std::ostream& out)
+bool decodeLine(std::string_view text, OutputBuffer& out)
 {
     const instrument::DisplayCodes codes = instrument::ReadTyp(text);
     if (codes.error == instrument::DecodeError::EmptyText) {
@@ -194,39 +276,67 @@ bool decodeLine(const std::string& text, std::ostream& out)
         out << "error: " << instrument::describeDecodeError(codes) << '\n';
         return false;
     }
-    out << orDash(codes.slope1) << ' ' << orDash(codes.offset1) << ' ' << orDash(codes.slope2)
-        << ' ' << orDash(codes.offset2) << '\n';
+    // Composed in place and handed over at once: this runs for every line of a large input.
+    char line[4 * 5];
+    char* end = putCode(line, codes.slope1, ' ');
+    end = putCode(end, codes.offset1, ' ');
+    end = putCode(end, codes.slope2, ' ');
+    end = putCode(end, codes.offset2, '\n');
+    out << std::string_view(line, static_cast<std::size_t>(end - line));
     return true;
 }
 
-int decodeStream(std::istream& in, std::ostream& out)
-{
-    int status = success;
-    std::string line;
-    while (std::getline(in, line))
-        if (!decodeLine(stripLineEnd(line), out))
-            status = failure;
-    return status;
-}
-
-int decodeCommand(const std::vector<std::string>& args, Streams io)
+int decodeCommand(const std::vector<std::string>& args, ByteSource& in, Output& io)
 {
     if (args.size() > 1)
         return usageFailure(io);
+    const auto decodeAll = [&](ByteSource& source) {
+        return forEachLine(source, io,
+                           [&](std::string_view line, long) { return decodeLine(line, io.out); });
+    };
     if (args.empty() || args.front() == "-")
-        return decodeStream(io.in, io.out);
-    std::ifstream file(args.front(), std::ios::binary);
-    if (!file) {
-        io.err << "quarvet-cli: cannot read " << args.front() << '\n';
-        return failure;
-    }
-    return decodeStream(file, io.out);
+        return decodeAll(in);
+    const auto file = DescriptorSource::open(args.front());
+    return decodeAll(*file);
 }
 
-int readCommand(Streams io)
+int readCommand(Output& io)
 {
-    io.err << "instrument answered: " << instrument::ComGet() << '\n';
+    io.sayError("instrument answered: " + instrument::ComGet() + "\n");
     return decodeLine(instrument::ComGet(), io.out) ? success : failure;
+}
+
+int dispatch(const std::vector<std::string>& args, const calc::Separators& separators,
+             ByteSource& in, Output& io)
+{
+    if (args.empty())
+        return usageFailure(io);
+    const std::string& command = args.front();
+    // Entries after the command may start with a minus sign: only the first word is
+    // an option.
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (command == "--help" || command == "-h") {
+        io.out << usage << '\n' << help;
+        return success;
+    }
+    if (command == "--version") {
+        io.out << programTitle << ' ' << versionText << '\n';
+        return success;
+    }
+    if (command == "calc") {
+        if (rest.empty())
+            return calcLines(separators, in, io);
+        if (rest.size() != 4)
+            return usageFailure(io);
+        return calcArguments({rest[0], rest[1], rest[2], rest[3]}, separators, io);
+    }
+    if (command == "value")
+        return valueCommand(rest, separators, in, io);
+    if (command == "decode")
+        return decodeCommand(rest, in, io);
+    if (command == "read")
+        return rest.empty() ? readCommand(io) : usageFailure(io);
+    return usageFailure(io);
 }
 
 } // namespace
@@ -248,34 +358,19 @@ std::vector<std::string> splitWords(const std::string& line)
 
 int run(const std::vector<std::string>& args, const calc::Separators& separators, Streams io)
 {
-    if (args.empty())
-        return usageFailure(io);
-    const std::string& command = args.front();
-    // Entries after the command may start with a minus sign: only the first word is
-    // an option.
-    const std::vector<std::string> rest(args.begin() + 1, args.end());
-    if (command == "--help" || command == "-h") {
-        io.out << usage << '\n' << help;
-        return success;
+    Output output{OutputBuffer(io.out), OutputBuffer(io.err, 4096)};
+    try {
+        const int status = dispatch(args, separators, io.in, output);
+        output.out.flush();
+        output.err.flush();
+        return status;
+    } catch (const WriteFailure& failure) {
+        // Output that never arrived is a failure, whatever came before. The message may not
+        // arrive either when standard error is what failed.
+        (void)io.err.write("quarvet-cli: cannot write to " + failure.sink + ": " + failure.reason +
+                           "\n");
+        return ExitCode::failure;
     }
-    if (command == "--version") {
-        io.out << programTitle << ' ' << versionText << '\n';
-        return success;
-    }
-    if (command == "calc") {
-        if (rest.empty())
-            return calcLines(separators, io);
-        if (rest.size() != 4)
-            return usageFailure(io);
-        return calcArguments(rest, separators, io);
-    }
-    if (command == "value")
-        return valueCommand(rest, separators, io);
-    if (command == "decode")
-        return decodeCommand(rest, io);
-    if (command == "read")
-        return rest.empty() ? readCommand(io) : usageFailure(io);
-    return usageFailure(io);
 }
 
 } // namespace quarvet::cli

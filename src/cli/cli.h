@@ -1,8 +1,8 @@
 #pragma once
 
 #include "calc/entry.h"
+#include "io.h"
 
-#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -11,13 +11,14 @@ namespace quarvet::cli {
 enum ExitCode { success = 0, failure = 1, usageError = 2 };
 
 struct Streams {
-    std::istream& in;
-    std::ostream& out;
-    std::ostream& err;
+    ByteSource& in;
+    ByteSink& out;
+    ByteSink& err;
 };
 
 // Runs quarvet-cli with `args` (without the program name) in a locale given by its
-// separators; returns the exit code.
+// separators; returns the exit code. Every write is checked: output that could not be
+// written ends the run with exit code 1, and so does input that could not be read.
 int run(const std::vector<std::string>& args, const calc::Separators& separators, Streams streams);
 
 // Splits one input line into its blank- or tab-separated words.

@@ -5,7 +5,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <sstream>
+#include <csignal>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using quarvet::calc::Separators;
 
@@ -25,11 +30,103 @@ Run run(const QStringList& args, const Separators& separators, const QByteArray&
     std::vector<std::string> words;
     for (const QString& arg : args)
         words.push_back(arg.toStdString());
-    std::istringstream in(input.toStdString());
-    std::ostringstream out;
-    std::ostringstream err;
+    const std::string text = input.toStdString();
+    quarvet::cli::StringSource in(text);
+    quarvet::cli::StringSink out;
+    quarvet::cli::StringSink err("standard error");
     const int status = quarvet::cli::run(words, separators, {in, out, err});
-    return {status, QByteArray::fromStdString(out.str()), QByteArray::fromStdString(err.str())};
+    return {status, QByteArray::fromStdString(out.text()), QByteArray::fromStdString(err.text())};
+}
+
+const QByteArray workedMemoryText =
+    "00020000000000000010270020A107000000052700702FFCFF0000FF2600804"
+    "F12000000202700000000000000";
+const QByteArray byteOrderMark = "\xEF\xBB\xBF";
+constexpr int mebibyte = 1 << 20;
+
+struct StreamRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+// One run whose input fails after `failAfter` bytes and whose outputs take at most so many.
+StreamRun runWithLimits(const QStringList& args, const QByteArray& input, std::size_t failAfter,
+                        std::size_t outCapacity, std::size_t errCapacity)
+{
+    std::vector<std::string> words;
+    for (const QString& arg : args)
+        words.push_back(arg.toStdString());
+    const std::string text = input.toStdString();
+    quarvet::cli::StringSource in(text, failAfter);
+    quarvet::cli::StringSink out("standard output", outCapacity);
+    quarvet::cli::StringSink err("standard error", errCapacity);
+    const int status = quarvet::cli::run(words, point, {in, out, err});
+    return {status, out.text(), err.text()};
+}
+
+// Runs the real tool through the shell, for what only a process has: closed descriptors,
+// special files, an ignored SIGPIPE.
+struct ShellRun {
+    bool finished;
+    int status;
+    QByteArray out;
+    QByteArray err;
+};
+
+ShellRun runInShell(const QString& script, const QString& folder)
+{
+    QProcess shell;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("CLI", QStringLiteral(QUARVET_CLI));
+    env.insert("DIR", folder);
+    env.insert("LC_ALL", "C");
+    shell.setProcessEnvironment(env);
+    // A group of its own, so that a tool that never ends goes with the shell.
+    shell.setChildProcessModifier([] { ::setsid(); });
+    shell.start("bash", {"-c", script});
+    const bool finished = shell.waitForFinished(20000);
+    if (!finished) {
+        ::kill(-static_cast<pid_t>(shell.processId()), SIGKILL);
+        shell.waitForFinished(5000);
+    }
+    return {finished, shell.exitCode(), shell.readAllStandardOutput(),
+            shell.readAllStandardError()};
+}
+
+// Largest resident size in KiB of the tool reading `lineBytes` bytes of digits as one line.
+long peakResidentKiB(std::size_t lineBytes)
+{
+    int toChild[2];
+    if (::pipe(toChild) != 0)
+        return -1;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, toChild[0], 0);
+    posix_spawn_file_actions_addclose(&actions, toChild[1]);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    char program[] = QUARVET_CLI;
+    char command[] = "value";
+    char* argv[] = {program, command, nullptr};
+    pid_t child = 0;
+    const int spawned = posix_spawn(&child, program, &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(toChild[0]);
+    if (spawned != 0) {
+        ::close(toChild[1]);
+        return -1;
+    }
+    const std::string block(64 * 1024, '7');
+    for (std::size_t sent = 0; sent < lineBytes; sent += block.size())
+        if (::write(toChild[1], block.data(), block.size()) != ssize_t(block.size()))
+            break;
+    (void)!::write(toChild[1], "\n", 1);
+    ::close(toChild[1]);
+    int status = 0;
+    struct rusage usage {};
+    if (::wait4(child, &status, 0, &usage) != child)
+        return -1;
+    return usage.ru_maxrss;
 }
 
 } // namespace
@@ -55,6 +152,13 @@ private slots:
     void splitWords();
     void toolReadsLocaleFromEnvironment_data();
     void toolReadsLocaleFromEnvironment();
+    void longLinesAndByteOrderMark_data();
+    void longLinesAndByteOrderMark();
+    void streamFailures_data();
+    void streamFailures();
+    void toolStreams_data();
+    void toolStreams();
+    void memoryStaysFlat();
 };
 
 void TestCli::calcArguments_data()
@@ -75,6 +179,15 @@ void TestCli::calcArguments_data()
         << true << QStringList{"0", "12.5", "0", "1"} << 0 << QByteArray("12D0 0000\n")
         << QByteArray("Following separator '.' is unknown.\nThe correct separator is ',' !\n"
                       "Please check the entered values!\n");
+    QTest::newRow("wrong entries before the separator warning, as the window shows them")
+        << true << QStringList{"a", "12.5", "0", "1"} << 1 << none
+        << QByteArray("Following Inputs are wrong:\n\nTarget temperature 1\n"
+                      "Following separator '.' is unknown.\nThe correct separator is ',' !\n"
+                      "Please check the entered values!\n");
+    QTest::newRow("overflow inside the calculation")
+        << false << QStringList{"0", "100", "-1e308", "1e308"} << 1 << none
+        << QByteArray("The values are too large to be calculated with. "
+                      "Please check the entered values.\n");
     QTest::newRow("wrong entries")
         << false << QStringList{"a", "100", "0.5", ""} << 1 << none
         << QByteArray("Following Inputs are wrong:\n\nTarget temperature 1\n"
@@ -256,17 +369,17 @@ void TestCli::hostileEntries()
     QFETCH(QByteArray, entry);
     QFETCH(QByteArray, reading);
     const std::string text = entry.toStdString();
-    std::istringstream in;
-    std::ostringstream out;
-    std::ostringstream err;
+    quarvet::cli::StringSource in("");
+    quarvet::cli::StringSink out;
+    quarvet::cli::StringSink err;
     QCOMPARE(quarvet::cli::run({"value", text}, point, {in, out, err}), 0);
-    QCOMPARE(QByteArray::fromStdString(out.str()), reading + "\n");
-    std::ostringstream calcOut;
-    std::ostringstream calcErr;
+    QCOMPARE(QByteArray::fromStdString(out.text()), reading + "\n");
+    quarvet::cli::StringSink calcOut;
+    quarvet::cli::StringSink calcErr;
     QCOMPARE(quarvet::cli::run({"calc", text, "100", "0", "99"}, point, {in, calcOut, calcErr}),
              reading.startsWith("0.") ? 0 : 1);
     if (!reading.startsWith("0."))
-        QVERIFY(calcErr.str().find("Target temperature 1") != std::string::npos);
+        QVERIFY(calcErr.text().find("Target temperature 1") != std::string::npos);
 }
 
 void TestCli::splitWords_data()
@@ -322,6 +435,174 @@ void TestCli::toolReadsLocaleFromEnvironment()
     QVERIFY(tool.waitForFinished(10000));
     QCOMPARE(tool.readAllStandardOutput(), out);
     QCOMPARE(tool.exitCode(), 0);
+}
+
+void TestCli::longLinesAndByteOrderMark_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("out");
+    const QByteArray limit(mebibyte, '7');
+    QTest::newRow("a line of exactly 1 MiB is read") << QStringList{"value"} << limit + "\n5\n"
+                                                     << 0 << QByteArray("out of range\n5\n");
+    QTest::newRow("one byte more is answered and skipped")
+        << QStringList{"value"} << limit + "7\n5\n"
+        << 1 << QByteArray("error: line 1 is longer than 1 MiB\n5\n");
+    QTest::newRow("calc goes on after a long line")
+        << QStringList{"calc"}
+        << "0 100 0.5 99\n" + QByteArray(3 * mebibyte + 5, ' ') + "\n20 80 20 80" << 1
+        << QByteArray("27A8 FE04\nerror: line 2 is longer than 1 MiB\n2710 0000\n");
+    QTest::newRow("long last line without line feed")
+        << QStringList{"decode"} << workedMemoryText + "\n" + QByteArray(mebibyte + 1, '0') << 1
+        << QByteArray("2710 01F4 26FF 04B0\nerror: line 2 is longer than 1 MiB\n");
+    QTest::newRow("mark before calc input")
+        << QStringList{"calc"} << byteOrderMark + "0 100 0.5 99\n"
+        << 0 << QByteArray("27A8 FE04\n");
+    QTest::newRow("mark before value input") << QStringList{"value"} << byteOrderMark + "12.5\n"
+                                             << 0 << QByteArray("12.5\n");
+    QTest::newRow("mark before decode input")
+        << QStringList{"decode"} << byteOrderMark + workedMemoryText << 0
+        << QByteArray("2710 01F4 26FF 04B0\n");
+    QTest::newRow("mark alone") << QStringList{"value"} << byteOrderMark << 0 << QByteArray();
+    QTest::newRow("mark only at the start") << QStringList{"value"} << "1\n" + byteOrderMark + "2\n"
+                                            << 0 << QByteArray("1\nnot a number\n");
+    QTest::newRow("part of a mark is text") << QStringList{"value"}
+                                            << QByteArray("\xEF\xBB"
+                                                          "2\n")
+                                            << 0 << QByteArray("not a number\n");
+}
+
+void TestCli::longLinesAndByteOrderMark()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, input);
+    QFETCH(int, status);
+    QFETCH(QByteArray, out);
+    const Run result = run(args, point, input);
+    QCOMPARE(result.out, out);
+    QCOMPARE(result.status, status);
+}
+
+void TestCli::streamFailures_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<int>("failAfter");   // -1: input never fails
+    QTest::addColumn<int>("outCapacity"); // -1: output takes everything
+    QTest::addColumn<int>("errCapacity");
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QByteArray>("err");
+    const QByteArray readError = "quarvet-cli: cannot read standard input: Input/output error\n";
+    const QByteArray fullOutput =
+        "quarvet-cli: cannot write to standard output: No space left on device\n";
+    const QByteArray twoLines = "0 100 0.5 99\n20 80 20 80\n";
+    QTest::newRow("calc: read fails in line 2, line 1 answered")
+        << QStringList{"calc"} << twoLines << 16 << -1 << -1 << QByteArray("27A8 FE04\n")
+        << readError;
+    QTest::newRow("value: read fails at once")
+        << QStringList{"value"} << QByteArray("1\n") << 0 << -1 << -1 << QByteArray() << readError;
+    QTest::newRow("decode: read fails at once")
+        << QStringList{"decode"} << workedMemoryText << 0 << -1 << -1 << QByteArray() << readError;
+    QTest::newRow("calc arguments: full output")
+        << QStringList{"calc", "0", "100", "0.5", "99"} << QByteArray() << -1 << 0 << -1
+        << QByteArray() << fullOutput;
+    QTest::newRow("calc lines: output full after line 1")
+        << QStringList{"calc"} << twoLines.repeated(20000) << -1 << 10 << -1 << QByteArray()
+        << fullOutput;
+    QTest::newRow("value arguments: full output")
+        << QStringList{"value", "1"} << QByteArray() << -1 << 0 << -1 << QByteArray() << fullOutput;
+    QTest::newRow("decode: full output")
+        << QStringList{"decode"} << workedMemoryText << -1 << 0 << -1 << QByteArray() << fullOutput;
+    QTest::newRow("version: full output")
+        << QStringList{"--version"} << QByteArray() << -1 << 0 << -1 << QByteArray() << fullOutput;
+    QTest::newRow("help: full output")
+        << QStringList{"--help"} << QByteArray() << -1 << 100 << -1 << QByteArray() << fullOutput;
+    QTest::newRow("a warning that cannot be shown fails the run")
+        << QStringList{"calc", "0", "1,5", "0", "1"} << QByteArray() << -1 << -1 << 0
+        << QByteArray() << QByteArray();
+}
+
+void TestCli::streamFailures()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, input);
+    QFETCH(int, failAfter);
+    QFETCH(int, outCapacity);
+    QFETCH(int, errCapacity);
+    QFETCH(QByteArray, out);
+    QFETCH(QByteArray, err);
+    const auto limit = [](int n) { return n < 0 ? std::string::npos : std::size_t(n); };
+    const StreamRun result =
+        runWithLimits(args, input, limit(failAfter), limit(outCapacity), limit(errCapacity));
+    QCOMPARE(QByteArray::fromStdString(result.out), out);
+    QCOMPARE(QByteArray::fromStdString(result.err), err);
+    QCOMPARE(result.status, 1);
+}
+
+void TestCli::toolStreams_data()
+{
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QByteArray>("errPart");
+    const QByteArray codes = "2710 01F4 26FF 04B0\n";
+    QTest::newRow("full disk") << R"("$CLI" calc 0 100 0.5 99 >/dev/full)" << 1 << QByteArray()
+                               << QByteArray("cannot write to standard output: No space left");
+    QTest::newRow("closed standard output")
+        << R"("$CLI" calc 0 100 0.5 99 >&-)" << 1 << QByteArray()
+        << QByteArray("cannot write to standard output: Bad file descriptor");
+    QTest::newRow("reader gone, SIGPIPE ignored")
+        << R"(trap '' PIPE; yes '0 100 0.5 99' | "$CLI" calc | head -n 1; exit ${PIPESTATUS[1]})"
+        << 1 << QByteArray("27A8 FE04\n")
+        << QByteArray("cannot write to standard output: Broken pipe");
+    QTest::newRow("a folder to decode")
+        << R"("$CLI" decode "$DIR")" << 1 << QByteArray() << QByteArray(": Is a directory");
+    QTest::newRow("memory that cannot be read")
+        << R"("$CLI" decode /proc/self/mem)" << 1 << QByteArray()
+        << QByteArray("cannot read /proc/self/mem: Input/output error");
+    QTest::newRow("a folder as standard input")
+        << R"("$CLI" calc <"$DIR")" << 1 << QByteArray()
+        << QByteArray("cannot read standard input: Is a directory");
+    QTest::newRow("closed standard input")
+        << R"("$CLI" value <&-)" << 1 << QByteArray()
+        << QByteArray("cannot read standard input: Bad file descriptor");
+    QTest::newRow("a file to decode does not become standard input")
+        << R"("$CLI" decode "$DIR/dump.txt" <&-)" << 0 << codes << QByteArray();
+    QTest::newRow("a file to decode does not become standard output")
+        << R"("$CLI" decode "$DIR/dump.txt" >&-)" << 1 << QByteArray()
+        << QByteArray("cannot write to standard output: Bad file descriptor");
+    QTest::newRow("a file name that would move the cursor")
+        << R"("$CLI" decode "$DIR/"$'\e[2J')" << 1 << QByteArray()
+        << QByteArray("/\\x1B[2J: No such file or directory");
+}
+
+void TestCli::toolStreams()
+{
+    QFETCH(QString, script);
+    QFETCH(int, status);
+    QFETCH(QByteArray, out);
+    QFETCH(QByteArray, errPart);
+    QTemporaryDir dir;
+    QFile dump(dir.filePath("dump.txt"));
+    QVERIFY(dump.open(QIODevice::WriteOnly) && dump.write(workedMemoryText) > 0);
+    dump.close();
+    const ShellRun result = runInShell(script, dir.path());
+    QVERIFY2(result.finished, "the tool did not end");
+    QCOMPARE(result.out, out);
+    QVERIFY2(result.err.contains(errPart), result.err.constData());
+    QCOMPARE(result.status, status);
+}
+
+// Memory does not grow with the input: a 64 MiB line costs what a short one does, give or
+// take the one buffer of a line's limit.
+void TestCli::memoryStaysFlat()
+{
+    const long small = peakResidentKiB(10);
+    const long large = peakResidentKiB(64 * std::size_t(mebibyte));
+    QVERIFY(small > 0 && large > 0);
+    QVERIFY2(large - small < 16 * 1024,
+             qPrintable(QStringLiteral("%1 KiB against %2 KiB").arg(large).arg(small)));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -1,0 +1,133 @@
+#include "fileio.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace quarvet::cli {
+namespace {
+
+#ifdef _WIN32
+long readSome(int descriptor, char* buffer, std::size_t size)
+{
+    return ::_read(descriptor, buffer, static_cast<unsigned>(std::min<std::size_t>(size, 1 << 30)));
+}
+long writeSome(int descriptor, const char* data, std::size_t size)
+{
+    return ::_write(descriptor, data, static_cast<unsigned>(std::min<std::size_t>(size, 1 << 30)));
+}
+#else
+long readSome(int descriptor, char* buffer, std::size_t size)
+{
+    return ::read(descriptor, buffer, size);
+}
+long writeSome(int descriptor, const char* data, std::size_t size)
+{
+    return ::write(descriptor, data, size);
+}
+#endif
+
+std::string describe(int error)
+{
+    return error == 0 ? std::string("unknown error") : std::string(std::strerror(error));
+}
+
+} // namespace
+
+DescriptorSource::DescriptorSource(int descriptor, std::string name)
+    : descriptor_(descriptor), name_(std::move(name))
+{
+}
+
+DescriptorSource::~DescriptorSource()
+{
+    if (owned_ && descriptor_ >= 0)
+        ::close(descriptor_);
+}
+
+std::unique_ptr<DescriptorSource> DescriptorSource::open(const std::string& path)
+{
+#ifdef _WIN32
+    const int descriptor = ::_open(path.c_str(), _O_RDONLY | _O_BINARY);
+#else
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+#endif
+    auto source = std::make_unique<DescriptorSource>(descriptor, path);
+    source->owned_ = descriptor >= 0;
+    if (descriptor < 0)
+        source->error_ = errno;
+    return source;
+}
+
+std::ptrdiff_t DescriptorSource::read(char* buffer, std::size_t size)
+{
+    if (descriptor_ < 0)
+        return -1;
+    for (;;) {
+        const long count = readSome(descriptor_, buffer, size);
+        if (count >= 0)
+            return count;
+        if (errno != EINTR) {
+            error_ = errno;
+            return -1;
+        }
+    }
+}
+
+std::string DescriptorSource::failure() const
+{
+    return describe(error_);
+}
+
+DescriptorSink::DescriptorSink(int descriptor, std::string name)
+    : descriptor_(descriptor), name_(std::move(name))
+{
+}
+
+bool DescriptorSink::write(std::string_view data)
+{
+    while (!data.empty()) {
+        const long count = writeSome(descriptor_, data.data(), data.size());
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0) {
+            error_ = count < 0 ? errno : ENOSPC;
+            return false;
+        }
+        data.remove_prefix(static_cast<std::size_t>(count));
+    }
+    return true;
+}
+
+std::string DescriptorSink::failure() const
+{
+    return describe(error_);
+}
+
+void occupyClosedStandardStreams()
+{
+#ifndef _WIN32
+    for (int descriptor = 0; descriptor <= 2; ++descriptor) {
+        if (::fcntl(descriptor, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        // Opened the other way round, so that every use fails as it would have.
+        const int flags = (descriptor == 0 ? O_WRONLY : O_RDONLY) | O_NOCTTY;
+        int opened = ::open("/dev/null", flags);
+        if (opened < 0)
+            opened = ::open("/", O_RDONLY | O_DIRECTORY);
+        // Descriptors are given out lowest first: the closed one is taken, unless the
+        // system had nothing to give, and then nothing else can open a file there either.
+        if (opened > descriptor)
+            ::close(opened);
+    }
+#endif
+}
+
+} // namespace quarvet::cli
