@@ -1,4 +1,5 @@
 #include "form1.h"
+#include "processstart.h"
 #include "startupprobe.h"
 
 #include "settings/settingsstore.h"
@@ -8,7 +9,12 @@
 
 int main(int argc, char* argv[])
 {
+    quarvet::app::openMissingStandardStreams();
+    if (const auto answered = quarvet::app::answerInformationOptions(argc, argv))
+        return *answered;
+    quarvet::app::WindowSystemStart windowSystem;
     QApplication app(argc, argv);
+    windowSystem.started();
     QApplication::setOrganizationName(QStringLiteral("Quarvet"));
     QApplication::setApplicationName(QStringLiteral("Quarvet"));
     QApplication::setWindowIcon(quarvet::ui::programIcon());

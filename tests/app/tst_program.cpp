@@ -1,0 +1,122 @@
+// The program as a process: what happens before and around its window.
+#include <QProcess>
+#include <QTest>
+
+#include <csignal>
+#include <unistd.h>
+
+namespace {
+
+struct ProgramRun {
+    bool finished;
+    int status;
+    QByteArray out;
+    QByteArray err;
+};
+
+// Runs the program through the shell, so that a test can close its standard streams.
+ProgramRun runProgram(const QString& script, const QStringList& unset,
+                      const QList<QPair<QString, QString>>& set = {})
+{
+    QProcess shell;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("PROGRAM", QStringLiteral(QUARVET_PROGRAM));
+    for (const QString& name : unset)
+        env.remove(name);
+    for (const auto& [name, value] : set)
+        env.insert(name, value);
+    shell.setProcessEnvironment(env);
+    shell.setChildProcessModifier([] { ::setsid(); });
+    shell.start("bash", {"-c", script});
+    const bool finished = shell.waitForFinished(30000);
+    if (!finished) {
+        ::kill(-static_cast<pid_t>(shell.processId()), SIGKILL);
+        shell.waitForFinished(5000);
+    }
+    return {finished, shell.exitCode(), shell.readAllStandardOutput(),
+            shell.readAllStandardError()};
+}
+
+} // namespace
+
+class TestProgram : public QObject {
+    Q_OBJECT
+private slots:
+    void informationOptions_data();
+    void informationOptions();
+    void noDisplay_data();
+    void noDisplay();
+    void closedStandardStreams_data();
+    void closedStandardStreams();
+};
+
+void TestProgram::informationOptions_data()
+{
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QByteArray>("outStart");
+    QTest::newRow("version") << "--version" << QByteArray("Quarvet Basic 1.0.0\n");
+    QTest::newRow("help") << "--help" << QByteArray("Usage: quarvet [--help | --version]\n");
+    QTest::newRow("short help") << "-h" << QByteArray("Usage: quarvet");
+}
+
+// They answer and end without a window, with or without a display.
+void TestProgram::informationOptions()
+{
+    QFETCH(QString, option);
+    QFETCH(QByteArray, outStart);
+    const ProgramRun run = runProgram(QStringLiteral(R"("$PROGRAM" %1)").arg(option), {});
+    QVERIFY2(run.finished, "the program opened its window instead of answering");
+    QVERIFY2(run.out.startsWith(outStart), run.out.constData());
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(run.status, 0);
+}
+
+void TestProgram::noDisplay_data()
+{
+    QTest::addColumn<QStringList>("unset");
+    QTest::addColumn<QString>("display");
+    QTest::addColumn<QByteArray>("err");
+    const QStringList all{"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
+    const QByteArray noDisplay = "quarvet: no display was found: DISPLAY or WAYLAND_DISPLAY must "
+                                 "name one that can be opened\n";
+    QTest::newRow("none named") << all << QString() << noDisplay;
+    QTest::newRow("one that is not there") << all << ":97" << noDisplay;
+}
+
+// Once an abort with Qt's advice to reinstall; now one line and exit code 1.
+void TestProgram::noDisplay()
+{
+    QFETCH(QStringList, unset);
+    QFETCH(QString, display);
+    QFETCH(QByteArray, err);
+    QList<QPair<QString, QString>> set;
+    if (!display.isEmpty())
+        set.append({"DISPLAY", display});
+    const ProgramRun run = runProgram(R"("$PROGRAM")", unset, set);
+    QVERIFY(run.finished);
+    QCOMPARE(run.err, err);
+    QCOMPARE(run.status, 1);
+}
+
+void TestProgram::closedStandardStreams_data()
+{
+    QTest::addColumn<QString>("redirection");
+    QTest::newRow("standard error") << "2>&-";
+    QTest::newRow("all three") << "<&- >&- 2>&-";
+    QTest::newRow("standard input") << "<&-";
+}
+
+// With descriptor 2 closed, the X connection took it and Qt's warning about the missing
+// runtime folder went into the connection: the window never came. The probe ends the
+// program once the window is painted.
+void TestProgram::closedStandardStreams()
+{
+    QFETCH(QString, redirection);
+    const ProgramRun run = runProgram(QStringLiteral(R"("$PROGRAM" %1)").arg(redirection),
+                                      {"XDG_RUNTIME_DIR"}, {{"QUARVET_STARTUP_PROBE", "1"}});
+    QVERIFY2(run.finished, "the window was never shown");
+    QCOMPARE(run.status, 0);
+}
+
+QTEST_GUILESS_MAIN(TestProgram)
+#include "tst_program.moc"
