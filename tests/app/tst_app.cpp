@@ -375,6 +375,10 @@ void TestForm1::calculationFaultsKeepResults_data()
     QTest::newRow("slope too large") << QStringList{"0", "1000000", "0", "1"}
                                      << "The slope is too large to be coded.\r"
                                         "It must lie between -214748.3648 and 214748.3647.";
+    // Once the codes 0000 86A0 of a slope 0, where the line's slope is 0.5.
+    QTest::newRow("indicated difference overflows")
+        << QStringList{"0", "100", "-1e308", "1e308"}
+        << "The values are too large to be calculated with.\rPlease check the entered values.";
 }
 
 void TestForm1::calculationFaultsKeepResults()
