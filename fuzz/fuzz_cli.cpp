@@ -11,10 +11,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     std::string_view data(reinterpret_cast<const char*>(bytes), size);
     const calc::Separators separators = fuzz::takeSeparators(data);
     const std::string input(data);
+    // A byte-order mark at the start is no part of any line.
+    const std::string_view text =
+        data.starts_with("\xEF\xBB\xBF") ? data.substr(3) : std::string_view(input);
     std::size_t lines = 0;
-    for (char c : input)
+    for (char c : text)
         lines += c == '\n';
-    if (!input.empty() && input.back() != '\n')
+    if (!text.empty() && text.back() != '\n')
         ++lines;
     for (const char* command : {"calc", "decode", "value"}) {
         cli::StringSource in(input);

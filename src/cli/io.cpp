@@ -51,15 +51,15 @@ void OutputBuffer::appendLarge(std::string_view text)
 }
 
 namespace {
-// What is read at a time; a line may take the whole limit besides.
+// What is read at a time, as a rule; a line may take the whole limit besides.
 constexpr std::size_t blockSize = 64 * 1024;
+constexpr std::size_t minimumRead = 4 * 1024;
 constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
 } // namespace
 
 LineReader::LineReader(ByteSource& source, std::size_t maxLength)
-    : source_(source), maxLength_(maxLength), capacity_(maxLength + 1 + blockSize),
-      // Left uninitialised: pages that long lines never reach are never touched.
-      buffer_(new char[capacity_])
+    : source_(source), maxLength_(maxLength), fullCapacity_(maxLength + 1 + blockSize),
+      capacity_(std::min(fullCapacity_, blockSize)), buffer_(new char[capacity_])
 {
 }
 
@@ -67,11 +67,19 @@ bool LineReader::fill()
 {
     if (atEnd_ || failed_)
         return false;
-    if (capacity_ - end_ < blockSize && begin_ > 0) {
+    if (capacity_ - end_ < minimumRead && begin_ > 0) {
         std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
         end_ -= begin_;
         scanned_ -= begin_;
         begin_ = 0;
+    }
+    // Only a line longer than the buffer makes it grow, up to the limit and one block.
+    if (capacity_ - end_ < minimumRead && capacity_ < fullCapacity_) {
+        const std::size_t grown = std::min(fullCapacity_, 2 * capacity_);
+        std::unique_ptr<char[]> larger(new char[grown]);
+        std::memcpy(larger.get(), buffer_.get(), end_);
+        buffer_ = std::move(larger);
+        capacity_ = grown;
     }
     const std::ptrdiff_t count = source_.read(buffer_.get() + end_, capacity_ - end_);
     if (count < 0) {

@@ -144,6 +144,7 @@ private:
 
     ByteSource& source_;
     std::size_t maxLength_;
+    std::size_t fullCapacity_; // the longest line, its line feed and one read
     std::size_t capacity_;
     std::unique_ptr<char[]> buffer_;
     std::size_t begin_ = 0;   // start of the next line
