@@ -42,7 +42,8 @@ QUARVET_TEST_PACKAGES=(xvfb xauth g++-mingw-w64-x86-64-posix wine64 "${QUARVET_P
                        desktop-file-utils appstream lintian man-db groff-base)
 # The fuzzers: clang with its libFuzzer and sanitizer runtimes.
 QUARVET_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
-# The benchmarks: Google Benchmark, and Xvfb for the start-up measurement.
-QUARVET_BENCH_PACKAGES=(libbenchmark-dev xvfb xauth)
+# The benchmarks: Google Benchmark, Xvfb for the start-up measurement, mawk and GNU time for
+# the command-line comparison.
+QUARVET_BENCH_PACKAGES=(libbenchmark-dev xvfb xauth mawk time)
 # The screenshot: a real window under Xvfb, typed into and captured.
 QUARVET_SCREENSHOT_PACKAGES=(xvfb xauth xdotool x11-utils imagemagick)
