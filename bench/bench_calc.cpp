@@ -1,7 +1,6 @@
 // Speed of the entry conversion against std::from_chars and QLocale::toDouble on the same
 // texts, and of the check, the calculation and the decoding per operation.
-#include "calc/calibration.h"
-#include "calc/check.h"
+#include "calc/calculation.h"
 #include "calc/entry.h"
 #include "instrument/memorydecoder.h"
 
@@ -49,7 +48,7 @@ std::vector<std::string> commonTexts(const std::vector<std::string>& texts)
     for (const std::string& text : texts) {
         bool ok = false;
         c.toDouble(QString::fromStdString(text), &ok);
-        if (ok && calc::ValConv(text, point).isNumber())
+        if (ok && calc::readEntry(text, point).isNumber())
             common.push_back(text);
     }
     return common;
@@ -78,9 +77,9 @@ void conversion(benchmark::State& state, const std::string& set, int how)
         const std::string& text = texts[i];
         double value = 0;
         if (how == 0) {
-            value = calc::ValConv(text, point).value;
+            value = calc::readEntry(text, point).value;
         } else if (how == 3) {
-            value = calc::ValConv(commaTexts[i], comma).value;
+            value = calc::readEntry(commaTexts[i], comma).value;
         } else if (how == 1) {
             std::from_chars(text.data(), text.data() + text.size(), value);
         } else {
@@ -94,19 +93,20 @@ void conversion(benchmark::State& state, const std::string& set, int how)
 
 void checkFourEntries(benchmark::State& state)
 {
-    const std::string texts[] = {"0", "100", "0.5", "99.0"};
-    const calc::LabelledEntry entries[] = {{calc::labelTarget1, texts[0]},
-                                           {calc::labelTarget2, texts[1]},
-                                           {calc::labelIndicated1, texts[2]},
-                                           {calc::labelIndicated2, texts[3]}};
+    const calc::FieldText entries[] = {{calc::EntryField::Target1, "0"},
+                                       {calc::EntryField::Target2, "100"},
+                                       {calc::EntryField::Indicated1, "0.5"},
+                                       {calc::EntryField::Indicated2, "99.0"}};
+    const auto pair = calc::probeSeparators(point);
     for (auto _ : state)
-        benchmark::DoNotOptimize(calc::checkMainEntries(entries, point));
+        benchmark::DoNotOptimize(calc::checkEntries(entries, point, pair));
 }
 
 void calculateCodes(benchmark::State& state)
 {
+    const auto pair = calc::probeSeparators(point);
     for (auto _ : state)
-        benchmark::DoNotOptimize(calc::calibrateEntries({"0", "100", "0.5", "99.0"}, point));
+        benchmark::DoNotOptimize(calc::calculateCodes({"0", "100", "0.5", "99.0"}, point, pair));
 }
 
 void decodeMemoryText(benchmark::State& state)
@@ -114,7 +114,7 @@ void decodeMemoryText(benchmark::State& state)
     const std::string text = "00020000000000000010270020A107000000052700702FFCFF0000FF2600804F1"
                              "2000000202700000000000000";
     for (auto _ : state)
-        benchmark::DoNotOptimize(instrument::ReadTyp(text));
+        benchmark::DoNotOptimize(instrument::decodeMemory(text));
 }
 
 // Collects the medians so that the table can end with the ratios that matter.
@@ -135,10 +135,10 @@ public:
 int main(int argc, char** argv)
 {
     for (const std::string set : {"typical", "vectors"}) {
-        benchmark::RegisterBenchmark(("ValConv/" + set).c_str(), conversion, set, 0);
+        benchmark::RegisterBenchmark(("readEntry/" + set).c_str(), conversion, set, 0);
         benchmark::RegisterBenchmark(("from_chars/" + set).c_str(), conversion, set, 1);
         benchmark::RegisterBenchmark(("QLocale::toDouble/" + set).c_str(), conversion, set, 2);
-        benchmark::RegisterBenchmark(("ValConv comma locale/" + set).c_str(), conversion, set, 3);
+        benchmark::RegisterBenchmark(("readEntry comma locale/" + set).c_str(), conversion, set, 3);
     }
     benchmark::RegisterBenchmark("check of four entries", checkFourEntries);
     benchmark::RegisterBenchmark("calculation with both codes", calculateCodes);
@@ -149,13 +149,13 @@ int main(int argc, char** argv)
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
     std::printf("\nRatios of medians, measured in this run:\n");
-    std::printf("%-10s %28s %36s %36s\n", "texts", "ValConv / from_chars (<= 2)",
-                "QLocale::toDouble / ValConv (>= 3)", "ValConv, comma locale / from_chars");
+    std::printf("%-10s %28s %36s %36s\n", "texts", "readEntry / from_chars (<= 2)",
+                "QLocale::toDouble / readEntry (>= 3)", "readEntry, comma locale / from_chars");
     for (const std::string set : {"typical", "vectors"}) {
-        const double own = reporter.medians["ValConv/" + set];
+        const double own = reporter.medians["readEntry/" + set];
         const double fromChars = reporter.medians["from_chars/" + set];
         const double qlocale = reporter.medians["QLocale::toDouble/" + set];
-        const double commaOwn = reporter.medians["ValConv comma locale/" + set];
+        const double commaOwn = reporter.medians["readEntry comma locale/" + set];
         if (own > 0 && fromChars > 0)
             std::printf("%-10s %27.2fx %35.2fx %35.2fx\n", set.c_str(), own / fromChars,
                         qlocale / own, commaOwn / fromChars);

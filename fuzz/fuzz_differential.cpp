@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     const std::string text(reinterpret_cast<const char*>(bytes), size);
     if (text.find('\0') != std::string::npos)
         return 0;
-    const calc::EntryValue value = calc::ValConv(text, {".", ","});
+    const calc::EntryReading value = calc::readEntry(text, {".", ","});
     if (!value.isNumber())
         return 0;
     // strtod knows no group separators.

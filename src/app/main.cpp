@@ -1,4 +1,4 @@
-#include "form1.h"
+#include "mainwindow.h"
 #include "processstart.h"
 #include "startupprobe.h"
 
@@ -20,9 +20,9 @@ int main(int argc, char* argv[])
     QApplication::setWindowIcon(quarvet::ui::programIcon());
 
     quarvet::settings::QtSettingsStore store;
-    quarvet::app::Form1 window(store);
+    quarvet::app::MainWindow window(store);
     // End of Program closes every window at once, asking nothing and saving nothing.
-    QObject::connect(&window, &quarvet::app::Form1::endRequested, &app,
+    QObject::connect(&window, &quarvet::app::MainWindow::endRequested, &app,
                      [] { QCoreApplication::exit(0); });
     quarvet::app::armStartupProbe(&window);
     window.show();

@@ -1,7 +1,5 @@
 #include "calibration.h"
 
-#include "check.h"
-
 #include <cmath>
 #include <limits>
 
@@ -28,20 +26,20 @@ std::optional<std::int32_t> scaledFloor(double value, int scale)
     return static_cast<std::int32_t>(product);
 }
 
-CalcResult calibrate(double s1, double s2, double i1, double i2)
+CalcResult calibrate(double target1, double target2, double indicated1, double indicated2)
 {
     CalcResult result;
-    if (i1 == i2) {
+    if (indicated1 == indicated2) {
         result.fault = CalcFault::EqualIndicatedValues;
         return result;
     }
-    const double targetDifference = s2 - s1;
-    const double indicatedDifference = i2 - i1;
+    const double targetDifference = target2 - target1;
+    const double indicatedDifference = indicated2 - indicated1;
     const double slope = targetDifference / indicatedDifference;
     // Two roundings, product then difference: built with -ffp-contract=off so that no
     // fused multiply-add changes the offset code.
-    const double product = slope * i2;
-    const double offset = s2 - product;
+    const double product = slope * indicated2;
+    const double offset = target2 - product;
     // An overflow anywhere on the way gives an infinity or NaN that the range checks below
     // would misread: a slope of 0 from an infinite difference, or "too large" for a slope
     // of 1. No code may come from such a line.
@@ -67,54 +65,6 @@ CalcResult calibrate(double s1, double s2, double i1, double i2)
     result.slopeCode = coefficientCode(*slopeUnits);
     result.offsetCode = coefficientCode(*offsetUnits);
     return result;
-}
-
-CalcResult calibrateEntries(const CalcEntries& entries, const Separators& separators)
-{
-    struct Read {
-        std::string_view label;
-        std::string_view text;
-        double value = 0.0;
-    };
-    Read reads[] = {{labelIndicated1, entries.indicated1},
-                    {labelIndicated2, entries.indicated2},
-                    {labelTarget1, entries.target1},
-                    {labelTarget2, entries.target2}};
-    for (Read& read : reads) {
-        const EntryValue entry = ValConv(read.text, separators);
-        if (!entry.isNumber()) {
-            CalcResult result;
-            result.fault = CalcFault::UnreadableEntry;
-            result.unreadableLabel = read.label;
-            return result;
-        }
-        read.value = entry.value;
-    }
-    return calibrate(reads[2].value, reads[3].value, reads[0].value, reads[1].value);
-}
-
-std::string describeFault(const CalcResult& result)
-{
-    switch (result.fault) {
-    case CalcFault::None:
-        return {};
-    case CalcFault::EqualIndicatedValues:
-        return "The two indicated values are equal, so no slope can be calculated.\r"
-               "Please enter two different indicated values.";
-    case CalcFault::SlopeOutOfRange:
-        return "The slope is too large to be coded.\r"
-               "It must lie between -214748.3648 and 214748.3647.";
-    case CalcFault::OffsetOutOfRange:
-        return "The offset is too large to be coded.\r"
-               "It must lie between -2147483.648 and 2147483.647 \xC2\xB0"
-               "C.";
-    case CalcFault::NotFinite:
-        return "The values are too large to be calculated with.\r"
-               "Please check the entered values.";
-    case CalcFault::UnreadableEntry:
-        return std::string(result.unreadableLabel) + " cannot be read as a number.";
-    }
-    return {};
 }
 
 } // namespace quarvet::calc

@@ -1,11 +1,8 @@
 #pragma once
 
-#include "entry.h"
-
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
 
 namespace quarvet::calc {
 
@@ -24,7 +21,6 @@ enum class CalcFault {
     EqualIndicatedValues,
     SlopeOutOfRange,
     OffsetOutOfRange,
-    UnreadableEntry,
     NotFinite, // a difference, the slope or the offset lies beyond the range of a double
 };
 
@@ -34,26 +30,13 @@ struct CalcResult {
     double offset = 0.0; // °C
     std::string slopeCode;
     std::string offsetCode;
-    std::string_view unreadableLabel; // which entry, for UnreadableEntry
 
     bool ok() const { return fault == CalcFault::None; }
 };
 
-// The straight line true = slope * indicated + offset through (i1, s1) and (i2, s2), with
-// the offset taken from the second point, and both as coefficient codes.
-CalcResult calibrate(double s1, double s2, double i1, double i2);
-
-struct CalcEntries {
-    std::string_view target1;
-    std::string_view target2;
-    std::string_view indicated1;
-    std::string_view indicated2;
-};
-
-// Converts the four entries (indicated values first) and calibrates.
-CalcResult calibrateEntries(const CalcEntries& entries, const Separators& separators);
-
-// A sentence for the user naming the fault, lines broken with carriage returns.
-std::string describeFault(const CalcResult& result);
+// The straight line target = slope * indicated + offset through (indicated1, target1) and
+// (indicated2, target2), with the offset taken from the second point, and both as
+// coefficient codes.
+CalcResult calibrate(double target1, double target2, double indicated1, double indicated2);
 
 } // namespace quarvet::calc

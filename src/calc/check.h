@@ -2,68 +2,53 @@
 
 #include "entry.h"
 
-#include <array>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quarvet::calc {
 
-// Message texts break lines with a carriage return; whoever shows them maps it.
-inline constexpr char lineBreak = '\r';
-
-// The separator that the locale does not use and the one it does; both empty when the
-// locale reads the probe text as neither one nor one tenth.
+// The separator that the locale does not use and the one it does.
 struct SeparatorPair {
     std::string foreign;
     std::string correct;
 
-    bool known() const { return !foreign.empty(); }
+    bool operator==(const SeparatorPair&) const = default;
 };
 
-SeparatorPair SepGet(const Separators& separators);
+// Which separator the locale reads as a decimal point, judged by how it reads "0.1": nothing
+// when it reads the text as neither one nor one tenth.
+std::optional<SeparatorPair> probeSeparators(const Separators& separators);
 
-struct LabelledEntry {
-    std::string_view label;
+// The four temperatures the user types, in the order they are checked.
+enum class EntryField { Target1, Target2, Indicated1, Indicated2 };
+
+struct FieldText {
+    EntryField field;
     std::string_view text;
 };
 
-struct CheckReport {
-    std::string wrongEntries;     // empty when every entry is a number
-    std::string separatorWarning; // empty when no entry holds the foreign separator
+struct EntryCheck {
+    std::vector<EntryField> wrongFields; // in check order; empty when every entry is a number
+    // Set when an entry that is a number holds the locale's foreign separator.
+    std::optional<SeparatorPair> foreignSeparator;
+
+    bool allNumbers() const { return wrongFields.empty(); }
 };
 
-inline constexpr std::string_view labelTarget1 = "Target temperature 1";
-inline constexpr std::string_view labelTarget2 = "Target temperature 2";
-inline constexpr std::string_view labelIndicated1 = "Indicated temperature 1";
-inline constexpr std::string_view labelIndicated2 = "Indicated temperature 2";
+// Checks one entry into `check` and gives its reading.
+EntryReading checkEntry(const FieldText& entry, const Separators& separators,
+                        const std::optional<SeparatorPair>& lookFor, EntryCheck& check);
 
-// The main window's check: entries in the order targets, then indicated values; it looks
-// for the foreign separator in every entry that is not listed as wrong.
-CheckReport checkMainEntries(std::span<const LabelledEntry> entries, const Separators& separators);
+// Lists every entry that is not a number (one beyond the range of a double included: no
+// calculation can use it). With `lookFor`, an entry that is a number and holds
+// `lookFor->foreign` sets `foreignSeparator`; the main window looks, the setup dialog not.
+EntryCheck checkEntries(std::span<const FieldText> entries, const Separators& separators,
+                        const std::optional<SeparatorPair>& lookFor);
 
-// The main window's four entries in check order, each converted once: which are wrong and,
-// among the others, whether any holds the foreign separator of `pair`.
-struct MainEntries {
-    static constexpr std::size_t count = 4;
-    std::array<double, count> values{}; // target 1, target 2, indicated 1, indicated 2
-    std::array<bool, count> wrong{};
-    bool foreignSeparatorSeen = false;
-
-    bool allNumbers() const { return wrong == std::array<bool, count>{}; }
-};
-inline constexpr std::array<std::string_view, MainEntries::count> mainEntryLabels = {
-    labelTarget1, labelTarget2, labelIndicated1, labelIndicated2};
-
-MainEntries readMainEntries(const std::array<std::string_view, MainEntries::count>& texts,
-                            const Separators& separators, const SeparatorPair& pair);
-
-// The report of wrong entries: header, empty line, one label a line; empty for no label.
-std::string wrongEntriesReport(std::span<const std::string_view> labels);
-// The three-line warning about an entry holding `pair.foreign`.
-std::string separatorWarning(const SeparatorPair& pair);
-
-// The setup dialog's check: the same listing, never a separator warning.
-CheckReport checkSetupEntries(std::span<const LabelledEntry> entries, const Separators& separators);
+// Whether `text` holds `part`; quicker than a search for the one-byte parts of entries.
+bool holds(std::string_view text, std::string_view part);
 
 } // namespace quarvet::calc

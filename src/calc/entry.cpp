@@ -213,7 +213,7 @@ bool readInPlace(std::string_view text, const Separators& separators, double& va
 
 } // namespace
 
-EntryValue ValConv(std::string_view text, const Separators& separators)
+EntryReading readEntry(std::string_view text, const Separators& separators)
 {
     if (double value = 0.0; readInPlace(text, separators, value))
         return {EntryStatus::Number, value};

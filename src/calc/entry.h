@@ -14,7 +14,7 @@ struct Separators {
 
 enum class EntryStatus { Number, NotANumber, OutOfRange };
 
-struct EntryValue {
+struct EntryReading {
     EntryStatus status = EntryStatus::NotANumber;
     double value = 0.0;
 
@@ -24,7 +24,7 @@ struct EntryValue {
 // The number-entry conversion of every temperature the user types. The locale gives only the
 // two separators; the grammar is the program's own, so that every window, the command-line
 // tool and the tests read a text the same way. The value is the double nearest to the text.
-EntryValue ValConv(std::string_view text, const Separators& separators);
+EntryReading readEntry(std::string_view text, const Separators& separators);
 
 // Shortest text that reads back to the same double, with a point as decimal separator.
 std::string shortestText(double value);

@@ -1,12 +1,12 @@
 #include "cli.h"
 
-#include "calc/calibration.h"
-#include "calc/check.h"
-#include "instrument/memorydecoder.h"
-#include "quarvet/version.h"
-
-#include "calc/utf8text.h"
 #include "fileio.h"
+
+#include "calc/calculation.h"
+#include "calc/utf8text.h"
+#include "instrument/instrumentlink.h"
+#include "messages/messages.h"
+#include "quarvet/version.h"
 
 #include <algorithm>
 #include <array>
@@ -36,50 +36,6 @@ constexpr const char* help =
     "Exit status: 0 success, 1 a wrong entry, a calculation that failed, or input that could\n"
     "not be read or output that could not be written, 2 wrong usage.\n";
 
-// Message texts break lines with carriage returns; a terminal wants line feeds.
-std::string forTerminal(std::string text)
-{
-    std::replace(text.begin(), text.end(), calc::lineBreak, '\n');
-    return text;
-}
-
-// The same text on one line, for a reason after "error: ".
-std::string oneLine(const std::string& text)
-{
-    std::string line;
-    for (char c : text) {
-        if (c != calc::lineBreak)
-            line += c;
-        else if (!line.empty() && line.back() != ' ')
-            line += ' ';
-    }
-    while (!line.empty() && line.back() == ' ')
-        line.pop_back();
-    return line;
-}
-
-std::vector<std::string_view> wrongLabels(const calc::MainEntries& entries)
-{
-    std::vector<std::string_view> labels;
-    for (std::size_t n = 0; n < calc::MainEntries::count; ++n)
-        if (entries.wrong[n])
-            labels.push_back(calc::mainEntryLabels[n]);
-    return labels;
-}
-
-// The wrong-entries report on one line: the header, then the labels separated by commas.
-std::string wrongLabelsLine(const calc::MainEntries& entries)
-{
-    std::string line = "Following Inputs are wrong: ";
-    const std::vector<std::string_view> labels = wrongLabels(entries);
-    for (std::size_t n = 0; n < labels.size(); ++n) {
-        if (n > 0)
-            line += ", ";
-        line.append(labels[n]);
-    }
-    return line;
-}
-
 // What one run writes to: standard output in large blocks, standard error at once.
 struct Output {
     OutputBuffer out;
@@ -92,7 +48,7 @@ struct Output {
     }
 };
 
-using Entries = std::array<std::string_view, calc::MainEntries::count>;
+using Entries = std::array<std::string_view, 4>;
 
 void writeCodes(const calc::CalcResult& result, OutputBuffer& out)
 {
@@ -104,24 +60,29 @@ void writeCodes(const calc::CalcResult& result, OutputBuffer& out)
     out << std::string_view(line, sizeof line);
 }
 
+calc::Calculation calculateLine(const Entries& texts, const calc::Separators& separators,
+                                const std::optional<calc::SeparatorPair>& pair)
+{
+    return calc::calculateCodes({texts[0], texts[1], texts[2], texts[3]}, separators, pair);
+}
+
 int calcArguments(const Entries& texts, const calc::Separators& separators, Output& io)
 {
-    const calc::SeparatorPair pair = calc::SepGet(separators);
-    const calc::MainEntries entries = calc::readMainEntries(texts, separators, pair);
+    const calc::Calculation calculation =
+        calculateLine(texts, separators, calc::probeSeparators(separators));
+    const calc::EntryCheck& check = calculation.check;
     // The window's order: what is wrong first, then the warning.
-    if (!entries.allNumbers())
-        io.sayError(forTerminal(calc::wrongEntriesReport(wrongLabels(entries))));
-    if (entries.foreignSeparatorSeen)
-        io.sayError(forTerminal(calc::separatorWarning(pair)));
-    if (!entries.allNumbers())
+    if (!check.allNumbers())
+        io.sayError(messages::forTerminal(messages::wrongEntriesReport(check.wrongFields)));
+    if (check.foreignSeparator)
+        io.sayError(messages::forTerminal(messages::separatorWarning(*check.foreignSeparator)));
+    if (!calculation.calculated())
         return failure;
-    const calc::CalcResult result =
-        calc::calibrate(entries.values[0], entries.values[1], entries.values[2], entries.values[3]);
-    if (!result.ok()) {
-        io.sayError(oneLine(calc::describeFault(result)) + "\n");
+    if (!calculation.result.ok()) {
+        io.sayError(messages::oneLine(messages::calculationFault(calculation.result.fault)) + "\n");
         return failure;
     }
-    writeCodes(result, io.out);
+    writeCodes(calculation.result, io.out);
     return success;
 }
 
@@ -189,7 +150,7 @@ template <typename Answer> int forEachLine(ByteSource& in, Output& io, Answer an
 int calcLines(const calc::Separators& separators, ByteSource& in, Output& io)
 {
     // The locale does not change during a run: one probe for every line.
-    const calc::SeparatorPair pair = calc::SepGet(separators);
+    const std::optional<calc::SeparatorPair> pair = calc::probeSeparators(separators);
     return forEachLine(in, io, [&](std::string_view line, long number) {
         Entries texts;
         const std::size_t count = firstFourWords(line, texts);
@@ -197,21 +158,22 @@ int calcLines(const calc::Separators& separators, ByteSource& in, Output& io)
             io.out << "error: expected four entries, found " << static_cast<long>(count) << '\n';
             return false;
         }
-        const calc::MainEntries entries = calc::readMainEntries(texts, separators, pair);
-        if (entries.foreignSeparatorSeen)
+        const calc::Calculation calculation = calculateLine(texts, separators, pair);
+        if (calculation.check.foreignSeparator)
             io.sayError("line " + std::to_string(number) + ": " +
-                        oneLine(calc::separatorWarning(pair)) + "\n");
-        if (!entries.allNumbers()) {
-            io.out << "error: " << wrongLabelsLine(entries) << '\n';
+                        messages::oneLine(messages::separatorWarning(*pair)) + "\n");
+        if (!calculation.calculated()) {
+            io.out << "error: " << messages::wrongEntriesLine(calculation.check.wrongFields)
+                   << '\n';
             return false;
         }
-        const calc::CalcResult result = calc::calibrate(entries.values[0], entries.values[1],
-                                                        entries.values[2], entries.values[3]);
-        if (!result.ok()) {
-            io.out << "error: " << oneLine(calc::describeFault(result)) << '\n';
+        if (!calculation.result.ok()) {
+            io.out << "error: "
+                   << messages::oneLine(messages::calculationFault(calculation.result.fault))
+                   << '\n';
             return false;
         }
-        writeCodes(result, io.out);
+        writeCodes(calculation.result, io.out);
         return true;
     });
 }
@@ -219,7 +181,7 @@ int calcLines(const calc::Separators& separators, ByteSource& in, Output& io)
 std::string_view describeValue(std::string_view entry, const calc::Separators& separators,
                                std::string& text)
 {
-    const calc::EntryValue value = calc::ValConv(entry, separators);
+    const calc::EntryReading value = calc::readEntry(entry, separators);
     switch (value.status) {
     case calc::EntryStatus::Number:
         text = calc::shortestText(value.value);
@@ -267,13 +229,13 @@ char* putCode(char* at, const std::string& code, char separator)
 // One output line for one memory text; false when it could not be decoded.
 bool decodeLine(std::string_view text, OutputBuffer& out)
 {
-    const instrument::DisplayCodes codes = instrument::ReadTyp(text);
+    const instrument::DisplayCodes codes = instrument::decodeMemory(text);
     if (codes.error == instrument::DecodeError::EmptyText) {
         out << '\n';
         return true;
     }
     if (!codes.ok()) {
-        out << "error: " << instrument::describeDecodeError(codes) << '\n';
+        out << "error: " << messages::decodeFault(codes) << '\n';
         return false;
     }
     // Composed in place and handed over at once: this runs for every line of a large input.
@@ -302,8 +264,9 @@ int decodeCommand(const std::vector<std::string>& args, ByteSource& in, Output& 
 
 int readCommand(Output& io)
 {
-    io.sayError("instrument answered: " + instrument::ComGet() + "\n");
-    return decodeLine(instrument::ComGet(), io.out) ? success : failure;
+    const std::string answer = instrument::readInstrumentMemory();
+    io.sayError("instrument answered: " + answer + "\n");
+    return decodeLine(answer, io.out) ? success : failure;
 }
 
 int dispatch(const std::vector<std::string>& args, const calc::Separators& separators,

@@ -220,14 +220,14 @@ DisplayLines displayLines(std::string_view typeCharacter)
         std::array<DisplayLines, 10> lines;
         for (char digit = '0'; digit <= '9'; ++digit) {
             const std::string_view text(&digit, 1);
-            lines[static_cast<std::size_t>(digit - '0')] = {ReadTypConst(text, "Line1"),
-                                                            ReadTypConst(text, "Line2")};
+            lines[static_cast<std::size_t>(digit - '0')] = {typeConstant(text, "Line1"),
+                                                            typeConstant(text, "Line2")};
         }
         return lines;
     }();
     if (typeCharacter.size() == 1 && typeCharacter.front() >= '0' && typeCharacter.front() <= '9')
         return digits[static_cast<std::size_t>(typeCharacter.front() - '0')];
-    return {ReadTypConst(typeCharacter, "Line1"), ReadTypConst(typeCharacter, "Line2")};
+    return {typeConstant(typeCharacter, "Line1"), typeConstant(typeCharacter, "Line2")};
 }
 
 // The codes of the record a display line shows; both empty for record 0, "no record".
@@ -269,47 +269,13 @@ template <typename Text> DisplayCodes decode(const Text& text)
 
 } // namespace
 
-DisplayCodes ReadTyp(std::string_view eepromDaten)
+DisplayCodes decodeMemory(std::string_view memoryText)
 {
-    if (eepromDaten.empty())
+    if (memoryText.empty())
         return failure(DecodeError::EmptyText, 0, {});
-    if (isAscii(eepromDaten))
-        return decode(AsciiText(eepromDaten));
-    return decode(IndexedText(eepromDaten));
-}
-
-std::string describeDecodeError(const DisplayCodes& codes)
-{
-    const std::string record = "record " + std::to_string(codes.record);
-    const std::string found = calc::printable(codes.found);
-    switch (codes.error) {
-    case DecodeError::None:
-        return {};
-    case DecodeError::EmptyText:
-        return "the memory text is empty";
-    case DecodeError::ValueFieldMissing:
-        return record + ": the value field is missing (the text ends too early)";
-    case DecodeError::ValueFieldNotHex:
-        return record + ": the value field \"" + found + "\" is not hexadecimal";
-    case DecodeError::SlopeFieldNotHex:
-        return record + ": the slope field \"" + found + "\" is not hexadecimal";
-    case DecodeError::TypeNotDigit:
-        return found.empty() ? "the type character is missing"
-                             : "the type character \"" + found + "\" is not a digit";
-    case DecodeError::TypeOutOfRange:
-        return "type " + found + " is not in the type table (0 to 8)";
-    }
-    return {};
-}
-
-std::string ComGet()
-{
-    return "nicht in BASIS Version";
-}
-
-DisplayCodes readInstrument()
-{
-    return ReadTyp(ComGet());
+    if (isAscii(memoryText))
+        return decode(AsciiText(memoryText));
+    return decode(IndexedText(memoryText));
 }
 
 } // namespace quarvet::instrument

@@ -32,15 +32,6 @@ struct DisplayCodes {
 // Decodes a text dump of an instrument's memory into the coefficient codes of its two display
 // lines. On a failure no code is produced. Positions in the text count characters (UTF-8),
 // not bytes.
-DisplayCodes ReadTyp(std::string_view eepromDaten);
-
-// A sentence for the user about a failure of ReadTyp; characters quoted from the text are
-// made printable.
-std::string describeDecodeError(const DisplayCodes& codes);
-
-// The instrument link of this edition: there is no instrument interface to read from.
-std::string ComGet();
-// Reads the instrument and decodes what it answered.
-DisplayCodes readInstrument();
+DisplayCodes decodeMemory(std::string_view memoryText);
 
 } // namespace quarvet::instrument

@@ -60,7 +60,7 @@ std::optional<std::int64_t> digitsValue(std::string_view text)
 
 } // namespace
 
-TypeConstant ReadTypConst(double typNr, std::string_view constName)
+TypeConstant typeConstant(double typNr, std::string_view constName)
 {
     const Column* column = columnNamed(constName);
     if (!column)
@@ -75,7 +75,7 @@ TypeConstant ReadTypConst(double typNr, std::string_view constName)
     return lookUp(*column, static_cast<std::int64_t>(rounded));
 }
 
-TypeConstant ReadTypConst(std::string_view typNr, std::string_view constName)
+TypeConstant typeConstant(std::string_view typNr, std::string_view constName)
 {
     const Column* column = columnNamed(constName);
     if (!column)

@@ -99,9 +99,11 @@ QString Form2::ValProof()
 {
     const std::string first = soll1_->text().toStdString();
     const std::string second = soll2_->text().toStdString();
-    const calc::LabelledEntry entries[] = {{calc::labelTarget1, first},
-                                           {calc::labelTarget2, second}};
-    return ui::showCheckReport(this, calc::checkSetupEntries(entries, ui::currentSeparators()));
+    const calc::FieldText entries[] = {{calc::EntryField::Target1, first},
+                                       {calc::EntryField::Target2, second}};
+    // Defaults are stored as typed: no separator warning here.
+    return ui::showCheckReport(this,
+                               calc::checkEntries(entries, ui::currentSeparators(), std::nullopt));
 }
 
 void Form2::confirm()

@@ -1,6 +1,7 @@
 #include "messageservice.h"
 
 #include "calc/check.h"
+#include "messages/messages.h"
 
 #include <QMessageBox>
 
@@ -27,14 +28,17 @@ MessageService& messages()
     return current ? *current : own;
 }
 
-QString showCheckReport(QWidget* parent, const calc::CheckReport& report)
+QString showCheckReport(QWidget* parent, const calc::EntryCheck& check)
 {
-    const QString wrongEntries = QString::fromStdString(report.wrongEntries);
+    const QString wrongEntries =
+        QString::fromStdString(quarvet::messages::wrongEntriesReport(check.wrongFields));
     if (!wrongEntries.isEmpty())
         messages().show(parent, messageTitle, wrongEntries, MessageService::Icon::Stop);
-    if (!report.separatorWarning.empty())
-        messages().show(parent, messageTitle, QString::fromStdString(report.separatorWarning),
-                        MessageService::Icon::None);
+    if (check.foreignSeparator)
+        messages().show(
+            parent, messageTitle,
+            QString::fromStdString(quarvet::messages::separatorWarning(*check.foreignSeparator)),
+            MessageService::Icon::None);
     return wrongEntries;
 }
 

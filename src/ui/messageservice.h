@@ -5,7 +5,7 @@
 class QWidget;
 
 namespace quarvet::calc {
-struct CheckReport;
+struct EntryCheck;
 } // namespace quarvet::calc
 
 namespace quarvet::ui {
@@ -16,6 +16,9 @@ class MessageService {
 public:
     enum class Icon { None, Stop };
 
+    MessageService() = default;
+    MessageService(const MessageService&) = delete;
+    MessageService& operator=(const MessageService&) = delete;
     virtual ~MessageService() = default;
     // Modal, one OK button; returns when the user has closed it. Carriage returns in
     // `text` are line breaks.
@@ -36,6 +39,6 @@ inline const QString messageTitle = QStringLiteral("Quarvet");
 
 // Shows what an entry check found, wrong entries first (stop icon), then the separator
 // warning (no icon), each waiting for its OK; returns the report of wrong entries.
-QString showCheckReport(QWidget* parent, const calc::CheckReport& report);
+QString showCheckReport(QWidget* parent, const calc::EntryCheck& check);
 
 } // namespace quarvet::ui

@@ -1,7 +1,7 @@
 #include "about/frmabout.h"
 #include "activewindow.h"
-#include "app/comwait.h"
-#include "app/form1.h"
+#include "app/mainwindow.h"
+#include "app/waitresponsive.h"
 #include "recordingmessages.h"
 #include "settings/form2.h"
 #include "temporarystore.h"
@@ -21,12 +21,12 @@
 
 #include <memory>
 
-using quarvet::app::Form1;
+using quarvet::app::MainWindow;
 using Icon = quarvet::ui::MessageService::Icon;
 
 Q_DECLARE_METATYPE(Icon)
 
-class TestForm1 : public QObject {
+class TestMainWindow : public QObject {
     Q_OBJECT
 private slots:
     void init();
@@ -64,20 +64,20 @@ private:
     QString results() const;
 
     std::unique_ptr<TemporaryStore> store_;
-    std::unique_ptr<Form1> window_;
+    std::unique_ptr<MainWindow> window_;
     std::unique_ptr<RecordingMessages> messages_;
 };
 
-void TestForm1::init()
+void TestMainWindow::init()
 {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     messages_ = std::make_unique<RecordingMessages>();
     store_ = std::make_unique<TemporaryStore>();
-    window_ = std::make_unique<Form1>(store_->store());
+    window_ = std::make_unique<MainWindow>(store_->store());
     QVERIFY(showActive(window_.get()));
 }
 
-void TestForm1::cleanup()
+void TestMainWindow::cleanup()
 {
     window_.reset();
     store_.reset();
@@ -86,7 +86,8 @@ void TestForm1::cleanup()
     QVERIFY(QApplication::topLevelWidgets().isEmpty());
 }
 
-void TestForm1::enter(const QString& s1, const QString& s2, const QString& i1, const QString& i2)
+void TestMainWindow::enter(const QString& s1, const QString& s2, const QString& i1,
+                           const QString& i2)
 {
     field("Soll1")->setText(s1);
     field("Soll2")->setText(s2);
@@ -94,12 +95,12 @@ void TestForm1::enter(const QString& s1, const QString& s2, const QString& i1, c
     field("Ist2")->setText(i2);
 }
 
-QString TestForm1::results() const
+QString TestMainWindow::results() const
 {
     return field("Steigung")->text() + QLatin1Char(' ') + field("Offset")->text();
 }
 
-void TestForm1::startsEmptyWithFocusInIst1()
+void TestMainWindow::startsEmptyWithFocusInIst1()
 {
     for (const char* name : {"Soll1", "Soll2", "Ist1", "Ist2", "Steigung", "Offset"})
         QVERIFY2(field(name)->text().isEmpty(), name);
@@ -109,17 +110,17 @@ void TestForm1::startsEmptyWithFocusInIst1()
     QVERIFY(window_->centralWidget()->height() >= 438);
 }
 
-void TestForm1::startsWithStoredDefaults()
+void TestMainWindow::startsWithStoredDefaults()
 {
     using namespace quarvet::settings;
     QVERIFY(store_->store().write(sectionDefaults, {{keyTarget1, "12,5"}, {keyTarget2, "85"}}));
-    Form1 reopened(store_->store());
+    MainWindow reopened(store_->store());
     QCOMPARE(reopened.findChild<QLineEdit*>("Soll1")->text(), QStringLiteral("12,5"));
     QCOMPARE(reopened.findChild<QLineEdit*>("Soll2")->text(), QStringLiteral("85"));
     QVERIFY(reopened.findChild<QLineEdit*>("Ist1")->text().isEmpty());
 }
 
-void TestForm1::setupIsOneModelessWindow()
+void TestMainWindow::setupIsOneModelessWindow()
 {
     QAction* setup = window_->findChild<QAction*>("Voreinstellungen");
     setup->trigger();
@@ -131,11 +132,11 @@ void TestForm1::setupIsOneModelessWindow()
     QCOMPARE(dialog->findChild<QLineEdit*>("Soll1")->text(), QStringLiteral("typed"));
     // The main window still calculates while the dialog is open.
     enter("20", "80", "20", "80");
-    window_->CalCalc();
+    window_->calculate();
     QCOMPARE(results(), QStringLiteral("2710 0000"));
 }
 
-void TestForm1::setupOkRefreshesTargets()
+void TestMainWindow::setupOkRefreshesTargets()
 {
     enter("1", "2", "3", "4");
     window_->findChild<QAction*>("Voreinstellungen")->trigger();
@@ -155,7 +156,7 @@ void TestForm1::setupOkRefreshesTargets()
     QCOMPARE(dialog->findChild<QLineEdit*>("Soll2")->text(), QStringLiteral("120"));
 }
 
-void TestForm1::aboutOpensOnceFromEachPlace_data()
+void TestMainWindow::aboutOpensOnceFromEachPlace_data()
 {
     QTest::addColumn<QString>("how");
     QTest::newRow("menu") << "menu";
@@ -163,7 +164,7 @@ void TestForm1::aboutOpensOnceFromEachPlace_data()
     QTest::newRow("logo") << "Image1";
 }
 
-void TestForm1::aboutOpensOnceFromEachPlace()
+void TestMainWindow::aboutOpensOnceFromEachPlace()
 {
     QFETCH(QString, how);
     for (int i = 0; i < 2; ++i) {
@@ -178,7 +179,7 @@ void TestForm1::aboutOpensOnceFromEachPlace()
     QCOMPARE(windows[0]->windowTitle(), QStringLiteral("Quarvet Basic-Info"));
 }
 
-void TestForm1::aboutOkUnloadsAndReloads()
+void TestMainWindow::aboutOkUnloadsAndReloads()
 {
     window_->findChild<QAction*>("Info")->trigger();
     QPointer<quarvet::about::frmAbout> first = window_->findChild<quarvet::about::frmAbout*>();
@@ -189,7 +190,7 @@ void TestForm1::aboutOkUnloadsAndReloads()
     QVERIFY(window_->findChild<quarvet::about::frmAbout*>());
 }
 
-void TestForm1::controls_data()
+void TestMainWindow::controls_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("text");
@@ -217,7 +218,7 @@ void TestForm1::controls_data()
                                 << "&Calculate" << QRect(376, 16, 81, 25) << "";
 }
 
-void TestForm1::controls()
+void TestMainWindow::controls()
 {
     QFETCH(QString, name);
     QFETCH(QString, text);
@@ -240,7 +241,7 @@ void TestForm1::controls()
     QCOMPARE(widget->font().family(), QStringLiteral("Arial"));
 }
 
-void TestForm1::tabOrderSkipsResults()
+void TestMainWindow::tabOrderSkipsResults()
 {
     const char* expected[] = {"Ist2", "Berechnen1", "Soll1", "Soll2", "Ist1"};
     for (const char* name : expected) {
@@ -249,7 +250,7 @@ void TestForm1::tabOrderSkipsResults()
     }
 }
 
-void TestForm1::resultsAreReadOnly()
+void TestMainWindow::resultsAreReadOnly()
 {
     for (const char* name : {"Steigung", "Offset"}) {
         QLineEdit* result = field(name);
@@ -260,7 +261,7 @@ void TestForm1::resultsAreReadOnly()
     }
 }
 
-void TestForm1::calculates_data()
+void TestMainWindow::calculates_data()
 {
     QTest::addColumn<QLocale>("locale");
     QTest::addColumn<QString>("how");
@@ -280,7 +281,7 @@ void TestForm1::calculates_data()
         << us << "button" << QStringList{"100", "0", "0", "100"} << "D8F0 86A0";
 }
 
-void TestForm1::calculates()
+void TestMainWindow::calculates()
 {
     QFETCH(QLocale, locale);
     QFETCH(QString, how);
@@ -300,16 +301,16 @@ void TestForm1::calculates()
     QCOMPARE(QApplication::focusWidget(), field("Ist1"));
 }
 
-void TestForm1::tooltipsShowDecimalValues()
+void TestMainWindow::tooltipsShowDecimalValues()
 {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     enter("0", "100", "0,5", "99");
-    window_->CalCalc();
+    window_->calculate();
     QCOMPARE(field("Steigung")->toolTip(), QStringLiteral("Slope: 1,015228426395939"));
     QCOMPARE(field("Offset")->toolTip(), QStringLiteral("Offset: -0,507614213197968 °C"));
 }
 
-void TestForm1::rejectsWrongEntries_data()
+void TestMainWindow::rejectsWrongEntries_data()
 {
     QTest::addColumn<QStringList>("texts");
     QTest::addColumn<QString>("report");
@@ -321,18 +322,18 @@ void TestForm1::rejectsWrongEntries_data()
                                        "Target temperature 1\rIndicated temperature 2\r";
 }
 
-void TestForm1::rejectsWrongEntries()
+void TestMainWindow::rejectsWrongEntries()
 {
     QFETCH(QStringList, texts);
     QFETCH(QString, report);
     enter("20", "80", "20", "80");
-    window_->CalCalc();
+    window_->calculate();
     enter(texts[0], texts[1], texts[2], texts[3]);
     field("Ist2")->setFocus();
-    QCOMPARE(window_->ValProof(), report);
+    QCOMPARE(window_->reportWrongEntries(), report);
     messages_->boxes.clear();
 
-    window_->CalCalc();
+    window_->calculate();
     QCOMPARE(messages_->boxes.size(), 1);
     QCOMPARE(messages_->boxes[0].title, QStringLiteral("Quarvet"));
     QCOMPARE(messages_->boxes[0].text, report);
@@ -341,12 +342,12 @@ void TestForm1::rejectsWrongEntries()
     QCOMPARE(QApplication::focusWidget(), field("Soll1"));
 }
 
-void TestForm1::separatorWarningDoesNotStopCalculation()
+void TestMainWindow::separatorWarningDoesNotStopCalculation()
 {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     enter("0", "12.5", "x", "1,5");
-    QCOMPARE(window_->ValProof(), QStringLiteral("Following Inputs are wrong:\r\r"
-                                                 "Indicated temperature 1\r"));
+    QCOMPARE(window_->reportWrongEntries(), QStringLiteral("Following Inputs are wrong:\r\r"
+                                                           "Indicated temperature 1\r"));
     QCOMPARE(messages_->boxes.size(), 2);
     QCOMPARE(messages_->boxes[0].icon, Icon::Stop);
     QCOMPARE(messages_->boxes[1].text, QStringLiteral("Following separator '.' is unknown.\r"
@@ -357,14 +358,14 @@ void TestForm1::separatorWarningDoesNotStopCalculation()
 
     messages_->boxes.clear();
     enter("0", "12.5", "0", "1");
-    window_->CalCalc();
+    window_->calculate();
     QCOMPARE(messages_->boxes.size(), 1);
     // 12.5 reads as 125 here: slope 125 (1250000 = 0x1312D0), offset 0.
     QCOMPARE(results(), QStringLiteral("12D0 0000"));
     QCOMPARE(QApplication::focusWidget(), field("Ist1"));
 }
 
-void TestForm1::calculationFaultsKeepResults_data()
+void TestMainWindow::calculationFaultsKeepResults_data()
 {
     QTest::addColumn<QStringList>("texts");
     QTest::addColumn<QString>("message");
@@ -381,15 +382,15 @@ void TestForm1::calculationFaultsKeepResults_data()
         << "The values are too large to be calculated with.\rPlease check the entered values.";
 }
 
-void TestForm1::calculationFaultsKeepResults()
+void TestMainWindow::calculationFaultsKeepResults()
 {
     QFETCH(QStringList, texts);
     QFETCH(QString, message);
     enter("0", "100", "1", "101");
-    window_->CalCalc();
+    window_->calculate();
     enter(texts[0], texts[1], texts[2], texts[3]);
     field("Soll1")->setFocus();
-    window_->CalCalc();
+    window_->calculate();
     QCOMPARE(messages_->boxes.size(), 1);
     QCOMPARE(messages_->boxes[0].text, message);
     QCOMPARE(messages_->boxes[0].icon, Icon::Stop);
@@ -397,7 +398,7 @@ void TestForm1::calculationFaultsKeepResults()
     QCOMPARE(QApplication::focusWidget(), field("Ist1"));
 }
 
-void TestForm1::shortcutsWinInEntryFields_data()
+void TestMainWindow::shortcutsWinInEntryFields_data()
 {
     QTest::addColumn<QString>("focus");
     QTest::addColumn<int>("key");
@@ -411,7 +412,7 @@ void TestForm1::shortcutsWinInEntryFields_data()
             QTest::addRow("%s in %s", qPrintable(action), focus) << focus << key << action;
 }
 
-void TestForm1::shortcutsWinInEntryFields()
+void TestMainWindow::shortcutsWinInEntryFields()
 {
     QFETCH(QString, focus);
     QFETCH(int, key);
@@ -430,14 +431,14 @@ void TestForm1::shortcutsWinInEntryFields()
         QVERIFY(window_->findChild<quarvet::about::frmAbout*>());
 }
 
-void TestForm1::endOfProgramAsksToEnd()
+void TestMainWindow::endOfProgramAsksToEnd()
 {
-    QSignalSpy ended(window_.get(), &Form1::endRequested);
+    QSignalSpy ended(window_.get(), &MainWindow::endRequested);
     window_->findChild<QAction*>("Programmende")->trigger();
     QCOMPARE(ended.size(), 1);
 }
 
-void TestForm1::realMessageBoxShowsLineBreaks()
+void TestMainWindow::realMessageBoxShowsLineBreaks()
 {
     messages_.reset();
     QString shownText;
@@ -455,7 +456,7 @@ void TestForm1::realMessageBoxShowsLineBreaks()
     QCOMPARE(shownIcon, QMessageBox::Critical);
 }
 
-void TestForm1::comWaitKeepsEventsFlowing_data()
+void TestMainWindow::comWaitKeepsEventsFlowing_data()
 {
     QTest::addColumn<double>("timeout");
     QTest::addColumn<bool>("eventsRun");
@@ -465,7 +466,7 @@ void TestForm1::comWaitKeepsEventsFlowing_data()
     QTest::newRow("a short wait runs events") << 0.05 << true;
 }
 
-void TestForm1::comWaitKeepsEventsFlowing()
+void TestMainWindow::comWaitKeepsEventsFlowing()
 {
     QFETCH(double, timeout);
     QFETCH(bool, eventsRun);
@@ -475,7 +476,7 @@ void TestForm1::comWaitKeepsEventsFlowing()
     QTimer::singleShot(0, &context, [&ran] { ran = true; });
     QElapsedTimer clock;
     clock.start();
-    quarvet::app::ComWait(timeout);
+    quarvet::app::waitResponsive(timeout);
     const qint64 waited = clock.nsecsElapsed();
     if (eventsRun) {
         QVERIFY(ran);
@@ -484,5 +485,5 @@ void TestForm1::comWaitKeepsEventsFlowing()
     QVERIFY(waited > 0);
 }
 
-QTEST_MAIN(TestForm1)
+QTEST_MAIN(TestMainWindow)
 #include "tst_app.moc"

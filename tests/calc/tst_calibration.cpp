@@ -1,4 +1,5 @@
-#include "calc/calibration.h"
+#include "calc/calculation.h"
+#include "messages/messages.h"
 #include "tst_calc.h"
 
 #include <QTest>
@@ -145,7 +146,7 @@ void TestCalibration::faults()
     const CalcResult result = calibrate(s1, s2, i1, i2);
     QCOMPARE(result.fault, fault);
     QVERIFY(result.slopeCode.empty() && result.offsetCode.empty());
-    QVERIFY(!describeFault(result).empty());
+    QVERIFY(!quarvet::messages::calculationFault(result.fault).empty());
 }
 
 void TestCalibration::entries_data()
@@ -157,12 +158,16 @@ void TestCalibration::entries_data()
                                   << QByteArray("27A8 FE04");
     QTest::newRow("comma locale") << QByteArray(",") << QStringList{"0", "100", "0,5", "99,0"}
                                   << QByteArray("27A8 FE04");
-    QTest::newRow("indicated read first")
+    QTest::newRow("wrong entries give no codes")
         << QByteArray(".") << QStringList{"x", "100", "y", "99"}
-        << QByteArray("Indicated temperature 1 cannot be read as a number.");
+        << QByteArray("Following Inputs are wrong: Target temperature 1, Indicated temperature 1");
     QTest::newRow("out of range target")
         << QByteArray(".") << QStringList{"1e999", "100", "1", "99"}
-        << QByteArray("Target temperature 1 cannot be read as a number.");
+        << QByteArray("Following Inputs are wrong: Target temperature 1");
+    QTest::newRow("fault after a passed check")
+        << QByteArray(".") << QStringList{"0", "100", "5", "5.0"}
+        << QByteArray("The two indicated values are equal, so no slope can be calculated. "
+                      "Please enter two different indicated values.");
 }
 
 void TestCalibration::entries()
@@ -174,9 +179,13 @@ void TestCalibration::entries()
     std::vector<std::string> owned;
     for (const QString& text : texts)
         owned.push_back(text.toStdString());
-    const CalcResult result =
-        calibrateEntries({owned[0], owned[1], owned[2], owned[3]}, separators);
-    const std::string shown =
-        result.ok() ? result.slopeCode + " " + result.offsetCode : describeFault(result);
+    const Calculation calculation = calculateCodes({owned[0], owned[1], owned[2], owned[3]},
+                                                   separators, probeSeparators(separators));
+    const CalcResult& result = calculation.result;
+    using namespace quarvet::messages;
+    const std::string shown = !calculation.calculated()
+                                  ? wrongEntriesLine(calculation.check.wrongFields)
+                              : result.ok() ? result.slopeCode + " " + result.offsetCode
+                                            : oneLine(calculationFault(result.fault));
     QCOMPARE(QByteArray::fromStdString(shown), codes);
 }

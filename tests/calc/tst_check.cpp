@@ -1,4 +1,5 @@
-#include "calc/check.h"
+#include "calc/calculation.h"
+#include "messages/messages.h"
 #include "tst_calc.h"
 
 #include <QTest>
@@ -50,9 +51,12 @@ void TestCheck::probe()
     QFETCH(QByteArray, locale);
     QFETCH(QByteArray, foreign);
     QFETCH(QByteArray, correct);
-    const SeparatorPair pair = SepGet(separatorsNamed(locale));
-    QCOMPARE(QByteArray::fromStdString(pair.foreign), foreign);
-    QCOMPARE(QByteArray::fromStdString(pair.correct), correct);
+    const std::optional<SeparatorPair> pair = probeSeparators(separatorsNamed(locale));
+    QCOMPARE(pair.has_value(), !foreign.isEmpty());
+    if (pair) {
+        QCOMPARE(QByteArray::fromStdString(pair->foreign), foreign);
+        QCOMPARE(QByteArray::fromStdString(pair->correct), correct);
+    }
 }
 
 void TestCheck::mainCheck_data()
@@ -106,13 +110,14 @@ void TestCheck::mainCheck()
     std::vector<std::string> owned;
     for (const QString& text : texts)
         owned.push_back(text.toStdString());
-    const LabelledEntry entries[] = {{labelTarget1, owned[0]},
-                                     {labelTarget2, owned[1]},
-                                     {labelIndicated1, owned[2]},
-                                     {labelIndicated2, owned[3]}};
-    const CheckReport result = checkMainEntries(entries, separatorsNamed(locale));
-    QCOMPARE(visible(result.wrongEntries), report);
-    QCOMPARE(visible(result.separatorWarning), warning);
+    const Separators separators = separatorsNamed(locale);
+    const Calculation result = calculateCodes({owned[0], owned[1], owned[2], owned[3]}, separators,
+                                              probeSeparators(separators));
+    QCOMPARE(visible(quarvet::messages::wrongEntriesReport(result.check.wrongFields)), report);
+    const std::optional<SeparatorPair>& foreign = result.check.foreignSeparator;
+    QCOMPARE(visible(foreign ? quarvet::messages::separatorWarning(*foreign) : ""), warning);
+    // Codes come exactly when every entry is a number.
+    QCOMPARE(result.calculated(), report.isEmpty());
 }
 
 void TestCheck::setupCheck_data()
@@ -140,8 +145,8 @@ void TestCheck::setupCheck()
     QFETCH(QByteArray, report);
     const std::string first = target1.toStdString();
     const std::string second = target2.toStdString();
-    const LabelledEntry entries[] = {{labelTarget1, first}, {labelTarget2, second}};
-    const CheckReport result = checkSetupEntries(entries, separatorsNamed(locale));
-    QCOMPARE(visible(result.wrongEntries), report);
-    QVERIFY(result.separatorWarning.empty());
+    const FieldText entries[] = {{EntryField::Target1, first}, {EntryField::Target2, second}};
+    const EntryCheck result = checkEntries(entries, separatorsNamed(locale), std::nullopt);
+    QCOMPARE(visible(quarvet::messages::wrongEntriesReport(result.wrongFields)), report);
+    QVERIFY(!result.foreignSeparator);
 }

@@ -12,8 +12,8 @@
 #include <string>
 
 using quarvet::calc::EntryStatus;
+using quarvet::calc::readEntry;
 using quarvet::calc::Separators;
-using quarvet::calc::ValConv;
 
 Q_DECLARE_METATYPE(quarvet::calc::EntryStatus)
 
@@ -92,14 +92,14 @@ void TestEntry::numbers()
     QFETCH(QByteArray, locale);
     QFETCH(QByteArray, text);
     QFETCH(double, expected);
-    const auto entry = ValConv(text.toStdString(), separatorsNamed(locale));
+    const auto entry = readEntry(text.toStdString(), separatorsNamed(locale));
     QCOMPARE(entry.status, EntryStatus::Number);
     QCOMPARE(entry.value, expected);
 }
 
 void TestEntry::negativeUnderflowKeepsSign()
 {
-    const auto entry = ValConv("-1e-400", point);
+    const auto entry = readEntry("-1e-400", point);
     QCOMPARE(entry.status, EntryStatus::Number);
     QVERIFY(entry.value == 0.0 && std::signbit(entry.value));
 }
@@ -155,7 +155,7 @@ void TestEntry::failures()
     QFETCH(QByteArray, locale);
     QFETCH(QByteArray, text);
     QFETCH(EntryStatus, expected);
-    QCOMPARE(ValConv(text.toStdString(), separatorsNamed(locale)).status, expected);
+    QCOMPARE(readEntry(text.toStdString(), separatorsNamed(locale)).status, expected);
 }
 
 // Every public vector, as written and with the variations a user's entry may carry.
@@ -189,7 +189,7 @@ void TestEntry::publicVectors()
             negate = text.front() != '-' && text.front() != '+' && count % 2 == 0;
             text = "  " + std::string(negate ? "-" : "") + text + " ";
         }
-        const auto entry = ValConv(text, separators);
+        const auto entry = readEntry(text, separators);
         const std::uint64_t expected = negate ? bits ^ (std::uint64_t(1) << 63) : bits;
         if (!entry.isNumber() || std::bit_cast<std::uint64_t>(entry.value) != expected) {
             if (++wrong <= 5)
@@ -218,7 +218,7 @@ void TestEntry::publicRangeVectors()
     std::string text;
     int count = 0;
     while (std::getline(in, text)) {
-        const auto entry = ValConv(text, point);
+        const auto entry = readEntry(text, point);
         QVERIFY2(entry.status == expected, text.c_str());
         if (expected == EntryStatus::Number)
             QVERIFY2(entry.value == 0.0 && std::signbit(entry.value) == (text.front() == '-'),
@@ -231,7 +231,7 @@ void TestEntry::publicRangeVectors()
 void TestEntry::megabyteOfDigits()
 {
     const std::string digits = "0." + std::string(1 << 20, '3');
-    const auto entry = ValConv(digits, point);
+    const auto entry = readEntry(digits, point);
     QCOMPARE(entry.status, EntryStatus::Number);
     QCOMPARE(entry.value, 1.0 / 3.0);
 }
@@ -270,7 +270,7 @@ void TestEntry::shortDecimalsAgreeWithFromChars()
         double expected = 0.0;
         const std::string plain = text.back() == '.' ? text + "0" : text;
         std::from_chars(plain.data(), plain.data() + plain.size(), expected);
-        const auto entry = ValConv(text, point);
+        const auto entry = readEntry(text, point);
         if (!entry.isNumber() ||
             std::bit_cast<std::uint64_t>(entry.value) != std::bit_cast<std::uint64_t>(expected)) {
             if (++wrong <= 5)

@@ -1,5 +1,6 @@
-#include "instrument/memorydecoder.h"
+#include "instrument/instrumentlink.h"
 #include "instrument/typetable.h"
+#include "messages/messages.h"
 
 #include <QTest>
 
@@ -45,7 +46,7 @@ std::string memoryText(char type, const std::array<StoredRecord, 4>& records)
 QByteArray shown(const DisplayCodes& codes)
 {
     if (!codes.ok())
-        return QByteArray::fromStdString("error: " + describeDecodeError(codes));
+        return QByteArray::fromStdString("error: " + quarvet::messages::decodeFault(codes));
     auto dash = [](const std::string& code) { return code.empty() ? std::string("-") : code; };
     return QByteArray::fromStdString(dash(codes.slope1) + " " + dash(codes.offset1) + " " +
                                      dash(codes.slope2) + " " + dash(codes.offset2));
@@ -104,7 +105,7 @@ void TestInstrument::typeConstantsByNumber()
     QFETCH(double, typNr);
     QFETCH(TypeError, error);
     QFETCH(int, value);
-    const TypeConstant constant = ReadTypConst(typNr, name.toStdString());
+    const TypeConstant constant = typeConstant(typNr, name.toStdString());
     QCOMPARE(constant.error, error);
     QCOMPARE(constant.value.has_value(), value >= 0);
     if (value >= 0)
@@ -144,7 +145,7 @@ void TestInstrument::typeConstantsByText()
     QFETCH(QString, typNr);
     QFETCH(TypeError, error);
     QFETCH(int, value);
-    const TypeConstant constant = ReadTypConst(typNr.toStdString(), name.toStdString());
+    const TypeConstant constant = typeConstant(typNr.toStdString(), name.toStdString());
     QCOMPARE(constant.error, error);
     QCOMPARE(constant.number(), std::max(value, 0));
     QCOMPARE(constant.value.has_value(), value >= 0);
@@ -198,7 +199,7 @@ void TestInstrument::decodes()
 {
     QFETCH(QByteArray, text);
     QFETCH(QByteArray, codes);
-    QCOMPARE(shown(ReadTyp(text.toStdString())), codes);
+    QCOMPARE(shown(decodeMemory(text.toStdString())), codes);
 }
 
 void TestInstrument::offsetRounding_data()
@@ -222,7 +223,7 @@ void TestInstrument::offsetRounding()
     QFETCH(QByteArray, offsetCode);
     const std::string text =
         memoryText('1', {{{"2710", value}, {"0000", 0}, {"0000", 0}, {"0000", 0}}});
-    const DisplayCodes codes = ReadTyp(text);
+    const DisplayCodes codes = decodeMemory(text);
     QVERIFY(codes.ok());
     QCOMPARE(QByteArray::fromStdString(codes.offset1), offsetCode);
 }
@@ -285,7 +286,7 @@ void TestInstrument::failures()
     QFETCH(QByteArray, text);
     QFETCH(DecodeError, error);
     QFETCH(QByteArray, message);
-    const DisplayCodes codes = ReadTyp(text.toStdString());
+    const DisplayCodes codes = decodeMemory(text.toStdString());
     QCOMPARE(codes.error, error);
     QVERIFY(codes.slope1.empty() && codes.offset1.empty() && codes.slope2.empty() &&
             codes.offset2.empty());
@@ -294,8 +295,9 @@ void TestInstrument::failures()
 
 void TestInstrument::instrumentLinkFailsAtFirstOffsetField()
 {
-    QCOMPARE(QByteArray::fromStdString(ComGet()), QByteArray("nicht in BASIS Version"));
-    const DisplayCodes codes = readInstrument();
+    QCOMPARE(QByteArray::fromStdString(readInstrumentMemory()),
+             QByteArray("nicht in BASIS Version"));
+    const DisplayCodes codes = readAndDecodeInstrument();
     QCOMPARE(codes.error, DecodeError::ValueFieldMissing);
     QCOMPARE(codes.record, 1);
 }

@@ -1,8 +1,8 @@
-#include "form1.h"
+#include "mainwindow.h"
 
 #include "about/frmabout.h"
-#include "calc/calibration.h"
-#include "calc/check.h"
+#include "calc/calculation.h"
+#include "messages/messages.h"
 #include "settings/form2.h"
 #include "settings/settingsstore.h"
 #include "ui/artwork.h"
@@ -59,7 +59,8 @@ QString localised(double value)
 
 } // namespace
 
-Form1::Form1(settings::SettingsStore& store, QWidget* parent) : QMainWindow(parent), store_(store)
+MainWindow::MainWindow(settings::SettingsStore& store, QWidget* parent)
+    : QMainWindow(parent), store_(store)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Quarvet"));
@@ -85,10 +86,10 @@ Form1::Form1(settings::SettingsStore& store, QWidget* parent) : QMainWindow(pare
     setTabOrder(berechnen1_, soll1_);
     setTabOrder(soll1_, soll2_);
     ist1_->setFocus();
-    ValSet();
+    fillTargetsFromDefaults();
 }
 
-void Form1::ValSet()
+void MainWindow::fillTargetsFromDefaults()
 {
     const QString target1 = store_.read(settings::sectionDefaults, settings::keyTarget1, QString());
     const QString target2 = store_.read(settings::sectionDefaults, settings::keyTarget2, QString());
@@ -96,23 +97,24 @@ void Form1::ValSet()
     soll2_->setText(target2);
 }
 
-void Form1::showSetup()
+void MainWindow::showSetup()
 {
     if (!setup_) {
         setup_ = new settings::Form2(store_, this);
-        connect(setup_, &settings::Form2::defaultsSaved, this, &Form1::ValSet);
+        connect(setup_, &settings::Form2::defaultsSaved, this,
+                &MainWindow::fillTargetsFromDefaults);
     }
     bringForward(setup_);
 }
 
-void Form1::showAbout()
+void MainWindow::showAbout()
 {
     if (!about_)
         about_ = new about::frmAbout(this);
     bringForward(about_);
 }
 
-void Form1::createMenus()
+void MainWindow::createMenus()
 {
     auto addCommand = [this](QMenu* menu, const char* name, const QString& text,
                              QKeySequence shortcut) {
@@ -135,27 +137,27 @@ void Form1::createMenus()
     QAction* info =
         addCommand(optionen, "Info", QStringLiteral("&Info"), QKeySequence(Qt::CTRL | Qt::Key_I));
 
-    connect(berechnen, &QAction::triggered, this, &Form1::CalCalc);
-    connect(programmende, &QAction::triggered, this, &Form1::endRequested);
-    connect(voreinstellungen, &QAction::triggered, this, &Form1::showSetup);
-    connect(info, &QAction::triggered, this, &Form1::showAbout);
+    connect(berechnen, &QAction::triggered, this, &MainWindow::calculate);
+    connect(programmende, &QAction::triggered, this, &MainWindow::endRequested);
+    connect(voreinstellungen, &QAction::triggered, this, &MainWindow::showSetup);
+    connect(info, &QAction::triggered, this, &MainWindow::showAbout);
 }
 
-void Form1::createTitle(QWidget* client)
+void MainWindow::createTitle(QWidget* client)
 {
     auto* title = new ui::ClickableLabel(client);
     title->setObjectName(QStringLiteral("Label1"));
     title->setText(QStringLiteral("Quarvet"));
     title->setFont(ui::arial(36, true));
     title->setGeometry(twips(240, 360, 3375, 975));
-    connect(title, &ui::ClickableLabel::clicked, this, &Form1::showAbout);
+    connect(title, &ui::ClickableLabel::clicked, this, &MainWindow::showAbout);
 
     auto* logo = new ui::ClickableLabel(client);
     logo->setObjectName(QStringLiteral("Image1"));
     logo->setGeometry(twips(4680, 120, 2565, 1020));
     logo->setPixmap(ui::logoPixmap(logo->size(), devicePixelRatioF()));
     logo->setAccessibleName(QStringLiteral("Quarvet logo"));
-    connect(logo, &ui::ClickableLabel::clicked, this, &Form1::showAbout);
+    connect(logo, &ui::ClickableLabel::clicked, this, &MainWindow::showAbout);
 
     auto* line = new QFrame(client);
     line->setObjectName(QStringLiteral("Line1"));
@@ -166,7 +168,7 @@ void Form1::createTitle(QWidget* client)
     line->setPalette(ink);
 }
 
-void Form1::createMeasurementFrame(QWidget* client)
+void MainWindow::createMeasurementFrame(QWidget* client)
 {
     auto* frame = new QGroupBox(QStringLiteral("Measured value"), client);
     frame->setObjectName(QStringLiteral("Frame1"));
@@ -203,11 +205,11 @@ void Form1::createMeasurementFrame(QWidget* client)
     berechnen1_->setObjectName(QStringLiteral("Berechnen1"));
     berechnen1_->setFont(ui::arial(9.75, true));
     berechnen1_->setGeometry(twips(5640, 240, 1215, 375));
-    connect(berechnen1_, &QPushButton::clicked, this, &Form1::CalCalc);
+    connect(berechnen1_, &QPushButton::clicked, this, &MainWindow::calculate);
 }
 
-QLineEdit* Form1::addEntry(QWidget* parent, const char* name, const QString& accessibleName,
-                           QRect geometry)
+QLineEdit* MainWindow::addEntry(QWidget* parent, const char* name, const QString& accessibleName,
+                                QRect geometry)
 {
     auto* field = new QLineEdit(parent);
     field->setObjectName(QLatin1String(name));
@@ -219,8 +221,8 @@ QLineEdit* Form1::addEntry(QWidget* parent, const char* name, const QString& acc
     return field;
 }
 
-QLineEdit* Form1::addResult(QWidget* parent, const char* name, const QString& accessibleName,
-                            QRect geometry)
+QLineEdit* MainWindow::addResult(QWidget* parent, const char* name, const QString& accessibleName,
+                                 QRect geometry)
 {
     QLineEdit* field = addEntry(parent, name, accessibleName, geometry);
     field->setReadOnly(true);
@@ -229,7 +231,7 @@ QLineEdit* Form1::addResult(QWidget* parent, const char* name, const QString& ac
     return field;
 }
 
-bool Form1::eventFilter(QObject* watched, QEvent* event)
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
     // A text field claims some control keys for editing (Ctrl+E is end of line on X11);
     // the window's commands must win while the focus is in an entry.
@@ -245,41 +247,40 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-QString Form1::ValProof()
+calc::Calculation MainWindow::currentCalculation() const
 {
     const std::string texts[] = {soll1_->text().toStdString(), soll2_->text().toStdString(),
                                  ist1_->text().toStdString(), ist2_->text().toStdString()};
-    const calc::LabelledEntry entries[] = {{calc::labelTarget1, texts[0]},
-                                           {calc::labelTarget2, texts[1]},
-                                           {calc::labelIndicated1, texts[2]},
-                                           {calc::labelIndicated2, texts[3]}};
-    return ui::showCheckReport(this, calc::checkMainEntries(entries, ui::currentSeparators()));
+    const calc::Separators separators = ui::currentSeparators();
+    return calc::calculateCodes({texts[0], texts[1], texts[2], texts[3]}, separators,
+                                calc::probeSeparators(separators));
 }
 
-void Form1::CalCalc()
+QString MainWindow::reportWrongEntries()
 {
-    if (!ValProof().isEmpty()) {
+    return ui::showCheckReport(this, currentCalculation().check);
+}
+
+void MainWindow::calculate()
+{
+    const calc::Calculation calculation = currentCalculation();
+    if (!ui::showCheckReport(this, calculation.check).isEmpty()) {
         soll1_->setFocus();
         return;
     }
-    const std::string target1 = soll1_->text().toStdString();
-    const std::string target2 = soll2_->text().toStdString();
-    const std::string indicated1 = ist1_->text().toStdString();
-    const std::string indicated2 = ist2_->text().toStdString();
-    const calc::CalcResult result =
-        calc::calibrateEntries({target1, target2, indicated1, indicated2}, ui::currentSeparators());
+    const calc::CalcResult& result = calculation.result;
     if (result.ok()) {
         showCodes(result.slopeCode, result.offsetCode, result.slope, result.offset);
     } else {
         ui::messages().show(this, ui::messageTitle,
-                            QString::fromStdString(calc::describeFault(result)),
+                            QString::fromStdString(messages::calculationFault(result.fault)),
                             ui::MessageService::Icon::Stop);
     }
     ist1_->setFocus();
 }
 
-void Form1::showCodes(const std::string& slopeCode, const std::string& offsetCode, double slope,
-                      double offset)
+void MainWindow::showCodes(const std::string& slopeCode, const std::string& offsetCode,
+                           double slope, double offset)
 {
     steigung_->setText(QString::fromStdString(slopeCode));
     offset_->setText(QString::fromStdString(offsetCode));

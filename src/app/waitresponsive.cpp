@@ -1,4 +1,4 @@
-#include "comwait.h"
+#include "waitresponsive.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -10,7 +10,7 @@
 
 namespace quarvet::app {
 
-void ComWait(double timeout)
+void waitResponsive(double timeout)
 {
     QElapsedTimer clock;
     clock.start();

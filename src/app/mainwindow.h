@@ -4,11 +4,17 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <string>
+
 class QAction;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+
+namespace quarvet::calc {
+struct Calculation;
+} // namespace quarvet::calc
 
 namespace quarvet::about {
 class frmAbout;
@@ -23,19 +29,19 @@ namespace quarvet::app {
 
 // The main window: four entries of a two-point calibration, the two result codes and the
 // commands that start every other action of the program.
-class Form1 : public QMainWindow {
+class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    explicit Form1(settings::SettingsStore& store, QWidget* parent = nullptr);
+    explicit MainWindow(settings::SettingsStore& store, QWidget* parent = nullptr);
 
     // Fills both target fields from the stored defaults, over whatever they held.
-    void ValSet();
+    void fillTargetsFromDefaults();
 
     // Checks the four entries, shows what is wrong and returns the report (empty when all
     // four are numbers).
-    QString ValProof();
+    QString reportWrongEntries();
     // Checks, calculates and shows both codes; refused input puts the focus into Soll1.
-    void CalCalc();
+    void calculate();
 
     // The setup dialog, created when first asked for and brought forward when open.
     void showSetup();
@@ -56,6 +62,7 @@ private:
                         QRect geometry);
     QLineEdit* addResult(QWidget* parent, const char* name, const QString& accessibleName,
                          QRect geometry);
+    calc::Calculation currentCalculation() const;
     void showCodes(const std::string& slopeCode, const std::string& offsetCode, double slope,
                    double offset);
 

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "calc/calibration.h"
+#include "calc/check.h"
+#include "instrument/memorydecoder.h"
+
+#include <span>
+#include <string>
+#include <string_view>
+
+// Every sentence the program says about entries, calculations and memory texts, composed
+// from the typed results of calc/ and instrument/. The windows show them in message boxes,
+// quarvet-cli on a terminal; both take them from here.
+namespace quarvet::messages {
+
+// Message texts break lines with a carriage return, as the message boxes want them; the
+// command line maps it with forTerminal() or oneLine().
+inline constexpr char lineBreak = '\r';
+
+// "Target temperature 1", ...
+std::string_view fieldLabel(calc::EntryField field);
+
+// The report of wrong entries: header, empty line, one label a line; empty for no field.
+std::string wrongEntriesReport(std::span<const calc::EntryField> fields);
+// The same on one line: "Following Inputs are wrong: Target temperature 1, ...".
+std::string wrongEntriesLine(std::span<const calc::EntryField> fields);
+
+// The three-line warning about an entry holding the separator the locale does not use.
+std::string separatorWarning(const calc::SeparatorPair& pair);
+
+// A sentence naming why a calculation gave no codes; empty for none.
+std::string calculationFault(calc::CalcFault fault);
+
+// A sentence about a memory text that did not decode; characters quoted from the text are
+// made printable.
+std::string decodeFault(const instrument::DisplayCodes& codes);
+
+// A message with its line breaks as a terminal wants them.
+std::string forTerminal(std::string_view text);
+// A message on one line, its lines joined by blanks.
+std::string oneLine(std::string_view text);
+
+} // namespace quarvet::messages
