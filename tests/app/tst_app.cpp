@@ -2,6 +2,7 @@
 #include "activewindow.h"
 #include "app/mainwindow.h"
 #include "app/waitresponsive.h"
+#include "layoutinvariants.h"
 #include "recordingmessages.h"
 #include "settings/form2.h"
 #include "temporarystore.h"
@@ -41,6 +42,7 @@ private slots:
     void aboutOkUnloadsAndReloads();
     void controls_data();
     void controls();
+    void layoutHasNoSlips();
     void tabOrderSkipsResults();
     void resultsAreReadOnly();
     void calculates_data();
@@ -239,6 +241,14 @@ void TestMainWindow::controls()
         shown = line->text();
     QCOMPARE(shown, text);
     QCOMPARE(widget->font().family(), QStringLiteral("Arial"));
+}
+
+void TestMainWindow::layoutHasNoSlips()
+{
+    QWidget* client = window_->centralWidget();
+    const QStringList faults =
+        layout::overlaps(client) + layout::outside(client) + layout::mnemonicClashes(window_.get());
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
 }
 
 void TestMainWindow::tabOrderSkipsResults()
