@@ -1,11 +1,16 @@
 #include "registry.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
+#include <fcntl.h>
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace quarvet::about {
 namespace {
@@ -161,7 +166,72 @@ bool parseHex(std::string_view definition, unsigned long& type, std::string& dat
     return high < 0;
 }
 
+#ifdef _WIN32
+bool readRegularFile(const std::string& path, std::size_t limit, std::string& content)
+{
+    // Not inherited by the tool the about window may start.
+    const int fd = ::_open(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+    if (fd < 0)
+        return false;
+    struct _stat64 info {};
+    const bool ok =
+        ::_fstat64(fd, &info) == 0 && (info.st_mode & _S_IFMT) == _S_IFREG && info.st_size >= 0 &&
+        static_cast<unsigned long long>(info.st_size) <= limit &&
+        readAllLimited(
+            [fd](char* buffer, std::size_t size) {
+                return static_cast<long>(::_read(fd, buffer, static_cast<unsigned>(size)));
+            },
+            limit, content);
+    ::_close(fd);
+    return ok;
+}
+#else
+bool readRegularFile(const std::string& path, std::size_t limit, std::string& content)
+{
+    // Without O_NONBLOCK, opening a pipe waits for a writer that may never come; without
+    // O_NOCTTY a terminal would become the program's own.
+    int fd = -1;
+    do {
+        fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return false;
+    // What was opened is judged, not the path, which may name something else by now.
+    struct stat info {};
+    const bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size >= 0 &&
+                    static_cast<std::uintmax_t>(info.st_size) <= limit &&
+                    readAllLimited(
+                        [fd](char* buffer, std::size_t size) {
+                            return static_cast<long>(::read(fd, buffer, size));
+                        },
+                        limit, content);
+    ::close(fd);
+    return ok;
+}
+#endif
+
 } // namespace
+
+bool readAllLimited(const std::function<long(char*, std::size_t)>& readSome, std::size_t limit,
+                    std::string& content)
+{
+    content.clear();
+    char buffer[16384];
+    for (;;) {
+        const long count = readSome(buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count == 0)
+            return true;
+        // A file that grows past the limit while it is read is as large as one that started so.
+        if (count < 0 || static_cast<std::size_t>(count) > sizeof buffer ||
+            static_cast<std::size_t>(count) > limit - content.size()) {
+            content.clear();
+            return false;
+        }
+        content.append(buffer, static_cast<std::size_t>(count));
+    }
+}
 
 void registryValueText(unsigned long type, std::string_view data, std::string& keyVal)
 {
@@ -183,6 +253,7 @@ RegFileRegistry::RegFileRegistry(std::string_view content)
     const std::string text = asUtf8(content);
     std::string section;
     std::string line;
+    bool hexLine = false; // `line` holds "=hex": a "\" at its end joins the next line to it
     std::size_t pos = 0;
     while (pos < text.size()) {
         std::size_t end = text.find('\n', pos);
@@ -193,8 +264,12 @@ RegFileRegistry::RegFileRegistry(std::string_view content)
         if (!piece.empty() && piece.back() == '\r')
             piece.remove_suffix(1);
         line += piece;
-        // Long binary values go on over several lines, each but the last ending in "\".
-        if (!line.empty() && line.back() == '\\' && line.find("=hex") != std::string::npos)
+        // Long binary values go on over several lines, each but the last ending in "\". Only
+        // the new piece is searched: searching the whole line again for every piece took time
+        // growing with the square of the value's length. A match cannot straddle two pieces,
+        // as the earlier one ends in a "\", which "=hex" does not hold.
+        hexLine = hexLine || piece.find("=hex") != std::string_view::npos;
+        if (hexLine && !line.empty() && line.back() == '\\')
             continue;
         const std::string_view current = line;
         const std::size_t first = current.find_first_not_of(" \t");
@@ -231,14 +306,15 @@ RegFileRegistry::RegFileRegistry(std::string_view content)
             }
         }
         line.clear();
+        hexLine = false;
     }
 }
 
 std::unique_ptr<RegFileRegistry> RegFileRegistry::fromFile(const std::string& path)
 {
-    std::ifstream file(path, std::ios::binary);
-    const std::string content((std::istreambuf_iterator<char>(file)),
-                              std::istreambuf_iterator<char>());
+    std::string content;
+    if (!readRegularFile(path, registryFileLimit, content))
+        return std::make_unique<RegFileRegistry>(std::string_view());
     return std::make_unique<RegFileRegistry>(content);
 }
 

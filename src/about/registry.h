@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -18,6 +20,16 @@ inline constexpr std::size_t registryBufferSize = 1024;
 // a text loses one code-0 character at its end (the terminator, as a rule), a 32-bit number
 // becomes its decimal text. Any other type leaves `keyVal` as it was.
 void registryValueText(unsigned long type, std::string_view data, std::string& keyVal);
+
+// A stand-in file larger than this is no registry: an export of the few keys the program looks
+// up takes a few kilobytes, and a larger one is a mistake or an attack.
+inline constexpr std::size_t registryFileLimit = std::size_t{1} << 20;
+
+// Collects what `readSome` delivers (as read() does: the count of bytes, 0 at the end, -1 with
+// errno set on an error) into `content`. An interrupted read is tried again; false when a read
+// fails or more than `limit` bytes come, for half a file is no file.
+bool readAllLimited(const std::function<long(char*, std::size_t)>& readSome, std::size_t limit,
+                    std::string& content);
 
 // Read access to the registry, or to what stands in for it.
 class Registry {
@@ -44,7 +56,8 @@ public:
 class RegFileRegistry final : public Registry {
 public:
     explicit RegFileRegistry(std::string_view content);
-    // An empty stand-in when the file cannot be read: every lookup fails.
+    // An empty stand-in, where every lookup fails, when the file cannot be read, is no regular
+    // file (a device may never end, a pipe may block) or holds more than registryFileLimit.
     static std::unique_ptr<RegFileRegistry> fromFile(const std::string& path);
 
     bool GetKeyValue(RegistryRoot keyRoot, std::string_view keyName, std::string_view subKeyRef,

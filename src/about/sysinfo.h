@@ -3,6 +3,7 @@
 #include "registry.h"
 
 #include <string>
+#include <string_view>
 
 namespace quarvet::about {
 
@@ -24,8 +25,22 @@ inline constexpr const char* sysInfoToolFile = "/hardinfo";
 
 enum class SysInfoOutcome { Started, Unavailable };
 
+enum class PathStyle { Posix, Windows };
+#ifdef _WIN32
+inline constexpr PathStyle nativePathStyle = PathStyle::Windows;
+#else
+inline constexpr PathStyle nativePathStyle = PathStyle::Posix;
+#endif
+
+// True when `path` names the same file whatever the current folder: for Posix one from the
+// root ("/"), for Windows a drive letter with its root ("C:\", also "C:/") or a UNC path
+// ("\\server\share"), but not "C:tool" or "\tool", which depend on the current drive or folder.
+bool isAbsolutePath(std::string_view path, PathStyle style = nativePathStyle);
+
 // Finds the system-information tool through the registry and starts it; Unavailable when
 // neither lookup gives a tool or the tool does not start, for the caller to tell the user.
+// Only an absolute path is started: a relative one would run whatever program of that name
+// the current folder holds.
 SysInfoOutcome StartSysInfo(const Registry& registry, ProgramLauncher& launcher);
 
 } // namespace quarvet::about

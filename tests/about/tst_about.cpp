@@ -4,20 +4,27 @@
 #include "recordingmessages.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QPointer>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 
+#include <cerrno>
+#include <cstring>
 #include <set>
+#include <sys/stat.h>
 
 using namespace quarvet::about;
 using Icon = quarvet::ui::MessageService::Icon;
 
 Q_DECLARE_METATYPE(quarvet::about::SysInfoOutcome)
+Q_DECLARE_METATYPE(quarvet::about::PathStyle)
 
 namespace {
 
@@ -58,6 +65,13 @@ QByteArray utf16WithMark(const QString& text)
     return bytes;
 }
 
+void writeFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(content), content.size());
+}
+
 } // namespace
 
 class TestAbout : public QObject {
@@ -72,6 +86,13 @@ private slots:
     void registryFileLocation_data();
     void registryFileLocation();
     void systemRegistryReadsTheNamedFile();
+    void standInFiles_data();
+    void standInFiles();
+    void readsUntilTheEnd_data();
+    void readsUntilTheEnd();
+    void continuationLinesTakeLinearTime();
+    void absolutePaths_data();
+    void absolutePaths();
     void startSysInfo_data();
     void startSysInfo();
 
@@ -159,6 +180,11 @@ void TestAbout::registryFile_data()
         << utf16WithMark("Windows Registry Editor Version 5.00\r\n\r\n" + QString(msinfoSection) +
                          "\"PATH\"=\"C:\\\\Werkzeug\\\\größe\"\r\n")
         << msinfo << "PATH" << true << "C:\\Werkzeug\\größe";
+    QTest::newRow("continued text value") << v4 + "\"Text\"=hex(1):41,\\\n  42,\\\n  00\n"
+                                          << msinfo << "Text" << true << "AB";
+    QTest::newRow("a continued value ends with its last line")
+        << v4 + "\"Blob\"=hex:01,\\\n  02\n\"Odd\"=\"x\\\n\"PATH\"=\"ok\"\n"
+        << msinfo << "PATH" << true << "ok";
     QTest::newRow("binary garbage")
         << QByteArray("\x00\xff[\x01]\n\"\"=", 10) << msinfo << "PATH" << false << "";
 }
@@ -230,6 +256,151 @@ void TestAbout::systemRegistryReadsTheNamedFile()
     QVERIFY(!missingFound);
 }
 
+void TestAbout::standInFiles_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("found");
+    QTest::newRow("plain file") << "file" << true;
+    QTest::newRow("link to a plain file") << "link" << true;
+    QTest::newRow("file of the largest size") << "largest" << true;
+    QTest::newRow("file a byte larger") << "larger" << false;
+    QTest::newRow("folder") << "folder" << false;
+    QTest::newRow("pipe without a writer") << "pipe" << false;
+    QTest::newRow("endless device") << "/dev/zero" << false;
+    QTest::newRow("file that cannot be read") << "/proc/self/mem" << false;
+}
+
+void TestAbout::standInFiles()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, found);
+    QTemporaryDir dir;
+    const QString file = dir.filePath("registry.reg");
+    QByteArray content = "REGEDIT4\n" + msinfoSection + "\"PATH\"=\"/opt/tool\"\n";
+    if (kind == "largest" || kind == "larger")
+        content +=
+            QByteArray(qsizetype(registryFileLimit) - content.size() + (kind == "larger"), '\n');
+    writeFile(file, content);
+    QString named = kind.startsWith('/') ? kind : dir.filePath(kind);
+    if (kind == "file" || kind == "largest" || kind == "larger")
+        named = file;
+    else if (kind == "link")
+        QVERIFY(QFile::link(file, named));
+    else if (kind == "folder")
+        QVERIFY(QDir(dir.path()).mkdir(kind));
+    else if (kind == "pipe")
+        QCOMPARE(::mkfifo(QFile::encodeName(named).constData(), 0600), 0);
+    QProcess helper;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QUARVET_REGISTRY", named);
+    helper.setProcessEnvironment(environment);
+    helper.start(REGISTRY_HELPER);
+    // A pipe used to block for good and /dev/zero to take all memory.
+    if (!helper.waitForFinished(10000)) {
+        helper.kill();
+        QFAIL("still reading after ten seconds");
+    }
+    QCOMPARE(helper.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(helper.exitCode(), found ? 0 : 1);
+    QCOMPARE(helper.readAllStandardOutput(), found ? QByteArray("/opt/tool") : QByteArray());
+}
+
+void TestAbout::readsUntilTheEnd_data()
+{
+    // "!" and an error name stand for a read that fails so.
+    QTest::addColumn<QByteArrayList>("reads");
+    QTest::addColumn<int>("limit");
+    QTest::addColumn<bool>("whole");
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("interrupted reads are tried again")
+        << QByteArrayList{"ab", "!EINTR", "cd"} << 10 << true << QByteArray("abcd");
+    QTest::newRow("an error after data is no file")
+        << QByteArrayList{"ab", "!EIO"} << 10 << false << QByteArray();
+    QTest::newRow("a read that would block is an error")
+        << QByteArrayList{"!EAGAIN"} << 10 << false << QByteArray();
+    QTest::newRow("up to the limit")
+        << QByteArrayList{"ab", "cd"} << 4 << true << QByteArray("abcd");
+    QTest::newRow("past the limit") << QByteArrayList{"ab", "cde"} << 4 << false << QByteArray();
+    QTest::newRow("empty") << QByteArrayList{} << 4 << true << QByteArray();
+}
+
+void TestAbout::readsUntilTheEnd()
+{
+    QFETCH(QByteArrayList, reads);
+    QFETCH(int, limit);
+    QFETCH(bool, whole);
+    QFETCH(QByteArray, content);
+    qsizetype next = 0;
+    const auto readSome = [&](char* buffer, std::size_t size) -> long {
+        if (next == reads.size())
+            return 0;
+        const QByteArray piece = reads[next++];
+        if (piece.startsWith('!')) {
+            errno = piece == "!EINTR" ? EINTR : piece == "!EAGAIN" ? EAGAIN : EIO;
+            return -1;
+        }
+        const std::size_t count = std::min(size, std::size_t(piece.size()));
+        std::memcpy(buffer, piece.constData(), count);
+        return long(count);
+    };
+    std::string read = "before";
+    QCOMPARE(readAllLimited(readSome, std::size_t(limit), read), whole);
+    QCOMPARE(QByteArray::fromStdString(read), content);
+}
+
+void TestAbout::continuationLinesTakeLinearTime()
+{
+    // A value name of 4.8 million characters, and as many continuation lines after it: each
+    // line used to search the whole name again, for minutes.
+    QByteArray content =
+        "REGEDIT4\n" + msinfoSection + '"' + QByteArray(4800000, 'n') + "\"=hex:41,\\\n";
+    for (int line = 0; line < 2400000; ++line)
+        content += "\\\n";
+    content += "42\n\"PATH\"=\"/opt/tool\"\n";
+    QElapsedTimer timer;
+    timer.start();
+    const RegFileRegistry registry(std::string_view(content.constData(), content.size()));
+    QVERIFY2(timer.elapsed() < 10000, "quadratic again");
+    std::string value;
+    QVERIFY(registry.GetKeyValue(RegistryRoot::LocalMachine,
+                                 "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "PATH", value));
+    QCOMPARE(value, std::string("/opt/tool"));
+}
+
+void TestAbout::absolutePaths_data()
+{
+    QTest::addColumn<PathStyle>("style");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("absolute");
+    const auto posix = PathStyle::Posix;
+    const auto windows = PathStyle::Windows;
+    QTest::newRow("posix root") << posix << "/usr/bin/hardinfo" << true;
+    QTest::newRow("posix relative") << posix << "evil/hardinfo" << false;
+    QTest::newRow("posix dot") << posix << "." << false;
+    QTest::newRow("posix empty") << posix << "" << false;
+    QTest::newRow("posix takes no drive") << posix << "C:\\Tools\\x.exe" << false;
+    QTest::newRow("drive and backslash") << windows << "C:\\Tools\\msinfo32.exe" << true;
+    QTest::newRow("drive and slash") << windows << "d:/tools" << true;
+    QTest::newRow("UNC") << windows << "\\\\server\\share\\msinfo32.exe" << true;
+    QTest::newRow("UNC with slashes") << windows << "//server/share" << true;
+    QTest::newRow("device path") << windows << "\\\\?\\C:\\msinfo32.exe" << true;
+    QTest::newRow("drive-relative") << windows << "C:msinfo32.exe" << false;
+    QTest::newRow("root of the current drive") << windows << "\\Tools\\msinfo32.exe" << false;
+    QTest::newRow("windows relative") << windows << "evil\\msinfo32.exe" << false;
+    QTest::newRow("windows dot") << windows << "." << false;
+    QTest::newRow("no letter") << windows << "1:\\x" << false;
+    QTest::newRow("three separators") << windows << "\\\\\\x" << false;
+    QTest::newRow("windows empty") << windows << "" << false;
+}
+
+void TestAbout::absolutePaths()
+{
+    QFETCH(PathStyle, style);
+    QFETCH(QString, path);
+    QFETCH(bool, absolute);
+    QCOMPARE(isAbsolutePath(path.toStdString(), style), absolute);
+}
+
 void TestAbout::startSysInfo_data()
 {
     QTest::addColumn<QByteArray>("registry");
@@ -249,6 +420,16 @@ void TestAbout::startSysInfo_data()
     QTest::newRow("first lookup wins")
         << first + fallback << QStringList{"/opt/info/hardinfo"} << true << SysInfoOutcome::Started
         << QStringList{"/usr/bin/tool"};
+    // A relative path would start whatever the current folder holds of that name.
+    QTest::newRow("relative tool path")
+        << msinfoSection + "\"PATH\"=\"evil/hardinfo\"\n"
+        << QStringList{"evil/hardinfo"} << true << SysInfoOutcome::Unavailable << QStringList{};
+    QTest::newRow("relative tool folder")
+        << locationSection + "\"MSINFO\"=\".\"\n"
+        << QStringList{"./hardinfo"} << true << SysInfoOutcome::Unavailable << QStringList{};
+    QTest::newRow("empty tool path")
+        << msinfoSection + "\"PATH\"=\"\"\n"
+        << QStringList{} << true << SysInfoOutcome::Unavailable << QStringList{};
     QTest::newRow("tool that does not start")
         << first << QStringList{} << false << SysInfoOutcome::Unavailable
         << QStringList{"/usr/bin/tool"};

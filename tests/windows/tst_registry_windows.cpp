@@ -137,8 +137,76 @@ void checkSysInfo()
                   launcher.started == std::vector<std::string>{"C:\\Tools\\msinfo32.exe"},
               "the first lookup names the tool that is started");
     }
+    // A relative path would start whatever the current folder holds of that name.
+    setValue(msinfoKey, "PATH", REG_SZ, std::string("evil\\msinfo32.exe", 18));
+    {
+        RecordingLauncher launcher;
+        check(StartSysInfo(registry, launcher) == SysInfoOutcome::Unavailable &&
+                  launcher.started.empty(),
+              "a relative tool path is not started");
+    }
+    deleteKey(msinfoKey);
+    setValue(locationKey, "MSINFO", REG_SZ, std::string(".", 2));
+    {
+        RecordingLauncher launcher;
+        launcher.existing = {".\\MSINFO32.EXE"};
+        check(StartSysInfo(registry, launcher) == SysInfoOutcome::Unavailable &&
+                  launcher.started.empty(),
+              "a relative tool folder is not started from");
+    }
     deleteKey(msinfoKey);
     deleteKey(locationKey);
+}
+
+// The stand-in file read with the C runtime's calls: only a plain file counts.
+void checkStandInFile()
+{
+    char folder[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, folder);
+    const std::string file = std::string(folder) + "quarvet-registry.reg";
+    if (FILE* out = std::fopen(file.c_str(), "wb")) {
+        std::fputs("REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools\\MSINFO]\r\n"
+                   "\"PATH\"=\"C:\\\\Tools\\\\x.exe\"\r\n",
+                   out);
+        std::fclose(out);
+    }
+    const struct {
+        std::string path;
+        bool found;
+        const char* what;
+    } cases[] = {
+        {file, true, "a plain stand-in file is read"},
+        {"NUL", false, "a device is no stand-in file"},
+        {folder, false, "a folder is no stand-in file"},
+    };
+    for (const auto& standIn : cases) {
+        std::string value;
+        const bool found = RegFileRegistry::fromFile(standIn.path)
+                               ->GetKeyValue(RegistryRoot::LocalMachine, msinfoKey, "PATH", value);
+        check(found == standIn.found && (!found || value == "C:\\Tools\\x.exe"), standIn.what);
+    }
+    std::remove(file.c_str());
+}
+
+struct PathCase {
+    const char* path;
+    bool absolute;
+};
+
+void checkAbsolutePaths()
+{
+    const PathCase cases[] = {
+        {"C:\\Windows\\System32\\msinfo32.exe", true},
+        {"c:/tools", true},
+        {"\\\\server\\share\\msinfo32.exe", true},
+        {"C:msinfo32.exe", false},
+        {"\\Tools\\msinfo32.exe", false},
+        {"evil\\msinfo32.exe", false},
+        {".", false},
+        {"", false},
+    };
+    for (const PathCase& pathCase : cases)
+        check(isAbsolutePath(pathCase.path) == pathCase.absolute, pathCase.path);
 }
 
 } // namespace
@@ -147,6 +215,8 @@ int main()
 {
     checkLookups();
     checkSysInfo();
+    checkAbsolutePaths();
+    checkStandInFile();
     std::printf("%d passed, %d failed\n", passed, failed);
     return failed == 0 ? 0 : 1;
 }
