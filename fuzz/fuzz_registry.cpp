@@ -1,5 +1,5 @@
 // The registry stand-in on arbitrary file contents.
-#include "about/registry.h"
+#include "about/registryfile.h"
 #include "about/sysinfo.h"
 
 #include <cstdlib>
@@ -22,13 +22,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     const std::string_view content(reinterpret_cast<const char*>(bytes), size);
     const RegFileRegistry registry(content);
     std::string value = "unchanged";
-    if (!registry.GetKeyValue(RegistryRoot::LocalMachine,
-                              "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "PATH", value) &&
+    if (!registry.readValue(RegistryRoot::LocalMachine, "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO",
+                            "PATH", value) &&
         !value.empty())
         std::abort();
-    registry.GetKeyValue(RegistryRoot::CurrentUser, "a", "", value);
+    registry.readValue(RegistryRoot::CurrentUser, "a", "", value);
     NoLauncher launcher;
-    if (StartSysInfo(registry, launcher) != SysInfoOutcome::Unavailable)
+    if (launchSystemInformation(registry, launcher) != SysInfoOutcome::Unavailable)
         std::abort();
     return 0;
 }

@@ -1,4 +1,4 @@
-#include "registry.h"
+#include "systemregistry.h"
 
 #include <windows.h>
 
@@ -28,26 +28,26 @@ constexpr REGSAM readAccess = 0x20019;
 
 } // namespace
 
-bool WindowsRegistry::GetKeyValue(RegistryRoot keyRoot, std::string_view keyName,
-                                  std::string_view subKeyRef, std::string& keyVal) const
+bool WindowsRegistry::readValue(RegistryRoot root, std::string_view keyPath,
+                                std::string_view valueName, std::string& value) const
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(rootKey(keyRoot), std::string(keyName).c_str(), 0, readAccess, &key) !=
+    if (RegOpenKeyExA(rootKey(root), std::string(keyPath).c_str(), 0, readAccess, &key) !=
         ERROR_SUCCESS) {
-        keyVal.clear();
+        value.clear();
         return false;
     }
     char buffer[registryBufferSize] = {};
     DWORD type = 0;
     DWORD size = sizeof buffer;
-    const LONG result = RegQueryValueExA(key, std::string(subKeyRef).c_str(), nullptr, &type,
+    const LONG result = RegQueryValueExA(key, std::string(valueName).c_str(), nullptr, &type,
                                          reinterpret_cast<BYTE*>(buffer), &size);
     RegCloseKey(key);
     if (result != ERROR_SUCCESS) {
-        keyVal.clear();
+        value.clear();
         return false;
     }
-    registryValueText(type, std::string_view(buffer, size), keyVal);
+    registryValueText(type, std::string_view(buffer, size), value);
     return true;
 }
 

@@ -22,16 +22,15 @@ bool isAbsolutePath(std::string_view path, PathStyle style)
            !isSeparator(path[2], style);
 }
 
-SysInfoOutcome StartSysInfo(const Registry& registry, ProgramLauncher& launcher)
+SysInfoOutcome launchSystemInformation(const Registry& registry, ProgramLauncher& launcher)
 {
     std::string path;
     std::string value;
-    if (registry.GetKeyValue(RegistryRoot::LocalMachine,
-                             "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "PATH", value)) {
+    if (registry.readValue(RegistryRoot::LocalMachine, "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO",
+                           "PATH", value)) {
         path = value;
-    } else if (registry.GetKeyValue(RegistryRoot::LocalMachine,
-                                    "SOFTWARE\\Microsoft\\Shared Tools Location", "MSINFO",
-                                    value) &&
+    } else if (registry.readValue(RegistryRoot::LocalMachine,
+                                  "SOFTWARE\\Microsoft\\Shared Tools Location", "MSINFO", value) &&
                isAbsolutePath(value) && launcher.fileExists(value + sysInfoToolFile)) {
         path = value + sysInfoToolFile;
     } else {

@@ -10,6 +10,9 @@ namespace quarvet::about {
 // What starting the system-information tool needs of the system.
 class ProgramLauncher {
 public:
+    ProgramLauncher() = default;
+    ProgramLauncher(const ProgramLauncher&) = delete;
+    ProgramLauncher& operator=(const ProgramLauncher&) = delete;
     virtual ~ProgramLauncher() = default;
     virtual bool fileExists(const std::string& path) const = 0;
     // Starts the program in a normal window with the focus, without waiting for it.
@@ -41,6 +44,6 @@ bool isAbsolutePath(std::string_view path, PathStyle style = nativePathStyle);
 // neither lookup gives a tool or the tool does not start, for the caller to tell the user.
 // Only an absolute path is started: a relative one would run whatever program of that name
 // the current folder holds.
-SysInfoOutcome StartSysInfo(const Registry& registry, ProgramLauncher& launcher);
+SysInfoOutcome launchSystemInformation(const Registry& registry, ProgramLauncher& launcher);
 
 } // namespace quarvet::about

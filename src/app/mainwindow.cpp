@@ -1,10 +1,10 @@
 #include "mainwindow.h"
 
-#include "about/frmabout.h"
+#include "about/aboutwindow.h"
 #include "calc/calculation.h"
 #include "messages/messages.h"
-#include "settings/form2.h"
 #include "settings/settingsstore.h"
+#include "settings/setupdialog.h"
 #include "ui/artwork.h"
 #include "ui/clickablelabel.h"
 #include "ui/controls.h"
@@ -91,17 +91,16 @@ MainWindow::MainWindow(settings::SettingsStore& store, QWidget* parent)
 
 void MainWindow::fillTargetsFromDefaults()
 {
-    const QString target1 = store_.read(settings::sectionDefaults, settings::keyTarget1, QString());
-    const QString target2 = store_.read(settings::sectionDefaults, settings::keyTarget2, QString());
-    soll1_->setText(target1);
-    soll2_->setText(target2);
+    const settings::StoredDefaults defaults = settings::readStoredDefaults(store_);
+    soll1_->setText(defaults.target1);
+    soll2_->setText(defaults.target2);
 }
 
 void MainWindow::showSetup()
 {
     if (!setup_) {
-        setup_ = new settings::Form2(store_, this);
-        connect(setup_, &settings::Form2::defaultsSaved, this,
+        setup_ = new settings::SetupDialog(store_, this);
+        connect(setup_, &settings::SetupDialog::defaultsSaved, this,
                 &MainWindow::fillTargetsFromDefaults);
     }
     bringForward(setup_);
@@ -110,7 +109,7 @@ void MainWindow::showSetup()
 void MainWindow::showAbout()
 {
     if (!about_)
-        about_ = new about::frmAbout(this);
+        about_ = new about::AboutWindow(this);
     bringForward(about_);
 }
 
@@ -201,10 +200,9 @@ void MainWindow::createMeasurementFrame(QWidget* client)
     offset_ = addResult(frame, "Offset", QStringLiteral("Offset"), twips(5760, 1680, 975, 375));
     addCaption(frame, 22, QStringLiteral("hex"), twips(6720, 1680, 375, 375));
 
-    berechnen1_ = new QPushButton(QStringLiteral("&Calculate"), frame);
-    berechnen1_->setObjectName(QStringLiteral("Berechnen1"));
+    berechnen1_ = ui::addButton(frame, "Berechnen1", QStringLiteral("&Calculate"),
+                                twips(5640, 240, 1215, 375));
     berechnen1_->setFont(ui::arial(9.75, true));
-    berechnen1_->setGeometry(twips(5640, 240, 1215, 375));
     connect(berechnen1_, &QPushButton::clicked, this, &MainWindow::calculate);
 }
 

@@ -17,11 +17,11 @@ struct Calculation;
 } // namespace quarvet::calc
 
 namespace quarvet::about {
-class frmAbout;
+class AboutWindow;
 } // namespace quarvet::about
 
 namespace quarvet::settings {
-class Form2;
+class SetupDialog;
 class SettingsStore;
 } // namespace quarvet::settings
 
@@ -75,8 +75,8 @@ private:
     QPushButton* berechnen1_ = nullptr;
     QList<QAction*> commands_;
     settings::SettingsStore& store_;
-    QPointer<settings::Form2> setup_;
-    QPointer<about::frmAbout> about_;
+    QPointer<settings::SetupDialog> setup_;
+    QPointer<about::AboutWindow> about_;
 };
 
 } // namespace quarvet::app

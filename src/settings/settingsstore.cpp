@@ -67,6 +67,12 @@ bool clearBrokenLock(const QString& settingsFile)
     return QFile::remove(lockPath);
 }
 
+StoredDefaults readStoredDefaults(const SettingsStore& store)
+{
+    return {store.read(sectionDefaults, keyTarget1, QString()),
+            store.read(sectionDefaults, keyTarget2, QString())};
+}
+
 QtSettingsStore::QtSettingsStore() = default;
 
 QtSettingsStore::QtSettingsStore(const QString& path) : path_(path) {}

@@ -28,6 +28,9 @@ inline constexpr qint64 settingsFileLimit = 1 << 20; // bytes
 // A per-user store of texts addressed by section and key; the application is the store's own.
 class SettingsStore {
 public:
+    SettingsStore() = default;
+    SettingsStore(const SettingsStore&) = delete;
+    SettingsStore& operator=(const SettingsStore&) = delete;
     virtual ~SettingsStore() = default;
 
     // The stored text, or `fallback` when the key (or the whole store) is missing or unreadable.
@@ -65,5 +68,12 @@ private:
 
     QString path_; // empty for the user's own store
 };
+
+// The two default target values as stored; a value never stored is the empty text.
+struct StoredDefaults {
+    QString target1;
+    QString target2;
+};
+StoredDefaults readStoredDefaults(const SettingsStore& store);
 
 } // namespace quarvet::settings

@@ -5,6 +5,8 @@
 #include <QString>
 
 class QLabel;
+class QLineEdit;
+class QPushButton;
 class QWidget;
 
 namespace quarvet::ui {
@@ -15,5 +17,12 @@ QFont arial(qreal points, bool bold = false);
 
 // A caption with the object name the program knows it by, placed at `geometry`.
 QLabel* addLabel(QWidget* parent, const char* name, const QString& text, QRect geometry);
+
+// A right-aligned entry field for a temperature, named for tests and for screen readers.
+QLineEdit* addEntryField(QWidget* parent, const char* name, const QString& accessibleName,
+                         QRect geometry);
+
+// A push button with the object name the program knows it by.
+QPushButton* addButton(QWidget* parent, const char* name, const QString& text, QRect geometry);
 
 } // namespace quarvet::ui

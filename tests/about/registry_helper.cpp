@@ -1,6 +1,6 @@
 // Looks up the system-information tool in the registry stand-in named by $QUARVET_REGISTRY,
 // in a process of its own, for the tests that may find it hanging or running out of memory.
-#include "about/registry.h"
+#include "about/systemregistry.h"
 
 #include <cstdio>
 #include <sys/resource.h>
@@ -22,9 +22,9 @@ int main()
     ::setrlimit(RLIMIT_AS, &limit);
 #endif
     std::string value;
-    if (!quarvet::about::systemRegistry()->GetKeyValue(quarvet::about::RegistryRoot::LocalMachine,
-                                                       "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO",
-                                                       "PATH", value))
+    if (!quarvet::about::systemRegistry()->readValue(quarvet::about::RegistryRoot::LocalMachine,
+                                                     "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO",
+                                                     "PATH", value))
         return 1;
     std::fputs(value.c_str(), stdout);
     return 0;

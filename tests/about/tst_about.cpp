@@ -1,6 +1,9 @@
-#include "about/frmabout.h"
+#include "about/aboutwindow.h"
 #include "about/registry.h"
+#include "about/registryfile.h"
+#include "about/registrylocation.h"
 #include "about/sysinfo.h"
+#include "about/systemregistry.h"
 #include "recordingmessages.h"
 
 #include <QApplication>
@@ -198,8 +201,8 @@ void TestAbout::registryFile()
     QFETCH(QString, text);
     const RegFileRegistry registry(std::string_view(content.constData(), content.size()));
     std::string value = "before";
-    QCOMPARE(registry.GetKeyValue(RegistryRoot::LocalMachine, key.toStdString(), name.toStdString(),
-                                  value),
+    QCOMPARE(registry.readValue(RegistryRoot::LocalMachine, key.toStdString(), name.toStdString(),
+                                value),
              found);
     QCOMPARE(QString::fromStdString(value), text);
 }
@@ -244,11 +247,11 @@ void TestAbout::systemRegistryReadsTheNamedFile()
     file.close();
     qputenv("QUARVET_REGISTRY", path.toLocal8Bit());
     std::string value;
-    const bool found = systemRegistry()->GetKeyValue(
+    const bool found = systemRegistry()->readValue(
         RegistryRoot::LocalMachine, "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "PATH", value);
     qputenv("QUARVET_REGISTRY", dir.filePath("missing.reg").toLocal8Bit());
     std::string none;
-    const bool missingFound = systemRegistry()->GetKeyValue(
+    const bool missingFound = systemRegistry()->readValue(
         RegistryRoot::LocalMachine, "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "PATH", none);
     qunsetenv("QUARVET_REGISTRY");
     QVERIFY(found);
@@ -362,8 +365,8 @@ void TestAbout::continuationLinesTakeLinearTime()
     const RegFileRegistry registry(std::string_view(content.constData(), content.size()));
     QVERIFY2(timer.elapsed() < 10000, "quadratic again");
     std::string value;
-    QVERIFY(registry.GetKeyValue(RegistryRoot::LocalMachine,
-                                 "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "PATH", value));
+    QVERIFY(registry.readValue(RegistryRoot::LocalMachine,
+                               "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "PATH", value));
     QCOMPARE(value, std::string("/opt/tool"));
 }
 
@@ -445,13 +448,13 @@ void TestAbout::startSysInfo()
     const QByteArray content = "REGEDIT4\n" + registry;
     const RegFileRegistry stand_in(std::string_view(content.constData(), content.size()));
     RecordingLauncher launcher(files, starts);
-    QCOMPARE(StartSysInfo(stand_in, launcher), outcome);
+    QCOMPARE(launchSystemInformation(stand_in, launcher), outcome);
     QCOMPARE(launcher.started, started);
 }
 
 void TestAbout::windowShowsTitleAndVersion()
 {
-    auto* window = new frmAbout;
+    auto* window = new AboutWindow;
     window->show();
     QCOMPARE(window->windowTitle(), QStringLiteral("Quarvet Basic-Info"));
     QCOMPARE(window->findChild<QLabel*>("lblTitle")->text(), QStringLiteral("Quarvet Basic"));
@@ -479,7 +482,7 @@ void TestAbout::linksOpenTheirAddress()
 {
     QFETCH(QString, link);
     QFETCH(QUrl, address);
-    auto* window = new frmAbout;
+    auto* window = new AboutWindow;
     QList<QUrl> opened;
     window->setLinkOpener([&opened](const QUrl& url) {
         opened.append(url);
@@ -507,7 +510,7 @@ void TestAbout::sysInfoButton()
     QFETCH(int, boxes);
     QFETCH(int, starts);
     RecordingMessages messages;
-    auto* window = new frmAbout;
+    auto* window = new AboutWindow;
     const QByteArray content = "REGEDIT4\n" + registry;
     window->setRegistrySource([content] {
         return std::make_unique<RegFileRegistry>(
@@ -530,7 +533,7 @@ void TestAbout::sysInfoButton()
 
 void TestAbout::okUnloads()
 {
-    QPointer<frmAbout> window = new frmAbout;
+    QPointer<AboutWindow> window = new AboutWindow;
     window->show();
     QTest::mouseClick(window->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
     QTRY_VERIFY(window.isNull());

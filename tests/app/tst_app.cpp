@@ -1,10 +1,10 @@
-#include "about/frmabout.h"
+#include "about/aboutwindow.h"
 #include "activewindow.h"
 #include "app/mainwindow.h"
 #include "app/waitresponsive.h"
 #include "layoutinvariants.h"
 #include "recordingmessages.h"
-#include "settings/form2.h"
+#include "settings/setupdialog.h"
 #include "temporarystore.h"
 
 #include <QAction>
@@ -126,11 +126,11 @@ void TestMainWindow::setupIsOneModelessWindow()
 {
     QAction* setup = window_->findChild<QAction*>("Voreinstellungen");
     setup->trigger();
-    auto* dialog = window_->findChild<quarvet::settings::Form2*>();
+    auto* dialog = window_->findChild<quarvet::settings::SetupDialog*>();
     QVERIFY(dialog && dialog->isVisible() && !dialog->isModal());
     dialog->findChild<QLineEdit*>("Soll1")->setText("typed");
     setup->trigger();
-    QCOMPARE(window_->findChildren<quarvet::settings::Form2*>().size(), 1);
+    QCOMPARE(window_->findChildren<quarvet::settings::SetupDialog*>().size(), 1);
     QCOMPARE(dialog->findChild<QLineEdit*>("Soll1")->text(), QStringLiteral("typed"));
     // The main window still calculates while the dialog is open.
     enter("20", "80", "20", "80");
@@ -142,7 +142,8 @@ void TestMainWindow::setupOkRefreshesTargets()
 {
     enter("1", "2", "3", "4");
     window_->findChild<QAction*>("Voreinstellungen")->trigger();
-    QPointer<quarvet::settings::Form2> dialog = window_->findChild<quarvet::settings::Form2*>();
+    QPointer<quarvet::settings::SetupDialog> dialog =
+        window_->findChild<quarvet::settings::SetupDialog*>();
     QVERIFY(dialog);
     dialog->findChild<QLineEdit*>("Soll1")->setText("-20");
     dialog->findChild<QLineEdit*>("Soll2")->setText("120");
@@ -153,7 +154,7 @@ void TestMainWindow::setupOkRefreshesTargets()
     QTRY_VERIFY(dialog.isNull());
     // The next opening reads the store afresh.
     window_->findChild<QAction*>("Voreinstellungen")->trigger();
-    dialog = window_->findChild<quarvet::settings::Form2*>();
+    dialog = window_->findChild<quarvet::settings::SetupDialog*>();
     QVERIFY(dialog);
     QCOMPARE(dialog->findChild<QLineEdit*>("Soll2")->text(), QStringLiteral("120"));
 }
@@ -175,7 +176,7 @@ void TestMainWindow::aboutOpensOnceFromEachPlace()
         else
             QTest::mouseClick(window_->findChild<QLabel*>(how), Qt::LeftButton);
     }
-    const auto windows = window_->findChildren<quarvet::about::frmAbout*>();
+    const auto windows = window_->findChildren<quarvet::about::AboutWindow*>();
     QCOMPARE(windows.size(), 1);
     QVERIFY(windows[0]->isVisible() && !windows[0]->isModal());
     QCOMPARE(windows[0]->windowTitle(), QStringLiteral("Quarvet Basic-Info"));
@@ -184,12 +185,13 @@ void TestMainWindow::aboutOpensOnceFromEachPlace()
 void TestMainWindow::aboutOkUnloadsAndReloads()
 {
     window_->findChild<QAction*>("Info")->trigger();
-    QPointer<quarvet::about::frmAbout> first = window_->findChild<quarvet::about::frmAbout*>();
+    QPointer<quarvet::about::AboutWindow> first =
+        window_->findChild<quarvet::about::AboutWindow*>();
     QVERIFY(first);
     QTest::mouseClick(first->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
     QTRY_VERIFY(first.isNull());
     window_->findChild<QAction*>("Info")->trigger();
-    QVERIFY(window_->findChild<quarvet::about::frmAbout*>());
+    QVERIFY(window_->findChild<quarvet::about::AboutWindow*>());
 }
 
 void TestMainWindow::controls_data()
@@ -436,9 +438,9 @@ void TestMainWindow::shortcutsWinInEntryFields()
     QCOMPARE(triggered.size(), 1);
     QCOMPARE(entry->cursorPosition(), 0);
     if (action == "Voreinstellungen")
-        QVERIFY(window_->findChild<quarvet::settings::Form2*>());
+        QVERIFY(window_->findChild<quarvet::settings::SetupDialog*>());
     if (action == "Info")
-        QVERIFY(window_->findChild<quarvet::about::frmAbout*>());
+        QVERIFY(window_->findChild<quarvet::about::AboutWindow*>());
 }
 
 void TestMainWindow::endOfProgramAsksToEnd()

@@ -1,6 +1,6 @@
 #include "activewindow.h"
 #include "recordingmessages.h"
-#include "settings/form2.h"
+#include "settings/setupdialog.h"
 #include "temporarystore.h"
 
 #include <QApplication>
@@ -24,11 +24,11 @@
 #include <memory>
 #include <sys/stat.h>
 
-using quarvet::settings::Form2;
 using quarvet::settings::keyTarget1;
 using quarvet::settings::keyTarget2;
 using quarvet::settings::QtSettingsStore;
 using quarvet::settings::sectionDefaults;
+using quarvet::settings::SetupDialog;
 using Icon = quarvet::ui::MessageService::Icon;
 
 namespace {
@@ -142,8 +142,8 @@ private slots:
     void mnemonics();
 
 private:
-    Form2* openDialog();
-    QLineEdit* field(Form2* dialog, const char* name)
+    SetupDialog* openDialog();
+    QLineEdit* field(SetupDialog* dialog, const char* name)
     {
         return dialog->findChild<QLineEdit*>(name);
     }
@@ -172,9 +172,9 @@ void TestSettings::cleanup()
     QLocale::setDefault(QLocale::system());
 }
 
-Form2* TestSettings::openDialog()
+SetupDialog* TestSettings::openDialog()
 {
-    auto* dialog = new Form2(temporary_->store());
+    auto* dialog = new SetupDialog(temporary_->store());
     return showActive(dialog) ? dialog : nullptr;
 }
 
@@ -662,7 +662,7 @@ void TestSettings::dialogOpensFromStore()
     if (prefilled)
         QVERIFY(temporary_->store().write(sectionDefaults,
                                           {{keyTarget1, "12,5"}, {keyTarget2, " 85"}}));
-    Form2* dialog = openDialog();
+    SetupDialog* dialog = openDialog();
     QVERIFY(dialog);
     QCOMPARE(dialog->windowTitle(), QStringLiteral("Quarvet    Setup"));
     QCOMPARE(field(dialog, "Soll1")->text(), prefilled ? QStringLiteral("12,5") : QString());
@@ -692,9 +692,9 @@ void TestSettings::okStoresValidEntries()
 {
     QFETCH(QString, target1);
     QFETCH(QString, target2);
-    QPointer<Form2> dialog = openDialog();
+    QPointer<SetupDialog> dialog = openDialog();
     QVERIFY(dialog);
-    QSignalSpy saved(dialog.data(), &Form2::defaultsSaved);
+    QSignalSpy saved(dialog.data(), &SetupDialog::defaultsSaved);
     field(dialog, "Soll1")->setText(target1);
     field(dialog, "Soll2")->setText(target2);
     QTest::mouseClick(dialog->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
@@ -725,7 +725,7 @@ void TestSettings::okRefusesWrongEntry()
     QFETCH(QString, target1);
     QFETCH(QString, target2);
     QFETCH(QString, report);
-    QPointer<Form2> dialog = openDialog();
+    QPointer<SetupDialog> dialog = openDialog();
     QVERIFY(dialog);
     field(dialog, "Soll1")->setText(target1);
     field(dialog, "Soll2")->setText(target2);
@@ -750,7 +750,7 @@ void TestSettings::abortAndFrameCloseStoreNothing()
 {
     QFETCH(bool, byFrame);
     QVERIFY(temporary_->store().write(sectionDefaults, {{keyTarget1, "20"}, {keyTarget2, "80"}}));
-    QPointer<Form2> dialog = openDialog();
+    QPointer<SetupDialog> dialog = openDialog();
     QVERIFY(dialog);
     field(dialog, "Soll1")->setText("-40");
     if (byFrame)
@@ -759,7 +759,7 @@ void TestSettings::abortAndFrameCloseStoreNothing()
         QTest::mouseClick(dialog->findChild<QPushButton*>("cmdCancel"), Qt::LeftButton);
     QTRY_VERIFY(dialog.isNull());
     QCOMPARE(stored(keyTarget1), QStringLiteral("20"));
-    Form2* reopened = openDialog();
+    SetupDialog* reopened = openDialog();
     QVERIFY(reopened);
     QCOMPARE(field(reopened, "Soll1")->text(), QStringLiteral("20"));
 }
@@ -786,9 +786,9 @@ void TestSettings::failedWriteKeepsDialogOpen()
         QVERIFY(blocker == "held" ? live.tryLock(0) : QDir().mkdir(file + ".lock"));
     }
     QtSettingsStore blocked(file);
-    QPointer<Form2> dialog = new Form2(blocked);
+    QPointer<SetupDialog> dialog = new SetupDialog(blocked);
     dialog->show();
-    QSignalSpy saved(dialog.data(), &Form2::defaultsSaved);
+    QSignalSpy saved(dialog.data(), &SetupDialog::defaultsSaved);
     field(dialog, "Soll1")->setText("20");
     field(dialog, "Soll2")->setText("80");
     QElapsedTimer timer;
@@ -815,7 +815,7 @@ void TestSettings::mnemonics()
 {
     QFETCH(int, key);
     QFETCH(bool, stores);
-    QPointer<Form2> dialog = openDialog();
+    QPointer<SetupDialog> dialog = openDialog();
     QVERIFY(dialog);
     field(dialog, "Soll1")->setText("20");
     field(dialog, "Soll2")->setText("80");

@@ -1,6 +1,7 @@
 // Runs under Wine: the registry lookups of the about window against a real registry.
-#include "about/registry.h"
+#include "about/registryfile.h"
 #include "about/sysinfo.h"
+#include "about/systemregistry.h"
 
 #include <windows.h>
 
@@ -77,11 +78,11 @@ void checkLookups()
     for (const Lookup& lookup : lookups) {
         std::string value = "unchanged";
         const bool found =
-            registry.GetKeyValue(RegistryRoot::LocalMachine, testKey, lookup.name, value);
+            registry.readValue(RegistryRoot::LocalMachine, testKey, lookup.name, value);
         check(found == lookup.found && value == lookup.text, lookup.what);
     }
     std::string value = "unchanged";
-    check(!registry.GetKeyValue(RegistryRoot::LocalMachine, "SOFTWARE\\NoSuchKey", "x", value) &&
+    check(!registry.readValue(RegistryRoot::LocalMachine, "SOFTWARE\\NoSuchKey", "x", value) &&
               value.empty(),
           "missing key gives false and an empty text");
     deleteKey(testKey);
@@ -115,25 +116,25 @@ void checkSysInfo()
     deleteKey(locationKey);
     {
         RecordingLauncher launcher;
-        check(StartSysInfo(registry, launcher) == SysInfoOutcome::Unavailable &&
+        check(launchSystemInformation(registry, launcher) == SysInfoOutcome::Unavailable &&
                   launcher.started.empty(),
               "neither value: unavailable, nothing started");
     }
     setValue(locationKey, "MSINFO", REG_SZ, std::string("C:\\MSInfo", 10));
     {
         RecordingLauncher launcher;
-        check(StartSysInfo(registry, launcher) == SysInfoOutcome::Unavailable &&
+        check(launchSystemInformation(registry, launcher) == SysInfoOutcome::Unavailable &&
                   launcher.started.empty(),
               "fallback folder without the tool: unavailable");
         launcher.existing = {"C:\\MSInfo\\MSINFO32.EXE"};
-        check(StartSysInfo(registry, launcher) == SysInfoOutcome::Started &&
+        check(launchSystemInformation(registry, launcher) == SysInfoOutcome::Started &&
                   launcher.started == std::vector<std::string>{"C:\\MSInfo\\MSINFO32.EXE"},
               "fallback folder with the tool starts it");
     }
     setValue(msinfoKey, "PATH", REG_SZ, std::string("C:\\Tools\\msinfo32.exe", 22));
     {
         RecordingLauncher launcher;
-        check(StartSysInfo(registry, launcher) == SysInfoOutcome::Started &&
+        check(launchSystemInformation(registry, launcher) == SysInfoOutcome::Started &&
                   launcher.started == std::vector<std::string>{"C:\\Tools\\msinfo32.exe"},
               "the first lookup names the tool that is started");
     }
@@ -141,7 +142,7 @@ void checkSysInfo()
     setValue(msinfoKey, "PATH", REG_SZ, std::string("evil\\msinfo32.exe", 18));
     {
         RecordingLauncher launcher;
-        check(StartSysInfo(registry, launcher) == SysInfoOutcome::Unavailable &&
+        check(launchSystemInformation(registry, launcher) == SysInfoOutcome::Unavailable &&
                   launcher.started.empty(),
               "a relative tool path is not started");
     }
@@ -150,7 +151,7 @@ void checkSysInfo()
     {
         RecordingLauncher launcher;
         launcher.existing = {".\\MSINFO32.EXE"};
-        check(StartSysInfo(registry, launcher) == SysInfoOutcome::Unavailable &&
+        check(launchSystemInformation(registry, launcher) == SysInfoOutcome::Unavailable &&
                   launcher.started.empty(),
               "a relative tool folder is not started from");
     }
@@ -182,7 +183,7 @@ void checkStandInFile()
     for (const auto& standIn : cases) {
         std::string value;
         const bool found = RegFileRegistry::fromFile(standIn.path)
-                               ->GetKeyValue(RegistryRoot::LocalMachine, msinfoKey, "PATH", value);
+                               ->readValue(RegistryRoot::LocalMachine, msinfoKey, "PATH", value);
         check(found == standIn.found && (!found || value == "C:\\Tools\\x.exe"), standIn.what);
     }
     std::remove(file.c_str());

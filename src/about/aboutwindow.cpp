@@ -1,7 +1,8 @@
-#include "frmabout.h"
+#include "aboutwindow.h"
 
 #include "quarvet/version.h"
 #include "sysinfo.h"
+#include "systemregistry.h"
 #include "ui/artwork.h"
 #include "ui/clickablelabel.h"
 #include "ui/controls.h"
@@ -53,7 +54,7 @@ ui::ClickableLabel* addLink(QWidget* parent, const char* name, const QString& te
 
 } // namespace
 
-frmAbout::frmAbout(QWidget* parent)
+AboutWindow::AboutWindow(QWidget* parent)
     : QDialog(parent), linkOpener_([](const QUrl& url) { return QDesktopServices::openUrl(url); }),
       registrySource_(systemRegistry), launcher_(std::make_unique<QtLauncher>())
 {
@@ -64,9 +65,9 @@ frmAbout::frmAbout(QWidget* parent)
     setWindowTitle(QString::fromUtf8(programTitle) + QStringLiteral("-Info"));
 }
 
-frmAbout::~frmAbout() = default;
+AboutWindow::~AboutWindow() = default;
 
-void frmAbout::createControls()
+void AboutWindow::createControls()
 {
     auto* logo = new QLabel(this);
     logo->setObjectName(QStringLiteral("Image1"));
@@ -99,40 +100,37 @@ void frmAbout::createControls()
     connect(web, &ui::ClickableLabel::clicked, this, [this, web] { openLink(web->text()); });
     connect(mail, &ui::ClickableLabel::clicked, this, [this, mail] { openLink(mail->text()); });
 
-    auto* ok = new QPushButton(QStringLiteral("&OK"), this);
-    ok->setObjectName(QStringLiteral("cmdOK"));
-    ok->setGeometry(314, 258, 100, 30);
+    QPushButton* ok = ui::addButton(this, "cmdOK", QStringLiteral("&OK"), QRect(314, 258, 100, 30));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::close);
-    auto* sysInfo = new QPushButton(QStringLiteral("&System-Info..."), this);
-    sysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
-    sysInfo->setGeometry(194, 258, 110, 30);
-    connect(sysInfo, &QPushButton::clicked, this, &frmAbout::StartSysInfo);
+    QPushButton* sysInfo = ui::addButton(this, "cmdSysInfo", QStringLiteral("&System-Info..."),
+                                         QRect(194, 258, 110, 30));
+    connect(sysInfo, &QPushButton::clicked, this, &AboutWindow::showSystemInformation);
 }
 
-void frmAbout::setLinkOpener(LinkOpener opener)
+void AboutWindow::setLinkOpener(LinkOpener opener)
 {
     linkOpener_ = std::move(opener);
 }
 
-void frmAbout::setRegistrySource(RegistrySource source)
+void AboutWindow::setRegistrySource(RegistrySource source)
 {
     registrySource_ = std::move(source);
 }
 
-void frmAbout::setLauncher(std::unique_ptr<ProgramLauncher> launcher)
+void AboutWindow::setLauncher(std::unique_ptr<ProgramLauncher> launcher)
 {
     launcher_ = std::move(launcher);
 }
 
-QUrl frmAbout::linkTarget(const QString& caption)
+QUrl AboutWindow::linkTarget(const QString& caption)
 {
     QString address = caption;
     address.replace(QLatin1Char('\\'), QLatin1Char('/'));
     return QUrl(address, QUrl::StrictMode);
 }
 
-void frmAbout::openLink(const QString& caption)
+void AboutWindow::openLink(const QString& caption)
 {
     // A link that cannot be opened is passed over: the address stays readable on screen.
     const QUrl target = linkTarget(caption);
@@ -140,11 +138,11 @@ void frmAbout::openLink(const QString& caption)
         linkOpener_(target);
 }
 
-void frmAbout::StartSysInfo()
+void AboutWindow::showSystemInformation()
 {
     // The registry is read at every start: a tool installed meanwhile is found.
     const std::unique_ptr<Registry> registry = registrySource_();
-    if (about::StartSysInfo(*registry, *launcher_) == SysInfoOutcome::Started)
+    if (about::launchSystemInformation(*registry, *launcher_) == SysInfoOutcome::Started)
         return;
     ui::messages().show(this, QString::fromUtf8(programTitle),
                         QStringLiteral("System-Informationen sind augenblicklich nicht verfügbar."),

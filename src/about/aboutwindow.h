@@ -14,14 +14,14 @@ class Registry;
 
 // The about window: title and version, the maker's contact lines and links, and the start
 // of the system's information tool.
-class frmAbout : public QDialog {
+class AboutWindow : public QDialog {
     Q_OBJECT
 public:
     using LinkOpener = std::function<bool(const QUrl&)>;
     using RegistrySource = std::function<std::unique_ptr<Registry>()>;
 
-    explicit frmAbout(QWidget* parent = nullptr);
-    ~frmAbout() override;
+    explicit AboutWindow(QWidget* parent = nullptr);
+    ~AboutWindow() override;
 
     // What the window reaches the system through; tests put stand-ins in place.
     void setLinkOpener(LinkOpener opener);
@@ -31,7 +31,7 @@ public:
     // The address a link caption stands for ("http:\\host" is written with backslashes).
     static QUrl linkTarget(const QString& caption);
 
-    void StartSysInfo();
+    void showSystemInformation();
 
 private:
     void createControls();

@@ -1,4 +1,4 @@
-#include "form2.h"
+#include "setupdialog.h"
 
 #include "calc/check.h"
 #include "settingsstore.h"
@@ -13,19 +13,7 @@
 #include <QPushButton>
 
 namespace quarvet::settings {
-namespace {
-
-QPushButton* addButton(QWidget* parent, const char* name, const QString& text, QRect geometry)
-{
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(QLatin1String(name));
-    button->setGeometry(geometry);
-    return button;
-}
-
-} // namespace
-
-Form2::Form2(SettingsStore& store, QWidget* parent) : QDialog(parent), store_(store)
+SetupDialog::SetupDialog(SettingsStore& store, QWidget* parent) : QDialog(parent), store_(store)
 {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Quarvet    Setup"));
@@ -52,50 +40,38 @@ Form2::Form2(SettingsStore& store, QWidget* parent) : QDialog(parent), store_(st
     auto* second =
         ui::addLabel(frame, "Label2", QStringLiteral("Temperature 2:"), QRect(12, 62, 120, 24));
     second->setProperty("index", 2);
-    soll1_ =
-        addField(frame, "Soll1", QStringLiteral("Target temperature 1"), QRect(140, 30, 90, 24));
-    soll2_ =
-        addField(frame, "Soll2", QStringLiteral("Target temperature 2"), QRect(140, 62, 90, 24));
+    soll1_ = ui::addEntryField(frame, "Soll1", QStringLiteral("Target temperature 1"),
+                               QRect(140, 30, 90, 24));
+    soll2_ = ui::addEntryField(frame, "Soll2", QStringLiteral("Target temperature 2"),
+                               QRect(140, 62, 90, 24));
     first->setBuddy(soll1_);
     second->setBuddy(soll2_);
 
-    QPushButton* ok = addButton(this, "cmdOK", QStringLiteral("&OK"), QRect(112, 170, 100, 30));
+    QPushButton* ok = ui::addButton(this, "cmdOK", QStringLiteral("&OK"), QRect(112, 170, 100, 30));
     QPushButton* cancel =
-        addButton(this, "cmdCancel", QStringLiteral("&abort"), QRect(222, 170, 100, 30));
+        ui::addButton(this, "cmdCancel", QStringLiteral("&abort"), QRect(222, 170, 100, 30));
     ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &Form2::confirm);
+    connect(ok, &QPushButton::clicked, this, &SetupDialog::confirm);
     connect(cancel, &QPushButton::clicked, this, &QDialog::close);
 
-    ValGet();
+    fillFromDefaults();
 }
 
-QLineEdit* Form2::addField(QWidget* parent, const char* name, const QString& accessibleName,
-                           QRect geometry)
+void SetupDialog::fillFromDefaults()
 {
-    auto* field = new QLineEdit(parent);
-    field->setObjectName(QLatin1String(name));
-    field->setAccessibleName(accessibleName);
-    field->setAlignment(Qt::AlignRight);
-    field->setGeometry(geometry);
-    return field;
+    const StoredDefaults defaults = readStoredDefaults(store_);
+    soll1_->setText(defaults.target1);
+    soll2_->setText(defaults.target2);
 }
 
-void Form2::ValGet()
-{
-    const QString target1 = store_.read(sectionDefaults, keyTarget1, QString());
-    const QString target2 = store_.read(sectionDefaults, keyTarget2, QString());
-    soll1_->setText(target1);
-    soll2_->setText(target2);
-}
-
-bool Form2::ValSave()
+bool SetupDialog::saveDefaults()
 {
     const QString target1 = soll1_->text();
     const QString target2 = soll2_->text();
     return store_.write(sectionDefaults, {{keyTarget1, target1}, {keyTarget2, target2}});
 }
 
-QString Form2::ValProof()
+QString SetupDialog::reportWrongEntries()
 {
     const std::string first = soll1_->text().toStdString();
     const std::string second = soll2_->text().toStdString();
@@ -106,11 +82,11 @@ QString Form2::ValProof()
                                calc::checkEntries(entries, ui::currentSeparators(), std::nullopt));
 }
 
-void Form2::confirm()
+void SetupDialog::confirm()
 {
-    if (!ValProof().isEmpty())
+    if (!reportWrongEntries().isEmpty())
         return;
-    if (!ValSave()) {
+    if (!saveDefaults()) {
         // Closing now would look as if the defaults were kept; the user keeps the texts
         // and can try again or abort.
         ui::messages().show(this, ui::messageTitle,
