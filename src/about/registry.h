@@ -1,5 +1,7 @@
 #pragma once
 
+#include "interface.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -19,11 +21,8 @@ inline constexpr std::size_t registryBufferSize = 1024;
 void registryValueText(unsigned long type, std::string_view data, std::string& value);
 
 // Read access to the registry, or to what stands in for it.
-class Registry {
+class Registry : public Interface {
 public:
-    Registry() = default;
-    Registry(const Registry&) = delete;
-    Registry& operator=(const Registry&) = delete;
     virtual ~Registry() = default;
     // True with the value as text in `value`, or false with `value` empty.
     virtual bool readValue(RegistryRoot root, std::string_view keyPath, std::string_view valueName,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "interface.h"
 #include "registry.h"
 
 #include <string>
@@ -8,11 +9,8 @@
 namespace quarvet::about {
 
 // What starting the system-information tool needs of the system.
-class ProgramLauncher {
+class ProgramLauncher : public Interface {
 public:
-    ProgramLauncher() = default;
-    ProgramLauncher(const ProgramLauncher&) = delete;
-    ProgramLauncher& operator=(const ProgramLauncher&) = delete;
     virtual ~ProgramLauncher() = default;
     virtual bool fileExists(const std::string& path) const = 0;
     // Starts the program in a normal window with the focus, without waiting for it.

@@ -29,6 +29,33 @@ QRect twips(int left, int top, int width, int height)
     return QRect(left / 15, top / 15, width / 15, height / 15);
 }
 
+struct Twips {
+    int left, top, width, height;
+
+    QRect pixels() const { return twips(left, top, width, height); }
+};
+
+// The captions of the measurement frame, numbered as the program has always known them.
+struct Caption {
+    int index;
+    const char* text;
+    Twips place;
+};
+constexpr Caption measurementCaptions[] = {
+    {1, "Target value", {1800, 600, 1215, 495}},
+    {2, "Indicated value", {3240, 600, 1215, 495}},
+    {3, "Temperature 1:", {120, 1200, 1815, 375}},
+    {4, "Temperature 2:", {120, 1680, 1695, 375}},
+    {5, "\u00B0C", {2760, 1200, 375, 375}},
+    {6, "\u00B0C", {2760, 1680, 375, 375}},
+    {7, "\u00B0C", {4200, 1200, 375, 375}},
+    {8, "\u00B0C", {4200, 1680, 375, 375}},
+    {16, "Increase:", {4680, 1200, 975, 375}},
+    {17, "Offset:", {4680, 1680, 975, 375}},
+    {9, "hex", {6720, 1200, 375, 375}},
+    {22, "hex", {6720, 1680, 375, 375}},
+};
+
 const QColor background(0xFF, 0xFF, 0xFF);
 const QColor foreground(0x40, 0x40, 0x40);
 
@@ -174,31 +201,21 @@ void MainWindow::createMeasurementFrame(QWidget* client)
     frame->setFont(ui::arial(12, true));
     frame->setGeometry(twips(120, 1440, 7335, 2295));
 
-    addCaption(frame, 1, QStringLiteral("Target value"), twips(1800, 600, 1215, 495));
-    addCaption(frame, 2, QStringLiteral("Indicated value"), twips(3240, 600, 1215, 495));
-    addCaption(frame, 3, QStringLiteral("Temperature 1:"), twips(120, 1200, 1815, 375));
-    addCaption(frame, 4, QStringLiteral("Temperature 2:"), twips(120, 1680, 1695, 375));
+    for (const Caption& caption : measurementCaptions)
+        addCaption(frame, caption.index, QString::fromUtf8(caption.text), caption.place.pixels());
 
+    // The entries of each row, then the read-only codes.
     soll1_ = addEntry(frame, "Soll1", QStringLiteral("Target temperature 1"),
                       twips(1800, 1200, 975, 375));
-    addCaption(frame, 5, QStringLiteral("°C"), twips(2760, 1200, 375, 375));
     ist1_ = addEntry(frame, "Ist1", QStringLiteral("Indicated temperature 1"),
                      twips(3240, 1200, 975, 375));
-    addCaption(frame, 7, QStringLiteral("°C"), twips(4200, 1200, 375, 375));
-    addCaption(frame, 16, QStringLiteral("Increase:"), twips(4680, 1200, 975, 375));
-    steigung_ =
-        addResult(frame, "Steigung", QStringLiteral("Increase"), twips(5760, 1200, 975, 375));
-    addCaption(frame, 9, QStringLiteral("hex"), twips(6720, 1200, 375, 375));
-
     soll2_ = addEntry(frame, "Soll2", QStringLiteral("Target temperature 2"),
                       twips(1800, 1680, 975, 375));
-    addCaption(frame, 6, QStringLiteral("°C"), twips(2760, 1680, 375, 375));
     ist2_ = addEntry(frame, "Ist2", QStringLiteral("Indicated temperature 2"),
                      twips(3240, 1680, 975, 375));
-    addCaption(frame, 8, QStringLiteral("°C"), twips(4200, 1680, 375, 375));
-    addCaption(frame, 17, QStringLiteral("Offset:"), twips(4680, 1680, 975, 375));
+    steigung_ =
+        addResult(frame, "Steigung", QStringLiteral("Increase"), twips(5760, 1200, 975, 375));
     offset_ = addResult(frame, "Offset", QStringLiteral("Offset"), twips(5760, 1680, 975, 375));
-    addCaption(frame, 22, QStringLiteral("hex"), twips(6720, 1680, 375, 375));
 
     berechnen1_ = ui::addButton(frame, "Berechnen1", QStringLiteral("&Calculate"),
                                 twips(5640, 240, 1215, 375));

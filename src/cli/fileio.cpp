@@ -41,15 +41,15 @@ std::string describe(int error)
 
 } // namespace
 
-DescriptorSource::DescriptorSource(int descriptor, std::string name)
-    : descriptor_(descriptor), name_(std::move(name))
+std::string DescriptorState::failure() const
 {
+    return describe(error);
 }
 
 DescriptorSource::~DescriptorSource()
 {
-    if (owned_ && descriptor_ >= 0)
-        ::close(descriptor_);
+    if (owned_ && state_.descriptor >= 0)
+        ::close(state_.descriptor);
 }
 
 std::unique_ptr<DescriptorSource> DescriptorSource::open(const std::string& path)
@@ -62,53 +62,38 @@ std::unique_ptr<DescriptorSource> DescriptorSource::open(const std::string& path
     auto source = std::make_unique<DescriptorSource>(descriptor, path);
     source->owned_ = descriptor >= 0;
     if (descriptor < 0)
-        source->error_ = errno;
+        source->state_.error = errno;
     return source;
 }
 
 std::ptrdiff_t DescriptorSource::read(char* buffer, std::size_t size)
 {
-    if (descriptor_ < 0)
+    if (state_.descriptor < 0)
         return -1;
     for (;;) {
-        const long count = readSome(descriptor_, buffer, size);
+        const long count = readSome(state_.descriptor, buffer, size);
         if (count >= 0)
             return count;
         if (errno != EINTR) {
-            error_ = errno;
+            state_.error = errno;
             return -1;
         }
     }
 }
 
-std::string DescriptorSource::failure() const
-{
-    return describe(error_);
-}
-
-DescriptorSink::DescriptorSink(int descriptor, std::string name)
-    : descriptor_(descriptor), name_(std::move(name))
-{
-}
-
 bool DescriptorSink::write(std::string_view data)
 {
     while (!data.empty()) {
-        const long count = writeSome(descriptor_, data.data(), data.size());
+        const long count = writeSome(state_.descriptor, data.data(), data.size());
         if (count < 0 && errno == EINTR)
             continue;
         if (count <= 0) {
-            error_ = count < 0 ? errno : ENOSPC;
+            state_.error = count < 0 ? errno : ENOSPC;
             return false;
         }
         data.remove_prefix(static_cast<std::size_t>(count));
     }
     return true;
-}
-
-std::string DescriptorSink::failure() const
-{
-    return describe(error_);
 }
 
 void occupyClosedStandardStreams()

@@ -6,38 +6,44 @@
 
 namespace quarvet::cli {
 
+// What both ends of a file descriptor keep: the descriptor, its name for messages and the
+// error of its last failed use.
+struct DescriptorState {
+    int descriptor;
+    std::string name;
+    int error = 0;
+
+    std::string failure() const;
+};
+
 // Input from an open file descriptor; an interrupted read is retried, any other error is a
 // failure, never the end of the input.
 class DescriptorSource final : public ByteSource {
 public:
-    DescriptorSource(int descriptor, std::string name);
+    DescriptorSource(int descriptor, std::string name) : state_{descriptor, std::move(name)} {}
     ~DescriptorSource() override;
     // Opens `path` for reading; on failure `failure()` says why and every read fails.
     static std::unique_ptr<DescriptorSource> open(const std::string& path);
 
     std::ptrdiff_t read(char* buffer, std::size_t size) override;
-    std::string failure() const override;
-    std::string name() const override { return name_; }
+    std::string failure() const override { return state_.failure(); }
+    std::string name() const override { return state_.name; }
 
 private:
-    int descriptor_;
-    std::string name_;
-    int error_ = 0;
+    DescriptorState state_;
     bool owned_ = false;
 };
 
 // Output to an open file descriptor, written whole (short writes continued).
 class DescriptorSink final : public ByteSink {
 public:
-    DescriptorSink(int descriptor, std::string name);
+    DescriptorSink(int descriptor, std::string name) : state_{descriptor, std::move(name)} {}
     bool write(std::string_view data) override;
-    std::string failure() const override;
-    std::string name() const override { return name_; }
+    std::string failure() const override { return state_.failure(); }
+    std::string name() const override { return state_.name; }
 
 private:
-    int descriptor_;
-    std::string name_;
-    int error_ = 0;
+    DescriptorState state_;
 };
 
 // Makes sure descriptors 0, 1 and 2 are open before anything else opens a file, so that no

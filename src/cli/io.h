@@ -1,5 +1,7 @@
 #pragma once
 
+#include "interface.h"
+
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -7,34 +9,29 @@
 
 namespace quarvet::cli {
 
-// Where input bytes come from.
-class ByteSource {
+// One end of a run's input or output, for messages about it.
+class ByteStream : public Interface {
 public:
-    ByteSource() = default;
-    ByteSource(const ByteSource&) = delete;
-    ByteSource& operator=(const ByteSource&) = delete;
-    virtual ~ByteSource() = default;
-
-    // Up to `size` bytes into `buffer`: the count, 0 at the end of the input, or -1 when the
-    // input could not be read (then `failure()` says why).
-    virtual std::ptrdiff_t read(char* buffer, std::size_t size) = 0;
+    virtual ~ByteStream() = default;
+    // What went wrong with the last read or write.
     virtual std::string failure() const = 0;
-    // "standard input" or the file's name, for messages.
+    // "standard input" or the file's name.
     virtual std::string name() const = 0;
 };
 
-// Where output bytes go.
-class ByteSink {
+// Where input bytes come from.
+class ByteSource : public ByteStream {
 public:
-    ByteSink() = default;
-    ByteSink(const ByteSink&) = delete;
-    ByteSink& operator=(const ByteSink&) = delete;
-    virtual ~ByteSink() = default;
+    // Up to `size` bytes into `buffer`: the count, 0 at the end of the input, or -1 when the
+    // input could not be read (then `failure()` says why).
+    virtual std::ptrdiff_t read(char* buffer, std::size_t size) = 0;
+};
 
+// Where output bytes go.
+class ByteSink : public ByteStream {
+public:
     // Writes all of `data`; false when any of it could not be written (`failure()` says why).
     virtual bool write(std::string_view data) = 0;
-    virtual std::string failure() const = 0;
-    virtual std::string name() const = 0;
 };
 
 // A text in memory as input; with `failAfter`, reading fails once that many bytes are read.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "interface.h"
+
 #include <QString>
 
 namespace quarvet::settings {
@@ -26,11 +28,8 @@ inline constexpr qint64 staleTemporaryAge = 60 * 1000; // milliseconds
 inline constexpr qint64 settingsFileLimit = 1 << 20; // bytes
 
 // A per-user store of texts addressed by section and key; the application is the store's own.
-class SettingsStore {
+class SettingsStore : public Interface {
 public:
-    SettingsStore() = default;
-    SettingsStore(const SettingsStore&) = delete;
-    SettingsStore& operator=(const SettingsStore&) = delete;
     virtual ~SettingsStore() = default;
 
     // The stored text, or `fallback` when the key (or the whole store) is missing or unreadable.

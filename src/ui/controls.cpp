@@ -14,31 +14,35 @@ QFont arial(qreal points, bool bold)
     return font;
 }
 
+namespace {
+
+// Names a new control and puts it in its place.
+template <typename Control> Control* placed(Control* control, const char* name, QRect geometry)
+{
+    control->setObjectName(QLatin1String(name));
+    control->setGeometry(geometry);
+    return control;
+}
+
+} // namespace
+
 QLabel* addLabel(QWidget* parent, const char* name, const QString& text, QRect geometry)
 {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QLatin1String(name));
-    label->setGeometry(geometry);
-    return label;
+    return placed(new QLabel(text, parent), name, geometry);
 }
 
 QLineEdit* addEntryField(QWidget* parent, const char* name, const QString& accessibleName,
                          QRect geometry)
 {
-    auto* field = new QLineEdit(parent);
-    field->setObjectName(QLatin1String(name));
+    QLineEdit* field = placed(new QLineEdit(parent), name, geometry);
     field->setAccessibleName(accessibleName);
     field->setAlignment(Qt::AlignRight);
-    field->setGeometry(geometry);
     return field;
 }
 
 QPushButton* addButton(QWidget* parent, const char* name, const QString& text, QRect geometry)
 {
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(QLatin1String(name));
-    button->setGeometry(geometry);
-    return button;
+    return placed(new QPushButton(text, parent), name, geometry);
 }
 
 } // namespace quarvet::ui

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "interface.h"
+
 #include <QString>
 
 class QWidget;
@@ -12,13 +14,10 @@ namespace quarvet::ui {
 
 // Every message box of the program goes through one service, so that tests can replace it
 // and read exactly what a user would have been shown.
-class MessageService {
+class MessageService : public Interface {
 public:
     enum class Icon { None, Stop };
 
-    MessageService() = default;
-    MessageService(const MessageService&) = delete;
-    MessageService& operator=(const MessageService&) = delete;
     virtual ~MessageService() = default;
     // Modal, one OK button; returns when the user has closed it. Carriage returns in
     // `text` are line breaks.

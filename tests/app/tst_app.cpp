@@ -42,6 +42,8 @@ private slots:
     void aboutOkUnloadsAndReloads();
     void controls_data();
     void controls();
+    void captions_data();
+    void captions();
     void layoutHasNoSlips();
     void tabOrderSkipsResults();
     void resultsAreReadOnly();
@@ -243,6 +245,42 @@ void TestMainWindow::controls()
         shown = line->text();
     QCOMPARE(shown, text);
     QCOMPARE(widget->font().family(), QStringLiteral("Arial"));
+}
+
+void TestMainWindow::captions_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QRect>("geometry");
+    QTest::newRow("1") << 1 << "Target value" << QRect(120, 40, 81, 33);
+    QTest::newRow("2") << 2 << "Indicated value" << QRect(216, 40, 81, 33);
+    QTest::newRow("3") << 3 << "Temperature 1:" << QRect(8, 80, 121, 25);
+    QTest::newRow("4") << 4 << "Temperature 2:" << QRect(8, 112, 113, 25);
+    QTest::newRow("5") << 5 << "°C" << QRect(184, 80, 25, 25);
+    QTest::newRow("6") << 6 << "°C" << QRect(184, 112, 25, 25);
+    QTest::newRow("7") << 7 << "°C" << QRect(280, 80, 25, 25);
+    QTest::newRow("8") << 8 << "°C" << QRect(280, 112, 25, 25);
+    QTest::newRow("9") << 9 << "hex" << QRect(448, 80, 25, 25);
+    QTest::newRow("16") << 16 << "Increase:" << QRect(312, 80, 65, 25);
+    QTest::newRow("17") << 17 << "Offset:" << QRect(312, 112, 65, 25);
+    QTest::newRow("22") << 22 << "hex" << QRect(448, 112, 25, 25);
+}
+
+// The twelve captions share the object name Label2 and are told apart by their number.
+void TestMainWindow::captions()
+{
+    QFETCH(int, index);
+    QFETCH(QString, text);
+    QFETCH(QRect, geometry);
+    const auto labels = window_->findChild<QGroupBox*>("Frame1")->findChildren<QLabel*>("Label2");
+    QCOMPARE(labels.size(), 12);
+    const auto found = std::find_if(labels.begin(), labels.end(), [index](QLabel* label) {
+        return label->property("index").toInt() == index;
+    });
+    QVERIFY(found != labels.end());
+    QCOMPARE((*found)->text(), text);
+    QCOMPARE((*found)->geometry(), geometry);
+    QCOMPARE((*found)->font().family(), QStringLiteral("Arial"));
 }
 
 void TestMainWindow::layoutHasNoSlips()

@@ -1,40 +1,20 @@
 // The program as a process: what happens before and around its window.
-#include <QProcess>
-#include <QTest>
+#include "shellrun.h"
 
-#include <csignal>
-#include <unistd.h>
+#include <QTest>
 
 namespace {
 
-struct ProgramRun {
-    bool finished;
-    int status;
-    QByteArray out;
-    QByteArray err;
-};
-
-// Runs the program through the shell, so that a test can close its standard streams.
-ProgramRun runProgram(const QString& script, const QStringList& unset,
-                      const QList<QPair<QString, QString>>& set = {})
+ShellRun runProgram(const QString& script, const QStringList& unset,
+                    const QList<QPair<QString, QString>>& set = {})
 {
-    QProcess shell;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("PROGRAM", QStringLiteral(QUARVET_PROGRAM));
     for (const QString& name : unset)
         env.remove(name);
     for (const auto& [name, value] : set)
         env.insert(name, value);
-    shell.setProcessEnvironment(env);
-    shell.setChildProcessModifier([] { ::setsid(); });
-    shell.start("bash", {"-c", script});
-    const bool finished = shell.waitForFinished(30000);
-    if (!finished) {
-        ::kill(-static_cast<pid_t>(shell.processId()), SIGKILL);
-        shell.waitForFinished(5000);
-    }
-    return {finished, shell.exitCode(), shell.readAllStandardOutput(),
-            shell.readAllStandardError()};
+    return runInShell(script, env);
 }
 
 } // namespace
@@ -64,7 +44,7 @@ void TestProgram::informationOptions()
 {
     QFETCH(QString, option);
     QFETCH(QByteArray, outStart);
-    const ProgramRun run = runProgram(QStringLiteral(R"("$PROGRAM" %1)").arg(option), {});
+    const ShellRun run = runProgram(QStringLiteral(R"("$PROGRAM" %1)").arg(option), {});
     QVERIFY2(run.finished, "the program opened its window instead of answering");
     QVERIFY2(run.out.startsWith(outStart), run.out.constData());
     QCOMPARE(run.err, QByteArray());
@@ -92,7 +72,7 @@ void TestProgram::noDisplay()
     QList<QPair<QString, QString>> set;
     if (!display.isEmpty())
         set.append({"DISPLAY", display});
-    const ProgramRun run = runProgram(R"("$PROGRAM")", unset, set);
+    const ShellRun run = runProgram(R"("$PROGRAM")", unset, set);
     QVERIFY(run.finished);
     QCOMPARE(run.err, err);
     QCOMPARE(run.status, 1);
@@ -112,8 +92,8 @@ void TestProgram::closedStandardStreams_data()
 void TestProgram::closedStandardStreams()
 {
     QFETCH(QString, redirection);
-    const ProgramRun run = runProgram(QStringLiteral(R"("$PROGRAM" %1)").arg(redirection),
-                                      {"XDG_RUNTIME_DIR"}, {{"QUARVET_STARTUP_PROBE", "1"}});
+    const ShellRun run = runProgram(QStringLiteral(R"("$PROGRAM" %1)").arg(redirection),
+                                    {"XDG_RUNTIME_DIR"}, {{"QUARVET_STARTUP_PROBE", "1"}});
     QVERIFY2(run.finished, "the window was never shown");
     QCOMPARE(run.status, 0);
 }

@@ -1,4 +1,5 @@
 #include "cli/cli.h"
+#include "shellrun.h"
 
 #include <QFile>
 #include <QProcess>
@@ -65,33 +66,13 @@ StreamRun runWithLimits(const QStringList& args, const QByteArray& input, std::s
     return {status, out.text(), err.text()};
 }
 
-// Runs the real tool through the shell, for what only a process has: closed descriptors,
-// special files, an ignored SIGPIPE.
-struct ShellRun {
-    bool finished;
-    int status;
-    QByteArray out;
-    QByteArray err;
-};
-
-ShellRun runInShell(const QString& script, const QString& folder)
+ShellRun runTool(const QString& script, const QString& folder)
 {
-    QProcess shell;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("CLI", QStringLiteral(QUARVET_CLI));
     env.insert("DIR", folder);
     env.insert("LC_ALL", "C");
-    shell.setProcessEnvironment(env);
-    // A group of its own, so that a tool that never ends goes with the shell.
-    shell.setChildProcessModifier([] { ::setsid(); });
-    shell.start("bash", {"-c", script});
-    const bool finished = shell.waitForFinished(20000);
-    if (!finished) {
-        ::kill(-static_cast<pid_t>(shell.processId()), SIGKILL);
-        shell.waitForFinished(5000);
-    }
-    return {finished, shell.exitCode(), shell.readAllStandardOutput(),
-            shell.readAllStandardError()};
+    return runInShell(script, env, 20000);
 }
 
 // Largest resident size in KiB of the tool reading `lineBytes` bytes of digits as one line.
@@ -587,7 +568,7 @@ void TestCli::toolStreams()
     QFile dump(dir.filePath("dump.txt"));
     QVERIFY(dump.open(QIODevice::WriteOnly) && dump.write(workedMemoryText) > 0);
     dump.close();
-    const ShellRun result = runInShell(script, dir.path());
+    const ShellRun result = runTool(script, dir.path());
     QVERIFY2(result.finished, "the tool did not end");
     QCOMPARE(result.out, out);
     QVERIFY2(result.err.contains(errPart), result.err.constData());
