@@ -4,6 +4,7 @@
 #include "about/registrylocation.h"
 #include "about/sysinfo.h"
 #include "about/systemregistry.h"
+#include "openedwindows.h"
 #include "recordingmessages.h"
 
 #include <QApplication>
@@ -105,13 +106,15 @@ private slots:
     void sysInfoButton_data();
     void sysInfoButton();
     void okUnloads();
+
+private:
+    OpenedWindows opened_;
 };
 
 void TestAbout::cleanup()
 {
-    for (QWidget* window : QApplication::topLevelWidgets())
-        delete window;
-    QVERIFY(QApplication::topLevelWidgets().isEmpty());
+    const QStringList strays = opened_.closeAndListStrays();
+    QVERIFY2(strays.isEmpty(), qPrintable(strays.join(", ")));
 }
 
 void TestAbout::valueTexts_data()
@@ -454,7 +457,7 @@ void TestAbout::startSysInfo()
 
 void TestAbout::windowShowsTitleAndVersion()
 {
-    auto* window = new AboutWindow;
+    auto* window = opened_.add(new AboutWindow);
     window->show();
     QCOMPARE(window->windowTitle(), QStringLiteral("Quarvet Basic-Info"));
     QCOMPARE(window->findChild<QLabel*>("lblTitle")->text(), QStringLiteral("Quarvet Basic"));
@@ -482,7 +485,7 @@ void TestAbout::linksOpenTheirAddress()
 {
     QFETCH(QString, link);
     QFETCH(QUrl, address);
-    auto* window = new AboutWindow;
+    auto* window = opened_.add(new AboutWindow);
     QList<QUrl> opened;
     window->setLinkOpener([&opened](const QUrl& url) {
         opened.append(url);
@@ -510,7 +513,7 @@ void TestAbout::sysInfoButton()
     QFETCH(int, boxes);
     QFETCH(int, starts);
     RecordingMessages messages;
-    auto* window = new AboutWindow;
+    auto* window = opened_.add(new AboutWindow);
     const QByteArray content = "REGEDIT4\n" + registry;
     window->setRegistrySource([content] {
         return std::make_unique<RegFileRegistry>(
@@ -533,7 +536,7 @@ void TestAbout::sysInfoButton()
 
 void TestAbout::okUnloads()
 {
-    QPointer<AboutWindow> window = new AboutWindow;
+    QPointer<AboutWindow> window = opened_.add(new AboutWindow);
     window->show();
     QTest::mouseClick(window->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
     QTRY_VERIFY(window.isNull());

@@ -1,21 +1,14 @@
 #include "calc/calculation.h"
+#include "fixtures.h"
 #include "messages/messages.h"
 #include "tst_calc.h"
 
 #include <QTest>
 
 using namespace quarvet::calc;
+using fixtures::separatorsNamed;
 
 namespace {
-
-Separators separatorsNamed(const QByteArray& name)
-{
-    if (name == "comma")
-        return {",", "."};
-    if (name == "french")
-        return {",", "\u202F"};
-    return {".", ","};
-}
 
 // Reports are compared with "|" standing for each carriage return, to keep rows readable.
 QByteArray visible(std::string text)

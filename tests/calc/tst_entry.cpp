@@ -1,4 +1,5 @@
 #include "calc/entry.h"
+#include "fixtures.h"
 #include "tst_calc.h"
 
 #include <QTest>
@@ -19,24 +20,9 @@ Q_DECLARE_METATYPE(quarvet::calc::EntryStatus)
 
 namespace {
 
-const Separators point{".", ","};
-const Separators comma{",", "."};
-const Separators french{",", "\u202F"};
-const Separators arabic{"\u066B", "\u066C"};
-const Separators swiss{".", "\u2019"};
-
-Separators separatorsNamed(const QByteArray& name)
-{
-    if (name == "comma")
-        return comma;
-    if (name == "french")
-        return french;
-    if (name == "arabic")
-        return arabic;
-    if (name == "swiss")
-        return swiss;
-    return point;
-}
+using fixtures::comma;
+using fixtures::point;
+using fixtures::separatorsNamed;
 
 std::string testdata(const char* file)
 {

@@ -1,4 +1,5 @@
 #include "cli/cli.h"
+#include "fixtures.h"
 #include "shellrun.h"
 
 #include <QFile>
@@ -39,9 +40,7 @@ Run run(const QStringList& args, const Separators& separators, const QByteArray&
     return {status, QByteArray::fromStdString(out.text()), QByteArray::fromStdString(err.text())};
 }
 
-const QByteArray workedMemoryText =
-    "00020000000000000010270020A107000000052700702FFCFF0000FF2600804"
-    "F12000000202700000000000000";
+using fixtures::workedMemoryText;
 const QByteArray byteOrderMark = "\xEF\xBB\xBF";
 constexpr int mebibyte = 1 << 20;
 
@@ -280,8 +279,7 @@ void TestCli::usage()
 
 void TestCli::decode_data()
 {
-    const QByteArray worked = "00020000000000000010270020A107000000052700702FFCFF0000FF2600804F1"
-                              "2000000202700000000000000";
+    const QByteArray worked = workedMemoryText;
     QTest::addColumn<QByteArray>("input");
     QTest::addColumn<int>("status");
     QTest::addColumn<QByteArray>("out");
@@ -310,9 +308,7 @@ void TestCli::decodeFile()
     const QString path = dir.filePath("dump.txt");
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(
-        "00020000000000000010270020A107000000052700702FFCFF0000FF2600804F12000000202700000000"
-        "000000");
+    file.write(workedMemoryText);
     file.close();
     Run result = run({"decode", path}, point);
     QCOMPARE(result.out, QByteArray("2710 01F4 26FF 04B0\n"));

@@ -1,3 +1,4 @@
+#include "fixtures.h"
 #include "instrument/instrumentlink.h"
 #include "instrument/typetable.h"
 #include "messages/messages.h"
@@ -16,9 +17,7 @@ Q_DECLARE_METATYPE(quarvet::instrument::DecodeError)
 
 namespace {
 
-const std::string workedExample =
-    "00020000000000000010270020A107000000052700702FFCFF0000FF2600804F1"
-    "2000000202700000000000000";
+const std::string workedExample = fixtures::workedMemoryText.toStdString();
 
 struct StoredRecord {
     const char* slopeCode;

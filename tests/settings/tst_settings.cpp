@@ -1,4 +1,5 @@
 #include "activewindow.h"
+#include "openedwindows.h"
 #include "recordingmessages.h"
 #include "settings/setupdialog.h"
 #include "temporarystore.h"
@@ -143,6 +144,7 @@ private slots:
 
 private:
     SetupDialog* openDialog();
+    OpenedWindows opened_;
     QLineEdit* field(SetupDialog* dialog, const char* name)
     {
         return dialog->findChild<QLineEdit*>(name);
@@ -165,8 +167,8 @@ void TestSettings::init()
 
 void TestSettings::cleanup()
 {
-    for (QWidget* window : QApplication::topLevelWidgets())
-        delete window;
+    const QStringList strays = opened_.closeAndListStrays();
+    QVERIFY2(strays.isEmpty(), qPrintable(strays.join(", ")));
     messages_.reset();
     temporary_.reset();
     QLocale::setDefault(QLocale::system());
@@ -174,7 +176,7 @@ void TestSettings::cleanup()
 
 SetupDialog* TestSettings::openDialog()
 {
-    auto* dialog = new SetupDialog(temporary_->store());
+    auto* dialog = opened_.add(new SetupDialog(temporary_->store()));
     return showActive(dialog) ? dialog : nullptr;
 }
 
@@ -786,7 +788,7 @@ void TestSettings::failedWriteKeepsDialogOpen()
         QVERIFY(blocker == "held" ? live.tryLock(0) : QDir().mkdir(file + ".lock"));
     }
     QtSettingsStore blocked(file);
-    QPointer<SetupDialog> dialog = new SetupDialog(blocked);
+    QPointer<SetupDialog> dialog = opened_.add(new SetupDialog(blocked));
     dialog->show();
     QSignalSpy saved(dialog.data(), &SetupDialog::defaultsSaved);
     field(dialog, "Soll1")->setText("20");
