@@ -256,43 +256,52 @@ RegFileRegistry::RegFileRegistry(std::string_view content)
         hexLine = hexLine || piece.find("=hex") != std::string_view::npos;
         if (hexLine && !line.empty() && line.back() == '\\')
             continue;
-        const std::string_view current = line;
-        const std::size_t first = current.find_first_not_of(" \t");
-        if (first != std::string_view::npos && current[first] == '[') {
-            const std::size_t close = current.rfind(']');
-            section = close > first ? std::string(current.substr(first + 1, close - first - 1))
-                                    : std::string();
-            // A section to delete ("[-HKEY...]") has no values.
-            if (!section.empty() && section.front() == '-')
-                section.clear();
-        } else if (first != std::string_view::npos && !section.empty() &&
-                   (current[first] == '"' || current[first] == '@')) {
-            std::string name;
-            std::size_t after = first + 1;
-            if (current[first] == '"')
-                after = readQuoted(current, first, name);
-            if (after != std::string_view::npos && after < current.size() &&
-                current[after] == '=') {
-                const std::string_view definition = current.substr(after + 1);
-                Value value;
-                bool ok = false;
-                if (!definition.empty() && definition.front() == '"') {
-                    value.type = registryText;
-                    ok = readQuoted(definition, 0, value.data) != std::string_view::npos;
-                    value.data += '\0'; // stored with its terminator, as Windows keeps texts
-                } else if (definition.substr(0, 6) == "dword:") {
-                    value.type = registryNumber;
-                    ok = parseDword(definition.substr(6), value.data);
-                } else {
-                    ok = parseHex(definition, value.type, value.data);
-                }
-                if (ok)
-                    values_[valueKey(section, name)] = std::move(value);
-            }
-        }
+        readLine(line, section);
         line.clear();
         hexLine = false;
     }
+}
+
+void RegFileRegistry::readLine(std::string_view line, std::string& section)
+{
+    const std::size_t first = line.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return;
+    if (line[first] == '[') {
+        const std::size_t close = line.rfind(']');
+        section =
+            close > first ? std::string(line.substr(first + 1, close - first - 1)) : std::string();
+        // A section to delete ("[-HKEY...]") has no values.
+        if (!section.empty() && section.front() == '-')
+            section.clear();
+    } else if (!section.empty() && (line[first] == '"' || line[first] == '@')) {
+        readValueLine(line.substr(first), section);
+    }
+}
+
+void RegFileRegistry::readValueLine(std::string_view line, const std::string& section)
+{
+    std::string name;
+    std::size_t after = 1; // past "@", the default value
+    if (line.front() == '"')
+        after = readQuoted(line, 0, name);
+    if (after == std::string_view::npos || after >= line.size() || line[after] != '=')
+        return;
+    const std::string_view definition = line.substr(after + 1);
+    Value value;
+    bool ok = false;
+    if (!definition.empty() && definition.front() == '"') {
+        value.type = registryText;
+        ok = readQuoted(definition, 0, value.data) != std::string_view::npos;
+        value.data += '\0'; // stored with its terminator, as Windows keeps texts
+    } else if (definition.substr(0, 6) == "dword:") {
+        value.type = registryNumber;
+        ok = parseDword(definition.substr(6), value.data);
+    } else {
+        ok = parseHex(definition, value.type, value.data);
+    }
+    if (ok)
+        values_[valueKey(section, name)] = std::move(value);
 }
 
 std::unique_ptr<RegFileRegistry> RegFileRegistry::fromFile(const std::string& path)

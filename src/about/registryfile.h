@@ -36,6 +36,9 @@ public:
                    std::string& value) const override;
 
 private:
+    void readLine(std::string_view line, std::string& section);
+    void readValueLine(std::string_view line, const std::string& section);
+
     struct Value {
         unsigned long type = 0;
         std::string data;

@@ -56,53 +56,61 @@ private:
             ++pos_;
     }
 
-    bool scanMantissa()
-    {
-        // Locals rather than members keep this, the hot loop, in registers.
-        const char* const text = text_.data();
-        const std::size_t size = text_.size();
-        std::size_t pos = pos_;
-        std::size_t length = length_;
-        char* const out = out_;
+    // The state of the mantissa scan, a local of scanMantissa() so that the compiler keeps
+    // it in registers through the hot loop and the small steps inlined into it.
+    struct Mantissa {
+        std::size_t pos;
+        std::size_t length;
         std::int64_t integerDigits = 0;
         std::int64_t leadingZeros = 0; // before the first significant digit
         bool significant = false;
         bool inFraction = false;
         bool anyDigit = false;
-        while (pos < size) {
-            const char c = text[pos];
-            if (isDigit(c)) {
-                if (!significant) {
-                    if (c == '0')
-                        ++leadingZeros;
-                    else
-                        significant = true;
-                }
-                out[length++] = c;
-                ++pos;
-                anyDigit = true;
-                integerDigits += inFraction ? 0 : 1;
-            } else if (!inFraction && startsWith(text_, pos, decimal_)) {
-                inFraction = true;
-                if (integerDigits == 0)
-                    out[length++] = '0';
-                out[length++] = '.';
-                pos += decimal_.size();
-            } else if (!inFraction && integerDigits > 0 && isGroupBeforeDigit(pos)) {
-                pos += group_.size();
-            } else {
+    };
+
+    bool scanMantissa()
+    {
+        Mantissa scan{pos_, length_};
+        while (scan.pos < text_.size()) {
+            if (isDigit(text_[scan.pos]))
+                takeDigit(scan);
+            else if (!scan.inFraction && startsWith(text_, scan.pos, decimal_))
+                takeDecimalSeparator(scan);
+            else if (!scan.inFraction && scan.integerDigits > 0 && isGroupBeforeDigit(scan.pos))
+                scan.pos += group_.size();
+            else
                 break;
-            }
         }
-        pos_ = pos;
-        length_ = length;
-        if (!anyDigit)
+        pos_ = scan.pos;
+        length_ = scan.length;
+        if (!scan.anyDigit)
             return false;
         if (out_[length_ - 1] == '.')
             --length_;
-        if (significant)
-            magnitude_ = integerDigits - leadingZeros;
+        if (scan.significant)
+            magnitude_ = scan.integerDigits - scan.leadingZeros;
         return true;
+    }
+
+    void takeDigit(Mantissa& scan) const
+    {
+        const char c = text_[scan.pos++];
+        if (!scan.significant) {
+            scan.leadingZeros += c == '0' ? 1 : 0;
+            scan.significant = c != '0';
+        }
+        out_[scan.length++] = c;
+        scan.anyDigit = true;
+        scan.integerDigits += scan.inFraction ? 0 : 1;
+    }
+
+    void takeDecimalSeparator(Mantissa& scan) const
+    {
+        scan.inFraction = true;
+        if (scan.integerDigits == 0)
+            out_[scan.length++] = '0';
+        out_[scan.length++] = '.';
+        scan.pos += decimal_.size();
     }
 
     // A group separator counts only between two digits of the integer part.

@@ -276,6 +276,12 @@ bool dateApart(int fd, const QString& target)
     return ::futimens(fd, times) == 0;
 }
 
+// The permission bits of a new store file, and whether they are the replaced file's own.
+struct FileMode {
+    mode_t bits;
+    bool exact;
+};
+
 // Writes `content` to a new file at `path`; when `durable`, dated apart from `replaced` and
 // synced to the disk. A new file of the store gets the mode QSettings would give it (0666 less
 // the umask); `exactMode` keeps the mode of the file it replaces, whatever the umask.
@@ -304,53 +310,54 @@ bool sameSettings(const QSettings& meant, const QString& written)
                        [&](const QString& key) { return reread.value(key) == meant.value(key); });
 }
 
-// The old texts go to a temporary file beside `target`, where QSettings applies the changes;
-// QSettings never sees `target` itself, as it would lock it with a lock() that waits without
-// end. What it wrote is copied to a second temporary file, by writes that are all checked and
-// under a name no QSettings has read before, read back, synced and renamed over `target`.
+// The new file in full: `content` (the old texts) goes to `draft`, where QSettings applies
+// the changes; what it wrote is copied to `finished` by writes that are all checked, under a
+// name no QSettings has read before, and read back.
+bool writeNewFile(const QString& draft, const QString& finished, QByteArray content,
+                  const FileMode& mode, const QString& target, const QString& section,
+                  const QList<QPair<QString, QString>>& values)
+{
+    if (!createFile(draft, content, mode.bits, mode.exact, false, target))
+        return false;
+    QSettings settings(draft, QSettings::NativeFormat);
+    settings.setFallbacksEnabled(false);
+    settings.beginGroup(section);
+    for (const auto& [key, text] : values)
+        settings.setValue(key, text);
+    settings.endGroup();
+    settings.sync();
+    mode_t ignored = 0;
+    return settings.status() != QSettings::AccessError &&
+           readStoreFile(draft, content, ignored) == Existing::Read &&
+           createFile(finished, content, mode.bits, mode.exact, true, target) &&
+           sameSettings(settings, finished);
+}
+
+// Replaces `target` by a new file with `values` set in `section`. QSettings never sees
+// `target` itself, as it would lock it with a lock() that waits without end; the new file is
+// synced, renamed over `target`, and the folder synced after it.
 bool replaceFile(const QString& target, const QString& section,
                  const QList<QPair<QString, QString>>& values)
 {
     QByteArray content;
-    mode_t mode = 0666;
-    const Existing existing = readStoreFile(target, content, mode);
+    FileMode mode{0666, false};
+    const Existing existing = readStoreFile(target, content, mode.bits);
     if (existing == Existing::Unusable)
         return false;
-    const bool exactMode = existing == Existing::Read;
+    mode.exact = existing == Existing::Read;
 
     const QString draft = temporaryFor(target);
     const QString finished = temporaryFor(target);
-    const auto fail = [&draft, &finished] {
-        ::unlink(QFile::encodeName(draft).constData());
+    // The draft's QSettings is gone once this returns: it would write the draft anew.
+    const bool renamed = writeNewFile(draft, finished, content, mode, target, section, values) &&
+                         ::rename(QFile::encodeName(finished).constData(),
+                                  QFile::encodeName(target).constData()) == 0;
+    // Only leftovers now; the next save removes what cannot be removed here.
+    ::unlink(QFile::encodeName(draft).constData());
+    if (!renamed) {
         ::unlink(QFile::encodeName(finished).constData());
         return false;
-    };
-    if (!createFile(draft, content, mode, exactMode, false, target))
-        return fail();
-    bool written = false;
-    {
-        QSettings settings(draft, QSettings::NativeFormat);
-        settings.setFallbacksEnabled(false);
-        settings.beginGroup(section);
-        for (const auto& [key, text] : values)
-            settings.setValue(key, text);
-        settings.endGroup();
-        settings.sync();
-        mode_t ignored = 0;
-        written = settings.status() != QSettings::AccessError &&
-                  readStoreFile(draft, content, ignored) == Existing::Read &&
-                  createFile(finished, content, mode, exactMode, true, target) &&
-                  sameSettings(settings, finished);
     }
-    // Only now: QSettings tries again when it goes, and would write the draft anew.
-    if (!written)
-        return fail();
-
-    if (::rename(QFile::encodeName(finished).constData(), QFile::encodeName(target).constData()) !=
-        0)
-        return fail();
-    // Only a leftover: the next save removes it when this fails.
-    ::unlink(QFile::encodeName(draft).constData());
     // The new name is durable only with the folder. Some file systems cannot sync a folder and
     // say so; their renames are as durable as they get.
     Descriptor folder(

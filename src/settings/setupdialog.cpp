@@ -29,6 +29,20 @@ SetupDialog::SetupDialog(SettingsStore& store, QWidget* parent) : QDialog(parent
                  QRect(12, 8, 290, 24))
         ->setFont(ui::arial(10));
 
+    createTargetFields(panel);
+
+    QPushButton* ok = ui::addButton(this, "cmdOK", QStringLiteral("&OK"), QRect(112, 170, 100, 30));
+    QPushButton* cancel =
+        ui::addButton(this, "cmdCancel", QStringLiteral("&abort"), QRect(222, 170, 100, 30));
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &SetupDialog::confirm);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::close);
+
+    fillFromDefaults();
+}
+
+void SetupDialog::createTargetFields(QWidget* panel)
+{
     auto* frame = new QGroupBox(QStringLiteral("Target values"), panel);
     frame->setObjectName(QStringLiteral("fraSample1"));
     frame->setFont(ui::arial(9));
@@ -46,15 +60,6 @@ SetupDialog::SetupDialog(SettingsStore& store, QWidget* parent) : QDialog(parent
                                QRect(140, 62, 90, 24));
     first->setBuddy(soll1_);
     second->setBuddy(soll2_);
-
-    QPushButton* ok = ui::addButton(this, "cmdOK", QStringLiteral("&OK"), QRect(112, 170, 100, 30));
-    QPushButton* cancel =
-        ui::addButton(this, "cmdCancel", QStringLiteral("&abort"), QRect(222, 170, 100, 30));
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &SetupDialog::confirm);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::close);
-
-    fillFromDefaults();
 }
 
 void SetupDialog::fillFromDefaults()

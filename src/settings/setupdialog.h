@@ -26,6 +26,7 @@ private:
     void fillFromDefaults();
     bool saveDefaults();
     void confirm();
+    void createTargetFields(QWidget* panel);
 
     SettingsStore& store_;
     QLineEdit* soll1_ = nullptr;
