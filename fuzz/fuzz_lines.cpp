@@ -51,8 +51,9 @@ std::vector<Expected> plainSplit(std::string_view text, std::size_t limit)
     while (!text.empty()) {
         const std::size_t end = std::min(text.find('\n'), text.size());
         const std::string_view line = text.substr(0, end);
-        lines.push_back(
-            {line.size() > limit, line.size() > limit ? std::string() : std::string(line)});
+        // A carriage return at the end is part of the line ending, not of its length.
+        const bool tooLong = line.size() - (line.ends_with('\r') ? 1 : 0) > limit;
+        lines.push_back({tooLong, tooLong ? std::string() : std::string(line)});
         text.remove_prefix(std::min(end + 1, text.size()));
     }
     return lines;

@@ -2,6 +2,7 @@
 #include "processstart.h"
 #include "startupprobe.h"
 
+#include "cli/fileio.h"
 #include "settings/settingsstore.h"
 #include "ui/artwork.h"
 
@@ -9,7 +10,9 @@
 
 int main(int argc, char* argv[])
 {
-    quarvet::app::openMissingStandardStreams();
+    // With descriptor 2 closed, the connection to the X server would take it, and a message
+    // meant for standard error would go into the connection.
+    quarvet::cli::occupyClosedStandardStreams();
     if (const auto answered = quarvet::app::answerInformationOptions(argc, argv))
         return *answered;
     quarvet::app::WindowSystemStart windowSystem;

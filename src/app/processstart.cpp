@@ -7,10 +7,8 @@
 #include <QStringList>
 #include <QtGlobal>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace quarvet::app {
@@ -58,18 +56,6 @@ void holdMessage(QtMsgType type, const QMessageLogContext& context, const QStrin
 }
 
 } // namespace
-
-void openMissingStandardStreams()
-{
-    for (int descriptor = 0; descriptor <= 2; ++descriptor) {
-        if (::fcntl(descriptor, F_GETFD) != -1 || errno != EBADF)
-            continue;
-        // The lowest free descriptor is the closed one.
-        const int opened = ::open("/dev/null", O_RDWR | O_NOCTTY);
-        if (opened > descriptor)
-            ::close(opened);
-    }
-}
 
 std::optional<int> answerInformationOptions(int argc, char* argv[])
 {

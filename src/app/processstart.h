@@ -4,11 +4,6 @@
 
 namespace quarvet::app {
 
-// Gives descriptors 0, 1 and 2 to /dev/null where they are closed. Otherwise the first file
-// or socket the program opens takes one of them, and a message meant for standard error
-// goes into it: with descriptor 2 closed, into the connection to the X server.
-void openMissingStandardStreams();
-
 // Answers --help and --version on standard output; the exit code when one was given.
 std::optional<int> answerInformationOptions(int argc, char* argv[]);
 

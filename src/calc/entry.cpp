@@ -159,25 +159,30 @@ private:
     std::int64_t magnitude_ = 0;
 };
 
-// A short decimal ([-]digits[.digits], at most 19 digits) whose digits as an integer need
-// no more than 53 bits and whose fraction has at most 22 digits: both that integer and the
-// power of ten are exact doubles, so one correctly rounded division gives the double nearest
-// to the text (Clinger's fast path). Temperatures as people type them are all of this kind.
-bool readShortDecimal(const char* first, const char* last, double& value)
+// A short decimal ([-]digits[<decimal>digits], at most 19 digits, `decimal` the locale's
+// one-byte separator) whose digits as an integer need no more than 53 bits and whose
+// fraction has at most 22 digits: both that integer and the power of ten are exact doubles,
+// so one correctly rounded division gives the double nearest to the text (Clinger's fast
+// path). Temperatures as people type them are all of this kind.
+bool readShortDecimal(const char* first, const char* last, char decimal, double& value)
 {
     const bool negative = first < last && *first == '-';
     first += negative ? 1 : 0;
+    constexpr std::uint64_t exactLimit = std::uint64_t{1} << 53;
     std::uint64_t digits = 0;
-    int digitCount = 0;
-    int fractionDigits = 0;
+    std::size_t digitCount = 0;
+    std::size_t fractionDigits = 0;
     bool inFraction = false;
     for (const char* at = first; at < last; ++at) {
         if (isDigit(*at)) {
-            if (++digitCount > 19)
-                return false;
             digits = digits * 10 + static_cast<std::uint64_t>(*at - '0');
+            ++digitCount;
+            // Past 2^53 the integer is no exact double: the long way. Checked at every digit,
+            // it also keeps the integer far from overflowing.
+            if (digits > exactLimit)
+                return false;
             fractionDigits += inFraction ? 1 : 0;
-        } else if (*at == '.' && !inFraction) {
+        } else if (*at == decimal && !inFraction) {
             inFraction = true;
         } else {
             return false;
@@ -186,21 +191,19 @@ bool readShortDecimal(const char* first, const char* last, double& value)
     constexpr double powersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                       1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                       1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-    if (digitCount == 0 || digits > (std::uint64_t{1} << 53) || fractionDigits > 22)
+    if (digitCount == 0 || fractionDigits > 22)
         return false;
     const double magnitude = static_cast<double>(digits) / powersOfTen[fractionDigits];
     value = negative ? -magnitude : magnitude;
     return true;
 }
 
-// Most entries are already in the form from_chars reads: with a point as the decimal
-// separator, no grouping, no plus sign. Reading them in place saves the rewriting. Only a
-// reading that takes the whole text and starts as a number of ours counts; anything else
-// (a group separator, "inf", an underflow) goes the long way.
+// Most entries are short decimals, or already in the form from_chars reads (with a point as
+// the decimal separator, no grouping, no plus sign). Reading them in place saves the
+// rewriting. Only a reading that takes the whole text and starts as a number of ours counts;
+// anything else (a group separator, "inf", an underflow) goes the long way.
 bool readInPlace(std::string_view text, const Separators& separators, double& value)
 {
-    if (separators.decimal != ".")
-        return false;
     std::size_t first = 0;
     std::size_t last = text.size();
     while (first < last && text[first] == ' ')
@@ -209,12 +212,13 @@ bool readInPlace(std::string_view text, const Separators& separators, double& va
         --last;
     if (first < last && text[first] == '+' && first + 1 < last && text[first + 1] != '-')
         ++first;
-    const std::size_t lead = first < last && text[first] == '-' ? first + 1 : first;
-    if (lead >= last || !(isDigit(text[lead]) || text[lead] == '.'))
-        return false;
     const char* end = text.data() + last;
-    if (readShortDecimal(text.data() + first, end, value))
+    if (separators.decimal.size() == 1 &&
+        readShortDecimal(text.data() + first, end, separators.decimal.front(), value))
         return true;
+    const std::size_t lead = first < last && text[first] == '-' ? first + 1 : first;
+    if (separators.decimal != "." || lead >= last || !(isDigit(text[lead]) || text[lead] == '.'))
+        return false;
     const auto [ptr, ec] = std::from_chars(text.data() + first, end, value);
     return ec == std::errc() && ptr == end;
 }

@@ -24,7 +24,9 @@ char32_t codePoint(std::string_view text, std::size_t pos, std::size_t length)
 
 bool isInvisibleMark(char32_t c)
 {
-    return (c >= 0x200B && c <= 0x200F) || (c >= 0x2028 && c <= 0x202E) ||
+    // Zero-width characters, the line and paragraph separators and every direction control
+    // (the Arabic letter mark among them).
+    return c == 0x061C || (c >= 0x200B && c <= 0x200F) || (c >= 0x2028 && c <= 0x202E) ||
            (c >= 0x2066 && c <= 0x2069) || c == 0xFEFF;
 }
 

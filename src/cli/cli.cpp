@@ -328,10 +328,18 @@ int run(const std::vector<std::string>& args, const calc::Separators& separators
         output.err.flush();
         return status;
     } catch (const WriteFailure& failure) {
-        // Output that never arrived is a failure, whatever came before. The message may not
-        // arrive either when standard error is what failed.
-        (void)io.err.write("quarvet-cli: cannot write to " + failure.sink + ": " + failure.reason +
-                           "\n");
+        // Output that never arrived is a failure, whatever came before.
+        if (failure.sink != io.err.name()) {
+            (void)io.err.write("quarvet-cli: cannot write to " + failure.sink + ": " +
+                               failure.reason + "\n");
+            return ExitCode::failure;
+        }
+        // Nothing can be said when standard error failed, but what was answered before it
+        // still goes out.
+        try {
+            output.out.flush();
+        } catch (const WriteFailure&) {
+        }
         return ExitCode::failure;
     }
 }

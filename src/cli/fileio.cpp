@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 
 #ifdef _WIN32
 #include <io.h>
@@ -34,6 +35,37 @@ long writeSome(int descriptor, const char* data, std::size_t size)
 }
 #endif
 
+// Which of descriptors 0, 1 and 2 were closed when the program started.
+bool closedAtStart[3] = {false, false, false};
+
+// Whether `path` names one of the program's own standard streams that was closed at start
+// ("/dev/stdin", "/dev/fd/0", "/proc/self/fd/0" and links to them): opened again, it would
+// be the stand-in that now holds the descriptor, read as an empty file.
+bool namesClosedStandardStream(const std::string& path)
+{
+    std::error_code error;
+    std::filesystem::path name(path);
+    for (int hop = 0; hop < 40 && std::filesystem::is_symlink(name, error); ++hop) {
+        const std::string text = name.string();
+        if (text.starts_with("/proc/") || text.starts_with("/dev/fd/"))
+            break; // the descriptor's own link: what it names is the stand-in
+        const std::filesystem::path target = std::filesystem::read_symlink(name, error);
+        if (error)
+            break;
+        name = target.is_absolute() ? target : name.parent_path() / target;
+    }
+    const std::string text = name.lexically_normal().string();
+    const std::string own = "/proc/" + std::to_string(::getpid()) + "/fd/";
+    for (int descriptor = 0; descriptor <= 2; ++descriptor) {
+        const std::string number = std::to_string(descriptor);
+        if (closedAtStart[descriptor] &&
+            (text == "/dev/fd/" + number || text == "/proc/self/fd/" + number ||
+             text == "/proc/thread-self/fd/" + number || text == own + number))
+            return true;
+    }
+    return false;
+}
+
 std::string describe(int error)
 {
     return error == 0 ? std::string("unknown error") : std::string(std::strerror(error));
@@ -57,6 +89,11 @@ std::unique_ptr<DescriptorSource> DescriptorSource::open(const std::string& path
 #ifdef _WIN32
     const int descriptor = ::_open(path.c_str(), _O_RDONLY | _O_BINARY);
 #else
+    if (namesClosedStandardStream(path)) {
+        auto source = std::make_unique<DescriptorSource>(-1, path);
+        source->state_.error = EBADF;
+        return source;
+    }
     const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
 #endif
     auto source = std::make_unique<DescriptorSource>(descriptor, path);
@@ -102,6 +139,7 @@ void occupyClosedStandardStreams()
     for (int descriptor = 0; descriptor <= 2; ++descriptor) {
         if (::fcntl(descriptor, F_GETFD) != -1 || errno != EBADF)
             continue;
+        closedAtStart[descriptor] = true;
         // Opened the other way round, so that every use fails as it would have.
         const int flags = (descriptor == 0 ? O_WRONLY : O_RDONLY) | O_NOCTTY;
         int opened = ::open("/dev/null", flags);

@@ -49,7 +49,8 @@ private:
 // Makes sure descriptors 0, 1 and 2 are open before anything else opens a file, so that no
 // file the program opens becomes its standard input or output by accident. A closed one is
 // taken by a descriptor that fails every use: reading a closed standard input stays an
-// error, writing to a closed standard output stays a failed write.
+// error, writing to a closed standard output stays a failed write, and a file name that
+// reaches a closed stream through /dev/stdin or /proc/self/fd does not read as empty.
 void occupyClosedStandardStreams();
 
 } // namespace quarvet::cli

@@ -58,7 +58,7 @@ constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
 } // namespace
 
 LineReader::LineReader(ByteSource& source, std::size_t maxLength)
-    : source_(source), maxLength_(maxLength), fullCapacity_(maxLength + 1 + blockSize),
+    : source_(source), maxLength_(maxLength), fullCapacity_(maxLength + 2 + blockSize),
       capacity_(std::min(fullCapacity_, blockSize)), buffer_(new char[capacity_])
 {
 }
@@ -119,7 +119,9 @@ LineReader::Status LineReader::next(std::string_view& line)
         const char* data = buffer_.get();
         if (const void* feed = std::memchr(data + scanned_, '\n', end_ - scanned_)) {
             const auto at = static_cast<std::size_t>(static_cast<const char*>(feed) - data);
-            if (at - begin_ > maxLength_) {
+            // A carriage return before the line feed ends the line; it is no part of it.
+            const bool crlf = at > begin_ && data[at - 1] == '\r';
+            if (at - begin_ - (crlf ? 1 : 0) > maxLength_) {
                 begin_ = scanned_ = at + 1;
                 return Status::TooLong;
             }
@@ -128,7 +130,9 @@ LineReader::Status LineReader::next(std::string_view& line)
             return Status::Line;
         }
         scanned_ = end_;
-        if (end_ - begin_ > maxLength_)
+        // One byte more may still be the carriage return of a line of full length.
+        if (end_ - begin_ > maxLength_ + 1 ||
+            (end_ - begin_ == maxLength_ + 1 && data[end_ - 1] != '\r'))
             return skipRestOfLine();
         if (!fill()) {
             if (failed_)

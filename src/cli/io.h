@@ -111,9 +111,9 @@ private:
     std::size_t used_ = 0;
 };
 
-// Reads lines of at most `maxLength` bytes in constant memory, whatever the input: a longer
-// line is reported and passed over without being kept. A UTF-8 byte-order mark at the start
-// of the input is skipped.
+// Reads lines of at most `maxLength` bytes (the line feed, and a carriage return before it,
+// not counted) in constant memory, whatever the input: a longer line is reported and passed
+// over without being kept. A UTF-8 byte-order mark at the start of the input is skipped.
 class LineReader {
 public:
     static constexpr std::size_t defaultMaxLength = std::size_t{1} << 20;
@@ -141,7 +141,7 @@ private:
 
     ByteSource& source_;
     std::size_t maxLength_;
-    std::size_t fullCapacity_; // the longest line, its line feed and one read
+    std::size_t fullCapacity_; // the longest line, its line end and one read
     std::size_t capacity_;
     std::unique_ptr<char[]> buffer_;
     std::size_t begin_ = 0;   // start of the next line

@@ -48,19 +48,33 @@ private:
 
 class IndexedText {
 public:
-    explicit IndexedText(std::string_view text) : text_(text)
+    explicit IndexedText(std::string_view text) : text_(text) {}
+
+    // The fields lie within a window after the start marker; only that window is indexed,
+    // so that memory does not grow with the text.
+    void indexWindowFrom(std::size_t first)
     {
-        starts_.reserve(text.size() + 1);
-        for (std::size_t pos = 0; pos < text.size(); pos += calc::utf8CharacterLength(text, pos))
+        first_ = std::max<std::size_t>(first, 1);
+        starts_.clear();
+        std::size_t pos = byteOffset(first_);
+        for (std::size_t n = 0; n <= windowSize && pos <= text_.size(); ++n) {
             starts_.push_back(pos);
-        starts_.push_back(text.size());
+            pos += pos < text_.size() ? calc::utf8CharacterLength(text_, pos) : 1;
+        }
     }
 
     std::string_view at(std::size_t position) const
     {
-        if (position < 1 || position >= starts_.size())
+        if (position >= first_ && position + 1 < first_ + starts_.size())
+            return text_.substr(starts_[position - first_],
+                                starts_[position - first_ + 1] - starts_[position - first_]);
+        // Past a window that reaches the end of the text: past the text.
+        if (position >= first_ && !starts_.empty() && starts_.back() >= text_.size())
             return {};
-        return text_.substr(starts_[position - 1], starts_[position] - starts_[position - 1]);
+        // Outside the window: walk to it (never on the decoder's own path).
+        const std::size_t pos = position < 1 ? text_.size() : byteOffset(position);
+        return pos >= text_.size() ? std::string_view{}
+                                   : text_.substr(pos, calc::utf8CharacterLength(text_, pos));
     }
     // -1 also for a character of several bytes: it is no digit of any kind.
     int byteAt(std::size_t position) const
@@ -74,13 +88,27 @@ public:
         if (at == std::string_view::npos)
             return 0;
         // A byte below 0x80 never lies inside a multi-byte character: it starts one.
-        const auto found = std::lower_bound(starts_.begin(), starts_.end(), at);
-        return static_cast<std::size_t>(found - starts_.begin()) + 1;
+        std::size_t position = 1;
+        for (std::size_t pos = 0; pos < at; pos += calc::utf8CharacterLength(text_, pos))
+            ++position;
+        return position;
     }
 
 private:
+    static constexpr std::size_t windowSize = 128; // the marker, the type and four records
+
+    // Where the character at `position` (from 1) starts; the text's size past its end.
+    std::size_t byteOffset(std::size_t position) const
+    {
+        std::size_t pos = 0;
+        for (std::size_t n = 1; n < position && pos < text_.size(); ++n)
+            pos += calc::utf8CharacterLength(text_, pos);
+        return pos;
+    }
+
     std::string_view text_;
-    std::vector<std::size_t> starts_; // one more than the characters
+    std::size_t first_ = 1;
+    std::vector<std::size_t> starts_; // of the window's characters, and one past them
 };
 
 bool isAscii(std::string_view text)

@@ -11,6 +11,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 
 #if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
@@ -365,6 +366,25 @@ bool replaceFile(const QString& target, const QString& section,
     return folder.valid() && (::fsync(folder.get()) == 0 || errno == EINVAL || errno == ENOTSUP);
 }
 
+// QSettings decodes values written as "@Variant(...)" by recursion, one level for each list
+// in a list: a file of a few hundred kilobytes nested deep enough overflows the stack of the
+// window's thread and ends the program. The store's file is parsed on a thread whose stack
+// holds the deepest nesting a file within settingsFileLimit can hold; the stack is reserved,
+// not used, until the recursion reaches it. False when no such thread could be started.
+bool onDeepStack(const std::function<void()>& work)
+{
+    constexpr uint stackSize = 512u << 20;
+    bool done = false;
+    std::unique_ptr<QThread> thread(QThread::create([&] {
+        work();
+        done = true;
+    }));
+    thread->setStackSize(stackSize);
+    thread->start();
+    thread->wait();
+    return done;
+}
+
 // The store's lock is the one QSettings takes for the file, so writers of the store through
 // QSettings itself stay excluded.
 bool takeLock(QLockFile& lock, const QString& settingsFile)
@@ -401,11 +421,14 @@ QString QtSettingsStore::read(const QString& section, const QString& key,
         !usableFile(info))
         return fallback;
     // A file that does not parse is read as far as it goes.
-    QSettings settings(path, QSettings::NativeFormat);
-    settings.setFallbacksEnabled(false);
-    settings.beginGroup(section);
-    const QVariant value = settings.value(key);
-    if (!value.isValid() || !value.canConvert<QString>())
+    QVariant value;
+    const bool parsed = onDeepStack([&] {
+        QSettings settings(path, QSettings::NativeFormat);
+        settings.setFallbacksEnabled(false);
+        settings.beginGroup(section);
+        value = settings.value(key);
+    });
+    if (!parsed || !value.isValid() || !value.canConvert<QString>())
         return fallback;
     return value.toString();
 }
@@ -422,7 +445,8 @@ bool QtSettingsStore::write(const QString& section, const QList<QPair<QString, Q
     if (target.isEmpty())
         return false;
     removeStaleTemporaries(target);
-    return replaceFile(target, section, values);
+    bool replaced = false;
+    return onDeepStack([&] { replaced = replaceFile(target, section, values); }) && replaced;
 }
 
 QString QtSettingsStore::location() const

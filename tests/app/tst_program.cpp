@@ -24,6 +24,8 @@ class TestProgram : public QObject {
 private slots:
     void informationOptions_data();
     void informationOptions();
+    void informationThatCannotBeWritten_data();
+    void informationThatCannotBeWritten();
     void noDisplay_data();
     void noDisplay();
     void closedStandardStreams_data();
@@ -37,6 +39,24 @@ void TestProgram::informationOptions_data()
     QTest::newRow("version") << "--version" << QByteArray("Quarvet Basic 1.0.0\n");
     QTest::newRow("help") << "--help" << QByteArray("Usage: quarvet [--help | --version]\n");
     QTest::newRow("short help") << "-h" << QByteArray("Usage: quarvet");
+}
+
+void TestProgram::informationThatCannotBeWritten_data()
+{
+    QTest::addColumn<QString>("redirection");
+    QTest::newRow("full disk") << ">/dev/full";
+    QTest::newRow("closed standard output") << ">&-";
+}
+
+// Once a closed standard output took /dev/null and the version "went out" with exit 0.
+void TestProgram::informationThatCannotBeWritten()
+{
+    QFETCH(QString, redirection);
+    const ShellRun run =
+        runProgram(QStringLiteral(R"("$PROGRAM" --version %1)").arg(redirection), {});
+    QVERIFY(run.finished);
+    QCOMPARE(run.err, QByteArray("quarvet: cannot write to standard output\n"));
+    QCOMPARE(run.status, 1);
 }
 
 // They answer and end without a window, with or without a display.

@@ -4,6 +4,7 @@
 
 #include <QTest>
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -236,6 +237,7 @@ void TestEntry::shortDecimalsAgreeWithFromChars_data()
     QTest::newRow("22 fraction digits") << 0 << 22;
     QTest::newRow("23 fraction digits") << 0 << 23;
     QTest::newRow("point at the end") << 5 << -1;
+    QTest::newRow("leading zeros past 19 digits") << 25 << 3;
 }
 
 void TestEntry::shortDecimalsAgreeWithFromChars()
@@ -248,7 +250,9 @@ void TestEntry::shortDecimalsAgreeWithFromChars()
     for (int n = 0; n < 40000; ++n) {
         std::string text = n % 2 ? "-" : "";
         for (int d = 0; d < integerDigits; ++d)
-            text += char('0' + (d == 0 && integerDigits == 16 ? 9 : digit(random)));
+            text += char('0' + (d == 0 && integerDigits == 16   ? 9
+                                : integerDigits == 25 && d < 22 ? 0
+                                                                : digit(random)));
         if (fractionDigits != 0)
             text += '.';
         for (int d = 0; d < fractionDigits; ++d)
@@ -256,11 +260,16 @@ void TestEntry::shortDecimalsAgreeWithFromChars()
         double expected = 0.0;
         const std::string plain = text.back() == '.' ? text + "0" : text;
         std::from_chars(plain.data(), plain.data() + plain.size(), expected);
-        const auto entry = readEntry(text, point);
-        if (!entry.isNumber() ||
-            std::bit_cast<std::uint64_t>(entry.value) != std::bit_cast<std::uint64_t>(expected)) {
-            if (++wrong <= 5)
-                qWarning("wrong: %s", text.c_str());
+        // The same number typed in a comma locale takes the same road.
+        std::string commaText = text;
+        std::replace(commaText.begin(), commaText.end(), '.', ',');
+        for (const auto& [typed, separators] : {std::pair{text, point}, {commaText, comma}}) {
+            const auto entry = readEntry(typed, separators);
+            if (!entry.isNumber() || std::bit_cast<std::uint64_t>(entry.value) !=
+                                         std::bit_cast<std::uint64_t>(expected)) {
+                if (++wrong <= 5)
+                    qWarning("wrong: %s", typed.c_str());
+            }
         }
     }
     QCOMPARE(wrong, 0);

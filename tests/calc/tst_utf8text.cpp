@@ -53,6 +53,9 @@ void TestUtf8Text::printable_data()
     QTest::newRow("right-to-left override") << QByteArray("a\xE2\x80\xAE"
                                                           "b")
                                             << QByteArray("a\\u202Eb");
+    QTest::newRow("Arabic letter mark") << QByteArray("a\xD8\x9C"
+                                                      "b")
+                                        << QByteArray("a\\u061Cb");
     QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF") << QByteArray("\\uFEFF");
     QTest::newRow("backslash doubled, so no escape can be faked")
         << QByteArray("\\x1B") << QByteArray("\\\\x1B");

@@ -423,6 +423,9 @@ void TestCli::longLinesAndByteOrderMark_data()
     const QByteArray limit(mebibyte, '7');
     QTest::newRow("a line of exactly 1 MiB is read") << QStringList{"value"} << limit + "\n5\n"
                                                      << 0 << QByteArray("out of range\n5\n");
+    QTest::newRow("a line of 1 MiB ending in CR LF is read")
+        << QStringList{"value"} << limit + "\r\n5\n"
+        << 0 << QByteArray("out of range\n5\n");
     QTest::newRow("one byte more is answered and skipped")
         << QStringList{"value"} << limit + "7\n5\n"
         << 1 << QByteArray("error: line 1 is longer than 1 MiB\n5\n");
@@ -495,6 +498,9 @@ void TestCli::streamFailures_data()
         << QStringList{"--version"} << QByteArray() << -1 << 0 << -1 << QByteArray() << fullOutput;
     QTest::newRow("help: full output")
         << QStringList{"--help"} << QByteArray() << -1 << 100 << -1 << QByteArray() << fullOutput;
+    QTest::newRow("answers before a warning that cannot be shown still go out")
+        << QStringList{"calc"} << QByteArray("0 100 0.5 99\n0 100 0,5 99\n20 80 20 80\n") << -1
+        << -1 << 0 << QByteArray("27A8 FE04\n") << QByteArray();
     QTest::newRow("a warning that cannot be shown fails the run")
         << QStringList{"calc", "0", "1,5", "0", "1"} << QByteArray() << -1 << -1 << 0
         << QByteArray() << QByteArray();
@@ -544,6 +550,15 @@ void TestCli::toolStreams_data()
     QTest::newRow("closed standard input")
         << R"("$CLI" value <&-)" << 1 << QByteArray()
         << QByteArray("cannot read standard input: Bad file descriptor");
+    QTest::newRow("closed standard input named as a file")
+        << R"("$CLI" decode /dev/stdin <&-)" << 1 << QByteArray()
+        << QByteArray("cannot read /dev/stdin: Bad file descriptor");
+    QTest::newRow("closed standard input named by its descriptor")
+        << R"("$CLI" decode /proc/self/fd/0 <&-)" << 1 << QByteArray()
+        << QByteArray("cannot read /proc/self/fd/0: Bad file descriptor");
+    QTest::newRow("an open standard input named as a file")
+        << R"("$CLI" decode /dev/stdin <"$DIR/dump.txt")" << 0
+        << QByteArray("2710 01F4 26FF 04B0\n") << QByteArray();
     QTest::newRow("a file to decode does not become standard input")
         << R"("$CLI" decode "$DIR/dump.txt" <&-)" << 0 << codes << QByteArray();
     QTest::newRow("a file to decode does not become standard output")

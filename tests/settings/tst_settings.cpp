@@ -105,6 +105,7 @@ private slots:
     void storeKeepsTextsExactly();
     void missingStoreReadsEmpty();
     void unparsableFileIsReadAsFarAsItGoes();
+    void deeplyNestedValueIsReadAsFarAsItGoes();
     void failedWriteIsReported();
     void storeFileLayout();
     void killDuringSaveLeavesWholeFile();
@@ -226,6 +227,24 @@ void TestSettings::unparsableFileIsReadAsFarAsItGoes()
     QSettings reread(temporary_->path(), QSettings::NativeFormat);
     QCOMPARE(reread.status(), QSettings::NoError);
     QCOMPARE(reread.value("Voreinstellungen/Soll2").toString(), QStringLiteral("2"));
+}
+
+// A list in a list, nested as deep as a file within the size limit allows: Qt decodes it by
+// recursion, which once overflowed the window's stack at start (about 25,000 levels).
+void TestSettings::deeplyNestedValueIsReadAsFarAsItGoes()
+{
+    QDir().mkpath(QFileInfo(temporary_->path()).path());
+    const QByteArray level = "\\0\\0\\0\\t\\0\\0\\0\\x1";
+    const QByteArray nested =
+        "[Voreinstellungen]\nSoll2=80\nSoll1=@Variant(" +
+        level.repeated(int(quarvet::settings::settingsFileLimit - 100) / level.size()) + ")\n";
+    QVERIFY(nested.size() <= quarvet::settings::settingsFileLimit);
+    writeFile(temporary_->path(), nested);
+    QCOMPARE(stored(keyTarget2), QStringLiteral("80"));
+    QCOMPARE(stored(keyTarget1), QStringLiteral("<missing>"));
+    // A save reads the old file too: it ends, and either stores the texts or says it did not.
+    if (temporary_->store().write(sectionDefaults, {{keyTarget1, "1"}, {keyTarget2, "2"}}))
+        QCOMPARE(stored(keyTarget1), QStringLiteral("1"));
 }
 
 void TestSettings::failedWriteIsReported()
