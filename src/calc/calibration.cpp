@@ -43,13 +43,22 @@ CalcResult calibrate(double target1, double target2, double indicated1, double i
     // An overflow anywhere on the way gives an infinity or NaN that the range checks below
     // would misread: a slope of 0 from an infinite difference, or "too large" for a slope
     // of 1. No code may come from such a line.
-    for (const double step : {targetDifference, indicatedDifference, slope, product, offset}) {
+    for (const double step : {targetDifference, indicatedDifference, product}) {
         if (!std::isfinite(step)) {
             result.fault = CalcFault::NotFinite;
             return result;
         }
     }
+    return codesOfLine(slope, offset);
+}
 
+CalcResult codesOfLine(double slope, double offset)
+{
+    CalcResult result;
+    if (!std::isfinite(slope) || !std::isfinite(offset)) {
+        result.fault = CalcFault::NotFinite;
+        return result;
+    }
     const auto slopeUnits = scaledFloor(slope, slopeScale);
     if (!slopeUnits) {
         result.fault = CalcFault::SlopeOutOfRange;

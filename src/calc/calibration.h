@@ -22,6 +22,7 @@ enum class CalcFault {
     SlopeOutOfRange,
     OffsetOutOfRange,
     NotFinite, // a difference, the slope or the offset lies beyond the range of a double
+    CurrentSlopeZero, // readings taken under a slope code of 0 cannot be taken back
 };
 
 struct CalcResult {
@@ -33,6 +34,9 @@ struct CalcResult {
 
     bool ok() const { return fault == CalcFault::None; }
 };
+
+// The codes of a line found otherwise; a fault when a value is not finite or out of range.
+CalcResult codesOfLine(double slope, double offset);
 
 // The straight line target = slope * indicated + offset through (indicated1, target1) and
 // (indicated2, target2), with the offset taken from the second point, and both as

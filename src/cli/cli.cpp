@@ -1,6 +1,8 @@
 #include "cli.h"
 
+#include "adjustcommands.h"
 #include "fileio.h"
+#include "run.h"
 
 #include "calc/calculation.h"
 #include "calc/utf8text.h"
@@ -20,6 +22,10 @@ constexpr const char* usage =
     "       quarvet-cli value [ENTRY...]  (how each entry reads in this locale)\n"
     "       quarvet-cli decode [FILE]     (one instrument memory text a line)\n"
     "       quarvet-cli read              (read the instrument and decode its memory)\n"
+    "       quarvet-cli check [--current SLOPE OFFSET] [--json] TARGET1 TARGET2 INDICATED1 "
+    "INDICATED2\n"
+    "       quarvet-cli fit [--current SLOPE OFFSET] [--json] [T1 I1 T2 I2 ...]\n"
+    "       quarvet-cli verify --tolerance T [--uncertainty U] [--json] T1 V1 [T2 V2 ...]\n"
     "       quarvet-cli --help | --version\n";
 
 constexpr const char* help =
@@ -33,20 +39,15 @@ constexpr const char* help =
     "and 2 (SLOPE1 OFFSET1 SLOPE2 OFFSET2, \"-\" where a line shows nothing), or\n"
     "\"error: \" and the reason.\n"
     "\n"
+    "check shows what the codes will make the instrument read at both points, for readings\n"
+    "taken under the current codes (--current, neutral 2710 0000 unless given); fit does the\n"
+    "same for two or more points (least squares for three and more); verify judges readings\n"
+    "taken after adjustment against a tolerance, guarded by the reference's uncertainty.\n"
+    "--json prints one JSON object instead of a table.\n"
+    "\n"
     "Exit status: 0 success, 1 a wrong entry, a calculation that failed, or input that could\n"
-    "not be read or output that could not be written, 2 wrong usage.\n";
-
-// What one run writes to: standard output in large blocks, standard error at once.
-struct Output {
-    OutputBuffer out;
-    OutputBuffer err;
-
-    void sayError(std::string_view text)
-    {
-        err << text;
-        err.flush();
-    }
-};
+    "not be read or output that could not be written, 2 wrong usage, 3 a verification\n"
+    "reading that fails.\n";
 
 using Entries = std::array<std::string_view, 4>;
 
@@ -86,13 +87,6 @@ int calcArguments(const Entries& texts, const calc::Separators& separators, Outp
     return success;
 }
 
-std::string_view withoutCarriageReturn(std::string_view line)
-{
-    if (!line.empty() && line.back() == '\r')
-        line.remove_suffix(1);
-    return line;
-}
-
 bool isBlank(char c)
 {
     return c == ' ' || c == '\t';
@@ -116,34 +110,6 @@ std::size_t firstFourWords(std::string_view line, Entries& words)
         if (count < words.size())
             words[count] = line.substr(start, pos - start);
         ++count;
-    }
-}
-
-// Reads every line of `in` and hands it to `answer`, which writes one output line and says
-// whether it succeeded. A line over the limit is answered for it. Returns the exit code.
-template <typename Answer> int forEachLine(ByteSource& in, Output& io, Answer answer)
-{
-    LineReader reader(in);
-    int status = success;
-    std::string_view line;
-    for (long number = 1;; ++number) {
-        switch (reader.next(line)) {
-        case LineReader::Status::Line:
-            if (!answer(withoutCarriageReturn(line), number))
-                status = failure;
-            continue;
-        case LineReader::Status::TooLong:
-            io.out << "error: line " << number << " is longer than 1 MiB\n";
-            status = failure;
-            continue;
-        case LineReader::Status::Failed:
-            io.out.flush();
-            io.sayError("quarvet-cli: cannot read " + calc::printable(in.name()) + ": " +
-                        in.failure() + "\n");
-            return failure;
-        case LineReader::Status::End:
-            return status;
-        }
     }
 }
 
@@ -295,6 +261,12 @@ int dispatch(const std::vector<std::string>& args, const calc::Separators& separ
     }
     if (command == "value")
         return valueCommand(rest, separators, in, io);
+    if (command == "check")
+        return checkCommand(rest, separators, io);
+    if (command == "fit")
+        return fitCommand(rest, separators, in, io);
+    if (command == "verify")
+        return verifyCommand(rest, separators, io);
     if (command == "decode")
         return decodeCommand(rest, in, io);
     if (command == "read")

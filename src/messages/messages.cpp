@@ -2,6 +2,8 @@
 
 #include "calc/utf8text.h"
 
+#include <vector>
+
 namespace quarvet::messages {
 
 std::string_view fieldLabel(calc::EntryField field)
@@ -25,17 +27,61 @@ constexpr std::string_view wrongEntriesHeader = "Following Inputs are wrong:";
 
 std::string wrongEntriesReport(std::span<const calc::EntryField> fields)
 {
+    std::vector<std::string> labels;
+    for (const calc::EntryField field : fields)
+        labels.emplace_back(fieldLabel(field));
+    return wrongEntriesReport(labels);
+}
+
+std::string wrongEntriesReport(std::span<const std::string> labels)
+{
     std::string report;
-    if (fields.empty())
+    if (labels.empty())
         return report;
     report.append(wrongEntriesHeader);
     report += lineBreak;
     report += lineBreak;
-    for (const calc::EntryField field : fields) {
-        report.append(fieldLabel(field));
+    for (const std::string& label : labels) {
+        report.append(label);
         report += lineBreak;
     }
     return report;
+}
+
+std::string targetLabel(std::size_t number)
+{
+    return "Target temperature " + std::to_string(number);
+}
+
+std::string indicatedLabel(std::size_t number)
+{
+    return "Indicated temperature " + std::to_string(number);
+}
+
+std::string readingLabel(std::size_t number)
+{
+    return "Verification reading " + std::to_string(number);
+}
+
+std::string decisionRule(double uncertainty)
+{
+    return "pass when |error| \u2264 tolerance \u2212 uncertainty (guard band = " +
+           calc::shortestText(uncertainty) + ")";
+}
+
+std::string verificationFault(calc::VerificationFault fault)
+{
+    switch (fault) {
+    case calc::VerificationFault::None:
+        return {};
+    case calc::VerificationFault::ToleranceNotPositive:
+        return "The tolerance must be greater than 0.";
+    case calc::VerificationFault::UncertaintyNegative:
+        return "The uncertainty must not be negative.";
+    case calc::VerificationFault::NotFinite:
+        return "The readings are too large to be judged.";
+    }
+    return {};
 }
 
 std::string wrongEntriesLine(std::span<const calc::EntryField> fields)
@@ -81,6 +127,9 @@ std::string calculationFault(calc::CalcFault fault)
     case calc::CalcFault::NotFinite:
         return lines("The values are too large to be calculated with.",
                      "Please check the entered values.");
+    case calc::CalcFault::CurrentSlopeZero:
+        return lines("The current slope code stands for a slope of 0.",
+                     "Readings taken under it cannot be taken back to raw readings.");
     }
     return {};
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "calc/adjustment.h"
 #include "calc/calibration.h"
 #include "calc/check.h"
 #include "instrument/memorydecoder.h"
@@ -22,6 +23,19 @@ std::string_view fieldLabel(calc::EntryField field);
 
 // The report of wrong entries: header, empty line, one label a line; empty for no field.
 std::string wrongEntriesReport(std::span<const calc::EntryField> fields);
+// The same report for entries named by their labels ("Target temperature 3", "Tolerance").
+std::string wrongEntriesReport(std::span<const std::string> labels);
+
+// Labels of numbered entries beyond the main window's four.
+std::string targetLabel(std::size_t number);
+std::string indicatedLabel(std::size_t number);
+std::string readingLabel(std::size_t number);
+
+// The decision rule of a verification, in words.
+std::string decisionRule(double uncertainty);
+// A sentence naming why a verification could not be judged.
+std::string verificationFault(calc::VerificationFault fault);
+
 // The same on one line: "Following Inputs are wrong: Target temperature 1, ...".
 std::string wrongEntriesLine(std::span<const calc::EntryField> fields);
 

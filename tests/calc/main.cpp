@@ -11,6 +11,8 @@ int main(int argc, char* argv[])
     status |= QTest::qExec(&check, argc, argv);
     TestCalibration calibration;
     status |= QTest::qExec(&calibration, argc, argv);
+    TestAdjustment adjustment;
+    status |= QTest::qExec(&adjustment, argc, argv);
     TestUtf8Text utf8Text;
     status |= QTest::qExec(&utf8Text, argc, argv);
     return status;

@@ -32,6 +32,9 @@ private slots:
 
 class TestCalibration : public QObject {
     Q_OBJECT
+    // Its cases are the adjustment check's too, which must agree with it.
+    friend class TestAdjustment;
+
 private slots:
     void coefficientCodes_data();
     void coefficientCodes();
@@ -52,4 +55,22 @@ private slots:
     void characterLength();
     void printable_data();
     void printable();
+};
+
+class TestAdjustment : public QObject {
+    Q_OBJECT
+private slots:
+    void codesReadBack_data();
+    void codesReadBack();
+    void workedExample();
+    void lines_data();
+    void lines();
+    void faults_data();
+    void faults();
+    void neutralCheckIsCalc_data();
+    void neutralCheckIsCalc();
+    void errorBoundHolds();
+    void composeThenApplyIsApplyToRaw();
+    void verification_data();
+    void verification();
 };

@@ -139,6 +139,10 @@ private slots:
     void toolStreams_data();
     void toolStreams();
     void memoryStaysFlat();
+    void adjustmentCommands_data();
+    void adjustmentCommands();
+    void checkAgreesWithCalc_data();
+    void checkAgreesWithCalc();
 };
 
 void TestCli::calcArguments_data()
@@ -595,6 +599,125 @@ void TestCli::memoryStaysFlat()
     QVERIFY(small > 0 && large > 0);
     QVERIFY2(large - small < 16 * 1024,
              qPrintable(QStringLiteral("%1 KiB against %2 KiB").arg(large).arg(small)));
+}
+
+void TestCli::adjustmentCommands_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QByteArray>("errStart");
+    const QByteArray worked =
+        "{\"slopeCode\":\"27A8\",\"offsetCode\":\"FE04\",\"slope\":1.015228426395939,"
+        "\"offset\":-0.507614213197968,\"appliedSlope\":1.0152,\"appliedOffset\":-0.508,"
+        "\"slopeWraps\":false,\"offsetWraps\":false,\"points\":[{\"target\":0,"
+        "\"indicated\":0.5,\"raw\":0.5,\"asLeft\":-0.00039999999999995595,"
+        "\"error\":-0.00039999999999995595},{\"target\":100,\"indicated\":99,\"raw\":99,"
+        "\"asLeft\":99.99680000000002,\"error\":-0.0031999999999783313}],"
+        "\"largestError\":0.0031999999999783313}\n";
+    const QByteArray none;
+    QTest::newRow("check, worked example")
+        << QStringList{"check", "--json", "0", "100", "0.5", "99.0"} << none << 0 << worked << none;
+    QTest::newRow("check, options after entries")
+        << QStringList{"check", "0", "100", "0.5", "99.0", "--json"} << none << 0 << worked << none;
+    QTest::newRow("check under current codes, lower case")
+        << QStringList{"check", "--current", "2710", "01f4", "--json", "0", "100", "1", "99.5"}
+        << none << 0
+        << QByteArray(worked)
+               .replace("\"indicated\":0.5", "\"indicated\":1")
+               .replace("\"indicated\":99,", "\"indicated\":99.5,")
+        << none;
+    QTest::newRow("fit of the same two points, from standard input")
+        << QStringList{"fit", "--json"} << QByteArray("0 0.5\n\n100 99.0\n") << 0 << worked << none;
+    QTest::newRow("check, table names the wrap")
+        << QStringList{"check", "0", "70", "0", "10"} << none << 0
+        << QByteArray("slope code   1170  applies 0.4464  (line 7)\n"
+                      "offset code  0000  applies 0 \xC2\xB0"
+                      "C  (line 0 \xC2\xB0"
+                      "C)\n"
+                      "warning: the slope does not fit its code: the instrument will apply "
+                      "0.4464, not 7\n"
+                      "point\ttarget\tindicated\traw\tas-left\terror\n"
+                      "1\t0\t0\t0\t0\t0\n2\t70\t10\t10\t4.464\t-65.536\n"
+                      "largest error 65.536 \xC2\xB0"
+                      "C\n")
+        << none;
+    QTest::newRow("verify passes")
+        << QStringList{"verify", "--tolerance", "0.1", "--uncertainty",
+                       "0.02",   "--json",      "0",   "0.08"}
+        << none << 0
+        << QByteArray("{\"tolerance\":0.1,\"uncertainty\":0.02,\"rule\":\"pass when |error| "
+                      "\xE2\x89\xA4 tolerance \xE2\x88\x92 uncertainty (guard band = 0.02)\","
+                      "\"points\":[{\"target\":0,\"reading\":0.08,\"error\":0.08,"
+                      "\"pass\":true}],\"pass\":true}\n")
+        << none;
+    QTest::newRow("verify fails with 3")
+        << QStringList{"verify", "--tolerance", "0.1", "--uncertainty", "0.02", "100", "100.081"}
+        << none << 3
+        << QByteArray("rule: pass when |error| \xE2\x89\xA4 tolerance \xE2\x88\x92 "
+                      "uncertainty (guard band = 0.02)\npoint\ttarget\treading\terror\tverdict\n"
+                      "1\t100\t100.081\t0.08100000000000307\tfail\nverdict: Fail\n")
+        << none;
+    QTest::newRow("wrong entries are named")
+        << QStringList{"fit", "0", "x", "50", "50", "y", "100"} << none << 1 << none
+        << QByteArray("Following Inputs are wrong:\n\nIndicated temperature 1\n"
+                      "Target temperature 3\n");
+    QTest::newRow("tolerance of 0 is a wrong entry")
+        << QStringList{"verify", "--tolerance", "0", "0", "0"} << none << 1 << none
+        << QByteArray("The tolerance must be greater than 0.\n");
+    QTest::newRow("current slope of 0")
+        << QStringList{"check", "--current", "0000", "0000", "0", "1", "2", "3"} << none << 1
+        << none << QByteArray("The current slope code stands for a slope of 0.");
+    QTest::newRow("a code that is no code")
+        << QStringList{"check", "--current", "27A", "0000", "0", "1", "2", "3"} << none << 2 << none
+        << QByteArray("quarvet-cli: --current takes two codes");
+    QTest::newRow("unknown option") << QStringList{"fit", "--fast", "0", "1", "2", "3"} << none << 2
+                                    << none << QByteArray("quarvet-cli: unknown option");
+    QTest::newRow("fit, an odd number of entries")
+        << QStringList{"fit", "0", "1", "2"} << none << 2 << none
+        << QByteArray("quarvet-cli: fit takes pairs");
+    QTest::newRow("fit, a line of three entries")
+        << QStringList{"fit"} << QByteArray("0 1\n2 3 4\n") << 2 << none
+        << QByteArray("quarvet-cli: line 2:");
+    QTest::newRow("verify without tolerance") << QStringList{"verify", "0", "0"} << none << 2
+                                              << none << QByteArray("quarvet-cli: verify takes");
+}
+
+void TestCli::adjustmentCommands()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, input);
+    QFETCH(int, status);
+    QFETCH(QByteArray, out);
+    QFETCH(QByteArray, errStart);
+    const Run result = run(args, point, input);
+    QCOMPARE(result.out, out);
+    QVERIFY2(result.err.startsWith(errStart), result.err.constData());
+    QCOMPARE(result.status, status);
+}
+
+// check with neutral codes gives calc's codes for every case calc is tested with.
+void TestCli::checkAgreesWithCalc_data()
+{
+    calcArguments_data();
+}
+
+void TestCli::checkAgreesWithCalc()
+{
+    QFETCH(bool, commaLocale);
+    QFETCH(QStringList, entries);
+    QFETCH(int, status);
+    const Separators& separators = commaLocale ? comma : point;
+    const Run calc = run(QStringList{"calc"} + entries, separators);
+    const Run check = run(QStringList{"check", "--json"} + entries, separators);
+    QCOMPARE(check.status, calc.status);
+    if (status == 0) {
+        const QByteArray codes = calc.out.trimmed();
+        QVERIFY2(check.out.startsWith("{\"slopeCode\":\"" + codes.left(4) + "\",\"offsetCode\":\"" +
+                                      codes.mid(5) + "\""),
+                 check.out.constData());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCli)

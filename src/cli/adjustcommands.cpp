@@ -1,0 +1,287 @@
+#include "adjustcommands.h"
+
+#include "calc/adjustment.h"
+#include "messages/messages.h"
+
+#include <optional>
+
+namespace quarvet::cli {
+namespace {
+
+// The words of a command: its options and, in order, its entries.
+struct Arguments {
+    bool json = false;
+    calc::Coefficients current;
+    std::optional<std::string> tolerance;
+    std::optional<std::string> uncertainty;
+    std::vector<std::string> entries;
+    std::string usageFault; // set when the words are off
+};
+
+// Options are recognised by their exact names anywhere, so that a negative entry ("-5") is
+// never taken for one; any other word starting with "--" is wrong usage.
+Arguments parseArguments(const std::vector<std::string>& args, bool takesCurrent,
+                         bool takesTolerance)
+{
+    Arguments parsed;
+    for (std::size_t n = 0; n < args.size() && parsed.usageFault.empty(); ++n) {
+        const std::string& word = args[n];
+        const bool more = n + 1 < args.size();
+        if (word == "--json") {
+            parsed.json = true;
+        } else if (takesCurrent && word == "--current") {
+            const auto slope =
+                n + 2 < args.size() ? calc::readCoefficientCode(args[n + 1]) : std::nullopt;
+            const auto offset =
+                n + 2 < args.size() ? calc::readCoefficientCode(args[n + 2]) : std::nullopt;
+            if (!slope || !offset) {
+                const std::string given =
+                    more ? args[n + 1] + (n + 2 < args.size() ? " " + args[n + 2] : "") : "";
+                parsed.usageFault = "--current takes two codes of four hexadecimal digits, not '" +
+                                    calc::printable(given) + "'";
+            } else {
+                parsed.current = {*slope, *offset};
+                n += 2;
+            }
+        } else if (takesTolerance && (word == "--tolerance" || word == "--uncertainty") && more) {
+            (word == "--tolerance" ? parsed.tolerance : parsed.uncertainty) = args[++n];
+        } else if (word.starts_with("--")) {
+            parsed.usageFault = "unknown option '" + calc::printable(word) + "'";
+        } else {
+            parsed.entries.push_back(word);
+        }
+    }
+    return parsed;
+}
+
+int usageFault(const std::string& fault, Output& io)
+{
+    io.sayError("quarvet-cli: " + fault + "\n");
+    return usageError;
+}
+
+// Reads labelled entries; the report of the wrong ones on standard error.
+bool readNumbers(const std::vector<std::pair<std::string, std::string>>& labelled,
+                 const calc::Separators& separators, std::vector<double>& values, Output& io)
+{
+    std::vector<std::string> wrong;
+    values.clear();
+    for (const auto& [label, text] : labelled) {
+        const calc::EntryReading reading = calc::readEntry(text, separators);
+        values.push_back(reading.value);
+        if (!reading.isNumber())
+            wrong.push_back(label);
+    }
+    if (!wrong.empty())
+        io.sayError(messages::forTerminal(messages::wrongEntriesReport(wrong)));
+    return wrong.empty();
+}
+
+std::string number(double value)
+{
+    return calc::shortestText(value);
+}
+
+void writePointsJson(const calc::Adjustment& adjustment, OutputBuffer& out)
+{
+    out << "\"points\":[";
+    for (std::size_t n = 0; n < adjustment.points.size(); ++n) {
+        const calc::PointPrediction& point = adjustment.points[n];
+        out << (n == 0 ? "" : ",") << "{\"target\":" << number(point.target)
+            << ",\"indicated\":" << number(point.indicated) << ",\"raw\":" << number(point.raw)
+            << ",\"asLeft\":" << number(point.asLeft) << ",\"error\":" << number(point.error)
+            << "}";
+    }
+    out << "]";
+}
+
+void writeAdjustmentJson(const calc::Adjustment& adjustment, OutputBuffer& out)
+{
+    const calc::CalcResult& line = adjustment.line;
+    out << "{\"slopeCode\":\"" << line.slopeCode << "\",\"offsetCode\":\"" << line.offsetCode
+        << "\",\"slope\":" << number(line.slope) << ",\"offset\":" << number(line.offset)
+        << ",\"appliedSlope\":" << number(adjustment.appliedSlope)
+        << ",\"appliedOffset\":" << number(adjustment.appliedOffset)
+        << ",\"slopeWraps\":" << (adjustment.slopeWraps ? "true" : "false")
+        << ",\"offsetWraps\":" << (adjustment.offsetWraps ? "true" : "false") << ",";
+    writePointsJson(adjustment, out);
+    out << ",\"largestError\":" << number(adjustment.largestError) << "}\n";
+}
+
+void writeAdjustmentTable(const calc::Adjustment& adjustment, OutputBuffer& out)
+{
+    const calc::CalcResult& line = adjustment.line;
+    out << "slope code   " << line.slopeCode << "  applies " << number(adjustment.appliedSlope)
+        << "  (line " << number(line.slope) << ")\n"
+        << "offset code  " << line.offsetCode << "  applies " << number(adjustment.appliedOffset)
+        << " \xC2\xB0"
+           "C  (line "
+        << number(line.offset)
+        << " \xC2\xB0"
+           "C)\n";
+    if (adjustment.slopeWraps)
+        out << "warning: the slope does not fit its code: the instrument will apply "
+            << number(adjustment.appliedSlope) << ", not " << number(line.slope) << "\n";
+    if (adjustment.offsetWraps)
+        out << "warning: the offset does not fit its code: the instrument will apply "
+            << number(adjustment.appliedOffset)
+            << " \xC2\xB0"
+               "C, not "
+            << number(line.offset)
+            << " \xC2\xB0"
+               "C\n";
+    out << "point\ttarget\tindicated\traw\tas-left\terror\n";
+    for (std::size_t n = 0; n < adjustment.points.size(); ++n) {
+        const calc::PointPrediction& point = adjustment.points[n];
+        out << std::to_string(n + 1) << '\t' << number(point.target) << '\t'
+            << number(point.indicated) << '\t' << number(point.raw) << '\t' << number(point.asLeft)
+            << '\t' << number(point.error) << '\n';
+    }
+    out << "largest error " << number(adjustment.largestError)
+        << " \xC2\xB0"
+           "C\n";
+}
+
+int reportAdjustment(const std::vector<calc::ReferencePoint>& points, const Arguments& parsed,
+                     Output& io)
+{
+    const calc::Adjustment adjustment = calc::adjust(points, parsed.current);
+    if (!adjustment.ok()) {
+        io.sayError(messages::oneLine(messages::calculationFault(adjustment.line.fault)) + "\n");
+        return failure;
+    }
+    if (parsed.json)
+        writeAdjustmentJson(adjustment, io.out);
+    else
+        writeAdjustmentTable(adjustment, io.out);
+    return success;
+}
+
+// Pairs of entries as reference points, labelled target k and indicated k.
+int adjustPairs(const std::vector<std::string>& entries, const Arguments& parsed,
+                const calc::Separators& separators, Output& io)
+{
+    std::vector<std::pair<std::string, std::string>> labelled;
+    for (std::size_t n = 0; n + 1 < entries.size(); n += 2) {
+        labelled.emplace_back(messages::targetLabel(n / 2 + 1), entries[n]);
+        labelled.emplace_back(messages::indicatedLabel(n / 2 + 1), entries[n + 1]);
+    }
+    std::vector<double> values;
+    if (!readNumbers(labelled, separators, values, io))
+        return failure;
+    std::vector<calc::ReferencePoint> points;
+    for (std::size_t n = 0; n + 1 < values.size(); n += 2)
+        points.push_back({values[n], values[n + 1]});
+    return reportAdjustment(points, parsed, io);
+}
+
+// One pair a line on standard input, for fit.
+int fitLines(const Arguments& parsed, const calc::Separators& separators, ByteSource& in,
+             Output& io)
+{
+    std::vector<std::string> entries;
+    std::string fault;
+    const int status = forEachLine(in, io, [&](std::string_view line, long number) {
+        std::vector<std::string> words = splitWords(std::string(line));
+        if (words.empty())
+            return true;
+        if (words.size() != 2 && fault.empty())
+            fault = "line " + std::to_string(number) +
+                    ": expected a target and an indicated "
+                    "value, found " +
+                    std::to_string(words.size()) + " entries";
+        entries.insert(entries.end(), words.begin(), words.end());
+        return true;
+    });
+    if (status != success)
+        return status;
+    if (!fault.empty())
+        return usageFault(fault, io);
+    if (entries.size() < 4)
+        return usageFault("fit needs at least two pairs of target and indicated value", io);
+    return adjustPairs(entries, parsed, separators, io);
+}
+
+void writeVerification(const calc::Verification& verification, bool json, OutputBuffer& out)
+{
+    const std::string rule = messages::decisionRule(verification.uncertainty);
+    if (json) {
+        out << "{\"tolerance\":" << number(verification.tolerance)
+            << ",\"uncertainty\":" << number(verification.uncertainty) << ",\"rule\":\"" << rule
+            << "\",\"points\":[";
+        for (std::size_t n = 0; n < verification.points.size(); ++n) {
+            const calc::VerifiedPoint& point = verification.points[n];
+            out << (n == 0 ? "" : ",") << "{\"target\":" << number(point.target)
+                << ",\"reading\":" << number(point.reading) << ",\"error\":" << number(point.error)
+                << ",\"pass\":" << (point.pass ? "true" : "false") << "}";
+        }
+        out << "],\"pass\":" << (verification.pass ? "true" : "false") << "}\n";
+        return;
+    }
+    out << "rule: " << rule << "\npoint\ttarget\treading\terror\tverdict\n";
+    for (std::size_t n = 0; n < verification.points.size(); ++n) {
+        const calc::VerifiedPoint& point = verification.points[n];
+        out << std::to_string(n + 1) << '\t' << number(point.target) << '\t'
+            << number(point.reading) << '\t' << number(point.error) << '\t'
+            << (point.pass ? "pass" : "fail") << '\n';
+    }
+    out << "verdict: " << (verification.pass ? "Pass" : "Fail") << '\n';
+}
+
+} // namespace
+
+int checkCommand(const std::vector<std::string>& args, const calc::Separators& separators,
+                 Output& io)
+{
+    const Arguments parsed = parseArguments(args, true, false);
+    if (!parsed.usageFault.empty())
+        return usageFault(parsed.usageFault, io);
+    if (parsed.entries.size() != 4)
+        return usageFault("check takes TARGET1 TARGET2 INDICATED1 INDICATED2", io);
+    const std::vector<std::string>& e = parsed.entries;
+    return adjustPairs({e[0], e[2], e[1], e[3]}, parsed, separators, io);
+}
+
+int fitCommand(const std::vector<std::string>& args, const calc::Separators& separators,
+               ByteSource& in, Output& io)
+{
+    const Arguments parsed = parseArguments(args, true, false);
+    if (!parsed.usageFault.empty())
+        return usageFault(parsed.usageFault, io);
+    if (parsed.entries.empty())
+        return fitLines(parsed, separators, in, io);
+    if (parsed.entries.size() < 4 || parsed.entries.size() % 2 != 0)
+        return usageFault("fit takes pairs T1 I1 T2 I2 [T3 I3 ...]", io);
+    return adjustPairs(parsed.entries, parsed, separators, io);
+}
+
+int verifyCommand(const std::vector<std::string>& args, const calc::Separators& separators,
+                  Output& io)
+{
+    const Arguments parsed = parseArguments(args, false, true);
+    if (!parsed.usageFault.empty())
+        return usageFault(parsed.usageFault, io);
+    if (!parsed.tolerance || parsed.entries.size() < 2 || parsed.entries.size() % 2 != 0)
+        return usageFault("verify takes --tolerance T [--uncertainty U] T1 V1 [T2 V2 ...]", io);
+    std::vector<std::pair<std::string, std::string>> labelled{
+        {"Tolerance", *parsed.tolerance}, {"Uncertainty", parsed.uncertainty.value_or("0")}};
+    for (std::size_t n = 0; n + 1 < parsed.entries.size(); n += 2) {
+        labelled.emplace_back(messages::targetLabel(n / 2 + 1), parsed.entries[n]);
+        labelled.emplace_back(messages::readingLabel(n / 2 + 1), parsed.entries[n + 1]);
+    }
+    std::vector<double> values;
+    if (!readNumbers(labelled, separators, values, io))
+        return failure;
+    std::vector<calc::VerificationReading> readings;
+    for (std::size_t n = 2; n + 1 < values.size(); n += 2)
+        readings.push_back({values[n], values[n + 1]});
+    const calc::Verification verification = calc::verify(readings, values[0], values[1]);
+    if (!verification.ok()) {
+        io.sayError(messages::verificationFault(verification.fault) + "\n");
+        return failure;
+    }
+    writeVerification(verification, parsed.json, io.out);
+    return verification.pass ? success : verificationFailed;
+}
+
+} // namespace quarvet::cli

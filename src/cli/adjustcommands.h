@@ -1,0 +1,24 @@
+#pragma once
+
+#include "run.h"
+
+#include "calc/entry.h"
+
+#include <string>
+#include <vector>
+
+namespace quarvet::cli {
+
+// check, fit and verify: what the codes will do, the least-squares line of several points, a
+// verification with its decision rule. `args` follow the command's name. Exit codes as for
+// calc; verify gives 3 when a reading fails.
+int checkCommand(const std::vector<std::string>& args, const calc::Separators& separators,
+                 Output& io);
+int fitCommand(const std::vector<std::string>& args, const calc::Separators& separators,
+               ByteSource& in, Output& io);
+int verifyCommand(const std::vector<std::string>& args, const calc::Separators& separators,
+                  Output& io);
+
+inline constexpr int verificationFailed = 3;
+
+} // namespace quarvet::cli
