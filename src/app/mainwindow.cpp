@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "about/aboutwindow.h"
+#include "adjust/adjustmentwindow.h"
 #include "calc/calculation.h"
 #include "messages/messages.h"
 #include "settings/settingsstore.h"
@@ -140,6 +141,18 @@ void MainWindow::showAbout()
     bringForward(about_);
 }
 
+void MainWindow::showAdjustmentCheck()
+{
+    if (!adjustment_) {
+        adjustment_ = new adjust::AdjustmentWindow(this);
+        if (lastMeasurement_) {
+            const auto& m = *lastMeasurement_;
+            adjustment_->setMeasurement(m[0], m[1], m[2], m[3]);
+        }
+    }
+    bringForward(adjustment_);
+}
+
 void MainWindow::createMenus()
 {
     auto addCommand = [this](QMenu* menu, const char* name, const QString& text,
@@ -167,6 +180,12 @@ void MainWindow::createMenus()
     connect(programmende, &QAction::triggered, this, &MainWindow::endRequested);
     connect(voreinstellungen, &QAction::triggered, this, &MainWindow::showSetup);
     connect(info, &QAction::triggered, this, &MainWindow::showAbout);
+
+    QMenu* record = menuBar()->addMenu(QStringLiteral("&Record"));
+    record->setObjectName(QStringLiteral("Record"));
+    QAction* check = addCommand(record, "AdjustmentCheck", QStringLiteral("&Adjustment check..."),
+                                QKeySequence(Qt::CTRL | Qt::Key_R));
+    connect(check, &QAction::triggered, this, &MainWindow::showAdjustmentCheck);
 }
 
 void MainWindow::createTitle(QWidget* client)
@@ -286,6 +305,10 @@ void MainWindow::calculate()
     const calc::CalcResult& result = calculation.result;
     if (result.ok()) {
         showCodes(result.slopeCode, result.offsetCode, result.slope, result.offset);
+        lastMeasurement_ = calculation.values;
+        if (adjustment_)
+            adjustment_->setMeasurement(calculation.values[0], calculation.values[1],
+                                        calculation.values[2], calculation.values[3]);
     } else {
         ui::messages().show(this, ui::messageTitle,
                             QString::fromStdString(messages::calculationFault(result.fault)),

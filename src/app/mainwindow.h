@@ -4,6 +4,8 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <array>
+#include <optional>
 #include <string>
 
 class QAction;
@@ -19,6 +21,10 @@ struct Calculation;
 namespace quarvet::about {
 class AboutWindow;
 } // namespace quarvet::about
+
+namespace quarvet::adjust {
+class AdjustmentWindow;
+} // namespace quarvet::adjust
 
 namespace quarvet::settings {
 class SetupDialog;
@@ -47,6 +53,8 @@ public:
     void showSetup();
     // The about window, likewise one instance.
     void showAbout();
+    // The adjustment check, likewise one instance; it follows every successful calculation.
+    void showAdjustmentCheck();
 
 signals:
     void endRequested();
@@ -77,6 +85,8 @@ private:
     settings::SettingsStore& store_;
     QPointer<settings::SetupDialog> setup_;
     QPointer<about::AboutWindow> about_;
+    QPointer<adjust::AdjustmentWindow> adjustment_;
+    std::optional<std::array<double, 4>> lastMeasurement_; // of the last successful calculation
 };
 
 } // namespace quarvet::app

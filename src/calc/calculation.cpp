@@ -12,7 +12,7 @@ Calculation calculateCodes(const EntryTexts& texts, const Separators& separators
                                             {EntryField::Indicated1, texts.indicated1},
                                             {EntryField::Indicated2, texts.indicated2}}};
     Calculation calculation;
-    std::array<double, 4> values{};
+    std::array<double, 4>& values = calculation.values;
     for (std::size_t n = 0; n < entries.size(); ++n)
         values[n] = checkEntry(entries[n], separators, lookFor, calculation.check).value;
     if (calculation.calculated())

@@ -3,6 +3,7 @@
 #include "calibration.h"
 #include "check.h"
 
+#include <array>
 #include <string_view>
 
 namespace quarvet::calc {
@@ -17,7 +18,8 @@ struct EntryTexts {
 
 struct Calculation {
     EntryCheck check;
-    CalcResult result; // only when every entry is a number
+    std::array<double, 4> values{}; // target 1, target 2, indicated 1, indicated 2, as read
+    CalcResult result;              // only when every entry is a number
 
     bool calculated() const { return check.allNumbers(); }
 };

@@ -1,7 +1,9 @@
 #include "about/aboutwindow.h"
 #include "activewindow.h"
+#include "adjust/adjustmentwindow.h"
 #include "app/mainwindow.h"
 #include "app/waitresponsive.h"
+#include "fixtures.h"
 #include "layoutinvariants.h"
 #include "recordingmessages.h"
 #include "settings/setupdialog.h"
@@ -59,6 +61,13 @@ private slots:
     void shortcutsWinInEntryFields();
     void endOfProgramAsksToEnd();
     void realMessageBoxShowsLineBreaks();
+    void adjustmentCheckOpensOnce_data();
+    void adjustmentCheckOpensOnce();
+    void adjustmentCheckFollowsCalculations();
+    void adjustmentCheckReadsMemoryText_data();
+    void adjustmentCheckReadsMemoryText();
+    void adjustmentCheckVerifies_data();
+    void adjustmentCheckVerifies();
     void comWaitKeepsEventsFlowing_data();
     void comWaitKeepsEventsFlowing();
 
@@ -504,6 +513,160 @@ void TestMainWindow::realMessageBoxShowsLineBreaks()
                                  QStringLiteral("one\rtwo\r"), Icon::Stop);
     QCOMPARE(shownText, QStringLiteral("one\ntwo\n"));
     QCOMPARE(shownIcon, QMessageBox::Critical);
+}
+
+namespace {
+
+// The adjustment check's field or value that outside checks know by its accessible name.
+QString shownIn(QWidget* window, const QString& accessibleName)
+{
+    for (QWidget* widget : window->findChildren<QWidget*>()) {
+        if (widget->accessibleName() != accessibleName)
+            continue;
+        if (auto* field = qobject_cast<QLineEdit*>(widget))
+            return field->text();
+        if (auto* label = qobject_cast<QLabel*>(widget))
+            return label->text();
+    }
+    return QStringLiteral("<no such field>");
+}
+
+QLineEdit* fieldNamed(QWidget* window, const QString& accessibleName)
+{
+    for (QLineEdit* field : window->findChildren<QLineEdit*>())
+        if (field->accessibleName() == accessibleName)
+            return field;
+    return nullptr;
+}
+
+} // namespace
+
+void TestMainWindow::adjustmentCheckOpensOnce_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("menu") << "menu";
+    QTest::newRow("ctrl+r in an entry field") << "shortcut";
+}
+
+void TestMainWindow::adjustmentCheckOpensOnce()
+{
+    QFETCH(QString, how);
+    for (int n = 0; n < 2; ++n) {
+        if (how == "menu") {
+            window_->findChild<QAction*>("AdjustmentCheck")->trigger();
+        } else {
+            QVERIFY(showActive(window_.get()));
+            field("Ist2")->setFocus();
+            QTest::keyClick(field("Ist2"), Qt::Key_R, Qt::ControlModifier);
+        }
+    }
+    const auto windows = window_->findChildren<quarvet::adjust::AdjustmentWindow*>();
+    QCOMPARE(windows.size(), 1);
+    QVERIFY(windows[0]->isVisible());
+    QCOMPARE(windows[0]->windowTitle(), QStringLiteral("Adjustment check"));
+    QCOMPARE(field("Ist2")->text(), QString()); // the shortcut typed nothing
+    for (const char* name :
+         {"Slope code to write", "Offset code to write", "Code warning", "Current slope code",
+          "Current offset code", "Predicted error at point 1", "Predicted error at point 2",
+          "Largest error", "Tolerance", "Uncertainty", "As-left reading at point 1",
+          "As-left reading at point 2", "Verdict"})
+        QVERIFY2(shownIn(windows[0], name) != "<no such field>", name);
+}
+
+void TestMainWindow::adjustmentCheckFollowsCalculations()
+{
+    enter("0", "100", "0.5", "99.0");
+    window_->calculate();
+    window_->showAdjustmentCheck();
+    auto* check = window_->findChild<quarvet::adjust::AdjustmentWindow*>();
+    QVERIFY(check);
+    QCOMPARE(shownIn(check, "Slope code to write"), QStringLiteral("27A8"));
+    QCOMPARE(shownIn(check, "Offset code to write"), QStringLiteral("FE04"));
+    QCOMPARE(shownIn(check, "Predicted error at point 1"), QStringLiteral("-0.0004"));
+    QCOMPARE(shownIn(check, "Predicted error at point 2"), QStringLiteral("-0.0032"));
+    QCOMPARE(shownIn(check, "Largest error"), QStringLiteral("0.0032"));
+    QCOMPARE(shownIn(check, "Code warning"), QString());
+    // A new calculation refreshes it; one that fails leaves the last good one.
+    enter("0", "70", "0", "10");
+    window_->calculate();
+    QCOMPARE(shownIn(check, "Slope code to write"), QStringLiteral("1170"));
+    QVERIFY(shownIn(check, "Code warning").contains("0.4464"));
+    enter("0", "100", "5", "5");
+    window_->calculate();
+    QCOMPARE(shownIn(check, "Slope code to write"), QStringLiteral("1170"));
+    // Readings taken under current codes give the composed codes.
+    enter("0", "100", "1.0", "99.5");
+    window_->calculate();
+    fieldNamed(check, "Current offset code")->setText("01F4");
+    QCOMPARE(shownIn(check, "Slope code to write"), QStringLiteral("27A8"));
+    QCOMPARE(shownIn(check, "Offset code to write"), QStringLiteral("FE04"));
+    QVERIFY(!shownIn(check, "Composed codes note").isEmpty());
+}
+
+void TestMainWindow::adjustmentCheckReadsMemoryText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<bool>("filled");
+    QTest::addColumn<QString>("slope");
+    QTest::addColumn<QString>("offset");
+    const QString worked = QString::fromLatin1(fixtures::workedMemoryText);
+    QTest::newRow("display line 1") << worked << 1 << true << "2710"
+                                    << "01F4";
+    QTest::newRow("display line 2") << worked << 2 << true << "26FF"
+                                    << "04B0";
+    QTest::newRow("the link's text does not decode")
+        << "nicht in BASIS Version" << 1 << false << "2710"
+        << "0000";
+}
+
+void TestMainWindow::adjustmentCheckReadsMemoryText()
+{
+    QFETCH(QString, text);
+    QFETCH(int, line);
+    QFETCH(bool, filled);
+    QFETCH(QString, slope);
+    QFETCH(QString, offset);
+    window_->showAdjustmentCheck();
+    auto* check = window_->findChild<quarvet::adjust::AdjustmentWindow*>();
+    QString fault;
+    QCOMPARE(check->takeCurrentCodesFromMemory(text, line, fault), filled);
+    QCOMPARE(fault.isEmpty(), filled);
+    QCOMPARE(shownIn(check, "Current slope code"), slope);
+    QCOMPARE(shownIn(check, "Current offset code"), offset);
+}
+
+void TestMainWindow::adjustmentCheckVerifies_data()
+{
+    QTest::addColumn<QStringList>("typed"); // tolerance, uncertainty, reading 1, reading 2
+    QTest::addColumn<QString>("verdict");
+    QTest::addColumn<QString>("problems");
+    QTest::newRow("0.08 passes") << QStringList{"0.1", "0.02", "0.08", "100"} << "Pass"
+                                 << "";
+    QTest::newRow("0.081 fails") << QStringList{"0.1", "0.02", "0.081", "100"} << "Fail"
+                                 << "";
+    QTest::newRow("incomplete") << QStringList{"0.1", "0.02", "0.08", ""} << ""
+                                << "";
+    QTest::newRow("not a number is named, no box") << QStringList{"0.1", "x", "0.08", "100"} << ""
+                                                   << "Not a number or no code: Uncertainty";
+}
+
+void TestMainWindow::adjustmentCheckVerifies()
+{
+    QFETCH(QStringList, typed);
+    QFETCH(QString, verdict);
+    QFETCH(QString, problems);
+    enter("0", "100", "0.5", "99.0");
+    window_->calculate();
+    window_->showAdjustmentCheck();
+    auto* check = window_->findChild<quarvet::adjust::AdjustmentWindow*>();
+    const char* names[] = {"Tolerance", "Uncertainty", "As-left reading at point 1",
+                           "As-left reading at point 2"};
+    for (int n = 0; n < 4; ++n)
+        fieldNamed(check, names[n])->setText(typed[n]);
+    QCOMPARE(shownIn(check, "Verdict"), verdict);
+    QCOMPARE(shownIn(check, "Entry problems"), problems);
+    QVERIFY(messages_->boxes.isEmpty());
 }
 
 void TestMainWindow::comWaitKeepsEventsFlowing_data()

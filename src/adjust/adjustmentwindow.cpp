@@ -1,0 +1,382 @@
+#include "adjustmentwindow.h"
+
+#include "errorplot.h"
+
+#include "instrument/memorydecoder.h"
+#include "messages/messages.h"
+#include "ui/localeseparators.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace quarvet::adjust {
+namespace {
+
+// Temperatures and errors to four decimals in the user's locale.
+QString shown(double value)
+{
+    return QLocale().toString(value, 'f', 4);
+}
+
+// A field whose text is no number, or no code, is marked until it is one.
+void mark(QLineEdit* field, bool wrong)
+{
+    field->setStyleSheet(wrong ? QStringLiteral("background: #ffd0d0") : QString());
+}
+
+} // namespace
+
+AdjustmentWindow::AdjustmentWindow(QWidget* parent) : QWidget(parent, Qt::Window)
+{
+    setObjectName(QStringLiteral("AdjustmentCheck"));
+    setWindowTitle(QStringLiteral("Adjustment check"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    auto* layout = new QVBoxLayout(this);
+    createCodeGroup();
+    createPointGroup();
+    createVerificationGroup();
+    plot_ = new ErrorPlot(this);
+    plot_->setObjectName(QStringLiteral("ErrorPlot"));
+    problems_ = addValue(QStringLiteral("Entry problems"));
+    layout->addWidget(plot_, 1);
+    layout->addWidget(problems_);
+    refresh();
+}
+
+QLineEdit* AdjustmentWindow::addField(const QString& accessibleName, const QString& text)
+{
+    auto* field = new QLineEdit(text, this);
+    field->setAccessibleName(accessibleName);
+    field->setAlignment(Qt::AlignRight);
+    connect(field, &QLineEdit::textChanged, this, &AdjustmentWindow::refresh);
+    return field;
+}
+
+QLabel* AdjustmentWindow::addValue(const QString& accessibleName)
+{
+    auto* value = new QLabel(this);
+    value->setAccessibleName(accessibleName);
+    value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return value;
+}
+
+void AdjustmentWindow::createCodeGroup()
+{
+    auto* group = new QGroupBox(QStringLiteral("Codes"), this);
+    auto* form = new QFormLayout(group);
+    currentSlope_ = addField(QStringLiteral("Current slope code"), QStringLiteral("2710"));
+    currentOffset_ = addField(QStringLiteral("Current offset code"), QStringLiteral("0000"));
+    auto* read = new QPushButton(QStringLiteral("Read from &memory text..."), group);
+    read->setObjectName(QStringLiteral("ReadFromMemory"));
+    connect(read, &QPushButton::clicked, this, &AdjustmentWindow::readFromMemory);
+    slopeCode_ = addField(QStringLiteral("Slope code to write"));
+    offsetCode_ = addField(QStringLiteral("Offset code to write"));
+    for (QLineEdit* result : {slopeCode_, offsetCode_}) {
+        result->setReadOnly(true);
+        // Out of the tab chain, yet a click selects the code so that it can be copied.
+        result->setFocusPolicy(Qt::ClickFocus);
+    }
+    codeValues_ = addValue(QStringLiteral("Code values"));
+    composedNote_ = addValue(QStringLiteral("Composed codes note"));
+    codeWarning_ = addValue(QStringLiteral("Code warning"));
+    codeWarning_->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));
+    codeWarning_->setWordWrap(true);
+    form->addRow(QStringLiteral("Current codes (slope, offset):"), currentSlope_);
+    form->addRow(QString(), currentOffset_);
+    form->addRow(QString(), read);
+    form->addRow(QStringLiteral("Codes to write (slope, offset):"), slopeCode_);
+    form->addRow(QString(), offsetCode_);
+    form->addRow(QString(), codeValues_);
+    form->addRow(QString(), composedNote_);
+    form->addRow(QString(), codeWarning_);
+    layout()->addWidget(group);
+}
+
+void AdjustmentWindow::createPointGroup()
+{
+    auto* group = new QGroupBox(QStringLiteral("Predicted as left"), this);
+    auto* grid = new QGridLayout(group);
+    const QStringList headings{QStringLiteral("Point"), QStringLiteral("Target, indicated"),
+                               QStringLiteral("As-left reading"), QStringLiteral("Error")};
+    for (int column = 0; column < headings.size(); ++column)
+        grid->addWidget(new QLabel(headings[column], group), 0, column);
+    for (int n = 0; n < 2; ++n) {
+        const QString number = QString::number(n + 1);
+        grid->addWidget(new QLabel(number, group), n + 1, 0);
+        pointTexts_[n] = addValue(QStringLiteral("Target and indicated at point ") + number);
+        asLeft_[n] = addValue(QStringLiteral("Predicted as-left reading at point ") + number);
+        predictedError_[n] = addValue(QStringLiteral("Predicted error at point ") + number);
+        grid->addWidget(pointTexts_[n], n + 1, 1);
+        grid->addWidget(asLeft_[n], n + 1, 2);
+        grid->addWidget(predictedError_[n], n + 1, 3);
+    }
+    largestError_ = addValue(QStringLiteral("Largest error"));
+    grid->addWidget(new QLabel(QStringLiteral("Largest error:"), group), 3, 2);
+    grid->addWidget(largestError_, 3, 3);
+    layout()->addWidget(group);
+}
+
+void AdjustmentWindow::createVerificationGroup()
+{
+    auto* group = new QGroupBox(QStringLiteral("Verification"), this);
+    auto* grid = new QGridLayout(group);
+    tolerance_ = addField(QStringLiteral("Tolerance"));
+    uncertainty_ = addField(QStringLiteral("Uncertainty"), QStringLiteral("0"));
+    grid->addWidget(new QLabel(QStringLiteral("Tolerance (\u00B0C):"), group), 0, 0);
+    grid->addWidget(tolerance_, 0, 1);
+    grid->addWidget(new QLabel(QStringLiteral("Uncertainty U (\u00B0C):"), group), 0, 2);
+    grid->addWidget(uncertainty_, 0, 3);
+    for (int n = 0; n < 2; ++n) {
+        const QString number = QString::number(n + 1);
+        readings_[n] = addField(QStringLiteral("As-left reading at point ") + number);
+        pointVerdicts_[n] = addValue(QStringLiteral("Verdict at point ") + number);
+        grid->addWidget(
+            new QLabel(QStringLiteral("As-left reading at point %1:").arg(number), group), n + 1,
+            0);
+        grid->addWidget(readings_[n], n + 1, 1);
+        grid->addWidget(pointVerdicts_[n], n + 1, 2);
+    }
+    thirdTarget_ = addField(QStringLiteral("Third point target"));
+    thirdReading_ = addField(QStringLiteral("Third point reading"));
+    pointVerdicts_[2] = addValue(QStringLiteral("Verdict at point 3"));
+    grid->addWidget(new QLabel(QStringLiteral("Third point (target, reading):"), group), 3, 0);
+    grid->addWidget(thirdTarget_, 3, 1);
+    grid->addWidget(thirdReading_, 3, 2);
+    grid->addWidget(pointVerdicts_[2], 3, 3);
+    verdict_ = addValue(QStringLiteral("Verdict"));
+    verdict_->setStyleSheet(QStringLiteral("font-weight: bold"));
+    rule_ = addValue(QStringLiteral("Decision rule"));
+    grid->addWidget(verdict_, 4, 0);
+    grid->addWidget(rule_, 4, 1, 1, 3);
+    layout()->addWidget(group);
+}
+
+void AdjustmentWindow::setMeasurement(double target1, double target2, double indicated1,
+                                      double indicated2)
+{
+    measurement_ = {target1, target2, indicated1, indicated2};
+    refresh();
+}
+
+bool AdjustmentWindow::takeCurrentCodesFromMemory(const QString& memoryText, int displayLine,
+                                                  QString& fault)
+{
+    const instrument::DisplayCodes codes = instrument::decodeMemory(memoryText.toStdString());
+    if (!codes.ok()) {
+        fault = QString::fromStdString(messages::decodeFault(codes));
+        return false;
+    }
+    const std::string& slope = displayLine == 1 ? codes.slope1 : codes.slope2;
+    const std::string& offset = displayLine == 1 ? codes.offset1 : codes.offset2;
+    if (slope.empty()) {
+        fault = QStringLiteral("display line %1 shows nothing for this type").arg(displayLine);
+        return false;
+    }
+    currentSlope_->setText(QString::fromStdString(slope).toUpper());
+    currentOffset_->setText(QString::fromStdString(offset));
+    return true;
+}
+
+void AdjustmentWindow::readFromMemory()
+{
+    MemoryTextDialog dialog(this);
+    while (dialog.exec() == QDialog::Accepted) {
+        QString fault;
+        if (takeCurrentCodesFromMemory(dialog.memoryText(), dialog.displayLine(), fault))
+            return;
+        dialog.showFault(fault);
+    }
+}
+
+std::optional<double> AdjustmentWindow::number(QLineEdit* field, QStringList& wrong)
+{
+    const calc::EntryReading reading =
+        calc::readEntry(field->text().toStdString(), ui::currentSeparators());
+    mark(field, !reading.isNumber() && !field->text().trimmed().isEmpty());
+    if (reading.isNumber())
+        return reading.value;
+    if (!field->text().trimmed().isEmpty())
+        wrong << field->accessibleName();
+    return std::nullopt;
+}
+
+std::optional<calc::Coefficients> AdjustmentWindow::currentCoefficients(QStringList& wrong)
+{
+    const auto slope = calc::readCoefficientCode(currentSlope_->text().toStdString());
+    const auto offset = calc::readCoefficientCode(currentOffset_->text().toStdString());
+    mark(currentSlope_, !slope);
+    mark(currentOffset_, !offset);
+    if (!slope)
+        wrong << currentSlope_->accessibleName();
+    if (!offset)
+        wrong << currentOffset_->accessibleName();
+    if (!slope || !offset)
+        return std::nullopt;
+    return calc::Coefficients{*slope, *offset};
+}
+
+void AdjustmentWindow::refresh()
+{
+    if (!problems_)
+        return; // still being built
+    QStringList wrong;
+    const auto current = currentCoefficients(wrong);
+    calc::Adjustment adjustment;
+    if (measurement_ && current) {
+        const auto& m = *measurement_;
+        const calc::ReferencePoint points[] = {{m[0], m[2]}, {m[1], m[3]}};
+        adjustment = calc::adjust(points, *current);
+    }
+    showAdjustment(adjustment, current && (current->slopeCode != calc::Coefficients{}.slopeCode ||
+                                           current->offsetCode != 0));
+    showVerification(adjustment, wrong);
+    problems_->setText(wrong.isEmpty() ? QString()
+                                       : QStringLiteral("Not a number or no code: ") +
+                                             wrong.join(QStringLiteral(", ")));
+}
+
+void AdjustmentWindow::showAdjustment(const calc::Adjustment& adjustment, bool composed)
+{
+    const calc::CalcResult& line = adjustment.line;
+    const bool ok = adjustment.ok() && measurement_;
+    slopeCode_->setText(ok ? QString::fromStdString(line.slopeCode) : QString());
+    offsetCode_->setText(ok ? QString::fromStdString(line.offsetCode) : QString());
+    codeValues_->setText(
+        ok ? QStringLiteral("slope %1, offset %2 \u00B0C")
+                 .arg(QLocale().toString(adjustment.appliedSlope, 'f', 4),
+                      shown(adjustment.appliedOffset))
+        : measurement_ && !adjustment.ok() && line.fault != calc::CalcFault::None
+            ? QString::fromStdString(messages::oneLine(messages::calculationFault(line.fault)))
+            : QString());
+    composedNote_->setText(ok && composed ? QStringLiteral("Composed with the current codes: the "
+                                                           "readings were taken under them.")
+                                          : QString());
+    QStringList warnings;
+    if (ok && adjustment.slopeWraps)
+        warnings << QStringLiteral("The slope %1 does not fit its code: the instrument will apply "
+                                   "%2.")
+                        .arg(QLocale().toString(line.slope, 'g', 10),
+                             QLocale().toString(adjustment.appliedSlope, 'f', 4));
+    if (ok && adjustment.offsetWraps)
+        warnings << QStringLiteral("The offset %1 \u00B0C does not fit its code: the instrument "
+                                   "will apply %2 \u00B0C.")
+                        .arg(QLocale().toString(line.offset, 'g', 10),
+                             shown(adjustment.appliedOffset));
+    codeWarning_->setText(warnings.join(QLatin1Char(' ')));
+    for (std::size_t n = 0; n < 2; ++n) {
+        const bool has = ok && n < adjustment.points.size();
+        const calc::PointPrediction* point = has ? &adjustment.points[n] : nullptr;
+        pointTexts_[n]->setText(has ? shown(point->target) + QStringLiteral(", ") +
+                                          shown(point->indicated)
+                                    : QString());
+        asLeft_[n]->setText(has ? shown(point->asLeft) : QString());
+        predictedError_[n]->setText(has ? shown(point->error) : QString());
+    }
+    largestError_->setText(ok ? shown(adjustment.largestError) : QString());
+}
+
+void AdjustmentWindow::showVerification(const calc::Adjustment& adjustment, QStringList& wrong)
+{
+    const auto tolerance = number(tolerance_, wrong);
+    const auto uncertainty = number(uncertainty_, wrong);
+    std::vector<calc::VerificationReading> readings;
+    std::array<bool, 3> present{};
+    for (std::size_t n = 0; n < 2; ++n) {
+        const auto reading = number(readings_[n], wrong);
+        present[n] = reading && measurement_;
+        if (present[n])
+            readings.push_back({(*measurement_)[n], *reading});
+    }
+    const auto thirdTarget = number(thirdTarget_, wrong);
+    const auto thirdReading = number(thirdReading_, wrong);
+    present[2] = thirdTarget && thirdReading;
+    if (present[2])
+        readings.push_back({*thirdTarget, *thirdReading});
+    // Complete once the tolerance and both as-left readings are there.
+    const bool complete = tolerance && uncertainty && present[0] && present[1];
+    const calc::Verification verification =
+        complete ? calc::verify(readings, *tolerance, *uncertainty) : calc::Verification{};
+    const bool judged = complete && verification.ok();
+    std::size_t taken = 0;
+    for (std::size_t n = 0; n < 3; ++n) {
+        const bool shownHere = judged && present[n];
+        pointVerdicts_[n]->setText(shownHere ? (verification.points[taken].pass ? "pass" : "fail")
+                                             : QString());
+        taken += present[n] ? 1 : 0;
+    }
+    verdict_->setText(judged ? (verification.pass ? QStringLiteral("Pass") : QStringLiteral("Fail"))
+                             : QString());
+    rule_->setText(complete && !verification.ok()
+                       ? QString::fromStdString(messages::verificationFault(verification.fault))
+                   : uncertainty ? QString::fromStdString(messages::decisionRule(*uncertainty))
+                                 : QString());
+    ErrorPlot::Data data;
+    if (measurement_) {
+        for (std::size_t n = 0; n < 2; ++n)
+            data.asFound.emplace_back((*measurement_)[n],
+                                      (*measurement_)[n + 2] - (*measurement_)[n]);
+        for (const calc::PointPrediction& point : adjustment.points)
+            data.asLeft.emplace_back(point.target, point.error);
+    }
+    for (const calc::VerificationReading& reading : readings)
+        data.verification.emplace_back(reading.target, reading.reading - reading.target);
+    if (tolerance && *tolerance > 0)
+        data.tolerance = *tolerance;
+    plot_->setData(std::move(data));
+}
+
+MemoryTextDialog::MemoryTextDialog(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("MemoryText"));
+    setWindowTitle(QStringLiteral("Read from memory text"));
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(new QLabel(QStringLiteral("Paste the instrument's memory text:"), this));
+    text_ = new QPlainTextEdit(this);
+    text_->setAccessibleName(QStringLiteral("Memory text"));
+    layout->addWidget(text_);
+    line1_ = new QRadioButton(QStringLiteral("Display line &1"), this);
+    auto* line2 = new QRadioButton(QStringLiteral("Display line &2"), this);
+    line1_->setChecked(true);
+    layout->addWidget(line1_);
+    layout->addWidget(line2);
+    fault_ = new QLabel(this);
+    fault_->setAccessibleName(QStringLiteral("Decoding fault"));
+    fault_->setWordWrap(true);
+    layout->addWidget(fault_);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons);
+}
+
+QString MemoryTextDialog::memoryText() const
+{
+    // One memory text: the first line that is not empty.
+    for (const QString& line : text_->toPlainText().split(QLatin1Char('\n')))
+        if (!line.trimmed().isEmpty())
+            return line.trimmed();
+    return {};
+}
+
+int MemoryTextDialog::displayLine() const
+{
+    return line1_->isChecked() ? 1 : 2;
+}
+
+void MemoryTextDialog::showFault(const QString& fault)
+{
+    fault_->setText(QStringLiteral("Nothing filled: ") + fault);
+}
+
+} // namespace quarvet::adjust

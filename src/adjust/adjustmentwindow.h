@@ -1,0 +1,89 @@
+#pragma once
+
+#include "calc/adjustment.h"
+
+#include <QDialog>
+#include <QWidget>
+
+#include <array>
+#include <optional>
+#include <vector>
+
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QRadioButton;
+
+namespace quarvet::adjust {
+
+class ErrorPlot;
+
+// The adjustment check: what the codes for the main window's last calculation will make the
+// instrument read, for readings taken under the coefficients it holds, and the verification
+// of readings taken after the codes were written, with its decision rule. Every edit is
+// followed at once; an entry that is not a number is marked and named, never boxed.
+class AdjustmentWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit AdjustmentWindow(QWidget* parent = nullptr);
+
+    // The main window's four entries at its last successful calculation.
+    void setMeasurement(double target1, double target2, double indicated1, double indicated2);
+
+    // Fills the current codes from a decoded memory text's display line (1 or 2); false, and
+    // nothing filled, when the text does not decode or the line shows nothing.
+    bool takeCurrentCodesFromMemory(const QString& memoryText, int displayLine, QString& fault);
+
+private:
+    void createCodeGroup();
+    void createPointGroup();
+    void createVerificationGroup();
+    QLineEdit* addField(const QString& accessibleName, const QString& text = {});
+    QLabel* addValue(const QString& accessibleName);
+    void readFromMemory();
+    void refresh();
+    std::optional<calc::Coefficients> currentCoefficients(QStringList& wrong);
+    void showAdjustment(const calc::Adjustment& adjustment, bool composed);
+    void showVerification(const calc::Adjustment& adjustment, QStringList& wrong);
+    std::optional<double> number(QLineEdit* field, QStringList& wrong);
+
+    std::optional<std::array<double, 4>> measurement_;
+    QLineEdit* currentSlope_ = nullptr;
+    QLineEdit* currentOffset_ = nullptr;
+    QLineEdit* slopeCode_ = nullptr;
+    QLineEdit* offsetCode_ = nullptr;
+    QLabel* codeValues_ = nullptr;
+    QLabel* codeWarning_ = nullptr;
+    QLabel* composedNote_ = nullptr;
+    std::array<QLabel*, 2> asLeft_{};
+    std::array<QLabel*, 2> predictedError_{};
+    std::array<QLabel*, 2> pointTexts_{};
+    QLabel* largestError_ = nullptr;
+    QLineEdit* tolerance_ = nullptr;
+    QLineEdit* uncertainty_ = nullptr;
+    std::array<QLineEdit*, 2> readings_{};
+    QLineEdit* thirdTarget_ = nullptr;
+    QLineEdit* thirdReading_ = nullptr;
+    std::array<QLabel*, 3> pointVerdicts_{};
+    QLabel* verdict_ = nullptr;
+    QLabel* rule_ = nullptr;
+    QLabel* problems_ = nullptr;
+    ErrorPlot* plot_ = nullptr;
+};
+
+// Asks for a memory text and the display line whose codes it holds.
+class MemoryTextDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit MemoryTextDialog(QWidget* parent = nullptr);
+    QString memoryText() const;
+    int displayLine() const;
+    void showFault(const QString& fault);
+
+private:
+    QPlainTextEdit* text_ = nullptr;
+    QRadioButton* line1_ = nullptr;
+    QLabel* fault_ = nullptr;
+};
+
+} // namespace quarvet::adjust
