@@ -175,31 +175,44 @@ int adjustPairs(const std::vector<std::string>& entries, const Arguments& parsed
     return reportAdjustment(points, parsed, io);
 }
 
-// One pair a line on standard input, for fit.
+// One pair a line on standard input, for fit. Each pair is read as it comes, so that a long
+// input is held as numbers, not as texts.
 int fitLines(const Arguments& parsed, const calc::Separators& separators, ByteSource& in,
              Output& io)
 {
-    std::vector<std::string> entries;
+    std::vector<calc::ReferencePoint> points;
+    std::vector<std::string> wrong;
     std::string fault;
     const int status = forEachLine(in, io, [&](std::string_view line, long number) {
-        std::vector<std::string> words = splitWords(std::string(line));
-        if (words.empty())
+        std::array<std::string_view, 2> words;
+        const std::size_t count = firstWords(line, words);
+        if (count == 0 || !fault.empty())
             return true;
-        if (words.size() != 2 && fault.empty())
-            fault = "line " + std::to_string(number) +
-                    ": expected a target and an indicated "
-                    "value, found " +
-                    std::to_string(words.size()) + " entries";
-        entries.insert(entries.end(), words.begin(), words.end());
+        if (count != 2) {
+            fault = "line " + std::to_string(number) + ": expected a target and an indicated " +
+                    "value, found " + std::to_string(count) + " entries";
+            return true;
+        }
+        const calc::EntryReading target = calc::readEntry(words[0], separators);
+        const calc::EntryReading indicated = calc::readEntry(words[1], separators);
+        if (!target.isNumber())
+            wrong.push_back(messages::targetLabel(points.size() + 1));
+        if (!indicated.isNumber())
+            wrong.push_back(messages::indicatedLabel(points.size() + 1));
+        points.push_back({target.value, indicated.value});
         return true;
     });
     if (status != success)
         return status;
     if (!fault.empty())
         return usageFault(fault, io);
-    if (entries.size() < 4)
+    if (points.size() < 2)
         return usageFault("fit needs at least two pairs of target and indicated value", io);
-    return adjustPairs(entries, parsed, separators, io);
+    if (!wrong.empty()) {
+        io.sayError(messages::forTerminal(messages::wrongEntriesReport(wrong)));
+        return failure;
+    }
+    return reportAdjustment(points, parsed, io);
 }
 
 void writeVerification(const calc::Verification& verification, bool json, OutputBuffer& out)

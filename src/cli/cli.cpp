@@ -87,39 +87,13 @@ int calcArguments(const Entries& texts, const calc::Separators& separators, Outp
     return success;
 }
 
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
-
-// The first four blank- or tab-separated words of a line, and how many words it has. A
-// loop of its own: this runs for every line of a large input.
-std::size_t firstFourWords(std::string_view line, Entries& words)
-{
-    std::size_t count = 0;
-    const std::size_t size = line.size();
-    std::size_t pos = 0;
-    for (;;) {
-        while (pos < size && isBlank(line[pos]))
-            ++pos;
-        if (pos == size)
-            return count;
-        const std::size_t start = pos;
-        while (pos < size && !isBlank(line[pos]))
-            ++pos;
-        if (count < words.size())
-            words[count] = line.substr(start, pos - start);
-        ++count;
-    }
-}
-
 int calcLines(const calc::Separators& separators, ByteSource& in, Output& io)
 {
     // The locale does not change during a run: one probe for every line.
     const std::optional<calc::SeparatorPair> pair = calc::probeSeparators(separators);
     return forEachLine(in, io, [&](std::string_view line, long number) {
         Entries texts;
-        const std::size_t count = firstFourWords(line, texts);
+        const std::size_t count = firstWords(line, texts);
         if (count != texts.size()) {
             io.out << "error: expected four entries, found " << static_cast<long>(count) << '\n';
             return false;

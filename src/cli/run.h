@@ -5,6 +5,7 @@
 
 #include "calc/utf8text.h"
 
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -55,6 +56,33 @@ template <typename Answer> int forEachLine(ByteSource& in, Output& io, Answer an
         case LineReader::Status::End:
             return status;
         }
+    }
+}
+
+inline bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+// The first words of a line (as many as `words` holds), split at blanks and tabs, and how
+// many words it has. A loop of its own: this runs for every line of a large input.
+template <std::size_t Count>
+std::size_t firstWords(std::string_view line, std::array<std::string_view, Count>& words)
+{
+    std::size_t count = 0;
+    const std::size_t size = line.size();
+    std::size_t pos = 0;
+    for (;;) {
+        while (pos < size && isBlank(line[pos]))
+            ++pos;
+        if (pos == size)
+            return count;
+        const std::size_t start = pos;
+        while (pos < size && !isBlank(line[pos]))
+            ++pos;
+        if (count < Count)
+            words[count] = line.substr(start, pos - start);
+        ++count;
     }
 }
 
