@@ -29,6 +29,16 @@ QString shown(double value)
     return QLocale().toString(value, 'f', 4);
 }
 
+// A sentence holding a number written with a point, in the user's locale.
+QString localised(const std::string& sentence)
+{
+    QString text = QString::fromStdString(sentence);
+    const qsizetype open = text.lastIndexOf(QLatin1Char('='));
+    return open < 0 ? text
+                    : text.left(open) +
+                          text.mid(open).replace(QLatin1Char('.'), QLocale().decimalPoint());
+}
+
 // A field whose text is no number, or no code, is marked until it is one.
 void mark(QLineEdit* field, bool wrong)
 {
@@ -67,6 +77,8 @@ QLabel* AdjustmentWindow::addValue(const QString& accessibleName)
 {
     auto* value = new QLabel(this);
     value->setAccessibleName(accessibleName);
+    // Some of these quote what was typed or pasted: never taken for markup.
+    value->setTextFormat(Qt::PlainText);
     value->setTextInteractionFlags(Qt::TextSelectableByMouse);
     return value;
 }
@@ -201,9 +213,15 @@ void AdjustmentWindow::readFromMemory()
 
 std::optional<double> AdjustmentWindow::number(QLineEdit* field, QStringList& wrong)
 {
-    const calc::EntryReading reading =
-        calc::readEntry(field->text().toStdString(), ui::currentSeparators());
+    const calc::Separators separators = ui::currentSeparators();
+    const std::string text = field->text().toStdString();
+    const calc::EntryReading reading = calc::readEntry(text, separators);
     mark(field, !reading.isNumber() && !field->text().trimmed().isEmpty());
+    // A number that holds the separator the locale does not use reads as something else
+    // (12.5 as 125 in German): said next to the entry problems, as the main window warns.
+    if (const auto pair = calc::probeSeparators(separators);
+        reading.isNumber() && pair && calc::holds(text, pair->foreign))
+        foreignSeparator_ = pair;
     if (reading.isNumber())
         return reading.value;
     if (!field->text().trimmed().isEmpty())
@@ -231,6 +249,7 @@ void AdjustmentWindow::refresh()
     if (!problems_)
         return; // still being built
     QStringList wrong;
+    foreignSeparator_.reset();
     const auto current = currentCoefficients(wrong);
     calc::Adjustment adjustment;
     if (measurement_ && current) {
@@ -241,9 +260,13 @@ void AdjustmentWindow::refresh()
     showAdjustment(adjustment, current && (current->slopeCode != calc::Coefficients{}.slopeCode ||
                                            current->offsetCode != 0));
     showVerification(adjustment, wrong);
-    problems_->setText(wrong.isEmpty() ? QString()
-                                       : QStringLiteral("Not a number or no code: ") +
-                                             wrong.join(QStringLiteral(", ")));
+    QStringList problems;
+    if (!wrong.isEmpty())
+        problems << QStringLiteral("Not a number or no code: ") + wrong.join(QStringLiteral(", "));
+    if (foreignSeparator_)
+        problems << QString::fromStdString(
+            messages::oneLine(messages::separatorWarning(*foreignSeparator_)));
+    problems_->setText(problems.join(QLatin1Char('\n')));
 }
 
 void AdjustmentWindow::showAdjustment(const calc::Adjustment& adjustment, bool composed)
@@ -319,7 +342,7 @@ void AdjustmentWindow::showVerification(const calc::Adjustment& adjustment, QStr
                              : QString());
     rule_->setText(complete && !verification.ok()
                        ? QString::fromStdString(messages::verificationFault(verification.fault))
-                   : uncertainty ? QString::fromStdString(messages::decisionRule(*uncertainty))
+                   : uncertainty ? localised(messages::decisionRule(*uncertainty))
                                  : QString());
     ErrorPlot::Data data;
     if (measurement_) {
@@ -352,6 +375,7 @@ MemoryTextDialog::MemoryTextDialog(QWidget* parent) : QDialog(parent)
     layout->addWidget(line2);
     fault_ = new QLabel(this);
     fault_->setAccessibleName(QStringLiteral("Decoding fault"));
+    fault_->setTextFormat(Qt::PlainText);
     fault_->setWordWrap(true);
     layout->addWidget(fault_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);

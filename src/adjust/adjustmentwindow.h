@@ -1,6 +1,7 @@
 #pragma once
 
 #include "calc/adjustment.h"
+#include "calc/check.h"
 
 #include <QDialog>
 #include <QWidget>
@@ -69,6 +70,7 @@ private:
     QLabel* rule_ = nullptr;
     QLabel* problems_ = nullptr;
     ErrorPlot* plot_ = nullptr;
+    std::optional<calc::SeparatorPair> foreignSeparator_; // found in an entry at this refresh
 };
 
 // Asks for a memory text and the display line whose codes it holds.

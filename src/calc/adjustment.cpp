@@ -118,10 +118,19 @@ Adjustment adjust(std::span<const ReferencePoint> points, const Coefficients& cu
         return adjustment;
     }
     std::vector<double> raws;
-    for (const ReferencePoint& point : points)
+    bool finite = true;
+    for (const ReferencePoint& point : points) {
         raws.push_back((point.indicated - currentOffset) / currentSlope);
+        finite = finite && std::isfinite(raws.back());
+    }
+    // Raw readings beyond a double are "too large", not "equal" when both overflow.
+    if (!finite) {
+        adjustment.line.fault = CalcFault::NotFinite;
+        return adjustment;
+    }
     if (points.size() < 2 || allEqual(raws)) {
-        adjustment.line.fault = CalcFault::EqualIndicatedValues;
+        adjustment.line.fault =
+            points.size() > 2 ? CalcFault::AllIndicatedEqual : CalcFault::EqualIndicatedValues;
         return adjustment;
     }
     adjustment.line = points.size() == 2
@@ -142,7 +151,7 @@ Verification verify(std::span<const VerificationReading> readings, double tolera
 {
     Verification verification;
     verification.tolerance = tolerance;
-    verification.uncertainty = uncertainty;
+    verification.uncertainty = uncertainty + 0.0; // -0 is no guard band, and says so
     if (!(tolerance > 0.0))
         verification.fault = VerificationFault::ToleranceNotPositive;
     else if (!(uncertainty >= 0.0))

@@ -23,6 +23,7 @@ enum class CalcFault {
     OffsetOutOfRange,
     NotFinite, // a difference, the slope or the offset lies beyond the range of a double
     CurrentSlopeZero, // readings taken under a slope code of 0 cannot be taken back
+    AllIndicatedEqual, // three points or more, all with one raw reading
 };
 
 struct CalcResult {

@@ -43,8 +43,13 @@ Arguments parseArguments(const std::vector<std::string>& args, bool takesCurrent
                 parsed.current = {*slope, *offset};
                 n += 2;
             }
-        } else if (takesTolerance && (word == "--tolerance" || word == "--uncertainty") && more) {
-            (word == "--tolerance" ? parsed.tolerance : parsed.uncertainty) = args[++n];
+        } else if (takesTolerance && (word == "--tolerance" || word == "--uncertainty")) {
+            // A value is any word but an option's name: "-0.5" is one, "--json" is not.
+            if (!more || args[n + 1] == "--json" || args[n + 1] == "--tolerance" ||
+                args[n + 1] == "--uncertainty")
+                parsed.usageFault = word + " takes a value";
+            else
+                (word == "--tolerance" ? parsed.tolerance : parsed.uncertainty) = args[++n];
         } else if (word.starts_with("--")) {
             parsed.usageFault = "unknown option '" + calc::printable(word) + "'";
         } else {
@@ -65,15 +70,22 @@ bool readNumbers(const std::vector<std::pair<std::string, std::string>>& labelle
                  const calc::Separators& separators, std::vector<double>& values, Output& io)
 {
     std::vector<std::string> wrong;
+    const std::optional<calc::SeparatorPair> pair = calc::probeSeparators(separators);
+    bool foreign = false;
     values.clear();
     for (const auto& [label, text] : labelled) {
         const calc::EntryReading reading = calc::readEntry(text, separators);
         values.push_back(reading.value);
         if (!reading.isNumber())
             wrong.push_back(label);
+        else if (pair && calc::holds(text, pair->foreign))
+            foreign = true;
     }
+    // As calc says them: what is wrong first, then the warning, which leaves the result.
     if (!wrong.empty())
         io.sayError(messages::forTerminal(messages::wrongEntriesReport(wrong)));
+    if (foreign)
+        io.sayError(messages::forTerminal(messages::separatorWarning(*pair)));
     return wrong.empty();
 }
 
@@ -157,15 +169,10 @@ int reportAdjustment(const std::vector<calc::ReferencePoint>& points, const Argu
     return success;
 }
 
-// Pairs of entries as reference points, labelled target k and indicated k.
-int adjustPairs(const std::vector<std::string>& entries, const Arguments& parsed,
-                const calc::Separators& separators, Output& io)
+// Labelled pairs of entries (target k, indicated k) as reference points.
+int adjustLabelled(const std::vector<std::pair<std::string, std::string>>& labelled,
+                   const Arguments& parsed, const calc::Separators& separators, Output& io)
 {
-    std::vector<std::pair<std::string, std::string>> labelled;
-    for (std::size_t n = 0; n + 1 < entries.size(); n += 2) {
-        labelled.emplace_back(messages::targetLabel(n / 2 + 1), entries[n]);
-        labelled.emplace_back(messages::indicatedLabel(n / 2 + 1), entries[n + 1]);
-    }
     std::vector<double> values;
     if (!readNumbers(labelled, separators, values, io))
         return failure;
@@ -175,44 +182,61 @@ int adjustPairs(const std::vector<std::string>& entries, const Arguments& parsed
     return reportAdjustment(points, parsed, io);
 }
 
-// One pair a line on standard input, for fit. Each pair is read as it comes, so that a long
-// input is held as numbers, not as texts.
+int adjustPairs(const std::vector<std::string>& entries, const Arguments& parsed,
+                const calc::Separators& separators, Output& io)
+{
+    std::vector<std::pair<std::string, std::string>> labelled;
+    for (std::size_t n = 0; n + 1 < entries.size(); n += 2) {
+        labelled.emplace_back(messages::targetLabel(n / 2 + 1), entries[n]);
+        labelled.emplace_back(messages::indicatedLabel(n / 2 + 1), entries[n + 1]);
+    }
+    return adjustLabelled(labelled, parsed, separators, io);
+}
+
+// One pair a line on standard input, for fit. Each pair is read as it comes and held as
+// numbers; a calibration has a few dozen points, and more than maxFitPairs is refused rather
+// than let memory grow with the input.
+constexpr std::size_t maxFitPairs = 100000;
+
 int fitLines(const Arguments& parsed, const calc::Separators& separators, ByteSource& in,
              Output& io)
 {
-    std::vector<calc::ReferencePoint> points;
-    std::vector<std::string> wrong;
-    std::string fault;
-    const int status = forEachLine(in, io, [&](std::string_view line, long number) {
-        std::array<std::string_view, 2> words;
-        const std::size_t count = firstWords(line, words);
-        if (count == 0 || !fault.empty())
-            return true;
-        if (count != 2) {
-            fault = "line " + std::to_string(number) + ": expected a target and an indicated " +
-                    "value, found " + std::to_string(count) + " entries";
-            return true;
+    LineReader reader(in);
+    std::vector<std::pair<std::string, std::string>> labelled;
+    std::string_view line;
+    for (long number = 1;; ++number) {
+        const LineReader::Status status = reader.next(line);
+        if (status == LineReader::Status::End)
+            break;
+        if (status == LineReader::Status::Failed) {
+            io.sayError("quarvet-cli: cannot read " + calc::printable(in.name()) + ": " +
+                        in.failure() + "\n");
+            return failure;
         }
-        const calc::EntryReading target = calc::readEntry(words[0], separators);
-        const calc::EntryReading indicated = calc::readEntry(words[1], separators);
-        if (!target.isNumber())
-            wrong.push_back(messages::targetLabel(points.size() + 1));
-        if (!indicated.isNumber())
-            wrong.push_back(messages::indicatedLabel(points.size() + 1));
-        points.push_back({target.value, indicated.value});
-        return true;
-    });
-    if (status != success)
-        return status;
-    if (!fault.empty())
-        return usageFault(fault, io);
-    if (points.size() < 2)
-        return usageFault("fit needs at least two pairs of target and indicated value", io);
-    if (!wrong.empty()) {
-        io.sayError(messages::forTerminal(messages::wrongEntriesReport(wrong)));
-        return failure;
+        if (status == LineReader::Status::TooLong) {
+            io.sayError("quarvet-cli: line " + std::to_string(number) + " is longer than 1 MiB\n");
+            return failure;
+        }
+        std::array<std::string_view, 2> words;
+        const std::size_t count = firstWords(withoutCarriageReturn(line), words);
+        if (count == 0)
+            continue;
+        if (count != 2)
+            return usageFault("line " + std::to_string(number) +
+                                  ": expected a target and an indicated value, found " +
+                                  std::to_string(count) + (count == 1 ? " entry" : " entries"),
+                              io);
+        if (labelled.size() / 2 == maxFitPairs) {
+            io.sayError("quarvet-cli: fit takes at most " + std::to_string(maxFitPairs) +
+                        " pairs\n");
+            return failure;
+        }
+        labelled.emplace_back(messages::targetLabel(labelled.size() / 2 + 1), words[0]);
+        labelled.emplace_back(messages::indicatedLabel(labelled.size() / 2 + 1), words[1]);
     }
-    return reportAdjustment(points, parsed, io);
+    if (labelled.size() < 4)
+        return usageFault("fit needs at least two pairs of target and indicated value", io);
+    return adjustLabelled(labelled, parsed, separators, io);
 }
 
 void writeVerification(const calc::Verification& verification, bool json, OutputBuffer& out)
@@ -231,7 +255,9 @@ void writeVerification(const calc::Verification& verification, bool json, Output
         out << "],\"pass\":" << (verification.pass ? "true" : "false") << "}\n";
         return;
     }
-    out << "rule: " << rule << "\npoint\ttarget\treading\terror\tverdict\n";
+    out << "tolerance " << number(verification.tolerance) << ", uncertainty "
+        << number(verification.uncertainty) << "\nrule: " << rule
+        << "\npoint\ttarget\treading\terror\tverdict\n";
     for (std::size_t n = 0; n < verification.points.size(); ++n) {
         const calc::VerifiedPoint& point = verification.points[n];
         out << std::to_string(n + 1) << '\t' << number(point.target) << '\t'

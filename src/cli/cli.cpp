@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <array>
+#include <new>
 
 namespace quarvet::cli {
 namespace {
@@ -273,6 +274,10 @@ int run(const std::vector<std::string>& args, const calc::Separators& separators
         output.out.flush();
         output.err.flush();
         return status;
+    } catch (const std::bad_alloc&) {
+        // Every input is bounded; this is a machine out of memory, said plainly all the same.
+        (void)io.err.write("quarvet-cli: out of memory\n");
+        return ExitCode::failure;
     } catch (const WriteFailure& failure) {
         // Output that never arrived is a failure, whatever came before.
         if (failure.sink != io.err.name()) {

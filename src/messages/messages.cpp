@@ -127,6 +127,9 @@ std::string calculationFault(calc::CalcFault fault)
     case calc::CalcFault::NotFinite:
         return lines("The values are too large to be calculated with.",
                      "Please check the entered values.");
+    case calc::CalcFault::AllIndicatedEqual:
+        return lines("All indicated values are equal, so no slope can be calculated.",
+                     "Please enter different indicated values.");
     case calc::CalcFault::CurrentSlopeZero:
         return lines("The current slope code stands for a slope of 0.",
                      "Readings taken under it cannot be taken back to raw readings.");

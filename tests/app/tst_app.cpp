@@ -634,6 +634,12 @@ void TestMainWindow::adjustmentCheckReadsMemoryText()
     QCOMPARE(fault.isEmpty(), filled);
     QCOMPARE(shownIn(check, "Current slope code"), slope);
     QCOMPARE(shownIn(check, "Current offset code"), offset);
+    // What the dialog shows of a fault is text, never markup.
+    quarvet::adjust::MemoryTextDialog dialog(window_.get());
+    dialog.showFault(QStringLiteral("the value field \"<hr>ZZ\" is not hexadecimal"));
+    for (QLabel* label : dialog.findChildren<QLabel*>())
+        if (label->accessibleName() == "Decoding fault")
+            QCOMPARE(label->textFormat(), Qt::PlainText);
 }
 
 void TestMainWindow::adjustmentCheckVerifies_data()
@@ -649,6 +655,10 @@ void TestMainWindow::adjustmentCheckVerifies_data()
                                 << "";
     QTest::newRow("not a number is named, no box") << QStringList{"0.1", "x", "0.08", "100"} << ""
                                                    << "Not a number or no code: Uncertainty";
+    QTest::newRow("a comma in the English locale is named")
+        << QStringList{"0,1", "0", "0.08", "100"} << "Pass"
+        << "Following separator ',' is unknown. The correct separator is '.' ! "
+           "Please check the entered values!";
 }
 
 void TestMainWindow::adjustmentCheckVerifies()

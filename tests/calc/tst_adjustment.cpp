@@ -125,7 +125,9 @@ void TestAdjustment::faults_data()
     QTest::newRow("equal raw readings")
         << QList<double>{0, 5, 100, 5} << 10000 << CalcFault::EqualIndicatedValues;
     QTest::newRow("three equal raw readings")
-        << QList<double>{0, 5, 50, 5, 100, 5} << 10000 << CalcFault::EqualIndicatedValues;
+        << QList<double>{0, 5, 50, 5, 100, 5} << 10000 << CalcFault::AllIndicatedEqual;
+    QTest::newRow("both raw readings overflow, unequal indicated")
+        << QList<double>{0, 1e305, 100, 1.1e305} << 1 << CalcFault::NotFinite;
     QTest::newRow("one point") << QList<double>{0, 5} << 10000 << CalcFault::EqualIndicatedValues;
     QTest::newRow("raw readings overflow")
         << QList<double>{0, -1e308, 100, 1e308} << 1 << CalcFault::NotFinite;

@@ -141,6 +141,7 @@ private slots:
     void memoryStaysFlat();
     void adjustmentCommands_data();
     void adjustmentCommands();
+    void adjustmentCommandsWarnOfSeparators();
     void checkAgreesWithCalc_data();
     void checkAgreesWithCalc();
 };
@@ -655,7 +656,8 @@ void TestCli::adjustmentCommands_data()
     QTest::newRow("verify fails with 3")
         << QStringList{"verify", "--tolerance", "0.1", "--uncertainty", "0.02", "100", "100.081"}
         << none << 3
-        << QByteArray("rule: pass when |error| \xE2\x89\xA4 tolerance \xE2\x88\x92 "
+        << QByteArray("tolerance 0.1, uncertainty 0.02\n"
+                      "rule: pass when |error| \xE2\x89\xA4 tolerance \xE2\x88\x92 "
                       "uncertainty (guard band = 0.02)\npoint\ttarget\treading\terror\tverdict\n"
                       "1\t100\t100.081\t0.08100000000000307\tfail\nverdict: Fail\n")
         << none;
@@ -680,6 +682,21 @@ void TestCli::adjustmentCommands_data()
     QTest::newRow("fit, a line of three entries")
         << QStringList{"fit"} << QByteArray("0 1\n2 3 4\n") << 2 << none
         << QByteArray("quarvet-cli: line 2:");
+    QTest::newRow("tolerance without a value")
+        << QStringList{"verify", "--tolerance"} << none << 2 << none
+        << QByteArray("quarvet-cli: --tolerance takes a value");
+    QTest::newRow("an option is no tolerance")
+        << QStringList{"verify", "--tolerance", "--json", "0", "0"} << none << 2 << none
+        << QByteArray("quarvet-cli: --tolerance takes a value");
+    QTest::newRow("fit, a line over 1 MiB goes to standard error")
+        << QStringList{"fit", "--json"} << "0 0.5\n" + QByteArray(mebibyte + 1, '1') + "\n100 99\n"
+        << 1 << none << QByteArray("quarvet-cli: line 2 is longer than 1 MiB\n");
+    QTest::newRow("raw readings that overflow are too large, not equal")
+        << QStringList{"check", "--current", "0001", "0000", "0", "100", "1e305", "1.1e305"} << none
+        << 1 << none << QByteArray("The values are too large to be calculated with.");
+    QTest::newRow("three equal indicated values")
+        << QStringList{"fit", "0", "5", "50", "5", "100", "5"} << none << 1 << none
+        << QByteArray("All indicated values are equal");
     QTest::newRow("verify without tolerance") << QStringList{"verify", "0", "0"} << none << 2
                                               << none << QByteArray("quarvet-cli: verify takes");
 }
@@ -698,6 +715,20 @@ void TestCli::adjustmentCommands()
 }
 
 // check with neutral codes gives calc's codes for every case calc is tested with.
+// In a locale where the point groups digits, an entry with a point reads as another number:
+// check, fit and verify say so as calc does, and the verdict's table shows what was read.
+void TestCli::adjustmentCommandsWarnOfSeparators()
+{
+    const Run verified = run({"verify", "--tolerance", "0.1", "0", "0,9"}, comma);
+    QCOMPARE(verified.err, QByteArray("Following separator '.' is unknown.\n"
+                                      "The correct separator is ',' !\n"
+                                      "Please check the entered values!\n"));
+    QVERIFY(verified.out.startsWith("tolerance 1, uncertainty 0\n"));
+    const Run checked = run({"check", "0", "100", "0.5", "99"}, comma);
+    QVERIFY(checked.err.startsWith("Following separator '.' is unknown."));
+    QCOMPARE(checked.status, 0);
+}
+
 void TestCli::checkAgreesWithCalc_data()
 {
     calcArguments_data();
