@@ -21,8 +21,8 @@ enum class CalcFault {
     EqualIndicatedValues,
     SlopeOutOfRange,
     OffsetOutOfRange,
-    NotFinite, // a difference, the slope or the offset lies beyond the range of a double
-    CurrentSlopeZero, // readings taken under a slope code of 0 cannot be taken back
+    NotFinite,         // a difference, the slope or the offset lies beyond the range of a double
+    CurrentSlopeZero,  // readings taken under a slope code of 0 cannot be taken back
     AllIndicatedEqual, // three points or more, all with one raw reading
 };
 
