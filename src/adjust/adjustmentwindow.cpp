@@ -326,6 +326,15 @@ void AdjustmentWindow::showVerification(const calc::Adjustment& adjustment, QStr
     present[2] = thirdTarget && thirdReading;
     if (present[2])
         readings.push_back({*thirdTarget, *thirdReading});
+    showVerdicts(tolerance, uncertainty, readings, present);
+    plotErrors(adjustment, readings, tolerance);
+}
+
+void AdjustmentWindow::showVerdicts(std::optional<double> tolerance,
+                                    std::optional<double> uncertainty,
+                                    const std::vector<calc::VerificationReading>& readings,
+                                    const std::array<bool, 3>& present)
+{
     // Complete once the tolerance and both as-left readings are there.
     const bool complete = tolerance && uncertainty && present[0] && present[1];
     const calc::Verification verification =
@@ -344,6 +353,12 @@ void AdjustmentWindow::showVerification(const calc::Adjustment& adjustment, QStr
                        ? QString::fromStdString(messages::verificationFault(verification.fault))
                    : uncertainty ? localised(messages::decisionRule(*uncertainty))
                                  : QString());
+}
+
+void AdjustmentWindow::plotErrors(const calc::Adjustment& adjustment,
+                                  const std::vector<calc::VerificationReading>& readings,
+                                  std::optional<double> tolerance)
+{
     ErrorPlot::Data data;
     if (measurement_) {
         for (std::size_t n = 0; n < 2; ++n)

@@ -46,6 +46,12 @@ private:
     std::optional<calc::Coefficients> currentCoefficients(QStringList& wrong);
     void showAdjustment(const calc::Adjustment& adjustment, bool composed);
     void showVerification(const calc::Adjustment& adjustment, QStringList& wrong);
+    void showVerdicts(std::optional<double> tolerance, std::optional<double> uncertainty,
+                      const std::vector<calc::VerificationReading>& readings,
+                      const std::array<bool, 3>& present);
+    void plotErrors(const calc::Adjustment& adjustment,
+                    const std::vector<calc::VerificationReading>& readings,
+                    std::optional<double> tolerance);
     std::optional<double> number(QLineEdit* field, QStringList& wrong);
 
     std::optional<std::array<double, 4>> measurement_;

@@ -43,6 +43,20 @@ std::pair<Span, Span> spansOf(const ErrorPlot::Data& data)
     return {temperatures, {errors.low - margin, errors.high + margin}};
 }
 
+// The plot's frame, the error range at its left and what the colours stand for below it.
+void drawFrame(QPainter& painter, const QRectF& area, const Span& errors, const QColor& ink)
+{
+    painter.setPen(QPen(ink, 1));
+    painter.drawRect(area);
+    painter.drawText(QRectF(0, area.top(), 36, 16), Qt::AlignRight,
+                     QString::number(errors.high, 'g', 2));
+    painter.drawText(QRectF(0, area.bottom() - 16, 36, 16), Qt::AlignRight,
+                     QString::number(errors.low, 'g', 2));
+    painter.drawText(QRectF(area.left(), area.bottom() + 4, area.width(), 18), Qt::AlignHCenter,
+                     QStringLiteral("error (°C) against temperature: as found (red), as left "
+                                    "(blue), verification (black), ±tolerance (green)"));
+}
+
 } // namespace
 
 ErrorPlot::ErrorPlot(QWidget* parent) : QWidget(parent)
@@ -76,16 +90,8 @@ void ErrorPlot::paintEvent(QPaintEvent*)
         const QPointF bottom = place({temperatures.high, -*data_.tolerance});
         painter.fillRect(QRectF(top, bottom), QColor(0, 160, 0, 40));
     }
-    painter.setPen(QPen(palette().text().color(), 1));
-    painter.drawRect(area);
+    drawFrame(painter, area, errors, palette().text().color());
     painter.drawLine(place({temperatures.low, 0}), place({temperatures.high, 0}));
-    painter.drawText(QRectF(0, area.top(), 36, 16), Qt::AlignRight,
-                     QString::number(errors.high, 'g', 2));
-    painter.drawText(QRectF(0, area.bottom() - 16, 36, 16), Qt::AlignRight,
-                     QString::number(errors.low, 'g', 2));
-    painter.drawText(QRectF(area.left(), area.bottom() + 4, area.width(), 18), Qt::AlignHCenter,
-                     QStringLiteral("error (°C) against temperature: as found (red), as left "
-                                    "(blue), verification (black), ±tolerance (green)"));
     const auto drawSeries = [&](const std::vector<QPointF>& points, QColor colour, bool joined) {
         painter.setPen(QPen(colour, 2));
         painter.setBrush(colour);

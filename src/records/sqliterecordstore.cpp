@@ -157,43 +157,49 @@ QVariant optional(const std::optional<double>& value)
     return value ? QVariant(*value) : QVariant(QMetaType(QMetaType::Double));
 }
 
+// A record's columns in the order of the table.
+QVariantList columnsOf(const Record& record)
+{
+    return {text(record.id),
+            toText(record.createdUtc),
+            text(record.programVersion),
+            text(record.instrumentType),
+            text(record.serial),
+            record.displayLine,
+            text(record.technician),
+            text(record.referenceId),
+            record.referenceUncertainty,
+            text(record.referenceDue.toString(Qt::ISODate)),
+            optional(record.ambient),
+            text(record.entriesTyped[0]),
+            text(record.entriesTyped[1]),
+            text(record.entriesTyped[2]),
+            text(record.entriesTyped[3]),
+            record.entriesRead[0],
+            record.entriesRead[1],
+            record.entriesRead[2],
+            record.entriesRead[3],
+            text(record.currentSlopeCode),
+            text(record.currentOffsetCode),
+            text(record.slopeCode),
+            text(record.offsetCode),
+            record.predictedErrors[0],
+            record.predictedErrors[1],
+            optional(record.tolerance),
+            text(record.rule),
+            text(record.verdict),
+            text(record.note),
+            record.corrects.isEmpty() ? QVariant(QMetaType(QMetaType::QString))
+                                      : QVariant(record.corrects)};
+}
+
 QString insertRecord(QSqlDatabase database, const Record& record)
 {
     QSqlQuery query(database);
     query.prepare(QStringLiteral(
         "INSERT INTO records VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
         "?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-    const QVariantList values{text(record.id),
-                              toText(record.createdUtc),
-                              text(record.programVersion),
-                              text(record.instrumentType),
-                              text(record.serial),
-                              record.displayLine,
-                              text(record.technician),
-                              text(record.referenceId),
-                              record.referenceUncertainty,
-                              text(record.referenceDue.toString(Qt::ISODate)),
-                              optional(record.ambient),
-                              text(record.entriesTyped[0]),
-                              text(record.entriesTyped[1]),
-                              text(record.entriesTyped[2]),
-                              text(record.entriesTyped[3]),
-                              record.entriesRead[0],
-                              record.entriesRead[1],
-                              record.entriesRead[2],
-                              record.entriesRead[3],
-                              text(record.currentSlopeCode),
-                              text(record.currentOffsetCode),
-                              text(record.slopeCode),
-                              text(record.offsetCode),
-                              record.predictedErrors[0],
-                              record.predictedErrors[1],
-                              optional(record.tolerance),
-                              text(record.rule),
-                              text(record.verdict),
-                              text(record.note),
-                              record.corrects.isEmpty() ? QVariant(QMetaType(QMetaType::QString))
-                                                        : QVariant(record.corrects)};
+    const QVariantList values = columnsOf(record);
     for (const QVariant& value : values)
         query.addBindValue(value);
     if (!query.exec())
@@ -230,6 +236,56 @@ QString saveInTransaction(QSqlDatabase database, const Record& record)
     if (!error.isEmpty())
         run(query, QStringLiteral("ROLLBACK"));
     return error;
+}
+
+// The record in the current row of a "SELECT * FROM records", its readings aside.
+Record recordFrom(const QSqlQuery& query)
+{
+    Record record;
+    int column = 0;
+    const auto next = [&] { return query.value(column++); };
+    record.id = next().toString();
+    record.createdUtc = QDateTime::fromString(next().toString(), Qt::ISODateWithMs);
+    record.programVersion = next().toString();
+    record.instrumentType = next().toString();
+    record.serial = next().toString();
+    record.displayLine = next().toInt();
+    record.technician = next().toString();
+    record.referenceId = next().toString();
+    record.referenceUncertainty = next().toDouble();
+    record.referenceDue = QDate::fromString(next().toString(), Qt::ISODate);
+    if (const QVariant ambient = next(); !ambient.isNull())
+        record.ambient = ambient.toDouble();
+    for (QString& typed : record.entriesTyped)
+        typed = next().toString();
+    for (double& read : record.entriesRead)
+        read = next().toDouble();
+    record.currentSlopeCode = next().toString();
+    record.currentOffsetCode = next().toString();
+    record.slopeCode = next().toString();
+    record.offsetCode = next().toString();
+    for (double& error : record.predictedErrors)
+        error = next().toDouble();
+    if (const QVariant tolerance = next(); !tolerance.isNull())
+        record.tolerance = tolerance.toDouble();
+    record.rule = next().toString();
+    record.verdict = next().toString();
+    record.note = next().toString();
+    record.corrects = next().toString();
+    return record;
+}
+
+QString readReadings(QSqlDatabase database, Record& record)
+{
+    QSqlQuery readings(database);
+    readings.prepare(QStringLiteral("SELECT target, reading FROM verification "
+                                    "WHERE record_id = ? ORDER BY position"));
+    readings.addBindValue(record.id);
+    if (!readings.exec())
+        return readings.lastError().text();
+    while (readings.next())
+        record.verification.append({readings.value(0).toDouble(), readings.value(1).toDouble()});
+    return {};
 }
 
 } // namespace
@@ -280,52 +336,11 @@ StoreFailure SqliteRecordStore::list(const QString& serial, QList<Record>& recor
     if (!query.exec())
         return {QStringLiteral("The records in %1 cannot be read: %2")
                     .arg(path_, query.lastError().text())};
-    while (query.next()) {
-        Record record;
-        int column = 0;
-        const auto next = [&] { return query.value(column++); };
-        record.id = next().toString();
-        record.createdUtc = QDateTime::fromString(next().toString(), Qt::ISODateWithMs);
-        record.programVersion = next().toString();
-        record.instrumentType = next().toString();
-        record.serial = next().toString();
-        record.displayLine = next().toInt();
-        record.technician = next().toString();
-        record.referenceId = next().toString();
-        record.referenceUncertainty = next().toDouble();
-        record.referenceDue = QDate::fromString(next().toString(), Qt::ISODate);
-        if (const QVariant ambient = next(); !ambient.isNull())
-            record.ambient = ambient.toDouble();
-        for (QString& typed : record.entriesTyped)
-            typed = next().toString();
-        for (double& read : record.entriesRead)
-            read = next().toDouble();
-        record.currentSlopeCode = next().toString();
-        record.currentOffsetCode = next().toString();
-        record.slopeCode = next().toString();
-        record.offsetCode = next().toString();
-        for (double& error : record.predictedErrors)
-            error = next().toDouble();
-        if (const QVariant tolerance = next(); !tolerance.isNull())
-            record.tolerance = tolerance.toDouble();
-        record.rule = next().toString();
-        record.verdict = next().toString();
-        record.note = next().toString();
-        record.corrects = next().toString();
-        records.append(record);
-    }
-    for (Record& record : records) {
-        QSqlQuery readings(database);
-        readings.prepare(QStringLiteral("SELECT target, reading FROM verification "
-                                        "WHERE record_id = ? ORDER BY position"));
-        readings.addBindValue(record.id);
-        if (!readings.exec())
-            return {QStringLiteral("The records in %1 cannot be read: %2")
-                        .arg(path_, readings.lastError().text())};
-        while (readings.next())
-            record.verification.append(
-                {readings.value(0).toDouble(), readings.value(1).toDouble()});
-    }
+    while (query.next())
+        records.append(recordFrom(query));
+    for (Record& record : records)
+        if (const QString error = readReadings(database, record); !error.isEmpty())
+            return {QStringLiteral("The records in %1 cannot be read: %2").arg(path_, error)};
     return {};
 }
 
