@@ -1,10 +1,13 @@
 #include "sqliterecordstore.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
 #include <QUuid>
 #include <QVariant>
 
@@ -101,6 +104,22 @@ QString run(QSqlQuery& query, const QString& statement)
     return error;
 }
 
+// SQLite answers "locked" at once, without waiting, where waiting could deadlock: two
+// connections switching a new file to WAL at the same moment. Such a statement is tried
+// again, within the same time a busy database is waited for.
+QString runWaiting(QSqlQuery& query, const QString& statement)
+{
+    const QDeadlineTimer deadline(busyMilliseconds);
+    for (;;) {
+        const QString error = run(query, statement);
+        const bool busy = error.contains(QLatin1String("locked")) ||
+                          error.contains(QLatin1String("busy"), Qt::CaseInsensitive);
+        if (!busy || deadline.hasExpired())
+            return error;
+        QThread::msleep(10 + QRandomGenerator::global()->bounded(20));
+    }
+}
+
 // Qt binds a null text as SQL NULL; a record's texts are never NULL, at most empty.
 QVariant text(const QString& value)
 {
@@ -109,13 +128,20 @@ QVariant text(const QString& value)
 
 QString singleValue(QSqlDatabase database, const QString& statement, QVariant& value)
 {
-    QSqlQuery query(database);
-    if (!query.exec(statement) || !query.next())
-        return query.lastError().text().isEmpty() ? QStringLiteral("no answer")
-                                                  : query.lastError().text();
-    value = query.value(0);
-    query.finish();
-    return {};
+    // Read while another program switches the file's journal: waited for, as a write is.
+    const QDeadlineTimer deadline(busyMilliseconds);
+    for (;;) {
+        QSqlQuery query(database);
+        if (query.exec(statement) && query.next()) {
+            value = query.value(0);
+            query.finish();
+            return {};
+        }
+        const QString error = query.lastError().text();
+        if (!error.contains(QLatin1String("locked")) || deadline.hasExpired())
+            return error.isEmpty() ? QStringLiteral("no answer") : error;
+        QThread::msleep(10 + QRandomGenerator::global()->bounded(20));
+    }
 }
 
 QString refusal(const QString& path, const QString& why)
@@ -221,7 +247,7 @@ QString insertRecord(QSqlDatabase database, const Record& record)
 QString saveInTransaction(QSqlDatabase database, const Record& record)
 {
     QSqlQuery query(database);
-    if (QString error = run(query, QStringLiteral("BEGIN IMMEDIATE")); !error.isEmpty())
+    if (QString error = runWaiting(query, QStringLiteral("BEGIN IMMEDIATE")); !error.isEmpty())
         return error;
     QVariant version;
     QString error = singleValue(database, QStringLiteral("PRAGMA user_version"), version);
@@ -308,7 +334,7 @@ StoreFailure SqliteRecordStore::add(const Record& record)
         if (const QString refused = judgeExisting(database, path_); !refused.isEmpty())
             return {refused};
     QSqlQuery query(database);
-    if (const QString error = run(query, QStringLiteral("PRAGMA journal_mode = WAL"));
+    if (const QString error = runWaiting(query, QStringLiteral("PRAGMA journal_mode = WAL"));
         !error.isEmpty())
         return {QStringLiteral("The record file %1 cannot be written: %2").arg(path_, error)};
     if (const QString error = saveInTransaction(database, record); !error.isEmpty())
