@@ -126,7 +126,8 @@ QVariant text(const QString& value)
     return value.isNull() ? QVariant(QStringLiteral("")) : QVariant(value);
 }
 
-QString singleValue(QSqlDatabase database, const QString& statement, QVariant& value)
+QString singleValue(QSqlDatabase database, const QString& statement, QVariant& value,
+                    QVariant* second = nullptr)
 {
     // Read while another program switches the file's journal: waited for, as a write is.
     const QDeadlineTimer deadline(busyMilliseconds);
@@ -134,6 +135,8 @@ QString singleValue(QSqlDatabase database, const QString& statement, QVariant& v
         QSqlQuery query(database);
         if (query.exec(statement) && query.next()) {
             value = query.value(0);
+            if (second)
+                *second = query.value(1);
             query.finish();
             return {};
         }
@@ -152,11 +155,14 @@ QString refusal(const QString& path, const QString& why)
 // Whether the file is one of ours, of a schema this program knows, and whole; read only.
 QString judgeExisting(QSqlDatabase database, const QString& path)
 {
+    // Both in one statement, so one snapshot: read apart, another program's migration could
+    // commit between them and its fresh tables look like another program's.
     QVariant version;
-    if (!singleValue(database, QStringLiteral("PRAGMA user_version"), version).isEmpty())
-        return refusal(path, QStringLiteral("is no database"));
     QVariant tables;
-    if (!singleValue(database, QStringLiteral("SELECT count(*) FROM sqlite_master"), tables)
+    if (!singleValue(database,
+                     QStringLiteral("SELECT user_version, (SELECT count(*) FROM sqlite_master) "
+                                    "FROM pragma_user_version"),
+                     version, &tables)
              .isEmpty())
         return refusal(path, QStringLiteral("is no database"));
     if (version.toInt() > SqliteRecordStore::schemaVersion)
