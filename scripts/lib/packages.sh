@@ -33,6 +33,7 @@ quarvet_ensure_packages() {
 
 # What building the program needs on Debian 12.
 QUARVET_BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-svg-dev libgl-dev libqt6sql6-sqlite
+                        libqt6sql6-psql
                         fonts-liberation2)
 # What building the Debian package needs besides: dpkg-shlibdeps, and file to find binaries.
 QUARVET_PACKAGE_PACKAGES=(dpkg-dev file)
@@ -47,3 +48,5 @@ QUARVET_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 QUARVET_BENCH_PACKAGES=(libbenchmark-dev xvfb xauth mawk time)
 # The screenshot: a real window under Xvfb, typed into and captured.
 QUARVET_SCREENSHOT_PACKAGES=(xvfb xauth xdotool x11-utils imagemagick)
+# The record tests run a PostgreSQL server of their own.
+QUARVET_DATABASE_TEST_PACKAGES=(postgresql)

@@ -1,7 +1,12 @@
+#include "records/postgresrecordstore.h"
 #include "records/sqliterecordstore.h"
+#include "records/storechoice.h"
+#include "teststores.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -53,21 +58,23 @@ QByteArray fingerprint(const QString& path)
                : QByteArray("<unreadable>");
 }
 
-// Runs SQL on a file by hand, as another program might.
-bool runSql(const QString& path, const QStringList& statements)
+// Both backends, as rows of a test's table.
+void addBackends()
 {
-    bool ok = true;
-    {
-        QSqlDatabase database = QSqlDatabase::addDatabase("QSQLITE", "by-hand");
-        database.setDatabaseName(path);
-        ok = database.open();
-        QSqlQuery query(database);
-        for (const QString& statement : statements)
-            ok = ok && query.exec(statement);
-    }
-    QSqlDatabase::removeDatabase("by-hand");
-    return ok;
+    QTest::addColumn<QString>("backend");
+    QTest::newRow("sqlite") << "sqlite";
+    QTest::newRow("postgresql") << "postgresql";
 }
+
+// A store of the row's backend, or the test skipped with the reason the backend is missing.
+#define FRESH_STORE(name)                                                                          \
+    QFETCH(QString, backend);                                                                      \
+    QString skipReason;                                                                            \
+    quarvet::test::TestStore name(backend, skipReason);                                            \
+    if (name.location().isEmpty())                                                                 \
+        QSKIP(qPrintable("PostgreSQL cases skipped: " + skipReason));                              \
+    const auto name##Records = chooseRecordStore(name.isPostgres() ? name.location() : QString(),  \
+                                                 QString(), name.location())
 
 } // namespace
 
@@ -76,63 +83,86 @@ class TestRecords : public QObject {
 private slots:
     void roundTrip_data();
     void roundTrip();
+    void newestFirstAndBySerial_data() { addBackends(); }
     void newestFirstAndBySerial();
     void nothingMadeUntilTheFirstSave();
-    void refusedFilesStayUntouched_data();
-    void refusedFilesStayUntouched();
+    void refusedStoresStayUntouched_data();
+    void refusedStoresStayUntouched();
+    void recordsCannotBeChanged_data() { addBackends(); }
     void recordsCannotBeChanged();
     void unwritableFolderIsNamed();
+    void unreachableServerIsNamed();
+    void twoProgramsSavingAtOnce_data() { addBackends(); }
     void twoProgramsSavingAtOnce();
+    void killedSaveLeavesWholeRecords_data() { addBackends(); }
     void killedSaveLeavesWholeRecords();
+    void postgresUrls_data();
+    void postgresUrls();
+    void storeChoice_data();
+    void storeChoice();
 };
 
 void TestRecords::roundTrip_data()
 {
+    QTest::addColumn<QString>("backend");
     QTest::addColumn<QString>("serial");
     QTest::addColumn<bool>("withAmbient");
-    QTest::newRow("plain") << "SN-1001" << true;
-    QTest::newRow("quotes and semicolons") << "A'; DROP TABLE records; --\"" << false;
-    QTest::newRow("newlines and non-ASCII") << "Zähler\n№ 7\r\t°C" << true;
-    QTest::newRow("empty-looking") << " " << false;
+    for (const char* backend : {"sqlite", "postgresql"}) {
+        const auto row = [&](const char* name) -> QTestData& {
+            return QTest::addRow("%s: %s", backend, name) << QString::fromLatin1(backend);
+        };
+        row("plain") << "SN-1001" << true;
+        row("quotes and semicolons") << "A'; DROP TABLE records; --\"" << false;
+        row("newlines and non-ASCII") << "Zähler\n№ 7\r\t°C \u200F\U0001F321" << true;
+        row("empty-looking") << " " << false;
+    }
 }
 
 void TestRecords::roundTrip()
 {
     QFETCH(QString, serial);
     QFETCH(bool, withAmbient);
-    QTemporaryDir dir;
-    SqliteRecordStore store(dir.filePath("data/Quarvet/records.sqlite"));
+    FRESH_STORE(store);
     Record record = sample(serial);
     if (withAmbient)
         record.ambient = 23.4;
+    // Doubles that only survive when they travel exactly.
+    record.entriesRead = {0.1 + 0.2, 1e-300, -0.0, 123456789.12345678};
     record.createdUtc =
         QDateTime::fromMSecsSinceEpoch(record.createdUtc.toMSecsSinceEpoch(), QTimeZone::utc());
-    QVERIFY2(!store.add(record).failed(), qPrintable(store.add(record).message));
+    const StoreFailure added = storeRecords->add(record);
+    QVERIFY2(!added.failed(), qPrintable(added.message));
     QList<Record> records;
-    QVERIFY(!store.list(QString(), records).failed());
+    QVERIFY(!storeRecords->list(QString(), records).failed());
     QCOMPARE(records.size(), 1);
     QCOMPARE(records[0].serial, serial);
     QCOMPARE(records[0].verification.size(), 2);
-    QCOMPARE(records[0].verification[1].reading, 99.99);
+    QCOMPARE(records[0].entriesRead[0], 0.1 + 0.2);
+    QCOMPARE(records[0].entriesRead[3], 123456789.12345678);
     QCOMPARE(records[0].predictedErrors[1], record.predictedErrors[1]);
     QVERIFY(records[0] == record);
+    QVERIFY(!storeRecords->list(serial, records).failed());
+    QCOMPARE(records.size(), 1);
 }
 
 void TestRecords::newestFirstAndBySerial()
 {
-    QTemporaryDir dir;
-    SqliteRecordStore store(dir.filePath("records.sqlite"));
+    FRESH_STORE(store);
     for (const char* serial : {"A", "B", "A"}) {
-        QVERIFY(!store.add(sample(serial)).failed());
+        QVERIFY(!storeRecords->add(sample(serial)).failed());
         QTest::qWait(2);
     }
+    Record sameMoment = sample("A");
+    QVERIFY(!storeRecords->add(sameMoment).failed());
     QList<Record> records;
-    QVERIFY(!store.list("A", records).failed());
-    QCOMPARE(records.size(), 2);
-    QVERIFY(records[0].createdUtc >= records[1].createdUtc);
-    QVERIFY(!store.list(QString(), records).failed());
+    QVERIFY(!storeRecords->list("A", records).failed());
     QCOMPARE(records.size(), 3);
-    QCOMPARE(records[1].serial, QStringLiteral("B"));
+    QVERIFY(records[0].createdUtc >= records[1].createdUtc);
+    QVERIFY(records[1].createdUtc >= records[2].createdUtc);
+    QCOMPARE(records[0].id, sameMoment.id);
+    QVERIFY(!storeRecords->list(QString(), records).failed());
+    QCOMPARE(records.size(), 4);
+    QCOMPARE(records[2].serial, QStringLiteral("B"));
 }
 
 void TestRecords::nothingMadeUntilTheFirstSave()
@@ -146,56 +176,76 @@ void TestRecords::nothingMadeUntilTheFirstSave()
     QVERIFY(!QFile::exists(path));
 }
 
-void TestRecords::refusedFilesStayUntouched_data()
+void TestRecords::refusedStoresStayUntouched_data()
 {
+    QTest::addColumn<QString>("backend");
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("says");
-    QTest::newRow("garbage") << "garbage"
-                             << "is no database";
-    QTest::newRow("newer schema") << "newer"
-                                  << "newer program";
-    QTest::newRow("another program's database") << "foreign"
-                                                << "another program";
+    QTest::newRow("sqlite: garbage") << "sqlite"
+                                     << "garbage"
+                                     << "is no database";
+    for (const char* backend : {"sqlite", "postgresql"}) {
+        QTest::addRow("%s: newer schema", backend) << backend << "newer"
+                                                   << "newer program";
+        QTest::addRow("%s: another program's tables", backend) << backend << "foreign"
+                                                               << "another program";
+    }
 }
 
-void TestRecords::refusedFilesStayUntouched()
+// Refused, and left as it was: the same bytes, or in a database the same rows.
+void TestRecords::refusedStoresStayUntouched()
 {
     QFETCH(QString, kind);
     QFETCH(QString, says);
-    QTemporaryDir dir;
-    const QString path = dir.filePath("records.sqlite");
+    FRESH_STORE(store);
+    const QString path = store.location();
     if (kind == "garbage") {
+        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(QByteArray(4096, '\x5a'));
     } else if (kind == "newer") {
-        QVERIFY(runSql(path, {"CREATE TABLE records (id TEXT)", "PRAGMA user_version = 2"}));
+        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+        QVERIFY(store.isPostgres()
+                    ? store.runSql({"CREATE TABLE quarvet_schema (version INTEGER)",
+                                    "INSERT INTO quarvet_schema VALUES (2)",
+                                    "CREATE TABLE records (id TEXT)"})
+                    : store.runSql({"CREATE TABLE records (id TEXT)", "PRAGMA user_version = 2"}));
     } else {
-        QVERIFY(runSql(path, {"CREATE TABLE accounts (name TEXT)"}));
+        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+        QVERIFY(store.runSql({"CREATE TABLE records (name TEXT)"}));
     }
-    const QByteArray before = fingerprint(path);
-    SqliteRecordStore store(path);
-    const StoreFailure failure = store.add(sample("X"));
+    const QByteArray before = store.isPostgres() ? QByteArray() : fingerprint(path);
+    const StoreFailure failure = storeRecords->add(sample("X"));
     QVERIFY(failure.failed());
-    QVERIFY2(failure.message.contains(path) && failure.message.contains(says),
+    QVERIFY2(failure.message.contains(storeRecords->location()) && failure.message.contains(says),
              qPrintable(failure.message));
     QList<Record> records;
-    QVERIFY(store.list(QString(), records).failed());
-    QCOMPARE(fingerprint(path), before);
-    QVERIFY(!QFile::exists(path + "-wal"));
+    QVERIFY(storeRecords->list(QString(), records).failed());
+    if (store.isPostgres()) {
+        // Nothing added to their table, no table of ours beside it.
+        QVERIFY(store.runSql({"SELECT 1 FROM records", "SELECT 1 FROM records"}));
+        QVERIFY(!store.runSql({"SELECT 1 FROM verification"}));
+        QVERIFY(store.runSql({"DO $$ BEGIN IF (SELECT count(*) FROM records) <> 0 THEN "
+                              "RAISE EXCEPTION 'changed'; END IF; END $$"}));
+    } else {
+        QCOMPARE(fingerprint(path), before);
+        QVERIFY(!QFile::exists(path + "-wal"));
+    }
 }
 
 // Append-only is the database's own rule, not only the program's habit.
 void TestRecords::recordsCannotBeChanged()
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("records.sqlite");
-    SqliteRecordStore store(path);
-    QVERIFY(!store.add(sample("A")).failed());
-    QVERIFY(!runSql(path, {"UPDATE records SET serial = 'B'"}));
-    QVERIFY(!runSql(path, {"DELETE FROM verification"}));
+    FRESH_STORE(store);
+    QVERIFY(!storeRecords->add(sample("A")).failed());
+    QVERIFY(!store.runSql({"UPDATE records SET serial = 'B'"}));
+    QVERIFY(!store.runSql({"DELETE FROM verification"}));
+    QVERIFY(!store.runSql({"DELETE FROM records"}));
+    if (store.isPostgres())
+        QVERIFY(!store.runSql({"TRUNCATE verification, records"}));
     QList<Record> records;
-    QVERIFY(!store.list(QString(), records).failed());
+    QVERIFY(!storeRecords->list(QString(), records).failed());
     QCOMPARE(records.size(), 1);
     QCOMPARE(records[0].serial, QStringLiteral("A"));
     QCOMPARE(records[0].verification.size(), 2);
@@ -214,45 +264,187 @@ void TestRecords::unwritableFolderIsNamed()
     QVERIFY2(failure.message.contains(path), qPrintable(failure.message));
 }
 
-void TestRecords::twoProgramsSavingAtOnce()
+void TestRecords::unreachableServerIsNamed()
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath("records.sqlite");
+    PostgresAddress address;
+    address.host = dir.path(); // a socket folder with no server in it
+    address.user = QStringLiteral("quarvet");
+    address.databaseName = QStringLiteral("lab");
+    PostgresRecordStore store(address);
+    const StoreFailure failure = store.add(sample("A"));
+    QVERIFY(failure.failed());
+    QVERIFY2(failure.message.contains("cannot be reached") &&
+                 failure.message.contains(store.location()),
+             qPrintable(failure.message));
+    QList<Record> records;
+    QVERIFY(store.list(QString(), records).failed());
+}
+
+void TestRecords::twoProgramsSavingAtOnce()
+{
+    FRESH_STORE(store);
     QProcess first;
     QProcess second;
-    first.start(QStringLiteral(RECORDS_HELPER), {path, "200", "first-"});
-    second.start(QStringLiteral(RECORDS_HELPER), {path, "200", "second-"});
+    first.start(QStringLiteral(RECORDS_HELPER), {store.location(), "200", "first-"});
+    second.start(QStringLiteral(RECORDS_HELPER), {store.location(), "200", "second-"});
     QVERIFY(first.waitForFinished(120000) && second.waitForFinished(120000));
     QVERIFY2(first.exitCode() == 0, first.readAllStandardError().constData());
     QVERIFY2(second.exitCode() == 0, second.readAllStandardError().constData());
-    SqliteRecordStore store(path);
     QList<Record> records;
-    QVERIFY(!store.list(QString(), records).failed());
+    QVERIFY(!storeRecords->list(QString(), records).failed());
     QCOMPARE(records.size(), 400);
 }
 
 // Killed at any moment, a save leaves the whole record (with all its readings) or none.
 void TestRecords::killedSaveLeavesWholeRecords()
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("records.sqlite");
+    FRESH_STORE(store);
     for (int round = 0; round < 3; ++round) {
         QProcess saver;
-        saver.start(QStringLiteral(RECORDS_HELPER), {path, "100000", "killed-"});
+        saver.start(QStringLiteral(RECORDS_HELPER), {store.location(), "100000", "killed-"});
         QVERIFY(saver.waitForStarted());
         QTest::qWait(300 + 150 * round);
         ::kill(static_cast<pid_t>(saver.processId()), SIGKILL);
         QVERIFY(saver.waitForFinished(10000));
     }
-    SqliteRecordStore store(path);
     QList<Record> records;
-    const StoreFailure failure = store.list(QString(), records);
+    const StoreFailure failure = storeRecords->list(QString(), records);
     QVERIFY2(!failure.failed(), qPrintable(failure.message));
     QVERIFY(!records.isEmpty());
     for (const Record& record : records)
         QCOMPARE(record.verification.size(), 3);
-    // And the file takes new records after it.
-    QVERIFY(!store.add(sample("after")).failed());
+    if (!store.isPostgres())
+        QVERIFY(store.runSql({"PRAGMA integrity_check"}));
+    // And the store takes new records after it.
+    QVERIFY(!storeRecords->add(sample("after")).failed());
+}
+
+void TestRecords::postgresUrls_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QString>("database");
+    QTest::addColumn<QString>("fault"); // a part of it; empty when the URL is read
+    QTest::newRow("full") << "postgresql://lab@db.example:6543/calibration"
+                          << "lab"
+                          << "db.example" << 6543 << "calibration"
+                          << "";
+    QTest::newRow("short scheme, no port") << "postgres://lab@db/records"
+                                           << "lab"
+                                           << "db" << 5432 << "records"
+                                           << "";
+    QTest::newRow("socket folder, encoded") << "postgresql://quarvet@%2Frun%2Fpg:5433/x"
+                                            << "quarvet"
+                                            << "/run/pg" << 5433 << "x"
+                                            << "";
+    QTest::newRow("socket folder as parameter") << "postgresql:///lab?host=/tmp/s&port=7"
+                                                << ""
+                                                << "/tmp/s" << 7 << "lab"
+                                                << "";
+    QTest::newRow("IPv6") << "postgresql://u@[::1]:5432/d"
+                          << "u"
+                          << "::1" << 5432 << "d"
+                          << "";
+    QTest::newRow("encoded user") << "postgresql://J%C3%B6rg%40lab@h/d"
+                                  << "Jörg@lab"
+                                  << "h" << 5432 << "d"
+                                  << "";
+    QTest::newRow("other scheme") << "mysql://u@h/d"
+                                  << ""
+                                  << "" << 0 << ""
+                                  << "postgresql://";
+    QTest::newRow("no database") << "postgresql://u@h:5432"
+                                 << ""
+                                 << "" << 0 << ""
+                                 << "no database";
+    QTest::newRow("empty database") << "postgresql://u@h/"
+                                    << ""
+                                    << "" << 0 << ""
+                                    << "no database";
+    QTest::newRow("port no number") << "postgresql://u@h:54x/d"
+                                    << ""
+                                    << "" << 0 << ""
+                                    << "port";
+    QTest::newRow("port too large") << "postgresql://u@h:70000/d"
+                                    << ""
+                                    << "" << 0 << ""
+                                    << "port";
+    QTest::newRow("unknown parameter") << "postgresql://u@h/d?sslmode=disable"
+                                       << ""
+                                       << "" << 0 << ""
+                                       << "sslmode";
+}
+
+void TestRecords::postgresUrls()
+{
+    QFETCH(QString, url);
+    QFETCH(QString, fault);
+    QString said;
+    const auto address = readPostgresUrl(url, said);
+    QCOMPARE(address.has_value(), fault.isEmpty());
+    if (!address) {
+        QVERIFY2(said.contains(fault), qPrintable(said));
+        return;
+    }
+    QFETCH(QString, user);
+    QFETCH(QString, host);
+    QFETCH(int, port);
+    QFETCH(QString, database);
+    QCOMPARE(address->user, user);
+    QCOMPARE(address->host, host);
+    QCOMPARE(address->port, port);
+    QCOMPARE(address->databaseName, database);
+}
+
+void TestRecords::storeChoice_data()
+{
+    QTest::addColumn<QString>("environment");
+    QTest::addColumn<QString>("setting");
+    QTest::addColumn<QString>("location"); // what the chosen store names
+    QTest::addColumn<QString>("refusal");  // part of what it says to every operation
+    QTest::newRow("default file") << ""
+                                  << ""
+                                  << "/data/Quarvet/records.sqlite"
+                                  << "";
+    QTest::newRow("setting") << ""
+                             << "postgresql://lab@db/rec"
+                             << "postgresql://lab@db:5432/rec"
+                             << "";
+    QTest::newRow("environment before setting") << "postgresql://a@e/x"
+                                                << "postgresql://lab@db/rec"
+                                                << "postgresql://a@e:5432/x"
+                                                << "";
+    QTest::newRow("password never shown") << "postgresql://a:secret@e/x"
+                                          << ""
+                                          << "postgresql://a@e:5432/x"
+                                          << "";
+    QTest::newRow("unreadable environment") << "sqlite:///tmp/x"
+                                            << ""
+                                            << "QUARVET_DATABASE"
+                                            << "QUARVET_DATABASE";
+    QTest::newRow("unreadable setting") << ""
+                                        << "records.db"
+                                        << "Records/Database"
+                                        << "Records/Database";
+}
+
+void TestRecords::storeChoice()
+{
+    QFETCH(QString, environment);
+    QFETCH(QString, setting);
+    QFETCH(QString, location);
+    QFETCH(QString, refusal);
+    const auto store = chooseRecordStore(environment, setting, "/data/Quarvet/records.sqlite");
+    QCOMPARE(store->location(), location);
+    if (refusal.isEmpty())
+        return;
+    QList<Record> records;
+    const StoreFailure failure = store->list(QString(), records);
+    QVERIFY2(failure.message.contains(refusal), qPrintable(failure.message));
+    QVERIFY(store->add(sample("A")).failed());
 }
 
 QTEST_GUILESS_MAIN(TestRecords)

@@ -1,0 +1,243 @@
+#include "sqlrecords.h"
+
+#include <QDeadlineTimer>
+#include <QHash>
+#include <QRandomGenerator>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QThread>
+#include <QUuid>
+
+namespace quarvet::records::sql {
+
+const char* const recordColumns =
+    "id, created_utc, program_version, instrument_type, serial, display_line, technician, "
+    "reference_id, reference_u, reference_due, ambient, target1_typed, target2_typed, "
+    "indicated1_typed, indicated2_typed, target1, target2, indicated1, indicated2, "
+    "current_slope_code, current_offset_code, slope_code, offset_code, predicted_error1, "
+    "predicted_error2, tolerance, rule, verdict, note, corrects";
+
+namespace {
+
+constexpr int columnCount = 30;
+constexpr int lockedRetryMilliseconds = 10000;
+
+// Qt binds a null text as SQL NULL; a record's texts are never NULL, at most empty.
+QVariant text(const QString& value)
+{
+    return value.isNull() ? QVariant(QStringLiteral("")) : QVariant(value);
+}
+
+QVariant optional(const std::optional<double>& value)
+{
+    return value ? QVariant(*value) : QVariant(QMetaType(QMetaType::Double));
+}
+
+QVariantList columnsOf(const Record& record)
+{
+    return {text(record.id),
+            text(record.createdUtc.toUTC().toString(Qt::ISODateWithMs)),
+            text(record.programVersion),
+            text(record.instrumentType),
+            text(record.serial),
+            record.displayLine,
+            text(record.technician),
+            text(record.referenceId),
+            record.referenceUncertainty,
+            text(record.referenceDue.toString(Qt::ISODate)),
+            optional(record.ambient),
+            text(record.entriesTyped[0]),
+            text(record.entriesTyped[1]),
+            text(record.entriesTyped[2]),
+            text(record.entriesTyped[3]),
+            record.entriesRead[0],
+            record.entriesRead[1],
+            record.entriesRead[2],
+            record.entriesRead[3],
+            text(record.currentSlopeCode),
+            text(record.currentOffsetCode),
+            text(record.slopeCode),
+            text(record.offsetCode),
+            record.predictedErrors[0],
+            record.predictedErrors[1],
+            optional(record.tolerance),
+            text(record.rule),
+            text(record.verdict),
+            text(record.note),
+            record.corrects.isEmpty() ? QVariant(QMetaType(QMetaType::QString))
+                                      : QVariant(record.corrects)};
+}
+
+// The record in the current row of a query of recordColumns, its readings aside.
+Record recordFrom(const QSqlQuery& query)
+{
+    Record record;
+    int column = 0;
+    const auto next = [&] { return query.value(column++); };
+    record.id = next().toString();
+    record.createdUtc = QDateTime::fromString(next().toString(), Qt::ISODateWithMs);
+    record.programVersion = next().toString();
+    record.instrumentType = next().toString();
+    record.serial = next().toString();
+    record.displayLine = next().toInt();
+    record.technician = next().toString();
+    record.referenceId = next().toString();
+    record.referenceUncertainty = next().toDouble();
+    record.referenceDue = QDate::fromString(next().toString(), Qt::ISODate);
+    if (const QVariant ambient = next(); !ambient.isNull())
+        record.ambient = ambient.toDouble();
+    for (QString& typed : record.entriesTyped)
+        typed = next().toString();
+    for (double& read : record.entriesRead)
+        read = next().toDouble();
+    record.currentSlopeCode = next().toString();
+    record.currentOffsetCode = next().toString();
+    record.slopeCode = next().toString();
+    record.offsetCode = next().toString();
+    for (double& error : record.predictedErrors)
+        error = next().toDouble();
+    if (const QVariant tolerance = next(); !tolerance.isNull())
+        record.tolerance = tolerance.toDouble();
+    record.rule = next().toString();
+    record.verdict = next().toString();
+    record.note = next().toString();
+    record.corrects = next().toString();
+    return record;
+}
+
+QString placeholders(int count)
+{
+    QString marks = QStringLiteral("?");
+    for (int n = 1; n < count; ++n)
+        marks += QStringLiteral(", ?");
+    return marks;
+}
+
+// Every reading of the records listed, in one query rather than one a record: a history of
+// 100,000 records is read in two statements.
+QString attachReadings(QSqlDatabase database, const QString& serial, QList<Record>& records)
+{
+    QHash<QString, Record*> byId;
+    byId.reserve(records.size());
+    for (Record& record : records)
+        byId.insert(record.id, &record);
+    QSqlQuery readings(database);
+    readings.setForwardOnly(true);
+    readings.prepare(QStringLiteral("SELECT v.record_id, v.target, v.reading FROM verification v "
+                                    "JOIN records r ON r.id = v.record_id "
+                                    "WHERE ? = '' OR r.serial = ? "
+                                    "ORDER BY v.record_id, v.position"));
+    readings.addBindValue(text(serial));
+    readings.addBindValue(text(serial));
+    if (!readings.exec())
+        return readings.lastError().text();
+    while (readings.next())
+        if (Record* record = byId.value(readings.value(0).toString()))
+            record->verification.append(
+                {readings.value(1).toDouble(), readings.value(2).toDouble()});
+    return readings.lastError().isValid() ? readings.lastError().text() : QString();
+}
+
+} // namespace
+
+Connection::Connection(const QString& driver, const std::function<void(QSqlDatabase&)>& configure)
+    : name_(QStringLiteral("quarvet-records-") + QUuid::createUuid().toString(QUuid::Id128))
+{
+    QSqlDatabase database = QSqlDatabase::addDatabase(driver, name_);
+    if (!database.isValid()) {
+        error_ = QStringLiteral("Qt's %1 database driver is not installed").arg(driver);
+        return;
+    }
+    configure(database);
+    opened_ = database.open();
+    error_ = database.lastError().text();
+}
+
+Connection::~Connection()
+{
+    {
+        QSqlDatabase database = QSqlDatabase::database(name_, false);
+        database.close();
+    }
+    QSqlDatabase::removeDatabase(name_);
+}
+
+QSqlDatabase Connection::database() const
+{
+    return QSqlDatabase::database(name_, false);
+}
+
+QString run(QSqlDatabase database, const QString& statement)
+{
+    QSqlQuery query(database);
+    const bool ok = query.exec(statement);
+    const QString error = ok ? QString() : query.lastError().text();
+    query.finish();
+    return error;
+}
+
+QString singleValue(QSqlDatabase database, const QString& statement, QVariant& value,
+                    QVariant* second, bool retryLocked)
+{
+    const QDeadlineTimer deadline(lockedRetryMilliseconds);
+    for (;;) {
+        QSqlQuery query(database);
+        if (query.exec(statement) && query.next()) {
+            value = query.value(0);
+            if (second)
+                *second = query.value(1);
+            query.finish();
+            return {};
+        }
+        const QString error = query.lastError().text();
+        if (!retryLocked || !error.contains(QLatin1String("locked")) || deadline.hasExpired())
+            return error.isEmpty() ? QStringLiteral("no answer") : error;
+        QThread::msleep(10 + QRandomGenerator::global()->bounded(20));
+    }
+}
+
+QString insertRecord(QSqlDatabase database, const Record& record)
+{
+    QSqlQuery query(database);
+    query.prepare(QStringLiteral("INSERT INTO records (%1) VALUES (%2)")
+                      .arg(QLatin1String(recordColumns), placeholders(columnCount)));
+    const QVariantList values = columnsOf(record);
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    if (!query.exec())
+        return query.lastError().text();
+    for (qsizetype n = 0; n < record.verification.size(); ++n) {
+        QSqlQuery reading(database);
+        reading.prepare(QStringLiteral(
+            "INSERT INTO verification (record_id, position, target, reading) VALUES (?, ?, ?, ?)"));
+        reading.addBindValue(text(record.id));
+        reading.addBindValue(static_cast<int>(n + 1));
+        reading.addBindValue(record.verification[n].target);
+        reading.addBindValue(record.verification[n].reading);
+        if (!reading.exec())
+            return reading.lastError().text();
+    }
+    return {};
+}
+
+QString readRecords(QSqlDatabase database, const QString& serial, const QString& tieBreak,
+                    QList<Record>& records)
+{
+    records.clear();
+    QSqlQuery query(database);
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT %1 FROM records WHERE ? = '' OR serial = ? "
+                                 "ORDER BY created_utc DESC, %2 DESC")
+                      .arg(QLatin1String(recordColumns), tieBreak));
+    query.addBindValue(text(serial));
+    query.addBindValue(text(serial));
+    if (!query.exec())
+        return query.lastError().text();
+    while (query.next())
+        records.append(recordFrom(query));
+    if (query.lastError().isValid())
+        return query.lastError().text();
+    return attachReadings(database, serial, records);
+}
+
+} // namespace quarvet::records::sql

@@ -1,0 +1,109 @@
+#pragma once
+
+// Fresh record stores for tests: an SQLite file in a temporary folder, or a database of its
+// own on the PostgreSQL server the test run started (see tests/records/postgres_server.sh).
+
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <QUuid>
+
+#include <functional>
+
+namespace quarvet::test {
+
+// The server's URL, or empty with `why` saying why there is none.
+inline QString postgresServerUrl(QString& why)
+{
+    const QString folder = qEnvironmentVariable("QUARVET_TEST_POSTGRES_DIR");
+    if (folder.isEmpty()) {
+        why = QStringLiteral("QUARVET_TEST_POSTGRES_DIR is not set (run the tests through ctest)");
+        return {};
+    }
+    QFile url(folder + QStringLiteral("/url"));
+    if (url.open(QIODevice::ReadOnly))
+        return QString::fromUtf8(url.readAll()).trimmed();
+    QFile unavailable(folder + QStringLiteral("/unavailable"));
+    why = unavailable.open(QIODevice::ReadOnly)
+              ? QString::fromUtf8(unavailable.readAll()).trimmed()
+              : QStringLiteral("the server was not started (no %1/url)").arg(folder);
+    return {};
+}
+
+// Runs SQL by hand on a database, as another program might; false when any statement fails.
+inline bool runSqlOn(const QString& driver, const std::function<void(QSqlDatabase&)>& configure,
+                     const QStringList& statements)
+{
+    bool ok = true;
+    const QString name = QUuid::createUuid().toString();
+    {
+        QSqlDatabase database = QSqlDatabase::addDatabase(driver, name);
+        configure(database);
+        ok = database.open();
+        QSqlQuery query(database);
+        for (const QString& statement : statements)
+            ok = ok && query.exec(statement);
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
+}
+
+// A store location of its own for one test: `backend` is "sqlite" or "postgresql". For
+// PostgreSQL a new database is made on the test server; `location` is then its URL.
+class TestStore {
+public:
+    TestStore(const QString& backend, QString& skipReason) : backend_(backend)
+    {
+        if (backend_ == QLatin1String("sqlite")) {
+            location_ = dir_.filePath(QStringLiteral("data/Quarvet/records.sqlite"));
+            return;
+        }
+        const QString server = postgresServerUrl(skipReason);
+        if (server.isEmpty())
+            return;
+        const QString name = QStringLiteral("t_") + QUuid::createUuid().toString(QUuid::Id128);
+        if (!runSql({QStringLiteral("CREATE DATABASE ") + name}, server)) {
+            skipReason = QStringLiteral("no database could be made on ") + server;
+            return;
+        }
+        location_ = server.section(QLatin1Char('/'), 0, -2) + QLatin1Char('/') + name;
+    }
+
+    bool isPostgres() const { return backend_ != QLatin1String("sqlite"); }
+    // The file, or the database's URL; empty when the backend is not at hand.
+    QString location() const { return location_; }
+    QString folder() const { return dir_.path(); }
+
+    // Runs statements on the store's database by hand.
+    bool runSql(const QStringList& statements, const QString& url = {}) const
+    {
+        if (!isPostgres())
+            return runSqlOn(
+                QStringLiteral("QSQLITE"), [&](QSqlDatabase& db) { db.setDatabaseName(location_); },
+                statements);
+        const QString target = url.isEmpty() ? location_ : url;
+        // postgresql://quarvet@%2Fsocket%2Ffolder:5432/name
+        const QString authority = target.section(QLatin1Char('/'), 2, 2);
+        const QString host = QUrl::fromPercentEncoding(
+            authority.section(QLatin1Char('@'), 1).section(QLatin1Char(':'), 0, 0).toUtf8());
+        return runSqlOn(
+            QStringLiteral("QPSQL"),
+            [&](QSqlDatabase& db) {
+                db.setHostName(host);
+                db.setPort(authority.section(QLatin1Char(':'), -1).toInt());
+                db.setUserName(authority.section(QLatin1Char('@'), 0, 0));
+                db.setDatabaseName(target.section(QLatin1Char('/'), -1));
+            },
+            statements);
+    }
+
+private:
+    QString backend_;
+    QTemporaryDir dir_;
+    QString location_;
+};
+
+} // namespace quarvet::test
