@@ -49,7 +49,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Found by dpkg-shlibdeps; what no library link shows is named here.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2")
+# Qt loads its SQLite driver as a plugin; the PostgreSQL one is needed only for a lab database.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2, libqt6sql6-sqlite")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "libqt6sql6-psql")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "hardinfo")
 set(conffiles ${CMAKE_CURRENT_BINARY_DIR}/debian/conffiles)
 file(WRITE ${conffiles} "/etc/xdg/Quarvet/registry.reg\n")

@@ -1,22 +1,29 @@
 #include "adjustmentwindow.h"
 
 #include "errorplot.h"
+#include "recordfields.h"
 
 #include "instrument/memorydecoder.h"
 #include "messages/messages.h"
+#include "records/recordformat.h"
 #include "ui/localeseparators.h"
+#include "ui/messageservice.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QFutureWatcher>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QUuid>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <cmath>
 
@@ -45,6 +52,12 @@ void mark(QLineEdit* field, bool wrong)
     field->setStyleSheet(wrong ? QStringLiteral("background: #ffd0d0") : QString());
 }
 
+// A stored number back in a field, as the user's locale writes it and exactly.
+QString fieldText(double value)
+{
+    return QLocale().toString(value, 'g', QLocale::FloatingPointShortest);
+}
+
 } // namespace
 
 AdjustmentWindow::AdjustmentWindow(QWidget* parent) : QWidget(parent, Qt::Window)
@@ -52,15 +65,18 @@ AdjustmentWindow::AdjustmentWindow(QWidget* parent) : QWidget(parent, Qt::Window
     setObjectName(QStringLiteral("AdjustmentCheck"));
     setWindowTitle(QStringLiteral("Adjustment check"));
     setAttribute(Qt::WA_DeleteOnClose);
-    auto* layout = new QVBoxLayout(this);
+    auto* columns = new QHBoxLayout(this);
+    leftColumn_ = new QVBoxLayout;
+    columns->addLayout(leftColumn_, 3);
     createCodeGroup();
     createPointGroup();
     createVerificationGroup();
     plot_ = new ErrorPlot(this);
     plot_->setObjectName(QStringLiteral("ErrorPlot"));
     problems_ = addValue(QStringLiteral("Entry problems"));
-    layout->addWidget(plot_, 1);
-    layout->addWidget(problems_);
+    leftColumn_->addWidget(plot_, 1);
+    leftColumn_->addWidget(problems_);
+    createRecordColumn();
     refresh();
 }
 
@@ -112,7 +128,7 @@ void AdjustmentWindow::createCodeGroup()
     form->addRow(QString(), codeValues_);
     form->addRow(QString(), composedNote_);
     form->addRow(QString(), codeWarning_);
-    layout()->addWidget(group);
+    leftColumn_->addWidget(group);
 }
 
 void AdjustmentWindow::createPointGroup()
@@ -136,7 +152,7 @@ void AdjustmentWindow::createPointGroup()
     largestError_ = addValue(QStringLiteral("Largest error"));
     grid->addWidget(new QLabel(QStringLiteral("Largest error:"), group), 3, 2);
     grid->addWidget(largestError_, 3, 3);
-    layout()->addWidget(group);
+    leftColumn_->addWidget(group);
 }
 
 void AdjustmentWindow::createVerificationGroup()
@@ -171,14 +187,186 @@ void AdjustmentWindow::createVerificationGroup()
     rule_ = addValue(QStringLiteral("Decision rule"));
     grid->addWidget(verdict_, 4, 0);
     grid->addWidget(rule_, 4, 1, 1, 3);
-    layout()->addWidget(group);
+    leftColumn_->addWidget(group);
+}
+
+void AdjustmentWindow::createRecordColumn()
+{
+    auto* column = new QVBoxLayout;
+    recordFields_ = new RecordFields(this);
+    saveButton_ = new QPushButton(QStringLiteral("&Save record"), this);
+    saveButton_->setObjectName(QStringLiteral("SaveRecord"));
+    saveButton_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    saveButton_->setToolTip(QStringLiteral("Save record (Ctrl+S)"));
+    connect(saveButton_, &QPushButton::clicked, this, &AdjustmentWindow::saveRecord);
+    recordStatus_ = addValue(QStringLiteral("Record status"));
+    recordStatus_->setWordWrap(true);
+    column->addWidget(recordFields_);
+    column->addWidget(saveButton_);
+    column->addWidget(recordStatus_);
+    column->addStretch(1);
+    static_cast<QHBoxLayout*>(layout())->addLayout(column, 2);
 }
 
 void AdjustmentWindow::setMeasurement(double target1, double target2, double indicated1,
                                       double indicated2)
 {
-    measurement_ = {target1, target2, indicated1, indicated2};
+    const std::array<double, 4> values{target1, target2, indicated1, indicated2};
+    std::array<QString, 4> typed;
+    for (std::size_t n = 0; n < 4; ++n)
+        typed[n] = records::numberText(values[n]);
+    setMeasurement(values, typed);
+}
+
+void AdjustmentWindow::setMeasurement(const std::array<double, 4>& values,
+                                      const std::array<QString, 4>& typed)
+{
+    measurement_ = values;
+    typedEntries_ = typed;
     refresh();
+}
+
+void AdjustmentWindow::setRecordStoreSource(StoreSource source)
+{
+    storeSource_ = std::move(source);
+}
+
+void AdjustmentWindow::correct(const records::Record& record)
+{
+    corrects_ = record.id;
+    setWindowTitle(QStringLiteral("Adjustment check \u2013 correcting record %1")
+                       .arg(records::shortId(record.id)));
+    currentSlope_->setText(record.currentSlopeCode);
+    currentOffset_->setText(record.currentOffsetCode);
+    tolerance_->setText(record.tolerance ? fieldText(*record.tolerance) : QString());
+    uncertainty_->setText(fieldText(record.referenceUncertainty));
+    for (QLineEdit* field : {readings_[0], readings_[1], thirdTarget_, thirdReading_})
+        field->clear();
+    // Readings at the two targets go to their points, the first other one to the third.
+    for (const records::VerificationReading& reading : record.verification) {
+        if (reading.target == record.entriesRead[0] && readings_[0]->text().isEmpty())
+            readings_[0]->setText(fieldText(reading.reading));
+        else if (reading.target == record.entriesRead[1] && readings_[1]->text().isEmpty())
+            readings_[1]->setText(fieldText(reading.reading));
+        else if (thirdTarget_->text().isEmpty()) {
+            thirdTarget_->setText(fieldText(reading.target));
+            thirdReading_->setText(fieldText(reading.reading));
+        }
+    }
+    recordFields_->fill(record);
+    recordStatus_->setText(QStringLiteral("Correcting record %1: saving makes a new record that "
+                                          "names it.")
+                               .arg(records::shortId(record.id)));
+    setMeasurement(record.entriesRead, record.entriesTyped);
+}
+
+void AdjustmentWindow::refuse(const QString& why, QWidget* field)
+{
+    ui::messages().show(this, ui::messageTitle, why, ui::MessageService::Icon::Stop);
+    if (field)
+        field->setFocus();
+}
+
+std::optional<records::RecordInput> AdjustmentWindow::recordInput()
+{
+    if (!measurement_) {
+        refuse(QStringLiteral("A record holds a calculation: calculate the codes in the main "
+                              "window first."),
+               nullptr);
+        return std::nullopt;
+    }
+    records::RecordInput input;
+    QString wrongField;
+    if (!recordFields_->readInto(input, wrongField)) {
+        refuse(QStringLiteral("The %1 is not a number.").arg(wrongField.toLower()),
+               recordFields_->fieldFor(records::RecordField::Ambient));
+        return std::nullopt;
+    }
+    QStringList wrong;
+    const auto current = currentCoefficients(wrong);
+    const auto uncertainty = number(uncertainty_, wrong);
+    const auto tolerance = number(tolerance_, wrong);
+    std::array<std::optional<double>, 2> readings{number(readings_[0], wrong),
+                                                  number(readings_[1], wrong)};
+    const auto thirdTarget = number(thirdTarget_, wrong);
+    const auto thirdReading = number(thirdReading_, wrong);
+    const bool thirdHalf =
+        thirdTarget_->text().trimmed().isEmpty() != thirdReading_->text().trimmed().isEmpty();
+    if (!wrong.isEmpty() || !current || !uncertainty || thirdHalf) {
+        refuse(!wrong.isEmpty()
+                   ? QStringLiteral("Not a number or no code: ") + wrong.join(QStringLiteral(", "))
+               : !uncertainty ? QStringLiteral("The reference's uncertainty U is empty.")
+                              : QStringLiteral("The third point needs its target and its "
+                                               "reading."),
+               !uncertainty ? static_cast<QWidget*>(uncertainty_) : thirdTarget_);
+        return std::nullopt;
+    }
+    input.current = *current;
+    input.referenceUncertainty = *uncertainty;
+    input.tolerance = tolerance;
+    for (std::size_t n = 0; n < 2; ++n)
+        if (readings[n])
+            input.verification.append({(*measurement_)[n], *readings[n]});
+    if (thirdTarget && thirdReading)
+        input.verification.append({*thirdTarget, *thirdReading});
+    input.entriesRead = *measurement_;
+    input.entriesTyped = typedEntries_;
+    input.corrects = corrects_;
+    return input;
+}
+
+void AdjustmentWindow::saveRecord()
+{
+    if (saving_)
+        return;
+    const auto input = recordInput();
+    if (!input)
+        return;
+    const records::Composition composition =
+        records::composeRecord(*input, QDate::currentDate(), QDateTime::currentDateTimeUtc(),
+                               QUuid::createUuid().toString(QUuid::WithoutBraces));
+    if (!composition.ok()) {
+        QWidget* field = recordFields_->fieldFor(composition.refused);
+        if (composition.refused == records::RecordField::Uncertainty)
+            field = uncertainty_;
+        else if (composition.refused == records::RecordField::Tolerance)
+            field = tolerance_;
+        refuse(composition.refusal, field);
+        return;
+    }
+    const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
+    if (!store) {
+        refuse(QStringLiteral("There is no record store to save to."), nullptr);
+        return;
+    }
+    // A busy or distant database must not freeze the window: saved on a thread of its own.
+    saving_ = true;
+    saveButton_->setEnabled(false);
+    recordStatus_->setText(QStringLiteral("Saving the record to %1 ...").arg(store->location()));
+    const records::Record record = composition.record;
+    auto* watcher = new QFutureWatcher<records::StoreFailure>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, record] {
+        finishSaving(record, watcher->result());
+        watcher->deleteLater();
+    });
+    watcher->setFuture(QtConcurrent::run([store, record] { return store->add(record); }));
+}
+
+void AdjustmentWindow::finishSaving(const records::Record& record,
+                                    const records::StoreFailure& failure)
+{
+    saving_ = false;
+    saveButton_->setEnabled(true);
+    if (failure.failed()) {
+        recordStatus_->setText(QStringLiteral("The record was not saved."));
+        refuse(failure.message, nullptr);
+        return;
+    }
+    recordStatus_->setText(
+        QStringLiteral("Saved record %1 (%2, %3).")
+            .arg(records::shortId(record.id), record.serial,
+                 record.verdict.isEmpty() ? QStringLiteral("not verified") : record.verdict));
+    emit recordSaved(record);
 }
 
 bool AdjustmentWindow::takeCurrentCodesFromMemory(const QString& memoryText, int displayLine,

@@ -2,15 +2,22 @@
 
 #include "calc/adjustment.h"
 #include "calc/check.h"
+#include "records/record.h"
+#include "records/recordform.h"
+#include "records/recordstore.h"
 
 #include <QDialog>
 #include <QWidget>
 
 #include <array>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
 class QLabel;
+class QPushButton;
+class QVBoxLayout;
 class QLineEdit;
 class QPlainTextEdit;
 class QRadioButton;
@@ -18,6 +25,7 @@ class QRadioButton;
 namespace quarvet::adjust {
 
 class ErrorPlot;
+class RecordFields;
 
 // The adjustment check: what the codes for the main window's last calculation will make the
 // instrument read, for readings taken under the coefficients it holds, and the verification
@@ -28,15 +36,34 @@ class AdjustmentWindow : public QWidget {
 public:
     explicit AdjustmentWindow(QWidget* parent = nullptr);
 
-    // The main window's four entries at its last successful calculation.
+    // The main window's four entries at its last successful calculation, as read and (for
+    // the record) as typed.
     void setMeasurement(double target1, double target2, double indicated1, double indicated2);
+    void setMeasurement(const std::array<double, 4>& values, const std::array<QString, 4>& typed);
+
+    // Where records are saved; asked at each save, so a changed setting counts at once.
+    using StoreSource = std::function<std::shared_ptr<records::RecordStore>()>;
+    void setRecordStoreSource(StoreSource source);
+    // Fills the window from a saved record; the record saved from it then corrects that one.
+    void correct(const records::Record& record);
+    // Composes the record of what the window shows and saves it in the background; a refusal
+    // names the field and puts the focus there.
+    void saveRecord();
+    bool isSaving() const { return saving_; }
 
     // Fills the current codes from a decoded memory text's display line (1 or 2); false, and
     // nothing filled, when the text does not decode or the line shows nothing.
     bool takeCurrentCodesFromMemory(const QString& memoryText, int displayLine, QString& fault);
 
+signals:
+    void recordSaved(const quarvet::records::Record& record);
+
 private:
     void createCodeGroup();
+    void createRecordColumn();
+    std::optional<records::RecordInput> recordInput();
+    void refuse(const QString& why, QWidget* field);
+    void finishSaving(const records::Record& record, const records::StoreFailure& failure);
     void createPointGroup();
     void createVerificationGroup();
     QLineEdit* addField(const QString& accessibleName, const QString& text = {});
@@ -55,6 +82,14 @@ private:
     std::optional<double> number(QLineEdit* field, QStringList& wrong);
 
     std::optional<std::array<double, 4>> measurement_;
+    std::array<QString, 4> typedEntries_;
+    QVBoxLayout* leftColumn_ = nullptr;
+    RecordFields* recordFields_ = nullptr;
+    QPushButton* saveButton_ = nullptr;
+    QLabel* recordStatus_ = nullptr;
+    StoreSource storeSource_;
+    QString corrects_;
+    bool saving_ = false;
     QLineEdit* currentSlope_ = nullptr;
     QLineEdit* currentOffset_ = nullptr;
     QLineEdit* slopeCode_ = nullptr;

@@ -1,25 +1,17 @@
 #pragma once
 
-#include <QPointF>
-#include <QWidget>
+#include "errorplotpainter.h"
 
-#include <optional>
-#include <vector>
+#include <QWidget>
 
 namespace quarvet::adjust {
 
-// Error against temperature over the span of the targets: the error as found (indicated -
-// target), the predicted error as left, the verification readings' errors and the band of
-// ±tolerance. Drawn with QPainter; no chart library needed for four lines.
+// The error plot in a window, drawn by paintErrorPlot() in the window's colours; no chart
+// library needed for four lines.
 class ErrorPlot : public QWidget {
     Q_OBJECT
 public:
-    struct Data {
-        std::vector<QPointF> asFound;
-        std::vector<QPointF> asLeft;
-        std::vector<QPointF> verification;
-        std::optional<double> tolerance;
-    };
+    using Data = ErrorPlotData;
 
     explicit ErrorPlot(QWidget* parent = nullptr);
     void setData(Data data);

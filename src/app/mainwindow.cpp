@@ -3,7 +3,9 @@
 #include "about/aboutwindow.h"
 #include "adjust/adjustmentwindow.h"
 #include "calc/calculation.h"
+#include "history/historywindow.h"
 #include "messages/messages.h"
+#include "records/storechoice.h"
 #include "settings/settingsstore.h"
 #include "settings/setupdialog.h"
 #include "ui/artwork.h"
@@ -145,12 +147,44 @@ void MainWindow::showAdjustmentCheck()
 {
     if (!adjustment_) {
         adjustment_ = new adjust::AdjustmentWindow(this);
-        if (lastMeasurement_) {
-            const auto& m = *lastMeasurement_;
-            adjustment_->setMeasurement(m[0], m[1], m[2], m[3]);
-        }
+        adjustment_->setRecordStoreSource([this] { return recordStore(); });
+        connect(adjustment_, &adjust::AdjustmentWindow::recordSaved, this, [this] {
+            if (history_)
+                history_->reload();
+        });
+        if (lastMeasurement_)
+            adjustment_->setMeasurement(*lastMeasurement_, lastTyped_);
     }
     bringForward(adjustment_);
+}
+
+std::shared_ptr<records::RecordStore> MainWindow::recordStore() const
+{
+    return records::recordStoreFor(
+        store_.read(records::databaseSection, records::databaseKey, QString()));
+}
+
+void MainWindow::showHistory()
+{
+    if (!history_) {
+        history_ = new history::HistoryWindow([this] { return recordStore(); }, this);
+        connect(history_, &history::HistoryWindow::correctionRequested, this,
+                &MainWindow::openCorrection);
+    }
+    bringForward(history_);
+}
+
+void MainWindow::openCorrection(const records::Record& record)
+{
+    // A window of its own: the main window's calculations do not change a correction.
+    auto* correction = new adjust::AdjustmentWindow(this);
+    correction->setRecordStoreSource([this] { return recordStore(); });
+    connect(correction, &adjust::AdjustmentWindow::recordSaved, this, [this] {
+        if (history_)
+            history_->reload();
+    });
+    correction->correct(record);
+    bringForward(correction);
 }
 
 void MainWindow::createMenus()
@@ -186,6 +220,9 @@ void MainWindow::createMenus()
     QAction* check = addCommand(record, "AdjustmentCheck", QStringLiteral("&Adjustment check..."),
                                 QKeySequence(Qt::CTRL | Qt::Key_R));
     connect(check, &QAction::triggered, this, &MainWindow::showAdjustmentCheck);
+    QAction* history = addCommand(record, "History", QStringLiteral("&History..."),
+                                  QKeySequence(Qt::CTRL | Qt::Key_H));
+    connect(history, &QAction::triggered, this, &MainWindow::showHistory);
 }
 
 void MainWindow::createTitle(QWidget* client)
@@ -306,9 +343,9 @@ void MainWindow::calculate()
     if (result.ok()) {
         showCodes(result.slopeCode, result.offsetCode, result.slope, result.offset);
         lastMeasurement_ = calculation.values;
+        lastTyped_ = {soll1_->text(), soll2_->text(), ist1_->text(), ist2_->text()};
         if (adjustment_)
-            adjustment_->setMeasurement(calculation.values[0], calculation.values[1],
-                                        calculation.values[2], calculation.values[3]);
+            adjustment_->setMeasurement(*lastMeasurement_, lastTyped_);
     } else {
         ui::messages().show(this, ui::messageTitle,
                             QString::fromStdString(messages::calculationFault(result.fault)),

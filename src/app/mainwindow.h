@@ -5,6 +5,7 @@
 #include <QPointer>
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -26,6 +27,13 @@ namespace quarvet::adjust {
 class AdjustmentWindow;
 } // namespace quarvet::adjust
 
+namespace quarvet::history {
+class HistoryWindow;
+} // namespace quarvet::history
+namespace quarvet::records {
+struct Record;
+class RecordStore;
+} // namespace quarvet::records
 namespace quarvet::settings {
 class SetupDialog;
 class SettingsStore;
@@ -55,6 +63,14 @@ public:
     void showAbout();
     // The adjustment check, likewise one instance; it follows every successful calculation.
     void showAdjustmentCheck();
+
+    // The history of records, likewise one instance.
+    void showHistory();
+    // A new adjustment-check window filled from `record`, whose saved record corrects it.
+    void openCorrection(const records::Record& record);
+    // Where records go now: QUARVET_DATABASE, else the setting Records/Database, else the
+    // user's own file.
+    std::shared_ptr<records::RecordStore> recordStore() const;
 
 signals:
     void endRequested();
@@ -86,7 +102,9 @@ private:
     QPointer<settings::SetupDialog> setup_;
     QPointer<about::AboutWindow> about_;
     QPointer<adjust::AdjustmentWindow> adjustment_;
+    QPointer<history::HistoryWindow> history_;
     std::optional<std::array<double, 4>> lastMeasurement_; // of the last successful calculation
+    std::array<QString, 4> lastTyped_;                     // its entries as typed
 };
 
 } // namespace quarvet::app

@@ -27,6 +27,13 @@ constexpr const char* usage =
     "INDICATED2\n"
     "       quarvet-cli fit [--current SLOPE OFFSET] [--json] [T1 I1 T2 I2 ...]\n"
     "       quarvet-cli verify --tolerance T [--uncertainty U] [--json] T1 V1 [T2 V2 ...]\n"
+    "       quarvet-cli records list [--serial S] [--format text|csv|json]\n"
+    "       quarvet-cli records add --serial S --type MODEL --line N --technician NAME\n"
+    "                   --reference ID --reference-u U --reference-due YYYY-MM-DD\n"
+    "                   [--ambient C] [--current SLOPE OFFSET] [--tolerance T --verify T1 V1 "
+    "...]\n"
+    "                   [--note TEXT] TARGET1 TARGET2 INDICATED1 INDICATED2\n"
+    "       quarvet-cli records certificate ID -o FILE.pdf\n"
     "       quarvet-cli --help | --version\n";
 
 constexpr const char* help =
@@ -46,9 +53,15 @@ constexpr const char* help =
     "taken after adjustment against a tolerance, guarded by the reference's uncertainty.\n"
     "--json prints one JSON object instead of a table.\n"
     "\n"
+    "records keeps calibration records: list prints them newest first, add computes,\n"
+    "verifies and saves one and prints its id last, certificate writes one's PDF (a unique\n"
+    "beginning of the id is enough). They go to the PostgreSQL database that QUARVET_DATABASE\n"
+    "or the setting Records/Database names (postgresql://user@host:port/dbname), else to\n"
+    "$XDG_DATA_HOME/Quarvet/records.sqlite.\n"
+    "\n"
     "Exit status: 0 success, 1 a wrong entry, a calculation that failed, or input that could\n"
     "not be read or output that could not be written, 2 wrong usage, 3 a verification\n"
-    "reading that fails.\n";
+    "reading that fails (records add: a record saved with the verdict Fail).\n";
 
 using Entries = std::array<std::string_view, 4>;
 
@@ -211,7 +224,7 @@ int readCommand(Output& io)
 }
 
 int dispatch(const std::vector<std::string>& args, const calc::Separators& separators,
-             ByteSource& in, Output& io)
+             ByteSource& in, Output& io, const MoreCommands& more)
 {
     if (args.empty())
         return usageFailure(io);
@@ -246,6 +259,8 @@ int dispatch(const std::vector<std::string>& args, const calc::Separators& separ
         return decodeCommand(rest, in, io);
     if (command == "read")
         return rest.empty() ? readCommand(io) : usageFailure(io);
+    if (const auto found = more.find(command); found != more.end())
+        return found->second(rest, io);
     return usageFailure(io);
 }
 
@@ -266,11 +281,12 @@ std::vector<std::string> splitWords(const std::string& line)
     return words;
 }
 
-int run(const std::vector<std::string>& args, const calc::Separators& separators, Streams io)
+int run(const std::vector<std::string>& args, const calc::Separators& separators, Streams io,
+        const MoreCommands& more)
 {
     Output output{OutputBuffer(io.out), OutputBuffer(io.err, 4096)};
     try {
-        const int status = dispatch(args, separators, io.in, output);
+        const int status = dispatch(args, separators, io.in, output, more);
         output.out.flush();
         output.err.flush();
         return status;

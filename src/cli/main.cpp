@@ -1,9 +1,33 @@
 #include "cli.h"
 #include "fileio.h"
+#include "recordcommands.h"
 
+#include "certificate/certificate.h"
+#include "records/storechoice.h"
+#include "settings/settingsstore.h"
 #include "ui/localeseparators.h"
 
+#include <QGuiApplication>
 #include <QLocale>
+
+#include <memory>
+
+namespace {
+
+// Qt's database drivers need an application object, and the certificate's fonts and
+// painting a GUI one; neither needs a display, so a certificate is drawn offscreen. Made only
+// for the records commands: calc and decode start as fast as before.
+std::unique_ptr<QCoreApplication> applicationFor(const std::vector<std::string>& words, int& argc,
+                                                 char* argv[])
+{
+    if (words.size() > 1 && words[1] == "certificate") {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        return std::make_unique<QGuiApplication>(argc, argv);
+    }
+    return std::make_unique<QCoreApplication>(argc, argv);
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -15,5 +39,16 @@ int main(int argc, char* argv[])
     quarvet::cli::DescriptorSource in(0, "standard input");
     quarvet::cli::DescriptorSink out(1, "standard output");
     quarvet::cli::DescriptorSink err(2, "standard error");
-    return quarvet::cli::run(args, separators, {in, out, err});
+    const quarvet::cli::MoreCommands more{
+        {"records", [&](const std::vector<std::string>& words, quarvet::cli::Output& io) {
+             int qtArgc = 1;
+             const auto application = applicationFor(args, qtArgc, argv);
+             const quarvet::settings::QtSettingsStore settings;
+             const auto store = quarvet::records::recordStoreFor(settings.read(
+                 quarvet::records::databaseSection, quarvet::records::databaseKey, QString()));
+             quarvet::cli::RecordsContext context{*store, QDate::currentDate(),
+                                                  &quarvet::certificate::writeCertificate};
+             return quarvet::cli::recordsCommand(words, separators, context, io);
+         }}};
+    return quarvet::cli::run(args, separators, {in, out, err}, more);
 }

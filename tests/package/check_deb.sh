@@ -18,7 +18,7 @@ codes=$("$scratch/root/usr/bin/quarvet-cli" calc 0 100 0.5 99.0)
 [ -f "$scratch/root/etc/xdg/Quarvet/registry.reg" ] || fail "no stand-in registry in /etc/xdg"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for library in libqt6widgets6 libqt6svg6 fonts-liberation2; do
+for library in libqt6widgets6 libqt6svg6 libqt6sql6 libqt6sql6-sqlite fonts-liberation2; do
     [[ "$depends" == *"$library"* ]] || fail "Depends lacks $library"
 done
 dpkg-deb -f "$deb" Recommends | grep -q hardinfo || fail "Recommends lacks hardinfo"

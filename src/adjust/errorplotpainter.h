@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QPointF>
+
+#include <optional>
+#include <vector>
+
+class QColor;
+class QPainter;
+class QRectF;
+
+namespace quarvet::adjust {
+
+// Error against temperature over the span of the targets: the error as found (indicated -
+// target), the predicted error as left, the verification readings' errors and the band of
+// ±tolerance.
+struct ErrorPlotData {
+    std::vector<QPointF> asFound;
+    std::vector<QPointF> asLeft;
+    std::vector<QPointF> verification;
+    std::optional<double> tolerance;
+};
+
+// Draws the plot into `area` of any painter, so the window and a printed page show the same
+// picture. Margins, pens and dots are sized in the painter's logical units as on a 96 dpi
+// screen and the labels take the painter's font: a caller drawing at a printer's resolution
+// scales the painter and its font to match. Points that are not finite are left out, as is a
+// tolerance that is not a positive number; with nothing as found only the background is
+// drawn. The painter is left as it was given.
+void paintErrorPlot(QPainter& painter, const QRectF& area, const ErrorPlotData& data,
+                    const QColor& background, const QColor& ink);
+
+} // namespace quarvet::adjust

@@ -1,0 +1,106 @@
+#include "recordfields.h"
+
+#include "records/recordformat.h"
+#include "ui/localeseparators.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QLineEdit>
+
+namespace quarvet::adjust {
+
+RecordFields::RecordFields(QWidget* parent) : QGroupBox(QStringLiteral("Record"), parent)
+{
+    auto* form = new QFormLayout(this);
+    type_ = new QComboBox(this);
+    type_->setAccessibleName(QStringLiteral("Instrument type"));
+    type_->addItems(records::modelNumbers());
+    serial_ = addField(QStringLiteral("Serial number"));
+    line_ = new QComboBox(this);
+    line_->setAccessibleName(QStringLiteral("Display line"));
+    line_->addItems({QStringLiteral("1"), QStringLiteral("2")});
+    technician_ = addField(QStringLiteral("Technician"));
+    reference_ = addField(QStringLiteral("Reference standard"));
+    referenceDue_ = addField(QStringLiteral("Reference due date"));
+    referenceDue_->setPlaceholderText(QStringLiteral("YYYY-MM-DD"));
+    ambient_ = addField(QStringLiteral("Ambient temperature"));
+    ambient_->setPlaceholderText(QStringLiteral("optional"));
+    note_ = addField(QStringLiteral("Note"));
+    form->addRow(QStringLiteral("&Type, line:"), type_);
+    form->addRow(QString(), line_);
+    form->addRow(QStringLiteral("Seria&l number:"), serial_);
+    form->addRow(QStringLiteral("T&echnician:"), technician_);
+    form->addRow(QStringLiteral("Reference &standard:"), reference_);
+    form->addRow(QStringLiteral("Reference &due date:"), referenceDue_);
+    form->addRow(QStringLiteral("Am&bient (\u00B0C):"), ambient_);
+    form->addRow(QStringLiteral("&Note:"), note_);
+}
+
+QLineEdit* RecordFields::addField(const QString& accessibleName)
+{
+    auto* field = new QLineEdit(this);
+    field->setAccessibleName(accessibleName);
+    return field;
+}
+
+bool RecordFields::readInto(records::RecordInput& input, QString& wrong) const
+{
+    input.instrumentType = type_->currentText();
+    input.serial = serial_->text();
+    input.displayLine = line_->currentIndex() + 1;
+    input.technician = technician_->text();
+    input.referenceId = reference_->text();
+    input.referenceDue = QDate::fromString(referenceDue_->text().trimmed(), Qt::ISODate);
+    input.note = note_->text();
+    input.ambient.reset();
+    if (ambient_->text().trimmed().isEmpty())
+        return true;
+    const calc::EntryReading reading =
+        calc::readEntry(ambient_->text().toStdString(), ui::currentSeparators());
+    if (!reading.isNumber()) {
+        wrong = ambient_->accessibleName();
+        return false;
+    }
+    input.ambient = reading.value;
+    return true;
+}
+
+void RecordFields::fill(const records::Record& record)
+{
+    const int type = type_->findText(record.instrumentType);
+    if (type >= 0)
+        type_->setCurrentIndex(type);
+    line_->setCurrentIndex(record.displayLine == 2 ? 1 : 0);
+    serial_->setText(record.serial);
+    technician_->setText(record.technician);
+    reference_->setText(record.referenceId);
+    referenceDue_->setText(record.referenceDue.toString(Qt::ISODate));
+    ambient_->setText(record.ambient
+                          ? QLocale().toString(*record.ambient, 'g', QLocale::FloatingPointShortest)
+                          : QString());
+    note_->setText(record.note);
+}
+
+QWidget* RecordFields::fieldFor(records::RecordField field) const
+{
+    switch (field) {
+    case records::RecordField::Type:
+        return type_;
+    case records::RecordField::Serial:
+        return serial_;
+    case records::RecordField::DisplayLine:
+        return line_;
+    case records::RecordField::Technician:
+        return technician_;
+    case records::RecordField::Reference:
+        return reference_;
+    case records::RecordField::ReferenceDue:
+        return referenceDue_;
+    case records::RecordField::Ambient:
+        return ambient_;
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace quarvet::adjust

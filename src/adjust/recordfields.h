@@ -1,0 +1,41 @@
+#pragma once
+
+#include "records/recordform.h"
+
+#include <QGroupBox>
+
+class QComboBox;
+class QLineEdit;
+class QWidget;
+
+namespace quarvet::adjust {
+
+// What a record says beyond the adjustment: the instrument, who adjusted it, against which
+// reference, in which conditions, and a note.
+class RecordFields : public QGroupBox {
+    Q_OBJECT
+public:
+    explicit RecordFields(QWidget* parent = nullptr);
+
+    // Copies the fields into `input`; false, with the field named in `wrong`, when the
+    // ambient temperature is given and is not a number.
+    bool readInto(records::RecordInput& input, QString& wrong) const;
+    // Fills every field from a record (for its correction).
+    void fill(const records::Record& record);
+    // The field a refusal named, to put the focus into; nothing for the others.
+    QWidget* fieldFor(records::RecordField field) const;
+
+private:
+    QLineEdit* addField(const QString& accessibleName);
+
+    QComboBox* type_ = nullptr;
+    QLineEdit* serial_ = nullptr;
+    QComboBox* line_ = nullptr;
+    QLineEdit* technician_ = nullptr;
+    QLineEdit* reference_ = nullptr;
+    QLineEdit* referenceDue_ = nullptr;
+    QLineEdit* ambient_ = nullptr;
+    QLineEdit* note_ = nullptr;
+};
+
+} // namespace quarvet::adjust

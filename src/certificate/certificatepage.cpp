@@ -1,0 +1,256 @@
+#include "certificatepage.h"
+
+#include "sheet.h"
+
+#include "adjust/errorplotpainter.h"
+#include "calc/adjustment.h"
+#include "calc/entry.h"
+#include "messages/messages.h"
+
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+
+namespace quarvet::certificate {
+namespace {
+
+using records::Record;
+
+constexpr double plotMinimum = 120.0;
+constexpr double plotMaximum = 190.0;
+constexpr double noteMaximum = 100.0;
+// More rows than a two-point record with its verification needs; further readings are
+// counted below the table, so that any record stays on its one page.
+constexpr qsizetype readingRowsShown = 8;
+
+const QString absent = QStringLiteral("—");
+
+// Values as read back: the shortest text that reads back to the same number.
+QString number(double value)
+{
+    return std::isfinite(value) ? QString::fromStdString(calc::shortestText(value))
+                                : QStringLiteral("not a number");
+}
+
+QString celsius(double value)
+{
+    return number(value) + QStringLiteral(" °C");
+}
+
+// Errors to four decimals, so a column of them lines up; a value too large for that is no
+// error worth the decimals and is written as read back.
+QString error(double value)
+{
+    if (!std::isfinite(value) || std::abs(value) >= 1e6)
+        return number(value);
+    const QString text = QString::number(value, 'f', 4);
+    return text == QStringLiteral("-0.0000") ? QStringLiteral("0.0000") : text;
+}
+
+QString dateTimeText(const QDateTime& created)
+{
+    if (!created.isValid())
+        return QStringLiteral("not recorded");
+    const QDateTime local = created.toLocalTime();
+    const int offset = local.offsetFromUtc();
+    const QString zone = QStringLiteral("UTC%1%2:%3")
+                             .arg(offset < 0 ? QStringLiteral("-") : QStringLiteral("+"))
+                             .arg(std::abs(offset) / 3600, 2, 10, QLatin1Char('0'))
+                             .arg(std::abs(offset) % 3600 / 60, 2, 10, QLatin1Char('0'));
+    const QString format = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+    return QStringLiteral("%1 %2 (local time), %3 UTC")
+        .arg(local.toString(format), zone, created.toUTC().toString(format));
+}
+
+QString dateText(const QDate& date)
+{
+    return date.isValid() ? date.toString(Qt::ISODate) : QStringLiteral("not recorded");
+}
+
+void drawRecord(Sheet& sheet, const Record& record)
+{
+    sheet.heading(QStringLiteral("Record"));
+    sheet.field(QStringLiteral("Record id"), record.id, 2);
+    if (!record.corrects.isEmpty())
+        sheet.field(QStringLiteral("Correction"),
+                    QStringLiteral("Corrects record %1").arg(record.corrects), 2);
+    sheet.field(QStringLiteral("Date and time"), dateTimeText(record.createdUtc), 2);
+    sheet.field(QStringLiteral("Program"),
+                QStringLiteral("Quarvet Basic %1").arg(record.programVersion), 2);
+}
+
+void drawInstrument(Sheet& sheet, const Record& record)
+{
+    sheet.heading(QStringLiteral("Instrument"));
+    sheet.field(QStringLiteral("Instrument type"), record.instrumentType, 2);
+    sheet.field(QStringLiteral("Serial number"), record.serial, 6);
+    sheet.field(QStringLiteral("Display line"), QString::number(record.displayLine), 1);
+    sheet.field(QStringLiteral("Technician"), record.technician, 2);
+    sheet.field(QStringLiteral("Ambient temperature"),
+                record.ambient ? celsius(*record.ambient) : QStringLiteral("not recorded"), 1);
+    sheet.heading(QStringLiteral("Reference standard"));
+    sheet.field(QStringLiteral("Identifier"), record.referenceId, 2);
+    sheet.field(QStringLiteral("Expanded uncertainty U (k = 2)"),
+                celsius(record.referenceUncertainty), 1);
+    sheet.field(QStringLiteral("Due date"), dateText(record.referenceDue), 1);
+}
+
+// The rows of the readings table: the two reference points, each with the verification
+// reading taken at its target, then the readings taken elsewhere. `left` counts the
+// readings that found no row.
+std::vector<QStringList> readingRows(const Record& record, qsizetype& left)
+{
+    const auto& entries = record.entriesRead;
+    const QList<records::VerificationReading>& readings = record.verification;
+    std::vector<bool> used(static_cast<std::size_t>(readings.size()), false);
+    std::vector<QStringList> rows;
+    for (std::size_t n = 0; n < 2; ++n) {
+        rows.push_back({number(entries[n]), number(entries[n + 2]),
+                        error(entries[n + 2] - entries[n]), error(record.predictedErrors[n]),
+                        absent, absent});
+        for (std::size_t m = 0; m < used.size(); ++m) {
+            const auto& reading = readings[static_cast<qsizetype>(m)];
+            if (!used[m] && reading.target == entries[n]) {
+                used[m] = true;
+                rows.back()[4] = number(reading.reading);
+                rows.back()[5] = error(reading.reading - reading.target);
+                break;
+            }
+        }
+    }
+    left = 0;
+    for (std::size_t m = 0; m < used.size(); ++m) {
+        const auto& reading = readings[static_cast<qsizetype>(m)];
+        if (used[m])
+            continue;
+        if (static_cast<qsizetype>(rows.size()) < readingRowsShown)
+            rows.push_back({number(reading.target), absent, absent, absent, number(reading.reading),
+                            error(reading.reading - reading.target)});
+        else
+            ++left;
+    }
+    return rows;
+}
+
+void drawReadings(Sheet& sheet, const Record& record)
+{
+    sheet.heading(QStringLiteral("Readings (°C)"));
+    const double width = contentWidth / 6;
+    const std::vector<Column> columns{
+        {QStringLiteral("Target"), width, Qt::AlignRight},
+        {QStringLiteral("As found (indicated)"), width, Qt::AlignRight},
+        {QStringLiteral("As-found error (indicated − target)"), width, Qt::AlignRight},
+        {QStringLiteral("Predicted as-left error"), width, Qt::AlignRight},
+        {QStringLiteral("Verification reading"), width, Qt::AlignRight},
+        {QStringLiteral("Verification error (reading − target)"), width, Qt::AlignRight}};
+    qsizetype left = 0;
+    sheet.table(columns, readingRows(record, left));
+    if (left > 0)
+        sheet.remark(QStringLiteral("%1 further verification readings are not shown.").arg(left),
+                     1);
+    const auto& typed = record.entriesTyped;
+    sheet.remark(QStringLiteral("Entries as typed: target 1 “%1”, target 2 “%2”, indicated 1 "
+                                "“%3”, indicated 2 “%4”.")
+                     .arg(typed[0], typed[1], typed[2], typed[3]),
+                 2);
+}
+
+// A coefficient code and what it stands for: the signed 16-bit number it holds, scaled.
+QStringList codeCells(const QString& code, bool slope)
+{
+    if (code.isEmpty())
+        return {QStringLiteral("not recorded"), absent};
+    const auto value = calc::readCoefficientCode(code.toStdString());
+    if (!value)
+        return {code, QStringLiteral("not a code")};
+    if (slope)
+        return {code, QStringLiteral("%1 (%2 / %3)")
+                          .arg(number(calc::slopeOfCode(*value)))
+                          .arg(*value)
+                          .arg(calc::slopeScale)};
+    return {code, QStringLiteral("%1 (%2 / %3 °C)")
+                      .arg(celsius(calc::offsetOfCode(*value)))
+                      .arg(*value)
+                      .arg(calc::offsetScale)};
+}
+
+void drawCoefficients(Sheet& sheet, const Record& record)
+{
+    sheet.heading(QStringLiteral("Coefficients"));
+    const std::vector<Column> columns{{QString(), 105.0},
+                                      {QStringLiteral("Slope code"), 75.0},
+                                      {QStringLiteral("Slope"), 123.0},
+                                      {QStringLiteral("Offset code"), 75.0},
+                                      {QStringLiteral("Offset"), contentWidth - 378.0}};
+    sheet.table(columns,
+                {QStringList{QStringLiteral("Before adjustment")} +
+                     codeCells(record.currentSlopeCode, true) +
+                     codeCells(record.currentOffsetCode, false),
+                 QStringList{QStringLiteral("After adjustment")} +
+                     codeCells(record.slopeCode, true) + codeCells(record.offsetCode, false)});
+}
+
+void drawVerification(Sheet& sheet, const Record& record)
+{
+    sheet.heading(QStringLiteral("Verification"));
+    sheet.field(QStringLiteral("Tolerance"),
+                record.tolerance ? QStringLiteral("± %1").arg(celsius(*record.tolerance))
+                                 : QStringLiteral("none"),
+                1);
+    QString rule = record.rule;
+    if (rule.isEmpty())
+        rule = record.tolerance
+                   ? QString::fromStdString(messages::decisionRule(record.referenceUncertainty))
+                   : QStringLiteral("none");
+    sheet.field(QStringLiteral("Decision rule"), rule, 2);
+    sheet.field(QStringLiteral("Verdict"),
+                record.verdict.isEmpty() ? QStringLiteral("not verified") : record.verdict, 1);
+}
+
+adjust::ErrorPlotData plotData(const Record& record)
+{
+    const auto& entries = record.entriesRead;
+    adjust::ErrorPlotData data;
+    for (std::size_t n = 0; n < 2; ++n) {
+        data.asFound.emplace_back(entries[n], entries[n + 2] - entries[n]);
+        data.asLeft.emplace_back(entries[n], record.predictedErrors[n]);
+    }
+    for (const records::VerificationReading& reading : record.verification)
+        data.verification.emplace_back(reading.target, reading.reading - reading.target);
+    data.tolerance = record.tolerance;
+    return data;
+}
+
+// The plot takes what the note leaves of the room above the signatures, within its bounds;
+// the note is fitted first so that a long one shrinks rather than the plot vanishing.
+void drawPlotAndNote(Sheet& sheet, const Record& record)
+{
+    const double room = sheet.signatureTop() - 6.0 - sheet.y() - 2 * sheet.headingHeight();
+    const double noteRoom =
+        std::clamp(room - plotMinimum, sheet.lineHeight(textPoints), noteMaximum);
+    const FittedText note =
+        sheet.fit(PageText(record.note.isEmpty() ? QStringLiteral("none") : record.note, true),
+                  textPoints, contentWidth, noteRoom);
+    sheet.heading(QStringLiteral("Error plot"));
+    sheet.plot(plotData(record), std::clamp(room - sheet.heightOf(note), 0.0, plotMaximum));
+    sheet.heading(QStringLiteral("Note"));
+    sheet.block(note);
+}
+
+} // namespace
+
+void drawCertificatePage(QPainter& painter, const Record& record)
+{
+    Sheet sheet(painter);
+    sheet.title(QStringLiteral("Calibration certificate"));
+    drawRecord(sheet, record);
+    drawInstrument(sheet, record);
+    drawReadings(sheet, record);
+    drawCoefficients(sheet, record);
+    drawVerification(sheet, record);
+    drawPlotAndNote(sheet, record);
+    sheet.signatures();
+}
+
+} // namespace quarvet::certificate

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "records/record.h"
+
+class QPainter;
+
+namespace quarvet::certificate {
+
+// Draws the certificate of `record` on one A4 page; the painter's device is the page, at any
+// resolution. However long its texts, the record fits: long values wrap, then shrink, then are
+// cut with a count of what is left out.
+void drawCertificatePage(QPainter& painter, const records::Record& record);
+
+} // namespace quarvet::certificate

@@ -1,0 +1,190 @@
+#include "sheet.h"
+
+#include "adjust/errorplotpainter.h"
+#include "quarvet/version.h"
+
+#include <QPainter>
+
+#include <algorithm>
+
+namespace quarvet::certificate {
+namespace {
+
+constexpr double labelWidth = 150.0;
+constexpr double columnGap = 8.0;
+constexpr double rowGap = 1.5;
+constexpr double cellPadding = 2.5;
+
+const QColor inkColour(20, 20, 20);
+const QColor quietColour(85, 85, 85);
+const QColor ruleColour(160, 160, 160);
+const QColor shadeColour(232, 232, 232);
+
+} // namespace
+
+Sheet::Sheet(QPainter& painter) : painter_(painter), scale_(painter.device()->logicalDpiY() / 72.0)
+{
+}
+
+double Sheet::headingHeight() const
+{
+    return 7.0 + lineHeight(headingPoints, true);
+}
+
+double Sheet::lineHeight(double points, bool bold) const
+{
+    return lineHeightOf(font(points, bold), painter_.device()) / scale_;
+}
+
+FittedText Sheet::fit(const PageText& text, double points, double width, double maxHeight,
+                      bool bold) const
+{
+    // A hair of room, so that a text exactly so many lines high is not taken for a longer one.
+    return fitText(text, font(points, bold), smallestPoints, u(width), u(maxHeight) + 0.01,
+                   painter_.device());
+}
+
+QFont Sheet::font(double points, bool bold) const
+{
+    QFont font(QStringLiteral("Liberation Sans"));
+    font.setStyleHint(QFont::SansSerif);
+    // Outlines as designed: the page is printed at any resolution, not only this one.
+    font.setHintingPreference(QFont::PreferNoHinting);
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+void Sheet::draw(const FittedText& text, double x, double y, double width, Qt::Alignment alignment)
+{
+    drawFitted(painter_, QPointF(u(x), u(y)), text, u(width), alignment);
+}
+
+void Sheet::rule(double y, double width)
+{
+    painter_.setPen(QPen(ruleColour, u(width)));
+    painter_.drawLine(QPointF(u(marginLeft), u(y)), QPointF(u(marginLeft + contentWidth), u(y)));
+}
+
+void Sheet::title(const QString& text)
+{
+    painter_.setPen(inkColour);
+    const FittedText shown = fit(PageText(text), 18.0, contentWidth, 30.0, true);
+    draw(shown, marginLeft, y_, contentWidth);
+    y_ += shown.height / scale_ + 2.0;
+}
+
+void Sheet::heading(const QString& text)
+{
+    y_ += 4.0;
+    painter_.setPen(inkColour);
+    const FittedText shown = fit(PageText(text), headingPoints, contentWidth, 20.0, true);
+    draw(shown, marginLeft, y_, contentWidth);
+    y_ += shown.height / scale_ + 1.0;
+    rule(y_, 0.8);
+    y_ += 2.0;
+}
+
+void Sheet::field(const QString& label, const QString& value, int maxLines)
+{
+    const double valueWidth = contentWidth - labelWidth - columnGap;
+    const FittedText name =
+        fit(PageText(label), textPoints, labelWidth, 2 * lineHeight(textPoints));
+    const FittedText shown =
+        fit(PageText(value), textPoints, valueWidth, maxLines * lineHeight(textPoints));
+    painter_.setPen(quietColour);
+    draw(name, marginLeft, y_, labelWidth);
+    painter_.setPen(inkColour);
+    draw(shown, marginLeft + labelWidth + columnGap, y_, valueWidth);
+    y_ += std::max(name.height, shown.height) / scale_ + rowGap;
+}
+
+void Sheet::tableRow(const std::vector<Column>& columns, const QStringList& cells, bool header)
+{
+    const double points = header ? 7.5 : 8.0;
+    std::vector<FittedText> shown;
+    double height = 0.0;
+    for (std::size_t n = 0; n < columns.size(); ++n) {
+        const QString cell = n < static_cast<std::size_t>(cells.size()) ? cells[n] : QString();
+        shown.push_back(fit(PageText(cell), points, columns[n].width - 2 * cellPadding,
+                            (header ? 3 : 2) * lineHeight(points, header), header));
+        height = std::max(height, shown.back().height / scale_);
+    }
+    height += 2 * cellPadding;
+    if (header)
+        painter_.fillRect(QRectF(u(marginLeft), u(y_), u(contentWidth), u(height)), shadeColour);
+    painter_.setPen(inkColour);
+    double x = marginLeft;
+    for (std::size_t n = 0; n < columns.size(); ++n) {
+        draw(shown[n], x + cellPadding, y_ + cellPadding, columns[n].width - 2 * cellPadding,
+             columns[n].alignment);
+        x += columns[n].width;
+    }
+    y_ += height;
+    rule(y_, 0.4);
+}
+
+void Sheet::table(const std::vector<Column>& columns, const std::vector<QStringList>& rows)
+{
+    QStringList titles;
+    for (const Column& column : columns)
+        titles << column.title;
+    tableRow(columns, titles, true);
+    for (const QStringList& row : rows)
+        tableRow(columns, row, false);
+    y_ += 2.0;
+}
+
+void Sheet::remark(const QString& text, int maxLines)
+{
+    painter_.setPen(quietColour);
+    const FittedText shown = fit(PageText(text), 7.5, contentWidth, maxLines * lineHeight(7.5));
+    draw(shown, marginLeft, y_, contentWidth);
+    y_ += shown.height / scale_ + rowGap;
+}
+
+void Sheet::block(const FittedText& text)
+{
+    painter_.setPen(inkColour);
+    draw(text, marginLeft, y_, contentWidth);
+    y_ += text.height / scale_;
+}
+
+void Sheet::plot(const adjust::ErrorPlotData& data, double height)
+{
+    // The plot is drawn as on a screen, a pixel being 1/96 inch, so its pens, dots and
+    // labels keep the proportions they have in the window.
+    const double pixel = scale_ * 72.0 / 96.0;
+    painter_.save();
+    painter_.translate(u(marginLeft), u(y_));
+    painter_.scale(pixel, pixel);
+    // A font in points is taken at the device's resolution before the painter's scale.
+    painter_.setFont(font(7.0 / pixel));
+    paintErrorPlot(painter_, QRectF(0.0, 0.0, u(contentWidth) / pixel, u(height) / pixel), data,
+                   Qt::white, inkColour);
+    painter_.restore();
+    y_ += height;
+}
+
+void Sheet::signatures()
+{
+    const double top = signatureTop();
+    const double gap = 18.0;
+    const double width = (contentWidth - 2 * gap) / 3;
+    const QStringList labels{QStringLiteral("Name"), QStringLiteral("Signature"),
+                             QStringLiteral("Date")};
+    for (qsizetype n = 0; n < labels.size(); ++n) {
+        const double x = marginLeft + static_cast<double>(n) * (width + gap);
+        painter_.setPen(QPen(inkColour, u(0.6)));
+        painter_.drawLine(QPointF(u(x), u(top + 28.0)), QPointF(u(x + width), u(top + 28.0)));
+        painter_.setPen(quietColour);
+        draw(fit(PageText(labels[n]), 8.0, width, 12.0), x, top + 30.0, width);
+    }
+    const QString footer =
+        QStringLiteral("Page 1 of 1 · written by %1 %2")
+            .arg(QString::fromUtf8(programTitle), QString::fromUtf8(versionText));
+    draw(fit(PageText(footer), 6.5, contentWidth, 10.0), marginLeft, top + 44.0, contentWidth,
+         Qt::AlignRight);
+}
+
+} // namespace quarvet::certificate

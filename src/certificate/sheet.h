@@ -1,0 +1,76 @@
+#pragma once
+
+#include "pagetext.h"
+
+#include <QColor>
+#include <QStringList>
+
+#include <vector>
+
+class QPainter;
+
+namespace quarvet::adjust {
+struct ErrorPlotData;
+}
+
+namespace quarvet::certificate {
+
+// A4 in points, and the page's layout in points from its top left.
+inline constexpr double pageWidth = 595.28;
+inline constexpr double pageHeight = 841.89;
+inline constexpr double marginLeft = 42.0;
+inline constexpr double contentWidth = pageWidth - 2 * marginLeft;
+inline constexpr double marginTop = 36.0;
+inline constexpr double marginBottom = 30.0;
+inline constexpr double signatureHeight = 52.0; // the lines to sign on and the footer
+inline constexpr double textPoints = 8.5;
+inline constexpr double headingPoints = 10.0;
+inline constexpr double smallestPoints = 6.0; // no text is shrunk below it
+
+struct Column {
+    QString title;
+    double width; // points
+    Qt::Alignment alignment = Qt::AlignLeft;
+};
+
+// The certificate's page drawn from top to bottom. Positions and sizes are in points; the
+// painter works in its device's units, which u() converts to.
+class Sheet {
+public:
+    explicit Sheet(QPainter& painter);
+
+    double y() const { return y_; }
+    double signatureTop() const { return pageHeight - marginBottom - signatureHeight; }
+    double headingHeight() const;
+    double lineHeight(double points, bool bold = false) const;
+    double heightOf(const FittedText& text) const { return text.height / scale_; }
+
+    // `text` wrapped to `width`, shrunk or cut to stay within `maxHeight`.
+    FittedText fit(const PageText& text, double points, double width, double maxHeight,
+                   bool bold = false) const;
+
+    void title(const QString& text);
+    void heading(const QString& text);
+    // A label and its value beside it, the value at most `maxLines` lines of text high.
+    void field(const QString& label, const QString& value, int maxLines);
+    void table(const std::vector<Column>& columns, const std::vector<QStringList>& rows);
+    void remark(const QString& text, int maxLines);
+    void block(const FittedText& text);
+    void plot(const adjust::ErrorPlotData& data, double height);
+    // The lines for name, signature and date at the page's foot, and the footer.
+    void signatures();
+
+private:
+    double u(double points) const { return points * scale_; }
+    QFont font(double points, bool bold = false) const;
+    void draw(const FittedText& text, double x, double y, double width,
+              Qt::Alignment alignment = Qt::AlignLeft);
+    void rule(double y, double width);
+    void tableRow(const std::vector<Column>& columns, const QStringList& cells, bool header);
+
+    QPainter& painter_;
+    double scale_; // device units a point
+    double y_ = marginTop;
+};
+
+} // namespace quarvet::certificate

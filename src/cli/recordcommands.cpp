@@ -1,0 +1,299 @@
+#include "recordcommands.h"
+
+#include "adjustcommands.h"
+
+#include "calc/adjustment.h"
+#include "calc/utf8text.h"
+#include "records/recordform.h"
+#include "records/recordformat.h"
+
+#include <QUuid>
+
+#include <map>
+#include <optional>
+
+namespace quarvet::cli {
+namespace {
+
+std::string said(const QString& text)
+{
+    return text.toStdString();
+}
+
+int usageFault(const std::string& fault, Output& io)
+{
+    io.sayError("quarvet-cli: " + fault + "\n");
+    return usageError;
+}
+
+int refusal(const QString& why, Output& io)
+{
+    io.sayError("quarvet-cli: " + calc::printable(said(why)) + "\n");
+    return failure;
+}
+
+// An option's words: its values in order. Options are known by their exact names.
+using Options = std::map<std::string, std::vector<std::string>>;
+
+struct OptionShape {
+    const char* name;
+    int values; // -1: every word up to the next option
+};
+
+// Reads `words` as options of the given shapes; a word that is no option's value, an unknown
+// option or one given twice is wrong usage.
+std::optional<Options> readOptions(const std::vector<std::string>& words,
+                                   const std::vector<OptionShape>& shapes, std::string& fault)
+{
+    const auto shapeOf = [&](const std::string& word) -> const OptionShape* {
+        for (const OptionShape& shape : shapes)
+            if (word == shape.name)
+                return &shape;
+        return nullptr;
+    };
+    Options options;
+    for (std::size_t n = 0; n < words.size(); ++n) {
+        const OptionShape* shape = shapeOf(words[n]);
+        if (!shape) {
+            fault = words[n].starts_with("--")
+                        ? "unknown option '" + calc::printable(words[n]) + "'"
+                        : "unexpected word '" + calc::printable(words[n]) + "'";
+            return std::nullopt;
+        }
+        if (options.count(shape->name)) {
+            fault = std::string(shape->name) + " is given twice";
+            return std::nullopt;
+        }
+        std::vector<std::string>& values = options[shape->name];
+        while (n + 1 < words.size() && !shapeOf(words[n + 1]) &&
+               (shape->values < 0 || static_cast<int>(values.size()) < shape->values))
+            values.push_back(words[++n]);
+        if (shape->values >= 0 && static_cast<int>(values.size()) != shape->values) {
+            fault = std::string(shape->name) + " takes " +
+                    (shape->values == 1 ? "a value" : std::to_string(shape->values) + " values");
+            return std::nullopt;
+        }
+    }
+    return options;
+}
+
+QString text(const std::string& word)
+{
+    return QString::fromUtf8(word.data(), static_cast<qsizetype>(word.size()));
+}
+
+int listCommand(const std::vector<std::string>& args, RecordsContext& context, Output& io)
+{
+    std::string fault;
+    const auto options = readOptions(args, {{"--serial", 1}, {"--format", 1}}, fault);
+    if (!options)
+        return usageFault(fault, io);
+    const std::string format = options->count("--format") ? options->at("--format")[0] : "text";
+    if (format != "text" && format != "csv" && format != "json")
+        return usageFault("--format is text, csv or json, not '" + calc::printable(format) + "'",
+                          io);
+    const QString serial =
+        options->count("--serial") ? text(options->at("--serial")[0]) : QString();
+    QList<records::Record> found;
+    if (const records::StoreFailure failure = context.store.list(serial, found); failure.failed())
+        return refusal(failure.message, io);
+    if (format == "csv")
+        io.out << said(records::csvHeader());
+    for (const records::Record& record : found) {
+        if (format == "csv")
+            io.out << said(records::csvRow(record));
+        else
+            io.out << said(format == "json" ? records::jsonObject(record)
+                                            : records::textLine(record))
+                   << "\n";
+    }
+    return success;
+}
+
+// Reads a number the way the entries are read; false, with the report, when it is none.
+bool numberOf(const std::string& label, const std::string& word, const calc::Separators& separators,
+              double& value, Output& io)
+{
+    const calc::EntryReading reading = calc::readEntry(word, separators);
+    if (!reading.isNumber()) {
+        io.sayError("quarvet-cli: " + label + " '" + calc::printable(word) + "' is not a number\n");
+        return false;
+    }
+    value = reading.value;
+    return true;
+}
+
+// The input of `records add` from its words; nothing when a word is wrong (said already).
+std::optional<records::RecordInput> addInput(const std::vector<std::string>& args,
+                                             const calc::Separators& separators, Output& io,
+                                             int& status)
+{
+    status = usageError;
+    if (args.size() < 4) {
+        usageFault("records add needs the four entries TARGET1 TARGET2 INDICATED1 INDICATED2 last",
+                   io);
+        return std::nullopt;
+    }
+    const std::vector<std::string> words(args.begin(), args.end() - 4);
+    std::string fault;
+    const auto options = readOptions(words,
+                                     {{"--serial", 1},
+                                      {"--type", 1},
+                                      {"--line", 1},
+                                      {"--technician", 1},
+                                      {"--reference", 1},
+                                      {"--reference-u", 1},
+                                      {"--reference-due", 1},
+                                      {"--ambient", 1},
+                                      {"--current", 2},
+                                      {"--tolerance", 1},
+                                      {"--verify", -1},
+                                      {"--note", 1}},
+                                     fault);
+    if (!options) {
+        usageFault(fault, io);
+        return std::nullopt;
+    }
+    for (const char* required : {"--serial", "--type", "--line", "--technician", "--reference",
+                                 "--reference-u", "--reference-due"})
+        if (!options->count(required)) {
+            usageFault(std::string("records add needs ") + required, io);
+            return std::nullopt;
+        }
+    const auto value = [&](const char* name) { return options->at(name)[0]; };
+    records::RecordInput input;
+    status = failure;
+    input.instrumentType = text(value("--type"));
+    input.serial = text(value("--serial"));
+    input.technician = text(value("--technician"));
+    input.referenceId = text(value("--reference"));
+    input.note = options->count("--note") ? text(value("--note")) : QString();
+    const std::string line = value("--line");
+    input.displayLine = line == "1" ? 1 : line == "2" ? 2 : 0;
+    input.referenceDue = QDate::fromString(text(value("--reference-due")), Qt::ISODate);
+    if (!numberOf("--reference-u", value("--reference-u"), separators, input.referenceUncertainty,
+                  io))
+        return std::nullopt;
+    double number = 0;
+    if (options->count("--ambient")) {
+        if (!numberOf("--ambient", value("--ambient"), separators, number, io))
+            return std::nullopt;
+        input.ambient = number;
+    }
+    if (options->count("--tolerance")) {
+        if (!numberOf("--tolerance", value("--tolerance"), separators, number, io))
+            return std::nullopt;
+        input.tolerance = number;
+    }
+    if (options->count("--current")) {
+        const auto& codes = options->at("--current");
+        const auto slope = calc::readCoefficientCode(codes[0]);
+        const auto offset = calc::readCoefficientCode(codes[1]);
+        if (!slope || !offset) {
+            status = usageError;
+            usageFault("--current takes two codes of four hexadecimal digits", io);
+            return std::nullopt;
+        }
+        input.current = {*slope, *offset};
+    }
+    if (options->count("--verify")) {
+        const auto& pairs = options->at("--verify");
+        if (pairs.empty() || pairs.size() % 2 != 0) {
+            status = usageError;
+            usageFault("--verify takes pairs of target and reading", io);
+            return std::nullopt;
+        }
+        for (std::size_t n = 0; n < pairs.size(); n += 2) {
+            records::VerificationReading reading;
+            if (!numberOf("--verify target", pairs[n], separators, reading.target, io) ||
+                !numberOf("--verify reading", pairs[n + 1], separators, reading.reading, io))
+                return std::nullopt;
+            input.verification.append(reading);
+        }
+    }
+    const std::array<const char*, 4> labels{"TARGET1", "TARGET2", "INDICATED1", "INDICATED2"};
+    for (std::size_t n = 0; n < 4; ++n) {
+        const std::string& entry = args[args.size() - 4 + n];
+        input.entriesTyped[n] = text(entry);
+        if (!numberOf(labels[n], entry, separators, input.entriesRead[n], io))
+            return std::nullopt;
+    }
+    return input;
+}
+
+int addCommand(const std::vector<std::string>& args, const calc::Separators& separators,
+               RecordsContext& context, Output& io)
+{
+    int status = success;
+    const auto input = addInput(args, separators, io, status);
+    if (!input)
+        return status;
+    const records::Composition composition =
+        records::composeRecord(*input, context.today, QDateTime::currentDateTimeUtc(),
+                               QUuid::createUuid().toString(QUuid::WithoutBraces));
+    if (!composition.ok())
+        return refusal(composition.refusal, io);
+    const records::Record& record = composition.record;
+    if (const records::StoreFailure failure = context.store.add(record); failure.failed())
+        return refusal(failure.message, io);
+    io.out << "codes " << said(record.slopeCode) << " " << said(record.offsetCode) << "\n";
+    if (!record.verdict.isEmpty())
+        io.out << "verdict " << said(record.verdict) << " (" << said(record.rule) << ")\n";
+    io.out << said(record.id) << "\n";
+    return record.verdict == QLatin1String("Fail") ? verificationFailed : success;
+}
+
+int certificateCommand(const std::vector<std::string>& args, RecordsContext& context, Output& io)
+{
+    std::vector<std::string> words;
+    std::string file;
+    for (std::size_t n = 0; n < args.size(); ++n) {
+        if (args[n] == "-o" || args[n] == "--output") {
+            if (n + 1 >= args.size() || !file.empty())
+                return usageFault("-o takes one file name", io);
+            file = args[++n];
+        } else {
+            words.push_back(args[n]);
+        }
+    }
+    if (words.size() != 1 || file.empty())
+        return usageFault("records certificate ID -o FILE.pdf", io);
+    const QString prefix = text(words[0]).trimmed();
+    if (prefix.isEmpty())
+        return usageFault("records certificate needs a record id", io);
+    QList<records::Record> all;
+    if (const records::StoreFailure failure = context.store.list(QString(), all); failure.failed())
+        return refusal(failure.message, io);
+    QList<records::Record> matching;
+    for (const records::Record& record : all)
+        if (record.id.startsWith(prefix, Qt::CaseInsensitive))
+            matching.append(record);
+    if (matching.isEmpty())
+        return refusal(QStringLiteral("No record has an id beginning with %1.").arg(prefix), io);
+    if (matching.size() > 1)
+        return refusal(QStringLiteral("%1 records have an id beginning with %2: give more of it.")
+                           .arg(matching.size())
+                           .arg(prefix),
+                       io);
+    if (const QString fault = context.writeCertificate(matching[0], text(file)); !fault.isEmpty())
+        return refusal(fault, io);
+    return success;
+}
+
+} // namespace
+
+int recordsCommand(const std::vector<std::string>& args, const calc::Separators& separators,
+                   RecordsContext& context, Output& io)
+{
+    const std::string command = args.empty() ? std::string() : args[0];
+    const std::vector<std::string> rest(args.begin() + (args.empty() ? 0 : 1), args.end());
+    if (command == "list")
+        return listCommand(rest, context, io);
+    if (command == "add")
+        return addCommand(rest, separators, context, io);
+    if (command == "certificate")
+        return certificateCommand(rest, context, io);
+    return usageFault("records takes list, add or certificate", io);
+}
+
+} // namespace quarvet::cli

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "run.h"
+
+#include "calc/entry.h"
+#include "records/recordstore.h"
+
+#include <QDate>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace quarvet::cli {
+
+// What the records commands need from outside: the store, today's date, and the writer of
+// certificates (which needs a GUI application of Qt's, made only when one is asked for).
+struct RecordsContext {
+    records::RecordStore& store;
+    QDate today;
+    std::function<QString(const records::Record&, const QString& path)> writeCertificate;
+};
+
+// quarvet-cli records list | add | certificate; `args` follow the word "records". Exit codes
+// as for the other commands; add gives 3 when the record it saved did not pass.
+int recordsCommand(const std::vector<std::string>& args, const calc::Separators& separators,
+                   RecordsContext& context, Output& io);
+
+} // namespace quarvet::cli

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "record.h"
+
+#include "calc/adjustment.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+#include <array>
+#include <optional>
+
+namespace quarvet::records {
+
+// The model numbers of the instrument type table, in the table's order.
+QStringList modelNumbers();
+
+// What a technician gives for a record; the rest is computed from it.
+struct RecordInput {
+    QString instrumentType;
+    QString serial;
+    int displayLine = 1;
+    QString technician;
+    QString referenceId;
+    double referenceUncertainty = 0.0;
+    QDate referenceDue;
+    std::optional<double> ambient;
+    std::array<QString, 4> entriesTyped; // target 1, target 2, indicated 1, indicated 2
+    std::array<double, 4> entriesRead{};
+    calc::Coefficients current;
+    std::optional<double> tolerance;
+    QList<VerificationReading> verification;
+    QString note;
+    QString corrects;
+};
+
+// The field a refusal is about, so that a window can take the technician there.
+enum class RecordField {
+    None,
+    Type,
+    Serial,
+    DisplayLine,
+    Technician,
+    Reference,
+    Uncertainty,
+    ReferenceDue,
+    Ambient,
+    Entries,
+    Tolerance,
+    Verification,
+};
+
+struct Composition {
+    Record record;
+    RecordField refused = RecordField::None;
+    QString refusal; // one sentence naming the field and what is wrong
+
+    bool ok() const { return refused == RecordField::None; }
+};
+
+// The record of an adjustment: codes and predicted errors computed as the adjustment check
+// does, the verdict as verification does with the reference's U as the guard band. Refused,
+// naming the field, when the serial number, technician or reference is empty, the
+// reference's due date lies before `today` (no record made against an overdue reference can
+// pass), a number is not finite, or the codes cannot be calculated.
+Composition composeRecord(const RecordInput& input, const QDate& today, const QDateTime& nowUtc,
+                          const QString& newId);
+
+// The short form of a record's id shown in lists: its first eight hexadecimal digits.
+QString shortId(const QString& id);
+
+} // namespace quarvet::records

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "interface.h"
+
+#include <QString>
+
+class QWidget;
+
+namespace quarvet::ui {
+
+// Every "save as" question goes through one service, as message boxes do, so that tests can
+// answer it without a real file dialog.
+class FileNameService : public Interface {
+public:
+    virtual ~FileNameService() = default;
+    // The file the user chose to write, or empty when they cancelled.
+    virtual QString saveFileName(QWidget* parent, const QString& caption, const QString& suggested,
+                                 const QString& filter) = 0;
+};
+
+class DialogFileNameService final : public FileNameService {
+public:
+    QString saveFileName(QWidget* parent, const QString& caption, const QString& suggested,
+                         const QString& filter) override;
+};
+
+// The service in use; the program's own dialog unless a test has put another in place.
+FileNameService& fileNames();
+// Puts `service` in place (nullptr restores the program's own) and returns the previous one.
+FileNameService* setFileNameService(FileNameService* service);
+
+} // namespace quarvet::ui

@@ -1,0 +1,325 @@
+#include "certificate/certificate.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimeZone>
+
+#include <sys/resource.h>
+
+#include <csignal>
+#include <ctime>
+
+using quarvet::certificate::writeCertificate;
+using quarvet::records::Record;
+
+namespace {
+
+// Every field set, each to a value found nowhere else on the page.
+Record fixedRecord()
+{
+    Record record;
+    record.id = QStringLiteral("3f2b8c1e-7a4d-4e9b-9c61-2d5e8f0a1b7c");
+    record.createdUtc = QDateTime(QDate(2025, 3, 14), QTime(9, 30, 5), QTimeZone::utc());
+    record.programVersion = QStringLiteral("0.9.7");
+    record.instrumentType = QStringLiteral("7420");
+    record.serial = QStringLiteral("SN-4711-A");
+    record.displayLine = 2;
+    record.technician = QStringLiteral("Jörg O'Brien");
+    record.referenceId = QStringLiteral("PT100-REF-7");
+    record.referenceUncertainty = 0.02;
+    record.referenceDue = QDate(2027, 3, 1);
+    record.ambient = 23.4;
+    record.entriesTyped = {QStringLiteral("0"), QStringLiteral("100"), QStringLiteral("0,5"),
+                           QStringLiteral("99.0")};
+    record.entriesRead = {0, 100, 0.5, 99};
+    record.currentSlopeCode = QStringLiteral("2710");
+    record.currentOffsetCode = QStringLiteral("0000");
+    record.slopeCode = QStringLiteral("27A8");
+    record.offsetCode = QStringLiteral("FE04");
+    record.predictedErrors = {-0.00039999999999995595, -0.0031999999999783313};
+    record.verification = {{0, 0.03}, {100, 99.99}, {50, 50.02}};
+    record.tolerance = 0.1;
+    record.rule = QStringLiteral("pass when |error| ≤ tolerance − uncertainty (guard band = 0.02)");
+    record.verdict = QStringLiteral("Pass");
+    record.note = QStringLiteral("Probe cleaned before the run; drift checked.");
+    record.corrects = QStringLiteral("a1b2c3d4-0000-4000-8000-00000000abcd");
+    return record;
+}
+
+// Five thousand characters of numbered words, so that what a cut leaves out can be told.
+QString numberedNote()
+{
+    QString note;
+    for (int n = 0; note.size() < 5000; ++n)
+        note += QStringLiteral("w%1 ").arg(n, 4, 10, QLatin1Char('0'));
+    return note.left(5000);
+}
+
+// A page's text has its own line breaks and column gaps; only the characters are compared.
+QString squeezed(QString text)
+{
+    return text.remove(QRegularExpression(QStringLiteral("\\s")));
+}
+
+QString run(const QString& tool, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(tool, arguments);
+    if (!process.waitForFinished(120000) || process.exitCode() != 0)
+        return QStringLiteral("<%1 failed: %2>").arg(tool, process.readAllStandardError());
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+QStringList filesIn(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+}
+
+QByteArray contentOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+} // namespace
+
+class TestCertificate : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void everyValueOnOnePage_data();
+    void everyValueOnOnePage();
+    void longNoteCountsWhatIsCut();
+    void failureNamesThePathAndLeavesNoFile_data();
+    void failureNamesThePathAndLeavesNoFile();
+    void failedWriteKeepsTheOldFile();
+
+private:
+    QTemporaryDir dir_;
+};
+
+void TestCertificate::initTestCase()
+{
+    // A zone of its own, with no summer time, so the local time on the page is known.
+    qputenv("TZ", "QVT-05:30");
+    tzset();
+    for (const char* tool : {"pdfinfo", "pdftotext", "pdftoppm"})
+        QVERIFY2(!QStandardPaths::findExecutable(tool).isEmpty(),
+                 "poppler-utils are needed: apt-get install poppler-utils");
+    QVERIFY(dir_.isValid());
+}
+
+void TestCertificate::everyValueOnOnePage_data()
+{
+    QTest::addColumn<Record>("record");
+    QTest::addColumn<QStringList>("shown");
+    QTest::addColumn<QStringList>("notShown");
+    QTest::addColumn<int>("cuts"); // texts cut with a marker
+
+    QTest::newRow("every field set")
+        << fixedRecord()
+        << QStringList{"Calibration certificate",
+                       "Record id 3f2b8c1e-7a4d-4e9b-9c61-2d5e8f0a1b7c",
+                       "Corrects record a1b2c3d4-0000-4000-8000-00000000abcd",
+                       "2025-03-14 15:00:05 UTC+05:30 (local time), 2025-03-14 09:30:05 UTC",
+                       "Program Quarvet Basic 0.9.7",
+                       "Instrument type 7420",
+                       "Serial number SN-4711-A",
+                       "Display line 2",
+                       "Technician Jörg O'Brien",
+                       "Ambient temperature 23.4 °C",
+                       "Identifier PT100-REF-7",
+                       "U (k = 2) 0.02 °C",
+                       "Due date 2027-03-01",
+                       "0 0.5 0.5000 -0.0004 0.03 0.0300",
+                       "100 99 -1.0000 -0.0032 99.99 -0.0100",
+                       "50 — — — 50.02 0.0200",
+                       "target 1 “0”, target 2 “100”, indicated 1 “0,5”, indicated 2 “99.0”",
+                       "Before adjustment 2710 1 (10000 / 10000) 0000 0 °C (0 / 1000 °C)",
+                       "After adjustment 27A8 1.0152 (10152 / 10000) FE04 -0.508 °C (-508 / "
+                       "1000 °C)",
+                       "Tolerance ± 0.1 °C",
+                       "Decision rule pass when |error| ≤ tolerance − uncertainty (guard band = "
+                       "0.02)",
+                       "Verdict Pass",
+                       "Probe cleaned before the run; drift checked.",
+                       "Name Signature Date",
+                       "as found (red)"}
+        << QStringList{"not recorded", "not verified"} << 0;
+
+    Record hostile = fixedRecord();
+    hostile.serial = QStringLiteral("Prüf-Nr. ½ Ω \"7\"; x\ny\u200F");
+    hostile.technician = QStringLiteral("\u202Eevil\x1b[31m");
+    hostile.note = QStringLiteral("first line\r\nsecond\tline\a");
+    hostile.slopeCode = QStringLiteral("27A8;\n");
+    QTest::newRow("hostile texts")
+        << hostile
+        << QStringList{"Serial number Prüf-Nr. ½ Ω \"7\"; x[U+000A]y[U+200F]",
+                       "Technician [U+202E]evil[U+001B][31m", "first line", "second line[U+0007]",
+                       "27A8;[U+000A] not a code"}
+        << QStringList{"[U+000D]"} << 0;
+
+    Record longSerial = fixedRecord();
+    longSerial.serial = QStringLiteral("SN-0123456789/").repeated(36).left(500);
+    QTest::newRow("500-character serial")
+        << longSerial << QStringList{"Serial number " + longSerial.serial, "Signature"}
+        << QStringList{} << 0;
+
+    Record bare = fixedRecord();
+    bare.ambient.reset();
+    bare.tolerance.reset();
+    bare.verification.clear();
+    bare.rule.clear();
+    bare.verdict.clear();
+    bare.note.clear();
+    bare.corrects.clear();
+    bare.referenceDue = QDate();
+    QTest::newRow("nothing optional") << bare
+                                      << QStringList{"Ambient temperature not recorded",
+                                                     "Due date not recorded",
+                                                     "Tolerance none",
+                                                     "Decision rule none",
+                                                     "Verdict not verified",
+                                                     "Note none",
+                                                     "0 0.5 0.5000 -0.0004 — —"}
+                                      << QStringList{"Corrects", "50.02"} << 0;
+
+    Record ruleLeft = fixedRecord();
+    ruleLeft.rule.clear();
+    ruleLeft.referenceUncertainty = 0.035;
+    QTest::newRow("rule left to the program")
+        << ruleLeft
+        << QStringList{"Decision rule pass when |error| ≤ tolerance − uncertainty (guard band = "
+                       "0.035)",
+                       "U (k = 2) 0.035 °C"}
+        << QStringList{} << 0;
+
+    Record huge = fixedRecord();
+    for (QString* text : {&huge.id, &huge.programVersion, &huge.instrumentType, &huge.serial,
+                          &huge.technician, &huge.referenceId, &huge.rule, &huge.verdict,
+                          &huge.note, &huge.corrects, &huge.slopeCode, &huge.entriesTyped[0]})
+        *text = QString(3000, u'W');
+    for (int n = 0; n < 60; ++n)
+        huge.verification.append({n + 200.0, n + 200.5});
+    QTest::newRow("everything huge")
+        << huge
+        << QStringList{"Record id WWW", "55 further verification readings are not shown.",
+                       "204 — — — 204.5", "Name Signature Date"}
+        << QStringList{"205 — — —"} << 12;
+}
+
+void TestCertificate::everyValueOnOnePage()
+{
+    QFETCH(Record, record);
+    QFETCH(QStringList, shown);
+    QFETCH(QStringList, notShown);
+    QFETCH(int, cuts);
+    const QString pdf = dir_.filePath(QStringLiteral("%1.pdf").arg(QTest::currentDataTag()));
+    const QString fault = writeCertificate(record, pdf);
+    QVERIFY2(fault.isEmpty(), qPrintable(fault));
+
+    const QString info = run("pdfinfo", {pdf});
+    QVERIFY2(info.contains(QRegularExpression("Pages:\\s+1\\n")), qPrintable(info));
+    const auto size = QRegularExpression("Page size:\\s+([\\d.]+) x ([\\d.]+) pts").match(info);
+    QVERIFY2(size.hasMatch(), qPrintable(info));
+    QCOMPARE(qRound(size.captured(1).toDouble()), 595);
+    QCOMPARE(qRound(size.captured(2).toDouble()), 842);
+
+    const QString images = dir_.filePath(QTest::currentDataTag());
+    QVERIFY(QDir().mkpath(images));
+    run("pdftoppm", {"-r", "40", "-png", pdf, images + "/page"});
+    QCOMPARE(filesIn(images).size(), 1);
+    QCOMPARE(QImage(images + '/' + filesIn(images).first()).size(), QSize(331, 468));
+
+    const QString text = run("pdftotext", {"-layout", "-enc", "UTF-8", pdf, "-"});
+    // Nothing of the stored texts may reach the page raw: no control character beyond the
+    // line and page breaks, no mark that reorders text.
+    QVERIFY2(!text.contains(QRegularExpression("[\\x00-\\x09\\x0b\\x0d-\\x1f\\x7f-\\x9f\\x{200e}"
+                                               "\\x{200f}\\x{202a}-\\x{202e}\\x{2066}-\\x{2069}]")),
+             qPrintable(text));
+    for (const QString& value : shown)
+        QVERIFY2(squeezed(text).contains(squeezed(value)), qPrintable(value + "\n\n" + text));
+    for (const QString& value : notShown)
+        QVERIFY2(!squeezed(text).contains(squeezed(value)), qPrintable(value + "\n\n" + text));
+    // Read in the order of the text, not of the columns, a marker in a table cell is whole.
+    const QString flowing = run("pdftotext", {"-enc", "UTF-8", pdf, "-"});
+    QCOMPARE(squeezed(flowing).count(QRegularExpression("\\[…\\d+morecharactersnotshown\\]")),
+             cuts);
+}
+
+// The marker's count is the stored note's characters not on the page, not a guess.
+void TestCertificate::longNoteCountsWhatIsCut()
+{
+    Record record = fixedRecord();
+    record.note = numberedNote();
+    const QString pdf = dir_.filePath(QStringLiteral("note.pdf"));
+    QVERIFY(writeCertificate(record, pdf).isEmpty());
+    QVERIFY(run("pdfinfo", {pdf}).contains(QRegularExpression("Pages:\\s+1\\n")));
+    const QString text = squeezed(run("pdftotext", {"-enc", "UTF-8", pdf, "-"}));
+    const auto marker = QRegularExpression("\\[…(\\d+)morecharactersnotshown\\]").match(text);
+    QVERIFY2(marker.hasMatch(), qPrintable(text));
+    const int shown = 5000 - marker.captured(1).toInt();
+    QVERIFY2(shown > 100 && shown < 5000, qPrintable(marker.captured()));
+    QVERIFY2(text.contains(squeezed(record.note.left(shown)) + marker.captured()),
+             qPrintable(text));
+}
+
+void TestCertificate::failureNamesThePathAndLeavesNoFile_data()
+{
+    QTest::addColumn<QString>("inside");
+    QTest::newRow("folder missing") << "missing/certificate.pdf";
+    QTest::newRow("path is a folder") << "folder";
+    QTest::newRow("parent is a file") << "file/certificate.pdf";
+}
+
+void TestCertificate::failureNamesThePathAndLeavesNoFile()
+{
+    QFETCH(QString, inside);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("folder"));
+    QFile file(dir.filePath("file"));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("a file") == 6);
+    file.close();
+    const QStringList before = filesIn(dir.path()) + filesIn(dir.filePath("folder"));
+    const QString path = dir.filePath(inside);
+    const QString fault = writeCertificate(fixedRecord(), path);
+    QVERIFY2(fault.contains(path) && fault.contains("certificate"), qPrintable(fault));
+    QCOMPARE(filesIn(dir.path()) + filesIn(dir.filePath("folder")), before);
+    QCOMPARE(contentOf(dir.filePath("file")), QByteArray("a file"));
+}
+
+// A write that fails half way, as on a full disk (a file size limit holds even for root),
+// leaves the certificate already there as it was; a later whole one replaces it.
+void TestCertificate::failedWriteKeepsTheOldFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("certificate.pdf");
+    QFile old(path);
+    QVERIFY(old.open(QIODevice::WriteOnly) && old.write("an older certificate") == 20);
+    old.close();
+
+    rlimit limit{};
+    QVERIFY(getrlimit(RLIMIT_FSIZE, &limit) == 0);
+    const rlimit small{4096, limit.rlim_max};
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
+    const QString fault = writeCertificate(fixedRecord(), path);
+    QVERIFY(setrlimit(RLIMIT_FSIZE, &limit) == 0);
+    std::signal(SIGXFSZ, previousHandler);
+
+    QVERIFY2(fault.contains(path), qPrintable(fault));
+    QCOMPARE(contentOf(path), QByteArray("an older certificate"));
+    QCOMPARE(filesIn(dir.path()), QStringList{"certificate.pdf"});
+    QCOMPARE(writeCertificate(fixedRecord(), path), QString());
+    QVERIFY(contentOf(path).startsWith("%PDF-"));
+    QVERIFY(contentOf(path).trimmed().endsWith("%%EOF"));
+}
+
+QTEST_MAIN(TestCertificate)
+#include "tst_certificate.moc"

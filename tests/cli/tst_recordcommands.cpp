@@ -1,0 +1,367 @@
+// quarvet-cli records as a user runs it: a real process, a real SQLite file or PostgreSQL
+// database, and what comes back through JSON, CSV and text.
+#include "teststores.h"
+
+#include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct Run {
+    int status;
+    QString out;
+    QString err;
+};
+
+// A folder of its own for data and settings; the store is its file unless `database` is set.
+class Workplace {
+public:
+    Run run(const QStringList& args, const QString& database = {}) const
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_DATA_HOME", dataHome.isEmpty() ? dir.filePath("data") : dataHome);
+        environment.insert("XDG_CONFIG_HOME", dir.filePath("config"));
+        environment.insert("LC_ALL", "C.UTF-8");
+        environment.remove("QUARVET_DATABASE");
+        if (!database.isEmpty())
+            environment.insert("QUARVET_DATABASE", database);
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(QUARVET_CLI), args);
+        if (!process.waitForFinished(60000))
+            return {-1, {}, QStringLiteral("did not finish")};
+        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+
+    QTemporaryDir dir;
+    QString dataHome;
+};
+
+const QString dueDate = QDate::currentDate().addYears(1).toString(Qt::ISODate);
+
+QStringList addArgs(const QString& serial, const QStringList& more = {})
+{
+    return QStringList{"records",       "add",  "--serial",        serial, "--type",      "742",
+                       "--line",        "1",    "--technician",    "Jörg", "--reference", "REF-7",
+                       "--reference-u", "0.02", "--reference-due", dueDate} +
+           more + QStringList{"0", "100", "0.5", "99"};
+}
+
+// RFC 4180 rows: quoted fields may hold commas, doubled quotes and line breaks.
+QList<QStringList> readCsv(const QString& text)
+{
+    QList<QStringList> rows;
+    QStringList row;
+    QString field;
+    bool quoted = false;
+    for (qsizetype n = 0; n < text.size(); ++n) {
+        const QChar c = text[n];
+        if (quoted) {
+            if (c == '"' && n + 1 < text.size() && text[n + 1] == '"')
+                field += '"', ++n;
+            else if (c == '"')
+                quoted = false;
+            else
+                field += c;
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            row << field, field.clear();
+        } else if (c == '\r' && n + 1 < text.size() && text[n + 1] == '\n') {
+            row << field, field.clear();
+            rows << row, row.clear();
+            ++n;
+        } else {
+            field += c;
+        }
+    }
+    return rows;
+}
+
+} // namespace
+
+class TestRecordCommands : public QObject {
+    Q_OBJECT
+private slots:
+    void serialTravelsExactly_data();
+    void serialTravelsExactly();
+    void refusals_data();
+    void refusals();
+    void verdictAndExitStatus_data();
+    void verdictAndExitStatus();
+    void certificateByIdPrefix();
+    void unusableStoreLeavesTheCalculatorWorking_data();
+    void unusableStoreLeavesTheCalculatorWorking();
+    void usage_data();
+    void usage();
+};
+
+void TestRecordCommands::serialTravelsExactly_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QString>("serial");
+    for (const char* backend : {"sqlite", "postgresql"}) {
+        QTest::addRow("%s: quotes and semicolons", backend)
+            << backend << "A\"; DROP TABLE records; '--";
+        QTest::addRow("%s: newline, tab, non-ASCII", backend)
+            << backend << "Zähler\n№ 7\t½ Ω \u202Eevil";
+        QTest::addRow("%s: commas and CR LF", backend) << backend << "a,b\r\nc,\"d\"";
+    }
+}
+
+// Store, JSON, CSV and text all give back the serial exactly (text made printable).
+void TestRecordCommands::serialTravelsExactly()
+{
+    QFETCH(QString, backend);
+    QFETCH(QString, serial);
+    QString skipReason;
+    quarvet::test::TestStore store(backend, skipReason);
+    if (store.location().isEmpty())
+        QSKIP(qPrintable("PostgreSQL cases skipped: " + skipReason));
+    Workplace place;
+    const QString database = store.isPostgres() ? store.location() : QString();
+    const Run added = place.run(addArgs(serial, {"--note", "n;\"o\"\nte"}), database);
+    QVERIFY2(added.status == 0, qPrintable(added.err));
+    const QString id = added.out.trimmed().section('\n', -1);
+    QVERIFY2(QRegularExpression("^[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}$")
+                 .match(id)
+                 .hasMatch(),
+             qPrintable(added.out));
+    place.run(addArgs("other"), database);
+
+    const Run json =
+        place.run({"records", "list", "--serial", serial, "--format", "json"}, database);
+    QCOMPARE(json.status, 0);
+    const QStringList objects = json.out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(objects.size(), 1);
+    const QJsonObject object = QJsonDocument::fromJson(objects[0].toUtf8()).object();
+    QCOMPARE(object["serial"].toString(), serial);
+    QCOMPARE(object["id"].toString(), id);
+    QCOMPARE(object["note"].toString(), QStringLiteral("n;\"o\"\nte"));
+    QCOMPARE(object["indicated1"].toDouble(), 0.5);
+
+    const Run csv = place.run({"records", "list", "--format", "csv"}, database);
+    const QList<QStringList> rows = readCsv(csv.out);
+    QCOMPARE(rows.size(), 3); // header and two records, newest first
+    const qsizetype serialColumn = rows[0].indexOf("serial");
+    QVERIFY(serialColumn > 0);
+    QCOMPARE(rows[2][serialColumn], serial);
+    QCOMPARE(rows[1][serialColumn], QStringLiteral("other"));
+
+    const Run text = place.run({"records", "list"}, database);
+    QCOMPARE(text.out.count('\n'), 2); // one line a record, whatever the serial holds
+    QVERIFY(text.out.section('\n', 1, 1).startsWith(id));
+}
+
+void TestRecordCommands::refusals_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("says");
+    const auto replaced = [](const QString& option, const QString& value) {
+        QStringList args = addArgs("SN-1");
+        args[args.indexOf(option) + 1] = value;
+        return args;
+    };
+    QTest::newRow("blank serial") << replaced("--serial", " ") << 1 << "serial number is empty";
+    QTest::newRow("empty technician") << replaced("--technician", "") << 1 << "technician is empty";
+    QTest::newRow("empty reference")
+        << replaced("--reference", "") << 1 << "reference standard is empty";
+    QTest::newRow("overdue reference")
+        << replaced("--reference-due", QDate::currentDate().addDays(-1).toString(Qt::ISODate)) << 1
+        << "has passed";
+    QTest::newRow("due date no date")
+        << replaced("--reference-due", "2027-02-30") << 1 << "no date";
+    QTest::newRow("unknown type") << replaced("--type", "999") << 1 << "none of the model numbers";
+    QTest::newRow("line 3") << replaced("--line", "3") << 1 << "display line";
+    QTest::newRow("negative U") << replaced("--reference-u", "-0.1") << 1 << "uncertainty";
+    QTest::newRow("U no number") << replaced("--reference-u", "0.0.2") << 1 << "not a number";
+    QTest::newRow("readings without tolerance")
+        << addArgs("SN", {"--verify", "0", "0.01"}) << 1 << "need a tolerance";
+    QTest::newRow("tolerance 0") << addArgs("SN", {"--tolerance", "0", "--verify", "0", "0"}) << 1
+                                 << "greater than 0";
+    QTest::newRow("odd readings") << addArgs("SN", {"--tolerance", "1", "--verify", "0"}) << 2
+                                  << "pairs";
+    QStringList equal = addArgs("SN");
+    equal[equal.size() - 1] = "0.5";
+    QTest::newRow("equal indicated values") << equal << 1 << "";
+    QStringList missing = addArgs("SN");
+    missing.remove(missing.indexOf("--technician"), 2);
+    QTest::newRow("missing technician") << missing << 2 << "needs --technician";
+    QTest::newRow("unknown option") << addArgs("SN", {"--colour", "red"}) << 2 << "unknown option";
+    QTest::newRow("twice") << addArgs("SN", {"--serial", "B"}) << 2 << "given twice";
+    QTest::newRow("bad current codes")
+        << addArgs("SN", {"--current", "27100", "0000"}) << 2 << "--current";
+    QTest::newRow("entries missing")
+        << QStringList{"records", "add", "--serial", "S"} << 2 << "four entries";
+}
+
+// Refused with the reason, and nothing saved.
+void TestRecordCommands::refusals()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QFETCH(QString, says);
+    Workplace place;
+    const Run run = place.run(args);
+    QCOMPARE(run.status, status);
+    QVERIFY2(run.err.contains(says) && !run.err.isEmpty(), qPrintable(run.err));
+    QCOMPARE(run.out, QString());
+    QCOMPARE(place.run({"records", "list"}).out, QString());
+}
+
+void TestRecordCommands::verdictAndExitStatus_data()
+{
+    QTest::addColumn<QString>("reading");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("verdict");
+    // T = 0.1 and U = 0.02: a reading passes within 0.08 of its target.
+    QTest::newRow("on the guarded limit") << "0.08" << 0 << "Pass";
+    QTest::newRow("just beyond it") << "0.081" << 3 << "Fail";
+    QTest::newRow("negative error") << "-0.08" << 0 << "Pass";
+}
+
+void TestRecordCommands::verdictAndExitStatus()
+{
+    QFETCH(QString, reading);
+    QFETCH(int, status);
+    QFETCH(QString, verdict);
+    Workplace place;
+    const Run run =
+        place.run(addArgs("SN", {"--tolerance", "0.1", "--verify", "0", reading, "100", "100"}));
+    QCOMPARE(run.status, status);
+    QVERIFY(run.out.contains("verdict " + verdict));
+    const QJsonObject saved =
+        QJsonDocument::fromJson(place.run({"records", "list", "--format", "json"}).out.toUtf8())
+            .object();
+    QCOMPARE(saved["verdict"].toString(), verdict);
+    QCOMPARE(saved["slope_code"].toString(), QStringLiteral("27A8"));
+    QCOMPARE(saved["reference_u"].toDouble(), 0.02);
+}
+
+void TestRecordCommands::certificateByIdPrefix()
+{
+    Workplace place;
+    QStringList ids;
+    // Seventeen ids: two of them share their first hexadecimal digit.
+    for (int n = 0; n < 17; ++n)
+        ids << place.run(addArgs(QStringLiteral("SN-%1").arg(n))).out.trimmed().section('\n', -1);
+    QString shared;
+    for (const QString& id : ids)
+        if (ids.filter(QRegularExpression("^" + id.left(1))).size() > 1)
+            shared = id.left(1);
+    const QString pdf = place.dir.filePath("c.pdf");
+    const Run ambiguous = place.run({"records", "certificate", shared, "-o", pdf});
+    QCOMPARE(ambiguous.status, 1);
+    QVERIFY2(ambiguous.err.contains("give more of it"), qPrintable(ambiguous.err));
+    QVERIFY(!QFile::exists(pdf));
+    const Run none = place.run({"records", "certificate", "zz", "-o", pdf});
+    QCOMPARE(none.status, 1);
+    QVERIFY(none.err.contains("No record"));
+    const Run one = place.run({"records", "certificate", ids[5].left(8).toUpper(), "-o", pdf});
+    QVERIFY2(one.status == 0, qPrintable(one.err));
+    QProcess info;
+    info.start("pdfinfo", {pdf});
+    QVERIFY(info.waitForFinished(30000));
+    QVERIFY(info.readAllStandardOutput().contains("Pages:           1"));
+    QProcess text;
+    text.start("pdftotext", {pdf, "-"});
+    QVERIFY(text.waitForFinished(30000));
+    QVERIFY(text.readAllStandardOutput().contains(ids[5].toUtf8()));
+    const Run unwritable = place.run({"records", "certificate", ids[5], "-o", place.dir.path()});
+    QCOMPARE(unwritable.status, 1);
+    QVERIFY(unwritable.err.contains(place.dir.path()));
+}
+
+void TestRecordCommands::unusableStoreLeavesTheCalculatorWorking_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("data folder is a file") << "file"
+                                           << "blocker/Quarvet/records.sqlite";
+    QTest::newRow("garbage record file") << "garbage"
+                                         << "is no database";
+    QTest::newRow("unreadable database URL") << "url"
+                                             << "QUARVET_DATABASE";
+    QTest::newRow("unreadable setting") << "setting"
+                                        << "Records/Database";
+    QTest::newRow("no server") << "server"
+                               << "cannot be reached";
+}
+
+void TestRecordCommands::unusableStoreLeavesTheCalculatorWorking()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, says);
+    Workplace place;
+    QString database;
+    const QString file = place.dir.filePath("data/Quarvet/records.sqlite");
+    if (kind == "file") {
+        QFile blocker(place.dir.filePath("blocker"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        place.dataHome = place.dir.filePath("blocker");
+    } else if (kind == "garbage") {
+        QVERIFY(QDir().mkpath(QFileInfo(file).path()));
+        QFile garbage(file);
+        QVERIFY(garbage.open(QIODevice::WriteOnly));
+        garbage.write(QByteArray(5000, 'x'));
+    } else if (kind == "url") {
+        database = "mysql://lab@db/records";
+    } else if (kind == "setting") {
+        QVERIFY(QDir().mkpath(place.dir.filePath("config/Quarvet")));
+        QFile settings(place.dir.filePath("config/Quarvet/Quarvet.conf"));
+        QVERIFY(settings.open(QIODevice::WriteOnly));
+        settings.write("[Records]\nDatabase=records.db\n");
+    } else {
+        database = "postgresql://lab@" + QUrl::toPercentEncoding(place.dir.path()) + "/records";
+    }
+    const Run add = place.run(addArgs("SN"), database);
+    QCOMPARE(add.status, 1);
+    QVERIFY2(add.err.contains(says), qPrintable(add.err));
+    // With no file there is nothing to list, and listing says nothing wrong.
+    const Run list = place.run({"records", "list"}, database);
+    QCOMPARE(list.status, kind == "file" ? 0 : 1);
+    QVERIFY2(kind == "file" || list.err.contains(says), qPrintable(list.err));
+    const Run calc = place.run({"calc", "0", "100", "0.5", "99"}, database);
+    QCOMPARE(calc.status, 0);
+    QCOMPARE(calc.out, QStringLiteral("27A8 FE04\n"));
+    if (kind == "garbage") {
+        QFile garbage(file);
+        QVERIFY(garbage.open(QIODevice::ReadOnly));
+        QCOMPARE(garbage.readAll(), QByteArray(5000, 'x'));
+    }
+}
+
+void TestRecordCommands::usage_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("no subcommand") << QStringList{"records"} << "list, add or certificate";
+    QTest::newRow("unknown subcommand")
+        << QStringList{"records", "delete"} << "list, add or certificate";
+    QTest::newRow("unknown format")
+        << QStringList{"records", "list", "--format", "xml"} << "text, csv or json";
+    QTest::newRow("serial without value")
+        << QStringList{"records", "list", "--serial"} << "takes a value";
+    QTest::newRow("certificate without file")
+        << QStringList{"records", "certificate", "ab"} << "-o FILE.pdf";
+}
+
+void TestRecordCommands::usage()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, says);
+    Workplace place;
+    const Run run = place.run(args);
+    QCOMPARE(run.status, 2);
+    QVERIFY2(run.err.contains(says), qPrintable(run.err));
+}
+
+QTEST_GUILESS_MAIN(TestRecordCommands)
+#include "tst_recordcommands.moc"

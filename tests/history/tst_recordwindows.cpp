@@ -1,0 +1,385 @@
+// The record windows as a technician uses them: saving from the adjustment check, the
+// history, its certificate, CSV export and corrections, with a real SQLite file.
+#include "activewindow.h"
+#include "adjust/adjustmentwindow.h"
+#include "app/mainwindow.h"
+#include "history/historywindow.h"
+#include "history/recordtablemodel.h"
+#include "layoutinvariants.h"
+#include "recordingmessages.h"
+#include "records/sqliterecordstore.h"
+#include "temporarystore.h"
+#include "ui/filenameservice.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSortFilterProxyModel>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using quarvet::adjust::AdjustmentWindow;
+using quarvet::app::MainWindow;
+using quarvet::history::HistoryWindow;
+using quarvet::records::Record;
+
+namespace {
+
+// Answers every "save as" with a file of the test's choosing.
+class ChosenFileNames final : public quarvet::ui::FileNameService {
+public:
+    ChosenFileNames() : previous_(quarvet::ui::setFileNameService(this)) {}
+    ~ChosenFileNames() override { quarvet::ui::setFileNameService(previous_); }
+    QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override
+    {
+        return answer;
+    }
+    QString answer;
+
+private:
+    quarvet::ui::FileNameService* previous_;
+};
+
+QWidget* named(QWidget* window, const QString& accessibleName)
+{
+    for (QWidget* widget : window->findChildren<QWidget*>())
+        if (widget->accessibleName() == accessibleName)
+            return widget;
+    return nullptr;
+}
+
+void setText(QWidget* window, const QString& accessibleName, const QString& text)
+{
+    auto* field = qobject_cast<QLineEdit*>(named(window, accessibleName));
+    QVERIFY2(field, qPrintable(accessibleName));
+    field->setText(text);
+}
+
+QString fieldText(QWidget* window, const QString& accessibleName)
+{
+    auto* field = qobject_cast<QLineEdit*>(named(window, accessibleName));
+    return field ? field->text() : QStringLiteral("<no such field>");
+}
+
+QString labelText(QWidget* window, const QString& accessibleName)
+{
+    auto* label = qobject_cast<QLabel*>(named(window, accessibleName));
+    return label ? label->text() : QStringLiteral("<no such label>");
+}
+
+QByteArray run(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    return process.waitForFinished(30000) ? process.readAllStandardOutput() : QByteArray();
+}
+
+} // namespace
+
+class TestRecordWindows : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void saveRefusesNamingTheField_data();
+    void saveRefusesNamingTheField();
+    void ctrlSSavesWhatTheWindowShows();
+    void historyOpensOnceWithCtrlH();
+    void historyFiltersBySerialAndExportsShownRows();
+    void certificateOfTheSelectedRecord();
+    void correctionNamesTheCorrectedRecord();
+    void unusableStoreLeavesTheCalculatorWorking();
+    void layoutHasNoSlips();
+
+private:
+    AdjustmentWindow* openCheck(const QStringList& entries = {"0", "100", "0.5", "99.0"});
+    void fillRecord(AdjustmentWindow* check, const QString& serial);
+    bool save(AdjustmentWindow* check);
+    HistoryWindow* openHistory();
+
+    QTemporaryDir data_;
+    std::unique_ptr<TemporaryStore> settings_;
+    std::unique_ptr<MainWindow> window_;
+    std::unique_ptr<RecordingMessages> messages_;
+    std::unique_ptr<ChosenFileNames> fileNames_;
+};
+
+void TestRecordWindows::init()
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    // Every test its own record file, never the user's.
+    qputenv("XDG_DATA_HOME", (data_.path() + "/" + QTest::currentTestFunction()).toUtf8());
+    qunsetenv("QUARVET_DATABASE");
+    messages_ = std::make_unique<RecordingMessages>();
+    fileNames_ = std::make_unique<ChosenFileNames>();
+    settings_ = std::make_unique<TemporaryStore>();
+    window_ = std::make_unique<MainWindow>(settings_->store());
+    QVERIFY(showActive(window_.get()));
+}
+
+void TestRecordWindows::cleanup()
+{
+    window_.reset();
+    settings_.reset();
+    fileNames_.reset();
+    messages_.reset();
+    QLocale::setDefault(QLocale::system());
+    QVERIFY(QApplication::topLevelWidgets().isEmpty());
+}
+
+AdjustmentWindow* TestRecordWindows::openCheck(const QStringList& entries)
+{
+    const char* names[] = {"Soll1", "Soll2", "Ist1", "Ist2"};
+    for (int n = 0; n < 4; ++n)
+        window_->findChild<QLineEdit*>(names[n])->setText(entries[n]);
+    window_->calculate();
+    window_->showAdjustmentCheck();
+    return window_->findChild<AdjustmentWindow*>();
+}
+
+void TestRecordWindows::fillRecord(AdjustmentWindow* check, const QString& serial)
+{
+    setText(check, "Serial number", serial);
+    setText(check, "Technician", "Jörg O'Brien");
+    setText(check, "Reference standard", "PT100-REF-7");
+    setText(check, "Reference due date", QDate::currentDate().addDays(30).toString(Qt::ISODate));
+    setText(check, "Uncertainty", "0.02");
+    setText(check, "Tolerance", "0.1");
+    setText(check, "As-left reading at point 1", "0.03");
+    setText(check, "As-left reading at point 2", "99.99");
+}
+
+bool TestRecordWindows::save(AdjustmentWindow* check)
+{
+    check->saveRecord();
+    return QTest::qWaitFor([&] { return !check->isSaving(); }, 20000);
+}
+
+HistoryWindow* TestRecordWindows::openHistory()
+{
+    window_->showHistory();
+    auto* history = window_->findChild<HistoryWindow*>();
+    if (history && !QTest::qWaitFor([&] { return !history->isLoading(); }, 20000))
+        return nullptr;
+    return history;
+}
+
+void TestRecordWindows::saveRefusesNamingTheField_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("no serial") << "Serial number"
+                               << "  "
+                               << "serial number is empty";
+    QTest::newRow("no technician") << "Technician"
+                                   << ""
+                                   << "technician is empty";
+    QTest::newRow("no reference") << "Reference standard"
+                                  << ""
+                                  << "reference standard is empty";
+    QTest::newRow("overdue reference")
+        << "Reference due date" << QDate::currentDate().addDays(-1).toString(Qt::ISODate)
+        << "has passed";
+    QTest::newRow("due date no date") << "Reference due date"
+                                      << "next May"
+                                      << "no date";
+    QTest::newRow("ambient no number") << "Ambient temperature"
+                                       << "warm"
+                                       << "ambient temperature is not a number";
+    QTest::newRow("no uncertainty") << "Uncertainty"
+                                    << ""
+                                    << "uncertainty U is empty";
+}
+
+// Refused with the field named and the focus in it; nothing saved.
+void TestRecordWindows::saveRefusesNamingTheField()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, text);
+    QFETCH(QString, says);
+    AdjustmentWindow* check = openCheck();
+    fillRecord(check, "SN-1");
+    setText(check, field, text);
+    QVERIFY(showActive(check));
+    QVERIFY(save(check));
+    QCOMPARE(messages_->boxes.size(), 1);
+    QVERIFY2(messages_->boxes[0].text.contains(says, Qt::CaseInsensitive),
+             qPrintable(messages_->boxes[0].text));
+    QCOMPARE(QApplication::focusWidget(), named(check, field));
+    QVERIFY(!QFile::exists(qEnvironmentVariable("XDG_DATA_HOME") + "/Quarvet/records.sqlite"));
+}
+
+void TestRecordWindows::ctrlSSavesWhatTheWindowShows()
+{
+    AdjustmentWindow* check = openCheck({"0", "100", "+0.50", "99.0"});
+    fillRecord(check, "Zähler \"7\"; №\n2");
+    check->findChild<QComboBox*>()->setCurrentText("745");
+    setText(check, "Note", "after repair");
+    QVERIFY(showActive(check));
+    named(check, "Technician")->setFocus();
+    QTest::keyClick(named(check, "Technician"), Qt::Key_S, Qt::ControlModifier);
+    QVERIFY(QTest::qWaitFor([&] { return labelText(check, "Record status").startsWith("Saved"); },
+                            20000));
+    QVERIFY2(messages_->boxes.isEmpty(), qPrintable(messages_->boxes.value(0).text));
+    quarvet::records::SqliteRecordStore store(qEnvironmentVariable("XDG_DATA_HOME") +
+                                              "/Quarvet/records.sqlite");
+    QList<Record> saved;
+    QVERIFY(!store.list(QString(), saved).failed());
+    QCOMPARE(saved.size(), 1);
+    const Record& record = saved[0];
+    QCOMPARE(record.serial, QStringLiteral("Zähler \"7\"; №\n2"));
+    QCOMPARE(record.instrumentType, QStringLiteral("745"));
+    QCOMPARE(record.technician, QStringLiteral("Jörg O'Brien"));
+    QCOMPARE(record.entriesTyped[2], QStringLiteral("+0.50")); // as typed
+    QCOMPARE(record.entriesRead[2], 0.5);
+    QCOMPARE(record.slopeCode, QStringLiteral("27A8"));
+    QCOMPARE(record.offsetCode, QStringLiteral("FE04"));
+    QCOMPARE(record.referenceUncertainty, 0.02);
+    QCOMPARE(record.verification.size(), 2);
+    QCOMPARE(record.verdict, QStringLiteral("Pass"));
+    QCOMPARE(record.note, QStringLiteral("after repair"));
+    QVERIFY(record.corrects.isEmpty());
+    QVERIFY(labelText(check, "Record status").contains(record.id.left(8)));
+}
+
+void TestRecordWindows::historyOpensOnceWithCtrlH()
+{
+    QLineEdit* entry = window_->findChild<QLineEdit*>("Ist2");
+    entry->setFocus();
+    for (int n = 0; n < 2; ++n)
+        QTest::keyClick(entry, Qt::Key_H, Qt::ControlModifier);
+    QCOMPARE(window_->findChildren<HistoryWindow*>().size(), 1);
+    QCOMPARE(entry->text(), QString()); // the shortcut deleted nothing, typed nothing
+    QCOMPARE(window_->findChild<QAction*>("History")->text(), QStringLiteral("&History..."));
+    auto* history = window_->findChild<HistoryWindow*>();
+    QVERIFY(QTest::qWaitFor([&] { return !history->isLoading(); }, 20000));
+    QVERIFY(labelText(history, "History status").startsWith("0 records"));
+}
+
+void TestRecordWindows::historyFiltersBySerialAndExportsShownRows()
+{
+    AdjustmentWindow* check = openCheck();
+    for (const char* serial : {"AB-1", "ab-2", "CD-3"}) {
+        fillRecord(check, serial);
+        QVERIFY(save(check));
+    }
+    QVERIFY(messages_->boxes.isEmpty());
+    HistoryWindow* history = openHistory();
+    QVERIFY(history);
+    QCOMPARE(history->shownRows()->rowCount(), 3);
+    // Newest first.
+    QCOMPARE(history->shownRows()->index(0, 1).data().toString(), QStringLiteral("CD-3"));
+    QCOMPARE(history->shownRows()->index(0, 4).data().toString(),
+             QStringLiteral("2710 0000 \u2192 27A8 FE04"));
+    setText(history, "Serial filter", "ab");
+    QCOMPARE(history->shownRows()->rowCount(), 2);
+    fileNames_->answer = data_.filePath("shown.csv");
+    history->exportCsv();
+    QFile csv(fileNames_->answer);
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = csv.readAll().split('\n');
+    QCOMPARE(lines.size(), 4); // header, two rows, nothing after the last line break
+    QVERIFY(lines[1].contains(",ab-2,") && lines[2].contains(",AB-1,"));
+    // A failed export says so and leaves no file behind.
+    fileNames_->answer = data_.filePath("no/such/folder/x.csv");
+    history->exportCsv();
+    QCOMPARE(messages_->boxes.size(), 1);
+    QVERIFY(messages_->boxes[0].text.contains(fileNames_->answer));
+}
+
+void TestRecordWindows::certificateOfTheSelectedRecord()
+{
+    AdjustmentWindow* check = openCheck();
+    fillRecord(check, "CERT-1");
+    QVERIFY(save(check));
+    HistoryWindow* history = openHistory();
+    QVERIFY(history);
+    history->writeCertificate();
+    QCOMPARE(messages_->boxes.size(), 1); // nothing selected yet
+    messages_->boxes.clear();
+    history->findChild<QTableView*>()->selectRow(0);
+    fileNames_->answer = data_.filePath("certificate.pdf");
+    history->writeCertificate();
+    QVERIFY2(messages_->boxes.isEmpty(), qPrintable(messages_->boxes.value(0).text));
+    const QString text = QString::fromUtf8(run("pdftotext", {fileNames_->answer, "-"}));
+    QVERIFY2(text.contains("CERT-1") && text.contains("PT100-REF-7"), qPrintable(text));
+}
+
+void TestRecordWindows::correctionNamesTheCorrectedRecord()
+{
+    AdjustmentWindow* check = openCheck();
+    fillRecord(check, "FIX-1");
+    setText(check, "As-left reading at point 1", "0.5"); // a wrong reading: fails
+    QVERIFY(save(check));
+    HistoryWindow* history = openHistory();
+    QVERIFY(history);
+    history->findChild<QTableView*>()->selectRow(0);
+    const Record original = history->records()->recordAt(0);
+    QCOMPARE(original.verdict, QStringLiteral("Fail"));
+    history->correctSelected();
+    const auto checks = window_->findChildren<AdjustmentWindow*>();
+    QCOMPARE(checks.size(), 2);
+    AdjustmentWindow* correction = checks[0] == check ? checks[1] : checks[0];
+    QVERIFY(correction->windowTitle().contains(original.id.left(8)));
+    QCOMPARE(fieldText(correction, "Serial number"), QStringLiteral("FIX-1"));
+    QCOMPARE(fieldText(correction, "Slope code to write"), original.slopeCode);
+    QCOMPARE(fieldText(correction, "As-left reading at point 2"), QStringLiteral("99.99"));
+    setText(correction, "As-left reading at point 1", "0.03");
+    QVERIFY(save(correction));
+    QVERIFY(QTest::qWaitFor(
+        [&] { return history->records()->rowCount() == 2 && !history->isLoading(); }, 20000));
+    const Record fixed = history->records()->recordAt(0);
+    QCOMPARE(fixed.corrects, original.id);
+    QCOMPARE(fixed.verdict, QStringLiteral("Pass"));
+    QCOMPARE(fixed.entriesTyped, original.entriesTyped);
+    QCOMPARE(history->records()->correctedBy(original.id), fixed.id);
+    const QModelIndex mark =
+        history->records()->index(1, quarvet::history::RecordTableModel::Correction);
+    QVERIFY(mark.data().toString().startsWith("corrected by " + fixed.id.left(8)));
+    QVERIFY(mark.data(Qt::FontRole).value<QFont>().strikeOut());
+}
+
+void TestRecordWindows::unusableStoreLeavesTheCalculatorWorking()
+{
+    // The data folder is a file: no record file can be made under it.
+    QFile blocker(data_.filePath("blocker"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    qputenv("XDG_DATA_HOME", data_.filePath("blocker").toUtf8());
+    AdjustmentWindow* check = openCheck();
+    fillRecord(check, "SN-1");
+    QVERIFY(save(check));
+    QCOMPARE(messages_->boxes.size(), 1);
+    QVERIFY2(messages_->boxes[0].text.contains(data_.filePath("blocker")),
+             qPrintable(messages_->boxes[0].text));
+    QCOMPARE(labelText(check, "Record status"), QStringLiteral("The record was not saved."));
+    // The calculator goes on.
+    window_->findChild<QLineEdit*>("Ist2")->setText("98");
+    window_->calculate();
+    QCOMPARE(window_->findChild<QLineEdit*>("Steigung")->text(), QStringLiteral("2810"));
+}
+
+void TestRecordWindows::layoutHasNoSlips()
+{
+    AdjustmentWindow* check = openCheck();
+    QVERIFY(showActive(check));
+    QVERIFY2(layout::mnemonicClashes(check).isEmpty(),
+             qPrintable(layout::mnemonicClashes(check).join('\n')));
+    HistoryWindow* history = openHistory();
+    QVERIFY(showActive(history));
+    QVERIFY2(layout::mnemonicClashes(history).isEmpty(),
+             qPrintable(layout::mnemonicClashes(history).join('\n')));
+    QVERIFY2(layout::outside(history).isEmpty(), qPrintable(layout::outside(history).join('\n')));
+}
+
+QTEST_MAIN(TestRecordWindows)
+#include "tst_recordwindows.moc"
