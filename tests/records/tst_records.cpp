@@ -1,4 +1,6 @@
 #include "records/postgresrecordstore.h"
+#include "records/recordform.h"
+#include "records/recordformat.h"
 #include "records/sqliterecordstore.h"
 #include "records/storechoice.h"
 #include "teststores.h"
@@ -100,6 +102,10 @@ private slots:
     void postgresUrls();
     void storeChoice_data();
     void storeChoice();
+    void composedRecords_data();
+    void composedRecords();
+    void csvQuotesOnlyWhatItMust_data();
+    void csvQuotesOnlyWhatItMust();
 };
 
 void TestRecords::roundTrip_data()
@@ -445,6 +451,90 @@ void TestRecords::storeChoice()
     const StoreFailure failure = store->list(QString(), records);
     QVERIFY2(failure.message.contains(refusal), qPrintable(failure.message));
     QVERIFY(store->add(sample("A")).failed());
+}
+
+void TestRecords::composedRecords_data()
+{
+    QTest::addColumn<QString>("current");
+    QTest::addColumn<QList<double>>("entries");
+    QTest::addColumn<QString>("codes");
+    QTest::addColumn<QList<double>>("readings"); // pairs of target and reading
+    QTest::addColumn<QString>("verdict");
+    QTest::newRow("neutral, passing")
+        << "2710 0000" << QList<double>{0, 100, 0.5, 99} << "27A8 FE04"
+        << QList<double>{0, 0.08, 100, 99.92} << "Pass";
+    QTest::newRow("guard band decides") << "2710 0000" << QList<double>{0, 100, 0.5, 99}
+                                        << "27A8 FE04" << QList<double>{0, 0.081} << "Fail";
+    // Readings taken under an offset of 0.5 give the codes of the raw readings.
+    QTest::newRow("composed with current codes")
+        << "2710 01F4" << QList<double>{0, 100, 1.0, 99.5} << "27A8 FE04" << QList<double>{} << "";
+}
+
+void TestRecords::composedRecords()
+{
+    QFETCH(QString, current);
+    QFETCH(QList<double>, entries);
+    QFETCH(QString, codes);
+    QFETCH(QList<double>, readings);
+    QFETCH(QString, verdict);
+    RecordInput input;
+    input.instrumentType = modelNumbers().value(2);
+    input.serial = "SN";
+    input.technician = "T";
+    input.referenceId = "R";
+    input.referenceUncertainty = 0.02;
+    input.referenceDue = QDate(2030, 1, 1);
+    input.current = {*quarvet::calc::readCoefficientCode(current.left(4).toStdString()),
+                     *quarvet::calc::readCoefficientCode(current.mid(5).toStdString())};
+    for (int n = 0; n < 4; ++n) {
+        input.entriesRead[n] = entries[n];
+        input.entriesTyped[n] = QString::number(entries[n]);
+    }
+    for (qsizetype n = 0; n + 1 < readings.size(); n += 2)
+        input.verification.append({readings[n], readings[n + 1]});
+    input.tolerance = 0.1;
+    const Composition made =
+        composeRecord(input, QDate(2029, 12, 31), QDateTime::currentDateTimeUtc(), "id");
+    QVERIFY2(made.ok(), qPrintable(made.refusal));
+    QCOMPARE(made.record.slopeCode + ' ' + made.record.offsetCode, codes);
+    QCOMPARE(made.record.currentSlopeCode + ' ' + made.record.currentOffsetCode, current);
+    QCOMPARE(made.record.verdict, verdict);
+    QVERIFY(made.record.rule.contains("guard band = 0.02"));
+    QCOMPARE(made.record.instrumentType, QStringLiteral("742"));
+    // The reference is due on the day itself: still in date. The day after: refused.
+    QVERIFY(composeRecord(input, QDate(2030, 1, 1), QDateTime::currentDateTimeUtc(), "id").ok());
+    const Composition late =
+        composeRecord(input, QDate(2030, 1, 2), QDateTime::currentDateTimeUtc(), "id");
+    QCOMPARE(late.refused, RecordField::ReferenceDue);
+    QVERIFY(late.record.verdict.isEmpty());
+}
+
+void TestRecords::csvQuotesOnlyWhatItMust_data()
+{
+    QTest::addColumn<QString>("serial");
+    QTest::addColumn<QString>("field");
+    QTest::newRow("plain") << "SN-1"
+                           << "SN-1";
+    QTest::newRow("comma") << "a,b"
+                           << "\"a,b\"";
+    QTest::newRow("quote") << "12\" probe"
+                           << "\"12\"\" probe\"";
+    QTest::newRow("line break") << "a\nb"
+                                << "\"a\nb\"";
+    QTest::newRow("semicolon and non-ASCII") << "Zähler; №7"
+                                             << "Zähler; №7";
+}
+
+void TestRecords::csvQuotesOnlyWhatItMust()
+{
+    QFETCH(QString, serial);
+    QFETCH(QString, field);
+    Record record = sample(serial);
+    record.entriesTyped[2] = "0.5"; // no other comma than the serial's
+    const QString row = csvRow(record);
+    QVERIFY2(row.contains(",742," + field + ",2,"), qPrintable(row));
+    QVERIFY(row.endsWith("\r\n"));
+    QCOMPARE(csvHeader().count(','), row.count(',') - serial.count(','));
 }
 
 QTEST_GUILESS_MAIN(TestRecords)
