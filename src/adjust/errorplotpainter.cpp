@@ -1,5 +1,6 @@
 #include "errorplotpainter.h"
 
+#include <QFontMetrics>
 #include <QPainter>
 
 #include <algorithm>
@@ -77,9 +78,20 @@ void drawFrame(QPainter& painter, const QRectF& outer, const QRectF& area, const
                      QString::number(errors.high, 'g', 2));
     painter.drawText(QRectF(outer.left(), area.bottom() - 16, 36, 16), Qt::AlignRight,
                      QString::number(errors.low, 'g', 2));
-    painter.drawText(QRectF(area.left(), area.bottom() + 4, area.width(), 18), Qt::AlignHCenter,
-                     QStringLiteral("error (°C) against temperature: as found (red), as left "
-                                    "(blue), verification (black), ±tolerance (green)"));
+    // What the colours stand for, within the plot's width: smaller type first, then cut.
+    const QString legend = QStringLiteral("error (°C) against temperature: as found (red), as "
+                                          "left (blue), verification (black), ±tolerance (green)");
+    painter.save();
+    QFont font = painter.font();
+    const qreal width = painter.fontMetrics().horizontalAdvance(legend);
+    if (width > area.width() && font.pointSizeF() > 0) {
+        font.setPointSizeF(font.pointSizeF() * std::max(0.7, area.width() / width));
+        painter.setFont(font);
+    }
+    painter.drawText(
+        QRectF(area.left(), area.bottom() + 4, area.width(), 18), Qt::AlignHCenter,
+        painter.fontMetrics().elidedText(legend, Qt::ElideRight, static_cast<int>(area.width())));
+    painter.restore();
 }
 
 void drawPlot(QPainter& painter, const QRectF& outer, const ErrorPlotData& data,

@@ -12,13 +12,17 @@ namespace quarvet::adjust {
 RecordFields::RecordFields(QWidget* parent) : QGroupBox(QStringLiteral("Record"), parent)
 {
     auto* form = new QFormLayout(this);
+    // Serial numbers and names are read whole, not through a slit.
+    form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    setMinimumWidth(340);
     type_ = new QComboBox(this);
     type_->setAccessibleName(QStringLiteral("Instrument type"));
     type_->addItems(records::modelNumbers());
-    serial_ = addField(QStringLiteral("Serial number"));
+    // Made in the order they are shown, which is the order Tab takes.
     line_ = new QComboBox(this);
     line_->setAccessibleName(QStringLiteral("Display line"));
     line_->addItems({QStringLiteral("1"), QStringLiteral("2")});
+    serial_ = addField(QStringLiteral("Serial number"));
     technician_ = addField(QStringLiteral("Technician"));
     reference_ = addField(QStringLiteral("Reference standard"));
     referenceDue_ = addField(QStringLiteral("Reference due date"));

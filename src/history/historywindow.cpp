@@ -125,7 +125,10 @@ void HistoryWindow::showLoaded(const records::StoreFailure& failure, QList<recor
     if (failure.failed()) {
         status_->setText(failure.message);
     } else {
-        status_->setText(QStringLiteral("%1 records in %2.").arg(found.size()).arg(location));
+        status_->setText((found.size() == 1 ? QStringLiteral("%1 record in %2.")
+                                            : QStringLiteral("%1 records in %2."))
+                             .arg(found.size())
+                             .arg(location));
         model_->setRecords(std::move(found));
         table_->resizeColumnsToContents();
     }
@@ -163,6 +166,25 @@ void HistoryWindow::writeCertificate()
                          .arg(records::shortId(record->id), path));
 }
 
+namespace {
+
+// The rows as one CSV file, replaced only when every row went out: a full disk leaves the
+// old file, not half of one. The reason when it failed.
+QString writeCsv(const QString& path, const QList<records::Record>& rows)
+{
+    QSaveFile file(path);
+    bool written = file.open(QIODevice::WriteOnly);
+    written = written && file.write(records::csvHeader().toUtf8()) >= 0;
+    for (const records::Record& record : rows)
+        written = written && file.write(records::csvRow(record).toUtf8()) >= 0;
+    if (written && file.commit())
+        return {};
+    return QStringLiteral("The records could not be written to %1: %2")
+        .arg(path, file.errorString());
+}
+
+} // namespace
+
 void HistoryWindow::exportCsv()
 {
     const QString path = ui::fileNames().saveFileName(
@@ -170,22 +192,30 @@ void HistoryWindow::exportCsv()
         QStringLiteral("CSV (*.csv)"));
     if (path.isEmpty())
         return;
-    QSaveFile file(path);
-    bool written = file.open(QIODevice::WriteOnly);
-    written = written && file.write(records::csvHeader().toUtf8()) >= 0;
-    for (int row = 0; written && row < shown_->rowCount(); ++row) {
-        const int source = shown_->mapToSource(shown_->index(row, 0)).row();
-        written = file.write(records::csvRow(model_->recordAt(source)).toUtf8()) >= 0;
-    }
-    // Committed only when every row went out: a full disk leaves the old file, not half of one.
-    if (!written || !file.commit()) {
-        ui::messages().show(this, ui::messageTitle,
-                            QStringLiteral("The records could not be written to %1: %2")
-                                .arg(path, file.errorString()),
-                            ui::MessageService::Icon::Stop);
-        return;
-    }
-    status_->setText(QStringLiteral("%1 records written to %2.").arg(shown_->rowCount()).arg(path));
+    QList<records::Record> rows;
+    rows.reserve(shown_->rowCount());
+    for (int row = 0; row < shown_->rowCount(); ++row)
+        rows.append(model_->recordAt(shown_->mapToSource(shown_->index(row, 0)).row()));
+    // Many thousands of rows take a moment to write: beside the window, not in its way.
+    ++exporting_;
+    status_->setText(QStringLiteral("Writing %1 ...").arg(path));
+    auto* watcher = new QFutureWatcher<QString>(this);
+    const qsizetype count = rows.size();
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, path, count] {
+        --exporting_;
+        const QString fault = watcher->result();
+        watcher->deleteLater();
+        if (!fault.isEmpty()) {
+            status_->setText(QStringLiteral("Nothing was exported."));
+            ui::messages().show(this, ui::messageTitle, fault, ui::MessageService::Icon::Stop);
+            return;
+        }
+        status_->setText((count == 1 ? QStringLiteral("%1 record written to %2.")
+                                     : QStringLiteral("%1 records written to %2."))
+                             .arg(count)
+                             .arg(path));
+    });
+    watcher->setFuture(QtConcurrent::run(writeCsv, path, rows));
 }
 
 void HistoryWindow::correctSelected()

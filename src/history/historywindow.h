@@ -30,6 +30,7 @@ public:
     // Reads the records again; what is shown stays until they are in.
     void reload();
     bool isLoading() const { return loading_ > 0; }
+    bool isExporting() const { return exporting_ > 0; }
 
     RecordTableModel* records() const { return model_; }
     QSortFilterProxyModel* shownRows() const { return shown_; }
@@ -54,6 +55,7 @@ private:
     QLineEdit* filter_ = nullptr;
     QLabel* status_ = nullptr;
     int loading_ = 0;
+    int exporting_ = 0;
     int generation_ = 0;
 };
 

@@ -284,6 +284,7 @@ void TestRecordWindows::historyFiltersBySerialAndExportsShownRows()
     QCOMPARE(history->shownRows()->rowCount(), 2);
     fileNames_->answer = data_.filePath("shown.csv");
     history->exportCsv();
+    QVERIFY(QTest::qWaitFor([&] { return !history->isExporting(); }, 20000));
     QFile csv(fileNames_->answer);
     QVERIFY(csv.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = csv.readAll().split('\n');
@@ -292,6 +293,7 @@ void TestRecordWindows::historyFiltersBySerialAndExportsShownRows()
     // A failed export says so and leaves no file behind.
     fileNames_->answer = data_.filePath("no/such/folder/x.csv");
     history->exportCsv();
+    QVERIFY(QTest::qWaitFor([&] { return !history->isExporting(); }, 20000));
     QCOMPARE(messages_->boxes.size(), 1);
     QVERIFY(messages_->boxes[0].text.contains(fileNames_->answer));
 }
