@@ -9,40 +9,9 @@
 namespace quarvet::records {
 namespace {
 
+// The first schema, after the tables.
 const char* const schemaSteps[] = {
     "CREATE TABLE quarvet_schema (version INTEGER NOT NULL)",
-    R"(CREATE TABLE records (
-        id TEXT PRIMARY KEY NOT NULL,
-        created_utc TEXT NOT NULL,
-        program_version TEXT NOT NULL,
-        instrument_type TEXT NOT NULL,
-        serial TEXT NOT NULL,
-        display_line INTEGER NOT NULL,
-        technician TEXT NOT NULL,
-        reference_id TEXT NOT NULL,
-        reference_u DOUBLE PRECISION NOT NULL,
-        reference_due TEXT NOT NULL,
-        ambient DOUBLE PRECISION,
-        target1_typed TEXT NOT NULL, target2_typed TEXT NOT NULL,
-        indicated1_typed TEXT NOT NULL, indicated2_typed TEXT NOT NULL,
-        target1 DOUBLE PRECISION NOT NULL, target2 DOUBLE PRECISION NOT NULL,
-        indicated1 DOUBLE PRECISION NOT NULL, indicated2 DOUBLE PRECISION NOT NULL,
-        current_slope_code TEXT NOT NULL, current_offset_code TEXT NOT NULL,
-        slope_code TEXT NOT NULL, offset_code TEXT NOT NULL,
-        predicted_error1 DOUBLE PRECISION NOT NULL, predicted_error2 DOUBLE PRECISION NOT NULL,
-        tolerance DOUBLE PRECISION,
-        rule TEXT NOT NULL,
-        verdict TEXT NOT NULL,
-        note TEXT NOT NULL,
-        corrects TEXT REFERENCES records(id),
-        saved_order BIGINT GENERATED ALWAYS AS IDENTITY))",
-    R"(CREATE TABLE verification (
-        record_id TEXT NOT NULL REFERENCES records(id),
-        position INTEGER NOT NULL,
-        target DOUBLE PRECISION NOT NULL,
-        reading DOUBLE PRECISION NOT NULL,
-        PRIMARY KEY (record_id, position)))",
-    "CREATE INDEX records_by_serial ON records(serial, created_utc)",
     // Append-only in the database itself, whatever program or workstation connects.
     R"(CREATE FUNCTION quarvet_records_are_kept() RETURNS trigger LANGUAGE plpgsql AS $$
         BEGIN RAISE EXCEPTION 'records are never changed or removed'; END $$)",
@@ -230,10 +199,16 @@ StoreFailure PostgresRecordStore::add(const Record& record)
             return {refused};
         }
     }
-    if (error.isEmpty() && version == 0)
+    if (error.isEmpty() && version == 0) {
+        QStringList steps =
+            sql::tableStatements(QStringLiteral("DOUBLE PRECISION"),
+                                 QStringLiteral("saved_order BIGINT GENERATED ALWAYS AS IDENTITY"));
         for (const char* step : schemaSteps)
+            steps << QString::fromUtf8(step);
+        for (const QString& step : std::as_const(steps))
             if (error.isEmpty())
-                error = sql::run(database, QString::fromUtf8(step));
+                error = sql::run(database, step);
+    }
     if (error.isEmpty())
         error = sql::insertRecord(database, record);
     if (error.isEmpty())

@@ -16,39 +16,9 @@
 namespace quarvet::records {
 namespace {
 
-// The first schema; a later one adds a step, and each runs in the saving transaction.
+// The first schema, after the tables; a later one adds a step, and each runs in the saving
+// transaction.
 const char* const schemaSteps[] = {
-    R"(CREATE TABLE records (
-        id TEXT PRIMARY KEY NOT NULL,
-        created_utc TEXT NOT NULL,
-        program_version TEXT NOT NULL,
-        instrument_type TEXT NOT NULL,
-        serial TEXT NOT NULL,
-        display_line INTEGER NOT NULL,
-        technician TEXT NOT NULL,
-        reference_id TEXT NOT NULL,
-        reference_u REAL NOT NULL,
-        reference_due TEXT NOT NULL,
-        ambient REAL,
-        target1_typed TEXT NOT NULL, target2_typed TEXT NOT NULL,
-        indicated1_typed TEXT NOT NULL, indicated2_typed TEXT NOT NULL,
-        target1 REAL NOT NULL, target2 REAL NOT NULL,
-        indicated1 REAL NOT NULL, indicated2 REAL NOT NULL,
-        current_slope_code TEXT NOT NULL, current_offset_code TEXT NOT NULL,
-        slope_code TEXT NOT NULL, offset_code TEXT NOT NULL,
-        predicted_error1 REAL NOT NULL, predicted_error2 REAL NOT NULL,
-        tolerance REAL,
-        rule TEXT NOT NULL,
-        verdict TEXT NOT NULL,
-        note TEXT NOT NULL,
-        corrects TEXT REFERENCES records(id)))",
-    R"(CREATE TABLE verification (
-        record_id TEXT NOT NULL REFERENCES records(id),
-        position INTEGER NOT NULL,
-        target REAL NOT NULL,
-        reading REAL NOT NULL,
-        PRIMARY KEY (record_id, position)))",
-    "CREATE INDEX records_by_serial ON records(serial, created_utc)",
     // Append-only in the database itself, whatever program opens it.
     "CREATE TRIGGER records_never_changed BEFORE UPDATE ON records "
     "BEGIN SELECT RAISE(ABORT, 'records are never changed'); END",
@@ -130,10 +100,14 @@ QString saveInTransaction(QSqlDatabase database, const Record& record)
         return error;
     QVariant version;
     QString error = singleValue(database, QStringLiteral("PRAGMA user_version"), version);
-    if (error.isEmpty() && version.toInt() == 0)
+    if (error.isEmpty() && version.toInt() == 0) {
+        QStringList steps = sql::tableStatements(QStringLiteral("REAL"), QString());
         for (const char* step : schemaSteps)
+            steps << QString::fromUtf8(step);
+        for (const QString& step : std::as_const(steps))
             if (error.isEmpty())
-                error = run(database, QString::fromUtf8(step));
+                error = run(database, step);
+    }
     if (error.isEmpty())
         error = sql::insertRecord(database, record);
     if (error.isEmpty())

@@ -140,6 +140,47 @@ QString attachReadings(QSqlDatabase database, const QString& serial, QList<Recor
 
 } // namespace
 
+QStringList tableStatements(const QString& doubleType, const QString& orderColumn)
+{
+    QString records = QStringLiteral(R"(CREATE TABLE records (
+        id TEXT PRIMARY KEY NOT NULL,
+        created_utc TEXT NOT NULL,
+        program_version TEXT NOT NULL,
+        instrument_type TEXT NOT NULL,
+        serial TEXT NOT NULL,
+        display_line INTEGER NOT NULL,
+        technician TEXT NOT NULL,
+        reference_id TEXT NOT NULL,
+        reference_u REAL NOT NULL,
+        reference_due TEXT NOT NULL,
+        ambient REAL,
+        target1_typed TEXT NOT NULL, target2_typed TEXT NOT NULL,
+        indicated1_typed TEXT NOT NULL, indicated2_typed TEXT NOT NULL,
+        target1 REAL NOT NULL, target2 REAL NOT NULL,
+        indicated1 REAL NOT NULL, indicated2 REAL NOT NULL,
+        current_slope_code TEXT NOT NULL, current_offset_code TEXT NOT NULL,
+        slope_code TEXT NOT NULL, offset_code TEXT NOT NULL,
+        predicted_error1 REAL NOT NULL, predicted_error2 REAL NOT NULL,
+        tolerance REAL,
+        rule TEXT NOT NULL,
+        verdict TEXT NOT NULL,
+        note TEXT NOT NULL,
+        corrects TEXT REFERENCES records(id)ORDER))");
+    QString readings = QStringLiteral(R"(CREATE TABLE verification (
+        record_id TEXT NOT NULL REFERENCES records(id),
+        position INTEGER NOT NULL,
+        target REAL NOT NULL,
+        reading REAL NOT NULL,
+        PRIMARY KEY (record_id, position)))");
+    for (QString* statement : {&records, &readings})
+        statement->replace(QLatin1String(" REAL"), QLatin1Char(' ') + doubleType);
+    records.replace(QLatin1String("ORDER"), orderColumn.isEmpty()
+                                                ? QString()
+                                                : QStringLiteral(",\n        ") + orderColumn);
+    return {records, readings,
+            QStringLiteral("CREATE INDEX records_by_serial ON records(serial, created_utc)")};
+}
+
 Connection::Connection(const QString& driver, const std::function<void(QSqlDatabase&)>& configure)
     : name_(QStringLiteral("quarvet-records-") + QUuid::createUuid().toString(QUuid::Id128))
 {

@@ -16,6 +16,11 @@ namespace quarvet::records::sql {
 // depend on the table's column order.
 extern const char* const recordColumns;
 
+// The statements that make the two tables and the index by serial number, the same in every
+// database but for its word for a double and, where rows have no order of their own (SQLite
+// has its rowid), the definition of a column that keeps the order of saving.
+QStringList tableStatements(const QString& doubleType, const QString& orderColumn);
+
 // One connection of Qt SQL's, named for this use alone and removed with it. `configure`
 // sets the database's name, host and options before it is opened.
 class Connection {

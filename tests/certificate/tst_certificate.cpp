@@ -1,4 +1,5 @@
 #include "certificate/certificate.h"
+#include "samplerecord.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,38 +20,6 @@ using quarvet::certificate::writeCertificate;
 using quarvet::records::Record;
 
 namespace {
-
-// Every field set, each to a value found nowhere else on the page.
-Record fixedRecord()
-{
-    Record record;
-    record.id = QStringLiteral("3f2b8c1e-7a4d-4e9b-9c61-2d5e8f0a1b7c");
-    record.createdUtc = QDateTime(QDate(2025, 3, 14), QTime(9, 30, 5), QTimeZone::utc());
-    record.programVersion = QStringLiteral("0.9.7");
-    record.instrumentType = QStringLiteral("7420");
-    record.serial = QStringLiteral("SN-4711-A");
-    record.displayLine = 2;
-    record.technician = QStringLiteral("Jörg O'Brien");
-    record.referenceId = QStringLiteral("PT100-REF-7");
-    record.referenceUncertainty = 0.02;
-    record.referenceDue = QDate(2027, 3, 1);
-    record.ambient = 23.4;
-    record.entriesTyped = {QStringLiteral("0"), QStringLiteral("100"), QStringLiteral("0,5"),
-                           QStringLiteral("99.0")};
-    record.entriesRead = {0, 100, 0.5, 99};
-    record.currentSlopeCode = QStringLiteral("2710");
-    record.currentOffsetCode = QStringLiteral("0000");
-    record.slopeCode = QStringLiteral("27A8");
-    record.offsetCode = QStringLiteral("FE04");
-    record.predictedErrors = {-0.00039999999999995595, -0.0031999999999783313};
-    record.verification = {{0, 0.03}, {100, 99.99}, {50, 50.02}};
-    record.tolerance = 0.1;
-    record.rule = QStringLiteral("pass when |error| ≤ tolerance − uncertainty (guard band = 0.02)");
-    record.verdict = QStringLiteral("Pass");
-    record.note = QStringLiteral("Probe cleaned before the run; drift checked.");
-    record.corrects = QStringLiteral("a1b2c3d4-0000-4000-8000-00000000abcd");
-    return record;
-}
 
 // Five thousand characters of numbered words, so that what a cut leaves out can be told.
 QString numberedNote()
@@ -123,7 +92,7 @@ void TestCertificate::everyValueOnOnePage_data()
     QTest::addColumn<int>("cuts"); // texts cut with a marker
 
     QTest::newRow("every field set")
-        << fixedRecord()
+        << quarvet::test::fixedRecord()
         << QStringList{"Calibration certificate",
                        "Record id 3f2b8c1e-7a4d-4e9b-9c61-2d5e8f0a1b7c",
                        "Corrects record a1b2c3d4-0000-4000-8000-00000000abcd",
@@ -153,7 +122,7 @@ void TestCertificate::everyValueOnOnePage_data()
                        "as found (red)"}
         << QStringList{"not recorded", "not verified"} << 0;
 
-    Record hostile = fixedRecord();
+    Record hostile = quarvet::test::fixedRecord();
     hostile.serial = QStringLiteral("Prüf-Nr. ½ Ω \"7\"; x\ny\u200F");
     hostile.technician = QStringLiteral("\u202Eevil\x1b[31m");
     hostile.note = QStringLiteral("first line\r\nsecond\tline\a");
@@ -165,13 +134,13 @@ void TestCertificate::everyValueOnOnePage_data()
                        "27A8;[U+000A] not a code"}
         << QStringList{"[U+000D]"} << 0;
 
-    Record longSerial = fixedRecord();
+    Record longSerial = quarvet::test::fixedRecord();
     longSerial.serial = QStringLiteral("SN-0123456789/").repeated(36).left(500);
     QTest::newRow("500-character serial")
         << longSerial << QStringList{"Serial number " + longSerial.serial, "Signature"}
         << QStringList{} << 0;
 
-    Record bare = fixedRecord();
+    Record bare = quarvet::test::fixedRecord();
     bare.ambient.reset();
     bare.tolerance.reset();
     bare.verification.clear();
@@ -190,7 +159,7 @@ void TestCertificate::everyValueOnOnePage_data()
                                                      "0 0.5 0.5000 -0.0004 — —"}
                                       << QStringList{"Corrects", "50.02"} << 0;
 
-    Record ruleLeft = fixedRecord();
+    Record ruleLeft = quarvet::test::fixedRecord();
     ruleLeft.rule.clear();
     ruleLeft.referenceUncertainty = 0.035;
     QTest::newRow("rule left to the program")
@@ -200,7 +169,7 @@ void TestCertificate::everyValueOnOnePage_data()
                        "U (k = 2) 0.035 °C"}
         << QStringList{} << 0;
 
-    Record huge = fixedRecord();
+    Record huge = quarvet::test::fixedRecord();
     for (QString* text : {&huge.id, &huge.programVersion, &huge.instrumentType, &huge.serial,
                           &huge.technician, &huge.referenceId, &huge.rule, &huge.verdict,
                           &huge.note, &huge.corrects, &huge.slopeCode, &huge.entriesTyped[0]})
@@ -256,7 +225,7 @@ void TestCertificate::everyValueOnOnePage()
 // The marker's count is the stored note's characters not on the page, not a guess.
 void TestCertificate::longNoteCountsWhatIsCut()
 {
-    Record record = fixedRecord();
+    Record record = quarvet::test::fixedRecord();
     record.note = numberedNote();
     const QString pdf = dir_.filePath(QStringLiteral("note.pdf"));
     QVERIFY(writeCertificate(record, pdf).isEmpty());
@@ -288,7 +257,7 @@ void TestCertificate::failureNamesThePathAndLeavesNoFile()
     file.close();
     const QStringList before = filesIn(dir.path()) + filesIn(dir.filePath("folder"));
     const QString path = dir.filePath(inside);
-    const QString fault = writeCertificate(fixedRecord(), path);
+    const QString fault = writeCertificate(quarvet::test::fixedRecord(), path);
     QVERIFY2(fault.contains(path) && fault.contains("certificate"), qPrintable(fault));
     QCOMPARE(filesIn(dir.path()) + filesIn(dir.filePath("folder")), before);
     QCOMPARE(contentOf(dir.filePath("file")), QByteArray("a file"));
@@ -309,14 +278,14 @@ void TestCertificate::failedWriteKeepsTheOldFile()
     const rlimit small{4096, limit.rlim_max};
     const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
     QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
-    const QString fault = writeCertificate(fixedRecord(), path);
+    const QString fault = writeCertificate(quarvet::test::fixedRecord(), path);
     QVERIFY(setrlimit(RLIMIT_FSIZE, &limit) == 0);
     std::signal(SIGXFSZ, previousHandler);
 
     QVERIFY2(fault.contains(path), qPrintable(fault));
     QCOMPARE(contentOf(path), QByteArray("an older certificate"));
     QCOMPARE(filesIn(dir.path()), QStringList{"certificate.pdf"});
-    QCOMPARE(writeCertificate(fixedRecord(), path), QString());
+    QCOMPARE(writeCertificate(quarvet::test::fixedRecord(), path), QString());
     QVERIFY(contentOf(path).startsWith("%PDF-"));
     QVERIFY(contentOf(path).trimmed().endsWith("%%EOF"));
 }

@@ -3,6 +3,7 @@
 #include "records/recordformat.h"
 #include "records/sqliterecordstore.h"
 #include "records/storechoice.h"
+#include "samplerecord.h"
 #include "teststores.h"
 
 #include <QCryptographicHash>
@@ -23,32 +24,19 @@ using namespace quarvet::records;
 
 namespace {
 
+// A record as the store sees them: new id, saved now, two readings, a note over two lines.
 Record sample(const QString& serial)
 {
-    Record record;
+    Record record = quarvet::test::fixedRecord();
     record.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
     record.createdUtc = QDateTime::currentDateTimeUtc();
     record.programVersion = QStringLiteral("1.0.0");
     record.instrumentType = QStringLiteral("742");
     record.serial = serial;
-    record.displayLine = 2;
-    record.technician = QStringLiteral("Jörg O'Brien");
-    record.referenceId = QStringLiteral("PT100-REF-7");
-    record.referenceUncertainty = 0.02;
-    record.referenceDue = QDate(2027, 3, 1);
-    record.entriesTyped = {QStringLiteral("0"), QStringLiteral("100"), QStringLiteral("0,5"),
-                           QStringLiteral("99.0")};
-    record.entriesRead = {0, 100, 0.5, 99};
-    record.currentSlopeCode = QStringLiteral("2710");
-    record.currentOffsetCode = QStringLiteral("0000");
-    record.slopeCode = QStringLiteral("27A8");
-    record.offsetCode = QStringLiteral("FE04");
-    record.predictedErrors = {-0.00039999999999995595, -0.0031999999999783313};
+    record.ambient.reset();
     record.verification = {{0, 0.03}, {100, 99.99}};
-    record.tolerance = 0.1;
-    record.rule = QStringLiteral("pass when |error| ≤ tolerance − uncertainty (guard band = 0.02)");
-    record.verdict = QStringLiteral("Pass");
     record.note = QStringLiteral("first line\nsecond line; 'quoted' \"too\"");
+    record.corrects.clear();
     return record;
 }
 
