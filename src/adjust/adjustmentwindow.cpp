@@ -21,6 +21,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <QUuid>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
@@ -350,6 +351,13 @@ void AdjustmentWindow::saveRecord()
         watcher->deleteLater();
     });
     watcher->setFuture(QtConcurrent::run([store, record] { return store->add(record); }));
+    // A database whose network went quiet can keep the answer for long: said, not hidden.
+    QTimer::singleShot(std::chrono::minutes(2), watcher, [this] {
+        recordStatus_->setText(QStringLiteral("The record store has not answered for two "
+                                              "minutes. The record will be saved whole or not "
+                                              "at all; look in the history before saving it "
+                                              "again."));
+    });
 }
 
 void AdjustmentWindow::finishSaving(const records::Record& record,

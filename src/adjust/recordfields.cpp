@@ -54,7 +54,7 @@ bool RecordFields::readInto(records::RecordInput& input, QString& wrong) const
     input.displayLine = line_->currentIndex() + 1;
     input.technician = technician_->text();
     input.referenceId = reference_->text();
-    input.referenceDue = QDate::fromString(referenceDue_->text().trimmed(), Qt::ISODate);
+    input.referenceDue = records::readDueDate(referenceDue_->text().trimmed());
     input.note = note_->text();
     input.ambient.reset();
     if (ambient_->text().trimmed().isEmpty())
@@ -102,6 +102,8 @@ QWidget* RecordFields::fieldFor(records::RecordField field) const
         return referenceDue_;
     case records::RecordField::Ambient:
         return ambient_;
+    case records::RecordField::Note:
+        return note_;
     default:
         return nullptr;
     }

@@ -3,6 +3,7 @@
 #include "certificatepage.h"
 
 #include "quarvet/version.h"
+#include "records/outputfile.h"
 
 #include <QDir>
 #include <QGuiApplication>
@@ -57,6 +58,8 @@ QString writeCertificate(const records::Record& record, const QString& path)
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         return failure(path, QStringLiteral("fonts are not available without a running "
                                             "graphical application"));
+    if (const QString why = records::unreplaceable(path); !why.isEmpty())
+        return failure(path, why);
     // The page goes to a file beside the target, which replaces it only once whole.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))

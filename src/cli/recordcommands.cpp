@@ -9,6 +9,9 @@
 
 #include <QUuid>
 
+#include <csignal>
+#include <unistd.h>
+
 #include <map>
 #include <optional>
 
@@ -82,6 +85,44 @@ QString text(const std::string& word)
     return QString::fromUtf8(word.data(), static_cast<qsizetype>(word.size()));
 }
 
+bool validUtf8(const std::string& word)
+{
+    return text(word).toStdString() == word;
+}
+
+// A store that does not answer (a database whose network went quiet in the middle of an
+// answer) must not hold the command for ever: past the deadline it ends, saying so. Ending
+// within a transaction is as safe as being killed: the record is whole or not there.
+constexpr unsigned storeDeadlineSeconds = 120;
+
+extern "C" void storeDeadlinePassed(int)
+{
+    static const char said[] = "quarvet-cli: the record store did not answer within 120 "
+                               "seconds; a record being saved is saved whole or not at all "
+                               "(look with records list)\n";
+    (void)!::write(2, said, sizeof said - 1);
+    ::_exit(failure);
+}
+
+class StoreDeadline {
+public:
+    StoreDeadline()
+    {
+        std::signal(SIGALRM, storeDeadlinePassed);
+        ::alarm(storeDeadlineSeconds);
+    }
+    ~StoreDeadline() { ::alarm(0); }
+    StoreDeadline(const StoreDeadline&) = delete;
+    StoreDeadline& operator=(const StoreDeadline&) = delete;
+};
+
+records::StoreFailure listRecords(records::RecordStore& store, const records::RecordFilter& filter,
+                                  QList<records::Record>& found)
+{
+    const StoreDeadline deadline;
+    return store.list(filter, found);
+}
+
 int listCommand(const std::vector<std::string>& args, RecordsContext& context, Output& io)
 {
     std::string fault;
@@ -95,7 +136,8 @@ int listCommand(const std::vector<std::string>& args, RecordsContext& context, O
     const QString serial =
         options->count("--serial") ? text(options->at("--serial")[0]) : QString();
     QList<records::Record> found;
-    if (const records::StoreFailure failure = context.store.list(serial, found); failure.failed())
+    if (const records::StoreFailure failure = listRecords(context.store, {serial, {}}, found);
+        failure.failed())
         return refusal(failure.message, io);
     if (format == "csv")
         io.out << said(records::csvHeader());
@@ -161,8 +203,15 @@ std::optional<records::RecordInput> addInput(const std::vector<std::string>& arg
             return std::nullopt;
         }
     const auto value = [&](const char* name) { return options->at(name)[0]; };
-    records::RecordInput input;
     status = failure;
+    // Malformed bytes would be stored as replacement characters, and two different serials
+    // would become one: refused, as the window cannot even take them.
+    for (const char* name : {"--serial", "--type", "--technician", "--reference", "--note"})
+        if (options->count(name) && !validUtf8(value(name))) {
+            io.sayError(std::string("quarvet-cli: ") + name + " is not valid UTF-8 text\n");
+            return std::nullopt;
+        }
+    records::RecordInput input;
     input.instrumentType = text(value("--type"));
     input.serial = text(value("--serial"));
     input.technician = text(value("--technician"));
@@ -170,7 +219,7 @@ std::optional<records::RecordInput> addInput(const std::vector<std::string>& arg
     input.note = options->count("--note") ? text(value("--note")) : QString();
     const std::string line = value("--line");
     input.displayLine = line == "1" ? 1 : line == "2" ? 2 : 0;
-    input.referenceDue = QDate::fromString(text(value("--reference-due")), Qt::ISODate);
+    input.referenceDue = records::readDueDate(text(value("--reference-due")));
     if (!numberOf("--reference-u", value("--reference-u"), separators, input.referenceUncertainty,
                   io))
         return std::nullopt;
@@ -234,12 +283,25 @@ int addCommand(const std::vector<std::string>& args, const calc::Separators& sep
     if (!composition.ok())
         return refusal(composition.refusal, io);
     const records::Record& record = composition.record;
-    if (const records::StoreFailure failure = context.store.add(record); failure.failed())
-        return refusal(failure.message, io);
-    io.out << "codes " << said(record.slopeCode) << " " << said(record.offsetCode) << "\n";
-    if (!record.verdict.isEmpty())
-        io.out << "verdict " << said(record.verdict) << " (" << said(record.rule) << ")\n";
-    io.out << said(record.id) << "\n";
+    records::StoreFailure saved;
+    {
+        const StoreDeadline deadline;
+        saved = context.store.add(record);
+    }
+    if (saved.failed())
+        return refusal(saved.message, io);
+    try {
+        io.out << "codes " << said(record.slopeCode) << " " << said(record.offsetCode) << "\n";
+        if (!record.verdict.isEmpty())
+            io.out << "verdict " << said(record.verdict) << " (" << said(record.rule) << ")\n";
+        io.out << said(record.id) << "\n";
+        io.out.flush();
+    } catch (const WriteFailure&) {
+        // A script that did not get the id must not save the same record again.
+        io.sayError("quarvet-cli: record " + said(record.id) +
+                    " was saved, but its id could not be written to standard output\n");
+        throw;
+    }
     return record.verdict == QLatin1String("Fail") ? verificationFailed : success;
 }
 
@@ -261,13 +323,10 @@ int certificateCommand(const std::vector<std::string>& args, RecordsContext& con
     const QString prefix = text(words[0]).trimmed();
     if (prefix.isEmpty())
         return usageFault("records certificate needs a record id", io);
-    QList<records::Record> all;
-    if (const records::StoreFailure failure = context.store.list(QString(), all); failure.failed())
-        return refusal(failure.message, io);
     QList<records::Record> matching;
-    for (const records::Record& record : all)
-        if (record.id.startsWith(prefix, Qt::CaseInsensitive))
-            matching.append(record);
+    if (const records::StoreFailure failure = listRecords(context.store, {{}, prefix}, matching);
+        failure.failed())
+        return refusal(failure.message, io);
     if (matching.isEmpty())
         return refusal(QStringLiteral("No record has an id beginning with %1.").arg(prefix), io);
     if (matching.size() > 1)

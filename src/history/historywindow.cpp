@@ -3,6 +3,7 @@
 #include "recordtablemodel.h"
 
 #include "certificate/certificate.h"
+#include "records/outputfile.h"
 #include "records/recordform.h"
 #include "records/recordformat.h"
 #include "ui/filenameservice.h"
@@ -172,6 +173,8 @@ namespace {
 // old file, not half of one. The reason when it failed.
 QString writeCsv(const QString& path, const QList<records::Record>& rows)
 {
+    if (const QString why = records::unreplaceable(path); !why.isEmpty())
+        return QStringLiteral("The records could not be written to %1: %2.").arg(path, why);
     QSaveFile file(path);
     bool written = file.open(QIODevice::WriteOnly);
     written = written && file.write(records::csvHeader().toUtf8()) >= 0;

@@ -31,7 +31,11 @@ const char* const schemaSteps[] = {
 constexpr const char* schemaLock = "SELECT pg_advisory_xact_lock(1364350548)";
 
 // A server that does not answer must not hold the window longer than a moment or two.
-constexpr const char* connectOptions = "connect_timeout=5;application_name=quarvet";
+// A connection whose peer went away is found out by TCP keepalives and by data that stays
+// unacknowledged, instead of waiting for the operating system's two hours.
+constexpr const char* connectOptions =
+    "connect_timeout=5;application_name=quarvet;keepalives=1;keepalives_idle=10;"
+    "keepalives_interval=5;keepalives_count=3;tcp_user_timeout=20000";
 
 QString decoded(const QString& part)
 {
@@ -69,9 +73,19 @@ QString schemaOf(QSqlDatabase database, int& version)
         return {};
     }
     QVariant stored;
-    error = sql::singleValue(database, QStringLiteral("SELECT max(version) FROM quarvet_schema"),
-                             stored);
+    QVariant columns;
+    error = sql::singleValue(
+        database,
+        QStringLiteral("SELECT (SELECT max(version) FROM quarvet_schema), (SELECT "
+                       "string_agg(column_name::text, ', ' ORDER BY ordinal_position) FROM "
+                       "information_schema.columns WHERE table_schema = current_schema() AND "
+                       "table_name = 'records')"),
+        stored, &columns);
     version = stored.toInt();
+    // A version row beside tables that are not ours is no records database either.
+    if (version >= 1 && version <= PostgresRecordStore::schemaVersion &&
+        columns.toString() != QLatin1String(sql::recordColumns) + QStringLiteral(", saved_order"))
+        version = -1;
     return error;
 }
 
@@ -92,8 +106,14 @@ QString judged(int version, const QString& location)
 
 QString limitWaiting(QSqlDatabase database)
 {
-    // A lock held by a stuck workstation ends in an error, not in a window that never answers.
-    return sql::run(database, QStringLiteral("SET statement_timeout = 15000"));
+    // A lock held by a stuck workstation ends in an error, not in a window that never answers;
+    // and a workstation that stalls inside its transaction loses it, and with it the lock, so
+    // that the others can save again.
+    QString error = sql::run(database, QStringLiteral("SET statement_timeout = 15000"));
+    if (error.isEmpty())
+        error =
+            sql::run(database, QStringLiteral("SET idle_in_transaction_session_timeout = 30000"));
+    return error;
 }
 
 } // namespace
@@ -221,7 +241,7 @@ StoreFailure PostgresRecordStore::add(const Record& record)
     return {};
 }
 
-StoreFailure PostgresRecordStore::list(const QString& serial, QList<Record>& records)
+StoreFailure PostgresRecordStore::list(const RecordFilter& filter, QList<Record>& records)
 {
     records.clear();
     const sql::Connection connection = connectionTo(address_);
@@ -244,7 +264,7 @@ StoreFailure PostgresRecordStore::list(const QString& serial, QList<Record>& rec
         }
     }
     if (error.isEmpty() && version > 0)
-        error = sql::readRecords(database, serial, QStringLiteral("saved_order"), records);
+        error = sql::readRecords(database, filter, QStringLiteral("saved_order"), records);
     sql::run(database, QStringLiteral("ROLLBACK"));
     if (!error.isEmpty()) {
         records.clear();

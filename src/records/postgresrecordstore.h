@@ -29,7 +29,8 @@ public:
     explicit PostgresRecordStore(PostgresAddress address);
 
     StoreFailure add(const Record& record) override;
-    StoreFailure list(const QString& serial, QList<Record>& records) override;
+    using RecordStore::list;
+    StoreFailure list(const RecordFilter& filter, QList<Record>& records) override;
     QString location() const override;
 
     static constexpr int schemaVersion = 1;

@@ -4,6 +4,8 @@
 #include "messages/messages.h"
 #include "quarvet/version.h"
 
+#include <QRegularExpression>
+
 #include <cmath>
 
 namespace quarvet::records {
@@ -38,6 +40,21 @@ Composition firstRefusal(const RecordInput& input, const QDate& today)
                            .arg(input.instrumentType, modelNumbers().join(QStringLiteral(", "))));
     if (input.serial.trimmed().isEmpty())
         return refused(RecordField::Serial, QStringLiteral("The serial number is empty."));
+    const std::pair<RecordField, const QString*> names[] = {
+        {RecordField::Serial, &input.serial},
+        {RecordField::Technician, &input.technician},
+        {RecordField::Reference, &input.referenceId}};
+    for (const auto& [field, text] : names)
+        if (text->size() > longestName)
+            return refused(field, QStringLiteral("%1 is longer than %2 characters.")
+                                      .arg(field == RecordField::Serial       ? "The serial number"
+                                           : field == RecordField::Technician ? "The technician"
+                                                                              : "The reference "
+                                                                                "standard")
+                                      .arg(longestName));
+    if (input.note.size() > longestNote)
+        return refused(RecordField::Note,
+                       QStringLiteral("The note is longer than %1 characters.").arg(longestNote));
     if (input.displayLine != 1 && input.displayLine != 2)
         return refused(RecordField::DisplayLine,
                        QStringLiteral("The display line must be 1 or 2."));
@@ -150,6 +167,12 @@ Composition composeRecord(const RecordInput& input, const QDate& today, const QD
     if (Composition refusal = judge(input, record); !refusal.ok())
         return refusal;
     return composition;
+}
+
+QDate readDueDate(const QString& text)
+{
+    static const QRegularExpression shape(QStringLiteral("^[0-9]{4}-[0-9]{2}-[0-9]{2}$"));
+    return shape.match(text).hasMatch() ? QDate::fromString(text, Qt::ISODate) : QDate();
 }
 
 QString shortId(const QString& id)

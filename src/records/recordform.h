@@ -50,6 +50,7 @@ enum class RecordField {
     Entries,
     Tolerance,
     Verification,
+    Note,
 };
 
 struct Composition {
@@ -67,6 +68,14 @@ struct Composition {
 // pass), a number is not finite, or the codes cannot be calculated.
 Composition composeRecord(const RecordInput& input, const QDate& today, const QDateTime& nowUtc,
                           const QString& newId);
+
+// A due date written exactly as YYYY-MM-DD; an invalid date for any other text.
+QDate readDueDate(const QString& text);
+
+// The longest texts a record takes, in characters: enough for any serial number, name or
+// identifier, and for a note of a page; the same in every store.
+inline constexpr qsizetype longestName = 200;
+inline constexpr qsizetype longestNote = 10000;
 
 // The short form of a record's id shown in lists: its first eight hexadecimal digits.
 QString shortId(const QString& id);

@@ -15,6 +15,13 @@ struct StoreFailure {
     bool failed() const { return !message.isEmpty(); }
 };
 
+// Which records to read: those of one serial number, or those whose id begins with a prefix
+// (in either case of letters), or all when both are empty.
+struct RecordFilter {
+    QString serial;
+    QString idPrefix;
+};
+
 // An append-only store of calibration records: records are added, never changed or removed.
 class RecordStore : public Interface {
 public:
@@ -22,8 +29,13 @@ public:
 
     // Adds `record` whole or not at all.
     virtual StoreFailure add(const Record& record) = 0;
+    // The records the filter picks, newest first.
+    virtual StoreFailure list(const RecordFilter& filter, QList<Record>& records) = 0;
     // The records whose serial number is `serial` (all for an empty one), newest first.
-    virtual StoreFailure list(const QString& serial, QList<Record>& records) = 0;
+    StoreFailure list(const QString& serial, QList<Record>& records)
+    {
+        return list(RecordFilter{serial, {}}, records);
+    }
     // Where the records are kept, for telling the user.
     virtual QString location() const = 0;
 };

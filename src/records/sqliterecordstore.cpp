@@ -66,31 +66,59 @@ QString refusal(const QString& path, const QString& why)
     return QStringLiteral("The record file %1 %2. Nothing was written to it.").arg(path, why);
 }
 
-// Whether the file is one of ours, of a schema this program knows, and whole; read only.
-QString judgeExisting(QSqlDatabase database, const QString& path)
+// What a look at an existing file found: the refusal (empty when it is ours and whole) and
+// its schema version (0: no tables yet).
+struct Judgement {
+    QString refusal;
+    int version = 0;
+};
+
+// What SQLite's answer says about a file that could not be read.
+QString unreadable(const QString& path, const QString& error)
 {
-    // Both in one statement, so one snapshot: read apart, another program's migration could
+    if (error.contains(QLatin1String("not a database")))
+        return refusal(path, QStringLiteral("is no database"));
+    if (error.contains(QLatin1String("locked")) || error.contains(QLatin1String("busy")))
+        return QStringLiteral("The record file %1 is held by another program (locked); try again "
+                              "when it is done. Nothing was written to it.")
+            .arg(path);
+    return QStringLiteral("The record file %1 cannot be read: %2. Nothing was written to it.")
+        .arg(path, error.trimmed());
+}
+
+// Whether the file is one of ours, of a schema this program knows, and whole; read only.
+Judgement judgeExisting(QSqlDatabase database, const QString& path)
+{
+    // All in one statement, so one snapshot: read apart, another program's migration could
     // commit between them and its fresh tables look like another program's.
     QVariant version;
     QVariant tables;
-    if (!singleValue(database,
-                     QStringLiteral("SELECT user_version, (SELECT count(*) FROM sqlite_master) "
-                                    "FROM pragma_user_version"),
-                     version, &tables)
-             .isEmpty())
-        return refusal(path, QStringLiteral("is no database"));
-    if (version.toInt() > SqliteRecordStore::schemaVersion)
-        return refusal(path, QStringLiteral("was written by a newer program (schema %1; this "
-                                            "program knows %2)")
-                                 .arg(version.toInt())
-                                 .arg(SqliteRecordStore::schemaVersion));
-    if (version.toInt() == 0 && tables.toInt() > 0)
-        return refusal(path, QStringLiteral("holds tables of another program"));
+    QVariant columns;
+    const QString error = sql::singleValue(
+        database,
+        QStringLiteral("SELECT user_version, (SELECT count(*) FROM sqlite_master), "
+                       "(SELECT group_concat(name, ', ') FROM (SELECT name FROM "
+                       "pragma_table_info('records') ORDER BY cid)) FROM pragma_user_version"),
+        version, &tables, true, &columns);
+    if (!error.isEmpty())
+        return {unreadable(path, error)};
+    const int schema = version.toInt();
+    if (schema > SqliteRecordStore::schemaVersion)
+        return {refusal(path, QStringLiteral("was written by a newer program (schema %1; this "
+                                             "program knows %2)")
+                                  .arg(schema)
+                                  .arg(SqliteRecordStore::schemaVersion))};
+    // A version set by another program, or tables not ours beside it: not a records file.
+    const bool ours = schema == 0
+                          ? tables.toInt() == 0
+                          : schema > 0 && columns.toString() == QLatin1String(sql::recordColumns);
+    if (!ours)
+        return {refusal(path, QStringLiteral("holds tables of another program"))};
     QVariant check;
     if (!singleValue(database, QStringLiteral("PRAGMA integrity_check"), check).isEmpty() ||
         check.toString() != QLatin1String("ok"))
-        return refusal(path, QStringLiteral("is damaged (its integrity check failed)"));
-    return {};
+        return {refusal(path, QStringLiteral("is damaged (its integrity check failed)"))};
+    return {{}, schema};
 }
 
 // The schema up to date and the record in, in one transaction: all of it or none.
@@ -143,8 +171,8 @@ StoreFailure SqliteRecordStore::add(const Record& record)
                     .arg(path_, connection.error())};
     QSqlDatabase database = connection.database();
     if (existed)
-        if (const QString refused = judgeExisting(database, path_); !refused.isEmpty())
-            return {refused};
+        if (const Judgement judged = judgeExisting(database, path_); !judged.refusal.isEmpty())
+            return {judged.refusal};
     if (const QString error = runWaiting(database, QStringLiteral("PRAGMA journal_mode = WAL"));
         !error.isEmpty())
         return {QStringLiteral("The record file %1 cannot be written: %2").arg(path_, error)};
@@ -153,7 +181,7 @@ StoreFailure SqliteRecordStore::add(const Record& record)
     return {};
 }
 
-StoreFailure SqliteRecordStore::list(const QString& serial, QList<Record>& records)
+StoreFailure SqliteRecordStore::list(const RecordFilter& filter, QList<Record>& records)
 {
     records.clear();
     if (!QFileInfo::exists(path_))
@@ -163,9 +191,13 @@ StoreFailure SqliteRecordStore::list(const QString& serial, QList<Record>& recor
         return {QStringLiteral("The record file %1 cannot be opened: %2")
                     .arg(path_, connection.error())};
     QSqlDatabase database = connection.database();
-    if (const QString refused = judgeExisting(database, path_); !refused.isEmpty())
-        return {refused.section(QLatin1String(" Nothing"), 0, 0)};
-    if (const QString error = sql::readRecords(database, serial, QStringLiteral("rowid"), records);
+    const Judgement judged = judgeExisting(database, path_);
+    if (!judged.refusal.isEmpty())
+        return {judged.refusal.section(QLatin1String(" Nothing"), 0, 0)};
+    // A file whose first save never finished holds no tables, and no records.
+    if (judged.version == 0)
+        return {};
+    if (const QString error = sql::readRecords(database, filter, QStringLiteral("rowid"), records);
         !error.isEmpty())
         return {QStringLiteral("The records in %1 cannot be read: %2").arg(path_, error)};
     return {};

@@ -14,7 +14,8 @@ public:
     explicit SqliteRecordStore(const QString& path);
 
     StoreFailure add(const Record& record) override;
-    StoreFailure list(const QString& serial, QList<Record>& records) override;
+    using RecordStore::list;
+    StoreFailure list(const RecordFilter& filter, QList<Record>& records) override;
     QString location() const override { return path_; }
 
     // The schema this program writes and reads.

@@ -113,9 +113,39 @@ QString placeholders(int count)
     return marks;
 }
 
+// The condition that picks the records asked for, and its values; `r` is the records table.
+struct Condition {
+    QString where;
+    QVariantList values;
+};
+
+Condition conditionFor(const RecordFilter& filter)
+{
+    if (!filter.idPrefix.isEmpty()) {
+        // Ids are written in small letters; the prefix is matched as text, never as a pattern.
+        QString prefix = filter.idPrefix.toLower();
+        prefix.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
+            .replace(QLatin1Char('%'), QStringLiteral("\\%"))
+            .replace(QLatin1Char('_'), QStringLiteral("\\_"));
+        return {QStringLiteral("r.id LIKE ? ESCAPE '\\'"), {prefix + QLatin1Char('%')}};
+    }
+    if (!filter.serial.isEmpty())
+        return {QStringLiteral("r.serial = ?"), {filter.serial}};
+    return {QStringLiteral("1 = 1"), {}};
+}
+
+QString prepared(QSqlQuery& query, const QString& statement, const QVariantList& values)
+{
+    if (!query.prepare(statement))
+        return query.lastError().text();
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    return query.exec() ? QString() : query.lastError().text();
+}
+
 // Every reading of the records listed, in one query rather than one a record: a history of
 // 100,000 records is read in two statements.
-QString attachReadings(QSqlDatabase database, const QString& serial, QList<Record>& records)
+QString attachReadings(QSqlDatabase database, const Condition& condition, QList<Record>& records)
 {
     QHash<QString, Record*> byId;
     byId.reserve(records.size());
@@ -123,14 +153,15 @@ QString attachReadings(QSqlDatabase database, const QString& serial, QList<Recor
         byId.insert(record.id, &record);
     QSqlQuery readings(database);
     readings.setForwardOnly(true);
-    readings.prepare(QStringLiteral("SELECT v.record_id, v.target, v.reading FROM verification v "
-                                    "JOIN records r ON r.id = v.record_id "
-                                    "WHERE ? = '' OR r.serial = ? "
-                                    "ORDER BY v.record_id, v.position"));
-    readings.addBindValue(text(serial));
-    readings.addBindValue(text(serial));
-    if (!readings.exec())
-        return readings.lastError().text();
+    if (QString error = prepared(readings,
+                                 QStringLiteral("SELECT v.record_id, v.target, v.reading FROM "
+                                                "verification v JOIN records r ON r.id = "
+                                                "v.record_id WHERE %1 ORDER BY v.record_id, "
+                                                "v.position")
+                                     .arg(condition.where),
+                                 condition.values);
+        !error.isEmpty())
+        return error;
     while (readings.next())
         if (Record* record = byId.value(readings.value(0).toString()))
             record->verification.append(
@@ -218,7 +249,7 @@ QString run(QSqlDatabase database, const QString& statement)
 }
 
 QString singleValue(QSqlDatabase database, const QString& statement, QVariant& value,
-                    QVariant* second, bool retryLocked)
+                    QVariant* second, bool retryLocked, QVariant* third)
 {
     const QDeadlineTimer deadline(lockedRetryMilliseconds);
     for (;;) {
@@ -227,6 +258,8 @@ QString singleValue(QSqlDatabase database, const QString& statement, QVariant& v
             value = query.value(0);
             if (second)
                 *second = query.value(1);
+            if (third)
+                *third = query.value(2);
             query.finish();
             return {};
         }
@@ -240,45 +273,46 @@ QString singleValue(QSqlDatabase database, const QString& statement, QVariant& v
 QString insertRecord(QSqlDatabase database, const Record& record)
 {
     QSqlQuery query(database);
-    query.prepare(QStringLiteral("INSERT INTO records (%1) VALUES (%2)")
-                      .arg(QLatin1String(recordColumns), placeholders(columnCount)));
-    const QVariantList values = columnsOf(record);
-    for (const QVariant& value : values)
-        query.addBindValue(value);
-    if (!query.exec())
-        return query.lastError().text();
+    if (QString error = prepared(query,
+                                 QStringLiteral("INSERT INTO records (%1) VALUES (%2)")
+                                     .arg(QLatin1String(recordColumns), placeholders(columnCount)),
+                                 columnsOf(record));
+        !error.isEmpty())
+        return error;
     for (qsizetype n = 0; n < record.verification.size(); ++n) {
         QSqlQuery reading(database);
-        reading.prepare(QStringLiteral(
-            "INSERT INTO verification (record_id, position, target, reading) VALUES (?, ?, ?, ?)"));
-        reading.addBindValue(text(record.id));
-        reading.addBindValue(static_cast<int>(n + 1));
-        reading.addBindValue(record.verification[n].target);
-        reading.addBindValue(record.verification[n].reading);
-        if (!reading.exec())
-            return reading.lastError().text();
+        if (QString error =
+                prepared(reading,
+                         QStringLiteral("INSERT INTO verification (record_id, "
+                                        "position, target, reading) VALUES (?, ?, ?, "
+                                        "?)"),
+                         {text(record.id), static_cast<int>(n + 1), record.verification[n].target,
+                          record.verification[n].reading});
+            !error.isEmpty())
+            return error;
     }
     return {};
 }
 
-QString readRecords(QSqlDatabase database, const QString& serial, const QString& tieBreak,
+QString readRecords(QSqlDatabase database, const RecordFilter& filter, const QString& tieBreak,
                     QList<Record>& records)
 {
     records.clear();
+    const Condition condition = conditionFor(filter);
     QSqlQuery query(database);
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT %1 FROM records WHERE ? = '' OR serial = ? "
-                                 "ORDER BY created_utc DESC, %2 DESC")
-                      .arg(QLatin1String(recordColumns), tieBreak));
-    query.addBindValue(text(serial));
-    query.addBindValue(text(serial));
-    if (!query.exec())
-        return query.lastError().text();
+    if (QString error = prepared(query,
+                                 QStringLiteral("SELECT %1 FROM records r WHERE %2 "
+                                                "ORDER BY r.created_utc DESC, r.%3 DESC")
+                                     .arg(QLatin1String(recordColumns), condition.where, tieBreak),
+                                 condition.values);
+        !error.isEmpty())
+        return error;
     while (query.next())
         records.append(recordFrom(query));
     if (query.lastError().isValid())
         return query.lastError().text();
-    return attachReadings(database, serial, records);
+    return attachReadings(database, condition, records);
 }
 
 } // namespace quarvet::records::sql

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "record.h"
+#include "recordstore.h"
 
 #include <QSqlDatabase>
 #include <QString>
@@ -44,18 +45,19 @@ private:
 // transaction); the error text when it fails.
 QString run(QSqlDatabase database, const QString& statement);
 
-// The first value (and the second, when asked for) of a statement's first row. `retryLocked`
-// waits out SQLite's "locked", which it answers at once where waiting could deadlock.
+// The first value (and the second and third, when asked for) of a statement's first row.
+// `retryLocked` waits out SQLite's "locked", which it answers at once where waiting could deadlock.
 QString singleValue(QSqlDatabase database, const QString& statement, QVariant& value,
-                    QVariant* second = nullptr, bool retryLocked = false);
+                    QVariant* second = nullptr, bool retryLocked = false,
+                    QVariant* third = nullptr);
 
 // Inserts the record and its verification readings; the error text when that failed. The
 // caller holds the transaction.
 QString insertRecord(QSqlDatabase database, const Record& record);
 
-// The records whose serial is `serial` (all for an empty one), newest first; `tieBreak` is
-// the column that orders records saved within the same millisecond (the later first).
-QString readRecords(QSqlDatabase database, const QString& serial, const QString& tieBreak,
+// The records the filter picks, newest first; `tieBreak` is the column that orders records
+// saved within the same millisecond (the later first).
+QString readRecords(QSqlDatabase database, const RecordFilter& filter, const QString& tieBreak,
                     QList<Record>& records);
 
 } // namespace quarvet::records::sql

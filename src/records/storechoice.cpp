@@ -17,7 +17,8 @@ public:
     {
     }
     StoreFailure add(const Record&) override { return {why_}; }
-    StoreFailure list(const QString&, QList<Record>& records) override
+    using RecordStore::list;
+    StoreFailure list(const RecordFilter&, QList<Record>& records) override
     {
         records.clear();
         return {why_};

@@ -1,5 +1,6 @@
 // quarvet-cli records as a user runs it: a real process, a real SQLite file or PostgreSQL
 // database, and what comes back through JSON, CSV and text.
+#include "shellrun.h"
 #include "teststores.h"
 
 #include <QDir>
@@ -9,6 +10,9 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <qplatformdefs.h>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -100,6 +104,9 @@ private slots:
     void unusableStoreLeavesTheCalculatorWorking();
     void usage_data();
     void usage();
+    void outputThatFailsAfterTheSave();
+    void malformedUtf8IsRefused();
+    void certificateNeverReplacesAPipe();
 };
 
 void TestRecordCommands::serialTravelsExactly_data()
@@ -361,6 +368,62 @@ void TestRecordCommands::usage()
     const Run run = place.run(args);
     QCOMPARE(run.status, 2);
     QVERIFY2(run.err.contains(says), qPrintable(run.err));
+}
+
+// The record is in the store; the user is told so, with its id, and not to save it again.
+void TestRecordCommands::outputThatFailsAfterTheSave()
+{
+    Workplace place;
+    QStringList quoted;
+    for (const QString& word : addArgs("SN"))
+        quoted << "'" + word + "'";
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_DATA_HOME", place.dir.filePath("data"));
+    environment.insert("XDG_CONFIG_HOME", place.dir.filePath("config"));
+    environment.remove("QUARVET_DATABASE");
+    const ShellRun run =
+        runInShell("'" QUARVET_CLI "' " + quoted.join(' ') + " >/dev/full", environment);
+    QCOMPARE(run.status, 1);
+    const QString said = QString::fromUtf8(run.err);
+    QVERIFY2(said.contains("was saved, but its id could not be written"), qPrintable(said));
+    const QString id = place.run({"records", "list", "--format", "json"})
+                           .out.section("\"id\":\"", 1)
+                           .section('"', 0, 0);
+    QVERIFY(!id.isEmpty() && said.contains(id));
+}
+
+void TestRecordCommands::malformedUtf8IsRefused()
+{
+    Workplace place;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_DATA_HOME", place.dir.filePath("data"));
+    environment.insert("XDG_CONFIG_HOME", place.dir.filePath("config"));
+    environment.remove("QUARVET_DATABASE");
+    QStringList quoted;
+    for (const QString& word : addArgs("SERIAL"))
+        quoted << "'" + word + "'";
+    const ShellRun run = runInShell(
+        "'" QUARVET_CLI "' " + quoted.join(' ').replace("'SERIAL'", "$'\\xff\\xfe7'"), environment);
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.contains("--serial is not valid UTF-8"), run.err.constData());
+    QCOMPARE(place.run({"records", "list"}).out, QString());
+}
+
+void TestRecordCommands::certificateNeverReplacesAPipe()
+{
+    Workplace place;
+    const QString id = place.run(addArgs("SN")).out.trimmed().section('\n', -1);
+    const QString fifo = place.dir.filePath("pipe");
+    QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+    const QString link = place.dir.filePath("link");
+    QVERIFY(QFile::link(fifo, link));
+    for (const QString& target : {fifo, link}) {
+        const Run run = place.run({"records", "certificate", id, "-o", target});
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.err.contains("no plain file"), qPrintable(run.err));
+    }
+    QT_STATBUF status;
+    QVERIFY(QT_STAT(QFile::encodeName(fifo).constData(), &status) == 0 && S_ISFIFO(status.st_mode));
 }
 
 QTEST_GUILESS_MAIN(TestRecordCommands)

@@ -1,18 +1,44 @@
 // Adds records to a store from a process of its own, for the tests that need two programs at
 // once or one killed in the middle: records_helper STORE COUNT TAG, where STORE is a file or
-// a postgresql:// URL.
+// a postgresql:// URL. records_helper FILE hold SECONDS holds the file locked exclusively,
+// as another program might, and says so on standard output once it does.
 #include "records/storechoice.h"
 
 #include <QCoreApplication>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QThread>
 #include <QUuid>
 
 #include <cstdio>
+
+namespace {
+
+int hold(const QString& path, int seconds)
+{
+    QSqlDatabase database = QSqlDatabase::addDatabase("QSQLITE", "holder");
+    database.setDatabaseName(path);
+    if (!database.open())
+        return 1;
+    QSqlQuery query(database);
+    if (!query.exec("PRAGMA locking_mode = EXCLUSIVE") || !query.exec("BEGIN EXCLUSIVE") ||
+        !query.exec("SELECT count(*) FROM records") || !query.next())
+        return 1;
+    std::printf("holding\n");
+    std::fflush(stdout);
+    QThread::sleep(seconds);
+    return 0;
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     if (argc != 4)
         return 2;
+    if (QByteArray(argv[2]) == "hold")
+        return hold(QString::fromLocal8Bit(argv[1]), std::atoi(argv[3]));
     const QString where = QString::fromLocal8Bit(argv[1]);
     const bool url = where.startsWith(QLatin1String("postgresql://"));
     const auto store =

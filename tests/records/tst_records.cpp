@@ -81,6 +81,10 @@ private slots:
     void recordsCannotBeChanged_data() { addBackends(); }
     void recordsCannotBeChanged();
     void unwritableFolderIsNamed();
+    void emptyFileHoldsNoRecords();
+    void lockedFileIsNamedAsLocked();
+    void idPrefixIsTextNotPattern_data() { addBackends(); }
+    void idPrefixIsTextNotPattern();
     void unreachableServerIsNamed();
     void twoProgramsSavingAtOnce_data() { addBackends(); }
     void twoProgramsSavingAtOnce();
@@ -178,9 +182,14 @@ void TestRecords::refusedStoresStayUntouched_data()
     QTest::newRow("sqlite: garbage") << "sqlite"
                                      << "garbage"
                                      << "is no database";
+    QTest::newRow("sqlite: another program's version number") << "sqlite"
+                                                              << "version"
+                                                              << "another program";
     for (const char* backend : {"sqlite", "postgresql"}) {
         QTest::addRow("%s: newer schema", backend) << backend << "newer"
                                                    << "newer program";
+        QTest::addRow("%s: our version beside other tables", backend) << backend << "imposter"
+                                                                      << "another program";
         QTest::addRow("%s: another program's tables", backend) << backend << "foreign"
                                                                << "another program";
     }
@@ -205,6 +214,18 @@ void TestRecords::refusedStoresStayUntouched()
                                     "INSERT INTO quarvet_schema VALUES (2)",
                                     "CREATE TABLE records (id TEXT)"})
                     : store.runSql({"CREATE TABLE records (id TEXT)", "PRAGMA user_version = 2"}));
+    } else if (kind == "version") {
+        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+        QVERIFY(store.runSql({"CREATE TABLE contacts (name TEXT)", "PRAGMA user_version = 1"}));
+    } else if (kind == "imposter") {
+        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+        QVERIFY(store.isPostgres() ? store.runSql({"CREATE TABLE quarvet_schema (version INTEGER)",
+                                                   "INSERT INTO quarvet_schema VALUES (1)",
+                                                   "CREATE TABLE records (id TEXT, serial TEXT)",
+                                                   "CREATE TABLE verification (record_id TEXT)"})
+                                   : store.runSql({"CREATE TABLE records (id TEXT, serial TEXT)",
+                                                   "CREATE TABLE verification (record_id TEXT)",
+                                                   "PRAGMA user_version = 1"}));
     } else {
         QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
         QVERIFY(store.runSql({"CREATE TABLE records (name TEXT)"}));
@@ -219,7 +240,8 @@ void TestRecords::refusedStoresStayUntouched()
     if (store.isPostgres()) {
         // Nothing added to their table, no table of ours beside it.
         QVERIFY(store.runSql({"SELECT 1 FROM records", "SELECT 1 FROM records"}));
-        QVERIFY(!store.runSql({"SELECT 1 FROM verification"}));
+        if (kind != "imposter")
+            QVERIFY(!store.runSql({"SELECT 1 FROM verification"}));
         QVERIFY(store.runSql({"DO $$ BEGIN IF (SELECT count(*) FROM records) <> 0 THEN "
                               "RAISE EXCEPTION 'changed'; END IF; END $$"}));
     } else {
@@ -256,6 +278,56 @@ void TestRecords::unwritableFolderIsNamed()
     const StoreFailure failure = store.add(sample("A"));
     QVERIFY(failure.failed());
     QVERIFY2(failure.message.contains(path), qPrintable(failure.message));
+}
+
+// What a first save killed before its commit leaves: a file with no tables.
+void TestRecords::emptyFileHoldsNoRecords()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("records.sqlite");
+    QFile empty(path);
+    QVERIFY(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    SqliteRecordStore store(path);
+    QList<Record> records;
+    const StoreFailure listed = store.list(QString(), records);
+    QVERIFY2(!listed.failed(), qPrintable(listed.message));
+    QVERIFY(records.isEmpty());
+    QVERIFY(!store.add(sample("A")).failed());
+    QVERIFY(!store.list(QString(), records).failed());
+    QCOMPARE(records.size(), 1);
+}
+
+void TestRecords::lockedFileIsNamedAsLocked()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("records.sqlite");
+    SqliteRecordStore store(path);
+    QVERIFY(!store.add(sample("A")).failed());
+    // Another program holds the file exclusively, past the store's patience.
+    QProcess holder;
+    holder.start(QStringLiteral(RECORDS_HELPER), {path, "hold", "15"});
+    QVERIFY(holder.waitForReadyRead(10000));
+    QList<Record> records;
+    const StoreFailure failure = store.list(QString(), records);
+    holder.waitForFinished(30000);
+    QVERIFY2(failure.message.contains("locked") && failure.message.contains(path),
+             qPrintable(failure.message));
+}
+
+void TestRecords::idPrefixIsTextNotPattern()
+{
+    FRESH_STORE(store);
+    Record record = sample("A");
+    QVERIFY(!storeRecords->add(record).failed());
+    QList<Record> found;
+    for (const QString& prefix : {QString("%"), QString("_"), record.id.left(1) + "%"}) {
+        QVERIFY(!storeRecords->list(RecordFilter{{}, prefix}, found).failed());
+        QVERIFY2(found.isEmpty(), qPrintable(prefix));
+    }
+    QVERIFY(!storeRecords->list(RecordFilter{{}, record.id.left(6).toUpper()}, found).failed());
+    QCOMPARE(found.size(), 1);
+    QCOMPARE(found[0].verification.size(), 2);
 }
 
 void TestRecords::unreachableServerIsNamed()
