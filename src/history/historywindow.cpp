@@ -136,20 +136,21 @@ void HistoryWindow::showLoaded(const records::StoreFailure& failure, QList<recor
     emit loaded();
 }
 
-const records::Record* HistoryWindow::selectedRecord()
+std::optional<records::Record> HistoryWindow::selectedRecord()
 {
     const QModelIndexList rows = table_->selectionModel()->selectedRows();
     if (rows.isEmpty()) {
         ui::messages().show(this, ui::messageTitle, QStringLiteral("Select a record first."),
                             ui::MessageService::Icon::None);
-        return nullptr;
+        return std::nullopt;
     }
-    return &model_->recordAt(shown_->mapToSource(rows.first()).row());
+    // A copy: a reload that ends while a dialog is open replaces the model's records.
+    return model_->recordAt(shown_->mapToSource(rows.first()).row());
 }
 
 void HistoryWindow::writeCertificate()
 {
-    const records::Record* record = selectedRecord();
+    const std::optional<records::Record> record = selectedRecord();
     if (!record)
         return;
     const QString path = ui::fileNames().saveFileName(
@@ -223,7 +224,7 @@ void HistoryWindow::exportCsv()
 
 void HistoryWindow::correctSelected()
 {
-    if (const records::Record* record = selectedRecord())
+    if (const std::optional<records::Record> record = selectedRecord())
         emit correctionRequested(*record);
 }
 

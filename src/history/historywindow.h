@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QLabel;
 class QLineEdit;
@@ -44,7 +45,7 @@ signals:
     void loaded();
 
 private:
-    const records::Record* selectedRecord();
+    std::optional<records::Record> selectedRecord();
     void showLoaded(const records::StoreFailure& failure, QList<records::Record> found,
                     const QString& location);
 
