@@ -3,12 +3,15 @@
 #include "errorplot.h"
 #include "recordfields.h"
 
+#include "calc/utf8text.h"
 #include "instrument/memorydecoder.h"
 #include "messages/messages.h"
 #include "records/recordformat.h"
 #include "ui/localeseparators.h"
 #include "ui/messageservice.h"
 
+#include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QFutureWatcher>
@@ -21,6 +24,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QThreadPool>
 #include <QTimer>
 #include <QUuid>
 #include <QVBoxLayout>
@@ -51,6 +55,15 @@ QString localised(const std::string& sentence)
 void mark(QLineEdit* field, bool wrong)
 {
     field->setStyleSheet(wrong ? QStringLiteral("background: #ffd0d0") : QString());
+}
+
+// Two records that say the same, whenever and under whatever id they were saved.
+bool sameContent(records::Record first, const records::Record& second)
+{
+    first.id = second.id;
+    first.createdUtc = second.createdUtc;
+    first.corrects = second.corrects;
+    return first == second;
 }
 
 // A stored number back in a field, as the user's locale writes it and exactly.
@@ -293,13 +306,22 @@ std::optional<records::RecordInput> AdjustmentWindow::recordInput()
     const auto thirdReading = number(thirdReading_, wrong);
     const bool thirdHalf =
         thirdTarget_->text().trimmed().isEmpty() != thirdReading_->text().trimmed().isEmpty();
-    if (!wrong.isEmpty() || !current || !uncertainty || thirdHalf) {
-        refuse(!wrong.isEmpty()
-                   ? QStringLiteral("Not a number or no code: ") + wrong.join(QStringLiteral(", "))
-               : !uncertainty ? QStringLiteral("The reference's uncertainty U is empty.")
-                              : QStringLiteral("The third point needs its target and its "
-                                               "reading."),
-               !uncertainty ? static_cast<QWidget*>(uncertainty_) : thirdTarget_);
+    if (!wrong.isEmpty()) {
+        // The focus goes to the first field named.
+        QWidget* first = nullptr;
+        for (QLineEdit* field : findChildren<QLineEdit*>())
+            if (!first && field->accessibleName() == wrong.first())
+                first = field;
+        refuse(QStringLiteral("Not a number or no code: ") + wrong.join(QStringLiteral(", ")),
+               first);
+        return std::nullopt;
+    }
+    if (!current || !uncertainty || thirdHalf) {
+        refuse(!uncertainty ? QStringLiteral("The reference's uncertainty U is empty.")
+                            : QStringLiteral("The third point needs its target and its reading."),
+               !uncertainty                               ? static_cast<QWidget*>(uncertainty_)
+               : thirdTarget_->text().trimmed().isEmpty() ? thirdTarget_
+                                                          : thirdReading_);
         return std::nullopt;
     }
     input.current = *current;
@@ -335,14 +357,26 @@ void AdjustmentWindow::saveRecord()
         refuse(composition.refusal, field);
         return;
     }
+    // The store keeps every record for good: pressing Save again on what was just saved would
+    // make a second copy that nobody could remove.
+    if (lastSaved_ && sameContent(*lastSaved_, composition.record)) {
+        refuse(QStringLiteral("This record was saved already (%1). Change what is to be "
+                              "recorded to save another one.")
+                   .arg(records::shortId(lastSaved_->id)),
+               nullptr);
+        return;
+    }
     const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
     if (!store) {
         refuse(QStringLiteral("There is no record store to save to."), nullptr);
         return;
     }
-    // A busy or distant database must not freeze the window: saved on a thread of its own.
+    // A busy or distant database must not freeze the window: saved on a thread of its own,
+    // from a pool of its own, so that reads of the history never queue ahead of a save. What
+    // is saved is what the window showed at Ctrl+S: the record fields wait meanwhile.
     saving_ = true;
     saveButton_->setEnabled(false);
+    recordFields_->setEnabled(false);
     recordStatus_->setText(QStringLiteral("Saving the record to %1 ...").arg(store->location()));
     const records::Record record = composition.record;
     auto* watcher = new QFutureWatcher<records::StoreFailure>(this);
@@ -350,7 +384,10 @@ void AdjustmentWindow::saveRecord()
         finishSaving(record, watcher->result());
         watcher->deleteLater();
     });
-    watcher->setFuture(QtConcurrent::run([store, record] { return store->add(record); }));
+    // Owned by the application, which waits for a save still running when it ends.
+    static QThreadPool* const savingThreads = new QThreadPool(QCoreApplication::instance());
+    watcher->setFuture(
+        QtConcurrent::run(savingThreads, [store, record] { return store->add(record); }));
     // A database whose network went quiet can keep the answer for long: said, not hidden.
     QTimer::singleShot(std::chrono::minutes(2), watcher, [this] {
         recordStatus_->setText(QStringLiteral("The record store has not answered for two "
@@ -365,16 +402,41 @@ void AdjustmentWindow::finishSaving(const records::Record& record,
 {
     saving_ = false;
     saveButton_->setEnabled(true);
+    recordFields_->setEnabled(true);
     if (failure.failed()) {
+        // A window asked to close stays open: what was typed is not lost with it.
+        closeWhenSaved_ = false;
         recordStatus_->setText(QStringLiteral("The record was not saved."));
         refuse(failure.message, nullptr);
         return;
     }
+    lastSaved_ = record;
+    // A further save from a correction corrects this correction, so that the record it
+    // corrected never has two live corrections.
+    if (!corrects_.isEmpty())
+        corrects_ = record.id;
     recordStatus_->setText(
         QStringLiteral("Saved record %1 (%2, %3).")
-            .arg(records::shortId(record.id), record.serial,
+            .arg(records::shortId(record.id),
+                 QString::fromStdString(calc::printable(record.serial.toStdString())),
                  record.verdict.isEmpty() ? QStringLiteral("not verified") : record.verdict));
     emit recordSaved(record);
+    if (closeWhenSaved_)
+        close();
+}
+
+void AdjustmentWindow::closeEvent(QCloseEvent* event)
+{
+    // Closed in the middle of a save, the window would take the outcome with it: it closes
+    // once the record is saved, and stays with what was typed when it was not.
+    if (saving_) {
+        closeWhenSaved_ = true;
+        recordStatus_->setText(QStringLiteral("Saving the record: the window closes once it is "
+                                              "saved."));
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 bool AdjustmentWindow::takeCurrentCodesFromMemory(const QString& memoryText, int displayLine,

@@ -58,6 +58,9 @@ public:
 signals:
     void recordSaved(const quarvet::records::Record& record);
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void createCodeGroup();
     void createRecordColumn();
@@ -90,6 +93,8 @@ private:
     StoreSource storeSource_;
     QString corrects_;
     bool saving_ = false;
+    bool closeWhenSaved_ = false;
+    std::optional<records::Record> lastSaved_; // the last record this window saved
     QLineEdit* currentSlope_ = nullptr;
     QLineEdit* currentOffset_ = nullptr;
     QLineEdit* slopeCode_ = nullptr;

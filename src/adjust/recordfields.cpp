@@ -34,7 +34,7 @@ RecordFields::RecordFields(QWidget* parent) : QGroupBox(QStringLiteral("Record")
     form->addRow(QString(), line_);
     form->addRow(QStringLiteral("Seria&l number:"), serial_);
     form->addRow(QStringLiteral("T&echnician:"), technician_);
-    form->addRow(QStringLiteral("Reference &standard:"), reference_);
+    form->addRow(QStringLiteral("&Reference standard:"), reference_);
     form->addRow(QStringLiteral("Reference &due date:"), referenceDue_);
     form->addRow(QStringLiteral("Am&bient (\u00B0C):"), ambient_);
     form->addRow(QStringLiteral("&Note:"), note_);

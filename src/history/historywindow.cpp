@@ -96,6 +96,12 @@ HistoryWindow::HistoryWindow(StoreSource storeSource, QWidget* parent)
 
 void HistoryWindow::reload()
 {
+    // One reading at a time: presses of Reload meanwhile ask for one more reading after it,
+    // not for a queue of them in front of every other use of the store.
+    if (loading_ > 0) {
+        reloadAgain_ = true;
+        return;
+    }
     const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
     if (!store) {
         status_->setText(QStringLiteral("There is no record store."));
@@ -112,6 +118,10 @@ void HistoryWindow::reload()
         // A later reload's answer is the one to show.
         if (generation == generation_)
             showLoaded(listing.failure, std::move(listing.records), store->location());
+        if (reloadAgain_) {
+            reloadAgain_ = false;
+            reload();
+        }
     });
     watcher->setFuture(QtConcurrent::run([store] {
         Listing listing;
@@ -224,8 +234,20 @@ void HistoryWindow::exportCsv()
 
 void HistoryWindow::correctSelected()
 {
-    if (const std::optional<records::Record> record = selectedRecord())
-        emit correctionRequested(*record);
+    const std::optional<records::Record> record = selectedRecord();
+    if (!record)
+        return;
+    // A record has at most one live correction: a corrected one is corrected through the
+    // latest record of its chain.
+    if (const QString by = model_->correctedBy(record->id); !by.isEmpty()) {
+        ui::messages().show(this, ui::messageTitle,
+                            QStringLiteral("Record %1 was corrected by record %2: correct that "
+                                           "one instead.")
+                                .arg(records::shortId(record->id), records::shortId(by)),
+                            ui::MessageService::Icon::None);
+        return;
+    }
+    emit correctionRequested(*record);
 }
 
 } // namespace quarvet::history

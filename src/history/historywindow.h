@@ -56,6 +56,7 @@ private:
     QLineEdit* filter_ = nullptr;
     QLabel* status_ = nullptr;
     int loading_ = 0;
+    bool reloadAgain_ = false;
     int exporting_ = 0;
     int generation_ = 0;
 };

@@ -23,6 +23,19 @@ bool finite(const std::optional<double>& value)
     return !value || std::isfinite(*value);
 }
 
+// Embeddings, overrides and isolates make a serial number show as another one; other
+// characters (line breaks included) are kept as typed and shown escaped where they would
+// confuse.
+bool turnsTextAround(const QString& text)
+{
+    for (QChar c : text) {
+        const char16_t code = c.unicode();
+        if ((code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069))
+            return true;
+    }
+    return false;
+}
+
 Composition refused(RecordField field, const QString& why)
 {
     Composition composition;
@@ -52,6 +65,15 @@ Composition firstRefusal(const RecordInput& input, const QDate& today)
                                                                               : "The reference "
                                                                                 "standard")
                                       .arg(longestName));
+    for (const auto& [field, text] : names)
+        if (turnsTextAround(*text))
+            return refused(field, QStringLiteral("%1 holds a mark that turns text around "
+                                                 "(U+202A to U+202E, U+2066 to U+2069): it "
+                                                 "would read as another one.")
+                                      .arg(field == RecordField::Serial       ? "The serial number"
+                                           : field == RecordField::Technician ? "The technician"
+                                                                              : "The reference "
+                                                                                "standard"));
     if (input.note.size() > longestNote)
         return refused(RecordField::Note,
                        QStringLiteral("The note is longer than %1 characters.").arg(longestNote));

@@ -17,8 +17,10 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
+#include <QSemaphore>
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -46,6 +48,33 @@ public:
 
 private:
     quarvet::ui::FileNameService* previous_;
+};
+
+// A store that answers only when the test lets it, and then succeeds or fails as told.
+class GatedStore final : public quarvet::records::RecordStore {
+public:
+    explicit GatedStore(bool succeeds) : succeeds_(succeeds) {}
+    quarvet::records::StoreFailure add(const Record&) override
+    {
+        gate.acquire();
+        return {succeeds_ ? QString() : QStringLiteral("The store said no.")};
+    }
+    using RecordStore::list;
+    quarvet::records::StoreFailure list(const quarvet::records::RecordFilter&,
+                                        QList<Record>& records) override
+    {
+        lists.fetchAndAddRelaxed(1);
+        gate.acquire();
+        records.clear();
+        return {};
+    }
+    QString location() const override { return QStringLiteral("gated"); }
+
+    QSemaphore gate;
+    QAtomicInt lists;
+
+private:
+    bool succeeds_;
 };
 
 QWidget* named(QWidget* window, const QString& accessibleName)
@@ -97,6 +126,9 @@ private slots:
     void certificateOfTheSelectedRecord();
     void correctionNamesTheCorrectedRecord();
     void unusableStoreLeavesTheCalculatorWorking();
+    void closingWhileSavingWaitsForTheOutcome_data();
+    void closingWhileSavingWaitsForTheOutcome();
+    void reloadsDoNotPileUp();
     void layoutHasNoSlips();
 
 private:
@@ -195,6 +227,15 @@ void TestRecordWindows::saveRefusesNamingTheField_data()
     QTest::newRow("ambient no number") << "Ambient temperature"
                                        << "warm"
                                        << "ambient temperature is not a number";
+    QTest::newRow("tolerance no number") << "Tolerance"
+                                         << "abc"
+                                         << "Not a number or no code: Tolerance";
+    QTest::newRow("due date with more after it")
+        << "Reference due date" << QDate::currentDate().addDays(3).toString(Qt::ISODate) + "x"
+        << "no date";
+    QTest::newRow("serial turned around") << "Serial number"
+                                          << "SN-\u202E12"
+                                          << "turns text around";
     QTest::newRow("no uncertainty") << "Uncertainty"
                                     << ""
                                     << "uncertainty U is empty";
@@ -249,6 +290,16 @@ void TestRecordWindows::ctrlSSavesWhatTheWindowShows()
     QCOMPARE(record.note, QStringLiteral("after repair"));
     QVERIFY(record.corrects.isEmpty());
     QVERIFY(labelText(check, "Record status").contains(record.id.left(8)));
+    // The same again would be a second copy for good: refused.
+    QVERIFY(save(check));
+    QCOMPARE(messages_->boxes.size(), 1);
+    QVERIFY(messages_->boxes[0].text.contains("saved already"));
+    QVERIFY(!store.list(QString(), saved).failed());
+    QCOMPARE(saved.size(), 1);
+    setText(check, "Note", "after repair, checked twice");
+    QVERIFY(save(check));
+    QVERIFY(!store.list(QString(), saved).failed());
+    QCOMPARE(saved.size(), 2);
 }
 
 void TestRecordWindows::historyOpensOnceWithCtrlH()
@@ -348,6 +399,19 @@ void TestRecordWindows::correctionNamesTheCorrectedRecord()
         history->records()->index(1, quarvet::history::RecordTableModel::Correction);
     QVERIFY(mark.data().toString().startsWith("corrected by " + fixed.id.left(8)));
     QVERIFY(mark.data(Qt::FontRole).value<QFont>().strikeOut());
+    // Saved again from the same window, it corrects the correction: one live record.
+    setText(correction, "Note", "second thoughts");
+    QVERIFY(save(correction));
+    QVERIFY(QTest::qWaitFor(
+        [&] { return history->records()->rowCount() == 3 && !history->isLoading(); }, 20000));
+    QCOMPARE(history->records()->recordAt(0).corrects, fixed.id);
+    // The original cannot be corrected a second time beside its correction.
+    messages_->boxes.clear();
+    history->findChild<QTableView*>()->selectRow(2);
+    history->correctSelected();
+    QCOMPARE(window_->findChildren<AdjustmentWindow*>().size(), 2);
+    QCOMPARE(messages_->boxes.size(), 1);
+    QVERIFY(messages_->boxes[0].text.contains("was corrected by"));
 }
 
 void TestRecordWindows::unusableStoreLeavesTheCalculatorWorking()
@@ -368,6 +432,43 @@ void TestRecordWindows::unusableStoreLeavesTheCalculatorWorking()
     window_->findChild<QLineEdit*>("Ist2")->setText("98");
     window_->calculate();
     QCOMPARE(window_->findChild<QLineEdit*>("Steigung")->text(), QStringLiteral("2810"));
+}
+
+void TestRecordWindows::closingWhileSavingWaitsForTheOutcome_data()
+{
+    QTest::addColumn<bool>("saves");
+    QTest::newRow("saved: the window closes") << true;
+    QTest::newRow("not saved: the window stays") << false;
+}
+
+void TestRecordWindows::closingWhileSavingWaitsForTheOutcome()
+{
+    QFETCH(bool, saves);
+    auto store = std::make_shared<GatedStore>(saves);
+    QPointer<AdjustmentWindow> check = openCheck();
+    check->setRecordStoreSource([store] { return store; });
+    fillRecord(check, "SN-1");
+    check->saveRecord();
+    QVERIFY(check->isSaving());
+    QVERIFY(!check->close());
+    QVERIFY(check->isVisible());
+    QVERIFY(labelText(check, "Record status").contains("closes once"));
+    store->gate.release();
+    QVERIFY(QTest::qWaitFor([&] { return !check || !check->isSaving(); }, 20000));
+    QCoreApplication::processEvents();
+    QCOMPARE(check.isNull() || !check->isVisible(), saves);
+    QCOMPARE(messages_->boxes.size(), saves ? 0 : 1);
+}
+
+void TestRecordWindows::reloadsDoNotPileUp()
+{
+    auto store = std::make_shared<GatedStore>(true);
+    HistoryWindow* history = new HistoryWindow([store] { return store; }, window_.get());
+    for (int n = 0; n < 10; ++n)
+        history->reload();
+    store->gate.release(100);
+    QVERIFY(QTest::qWaitFor([&] { return !history->isLoading(); }, 20000));
+    QCOMPARE(store->lists.loadAcquire(), 2); // the first, and one for all the presses after it
 }
 
 void TestRecordWindows::layoutHasNoSlips()

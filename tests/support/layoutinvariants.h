@@ -118,14 +118,21 @@ inline QStringList duplicates(const QList<QPair<QString, QString>>& named, const
 // menu.
 inline QStringList mnemonicClashes(QWidget* window)
 {
+    // Every visible control that has a mnemonic, named or not: a form's captions are labels
+    // nobody names.
     QList<QPair<QString, QString>> controls;
-    for (QWidget* control : controlsOf(window)) {
+    for (QWidget* control : window->findChildren<QWidget*>()) {
+        if (!control->isVisible() || qobject_cast<QMenu*>(control))
+            continue;
+        const auto named = [&](const QString& text) {
+            return control->objectName().isEmpty() ? text : control->objectName();
+        };
         if (auto* button = qobject_cast<QAbstractButton*>(control))
-            controls.append({button->objectName(), button->text()});
+            controls.append({named(button->text()), button->text()});
         else if (auto* box = qobject_cast<QGroupBox*>(control))
-            controls.append({box->objectName(), box->title()});
+            controls.append({named(box->title()), box->title()});
         else if (auto* label = qobject_cast<QLabel*>(control); label && label->buddy())
-            controls.append({label->objectName(), label->text()});
+            controls.append({named(label->text()), label->text()});
     }
     QStringList faults = duplicates(controls, window->objectName());
     for (QMenuBar* bar : window->findChildren<QMenuBar*>()) {
