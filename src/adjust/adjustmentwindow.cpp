@@ -3,7 +3,6 @@
 #include "errorplot.h"
 #include "recordfields.h"
 
-#include "calc/utf8text.h"
 #include "instrument/memorydecoder.h"
 #include "messages/messages.h"
 #include "records/recordformat.h"
@@ -417,8 +416,7 @@ void AdjustmentWindow::finishSaving(const records::Record& record,
         corrects_ = record.id;
     recordStatus_->setText(
         QStringLiteral("Saved record %1 (%2, %3).")
-            .arg(records::shortId(record.id),
-                 QString::fromStdString(calc::printable(record.serial.toStdString())),
+            .arg(records::shortId(record.id), records::printableText(record.serial),
                  record.verdict.isEmpty() ? QStringLiteral("not verified") : record.verdict));
     emit recordSaved(record);
     if (closeWhenSaved_)

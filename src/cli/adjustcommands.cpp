@@ -59,12 +59,6 @@ Arguments parseArguments(const std::vector<std::string>& args, bool takesCurrent
     return parsed;
 }
 
-int usageFault(const std::string& fault, Output& io)
-{
-    io.sayError("quarvet-cli: " + fault + "\n");
-    return usageError;
-}
-
 // Reads labelled entries; the report of the wrong ones on standard error.
 bool readNumbers(const std::vector<std::pair<std::string, std::string>>& labelled,
                  const calc::Separators& separators, std::vector<double>& values, Output& io)

@@ -23,12 +23,6 @@ std::string said(const QString& text)
     return text.toStdString();
 }
 
-int usageFault(const std::string& fault, Output& io)
-{
-    io.sayError("quarvet-cli: " + fault + "\n");
-    return usageError;
-}
-
 int refusal(const QString& why, Output& io)
 {
     io.sayError("quarvet-cli: " + calc::printable(said(why)) + "\n");

@@ -24,6 +24,13 @@ struct Output {
     }
 };
 
+// Wrong usage: the fault on standard error, exit code 2.
+inline int usageFault(const std::string& fault, Output& io)
+{
+    io.sayError("quarvet-cli: " + fault + "\n");
+    return usageError;
+}
+
 inline std::string_view withoutCarriageReturn(std::string_view line)
 {
     if (!line.empty() && line.back() == '\r')

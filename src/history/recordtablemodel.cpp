@@ -1,26 +1,12 @@
 #include "recordtablemodel.h"
 
-#include "calc/utf8text.h"
 #include "records/recordform.h"
+#include "records/recordformat.h"
 
 #include <QFont>
 #include <QLocale>
 
 namespace quarvet::history {
-namespace {
-
-// A cell shows one line: a serial holding a line break or a control character is shown with
-// it escaped, never as two lines or an invisible mark.
-QString oneLine(const QString& text)
-{
-    for (QChar c : text)
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f ||
-            (c.unicode() >= 0x80 && c.unicode() < 0xa0) || c.category() == QChar::Other_Format)
-            return QString::fromStdString(calc::printable(text.toStdString()));
-    return text;
-}
-
-} // namespace
 
 RecordTableModel::RecordTableModel(QObject* parent) : QAbstractTableModel(parent) {}
 
@@ -52,7 +38,7 @@ QString RecordTableModel::text(const records::Record& record, int column) const
     case Date:
         return QLocale().toString(record.createdUtc.toLocalTime(), QLocale::ShortFormat);
     case Serial:
-        return oneLine(record.serial);
+        return records::printableText(record.serial);
     case Type:
         return record.instrumentType;
     case Line:
@@ -64,7 +50,7 @@ QString RecordTableModel::text(const records::Record& record, int column) const
     case Verdict:
         return record.verdict.isEmpty() ? QStringLiteral("not verified") : record.verdict;
     case Technician:
-        return oneLine(record.technician);
+        return records::printableText(record.technician);
     case Id:
         return records::shortId(record.id);
     case Correction: {

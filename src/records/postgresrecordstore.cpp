@@ -219,16 +219,10 @@ StoreFailure PostgresRecordStore::add(const Record& record)
             return {refused};
         }
     }
-    if (error.isEmpty() && version == 0) {
-        QStringList steps =
-            sql::tableStatements(QStringLiteral("DOUBLE PRECISION"),
-                                 QStringLiteral("saved_order BIGINT GENERATED ALWAYS AS IDENTITY"));
-        for (const char* step : schemaSteps)
-            steps << QString::fromUtf8(step);
-        for (const QString& step : std::as_const(steps))
-            if (error.isEmpty())
-                error = sql::run(database, step);
-    }
+    if (error.isEmpty() && version == 0)
+        error = sql::makeSchema(database, QStringLiteral("DOUBLE PRECISION"),
+                                QStringLiteral("saved_order BIGINT GENERATED ALWAYS AS IDENTITY"),
+                                schemaSteps);
     if (error.isEmpty())
         error = sql::insertRecord(database, record);
     if (error.isEmpty())

@@ -1,5 +1,6 @@
 #include "recordform.h"
 
+#include "calc/calibration.h"
 #include "instrument/typetable.h"
 #include "messages/messages.h"
 #include "quarvet/version.h"
@@ -13,9 +14,15 @@ namespace {
 
 QString codeText(std::int16_t code)
 {
-    return QStringLiteral("%1")
-        .arg(static_cast<std::uint16_t>(code), 4, 16, QLatin1Char('0'))
-        .toUpper();
+    return QString::fromStdString(calc::coefficientCode(code));
+}
+
+// How a refusal names one of the texts it checks.
+QString nameOf(RecordField field)
+{
+    return field == RecordField::Serial       ? QStringLiteral("The serial number")
+           : field == RecordField::Technician ? QStringLiteral("The technician")
+                                              : QStringLiteral("The reference standard");
 }
 
 bool finite(const std::optional<double>& value)
@@ -60,20 +67,14 @@ Composition firstRefusal(const RecordInput& input, const QDate& today)
     for (const auto& [field, text] : names)
         if (text->size() > longestName)
             return refused(field, QStringLiteral("%1 is longer than %2 characters.")
-                                      .arg(field == RecordField::Serial       ? "The serial number"
-                                           : field == RecordField::Technician ? "The technician"
-                                                                              : "The reference "
-                                                                                "standard")
+                                      .arg(nameOf(field))
                                       .arg(longestName));
     for (const auto& [field, text] : names)
         if (turnsTextAround(*text))
             return refused(field, QStringLiteral("%1 holds a mark that turns text around "
                                                  "(U+202A to U+202E, U+2066 to U+2069): it "
                                                  "would read as another one.")
-                                      .arg(field == RecordField::Serial       ? "The serial number"
-                                           : field == RecordField::Technician ? "The technician"
-                                                                              : "The reference "
-                                                                                "standard"));
+                                      .arg(nameOf(field)));
     if (input.note.size() > longestNote)
         return refused(RecordField::Note,
                        QStringLiteral("The note is longer than %1 characters.").arg(longestNote));

@@ -88,6 +88,11 @@ QString csvField(const QString& text)
 
 } // namespace
 
+QString printableText(const QString& text)
+{
+    return QString::fromStdString(calc::printable(text.toStdString()));
+}
+
 QString numberText(double value)
 {
     return QString::number(value, 'g', QLocale::FloatingPointShortest);
@@ -134,7 +139,7 @@ QString textLine(const Record& record)
         const QString value = QString::fromLatin1(field.name) == QLatin1String("date_utc")
                                   ? record.createdUtc.toLocalTime().toString(Qt::ISODate)
                                   : plain(field.value);
-        values << QString::fromStdString(calc::printable(value.toStdString()));
+        values << printableText(value);
     }
     return values.join(QLatin1Char('\t'));
 }

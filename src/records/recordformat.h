@@ -20,6 +20,10 @@ QString jsonObject(const Record& record);
 // a record never spans two lines; `localTime` shows the date in the time zone of the user.
 QString textLine(const Record& record);
 
+// A text with line breaks, control characters and invisible marks shown as escapes, for a
+// place that shows one line.
+QString printableText(const QString& text);
+
 // A number in its shortest exact form, with a point.
 QString numberText(double value);
 

@@ -33,10 +33,7 @@ const char* const schemaSteps[] = {
 
 constexpr int busyMilliseconds = 10000;
 
-QString run(QSqlDatabase database, const QString& statement)
-{
-    return sql::run(database, statement);
-}
+using sql::run;
 
 // SQLite answers "locked" at once, without waiting, where waiting could deadlock: two
 // connections switching a new file to WAL at the same moment. Such a statement is tried
@@ -128,14 +125,8 @@ QString saveInTransaction(QSqlDatabase database, const Record& record)
         return error;
     QVariant version;
     QString error = singleValue(database, QStringLiteral("PRAGMA user_version"), version);
-    if (error.isEmpty() && version.toInt() == 0) {
-        QStringList steps = sql::tableStatements(QStringLiteral("REAL"), QString());
-        for (const char* step : schemaSteps)
-            steps << QString::fromUtf8(step);
-        for (const QString& step : std::as_const(steps))
-            if (error.isEmpty())
-                error = run(database, step);
-    }
+    if (error.isEmpty() && version.toInt() == 0)
+        error = sql::makeSchema(database, QStringLiteral("REAL"), QString(), schemaSteps);
     if (error.isEmpty())
         error = sql::insertRecord(database, record);
     if (error.isEmpty())

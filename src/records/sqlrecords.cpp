@@ -212,6 +212,18 @@ QStringList tableStatements(const QString& doubleType, const QString& orderColum
             QStringLiteral("CREATE INDEX records_by_serial ON records(serial, created_utc)")};
 }
 
+QString makeSchema(QSqlDatabase database, const QString& doubleType, const QString& orderColumn,
+                   std::span<const char* const> laterSteps)
+{
+    QStringList steps = tableStatements(doubleType, orderColumn);
+    for (const char* step : laterSteps)
+        steps << QString::fromUtf8(step);
+    for (const QString& step : std::as_const(steps))
+        if (QString error = run(database, step); !error.isEmpty())
+            return error;
+    return {};
+}
+
 Connection::Connection(const QString& driver, const std::function<void(QSqlDatabase&)>& configure)
     : name_(QStringLiteral("quarvet-records-") + QUuid::createUuid().toString(QUuid::Id128))
 {

@@ -8,6 +8,7 @@
 #include <QVariant>
 
 #include <functional>
+#include <span>
 
 // What the SQLite and the PostgreSQL store share: the record's columns, its insertion and
 // its reading back. Internal to the stores.
@@ -21,6 +22,11 @@ extern const char* const recordColumns;
 // database but for its word for a double and, where rows have no order of their own (SQLite
 // has its rowid), the definition of a column that keeps the order of saving.
 QStringList tableStatements(const QString& doubleType, const QString& orderColumn);
+
+// Makes the tables, then runs a database's own `laterSteps` (its triggers, its version); the
+// first error, or empty. The caller holds the transaction.
+QString makeSchema(QSqlDatabase database, const QString& doubleType, const QString& orderColumn,
+                   std::span<const char* const> laterSteps);
 
 // One connection of Qt SQL's, named for this use alone and removed with it. `configure`
 // sets the database's name, host and options before it is opened.
