@@ -106,6 +106,8 @@ public:
         ::alarm(storeDeadlineSeconds);
     }
     ~StoreDeadline() { ::alarm(0); }
+    void pause() { ::alarm(0); }
+    void resume() { ::alarm(storeDeadlineSeconds); }
     StoreDeadline(const StoreDeadline&) = delete;
     StoreDeadline& operator=(const StoreDeadline&) = delete;
 };
@@ -115,6 +117,39 @@ records::StoreFailure listRecords(records::RecordStore& store, const records::Re
 {
     const StoreDeadline deadline;
     return store.list(filter, found);
+}
+
+// Each record written as it is read, so that a listing of a million records holds one of
+// them at a time. The store's deadline runs while the store is read, not while the output
+// waits for a slow reader.
+records::StoreFailure writeRecords(records::RecordStore& store, const QString& serial,
+                                   const std::string& format, Output& io)
+{
+    // The header goes out with the first record, or after an empty listing: a store that
+    // cannot be read leaves nothing on standard output.
+    bool headed = format != "csv";
+    const auto head = [&] {
+        if (!headed)
+            io.out << said(records::csvHeader());
+        headed = true;
+    };
+    StoreDeadline deadline;
+    records::StoreFailure failure = store.visit(
+        records::RecordFilter::ofSerial(serial), [&](const records::ListedRecord& listed) {
+            deadline.pause();
+            head();
+            if (format == "csv")
+                io.out << said(records::csvRow(listed.record));
+            else
+                io.out << said(format == "json" ? records::jsonObject(listed.record)
+                                                : records::textLine(listed.record))
+                       << "\n";
+            deadline.resume();
+            return true;
+        });
+    if (!failure.failed())
+        head();
+    return failure;
 }
 
 int listCommand(const std::vector<std::string>& args, RecordsContext& context, Output& io)
@@ -129,20 +164,9 @@ int listCommand(const std::vector<std::string>& args, RecordsContext& context, O
                           io);
     const QString serial =
         options->count("--serial") ? text(options->at("--serial")[0]) : QString();
-    QList<records::Record> found;
-    if (const records::StoreFailure failure = listRecords(context.store, {serial, {}}, found);
+    if (const records::StoreFailure failure = writeRecords(context.store, serial, format, io);
         failure.failed())
         return refusal(failure.message, io);
-    if (format == "csv")
-        io.out << said(records::csvHeader());
-    for (const records::Record& record : found) {
-        if (format == "csv")
-            io.out << said(records::csvRow(record));
-        else
-            io.out << said(format == "json" ? records::jsonObject(record)
-                                            : records::textLine(record))
-                   << "\n";
-    }
     return success;
 }
 
@@ -318,7 +342,8 @@ int certificateCommand(const std::vector<std::string>& args, RecordsContext& con
     if (prefix.isEmpty())
         return usageFault("records certificate needs a record id", io);
     QList<records::Record> matching;
-    if (const records::StoreFailure failure = listRecords(context.store, {{}, prefix}, matching);
+    if (const records::StoreFailure failure =
+            listRecords(context.store, records::RecordFilter::ofIdPrefix(prefix), matching);
         failure.failed())
         return refusal(failure.message, io);
     if (matching.isEmpty())

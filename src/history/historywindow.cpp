@@ -17,18 +17,28 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSaveFile>
-#include <QSortFilterProxyModel>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace quarvet::history {
+
+// What one reading of the store gave: a page of records, whether it is the last, and for a
+// first page how many records the store holds.
+struct HistoryWindow::Page {
+    records::StoreFailure failure;
+    QList<records::ListedRecord> records;
+    bool complete = false;
+    qint64 total = 0;
+};
+
 namespace {
 
-struct Listing {
-    records::StoreFailure failure;
-    QList<records::Record> records;
-};
+// Enough rows to fill a tall window twice; the next page is read as the view nears its end.
+constexpr int pageSize = 200;
+// Typing a serial number asks the store once, after a pause, not at every key.
+constexpr int filterPauseMilliseconds = 250;
 
 QPushButton* addButton(QWidget* parent, QLayout* layout, const QString& text, const char* name)
 {
@@ -56,24 +66,30 @@ HistoryWindow::HistoryWindow(StoreSource storeSource, QWidget* parent)
     filterRow->addWidget(filterLabel);
     filterRow->addWidget(filter_, 1);
     layout->addLayout(filterRow);
+    filterPause_ = new QTimer(this);
+    filterPause_->setSingleShot(true);
+    filterPause_->setInterval(filterPauseMilliseconds);
+    connect(filter_, &QLineEdit::textChanged, filterPause_, qOverload<>(&QTimer::start));
+    connect(filterPause_, &QTimer::timeout, this, &HistoryWindow::reload);
 
     model_ = new RecordTableModel(this);
-    shown_ = new QSortFilterProxyModel(this);
-    shown_->setSourceModel(model_);
-    shown_->setFilterKeyColumn(RecordTableModel::Serial);
-    shown_->setFilterRole(Qt::UserRole);
-    shown_->setFilterCaseSensitivity(Qt::CaseInsensitive);
-    connect(filter_, &QLineEdit::textChanged, shown_, &QSortFilterProxyModel::setFilterFixedString);
+    connect(model_, &RecordTableModel::moreWanted, this, [this] { readPage(false); });
     table_ = new QTableView(this);
     table_->setAccessibleName(QStringLiteral("Records"));
-    table_->setModel(shown_);
+    table_->setModel(model_);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->verticalHeader()->hide();
     table_->horizontalHeader()->setStretchLastSection(true);
     layout->addWidget(table_, 1);
+    createButtons();
+    resize(900, 500);
+    reload();
+}
 
+void HistoryWindow::createButtons()
+{
     auto* buttons = new QHBoxLayout;
     connect(addButton(this, buttons, QStringLiteral("&Certificate..."), "Certificate"),
             &QPushButton::clicked, this, &HistoryWindow::writeCertificate);
@@ -82,24 +98,53 @@ HistoryWindow::HistoryWindow(StoreSource storeSource, QWidget* parent)
     connect(addButton(this, buttons, QStringLiteral("C&orrect..."), "Correct"),
             &QPushButton::clicked, this, &HistoryWindow::correctSelected);
     buttons->addStretch(1);
+    connect(addButton(this, buttons, QStringLiteral("Chec&k store"), "CheckStore"),
+            &QPushButton::clicked, this, &HistoryWindow::checkStore);
     connect(addButton(this, buttons, QStringLiteral("&Reload"), "Reload"), &QPushButton::clicked,
             this, &HistoryWindow::reload);
+    auto* layout = static_cast<QVBoxLayout*>(this->layout());
     layout->addLayout(buttons);
     status_ = new QLabel(this);
     status_->setAccessibleName(QStringLiteral("History status"));
     status_->setTextFormat(Qt::PlainText);
     status_->setWordWrap(true);
     layout->addWidget(status_);
-    resize(900, 500);
-    reload();
+}
+
+bool HistoryWindow::isLoading() const
+{
+    return loading_ > 0 || filterPause_->isActive();
+}
+
+QAbstractItemModel* HistoryWindow::shownRows() const
+{
+    return model_;
+}
+
+records::RecordFilter HistoryWindow::filter() const
+{
+    records::RecordFilter filter;
+    filter.serialContains = filter_->text();
+    filter.limit = pageSize;
+    filter.corrections = true;
+    return filter;
 }
 
 void HistoryWindow::reload()
 {
-    // One reading at a time: presses of Reload meanwhile ask for one more reading after it,
-    // not for a queue of them in front of every other use of the store.
+    filterPause_->stop();
+    readPage(true);
+}
+
+// One reading at a time: presses of Reload meanwhile ask for one more reading after it, not
+// for a queue of them in front of every other use of the store. A page asked for by
+// scrolling while a reading is under way is asked for again by the view once it is in.
+void HistoryWindow::readPage(bool first)
+{
     if (loading_ > 0) {
-        reloadAgain_ = true;
+        reloadAgain_ = reloadAgain_ || first;
+        if (!first)
+            model_->appendPage({}, false);
         return;
     }
     const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
@@ -108,42 +153,57 @@ void HistoryWindow::reload()
         return;
     }
     ++loading_;
-    const int generation = ++generation_;
-    status_->setText(QStringLiteral("Reading the records of %1 ...").arg(store->location()));
-    auto* watcher = new QFutureWatcher<Listing>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation, store] {
+    const int generation = first ? ++generation_ : generation_;
+    records::RecordFilter wanted = filter();
+    if (!first)
+        wanted.after = model_->nextPosition();
+    if (first)
+        status_->setText(QStringLiteral("Reading the records of %1 ...").arg(store->location()));
+    auto* watcher = new QFutureWatcher<Page>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [=, this] {
         --loading_;
-        Listing listing = watcher->result();
+        const Page page = watcher->result();
         watcher->deleteLater();
         // A later reload's answer is the one to show.
         if (generation == generation_)
-            showLoaded(listing.failure, std::move(listing.records), store->location());
+            showPage(page, first, store->location());
         if (reloadAgain_) {
             reloadAgain_ = false;
             reload();
         }
     });
-    watcher->setFuture(QtConcurrent::run([store] {
-        Listing listing;
-        listing.failure = store->list(QString(), listing.records);
-        return listing;
+    watcher->setFuture(QtConcurrent::run([store, wanted, first] {
+        Page page;
+        if (first)
+            page.failure = store->count({}, page.total);
+        if (!page.failure.failed())
+            page.failure = store->visit(wanted, [&](const records::ListedRecord& listed) {
+                page.records.append(listed);
+                return true;
+            });
+        page.complete = page.records.size() < wanted.limit;
+        return page;
     }));
 }
 
-void HistoryWindow::showLoaded(const records::StoreFailure& failure, QList<records::Record> found,
-                               const QString& location)
+void HistoryWindow::showPage(const Page& page, bool first, const QString& location)
 {
-    if (failure.failed()) {
-        status_->setText(failure.message);
-    } else {
-        status_->setText((found.size() == 1 ? QStringLiteral("%1 record in %2.")
-                                            : QStringLiteral("%1 records in %2."))
-                             .arg(found.size())
+    if (page.failure.failed()) {
+        status_->setText(page.failure.message);
+        if (!first)
+            model_->appendPage({}, true);
+    } else if (first) {
+        status_->setText((page.total == 1 ? QStringLiteral("%1 record in %2.")
+                                          : QStringLiteral("%1 records in %2."))
+                             .arg(page.total)
                              .arg(location));
-        model_->setRecords(std::move(found));
+        model_->setFirstPage(page.records, page.complete);
         table_->resizeColumnsToContents();
+    } else {
+        model_->appendPage(page.records, page.complete);
     }
-    emit loaded();
+    if (first)
+        emit loaded();
 }
 
 std::optional<records::Record> HistoryWindow::selectedRecord()
@@ -155,7 +215,7 @@ std::optional<records::Record> HistoryWindow::selectedRecord()
         return std::nullopt;
     }
     // A copy: a reload that ends while a dialog is open replaces the model's records.
-    return model_->recordAt(shown_->mapToSource(rows.first()).row());
+    return model_->recordAt(rows.first().row());
 }
 
 void HistoryWindow::writeCertificate()
@@ -180,17 +240,27 @@ void HistoryWindow::writeCertificate()
 
 namespace {
 
-// The rows as one CSV file, replaced only when every row went out: a full disk leaves the
-// old file, not half of one. The reason when it failed.
-QString writeCsv(const QString& path, const QList<records::Record>& rows)
+// The records the filter picks as one CSV file, read from the store as they are written and
+// replaced only when every row went out: a full disk leaves the old file, not half of one.
+// The reason when it failed.
+QString writeCsv(const QString& path, const std::shared_ptr<records::RecordStore>& store,
+                 records::RecordFilter filter, qint64& count)
 {
     if (const QString why = records::unreplaceable(path); !why.isEmpty())
         return QStringLiteral("The records could not be written to %1: %2.").arg(path, why);
     QSaveFile file(path);
     bool written = file.open(QIODevice::WriteOnly);
     written = written && file.write(records::csvHeader().toUtf8()) >= 0;
-    for (const records::Record& record : rows)
-        written = written && file.write(records::csvRow(record).toUtf8()) >= 0;
+    filter.limit = 0;
+    filter.corrections = false;
+    const records::StoreFailure read =
+        store->visit(filter, [&](const records::ListedRecord& listed) {
+            written = written && file.write(records::csvRow(listed.record).toUtf8()) >= 0;
+            ++count;
+            return written;
+        });
+    if (read.failed())
+        return read.message;
     if (written && file.commit())
         return {};
     return QStringLiteral("The records could not be written to %1: %2")
@@ -201,23 +271,21 @@ QString writeCsv(const QString& path, const QList<records::Record>& rows)
 
 void HistoryWindow::exportCsv()
 {
-    const QString path = ui::fileNames().saveFileName(
-        this, QStringLiteral("Export CSV"), QDir::home().filePath(QStringLiteral("records.csv")),
-        QStringLiteral("CSV (*.csv)"));
+    const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
+    const QString path = store ? ui::fileNames().saveFileName(
+                                     this, QStringLiteral("Export CSV"),
+                                     QDir::home().filePath(QStringLiteral("records.csv")),
+                                     QStringLiteral("CSV (*.csv)"))
+                               : QString();
     if (path.isEmpty())
         return;
-    QList<records::Record> rows;
-    rows.reserve(shown_->rowCount());
-    for (int row = 0; row < shown_->rowCount(); ++row)
-        rows.append(model_->recordAt(shown_->mapToSource(shown_->index(row, 0)).row()));
     // Many thousands of rows take a moment to write: beside the window, not in its way.
     ++exporting_;
     status_->setText(QStringLiteral("Writing %1 ...").arg(path));
-    auto* watcher = new QFutureWatcher<QString>(this);
-    const qsizetype count = rows.size();
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, path, count] {
+    auto* watcher = new QFutureWatcher<std::pair<QString, qint64>>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, path] {
         --exporting_;
-        const QString fault = watcher->result();
+        const auto [fault, count] = watcher->result();
         watcher->deleteLater();
         if (!fault.isEmpty()) {
             status_->setText(QStringLiteral("Nothing was exported."));
@@ -229,7 +297,36 @@ void HistoryWindow::exportCsv()
                              .arg(count)
                              .arg(path));
     });
-    watcher->setFuture(QtConcurrent::run(writeCsv, path, rows));
+    watcher->setFuture(QtConcurrent::run([path, store, wanted = filter()] {
+        qint64 count = 0;
+        QString fault = writeCsv(path, store, wanted, count);
+        return std::pair{fault, count};
+    }));
+}
+
+void HistoryWindow::checkStore()
+{
+    const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
+    if (!store || checking_ > 0)
+        return;
+    // Every page of the store is read: for a large one, a while, beside the window.
+    ++checking_;
+    status_->setText(QStringLiteral("Checking %1 ...").arg(store->location()));
+    auto* watcher = new QFutureWatcher<records::StoreFailure>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, store] {
+        --checking_;
+        const records::StoreFailure failure = watcher->result();
+        watcher->deleteLater();
+        if (failure.failed()) {
+            status_->setText(failure.message);
+            ui::messages().show(this, ui::messageTitle, failure.message,
+                                ui::MessageService::Icon::Stop);
+            return;
+        }
+        status_->setText(QStringLiteral("%1 passed its check: every page of it reads whole.")
+                             .arg(store->location()));
+    });
+    watcher->setFuture(QtConcurrent::run([store] { return store->checkIntegrity(); }));
 }
 
 void HistoryWindow::correctSelected()

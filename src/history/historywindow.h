@@ -9,18 +9,21 @@
 #include <memory>
 #include <optional>
 
+class QAbstractItemModel;
 class QLabel;
 class QLineEdit;
-class QSortFilterProxyModel;
 class QTableView;
+class QTimer;
 
 namespace quarvet::history {
 
 class RecordTableModel;
 
 // The records of the store, newest first, filtered by serial number; for the selected record
-// its certificate and its correction, and the rows shown as CSV. Records are read on a thread
-// of their own, so a large history or a slow database never freezes the window.
+// its certificate and its correction, the records the filter picks as CSV, and a check of
+// the whole store on demand. Records are read a page at a time as the table is scrolled,
+// each page on a thread of its own, so a history of a million records or a slow database
+// never freezes the window, and the filter is the store's, so it finds every match.
 class HistoryWindow : public QWidget {
     Q_OBJECT
 public:
@@ -30,34 +33,41 @@ public:
 
     // Reads the records again; what is shown stays until they are in.
     void reload();
-    bool isLoading() const { return loading_ > 0; }
+    bool isLoading() const;
     bool isExporting() const { return exporting_ > 0; }
+    bool isChecking() const { return checking_ > 0; }
 
     RecordTableModel* records() const { return model_; }
-    QSortFilterProxyModel* shownRows() const { return shown_; }
+    QAbstractItemModel* shownRows() const;
 
     void writeCertificate();
     void exportCsv();
     void correctSelected();
+    void checkStore();
 
 signals:
     void correctionRequested(const quarvet::records::Record& record);
     void loaded();
 
 private:
+    struct Page;
+
+    void createButtons();
     std::optional<records::Record> selectedRecord();
-    void showLoaded(const records::StoreFailure& failure, QList<records::Record> found,
-                    const QString& location);
+    records::RecordFilter filter() const;
+    void readPage(bool first);
+    void showPage(const Page& page, bool first, const QString& location);
 
     StoreSource storeSource_;
     RecordTableModel* model_ = nullptr;
-    QSortFilterProxyModel* shown_ = nullptr;
     QTableView* table_ = nullptr;
     QLineEdit* filter_ = nullptr;
+    QTimer* filterPause_ = nullptr;
     QLabel* status_ = nullptr;
     int loading_ = 0;
     bool reloadAgain_ = false;
     int exporting_ = 0;
+    int checking_ = 0;
     int generation_ = 0;
 };
 

@@ -10,21 +10,58 @@ namespace quarvet::history {
 
 RecordTableModel::RecordTableModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-void RecordTableModel::setRecords(QList<records::Record> records)
+void RecordTableModel::setFirstPage(QList<records::ListedRecord> page, bool complete)
 {
     beginResetModel();
-    records_ = std::move(records);
-    correctedBy_.clear();
-    // Newest first, so the first correction seen of a record is its latest.
-    for (const records::Record& record : std::as_const(records_))
-        if (!record.corrects.isEmpty() && !correctedBy_.contains(record.corrects))
-            correctedBy_.insert(record.corrects, record.id);
+    rows_ = std::move(page);
+    complete_ = complete;
+    asked_ = false;
     endResetModel();
+}
+
+void RecordTableModel::appendPage(QList<records::ListedRecord> page, bool complete)
+{
+    asked_ = false;
+    complete_ = complete;
+    if (page.isEmpty())
+        return;
+    const int first = static_cast<int>(rows_.size());
+    beginInsertRows({}, first, first + static_cast<int>(page.size()) - 1);
+    rows_.append(std::move(page));
+    endInsertRows();
+}
+
+std::optional<records::ListPosition> RecordTableModel::nextPosition() const
+{
+    if (rows_.isEmpty())
+        return std::nullopt;
+    return rows_.last().position;
+}
+
+QString RecordTableModel::correctedBy(const QString& id) const
+{
+    for (const records::ListedRecord& row : rows_)
+        if (row.record.id == id)
+            return row.correctedBy;
+    return {};
+}
+
+bool RecordTableModel::canFetchMore(const QModelIndex& parent) const
+{
+    return !parent.isValid() && !complete_ && !asked_;
+}
+
+void RecordTableModel::fetchMore(const QModelIndex& parent)
+{
+    if (!canFetchMore(parent))
+        return;
+    asked_ = true;
+    emit moreWanted();
 }
 
 int RecordTableModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(records_.size());
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
 }
 
 int RecordTableModel::columnCount(const QModelIndex& parent) const
@@ -32,8 +69,9 @@ int RecordTableModel::columnCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : Count;
 }
 
-QString RecordTableModel::text(const records::Record& record, int column) const
+QString RecordTableModel::text(const records::ListedRecord& row, int column) const
 {
+    const records::Record& record = row.record;
     switch (column) {
     case Date:
         return QLocale().toString(record.createdUtc.toLocalTime(), QLocale::ShortFormat);
@@ -55,8 +93,8 @@ QString RecordTableModel::text(const records::Record& record, int column) const
         return records::shortId(record.id);
     case Correction: {
         QStringList said;
-        if (const QString by = correctedBy_.value(record.id); !by.isEmpty())
-            said << QStringLiteral("corrected by %1").arg(records::shortId(by));
+        if (!row.correctedBy.isEmpty())
+            said << QStringLiteral("corrected by %1").arg(records::shortId(row.correctedBy));
         if (!record.corrects.isEmpty())
             said << QStringLiteral("corrects %1").arg(records::shortId(record.corrects));
         return said.join(QStringLiteral("; "));
@@ -68,17 +106,18 @@ QString RecordTableModel::text(const records::Record& record, int column) const
 
 QVariant RecordTableModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= records_.size())
+    if (!index.isValid() || index.row() >= rows_.size())
         return {};
-    const records::Record& record = records_[index.row()];
+    const records::ListedRecord& row = rows_[index.row()];
+    const records::Record& record = row.record;
     if (role == Qt::DisplayRole)
-        return text(record, index.column());
+        return text(row, index.column());
     // The filter looks at the serial as stored, not as shown.
     if (role == Qt::UserRole && index.column() == Serial)
         return record.serial;
     if (role == Qt::ToolTipRole && index.column() == Id)
         return record.id;
-    if (role == Qt::FontRole && correctedBy_.contains(record.id)) {
+    if (role == Qt::FontRole && !row.correctedBy.isEmpty()) {
         QFont font;
         font.setStrikeOut(true);
         return font;

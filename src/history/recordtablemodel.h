@@ -1,16 +1,19 @@
 #pragma once
 
-#include "records/record.h"
+#include "records/recordstore.h"
 
 #include <QAbstractTableModel>
-#include <QHash>
 #include <QList>
+
+#include <optional>
 
 namespace quarvet::history {
 
-// The records of a store as a table, newest first: date, serial, type, line, codes before
-// and after, verdict, technician, and the record's short id with what corrects what. A
-// record that a later one corrects is marked.
+// The records of a store as a table, newest first, a page at a time: date, serial, type,
+// line, codes before and after, verdict, technician, and the record's short id with what
+// corrects what. A record that a later one corrects is marked. The model reads nothing
+// itself: it asks for the next page with moreWanted() when the view scrolls near its end,
+// and whoever reads the store hands the page in.
 class RecordTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -18,21 +21,33 @@ public:
 
     explicit RecordTableModel(QObject* parent = nullptr);
 
-    void setRecords(QList<records::Record> records);
-    const records::Record& recordAt(int row) const { return records_[row]; }
-    // The id of the record that corrects `id`, or empty.
-    QString correctedBy(const QString& id) const { return correctedBy_.value(id); }
+    // The first page of a new listing, and whether it is all there is.
+    void setFirstPage(QList<records::ListedRecord> page, bool complete);
+    // The page after the last one.
+    void appendPage(QList<records::ListedRecord> page, bool complete);
+    // Where the next page begins; nothing before the first.
+    std::optional<records::ListPosition> nextPosition() const;
+
+    const records::Record& recordAt(int row) const { return rows_[row].record; }
+    // The id of the newest record that corrects `id`, among the rows read, or empty.
+    QString correctedBy(const QString& id) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    bool canFetchMore(const QModelIndex& parent) const override;
+    void fetchMore(const QModelIndex& parent) override;
+
+signals:
+    void moreWanted();
 
 private:
-    QString text(const records::Record& record, int column) const;
+    QString text(const records::ListedRecord& row, int column) const;
 
-    QList<records::Record> records_;
-    QHash<QString, QString> correctedBy_;
+    QList<records::ListedRecord> rows_;
+    bool complete_ = true;
+    bool asked_ = false;
 };
 
 } // namespace quarvet::history

@@ -2,29 +2,11 @@
 
 #include "sqlrecords.h"
 
-#include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
 
 namespace quarvet::records {
 namespace {
-
-// The first schema, after the tables.
-const char* const schemaSteps[] = {
-    "CREATE TABLE quarvet_schema (version INTEGER NOT NULL)",
-    // Append-only in the database itself, whatever program or workstation connects.
-    R"(CREATE FUNCTION quarvet_records_are_kept() RETURNS trigger LANGUAGE plpgsql AS $$
-        BEGIN RAISE EXCEPTION 'records are never changed or removed'; END $$)",
-    "CREATE TRIGGER records_never_changed BEFORE UPDATE OR DELETE ON records "
-    "FOR EACH ROW EXECUTE FUNCTION quarvet_records_are_kept()",
-    "CREATE TRIGGER records_never_truncated BEFORE TRUNCATE ON records "
-    "FOR EACH STATEMENT EXECUTE FUNCTION quarvet_records_are_kept()",
-    "CREATE TRIGGER readings_never_changed BEFORE UPDATE OR DELETE ON verification "
-    "FOR EACH ROW EXECUTE FUNCTION quarvet_records_are_kept()",
-    "CREATE TRIGGER readings_never_truncated BEFORE TRUNCATE ON verification "
-    "FOR EACH STATEMENT EXECUTE FUNCTION quarvet_records_are_kept()",
-    "INSERT INTO quarvet_schema (version) VALUES (1)",
-};
 
 // Every workstation takes this lock before it looks at the schema, so the first saves of two
 // never both make the tables. A number of this program's own, the letters "QRVT".
@@ -54,66 +36,88 @@ sql::Connection connectionTo(const PostgresAddress& address)
     });
 }
 
-// The schema version the database holds: 0 for none yet, -1 when it holds tables of the
-// same names that are not ours.
-QString schemaOf(QSqlDatabase database, int& version)
+// What the server's SQLSTATE says about the database; `otherwise` for one that says nothing
+// of it.
+StoreFault faultOf(const QSqlError& error, StoreFaultKind otherwise)
 {
-    QVariant ours;
-    QVariant theirs;
-    QString error = sql::singleValue(
+    const QString state = error.nativeErrorCode();
+    const auto fault = [&](StoreFaultKind kind) { return storeFault(kind, sql::said(error)); };
+    // A statement that waited past its time waited for another workstation's lock.
+    if (state == QLatin1String("57014") || state == QLatin1String("55P03") ||
+        state == QLatin1String("40001") || state == QLatin1String("40P01"))
+        return fault(StoreFaultKind::Locked);
+    if (state.startsWith(QLatin1String("08")) || state == QLatin1String("57P01"))
+        return fault(StoreFaultKind::Unreachable);
+    if (state == QLatin1String("42501") || state.startsWith(QLatin1String("53")) ||
+        state == QLatin1String("25006"))
+        return fault(StoreFaultKind::Unwritable);
+    if (state == QLatin1String("XX001") || state == QLatin1String("XX002"))
+        return fault(StoreFaultKind::Damaged);
+    return fault(otherwise);
+}
+
+// The schema version the database holds (0 for none yet), or why it is not ours.
+StoreFault judge(QSqlDatabase database, const Schema& schema, int& version)
+{
+    QVariantList row;
+    QSqlError error = sql::firstRow(
         database,
         QStringLiteral("SELECT to_regclass('quarvet_schema') IS NOT NULL, "
                        "to_regclass('records') IS NOT NULL OR to_regclass('verification') IS NOT "
                        "NULL"),
-        ours, &theirs);
-    if (!error.isEmpty())
-        return error;
-    if (!ours.toBool()) {
-        version = theirs.toBool() ? -1 : 0;
-        return {};
-    }
-    QVariant stored;
-    QVariant columns;
-    error = sql::singleValue(
+        row);
+    if (error.isValid())
+        return faultOf(error, StoreFaultKind::Unreadable);
+    version = 0;
+    if (!row[0].toBool())
+        return row[1].toBool() ? storeFault(StoreFaultKind::Foreign) : StoreFault{};
+    error = sql::firstRow(
         database,
         QStringLiteral("SELECT (SELECT max(version) FROM quarvet_schema), (SELECT "
-                       "string_agg(column_name::text, ', ' ORDER BY ordinal_position) FROM "
-                       "information_schema.columns WHERE table_schema = current_schema() AND "
-                       "table_name = 'records')"),
-        stored, &columns);
-    version = stored.toInt();
+                       "string_agg(column_name::text, ',' ORDER BY column_name::text COLLATE "
+                       "\"C\") FROM information_schema.columns WHERE table_schema = "
+                       "current_schema() AND table_name = 'records')"),
+        row);
+    if (error.isValid())
+        return faultOf(error, StoreFaultKind::Unreadable);
+    version = row[0].toInt();
+    if (version > schema.version())
+        return newerSchema(version, schema.version());
     // A version row beside tables that are not ours is no records database either.
-    if (version >= 1 && version <= PostgresRecordStore::schemaVersion &&
-        columns.toString() != QLatin1String(sql::recordColumns) + QStringLiteral(", saved_order"))
-        version = -1;
-    return error;
-}
-
-QString judged(int version, const QString& location)
-{
-    if (version < 0)
-        return QStringLiteral("The record database %1 holds tables of another program. Nothing "
-                              "was written to it.")
-            .arg(location);
-    if (version > PostgresRecordStore::schemaVersion)
-        return QStringLiteral("The record database %1 was written by a newer program (schema %2; "
-                              "this program knows %3). Nothing was written to it.")
-            .arg(location)
-            .arg(version)
-            .arg(PostgresRecordStore::schemaVersion);
+    if (version < 1 || row[1].toString() != expectedColumns(schema, postgresDialect(), version))
+        return storeFault(StoreFaultKind::Foreign);
     return {};
 }
 
-QString limitWaiting(QSqlDatabase database)
+QSqlError limitWaiting(QSqlDatabase database)
 {
     // A lock held by a stuck workstation ends in an error, not in a window that never answers;
     // and a workstation that stalls inside its transaction loses it, and with it the lock, so
     // that the others can save again.
-    QString error = sql::run(database, QStringLiteral("SET statement_timeout = 15000"));
-    if (error.isEmpty())
-        error =
-            sql::run(database, QStringLiteral("SET idle_in_transaction_session_timeout = 30000"));
-    return error;
+    return sql::runAll(database,
+                       {QStringLiteral("SET statement_timeout = 15000"),
+                        QStringLiteral("SET idle_in_transaction_session_timeout = 30000")});
+}
+
+// The schema brought up to date and the record in, in one transaction.
+StoreFault save(QSqlDatabase database, const Schema& schema, const Record& record)
+{
+    QSqlError error = sql::runAll(database, {QStringLiteral("BEGIN"), QLatin1String(schemaLock)});
+    if (error.isValid())
+        return faultOf(error, StoreFaultKind::NotSaved);
+    int version = 0;
+    StoreFault fault = judge(database, schema, version);
+    if (!fault.failed())
+        error = sql::runAll(database, migrationStatements(schema, postgresDialect(), version));
+    if (!fault.failed() && !error.isValid())
+        error = sql::insertRecord(database, schema, record);
+    if (!fault.failed() && !error.isValid())
+        error = sql::run(database, QStringLiteral("COMMIT"));
+    if (error.isValid())
+        fault = faultOf(error, StoreFaultKind::NotSaved);
+    if (fault.failed())
+        sql::run(database, QStringLiteral("ROLLBACK"));
+    return fault;
 }
 
 } // namespace
@@ -186,7 +190,10 @@ std::optional<PostgresAddress> readPostgresUrl(const QString& url, QString& faul
     return address;
 }
 
-PostgresRecordStore::PostgresRecordStore(PostgresAddress address) : address_(std::move(address)) {}
+PostgresRecordStore::PostgresRecordStore(PostgresAddress address, const Schema& schema)
+    : address_(std::move(address)), schema_(schema)
+{
+}
 
 QString PostgresRecordStore::location() const
 {
@@ -197,75 +204,84 @@ QString PostgresRecordStore::location() const
         .arg(address_.databaseName);
 }
 
+StoreFailure PostgresRecordStore::failure(StoreFault fault, bool saving) const
+{
+    fault.database = true;
+    fault.location = location();
+    fault.saving = saving;
+    return StoreFailure(std::move(fault));
+}
+
 StoreFailure PostgresRecordStore::add(const Record& record)
 {
     const sql::Connection connection = connectionTo(address_);
     if (!connection.opened())
-        return {QStringLiteral("The record database %1 cannot be reached: %2")
-                    .arg(location(), connection.error().trimmed())};
+        return failure(storeFault(StoreFaultKind::Unreachable, sql::said(connection.error())),
+                       true);
     QSqlDatabase database = connection.database();
-    QString error = limitWaiting(database);
-    if (error.isEmpty())
-        error = sql::run(database, QStringLiteral("BEGIN"));
-    if (!error.isEmpty())
-        return {QStringLiteral("The record was not saved in %1: %2").arg(location(), error)};
-    int version = 0;
-    error = sql::run(database, QLatin1String(schemaLock));
-    if (error.isEmpty())
-        error = schemaOf(database, version);
-    if (error.isEmpty()) {
-        if (const QString refused = judged(version, location()); !refused.isEmpty()) {
-            sql::run(database, QStringLiteral("ROLLBACK"));
-            return {refused};
-        }
-    }
-    if (error.isEmpty() && version == 0)
-        error = sql::makeSchema(database, QStringLiteral("DOUBLE PRECISION"),
-                                QStringLiteral("saved_order BIGINT GENERATED ALWAYS AS IDENTITY"),
-                                schemaSteps);
-    if (error.isEmpty())
-        error = sql::insertRecord(database, record);
-    if (error.isEmpty())
-        error = sql::run(database, QStringLiteral("COMMIT"));
-    if (!error.isEmpty()) {
-        sql::run(database, QStringLiteral("ROLLBACK"));
-        return {
-            QStringLiteral("The record was not saved in %1: %2").arg(location(), error.trimmed())};
-    }
-    return {};
+    if (const QSqlError error = limitWaiting(database); error.isValid())
+        return failure(faultOf(error, StoreFaultKind::NotSaved), true);
+    return failure(save(database, schema_, record), true);
 }
 
-StoreFailure PostgresRecordStore::list(const RecordFilter& filter, QList<Record>& records)
+StoreFailure PostgresRecordStore::read(const Reading& reading)
 {
-    records.clear();
     const sql::Connection connection = connectionTo(address_);
     if (!connection.opened())
-        return {QStringLiteral("The record database %1 cannot be reached: %2")
-                    .arg(location(), connection.error().trimmed())};
+        return failure(storeFault(StoreFaultKind::Unreachable, sql::said(connection.error())),
+                       false);
     QSqlDatabase database = connection.database();
-    int version = 0;
-    QString error = limitWaiting(database);
     // One snapshot for the schema and the rows: a save in between cannot tear them apart.
-    if (error.isEmpty())
+    QSqlError error = limitWaiting(database);
+    if (!error.isValid())
         error =
             sql::run(database, QStringLiteral("BEGIN TRANSACTION ISOLATION LEVEL REPEATABLE READ"));
-    if (error.isEmpty())
-        error = schemaOf(database, version);
-    if (error.isEmpty()) {
-        if (const QString refused = judged(version, location()); !refused.isEmpty()) {
-            sql::run(database, QStringLiteral("ROLLBACK"));
-            return {refused.section(QLatin1String(" Nothing"), 0, 0)};
-        }
-    }
-    if (error.isEmpty() && version > 0)
-        error = sql::readRecords(database, filter, QStringLiteral("saved_order"), records);
+    if (error.isValid())
+        return failure(faultOf(error, StoreFaultKind::NotRead), false);
+    int version = 0;
+    StoreFault fault = judge(database, schema_, version);
+    if (!fault.failed() && version > 0)
+        if (error = reading(database, version); error.isValid())
+            fault = faultOf(error, StoreFaultKind::NotRead);
     sql::run(database, QStringLiteral("ROLLBACK"));
-    if (!error.isEmpty()) {
-        records.clear();
-        return {QStringLiteral("The records in %1 cannot be read: %2")
-                    .arg(location(), error.trimmed())};
-    }
-    return {};
+    return fault.failed() ? failure(std::move(fault), false) : StoreFailure();
+}
+
+StoreFailure PostgresRecordStore::visit(const RecordFilter& filter, const RecordVisitor& visitor)
+{
+    return read([&](QSqlDatabase database, int version) {
+        return sql::visitRecords(database, postgresDialect(), schema_, version, filter, visitor);
+    });
+}
+
+StoreFailure PostgresRecordStore::count(const RecordFilter& filter, qint64& count)
+{
+    count = 0;
+    return read([&](QSqlDatabase database, int) {
+        return sql::countRecords(database, postgresDialect(), filter, count);
+    });
+}
+
+StoreFailure PostgresRecordStore::checkIntegrity()
+{
+    // The server keeps its own pages whole; what this program can check is that every
+    // reading belongs to a record, which it reads every row of both tables to find.
+    qint64 orphans = 0;
+    StoreFailure read = this->read([&](QSqlDatabase database, int) {
+        QVariantList row;
+        const QSqlError error = sql::firstRow(
+            database,
+            QStringLiteral("SELECT count(*) FROM verification v LEFT JOIN records r ON r.id = "
+                           "v.record_id WHERE r.id IS NULL"),
+            row);
+        orphans = row.value(0).toLongLong();
+        return error;
+    });
+    if (read.failed() || orphans == 0)
+        return read;
+    return failure(storeFault(StoreFaultKind::Damaged,
+                              QStringLiteral("%1 readings belong to no record").arg(orphans)),
+                   false);
 }
 
 } // namespace quarvet::records

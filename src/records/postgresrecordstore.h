@@ -1,7 +1,12 @@
 #pragma once
 
 #include "recordstore.h"
+#include "schema.h"
 
+#include <QSqlDatabase>
+#include <QSqlError>
+
+#include <functional>
 #include <optional>
 
 namespace quarvet::records {
@@ -22,21 +27,27 @@ struct PostgresAddress {
 std::optional<PostgresAddress> readPostgresUrl(const QString& url, QString& fault);
 
 // Records in a PostgreSQL database shared by a lab's workstations, through Qt SQL: the same
-// tables as the SQLite file, made by the first save under a lock every workstation takes, so
-// two first saves never both make them. The database refuses changes and removals itself.
+// tables as the SQLite file, made or brought up to date by a save under a lock every
+// workstation takes, so two first saves never both make them. The database refuses changes
+// and removals itself.
 class PostgresRecordStore final : public RecordStore {
 public:
-    explicit PostgresRecordStore(PostgresAddress address);
+    explicit PostgresRecordStore(PostgresAddress address, const Schema& schema = recordSchema());
 
     StoreFailure add(const Record& record) override;
-    using RecordStore::list;
-    StoreFailure list(const RecordFilter& filter, QList<Record>& records) override;
+    StoreFailure visit(const RecordFilter& filter, const RecordVisitor& visitor) override;
+    StoreFailure count(const RecordFilter& filter, qint64& count) override;
+    StoreFailure checkIntegrity() override;
     QString location() const override;
 
-    static constexpr int schemaVersion = 1;
-
 private:
+    using Reading = std::function<QSqlError(QSqlDatabase, int version)>;
+    // Runs `reading` in one snapshot of a database judged ours, with records in it.
+    StoreFailure read(const Reading& reading);
+    StoreFailure failure(StoreFault fault, bool saving) const;
+
     PostgresAddress address_;
+    const Schema& schema_;
 };
 
 } // namespace quarvet::records

@@ -2,69 +2,14 @@
 
 #include "calc/utf8text.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include "columns.h"
+
 #include <QLocale>
+
+#include <string_view>
 
 namespace quarvet::records {
 namespace {
-
-// One field of a record, as a name and its value (a text, a number, or null).
-struct Field {
-    const char* name;
-    QVariant value;
-};
-
-QVariant optionalNumber(const std::optional<double>& value)
-{
-    return value ? QVariant(*value) : QVariant();
-}
-
-QString readingsText(const Record& record)
-{
-    QStringList pairs;
-    for (const VerificationReading& reading : record.verification)
-        pairs << numberText(reading.target) + QLatin1Char(' ') + numberText(reading.reading);
-    return pairs.join(QStringLiteral("; "));
-}
-
-QList<Field> fieldsOf(const Record& record)
-{
-    return {
-        {"id", record.id},
-        {"date_utc", record.createdUtc.toUTC().toString(Qt::ISODateWithMs)},
-        {"program_version", record.programVersion},
-        {"type", record.instrumentType},
-        {"serial", record.serial},
-        {"display_line", record.displayLine},
-        {"technician", record.technician},
-        {"reference", record.referenceId},
-        {"reference_u", record.referenceUncertainty},
-        {"reference_due", record.referenceDue.toString(Qt::ISODate)},
-        {"ambient", optionalNumber(record.ambient)},
-        {"target1_typed", record.entriesTyped[0]},
-        {"target2_typed", record.entriesTyped[1]},
-        {"indicated1_typed", record.entriesTyped[2]},
-        {"indicated2_typed", record.entriesTyped[3]},
-        {"target1", record.entriesRead[0]},
-        {"target2", record.entriesRead[1]},
-        {"indicated1", record.entriesRead[2]},
-        {"indicated2", record.entriesRead[3]},
-        {"current_slope_code", record.currentSlopeCode},
-        {"current_offset_code", record.currentOffsetCode},
-        {"slope_code", record.slopeCode},
-        {"offset_code", record.offsetCode},
-        {"predicted_error1", record.predictedErrors[0]},
-        {"predicted_error2", record.predictedErrors[1]},
-        {"verification", readingsText(record)},
-        {"tolerance", optionalNumber(record.tolerance)},
-        {"rule", record.rule},
-        {"verdict", record.verdict},
-        {"note", record.note},
-        {"corrects", record.corrects},
-    };
-}
 
 QString plain(const QVariant& value)
 {
@@ -86,6 +31,51 @@ QString csvField(const QString& text)
     return text;
 }
 
+// A JSON string (RFC 8259): quotes, backslashes and control characters escaped.
+void appendJsonString(QString& json, const QString& text)
+{
+    json += QLatin1Char('"');
+    for (QChar c : text) {
+        const char16_t code = c.unicode();
+        if (code == '"' || code == '\\') {
+            json += QLatin1Char('\\');
+            json += c;
+        } else if (code == '\n') {
+            json += QLatin1String("\\n");
+        } else if (code == '\r') {
+            json += QLatin1String("\\r");
+        } else if (code == '\t') {
+            json += QLatin1String("\\t");
+        } else if (code < 0x20) {
+            json += QStringLiteral("\\u%1").arg(int(code), 4, 16, QLatin1Char('0'));
+        } else {
+            json += c;
+        }
+    }
+    json += QLatin1Char('"');
+}
+
+void appendJsonValue(QString& json, const QVariant& value)
+{
+    if (value.isNull())
+        json += QLatin1String("null");
+    else if (value.typeId() == QMetaType::Double || value.typeId() == QMetaType::Int)
+        json += plain(value);
+    else
+        appendJsonString(json, value.toString());
+}
+
+void appendReadings(QString& json, const Record& record)
+{
+    json += QLatin1Char('[');
+    for (qsizetype n = 0; n < record.verification.size(); ++n) {
+        json += (n ? QLatin1String(",{\"target\":") : QLatin1String("{\"target\":")) +
+                numberText(record.verification[n].target) + QLatin1String(",\"reading\":") +
+                numberText(record.verification[n].reading) + QLatin1Char('}');
+    }
+    json += QLatin1Char(']');
+}
+
 } // namespace
 
 QString printableText(const QString& text)
@@ -101,44 +91,47 @@ QString numberText(double value)
 QString csvHeader()
 {
     QStringList names;
-    for (const Field& field : fieldsOf(Record{}))
-        names << QString::fromLatin1(field.name);
+    for (const Column& column : recordColumns())
+        names << QString::fromLatin1(column.exported);
     return names.join(QLatin1Char(',')) + QStringLiteral("\r\n");
 }
 
 QString csvRow(const Record& record)
 {
-    QStringList values;
-    for (const Field& field : fieldsOf(record))
-        values << csvField(plain(field.value));
-    return values.join(QLatin1Char(',')) + QStringLiteral("\r\n");
+    QString row;
+    bool first = true;
+    for (const Column& column : recordColumns()) {
+        if (!first)
+            row += QLatin1Char(',');
+        first = false;
+        row += csvField(plain(column.exportedValue(record)));
+    }
+    return row + QStringLiteral("\r\n");
 }
 
 QString jsonObject(const Record& record)
 {
-    QJsonObject object;
-    for (const Field& field : fieldsOf(record)) {
-        const QString name = QString::fromLatin1(field.name);
-        if (name == QLatin1String("verification")) {
-            QJsonArray readings;
-            for (const VerificationReading& reading : record.verification)
-                readings.append(
-                    QJsonObject{{"target", reading.target}, {"reading", reading.reading}});
-            object.insert(name, readings);
-        } else {
-            object.insert(name, QJsonValue::fromVariant(field.value));
-        }
+    QString json = QStringLiteral("{");
+    for (const Column& column : recordColumns()) {
+        if (json.size() > 1)
+            json += QLatin1Char(',');
+        appendJsonString(json, QString::fromLatin1(column.exported));
+        json += QLatin1Char(':');
+        if (column.type == ColumnType::Readings)
+            appendReadings(json, record);
+        else
+            appendJsonValue(json, column.exportedValue(record));
     }
-    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+    return json + QLatin1Char('}');
 }
 
 QString textLine(const Record& record)
 {
     QStringList values;
-    for (const Field& field : fieldsOf(record)) {
-        const QString value = QString::fromLatin1(field.name) == QLatin1String("date_utc")
+    for (const Column& column : recordColumns()) {
+        const QString value = column.exported == std::string_view("date_utc")
                                   ? record.createdUtc.toLocalTime().toString(Qt::ISODate)
-                                  : plain(field.value);
+                                  : plain(column.exportedValue(record));
         values << printableText(value);
     }
     return values.join(QLatin1Char('\t'));

@@ -2,25 +2,69 @@
 
 #include "interface.h"
 #include "record.h"
+#include "storefault.h"
 
 #include <QList>
 #include <QString>
 
+#include <functional>
+#include <optional>
+
 namespace quarvet::records {
 
-// What a store says when it could not do what was asked; the message names the store.
+// What a store says when it could not do what was asked: the typed fault, and the sentence
+// made of it for the user.
 struct StoreFailure {
+    StoreFault fault;
     QString message;
 
-    bool failed() const { return !message.isEmpty(); }
+    StoreFailure() = default;
+    explicit StoreFailure(StoreFault fault);
+    bool failed() const { return fault.failed(); }
 };
 
-// Which records to read: those of one serial number, or those whose id begins with a prefix
-// (in either case of letters), or all when both are empty.
+// Where a listing stands: the saving time and order of the last record it gave, so that the
+// next page begins after it however many records were saved meanwhile.
+struct ListPosition {
+    QString createdUtc;
+    qint64 order = 0;
+};
+
+// Which records to read: those of one serial number, those whose serial number contains a
+// text (in either case of letters), or those whose id begins with a prefix (in either case),
+// or all when these are empty; after a position and at most `limit` of them when given.
 struct RecordFilter {
     QString serial;
     QString idPrefix;
+    QString serialContains;
+    std::optional<ListPosition> after;
+    int limit = 0;            // 0: no limit
+    bool corrections = false; // whether to name each record's newest correction
+
+    static RecordFilter ofSerial(const QString& serial)
+    {
+        RecordFilter filter;
+        filter.serial = serial;
+        return filter;
+    }
+    static RecordFilter ofIdPrefix(const QString& prefix)
+    {
+        RecordFilter filter;
+        filter.idPrefix = prefix;
+        return filter;
+    }
 };
+
+// What a listing says of a record besides the record: where it stands, and the newest record
+// that corrects it, if any.
+struct ListedRecord {
+    Record record;
+    ListPosition position;
+    QString correctedBy;
+};
+
+// Called for each record of a listing as it is read; a false answer ends the listing.
+using RecordVisitor = std::function<bool(const ListedRecord&)>;
 
 // An append-only store of calibration records: records are added, never changed or removed.
 class RecordStore : public Interface {
@@ -29,15 +73,23 @@ public:
 
     // Adds `record` whole or not at all.
     virtual StoreFailure add(const Record& record) = 0;
-    // The records the filter picks, newest first.
-    virtual StoreFailure list(const RecordFilter& filter, QList<Record>& records) = 0;
+    // Visits the records the filter picks, newest first, while they are read: a listing of a
+    // million records holds one of them at a time.
+    virtual StoreFailure visit(const RecordFilter& filter, const RecordVisitor& visitor) = 0;
+    // How many records the filter picks (its position and limit aside).
+    virtual StoreFailure count(const RecordFilter& filter, qint64& count) = 0;
+    // Reads every page of the store and checks it: slow on a large store, so only on demand.
+    virtual StoreFailure checkIntegrity() = 0;
+    // Where the records are kept, for telling the user.
+    virtual QString location() const = 0;
+
+    // The records the filter picks, newest first, all at once: for short listings.
+    StoreFailure list(const RecordFilter& filter, QList<Record>& records);
     // The records whose serial number is `serial` (all for an empty one), newest first.
     StoreFailure list(const QString& serial, QList<Record>& records)
     {
-        return list(RecordFilter{serial, {}}, records);
+        return list(RecordFilter::ofSerial(serial), records);
     }
-    // Where the records are kept, for telling the user.
-    virtual QString location() const = 0;
 };
 
 } // namespace quarvet::records

@@ -6,134 +6,145 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
+#include <QSqlDriver>
 #include <QThread>
-#include <QUuid>
-#include <QVariant>
+
+#include <sqlite3.h>
 
 namespace quarvet::records {
 namespace {
-
-// The first schema, after the tables; a later one adds a step, and each runs in the saving
-// transaction.
-const char* const schemaSteps[] = {
-    // Append-only in the database itself, whatever program opens it.
-    "CREATE TRIGGER records_never_changed BEFORE UPDATE ON records "
-    "BEGIN SELECT RAISE(ABORT, 'records are never changed'); END",
-    "CREATE TRIGGER records_never_removed BEFORE DELETE ON records "
-    "BEGIN SELECT RAISE(ABORT, 'records are never removed'); END",
-    "CREATE TRIGGER readings_never_changed BEFORE UPDATE ON verification "
-    "BEGIN SELECT RAISE(ABORT, 'records are never changed'); END",
-    "CREATE TRIGGER readings_never_removed BEFORE DELETE ON verification "
-    "BEGIN SELECT RAISE(ABORT, 'records are never removed'); END",
-    "PRAGMA user_version = 1",
-};
 
 constexpr int busyMilliseconds = 10000;
 
 using sql::run;
 
+// SQLite's own result codes, the primary ones, as Qt reports them.
+int resultCode(const QSqlError& error)
+{
+    return error.nativeErrorCode().toInt() & 0xff;
+}
+
+bool locked(const QSqlError& error)
+{
+    const int code = resultCode(error);
+    return code == SQLITE_BUSY || code == SQLITE_LOCKED;
+}
+
 // SQLite answers "locked" at once, without waiting, where waiting could deadlock: two
 // connections switching a new file to WAL at the same moment. Such a statement is tried
 // again, within the same time a busy database is waited for.
-QString runWaiting(QSqlDatabase database, const QString& statement)
+template <typename Attempt> QSqlError waiting(Attempt attempt)
 {
     const QDeadlineTimer deadline(busyMilliseconds);
     for (;;) {
-        const QString error = run(database, statement);
-        const bool busy = error.contains(QLatin1String("locked")) ||
-                          error.contains(QLatin1String("busy"), Qt::CaseInsensitive);
-        if (!busy || deadline.hasExpired())
+        const QSqlError error = attempt();
+        if (!locked(error) || deadline.hasExpired())
             return error;
         QThread::msleep(10 + QRandomGenerator::global()->bounded(20));
     }
 }
 
-QString singleValue(QSqlDatabase database, const QString& statement, QVariant& value,
-                    QVariant* second = nullptr)
+QSqlError runWaiting(QSqlDatabase database, const QString& statement)
 {
-    // Read while another program switches the file's journal: waited for, as a write is.
-    return sql::singleValue(database, statement, value, second, true);
+    return waiting([&] { return run(database, statement); });
 }
 
-QString refusal(const QString& path, const QString& why)
+// What an error of SQLite's says about the file; `otherwise` for one that says nothing of it.
+StoreFault faultOf(const QSqlError& error, StoreFaultKind otherwise)
 {
-    return QStringLiteral("The record file %1 %2. Nothing was written to it.").arg(path, why);
+    switch (resultCode(error)) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return storeFault(StoreFaultKind::Locked);
+    case SQLITE_NOTADB:
+        return storeFault(StoreFaultKind::NotADatabase);
+    case SQLITE_CORRUPT:
+        return storeFault(StoreFaultKind::Damaged,
+                          QStringLiteral("SQLite found a damaged page: %1").arg(sql::said(error)));
+    case SQLITE_READONLY:
+    case SQLITE_FULL:
+    case SQLITE_IOERR:
+    case SQLITE_CANTOPEN:
+    case SQLITE_PERM:
+        return storeFault(StoreFaultKind::Unwritable, sql::said(error));
+    default:
+        return {otherwise, false, false, {}, sql::said(error)};
+    }
 }
 
-// What a look at an existing file found: the refusal (empty when it is ours and whole) and
-// its schema version (0: no tables yet).
-struct Judgement {
-    QString refusal;
-    int version = 0;
-};
-
-// What SQLite's answer says about a file that could not be read.
-QString unreadable(const QString& path, const QString& error)
+// Folds a text's case for the history's filter; SQLite's own lower() knows only ASCII.
+void foldCase(sqlite3_context* context, int, sqlite3_value** values)
 {
-    if (error.contains(QLatin1String("not a database")))
-        return refusal(path, QStringLiteral("is no database"));
-    if (error.contains(QLatin1String("locked")) || error.contains(QLatin1String("busy")))
-        return QStringLiteral("The record file %1 is held by another program (locked); try again "
-                              "when it is done. Nothing was written to it.")
-            .arg(path);
-    return QStringLiteral("The record file %1 cannot be read: %2. Nothing was written to it.")
-        .arg(path, error.trimmed());
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(values[0]));
+    if (!text) {
+        sqlite3_result_null(context);
+        return;
+    }
+    const QByteArray folded =
+        QString::fromUtf8(text, sqlite3_value_bytes(values[0])).toCaseFolded().toUtf8();
+    sqlite3_result_text(context, folded.constData(), static_cast<int>(folded.size()),
+                        SQLITE_TRANSIENT);
 }
 
-// Whether the file is one of ours, of a schema this program knows, and whole; read only.
-Judgement judgeExisting(QSqlDatabase database, const QString& path)
+void addFoldFunction(QSqlDatabase& database)
 {
-    // All in one statement, so one snapshot: read apart, another program's migration could
-    // commit between them and its fresh tables look like another program's.
-    QVariant version;
-    QVariant tables;
-    QVariant columns;
-    const QString error = sql::singleValue(
-        database,
-        QStringLiteral("SELECT user_version, (SELECT count(*) FROM sqlite_master), "
-                       "(SELECT group_concat(name, ', ') FROM (SELECT name FROM "
-                       "pragma_table_info('records') ORDER BY cid)) FROM pragma_user_version"),
-        version, &tables, true, &columns);
-    if (!error.isEmpty())
-        return {unreadable(path, error)};
-    const int schema = version.toInt();
-    if (schema > SqliteRecordStore::schemaVersion)
-        return {refusal(path, QStringLiteral("was written by a newer program (schema %1; this "
-                                             "program knows %2)")
-                                  .arg(schema)
-                                  .arg(SqliteRecordStore::schemaVersion))};
+    const QVariant handle = database.driver()->handle();
+    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+        if (auto* connection = *static_cast<sqlite3* const*>(handle.data()))
+            sqlite3_create_function_v2(connection, "quarvet_fold", 1,
+                                       SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, foldCase,
+                                       nullptr, nullptr, nullptr);
+}
+
+// Whether the file is one of ours and of a schema this program knows, read in one statement,
+// so one snapshot: read apart, another program's migration could commit between them and its
+// fresh tables look like another program's. `version` 0: no tables yet.
+StoreFault judge(QSqlDatabase database, const Schema& schema, int& version)
+{
+    QVariantList row;
+    const QSqlError error = waiting([&] {
+        return sql::firstRow(
+            database,
+            QStringLiteral("SELECT user_version, (SELECT count(*) FROM sqlite_master), "
+                           "(SELECT group_concat(name, ',') FROM (SELECT name FROM "
+                           "pragma_table_info('records') ORDER BY name)) FROM pragma_user_version"),
+            row);
+    });
+    if (error.isValid())
+        return faultOf(error, StoreFaultKind::Unreadable);
+    version = row[0].toInt();
+    if (version > schema.version())
+        return newerSchema(version, schema.version());
     // A version set by another program, or tables not ours beside it: not a records file.
-    const bool ours = schema == 0
-                          ? tables.toInt() == 0
-                          : schema > 0 && columns.toString() == QLatin1String(sql::recordColumns);
+    const bool ours =
+        version == 0
+            ? row[1].toInt() == 0
+            : version > 0 && row[2].toString() == expectedColumns(schema, sqliteDialect(), version);
     if (!ours)
-        return {refusal(path, QStringLiteral("holds tables of another program"))};
-    QVariant check;
-    if (!singleValue(database, QStringLiteral("PRAGMA integrity_check"), check).isEmpty() ||
-        check.toString() != QLatin1String("ok"))
-        return {refusal(path, QStringLiteral("is damaged (its integrity check failed)"))};
-    return {{}, schema};
+        return storeFault(StoreFaultKind::Foreign);
+    return {};
 }
 
-// The schema up to date and the record in, in one transaction: all of it or none.
-QString saveInTransaction(QSqlDatabase database, const Record& record)
+// The schema brought up to date and the record in, in one transaction: all of it or none.
+StoreFault saveInTransaction(QSqlDatabase database, const Schema& schema, const Record& record)
 {
-    if (QString error = runWaiting(database, QStringLiteral("BEGIN IMMEDIATE")); !error.isEmpty())
-        return error;
-    QVariant version;
-    QString error = singleValue(database, QStringLiteral("PRAGMA user_version"), version);
-    if (error.isEmpty() && version.toInt() == 0)
-        error = sql::makeSchema(database, QStringLiteral("REAL"), QString(), schemaSteps);
-    if (error.isEmpty())
-        error = sql::insertRecord(database, record);
-    if (error.isEmpty())
+    if (QSqlError error = runWaiting(database, QStringLiteral("BEGIN IMMEDIATE")); error.isValid())
+        return faultOf(error, StoreFaultKind::NotSaved);
+    int version = 0;
+    // Looked at again under the lock: another program may have made or upgraded the tables.
+    StoreFault fault = judge(database, schema, version);
+    QSqlError error;
+    if (!fault.failed())
+        error = sql::runAll(database, migrationStatements(schema, sqliteDialect(), version));
+    if (!fault.failed() && !error.isValid())
+        error = sql::insertRecord(database, schema, record);
+    if (!fault.failed() && !error.isValid())
         error = run(database, QStringLiteral("COMMIT"));
-    if (!error.isEmpty())
+    if (error.isValid())
+        fault = faultOf(error, StoreFaultKind::NotSaved);
+    if (fault.failed())
         run(database, QStringLiteral("ROLLBACK"));
-    return error;
+    return fault;
 }
 
 // One connection to the file, waiting up to the busy time for a lock.
@@ -145,53 +156,97 @@ sql::Connection connectionTo(const QString& path)
     });
 }
 
+StoreFailure failure(StoreFault fault, const QString& path, bool saving)
+{
+    fault.location = path;
+    fault.saving = saving;
+    return StoreFailure(std::move(fault));
+}
+
 } // namespace
 
-SqliteRecordStore::SqliteRecordStore(const QString& path) : path_(path) {}
+SqliteRecordStore::SqliteRecordStore(const QString& path, const Schema& schema)
+    : path_(path), schema_(schema)
+{
+}
 
 StoreFailure SqliteRecordStore::add(const Record& record)
 {
     const bool existed = QFileInfo::exists(path_);
     if (!existed && !QDir().mkpath(QFileInfo(path_).absolutePath()))
-        return {QStringLiteral("The folder of the record file %1 cannot be made.").arg(path_)};
+        return failure(storeFault(StoreFaultKind::NoFolder), path_, true);
     if (existed && !QFileInfo(path_).isFile())
-        return {refusal(path_, QStringLiteral("is no file"))};
+        return failure(storeFault(StoreFaultKind::NotAFile), path_, true);
     const sql::Connection connection = connectionTo(path_);
     if (!connection.opened())
-        return {QStringLiteral("The record file %1 cannot be opened: %2")
-                    .arg(path_, connection.error())};
+        return failure(storeFault(StoreFaultKind::CannotOpen, sql::said(connection.error())), path_,
+                       true);
     QSqlDatabase database = connection.database();
+    int version = 0;
     if (existed)
-        if (const Judgement judged = judgeExisting(database, path_); !judged.refusal.isEmpty())
-            return {judged.refusal};
-    if (const QString error = runWaiting(database, QStringLiteral("PRAGMA journal_mode = WAL"));
-        !error.isEmpty())
-        return {QStringLiteral("The record file %1 cannot be written: %2").arg(path_, error)};
-    if (const QString error = saveInTransaction(database, record); !error.isEmpty())
-        return {QStringLiteral("The record was not saved in %1: %2").arg(path_, error)};
+        if (StoreFault fault = judge(database, schema_, version); fault.failed())
+            return failure(std::move(fault), path_, true);
+    if (QSqlError error = runWaiting(database, QStringLiteral("PRAGMA journal_mode = WAL"));
+        error.isValid()) {
+        StoreFault fault = faultOf(error, StoreFaultKind::Unwritable);
+        return failure(std::move(fault), path_, true);
+    }
+    return failure(saveInTransaction(database, schema_, record), path_, true);
+}
+
+// Opens the file for reading and judges it; `version` 0 when it holds no records yet.
+template <typename Reading>
+StoreFailure readFrom(const QString& path, const Schema& schema, Reading reading)
+{
+    if (!QFileInfo::exists(path))
+        return {};
+    sql::Connection connection = connectionTo(path);
+    if (!connection.opened())
+        return failure(storeFault(StoreFaultKind::CannotOpen, sql::said(connection.error())), path,
+                       false);
+    QSqlDatabase database = connection.database();
+    addFoldFunction(database);
+    int version = 0;
+    if (StoreFault fault = judge(database, schema, version); fault.failed())
+        return failure(std::move(fault), path, false);
+    // A file whose first save never finished holds no tables, and no records.
+    if (version == 0)
+        return {};
+    if (const QSqlError error = reading(database, version); error.isValid())
+        return failure(faultOf(error, StoreFaultKind::NotRead), path, false);
     return {};
 }
 
-StoreFailure SqliteRecordStore::list(const RecordFilter& filter, QList<Record>& records)
+StoreFailure SqliteRecordStore::visit(const RecordFilter& filter, const RecordVisitor& visitor)
 {
-    records.clear();
-    if (!QFileInfo::exists(path_))
-        return {};
-    const sql::Connection connection = connectionTo(path_);
-    if (!connection.opened())
-        return {QStringLiteral("The record file %1 cannot be opened: %2")
-                    .arg(path_, connection.error())};
-    QSqlDatabase database = connection.database();
-    const Judgement judged = judgeExisting(database, path_);
-    if (!judged.refusal.isEmpty())
-        return {judged.refusal.section(QLatin1String(" Nothing"), 0, 0)};
-    // A file whose first save never finished holds no tables, and no records.
-    if (judged.version == 0)
-        return {};
-    if (const QString error = sql::readRecords(database, filter, QStringLiteral("rowid"), records);
-        !error.isEmpty())
-        return {QStringLiteral("The records in %1 cannot be read: %2").arg(path_, error)};
-    return {};
+    return readFrom(path_, schema_, [&](QSqlDatabase database, int version) {
+        return sql::visitRecords(database, sqliteDialect(), schema_, version, filter, visitor);
+    });
+}
+
+StoreFailure SqliteRecordStore::count(const RecordFilter& filter, qint64& count)
+{
+    count = 0;
+    return readFrom(path_, schema_, [&](QSqlDatabase database, int) {
+        return sql::countRecords(database, sqliteDialect(), filter, count);
+    });
+}
+
+StoreFailure SqliteRecordStore::checkIntegrity()
+{
+    bool whole = true;
+    StoreFailure read = readFrom(path_, schema_, [&](QSqlDatabase database, int) {
+        QVariantList row;
+        const QSqlError error =
+            sql::firstRow(database, QStringLiteral("PRAGMA integrity_check"), row);
+        whole = !error.isValid() && row.value(0).toString() == QLatin1String("ok");
+        return error;
+    });
+    if (read.failed() || whole)
+        return read;
+    return failure(
+        storeFault(StoreFaultKind::Damaged, QStringLiteral("its integrity check failed")), path_,
+        false);
 }
 
 } // namespace quarvet::records

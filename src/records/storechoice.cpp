@@ -12,22 +12,22 @@ namespace {
 // Every operation refused with the same sentence: a store that cannot be used at all.
 class UnusableStore final : public RecordStore {
 public:
-    UnusableStore(QString location, QString why)
-        : location_(std::move(location)), why_(std::move(why))
+    explicit UnusableStore(StoreFault why) : why_(std::move(why)) {}
+    StoreFailure add(const Record&) override { return StoreFailure(why_); }
+    StoreFailure visit(const RecordFilter&, const RecordVisitor&) override
     {
+        return StoreFailure(why_);
     }
-    StoreFailure add(const Record&) override { return {why_}; }
-    using RecordStore::list;
-    StoreFailure list(const RecordFilter&, QList<Record>& records) override
+    StoreFailure count(const RecordFilter&, qint64& count) override
     {
-        records.clear();
-        return {why_};
+        count = 0;
+        return StoreFailure(why_);
     }
-    QString location() const override { return location_; }
+    StoreFailure checkIntegrity() override { return StoreFailure(why_); }
+    QString location() const override { return why_.location; }
 
 private:
-    QString location_;
-    QString why_;
+    StoreFault why_;
 };
 
 bool absolute(const QString& folder)
@@ -61,15 +61,12 @@ std::unique_ptr<RecordStore> chooseRecordStore(const QString& environmentValue,
             return std::make_unique<PostgresRecordStore>(std::move(*address));
         const QString source = fromEnvironment ? QString::fromLatin1(databaseVariable)
                                                : databaseSection + '/' + databaseKey;
-        return std::make_unique<UnusableStore>(
-            source, QStringLiteral("The record database named by %1 cannot be used: %2. Use "
-                                   "postgresql://user@host:port/dbname.")
-                        .arg(source, fault));
+        StoreFault why = storeFault(StoreFaultKind::BadAddress, fault);
+        why.location = source;
+        return std::make_unique<UnusableStore>(std::move(why));
     }
     if (defaultFile.isEmpty())
-        return std::make_unique<UnusableStore>(
-            QString(), QStringLiteral("There is no place for the record file: neither "
-                                      "XDG_DATA_HOME nor HOME names an absolute folder."));
+        return std::make_unique<UnusableStore>(storeFault(StoreFaultKind::NoPlace));
     return std::make_unique<SqliteRecordStore>(defaultFile);
 }
 

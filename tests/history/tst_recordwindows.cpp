@@ -57,17 +57,25 @@ public:
     quarvet::records::StoreFailure add(const Record&) override
     {
         gate.acquire();
-        return {succeeds_ ? QString() : QStringLiteral("The store said no.")};
+        using quarvet::records::StoreFaultKind;
+        return succeeds_ ? quarvet::records::StoreFailure()
+                         : quarvet::records::StoreFailure(
+                               quarvet::records::storeFault(StoreFaultKind::NotSaved, "it said no"));
     }
-    using RecordStore::list;
-    quarvet::records::StoreFailure list(const quarvet::records::RecordFilter&,
-                                        QList<Record>& records) override
+    quarvet::records::StoreFailure visit(const quarvet::records::RecordFilter&,
+                                         const quarvet::records::RecordVisitor&) override
     {
         lists.fetchAndAddRelaxed(1);
         gate.acquire();
-        records.clear();
         return {};
     }
+    quarvet::records::StoreFailure count(const quarvet::records::RecordFilter&,
+                                         qint64& count) override
+    {
+        count = 0;
+        return {};
+    }
+    quarvet::records::StoreFailure checkIntegrity() override { return {}; }
     QString location() const override { return QStringLiteral("gated"); }
 
     QSemaphore gate;
@@ -332,6 +340,7 @@ void TestRecordWindows::historyFiltersBySerialAndExportsShownRows()
     QCOMPARE(history->shownRows()->index(0, 4).data().toString(),
              QStringLiteral("2710 0000 \u2192 27A8 FE04"));
     setText(history, "Serial filter", "ab");
+    QVERIFY(QTest::qWaitFor([&] { return !history->isLoading(); }, 20000));
     QCOMPARE(history->shownRows()->rowCount(), 2);
     fileNames_->answer = data_.filePath("shown.csv");
     history->exportCsv();

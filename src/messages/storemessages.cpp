@@ -1,0 +1,86 @@
+#include "storemessages.h"
+
+namespace quarvet::messages {
+namespace {
+
+using records::StoreFault;
+using records::StoreFaultKind;
+
+QString store(const StoreFault& fault)
+{
+    return fault.database ? QStringLiteral("record database") : QStringLiteral("record file");
+}
+
+// What the store is found to be, as said of it: "The record file X is no database".
+QString refusalOf(const StoreFault& fault)
+{
+    const QString subject = QStringLiteral("The %1 %2 ").arg(store(fault), fault.location);
+    switch (fault.kind) {
+    case StoreFaultKind::NotAFile:
+        return subject + QStringLiteral("is no file.");
+    case StoreFaultKind::NotADatabase:
+        return subject + QStringLiteral("is no database.");
+    case StoreFaultKind::Locked:
+        return subject + QStringLiteral("is held by another program (locked); try again when "
+                                        "it is done.");
+    case StoreFaultKind::Unreadable:
+        return subject + QStringLiteral("cannot be read: %1.").arg(fault.detail.trimmed());
+    case StoreFaultKind::Foreign:
+        return subject + QStringLiteral("holds tables of another program.");
+    case StoreFaultKind::Newer:
+        return subject + QStringLiteral("was written by a newer program (schema %1; this "
+                                        "program knows %2).")
+                             .arg(fault.version)
+                             .arg(fault.known);
+    case StoreFaultKind::Damaged:
+        return subject + QStringLiteral("is damaged (%1).").arg(fault.detail);
+    default:
+        return {};
+    }
+}
+
+// The faults met before anything could be looked at, or while writing or reading.
+QString failureOf(const StoreFault& fault)
+{
+    const QString detail = fault.detail.trimmed();
+    switch (fault.kind) {
+    case StoreFaultKind::NoPlace:
+        return QStringLiteral("There is no place for the record file: neither XDG_DATA_HOME "
+                              "nor HOME names an absolute folder.");
+    case StoreFaultKind::BadAddress:
+        return QStringLiteral("The record database named by %1 cannot be used: %2. Use "
+                              "postgresql://user@host:port/dbname.")
+            .arg(fault.location, detail);
+    case StoreFaultKind::NoFolder:
+        return QStringLiteral("The folder of the record file %1 cannot be made.")
+            .arg(fault.location);
+    case StoreFaultKind::CannotOpen:
+        return QStringLiteral("The record file %1 cannot be opened: %2")
+            .arg(fault.location, detail);
+    case StoreFaultKind::Unreachable:
+        return QStringLiteral("The record database %1 cannot be reached: %2")
+            .arg(fault.location, detail);
+    case StoreFaultKind::Unwritable:
+        return QStringLiteral("The %1 %2 cannot be written: %3")
+            .arg(store(fault), fault.location, detail);
+    case StoreFaultKind::NotSaved:
+        return QStringLiteral("The record was not saved in %1: %2").arg(fault.location, detail);
+    case StoreFaultKind::NotRead:
+        return QStringLiteral("The records in %1 cannot be read: %2").arg(fault.location, detail);
+    default:
+        return {};
+    }
+}
+
+} // namespace
+
+QString storeFault(const StoreFault& fault)
+{
+    if (!fault.failed())
+        return {};
+    if (const QString refused = refusalOf(fault); !refused.isEmpty())
+        return fault.saving ? refused + QStringLiteral(" Nothing was written to it.") : refused;
+    return failureOf(fault);
+}
+
+} // namespace quarvet::messages

@@ -1,0 +1,159 @@
+#include "schema.h"
+
+namespace quarvet::records {
+namespace {
+
+// Version 1: the tables, the index by serial number, and the database refusing every change
+// and removal itself, whatever program opens it.
+const char* const sqliteVersion1[] = {
+    "CREATE INDEX records_by_serial ON records(serial, created_utc)",
+    "CREATE TRIGGER records_never_changed BEFORE UPDATE ON records "
+    "BEGIN SELECT RAISE(ABORT, 'records are never changed'); END",
+    "CREATE TRIGGER records_never_removed BEFORE DELETE ON records "
+    "BEGIN SELECT RAISE(ABORT, 'records are never removed'); END",
+    "CREATE TRIGGER readings_never_changed BEFORE UPDATE ON verification "
+    "BEGIN SELECT RAISE(ABORT, 'records are never changed'); END",
+    "CREATE TRIGGER readings_never_removed BEFORE DELETE ON verification "
+    "BEGIN SELECT RAISE(ABORT, 'records are never removed'); END",
+};
+const char* const postgresVersion1[] = {
+    "CREATE INDEX records_by_serial ON records(serial, created_utc)",
+    "CREATE TABLE quarvet_schema (version INTEGER NOT NULL)",
+    R"(CREATE FUNCTION quarvet_records_are_kept() RETURNS trigger LANGUAGE plpgsql AS $$
+        BEGIN RAISE EXCEPTION 'records are never changed or removed'; END $$)",
+    "CREATE TRIGGER records_never_changed BEFORE UPDATE OR DELETE ON records "
+    "FOR EACH ROW EXECUTE FUNCTION quarvet_records_are_kept()",
+    "CREATE TRIGGER records_never_truncated BEFORE TRUNCATE ON records "
+    "FOR EACH STATEMENT EXECUTE FUNCTION quarvet_records_are_kept()",
+    "CREATE TRIGGER readings_never_changed BEFORE UPDATE OR DELETE ON verification "
+    "FOR EACH ROW EXECUTE FUNCTION quarvet_records_are_kept()",
+    "CREATE TRIGGER readings_never_truncated BEFORE TRUNCATE ON verification "
+    "FOR EACH STATEMENT EXECUTE FUNCTION quarvet_records_are_kept()",
+};
+
+// Version 2: listing newest first, a page at a time, and finding a record's correction
+// without reading the whole table.
+const char* const sqliteVersion2[] = {
+    "CREATE INDEX records_by_date ON records(created_utc)",
+    "CREATE INDEX records_by_correction ON records(corrects)",
+};
+const char* const postgresVersion2[] = {
+    "CREATE INDEX records_by_date ON records(created_utc, saved_order)",
+    "CREATE INDEX records_by_correction ON records(corrects)",
+};
+
+const Migration migrations[] = {
+    {1, sqliteVersion1, postgresVersion1},
+    {2, sqliteVersion2, postgresVersion2},
+};
+
+QString typeOf(const Column& column, const Dialect& dialect)
+{
+    switch (column.type) {
+    case ColumnType::Integer:
+        return QStringLiteral("INTEGER");
+    case ColumnType::Real:
+        return QString::fromLatin1(dialect.doubleType);
+    default:
+        return QStringLiteral("TEXT");
+    }
+}
+
+// The column as CREATE TABLE and ALTER TABLE write it; a column added to older records fills
+// them with its `fill`, since they cannot be empty.
+QString definition(const Column& column, const Dialect& dialect, bool added)
+{
+    QString said = QLatin1String(column.name) + QLatin1Char(' ') + typeOf(column, dialect);
+    if (!column.nullable)
+        said += QStringLiteral(" NOT NULL");
+    if (!column.nullable && added)
+        said += QStringLiteral(" DEFAULT '%1'").arg(QLatin1String(column.fill));
+    if (*column.constraint)
+        said += QLatin1Char(' ') + QLatin1String(column.constraint);
+    return said;
+}
+
+QStringList tables(const Schema& schema, const Dialect& dialect)
+{
+    QStringList definitions;
+    for (const Column& column : schema.columns)
+        if (column.inRecordsTable() && column.since == 1)
+            definitions << definition(column, dialect, false);
+    if (*dialect.orderDefinition)
+        definitions << QLatin1String(dialect.orderDefinition);
+    const QString readings = QStringLiteral(
+        "CREATE TABLE verification (record_id TEXT NOT NULL REFERENCES records(id), position "
+        "INTEGER NOT NULL, target %1 NOT NULL, reading %1 NOT NULL, PRIMARY KEY (record_id, "
+        "position))");
+    return {QStringLiteral("CREATE TABLE records (%1)").arg(definitions.join(QStringLiteral(", "))),
+            readings.arg(QLatin1String(dialect.doubleType))};
+}
+
+QString versionStatement(const Dialect& dialect, int version)
+{
+    return dialect.postgres
+               ? QStringLiteral("INSERT INTO quarvet_schema (version) VALUES (%1)").arg(version)
+               : QStringLiteral("PRAGMA user_version = %1").arg(version);
+}
+
+} // namespace
+
+const Schema& recordSchema()
+{
+    static const Schema schema{recordColumns(), migrations};
+    return schema;
+}
+
+const Dialect& sqliteDialect()
+{
+    static const Dialect dialect{false, "REAL", "rowid", ""};
+    return dialect;
+}
+
+const Dialect& postgresDialect()
+{
+    static const Dialect dialect{true, "DOUBLE PRECISION", "saved_order",
+                                 "saved_order BIGINT GENERATED ALWAYS AS IDENTITY"};
+    return dialect;
+}
+
+QStringList migrationStatements(const Schema& schema, const Dialect& dialect, int from)
+{
+    QStringList statements;
+    for (const Migration& migration : schema.migrations) {
+        if (migration.version <= from)
+            continue;
+        if (migration.version == 1)
+            statements << tables(schema, dialect);
+        for (const Column& column : schema.columns)
+            if (column.inRecordsTable() && column.since == migration.version && column.since > 1)
+                statements << QStringLiteral("ALTER TABLE records ADD COLUMN ") +
+                                  definition(column, dialect, true);
+        for (const char* step : dialect.postgres ? migration.postgres : migration.sqlite)
+            statements << QString::fromUtf8(step);
+        statements << versionStatement(dialect, migration.version);
+    }
+    return statements;
+}
+
+QList<const Column*> columnsAt(const Schema& schema, int version)
+{
+    QList<const Column*> held;
+    for (const Column& column : schema.columns)
+        if (column.inRecordsTable() && column.since <= version)
+            held << &column;
+    return held;
+}
+
+QString expectedColumns(const Schema& schema, const Dialect& dialect, int version)
+{
+    QStringList names;
+    for (const Column* column : columnsAt(schema, version))
+        names << QLatin1String(column->name);
+    if (*dialect.orderDefinition)
+        names << QLatin1String(dialect.orderColumn);
+    names.sort();
+    return names.join(QLatin1Char(','));
+}
+
+} // namespace quarvet::records

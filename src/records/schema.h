@@ -1,0 +1,56 @@
+#pragma once
+
+#include "columns.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <span>
+
+// The records' schema in both databases: its versions, each with the columns it adds (from
+// the column table) and the statements of its own, and each database's words where the two
+// differ.
+namespace quarvet::records {
+
+// One version's step: besides adding the columns whose `since` is this version.
+struct Migration {
+    int version;
+    std::span<const char* const> sqlite;
+    std::span<const char* const> postgres;
+};
+
+struct Schema {
+    std::span<const Column> columns;
+    std::span<const Migration> migrations; // versions 1, 2, ... in order
+
+    int version() const { return migrations.empty() ? 0 : migrations.back().version; }
+};
+
+// This program's schema.
+const Schema& recordSchema();
+
+// What differs between SQLite and PostgreSQL.
+struct Dialect {
+    bool postgres;
+    const char* doubleType;
+    // The column that keeps the order of saving within a millisecond, and its definition where
+    // the database has none of its own (SQLite's rowid).
+    const char* orderColumn;
+    const char* orderDefinition;
+};
+
+const Dialect& sqliteDialect();
+const Dialect& postgresDialect();
+
+// The statements that take a store of version `from` to the schema's newest, in order, with
+// the statement that records each version reached.
+QStringList migrationStatements(const Schema& schema, const Dialect& dialect, int from);
+
+// The names of the records table's columns at `version`, sorted and joined by commas, the
+// database's own order column among them: what a store of ours holds.
+QString expectedColumns(const Schema& schema, const Dialect& dialect, int version);
+
+// The columns a store of `version` holds, in the schema's order.
+QList<const Column*> columnsAt(const Schema& schema, int version);
+
+} // namespace quarvet::records

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QString>
+
+namespace quarvet::records {
+
+// Why a store could not do what was asked, as a kind and what it names; the words for the
+// user are composed from it in messages/storemessages.h.
+enum class StoreFaultKind {
+    None,
+    NoPlace,      // neither XDG_DATA_HOME nor HOME names a folder for the file
+    BadAddress,   // the database setting is no postgresql:// URL; `detail` says why
+    NoFolder,     // the file's folder cannot be made
+    NotAFile,     // the path names a folder, a device or a pipe
+    CannotOpen,   // the file cannot be opened; `detail` is the system's reason
+    Unreachable,  // the database server does not answer or refuses the connection
+    NotADatabase, // the file is not an SQLite database
+    Locked,       // another program holds the store
+    Unreadable,   // the store's schema cannot be read; `detail` is the reason
+    Foreign,      // the store holds tables that are not this program's
+    Newer,        // a newer program's schema: `version`, of which this program knows `known`
+    Damaged,      // the store's pages are damaged; `detail` says how it showed
+    Unwritable,   // the store cannot be written to; `detail` is the reason
+    NotSaved,     // a save failed for another reason; `detail` is the reason
+    NotRead,      // a reading failed for another reason; `detail` is the reason
+};
+
+struct StoreFault {
+    StoreFaultKind kind = StoreFaultKind::None;
+    bool database = false; // a PostgreSQL database rather than an SQLite file
+    bool saving = false;   // in a save, where every sentence says that nothing was written
+    QString location;      // the file, the database's URL without a password, or a setting
+    QString detail;
+    int version = 0;
+    int known = 0;
+
+    bool failed() const { return kind != StoreFaultKind::None; }
+};
+
+inline StoreFault storeFault(StoreFaultKind kind, QString detail = {})
+{
+    StoreFault fault;
+    fault.kind = kind;
+    fault.detail = std::move(detail);
+    return fault;
+}
+
+inline StoreFault newerSchema(int version, int known)
+{
+    StoreFault fault = storeFault(StoreFaultKind::Newer);
+    fault.version = version;
+    fault.known = known;
+    return fault;
+}
+
+} // namespace quarvet::records
