@@ -1,0 +1,250 @@
+#include "records/columns.h"
+#include "records/postgresrecordstore.h"
+#include "records/recordformat.h"
+#include "records/schema.h"
+#include "records/sqliterecordstore.h"
+#include "records/storechoice.h"
+#include "samplerecord.h"
+#include "teststores.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimeZone>
+#include <QUuid>
+
+using namespace quarvet::records;
+
+namespace {
+
+Record sample(const QString& serial, qint64 msecs)
+{
+    Record record = quarvet::test::fixedRecord();
+    record.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    record.createdUtc = QDateTime::fromMSecsSinceEpoch(msecs, QTimeZone::utc());
+    record.serial = serial;
+    record.corrects.clear();
+    return record;
+}
+
+// A value of one SQL statement run by hand on an SQLite file.
+QVariant sqliteValue(const QString& path, const QString& statement)
+{
+    QVariant value;
+    const QString name = QUuid::createUuid().toString();
+    {
+        QSqlDatabase database = QSqlDatabase::addDatabase("QSQLITE", name);
+        database.setDatabaseName(path);
+        QSqlQuery query(database);
+        if (database.open() && query.exec(statement) && query.next())
+            value = query.value(0);
+    }
+    QSqlDatabase::removeDatabase(name);
+    return value;
+}
+
+QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+// A schema one version past this program's, adding one column to every record: the row and
+// the step that a new column takes, and nothing else.
+QVariant writeTestColumn(const Record& record)
+{
+    return QVariant(QStringLiteral("extra of ") + record.serial);
+}
+void readTestColumn(Record&, const QVariant&) {}
+
+const Schema& schemaWithTestColumn()
+{
+    static QList<Column> columns = [] {
+        QList<Column> all(recordColumns().begin(), recordColumns().end());
+        all.append({"test_extra", ColumnType::Text, false, 3, "", "none", "test_extra",
+                    writeTestColumn, readTestColumn, nullptr});
+        return all;
+    }();
+    static QList<Migration> steps = [] {
+        QList<Migration> all(recordSchema().migrations.begin(), recordSchema().migrations.end());
+        all.append({3, {}, {}});
+        return all;
+    }();
+    static const Schema schema{columns, steps};
+    return schema;
+}
+
+#define FRESH_STORE(name)                                                                          \
+    QFETCH(QString, backend);                                                                      \
+    QString skipReason;                                                                            \
+    quarvet::test::TestStore name(backend, skipReason);                                            \
+    if (name.location().isEmpty())                                                                 \
+        QSKIP(qPrintable("PostgreSQL cases skipped: " + skipReason));
+
+std::unique_ptr<RecordStore> storeAt(const quarvet::test::TestStore& store)
+{
+    return chooseRecordStore(store.isPostgres() ? store.location() : QString(), QString(),
+                             store.location());
+}
+
+void addBackends()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::newRow("sqlite") << "sqlite";
+    QTest::newRow("postgresql") << "postgresql";
+}
+
+} // namespace
+
+class TestRecordSchema : public QObject {
+    Q_OBJECT
+private slots:
+    void schema1FileUpgradedKeepsEveryField();
+    void addedColumnIsOneRowAndOneStep_data() { addBackends(); }
+    void addedColumnIsOneRowAndOneStep();
+    void damagedPagesAreNamedAndLeftAlone();
+    void pagesAndFilterFindEveryMatch_data() { addBackends(); }
+    void pagesAndFilterFindEveryMatch();
+};
+
+// The file of the schema-1 program: read as it is, then upgraded by a save, each of its
+// records must say exactly what that program's own listing said.
+void TestRecordSchema::schema1FileUpgradedKeepsEveryField()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("records.sqlite");
+    QVERIFY(QFile::copy(QStringLiteral(FIXTURES "/schema1.sqlite"), path));
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    QFile listing(QStringLiteral(FIXTURES "/schema1.json"));
+    QVERIFY(listing.open(QIODevice::ReadOnly));
+    const QList<QByteArray> expected = listing.readAll().trimmed().split('\n');
+    QCOMPARE(expected.size(), 11);
+    SqliteRecordStore store(path);
+    for (const bool upgraded : {false, true}) {
+        if (upgraded) {
+            QVERIFY2(!store.add(sample("after upgrade", 1893456000000)).failed(), "save");
+            QCOMPARE(sqliteValue(path, "PRAGMA user_version").toInt(), recordSchema().version());
+        }
+        QList<Record> records;
+        const StoreFailure read = store.list(QString(), records);
+        QVERIFY2(!read.failed(), qPrintable(read.message));
+        if (upgraded)
+            records.removeFirst(); // the newest: the record the upgrade came with
+        QCOMPARE(records.size(), expected.size());
+        for (qsizetype n = 0; n < records.size(); ++n) {
+            const QJsonObject was = QJsonDocument::fromJson(expected[n]).object();
+            const QJsonObject is =
+                QJsonDocument::fromJson(jsonObject(records[n]).toUtf8()).object();
+            for (auto field = was.begin(); field != was.end(); ++field)
+                QVERIFY2(is.value(field.key()) == field.value(),
+                         qPrintable(QStringLiteral("record %1, %2").arg(n).arg(field.key())));
+        }
+    }
+    QVERIFY(!store.checkIntegrity().failed());
+}
+
+void TestRecordSchema::addedColumnIsOneRowAndOneStep()
+{
+    FRESH_STORE(store);
+    QVERIFY(!storeAt(store)->add(sample("before", 1700000000000)).failed());
+    const auto grown = [&]() -> std::unique_ptr<RecordStore> {
+        if (!store.isPostgres())
+            return std::make_unique<SqliteRecordStore>(store.location(), schemaWithTestColumn());
+        QString fault;
+        return std::make_unique<PostgresRecordStore>(*readPostgresUrl(store.location(), fault),
+                                                     schemaWithTestColumn());
+    }();
+    const StoreFailure added = grown->add(sample("after", 1700000001000));
+    QVERIFY2(!added.failed(), qPrintable(added.message));
+    QList<Record> records;
+    QVERIFY(!grown->list(QString(), records).failed());
+    QCOMPARE(records.size(), 2);
+    // The older record holds the column's fill, the newer what was written.
+    QVERIFY(store.runSql({"SELECT 1 FROM records WHERE serial = 'before' AND test_extra = 'none'",
+                          "SELECT 1 FROM records WHERE test_extra = 'extra of after'"}));
+    // This program, which knows one version less, now refuses the store as newer.
+    const StoreFailure refused = storeAt(store)->add(sample("refused", 1700000002000));
+    QCOMPARE(refused.fault.kind, StoreFaultKind::Newer);
+    QCOMPARE(refused.fault.version, 3);
+}
+
+// A page of the records table overwritten: the save is refused as a damaged store, naming it,
+// and the file keeps every byte; the check on demand finds it too.
+void TestRecordSchema::damagedPagesAreNamedAndLeftAlone()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("records.sqlite");
+    SqliteRecordStore store(path);
+    for (int n = 0; n < 40; ++n)
+        QVERIFY(!store.add(sample(QStringLiteral("SN-%1").arg(n), 1700000000000 + n)).failed());
+    QVERIFY(!store.checkIntegrity().failed());
+    QByteArray bytes = contents(path);
+    const int pageSize = sqliteValue(path, "PRAGMA page_size").toInt();
+    QVERIFY(bytes.size() > 3 * pageSize);
+    // Every page but the first, which holds the schema: whatever a save touches is garbage.
+    for (qsizetype at = pageSize; at < bytes.size(); ++at)
+        bytes[at] = char(0xA5 ^ (at & 0x3F));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    file.close();
+    const StoreFailure saved = store.add(sample("into damage", 1800000000000));
+    QCOMPARE(saved.fault.kind, StoreFaultKind::Damaged);
+    QVERIFY2(saved.message.contains(path) && saved.message.contains("is damaged") &&
+                 saved.message.contains("Nothing was written"),
+             qPrintable(saved.message));
+    QCOMPARE(contents(path), bytes);
+    QList<Record> records;
+    QCOMPARE(store.list(QString(), records).fault.kind, StoreFaultKind::Damaged);
+    QCOMPARE(store.checkIntegrity().fault.kind, StoreFaultKind::Damaged);
+    QCOMPARE(contents(path), bytes);
+}
+
+// Pages follow one another without a gap or a repeat, even with records of the same
+// millisecond; the filter folds case beyond ASCII and finds matches past the first page.
+void TestRecordSchema::pagesAndFilterFindEveryMatch()
+{
+    FRESH_STORE(store);
+    const auto records = storeAt(store);
+    QStringList saved;
+    for (int n = 0; n < 25; ++n) {
+        const QString serial =
+            n % 5 == 0 ? QStringLiteral("ZÄHLER-%1").arg(n) : QStringLiteral("SN-%1").arg(n);
+        QVERIFY(!records->add(sample(serial, 1700000000000 + n / 3)).failed());
+        saved.prepend(serial);
+    }
+    for (const auto& [contains, limit] :
+         {std::pair{QString(), 7}, std::pair{QStringLiteral("Zäh"), 2},
+          std::pair{QStringLiteral("zäh"), 0}}) {
+        RecordFilter filter;
+        filter.serialContains = contains;
+        filter.limit = limit;
+        QStringList read;
+        for (;;) {
+            qsizetype before = read.size();
+            ListPosition last;
+            const StoreFailure failure = records->visit(filter, [&](const ListedRecord& listed) {
+                read << listed.record.serial;
+                last = listed.position;
+                return true;
+            });
+            QVERIFY2(!failure.failed(), qPrintable(failure.message));
+            if (limit == 0 || read.size() - before < limit)
+                break;
+            filter.after = last;
+        }
+        QStringList wanted = saved;
+        if (!contains.isEmpty())
+            wanted = saved.filter(QStringLiteral("ZÄHLER"));
+        QCOMPARE(read, wanted);
+        qint64 count = 0;
+        QVERIFY(!records->count(filter, count).failed());
+        QCOMPARE(count, wanted.size());
+    }
+}
+
+QTEST_GUILESS_MAIN(TestRecordSchema)
+#include "tst_recordschema.moc"
