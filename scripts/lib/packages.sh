@@ -45,8 +45,8 @@ QUARVET_TEST_PACKAGES=(xvfb xauth g++-mingw-w64-x86-64-posix wine64 "${QUARVET_P
 # The fuzzers: clang with its libFuzzer and sanitizer runtimes.
 QUARVET_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # The benchmarks: Google Benchmark, Xvfb for the start-up measurement, mawk and GNU time for
-# the command-line comparison.
-QUARVET_BENCH_PACKAGES=(libbenchmark-dev xvfb xauth mawk time)
+# the command-line comparison, and sqlite3 for the floor of the record listings.
+QUARVET_BENCH_PACKAGES=(libbenchmark-dev xvfb xauth mawk time sqlite3)
 # The screenshot: a real window under Xvfb, typed into and captured.
 QUARVET_SCREENSHOT_PACKAGES=(xvfb xauth xdotool x11-utils imagemagick)
 # The record tests run a PostgreSQL server of their own.

@@ -4,6 +4,8 @@
 
 #include <QTimeZone>
 
+#include <cstdio>
+
 namespace quarvet::records {
 namespace {
 
@@ -47,6 +49,21 @@ QDateTime timeFrom(const QString& text)
     return QDateTime::fromString(text, Qt::ISODateWithMs);
 }
 
+// yyyy-MM-ddTHH:mm:ss.zzzZ, as Qt writes it, without its general formatter.
+QString utcText(const QDateTime& time)
+{
+    const QDateTime utc = time.timeSpec() == Qt::UTC ? time : time.toUTC();
+    const QDate date = utc.date();
+    const QTime clock = utc.time();
+    if (!date.isValid() || date.year() < 0 || date.year() > 9999)
+        return utc.toString(Qt::ISODateWithMs);
+    char said[25];
+    std::snprintf(said, sizeof said, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", date.year(),
+                  date.month(), date.day(), clock.hour(), clock.minute(), clock.second(),
+                  clock.msec());
+    return QString::fromLatin1(said, 24);
+}
+
 #define TEXT_FIELD(member)                                                                         \
     [](const Record& r) { return text(r.member); },                                                \
         [](Record& r, const QVariant& v) { r.member = v.toString(); }
@@ -62,7 +79,7 @@ using T = ColumnType;
 const Column columns[] = {
     {"id", T::Text, false, 1, "PRIMARY KEY", "", "id", TEXT_FIELD(id), nullptr},
     {"created_utc", T::Text, false, 1, "", "", "date_utc",
-     [](const Record& r) { return text(r.createdUtc.toUTC().toString(Qt::ISODateWithMs)); },
+     [](const Record& r) { return text(utcText(r.createdUtc)); },
      [](Record& r, const QVariant& v) { r.createdUtc = timeFrom(v.toString()); }, nullptr},
     {"program_version", T::Text, false, 1, "", "", "program_version", TEXT_FIELD(programVersion),
      nullptr},

@@ -22,19 +22,36 @@ QString plain(const QVariant& value)
 
 QString csvField(const QString& text)
 {
-    static const QString special = QStringLiteral(",\"\r\n");
-    for (QChar c : text)
-        if (special.contains(c))
+    for (QChar c : text) {
+        const char16_t code = c.unicode();
+        if (code == ',' || code == '"' || code == '\r' || code == '\n')
             return QLatin1Char('"') +
                    QString(text).replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
                    QLatin1Char('"');
+    }
     return text;
+}
+
+// Whether a text is printable ASCII that needs no escape anywhere: most of a record is.
+bool plainAscii(const QString& text, bool forJson)
+{
+    for (QChar c : text) {
+        const char16_t code = c.unicode();
+        if (code < 0x20 || code >= 0x7F || code == '\\' || (forJson && code == '"'))
+            return false;
+    }
+    return true;
 }
 
 // A JSON string (RFC 8259): quotes, backslashes and control characters escaped.
 void appendJsonString(QString& json, const QString& text)
 {
     json += QLatin1Char('"');
+    if (plainAscii(text, true)) {
+        json += text;
+        json += QLatin1Char('"');
+        return;
+    }
     for (QChar c : text) {
         const char16_t code = c.unicode();
         if (code == '"' || code == '\\') {
@@ -80,6 +97,8 @@ void appendReadings(QString& json, const Record& record)
 
 QString printableText(const QString& text)
 {
+    if (plainAscii(text, false))
+        return text;
     return QString::fromStdString(calc::printable(text.toStdString()));
 }
 

@@ -212,7 +212,12 @@ StoreFailure readFrom(const QString& path, const Schema& schema, Reading reading
     // A file whose first save never finished holds no tables, and no records.
     if (version == 0)
         return {};
-    if (const QSqlError error = reading(database, version); error.isValid())
+    // One snapshot for every statement of the reading.
+    QSqlError error = run(database, QStringLiteral("BEGIN"));
+    if (!error.isValid())
+        error = reading(database, version);
+    run(database, QStringLiteral("ROLLBACK"));
+    if (error.isValid())
         return failure(faultOf(error, StoreFaultKind::NotRead), path, false);
     return {};
 }

@@ -198,10 +198,83 @@ QSqlError insertRecord(QSqlDatabase database, const Schema& schema, const Record
     return {};
 }
 
+namespace {
+
+// The records the filter picks, newest first, a page of them when it has a limit.
+QString recordsStatement(const Dialect& dialect, const QList<const Column*>& columns,
+                         const RecordFilter& filter, const QString& where)
+{
+    const QString order = QLatin1String(dialect.orderColumn);
+    QString picked =
+        QStringLiteral("SELECT %1, r.%2 AS list_order").arg(namesOf(columns, "r."), order);
+    if (filter.corrections)
+        picked += QStringLiteral(", (SELECT c.id FROM records c WHERE c.corrects = r.id ORDER BY "
+                                 "c.created_utc DESC, c.%1 DESC LIMIT 1) AS corrected_by")
+                      .arg(order);
+    picked += QStringLiteral(" FROM records r WHERE %1 ORDER BY r.created_utc DESC, r.%2 DESC")
+                  .arg(where, order);
+    if (filter.limit > 0)
+        picked += QStringLiteral(" LIMIT %1").arg(filter.limit);
+    return picked;
+}
+
+// The readings of the same records, in the same order, for reading beside them.
+QString readingsStatement(const Dialect& dialect, const RecordFilter& filter, const QString& where)
+{
+    const QString order = QLatin1String(dialect.orderColumn);
+    QString picked = QStringLiteral("SELECT r.id, r.created_utc, r.%1 AS list_order FROM records "
+                                    "r WHERE %2 ORDER BY r.created_utc DESC, r.%1 DESC")
+                         .arg(order, where);
+    if (filter.limit > 0)
+        picked += QStringLiteral(" LIMIT %1").arg(filter.limit);
+    return QStringLiteral("SELECT v.record_id, v.target, v.reading FROM (%1) q JOIN verification v "
+                          "ON v.record_id = q.id ORDER BY q.created_utc DESC, q.list_order DESC, "
+                          "v.position")
+        .arg(picked);
+}
+
+// SQLite: two statements read side by side in one snapshot, so that a record's columns are
+// fetched once however many readings it has.
+QSqlError visitSideBySide(QSqlDatabase database, const Dialect& dialect,
+                          const QList<const Column*>& columns, const RecordFilter& filter,
+                          const RecordVisitor& visitor)
+{
+    const Condition condition = conditionFor(filter, dialect);
+    QSqlQuery records(database);
+    QSqlQuery readings(database);
+    records.setForwardOnly(true);
+    readings.setForwardOnly(true);
+    if (QSqlError error = prepared(
+            records, recordsStatement(dialect, columns, filter, condition.where), condition.values);
+        error.isValid())
+        return error;
+    if (QSqlError error = prepared(readings, readingsStatement(dialect, filter, condition.where),
+                                   condition.values);
+        error.isValid())
+        return error;
+    bool reading = readings.next();
+    while (records.next()) {
+        ListedRecord listed = listedFrom(records, columns, filter.corrections);
+        for (; reading && readings.value(0).toString() == listed.record.id;
+             reading = readings.next())
+            listed.record.verification.append(
+                {readings.value(1).toDouble(), readings.value(2).toDouble()});
+        if (!visitor(listed))
+            return {};
+    }
+    return records.lastError().isValid() ? records.lastError() : readings.lastError();
+}
+
+} // namespace
+
 QSqlError visitRecords(QSqlDatabase database, const Dialect& dialect, const Schema& schema,
                        int version, const RecordFilter& filter, const RecordVisitor& visitor)
 {
     const QList<const Column*> columns = columnsAt(schema, version);
+    if (!dialect.postgres)
+        return visitSideBySide(database, dialect, columns, filter, visitor);
+    // PostgreSQL answers one statement at a time on a connection: the readings come in the
+    // rows that follow their record.
     const Condition condition = conditionFor(filter, dialect);
     QSqlQuery query(database);
     query.setForwardOnly(true);

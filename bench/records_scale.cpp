@@ -1,0 +1,341 @@
+// The record store at a lab's scale: a store of COUNT records (1,000,000 by default) made by
+// this program, against a store of ten, and each reading against its floor in the same run.
+//   records_scale QUARVET-CLI [COUNT] [RUNS] [POSTGRES-URL]
+// - a save: into the large store against into the small one;
+// - a lookup by serial number (quarvet-cli records list --serial): large against small;
+// - quarvet-cli records list in each format against sqlite3 -csv printing the same rows,
+//   with the largest resident size of each;
+// - the history window: until its first rows are shown, its resident size, and its filter;
+// - with a PostgreSQL URL, the same listing from a database of a tenth as many records
+//   against psql fetching in batches.
+#include "history/historywindow.h"
+#include "history/recordtablemodel.h"
+#include "records/postgresrecordstore.h"
+#include "records/sqliterecordstore.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUuid>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+using namespace quarvet;
+
+namespace {
+
+records::Record sample(const QString& serial)
+{
+    records::Record record;
+    record.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    record.createdUtc = QDateTime::currentDateTimeUtc();
+    record.programVersion = QStringLiteral("1.0.0");
+    record.instrumentType = QStringLiteral("742");
+    record.serial = serial;
+    record.technician = QStringLiteral("Technician");
+    record.referenceId = QStringLiteral("REF-7");
+    record.referenceUncertainty = 0.02;
+    record.referenceDue = QDate(2030, 1, 1);
+    record.entriesTyped = {"0", "100", "0.5", "99"};
+    record.entriesRead = {0, 100, 0.5, 99};
+    record.currentSlopeCode = "2710";
+    record.currentOffsetCode = "0000";
+    record.slopeCode = "27A8";
+    record.offsetCode = "FE04";
+    record.verification = {{0, 0.03}, {100, 99.99}};
+    record.tolerance = 0.1;
+    record.rule = "pass when |error| <= tolerance - uncertainty (guard band = 0.02)";
+    record.verdict = "Pass";
+    record.note = "a note of some length, as technicians write them";
+    return record;
+}
+
+// The copies of the first record, one a minute, about 63 to a serial number at a million.
+const char* const copyRecords =
+    "INSERT INTO records (id, created_utc, program_version, instrument_type, serial, "
+    "display_line, technician, reference_id, reference_u, reference_due, ambient, target1_typed, "
+    "target2_typed, indicated1_typed, indicated2_typed, target1, target2, indicated1, "
+    "indicated2, current_slope_code, current_offset_code, slope_code, offset_code, "
+    "predicted_error1, predicted_error2, tolerance, rule, verdict, note) SELECT %1, %2, "
+    "program_version, instrument_type, 'SN-' || (i % 16000), display_line, technician, "
+    "reference_id, reference_u, reference_due, ambient, target1_typed, target2_typed, "
+    "indicated1_typed, indicated2_typed, target1, target2, indicated1, indicated2, "
+    "current_slope_code, current_offset_code, slope_code, offset_code, predicted_error1, "
+    "predicted_error2, tolerance, rule, verdict, note FROM %3, records WHERE records.id = '%4'";
+const char* const copyReadings = "INSERT INTO verification SELECT %1, position, target, reading "
+                                 "FROM %2, verification WHERE record_id = '%3'";
+
+// One record saved by the store, then copied in two statements to `count` records.
+bool makeSqlite(const QString& path, int count)
+{
+    const records::Record first = sample("SN-0");
+    if (records::SqliteRecordStore(path).add(first).failed())
+        return false;
+    bool ok = true;
+    {
+        QSqlDatabase database = QSqlDatabase::addDatabase("QSQLITE", "fill");
+        database.setDatabaseName(path);
+        QSqlQuery query(database);
+        const QString numbers =
+            QStringLiteral("(WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                           "WHERE i < %1) SELECT i FROM n)")
+                .arg(count - 1);
+        const QString id = "printf('%08x-0000-4000-8000-000000000000', i)";
+        const QString when = "strftime('%Y-%m-%dT%H:%M:%f', '2026-01-01', '+' || i || "
+                             "' minutes') || 'Z'";
+        ok = database.open() && query.exec("BEGIN") &&
+             query.exec(QString(copyRecords).arg(id, when, numbers, first.id)) &&
+             query.exec(QString(copyReadings).arg(id, numbers, first.id)) && query.exec("COMMIT");
+    }
+    QSqlDatabase::removeDatabase("fill");
+    return ok;
+}
+
+bool makePostgres(const QString& url, int count)
+{
+    QString fault;
+    const auto address = records::readPostgresUrl(url, fault);
+    const records::Record first = sample("SN-0");
+    if (!address || records::PostgresRecordStore(*address).add(first).failed())
+        return false;
+    bool ok = true;
+    {
+        QSqlDatabase database = QSqlDatabase::addDatabase("QPSQL", "fill");
+        database.setHostName(address->host);
+        database.setPort(address->port);
+        database.setUserName(address->user);
+        database.setDatabaseName(address->databaseName);
+        QSqlQuery query(database);
+        const QString numbers = QStringLiteral("generate_series(1, %1) AS g(i)").arg(count - 1);
+        const QString id = "lpad(to_hex(i), 8, '0') || '-0000-4000-8000-000000000000'";
+        const QString when = "to_char(timestamp '2026-01-01' + i * interval '1 minute', "
+                             "'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"')";
+        ok = database.open() && query.exec("BEGIN") &&
+             query.exec(QString(copyRecords).arg(id, when, numbers, first.id)) &&
+             query.exec(QString(copyReadings).arg(id, numbers, first.id)) && query.exec("COMMIT") &&
+             query.exec("ANALYZE");
+    }
+    QSqlDatabase::removeDatabase("fill");
+    return ok;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+double timed(int runs, const std::function<void()>& work)
+{
+    std::vector<double> seconds;
+    for (int n = 0; n < runs; ++n) {
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        seconds.push_back(timer.nsecsElapsed() / 1e9);
+    }
+    return median(seconds);
+}
+
+// A command run to its end, output thrown away; its largest resident size in KiB, as GNU
+// time measures it.
+long runMeasured(const QString& program, const QStringList& arguments,
+                 const QProcessEnvironment& environment)
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.start("/usr/bin/time", QStringList{"-f", "%M", program} + arguments);
+    process.waitForFinished(-1);
+    if (process.exitCode() != 0)
+        std::fprintf(stderr, "%s failed: %s\n", qPrintable(program),
+                     process.readAllStandardError().constData());
+    const QList<QByteArray> lines = process.readAllStandardError().trimmed().split('\n');
+    return lines.last().toLong();
+}
+
+struct Timing {
+    double seconds = 0;
+    long kib = 0;
+};
+
+Timing measured(int runs, const QString& program, const QStringList& arguments,
+                const QProcessEnvironment& environment)
+{
+    Timing timing;
+    timing.seconds = timed(runs, [&] {
+        timing.kib = std::max(timing.kib, runMeasured(program, arguments, environment));
+    });
+    return timing;
+}
+
+QProcessEnvironment environmentFor(const QString& dataHome, const QString& database)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_DATA_HOME", dataHome);
+    environment.insert("QUARVET_DATABASE", database);
+    environment.insert("LC_ALL", "C.UTF-8");
+    return environment;
+}
+
+void report(const char* what, double seconds, double floor, long kib = 0)
+{
+    std::printf("%-52s %8.3f s  %6.2fx", what, seconds, seconds / floor);
+    if (kib > 0)
+        std::printf("  %6.1f MiB", kib / 1024.0);
+    std::printf("\n");
+}
+
+long residentKib()
+{
+    QFile status("/proc/self/status");
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return 0;
+}
+
+const char* const listingQuery =
+    "SELECT r.*, v.target, v.reading FROM records r LEFT JOIN verification v ON v.record_id "
+    "= r.id ORDER BY r.created_utc DESC, r.rowid DESC, v.position";
+
+// A save and a lookup by serial number, in the large store against the small one.
+void saveAndLookup(const QString& cli, const QString& large, const QString& small, int runs)
+{
+    double saves[2];
+    double lookups[2];
+    const QString folders[2] = {small, large};
+    for (int n = 0; n < 2; ++n) {
+        records::SqliteRecordStore store(folders[n] + "/Quarvet/records.sqlite");
+        saves[n] = timed(runs * 4, [&] { store.add(sample("SN-NEW")); });
+        lookups[n] = measured(runs, cli, {"records", "list", "--serial", "SN-4242"},
+                              environmentFor(folders[n], {}))
+                         .seconds;
+    }
+    std::printf("%-52s %8s    %6s\n", "", "", "ratio");
+    report("save, store of 10 records (floor)", saves[0], saves[0]);
+    report("save, large store", saves[1], saves[0]);
+    report("records list --serial, store of 10 (floor)", lookups[0], lookups[0]);
+    report("records list --serial, large store", lookups[1], lookups[0]);
+}
+
+// quarvet-cli's listings against sqlite3 -csv printing the same rows.
+void listings(const QString& cli, const QString& folder, int runs)
+{
+    const Timing floor =
+        measured(runs, "sqlite3", {"-csv", folder + "/Quarvet/records.sqlite", listingQuery},
+                 environmentFor(folder, {}));
+    report("sqlite3 -csv, records and readings (floor)", floor.seconds, floor.seconds, floor.kib);
+    for (const char* format : {"csv", "text", "json"}) {
+        const Timing listing = measured(runs, cli, {"records", "list", "--format", format},
+                                        environmentFor(folder, {}));
+        report(qPrintable(QStringLiteral("records list --format %1").arg(format)), listing.seconds,
+               floor.seconds, listing.kib);
+    }
+}
+
+// The history window over the large store: until its first rows are shown, its resident
+// size after scrolling through ten pages, and its filter.
+void historyWindow(const QString& file, int runs)
+{
+    long kib = 0;
+    int filtered = 0;
+    const double shown = timed(runs, [&] {
+        auto* window = new history::HistoryWindow(
+            [&] { return std::make_shared<records::SqliteRecordStore>(file); });
+        QSignalSpy loaded(window, &history::HistoryWindow::loaded);
+        window->show();
+        loaded.wait(600000);
+        QApplication::processEvents();
+        delete window;
+    });
+    auto* window = new history::HistoryWindow(
+        [&] { return std::make_shared<records::SqliteRecordStore>(file); });
+    window->show();
+    (void)QTest::qWaitFor([&] { return !window->isLoading(); }, 600000);
+    for (int page = 0; page < 10; ++page) {
+        window->records()->fetchMore({});
+        (void)QTest::qWaitFor([&] { return !window->isLoading(); }, 600000);
+    }
+    kib = residentKib();
+    const int rows = window->records()->rowCount();
+    QElapsedTimer timer;
+    timer.start();
+    window->findChild<QLineEdit*>()->setText("SN-4242");
+    (void)QTest::qWaitFor([&] { return !window->isLoading(); }, 600000);
+    const double filterSeconds = timer.nsecsElapsed() / 1e9;
+    filtered = window->records()->rowCount();
+    delete window;
+    report("history window: first rows shown", shown, 1.0);
+    std::printf("%-52s %8d rows, %.1f MiB resident\n", "history window: ten pages scrolled", rows,
+                kib / 1024.0);
+    std::printf("%-52s %8.3f s, %d rows\n", "history window: filter SN-4242 (250 ms pause)",
+                filterSeconds, filtered);
+}
+
+// The same listing from PostgreSQL against psql fetching in batches of 1000.
+void postgresListing(const QString& cli, const QString& url, int count, int runs)
+{
+    if (!makePostgres(url, count)) {
+        std::fprintf(stderr, "records_scale: the PostgreSQL records could not be made\n");
+        return;
+    }
+    QString fault;
+    const auto address = records::readPostgresUrl(url, fault);
+    QProcessEnvironment psql = environmentFor({}, url);
+    psql.insert("PGHOST", address->host);
+    psql.insert("PGPORT", QString::number(address->port));
+    psql.insert("PGUSER", address->user);
+    psql.insert("PGDATABASE", address->databaseName);
+    const QString query = QString(listingQuery).replace("r.rowid", "r.saved_order");
+    const Timing floor =
+        measured(runs, "psql", {"-X", "-q", "--csv", "-v", "FETCH_COUNT=1000", "-c", query}, psql);
+    std::printf("PostgreSQL, %d records\n", count);
+    report("psql --csv, FETCH_COUNT=1000 (floor)", floor.seconds, floor.seconds, floor.kib);
+    const Timing listing =
+        measured(runs, cli, {"records", "list", "--format", "csv"}, environmentFor({}, url));
+    report("records list --format csv", listing.seconds, floor.seconds, listing.kib);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: records_scale QUARVET-CLI [COUNT] [RUNS] [POSTGRES-URL]\n");
+        return 2;
+    }
+    const QString cli = QString::fromLocal8Bit(argv[1]);
+    const int count = argc > 2 ? std::atoi(argv[2]) : 1000000;
+    const int runs = argc > 3 ? std::atoi(argv[3]) : 5;
+    const QString postgres = argc > 4 ? QString::fromLocal8Bit(argv[4]) : QString();
+    QTemporaryDir large;
+    QTemporaryDir small;
+    const QString largeFile = large.filePath("Quarvet/records.sqlite");
+    const QString smallFile = small.filePath("Quarvet/records.sqlite");
+    if (!makeSqlite(largeFile, count) || !makeSqlite(smallFile, 10)) {
+        std::fprintf(stderr, "records_scale: the stores could not be made\n");
+        return 1;
+    }
+    std::printf("SQLite stores of %d and 10 records; medians of %d runs\n", count, runs);
+    listings(cli, large.path(), runs);
+    historyWindow(largeFile, runs);
+    saveAndLookup(cli, large.path(), small.path(), runs);
+    if (!postgres.isEmpty())
+        postgresListing(cli, postgres, count / 10, runs);
+    return 0;
+}
