@@ -38,10 +38,12 @@ QUARVET_BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-svg-dev libgl-dev
 # What building the Debian package needs besides: dpkg-shlibdeps, and file to find binaries.
 QUARVET_PACKAGE_PACKAGES=(dpkg-dev file)
 # What the tests need besides: a real X server for the focus and shortcut tests, the
-# cross compiler and Wine that build and run the Windows registry code, and poppler's tools
-# that read the certificates back.
+# cross compiler and Wine that build and run the Windows registry code, poppler's tools
+# that read the certificates back, and a D-Bus session with the accessibility bus and
+# Debian's Python with pyatspi, which read the windows as a screen reader does.
 QUARVET_TEST_PACKAGES=(xvfb xauth g++-mingw-w64-x86-64-posix wine64 "${QUARVET_PACKAGE_PACKAGES[@]}"
-                       desktop-file-utils appstream lintian man-db groff-base poppler-utils)
+                       desktop-file-utils appstream lintian man-db groff-base poppler-utils
+                       dbus-daemon at-spi2-core python3 python3-pyatspi gir1.2-atspi-2.0)
 # The fuzzers: clang with its libFuzzer and sanitizer runtimes.
 QUARVET_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # The benchmarks: Google Benchmark, Xvfb for the start-up measurement, mawk and GNU time for

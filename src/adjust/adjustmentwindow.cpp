@@ -1,33 +1,28 @@
 #include "adjustmentwindow.h"
 
 #include "errorplot.h"
+#include "memorytextdialog.h"
 #include "recordfields.h"
 
 #include "instrument/memorydecoder.h"
 #include "messages/messages.h"
 #include "records/recordformat.h"
+#include "ui/controls.h"
 #include "ui/localeseparators.h"
 #include "ui/messageservice.h"
+#include "ui/storecall.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
-#include <QDialogButtonBox>
 #include <QFormLayout>
-#include <QFutureWatcher>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
-#include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRadioButton>
-#include <QThreadPool>
-#include <QTimer>
 #include <QUuid>
 #include <QVBoxLayout>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <cmath>
 
@@ -93,12 +88,14 @@ AdjustmentWindow::AdjustmentWindow(QWidget* parent) : QWidget(parent, Qt::Window
     refresh();
 }
 
-QLineEdit* AdjustmentWindow::addField(const QString& accessibleName, const QString& text)
+QLineEdit* AdjustmentWindow::addField(CheckField which, const QString& accessibleName,
+                                      const QString& text)
 {
     auto* field = new QLineEdit(text, this);
     field->setAccessibleName(accessibleName);
     field->setAlignment(Qt::AlignRight);
     connect(field, &QLineEdit::textChanged, this, &AdjustmentWindow::refresh);
+    fields_[static_cast<std::size_t>(which)] = field;
     return field;
 }
 
@@ -116,14 +113,19 @@ void AdjustmentWindow::createCodeGroup()
 {
     auto* group = new QGroupBox(QStringLiteral("Codes"), this);
     auto* form = new QFormLayout(group);
-    currentSlope_ = addField(QStringLiteral("Current slope code"), QStringLiteral("2710"));
-    currentOffset_ = addField(QStringLiteral("Current offset code"), QStringLiteral("0000"));
+    addField(CheckField::CurrentSlope, QStringLiteral("Current slope code"),
+             QStringLiteral("2710"));
+    addField(CheckField::CurrentOffset, QStringLiteral("Current offset code"),
+             QStringLiteral("0000"));
     auto* read = new QPushButton(QStringLiteral("Read from &memory text..."), group);
     read->setObjectName(QStringLiteral("ReadFromMemory"));
     connect(read, &QPushButton::clicked, this, &AdjustmentWindow::readFromMemory);
-    slopeCode_ = addField(QStringLiteral("Slope code to write"));
-    offsetCode_ = addField(QStringLiteral("Offset code to write"));
+    slopeCode_ = new QLineEdit(this);
+    offsetCode_ = new QLineEdit(this);
+    slopeCode_->setAccessibleName(QStringLiteral("Slope code to write"));
+    offsetCode_->setAccessibleName(QStringLiteral("Offset code to write"));
     for (QLineEdit* result : {slopeCode_, offsetCode_}) {
+        result->setAlignment(Qt::AlignRight);
         result->setReadOnly(true);
         // Out of the tab chain, yet a click selects the code so that it can be copied.
         result->setFocusPolicy(Qt::ClickFocus);
@@ -133,14 +135,13 @@ void AdjustmentWindow::createCodeGroup()
     codeWarning_ = addValue(QStringLiteral("Code warning"));
     codeWarning_->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));
     codeWarning_->setWordWrap(true);
-    form->addRow(QStringLiteral("Current codes (slope, offset):"), currentSlope_);
-    form->addRow(QString(), currentOffset_);
+    form->addRow(QStringLiteral("Current codes (slope, offset):"), field(CheckField::CurrentSlope));
+    form->addRow(QString(), field(CheckField::CurrentOffset));
     form->addRow(QString(), read);
     form->addRow(QStringLiteral("Codes to write (slope, offset):"), slopeCode_);
-    form->addRow(QString(), offsetCode_);
-    form->addRow(QString(), codeValues_);
-    form->addRow(QString(), composedNote_);
-    form->addRow(QString(), codeWarning_);
+    for (QWidget* row :
+         std::initializer_list<QWidget*>{offsetCode_, codeValues_, composedNote_, codeWarning_})
+        form->addRow(QString(), row);
     leftColumn_->addWidget(group);
 }
 
@@ -172,28 +173,28 @@ void AdjustmentWindow::createVerificationGroup()
 {
     auto* group = new QGroupBox(QStringLiteral("Verification"), this);
     auto* grid = new QGridLayout(group);
-    tolerance_ = addField(QStringLiteral("Tolerance"));
-    uncertainty_ = addField(QStringLiteral("Uncertainty"), QStringLiteral("0"));
     grid->addWidget(new QLabel(QStringLiteral("Tolerance (\u00B0C):"), group), 0, 0);
-    grid->addWidget(tolerance_, 0, 1);
+    grid->addWidget(addField(CheckField::Tolerance, QStringLiteral("Tolerance")), 0, 1);
     grid->addWidget(new QLabel(QStringLiteral("Uncertainty U (\u00B0C):"), group), 0, 2);
-    grid->addWidget(uncertainty_, 0, 3);
+    grid->addWidget(
+        addField(CheckField::Uncertainty, QStringLiteral("Uncertainty"), QStringLiteral("0")), 0,
+        3);
     for (int n = 0; n < 2; ++n) {
         const QString number = QString::number(n + 1);
-        readings_[n] = addField(QStringLiteral("As-left reading at point ") + number);
+        const CheckField reading = n == 0 ? CheckField::Reading1 : CheckField::Reading2;
         pointVerdicts_[n] = addValue(QStringLiteral("Verdict at point ") + number);
         grid->addWidget(
             new QLabel(QStringLiteral("As-left reading at point %1:").arg(number), group), n + 1,
             0);
-        grid->addWidget(readings_[n], n + 1, 1);
+        grid->addWidget(addField(reading, QStringLiteral("As-left reading at point ") + number),
+                        n + 1, 1);
         grid->addWidget(pointVerdicts_[n], n + 1, 2);
     }
-    thirdTarget_ = addField(QStringLiteral("Third point target"));
-    thirdReading_ = addField(QStringLiteral("Third point reading"));
     pointVerdicts_[2] = addValue(QStringLiteral("Verdict at point 3"));
     grid->addWidget(new QLabel(QStringLiteral("Third point (target, reading):"), group), 3, 0);
-    grid->addWidget(thirdTarget_, 3, 1);
-    grid->addWidget(thirdReading_, 3, 2);
+    grid->addWidget(addField(CheckField::ThirdTarget, QStringLiteral("Third point target")), 3, 1);
+    grid->addWidget(addField(CheckField::ThirdReading, QStringLiteral("Third point reading")), 3,
+                    2);
     grid->addWidget(pointVerdicts_[2], 3, 3);
     verdict_ = addValue(QStringLiteral("Verdict"));
     verdict_->setStyleSheet(QStringLiteral("font-weight: bold"));
@@ -219,6 +220,14 @@ void AdjustmentWindow::createRecordColumn()
     column->addWidget(recordStatus_);
     column->addStretch(1);
     static_cast<QHBoxLayout*>(layout())->addLayout(column, 2);
+    saving_ = new ui::StoreCall(ui::StoreCall::savingThreads(), this);
+    // A database whose network went quiet can keep the answer for long: said, not hidden.
+    connect(saving_, &ui::StoreCall::overdue, this, [this] {
+        ui::showValue(recordStatus_, QStringLiteral("The record store has not answered for two "
+                                                    "minutes. The record will be saved whole or "
+                                                    "not at all; look in the history before "
+                                                    "saving it again."));
+    });
 }
 
 void AdjustmentWindow::setMeasurement(double target1, double target2, double indicated1,
@@ -249,27 +258,31 @@ void AdjustmentWindow::correct(const records::Record& record)
     corrects_ = record.id;
     setWindowTitle(QStringLiteral("Adjustment check \u2013 correcting record %1")
                        .arg(records::shortId(record.id)));
-    currentSlope_->setText(record.currentSlopeCode);
-    currentOffset_->setText(record.currentOffsetCode);
-    tolerance_->setText(record.tolerance ? fieldText(*record.tolerance) : QString());
-    uncertainty_->setText(fieldText(record.referenceUncertainty));
-    for (QLineEdit* field : {readings_[0], readings_[1], thirdTarget_, thirdReading_})
-        field->clear();
+    field(CheckField::CurrentSlope)->setText(record.currentSlopeCode);
+    field(CheckField::CurrentOffset)->setText(record.currentOffsetCode);
+    field(CheckField::Tolerance)
+        ->setText(record.tolerance ? fieldText(*record.tolerance) : QString());
+    field(CheckField::Uncertainty)->setText(fieldText(record.referenceUncertainty));
+    const std::array<QLineEdit*, 4> points{field(CheckField::Reading1), field(CheckField::Reading2),
+                                           field(CheckField::ThirdTarget),
+                                           field(CheckField::ThirdReading)};
+    for (QLineEdit* point : points)
+        point->clear();
     // Readings at the two targets go to their points, the first other one to the third.
     for (const records::VerificationReading& reading : record.verification) {
-        if (reading.target == record.entriesRead[0] && readings_[0]->text().isEmpty())
-            readings_[0]->setText(fieldText(reading.reading));
-        else if (reading.target == record.entriesRead[1] && readings_[1]->text().isEmpty())
-            readings_[1]->setText(fieldText(reading.reading));
-        else if (thirdTarget_->text().isEmpty()) {
-            thirdTarget_->setText(fieldText(reading.target));
-            thirdReading_->setText(fieldText(reading.reading));
+        if (reading.target == record.entriesRead[0] && points[0]->text().isEmpty())
+            points[0]->setText(fieldText(reading.reading));
+        else if (reading.target == record.entriesRead[1] && points[1]->text().isEmpty())
+            points[1]->setText(fieldText(reading.reading));
+        else if (points[2]->text().isEmpty()) {
+            points[2]->setText(fieldText(reading.target));
+            points[3]->setText(fieldText(reading.reading));
         }
     }
     recordFields_->fill(record);
-    recordStatus_->setText(QStringLiteral("Correcting record %1: saving makes a new record that "
-                                          "names it.")
-                               .arg(records::shortId(record.id)));
+    ui::showValue(recordStatus_, QStringLiteral("Correcting record %1: saving makes a new record "
+                                                "that names it.")
+                                     .arg(records::shortId(record.id)));
     setMeasurement(record.entriesRead, record.entriesTyped);
 }
 
@@ -278,6 +291,59 @@ void AdjustmentWindow::refuse(const QString& why, QWidget* field)
     ui::messages().show(this, ui::messageTitle, why, ui::MessageService::Icon::Stop);
     if (field)
         field->setFocus();
+}
+
+void AdjustmentWindow::refuse(const records::Refusal& refusal)
+{
+    refuse(QString::fromStdString(messages::recordRefusal(refusal)), fieldFor(refusal));
+}
+
+QWidget* AdjustmentWindow::fieldFor(const records::Refusal& refusal) const
+{
+    switch (refusal.field) {
+    case records::RecordField::Uncertainty:
+        return field(CheckField::Uncertainty);
+    case records::RecordField::Tolerance:
+        return field(CheckField::Tolerance);
+    case records::RecordField::Verification:
+        if (refusal.point == 1 || refusal.point == 2)
+            return field(refusal.point == 1 ? CheckField::Reading1 : CheckField::Reading2);
+        if (refusal.point == 3)
+            return field(entries_.typed[static_cast<std::size_t>(CheckField::ThirdTarget)]
+                             ? CheckField::ThirdReading
+                             : CheckField::ThirdTarget);
+        return nullptr;
+    default:
+        return recordFields_->fieldFor(refusal.field);
+    }
+}
+
+// The window's own entries, as the live check reads them: a wrong one, an empty U and an
+// incomplete verification are refused before the record is composed.
+bool AdjustmentWindow::entriesRefused()
+{
+    if (entries_.anyWrong()) {
+        QStringList names;
+        QWidget* first = nullptr;
+        for (std::size_t n = 0; n < checkFieldCount; ++n)
+            if (entries_.wrong[n]) {
+                names << fields_[n]->accessibleName();
+                first = first ? first : fields_[n];
+            }
+        refuse(QStringLiteral("Not a number or no code: ") + names.join(QStringLiteral(", ")),
+               first);
+        return true;
+    }
+    records::Refusal refusal = entries_.incomplete();
+    if (!entries_.uncertainty) {
+        refusal = {};
+        refusal.field = records::RecordField::Uncertainty;
+        refusal.kind = records::RefusalKind::Empty;
+    }
+    if (refusal.ok())
+        return false;
+    refuse(refusal);
+    return true;
 }
 
 std::optional<records::RecordInput> AdjustmentWindow::recordInput()
@@ -289,57 +355,31 @@ std::optional<records::RecordInput> AdjustmentWindow::recordInput()
         return std::nullopt;
     }
     records::RecordInput input;
-    QString wrongField;
-    if (!recordFields_->readInto(input, wrongField)) {
-        refuse(QStringLiteral("The %1 is not a number.").arg(wrongField.toLower()),
-               recordFields_->fieldFor(records::RecordField::Ambient));
+    if (const records::Refusal refusal = recordFields_->readInto(input); !refusal.ok()) {
+        refuse(refusal);
         return std::nullopt;
     }
-    QStringList wrong;
-    const auto current = currentCoefficients(wrong);
-    const auto uncertainty = number(uncertainty_, wrong);
-    const auto tolerance = number(tolerance_, wrong);
-    std::array<std::optional<double>, 2> readings{number(readings_[0], wrong),
-                                                  number(readings_[1], wrong)};
-    const auto thirdTarget = number(thirdTarget_, wrong);
-    const auto thirdReading = number(thirdReading_, wrong);
-    const bool thirdHalf =
-        thirdTarget_->text().trimmed().isEmpty() != thirdReading_->text().trimmed().isEmpty();
-    if (!wrong.isEmpty()) {
-        // The focus goes to the first field named.
-        QWidget* first = nullptr;
-        for (QLineEdit* field : findChildren<QLineEdit*>())
-            if (!first && field->accessibleName() == wrong.first())
-                first = field;
-        refuse(QStringLiteral("Not a number or no code: ") + wrong.join(QStringLiteral(", ")),
-               first);
+    if (entriesRefused())
         return std::nullopt;
-    }
-    if (!current || !uncertainty || thirdHalf) {
-        refuse(!uncertainty ? QStringLiteral("The reference's uncertainty U is empty.")
-                            : QStringLiteral("The third point needs its target and its reading."),
-               !uncertainty                               ? static_cast<QWidget*>(uncertainty_)
-               : thirdTarget_->text().trimmed().isEmpty() ? thirdTarget_
-                                                          : thirdReading_);
-        return std::nullopt;
-    }
-    input.current = *current;
-    input.referenceUncertainty = *uncertainty;
-    input.tolerance = tolerance;
-    for (std::size_t n = 0; n < 2; ++n)
-        if (readings[n])
-            input.verification.append({(*measurement_)[n], *readings[n]});
-    if (thirdTarget && thirdReading)
-        input.verification.append({*thirdTarget, *thirdReading});
+    input.current = *entries_.current;
+    input.referenceUncertainty = *entries_.uncertainty;
+    input.tolerance = entries_.tolerance;
+    for (const calc::VerificationReading& reading : entries_.verification(*measurement_))
+        input.verification.append({reading.target, reading.reading});
     input.entriesRead = *measurement_;
     input.entriesTyped = typedEntries_;
     input.corrects = corrects_;
     return input;
 }
 
+bool AdjustmentWindow::isSaving() const
+{
+    return saving_->isBusy();
+}
+
 void AdjustmentWindow::saveRecord()
 {
-    if (saving_)
+    if (saving_->isBusy())
         return;
     const auto input = recordInput();
     if (!input)
@@ -348,12 +388,7 @@ void AdjustmentWindow::saveRecord()
         records::composeRecord(*input, QDate::currentDate(), QDateTime::currentDateTimeUtc(),
                                QUuid::createUuid().toString(QUuid::WithoutBraces));
     if (!composition.ok()) {
-        QWidget* field = recordFields_->fieldFor(composition.refused);
-        if (composition.refused == records::RecordField::Uncertainty)
-            field = uncertainty_;
-        else if (composition.refused == records::RecordField::Tolerance)
-            field = tolerance_;
-        refuse(composition.refusal, field);
+        refuse(composition.refusal);
         return;
     }
     // The store keeps every record for good: pressing Save again on what was just saved would
@@ -370,42 +405,29 @@ void AdjustmentWindow::saveRecord()
         refuse(QStringLiteral("There is no record store to save to."), nullptr);
         return;
     }
-    // A busy or distant database must not freeze the window: saved on a thread of its own,
-    // from a pool of its own, so that reads of the history never queue ahead of a save. What
-    // is saved is what the window showed at Ctrl+S: the record fields wait meanwhile.
-    saving_ = true;
+    startSaving(store, composition.record);
+}
+
+void AdjustmentWindow::startSaving(const std::shared_ptr<records::RecordStore>& store,
+                                   const records::Record& record)
+{
+    // What is saved is what the window showed at Ctrl+S: the record fields wait meanwhile.
     saveButton_->setEnabled(false);
     recordFields_->setEnabled(false);
-    recordStatus_->setText(QStringLiteral("Saving the record to %1 ...").arg(store->location()));
-    const records::Record record = composition.record;
-    auto* watcher = new QFutureWatcher<records::StoreFailure>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, record] {
-        finishSaving(record, watcher->result());
-        watcher->deleteLater();
-    });
-    // Owned by the application, which waits for a save still running when it ends.
-    static QThreadPool* const savingThreads = new QThreadPool(QCoreApplication::instance());
-    watcher->setFuture(
-        QtConcurrent::run(savingThreads, [store, record] { return store->add(record); }));
-    // A database whose network went quiet can keep the answer for long: said, not hidden.
-    QTimer::singleShot(std::chrono::minutes(2), watcher, [this] {
-        recordStatus_->setText(QStringLiteral("The record store has not answered for two "
-                                              "minutes. The record will be saved whole or not "
-                                              "at all; look in the history before saving it "
-                                              "again."));
-    });
+    ui::showValue(recordStatus_,
+                  QStringLiteral("Saving the record to %1 ...").arg(store->location()));
+    saving_->start(
+        [store, record] { return store->add(record); },
+        [this, record](const records::StoreFailure& failure) { finishSaving(record, failure); });
 }
 
 void AdjustmentWindow::finishSaving(const records::Record& record,
                                     const records::StoreFailure& failure)
 {
-    saving_ = false;
     saveButton_->setEnabled(true);
     recordFields_->setEnabled(true);
     if (failure.failed()) {
-        // A window asked to close stays open: what was typed is not lost with it.
-        closeWhenSaved_ = false;
-        recordStatus_->setText(QStringLiteral("The record was not saved."));
+        ui::showValue(recordStatus_, QStringLiteral("The record was not saved."));
         refuse(failure.message, nullptr);
         return;
     }
@@ -414,24 +436,21 @@ void AdjustmentWindow::finishSaving(const records::Record& record,
     // corrected never has two live corrections.
     if (!corrects_.isEmpty())
         corrects_ = record.id;
-    recordStatus_->setText(
+    ui::showValue(
+        recordStatus_,
         QStringLiteral("Saved record %1 (%2, %3).")
             .arg(records::shortId(record.id), records::printableText(record.serial),
                  record.verdict.isEmpty() ? QStringLiteral("not verified") : record.verdict));
     emit recordSaved(record);
-    if (closeWhenSaved_)
-        close();
 }
 
 void AdjustmentWindow::closeEvent(QCloseEvent* event)
 {
     // Closed in the middle of a save, the window would take the outcome with it: it closes
     // once the record is saved, and stays with what was typed when it was not.
-    if (saving_) {
-        closeWhenSaved_ = true;
-        recordStatus_->setText(QStringLiteral("Saving the record: the window closes once it is "
-                                              "saved."));
-        event->ignore();
+    if (saving_->holdClose(event)) {
+        ui::showValue(recordStatus_, QStringLiteral("Saving the record: the window closes once "
+                                                    "it is saved."));
         return;
     }
     QWidget::closeEvent(event);
@@ -451,8 +470,8 @@ bool AdjustmentWindow::takeCurrentCodesFromMemory(const QString& memoryText, int
         fault = QStringLiteral("display line %1 shows nothing for this type").arg(displayLine);
         return false;
     }
-    currentSlope_->setText(QString::fromStdString(slope).toUpper());
-    currentOffset_->setText(QString::fromStdString(offset));
+    field(CheckField::CurrentSlope)->setText(QString::fromStdString(slope).toUpper());
+    field(CheckField::CurrentOffset)->setText(QString::fromStdString(offset));
     return true;
 }
 
@@ -467,80 +486,61 @@ void AdjustmentWindow::readFromMemory()
     }
 }
 
-std::optional<double> AdjustmentWindow::number(QLineEdit* field, QStringList& wrong)
+void AdjustmentWindow::readEntries()
 {
-    const calc::Separators separators = ui::currentSeparators();
-    const std::string text = field->text().toStdString();
-    const calc::EntryReading reading = calc::readEntry(text, separators);
-    mark(field, !reading.isNumber() && !field->text().trimmed().isEmpty());
-    // A number that holds the separator the locale does not use reads as something else
-    // (12.5 as 125 in German): said next to the entry problems, as the main window warns.
-    if (const auto pair = calc::probeSeparators(separators);
-        reading.isNumber() && pair && calc::holds(text, pair->foreign))
-        foreignSeparator_ = pair;
-    if (reading.isNumber())
-        return reading.value;
-    if (!field->text().trimmed().isEmpty())
-        wrong << field->accessibleName();
-    return std::nullopt;
-}
-
-std::optional<calc::Coefficients> AdjustmentWindow::currentCoefficients(QStringList& wrong)
-{
-    const auto slope = calc::readCoefficientCode(currentSlope_->text().toStdString());
-    const auto offset = calc::readCoefficientCode(currentOffset_->text().toStdString());
-    mark(currentSlope_, !slope);
-    mark(currentOffset_, !offset);
-    if (!slope)
-        wrong << currentSlope_->accessibleName();
-    if (!offset)
-        wrong << currentOffset_->accessibleName();
-    if (!slope || !offset)
-        return std::nullopt;
-    return calc::Coefficients{*slope, *offset};
+    CheckTexts texts;
+    for (std::size_t n = 0; n < checkFieldCount; ++n)
+        texts[n] = fields_[n]->text();
+    entries_ = readCheckEntries(texts, ui::currentSeparators());
+    for (std::size_t n = 0; n < checkFieldCount; ++n)
+        mark(fields_[n], entries_.wrong[n]);
 }
 
 void AdjustmentWindow::refresh()
 {
     if (!problems_)
         return; // still being built
-    QStringList wrong;
-    foreignSeparator_.reset();
-    const auto current = currentCoefficients(wrong);
+    readEntries();
     calc::Adjustment adjustment;
-    if (measurement_ && current) {
+    if (measurement_ && entries_.current) {
         const auto& m = *measurement_;
         const calc::ReferencePoint points[] = {{m[0], m[2]}, {m[1], m[3]}};
-        adjustment = calc::adjust(points, *current);
+        adjustment = calc::adjust(points, *entries_.current);
     }
-    showAdjustment(adjustment, current && (current->slopeCode != calc::Coefficients{}.slopeCode ||
-                                           current->offsetCode != 0));
-    showVerification(adjustment, wrong);
+    showAdjustment(adjustment);
+    showVerdicts();
+    plotErrors(adjustment);
     QStringList problems;
+    QStringList wrong;
+    for (std::size_t n = 0; n < checkFieldCount; ++n)
+        if (entries_.wrong[n])
+            wrong << fields_[n]->accessibleName();
     if (!wrong.isEmpty())
         problems << QStringLiteral("Not a number or no code: ") + wrong.join(QStringLiteral(", "));
-    if (foreignSeparator_)
+    if (entries_.foreignSeparator)
         problems << QString::fromStdString(
-            messages::oneLine(messages::separatorWarning(*foreignSeparator_)));
-    problems_->setText(problems.join(QLatin1Char('\n')));
+            messages::oneLine(messages::separatorWarning(*entries_.foreignSeparator)));
+    ui::showValue(problems_, problems.join(QLatin1Char('\n')));
 }
 
-void AdjustmentWindow::showAdjustment(const calc::Adjustment& adjustment, bool composed)
+void AdjustmentWindow::showAdjustment(const calc::Adjustment& adjustment)
 {
     const calc::CalcResult& line = adjustment.line;
     const bool ok = adjustment.ok() && measurement_;
     slopeCode_->setText(ok ? QString::fromStdString(line.slopeCode) : QString());
     offsetCode_->setText(ok ? QString::fromStdString(line.offsetCode) : QString());
-    codeValues_->setText(
+    ui::showValue(
+        codeValues_,
         ok ? QStringLiteral("slope %1, offset %2 \u00B0C")
                  .arg(QLocale().toString(adjustment.appliedSlope, 'f', 4),
                       shown(adjustment.appliedOffset))
         : measurement_ && !adjustment.ok() && line.fault != calc::CalcFault::None
             ? QString::fromStdString(messages::oneLine(messages::calculationFault(line.fault)))
             : QString());
-    composedNote_->setText(ok && composed ? QStringLiteral("Composed with the current codes: the "
-                                                           "readings were taken under them.")
-                                          : QString());
+    ui::showValue(composedNote_, ok && entries_.composed()
+                                     ? QStringLiteral("Composed with the current codes: the "
+                                                      "readings were taken under them.")
+                                     : QString());
     QStringList warnings;
     if (ok && adjustment.slopeWraps)
         warnings << QStringLiteral("The slope %1 does not fit its code: the instrument will apply "
@@ -552,68 +552,56 @@ void AdjustmentWindow::showAdjustment(const calc::Adjustment& adjustment, bool c
                                    "will apply %2 \u00B0C.")
                         .arg(QLocale().toString(line.offset, 'g', 10),
                              shown(adjustment.appliedOffset));
-    codeWarning_->setText(warnings.join(QLatin1Char(' ')));
+    ui::showValue(codeWarning_, warnings.join(QLatin1Char(' ')));
+    showPoints(adjustment, ok);
+}
+
+void AdjustmentWindow::showPoints(const calc::Adjustment& adjustment, bool ok)
+{
     for (std::size_t n = 0; n < 2; ++n) {
         const bool has = ok && n < adjustment.points.size();
         const calc::PointPrediction* point = has ? &adjustment.points[n] : nullptr;
-        pointTexts_[n]->setText(has ? shown(point->target) + QStringLiteral(", ") +
-                                          shown(point->indicated)
-                                    : QString());
-        asLeft_[n]->setText(has ? shown(point->asLeft) : QString());
-        predictedError_[n]->setText(has ? shown(point->error) : QString());
+        ui::showValue(pointTexts_[n],
+                      has ? shown(point->target) + QStringLiteral(", ") + shown(point->indicated)
+                          : QString());
+        ui::showValue(asLeft_[n], has ? shown(point->asLeft) : QString());
+        ui::showValue(predictedError_[n], has ? shown(point->error) : QString());
     }
-    largestError_->setText(ok ? shown(adjustment.largestError) : QString());
+    ui::showValue(largestError_, ok ? shown(adjustment.largestError) : QString());
 }
 
-void AdjustmentWindow::showVerification(const calc::Adjustment& adjustment, QStringList& wrong)
+void AdjustmentWindow::showVerdicts()
 {
-    const auto tolerance = number(tolerance_, wrong);
-    const auto uncertainty = number(uncertainty_, wrong);
-    std::vector<calc::VerificationReading> readings;
-    std::array<bool, 3> present{};
-    for (std::size_t n = 0; n < 2; ++n) {
-        const auto reading = number(readings_[n], wrong);
-        present[n] = reading && measurement_;
-        if (present[n])
-            readings.push_back({(*measurement_)[n], *reading});
-    }
-    const auto thirdTarget = number(thirdTarget_, wrong);
-    const auto thirdReading = number(thirdReading_, wrong);
-    present[2] = thirdTarget && thirdReading;
-    if (present[2])
-        readings.push_back({*thirdTarget, *thirdReading});
-    showVerdicts(tolerance, uncertainty, readings, present);
-    plotErrors(adjustment, readings, tolerance);
-}
-
-void AdjustmentWindow::showVerdicts(std::optional<double> tolerance,
-                                    std::optional<double> uncertainty,
-                                    const std::vector<calc::VerificationReading>& readings,
-                                    const std::array<bool, 3>& present)
-{
-    // Complete once the tolerance and both as-left readings are there.
-    const bool complete = tolerance && uncertainty && present[0] && present[1];
+    // Judged once the tolerance and both as-left readings are there, with nothing half given:
+    // the same rule a saved record is held to.
+    const bool complete = measurement_ && entries_.judgeable();
+    const std::vector<calc::VerificationReading> readings =
+        complete ? entries_.verification(*measurement_) : std::vector<calc::VerificationReading>{};
     const calc::Verification verification =
-        complete ? calc::verify(readings, *tolerance, *uncertainty) : calc::Verification{};
+        complete ? calc::verify(readings, *entries_.tolerance, *entries_.uncertainty)
+                 : calc::Verification{};
     const bool judged = complete && verification.ok();
+    const std::array<bool, 3> present{true, true, entries_.thirdTarget && entries_.thirdReading};
     std::size_t taken = 0;
     for (std::size_t n = 0; n < 3; ++n) {
-        const bool shownHere = judged && present[n];
-        pointVerdicts_[n]->setText(shownHere ? (verification.points[taken].pass ? "pass" : "fail")
-                                             : QString());
-        taken += present[n] ? 1 : 0;
+        const bool here = judged && present[n];
+        ui::showValue(pointVerdicts_[n],
+                      here ? (verification.points[taken].pass ? QStringLiteral("pass")
+                                                              : QStringLiteral("fail"))
+                           : QString());
+        taken += here ? 1 : 0;
     }
-    verdict_->setText(judged ? (verification.pass ? QStringLiteral("Pass") : QStringLiteral("Fail"))
-                             : QString());
-    rule_->setText(complete && !verification.ok()
-                       ? QString::fromStdString(messages::verificationFault(verification.fault))
-                   : uncertainty ? localised(messages::decisionRule(*uncertainty))
-                                 : QString());
+    ui::showValue(verdict_,
+                  judged ? (verification.pass ? QStringLiteral("Pass") : QStringLiteral("Fail"))
+                         : QString());
+    ui::showValue(rule_,
+                  complete && !verification.ok()
+                      ? QString::fromStdString(messages::verificationFault(verification.fault))
+                  : entries_.uncertainty ? localised(messages::decisionRule(*entries_.uncertainty))
+                                         : QString());
 }
 
-void AdjustmentWindow::plotErrors(const calc::Adjustment& adjustment,
-                                  const std::vector<calc::VerificationReading>& readings,
-                                  std::optional<double> tolerance)
+void AdjustmentWindow::plotErrors(const calc::Adjustment& adjustment)
 {
     ErrorPlot::Data data;
     if (measurement_) {
@@ -622,56 +610,15 @@ void AdjustmentWindow::plotErrors(const calc::Adjustment& adjustment,
                                       (*measurement_)[n + 2] - (*measurement_)[n]);
         for (const calc::PointPrediction& point : adjustment.points)
             data.asLeft.emplace_back(point.target, point.error);
+        for (const calc::VerificationReading& reading : entries_.verification(*measurement_))
+            data.verification.emplace_back(reading.target, reading.reading - reading.target);
+    } else if (entries_.thirdTarget && entries_.thirdReading) {
+        data.verification.emplace_back(*entries_.thirdTarget,
+                                       *entries_.thirdReading - *entries_.thirdTarget);
     }
-    for (const calc::VerificationReading& reading : readings)
-        data.verification.emplace_back(reading.target, reading.reading - reading.target);
-    if (tolerance && *tolerance > 0)
-        data.tolerance = *tolerance;
+    if (entries_.tolerance && *entries_.tolerance > 0)
+        data.tolerance = *entries_.tolerance;
     plot_->setData(std::move(data));
-}
-
-MemoryTextDialog::MemoryTextDialog(QWidget* parent) : QDialog(parent)
-{
-    setObjectName(QStringLiteral("MemoryText"));
-    setWindowTitle(QStringLiteral("Read from memory text"));
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("Paste the instrument's memory text:"), this));
-    text_ = new QPlainTextEdit(this);
-    text_->setAccessibleName(QStringLiteral("Memory text"));
-    layout->addWidget(text_);
-    line1_ = new QRadioButton(QStringLiteral("Display line &1"), this);
-    auto* line2 = new QRadioButton(QStringLiteral("Display line &2"), this);
-    line1_->setChecked(true);
-    layout->addWidget(line1_);
-    layout->addWidget(line2);
-    fault_ = new QLabel(this);
-    fault_->setAccessibleName(QStringLiteral("Decoding fault"));
-    fault_->setTextFormat(Qt::PlainText);
-    fault_->setWordWrap(true);
-    layout->addWidget(fault_);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    layout->addWidget(buttons);
-}
-
-QString MemoryTextDialog::memoryText() const
-{
-    // One memory text: the first line that is not empty.
-    for (const QString& line : text_->toPlainText().split(QLatin1Char('\n')))
-        if (!line.trimmed().isEmpty())
-            return line.trimmed();
-    return {};
-}
-
-int MemoryTextDialog::displayLine() const
-{
-    return line1_->isChecked() ? 1 : 2;
-}
-
-void MemoryTextDialog::showFault(const QString& fault)
-{
-    fault_->setText(QStringLiteral("Nothing filled: ") + fault);
 }
 
 } // namespace quarvet::adjust

@@ -1,12 +1,13 @@
 #pragma once
 
+#include "checkentries.h"
+
 #include "calc/adjustment.h"
 #include "calc/check.h"
 #include "records/record.h"
 #include "records/recordform.h"
 #include "records/recordstore.h"
 
-#include <QDialog>
 #include <QWidget>
 
 #include <array>
@@ -19,8 +20,10 @@ class QLabel;
 class QPushButton;
 class QVBoxLayout;
 class QLineEdit;
-class QPlainTextEdit;
-class QRadioButton;
+
+namespace quarvet::ui {
+class StoreCall;
+}
 
 namespace quarvet::adjust {
 
@@ -49,7 +52,7 @@ public:
     // Composes the record of what the window shows and saves it in the background; a refusal
     // names the field and puts the focus there.
     void saveRecord();
-    bool isSaving() const { return saving_; }
+    bool isSaving() const;
 
     // Fills the current codes from a decoded memory text's display line (1 or 2); false, and
     // nothing filled, when the text does not decode or the line shows nothing.
@@ -63,40 +66,40 @@ protected:
 
 private:
     void createCodeGroup();
-    void createRecordColumn();
-    std::optional<records::RecordInput> recordInput();
-    void refuse(const QString& why, QWidget* field);
-    void finishSaving(const records::Record& record, const records::StoreFailure& failure);
     void createPointGroup();
     void createVerificationGroup();
-    QLineEdit* addField(const QString& accessibleName, const QString& text = {});
+    void createRecordColumn();
+    QLineEdit* addField(CheckField field, const QString& accessibleName, const QString& text = {});
     QLabel* addValue(const QString& accessibleName);
+    QLineEdit* field(CheckField which) const { return fields_[static_cast<std::size_t>(which)]; }
+    std::optional<records::RecordInput> recordInput();
+    bool entriesRefused();
+    void refuse(const QString& why, QWidget* field);
+    void refuse(const records::Refusal& refusal);
+    QWidget* fieldFor(const records::Refusal& refusal) const;
+    void startSaving(const std::shared_ptr<records::RecordStore>& store,
+                     const records::Record& record);
+    void finishSaving(const records::Record& record, const records::StoreFailure& failure);
     void readFromMemory();
+    void readEntries();
     void refresh();
-    std::optional<calc::Coefficients> currentCoefficients(QStringList& wrong);
-    void showAdjustment(const calc::Adjustment& adjustment, bool composed);
-    void showVerification(const calc::Adjustment& adjustment, QStringList& wrong);
-    void showVerdicts(std::optional<double> tolerance, std::optional<double> uncertainty,
-                      const std::vector<calc::VerificationReading>& readings,
-                      const std::array<bool, 3>& present);
-    void plotErrors(const calc::Adjustment& adjustment,
-                    const std::vector<calc::VerificationReading>& readings,
-                    std::optional<double> tolerance);
-    std::optional<double> number(QLineEdit* field, QStringList& wrong);
+    void showAdjustment(const calc::Adjustment& adjustment);
+    void showPoints(const calc::Adjustment& adjustment, bool ok);
+    void showVerdicts();
+    void plotErrors(const calc::Adjustment& adjustment);
 
     std::optional<std::array<double, 4>> measurement_;
     std::array<QString, 4> typedEntries_;
+    CheckEntries entries_; // what the fields below hold, read at their last edit
+    std::array<QLineEdit*, checkFieldCount> fields_{};
     QVBoxLayout* leftColumn_ = nullptr;
     RecordFields* recordFields_ = nullptr;
     QPushButton* saveButton_ = nullptr;
     QLabel* recordStatus_ = nullptr;
     StoreSource storeSource_;
+    ui::StoreCall* saving_ = nullptr;
     QString corrects_;
-    bool saving_ = false;
-    bool closeWhenSaved_ = false;
     std::optional<records::Record> lastSaved_; // the last record this window saved
-    QLineEdit* currentSlope_ = nullptr;
-    QLineEdit* currentOffset_ = nullptr;
     QLineEdit* slopeCode_ = nullptr;
     QLineEdit* offsetCode_ = nullptr;
     QLabel* codeValues_ = nullptr;
@@ -106,32 +109,11 @@ private:
     std::array<QLabel*, 2> predictedError_{};
     std::array<QLabel*, 2> pointTexts_{};
     QLabel* largestError_ = nullptr;
-    QLineEdit* tolerance_ = nullptr;
-    QLineEdit* uncertainty_ = nullptr;
-    std::array<QLineEdit*, 2> readings_{};
-    QLineEdit* thirdTarget_ = nullptr;
-    QLineEdit* thirdReading_ = nullptr;
     std::array<QLabel*, 3> pointVerdicts_{};
     QLabel* verdict_ = nullptr;
     QLabel* rule_ = nullptr;
     QLabel* problems_ = nullptr;
     ErrorPlot* plot_ = nullptr;
-    std::optional<calc::SeparatorPair> foreignSeparator_; // found in an entry at this refresh
-};
-
-// Asks for a memory text and the display line whose codes it holds.
-class MemoryTextDialog : public QDialog {
-    Q_OBJECT
-public:
-    explicit MemoryTextDialog(QWidget* parent = nullptr);
-    QString memoryText() const;
-    int displayLine() const;
-    void showFault(const QString& fault);
-
-private:
-    QPlainTextEdit* text_ = nullptr;
-    QRadioButton* line1_ = nullptr;
-    QLabel* fault_ = nullptr;
 };
 
 } // namespace quarvet::adjust

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "errorplotpainter.h"
+#include "plot/errorplotpainter.h"
 
 #include <QWidget>
 

@@ -47,7 +47,7 @@ QLineEdit* RecordFields::addField(const QString& accessibleName)
     return field;
 }
 
-bool RecordFields::readInto(records::RecordInput& input, QString& wrong) const
+records::Refusal RecordFields::readInto(records::RecordInput& input) const
 {
     input.instrumentType = type_->currentText();
     input.serial = serial_->text();
@@ -58,15 +58,17 @@ bool RecordFields::readInto(records::RecordInput& input, QString& wrong) const
     input.note = note_->text();
     input.ambient.reset();
     if (ambient_->text().trimmed().isEmpty())
-        return true;
+        return {};
     const calc::EntryReading reading =
         calc::readEntry(ambient_->text().toStdString(), ui::currentSeparators());
     if (!reading.isNumber()) {
-        wrong = ambient_->accessibleName();
-        return false;
+        records::Refusal refusal;
+        refusal.field = records::RecordField::Ambient;
+        refusal.kind = records::RefusalKind::Unreadable;
+        return refusal;
     }
     input.ambient = reading.value;
-    return true;
+    return {};
 }
 
 void RecordFields::fill(const records::Record& record)

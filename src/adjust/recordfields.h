@@ -17,9 +17,9 @@ class RecordFields : public QGroupBox {
 public:
     explicit RecordFields(QWidget* parent = nullptr);
 
-    // Copies the fields into `input`; false, with the field named in `wrong`, when the
-    // ambient temperature is given and is not a number.
-    bool readInto(records::RecordInput& input, QString& wrong) const;
+    // Copies the fields into `input`; refused when the ambient temperature is given and is
+    // not a number.
+    records::Refusal readInto(records::RecordInput& input) const;
     // Fills every field from a record (for its correction).
     void fill(const records::Record& record);
     // The field a refusal named, to put the focus into; nothing for the others.

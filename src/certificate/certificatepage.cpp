@@ -2,7 +2,7 @@
 
 #include "sheet.h"
 
-#include "adjust/errorplotpainter.h"
+#include "plot/errorplotpainter.h"
 #include "calc/adjustment.h"
 #include "calc/entry.h"
 #include "messages/messages.h"

@@ -1,6 +1,6 @@
 #include "sheet.h"
 
-#include "adjust/errorplotpainter.h"
+#include "plot/errorplotpainter.h"
 #include "quarvet/version.h"
 
 #include <QPainter>

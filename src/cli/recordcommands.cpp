@@ -4,6 +4,7 @@
 
 #include "calc/adjustment.h"
 #include "calc/utf8text.h"
+#include "messages/messages.h"
 #include "records/recordform.h"
 #include "records/recordformat.h"
 
@@ -183,6 +184,128 @@ bool numberOf(const std::string& label, const std::string& word, const calc::Sep
     return true;
 }
 
+// The options of `records add`, all that it needs among them; nothing when the usage is wrong
+// (said already).
+std::optional<Options> addOptions(const std::vector<std::string>& words, Output& io)
+{
+    std::string fault;
+    auto options = readOptions(words,
+                               {{"--serial", 1},
+                                {"--type", 1},
+                                {"--line", 1},
+                                {"--technician", 1},
+                                {"--reference", 1},
+                                {"--reference-u", 1},
+                                {"--reference-due", 1},
+                                {"--ambient", 1},
+                                {"--current", 2},
+                                {"--tolerance", 1},
+                                {"--verify", -1},
+                                {"--note", 1}},
+                               fault);
+    if (!options) {
+        usageFault(fault, io);
+        return std::nullopt;
+    }
+    for (const char* required : {"--serial", "--type", "--line", "--technician", "--reference",
+                                 "--reference-u", "--reference-due"})
+        if (!options->count(required)) {
+            usageFault(std::string("records add needs ") + required, io);
+            return std::nullopt;
+        }
+    return options;
+}
+
+// The texts of a record; false when one is no UTF-8 (said already).
+bool readTexts(const Options& options, records::RecordInput& input, Output& io)
+{
+    const auto value = [&](const char* name) { return options.at(name)[0]; };
+    // Malformed bytes would be stored as replacement characters, and two different serials
+    // would become one: refused, as the window cannot even take them.
+    for (const char* name : {"--serial", "--type", "--technician", "--reference", "--note"})
+        if (options.count(name) && !validUtf8(value(name))) {
+            io.sayError(std::string("quarvet-cli: ") + name + " is not valid UTF-8 text\n");
+            return false;
+        }
+    input.instrumentType = text(value("--type"));
+    input.serial = text(value("--serial"));
+    input.technician = text(value("--technician"));
+    input.referenceId = text(value("--reference"));
+    input.note = options.count("--note") ? text(value("--note")) : QString();
+    const std::string line = value("--line");
+    input.displayLine = line == "1" ? 1 : line == "2" ? 2 : 0;
+    input.referenceDue = records::readDueDate(text(value("--reference-due")));
+    return true;
+}
+
+// An optional number; false when it is given and is none (said already).
+bool readOptional(const Options& options, const char* name, const calc::Separators& separators,
+                  std::optional<double>& value, Output& io)
+{
+    if (!options.count(name))
+        return true;
+    double number = 0;
+    if (!numberOf(name, options.at(name)[0], separators, number, io))
+        return false;
+    value = number;
+    return true;
+}
+
+// The current codes and the verification readings; a usage fault in `status` when one of them
+// is given in the wrong shape.
+bool readCodesAndReadings(const Options& options, const calc::Separators& separators,
+                          records::RecordInput& input, Output& io, int& status)
+{
+    if (options.count("--current")) {
+        const auto& codes = options.at("--current");
+        const auto slope = calc::readCoefficientCode(codes[0]);
+        const auto offset = calc::readCoefficientCode(codes[1]);
+        if (!slope || !offset) {
+            status = usageError;
+            usageFault("--current takes two codes of four hexadecimal digits", io);
+            return false;
+        }
+        input.current = {*slope, *offset};
+    }
+    if (!options.count("--verify"))
+        return true;
+    const auto& pairs = options.at("--verify");
+    if (pairs.empty() || pairs.size() % 2 != 0) {
+        status = usageError;
+        usageFault("--verify takes pairs of target and reading", io);
+        return false;
+    }
+    for (std::size_t n = 0; n < pairs.size(); n += 2) {
+        records::VerificationReading reading;
+        if (!numberOf("--verify target", pairs[n], separators, reading.target, io) ||
+            !numberOf("--verify reading", pairs[n + 1], separators, reading.reading, io))
+            return false;
+        input.verification.append(reading);
+    }
+    return true;
+}
+
+// The numbers of a record, the four entries last; false when one is none (said already).
+bool readNumbers(const std::vector<std::string>& args, const Options& options,
+                 const calc::Separators& separators, records::RecordInput& input, Output& io,
+                 int& status)
+{
+    if (!numberOf("--reference-u", options.at("--reference-u")[0], separators,
+                  input.referenceUncertainty, io) ||
+        !readOptional(options, "--ambient", separators, input.ambient, io) ||
+        !readOptional(options, "--tolerance", separators, input.tolerance, io) ||
+        !readCodesAndReadings(options, separators, input, io, status))
+        return false;
+    const std::array<const char*, 4> labels{"TARGET1", "TARGET2", "INDICATED1", "INDICATED2"};
+    for (std::size_t n = 0; n < 4; ++n) {
+        const std::string& entry = args[args.size() - 4 + n];
+        input.entriesTyped[n] = text(entry);
+        if (!numberOf(labels[n], entry, separators, input.entriesRead[n], io))
+            return false;
+    }
+    return true;
+}
+
 // The input of `records add` from its words; nothing when a word is wrong (said already).
 std::optional<records::RecordInput> addInput(const std::vector<std::string>& args,
                                              const calc::Separators& separators, Output& io,
@@ -194,97 +317,14 @@ std::optional<records::RecordInput> addInput(const std::vector<std::string>& arg
                    io);
         return std::nullopt;
     }
-    const std::vector<std::string> words(args.begin(), args.end() - 4);
-    std::string fault;
-    const auto options = readOptions(words,
-                                     {{"--serial", 1},
-                                      {"--type", 1},
-                                      {"--line", 1},
-                                      {"--technician", 1},
-                                      {"--reference", 1},
-                                      {"--reference-u", 1},
-                                      {"--reference-due", 1},
-                                      {"--ambient", 1},
-                                      {"--current", 2},
-                                      {"--tolerance", 1},
-                                      {"--verify", -1},
-                                      {"--note", 1}},
-                                     fault);
-    if (!options) {
-        usageFault(fault, io);
+    const auto options = addOptions({args.begin(), args.end() - 4}, io);
+    if (!options)
         return std::nullopt;
-    }
-    for (const char* required : {"--serial", "--type", "--line", "--technician", "--reference",
-                                 "--reference-u", "--reference-due"})
-        if (!options->count(required)) {
-            usageFault(std::string("records add needs ") + required, io);
-            return std::nullopt;
-        }
-    const auto value = [&](const char* name) { return options->at(name)[0]; };
     status = failure;
-    // Malformed bytes would be stored as replacement characters, and two different serials
-    // would become one: refused, as the window cannot even take them.
-    for (const char* name : {"--serial", "--type", "--technician", "--reference", "--note"})
-        if (options->count(name) && !validUtf8(value(name))) {
-            io.sayError(std::string("quarvet-cli: ") + name + " is not valid UTF-8 text\n");
-            return std::nullopt;
-        }
     records::RecordInput input;
-    input.instrumentType = text(value("--type"));
-    input.serial = text(value("--serial"));
-    input.technician = text(value("--technician"));
-    input.referenceId = text(value("--reference"));
-    input.note = options->count("--note") ? text(value("--note")) : QString();
-    const std::string line = value("--line");
-    input.displayLine = line == "1" ? 1 : line == "2" ? 2 : 0;
-    input.referenceDue = records::readDueDate(text(value("--reference-due")));
-    if (!numberOf("--reference-u", value("--reference-u"), separators, input.referenceUncertainty,
-                  io))
+    if (!readTexts(*options, input, io) ||
+        !readNumbers(args, *options, separators, input, io, status))
         return std::nullopt;
-    double number = 0;
-    if (options->count("--ambient")) {
-        if (!numberOf("--ambient", value("--ambient"), separators, number, io))
-            return std::nullopt;
-        input.ambient = number;
-    }
-    if (options->count("--tolerance")) {
-        if (!numberOf("--tolerance", value("--tolerance"), separators, number, io))
-            return std::nullopt;
-        input.tolerance = number;
-    }
-    if (options->count("--current")) {
-        const auto& codes = options->at("--current");
-        const auto slope = calc::readCoefficientCode(codes[0]);
-        const auto offset = calc::readCoefficientCode(codes[1]);
-        if (!slope || !offset) {
-            status = usageError;
-            usageFault("--current takes two codes of four hexadecimal digits", io);
-            return std::nullopt;
-        }
-        input.current = {*slope, *offset};
-    }
-    if (options->count("--verify")) {
-        const auto& pairs = options->at("--verify");
-        if (pairs.empty() || pairs.size() % 2 != 0) {
-            status = usageError;
-            usageFault("--verify takes pairs of target and reading", io);
-            return std::nullopt;
-        }
-        for (std::size_t n = 0; n < pairs.size(); n += 2) {
-            records::VerificationReading reading;
-            if (!numberOf("--verify target", pairs[n], separators, reading.target, io) ||
-                !numberOf("--verify reading", pairs[n + 1], separators, reading.reading, io))
-                return std::nullopt;
-            input.verification.append(reading);
-        }
-    }
-    const std::array<const char*, 4> labels{"TARGET1", "TARGET2", "INDICATED1", "INDICATED2"};
-    for (std::size_t n = 0; n < 4; ++n) {
-        const std::string& entry = args[args.size() - 4 + n];
-        input.entriesTyped[n] = text(entry);
-        if (!numberOf(labels[n], entry, separators, input.entriesRead[n], io))
-            return std::nullopt;
-    }
     return input;
 }
 
@@ -299,7 +339,7 @@ int addCommand(const std::vector<std::string>& args, const calc::Separators& sep
         records::composeRecord(*input, context.today, QDateTime::currentDateTimeUtc(),
                                QUuid::createUuid().toString(QUuid::WithoutBraces));
     if (!composition.ok())
-        return refusal(composition.refusal, io);
+        return refusal(QString::fromStdString(messages::recordRefusal(composition.refusal)), io);
     const records::Record& record = composition.record;
     records::StoreFailure saved;
     {

@@ -185,4 +185,109 @@ std::string oneLine(std::string_view text)
     return line;
 }
 
+namespace {
+
+// How a sentence about a record names one of its fields.
+std::string recordFieldName(records::RecordField field)
+{
+    switch (field) {
+    case records::RecordField::Serial:
+        return "The serial number";
+    case records::RecordField::Technician:
+        return "The technician";
+    case records::RecordField::Reference:
+        return "The reference standard";
+    case records::RecordField::Note:
+        return "The note";
+    case records::RecordField::Uncertainty:
+        return "The reference's uncertainty U";
+    case records::RecordField::Ambient:
+        return "The ambient temperature";
+    default:
+        return "The entry";
+    }
+}
+
+std::string joined(const std::vector<std::string>& words)
+{
+    std::string text;
+    for (const std::string& word : words)
+        text += (text.empty() ? "" : ", ") + word;
+    return text;
+}
+
+// A number that is infinite or none, said of the field that holds it.
+std::string notFinite(records::RecordField field)
+{
+    switch (field) {
+    case records::RecordField::Entries:
+        return "The entries are not all numbers.";
+    case records::RecordField::Verification:
+        return "A verification reading is no number.";
+    default:
+        return recordFieldName(field) + " is no number.";
+    }
+}
+
+std::string incomplete(std::size_t point)
+{
+    return point == 3 ? "The third point needs its target and its reading."
+                      : "A verdict needs the as-left readings at both points: point " +
+                            std::to_string(point) + " has none.";
+}
+
+// What is wrong with a date or a number of a record.
+std::string valueRefusal(const records::Refusal& refusal)
+{
+    switch (refusal.kind) {
+    case records::RefusalKind::BelowZero:
+        return "The reference's uncertainty U must be a number of 0 or more.";
+    case records::RefusalKind::NotADate:
+        return "The reference's due date is no date (YYYY-MM-DD).";
+    case records::RefusalKind::Passed:
+        return "The reference's due date " + refusal.given +
+               " has passed: a record made against an overdue reference cannot be saved, and "
+               "it could never pass.";
+    case records::RefusalKind::NotFinite:
+        return notFinite(refusal.field);
+    case records::RefusalKind::Unreadable:
+        return recordFieldName(refusal.field) + " is not a number.";
+    case records::RefusalKind::NeedsTolerance:
+        return "Verification readings need a tolerance to be judged by.";
+    case records::RefusalKind::Calculation:
+        return oneLine(calculationFault(refusal.calculation));
+    case records::RefusalKind::Verification:
+        return verificationFault(refusal.verification);
+    case records::RefusalKind::Incomplete:
+        return incomplete(refusal.point);
+    default:
+        return {};
+    }
+}
+
+} // namespace
+
+std::string recordRefusal(const records::Refusal& refusal)
+{
+    const std::string name = recordFieldName(refusal.field);
+    switch (refusal.kind) {
+    case records::RefusalKind::None:
+        return {};
+    case records::RefusalKind::UnknownModel:
+        return "The instrument type \"" + refusal.given + "\" is none of the model numbers " +
+               joined(refusal.choices) + ".";
+    case records::RefusalKind::Empty:
+        return name + " is empty.";
+    case records::RefusalKind::TooLong:
+        return name + " is longer than " + std::to_string(refusal.limit) + " characters.";
+    case records::RefusalKind::TurnsTextAround:
+        return name + " holds a mark that turns text around (U+202A to U+202E, U+2066 to "
+                      "U+2069): it would read as another one.";
+    case records::RefusalKind::NotOneOrTwo:
+        return "The display line must be 1 or 2.";
+    default:
+        return valueRefusal(refusal);
+    }
+}
+
 } // namespace quarvet::messages

@@ -4,6 +4,7 @@
 #include "calc/calibration.h"
 #include "calc/check.h"
 #include "instrument/memorydecoder.h"
+#include "records/refusal.h"
 
 #include <span>
 #include <string>
@@ -48,6 +49,10 @@ std::string calculationFault(calc::CalcFault fault);
 // A sentence about a memory text that did not decode; characters quoted from the text are
 // made printable.
 std::string decodeFault(const instrument::DisplayCodes& codes);
+
+// The sentence naming why something cannot become a calibration record: the field and what
+// is wrong with it, as the adjustment window and `quarvet-cli records add` say it.
+std::string recordRefusal(const records::Refusal& refusal);
 
 // A message with its line breaks as a terminal wants them.
 std::string forTerminal(std::string_view text);

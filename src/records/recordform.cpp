@@ -17,14 +17,6 @@ QString codeText(std::int16_t code)
     return QString::fromStdString(calc::coefficientCode(code));
 }
 
-// How a refusal names one of the texts it checks.
-QString nameOf(RecordField field)
-{
-    return field == RecordField::Serial       ? QStringLiteral("The serial number")
-           : field == RecordField::Technician ? QStringLiteral("The technician")
-                                              : QStringLiteral("The reference standard");
-}
-
 bool finite(const std::optional<double>& value)
 {
     return !value || std::isfinite(*value);
@@ -43,80 +35,85 @@ bool turnsTextAround(const QString& text)
     return false;
 }
 
-Composition refused(RecordField field, const QString& why)
+Refusal refused(RecordField field, RefusalKind kind)
 {
-    Composition composition;
-    composition.refused = field;
-    composition.refusal = why;
-    return composition;
+    Refusal refusal;
+    refusal.field = field;
+    refusal.kind = kind;
+    return refusal;
 }
 
-// The first thing wrong with what was given; None when all of it can go into a record.
-Composition firstRefusal(const RecordInput& input, const QDate& today)
+Refusal tooLong(RecordField field, qsizetype limit)
+{
+    Refusal refusal = refused(field, RefusalKind::TooLong);
+    refusal.limit = limit;
+    return refusal;
+}
+
+Refusal unknownModel(const QString& type)
+{
+    Refusal refusal = refused(RecordField::Type, RefusalKind::UnknownModel);
+    refusal.given = type.toStdString();
+    for (const QString& model : modelNumbers())
+        refusal.choices.push_back(model.toStdString());
+    return refusal;
+}
+
+// The first thing wrong with the texts given; none when all of them can go into a record.
+Refusal textRefusal(const RecordInput& input)
 {
     if (!modelNumbers().contains(input.instrumentType))
-        return refused(RecordField::Type,
-                       QStringLiteral("The instrument type \"%1\" is none of the model numbers %2.")
-                           .arg(input.instrumentType, modelNumbers().join(QStringLiteral(", "))));
+        return unknownModel(input.instrumentType);
     if (input.serial.trimmed().isEmpty())
-        return refused(RecordField::Serial, QStringLiteral("The serial number is empty."));
+        return refused(RecordField::Serial, RefusalKind::Empty);
     const std::pair<RecordField, const QString*> names[] = {
         {RecordField::Serial, &input.serial},
         {RecordField::Technician, &input.technician},
         {RecordField::Reference, &input.referenceId}};
     for (const auto& [field, text] : names)
         if (text->size() > longestName)
-            return refused(field, QStringLiteral("%1 is longer than %2 characters.")
-                                      .arg(nameOf(field))
-                                      .arg(longestName));
+            return tooLong(field, longestName);
     for (const auto& [field, text] : names)
         if (turnsTextAround(*text))
-            return refused(field, QStringLiteral("%1 holds a mark that turns text around "
-                                                 "(U+202A to U+202E, U+2066 to U+2069): it "
-                                                 "would read as another one.")
-                                      .arg(nameOf(field)));
+            return refused(field, RefusalKind::TurnsTextAround);
     if (input.note.size() > longestNote)
-        return refused(RecordField::Note,
-                       QStringLiteral("The note is longer than %1 characters.").arg(longestNote));
+        return tooLong(RecordField::Note, longestNote);
     if (input.displayLine != 1 && input.displayLine != 2)
-        return refused(RecordField::DisplayLine,
-                       QStringLiteral("The display line must be 1 or 2."));
+        return refused(RecordField::DisplayLine, RefusalKind::NotOneOrTwo);
     if (input.technician.trimmed().isEmpty())
-        return refused(RecordField::Technician, QStringLiteral("The technician is empty."));
+        return refused(RecordField::Technician, RefusalKind::Empty);
     if (input.referenceId.trimmed().isEmpty())
-        return refused(RecordField::Reference, QStringLiteral("The reference standard is empty."));
+        return refused(RecordField::Reference, RefusalKind::Empty);
+    return {};
+}
+
+// The first thing wrong with the dates and numbers given, which are read after the texts.
+Refusal valueRefusal(const RecordInput& input, const QDate& today)
+{
     if (!std::isfinite(input.referenceUncertainty) || input.referenceUncertainty < 0)
-        return refused(
-            RecordField::Uncertainty,
-            QStringLiteral("The reference's uncertainty U must be a number of 0 or more."));
+        return refused(RecordField::Uncertainty, RefusalKind::BelowZero);
     if (!input.referenceDue.isValid())
-        return refused(RecordField::ReferenceDue,
-                       QStringLiteral("The reference's due date is no date (YYYY-MM-DD)."));
-    if (input.referenceDue < today)
-        return refused(RecordField::ReferenceDue,
-                       QStringLiteral("The reference's due date %1 has passed: a record made "
-                                      "against an overdue reference cannot be saved, and it "
-                                      "could never pass.")
-                           .arg(input.referenceDue.toString(Qt::ISODate)));
+        return refused(RecordField::ReferenceDue, RefusalKind::NotADate);
+    if (input.referenceDue < today) {
+        Refusal refusal = refused(RecordField::ReferenceDue, RefusalKind::Passed);
+        refusal.given = input.referenceDue.toString(Qt::ISODate).toStdString();
+        return refusal;
+    }
     if (!finite(input.ambient))
-        return refused(RecordField::Ambient,
-                       QStringLiteral("The ambient temperature is no number."));
+        return refused(RecordField::Ambient, RefusalKind::NotFinite);
     for (double entry : input.entriesRead)
         if (!std::isfinite(entry))
-            return refused(RecordField::Entries,
-                           QStringLiteral("The entries are not all numbers."));
+            return refused(RecordField::Entries, RefusalKind::NotFinite);
     if (!input.verification.isEmpty() && !input.tolerance)
-        return refused(RecordField::Tolerance,
-                       QStringLiteral("Verification readings need a tolerance to be judged by."));
+        return refused(RecordField::Tolerance, RefusalKind::NeedsTolerance);
     for (const VerificationReading& reading : input.verification)
         if (!std::isfinite(reading.target) || !std::isfinite(reading.reading))
-            return refused(RecordField::Verification,
-                           QStringLiteral("A verification reading is no number."));
+            return refused(RecordField::Verification, RefusalKind::NotFinite);
     return {};
 }
 
 // The verdict and its rule; a refusal when the verification cannot be judged.
-Composition judge(const RecordInput& input, Record& record)
+Refusal judge(const RecordInput& input, Record& record)
 {
     if (!input.tolerance)
         return {};
@@ -125,47 +122,23 @@ Composition judge(const RecordInput& input, Record& record)
         readings.push_back({reading.target, reading.reading});
     const calc::Verification verification =
         calc::verify(readings, *input.tolerance, input.referenceUncertainty);
-    if (!verification.ok())
-        return refused(verification.fault == calc::VerificationFault::UncertaintyNegative
-                           ? RecordField::Uncertainty
-                           : RecordField::Tolerance,
-                       QString::fromStdString(messages::verificationFault(verification.fault)));
+    if (!verification.ok()) {
+        Refusal refusal = refused(verification.fault == calc::VerificationFault::UncertaintyNegative
+                                      ? RecordField::Uncertainty
+                                      : RecordField::Tolerance,
+                                  RefusalKind::Verification);
+        refusal.verification = verification.fault;
+        return refusal;
+    }
     record.rule = QString::fromStdString(messages::decisionRule(input.referenceUncertainty));
     if (!readings.empty())
         record.verdict = verification.pass ? QStringLiteral("Pass") : QStringLiteral("Fail");
     return {};
 }
 
-} // namespace
-
-QStringList modelNumbers()
+// The record's fields that are taken as given or computed by the adjustment.
+void fill(Record& record, const RecordInput& input, const calc::Adjustment& adjustment)
 {
-    QStringList models;
-    for (int type = 1;; ++type) {
-        const instrument::TypeConstant model = instrument::typeConstant(type, "TypName");
-        if (!model.ok())
-            return models;
-        if (model.value)
-            models << QString::number(*model.value);
-    }
-}
-
-Composition composeRecord(const RecordInput& input, const QDate& today, const QDateTime& nowUtc,
-                          const QString& newId)
-{
-    if (Composition refusal = firstRefusal(input, today); !refusal.ok())
-        return refusal;
-    const calc::ReferencePoint points[] = {{input.entriesRead[0], input.entriesRead[2]},
-                                           {input.entriesRead[1], input.entriesRead[3]}};
-    const calc::Adjustment adjustment = calc::adjust(points, input.current);
-    if (!adjustment.ok())
-        return refused(RecordField::Entries,
-                       QString::fromStdString(
-                           messages::oneLine(messages::calculationFault(adjustment.line.fault))));
-    Composition composition;
-    Record& record = composition.record;
-    record.id = newId;
-    record.createdUtc = nowUtc.toUTC();
     record.programVersion = QString::fromLatin1(versionText);
     record.instrumentType = input.instrumentType;
     record.serial = input.serial;
@@ -187,8 +160,46 @@ Composition composeRecord(const RecordInput& input, const QDate& today, const QD
     record.tolerance = input.tolerance;
     record.note = input.note;
     record.corrects = input.corrects;
-    if (Composition refusal = judge(input, record); !refusal.ok())
-        return refusal;
+}
+
+} // namespace
+
+QStringList modelNumbers()
+{
+    QStringList models;
+    for (int type = 1;; ++type) {
+        const instrument::TypeConstant model = instrument::typeConstant(type, "TypName");
+        if (!model.ok())
+            return models;
+        if (model.value)
+            models << QString::number(*model.value);
+    }
+}
+
+Composition composeRecord(const RecordInput& input, const QDate& today, const QDateTime& nowUtc,
+                          const QString& newId)
+{
+    Composition composition;
+    composition.refusal = textRefusal(input);
+    if (composition.refusal.ok())
+        composition.refusal = valueRefusal(input, today);
+    if (!composition.refusal.ok())
+        return composition;
+    const calc::ReferencePoint points[] = {{input.entriesRead[0], input.entriesRead[2]},
+                                           {input.entriesRead[1], input.entriesRead[3]}};
+    const calc::Adjustment adjustment = calc::adjust(points, input.current);
+    if (!adjustment.ok()) {
+        composition.refusal = refused(RecordField::Entries, RefusalKind::Calculation);
+        composition.refusal.calculation = adjustment.line.fault;
+        return composition;
+    }
+    Record& record = composition.record;
+    record.id = newId;
+    record.createdUtc = nowUtc.toUTC();
+    fill(record, input, adjustment);
+    composition.refusal = judge(input, record);
+    if (!composition.refusal.ok())
+        composition.record = Record();
     return composition;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "record.h"
+#include "refusal.h"
 
 #include "calc/adjustment.h"
 
@@ -36,29 +37,12 @@ struct RecordInput {
     QString corrects;
 };
 
-// The field a refusal is about, so that a window can take the technician there.
-enum class RecordField {
-    None,
-    Type,
-    Serial,
-    DisplayLine,
-    Technician,
-    Reference,
-    Uncertainty,
-    ReferenceDue,
-    Ambient,
-    Entries,
-    Tolerance,
-    Verification,
-    Note,
-};
-
+// What composing a record gives: the record, or why there is none.
 struct Composition {
     Record record;
-    RecordField refused = RecordField::None;
-    QString refusal; // one sentence naming the field and what is wrong
+    Refusal refusal; // the field and what is wrong with it; messages::recordRefusal says it
 
-    bool ok() const { return refused == RecordField::None; }
+    bool ok() const { return refusal.ok(); }
 };
 
 // The record of an adjustment: codes and predicted errors computed as the adjustment check

@@ -45,4 +45,10 @@ QPushButton* addButton(QWidget* parent, const char* name, const QString& text, Q
     return placed(new QPushButton(text, parent), name, geometry);
 }
 
+void showValue(QLabel* value, const QString& text)
+{
+    value->setText(text);
+    value->setAccessibleDescription(text);
+}
+
 } // namespace quarvet::ui

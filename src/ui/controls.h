@@ -25,4 +25,9 @@ QLineEdit* addEntryField(QWidget* parent, const char* name, const QString& acces
 // A push button with the object name the program knows it by.
 QPushButton* addButton(QWidget* parent, const char* name, const QString& text, QRect geometry);
 
+// Shows `text` in a value label that carries an accessible name: a screen reader reads the
+// name and not the text, so the text goes into the accessible description as well, where it
+// is read after the name.
+void showValue(QLabel* value, const QString& text);
+
 } // namespace quarvet::ui

@@ -1,6 +1,7 @@
 #include "about/aboutwindow.h"
 #include "activewindow.h"
 #include "adjust/adjustmentwindow.h"
+#include "adjust/memorytextdialog.h"
 #include "app/mainwindow.h"
 #include "app/waitresponsive.h"
 #include "fixtures.h"

@@ -247,6 +247,10 @@ void TestRecordWindows::saveRefusesNamingTheField_data()
     QTest::newRow("no uncertainty") << "Uncertainty"
                                     << ""
                                     << "uncertainty U is empty";
+    // The window shows no verdict for half the points: neither may the record.
+    QTest::newRow("one as-left reading") << "As-left reading at point 2"
+                                         << ""
+                                         << "as-left readings at both points";
 }
 
 // Refused with the field named and the focus in it; nothing saved.

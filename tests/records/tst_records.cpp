@@ -1,3 +1,4 @@
+#include "messages/messages.h"
 #include "records/postgresrecordstore.h"
 #include "records/recordform.h"
 #include "records/recordformat.h"
@@ -555,7 +556,7 @@ void TestRecords::composedRecords()
     input.tolerance = 0.1;
     const Composition made =
         composeRecord(input, QDate(2029, 12, 31), QDateTime::currentDateTimeUtc(), "id");
-    QVERIFY2(made.ok(), qPrintable(made.refusal));
+    QVERIFY2(made.ok(), quarvet::messages::recordRefusal(made.refusal).c_str());
     QCOMPARE(made.record.slopeCode + ' ' + made.record.offsetCode, codes);
     QCOMPARE(made.record.currentSlopeCode + ' ' + made.record.currentOffsetCode, current);
     QCOMPARE(made.record.verdict, verdict);
@@ -565,7 +566,7 @@ void TestRecords::composedRecords()
     QVERIFY(composeRecord(input, QDate(2030, 1, 1), QDateTime::currentDateTimeUtc(), "id").ok());
     const Composition late =
         composeRecord(input, QDate(2030, 1, 2), QDateTime::currentDateTimeUtc(), "id");
-    QCOMPARE(late.refused, RecordField::ReferenceDue);
+    QCOMPARE(late.refusal.field, RecordField::ReferenceDue);
     QVERIFY(late.record.verdict.isEmpty());
 }
 

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "calc/adjustment.h"
+#include "calc/check.h"
+#include "calc/entry.h"
+#include "records/refusal.h"
+
+#include <QString>
+
+#include <array>
+#include <optional>
+#include <vector>
+
+namespace quarvet::adjust {
+
+// The adjustment check's own entries, in the order the window shows them.
+enum class CheckField {
+    CurrentSlope,
+    CurrentOffset,
+    Tolerance,
+    Uncertainty,
+    Reading1,
+    Reading2,
+    ThirdTarget,
+    ThirdReading,
+};
+inline constexpr std::size_t checkFieldCount = 8;
+using CheckTexts = std::array<QString, checkFieldCount>;
+
+// What the adjustment check's entries hold, read once at every edit; the live verdict and
+// the saved record both come from it, so that the window never shows one verdict and saves
+// another.
+struct CheckEntries {
+    std::optional<calc::Coefficients> current;
+    std::optional<double> tolerance;
+    std::optional<double> uncertainty;
+    std::array<std::optional<double>, 2> readings; // as left, at the two targets
+    std::optional<double> thirdTarget;
+    std::optional<double> thirdReading;
+    std::array<bool, checkFieldCount> typed{}; // holds more than blanks
+    std::array<bool, checkFieldCount> wrong{}; // typed and no number, or no code
+    // Set when an entry that is a number holds the separator the locale does not use.
+    std::optional<calc::SeparatorPair> foreignSeparator;
+
+    bool anyWrong() const;
+    // Current codes other than the neutral 2710 0000: the codes to write are composed.
+    bool composed() const;
+    // The readings at the targets of `entries` (target 1, target 2, indicated 1, indicated 2),
+    // then the third point's, each when it is there.
+    std::vector<calc::VerificationReading> verification(const std::array<double, 4>& entries) const;
+    // Why the readings cannot be judged yet: a third point with only one of its two numbers,
+    // or a reading given while an as-left reading is missing. None when they can.
+    records::Refusal incomplete() const;
+    // The verdict can be given: a tolerance, U, and both as-left readings with nothing
+    // incomplete.
+    bool judgeable() const;
+};
+
+// Reads the texts with the entry conversion of every window; the codes as four hexadecimal
+// digits.
+CheckEntries readCheckEntries(const CheckTexts& texts, const calc::Separators& separators);
+
+} // namespace quarvet::adjust

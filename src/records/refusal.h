@@ -1,0 +1,63 @@
+#pragma once
+
+#include "calc/adjustment.h"
+#include "calc/calibration.h"
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// Plain C++, so that the module of message texts can say every refusal in words.
+namespace quarvet::records {
+
+// The field a refusal is about, so that a window can take the technician there.
+enum class RecordField {
+    None,
+    Type,
+    Serial,
+    DisplayLine,
+    Technician,
+    Reference,
+    Uncertainty,
+    ReferenceDue,
+    Ambient,
+    Entries,
+    Tolerance,
+    Verification,
+    Note,
+};
+
+// What is wrong with the field.
+enum class RefusalKind {
+    None,
+    UnknownModel,    // the instrument type is none of the model numbers
+    Empty,           // nothing but blanks
+    TooLong,         // more characters than `limit`
+    TurnsTextAround, // holds a mark that makes it read as another text
+    NotOneOrTwo,     // a display line other than 1 or 2
+    BelowZero,       // an uncertainty below 0 or not finite
+    NotADate,        // a due date that is no date
+    Passed,          // a due date before today
+    NotFinite,       // a number that is infinite or none
+    Unreadable,      // a text that does not read as a number
+    NeedsTolerance,  // readings given without a tolerance to judge them by
+    Calculation,     // the entries give no codes: `calculation` says why
+    Verification,    // the readings cannot be judged: `verification` says why
+    Incomplete,      // a verification point without its reading (or, the third, its target)
+};
+
+// Why something cannot become a record, with the values a sentence about it needs.
+struct Refusal {
+    RecordField field = RecordField::None;
+    RefusalKind kind = RefusalKind::None;
+    std::string given;                // the instrument type, or the due date (YYYY-MM-DD)
+    std::vector<std::string> choices; // the model numbers an instrument type can be
+    long long limit = 0;              // the most characters the field takes
+    std::size_t point = 0;            // the verification point (1 to 3) without its reading
+    calc::CalcFault calculation = calc::CalcFault::None;
+    calc::VerificationFault verification = calc::VerificationFault::None;
+
+    bool ok() const { return kind == RefusalKind::None; }
+};
+
+} // namespace quarvet::records

@@ -1,0 +1,195 @@
+// The refusals of the record form, each with the field it names, what is wrong and the very
+// sentence the adjustment window and `quarvet-cli records add` show for it.
+#include "messages/messages.h"
+#include "records/recordform.h"
+
+#include <QTest>
+
+#include <cmath>
+#include <limits>
+
+using namespace quarvet::records;
+
+Q_DECLARE_METATYPE(RecordField)
+Q_DECLARE_METATYPE(RefusalKind)
+
+namespace {
+
+constexpr double infinite = std::numeric_limits<double>::infinity();
+
+// An input that makes a record; each row spoils one thing in it.
+RecordInput goodInput()
+{
+    RecordInput input;
+    input.instrumentType = modelNumbers().value(0);
+    input.serial = QStringLiteral("SN");
+    input.technician = QStringLiteral("T");
+    input.referenceId = QStringLiteral("R");
+    input.referenceUncertainty = 0.02;
+    input.referenceDue = QDate(2030, 1, 1);
+    input.entriesRead = {0, 100, 0.5, 99};
+    input.entriesTyped = {QStringLiteral("0"), QStringLiteral("100"), QStringLiteral("0.5"),
+                          QStringLiteral("99")};
+    input.tolerance = 0.1;
+    input.verification = {{0, 0.03}, {100, 99.99}};
+    return input;
+}
+
+void spoil(RecordInput& input, const QString& what, const QVariant& value)
+{
+    if (what == "type")
+        input.instrumentType = value.toString();
+    else if (what == "serial")
+        input.serial = value.toString();
+    else if (what == "technician")
+        input.technician = value.toString();
+    else if (what == "reference")
+        input.referenceId = value.toString();
+    else if (what == "note")
+        input.note = value.toString();
+    else if (what == "line")
+        input.displayLine = value.toInt();
+    else if (what == "uncertainty")
+        input.referenceUncertainty = value.toDouble();
+    else if (what == "due")
+        input.referenceDue = value.toDate();
+    else if (what == "ambient")
+        input.ambient = value.toDouble();
+    else if (what == "indicated 2")
+        input.entriesRead[3] = value.toDouble();
+    else if (what == "tolerance")
+        input.tolerance = value.isNull() ? std::nullopt : std::optional(value.toDouble());
+    else if (what == "reading")
+        input.verification[1].reading = value.toDouble();
+    else
+        QFAIL(qPrintable("no such part of the input: " + what));
+}
+
+} // namespace
+
+class TestRecordForm : public QObject {
+    Q_OBJECT
+private slots:
+    void refusalNamesFieldAndFault_data();
+    void refusalNamesFieldAndFault();
+    void windowRefusalsAreSaid_data();
+    void windowRefusalsAreSaid();
+};
+
+void TestRecordForm::refusalNamesFieldAndFault_data()
+{
+    QTest::addColumn<QString>("what");
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<RecordField>("field");
+    QTest::addColumn<RefusalKind>("kind");
+    QTest::addColumn<QString>("says");
+    using F = RecordField;
+    using K = RefusalKind;
+    const QString tooLongName(201, QLatin1Char('x'));
+    QTest::newRow("unknown type")
+        << "type" << QVariant("99 \"x\"") << F::Type << K::UnknownModel
+        << QStringLiteral("The instrument type \"99 \"x\"\" is none of the model numbers %1.")
+               .arg(modelNumbers().join(QStringLiteral(", ")));
+    QTest::newRow("blank serial") << "serial" << QVariant("  ") << F::Serial << K::Empty
+                                  << "The serial number is empty.";
+    QTest::newRow("serial too long") << "serial" << QVariant(tooLongName) << F::Serial << K::TooLong
+                                     << "The serial number is longer than 200 characters.";
+    QTest::newRow("technician too long")
+        << "technician" << QVariant(tooLongName) << F::Technician << K::TooLong
+        << "The technician is longer than 200 characters.";
+    QTest::newRow("reference turned around")
+        << "reference" << QVariant("R\u2066") << F::Reference << K::TurnsTextAround
+        << "The reference standard holds a mark that turns text around (U+202A to U+202E, "
+           "U+2066 to U+2069): it would read as another one.";
+    QTest::newRow("note too long")
+        << "note" << QVariant(QString(10001, QLatin1Char('n'))) << F::Note << K::TooLong
+        << "The note is longer than 10000 characters.";
+    QTest::newRow("display line 3") << "line" << QVariant(3) << F::DisplayLine << K::NotOneOrTwo
+                                    << "The display line must be 1 or 2.";
+    QTest::newRow("blank technician")
+        << "technician" << QVariant("") << F::Technician << K::Empty << "The technician is empty.";
+    QTest::newRow("blank reference") << "reference" << QVariant(" ") << F::Reference << K::Empty
+                                     << "The reference standard is empty.";
+    QTest::newRow("negative uncertainty")
+        << "uncertainty" << QVariant(-0.01) << F::Uncertainty << K::BelowZero
+        << "The reference's uncertainty U must be a number of 0 or more.";
+    QTest::newRow("uncertainty none")
+        << "uncertainty" << QVariant(std::nan("")) << F::Uncertainty << K::BelowZero
+        << "The reference's uncertainty U must be a number of 0 or more.";
+    QTest::newRow("due date no date")
+        << "due" << QVariant(QDate()) << F::ReferenceDue << K::NotADate
+        << "The reference's due date is no date (YYYY-MM-DD).";
+    QTest::newRow("due date passed")
+        << "due" << QVariant(QDate(2029, 12, 30)) << F::ReferenceDue << K::Passed
+        << "The reference's due date 2029-12-30 has passed: a record made against an overdue "
+           "reference cannot be saved, and it could never pass.";
+    QTest::newRow("ambient infinite") << "ambient" << QVariant(infinite) << F::Ambient
+                                      << K::NotFinite << "The ambient temperature is no number.";
+    QTest::newRow("entry infinite") << "indicated 2" << QVariant(infinite) << F::Entries
+                                    << K::NotFinite << "The entries are not all numbers.";
+    QTest::newRow("readings without tolerance")
+        << "tolerance" << QVariant() << F::Tolerance << K::NeedsTolerance
+        << "Verification readings need a tolerance to be judged by.";
+    QTest::newRow("reading infinite") << "reading" << QVariant(infinite) << F::Verification
+                                      << K::NotFinite << "A verification reading is no number.";
+    QTest::newRow("equal indicated values")
+        << "indicated 2" << QVariant(0.5) << F::Entries << K::Calculation
+        << "The two indicated values are equal, so no slope can be calculated. Please enter two "
+           "different indicated values.";
+    QTest::newRow("tolerance 0") << "tolerance" << QVariant(0.0) << F::Tolerance << K::Verification
+                                 << "The tolerance must be greater than 0.";
+}
+
+// The first thing wrong, typed, said in one sentence, and no record made of it.
+void TestRecordForm::refusalNamesFieldAndFault()
+{
+    QFETCH(QString, what);
+    QFETCH(QVariant, value);
+    QFETCH(RecordField, field);
+    QFETCH(RefusalKind, kind);
+    QFETCH(QString, says);
+    QVERIFY(composeRecord(goodInput(), QDate(2029, 12, 31), QDateTime(), "id").ok());
+    RecordInput input = goodInput();
+    spoil(input, what, value);
+    const Composition made = composeRecord(input, QDate(2029, 12, 31), QDateTime(), "id");
+    QVERIFY(!made.ok());
+    QCOMPARE(made.refusal.field, field);
+    QCOMPARE(made.refusal.kind, kind);
+    QCOMPARE(QString::fromStdString(quarvet::messages::recordRefusal(made.refusal)), says);
+    QVERIFY(made.record.id.isEmpty());
+    QVERIFY(made.record.verdict.isEmpty());
+}
+
+void TestRecordForm::windowRefusalsAreSaid_data()
+{
+    QTest::addColumn<RecordField>("field");
+    QTest::addColumn<RefusalKind>("kind");
+    QTest::addColumn<int>("point");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("ambient unreadable") << RecordField::Ambient << RefusalKind::Unreadable << 0
+                                        << "The ambient temperature is not a number.";
+    QTest::newRow("no uncertainty") << RecordField::Uncertainty << RefusalKind::Empty << 0
+                                    << "The reference's uncertainty U is empty.";
+    QTest::newRow("half a third point") << RecordField::Verification << RefusalKind::Incomplete << 3
+                                        << "The third point needs its target and its reading.";
+    QTest::newRow("as-left reading missing")
+        << RecordField::Verification << RefusalKind::Incomplete << 2
+        << "A verdict needs the as-left readings at both points: point 2 has none.";
+}
+
+// What only the window refuses, said from the same module of message texts.
+void TestRecordForm::windowRefusalsAreSaid()
+{
+    QFETCH(RecordField, field);
+    QFETCH(RefusalKind, kind);
+    QFETCH(int, point);
+    QFETCH(QString, says);
+    Refusal refusal;
+    refusal.field = field;
+    refusal.kind = kind;
+    refusal.point = static_cast<std::size_t>(point);
+    QCOMPARE(QString::fromStdString(quarvet::messages::recordRefusal(refusal)), says);
+}
+
+QTEST_GUILESS_MAIN(TestRecordForm)
+#include "tst_recordform.moc"
