@@ -23,7 +23,9 @@ StoreCall::Work gated(const std::shared_ptr<QSemaphore>& gate, bool succeeds)
 {
     return [gate, succeeds] {
         gate->acquire();
-        return StoreFailure{succeeds ? QString() : QStringLiteral("The store said no.")};
+        return succeeds ? StoreFailure()
+                        : StoreFailure(quarvet::records::storeFault(
+                              quarvet::records::StoreFaultKind::NotSaved, "it said no"));
     };
 }
 
