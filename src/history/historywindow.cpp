@@ -8,6 +8,7 @@
 #include "records/recordformat.h"
 #include "ui/filenameservice.h"
 #include "ui/messageservice.h"
+#include "ui/storecall.h"
 
 #include <QDir>
 #include <QFutureWatcher>
@@ -72,6 +73,10 @@ HistoryWindow::HistoryWindow(StoreSource storeSource, QWidget* parent)
     connect(filter_, &QLineEdit::textChanged, filterPause_, qOverload<>(&QTimer::start));
     connect(filterPause_, &QTimer::timeout, this, &HistoryWindow::reload);
 
+    reading_ = new ui::StoreCall(ui::StoreCall::readingThreads(), this);
+    connect(reading_, &ui::StoreCall::overdue, this, [this] {
+        status_->setText(QStringLiteral("The record store has not answered for two minutes."));
+    });
     model_ = new RecordTableModel(this);
     connect(model_, &RecordTableModel::moreWanted, this, [this] { readPage(false); });
     table_ = new QTableView(this);
@@ -113,7 +118,23 @@ void HistoryWindow::createButtons()
 
 bool HistoryWindow::isLoading() const
 {
-    return loading_ > 0 || filterPause_->isActive();
+    return reading_->isBusy() || filterPause_->isActive();
+}
+
+records::StoreFailure HistoryWindow::readInto(records::RecordStore& store,
+                                              const records::RecordFilter& wanted, bool first,
+                                              Page& page)
+{
+    records::StoreFailure failure;
+    if (first)
+        failure = store.count({}, page.total);
+    if (!failure.failed())
+        failure = store.visit(wanted, [&](const records::ListedRecord& listed) {
+            page.records.append(listed);
+            return true;
+        });
+    page.complete = page.records.size() < wanted.limit;
+    return failure;
 }
 
 QAbstractItemModel* HistoryWindow::shownRows() const
@@ -141,7 +162,7 @@ void HistoryWindow::reload()
 // scrolling while a reading is under way is asked for again by the view once it is in.
 void HistoryWindow::readPage(bool first)
 {
-    if (loading_ > 0) {
+    if (reading_->isBusy()) {
         reloadAgain_ = reloadAgain_ || first;
         if (!first)
             model_->appendPage({}, false);
@@ -152,38 +173,19 @@ void HistoryWindow::readPage(bool first)
         status_->setText(QStringLiteral("There is no record store."));
         return;
     }
-    ++loading_;
-    const int generation = first ? ++generation_ : generation_;
     records::RecordFilter wanted = filter();
     if (!first)
         wanted.after = model_->nextPosition();
-    if (first)
+    else
         status_->setText(QStringLiteral("Reading the records of %1 ...").arg(store->location()));
-    auto* watcher = new QFutureWatcher<Page>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [=, this] {
-        --loading_;
-        const Page page = watcher->result();
-        watcher->deleteLater();
-        // A later reload's answer is the one to show.
-        if (generation == generation_)
-            showPage(page, first, store->location());
-        if (reloadAgain_) {
-            reloadAgain_ = false;
-            reload();
-        }
-    });
-    watcher->setFuture(QtConcurrent::run([store, wanted, first] {
-        Page page;
-        if (first)
-            page.failure = store->count({}, page.total);
-        if (!page.failure.failed())
-            page.failure = store->visit(wanted, [&](const records::ListedRecord& listed) {
-                page.records.append(listed);
-                return true;
-            });
-        page.complete = page.records.size() < wanted.limit;
-        return page;
-    }));
+    auto page = std::make_shared<Page>();
+    reading_->start([store, wanted, first, page] { return readInto(*store, wanted, first, *page); },
+                    [this, store, first, page](const records::StoreFailure& failure) {
+                        page->failure = failure;
+                        showPage(*page, first, store->location());
+                        if (std::exchange(reloadAgain_, false))
+                            reload();
+                    });
 }
 
 void HistoryWindow::showPage(const Page& page, bool first, const QString& location)
@@ -272,11 +274,11 @@ QString writeCsv(const QString& path, const std::shared_ptr<records::RecordStore
 void HistoryWindow::exportCsv()
 {
     const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
-    const QString path = store ? ui::fileNames().saveFileName(
-                                     this, QStringLiteral("Export CSV"),
-                                     QDir::home().filePath(QStringLiteral("records.csv")),
-                                     QStringLiteral("CSV (*.csv)"))
-                               : QString();
+    const QString path =
+        store ? ui::fileNames().saveFileName(this, QStringLiteral("Export CSV"),
+                                             QDir::home().filePath(QStringLiteral("records.csv")),
+                                             QStringLiteral("CSV (*.csv)"))
+              : QString();
     if (path.isEmpty())
         return;
     // Many thousands of rows take a moment to write: beside the window, not in its way.

@@ -15,6 +15,10 @@ class QLineEdit;
 class QTableView;
 class QTimer;
 
+namespace quarvet::ui {
+class StoreCall;
+}
+
 namespace quarvet::history {
 
 class RecordTableModel;
@@ -56,6 +60,9 @@ private:
     std::optional<records::Record> selectedRecord();
     records::RecordFilter filter() const;
     void readPage(bool first);
+    static records::StoreFailure readInto(records::RecordStore& store,
+                                          const records::RecordFilter& wanted, bool first,
+                                          Page& page);
     void showPage(const Page& page, bool first, const QString& location);
 
     StoreSource storeSource_;
@@ -64,11 +71,10 @@ private:
     QLineEdit* filter_ = nullptr;
     QTimer* filterPause_ = nullptr;
     QLabel* status_ = nullptr;
-    int loading_ = 0;
+    ui::StoreCall* reading_ = nullptr;
     bool reloadAgain_ = false;
     int exporting_ = 0;
     int checking_ = 0;
-    int generation_ = 0;
 };
 
 } // namespace quarvet::history
