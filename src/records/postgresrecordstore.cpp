@@ -122,6 +122,61 @@ StoreFault save(QSqlDatabase database, const Schema& schema, const Record& recor
 
 } // namespace
 
+namespace {
+
+const QString noDatabase =
+    QStringLiteral("it names no database (postgresql://user@host:port/dbname)");
+
+// user[:password]@host[:port], the user and password decoded; the port as written.
+void readAuthority(QString authority, PostgresAddress& address, QString& port)
+{
+    if (const qsizetype at = authority.lastIndexOf(QLatin1Char('@')); at >= 0) {
+        const QString userInfo = authority.left(at);
+        const qsizetype colon = userInfo.indexOf(QLatin1Char(':'));
+        address.user = decoded(userInfo.left(colon));
+        if (colon >= 0)
+            address.password = decoded(userInfo.mid(colon + 1));
+        authority.remove(0, at + 1);
+    }
+    if (const qsizetype colon = authority.lastIndexOf(QLatin1Char(':'));
+        colon >= 0 && !authority.endsWith(QLatin1Char(']'))) {
+        port = authority.mid(colon + 1);
+        authority.truncate(colon);
+    }
+    if (authority.startsWith(QLatin1Char('[')) && authority.endsWith(QLatin1Char(']')))
+        authority = authority.mid(1, authority.size() - 2);
+    address.host = decoded(authority);
+}
+
+// ?host=...&port=...; the fault for any other parameter.
+QString readParameters(const QString& query, PostgresAddress& address, QString& port)
+{
+    for (const QString& pair : query.split(QLatin1Char('&'), Qt::SkipEmptyParts)) {
+        const QString name = pair.section(QLatin1Char('='), 0, 0);
+        const QString value = decoded(pair.section(QLatin1Char('='), 1));
+        if (name == QLatin1String("host"))
+            address.host = value;
+        else if (name == QLatin1String("port"))
+            port = value;
+        else
+            return QStringLiteral("it holds the unknown parameter \"%1\"").arg(name);
+    }
+    return {};
+}
+
+QString readPort(const QString& port, PostgresAddress& address)
+{
+    if (port.isEmpty())
+        return {};
+    bool ok = false;
+    address.port = port.toInt(&ok);
+    if (!ok || address.port < 1 || address.port > 65535)
+        return QStringLiteral("its port \"%1\" is no port number").arg(port);
+    return {};
+}
+
+} // namespace
+
 std::optional<PostgresAddress> readPostgresUrl(const QString& url, QString& fault)
 {
     QString rest = url;
@@ -133,58 +188,27 @@ std::optional<PostgresAddress> readPostgresUrl(const QString& url, QString& faul
         fault = QStringLiteral("it does not begin with postgresql://");
         return std::nullopt;
     }
-    PostgresAddress address;
     QString query;
     if (const qsizetype mark = rest.indexOf(QLatin1Char('?')); mark >= 0) {
         query = rest.mid(mark + 1);
         rest.truncate(mark);
     }
     const qsizetype slash = rest.indexOf(QLatin1Char('/'));
-    if (slash < 0 || slash == rest.size() - 1) {
-        fault = QStringLiteral("it names no database (postgresql://user@host:port/dbname)");
-        return std::nullopt;
-    }
-    address.databaseName = decoded(rest.mid(slash + 1));
-    QString authority = rest.left(slash);
-    if (const qsizetype at = authority.lastIndexOf(QLatin1Char('@')); at >= 0) {
-        const QString userInfo = authority.left(at);
-        const qsizetype colon = userInfo.indexOf(QLatin1Char(':'));
-        address.user = decoded(userInfo.left(colon));
-        if (colon >= 0)
-            address.password = decoded(userInfo.mid(colon + 1));
-        authority.remove(0, at + 1);
-    }
+    PostgresAddress address;
+    address.databaseName = slash < 0 ? QString() : decoded(rest.mid(slash + 1));
     QString port;
-    if (const qsizetype colon = authority.lastIndexOf(QLatin1Char(':'));
-        colon >= 0 && !authority.endsWith(QLatin1Char(']'))) {
-        port = authority.mid(colon + 1);
-        authority.truncate(colon);
+    QString why;
+    if (slash >= 0) {
+        readAuthority(rest.left(slash), address, port);
+        why = readParameters(query, address, port);
     }
-    if (authority.startsWith(QLatin1Char('[')) && authority.endsWith(QLatin1Char(']')))
-        authority = authority.mid(1, authority.size() - 2);
-    address.host = decoded(authority);
-    for (const QString& pair : query.split(QLatin1Char('&'), Qt::SkipEmptyParts)) {
-        const QString name = pair.section(QLatin1Char('='), 0, 0);
-        const QString value = decoded(pair.section(QLatin1Char('='), 1));
-        if (name == QLatin1String("host"))
-            address.host = value;
-        else if (name == QLatin1String("port"))
-            port = value;
-        else {
-            fault = QStringLiteral("it holds the unknown parameter \"%1\"").arg(name);
-            return std::nullopt;
-        }
-    }
-    if (!port.isEmpty()) {
-        bool ok = false;
-        address.port = port.toInt(&ok);
-        if (!ok || address.port < 1 || address.port > 65535) {
-            fault = QStringLiteral("its port \"%1\" is no port number").arg(port);
-            return std::nullopt;
-        }
-    }
-    if (address.databaseName.contains(QLatin1Char('/')) || address.databaseName.isEmpty()) {
-        fault = QStringLiteral("it names no database (postgresql://user@host:port/dbname)");
+    if (why.isEmpty() && slash >= 0)
+        why = readPort(port, address);
+    if (why.isEmpty() &&
+        (address.databaseName.contains(QLatin1Char('/')) || address.databaseName.isEmpty()))
+        why = noDatabase;
+    if (!why.isEmpty()) {
+        fault = why;
         return std::nullopt;
     }
     return address;
