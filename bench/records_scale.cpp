@@ -169,14 +169,30 @@ struct Timing {
     long kib = 0;
 };
 
-Timing measured(int runs, const QString& program, const QStringList& arguments,
-                const QProcessEnvironment& environment)
+// Commands run in turn, round after round, so that a busy moment of the machine falls on all
+// of them alike; the median of each, and its largest resident size.
+struct Command {
+    QString program;
+    QStringList arguments;
+    QProcessEnvironment environment;
+};
+
+std::vector<Timing> alternating(int runs, const std::vector<Command>& commands)
 {
-    Timing timing;
-    timing.seconds = timed(runs, [&] {
-        timing.kib = std::max(timing.kib, runMeasured(program, arguments, environment));
-    });
-    return timing;
+    std::vector<std::vector<double>> seconds(commands.size());
+    std::vector<Timing> timings(commands.size());
+    for (int round = 0; round < runs; ++round)
+        for (std::size_t n = 0; n < commands.size(); ++n) {
+            QElapsedTimer timer;
+            timer.start();
+            const long kib =
+                runMeasured(commands[n].program, commands[n].arguments, commands[n].environment);
+            seconds[n].push_back(timer.nsecsElapsed() / 1e9);
+            timings[n].kib = std::max(timings[n].kib, kib);
+        }
+    for (std::size_t n = 0; n < commands.size(); ++n)
+        timings[n].seconds = median(seconds[n]);
+    return timings;
 }
 
 QProcessEnvironment environmentFor(const QString& dataHome, const QString& database)
@@ -211,39 +227,41 @@ const char* const listingQuery =
     "SELECT r.*, v.target, v.reading FROM records r LEFT JOIN verification v ON v.record_id "
     "= r.id ORDER BY r.created_utc DESC, r.rowid DESC, v.position";
 
-// A save and a lookup by serial number, in the large store against the small one.
+// A save and a lookup by serial number, in the large store against the small one, in turn.
 void saveAndLookup(const QString& cli, const QString& large, const QString& small, int runs)
 {
-    double saves[2];
-    double lookups[2];
-    const QString folders[2] = {small, large};
-    for (int n = 0; n < 2; ++n) {
-        records::SqliteRecordStore store(folders[n] + "/Quarvet/records.sqlite");
-        saves[n] = timed(runs * 4, [&] { store.add(sample("SN-NEW")); });
-        lookups[n] = measured(runs, cli, {"records", "list", "--serial", "SN-4242"},
-                              environmentFor(folders[n], {}))
-                         .seconds;
+    records::SqliteRecordStore smallStore(small + "/Quarvet/records.sqlite");
+    records::SqliteRecordStore largeStore(large + "/Quarvet/records.sqlite");
+    std::vector<double> saves[2];
+    for (int round = 0; round < runs * 4; ++round) {
+        saves[0].push_back(timed(1, [&] { smallStore.add(sample("SN-NEW")); }));
+        saves[1].push_back(timed(1, [&] { largeStore.add(sample("SN-NEW")); }));
     }
+    const QStringList lookup{"records", "list", "--serial", "SN-4242"};
+    const std::vector<Timing> lookups = alternating(
+        runs, {{cli, lookup, environmentFor(small, {})}, {cli, lookup, environmentFor(large, {})}});
     std::printf("%-52s %8s    %6s\n", "", "", "ratio");
-    report("save, store of 10 records (floor)", saves[0], saves[0]);
-    report("save, large store", saves[1], saves[0]);
-    report("records list --serial, store of 10 (floor)", lookups[0], lookups[0]);
-    report("records list --serial, large store", lookups[1], lookups[0]);
+    report("save, store of 10 records (floor)", median(saves[0]), median(saves[0]));
+    report("save, large store", median(saves[1]), median(saves[0]));
+    report("records list --serial, store of 10 (floor)", lookups[0].seconds, lookups[0].seconds);
+    report("records list --serial, large store", lookups[1].seconds, lookups[0].seconds);
 }
 
-// quarvet-cli's listings against sqlite3 -csv printing the same rows.
+// quarvet-cli's listings against sqlite3 -csv printing the same rows, in turn.
 void listings(const QString& cli, const QString& folder, int runs)
 {
-    const Timing floor =
-        measured(runs, "sqlite3", {"-csv", folder + "/Quarvet/records.sqlite", listingQuery},
-                 environmentFor(folder, {}));
-    report("sqlite3 -csv, records and readings (floor)", floor.seconds, floor.seconds, floor.kib);
-    for (const char* format : {"csv", "text", "json"}) {
-        const Timing listing = measured(runs, cli, {"records", "list", "--format", format},
-                                        environmentFor(folder, {}));
-        report(qPrintable(QStringLiteral("records list --format %1").arg(format)), listing.seconds,
-               floor.seconds, listing.kib);
-    }
+    const QProcessEnvironment environment = environmentFor(folder, {});
+    std::vector<Command> commands{
+        {"sqlite3", {"-csv", folder + "/Quarvet/records.sqlite", listingQuery}, environment}};
+    const char* const formats[] = {"csv", "text", "json"};
+    for (const char* format : formats)
+        commands.push_back({cli, {"records", "list", "--format", format}, environment});
+    const std::vector<Timing> timings = alternating(runs, commands);
+    report("sqlite3 -csv, records and readings (floor)", timings[0].seconds, timings[0].seconds,
+           timings[0].kib);
+    for (int n = 0; n < 3; ++n)
+        report(qPrintable(QStringLiteral("records list --format %1").arg(formats[n])),
+               timings[n + 1].seconds, timings[0].seconds, timings[n + 1].kib);
 }
 
 // The history window over the large store: until its first rows are shown, its resident
@@ -319,6 +337,7 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "usage: records_scale QUARVET-CLI [COUNT] [RUNS] [POSTGRES-URL]\n");
         return 2;
     }
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const QString cli = QString::fromLocal8Bit(argv[1]);
     const int count = argc > 2 ? std::atoi(argv[2]) : 1000000;
     const int runs = argc > 3 ? std::atoi(argv[3]) : 5;
