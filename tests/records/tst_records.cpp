@@ -180,19 +180,24 @@ void TestRecords::refusedStoresStayUntouched_data()
     QTest::addColumn<QString>("backend");
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("says");
+    QTest::addColumn<int>("fault");
+    const int notADatabase = int(StoreFaultKind::NotADatabase);
+    const int foreign = int(StoreFaultKind::Foreign);
+    const int newer = int(StoreFaultKind::Newer);
     QTest::newRow("sqlite: garbage") << "sqlite"
                                      << "garbage"
-                                     << "is no database";
+                                     << "is no database" << notADatabase;
     QTest::newRow("sqlite: another program's version number") << "sqlite"
                                                               << "version"
-                                                              << "another program";
+                                                              << "another program" << foreign;
     for (const char* backend : {"sqlite", "postgresql"}) {
         QTest::addRow("%s: newer schema", backend) << backend << "newer"
-                                                   << "newer program";
-        QTest::addRow("%s: our version beside other tables", backend) << backend << "imposter"
-                                                                      << "another program";
+                                                   << "newer program" << newer;
+        QTest::addRow("%s: our version beside other tables", backend)
+            << backend << "imposter"
+            << "another program" << foreign;
         QTest::addRow("%s: another program's tables", backend) << backend << "foreign"
-                                                               << "another program";
+                                                               << "another program" << foreign;
     }
 }
 
@@ -201,6 +206,7 @@ void TestRecords::refusedStoresStayUntouched()
 {
     QFETCH(QString, kind);
     QFETCH(QString, says);
+    QFETCH(int, fault);
     FRESH_STORE(store);
     const QString path = store.location();
     if (kind == "garbage") {
@@ -233,11 +239,11 @@ void TestRecords::refusedStoresStayUntouched()
     }
     const QByteArray before = store.isPostgres() ? QByteArray() : fingerprint(path);
     const StoreFailure failure = storeRecords->add(sample("X"));
-    QVERIFY(failure.failed());
+    QCOMPARE(int(failure.fault.kind), fault);
     QVERIFY2(failure.message.contains(storeRecords->location()) && failure.message.contains(says),
              qPrintable(failure.message));
     QList<Record> records;
-    QVERIFY(storeRecords->list(QString(), records).failed());
+    QCOMPARE(int(storeRecords->list(QString(), records).fault.kind), fault);
     if (store.isPostgres()) {
         // Nothing added to their table, no table of ours beside it.
         QVERIFY(store.runSql({"SELECT 1 FROM records", "SELECT 1 FROM records"}));
@@ -312,6 +318,7 @@ void TestRecords::lockedFileIsNamedAsLocked()
     QList<Record> records;
     const StoreFailure failure = store.list(QString(), records);
     holder.waitForFinished(30000);
+    QCOMPARE(failure.fault.kind, StoreFaultKind::Locked);
     QVERIFY2(failure.message.contains("locked") && failure.message.contains(path),
              qPrintable(failure.message));
 }
@@ -326,7 +333,8 @@ void TestRecords::idPrefixIsTextNotPattern()
         QVERIFY(!storeRecords->list(RecordFilter::ofIdPrefix(prefix), found).failed());
         QVERIFY2(found.isEmpty(), qPrintable(prefix));
     }
-    QVERIFY(!storeRecords->list(RecordFilter::ofIdPrefix(record.id.left(6).toUpper()), found).failed());
+    QVERIFY(
+        !storeRecords->list(RecordFilter::ofIdPrefix(record.id.left(6).toUpper()), found).failed());
     QCOMPARE(found.size(), 1);
     QCOMPARE(found[0].verification.size(), 2);
 }
