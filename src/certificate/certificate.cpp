@@ -2,10 +2,10 @@
 
 #include "certificatepage.h"
 
+#include "messages/storemessages.h"
 #include "quarvet/version.h"
 #include "records/outputfile.h"
 
-#include <QDir>
 #include <QGuiApplication>
 #include <QPageLayout>
 #include <QPageSize>
@@ -19,12 +19,10 @@ namespace {
 // Fine enough that text placed on it sits where its font's own metrics put it.
 constexpr int resolution = 300;
 
-QString failure(const QString& path, QString reason)
+records::OutputFault failure(const QString& path, records::OutputFaultKind kind,
+                             const QString& detail = {})
 {
-    while (reason.endsWith(u'.'))
-        reason.chop(1);
-    return QStringLiteral("The certificate could not be written to “%1”: %2.")
-        .arg(QDir::toNativeSeparators(path), reason);
+    return {kind, path, detail};
 }
 
 void setUp(QPdfWriter& writer)
@@ -37,40 +35,45 @@ void setUp(QPdfWriter& writer)
                                                   QString::fromUtf8(versionText)));
 }
 
-// The page drawn into `file`; empty, or why it could not be.
-QString drawInto(QSaveFile& file, const records::Record& record)
+// The page drawn into `file`, or why it could not be.
+records::OutputFaultKind drawInto(QSaveFile& file, const records::Record& record)
 {
     QPdfWriter writer(&file);
     setUp(writer);
     QPainter painter;
     if (!painter.begin(&writer))
-        return QStringLiteral("the PDF writer did not start");
+        return records::OutputFaultKind::WriterFailed;
     drawCertificatePage(painter, record);
     if (!painter.end())
-        return QStringLiteral("the PDF writer could not finish the page");
-    return {};
+        return records::OutputFaultKind::PageUnfinished;
+    return records::OutputFaultKind::None;
 }
 
 } // namespace
 
-QString writeCertificate(const records::Record& record, const QString& path)
+records::OutputFault writeCertificateFile(const records::Record& record, const QString& path)
 {
+    using records::OutputFaultKind;
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        return failure(path, QStringLiteral("fonts are not available without a running "
-                                            "graphical application"));
-    if (const QString why = records::unreplaceable(path); !why.isEmpty())
+        return failure(path, OutputFaultKind::NoGraphics);
+    if (const OutputFaultKind why = records::unreplaceable(path); why != OutputFaultKind::None)
         return failure(path, why);
     // The page goes to a file beside the target, which replaces it only once whole.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return failure(path, file.errorString());
-    if (const QString fault = drawInto(file, record); !fault.isEmpty()) {
+        return failure(path, OutputFaultKind::CannotWrite, file.errorString());
+    if (const OutputFaultKind fault = drawInto(file, record); fault != OutputFaultKind::None) {
         file.cancelWriting();
         return failure(path, fault);
     }
     if (!file.commit())
-        return failure(path, file.errorString());
+        return failure(path, OutputFaultKind::CannotWrite, file.errorString());
     return {};
+}
+
+QString writeCertificate(const records::Record& record, const QString& path)
+{
+    return messages::certificateFault(writeCertificateFile(record, path));
 }
 
 } // namespace quarvet::certificate

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "records/outputfile.h"
 #include "records/record.h"
 
 #include <QString>
@@ -8,11 +9,13 @@ namespace quarvet::certificate {
 
 // Writes the calibration certificate of `record` to `path`: one A4 page of PDF, all of it
 // searchable text but the plot. The file appears whole or not at all; an existing file is
-// replaced only by a finished certificate. Returns an empty string on success, else one
-// sentence naming the file and what went wrong.
+// replaced only by a finished certificate. Returns what went wrong, if anything.
 //
 // Fonts need the graphical side of Qt: a QGuiApplication (or QApplication) must exist. Without
 // one nothing is written and the answer says so.
+records::OutputFault writeCertificateFile(const records::Record& record, const QString& path);
+
+// The same, said: empty on success, else one sentence naming the file and what went wrong.
 QString writeCertificate(const records::Record& record, const QString& path);
 
 } // namespace quarvet::certificate

@@ -5,6 +5,7 @@
 #include "calc/adjustment.h"
 #include "calc/utf8text.h"
 #include "messages/messages.h"
+#include "messages/storemessages.h"
 #include "records/recordform.h"
 #include "records/recordformat.h"
 
@@ -386,13 +387,8 @@ int certificateCommand(const std::vector<std::string>& args, RecordsContext& con
             listRecords(context.store, records::RecordFilter::ofIdPrefix(prefix), matching);
         failure.failed())
         return refusal(failure.message, io);
-    if (matching.isEmpty())
-        return refusal(QStringLiteral("No record has an id beginning with %1.").arg(prefix), io);
-    if (matching.size() > 1)
-        return refusal(QStringLiteral("%1 records have an id beginning with %2: give more of it.")
-                           .arg(matching.size())
-                           .arg(prefix),
-                       io);
+    if (matching.size() != 1)
+        return refusal(messages::idPrefixFault(matching.size(), prefix), io);
     if (const QString fault = context.writeCertificate(matching[0], text(file)); !fault.isEmpty())
         return refusal(fault, io);
     return success;

@@ -3,6 +3,7 @@
 #include "recordtablemodel.h"
 
 #include "certificate/certificate.h"
+#include "messages/storemessages.h"
 #include "records/outputfile.h"
 #include "records/recordform.h"
 #include "records/recordformat.h"
@@ -248,8 +249,9 @@ namespace {
 QString writeCsv(const QString& path, const std::shared_ptr<records::RecordStore>& store,
                  records::RecordFilter filter, qint64& count)
 {
-    if (const QString why = records::unreplaceable(path); !why.isEmpty())
-        return QStringLiteral("The records could not be written to %1: %2.").arg(path, why);
+    if (const records::OutputFaultKind why = records::unreplaceable(path);
+        why != records::OutputFaultKind::None)
+        return messages::exportFault({why, path, {}});
     QSaveFile file(path);
     bool written = file.open(QIODevice::WriteOnly);
     written = written && file.write(records::csvHeader().toUtf8()) >= 0;
@@ -265,8 +267,7 @@ QString writeCsv(const QString& path, const std::shared_ptr<records::RecordStore
         return read.message;
     if (written && file.commit())
         return {};
-    return QStringLiteral("The records could not be written to %1: %2")
-        .arg(path, file.errorString());
+    return messages::exportFault({records::OutputFaultKind::CannotWrite, path, file.errorString()});
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "storemessages.h"
 
+#include <QDir>
+
 namespace quarvet::messages {
 namespace {
 
@@ -72,7 +74,58 @@ QString failureOf(const StoreFault& fault)
     }
 }
 
+// Why an output did not reach its file, without a full stop.
+QString outputReason(const records::OutputFault& fault)
+{
+    using records::OutputFaultKind;
+    switch (fault.kind) {
+    case OutputFaultKind::LinkToNothing:
+        return QStringLiteral("it is a link to nothing");
+    case OutputFaultKind::Folder:
+        return QStringLiteral("it is a folder");
+    case OutputFaultKind::NotPlainFile:
+        return QStringLiteral("it is no plain file (a device, a pipe or a socket)");
+    case OutputFaultKind::NoGraphics:
+        return QStringLiteral("fonts are not available without a running graphical application");
+    case OutputFaultKind::WriterFailed:
+        return QStringLiteral("the PDF writer did not start");
+    case OutputFaultKind::PageUnfinished:
+        return QStringLiteral("the PDF writer could not finish the page");
+    default: {
+        QString reason = fault.detail.trimmed();
+        while (reason.endsWith(u'.'))
+            reason.chop(1);
+        return reason;
+    }
+    }
+}
+
 } // namespace
+
+QString certificateFault(const records::OutputFault& fault)
+{
+    if (!fault.failed())
+        return {};
+    return QStringLiteral("The certificate could not be written to “%1”: %2.")
+        .arg(QDir::toNativeSeparators(fault.path), outputReason(fault));
+}
+
+QString exportFault(const records::OutputFault& fault)
+{
+    if (!fault.failed())
+        return {};
+    return QStringLiteral("The records could not be written to %1: %2.")
+        .arg(fault.path, outputReason(fault));
+}
+
+QString idPrefixFault(qsizetype count, const QString& prefix)
+{
+    if (count == 0)
+        return QStringLiteral("No record has an id beginning with %1.").arg(prefix);
+    return QStringLiteral("%1 records have an id beginning with %2: give more of it.")
+        .arg(count)
+        .arg(prefix);
+}
 
 QString storeFault(const StoreFault& fault)
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "records/outputfile.h"
 #include "records/storefault.h"
 
 #include <QString>
@@ -8,5 +9,14 @@
 namespace quarvet::messages {
 
 QString storeFault(const records::StoreFault& fault);
+
+// "The certificate could not be written to “FILE”: why."; empty for no fault.
+QString certificateFault(const records::OutputFault& fault);
+// "The records could not be written to FILE: why."; empty for no fault.
+QString exportFault(const records::OutputFault& fault);
+
+// What a search by the beginning of an id found, when it is not one record: none (`count`
+// 0) or several.
+QString idPrefixFault(qsizetype count, const QString& prefix);
 
 } // namespace quarvet::messages

@@ -4,15 +4,14 @@
 
 namespace quarvet::records {
 
-QString unreplaceable(const QString& path)
+OutputFaultKind unreplaceable(const QString& path)
 {
     const QFileInfo target(path);
     if (target.isSymLink() && !target.exists())
-        return QStringLiteral("it is a link to nothing");
+        return OutputFaultKind::LinkToNothing;
     if (!target.exists() || target.isFile())
-        return {};
-    return target.isDir() ? QStringLiteral("it is a folder")
-                          : QStringLiteral("it is no plain file (a device, a pipe or a socket)");
+        return OutputFaultKind::None;
+    return target.isDir() ? OutputFaultKind::Folder : OutputFaultKind::NotPlainFile;
 }
 
 } // namespace quarvet::records

@@ -4,10 +4,30 @@
 
 namespace quarvet::records {
 
-// Why a certificate or an export must not go to `path`, or empty when it may. They are
+// Why a certificate or an export did not reach its file.
+enum class OutputFaultKind {
+    None,
+    LinkToNothing,  // the path is a symbolic link whose target does not exist
+    Folder,         // the path is a folder
+    NotPlainFile,   // a device, a pipe or a socket
+    NoGraphics,     // fonts need a running graphical application, and there is none
+    WriterFailed,   // the PDF writer did not start
+    PageUnfinished, // the PDF writer could not finish the page
+    CannotWrite,    // the system refused: `detail` is its reason
+};
+
+struct OutputFault {
+    OutputFaultKind kind = OutputFaultKind::None;
+    QString path;
+    QString detail;
+
+    bool failed() const { return kind != OutputFaultKind::None; }
+};
+
+// Why a certificate or an export must not go to `path`, or None when it may. They are
 // written beside it and renamed over it once whole, so the place must be a plain file or
 // nothing yet: renaming over a pipe or a device (even through a link) would put a file where
 // the pipe or device was, and its reader would never get a byte.
-QString unreplaceable(const QString& path);
+OutputFaultKind unreplaceable(const QString& path);
 
 } // namespace quarvet::records
