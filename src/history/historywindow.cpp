@@ -59,25 +59,7 @@ HistoryWindow::HistoryWindow(StoreSource storeSource, QWidget* parent)
     setWindowTitle(QStringLiteral("History"));
     setAttribute(Qt::WA_DeleteOnClose);
     auto* layout = new QVBoxLayout(this);
-    auto* filterRow = new QHBoxLayout;
-    filter_ = new QLineEdit(this);
-    filter_->setAccessibleName(QStringLiteral("Serial filter"));
-    filter_->setPlaceholderText(QStringLiteral("part of a serial number"));
-    auto* filterLabel = new QLabel(QStringLiteral("&Serial number:"), this);
-    filterLabel->setBuddy(filter_);
-    filterRow->addWidget(filterLabel);
-    filterRow->addWidget(filter_, 1);
-    layout->addLayout(filterRow);
-    filterPause_ = new QTimer(this);
-    filterPause_->setSingleShot(true);
-    filterPause_->setInterval(filterPauseMilliseconds);
-    connect(filter_, &QLineEdit::textChanged, filterPause_, qOverload<>(&QTimer::start));
-    connect(filterPause_, &QTimer::timeout, this, &HistoryWindow::reload);
-
-    reading_ = new ui::StoreCall(ui::StoreCall::readingThreads(), this);
-    connect(reading_, &ui::StoreCall::overdue, this, [this] {
-        status_->setText(QStringLiteral("The record store has not answered for two minutes."));
-    });
+    createFilter();
     model_ = new RecordTableModel(this);
     connect(model_, &RecordTableModel::moreWanted, this, [this] { readPage(false); });
     table_ = new QTableView(this);
@@ -90,8 +72,30 @@ HistoryWindow::HistoryWindow(StoreSource storeSource, QWidget* parent)
     table_->horizontalHeader()->setStretchLastSection(true);
     layout->addWidget(table_, 1);
     createButtons();
+    reading_ = new ui::StoreCall(ui::StoreCall::readingThreads(), this);
+    connect(reading_, &ui::StoreCall::overdue, this, [this] {
+        status_->setText(QStringLiteral("The record store has not answered for two minutes."));
+    });
     resize(900, 500);
     reload();
+}
+
+void HistoryWindow::createFilter()
+{
+    auto* filterRow = new QHBoxLayout;
+    filter_ = new QLineEdit(this);
+    filter_->setAccessibleName(QStringLiteral("Serial filter"));
+    filter_->setPlaceholderText(QStringLiteral("part of a serial number"));
+    auto* filterLabel = new QLabel(QStringLiteral("&Serial number:"), this);
+    filterLabel->setBuddy(filter_);
+    filterRow->addWidget(filterLabel);
+    filterRow->addWidget(filter_, 1);
+    static_cast<QVBoxLayout*>(layout())->addLayout(filterRow);
+    filterPause_ = new QTimer(this);
+    filterPause_->setSingleShot(true);
+    filterPause_->setInterval(filterPauseMilliseconds);
+    connect(filter_, &QLineEdit::textChanged, filterPause_, qOverload<>(&QTimer::start));
+    connect(filterPause_, &QTimer::timeout, this, &HistoryWindow::reload);
 }
 
 void HistoryWindow::createButtons()

@@ -56,6 +56,7 @@ signals:
 private:
     struct Page;
 
+    void createFilter();
     void createButtons();
     std::optional<records::Record> selectedRecord();
     records::RecordFilter filter() const;

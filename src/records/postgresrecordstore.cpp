@@ -81,12 +81,7 @@ StoreFault judge(QSqlDatabase database, const Schema& schema, int& version)
     if (error.isValid())
         return faultOf(error, StoreFaultKind::Unreadable);
     version = row[0].toInt();
-    if (version > schema.version())
-        return newerSchema(version, schema.version());
-    // A version row beside tables that are not ours is no records database either.
-    if (version < 1 || row[1].toString() != expectedColumns(schema, postgresDialect(), version))
-        return storeFault(StoreFaultKind::Foreign);
-    return {};
+    return judgeSchema(schema, postgresDialect(), version, row[1].toString());
 }
 
 QSqlError limitWaiting(QSqlDatabase database)

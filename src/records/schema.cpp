@@ -156,4 +156,15 @@ QString expectedColumns(const Schema& schema, const Dialect& dialect, int versio
     return names.join(QLatin1Char(','));
 }
 
+StoreFault judgeSchema(const Schema& schema, const Dialect& dialect, int version,
+                       const QString& columns)
+{
+    if (version > schema.version())
+        return newerSchema(version, schema.version());
+    // A version number beside tables that are not ours: not a store of records.
+    if (version < 1 || columns != expectedColumns(schema, dialect, version))
+        return storeFault(StoreFaultKind::Foreign);
+    return {};
+}
+
 } // namespace quarvet::records

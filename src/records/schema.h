@@ -1,6 +1,7 @@
 #pragma once
 
 #include "columns.h"
+#include "storefault.h"
 
 #include <QString>
 #include <QStringList>
@@ -49,6 +50,11 @@ QStringList migrationStatements(const Schema& schema, const Dialect& dialect, in
 // The names of the records table's columns at `version`, sorted and joined by commas, the
 // database's own order column among them: what a store of ours holds.
 QString expectedColumns(const Schema& schema, const Dialect& dialect, int version);
+
+// Whether a store that says it is of `version` and whose records table has `columns` (as
+// expectedColumns writes them) is one of ours that this program can read and upgrade.
+StoreFault judgeSchema(const Schema& schema, const Dialect& dialect, int version,
+                       const QString& columns);
 
 // The columns a store of `version` holds, in the schema's order.
 QList<const Column*> columnsAt(const Schema& schema, int version);

@@ -113,16 +113,10 @@ StoreFault judge(QSqlDatabase database, const Schema& schema, int& version)
     if (error.isValid())
         return faultOf(error, StoreFaultKind::Unreadable);
     version = row[0].toInt();
-    if (version > schema.version())
-        return newerSchema(version, schema.version());
-    // A version set by another program, or tables not ours beside it: not a records file.
-    const bool ours =
-        version == 0
-            ? row[1].toInt() == 0
-            : version > 0 && row[2].toString() == expectedColumns(schema, sqliteDialect(), version);
-    if (!ours)
-        return storeFault(StoreFaultKind::Foreign);
-    return {};
+    // No version yet: a new file, or one whose first save never finished, holds no tables.
+    if (version == 0)
+        return row[1].toInt() == 0 ? StoreFault() : storeFault(StoreFaultKind::Foreign);
+    return judgeSchema(schema, sqliteDialect(), version, row[2].toString());
 }
 
 // The schema brought up to date and the record in, in one transaction: all of it or none.

@@ -68,29 +68,6 @@ QString namesOf(const QList<const Column*>& columns, const QString& table)
     return names.join(QStringLiteral(", "));
 }
 
-// The records the filter picks, a page of them when it has a limit, each with its readings
-// in the rows that follow it: one statement, read as it goes.
-QString listingStatement(const Dialect& dialect, const QList<const Column*>& columns,
-                         const RecordFilter& filter, const QString& where)
-{
-    const QString order = QLatin1String(dialect.orderColumn);
-    QString picked =
-        QStringLiteral("SELECT %1, r.%2 AS list_order").arg(namesOf(columns, "r."), order);
-    if (filter.corrections)
-        picked += QStringLiteral(", (SELECT c.id FROM records c WHERE c.corrects = r.id ORDER BY "
-                                 "c.created_utc DESC, c.%1 DESC LIMIT 1) AS corrected_by")
-                      .arg(order);
-    picked += QStringLiteral(" FROM records r WHERE ") + where;
-    if (filter.limit > 0)
-        picked += QStringLiteral(" ORDER BY r.created_utc DESC, r.%1 DESC LIMIT %2")
-                      .arg(order)
-                      .arg(filter.limit);
-    return QStringLiteral("SELECT q.*, v.target, v.reading FROM (%1) q LEFT JOIN verification v "
-                          "ON v.record_id = q.id ORDER BY q.created_utc DESC, q.list_order DESC, "
-                          "v.position")
-        .arg(picked);
-}
-
 // The saving time's column, as every version has it: second.
 constexpr int createdColumn = 1;
 
@@ -216,6 +193,17 @@ QString recordsStatement(const Dialect& dialect, const QList<const Column*>& col
     if (filter.limit > 0)
         picked += QStringLiteral(" LIMIT %1").arg(filter.limit);
     return picked;
+}
+
+// The same records, each with its readings in the rows that follow it: one statement, read
+// as it goes.
+QString listingStatement(const Dialect& dialect, const QList<const Column*>& columns,
+                         const RecordFilter& filter, const QString& where)
+{
+    return QStringLiteral("SELECT q.*, v.target, v.reading FROM (%1) q LEFT JOIN verification v "
+                          "ON v.record_id = q.id ORDER BY q.created_utc DESC, q.list_order DESC, "
+                          "v.position")
+        .arg(recordsStatement(dialect, columns, filter, where));
 }
 
 // The readings of the same records, in the same order, for reading beside them.
