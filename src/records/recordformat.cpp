@@ -5,6 +5,10 @@
 #include "columns.h"
 
 #include <QLocale>
+#include <QTimeZone>
+
+#include <cstdio>
+#include <limits>
 
 #include <string_view>
 
@@ -93,6 +97,46 @@ void appendReadings(QString& json, const Record& record)
     json += QLatin1Char(']');
 }
 
+// The local time of a saving time as yyyy-MM-ddTHH:mm:ss, as QDateTime::toLocalTime writes
+// it. The zone's offset is looked up once for the stretch between two of its transitions,
+// not for every record: a listing of a million records would spend most of its time there.
+QString localText(const QDateTime& time)
+{
+    struct Stretch {
+        QByteArray zoneVariable;
+        qint64 from = 1;
+        qint64 to = 0;
+        int offset = 0;
+    };
+    thread_local Stretch known;
+    if (!time.isValid())
+        return {};
+    const qint64 at = time.toMSecsSinceEpoch();
+    const QByteArray zoneVariable = qgetenv("TZ");
+    if (at < known.from || at >= known.to || zoneVariable != known.zoneVariable) {
+        const QTimeZone zone = QTimeZone::systemTimeZone();
+        if (!zone.isValid())
+            return time.toLocalTime().toString(Qt::ISODate);
+        const QTimeZone::OffsetData before = zone.previousTransition(time.addMSecs(1));
+        const QTimeZone::OffsetData after = zone.nextTransition(time);
+        known = {zoneVariable,
+                 before.atUtc.isValid() ? before.atUtc.toMSecsSinceEpoch()
+                                        : std::numeric_limits<qint64>::min(),
+                 after.atUtc.isValid() ? after.atUtc.toMSecsSinceEpoch()
+                                       : std::numeric_limits<qint64>::max(),
+                 zone.offsetFromUtc(time)};
+    }
+    const QDateTime local = QDateTime::fromMSecsSinceEpoch(at + known.offset * 1000LL, Qt::UTC);
+    const QDate date = local.date();
+    const QTime clock = local.time();
+    if (date.year() < 0 || date.year() > 9999)
+        return time.toLocalTime().toString(Qt::ISODate);
+    char said[20];
+    std::snprintf(said, sizeof said, "%04d-%02d-%02dT%02d:%02d:%02d", date.year(), date.month(),
+                  date.day(), clock.hour(), clock.minute(), clock.second());
+    return QString::fromLatin1(said, 19);
+}
+
 } // namespace
 
 QString printableText(const QString& text)
@@ -149,7 +193,7 @@ QString textLine(const Record& record)
     QStringList values;
     for (const Column& column : recordColumns()) {
         const QString value = column.exported == std::string_view("date_utc")
-                                  ? record.createdUtc.toLocalTime().toString(Qt::ISODate)
+                                  ? localText(record.createdUtc)
                                   : plain(column.exportedValue(record));
         values << printableText(value);
     }

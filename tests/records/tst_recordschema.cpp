@@ -109,6 +109,8 @@ private slots:
     void damagedPagesAreNamedAndLeftAlone();
     void pagesAndFilterFindEveryMatch_data() { addBackends(); }
     void pagesAndFilterFindEveryMatch();
+    void localTimesAcrossTransitions_data();
+    void localTimesAcrossTransitions();
 };
 
 // The file of the schema-1 program: read as it is, then upgraded by a save, each of its
@@ -244,6 +246,40 @@ void TestRecordSchema::pagesAndFilterFindEveryMatch()
         QVERIFY(!records->count(filter, count).failed());
         QCOMPARE(count, wanted.size());
     }
+}
+
+void TestRecordSchema::localTimesAcrossTransitions_data()
+{
+    QTest::addColumn<QByteArray>("zone");
+    QTest::newRow("UTC") << QByteArray("UTC");
+    QTest::newRow("Berlin") << QByteArray("Europe/Berlin");
+    QTest::newRow("New York") << QByteArray("America/New_York");
+    QTest::newRow("Lord Howe: half-hour summer time") << QByteArray("Australia/Lord_Howe");
+    QTest::newRow("Kathmandu: no transitions lately") << QByteArray("Asia/Kathmandu");
+}
+
+// The text listing's local times, newest first and to the millisecond around every change of
+// the zone's offset, are what Qt's own conversion says.
+void TestRecordSchema::localTimesAcrossTransitions()
+{
+    QFETCH(QByteArray, zone);
+    const QByteArray before = qgetenv("TZ");
+    qputenv("TZ", zone);
+    const QTimeZone local(zone);
+    QDateTime at(QDate(2027, 12, 31), QTime(23, 59, 59, 999), QTimeZone::utc());
+    QList<QDateTime> instants;
+    for (int step = 0; step < 8; ++step) {
+        const QTimeZone::OffsetData change = local.previousTransition(at);
+        at = change.atUtc.isValid() ? change.atUtc : at.addDays(-100);
+        for (const qint64 offset : {3600000, 1, 0, -1, -3600000})
+            instants << at.addMSecs(offset);
+    }
+    for (const QDateTime& instant : std::as_const(instants)) {
+        Record record = sample("T", instant.toMSecsSinceEpoch());
+        const QString shown = textLine(record).section('\t', 1, 1);
+        QCOMPARE(shown, instant.toLocalTime().toString(Qt::ISODate));
+    }
+    before.isNull() ? qunsetenv("TZ") : qputenv("TZ", before);
 }
 
 QTEST_GUILESS_MAIN(TestRecordSchema)
