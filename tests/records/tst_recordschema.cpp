@@ -8,6 +8,7 @@
 #include "teststores.h"
 
 #include <QFile>
+
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSqlDatabase>
@@ -16,6 +17,7 @@
 #include <QTest>
 #include <QTimeZone>
 #include <QUuid>
+#include <algorithm>
 
 using namespace quarvet::records;
 
@@ -274,6 +276,10 @@ void TestRecordSchema::localTimesAcrossTransitions()
         for (const qint64 offset : {3600000, 1, 0, -1, -3600000})
             instants << at.addMSecs(offset);
     }
+    // Newest first, as listed, and then the other way round.
+    QList<QDateTime> forward = instants;
+    std::reverse(forward.begin(), forward.end());
+    instants << forward;
     for (const QDateTime& instant : std::as_const(instants)) {
         Record record = sample("T", instant.toMSecsSinceEpoch());
         const QString shown = textLine(record).section('\t', 1, 1);
