@@ -11,7 +11,12 @@
 
 #include <QUuid>
 
-#include <csignal>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <thread>
 #include <unistd.h>
 
 #include <map>
@@ -91,7 +96,7 @@ bool validUtf8(const std::string& word)
 // within a transaction is as safe as being killed: the record is whole or not there.
 constexpr unsigned storeDeadlineSeconds = 120;
 
-extern "C" void storeDeadlinePassed(int)
+[[noreturn]] void storeDeadlinePassed()
 {
     static const char said[] = "quarvet-cli: the record store did not answer within 120 "
                                "seconds; a record being saved is saved whole or not at all "
@@ -100,18 +105,53 @@ extern "C" void storeDeadlinePassed(int)
     ::_exit(failure);
 }
 
+// A watch beside the command: paused while the output waits for a slow reader, since the
+// store is not at fault then. Pausing and resuming cost no system call, so a listing can do
+// it for every record.
 class StoreDeadline {
 public:
-    StoreDeadline()
+    StoreDeadline() : watcher_([this] { watch(); }) {}
+    ~StoreDeadline()
     {
-        std::signal(SIGALRM, storeDeadlinePassed);
-        ::alarm(storeDeadlineSeconds);
+        {
+            const std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        wake_.notify_one();
+        watcher_.join();
     }
-    ~StoreDeadline() { ::alarm(0); }
-    void pause() { ::alarm(0); }
-    void resume() { ::alarm(storeDeadlineSeconds); }
     StoreDeadline(const StoreDeadline&) = delete;
     StoreDeadline& operator=(const StoreDeadline&) = delete;
+
+    void pause() { paused_.store(true, std::memory_order_relaxed); }
+    void resume()
+    {
+        since_.store(now(), std::memory_order_relaxed);
+        paused_.store(false, std::memory_order_relaxed);
+    }
+
+private:
+    static std::int64_t now()
+    {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
+    void watch()
+    {
+        std::unique_lock lock(mutex_);
+        while (!wake_.wait_for(lock, std::chrono::milliseconds(250), [this] { return done_; }))
+            if (!paused_.load(std::memory_order_relaxed) &&
+                now() - since_.load(std::memory_order_relaxed) > storeDeadlineSeconds * 1000LL)
+                storeDeadlinePassed();
+    }
+
+    std::atomic<std::int64_t> since_{now()};
+    std::atomic<bool> paused_{false};
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool done_ = false;
+    std::thread watcher_; // last: it starts watching once everything above is there
 };
 
 records::StoreFailure listRecords(records::RecordStore& store, const records::RecordFilter& filter,

@@ -84,13 +84,16 @@ StoreFault judge(QSqlDatabase database, const Schema& schema, int& version)
     return judgeSchema(schema, postgresDialect(), version, row[1].toString());
 }
 
-QSqlError limitWaiting(QSqlDatabase database)
+// A lock held by a stuck workstation ends in an error, not in a window that never answers;
+// and a workstation that stalls inside its transaction loses it, and with it the lock, so
+// that the others can save again. A reading takes as long as its reader: a listing of a
+// million records to a slow terminal is no stall, so only its waiting for a lock is limited.
+QSqlError limitWaiting(QSqlDatabase database, bool reading)
 {
-    // A lock held by a stuck workstation ends in an error, not in a window that never answers;
-    // and a workstation that stalls inside its transaction loses it, and with it the lock, so
-    // that the others can save again.
     return sql::runAll(database,
-                       {QStringLiteral("SET statement_timeout = 15000"),
+                       {reading ? QStringLiteral("SET statement_timeout = 0")
+                                : QStringLiteral("SET statement_timeout = 15000"),
+                        QStringLiteral("SET lock_timeout = 15000"),
                         QStringLiteral("SET idle_in_transaction_session_timeout = 30000")});
 }
 
@@ -238,7 +241,7 @@ StoreFailure PostgresRecordStore::add(const Record& record)
         return failure(storeFault(StoreFaultKind::Unreachable, sql::said(connection.error())),
                        true);
     QSqlDatabase database = connection.database();
-    if (const QSqlError error = limitWaiting(database); error.isValid())
+    if (const QSqlError error = limitWaiting(database, false); error.isValid())
         return failure(faultOf(error, StoreFaultKind::NotSaved), true);
     return failure(save(database, schema_, record), true);
 }
@@ -251,7 +254,7 @@ StoreFailure PostgresRecordStore::read(const Reading& reading)
                        false);
     QSqlDatabase database = connection.database();
     // One snapshot for the schema and the rows: a save in between cannot tear them apart.
-    QSqlError error = limitWaiting(database);
+    QSqlError error = limitWaiting(database, true);
     if (!error.isValid())
         error =
             sql::run(database, QStringLiteral("BEGIN TRANSACTION ISOLATION LEVEL REPEATABLE READ"));
