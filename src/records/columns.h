@@ -25,6 +25,7 @@ struct Column {
     int since;              // the schema version that added it
     const char* constraint; // "PRIMARY KEY", "REFERENCES records(id)", or ""
     const char* fill;       // what older records hold once a later version adds the column
+                            // that may not be empty, as an SQL literal: "''", "0"
     const char* exported;   // its name in CSV and JSON
     QVariant (*write)(const Record&);
     void (*read)(Record&, const QVariant&);

@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QTimeZone>
 
+#include <algorithm>
 #include <cstdio>
 #include <limits>
 
@@ -67,6 +68,10 @@ void appendJsonString(QString& json, const QString& text)
             json += QLatin1String("\\r");
         } else if (code == '\t') {
             json += QLatin1String("\\t");
+        } else if (code == '\b') {
+            json += QLatin1String("\\b");
+        } else if (code == '\f') {
+            json += QLatin1String("\\f");
         } else if (code < 0x20) {
             json += QStringLiteral("\\u%1").arg(int(code), 4, 16, QLatin1Char('0'));
         } else {
@@ -90,9 +95,9 @@ void appendReadings(QString& json, const Record& record)
 {
     json += QLatin1Char('[');
     for (qsizetype n = 0; n < record.verification.size(); ++n) {
-        json += (n ? QLatin1String(",{\"target\":") : QLatin1String("{\"target\":")) +
-                numberText(record.verification[n].target) + QLatin1String(",\"reading\":") +
-                numberText(record.verification[n].reading) + QLatin1Char('}');
+        json += (n ? QLatin1String(",{\"reading\":") : QLatin1String("{\"reading\":")) +
+                numberText(record.verification[n].reading) + QLatin1String(",\"target\":") +
+                numberText(record.verification[n].target) + QLatin1Char('}');
     }
     json += QLatin1Char(']');
 }
@@ -137,6 +142,22 @@ QString localText(const QDateTime& time)
     return QString::fromLatin1(said, 19);
 }
 
+// The columns in the order of their export names: JSON objects have always listed their
+// keys sorted, and scripts that compare listings rely on the same bytes.
+const QList<const Column*>& columnsByName()
+{
+    static const QList<const Column*> sorted = [] {
+        QList<const Column*> columns;
+        for (const Column& column : recordColumns())
+            columns << &column;
+        std::sort(columns.begin(), columns.end(), [](const Column* a, const Column* b) {
+            return std::string_view(a->exported) < std::string_view(b->exported);
+        });
+        return columns;
+    }();
+    return sorted;
+}
+
 } // namespace
 
 QString printableText(const QString& text)
@@ -175,15 +196,15 @@ QString csvRow(const Record& record)
 QString jsonObject(const Record& record)
 {
     QString json = QStringLiteral("{");
-    for (const Column& column : recordColumns()) {
+    for (const Column* column : columnsByName()) {
         if (json.size() > 1)
             json += QLatin1Char(',');
-        appendJsonString(json, QString::fromLatin1(column.exported));
+        appendJsonString(json, QString::fromLatin1(column->exported));
         json += QLatin1Char(':');
-        if (column.type == ColumnType::Readings)
+        if (column->type == ColumnType::Readings)
             appendReadings(json, record);
         else
-            appendJsonValue(json, column.exportedValue(record));
+            appendJsonValue(json, column->exportedValue(record));
     }
     return json + QLatin1Char('}');
 }

@@ -67,7 +67,7 @@ QString definition(const Column& column, const Dialect& dialect, bool added)
     if (!column.nullable)
         said += QStringLiteral(" NOT NULL");
     if (!column.nullable && added)
-        said += QStringLiteral(" DEFAULT '%1'").arg(QLatin1String(column.fill));
+        said += QStringLiteral(" DEFAULT ") + QLatin1String(column.fill);
     if (*column.constraint)
         said += QLatin1Char(' ') + QLatin1String(column.constraint);
     return said;

@@ -9,8 +9,6 @@
 
 #include <QFile>
 
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -67,7 +65,7 @@ const Schema& schemaWithTestColumn()
 {
     static QList<Column> columns = [] {
         QList<Column> all(recordColumns().begin(), recordColumns().end());
-        all.append({"test_extra", ColumnType::Text, false, 3, "", "none", "test_extra",
+        all.append({"test_extra", ColumnType::Text, false, 3, "", "'none'", "test_extra",
                     writeTestColumn, readTestColumn, nullptr});
         return all;
     }();
@@ -139,14 +137,9 @@ void TestRecordSchema::schema1FileUpgradedKeepsEveryField()
         if (upgraded)
             records.removeFirst(); // the newest: the record the upgrade came with
         QCOMPARE(records.size(), expected.size());
-        for (qsizetype n = 0; n < records.size(); ++n) {
-            const QJsonObject was = QJsonDocument::fromJson(expected[n]).object();
-            const QJsonObject is =
-                QJsonDocument::fromJson(jsonObject(records[n]).toUtf8()).object();
-            for (auto field = was.begin(); field != was.end(); ++field)
-                QVERIFY2(is.value(field.key()) == field.value(),
-                         qPrintable(QStringLiteral("record %1, %2").arg(n).arg(field.key())));
-        }
+        // To the byte: scripts compare listings.
+        for (qsizetype n = 0; n < records.size(); ++n)
+            QCOMPARE(jsonObject(records[n]).toUtf8(), expected[n]);
     }
     QVERIFY(!store.checkIntegrity().failed());
 }
