@@ -13,6 +13,18 @@ QString store(const StoreFault& fault)
     return fault.database ? QStringLiteral("record database") : QStringLiteral("record file");
 }
 
+QString damageOf(const StoreFault& fault)
+{
+    switch (fault.damage) {
+    case records::Damage::IntegrityCheck:
+        return QStringLiteral("its integrity check failed");
+    case records::Damage::LostReadings:
+        return QStringLiteral("%1 verification readings belong to no record").arg(fault.count);
+    default:
+        return QStringLiteral("the database found a damaged page: %1").arg(fault.detail.trimmed());
+    }
+}
+
 // What the store is found to be, as said of it: "The record file X is no database".
 QString refusalOf(const StoreFault& fault)
 {
@@ -35,7 +47,7 @@ QString refusalOf(const StoreFault& fault)
                              .arg(fault.version)
                              .arg(fault.known);
     case StoreFaultKind::Damaged:
-        return subject + QStringLiteral("is damaged (%1).").arg(fault.detail);
+        return subject + QStringLiteral("is damaged (%1).").arg(damageOf(fault));
     default:
         return {};
     }

@@ -52,7 +52,7 @@ StoreFault faultOf(const QSqlError& error, StoreFaultKind otherwise)
         state == QLatin1String("25006"))
         return fault(StoreFaultKind::Unwritable);
     if (state == QLatin1String("XX001") || state == QLatin1String("XX002"))
-        return fault(StoreFaultKind::Damaged);
+        return damaged(Damage::Page, sql::said(error));
     return fault(otherwise);
 }
 
@@ -301,9 +301,7 @@ StoreFailure PostgresRecordStore::checkIntegrity()
     });
     if (read.failed() || orphans == 0)
         return read;
-    return failure(storeFault(StoreFaultKind::Damaged,
-                              QStringLiteral("%1 readings belong to no record").arg(orphans)),
-                   false);
+    return failure(damaged(Damage::LostReadings, {}, orphans), false);
 }
 
 } // namespace quarvet::records

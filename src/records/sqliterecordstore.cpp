@@ -59,8 +59,7 @@ StoreFault faultOf(const QSqlError& error, StoreFaultKind otherwise)
     case SQLITE_NOTADB:
         return storeFault(StoreFaultKind::NotADatabase);
     case SQLITE_CORRUPT:
-        return storeFault(StoreFaultKind::Damaged,
-                          QStringLiteral("SQLite found a damaged page: %1").arg(sql::said(error)));
+        return damaged(Damage::Page, sql::said(error));
     case SQLITE_READONLY:
     case SQLITE_FULL:
     case SQLITE_IOERR:
@@ -243,9 +242,7 @@ StoreFailure SqliteRecordStore::checkIntegrity()
     });
     if (read.failed() || whole)
         return read;
-    return failure(
-        storeFault(StoreFaultKind::Damaged, QStringLiteral("its integrity check failed")), path_,
-        false);
+    return failure(damaged(Damage::IntegrityCheck), path_, false);
 }
 
 } // namespace quarvet::records

@@ -19,10 +19,17 @@ enum class StoreFaultKind {
     Unreadable,   // the store's schema cannot be read; `detail` is the reason
     Foreign,      // the store holds tables that are not this program's
     Newer,        // a newer program's schema: `version`, of which this program knows `known`
-    Damaged,      // the store's pages are damaged; `detail` says how it showed
+    Damaged,      // the store is damaged; `damage` says how it showed
     Unwritable,   // the store cannot be written to; `detail` is the reason
     NotSaved,     // a save failed for another reason; `detail` is the reason
     NotRead,      // a reading failed for another reason; `detail` is the reason
+};
+
+// How a damaged store showed its damage.
+enum class Damage {
+    Page,           // the database met a damaged page: `detail` is its own word
+    IntegrityCheck, // a check of every page failed
+    LostReadings,   // `count` verification readings belong to no record
 };
 
 struct StoreFault {
@@ -33,6 +40,8 @@ struct StoreFault {
     QString detail;
     int version = 0;
     int known = 0;
+    Damage damage = Damage::Page;
+    qint64 count = 0;
 
     bool failed() const { return kind != StoreFaultKind::None; }
 };
@@ -42,6 +51,14 @@ inline StoreFault storeFault(StoreFaultKind kind, QString detail = {})
     StoreFault fault;
     fault.kind = kind;
     fault.detail = std::move(detail);
+    return fault;
+}
+
+inline StoreFault damaged(Damage damage, QString detail = {}, qint64 count = 0)
+{
+    StoreFault fault = storeFault(StoreFaultKind::Damaged, std::move(detail));
+    fault.damage = damage;
+    fault.count = count;
     return fault;
 }
 
