@@ -401,7 +401,7 @@ int addCommand(const std::vector<std::string>& args, const calc::Separators& sep
                     " was saved, but its id could not be written to standard output\n");
         throw;
     }
-    return record.verdict == QLatin1String("Fail") ? verificationFailed : success;
+    return composition.passed == false ? verificationFailed : success;
 }
 
 int certificateCommand(const std::vector<std::string>& args, RecordsContext& context, Output& io)

@@ -113,7 +113,7 @@ Refusal valueRefusal(const RecordInput& input, const QDate& today)
 }
 
 // The verdict and its rule; a refusal when the verification cannot be judged.
-Refusal judge(const RecordInput& input, Record& record)
+Refusal judge(const RecordInput& input, Record& record, std::optional<bool>& passed)
 {
     if (!input.tolerance)
         return {};
@@ -131,8 +131,10 @@ Refusal judge(const RecordInput& input, Record& record)
         return refusal;
     }
     record.rule = QString::fromStdString(messages::decisionRule(input.referenceUncertainty));
-    if (!readings.empty())
+    if (!readings.empty()) {
+        passed = verification.pass;
         record.verdict = verification.pass ? QStringLiteral("Pass") : QStringLiteral("Fail");
+    }
     return {};
 }
 
@@ -197,7 +199,7 @@ Composition composeRecord(const RecordInput& input, const QDate& today, const QD
     record.id = newId;
     record.createdUtc = nowUtc.toUTC();
     fill(record, input, adjustment);
-    composition.refusal = judge(input, record);
+    composition.refusal = judge(input, record, composition.passed);
     if (!composition.refusal.ok())
         composition.record = Record();
     return composition;

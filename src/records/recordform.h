@@ -40,6 +40,7 @@ struct RecordInput {
 // What composing a record gives: the record, or why there is none.
 struct Composition {
     Record record;
+    std::optional<bool> passed; // the verification's outcome, when there was one to judge
     Refusal refusal; // the field and what is wrong with it; messages::recordRefusal says it
 
     bool ok() const { return refusal.ok(); }
