@@ -30,10 +30,14 @@ Condition conditionFor(const RecordFilter& filter, const Dialect& dialect)
         condition.values << filter.serial;
     }
     if (!filter.serialContains.isEmpty()) {
-        condition.where += dialect.postgres
-                               ? QStringLiteral(" AND strpos(lower(r.serial), ?) > 0")
-                               : QStringLiteral(" AND instr(quarvet_fold(r.serial), ?) > 0");
-        condition.values << filter.serialContains.toCaseFolded();
+        // Both sides folded by the same function, beyond ASCII: SQLite's by this program's own,
+        // PostgreSQL's by ICU, whatever locale the lab's database was made with.
+        condition.where +=
+            dialect.postgres
+                ? QStringLiteral(" AND strpos(lower(r.serial COLLATE \"und-x-icu\"), "
+                                 "lower(CAST(? AS TEXT) COLLATE \"und-x-icu\")) > 0")
+                : QStringLiteral(" AND instr(quarvet_fold(r.serial), quarvet_fold(?)) > 0");
+        condition.values << filter.serialContains;
     }
     if (filter.after) {
         condition.where += QStringLiteral(" AND (r.created_utc, r.%1) < (?, ?)")
