@@ -2,10 +2,10 @@
 
 #include "sheet.h"
 
-#include "plot/errorplotpainter.h"
 #include "calc/adjustment.h"
 #include "calc/entry.h"
 #include "messages/messages.h"
+#include "plot/errorplotpainter.h"
 
 #include <QPainter>
 

@@ -59,8 +59,8 @@ public:
         gate.acquire();
         using quarvet::records::StoreFaultKind;
         return succeeds_ ? quarvet::records::StoreFailure()
-                         : quarvet::records::StoreFailure(
-                               quarvet::records::storeFault(StoreFaultKind::NotSaved, "it said no"));
+                         : quarvet::records::StoreFailure(quarvet::records::storeFault(
+                               StoreFaultKind::NotSaved, "it said no"));
     }
     quarvet::records::StoreFailure visit(const quarvet::records::RecordFilter&,
                                          const quarvet::records::RecordVisitor&) override
