@@ -8,6 +8,7 @@
 #include "layoutinvariants.h"
 #include "recordingmessages.h"
 #include "records/sqliterecordstore.h"
+#include "samplerecord.h"
 #include "temporarystore.h"
 #include "ui/filenameservice.h"
 
@@ -25,6 +26,8 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeZone>
+#include <QUuid>
 
 #include <memory>
 
@@ -137,6 +140,7 @@ private slots:
     void closingWhileSavingWaitsForTheOutcome_data();
     void closingWhileSavingWaitsForTheOutcome();
     void reloadsDoNotPileUp();
+    void historyReadsPagesAndChecksTheStore();
     void layoutHasNoSlips();
 
 private:
@@ -482,6 +486,55 @@ void TestRecordWindows::reloadsDoNotPileUp()
     store->gate.release(100);
     QVERIFY(QTest::qWaitFor([&] { return !history->isLoading(); }, 20000));
     QCOMPARE(store->lists.loadAcquire(), 2); // the first, and one for all the presses after it
+}
+
+// More records than a page: the rest come as the view asks for them, the filter finds what
+// lies past the first page, and Check store tells a whole file from a damaged one.
+void TestRecordWindows::historyReadsPagesAndChecksTheStore()
+{
+    const QString path = data_.filePath("paged/records.sqlite");
+    auto store = std::make_shared<quarvet::records::SqliteRecordStore>(path);
+    Record record = quarvet::test::fixedRecord();
+    for (int n = 0; n < 450; ++n) {
+        record.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        record.serial = QStringLiteral("SN-%1").arg(n);
+        record.createdUtc = QDateTime::fromMSecsSinceEpoch(1700000000000 + n, QTimeZone::utc());
+        QVERIFY(!store->add(record).failed());
+    }
+    HistoryWindow* history = new HistoryWindow([store] { return store; }, window_.get());
+    const auto settled = [&] {
+        return QTest::qWaitFor([&] { return !history->isLoading(); }, 20000);
+    };
+    QVERIFY(settled());
+    QCOMPARE(history->records()->rowCount(), 200);
+    QCOMPARE(history->records()->recordAt(0).serial, QStringLiteral("SN-449"));
+    for (const int expected : {400, 450}) {
+        QVERIFY(history->records()->canFetchMore({}));
+        history->records()->fetchMore({});
+        QVERIFY(settled());
+        QCOMPARE(history->records()->rowCount(), expected);
+    }
+    QVERIFY(!history->records()->canFetchMore({}));
+    QCOMPARE(history->records()->recordAt(449).serial, QStringLiteral("SN-0"));
+    setText(history, "Serial filter", "sn-4");
+    QVERIFY(settled());
+    // SN-4, SN-40 to SN-49 and SN-400 to SN-449, newest first, the oldest past a first page.
+    QCOMPARE(history->records()->rowCount(), 61);
+    QCOMPARE(history->records()->recordAt(60).serial, QStringLiteral("SN-4"));
+    history->findChild<QPushButton*>("CheckStore")->click();
+    QVERIFY(QTest::qWaitFor([&] { return !history->isChecking(); }, 20000));
+    QVERIFY2(labelText(history, "History status").contains("passed its check"),
+             qPrintable(labelText(history, "History status")));
+    QVERIFY(messages_->boxes.isEmpty());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(8192));
+    QVERIFY(file.write(QByteArray(file.size() - 8192, '\xA5')) > 0);
+    file.close();
+    history->findChild<QPushButton*>("CheckStore")->click();
+    QVERIFY(QTest::qWaitFor([&] { return !history->isChecking(); }, 20000));
+    QCOMPARE(messages_->boxes.size(), 1);
+    QVERIFY2(messages_->boxes[0].text.contains("is damaged"), qPrintable(messages_->boxes[0].text));
+    delete history;
 }
 
 void TestRecordWindows::layoutHasNoSlips()
