@@ -12,7 +12,6 @@
 #include "ui/storecall.h"
 
 #include <QDir>
-#include <QFutureWatcher>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -22,7 +21,6 @@
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <QtConcurrent/QtConcurrentRun>
 
 namespace quarvet::history {
 
@@ -73,9 +71,12 @@ HistoryWindow::HistoryWindow(StoreSource storeSource, QWidget* parent)
     layout->addWidget(table_, 1);
     createButtons();
     reading_ = new ui::StoreCall(ui::StoreCall::readingThreads(), this);
-    connect(reading_, &ui::StoreCall::overdue, this, [this] {
-        status_->setText(QStringLiteral("The record store has not answered for two minutes."));
-    });
+    exporting_ = new ui::StoreCall(ui::StoreCall::readingThreads(), this);
+    checking_ = new ui::StoreCall(ui::StoreCall::readingThreads(), this);
+    for (ui::StoreCall* call : {reading_, exporting_, checking_})
+        connect(call, &ui::StoreCall::overdue, this, [this] {
+            status_->setText(QStringLiteral("The record store has not answered for two minutes."));
+        });
     resize(900, 500);
     reload();
 }
@@ -124,6 +125,16 @@ void HistoryWindow::createButtons()
 bool HistoryWindow::isLoading() const
 {
     return reading_->isBusy() || filterPause_->isActive();
+}
+
+bool HistoryWindow::isExporting() const
+{
+    return exporting_->isBusy();
+}
+
+bool HistoryWindow::isChecking() const
+{
+    return checking_->isBusy();
 }
 
 records::StoreFailure HistoryWindow::readInto(records::RecordStore& store,
@@ -247,31 +258,37 @@ void HistoryWindow::writeCertificate()
 
 namespace {
 
+// What an export did: how many records it wrote, or why its file could not be written.
+struct Exported {
+    qint64 count = 0;
+    QString fault;
+};
+
 // The records the filter picks as one CSV file, read from the store as they are written and
 // replaced only when every row went out: a full disk leaves the old file, not half of one.
-// The reason when it failed.
-QString writeCsv(const QString& path, const std::shared_ptr<records::RecordStore>& store,
-                 records::RecordFilter filter, qint64& count)
+records::StoreFailure writeCsv(const QString& path, records::RecordStore& store,
+                               records::RecordFilter filter, Exported& exported)
 {
     if (const records::OutputFaultKind why = records::unreplaceable(path);
-        why != records::OutputFaultKind::None)
-        return messages::exportFault({why, path, {}});
+        why != records::OutputFaultKind::None) {
+        exported.fault = messages::exportFault({why, path, {}});
+        return {};
+    }
     QSaveFile file(path);
     bool written = file.open(QIODevice::WriteOnly);
     written = written && file.write(records::csvHeader().toUtf8()) >= 0;
     filter.limit = 0;
     filter.corrections = false;
     const records::StoreFailure read =
-        store->visit(filter, [&](const records::ListedRecord& listed) {
+        store.visit(filter, [&](const records::ListedRecord& listed) {
             written = written && file.write(records::csvRow(listed.record).toUtf8()) >= 0;
-            ++count;
+            ++exported.count;
             return written;
         });
-    if (read.failed())
-        return read.message;
-    if (written && file.commit())
-        return {};
-    return messages::exportFault({records::OutputFaultKind::CannotWrite, path, file.errorString()});
+    if (!read.failed() && !(written && file.commit()))
+        exported.fault = messages::exportFault(
+            {records::OutputFaultKind::CannotWrite, path, file.errorString()});
+    return read;
 }
 
 } // namespace
@@ -280,60 +297,53 @@ void HistoryWindow::exportCsv()
 {
     const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
     const QString path =
-        store ? ui::fileNames().saveFileName(this, QStringLiteral("Export CSV"),
-                                             QDir::home().filePath(QStringLiteral("records.csv")),
-                                             QStringLiteral("CSV (*.csv)"))
-              : QString();
+        store && !exporting_->isBusy()
+            ? ui::fileNames().saveFileName(this, QStringLiteral("Export CSV"),
+                                           QDir::home().filePath(QStringLiteral("records.csv")),
+                                           QStringLiteral("CSV (*.csv)"))
+            : QString();
     if (path.isEmpty())
         return;
     // Many thousands of rows take a moment to write: beside the window, not in its way.
-    ++exporting_;
     status_->setText(QStringLiteral("Writing %1 ...").arg(path));
-    auto* watcher = new QFutureWatcher<std::pair<QString, qint64>>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, path] {
-        --exporting_;
-        const auto [fault, count] = watcher->result();
-        watcher->deleteLater();
-        if (!fault.isEmpty()) {
-            status_->setText(QStringLiteral("Nothing was exported."));
-            ui::messages().show(this, ui::messageTitle, fault, ui::MessageService::Icon::Stop);
-            return;
-        }
-        status_->setText((count == 1 ? QStringLiteral("%1 record written to %2.")
-                                     : QStringLiteral("%1 records written to %2."))
-                             .arg(count)
-                             .arg(path));
-    });
-    watcher->setFuture(QtConcurrent::run([path, store, wanted = filter()] {
-        qint64 count = 0;
-        QString fault = writeCsv(path, store, wanted, count);
-        return std::pair{fault, count};
-    }));
+    auto exported = std::make_shared<Exported>();
+    exporting_->start(
+        [store, path, wanted = filter(), exported] {
+            return writeCsv(path, *store, wanted, *exported);
+        },
+        [this, path, exported](const records::StoreFailure& failure) {
+            const QString fault = failure.failed() ? failure.message : exported->fault;
+            if (!fault.isEmpty()) {
+                status_->setText(QStringLiteral("Nothing was exported."));
+                ui::messages().show(this, ui::messageTitle, fault, ui::MessageService::Icon::Stop);
+                return;
+            }
+            status_->setText((exported->count == 1 ? QStringLiteral("%1 record written to %2.")
+                                                   : QStringLiteral("%1 records written to %2."))
+                                 .arg(exported->count)
+                                 .arg(path));
+        });
 }
 
 void HistoryWindow::checkStore()
 {
     const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
-    if (!store || checking_ > 0)
+    if (!store || checking_->isBusy())
         return;
     // Every page of the store is read: for a large one, a while, beside the window.
-    ++checking_;
     status_->setText(QStringLiteral("Checking %1 ...").arg(store->location()));
-    auto* watcher = new QFutureWatcher<records::StoreFailure>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, store] {
-        --checking_;
-        const records::StoreFailure failure = watcher->result();
-        watcher->deleteLater();
-        if (failure.failed()) {
-            status_->setText(failure.message);
-            ui::messages().show(this, ui::messageTitle, failure.message,
-                                ui::MessageService::Icon::Stop);
-            return;
-        }
-        status_->setText(QStringLiteral("%1 passed its check: every page of it reads whole.")
-                             .arg(store->location()));
-    });
-    watcher->setFuture(QtConcurrent::run([store] { return store->checkIntegrity(); }));
+    checking_->start([store] { return store->checkIntegrity(); },
+                     [this, store](const records::StoreFailure& failure) {
+                         if (failure.failed()) {
+                             status_->setText(failure.message);
+                             ui::messages().show(this, ui::messageTitle, failure.message,
+                                                 ui::MessageService::Icon::Stop);
+                             return;
+                         }
+                         status_->setText(
+                             QStringLiteral("%1 passed its check: every page of it reads whole.")
+                                 .arg(store->location()));
+                     });
 }
 
 void HistoryWindow::correctSelected()

@@ -38,8 +38,8 @@ public:
     // Reads the records again; what is shown stays until they are in.
     void reload();
     bool isLoading() const;
-    bool isExporting() const { return exporting_ > 0; }
-    bool isChecking() const { return checking_ > 0; }
+    bool isExporting() const;
+    bool isChecking() const;
 
     RecordTableModel* records() const { return model_; }
     QAbstractItemModel* shownRows() const;
@@ -74,8 +74,8 @@ private:
     QLabel* status_ = nullptr;
     ui::StoreCall* reading_ = nullptr;
     bool reloadAgain_ = false;
-    int exporting_ = 0;
-    int checking_ = 0;
+    ui::StoreCall* exporting_ = nullptr;
+    ui::StoreCall* checking_ = nullptr;
 };
 
 } // namespace quarvet::history
