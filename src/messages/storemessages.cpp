@@ -41,6 +41,9 @@ QString refusalOf(const StoreFault& fault)
         return subject + QStringLiteral("cannot be read: %1.").arg(fault.detail.trimmed());
     case StoreFaultKind::Foreign:
         return subject + QStringLiteral("holds tables of another program.");
+    case StoreFaultKind::Altered:
+        return subject + QStringLiteral("has been altered by another program: its tables, "
+                                        "indexes or triggers are not this program's.");
     case StoreFaultKind::Newer:
         return subject + QStringLiteral("was written by a newer program (schema %1; this "
                                         "program knows %2).")

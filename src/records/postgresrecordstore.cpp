@@ -41,6 +41,8 @@ sql::Connection connectionTo(const PostgresAddress& address)
 StoreFault faultOf(const QSqlError& error, StoreFaultKind otherwise)
 {
     const QString state = error.nativeErrorCode();
+    if (state == QLatin1String(sql::notKeptCode))
+        return storeFault(StoreFaultKind::Altered);
     const auto fault = [&](StoreFaultKind kind) { return storeFault(kind, sql::said(error)); };
     // A statement that waited past its time waited for another workstation's lock.
     if (state == QLatin1String("57014") || state == QLatin1String("55P03") ||
@@ -73,15 +75,23 @@ StoreFault judge(QSqlDatabase database, const Schema& schema, int& version)
         return row[1].toBool() ? storeFault(StoreFaultKind::Foreign) : StoreFault{};
     error = sql::firstRow(
         database,
-        QStringLiteral("SELECT (SELECT max(version) FROM quarvet_schema), (SELECT "
-                       "string_agg(column_name::text, ',' ORDER BY column_name::text COLLATE "
-                       "\"C\") FROM information_schema.columns WHERE table_schema = "
-                       "current_schema() AND table_name = 'records')"),
+        QStringLiteral(
+            "SELECT (SELECT max(version) FROM quarvet_schema), (SELECT string_agg(attname::text, "
+            "',' ORDER BY attname::text COLLATE \"C\") FROM pg_attribute WHERE attrelid = "
+            "to_regclass('records') AND attnum > 0 AND NOT attisdropped), (SELECT string_agg(made, "
+            "',' ORDER BY made COLLATE \"C\") FROM (SELECT 'table ' || relname AS made FROM "
+            "pg_class WHERE relnamespace = current_schema()::regnamespace AND relkind = 'r' AND "
+            "relname IN ('records', 'verification', 'quarvet_schema') UNION ALL SELECT 'index ' "
+            "|| indexrelid::regclass::text FROM pg_index WHERE indrelid IN "
+            "(to_regclass('records'), "
+            "to_regclass('verification')) AND NOT indisprimary UNION ALL SELECT 'trigger ' || "
+            "tgname FROM pg_trigger WHERE tgrelid IN (to_regclass('records'), "
+            "to_regclass('verification')) AND NOT tgisinternal) objects)"),
         row);
     if (error.isValid())
         return faultOf(error, StoreFaultKind::Unreadable);
     version = row[0].toInt();
-    return judgeSchema(schema, postgresDialect(), version, row[1].toString());
+    return judgeSchema(schema, postgresDialect(), version, row[1].toString(), row[2].toString());
 }
 
 // A lock held by a stuck workstation ends in an error, not in a window that never answers;

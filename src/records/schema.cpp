@@ -1,5 +1,7 @@
 #include "schema.h"
 
+#include <QRegularExpression>
+
 namespace quarvet::records {
 namespace {
 
@@ -117,11 +119,11 @@ const Dialect& postgresDialect()
     return dialect;
 }
 
-QStringList migrationStatements(const Schema& schema, const Dialect& dialect, int from)
+QStringList migrationStatements(const Schema& schema, const Dialect& dialect, int from, int to)
 {
     QStringList statements;
     for (const Migration& migration : schema.migrations) {
-        if (migration.version <= from)
+        if (migration.version <= from || (to > 0 && migration.version > to))
             continue;
         if (migration.version == 1)
             statements << tables(schema, dialect);
@@ -134,6 +136,17 @@ QStringList migrationStatements(const Schema& schema, const Dialect& dialect, in
         statements << versionStatement(dialect, migration.version);
     }
     return statements;
+}
+
+QString expectedObjects(const Schema& schema, const Dialect& dialect, int version)
+{
+    static const QRegularExpression made(QStringLiteral("^CREATE (TABLE|INDEX|TRIGGER) (\\w+)"));
+    QStringList objects;
+    for (const QString& statement : migrationStatements(schema, dialect, 0, version))
+        if (const QRegularExpressionMatch match = made.match(statement); match.hasMatch())
+            objects << match.captured(1).toLower() + QLatin1Char(' ') + match.captured(2);
+    objects.sort();
+    return objects.join(QLatin1Char(','));
 }
 
 QList<const Column*> columnsAt(const Schema& schema, int version)
@@ -157,13 +170,16 @@ QString expectedColumns(const Schema& schema, const Dialect& dialect, int versio
 }
 
 StoreFault judgeSchema(const Schema& schema, const Dialect& dialect, int version,
-                       const QString& columns)
+                       const QString& columns, const QString& objects)
 {
     if (version > schema.version())
         return newerSchema(version, schema.version());
     // A version number beside tables that are not ours: not a store of records.
     if (version < 1 || columns != expectedColumns(schema, dialect, version))
         return storeFault(StoreFaultKind::Foreign);
+    // Our tables with a trigger dropped or one added, that could turn a save away unseen.
+    if (objects != expectedObjects(schema, dialect, version))
+        return storeFault(StoreFaultKind::Altered);
     return {};
 }
 

@@ -43,18 +43,23 @@ struct Dialect {
 const Dialect& sqliteDialect();
 const Dialect& postgresDialect();
 
-// The statements that take a store of version `from` to the schema's newest, in order, with
-// the statement that records each version reached.
-QStringList migrationStatements(const Schema& schema, const Dialect& dialect, int from);
+// The statements that take a store of version `from` to `to` (the schema's newest when 0), in
+// order, with the statement that records each version reached.
+QStringList migrationStatements(const Schema& schema, const Dialect& dialect, int from, int to = 0);
+
+// What those statements make up to `version`, as "index NAME", "table NAME", "trigger NAME",
+// sorted and joined by commas: the objects a file of ours holds and no others.
+QString expectedObjects(const Schema& schema, const Dialect& dialect, int version);
 
 // The names of the records table's columns at `version`, sorted and joined by commas, the
 // database's own order column among them: what a store of ours holds.
 QString expectedColumns(const Schema& schema, const Dialect& dialect, int version);
 
-// Whether a store that says it is of `version` and whose records table has `columns` (as
-// expectedColumns writes them) is one of ours that this program can read and upgrade.
+// Whether a store that says it is of `version`, whose records table has `columns` and which
+// holds `objects` (as expectedColumns and expectedObjects write them) is one of ours that this
+// program can read and upgrade.
 StoreFault judgeSchema(const Schema& schema, const Dialect& dialect, int version,
-                       const QString& columns);
+                       const QString& columns, const QString& objects);
 
 // The columns a store of `version` holds, in the schema's order.
 QList<const Column*> columnsAt(const Schema& schema, int version);

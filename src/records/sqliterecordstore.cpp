@@ -52,6 +52,8 @@ QSqlError runWaiting(QSqlDatabase database, const QString& statement)
 // What an error of SQLite's says about the file; `otherwise` for one that says nothing of it.
 StoreFault faultOf(const QSqlError& error, StoreFaultKind otherwise)
 {
+    if (error.nativeErrorCode() == QLatin1String(sql::notKeptCode))
+        return storeFault(StoreFaultKind::Altered);
     switch (resultCode(error)) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
@@ -106,7 +108,10 @@ StoreFault judge(QSqlDatabase database, const Schema& schema, int& version)
             database,
             QStringLiteral("SELECT user_version, (SELECT count(*) FROM sqlite_master), "
                            "(SELECT group_concat(name, ',') FROM (SELECT name FROM "
-                           "pragma_table_info('records') ORDER BY name)) FROM pragma_user_version"),
+                           "pragma_table_info('records') ORDER BY name)), (SELECT "
+                           "group_concat(made, ',') FROM (SELECT type || ' ' || name AS made FROM "
+                           "sqlite_master WHERE name NOT LIKE 'sqlite_%' ORDER BY made)) FROM "
+                           "pragma_user_version"),
             row);
     });
     if (error.isValid())
@@ -115,7 +120,7 @@ StoreFault judge(QSqlDatabase database, const Schema& schema, int& version)
     // No version yet: a new file, or one whose first save never finished, holds no tables.
     if (version == 0)
         return row[1].toInt() == 0 ? StoreFault() : storeFault(StoreFaultKind::Foreign);
-    return judgeSchema(schema, sqliteDialect(), version, row[2].toString());
+    return judgeSchema(schema, sqliteDialect(), version, row[2].toString(), row[3].toString());
 }
 
 // The schema brought up to date and the record in, in one transaction: all of it or none.

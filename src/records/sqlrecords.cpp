@@ -56,6 +56,15 @@ QSqlError prepared(QSqlQuery& query, const QString& statement, const QVariantLis
     return query.exec() ? QSqlError() : query.lastError();
 }
 
+// A rule of the database's that turned a row away without an error: a trigger another program
+// added. The save must fail rather than say a record was kept that is not there.
+QSqlError notKept()
+{
+    return QSqlError(QStringLiteral("the database did not keep the row it was given"),
+                     QStringLiteral("a trigger of another program's turned it away"),
+                     QSqlError::StatementError, QString::fromLatin1(notKeptCode));
+}
+
 QString placeholders(qsizetype count)
 {
     QStringList marks;
@@ -164,6 +173,8 @@ QSqlError insertRecord(QSqlDatabase database, const Schema& schema, const Record
                                    values);
         error.isValid())
         return error;
+    if (query.numRowsAffected() != 1)
+        return notKept();
     QSqlQuery reading(database);
     if (!reading.prepare(QStringLiteral("INSERT INTO verification (record_id, position, target, "
                                         "reading) VALUES (?, ?, ?, ?)")))
@@ -175,6 +186,8 @@ QSqlError insertRecord(QSqlDatabase database, const Schema& schema, const Record
         reading.bindValue(3, record.verification[n].reading);
         if (!reading.exec())
             return reading.lastError();
+        if (reading.numRowsAffected() != 1)
+            return notKept();
     }
     return {};
 }
@@ -244,17 +257,21 @@ QSqlError visitSideBySide(QSqlDatabase database, const Dialect& dialect,
                                    condition.values);
         error.isValid())
         return error;
+    // A reading that cannot be fetched ends the listing: a record is never shown without
+    // readings it has.
     bool reading = readings.next();
-    while (records.next()) {
+    while (!readings.lastError().isValid() && records.next()) {
         ListedRecord listed = listedFrom(records, columns, filter.corrections);
         for (; reading && readings.value(0).toString() == listed.record.id;
              reading = readings.next())
             listed.record.verification.append(
                 {readings.value(1).toDouble(), readings.value(2).toDouble()});
+        if (readings.lastError().isValid())
+            break;
         if (!visitor(listed))
             return {};
     }
-    return records.lastError().isValid() ? records.lastError() : readings.lastError();
+    return readings.lastError().isValid() ? readings.lastError() : records.lastError();
 }
 
 } // namespace

@@ -33,6 +33,9 @@ private:
     QSqlError error_;
 };
 
+// The code of the error a save ends in when the database silently did not keep a row.
+inline constexpr const char* notKeptCode = "quarvet-not-kept";
+
 // Runs `statement` and finishes it (an answer left open keeps COMMIT from ending the
 // transaction); an invalid error when it succeeded.
 QSqlError run(QSqlDatabase database, const QString& statement);

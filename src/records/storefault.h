@@ -19,6 +19,7 @@ enum class StoreFaultKind {
     Unreadable,   // the store's schema cannot be read; `detail` is the reason
     Foreign,      // the store holds tables that are not this program's
     Newer,        // a newer program's schema: `version`, of which this program knows `known`
+    Altered,      // another program changed our tables, indexes or triggers
     Damaged,      // the store is damaged; `damage` says how it showed
     Unwritable,   // the store cannot be written to; `detail` is the reason
     NotSaved,     // a save failed for another reason; `detail` is the reason

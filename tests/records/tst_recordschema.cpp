@@ -109,6 +109,8 @@ private slots:
     void damagedPagesAreNamedAndLeftAlone();
     void pagesAndFilterFindEveryMatch_data() { addBackends(); }
     void pagesAndFilterFindEveryMatch();
+    void alteredStoresAreRefused_data();
+    void alteredStoresAreRefused();
     void localTimesAcrossTransitions_data();
     void localTimesAcrossTransitions();
 };
@@ -241,6 +243,51 @@ void TestRecordSchema::pagesAndFilterFindEveryMatch()
         QVERIFY(!records->count(filter, count).failed());
         QCOMPARE(count, wanted.size());
     }
+}
+
+void TestRecordSchema::alteredStoresAreRefused_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QStringList>("alteration");
+    QTest::newRow("sqlite: a trigger that swallows saves")
+        << "sqlite"
+        << QStringList{"CREATE TRIGGER swallow BEFORE INSERT ON records BEGIN SELECT "
+                       "RAISE(IGNORE); END"};
+    QTest::newRow("sqlite: the append-only rule dropped")
+        << "sqlite" << QStringList{"DROP TRIGGER records_never_changed"};
+    QTest::newRow("sqlite: an index of another program's")
+        << "sqlite" << QStringList{"CREATE INDEX theirs ON records(note)"};
+    QTest::newRow("postgresql: a trigger that swallows saves")
+        << "postgresql"
+        << QStringList{"CREATE FUNCTION swallow() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+                       "RETURN NULL; END $$",
+                       "CREATE TRIGGER swallow BEFORE INSERT ON records FOR EACH ROW EXECUTE "
+                       "FUNCTION swallow()"};
+    QTest::newRow("postgresql: the append-only rule dropped")
+        << "postgresql" << QStringList{"DROP TRIGGER records_never_changed ON records"};
+    // A rule is no trigger: only the count of rows kept shows that nothing was.
+    QTest::newRow("postgresql: a rule that swallows readings")
+        << "postgresql"
+        << QStringList{"CREATE RULE swallow AS ON INSERT TO verification DO INSTEAD NOTHING"};
+}
+
+// Our tables changed by another program so that a save could vanish or a record be changed:
+// refused, and a save that is turned away unseen is not reported as kept.
+void TestRecordSchema::alteredStoresAreRefused()
+{
+    QFETCH(QStringList, alteration);
+    FRESH_STORE(store);
+    const auto records = storeAt(store);
+    QVERIFY(!records->add(sample("before", 1700000000000)).failed());
+    QVERIFY(store.runSql(alteration));
+    const StoreFailure saved = records->add(sample("after", 1700000001000));
+    QCOMPARE(saved.fault.kind, StoreFaultKind::Altered);
+    QVERIFY2(saved.message.contains(records->location()) && saved.message.contains("altered"),
+             qPrintable(saved.message));
+    // Whatever another program did, what is there is never said to be more than it is.
+    QList<Record> listed;
+    const StoreFailure read = records->list(QString(), listed);
+    QVERIFY(read.failed() || listed.size() == 1);
 }
 
 void TestRecordSchema::localTimesAcrossTransitions_data()
