@@ -4,12 +4,20 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QSqlDriver>
 #include <QThread>
 
 #include <sqlite3.h>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#endif
 
 namespace quarvet::records {
 namespace {
@@ -66,8 +74,12 @@ StoreFault faultOf(const QSqlError& error, StoreFaultKind otherwise)
     case SQLITE_FULL:
     case SQLITE_IOERR:
     case SQLITE_CANTOPEN:
-    case SQLITE_PERM:
-        return storeFault(StoreFaultKind::Unwritable, sql::said(error));
+    case SQLITE_PERM: {
+        // In a reading, the file could not be read: say so, not that it cannot be written.
+        const bool reading =
+            otherwise == StoreFaultKind::NotRead || otherwise == StoreFaultKind::Unreadable;
+        return storeFault(reading ? otherwise : StoreFaultKind::Unwritable, sql::said(error));
+    }
     default:
         return {otherwise, false, false, {}, sql::said(error)};
     }
@@ -154,6 +166,33 @@ sql::Connection connectionTo(const QString& path)
     });
 }
 
+// Whether the file is there, as far as the system lets the program see: a folder it may not
+// enter, or a link that loops, hides a store rather than saying there is none.
+enum class Presence { Absent, File, NotAFile, Hidden };
+
+Presence presenceOf(const QString& path, QString& reason)
+{
+#ifdef Q_OS_UNIX
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info;
+    if (::stat(name.constData(), &info) == 0)
+        return S_ISREG(info.st_mode) ? Presence::File : Presence::NotAFile;
+    const int error = errno;
+    // Nothing yet (a link to nothing too: the first save makes the file it names); under a
+    // file no store can be, and none can be made.
+    if (error == ENOENT || error == ENOTDIR)
+        return Presence::Absent;
+    reason = QString::fromLocal8Bit(std::strerror(error));
+    return Presence::Hidden;
+#else
+    const QFileInfo info(path);
+    Q_UNUSED(reason);
+    if (!info.exists())
+        return Presence::Absent;
+    return info.isFile() ? Presence::File : Presence::NotAFile;
+#endif
+}
+
 StoreFailure failure(StoreFault fault, const QString& path, bool saving)
 {
     fault.location = path;
@@ -170,11 +209,15 @@ SqliteRecordStore::SqliteRecordStore(const QString& path, const Schema& schema)
 
 StoreFailure SqliteRecordStore::add(const Record& record)
 {
-    const bool existed = QFileInfo::exists(path_);
+    QString reason;
+    const Presence presence = presenceOf(path_, reason);
+    if (presence == Presence::Hidden)
+        return failure(storeFault(StoreFaultKind::CannotOpen, reason), path_, true);
+    if (presence == Presence::NotAFile)
+        return failure(storeFault(StoreFaultKind::NotAFile), path_, true);
+    const bool existed = presence == Presence::File;
     if (!existed && !QDir().mkpath(QFileInfo(path_).absolutePath()))
         return failure(storeFault(StoreFaultKind::NoFolder), path_, true);
-    if (existed && !QFileInfo(path_).isFile())
-        return failure(storeFault(StoreFaultKind::NotAFile), path_, true);
     const sql::Connection connection = connectionTo(path_);
     if (!connection.opened())
         return failure(storeFault(StoreFaultKind::CannotOpen, sql::said(connection.error())), path_,
@@ -184,20 +227,30 @@ StoreFailure SqliteRecordStore::add(const Record& record)
     if (existed)
         if (StoreFault fault = judge(database, schema_, version); fault.failed())
             return failure(std::move(fault), path_, true);
-    if (QSqlError error = runWaiting(database, QStringLiteral("PRAGMA journal_mode = WAL"));
-        error.isValid()) {
-        StoreFault fault = faultOf(error, StoreFaultKind::Unwritable);
-        return failure(std::move(fault), path_, true);
-    }
-    return failure(saveInTransaction(database, schema_, record), path_, true);
+    StoreFault saved = saveInTransaction(database, schema_, record);
+    // WAL lets readers and a saving program go on side by side; switched only once a save
+    // went through, so that a refused file keeps every byte. Should the switch fail, the
+    // record is saved all the same and the next save tries again.
+    if (!saved.failed())
+        runWaiting(database, QStringLiteral("PRAGMA journal_mode = WAL"));
+    return failure(std::move(saved), path_, true);
 }
 
 // Opens the file for reading and judges it; `version` 0 when it holds no records yet.
 template <typename Reading>
 StoreFailure readFrom(const QString& path, const Schema& schema, Reading reading)
 {
-    if (!QFileInfo::exists(path))
+    QString reason;
+    switch (presenceOf(path, reason)) {
+    case Presence::Absent:
         return {};
+    case Presence::Hidden:
+        return failure(storeFault(StoreFaultKind::CannotOpen, reason), path, false);
+    case Presence::NotAFile:
+        return failure(storeFault(StoreFaultKind::NotAFile), path, false);
+    case Presence::File:
+        break;
+    }
     sql::Connection connection = connectionTo(path);
     if (!connection.opened())
         return failure(storeFault(StoreFaultKind::CannotOpen, sql::said(connection.error())), path,

@@ -7,7 +7,9 @@
 #include "samplerecord.h"
 #include "teststores.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -16,6 +18,8 @@
 #include <QTimeZone>
 #include <QUuid>
 #include <algorithm>
+
+#include <sys/stat.h>
 
 using namespace quarvet::records;
 
@@ -111,6 +115,8 @@ private slots:
     void pagesAndFilterFindEveryMatch();
     void alteredStoresAreRefused_data();
     void alteredStoresAreRefused();
+    void strangePathsAreNamed_data();
+    void strangePathsAreNamed();
     void localTimesAcrossTransitions_data();
     void localTimesAcrossTransitions();
 };
@@ -288,6 +294,39 @@ void TestRecordSchema::alteredStoresAreRefused()
     QList<Record> listed;
     const StoreFailure read = records->list(QString(), listed);
     QVERIFY(read.failed() || listed.size() == 1);
+}
+
+void TestRecordSchema::strangePathsAreNamed_data()
+{
+    QTest::addColumn<QString>("made");
+    QTest::addColumn<int>("fault");
+    QTest::newRow("a link that loops") << "loop" << int(StoreFaultKind::CannotOpen);
+    QTest::newRow("a folder") << "folder" << int(StoreFaultKind::NotAFile);
+    QTest::newRow("a pipe") << "fifo" << int(StoreFaultKind::NotAFile);
+}
+
+// Whatever stands at the file's place and is no store is named, for a save and a reading
+// alike; none is taken for a store without records, and none is replaced.
+void TestRecordSchema::strangePathsAreNamed()
+{
+    QFETCH(QString, made);
+    QFETCH(int, fault);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("records.sqlite");
+    if (made == "loop")
+        QVERIFY(QFile::link(path, path));
+    else if (made == "folder")
+        QVERIFY(QDir().mkpath(path));
+    else
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    SqliteRecordStore store(path);
+    const StoreFailure saved = store.add(sample("X", 1700000000000));
+    QCOMPARE(int(saved.fault.kind), fault);
+    QVERIFY2(saved.message.contains(path), qPrintable(saved.message));
+    QList<Record> records;
+    QCOMPARE(int(store.list(QString(), records).fault.kind), fault);
+    QCOMPARE(int(store.checkIntegrity().fault.kind), fault);
+    QVERIFY(!QFileInfo(path).isFile());
 }
 
 void TestRecordSchema::localTimesAcrossTransitions_data()
