@@ -423,8 +423,10 @@ int certificateCommand(const std::vector<std::string>& args, RecordsContext& con
     if (prefix.isEmpty())
         return usageFault("records certificate needs a record id", io);
     QList<records::Record> matching;
-    if (const records::StoreFailure failure =
-            listRecords(context.store, records::RecordFilter::ofIdPrefix(prefix), matching);
+    // Two are enough to know that the prefix names no single record.
+    records::RecordFilter filter = records::RecordFilter::ofIdPrefix(prefix);
+    filter.limit = 2;
+    if (const records::StoreFailure failure = listRecords(context.store, filter, matching);
         failure.failed())
         return refusal(failure.message, io);
     if (matching.size() != 1)

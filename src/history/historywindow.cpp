@@ -285,7 +285,13 @@ records::StoreFailure writeCsv(const QString& path, records::RecordStore& store,
             ++exported.count;
             return written;
         });
-    if (!read.failed() && !(written && file.commit()))
+    if (read.failed()) {
+        file.cancelWriting();
+        return read;
+    }
+    // After a failed write QSaveFile keeps the old file and only its commit says why (a full
+    // disk, say); the write itself reports an unknown error.
+    if (!file.commit() || !written)
         exported.fault = messages::exportFault(
             {records::OutputFaultKind::CannotWrite, path, file.errorString()});
     return read;
@@ -341,7 +347,7 @@ void HistoryWindow::checkStore()
                              return;
                          }
                          status_->setText(
-                             QStringLiteral("%1 passed its check: every page of it reads whole.")
+                             QStringLiteral("Checked %1: nothing in it is damaged.")
                                  .arg(store->location()));
                      });
 }

@@ -137,8 +137,8 @@ QString idPrefixFault(qsizetype count, const QString& prefix)
 {
     if (count == 0)
         return QStringLiteral("No record has an id beginning with %1.").arg(prefix);
-    return QStringLiteral("%1 records have an id beginning with %2: give more of it.")
-        .arg(count)
+    Q_UNUSED(count);
+    return QStringLiteral("More than one record has an id beginning with %1: give more of it.")
         .arg(prefix);
 }
 

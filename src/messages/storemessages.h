@@ -16,7 +16,7 @@ QString certificateFault(const records::OutputFault& fault);
 QString exportFault(const records::OutputFault& fault);
 
 // What a search by the beginning of an id found, when it is not one record: none (`count`
-// 0) or several.
+// 0) or more than one (the search stops at the second).
 QString idPrefixFault(qsizetype count, const QString& prefix);
 
 } // namespace quarvet::messages

@@ -50,9 +50,12 @@ StoreFault faultOf(const QSqlError& error, StoreFaultKind otherwise)
         return fault(StoreFaultKind::Locked);
     if (state.startsWith(QLatin1String("08")) || state == QLatin1String("57P01"))
         return fault(StoreFaultKind::Unreachable);
+    // In a reading, refused or short of room means it could not be read, not written.
+    const bool reading =
+        otherwise == StoreFaultKind::NotRead || otherwise == StoreFaultKind::Unreadable;
     if (state == QLatin1String("42501") || state.startsWith(QLatin1String("53")) ||
         state == QLatin1String("25006"))
-        return fault(StoreFaultKind::Unwritable);
+        return fault(reading ? otherwise : StoreFaultKind::Unwritable);
     if (state == QLatin1String("XX001") || state == QLatin1String("XX002"))
         return damaged(Damage::Page, sql::said(error));
     return fault(otherwise);

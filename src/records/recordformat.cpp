@@ -8,6 +8,7 @@
 #include <QTimeZone>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <limits>
 
@@ -85,6 +86,8 @@ void appendJsonValue(QString& json, const QVariant& value)
 {
     if (value.isNull())
         json += QLatin1String("null");
+    else if (value.typeId() == QMetaType::Double && !std::isfinite(value.toDouble()))
+        json += QLatin1String("null"); // JSON has no word for it; only another program writes it
     else if (value.typeId() == QMetaType::Double || value.typeId() == QMetaType::Int)
         json += plain(value);
     else
