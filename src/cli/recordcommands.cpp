@@ -180,12 +180,12 @@ records::StoreFailure writeRecords(records::RecordStore& store, const QString& s
         records::RecordFilter::ofSerial(serial), [&](const records::ListedRecord& listed) {
             deadline.pause();
             head();
-            if (format == "csv")
-                io.out << said(records::csvRow(listed.record));
-            else
-                io.out << said(format == "json" ? records::jsonObject(listed.record)
-                                                : records::textLine(listed.record))
-                       << "\n";
+            const QByteArray line =
+                (format == "csv"    ? records::csvRow(listed.record)
+                 : format == "json" ? records::jsonObject(listed.record) + QLatin1Char('\n')
+                                    : records::textLine(listed.record) + QLatin1Char('\n'))
+                    .toUtf8();
+            io.out << std::string_view(line.constData(), static_cast<std::size_t>(line.size()));
             deadline.resume();
             return true;
         });

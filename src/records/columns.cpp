@@ -4,8 +4,6 @@
 
 #include <QTimeZone>
 
-#include <cstdio>
-
 namespace quarvet::records {
 namespace {
 
@@ -57,10 +55,23 @@ QString utcText(const QDateTime& time)
     const QTime clock = utc.time();
     if (!date.isValid() || date.year() < 0 || date.year() > 9999)
         return utc.toString(Qt::ISODateWithMs);
-    char said[25];
-    std::snprintf(said, sizeof said, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", date.year(),
-                  date.month(), date.day(), clock.hour(), clock.minute(), clock.second(),
-                  clock.msec());
+    char said[24];
+    const auto put = [&said](int at, int value, int width) {
+        for (int n = width - 1; n >= 0; --n, value /= 10)
+            said[at + n] = static_cast<char>('0' + value % 10);
+    };
+    put(0, date.year(), 4);
+    put(5, date.month(), 2);
+    put(8, date.day(), 2);
+    put(11, clock.hour(), 2);
+    put(14, clock.minute(), 2);
+    put(17, clock.second(), 2);
+    put(20, clock.msec(), 3);
+    said[4] = said[7] = '-';
+    said[10] = 'T';
+    said[13] = said[16] = ':';
+    said[19] = '.';
+    said[23] = 'Z';
     return QString::fromLatin1(said, 24);
 }
 

@@ -8,6 +8,7 @@
 #include <QTimeZone>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -170,9 +171,66 @@ QString printableText(const QString& text)
     return QString::fromStdString(calc::printable(text.toStdString()));
 }
 
+namespace {
+
+// The shortest digits that read back as `value`, and where the decimal point goes among them.
+struct ShortestDigits {
+    char digits[24];
+    int count = 0;
+    int point = 0;
+};
+
+ShortestDigits shortestDigits(const char* mantissa, const char* end)
+{
+    ShortestDigits shortest;
+    const char* const e = std::find(mantissa, end, 'e');
+    for (const char* c = mantissa; c < e; ++c)
+        if (*c != '.')
+            shortest.digits[shortest.count++] = *c;
+    int exponent = 0;
+    std::from_chars(e + (e[1] == '+' ? 2 : 1), end, exponent);
+    shortest.point = exponent + 1;
+    return shortest;
+}
+
+} // namespace
+
+// Qt's QString::number(value, 'g', QLocale::FloatingPointShortest), which every listing so
+// far has written, made from std::to_chars's shortest digits: the same text at a fraction of
+// the cost, since a listing writes a dozen numbers a record. Of the decimal and the scientific
+// form, the shorter; the decimal one when they are as long.
 QString numberText(double value)
 {
-    return QString::number(value, 'g', QLocale::FloatingPointShortest);
+    if (value == 0 || !std::isfinite(value))
+        return QString::number(value, 'g', QLocale::FloatingPointShortest);
+    char scientific[32];
+    const char* const end = std::to_chars(scientific, scientific + sizeof scientific, value,
+                                          std::chars_format::scientific)
+                                .ptr;
+    const bool negative = scientific[0] == '-';
+    const char* const mantissa = scientific + (negative ? 1 : 0);
+    const ShortestDigits shortest = shortestDigits(mantissa, end);
+    const int count = shortest.count;
+    const int point = shortest.point;
+    const int decimalLength = point <= 0 ? 2 - point + count : point >= count ? point : count + 1;
+    if (decimalLength > end - mantissa)
+        return QString::fromLatin1(scientific, end - scientific);
+    char decimal[32];
+    char* at = decimal;
+    if (negative)
+        *at++ = '-';
+    if (point <= 0) {
+        *at++ = '0';
+        *at++ = '.';
+        at = std::fill_n(at, -point, '0');
+    }
+    for (int n = 0; n < count; ++n) {
+        if (n == point && point > 0)
+            *at++ = '.';
+        *at++ = shortest.digits[n];
+    }
+    at = std::fill_n(at, std::max(point - count, 0), '0');
+    return QString::fromLatin1(decimal, at - decimal);
 }
 
 QString csvHeader()

@@ -1,5 +1,6 @@
 #include "sqliterecordstore.h"
 
+#include "sqlitelisting.h"
 #include "sqlrecords.h"
 
 #include <QDeadlineTimer>
@@ -276,7 +277,7 @@ StoreFailure readFrom(const QString& path, const Schema& schema, Reading reading
 StoreFailure SqliteRecordStore::visit(const RecordFilter& filter, const RecordVisitor& visitor)
 {
     return readFrom(path_, schema_, [&](QSqlDatabase database, int version) {
-        return sql::visitRecords(database, sqliteDialect(), schema_, version, filter, visitor);
+        return sqlite::visitRecords(database, schema_, version, filter, visitor);
     });
 }
 

@@ -81,22 +81,6 @@ QString namesOf(const QList<const Column*>& columns, const QString& table)
     return names.join(QStringLiteral(", "));
 }
 
-// The saving time's column, as every version has it: second.
-constexpr int createdColumn = 1;
-
-ListedRecord listedFrom(const QSqlQuery& query, const QList<const Column*>& columns,
-                        bool corrections)
-{
-    ListedRecord listed;
-    for (qsizetype n = 0; n < columns.size(); ++n)
-        columns[n]->read(listed.record, query.value(static_cast<int>(n)));
-    const int next = static_cast<int>(columns.size());
-    listed.position = {query.value(createdColumn).toString(), query.value(next).toLongLong()};
-    if (corrections)
-        listed.correctedBy = query.value(next + 1).toString();
-    return listed;
-}
-
 } // namespace
 
 Connection::Connection(const QString& driver, const std::function<void(QSqlDatabase&)>& configure)
@@ -238,52 +222,22 @@ QString readingsStatement(const Dialect& dialect, const RecordFilter& filter, co
         .arg(picked);
 }
 
-// SQLite: two statements read side by side in one snapshot, so that a record's columns are
-// fetched once however many readings it has.
-QSqlError visitSideBySide(QSqlDatabase database, const Dialect& dialect,
-                          const QList<const Column*>& columns, const RecordFilter& filter,
-                          const RecordVisitor& visitor)
+} // namespace
+
+Listing listingStatements(const Dialect& dialect, const QList<const Column*>& columns,
+                          const RecordFilter& filter)
 {
     const Condition condition = conditionFor(filter, dialect);
-    QSqlQuery records(database);
-    QSqlQuery readings(database);
-    records.setForwardOnly(true);
-    readings.setForwardOnly(true);
-    if (QSqlError error = prepared(
-            records, recordsStatement(dialect, columns, filter, condition.where), condition.values);
-        error.isValid())
-        return error;
-    if (QSqlError error = prepared(readings, readingsStatement(dialect, filter, condition.where),
-                                   condition.values);
-        error.isValid())
-        return error;
-    // A reading that cannot be fetched ends the listing: a record is never shown without
-    // readings it has.
-    bool reading = readings.next();
-    while (!readings.lastError().isValid() && records.next()) {
-        ListedRecord listed = listedFrom(records, columns, filter.corrections);
-        for (; reading && readings.value(0).toString() == listed.record.id;
-             reading = readings.next())
-            listed.record.verification.append(
-                {readings.value(1).toDouble(), readings.value(2).toDouble()});
-        if (readings.lastError().isValid())
-            break;
-        if (!visitor(listed))
-            return {};
-    }
-    return readings.lastError().isValid() ? readings.lastError() : records.lastError();
+    return {recordsStatement(dialect, columns, filter, condition.where),
+            readingsStatement(dialect, filter, condition.where), condition.values};
 }
-
-} // namespace
 
 QSqlError visitRecords(QSqlDatabase database, const Dialect& dialect, const Schema& schema,
                        int version, const RecordFilter& filter, const RecordVisitor& visitor)
 {
     const QList<const Column*> columns = columnsAt(schema, version);
-    if (!dialect.postgres)
-        return visitSideBySide(database, dialect, columns, filter, visitor);
-    // PostgreSQL answers one statement at a time on a connection: the readings come in the
-    // rows that follow their record.
+    // One statement: PostgreSQL answers one at a time on a connection, so the readings come
+    // in the rows that follow their record.
     const Condition condition = conditionFor(filter, dialect);
     QSqlQuery query(database);
     query.setForwardOnly(true);
@@ -298,7 +252,8 @@ QSqlError visitRecords(QSqlDatabase database, const Dialect& dialect, const Sche
         if (!current || current->record.id != id) {
             if (current && !visitor(*current))
                 return {};
-            current = listedFrom(query, columns, filter.corrections);
+            current =
+                listedFrom([&query](int n) { return query.value(n); }, columns, filter.corrections);
         }
         if (const QVariant target = query.value(readingColumn); !target.isNull())
             current->record.verification.append(

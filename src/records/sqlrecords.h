@@ -54,6 +54,32 @@ QSqlError insertRecord(QSqlDatabase database, const Schema& schema, const Record
 QSqlError visitRecords(QSqlDatabase database, const Dialect& dialect, const Schema& schema,
                        int version, const RecordFilter& filter, const RecordVisitor& visitor);
 
+// The two statements of a listing read side by side: the records the filter picks, newest
+// first, and their readings in the same order; both take `values` for their marks.
+struct Listing {
+    QString records;
+    QString readings;
+    QVariantList values;
+};
+Listing listingStatements(const Dialect& dialect, const QList<const Column*>& columns,
+                          const RecordFilter& filter);
+
+// A record of a listing from a row of its records statement, whose n-th value `value(n)`
+// gives: the columns, then the saving order, then (when asked for) the newest correction.
+template <typename Value>
+ListedRecord listedFrom(Value value, const QList<const Column*>& columns, bool corrections)
+{
+    constexpr int createdColumn = 1; // the saving time, second in every version
+    ListedRecord listed;
+    for (qsizetype n = 0; n < columns.size(); ++n)
+        columns[n]->read(listed.record, value(static_cast<int>(n)));
+    const int next = static_cast<int>(columns.size());
+    listed.position = {value(createdColumn).toString(), value(next).toLongLong()};
+    if (corrections)
+        listed.correctedBy = value(next + 1).toString();
+    return listed;
+}
+
 // How many records the filter picks.
 QSqlError countRecords(QSqlDatabase database, const Dialect& dialect, const RecordFilter& filter,
                        qint64& count);
