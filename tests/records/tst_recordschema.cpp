@@ -115,6 +115,7 @@ private slots:
     void addedColumnIsOneRowAndOneStep_data() { addBackends(); }
     void addedColumnIsOneRowAndOneStep();
     void damagedPagesAreNamedAndLeftAlone();
+    void damagedReadingsEndTheListing();
     void pagesAndFilterFindEveryMatch_data() { addBackends(); }
     void pagesAndFilterFindEveryMatch();
     void alteredStoresAreRefused_data();
@@ -212,6 +213,31 @@ void TestRecordSchema::damagedPagesAreNamedAndLeftAlone()
     QCOMPARE(store.list(QString(), records).fault.kind, StoreFaultKind::Damaged);
     QCOMPARE(store.checkIntegrity().fault.kind, StoreFaultKind::Damaged);
     QCOMPARE(contents(path), bytes);
+}
+
+// Only the readings' table damaged: the listing ends at the damage; no record is shown without
+// the readings it has.
+void TestRecordSchema::damagedReadingsEndTheListing()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("records.sqlite");
+    SqliteRecordStore store(path);
+    for (int n = 0; n < 30; ++n)
+        QVERIFY(!store.add(sample(QStringLiteral("SN-%1").arg(n), 1700000000000 + n)).failed());
+    const int page = sqliteValue(path, "PRAGMA page_size").toInt();
+    const int root =
+        sqliteValue(path, "SELECT rootpage FROM sqlite_master WHERE name = 'verification'").toInt();
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(qint64(root - 1) * page + 8));
+    QVERIFY(file.write(QByteArray(32, '\xEE')) == 32);
+    file.close();
+    int shown = 0;
+    const StoreFailure read = store.visit({}, [&](const ListedRecord& listed) {
+        ++shown;
+        return listed.record.verification.size() == 2;
+    });
+    QCOMPARE(read.fault.kind, StoreFaultKind::Damaged);
+    QCOMPARE(shown, 0);
 }
 
 // Pages follow one another without a gap or a repeat, even with records of the same
