@@ -112,6 +112,8 @@ class TestRecordSchema : public QObject {
     Q_OBJECT
 private slots:
     void schema1FileUpgradedKeepsEveryField();
+    void firstVersionUpgradedBySave_data() { addBackends(); }
+    void firstVersionUpgradedBySave();
     void addedColumnIsOneRowAndOneStep_data() { addBackends(); }
     void addedColumnIsOneRowAndOneStep();
     void damagedPagesAreNamedAndLeftAlone();
@@ -157,6 +159,29 @@ void TestRecordSchema::schema1FileUpgradedKeepsEveryField()
             QCOMPARE(jsonObject(records[n]).toUtf8(), expected[n]);
     }
     QVERIFY(!store.checkIntegrity().failed());
+}
+
+// A store made as the first version made it, in either database: the next save brings it
+// up to date in its own transaction, and what it held stays.
+void TestRecordSchema::firstVersionUpgradedBySave()
+{
+    FRESH_STORE(store);
+    const Dialect& dialect = store.isPostgres() ? postgresDialect() : sqliteDialect();
+    if (!store.isPostgres())
+        QVERIFY(QDir().mkpath(QFileInfo(store.location()).absolutePath()));
+    QVERIFY(store.runSql(migrationStatements(recordSchema(), dialect, 0, 1)));
+    const auto records = storeAt(store);
+    QVERIFY(!records->add(sample("first", 1700000000000)).failed());
+    // The index the second version added is there, and so is its number.
+    QVERIFY(store.runSql({store.isPostgres()
+                              ? "DO $$ BEGIN IF (SELECT max(version) FROM quarvet_schema) <> 2 "
+                                "OR to_regclass('records_by_date') IS NULL THEN RAISE EXCEPTION "
+                                "'not upgraded'; END IF; END $$"
+                              : "SELECT 1 FROM records INDEXED BY records_by_date"}));
+    QList<Record> listed;
+    QVERIFY(!records->list(QString(), listed).failed());
+    QCOMPARE(listed.size(), 1);
+    QCOMPARE(listed[0].serial, QStringLiteral("first"));
 }
 
 void TestRecordSchema::addedColumnIsOneRowAndOneStep()
