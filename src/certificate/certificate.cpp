@@ -51,13 +51,16 @@ records::OutputFaultKind drawInto(QSaveFile& file, const records::Record& record
 
 } // namespace
 
-records::OutputFault writeCertificateFile(const records::Record& record, const QString& path)
+records::OutputFault writeCertificateFile(const records::Record& record, const QString& path,
+                                          const QStringList& kept)
 {
     using records::OutputFaultKind;
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         return failure(path, OutputFaultKind::NoGraphics);
-    if (const OutputFaultKind why = records::unreplaceable(path); why != OutputFaultKind::None)
-        return failure(path, why);
+    QString store;
+    if (const OutputFaultKind why = records::unreplaceable(path, kept, &store);
+        why != OutputFaultKind::None)
+        return failure(path, why, store);
     // The page goes to a file beside the target, which replaces it only once whole.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
@@ -71,9 +74,10 @@ records::OutputFault writeCertificateFile(const records::Record& record, const Q
     return {};
 }
 
-QString writeCertificate(const records::Record& record, const QString& path)
+QString writeCertificate(const records::Record& record, const QString& path,
+                         const QStringList& kept)
 {
-    return messages::certificateFault(writeCertificateFile(record, path));
+    return messages::certificateFault(writeCertificateFile(record, path, kept));
 }
 
 } // namespace quarvet::certificate

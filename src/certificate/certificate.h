@@ -13,9 +13,12 @@ namespace quarvet::certificate {
 //
 // Fonts need the graphical side of Qt: a QGuiApplication (or QApplication) must exist. Without
 // one nothing is written and the answer says so.
-records::OutputFault writeCertificateFile(const records::Record& record, const QString& path);
+// `kept` are files no certificate may replace: the record store's.
+records::OutputFault writeCertificateFile(const records::Record& record, const QString& path,
+                                          const QStringList& kept = {});
 
 // The same, said: empty on success, else one sentence naming the file and what went wrong.
-QString writeCertificate(const records::Record& record, const QString& path);
+QString writeCertificate(const records::Record& record, const QString& path,
+                         const QStringList& kept = {});
 
 } // namespace quarvet::certificate

@@ -431,7 +431,9 @@ int certificateCommand(const std::vector<std::string>& args, RecordsContext& con
         return refusal(failure.message, io);
     if (matching.size() != 1)
         return refusal(messages::idPrefixFault(matching.size(), prefix), io);
-    if (const QString fault = context.writeCertificate(matching[0], text(file)); !fault.isEmpty())
+    if (const QString fault =
+            context.writeCertificate(matching[0], text(file), context.store.files());
+        !fault.isEmpty())
         return refusal(fault, io);
     return success;
 }

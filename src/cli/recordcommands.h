@@ -18,7 +18,8 @@ namespace quarvet::cli {
 struct RecordsContext {
     records::RecordStore& store;
     QDate today;
-    std::function<QString(const records::Record&, const QString& path)> writeCertificate;
+    std::function<QString(const records::Record&, const QString& path, const QStringList& kept)>
+        writeCertificate;
 };
 
 // quarvet-cli records list | add | certificate; `args` follow the word "records". Exit codes

@@ -248,7 +248,10 @@ void HistoryWindow::writeCertificate()
         QStringLiteral("PDF (*.pdf)"));
     if (path.isEmpty())
         return;
-    if (const QString fault = certificate::writeCertificate(*record, path); !fault.isEmpty()) {
+    const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
+    const QStringList kept = store ? store->files() : QStringList();
+    if (const QString fault = certificate::writeCertificate(*record, path, kept);
+        !fault.isEmpty()) {
         ui::messages().show(this, ui::messageTitle, fault, ui::MessageService::Icon::Stop);
         return;
     }
@@ -269,9 +272,10 @@ struct Exported {
 records::StoreFailure writeCsv(const QString& path, records::RecordStore& store,
                                records::RecordFilter filter, Exported& exported)
 {
-    if (const records::OutputFaultKind why = records::unreplaceable(path);
+    QString kept;
+    if (const records::OutputFaultKind why = records::unreplaceable(path, store.files(), &kept);
         why != records::OutputFaultKind::None) {
-        exported.fault = messages::exportFault({why, path, {}});
+        exported.fault = messages::exportFault({why, path, kept});
         return {};
     }
     QSaveFile file(path);
@@ -338,18 +342,18 @@ void HistoryWindow::checkStore()
         return;
     // Every page of the store is read: for a large one, a while, beside the window.
     status_->setText(QStringLiteral("Checking %1 ...").arg(store->location()));
-    checking_->start([store] { return store->checkIntegrity(); },
-                     [this, store](const records::StoreFailure& failure) {
-                         if (failure.failed()) {
-                             status_->setText(failure.message);
-                             ui::messages().show(this, ui::messageTitle, failure.message,
-                                                 ui::MessageService::Icon::Stop);
-                             return;
-                         }
-                         status_->setText(
-                             QStringLiteral("Checked %1: nothing in it is damaged.")
-                                 .arg(store->location()));
-                     });
+    checking_->start(
+        [store] { return store->checkIntegrity(); },
+        [this, store](const records::StoreFailure& failure) {
+            if (failure.failed()) {
+                status_->setText(failure.message);
+                ui::messages().show(this, ui::messageTitle, failure.message,
+                                    ui::MessageService::Icon::Stop);
+                return;
+            }
+            status_->setText(
+                QStringLiteral("Checked %1: nothing in it is damaged.").arg(store->location()));
+        });
 }
 
 void HistoryWindow::correctSelected()

@@ -100,6 +100,10 @@ QString outputReason(const records::OutputFault& fault)
         return QStringLiteral("it is a folder");
     case OutputFaultKind::NotPlainFile:
         return QStringLiteral("it is no plain file (a device, a pipe or a socket)");
+    case OutputFaultKind::RecordStore:
+        return QStringLiteral("it is the record store's own file %1, which holds every record; "
+                              "nothing was changed")
+            .arg(fault.detail);
     case OutputFaultKind::NoGraphics:
         return QStringLiteral("fonts are not available without a running graphical application");
     case OutputFaultKind::WriterFailed:

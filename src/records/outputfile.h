@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace quarvet::records {
 
@@ -10,6 +11,7 @@ enum class OutputFaultKind {
     LinkToNothing,  // the path is a symbolic link whose target does not exist
     Folder,         // the path is a folder
     NotPlainFile,   // a device, a pipe or a socket
+    RecordStore,    // the record store's own file, or one of SQLite's beside it: `detail`
     NoGraphics,     // fonts need a running graphical application, and there is none
     WriterFailed,   // the PDF writer did not start
     PageUnfinished, // the PDF writer could not finish the page
@@ -27,7 +29,10 @@ struct OutputFault {
 // Why a certificate or an export must not go to `path`, or None when it may. They are
 // written beside it and renamed over it once whole, so the place must be a plain file or
 // nothing yet: renaming over a pipe or a device (even through a link) would put a file where
-// the pipe or device was, and its reader would never get a byte.
-OutputFaultKind unreplaceable(const QString& path);
+// the pipe or device was, and its reader would never get a byte. Nor may it be one of `kept`,
+// the record store's files, under any name or link: a certificate would replace every record.
+// `which` tells the kept file it is.
+OutputFaultKind unreplaceable(const QString& path, const QStringList& kept = {},
+                              QString* which = nullptr);
 
 } // namespace quarvet::records

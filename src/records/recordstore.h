@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -82,6 +83,8 @@ public:
     virtual StoreFailure checkIntegrity() = 0;
     // Where the records are kept, for telling the user.
     virtual QString location() const = 0;
+    // The files the store lives in, which no output may replace; none for a database server.
+    virtual QStringList files() const { return {}; }
 
     // The records the filter picks, newest first, all at once: for short listings.
     StoreFailure list(const RecordFilter& filter, QList<Record>& records);

@@ -208,6 +208,12 @@ SqliteRecordStore::SqliteRecordStore(const QString& path, const Schema& schema)
 {
 }
 
+QStringList SqliteRecordStore::files() const
+{
+    return {path_, path_ + QStringLiteral("-wal"), path_ + QStringLiteral("-shm"),
+            path_ + QStringLiteral("-journal")};
+}
+
 StoreFailure SqliteRecordStore::add(const Record& record)
 {
     QString reason;

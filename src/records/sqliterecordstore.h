@@ -20,6 +20,7 @@ public:
     StoreFailure count(const RecordFilter& filter, qint64& count) override;
     StoreFailure checkIntegrity() override;
     QString location() const override { return path_; }
+    QStringList files() const override;
 
 private:
     QString path_;

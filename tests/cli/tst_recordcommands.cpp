@@ -107,6 +107,8 @@ private slots:
     void outputThatFailsAfterTheSave();
     void malformedUtf8IsRefused();
     void certificateNeverReplacesAPipe();
+    void certificateNeverReplacesTheStore_data();
+    void certificateNeverReplacesTheStore();
 };
 
 void TestRecordCommands::serialTravelsExactly_data()
@@ -424,6 +426,48 @@ void TestRecordCommands::certificateNeverReplacesAPipe()
     }
     QT_STATBUF status;
     QVERIFY(QT_STAT(QFile::encodeName(fifo).constData(), &status) == 0 && S_ISFIFO(status.st_mode));
+}
+
+void TestRecordCommands::certificateNeverReplacesTheStore_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::newRow("the store") << "store";
+    QTest::newRow("the store by another name") << "alias";
+    QTest::newRow("a link to the store") << "link";
+    QTest::newRow("SQLite's file beside it, not there yet") << "journal";
+    QTest::newRow("a link to SQLite's file beside it") << "wal link";
+}
+
+// A certificate written over the record file would replace every record with one page: the
+// store's files are refused under any name, and the store keeps every byte.
+void TestRecordCommands::certificateNeverReplacesTheStore()
+{
+    QFETCH(QString, target);
+    Workplace place;
+    const QString id = place.run(addArgs("SN-1")).out.trimmed().section('\n', -1);
+    const QString store = place.dir.filePath("data/Quarvet/records.sqlite");
+    QString path = place.dir.filePath("target.pdf");
+    if (target == "store")
+        path = store;
+    else if (target == "alias")
+        path = place.dir.filePath("data/Quarvet/../Quarvet/./records.sqlite");
+    else if (target == "link")
+        QVERIFY(QFile::link(store, path));
+    else if (target == "journal")
+        path = store + "-journal";
+    else
+        QVERIFY(QFile::link(store + "-wal", path));
+    QFile file(store);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+    const Run refused = place.run({"records", "certificate", id, "-o", path});
+    QCOMPARE(refused.status, 1);
+    QVERIFY2(refused.err.contains("record store's own file"), qPrintable(refused.err));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), before);
+    QVERIFY(!QFile::exists(store + "-journal"));
+    QCOMPARE(place.run({"records", "list", "--format", "csv"}).out.count("SN-1"), 1);
 }
 
 QTEST_GUILESS_MAIN(TestRecordCommands)

@@ -364,6 +364,16 @@ void TestRecordWindows::historyFiltersBySerialAndExportsShownRows()
     QVERIFY(QTest::qWaitFor([&] { return !history->isExporting(); }, 20000));
     QCOMPARE(messages_->boxes.size(), 1);
     QVERIFY(messages_->boxes[0].text.contains(fileNames_->answer));
+    // Nor is the record file itself replaced by an export of it.
+    fileNames_->answer = qEnvironmentVariable("XDG_DATA_HOME") + "/Quarvet/records.sqlite";
+    history->exportCsv();
+    QVERIFY(QTest::qWaitFor([&] { return !history->isExporting(); }, 20000));
+    QCOMPARE(messages_->boxes.size(), 2);
+    QVERIFY2(messages_->boxes[1].text.contains("record store's own file"),
+             qPrintable(messages_->boxes[1].text));
+    history->reload();
+    QVERIFY(QTest::qWaitFor([&] { return !history->isLoading(); }, 20000));
+    QCOMPARE(history->shownRows()->rowCount(), 2);
 }
 
 void TestRecordWindows::certificateOfTheSelectedRecord()
