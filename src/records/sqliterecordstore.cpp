@@ -194,6 +194,24 @@ Presence presenceOf(const QString& path, QString& reason)
 #endif
 }
 
+// The records name people and instruments: a new file is the user's alone (0600), in a folder
+// of the user's alone (0700) when this program makes it, whatever the umask. SQLite gives
+// its files beside it the file's own permissions.
+bool makePrivateFile(const QString& path)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    const bool madeFolder = !QFileInfo::exists(folder);
+    if (!QDir().mkpath(folder))
+        return false;
+    if (madeFolder)
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile file(path);
+    // Made empty, as SQLite's new files are; an empty file is a store without records.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFile::ReadOwner | QFile::WriteOwner))
+        return QFileInfo(path).isFile();
+    return true;
+}
+
 StoreFailure failure(StoreFault fault, const QString& path, bool saving)
 {
     fault.location = path;
@@ -223,7 +241,7 @@ StoreFailure SqliteRecordStore::add(const Record& record)
     if (presence == Presence::NotAFile)
         return failure(storeFault(StoreFaultKind::NotAFile), path_, true);
     const bool existed = presence == Presence::File;
-    if (!existed && !QDir().mkpath(QFileInfo(path_).absolutePath()))
+    if (!existed && !makePrivateFile(path_))
         return failure(storeFault(StoreFaultKind::NoFolder), path_, true);
     const sql::Connection connection = connectionTo(path_);
     if (!connection.opened())

@@ -122,6 +122,7 @@ private slots:
     void pagesAndFilterFindEveryMatch();
     void alteredStoresAreRefused_data();
     void alteredStoresAreRefused();
+    void newStoreIsTheUsersAlone();
     void strangePathsAreNamed_data();
     void strangePathsAreNamed();
     void numbersAsQtWritesThem_data();
@@ -353,6 +354,27 @@ void TestRecordSchema::alteredStoresAreRefused()
     QVERIFY(read.failed() || listed.size() == 1);
 }
 
+// Records name people and instruments: another user of the machine reads none of them,
+// whatever the umask.
+void TestRecordSchema::newStoreIsTheUsersAlone()
+{
+    QTemporaryDir dir;
+    const QString folder = dir.filePath("data/Quarvet");
+    const QString path = folder + "/records.sqlite";
+    const mode_t before = ::umask(0);
+    SqliteRecordStore store(path);
+    const StoreFailure saved = store.add(sample("SN-1", 1700000000000));
+    QList<Record> records;
+    const StoreFailure read = store.list(QString(), records);
+    ::umask(before);
+    QVERIFY2(!saved.failed() && !read.failed(), qPrintable(saved.message + read.message));
+    const auto others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther |
+                        QFile::WriteOther | QFile::ExeOther;
+    for (const QString& made : {folder, path})
+        QVERIFY2(!(QFileInfo(made).permissions() & others), qPrintable(made));
+    QCOMPARE(records.size(), 1);
+}
+
 void TestRecordSchema::strangePathsAreNamed_data()
 {
     QTest::addColumn<QString>("made");
@@ -360,6 +382,7 @@ void TestRecordSchema::strangePathsAreNamed_data()
     QTest::newRow("a link that loops") << "loop" << int(StoreFaultKind::CannotOpen);
     QTest::newRow("a folder") << "folder" << int(StoreFaultKind::NotAFile);
     QTest::newRow("a pipe") << "fifo" << int(StoreFaultKind::NotAFile);
+    QTest::newRow("a link to a device") << "device" << int(StoreFaultKind::NotAFile);
 }
 
 // Whatever stands at the file's place and is no store is named, for a save and a reading
@@ -374,6 +397,8 @@ void TestRecordSchema::strangePathsAreNamed()
         QVERIFY(QFile::link(path, path));
     else if (made == "folder")
         QVERIFY(QDir().mkpath(path));
+    else if (made == "device")
+        QVERIFY(QFile::link("/dev/null", path));
     else
         QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
     SqliteRecordStore store(path);
