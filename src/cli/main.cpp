@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 #include <QLocale>
 
+#include <csignal>
 #include <memory>
 
 namespace {
@@ -33,6 +34,9 @@ int main(int argc, char* argv[])
 {
     // Before anything opens a file that could otherwise become standard input or output.
     quarvet::cli::occupyClosedStandardStreams();
+    // A file grown past the shell's limit (ulimit -f) is a failed write like a full disk,
+    // said and answered as one, not a kill that leaves a saved record's id unsaid.
+    std::signal(SIGXFSZ, SIG_IGN);
     const std::vector<std::string> args(argv + 1, argv + argc);
     // Qt's reading of the environment (LC_ALL, LC_NUMERIC, LANG), as the window uses it.
     const auto separators = quarvet::ui::separatorsOf(QLocale::system());

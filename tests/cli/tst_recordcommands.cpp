@@ -104,6 +104,7 @@ private slots:
     void unusableStoreLeavesTheCalculatorWorking();
     void usage_data();
     void usage();
+    void outputThatFailsAfterTheSave_data();
     void outputThatFailsAfterTheSave();
     void malformedUtf8IsRefused();
     void certificateNeverReplacesAPipe();
@@ -373,8 +374,17 @@ void TestRecordCommands::usage()
 }
 
 // The record is in the store; the user is told so, with its id, and not to save it again.
+void TestRecordCommands::outputThatFailsAfterTheSave_data()
+{
+    QTest::addColumn<QString>("redirection");
+    QTest::newRow("a full disk") << " >/dev/full";
+    // The output file is past the shell's limit on file sizes, the store is not.
+    QTest::newRow("a file past ulimit -f") << " >>big.txt";
+}
+
 void TestRecordCommands::outputThatFailsAfterTheSave()
 {
+    QFETCH(QString, redirection);
     Workplace place;
     QStringList quoted;
     for (const QString& word : addArgs("SN"))
@@ -383,8 +393,13 @@ void TestRecordCommands::outputThatFailsAfterTheSave()
     environment.insert("XDG_DATA_HOME", place.dir.filePath("data"));
     environment.insert("XDG_CONFIG_HOME", place.dir.filePath("config"));
     environment.remove("QUARVET_DATABASE");
+    QFile big(place.dir.filePath("big.txt"));
+    QVERIFY(big.open(QIODevice::WriteOnly) && big.write(QByteArray(70 * 1024, 'x')) > 0);
+    big.close();
     const ShellRun run =
-        runInShell("'" QUARVET_CLI "' " + quoted.join(' ') + " >/dev/full", environment);
+        runInShell("cd '" + place.dir.path() + "' && ulimit -f 64 && '" QUARVET_CLI "' " +
+                       quoted.join(' ') + redirection,
+                   environment);
     QCOMPARE(run.status, 1);
     const QString said = QString::fromUtf8(run.err);
     QVERIFY2(said.contains("was saved, but its id could not be written"), qPrintable(said));
