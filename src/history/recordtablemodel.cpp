@@ -42,7 +42,7 @@ QString RecordTableModel::correctedBy(const QString& id) const
 {
     for (const records::ListedRecord& row : rows_)
         if (row.record.id == id)
-            return row.correctedBy;
+            return row.correctedBy.value(0);
     return {};
 }
 
@@ -93,8 +93,12 @@ QString RecordTableModel::text(const records::ListedRecord& row, int column) con
         return records::shortId(record.id);
     case Correction: {
         QStringList said;
-        if (!row.correctedBy.isEmpty())
-            said << QStringLiteral("corrected by %1").arg(records::shortId(row.correctedBy));
+        if (!row.correctedBy.isEmpty()) {
+            QStringList by;
+            for (const QString& id : row.correctedBy)
+                by << records::shortId(id);
+            said << QStringLiteral("corrected by %1").arg(by.join(QStringLiteral(", ")));
+        }
         if (!record.corrects.isEmpty())
             said << QStringLiteral("corrects %1").arg(records::shortId(record.corrects));
         return said.join(QStringLiteral("; "));

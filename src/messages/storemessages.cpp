@@ -82,6 +82,11 @@ QString failureOf(const StoreFault& fault)
             .arg(store(fault), fault.location, detail);
     case StoreFaultKind::NotSaved:
         return QStringLiteral("The record was not saved in %1: %2").arg(fault.location, detail);
+    case StoreFaultKind::AlreadyCorrected:
+        return QStringLiteral("The record was not saved in %1: record %2 has been corrected "
+                              "already, perhaps from another window or workstation; correct that "
+                              "correction instead (History, Reload).")
+            .arg(fault.location, detail);
     case StoreFaultKind::NotRead:
         return QStringLiteral("The records in %1 cannot be read: %2").arg(fault.location, detail);
     default:

@@ -1,5 +1,6 @@
 #include "postgresrecordstore.h"
 
+#include "recordform.h"
 #include "sqlrecords.h"
 
 #include <QSqlQuery>
@@ -124,7 +125,9 @@ StoreFault save(QSqlDatabase database, const Schema& schema, const Record& recor
         error = sql::insertRecord(database, schema, record);
     if (!fault.failed() && !error.isValid())
         error = sql::run(database, QStringLiteral("COMMIT"));
-    if (error.isValid())
+    if (error.nativeErrorCode() == QLatin1String("QV001"))
+        fault = storeFault(StoreFaultKind::AlreadyCorrected, shortId(record.corrects));
+    else if (error.isValid())
         fault = faultOf(error, StoreFaultKind::NotSaved);
     if (fault.failed())
         sql::run(database, QStringLiteral("ROLLBACK"));

@@ -40,7 +40,7 @@ struct RecordFilter {
     QString serialContains;
     std::optional<ListPosition> after;
     int limit = 0;            // 0: no limit
-    bool corrections = false; // whether to name each record's newest correction
+    bool corrections = false; // whether to name the records that correct each
 
     static RecordFilter ofSerial(const QString& serial)
     {
@@ -56,12 +56,12 @@ struct RecordFilter {
     }
 };
 
-// What a listing says of a record besides the record: where it stands, and the newest record
-// that corrects it, if any.
+// What a listing says of a record besides the record: where it stands, and the records that
+// correct it, if any.
 struct ListedRecord {
     Record record;
     ListPosition position;
-    QString correctedBy;
+    QStringList correctedBy; // newest first: a store of an earlier version may hold two
 };
 
 // Called for each record of a listing as it is read; a false answer ends the listing.

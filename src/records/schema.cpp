@@ -44,9 +44,35 @@ const char* const postgresVersion2[] = {
     "CREATE INDEX records_by_correction ON records(corrects)",
 };
 
+// Version 3: a record is corrected once, however many workstations save at the same time.
+// Stores of earlier versions may hold two corrections of one record; they keep them.
+const char* const sqliteVersion3[] = {
+    "CREATE TRIGGER records_corrected_once BEFORE INSERT ON records WHEN NEW.corrects IS NOT "
+    "NULL AND EXISTS (SELECT 1 FROM records WHERE corrects = NEW.corrects) "
+    "BEGIN SELECT RAISE(ABORT, 'this record has been corrected already'); END",
+};
+const char* const postgresVersion3[] = {
+    // The lock, one for each corrected record, makes two saves of a correction of it wait for
+    // each other, so the second sees the first.
+    R"(CREATE FUNCTION quarvet_corrected_once() RETURNS trigger LANGUAGE plpgsql AS $$
+        BEGIN
+            IF NEW.corrects IS NOT NULL THEN
+                PERFORM pg_advisory_xact_lock(1364350549, hashtext(NEW.corrects));
+                IF EXISTS (SELECT 1 FROM records WHERE corrects = NEW.corrects) THEN
+                    RAISE EXCEPTION 'this record has been corrected already'
+                        USING ERRCODE = 'QV001';
+                END IF;
+            END IF;
+            RETURN NEW;
+        END $$)",
+    "CREATE TRIGGER records_corrected_once BEFORE INSERT ON records FOR EACH ROW EXECUTE "
+    "FUNCTION quarvet_corrected_once()",
+};
+
 const Migration migrations[] = {
     {1, sqliteVersion1, postgresVersion1},
     {2, sqliteVersion2, postgresVersion2},
+    {3, sqliteVersion3, postgresVersion3},
 };
 
 QString typeOf(const Column& column, const Dialect& dialect)

@@ -1,5 +1,6 @@
 #include "sqliterecordstore.h"
 
+#include "recordform.h"
 #include "sqlitelisting.h"
 #include "sqlrecords.h"
 
@@ -151,7 +152,11 @@ StoreFault saveInTransaction(QSqlDatabase database, const Schema& schema, const 
         error = sql::insertRecord(database, schema, record);
     if (!fault.failed() && !error.isValid())
         error = run(database, QStringLiteral("COMMIT"));
-    if (error.isValid())
+    // The one constraint an insert of ours can meet: the trigger that lets a record be
+    // corrected once.
+    if (error.isValid() && resultCode(error) == SQLITE_CONSTRAINT)
+        fault = storeFault(StoreFaultKind::AlreadyCorrected, shortId(record.corrects));
+    else if (error.isValid())
         fault = faultOf(error, StoreFaultKind::NotSaved);
     if (fault.failed())
         run(database, QStringLiteral("ROLLBACK"));

@@ -186,9 +186,13 @@ QString recordsStatement(const Dialect& dialect, const QList<const Column*>& col
     QString picked =
         QStringLiteral("SELECT %1, r.%2 AS list_order").arg(namesOf(columns, "r."), order);
     if (filter.corrections)
-        picked += QStringLiteral(", (SELECT c.id FROM records c WHERE c.corrects = r.id ORDER BY "
-                                 "c.created_utc DESC, c.%1 DESC LIMIT 1) AS corrected_by")
-                      .arg(order);
+        picked += dialect.postgres
+                      ? QStringLiteral(", (SELECT string_agg(c.id, ',' ORDER BY c.created_utc "
+                                       "DESC, c.saved_order DESC) FROM records c WHERE c.corrects "
+                                       "= r.id) AS corrected_by")
+                      : QStringLiteral(", (SELECT group_concat(id, ',') FROM (SELECT c.id FROM "
+                                       "records c WHERE c.corrects = r.id ORDER BY c.created_utc "
+                                       "DESC, c.rowid DESC)) AS corrected_by");
     picked += QStringLiteral(" FROM records r WHERE %1 ORDER BY r.created_utc DESC, r.%2 DESC")
                   .arg(where, order);
     if (filter.limit > 0)

@@ -65,7 +65,8 @@ Listing listingStatements(const Dialect& dialect, const QList<const Column*>& co
                           const RecordFilter& filter);
 
 // A record of a listing from a row of its records statement, whose n-th value `value(n)`
-// gives: the columns, then the saving order, then (when asked for) the newest correction.
+// gives: the columns, then the saving order, then (when asked for) the ids of the records that
+// correct it, newest first, joined by commas.
 template <typename Value>
 ListedRecord listedFrom(Value value, const QList<const Column*>& columns, bool corrections)
 {
@@ -76,7 +77,7 @@ ListedRecord listedFrom(Value value, const QList<const Column*>& columns, bool c
     const int next = static_cast<int>(columns.size());
     listed.position = {value(createdColumn).toString(), value(next).toLongLong()};
     if (corrections)
-        listed.correctedBy = value(next + 1).toString();
+        listed.correctedBy = value(next + 1).toString().split(QLatin1Char(','), Qt::SkipEmptyParts);
     return listed;
 }
 

@@ -8,22 +8,23 @@ namespace quarvet::records {
 // user are composed from it in messages/storemessages.h.
 enum class StoreFaultKind {
     None,
-    NoPlace,      // neither XDG_DATA_HOME nor HOME names a folder for the file
-    BadAddress,   // the database setting is no postgresql:// URL; `detail` says why
-    NoFolder,     // the file's folder cannot be made
-    NotAFile,     // the path names a folder, a device or a pipe
-    CannotOpen,   // the file cannot be opened; `detail` is the system's reason
-    Unreachable,  // the database server does not answer or refuses the connection
-    NotADatabase, // the file is not an SQLite database
-    Locked,       // another program holds the store
-    Unreadable,   // the store's schema cannot be read; `detail` is the reason
-    Foreign,      // the store holds tables that are not this program's
-    Newer,        // a newer program's schema: `version`, of which this program knows `known`
-    Altered,      // another program changed our tables, indexes or triggers
-    Damaged,      // the store is damaged; `damage` says how it showed
-    Unwritable,   // the store cannot be written to; `detail` is the reason
-    NotSaved,     // a save failed for another reason; `detail` is the reason
-    NotRead,      // a reading failed for another reason; `detail` is the reason
+    NoPlace,          // neither XDG_DATA_HOME nor HOME names a folder for the file
+    BadAddress,       // the database setting is no postgresql:// URL; `detail` says why
+    NoFolder,         // the file's folder cannot be made
+    NotAFile,         // the path names a folder, a device or a pipe
+    CannotOpen,       // the file cannot be opened; `detail` is the system's reason
+    Unreachable,      // the database server does not answer or refuses the connection
+    NotADatabase,     // the file is not an SQLite database
+    Locked,           // another program holds the store
+    Unreadable,       // the store's schema cannot be read; `detail` is the reason
+    Foreign,          // the store holds tables that are not this program's
+    Newer,            // a newer program's schema: `version`, of which this program knows `known`
+    Altered,          // another program changed our tables, indexes or triggers
+    AlreadyCorrected, // the record a correction corrects has a correction: `detail`, its id
+    Damaged,          // the store is damaged; `damage` says how it showed
+    Unwritable,       // the store cannot be written to; `detail` is the reason
+    NotSaved,         // a save failed for another reason; `detail` is the reason
+    NotRead,          // a reading failed for another reason; `detail` is the reason
 };
 
 // How a damaged store showed its damage.

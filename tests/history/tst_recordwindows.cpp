@@ -505,6 +505,7 @@ void TestRecordWindows::historyReadsPagesAndChecksTheStore()
     const QString path = data_.filePath("paged/records.sqlite");
     auto store = std::make_shared<quarvet::records::SqliteRecordStore>(path);
     Record record = quarvet::test::fixedRecord();
+    record.corrects.clear();
     for (int n = 0; n < 450; ++n) {
         record.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
         record.serial = QStringLiteral("SN-%1").arg(n);

@@ -17,6 +17,7 @@
 #include <QTest>
 #include <QTimeZone>
 #include <QUuid>
+#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -73,13 +74,13 @@ const Schema& schemaWithTestColumn()
 {
     static QList<Column> columns = [] {
         QList<Column> all(recordColumns().begin(), recordColumns().end());
-        all.append({"test_extra", ColumnType::Text, false, 3, "", "'none'", "test_extra",
-                    writeTestColumn, readTestColumn, nullptr});
+        all.append({"test_extra", ColumnType::Text, false, recordSchema().version() + 1, "",
+                    "'none'", "test_extra", writeTestColumn, readTestColumn, nullptr});
         return all;
     }();
     static QList<Migration> steps = [] {
         QList<Migration> all(recordSchema().migrations.begin(), recordSchema().migrations.end());
-        all.append({3, {}, {}});
+        all.append({recordSchema().version() + 1, {}, {}});
         return all;
     }();
     static const Schema schema{columns, steps};
@@ -118,6 +119,8 @@ private slots:
     void addedColumnIsOneRowAndOneStep();
     void damagedPagesAreNamedAndLeftAlone();
     void damagedReadingsEndTheListing();
+    void recordCorrectedOnce_data() { addBackends(); }
+    void recordCorrectedOnce();
     void pagesAndFilterFindEveryMatch_data() { addBackends(); }
     void pagesAndFilterFindEveryMatch();
     void alteredStoresAreRefused_data();
@@ -174,10 +177,12 @@ void TestRecordSchema::firstVersionUpgradedBySave()
     const auto records = storeAt(store);
     QVERIFY(!records->add(sample("first", 1700000000000)).failed());
     // The index the second version added is there, and so is its number.
+    const QString newest = QString::number(recordSchema().version());
     QVERIFY(store.runSql({store.isPostgres()
-                              ? "DO $$ BEGIN IF (SELECT max(version) FROM quarvet_schema) <> 2 "
-                                "OR to_regclass('records_by_date') IS NULL THEN RAISE EXCEPTION "
-                                "'not upgraded'; END IF; END $$"
+                              ? "DO $$ BEGIN IF (SELECT max(version) FROM quarvet_schema) <> " +
+                                    newest +
+                                    " OR to_regclass('records_by_date') IS NULL THEN RAISE "
+                                    "EXCEPTION 'not upgraded'; END IF; END $$"
                               : "SELECT 1 FROM records INDEXED BY records_by_date"}));
     QList<Record> listed;
     QVERIFY(!records->list(QString(), listed).failed());
@@ -207,7 +212,7 @@ void TestRecordSchema::addedColumnIsOneRowAndOneStep()
     // This program, which knows one version less, now refuses the store as newer.
     const StoreFailure refused = storeAt(store)->add(sample("refused", 1700000002000));
     QCOMPARE(refused.fault.kind, StoreFaultKind::Newer);
-    QCOMPARE(refused.fault.version, 3);
+    QCOMPARE(refused.fault.version, recordSchema().version() + 1);
 }
 
 // A page of the records table overwritten: the save is refused as a damaged store, naming it,
@@ -239,6 +244,67 @@ void TestRecordSchema::damagedPagesAreNamedAndLeftAlone()
     QCOMPARE(store.list(QString(), records).fault.kind, StoreFaultKind::Damaged);
     QCOMPARE(store.checkIntegrity().fault.kind, StoreFaultKind::Damaged);
     QCOMPARE(contents(path), bytes);
+}
+
+// The store as the second version made and wrote it.
+std::unique_ptr<RecordStore> secondVersionStore(const quarvet::test::TestStore& store)
+{
+    static const Schema second{recordSchema().columns, recordSchema().migrations.first(2)};
+    if (!store.isPostgres())
+        return std::make_unique<SqliteRecordStore>(store.location(), second);
+    QString fault;
+    return std::make_unique<PostgresRecordStore>(*readPostgresUrl(store.location(), fault), second);
+}
+
+Record correctionOf(const Record& original, qint64 msecs)
+{
+    Record correction = sample(original.serial, msecs);
+    correction.corrects = original.id;
+    return correction;
+}
+
+// A record has one correction, however many windows or workstations save one at the same
+// moment; a store of the second version that holds two keeps them and shows both.
+void TestRecordSchema::recordCorrectedOnce()
+{
+    FRESH_STORE(store);
+    const Record original = sample("SN-1", 1700000000000);
+    const auto second = secondVersionStore(store);
+    for (const Record& record :
+         {original, correctionOf(original, 1700000001000), correctionOf(original, 1700000002000)})
+        QVERIFY(!second->add(record).failed());
+    const auto records = storeAt(store);
+    const Record other = sample("SN-2", 1700000003000);
+    QVERIFY(!records->add(other).failed()); // the upgrade
+    RecordFilter filter;
+    filter.corrections = true;
+    QStringList correctedBy;
+    QVERIFY(!records
+                 ->visit(filter,
+                         [&](const ListedRecord& listed) {
+                             if (listed.record.id == original.id)
+                                 correctedBy = listed.correctedBy;
+                             return true;
+                         })
+                 .failed());
+    QCOMPARE(correctedBy.size(), 2);
+    const StoreFailure third = records->add(correctionOf(original, 1700000004000));
+    QCOMPARE(third.fault.kind, StoreFaultKind::AlreadyCorrected);
+    QVERIFY2(third.message.contains(original.id.left(8)), qPrintable(third.message));
+    // Eight saves of a correction of one record at once, each on a connection of its own.
+    QList<QFuture<StoreFailure>> saves;
+    for (int n = 0; n < 8; ++n)
+        saves << QtConcurrent::run([&store, &other, n] {
+            return storeAt(store)->add(correctionOf(other, 1700000005000 + n));
+        });
+    int kept = 0;
+    for (QFuture<StoreFailure>& save : saves) {
+        const StoreFailure failure = save.result();
+        QVERIFY2(!failure.failed() || failure.fault.kind == StoreFaultKind::AlreadyCorrected,
+                 qPrintable(failure.message));
+        kept += failure.failed() ? 0 : 1;
+    }
+    QCOMPARE(kept, 1);
 }
 
 // Only the readings' table damaged: the listing ends at the damage; no record is shown without
