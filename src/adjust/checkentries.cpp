@@ -72,11 +72,10 @@ records::Refusal CheckEntries::incomplete() const
 {
     if (typed[index(CheckField::ThirdTarget)] != typed[index(CheckField::ThirdReading)])
         return incompletePoint(3);
-    // A verdict from some of the points would say more than was measured.
     const bool anyReading = readings[0] || readings[1] || (thirdTarget && thirdReading);
-    for (std::size_t n = 0; n < 2; ++n)
-        if (anyReading && !readings[n])
-            return incompletePoint(n + 1);
+    if (const std::size_t point = records::pointWithoutReading(
+            {readings[0].has_value(), readings[1].has_value()}, anyReading))
+        return incompletePoint(point);
     return {};
 }
 

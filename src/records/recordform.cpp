@@ -118,8 +118,12 @@ Refusal judge(const RecordInput& input, Record& record, std::optional<bool>& pas
     if (!input.tolerance)
         return {};
     std::vector<calc::VerificationReading> readings;
-    for (const VerificationReading& reading : input.verification)
+    std::array<bool, 2> pointRead{};
+    for (const VerificationReading& reading : input.verification) {
         readings.push_back({reading.target, reading.reading});
+        for (std::size_t n = 0; n < pointRead.size(); ++n)
+            pointRead[n] = pointRead[n] || reading.target == input.entriesRead[n];
+    }
     const calc::Verification verification =
         calc::verify(readings, *input.tolerance, input.referenceUncertainty);
     if (!verification.ok()) {
@@ -128,6 +132,11 @@ Refusal judge(const RecordInput& input, Record& record, std::optional<bool>& pas
                                       : RecordField::Tolerance,
                                   RefusalKind::Verification);
         refusal.verification = verification.fault;
+        return refusal;
+    }
+    if (const std::size_t point = pointWithoutReading(pointRead, !readings.empty())) {
+        Refusal refusal = refused(RecordField::Verification, RefusalKind::Incomplete);
+        refusal.point = point;
         return refusal;
     }
     record.rule = QString::fromStdString(messages::decisionRule(input.referenceUncertainty));

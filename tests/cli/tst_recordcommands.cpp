@@ -196,6 +196,9 @@ void TestRecordCommands::refusals_data()
         << addArgs("SN", {"--verify", "0", "0.01"}) << 1 << "need a tolerance";
     QTest::newRow("tolerance 0") << addArgs("SN", {"--tolerance", "0", "--verify", "0", "0"}) << 1
                                  << "greater than 0";
+    QTest::newRow("a reading at one point, a Pass no more")
+        << addArgs("SN", {"--tolerance", "0.1", "--verify", "0", "0.03"}) << 1
+        << "point 2 has none";
     QTest::newRow("odd readings") << addArgs("SN", {"--tolerance", "1", "--verify", "0"}) << 2
                                   << "pairs";
     QStringList equal = addArgs("SN");

@@ -12,6 +12,7 @@ using namespace quarvet::records;
 
 Q_DECLARE_METATYPE(RecordField)
 Q_DECLARE_METATYPE(RefusalKind)
+Q_DECLARE_METATYPE(QList<VerificationReading>)
 
 namespace {
 
@@ -61,6 +62,8 @@ void spoil(RecordInput& input, const QString& what, const QVariant& value)
         input.tolerance = value.isNull() ? std::nullopt : std::optional(value.toDouble());
     else if (what == "reading")
         input.verification[1].reading = value.toDouble();
+    else if (what == "readings")
+        input.verification = value.value<QList<VerificationReading>>();
     else
         QFAIL(qPrintable("no such part of the input: " + what));
 }
@@ -138,6 +141,14 @@ void TestRecordForm::refusalNamesFieldAndFault_data()
            "different indicated values.";
     QTest::newRow("tolerance 0") << "tolerance" << QVariant(0.0) << F::Tolerance << K::Verification
                                  << "The tolerance must be greater than 0.";
+    // A verdict from some of the calibration points says more than was measured.
+    const auto readings = [](QList<VerificationReading> list) { return QVariant::fromValue(list); };
+    QTest::newRow("a reading at point 1 only")
+        << "readings" << readings({{0, 0.03}}) << F::Verification << K::Incomplete
+        << "A verdict needs the as-left readings at both points: point 2 has none.";
+    QTest::newRow("a reading at point 2 and elsewhere")
+        << "readings" << readings({{100, 99.99}, {50, 50.01}}) << F::Verification << K::Incomplete
+        << "A verdict needs the as-left readings at both points: point 1 has none.";
 }
 
 // The first thing wrong, typed, said in one sentence, and no record made of it.

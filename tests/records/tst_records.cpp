@@ -532,8 +532,9 @@ void TestRecords::composedRecords_data()
     QTest::newRow("neutral, passing")
         << "2710 0000" << QList<double>{0, 100, 0.5, 99} << "27A8 FE04"
         << QList<double>{0, 0.08, 100, 99.92} << "Pass";
-    QTest::newRow("guard band decides") << "2710 0000" << QList<double>{0, 100, 0.5, 99}
-                                        << "27A8 FE04" << QList<double>{0, 0.081} << "Fail";
+    QTest::newRow("guard band decides")
+        << "2710 0000" << QList<double>{0, 100, 0.5, 99} << "27A8 FE04"
+        << QList<double>{0, 0.081, 100, 100} << "Fail";
     // Readings taken under an offset of 0.5 give the codes of the raw readings.
     QTest::newRow("composed with current codes")
         << "2710 01F4" << QList<double>{0, 100, 1.0, 99.5} << "27A8 FE04" << QList<double>{} << "";
