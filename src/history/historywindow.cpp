@@ -12,6 +12,7 @@
 #include "ui/storecall.h"
 
 #include <QDir>
+
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -21,6 +22,7 @@
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace quarvet::history {
 
@@ -217,6 +219,10 @@ void HistoryWindow::showPage(const Page& page, bool first, const QString& locati
                              .arg(location));
         model_->setFirstPage(page.records, page.complete);
         table_->resizeColumnsToContents();
+        // A serial of 200 characters is shown elided, not pushing every other column away.
+        const int widest = table_->fontMetrics().averageCharWidth() * 32;
+        for (int column = 0; column < model_->columnCount(); ++column)
+            table_->setColumnWidth(column, std::min(table_->columnWidth(column), widest));
     } else {
         model_->appendPage(page.records, page.complete);
     }

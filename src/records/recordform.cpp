@@ -59,6 +59,16 @@ Refusal unknownModel(const QString& type)
     return refusal;
 }
 
+// How many characters a text holds as a reader counts them: a character outside the Basic
+// Multilingual Plane is one, not the two halves Qt stores of it.
+qsizetype characters(const QString& text)
+{
+    qsizetype count = 0;
+    for (QChar c : text)
+        count += c.isLowSurrogate() ? 0 : 1;
+    return count;
+}
+
 // The first thing wrong with the texts given; none when all of them can go into a record.
 Refusal textRefusal(const RecordInput& input)
 {
@@ -71,12 +81,12 @@ Refusal textRefusal(const RecordInput& input)
         {RecordField::Technician, &input.technician},
         {RecordField::Reference, &input.referenceId}};
     for (const auto& [field, text] : names)
-        if (text->size() > longestName)
+        if (characters(*text) > longestName)
             return tooLong(field, longestName);
     for (const auto& [field, text] : names)
         if (turnsTextAround(*text))
             return refused(field, RefusalKind::TurnsTextAround);
-    if (input.note.size() > longestNote)
+    if (characters(input.note) > longestNote)
         return tooLong(RecordField::Note, longestNote);
     if (input.displayLine != 1 && input.displayLine != 2)
         return refused(RecordField::DisplayLine, RefusalKind::NotOneOrTwo);

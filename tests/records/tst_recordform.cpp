@@ -75,6 +75,7 @@ class TestRecordForm : public QObject {
 private slots:
     void refusalNamesFieldAndFault_data();
     void refusalNamesFieldAndFault();
+    void lengthsCountCharacters();
     void windowRefusalsAreSaid_data();
     void windowRefusalsAreSaid();
 };
@@ -169,6 +170,19 @@ void TestRecordForm::refusalNamesFieldAndFault()
     QCOMPARE(QString::fromStdString(quarvet::messages::recordRefusal(made.refusal)), says);
     QVERIFY(made.record.id.isEmpty());
     QVERIFY(made.record.verdict.isEmpty());
+}
+
+// 200 thermometers are 200 characters, though Qt stores each as two halves.
+void TestRecordForm::lengthsCountCharacters()
+{
+    RecordInput input = goodInput();
+    const QString thermometer = QStringLiteral("\U0001F321");
+    input.serial = thermometer.repeated(longestName);
+    input.note = thermometer.repeated(longestNote);
+    QVERIFY(composeRecord(input, QDate(2029, 12, 31), QDateTime(), "id").ok());
+    input.serial += thermometer;
+    QCOMPARE(composeRecord(input, QDate(2029, 12, 31), QDateTime(), "id").refusal.kind,
+             RefusalKind::TooLong);
 }
 
 void TestRecordForm::windowRefusalsAreSaid_data()
