@@ -126,16 +126,11 @@ void writeAdjustmentTable(const calc::Adjustment& adjustment, OutputBuffer& out)
         << " \xC2\xB0"
            "C)\n";
     if (adjustment.slopeWraps)
-        out << "warning: the slope does not fit its code: the instrument will apply "
-            << number(adjustment.appliedSlope) << ", not " << number(line.slope) << "\n";
+        out << "warning: " << messages::codeWrap(false, adjustment.appliedSlope, line.slope)
+            << "\n";
     if (adjustment.offsetWraps)
-        out << "warning: the offset does not fit its code: the instrument will apply "
-            << number(adjustment.appliedOffset)
-            << " \xC2\xB0"
-               "C, not "
-            << number(line.offset)
-            << " \xC2\xB0"
-               "C\n";
+        out << "warning: " << messages::codeWrap(true, adjustment.appliedOffset, line.offset)
+            << "\n";
     out << "point\ttarget\tindicated\traw\tas-left\terror\n";
     for (std::size_t n = 0; n < adjustment.points.size(); ++n) {
         const calc::PointPrediction& point = adjustment.points[n];

@@ -30,8 +30,8 @@ constexpr const char* usage =
     "       quarvet-cli records list [--serial S] [--format text|csv|json]\n"
     "       quarvet-cli records add --serial S --type MODEL --line N --technician NAME\n"
     "                   --reference ID --reference-u U --reference-due YYYY-MM-DD\n"
-    "                   [--ambient C] [--current SLOPE OFFSET] [--tolerance T --verify T1 V1 "
-    "...]\n"
+    "                   [--ambient C] [--current SLOPE OFFSET]\n"
+    "                   [--tolerance T --verify T1 V1 --verify T2 V2 ...]\n"
     "                   [--note TEXT] TARGET1 TARGET2 INDICATED1 INDICATED2\n"
     "       quarvet-cli records certificate ID -o FILE.pdf\n"
     "       quarvet-cli --help | --version\n";

@@ -41,13 +41,17 @@ using Options = std::map<std::string, std::vector<std::string>>;
 
 struct OptionShape {
     const char* name;
-    int values; // -1: every word up to the next option
+    int values;           // how many words follow it
+    bool repeats = false; // given once for each of several values, e.g. a reading
 };
 
-// Reads `words` as options of the given shapes; a word that is no option's value, an unknown
-// option or one given twice is wrong usage.
+// Reads `words` as options of the given shapes; an unknown option, one given twice that does
+// not repeat, or one without its values is wrong usage. With `rest`, the options end at the
+// first word that is none, and the words from there are left in `rest`; without it, such a
+// word is wrong usage.
 std::optional<Options> readOptions(const std::vector<std::string>& words,
-                                   const std::vector<OptionShape>& shapes, std::string& fault)
+                                   const std::vector<OptionShape>& shapes, std::string& fault,
+                                   std::vector<std::string>* rest = nullptr)
 {
     const auto shapeOf = [&](const std::string& word) -> const OptionShape* {
         for (const OptionShape& shape : shapes)
@@ -58,21 +62,25 @@ std::optional<Options> readOptions(const std::vector<std::string>& words,
     Options options;
     for (std::size_t n = 0; n < words.size(); ++n) {
         const OptionShape* shape = shapeOf(words[n]);
+        if (!shape && rest && !words[n].starts_with("--")) {
+            rest->assign(words.begin() + static_cast<std::ptrdiff_t>(n), words.end());
+            return options;
+        }
         if (!shape) {
             fault = words[n].starts_with("--")
                         ? "unknown option '" + calc::printable(words[n]) + "'"
                         : "unexpected word '" + calc::printable(words[n]) + "'";
             return std::nullopt;
         }
-        if (options.count(shape->name)) {
+        if (options.count(shape->name) && !shape->repeats) {
             fault = std::string(shape->name) + " is given twice";
             return std::nullopt;
         }
         std::vector<std::string>& values = options[shape->name];
-        while (n + 1 < words.size() && !shapeOf(words[n + 1]) &&
-               (shape->values < 0 || static_cast<int>(values.size()) < shape->values))
+        int taken = 0;
+        for (; taken < shape->values && n + 1 < words.size() && !shapeOf(words[n + 1]); ++taken)
             values.push_back(words[++n]);
-        if (shape->values >= 0 && static_cast<int>(values.size()) != shape->values) {
+        if (taken != shape->values) {
             fault = std::string(shape->name) + " takes " +
                     (shape->values == 1 ? "a value" : std::to_string(shape->values) + " values");
             return std::nullopt;
@@ -225,9 +233,10 @@ bool numberOf(const std::string& label, const std::string& word, const calc::Sep
     return true;
 }
 
-// The options of `records add`, all that it needs among them; nothing when the usage is wrong
-// (said already).
-std::optional<Options> addOptions(const std::vector<std::string>& words, Output& io)
+// The options of `records add`, all that it needs among them, and the four entries after
+// them; nothing when the usage is wrong (said already).
+std::optional<Options> addOptions(const std::vector<std::string>& words,
+                                  std::vector<std::string>& entries, Output& io)
 {
     std::string fault;
     auto options = readOptions(words,
@@ -241,11 +250,20 @@ std::optional<Options> addOptions(const std::vector<std::string>& words, Output&
                                 {"--ambient", 1},
                                 {"--current", 2},
                                 {"--tolerance", 1},
-                                {"--verify", -1},
+                                {"--verify", 2, true},
                                 {"--note", 1}},
-                               fault);
+                               fault, &entries);
     if (!options) {
         usageFault(fault, io);
+        return std::nullopt;
+    }
+    // Four entries and nothing else: a reading or an entry forgotten must not shift the
+    // others into places they were not typed for.
+    if (entries.size() != 4) {
+        usageFault("records add needs the four entries TARGET1 TARGET2 INDICATED1 INDICATED2 "
+                   "after its options, not " +
+                       std::to_string(entries.size()) + " words",
+                   io);
         return std::nullopt;
     }
     for (const char* required : {"--serial", "--type", "--line", "--technician", "--reference",
@@ -311,11 +329,7 @@ bool readCodesAndReadings(const Options& options, const calc::Separators& separa
     if (!options.count("--verify"))
         return true;
     const auto& pairs = options.at("--verify");
-    if (pairs.empty() || pairs.size() % 2 != 0) {
-        status = usageError;
-        usageFault("--verify takes pairs of target and reading", io);
-        return false;
-    }
+
     for (std::size_t n = 0; n < pairs.size(); n += 2) {
         records::VerificationReading reading;
         if (!numberOf("--verify target", pairs[n], separators, reading.target, io) ||
@@ -327,7 +341,7 @@ bool readCodesAndReadings(const Options& options, const calc::Separators& separa
 }
 
 // The numbers of a record, the four entries last; false when one is none (said already).
-bool readNumbers(const std::vector<std::string>& args, const Options& options,
+bool readNumbers(const std::vector<std::string>& entries, const Options& options,
                  const calc::Separators& separators, records::RecordInput& input, Output& io,
                  int& status)
 {
@@ -339,7 +353,7 @@ bool readNumbers(const std::vector<std::string>& args, const Options& options,
         return false;
     const std::array<const char*, 4> labels{"TARGET1", "TARGET2", "INDICATED1", "INDICATED2"};
     for (std::size_t n = 0; n < 4; ++n) {
-        const std::string& entry = args[args.size() - 4 + n];
+        const std::string& entry = entries[n];
         input.entriesTyped[n] = text(entry);
         if (!numberOf(labels[n], entry, separators, input.entriesRead[n], io))
             return false;
@@ -353,18 +367,14 @@ std::optional<records::RecordInput> addInput(const std::vector<std::string>& arg
                                              int& status)
 {
     status = usageError;
-    if (args.size() < 4) {
-        usageFault("records add needs the four entries TARGET1 TARGET2 INDICATED1 INDICATED2 last",
-                   io);
-        return std::nullopt;
-    }
-    const auto options = addOptions({args.begin(), args.end() - 4}, io);
+    std::vector<std::string> entries;
+    const auto options = addOptions(args, entries, io);
     if (!options)
         return std::nullopt;
     status = failure;
     records::RecordInput input;
     if (!readTexts(*options, input, io) ||
-        !readNumbers(args, *options, separators, input, io, status))
+        !readNumbers(entries, *options, separators, input, io, status))
         return std::nullopt;
     return input;
 }

@@ -69,6 +69,14 @@ std::string decisionRule(double uncertainty)
            calc::shortestText(uncertainty) + ")";
 }
 
+std::string codeWrap(bool offset, double applied, double line)
+{
+    const std::string unit = offset ? " \u00B0C" : "";
+    return std::string(offset ? "the offset" : "the slope") +
+           " does not fit its code: the instrument will apply " + calc::shortestText(applied) +
+           unit + ", not " + calc::shortestText(line) + unit;
+}
+
 std::string verificationFault(calc::VerificationFault fault)
 {
     switch (fault) {
@@ -260,6 +268,12 @@ std::string valueRefusal(const records::Refusal& refusal)
         return verificationFault(refusal.verification);
     case records::RefusalKind::Incomplete:
         return incomplete(refusal.point);
+    case records::RefusalKind::CodeWraps: {
+        std::string said = codeWrap(refusal.offset, refusal.applied, refusal.line);
+        said[0] = 'T';
+        return said + ". A record of codes the instrument would not apply as calculated cannot "
+                      "be saved.";
+    }
     default:
         return {};
     }

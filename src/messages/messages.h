@@ -34,6 +34,10 @@ std::string readingLabel(std::size_t number);
 
 // The decision rule of a verification, in words.
 std::string decisionRule(double uncertainty);
+// "the slope does not fit its code: the instrument will apply A, not L", or the offset's, in
+// °C: what a code that wraps makes the instrument do.
+std::string codeWrap(bool offset, double applied, double line);
+
 // A sentence naming why a verification could not be judged.
 std::string verificationFault(calc::VerificationFault fault);
 

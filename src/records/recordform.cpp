@@ -59,6 +59,24 @@ Refusal unknownModel(const QString& type)
     return refusal;
 }
 
+// Entries that give no codes, or codes that wrap: writing them would make the instrument
+// apply something else than the line.
+Refusal adjustmentRefusal(const calc::Adjustment& adjustment)
+{
+    if (!adjustment.ok()) {
+        Refusal refusal = refused(RecordField::Entries, RefusalKind::Calculation);
+        refusal.calculation = adjustment.line.fault;
+        return refusal;
+    }
+    if (!adjustment.slopeWraps && !adjustment.offsetWraps)
+        return {};
+    Refusal refusal = refused(RecordField::Entries, RefusalKind::CodeWraps);
+    refusal.offset = !adjustment.slopeWraps;
+    refusal.applied = refusal.offset ? adjustment.appliedOffset : adjustment.appliedSlope;
+    refusal.line = refusal.offset ? adjustment.line.offset : adjustment.line.slope;
+    return refusal;
+}
+
 // How many characters a text holds as a reader counts them: a character outside the Basic
 // Multilingual Plane is one, not the two halves Qt stores of it.
 qsizetype characters(const QString& text)
@@ -209,11 +227,9 @@ Composition composeRecord(const RecordInput& input, const QDate& today, const QD
     const calc::ReferencePoint points[] = {{input.entriesRead[0], input.entriesRead[2]},
                                            {input.entriesRead[1], input.entriesRead[3]}};
     const calc::Adjustment adjustment = calc::adjust(points, input.current);
-    if (!adjustment.ok()) {
-        composition.refusal = refused(RecordField::Entries, RefusalKind::Calculation);
-        composition.refusal.calculation = adjustment.line.fault;
+    composition.refusal = adjustmentRefusal(adjustment);
+    if (!composition.refusal.ok())
         return composition;
-    }
     Record& record = composition.record;
     record.id = newId;
     record.createdUtc = nowUtc.toUTC();

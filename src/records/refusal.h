@@ -45,6 +45,7 @@ enum class RefusalKind {
     Calculation,     // the entries give no codes: `calculation` says why
     Verification,    // the readings cannot be judged: `verification` says why
     Incomplete,      // a verification point without its reading (or, the third, its target)
+    CodeWraps,       // a code does not hold its value: `offset` tells which, `applied`, `line`
 };
 
 // Why something cannot become a record, with the values a sentence about it needs.
@@ -57,6 +58,9 @@ struct Refusal {
     std::size_t point = 0;            // the verification point (1 to 3) without its reading
     calc::CalcFault calculation = calc::CalcFault::None;
     calc::VerificationFault verification = calc::VerificationFault::None;
+    bool offset = false; // a code that wraps: the offset's, else the slope's
+    double applied = 0;  // what the instrument would apply
+    double line = 0;     // what the line asks for
 
     bool ok() const { return kind == RefusalKind::None; }
 };

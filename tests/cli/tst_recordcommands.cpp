@@ -199,8 +199,23 @@ void TestRecordCommands::refusals_data()
     QTest::newRow("a reading at one point, a Pass no more")
         << addArgs("SN", {"--tolerance", "0.1", "--verify", "0", "0.03"}) << 1
         << "point 2 has none";
-    QTest::newRow("odd readings") << addArgs("SN", {"--tolerance", "1", "--verify", "0"}) << 2
-                                  << "pairs";
+    QTest::newRow("half a reading")
+        << addArgs("SN", {"--tolerance", "1", "--verify", "0"}) << 2 << "not 3 words";
+    // The indicated values forgotten: the words left are not taken for entries they were not
+    // typed as.
+    const QStringList head{"records",       "add",  "--serial",        "SN",
+                           "--type",        "742",  "--line",          "1",
+                           "--technician",  "T",    "--reference",     "R",
+                           "--reference-u", "0.02", "--reference-due", dueDate,
+                           "--tolerance",   "0.1",  "--verify",        "0",
+                           "0.03"};
+    QTest::newRow("entries forgotten")
+        << head + QStringList{"--verify", "100", "99.99", "0", "100"} << 2 << "not 2 words";
+    QStringList wraps = addArgs("SN");
+    wraps.replace(wraps.size() - 3, "70");
+    wraps.replace(wraps.size() - 2, "0");
+    wraps.replace(wraps.size() - 1, "10");
+    QTest::newRow("a slope its code cannot hold") << wraps << 1 << "does not fit its code";
     QStringList equal = addArgs("SN");
     equal[equal.size() - 1] = "0.5";
     QTest::newRow("equal indicated values") << equal << 1 << "";
@@ -246,8 +261,8 @@ void TestRecordCommands::verdictAndExitStatus()
     QFETCH(int, status);
     QFETCH(QString, verdict);
     Workplace place;
-    const Run run =
-        place.run(addArgs("SN", {"--tolerance", "0.1", "--verify", "0", reading, "100", "100"}));
+    const Run run = place.run(
+        addArgs("SN", {"--tolerance", "0.1", "--verify", "0", reading, "--verify", "100", "100"}));
     QCOMPARE(run.status, status);
     QVERIFY(run.out.contains("verdict " + verdict));
     const QJsonObject saved =
