@@ -158,7 +158,9 @@ Verification verify(std::span<const VerificationReading> readings, double tolera
         verification.fault = VerificationFault::UncertaintyNegative;
     if (!verification.ok())
         return verification;
-    const double limit = (tolerance - uncertainty) + 1e-9;
+    // The allowance scales with the tolerance: an absolute one would pass a reading 10^10
+    // times a tolerance of 1e-20.
+    const double limit = (tolerance - uncertainty) + 1e-9 * tolerance;
     verification.pass = !readings.empty();
     for (const VerificationReading& reading : readings) {
         const double error = reading.reading - reading.target;

@@ -83,8 +83,9 @@ struct Verification {
     bool ok() const { return fault == VerificationFault::None; }
 };
 
-// Guarded acceptance: a point passes when |error| <= (tolerance - uncertainty) + 1e-9, the
-// small allowance keeping a reading exactly on the limit from failing by rounding.
+// Guarded acceptance: a point passes when |error| <= (tolerance - uncertainty) + 1e-9 *
+// tolerance, the small allowance keeping a reading exactly on the limit from failing by
+// rounding.
 Verification verify(std::span<const VerificationReading> readings, double tolerance,
                     double uncertainty);
 

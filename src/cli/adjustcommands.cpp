@@ -3,6 +3,7 @@
 #include "calc/adjustment.h"
 #include "messages/messages.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace quarvet::cli {
@@ -24,9 +25,17 @@ Arguments parseArguments(const std::vector<std::string>& args, bool takesCurrent
                          bool takesTolerance)
 {
     Arguments parsed;
+    std::vector<std::string> given;
     for (std::size_t n = 0; n < args.size() && parsed.usageFault.empty(); ++n) {
         const std::string& word = args[n];
         const bool more = n + 1 < args.size();
+        // Given twice, an option's second value would silently win over the first.
+        if (word.starts_with("--") && std::find(given.begin(), given.end(), word) != given.end()) {
+            parsed.usageFault = word + " is given twice";
+            break;
+        }
+        if (word.starts_with("--"))
+            given.push_back(word);
         if (word == "--json") {
             parsed.json = true;
         } else if (takesCurrent && word == "--current") {

@@ -252,6 +252,8 @@ void TestAdjustment::verification_data()
     QTest::newRow("negative uncertainty")
         << 0.1 << -0.01 << QList<double>{0, 0} << VerificationFault::UncertaintyNegative
         << QList<bool>{} << false;
+    QTest::newRow("the rounding allowance scales with a tiny tolerance")
+        << 1e-20 << 0.0 << QList<double>{0, 1e-10} << ok << QList<bool>{false} << false;
     QTest::newRow("readings beyond a double")
         << 0.1 << 0.0 << QList<double>{-1e308, 1e308} << VerificationFault::NotFinite
         << QList<bool>{} << false;

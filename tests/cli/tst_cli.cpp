@@ -685,6 +685,13 @@ void TestCli::adjustmentCommands_data()
     QTest::newRow("tolerance without a value")
         << QStringList{"verify", "--tolerance"} << none << 2 << none
         << QByteArray("quarvet-cli: --tolerance takes a value");
+    QTest::newRow("a tolerance given twice")
+        << QStringList{"verify", "--tolerance", "0.1", "--tolerance", "5", "0", "1"} << none << 2
+        << none << QByteArray("quarvet-cli: --tolerance is given twice");
+    QTest::newRow("current codes given twice")
+        << QStringList{"check", "--current", "2710", "0000", "--current", "2710",
+                       "0001",  "0",         "100",  "0.5",  "99"}
+        << none << 2 << none << QByteArray("quarvet-cli: --current is given twice");
     QTest::newRow("an option is no tolerance")
         << QStringList{"verify", "--tolerance", "--json", "0", "0"} << none << 2 << none
         << QByteArray("quarvet-cli: --tolerance takes a value");
