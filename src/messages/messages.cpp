@@ -297,6 +297,9 @@ std::string recordRefusal(const records::Refusal& refusal)
     case records::RefusalKind::TurnsTextAround:
         return name + " holds a mark that turns text around (U+202A to U+202E, U+2066 to "
                       "U+2069): it would read as another one.";
+    case records::RefusalKind::Invisible:
+        return name + " holds a character that cannot be seen (" + refusal.given +
+               "): names that look alike would be two different ones.";
     case records::RefusalKind::NotOneOrTwo:
         return "The display line must be 1 or 2.";
     default:

@@ -35,6 +35,24 @@ bool turnsTextAround(const QString& text)
     return false;
 }
 
+// A character Unicode lets a reader ignore (default-ignorable): two serial numbers that
+// differ only by one show alike and are two instruments. Its U+ code, or 0 for none.
+char32_t invisibleIn(const QString& text)
+{
+    for (const char32_t c : text.toUcs4()) {
+        const bool ignorable = c == 0x00AD || c == 0x034F || c == 0x061C ||
+                               (c >= 0x115F && c <= 0x1160) || (c >= 0x17B4 && c <= 0x17B5) ||
+                               (c >= 0x180B && c <= 0x180F) || (c >= 0x200B && c <= 0x200F) ||
+                               (c >= 0x2060 && c <= 0x206F) || c == 0x3164 ||
+                               (c >= 0xFE00 && c <= 0xFE0F) || c == 0xFEFF || c == 0xFFA0 ||
+                               (c >= 0xFFF0 && c <= 0xFFF8) || (c >= 0x1BCA0 && c <= 0x1BCA3) ||
+                               (c >= 0x1D173 && c <= 0x1D17A) || (c >= 0xE0000 && c <= 0xE0FFF);
+        if (ignorable)
+            return c;
+    }
+    return 0;
+}
+
 Refusal refused(RecordField field, RefusalKind kind)
 {
     Refusal refusal;
@@ -87,6 +105,31 @@ qsizetype characters(const QString& text)
     return count;
 }
 
+// What is wrong with a name (serial number, technician, reference), one kind of fault at a
+// time: each is looked for in every name before the next kind.
+Refusal nameTooLong(RecordField field, const QString& text)
+{
+    return characters(text) > longestName ? tooLong(field, longestName) : Refusal();
+}
+
+Refusal nameTurnsAround(RecordField field, const QString& text)
+{
+    return turnsTextAround(text) ? refused(field, RefusalKind::TurnsTextAround) : Refusal();
+}
+
+Refusal nameInvisible(RecordField field, const QString& text)
+{
+    const char32_t c = invisibleIn(text);
+    if (!c)
+        return {};
+    Refusal refusal = refused(field, RefusalKind::Invisible);
+    refusal.given = QStringLiteral("U+%1")
+                        .arg(static_cast<uint>(c), 4, 16, QLatin1Char('0'))
+                        .toUpper()
+                        .toStdString();
+    return refusal;
+}
+
 // The first thing wrong with the texts given; none when all of them can go into a record.
 Refusal textRefusal(const RecordInput& input)
 {
@@ -98,12 +141,11 @@ Refusal textRefusal(const RecordInput& input)
         {RecordField::Serial, &input.serial},
         {RecordField::Technician, &input.technician},
         {RecordField::Reference, &input.referenceId}};
-    for (const auto& [field, text] : names)
-        if (characters(*text) > longestName)
-            return tooLong(field, longestName);
-    for (const auto& [field, text] : names)
-        if (turnsTextAround(*text))
-            return refused(field, RefusalKind::TurnsTextAround);
+    using NameCheck = Refusal (*)(RecordField, const QString&);
+    for (const NameCheck check : {&nameTooLong, &nameTurnsAround, &nameInvisible})
+        for (const auto& [field, text] : names)
+            if (Refusal refusal = check(field, *text); !refusal.ok())
+                return refusal;
     if (characters(input.note) > longestNote)
         return tooLong(RecordField::Note, longestNote);
     if (input.displayLine != 1 && input.displayLine != 2)

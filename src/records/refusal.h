@@ -35,6 +35,7 @@ enum class RefusalKind {
     Empty,           // nothing but blanks
     TooLong,         // more characters than `limit`
     TurnsTextAround, // holds a mark that makes it read as another text
+    Invisible,       // holds a character that shows as nothing: `given` is its U+ code
     NotOneOrTwo,     // a display line other than 1 or 2
     BelowZero,       // an uncertainty below 0 or not finite
     NotADate,        // a due date that is no date

@@ -105,6 +105,14 @@ void TestRecordForm::refusalNamesFieldAndFault_data()
         << "reference" << QVariant("R\u2066") << F::Reference << K::TurnsTextAround
         << "The reference standard holds a mark that turns text around (U+202A to U+202E, "
            "U+2066 to U+2069): it would read as another one.";
+    QTest::newRow("serial with a soft hyphen")
+        << "serial" << QVariant(QStringLiteral("SN\u00AD1")) << F::Serial << K::Invisible
+        << "The serial number holds a character that cannot be seen (U+00AD): names that look "
+           "alike would be two different ones.";
+    QTest::newRow("technician with a tag character")
+        << "technician" << QVariant(QStringLiteral("T\U000E0041")) << F::Technician << K::Invisible
+        << "The technician holds a character that cannot be seen (U+E0041): names that look "
+           "alike would be two different ones.";
     QTest::newRow("note too long")
         << "note" << QVariant(QString(10001, QLatin1Char('n'))) << F::Note << K::TooLong
         << "The note is longer than 10000 characters.";
