@@ -3,6 +3,7 @@
 #include "adjustcommands.h"
 
 #include "calc/adjustment.h"
+#include "calc/check.h"
 #include "calc/utf8text.h"
 #include "messages/messages.h"
 #include "messages/storemessages.h"
@@ -227,6 +228,14 @@ bool numberOf(const std::string& label, const std::string& word, const calc::Sep
     const calc::EntryReading reading = calc::readEntry(word, separators);
     if (!reading.isNumber()) {
         io.sayError("quarvet-cli: " + label + " '" + calc::printable(word) + "' is not a number\n");
+        return false;
+    }
+    // A record keeps its numbers for good: one read another way than typed is refused, where
+    // a calculation only warns.
+    if (const auto pair = calc::probeSeparators(separators);
+        pair && calc::holds(word, pair->foreign)) {
+        io.sayError("quarvet-cli: " + messages::foreignSeparatorInRecord(label, word, *pair) +
+                    "\n");
         return false;
     }
     value = reading.value;

@@ -114,6 +114,14 @@ std::string separatorWarning(const calc::SeparatorPair& pair)
     return warning;
 }
 
+std::string foreignSeparatorInRecord(std::string_view label, std::string_view text,
+                                     const calc::SeparatorPair& pair)
+{
+    return std::string(label) + " '" + calc::printable(text) + "' holds '" + pair.foreign +
+           "', which this locale does not read as a decimal separator ('" + pair.correct +
+           "' it does): a record would keep another number than the one meant.";
+}
+
 std::string calculationFault(calc::CalcFault fault)
 {
     const auto lines = [](std::string_view first, std::string_view second) {

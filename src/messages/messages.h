@@ -47,6 +47,11 @@ std::string wrongEntriesLine(std::span<const calc::EntryField> fields);
 // The three-line warning about an entry holding the separator the locale does not use.
 std::string separatorWarning(const calc::SeparatorPair& pair);
 
+// A number for a record typed with the separator the locale does not use: refused, since the
+// record would keep another number than the one meant (0.1 read as 1 where ',' is decimal).
+std::string foreignSeparatorInRecord(std::string_view label, std::string_view text,
+                                     const calc::SeparatorPair& pair);
+
 // A sentence naming why a calculation gave no codes; empty for none.
 std::string calculationFault(calc::CalcFault fault);
 

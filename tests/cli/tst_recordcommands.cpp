@@ -1,5 +1,7 @@
 // quarvet-cli records as a user runs it: a real process, a real SQLite file or PostgreSQL
 // database, and what comes back through JSON, CSV and text.
+#include "cli/recordcommands.h"
+#include "records/sqliterecordstore.h"
 #include "shellrun.h"
 #include "teststores.h"
 
@@ -108,6 +110,8 @@ private slots:
     void outputThatFailsAfterTheSave();
     void malformedUtf8IsRefused();
     void certificateNeverReplacesAPipe();
+    void foreignSeparatorIsRefused_data();
+    void foreignSeparatorIsRefused();
     void certificateNeverReplacesTheStore_data();
     void certificateNeverReplacesTheStore();
 };
@@ -501,6 +505,50 @@ void TestRecordCommands::certificateNeverReplacesTheStore()
     QCOMPARE(file.readAll(), before);
     QVERIFY(!QFile::exists(store + "-journal"));
     QCOMPARE(place.run({"records", "list", "--format", "csv"}).out.count("SN-1"), 1);
+}
+
+void TestRecordCommands::foreignSeparatorIsRefused_data()
+{
+    QTest::addColumn<QStringList>("more");
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("a tolerance ten times looser")
+        << QStringList{"--tolerance", "0.1", "--verify", "0", "0,05", "--verify", "100", "100"}
+        << "0,5"
+        << "--tolerance '0.1' holds '.'";
+    QTest::newRow("a reading") << QStringList{"--tolerance", "0,1",      "--verify", "0",
+                                              "0.05",        "--verify", "100",      "100"}
+                               << "0,5"
+                               << "--verify reading '0.05' holds '.'";
+    QTest::newRow("an entry") << QStringList{} << "0.5"
+                              << "INDICATED1 '0.5' holds '.'";
+}
+
+// In a locale whose decimal separator is the comma, a point groups digits: "0.1" reads as 1.
+// A calculation warns of it; a record, kept for good, is refused naming the number.
+void TestRecordCommands::foreignSeparatorIsRefused()
+{
+    QFETCH(QStringList, more);
+    QFETCH(QString, entry);
+    QFETCH(QString, says);
+    QTemporaryDir dir;
+    quarvet::records::SqliteRecordStore store(dir.filePath("records.sqlite"));
+    quarvet::cli::RecordsContext context{store, QDate::currentDate(), {}};
+    QStringList args = addArgs("SN", more).mid(1);
+    args[args.size() - 2] = entry;
+    args[args.indexOf("--reference-u") + 1] = "0,02";
+    std::vector<std::string> words;
+    for (const QString& arg : args)
+        words.push_back(arg.toStdString());
+    quarvet::cli::StringSink out;
+    quarvet::cli::StringSink err("standard error");
+    quarvet::cli::Output io{quarvet::cli::OutputBuffer(out), quarvet::cli::OutputBuffer(err)};
+    const int status = quarvet::cli::recordsCommand(words, {",", "."}, context, io);
+    QCOMPARE(status, 1);
+    QVERIFY2(QString::fromStdString(err.text()).contains(says), err.text().c_str());
+    QList<quarvet::records::Record> records;
+    QVERIFY(!store.list(QString(), records).failed());
+    QVERIFY(records.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestRecordCommands)
