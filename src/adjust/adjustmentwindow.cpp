@@ -320,6 +320,34 @@ QWidget* AdjustmentWindow::fieldFor(const records::Refusal& refusal) const
 
 // The window's own entries, as the live check reads them: a wrong one, an empty U and an
 // incomplete verification are refused before the record is composed.
+// A number of the record holding the separator the locale does not use: 0.1 kept as 1 where
+// the comma is decimal. The live view warns of it; a record, kept for good, is refused.
+bool AdjustmentWindow::foreignSeparatorRefused()
+{
+    CheckTexts texts;
+    for (std::size_t n = 0; n < checkFieldCount; ++n)
+        texts[n] = fields_[n]->text();
+    if (const records::Refusal refusal = entries_.foreignRefusal(texts); !refusal.ok()) {
+        const auto first = std::find(entries_.foreign.begin(), entries_.foreign.end(), true);
+        refuse(QString::fromStdString(messages::recordRefusal(refusal)),
+               fields_[static_cast<std::size_t>(first - entries_.foreign.begin())]);
+        return true;
+    }
+    const auto pair = calc::probeSeparators(ui::currentSeparators());
+    for (const QString& typed : typedEntries_)
+        if (pair && calc::holds(typed.toStdString(), pair->foreign)) {
+            records::Refusal refusal;
+            refusal.field = records::RecordField::Entries;
+            refusal.kind = records::RefusalKind::ForeignSeparator;
+            refusal.given = typed.toStdString();
+            refusal.foreign = pair->foreign;
+            refusal.correct = pair->correct;
+            refuse(refusal);
+            return true;
+        }
+    return false;
+}
+
 bool AdjustmentWindow::entriesRefused()
 {
     if (entries_.anyWrong()) {
@@ -334,6 +362,8 @@ bool AdjustmentWindow::entriesRefused()
                first);
         return true;
     }
+    if (foreignSeparatorRefused())
+        return true;
     records::Refusal refusal = entries_.incomplete();
     if (!entries_.uncertainty) {
         refusal = {};

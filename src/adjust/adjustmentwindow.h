@@ -74,6 +74,7 @@ private:
     QLineEdit* field(CheckField which) const { return fields_[static_cast<std::size_t>(which)]; }
     std::optional<records::RecordInput> recordInput();
     bool entriesRefused();
+    bool foreignSeparatorRefused();
     void refuse(const QString& why, QWidget* field);
     void refuse(const records::Refusal& refusal);
     QWidget* fieldFor(const records::Refusal& refusal) const;

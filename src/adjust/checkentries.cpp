@@ -21,8 +21,10 @@ std::optional<double> number(CheckEntries& entries, const CheckTexts& texts, Che
         return std::nullopt;
     // 12.5 reads as 125 in German: said next to the entry problems, as the main window warns.
     if (const auto pair = calc::probeSeparators(separators);
-        pair && calc::holds(text, pair->foreign))
+        pair && calc::holds(text, pair->foreign)) {
         entries.foreignSeparator = pair;
+        entries.foreign[index(field)] = true;
+    }
     return reading.value;
 }
 
@@ -76,6 +78,25 @@ records::Refusal CheckEntries::incomplete() const
     if (const std::size_t point = records::pointWithoutReading(
             {readings[0].has_value(), readings[1].has_value()}, anyReading))
         return incompletePoint(point);
+    return {};
+}
+
+records::Refusal CheckEntries::foreignRefusal(const CheckTexts& texts) const
+{
+    for (std::size_t n = 0; n < checkFieldCount; ++n) {
+        if (!foreign[n] || !foreignSeparator)
+            continue;
+        const auto field = static_cast<CheckField>(n);
+        records::Refusal refusal;
+        refusal.field = field == CheckField::Tolerance     ? records::RecordField::Tolerance
+                        : field == CheckField::Uncertainty ? records::RecordField::Uncertainty
+                                                           : records::RecordField::Verification;
+        refusal.kind = records::RefusalKind::ForeignSeparator;
+        refusal.given = texts[n].toStdString();
+        refusal.foreign = foreignSeparator->foreign;
+        refusal.correct = foreignSeparator->correct;
+        return refusal;
+    }
     return {};
 }
 

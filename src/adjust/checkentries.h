@@ -41,6 +41,7 @@ struct CheckEntries {
     std::array<bool, checkFieldCount> wrong{}; // typed and no number, or no code
     // Set when an entry that is a number holds the separator the locale does not use.
     std::optional<calc::SeparatorPair> foreignSeparator;
+    std::array<bool, checkFieldCount> foreign{}; // which entries hold it
 
     bool anyWrong() const;
     // Current codes other than the neutral 2710 0000: the codes to write are composed.
@@ -51,6 +52,9 @@ struct CheckEntries {
     // Why the readings cannot be judged yet: a third point with only one of its two numbers,
     // or a reading given while an as-left reading is missing. None when they can.
     records::Refusal incomplete() const;
+    // The first entry that holds the separator the locale does not use, as a record's refusal
+    // (a record would keep another number than the one meant); none when no entry does.
+    records::Refusal foreignRefusal(const CheckTexts& texts) const;
     // The verdict can be given: a tolerance, U, and both as-left readings with nothing
     // incomplete.
     bool judgeable() const;

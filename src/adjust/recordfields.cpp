@@ -3,6 +3,8 @@
 #include "records/recordformat.h"
 #include "ui/localeseparators.h"
 
+#include "calc/check.h"
+
 #include <QComboBox>
 #include <QFormLayout>
 #include <QLineEdit>
@@ -65,6 +67,18 @@ records::Refusal RecordFields::readInto(records::RecordInput& input) const
         records::Refusal refusal;
         refusal.field = records::RecordField::Ambient;
         refusal.kind = records::RefusalKind::Unreadable;
+        return refusal;
+    }
+    // A record keeps its numbers for good: one read another way than typed is refused.
+    const std::string typed = ambient_->text().toStdString();
+    if (const auto pair = calc::probeSeparators(ui::currentSeparators());
+        pair && calc::holds(typed, pair->foreign)) {
+        records::Refusal refusal;
+        refusal.field = records::RecordField::Ambient;
+        refusal.kind = records::RefusalKind::ForeignSeparator;
+        refusal.given = typed;
+        refusal.foreign = pair->foreign;
+        refusal.correct = pair->correct;
         return refusal;
     }
     input.ambient = reading.value;

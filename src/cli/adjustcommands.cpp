@@ -19,6 +19,23 @@ struct Arguments {
     std::string usageFault; // set when the words are off
 };
 
+// The two codes after --current at `n`, which is left at the last of them.
+void readCurrent(const std::vector<std::string>& args, std::size_t& n, Arguments& parsed)
+{
+    const bool both = n + 2 < args.size();
+    const auto slope = both ? calc::readCoefficientCode(args[n + 1]) : std::nullopt;
+    const auto offset = both ? calc::readCoefficientCode(args[n + 2]) : std::nullopt;
+    if (!slope || !offset) {
+        const std::string given =
+            n + 1 < args.size() ? args[n + 1] + (both ? " " + args[n + 2] : "") : "";
+        parsed.usageFault = "--current takes two codes of four hexadecimal digits, not '" +
+                            calc::printable(given) + "'";
+        return;
+    }
+    parsed.current = {*slope, *offset};
+    n += 2;
+}
+
 // Options are recognised by their exact names anywhere, so that a negative entry ("-5") is
 // never taken for one; any other word starting with "--" is wrong usage.
 Arguments parseArguments(const std::vector<std::string>& args, bool takesCurrent,
@@ -39,19 +56,7 @@ Arguments parseArguments(const std::vector<std::string>& args, bool takesCurrent
         if (word == "--json") {
             parsed.json = true;
         } else if (takesCurrent && word == "--current") {
-            const auto slope =
-                n + 2 < args.size() ? calc::readCoefficientCode(args[n + 1]) : std::nullopt;
-            const auto offset =
-                n + 2 < args.size() ? calc::readCoefficientCode(args[n + 2]) : std::nullopt;
-            if (!slope || !offset) {
-                const std::string given =
-                    more ? args[n + 1] + (n + 2 < args.size() ? " " + args[n + 2] : "") : "";
-                parsed.usageFault = "--current takes two codes of four hexadecimal digits, not '" +
-                                    calc::printable(given) + "'";
-            } else {
-                parsed.current = {*slope, *offset};
-                n += 2;
-            }
+            readCurrent(args, n, parsed);
         } else if (takesTolerance && (word == "--tolerance" || word == "--uncertainty")) {
             // A value is any word but an option's name: "-0.5" is one, "--json" is not.
             if (!more || args[n + 1] == "--json" || args[n + 1] == "--tolerance" ||

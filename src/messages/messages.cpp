@@ -305,6 +305,8 @@ std::string recordRefusal(const records::Refusal& refusal)
     case records::RefusalKind::TurnsTextAround:
         return name + " holds a mark that turns text around (U+202A to U+202E, U+2066 to "
                       "U+2069): it would read as another one.";
+    case records::RefusalKind::ForeignSeparator:
+        return foreignSeparatorInRecord(name, refusal.given, {refusal.foreign, refusal.correct});
     case records::RefusalKind::Invisible:
         return name + " holds a character that cannot be seen (" + refusal.given +
                "): names that look alike would be two different ones.";

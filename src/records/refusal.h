@@ -31,22 +31,23 @@ enum class RecordField {
 // What is wrong with the field.
 enum class RefusalKind {
     None,
-    UnknownModel,    // the instrument type is none of the model numbers
-    Empty,           // nothing but blanks
-    TooLong,         // more characters than `limit`
-    TurnsTextAround, // holds a mark that makes it read as another text
-    Invisible,       // holds a character that shows as nothing: `given` is its U+ code
-    NotOneOrTwo,     // a display line other than 1 or 2
-    BelowZero,       // an uncertainty below 0 or not finite
-    NotADate,        // a due date that is no date
-    Passed,          // a due date before today
-    NotFinite,       // a number that is infinite or none
-    Unreadable,      // a text that does not read as a number
-    NeedsTolerance,  // readings given without a tolerance to judge them by
-    Calculation,     // the entries give no codes: `calculation` says why
-    Verification,    // the readings cannot be judged: `verification` says why
-    Incomplete,      // a verification point without its reading (or, the third, its target)
-    CodeWraps,       // a code does not hold its value: `offset` tells which, `applied`, `line`
+    UnknownModel,     // the instrument type is none of the model numbers
+    Empty,            // nothing but blanks
+    TooLong,          // more characters than `limit`
+    TurnsTextAround,  // holds a mark that makes it read as another text
+    Invisible,        // holds a character that shows as nothing: `given` is its U+ code
+    NotOneOrTwo,      // a display line other than 1 or 2
+    BelowZero,        // an uncertainty below 0 or not finite
+    NotADate,         // a due date that is no date
+    Passed,           // a due date before today
+    NotFinite,        // a number that is infinite or none
+    Unreadable,       // a text that does not read as a number
+    NeedsTolerance,   // readings given without a tolerance to judge them by
+    Calculation,      // the entries give no codes: `calculation` says why
+    Verification,     // the readings cannot be judged: `verification` says why
+    Incomplete,       // a verification point without its reading (or, the third, its target)
+    CodeWraps,        // a code does not hold its value: `offset` tells which, `applied`, `line`
+    ForeignSeparator, // `given` holds `foreign`, the separator the locale does not use
 };
 
 // Why something cannot become a record, with the values a sentence about it needs.
@@ -59,6 +60,8 @@ struct Refusal {
     std::size_t point = 0;            // the verification point (1 to 3) without its reading
     calc::CalcFault calculation = calc::CalcFault::None;
     calc::VerificationFault verification = calc::VerificationFault::None;
+    std::string foreign; // the separator the locale does not use, and the one it does
+    std::string correct;
     bool offset = false; // a code that wraps: the offset's, else the slope's
     double applied = 0;  // what the instrument would apply
     double line = 0;     // what the line asks for

@@ -141,6 +141,8 @@ private slots:
     void closingWhileSavingWaitsForTheOutcome();
     void reloadsDoNotPileUp();
     void historyReadsPagesAndChecksTheStore();
+    void foreignSeparatorIsRefused_data();
+    void foreignSeparatorIsRefused();
     void layoutHasNoSlips();
 
 private:
@@ -552,6 +554,49 @@ void TestRecordWindows::historyReadsPagesAndChecksTheStore()
     QCOMPARE(messages_->boxes.size(), 1);
     QVERIFY2(messages_->boxes[0].text.contains("is damaged"), qPrintable(messages_->boxes[0].text));
     delete history;
+}
+
+void TestRecordWindows::foreignSeparatorIsRefused_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("tolerance") << "Tolerance"
+                               << "0.1";
+    QTest::newRow("uncertainty") << "Uncertainty"
+                                 << "0.02";
+    QTest::newRow("a reading") << "As-left reading at point 1"
+                               << "0.03";
+    QTest::newRow("ambient") << "Ambient temperature"
+                             << "23.5";
+    QTest::newRow("an entry of the main window") << QString() << "0.5";
+}
+
+// Where the comma is the decimal separator, "0.1" reads as 1: the window warns, as the main
+// window does, and refuses to keep such a number in a record, naming it.
+void TestRecordWindows::foreignSeparatorIsRefused()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, text);
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    AdjustmentWindow* check =
+        openCheck({"0", "100", field.isEmpty() ? text : QStringLiteral("0,5"), "99"});
+    QVERIFY(check);
+    fillRecord(check, "SN-1");
+    for (const auto& [name, value] : {std::pair{"Uncertainty", "0,02"},
+                                      {"Tolerance", "0,1"},
+                                      {"As-left reading at point 1", "0,03"},
+                                      {"As-left reading at point 2", "99,99"}})
+        setText(check, name, value);
+    if (!field.isEmpty())
+        setText(check, field, text);
+    QVERIFY(showActive(check));
+    QVERIFY(save(check));
+    QCOMPARE(messages_->boxes.size(), field.isEmpty() ? 2 : 1); // the main window warned too
+    const QString said = messages_->boxes.last().text;
+    QVERIFY2(said.contains("'" + text + "' holds '.'"), qPrintable(said));
+    if (!field.isEmpty())
+        QCOMPARE(QApplication::focusWidget(), named(check, field));
+    QVERIFY(!QFile::exists(qEnvironmentVariable("XDG_DATA_HOME") + "/Quarvet/records.sqlite"));
 }
 
 void TestRecordWindows::layoutHasNoSlips()
