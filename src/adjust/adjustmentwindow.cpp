@@ -336,13 +336,8 @@ bool AdjustmentWindow::foreignSeparatorRefused()
     const auto pair = calc::probeSeparators(ui::currentSeparators());
     for (const QString& typed : typedEntries_)
         if (pair && calc::holds(typed.toStdString(), pair->foreign)) {
-            records::Refusal refusal;
-            refusal.field = records::RecordField::Entries;
-            refusal.kind = records::RefusalKind::ForeignSeparator;
-            refusal.given = typed.toStdString();
-            refusal.foreign = pair->foreign;
-            refusal.correct = pair->correct;
-            refuse(refusal);
+            refuse(records::foreignSeparator(records::RecordField::Entries, typed.toStdString(),
+                                             *pair));
             return true;
         }
     return false;

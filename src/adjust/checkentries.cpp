@@ -87,15 +87,11 @@ records::Refusal CheckEntries::foreignRefusal(const CheckTexts& texts) const
         if (!foreign[n] || !foreignSeparator)
             continue;
         const auto field = static_cast<CheckField>(n);
-        records::Refusal refusal;
-        refusal.field = field == CheckField::Tolerance     ? records::RecordField::Tolerance
-                        : field == CheckField::Uncertainty ? records::RecordField::Uncertainty
-                                                           : records::RecordField::Verification;
-        refusal.kind = records::RefusalKind::ForeignSeparator;
-        refusal.given = texts[n].toStdString();
-        refusal.foreign = foreignSeparator->foreign;
-        refusal.correct = foreignSeparator->correct;
-        return refusal;
+        return records::foreignSeparator(
+            field == CheckField::Tolerance     ? records::RecordField::Tolerance
+            : field == CheckField::Uncertainty ? records::RecordField::Uncertainty
+                                               : records::RecordField::Verification,
+            texts[n].toStdString(), *foreignSeparator);
     }
     return {};
 }

@@ -72,15 +72,8 @@ records::Refusal RecordFields::readInto(records::RecordInput& input) const
     // A record keeps its numbers for good: one read another way than typed is refused.
     const std::string typed = ambient_->text().toStdString();
     if (const auto pair = calc::probeSeparators(ui::currentSeparators());
-        pair && calc::holds(typed, pair->foreign)) {
-        records::Refusal refusal;
-        refusal.field = records::RecordField::Ambient;
-        refusal.kind = records::RefusalKind::ForeignSeparator;
-        refusal.given = typed;
-        refusal.foreign = pair->foreign;
-        refusal.correct = pair->correct;
-        return refusal;
-    }
+        pair && calc::holds(typed, pair->foreign))
+        return records::foreignSeparator(records::RecordField::Ambient, typed, *pair);
     input.ambient = reading.value;
     return {};
 }

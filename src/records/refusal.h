@@ -2,10 +2,12 @@
 
 #include "calc/adjustment.h"
 #include "calc/calibration.h"
+#include "calc/check.h"
 
 #include <array>
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Plain C++, so that the module of message texts can say every refusal in words.
@@ -68,6 +70,19 @@ struct Refusal {
 
     bool ok() const { return kind == RefusalKind::None; }
 };
+
+// A number of a record typed with the separator the locale does not use.
+inline Refusal foreignSeparator(RecordField field, std::string given,
+                                const calc::SeparatorPair& pair)
+{
+    Refusal refusal;
+    refusal.field = field;
+    refusal.kind = RefusalKind::ForeignSeparator;
+    refusal.given = std::move(given);
+    refusal.foreign = pair.foreign;
+    refusal.correct = pair.correct;
+    return refusal;
+}
 
 // When a verification is judged, for the window, the record and the command line alike:
 // with a reading at every calibration point, or with none at all (the record is then not
