@@ -7,8 +7,10 @@
 #include "settings/settingsstore.h"
 #include "ui/localeseparators.h"
 
+#include <QFile>
 #include <QGuiApplication>
 #include <QLocale>
+#include <QTemporaryDir>
 
 #include <csignal>
 #include <memory>
@@ -23,6 +25,13 @@ std::unique_ptr<QCoreApplication> applicationFor(const std::vector<std::string>&
 {
     if (words.size() > 1 && words[1] == "certificate") {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+        // Qt's graphical side wants a runtime folder and says so on standard error when there
+        // is none: a folder of this run's own, the user's alone, gone when it ends.
+        if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+            static QTemporaryDir runtime;
+            if (runtime.isValid())
+                qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+        }
         return std::make_unique<QGuiApplication>(argc, argv);
     }
     return std::make_unique<QCoreApplication>(argc, argv);
