@@ -51,5 +51,6 @@ QUARVET_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 QUARVET_BENCH_PACKAGES=(libbenchmark-dev xvfb xauth mawk time sqlite3)
 # The screenshot: a real window under Xvfb, typed into and captured.
 QUARVET_SCREENSHOT_PACKAGES=(xvfb xauth xdotool x11-utils imagemagick)
-# The record tests run a PostgreSQL server of their own.
-QUARVET_DATABASE_TEST_PACKAGES=(postgresql)
+# The record tests run a PostgreSQL server of their own, reached over TLS with a certificate
+# openssl makes.
+QUARVET_DATABASE_TEST_PACKAGES=(postgresql openssl)

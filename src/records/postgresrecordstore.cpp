@@ -5,6 +5,9 @@
 
 #include <QSqlQuery>
 #include <QUrl>
+#include <QUrlQuery>
+
+#include <algorithm>
 
 namespace quarvet::records {
 namespace {
@@ -20,9 +23,17 @@ constexpr const char* connectOptions =
     "connect_timeout=5;application_name=quarvet;keepalives=1;keepalives_idle=10;"
     "keepalives_interval=5;keepalives_count=3;tcp_user_timeout=20000";
 
-QString decoded(const QString& part)
+// The driver hands its options to the client library as they stand: each value quoted there.
+QString connectOptionsFor(const PostgresAddress& address)
 {
-    return QUrl::fromPercentEncoding(part.toUtf8());
+    QString options = QLatin1String(connectOptions);
+    for (const auto& [name, value] : address.options) {
+        QString quoted = value;
+        quoted.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+        quoted.replace(QLatin1Char('\''), QLatin1String("\\'"));
+        options += QLatin1Char(';') + name + QLatin1String("='") + quoted + QLatin1Char('\'');
+    }
+    return options;
 }
 
 sql::Connection connectionTo(const PostgresAddress& address)
@@ -33,7 +44,7 @@ sql::Connection connectionTo(const PostgresAddress& address)
         database.setPort(address.port);
         database.setUserName(address.user);
         database.setPassword(address.password);
-        database.setConnectOptions(QLatin1String(connectOptions));
+        database.setConnectOptions(connectOptionsFor(address));
     });
 }
 
@@ -141,39 +152,74 @@ namespace {
 const QString noDatabase =
     QStringLiteral("it names no database (postgresql://user@host:port/dbname)");
 
-// user[:password]@host[:port], the user and password decoded; the port as written.
-void readAuthority(QString authority, PostgresAddress& address, QString& port)
+// What a URL that is no URL is told: never a part of it, which may be a password.
+const QString noUrl = QStringLiteral(
+    "it is no URL that can be read (a user name or password holding one of : / ? # @ % is "
+    "written percent-encoded, %2F for /; a password is better kept in ~/.pgpass)");
+
+// The client library's options a lab may need to reach its server: encryption, the
+// certificates, the password file. Anything else in the query is refused, so a typing error
+// never passes silently as an option ignored.
+const QStringList clientOptions = {QStringLiteral("sslmode"),
+                                   QStringLiteral("sslrootcert"),
+                                   QStringLiteral("sslcert"),
+                                   QStringLiteral("sslkey"),
+                                   QStringLiteral("sslcrl"),
+                                   QStringLiteral("sslcrldir"),
+                                   QStringLiteral("sslsni"),
+                                   QStringLiteral("ssl_min_protocol_version"),
+                                   QStringLiteral("ssl_max_protocol_version"),
+                                   QStringLiteral("channel_binding"),
+                                   QStringLiteral("gssencmode"),
+                                   QStringLiteral("krbsrvname"),
+                                   QStringLiteral("passfile"),
+                                   QStringLiteral("target_session_attrs")};
+
+// libpq reads a socket folder written percent-encoded as the host, which is no host name to
+// QUrl: it is moved into the query, where it is a parameter like any other.
+QString withSocketFolderInQuery(QString url)
 {
-    if (const qsizetype at = authority.lastIndexOf(QLatin1Char('@')); at >= 0) {
-        const QString userInfo = authority.left(at);
-        const qsizetype colon = userInfo.indexOf(QLatin1Char(':'));
-        address.user = decoded(userInfo.left(colon));
-        if (colon >= 0)
-            address.password = decoded(userInfo.mid(colon + 1));
-        authority.remove(0, at + 1);
-    }
-    if (const qsizetype colon = authority.lastIndexOf(QLatin1Char(':'));
-        colon >= 0 && !authority.endsWith(QLatin1Char(']'))) {
-        port = authority.mid(colon + 1);
-        authority.truncate(colon);
-    }
-    if (authority.startsWith(QLatin1Char('[')) && authority.endsWith(QLatin1Char(']')))
-        authority = authority.mid(1, authority.size() - 2);
-    address.host = decoded(authority);
+    const qsizetype start = url.indexOf(QLatin1String("://")) + 3;
+    const qsizetype end = url.indexOf(QLatin1Char('/'), start);
+    const qsizetype at = url.lastIndexOf(QLatin1Char('@'), end < 0 ? -1 : end - 1);
+    const qsizetype host = at >= start ? at + 1 : start;
+    if (end < 0 || !url.mid(host, 3).startsWith(QLatin1String("%2F"), Qt::CaseInsensitive))
+        return url;
+    qsizetype hostEnd = url.indexOf(QLatin1Char(':'), host);
+    if (hostEnd < 0 || hostEnd > end)
+        hostEnd = end;
+    const QString folder = url.mid(host, hostEnd - host);
+    url.remove(host, hostEnd - host);
+    const QString parameter = QStringLiteral("host=") + folder;
+    return url + (url.contains(QLatin1Char('?')) ? QLatin1Char('&') : QLatin1Char('?')) + parameter;
 }
 
-// ?host=...&port=...; the fault for any other parameter.
-QString readParameters(const QString& query, PostgresAddress& address, QString& port)
+bool quotable(const QString& value)
 {
-    for (const QString& pair : query.split(QLatin1Char('&'), Qt::SkipEmptyParts)) {
-        const QString name = pair.section(QLatin1Char('='), 0, 0);
-        const QString value = decoded(pair.section(QLatin1Char('='), 1));
+    // The driver turns every ';' of its options into a space.
+    return std::none_of(value.begin(), value.end(),
+                        [](QChar c) { return c == QLatin1Char(';') || c.unicode() < 0x20; });
+}
+
+// ?host=...&port=...&sslmode=...; the fault for any other parameter.
+QString readParameters(const QUrlQuery& query, PostgresAddress& address, QString& port)
+{
+    for (const auto& [name, value] : query.queryItems(QUrl::FullyDecoded)) {
         if (name == QLatin1String("host"))
             address.host = value;
         else if (name == QLatin1String("port"))
             port = value;
+        else if (name == QLatin1String("user"))
+            address.user = value;
+        else if (name == QLatin1String("password"))
+            address.password = value;
+        else if (!clientOptions.contains(name))
+            return QStringLiteral("it holds the unknown parameter \"%1\"").arg(name.left(40));
+        else if (!quotable(value))
+            return QStringLiteral("its parameter \"%1\" holds a ; or a control character")
+                .arg(name);
         else
-            return QStringLiteral("it holds the unknown parameter \"%1\"").arg(name);
+            address.options.append({name, value});
     }
     return {};
 }
@@ -185,42 +231,49 @@ QString readPort(const QString& port, PostgresAddress& address)
     bool ok = false;
     address.port = port.toInt(&ok);
     if (!ok || address.port < 1 || address.port > 65535)
-        return QStringLiteral("its port \"%1\" is no port number").arg(port);
+        return QStringLiteral("its port is no number from 1 to 65535");
     return {};
+}
+
+// The database: the one segment of the path.
+QString readDatabase(const QUrl& url, PostgresAddress& address)
+{
+    const QString path = url.path(QUrl::FullyEncoded).mid(1);
+    if (!url.path().startsWith(QLatin1Char('/')) || path.isEmpty() ||
+        path.contains(QLatin1Char('/')))
+        return noDatabase;
+    address.databaseName = QUrl::fromPercentEncoding(path.toUtf8());
+    return address.databaseName.isEmpty() || address.databaseName.contains(QLatin1Char('/'))
+               ? noDatabase
+               : QString();
 }
 
 } // namespace
 
-std::optional<PostgresAddress> readPostgresUrl(const QString& url, QString& fault)
+std::optional<PostgresAddress> readPostgresUrl(const QString& text, QString& fault)
 {
-    QString rest = url;
-    if (rest.startsWith(QLatin1String("postgresql://")))
-        rest.remove(0, 13);
-    else if (rest.startsWith(QLatin1String("postgres://")))
-        rest.remove(0, 11);
-    else {
+    if (!text.startsWith(QLatin1String("postgresql://")) &&
+        !text.startsWith(QLatin1String("postgres://"))) {
         fault = QStringLiteral("it does not begin with postgresql://");
         return std::nullopt;
     }
-    QString query;
-    if (const qsizetype mark = rest.indexOf(QLatin1Char('?')); mark >= 0) {
-        query = rest.mid(mark + 1);
-        rest.truncate(mark);
+    const QUrl url(withSocketFolderInQuery(text), QUrl::StrictMode);
+    if (!url.isValid() || url.hasFragment()) {
+        fault = url.errorString().startsWith(QLatin1String("Invalid port"))
+                    ? QStringLiteral("its port is no number from 1 to 65535, or ") + noUrl
+                    : noUrl;
+        return std::nullopt;
     }
-    const qsizetype slash = rest.indexOf(QLatin1Char('/'));
     PostgresAddress address;
-    address.databaseName = slash < 0 ? QString() : decoded(rest.mid(slash + 1));
-    QString port;
-    QString why;
-    if (slash >= 0) {
-        readAuthority(rest.left(slash), address, port);
-        why = readParameters(query, address, port);
-    }
-    if (why.isEmpty() && slash >= 0)
+    address.user = url.userName(QUrl::FullyDecoded);
+    address.password = url.password(QUrl::FullyDecoded);
+    address.host = url.host(QUrl::FullyDecoded);
+    QString port = url.port() < 0 ? QString() : QString::number(url.port());
+    QString why = readDatabase(url, address);
+    if (why.isEmpty())
+        why = readParameters(QUrlQuery(url), address, port);
+    if (why.isEmpty())
         why = readPort(port, address);
-    if (why.isEmpty() &&
-        (address.databaseName.contains(QLatin1Char('/')) || address.databaseName.isEmpty()))
-        why = noDatabase;
     if (!why.isEmpty()) {
         fault = why;
         return std::nullopt;
@@ -235,11 +288,15 @@ PostgresRecordStore::PostgresRecordStore(PostgresAddress address, const Schema& 
 
 QString PostgresRecordStore::location() const
 {
-    // The password is never shown.
-    return QStringLiteral("postgresql://%1@%2:%3/%4")
+    // The password is never shown; the options are, as they decide how the server is reached.
+    QUrlQuery options;
+    for (const auto& [name, value] : address_.options)
+        options.addQueryItem(name, value);
+    const QString query = options.isEmpty() ? QString() : QLatin1Char('?') + options.toString();
+    return QStringLiteral("postgresql://%1@%2:%3/%4%5")
         .arg(address_.user, address_.host.isEmpty() ? QStringLiteral("localhost") : address_.host)
         .arg(address_.port)
-        .arg(address_.databaseName);
+        .arg(address_.databaseName, query);
 }
 
 StoreFailure PostgresRecordStore::failure(StoreFault fault, bool saving) const

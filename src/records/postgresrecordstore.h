@@ -18,12 +18,16 @@ struct PostgresAddress {
     QString host;     // a name, an address, or a folder holding the server's Unix socket
     int port = 5432;
     QString databaseName;
+    // The client library's options from the URL's query (sslmode=require, ...), in order.
+    QList<std::pair<QString, QString>> options;
 
     bool operator==(const PostgresAddress&) const = default;
 };
 
-// Reads postgresql://[user[:password]@][host][:port]/dbname[?host=/socket/folder] (also
-// postgres://), each part percent-decoded; nothing, and `fault` saying why, for any other text.
+// Reads postgresql://[user[:password]@][host][:port]/dbname[?parameters] (also postgres://),
+// each part percent-decoded: host, port, user and password, and the client library's TLS and
+// password-file options; nothing, and `fault` saying why (never a part of the text, which may
+// hold a password), for any other text.
 std::optional<PostgresAddress> readPostgresUrl(const QString& url, QString& fault);
 
 // Records in a PostgreSQL database shared by a lab's workstations, through Qt SQL: the same

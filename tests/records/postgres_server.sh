@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Starts or stops the PostgreSQL server the record tests use: its own data folder under the
-# build tree, a Unix socket in a fresh folder only (no TCP port), trust for the local user.
-#   postgres_server.sh start FOLDER   writes FOLDER/url (a postgresql:// URL) when it runs,
-#                                     else FOLDER/unavailable with the reason
+# build tree, a Unix socket in a fresh folder, trust for the local user; and TCP on 127.0.0.1
+# that takes TLS connections only, with a certificate made here by openssl.
+#   postgres_server.sh start FOLDER   writes FOLDER/url (a postgresql:// URL of the socket)
+#                                     and FOLDER/url_tls (one over TCP, verifying the server's
+#                                     certificate) when it runs, else FOLDER/unavailable with
+#                                     the reason
 #   postgres_server.sh stop FOLDER
 # A server that cannot start does not fail the run: start exits 77, which CTest lists as a
 # skipped test in its summary, and the record tests say in each PostgreSQL case why it is
@@ -38,7 +41,8 @@ stop() {
     if [ -f "$folder/socket" ]; then
         rm -rf -- "$(cat "$folder/socket")"
     fi
-    rm -rf -- "$data" "$folder/url" "$folder/socket" "$folder/unavailable" "$folder/log"
+    rm -rf -- "$data" "$folder/url" "$folder/url_tls" "$folder/root.crt" "$folder/socket" \
+        "$folder/unavailable" "$folder/log"
 }
 
 case "$action" in
@@ -65,10 +69,32 @@ if [ "$(id -u)" -eq 0 ]; then
 fi
 as_server_user "$bin/initdb" -D "$data" -U quarvet --auth=trust -E UTF8 --locale=C.UTF-8 \
     >"$folder/log" 2>&1 || unavailable "initdb failed: $(tail -n 3 "$folder/log" | tr '\n' ' ')"
-as_server_user "$bin/pg_ctl" -D "$data" -l "$data/server.log" -w -t 60 \
-    -o "-c listen_addresses='' -c unix_socket_directories=$socket -c fsync=off" start \
-    >>"$folder/log" 2>&1 ||
+command -v openssl >/dev/null || unavailable "openssl is not installed"
+# The certificate names the address the tests connect to, so verify-full holds.
+openssl req -x509 -newkey rsa:2048 -nodes -days 3 -subj /CN=127.0.0.1 \
+    -addext subjectAltName=IP:127.0.0.1 -keyout "$data/server.key" -out "$data/server.crt" \
+    >>"$folder/log" 2>&1 || unavailable "openssl made no certificate"
+cp "$data/server.crt" "$folder/root.crt"
+chmod 600 "$data/server.key"
+[ "$(id -u)" -eq 0 ] && chown postgres "$data/server.key" "$data/server.crt"
+# Over TCP only TLS is let in: a client that does not ask for it is turned away.
+{ echo "hostnossl all all 127.0.0.1/32 reject"; cat "$data/pg_hba.conf"; } >"$data/pg_hba.new"
+cat "$data/pg_hba.new" >"$data/pg_hba.conf" && rm -f "$data/pg_hba.new"
+# A port of its own: another run on the machine may hold one.
+started=
+for attempt in 1 2 3 4 5 6 7 8; do
+    port=$((20000 + RANDOM % 30000))
+    if as_server_user "$bin/pg_ctl" -D "$data" -l "$data/server.log" -w -t 60 \
+        -o "-c listen_addresses=127.0.0.1 -p $port -c unix_socket_directories=$socket -c fsync=off -c ssl=on" \
+        start >>"$folder/log" 2>&1; then
+        started=yes
+        break
+    fi
+done
+[ -n "$started" ] ||
     unavailable "the server did not start: $(tail -n 3 "$data/server.log" 2>/dev/null | tr '\n' ' ')"
 # Percent-encoded, the socket folder is the URL's host.
 host=$(printf '%s' "$socket" | sed 's,/,%2F,g')
-echo "postgresql://quarvet@$host:5432/postgres" >"$folder/url"
+echo "postgresql://quarvet@$host:$port/postgres" >"$folder/url"
+echo "postgresql://quarvet@127.0.0.1:$port/postgres?sslmode=verify-full&sslrootcert=$folder/root.crt" \
+    >"$folder/url_tls"

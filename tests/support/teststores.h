@@ -33,6 +33,13 @@ inline QString postgresServerUrl(QString& why)
     return {};
 }
 
+// The server's URL over TCP with TLS, verifying its certificate; empty when it has none.
+inline QString postgresTlsUrl()
+{
+    QFile url(qEnvironmentVariable("QUARVET_TEST_POSTGRES_DIR") + QStringLiteral("/url_tls"));
+    return url.open(QIODevice::ReadOnly) ? QString::fromUtf8(url.readAll()).trimmed() : QString();
+}
+
 // Runs SQL by hand on a database, as another program might; false when any statement fails.
 inline bool runSqlOn(const QString& driver, const std::function<void(QSqlDatabase&)>& configure,
                      const QStringList& statements)
