@@ -35,8 +35,15 @@ QString refusalOf(const StoreFault& fault)
     case StoreFaultKind::NotADatabase:
         return subject + QStringLiteral("is no database.");
     case StoreFaultKind::Locked:
-        return subject + QStringLiteral("is held by another program (locked); try again when "
-                                        "it is done.");
+        return fault.database
+                   ? subject + QStringLiteral("is busy: another workstation is saving or holds "
+                                              "a lock; waited 15 s. Try again when it is done.")
+                   : subject + QStringLiteral("is held by another program (locked); waited "
+                                              "10 s. Try again when it is done.");
+    case StoreFaultKind::OwnerMustUpgrade:
+        return subject + QStringLiteral("must be brought up to this program's schema by the "
+                                        "owner of its tables: run quarvet-cli records grant ROLE "
+                                        "as the owner.");
     case StoreFaultKind::Unreadable:
         return subject + QStringLiteral("cannot be read: %1.").arg(fault.detail.trimmed());
     case StoreFaultKind::Foreign:

@@ -75,8 +75,17 @@ QString utcText(const QDateTime& time)
     return QString::fromLatin1(said, 24);
 }
 
+// Empty as SQL NULL: a column a later version added, which older records do not have.
+QVariant textOrNull(const QString& value)
+{
+    return value.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(value);
+}
+
 #define TEXT_FIELD(member)                                                                         \
     [](const Record& r) { return text(r.member); },                                                \
+        [](Record& r, const QVariant& v) { r.member = v.toString(); }
+#define LATER_TEXT_FIELD(member)                                                                   \
+    [](const Record& r) { return textOrNull(r.member); },                                          \
         [](Record& r, const QVariant& v) { r.member = v.toString(); }
 #define NUMBER_FIELD(member)                                                                       \
     [](const Record& r) { return QVariant(r.member); },                                            \
@@ -151,6 +160,14 @@ const Column columns[] = {
      },
      [](Record& r, const QVariant& v) { r.corrects = v.toString(); },
      [](const Record& r) { return text(r.corrects); }},
+    // A column added later must fill older records with NULL: the chain's hashes leave out
+    // what is NULL, so that adding a column never changes the hash of a record kept before.
+    {"saved_by", T::Text, true, 4, "", "", "saved_by", LATER_TEXT_FIELD(savedBy),
+     [](const Record& r) { return text(r.savedBy); }},
+    {"previous_hash", T::Text, true, 4, "", "", "previous_hash", LATER_TEXT_FIELD(previousHash),
+     [](const Record& r) { return text(r.previousHash); }},
+    {"hash", T::Text, true, 4, "", "", "hash", LATER_TEXT_FIELD(hash),
+     [](const Record& r) { return text(r.hash); }},
 };
 
 } // namespace

@@ -96,12 +96,12 @@ StoreFault judge(QSqlDatabase database, const Schema& schema, int& version)
             "to_regclass('records') AND attnum > 0 AND NOT attisdropped), (SELECT string_agg(made, "
             "',' ORDER BY made COLLATE \"C\") FROM (SELECT 'table ' || relname AS made FROM "
             "pg_class WHERE relnamespace = current_schema()::regnamespace AND relkind = 'r' AND "
-            "relname IN ('records', 'verification', 'quarvet_schema') UNION ALL SELECT 'index ' "
-            "|| indexrelid::regclass::text FROM pg_index WHERE indrelid IN "
-            "(to_regclass('records'), "
-            "to_regclass('verification')) AND NOT indisprimary UNION ALL SELECT 'trigger ' || "
-            "tgname FROM pg_trigger WHERE tgrelid IN (to_regclass('records'), "
-            "to_regclass('verification')) AND NOT tgisinternal) objects)"),
+            "relname IN ('records', 'verification', 'quarvet_schema', 'store_notes') UNION ALL "
+            "SELECT 'index ' || indexrelid::regclass::text FROM pg_index WHERE indrelid IN "
+            "(to_regclass('records'), to_regclass('verification'), to_regclass('store_notes')) "
+            "AND NOT indisprimary UNION ALL SELECT 'trigger ' || tgname FROM pg_trigger WHERE "
+            "tgrelid IN (to_regclass('records'), to_regclass('verification'), "
+            "to_regclass('store_notes')) AND NOT tgisinternal AND tgenabled <> 'D') objects)"),
         row);
     if (error.isValid())
         return faultOf(error, StoreFaultKind::Unreadable);
@@ -122,27 +122,90 @@ QSqlError limitWaiting(QSqlDatabase database, bool reading)
                         QStringLiteral("SET idle_in_transaction_session_timeout = 30000")});
 }
 
-// The schema brought up to date and the record in, in one transaction.
-StoreFault save(QSqlDatabase database, const Schema& schema, const Record& record)
+// Who saves, as the server sees it: the role the session logged in as, and where from.
+QString savingRole(QSqlDatabase database, QSqlError& error)
 {
-    QSqlError error = sql::runAll(database, {QStringLiteral("BEGIN"), QLatin1String(schemaLock)});
-    if (error.isValid())
-        return faultOf(error, StoreFaultKind::NotSaved);
+    QVariantList row;
+    error = sql::firstRow(database,
+                          QStringLiteral("SELECT session_user || '@' || "
+                                         "coalesce(host(inet_client_addr()), 'local socket')"),
+                          row);
+    return row.value(0).toString();
+}
+
+// Whether the store must be brought up to date before the record goes in: then the lock every
+// workstation takes for it is taken in a transaction of its own. Only such a save takes the
+// lock, so a session holding it stalls no other.
+StoreFault judgeForSaving(QSqlDatabase database, const Schema& schema, bool locked, int& version)
+{
+    // The server takes in what other sessions changed in the catalogue when it locks a
+    // table, not when it takes an advisory lock: reading pg_class after the lock makes it
+    // forget a "no such table" it remembered from this session's earlier look.
+    if (locked)
+        if (QSqlError error =
+                sql::runAll(database, {QLatin1String(schemaLock),
+                                       QStringLiteral("SELECT FROM pg_class LIMIT 0")});
+            error.isValid())
+            return faultOf(error, StoreFaultKind::NotSaved);
+    return judge(database, schema, version);
+}
+
+StoreFault upgrade(QSqlDatabase database, const Schema& schema, int version, const QString& savedBy)
+{
+    const QSqlError error = sql::migrate(database, postgresDialect(), schema, version, savedBy);
+    if (error.nativeErrorCode() == QLatin1String("42501"))
+        return storeFault(StoreFaultKind::OwnerMustUpgrade, sql::said(error));
+    return error.isValid() ? faultOf(error, StoreFaultKind::NotSaved) : StoreFault{};
+}
+
+// Two saves at once that both linked their record to the same head: the second is turned
+// away by the chain's unique index, and tries again on the new head.
+bool linkedToTheSameHead(const QSqlError& error)
+{
+    return error.nativeErrorCode() == QLatin1String("23505");
+}
+
+enum class Attempt { Done, Again, Locked };
+
+// The schema brought up to date and the record in, in one transaction.
+StoreFault saveOnce(QSqlDatabase database, const Schema& schema, const Record& record,
+                    Attempt& attempt)
+{
+    const bool locked = attempt == Attempt::Locked;
+    attempt = Attempt::Done;
+    QSqlError error = sql::run(database, QStringLiteral("BEGIN"));
     int version = 0;
-    StoreFault fault = judge(database, schema, version);
-    if (!fault.failed())
-        error = sql::runAll(database, migrationStatements(schema, postgresDialect(), version));
-    if (!fault.failed() && !error.isValid())
-        error = sql::insertRecord(database, schema, record);
-    if (!fault.failed() && !error.isValid())
+    StoreFault fault = error.isValid() ? faultOf(error, StoreFaultKind::NotSaved)
+                                       : judgeForSaving(database, schema, locked, version);
+    const QString savedBy = fault.failed() ? QString() : savingRole(database, error);
+    if (error.isValid())
+        fault = faultOf(error, StoreFaultKind::NotSaved);
+    if (!fault.failed() && version < schema.version() && !locked)
+        attempt = Attempt::Locked;
+    else if (!fault.failed() && version < schema.version())
+        fault = upgrade(database, schema, version, savedBy);
+    if (!fault.failed() && attempt == Attempt::Done)
+        error = sql::insertChained(database, postgresDialect(), schema, record, savedBy);
+    if (!fault.failed() && attempt == Attempt::Done && !error.isValid())
         error = sql::run(database, QStringLiteral("COMMIT"));
     if (error.nativeErrorCode() == QLatin1String("QV001"))
         fault = storeFault(StoreFaultKind::AlreadyCorrected, shortId(record.corrects));
+    else if (linkedToTheSameHead(error))
+        attempt = Attempt::Again;
     else if (error.isValid())
         fault = faultOf(error, StoreFaultKind::NotSaved);
-    if (fault.failed())
+    if (fault.failed() || attempt != Attempt::Done)
         sql::run(database, QStringLiteral("ROLLBACK"));
     return fault;
+}
+
+StoreFault save(QSqlDatabase database, const Schema& schema, const Record& record)
+{
+    Attempt attempt = Attempt::Again;
+    StoreFault fault;
+    for (int round = 0; attempt != Attempt::Done && round < 100; ++round)
+        fault = saveOnce(database, schema, record, attempt);
+    return attempt == Attempt::Done ? fault : storeFault(StoreFaultKind::Locked);
 }
 
 } // namespace
@@ -354,6 +417,15 @@ StoreFailure PostgresRecordStore::count(const RecordFilter& filter, qint64& coun
     count = 0;
     return read([&](QSqlDatabase database, int) {
         return sql::countRecords(database, postgresDialect(), filter, count);
+    });
+}
+
+StoreFailure PostgresRecordStore::readNotes(StoreNotes& notes)
+{
+    notes = {};
+    return read([&](QSqlDatabase database, int version) {
+        notes.version = version;
+        return sql::readNotes(database, version, notes.notes);
     });
 }
 

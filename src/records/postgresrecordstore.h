@@ -42,6 +42,7 @@ public:
     StoreFailure visit(const RecordFilter& filter, const RecordVisitor& visitor) override;
     StoreFailure count(const RecordFilter& filter, qint64& count) override;
     StoreFailure checkIntegrity() override;
+    StoreFailure readNotes(StoreNotes& notes) override;
     QString location() const override;
 
 private:

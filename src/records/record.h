@@ -45,6 +45,12 @@ struct Record {
     QString verdict; // "Pass", "Fail", or empty without a verification
     QString note;
     QString corrects; // the id of the record this one corrects, or empty
+    // Set by the store as it saves: who saved it as the system sees it (login@host, or the
+    // database role @ the client's address), and the record's link in the store's hash chain.
+    // Empty in records saved before the store kept them.
+    QString savedBy;
+    QString previousHash; // the hash of the record saved before it, in hexadecimal
+    QString hash;         // SHA-256 of its canonical form, which holds previousHash
 
     bool operator==(const Record&) const = default;
 };

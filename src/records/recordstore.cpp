@@ -1,6 +1,7 @@
 #include "recordstore.h"
 
 #include "messages/storemessages.h"
+#include "schema.h"
 
 namespace quarvet::records {
 
@@ -19,6 +20,39 @@ StoreFailure RecordStore::list(const RecordFilter& filter, QList<Record>& record
     if (failure.failed())
         records.clear();
     return failure;
+}
+
+bool ChainReport::chained() const
+{
+    return notes.version >= chainVersion || count == 0;
+}
+
+StoreFailure RecordStore::checkChain(ChainReport& report)
+{
+    report = {};
+    if (StoreFailure failure = readNotes(report.notes); failure.failed())
+        return failure;
+    RecordFilter filter;
+    filter.order = ListOrder::AsSaved;
+    ChainWalk walk;
+    StoreFailure failure =
+        visit(filter, [&](const ListedRecord& listed) { return walk.add(listed.record); });
+    report.broken = walk.finish();
+    report.count = walk.count();
+    report.head = walk.head();
+    return failure;
+}
+
+StoreFailure RecordStore::chainHead(QString& head)
+{
+    head.clear();
+    RecordFilter filter;
+    filter.order = ListOrder::LastSavedFirst;
+    filter.limit = 1;
+    return visit(filter, [&](const ListedRecord& listed) {
+        head = listed.record.hash;
+        return false;
+    });
 }
 
 } // namespace quarvet::records

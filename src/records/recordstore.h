@@ -1,5 +1,6 @@
 #pragma once
 
+#include "chain.h"
 #include "interface.h"
 #include "record.h"
 #include "storefault.h"
@@ -31,6 +32,11 @@ struct ListPosition {
     qint64 order = 0;
 };
 
+// The order of a listing: newest first by the time they were saved, as the history shows
+// them; or in the order the store kept them, which the hash chain follows, first to last or
+// last first.
+enum class ListOrder { NewestFirst, AsSaved, LastSavedFirst };
+
 // Which records to read: those of one serial number, those whose serial number contains a
 // text (in either case of letters), or those whose id begins with a prefix (in either case),
 // or all when these are empty; after a position and at most `limit` of them when given.
@@ -41,6 +47,7 @@ struct RecordFilter {
     std::optional<ListPosition> after;
     int limit = 0;            // 0: no limit
     bool corrections = false; // whether to name the records that correct each
+    ListOrder order = ListOrder::NewestFirst;
 
     static RecordFilter ofSerial(const QString& serial)
     {
@@ -67,6 +74,23 @@ struct ListedRecord {
 // Called for each record of a listing as it is read; a false answer ends the listing.
 using RecordVisitor = std::function<bool(const ListedRecord&)>;
 
+// What a store says of itself: the schema version it is of (0 before the first save) and its
+// notes, oldest first, each "date  text".
+struct StoreNotes {
+    int version = 0;
+    QStringList notes;
+};
+
+// A walk of the whole hash chain: how many records, the head when the chain is whole, and
+// otherwise the first place it is broken.
+struct ChainReport {
+    qint64 count = 0;
+    QString head;
+    std::optional<ChainBreak> broken;
+    StoreNotes notes;
+    bool chained() const; // whether the store keeps a chain at all yet
+};
+
 // An append-only store of calibration records: records are added, never changed or removed.
 class RecordStore : public Interface {
 public:
@@ -85,6 +109,19 @@ public:
     virtual QString location() const = 0;
     // The files the store lives in, which no output may replace; none for a database server.
     virtual QStringList files() const { return {}; }
+    // The store's version and notes.
+    virtual StoreFailure readNotes(StoreNotes& notes)
+    {
+        notes = {};
+        return {};
+    }
+
+    // Walks every record in the order they were saved and checks the hash chain: slow on a
+    // large store, but holding one record at a time.
+    StoreFailure checkChain(ChainReport& report);
+    // The hash of the record saved last: what every certificate printed now names. Empty for a
+    // store without records or one that keeps no chain yet.
+    StoreFailure chainHead(QString& head);
 
     // The records the filter picks, newest first, all at once: for short listings.
     StoreFailure list(const RecordFilter& filter, QList<Record>& records);

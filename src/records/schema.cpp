@@ -69,10 +69,40 @@ const char* const postgresVersion3[] = {
     "FUNCTION quarvet_corrected_once()",
 };
 
+// Version 4: the hash chain, one chain however many save at once (no two records link to the
+// same one), the records kept so far chained in the order they were saved, and a table of
+// notes on the store, where that chaining is written down.
+const char* const sqliteVersion4[] = {
+    "CREATE TABLE store_notes (noted_utc TEXT NOT NULL, note TEXT NOT NULL)",
+    "CREATE TRIGGER notes_never_changed BEFORE UPDATE ON store_notes "
+    "BEGIN SELECT RAISE(ABORT, 'notes are never changed'); END",
+    "CREATE TRIGGER notes_never_removed BEFORE DELETE ON store_notes "
+    "BEGIN SELECT RAISE(ABORT, 'notes are never removed'); END",
+    "DROP TRIGGER records_never_changed",
+    chainStep,
+    "CREATE TRIGGER records_never_changed BEFORE UPDATE ON records "
+    "BEGIN SELECT RAISE(ABORT, 'records are never changed'); END",
+    "CREATE UNIQUE INDEX records_chained_once ON records(previous_hash)",
+};
+const char* const postgresVersion4[] = {
+    "CREATE TABLE store_notes (noted_utc TEXT NOT NULL, note TEXT NOT NULL)",
+    "CREATE TRIGGER notes_never_changed BEFORE UPDATE OR DELETE ON store_notes "
+    "FOR EACH ROW EXECUTE FUNCTION quarvet_records_are_kept()",
+    "CREATE TRIGGER notes_never_truncated BEFORE TRUNCATE ON store_notes "
+    "FOR EACH STATEMENT EXECUTE FUNCTION quarvet_records_are_kept()",
+    "ALTER TABLE records DISABLE TRIGGER records_never_changed",
+    chainStep,
+    "ALTER TABLE records ENABLE TRIGGER records_never_changed",
+    "CREATE UNIQUE INDEX records_chained_once ON records(previous_hash)",
+    // The chain's head is the last record saved: found without reading the table.
+    "CREATE INDEX records_by_saving ON records(saved_order)",
+};
+
 const Migration migrations[] = {
     {1, sqliteVersion1, postgresVersion1},
     {2, sqliteVersion2, postgresVersion2},
     {3, sqliteVersion3, postgresVersion3},
+    {4, sqliteVersion4, postgresVersion4},
 };
 
 QString typeOf(const Column& column, const Dialect& dialect)
@@ -166,11 +196,14 @@ QStringList migrationStatements(const Schema& schema, const Dialect& dialect, in
 
 QString expectedObjects(const Schema& schema, const Dialect& dialect, int version)
 {
-    static const QRegularExpression made(QStringLiteral("^CREATE (TABLE|INDEX|TRIGGER) (\\w+)"));
+    static const QRegularExpression made(
+        QStringLiteral("^CREATE (?:UNIQUE )?(TABLE|INDEX|TRIGGER) (\\w+)"));
     QStringList objects;
     for (const QString& statement : migrationStatements(schema, dialect, 0, version))
         if (const QRegularExpressionMatch match = made.match(statement); match.hasMatch())
             objects << match.captured(1).toLower() + QLatin1Char(' ') + match.captured(2);
+    // A step may make again what it dropped for a moment.
+    objects.removeDuplicates();
     objects.sort();
     return objects.join(QLatin1Char(','));
 }

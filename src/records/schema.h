@@ -13,6 +13,12 @@
 // differ.
 namespace quarvet::records {
 
+// Not a statement: where a migration chains the records the store holds, which the store's
+// code does, row by row, between the statements around it.
+inline constexpr const char* chainStep = "-- chain the records kept so far";
+// The version that begins the chain.
+inline constexpr int chainVersion = 4;
+
 // One version's step: besides adding the columns whose `since` is this version.
 struct Migration {
     int version;

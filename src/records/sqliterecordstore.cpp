@@ -10,12 +10,15 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QSqlDriver>
+#include <QSysInfo>
 #include <QThread>
 
 #include <sqlite3.h>
 
 #ifdef Q_OS_UNIX
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -137,6 +140,22 @@ StoreFault judge(QSqlDatabase database, const Schema& schema, int& version)
     return judgeSchema(schema, sqliteDialect(), version, row[2].toString(), row[3].toString());
 }
 
+// Who saves, as the system sees it: the login name of the process's user, not what the
+// environment says, and the machine's name.
+QString savingUser()
+{
+    QString login;
+#ifdef Q_OS_UNIX
+    if (const passwd* user = ::getpwuid(::geteuid()); user && user->pw_name)
+        login = QString::fromLocal8Bit(user->pw_name);
+    else
+        login = QStringLiteral("uid ") + QString::number(::geteuid());
+#else
+    login = qEnvironmentVariable("USERNAME");
+#endif
+    return login + QLatin1Char('@') + QSysInfo::machineHostName();
+}
+
 // The schema brought up to date and the record in, in one transaction: all of it or none.
 StoreFault saveInTransaction(QSqlDatabase database, const Schema& schema, const Record& record)
 {
@@ -146,15 +165,16 @@ StoreFault saveInTransaction(QSqlDatabase database, const Schema& schema, const 
     // Looked at again under the lock: another program may have made or upgraded the tables.
     StoreFault fault = judge(database, schema, version);
     QSqlError error;
+    const QString savedBy = savingUser();
     if (!fault.failed())
-        error = sql::runAll(database, migrationStatements(schema, sqliteDialect(), version));
+        error = sql::migrate(database, sqliteDialect(), schema, version, savedBy);
     if (!fault.failed() && !error.isValid())
-        error = sql::insertRecord(database, schema, record);
+        error = sql::insertChained(database, sqliteDialect(), schema, record, savedBy);
     if (!fault.failed() && !error.isValid())
         error = run(database, QStringLiteral("COMMIT"));
     // The one constraint an insert of ours can meet: the trigger that lets a record be
     // corrected once.
-    if (error.isValid() && resultCode(error) == SQLITE_CONSTRAINT)
+    if (error.isValid() && resultCode(error) == SQLITE_CONSTRAINT && !record.corrects.isEmpty())
         fault = storeFault(StoreFaultKind::AlreadyCorrected, shortId(record.corrects));
     else if (error.isValid())
         fault = faultOf(error, StoreFaultKind::NotSaved);
@@ -315,6 +335,15 @@ StoreFailure SqliteRecordStore::count(const RecordFilter& filter, qint64& count)
     count = 0;
     return readFrom(path_, schema_, [&](QSqlDatabase database, int) {
         return sql::countRecords(database, sqliteDialect(), filter, count);
+    });
+}
+
+StoreFailure SqliteRecordStore::readNotes(StoreNotes& notes)
+{
+    notes = {};
+    return readFrom(path_, schema_, [&](QSqlDatabase database, int version) {
+        notes.version = version;
+        return sql::readNotes(database, version, notes.notes);
     });
 }
 

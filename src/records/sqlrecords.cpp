@@ -1,5 +1,8 @@
 #include "sqlrecords.h"
 
+#include "chain.h"
+
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QUuid>
@@ -39,12 +42,28 @@ Condition conditionFor(const RecordFilter& filter, const Dialect& dialect)
                 : QStringLiteral(" AND instr(quarvet_fold(r.serial), quarvet_fold(?)) > 0");
         condition.values << filter.serialContains;
     }
-    if (filter.after) {
+    if (filter.after && filter.order == ListOrder::AsSaved) {
+        condition.where += QStringLiteral(" AND r.%1 > ?").arg(QLatin1String(dialect.orderColumn));
+        condition.values << filter.after->order;
+    } else if (filter.after) {
         condition.where += QStringLiteral(" AND (r.created_utc, r.%1) < (?, ?)")
                                .arg(QLatin1String(dialect.orderColumn));
         condition.values << filter.after->createdUtc << filter.after->order;
     }
     return condition;
+}
+
+// The listing's order, on a table or query whose columns are `created` and `order`.
+QString orderOf(const RecordFilter& filter, const QString& created, const QString& order)
+{
+    switch (filter.order) {
+    case ListOrder::AsSaved:
+        return order;
+    case ListOrder::LastSavedFirst:
+        return order + QStringLiteral(" DESC");
+    default:
+        return created + QStringLiteral(" DESC, ") + order + QStringLiteral(" DESC");
+    }
 }
 
 QSqlError prepared(QSqlQuery& query, const QString& statement, const QVariantList& values)
@@ -193,8 +212,8 @@ QString recordsStatement(const Dialect& dialect, const QList<const Column*>& col
                       : QStringLiteral(", (SELECT group_concat(id, ',') FROM (SELECT c.id FROM "
                                        "records c WHERE c.corrects = r.id ORDER BY c.created_utc "
                                        "DESC, c.rowid DESC)) AS corrected_by");
-    picked += QStringLiteral(" FROM records r WHERE %1 ORDER BY r.created_utc DESC, r.%2 DESC")
-                  .arg(where, order);
+    picked += QStringLiteral(" FROM records r WHERE %1 ORDER BY %2")
+                  .arg(where, orderOf(filter, QStringLiteral("r.created_utc"), "r." + order));
     if (filter.limit > 0)
         picked += QStringLiteral(" LIMIT %1").arg(filter.limit);
     return picked;
@@ -206,24 +225,25 @@ QString listingStatement(const Dialect& dialect, const QList<const Column*>& col
                          const RecordFilter& filter, const QString& where)
 {
     return QStringLiteral("SELECT q.*, v.target, v.reading FROM (%1) q LEFT JOIN verification v "
-                          "ON v.record_id = q.id ORDER BY q.created_utc DESC, q.list_order DESC, "
-                          "v.position")
-        .arg(recordsStatement(dialect, columns, filter, where));
+                          "ON v.record_id = q.id ORDER BY %2, v.position")
+        .arg(recordsStatement(dialect, columns, filter, where),
+             orderOf(filter, QStringLiteral("q.created_utc"), QStringLiteral("q.list_order")));
 }
 
 // The readings of the same records, in the same order, for reading beside them.
 QString readingsStatement(const Dialect& dialect, const RecordFilter& filter, const QString& where)
 {
     const QString order = QLatin1String(dialect.orderColumn);
-    QString picked = QStringLiteral("SELECT r.id, r.created_utc, r.%1 AS list_order FROM records "
-                                    "r WHERE %2 ORDER BY r.created_utc DESC, r.%1 DESC")
-                         .arg(order, where);
+    QString picked =
+        QStringLiteral("SELECT r.id, r.created_utc, r.%1 AS list_order FROM records "
+                       "r WHERE %2 ORDER BY %3")
+            .arg(order, where, orderOf(filter, QStringLiteral("r.created_utc"), "r." + order));
     if (filter.limit > 0)
         picked += QStringLiteral(" LIMIT %1").arg(filter.limit);
     return QStringLiteral("SELECT v.record_id, v.target, v.reading FROM (%1) q JOIN verification v "
-                          "ON v.record_id = q.id ORDER BY q.created_utc DESC, q.list_order DESC, "
-                          "v.position")
-        .arg(picked);
+                          "ON v.record_id = q.id ORDER BY %2, v.position")
+        .arg(picked,
+             orderOf(filter, QStringLiteral("q.created_utc"), QStringLiteral("q.list_order")));
 }
 
 } // namespace
@@ -270,6 +290,114 @@ QSqlError visitRecords(QSqlDatabase database, const Dialect& dialect, const Sche
     return {};
 }
 
+namespace {
+
+QSqlError chainHead(QSqlDatabase database, const Dialect& dialect, QString& head)
+{
+    QSqlQuery query(database);
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT hash FROM records ORDER BY %1 DESC LIMIT 1")
+                        .arg(QLatin1String(dialect.orderColumn))))
+        return query.lastError();
+    head = query.next() ? query.value(0).toString() : chainStart();
+    return query.lastError();
+}
+
+// A page of the records not yet chained, in the order they were saved.
+QSqlError unchainedPage(QSqlDatabase database, const Dialect& dialect, const Schema& schema,
+                        std::optional<ListPosition>& after, QList<Record>& page)
+{
+    RecordFilter filter;
+    filter.order = ListOrder::AsSaved;
+    filter.after = after;
+    filter.limit = 1000;
+    page.clear();
+    return visitRecords(database, dialect, schema, chainVersion, filter,
+                        [&](const ListedRecord& listed) {
+                            page.append(listed.record);
+                            after = listed.position;
+                            return true;
+                        });
+}
+
+// The records kept before the chain, chained oldest first, and a note saying so.
+QSqlError chainExisting(QSqlDatabase database, const Dialect& dialect, const Schema& schema,
+                        const QString& savedBy)
+{
+    QSqlQuery update(database);
+    if (!update.prepare(
+            QStringLiteral("UPDATE records SET previous_hash = ?, hash = ? WHERE id = ?")))
+        return update.lastError();
+    QString previous = chainStart();
+    qint64 chained = 0;
+    std::optional<ListPosition> after;
+    QList<Record> page;
+    do {
+        if (QSqlError error = unchainedPage(database, dialect, schema, after, page);
+            error.isValid())
+            return error;
+        for (Record& record : page) {
+            record.previousHash = previous;
+            previous = record.hash = recordHash(record);
+            update.addBindValue(record.previousHash);
+            update.addBindValue(record.hash);
+            update.addBindValue(record.id);
+            if (!update.exec())
+                return update.lastError();
+            ++chained;
+        }
+    } while (!page.isEmpty());
+    QSqlQuery note(database);
+    return prepared(note, QStringLiteral("INSERT INTO store_notes (noted_utc, note) VALUES (?, ?)"),
+                    {QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs),
+                     QStringLiteral("%1 records saved before the store kept a hash chain were "
+                                    "chained in the order they were saved, by %2")
+                         .arg(chained)
+                         .arg(savedBy)});
+}
+
+} // namespace
+
+QSqlError insertChained(QSqlDatabase database, const Dialect& dialect, const Schema& schema,
+                        Record record, const QString& savedBy)
+{
+    // A schema before the chain (an older program's, as tests make) keeps no links.
+    if (schema.version() < chainVersion)
+        return insertRecord(database, schema, record);
+    if (QSqlError error = chainHead(database, dialect, record.previousHash); error.isValid())
+        return error;
+    record.savedBy = savedBy;
+    record.hash = recordHash(record);
+    return insertRecord(database, schema, record);
+}
+
+QSqlError migrate(QSqlDatabase database, const Dialect& dialect, const Schema& schema, int from,
+                  const QString& savedBy)
+{
+    for (const QString& statement : migrationStatements(schema, dialect, from)) {
+        const QSqlError error = statement == QLatin1String(chainStep)
+                                    ? chainExisting(database, dialect, schema, savedBy)
+                                    : run(database, statement);
+        if (error.isValid())
+            return error;
+    }
+    return {};
+}
+
+QSqlError readNotes(QSqlDatabase database, int version, QStringList& notes)
+{
+    notes.clear();
+    if (version < chainVersion)
+        return {};
+    QSqlQuery query(database);
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT noted_utc, note FROM store_notes ORDER BY noted_utc")))
+        return query.lastError();
+    while (query.next())
+        notes << query.value(0).toString() + QStringLiteral("  ") + query.value(1).toString();
+    return query.lastError();
+}
+
 QSqlError countRecords(QSqlDatabase database, const Dialect& dialect, const RecordFilter& filter,
                        qint64& count)
 {
@@ -289,9 +417,33 @@ QSqlError countRecords(QSqlDatabase database, const Dialect& dialect, const Reco
     return {};
 }
 
+namespace {
+
+// What the driver says of itself, in words a user can act on.
+QString driverWords(QString text)
+{
+    text.remove(QRegularExpression(QStringLiteral("^Q[A-Z]+: ")));
+    if (text.contains(QLatin1String("Unable to fetch row")))
+        return QStringLiteral("the database stopped answering while its rows were read");
+    if (text.contains(QLatin1String("database not open")))
+        return QStringLiteral("the connection to the database was lost");
+    if (text.contains(QLatin1String("Unable to create query")) ||
+        text.contains(QLatin1String("Unable to execute statement")))
+        return QStringLiteral("the database did not run the statement");
+    return text;
+}
+
+} // namespace
+
 QString said(const QSqlError& error)
 {
-    return error.text().trimmed();
+    // The database's own words where it gave any, on one line, without its "ERROR:" and its
+    // code in brackets; the driver's only where the database said nothing.
+    QString text = error.databaseText();
+    text.remove(QRegularExpression(QStringLiteral("^(ERROR|FATAL|PANIC):\\s*")));
+    text.remove(QRegularExpression(QStringLiteral("\\s*\\([0-9A-Z]{5}\\)\\s*$")));
+    text = text.simplified();
+    return text.isEmpty() ? driverWords(error.driverText().simplified()) : text;
 }
 
 } // namespace quarvet::records::sql

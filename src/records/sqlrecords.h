@@ -49,6 +49,19 @@ QSqlError runAll(QSqlDatabase database, const QStringList& statements);
 // Inserts the record and its verification readings. The caller holds the transaction.
 QSqlError insertRecord(QSqlDatabase database, const Schema& schema, const Record& record);
 
+// Inserts the record as the chain's new head: saved by `savedBy`, linked to the last record
+// the store kept, hashed. The caller holds the transaction.
+QSqlError insertChained(QSqlDatabase database, const Dialect& dialect, const Schema& schema,
+                        Record record, const QString& savedBy);
+
+// Takes a store of `from` to the schema's version: the statements in order, and the records
+// chained where a step says so, the chaining noted as done by `savedBy`.
+QSqlError migrate(QSqlDatabase database, const Dialect& dialect, const Schema& schema, int from,
+                  const QString& savedBy);
+
+// The notes on a store of `version`, oldest first, each "noted_utc  note".
+QSqlError readNotes(QSqlDatabase database, int version, QStringList& notes);
+
 // Visits the records the filter picks in a store of `version`, newest first, as they are
 // read. The caller holds the transaction that keeps the reading one snapshot.
 QSqlError visitRecords(QSqlDatabase database, const Dialect& dialect, const Schema& schema,

@@ -25,6 +25,7 @@ enum class StoreFaultKind {
     Unwritable,       // the store cannot be written to; `detail` is the reason
     NotSaved,         // a save failed for another reason; `detail` is the reason
     NotRead,          // a reading failed for another reason; `detail` is the reason
+    OwnerMustUpgrade, // the store is of an older schema and this role may not upgrade it
 };
 
 // How a damaged store showed its damage.
