@@ -31,6 +31,9 @@ std::string said(const QString& text)
     return text.toStdString();
 }
 
+// A store whose hash chain is broken: a record was changed, removed or slipped in.
+constexpr int chainBroken = 4;
+
 int refusal(const QString& why, Output& io)
 {
     io.sayError("quarvet-cli: " + calc::printable(said(why)) + "\n");
@@ -457,6 +460,29 @@ int certificateCommand(const std::vector<std::string>& args, RecordsContext& con
     return success;
 }
 
+// Walks the whole chain: exit 0 when it is whole, 4 naming where it is first broken.
+int verifyCommand(const std::vector<std::string>& args, RecordsContext& context, Output& io)
+{
+    if (!args.empty())
+        return usageFault("records verify takes no arguments", io);
+    records::ChainReport report;
+    records::StoreFailure failure;
+    {
+        StoreDeadline deadline;
+        failure = context.store.checkChain(report);
+    }
+    if (failure.failed())
+        return refusal(failure.message, io);
+    const QString said = messages::chainReport(report, context.store.location());
+    if (!report.chained)
+        return refusal(said, io);
+    io.out << cli::said(said) << "\n";
+    for (const QString& note : report.notes.notes)
+        io.out << "noted " << calc::printable(cli::said(note)) << "\n";
+    io.out.flush();
+    return report.broken ? chainBroken : success;
+}
+
 } // namespace
 
 int recordsCommand(const std::vector<std::string>& args, const calc::Separators& separators,
@@ -470,7 +496,9 @@ int recordsCommand(const std::vector<std::string>& args, const calc::Separators&
         return addCommand(rest, separators, context, io);
     if (command == "certificate")
         return certificateCommand(rest, context, io);
-    return usageFault("records takes list, add or certificate", io);
+    if (command == "verify")
+        return verifyCommand(rest, context, io);
+    return usageFault("records takes list, add, certificate or verify", io);
 }
 
 } // namespace quarvet::cli

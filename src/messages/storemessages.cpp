@@ -158,6 +158,62 @@ QString idPrefixFault(qsizetype count, const QString& prefix)
         .arg(prefix);
 }
 
+QString shortHash(const QString& hash)
+{
+    return hash.left(16);
+}
+
+namespace {
+
+QString recordNamed(const records::Record& record)
+{
+    return QStringLiteral("Record %1 (saved %2, serial number %3)")
+        .arg(record.id, record.createdUtc.toString(Qt::ISODate), record.serial);
+}
+
+QString breakOf(const records::ChainBreak& broken)
+{
+    using Kind = records::ChainBreak::Kind;
+    const QString record = recordNamed(broken.record);
+    switch (broken.kind) {
+    case Kind::Changed:
+        // A record slipped in with a hash of its own making, which the next save linked to,
+        // cannot be told from one changed afterwards.
+        return record + QStringLiteral(" was changed after it was saved, or inserted with a "
+                                       "forged hash: its fields do not give its hash.");
+    case Kind::Removed:
+        return QStringLiteral("A record was removed before this one: ") + record +
+               QStringLiteral(" links to a record the store no longer holds.");
+    default:
+        return record + (broken.record.hash.isEmpty()
+                             ? QStringLiteral(" was inserted outside this program: it has no "
+                                              "hash.")
+                             : QStringLiteral(" was inserted outside this program: the chain "
+                                              "passes it by, or its hash is forged."));
+    }
+}
+
+} // namespace
+
+QString chainReport(const records::ChainReport& report, const QString& location)
+{
+    if (!report.chained)
+        return QStringLiteral("The record store %1 keeps no hash chain yet (schema %2): the next "
+                              "save chains its %3 records.")
+            .arg(location)
+            .arg(report.notes.version)
+            .arg(report.count);
+    if (report.broken)
+        return (report.intact == 1 ? QStringLiteral("Chain broken: the first record is intact. ")
+                                   : QStringLiteral("Chain broken: the first %1 records are "
+                                                    "intact. ")
+                                         .arg(report.intact)) +
+               breakOf(*report.broken);
+    return QStringLiteral("%1 records, chain intact, head %2")
+        .arg(report.count)
+        .arg(report.count == 0 ? QString(16, QLatin1Char('0')) : shortHash(report.head));
+}
+
 QString storeFault(const StoreFault& fault)
 {
     if (!fault.failed())

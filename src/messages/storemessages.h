@@ -1,6 +1,7 @@
 #pragma once
 
 #include "records/outputfile.h"
+#include "records/recordstore.h"
 #include "records/storefault.h"
 
 #include <QString>
@@ -18,5 +19,12 @@ QString exportFault(const records::OutputFault& fault);
 // What a search by the beginning of an id found, when it is not one record: none (`count`
 // 0) or more than one (the search stops at the second).
 QString idPrefixFault(qsizetype count, const QString& prefix);
+
+// What a walk of the hash chain found: "N records, chain intact, head HHHHHHHHHHHHHHHH", or
+// where it is first broken and how, or that the store keeps no chain yet.
+QString chainReport(const records::ChainReport& report, const QString& location);
+
+// The first sixteen hexadecimal digits of a hash, as certificates and reports print it.
+QString shortHash(const QString& hash);
 
 } // namespace quarvet::messages

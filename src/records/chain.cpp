@@ -89,6 +89,7 @@ void ChainWalk::judge(const Record* next)
     const bool whole = !record.hash.isEmpty() && recordHash(record) == record.hash;
     if (linked && whole) {
         expected_ = head_ = record.hash;
+        ++intact_;
         return;
     }
     using Kind = ChainBreak::Kind;

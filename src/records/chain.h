@@ -25,7 +25,7 @@ QString recordHash(const Record& record);
 // Where a walk of the chain found it broken.
 struct ChainBreak {
     enum class Kind {
-        Changed,  // its fields no longer give its hash
+        Changed,  // its fields do not give its hash: changed, or inserted with a forged one
         Removed,  // the record saved before it is not the one it links to
         Inserted, // the chain passes it by, or it has no hash at all
     };
@@ -43,7 +43,8 @@ public:
     // Judges the last record; the break, if any.
     std::optional<ChainBreak> finish();
 
-    qint64 count() const { return count_; }
+    qint64 count() const { return count_; }   // the records seen
+    qint64 intact() const { return intact_; } // those found linked and whole
     QString head() const { return head_; } // the last record's hash once the chain is whole
 
 private:
@@ -54,6 +55,7 @@ private:
     QString expected_ = chainStart();
     QString head_;
     qint64 count_ = 0;
+    qint64 intact_ = 0;
 };
 
 } // namespace quarvet::records

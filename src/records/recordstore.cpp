@@ -22,11 +22,6 @@ StoreFailure RecordStore::list(const RecordFilter& filter, QList<Record>& record
     return failure;
 }
 
-bool ChainReport::chained() const
-{
-    return notes.version >= chainVersion || count == 0;
-}
-
 StoreFailure RecordStore::checkChain(ChainReport& report)
 {
     report = {};
@@ -39,6 +34,8 @@ StoreFailure RecordStore::checkChain(ChainReport& report)
         visit(filter, [&](const ListedRecord& listed) { return walk.add(listed.record); });
     report.broken = walk.finish();
     report.count = walk.count();
+    report.intact = walk.intact();
+    report.chained = report.notes.version >= chainVersion || report.count == 0;
     report.head = walk.head();
     return failure;
 }

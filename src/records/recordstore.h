@@ -84,11 +84,12 @@ struct StoreNotes {
 // A walk of the whole hash chain: how many records, the head when the chain is whole, and
 // otherwise the first place it is broken.
 struct ChainReport {
-    qint64 count = 0;
+    qint64 count = 0;  // records walked
+    qint64 intact = 0; // records found linked and whole before the break, if any
     QString head;
     std::optional<ChainBreak> broken;
     StoreNotes notes;
-    bool chained() const; // whether the store keeps a chain at all yet
+    bool chained = true; // false for records of a store that keeps no chain yet
 };
 
 // An append-only store of calibration records: records are added, never changed or removed.

@@ -347,6 +347,8 @@ QSqlError chainExisting(QSqlDatabase database, const Dialect& dialect, const Sch
             ++chained;
         }
     } while (!page.isEmpty());
+    if (chained == 0)
+        return {};
     QSqlQuery note(database);
     return prepared(note, QStringLiteral("INSERT INTO store_notes (noted_utc, note) VALUES (?, ?)"),
                     {QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs),

@@ -1,6 +1,7 @@
 // quarvet-cli records as a user runs it: a real process, a real SQLite file or PostgreSQL
 // database, and what comes back through JSON, CSV and text.
 #include "cli/recordcommands.h"
+#include "records/columns.h"
 #include "records/sqliterecordstore.h"
 #include "shellrun.h"
 #include "teststores.h"
@@ -117,6 +118,8 @@ private slots:
     void foreignSeparatorIsRefused();
     void certificateNeverReplacesTheStore_data();
     void certificateNeverReplacesTheStore();
+    void verifyShowsTampering_data();
+    void verifyShowsTampering();
 };
 
 void TestRecordCommands::serialTravelsExactly_data()
@@ -558,4 +561,126 @@ void TestRecordCommands::foreignSeparatorIsRefused()
 }
 
 QTEST_GUILESS_MAIN(TestRecordCommands)
+namespace {
+
+// Another program's statements that undo the store's refusals for a moment and put them back.
+QStringList unguarded(bool postgres, const QStringList& statements)
+{
+    if (postgres)
+        return QStringList{"ALTER TABLE records DISABLE TRIGGER records_never_changed",
+                           "ALTER TABLE verification DISABLE TRIGGER readings_never_changed"} +
+               statements +
+               QStringList{"ALTER TABLE records ENABLE TRIGGER records_never_changed",
+                           "ALTER TABLE verification ENABLE TRIGGER readings_never_changed"};
+    const QString trigger = "CREATE TRIGGER %1 BEFORE %2 ON %3 BEGIN SELECT RAISE(ABORT, "
+                            "'records are never %4'); END";
+    return QStringList{"DROP TRIGGER records_never_changed", "DROP TRIGGER records_never_removed",
+                       "DROP TRIGGER readings_never_removed"} +
+           statements +
+           QStringList{trigger.arg("records_never_changed", "UPDATE", "records", "changed"),
+                       trigger.arg("records_never_removed", "DELETE", "records", "removed"),
+                       trigger.arg("readings_never_removed", "DELETE", "verification", "removed")};
+}
+
+// A copy of the record of serial number SN-3 under a new id and serial number SN-X, linked to
+// it, with a hash of the forger's own.
+QString forgedCopy()
+{
+    QStringList names;
+    QStringList values;
+    for (const quarvet::records::Column& column : quarvet::records::recordColumns()) {
+        if (!column.inRecordsTable())
+            continue;
+        const QString name = QString::fromLatin1(column.name);
+        names << name;
+        values << (name == "id"              ? "'00000000-0000-4000-8000-00000000000f'"
+                   : name == "serial"        ? "'SN-X'"
+                   : name == "previous_hash" ? "hash"
+                   : name == "hash"          ? "'" + QString(64, 'a') + "'"
+                                             : name);
+    }
+    return QStringLiteral("INSERT INTO records (%1) SELECT %2 FROM records WHERE serial = 'SN-3'")
+        .arg(names.join(", "), values.join(", "));
+}
+
+} // namespace
+
+void TestRecordCommands::verifyShowsTampering_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QString>("tampering"); // changed, removed, forged, or none
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("says");
+    for (const char* backend : {"sqlite", "postgresql"}) {
+        QTest::addRow("%s: untouched", backend)
+            << backend << "none" << 0 << "4 records, chain intact, head ";
+        QTest::addRow("%s: a field changed under a trigger made again", backend)
+            << backend << "changed" << 4
+            << "the first record is intact. Record %1 (saved %2, serial number SN-2) was changed";
+        QTest::addRow("%s: a record removed", backend)
+            << backend << "removed" << 4
+            << "A record was removed before this one: Record %1 (saved %2, serial number SN-3)";
+        QTest::addRow("%s: a record inserted with a forged hash", backend)
+            << backend << "forged" << 4
+            << "Record %1 (saved %2, serial number SN-X) was changed after it was saved, or "
+               "inserted with a forged hash";
+    }
+}
+
+// records verify walks the chain: whole, it names the head that the listing's last record
+// holds; broken, it names the first record touched and how.
+void TestRecordCommands::verifyShowsTampering()
+{
+    QFETCH(QString, backend);
+    QFETCH(QString, tampering);
+    QFETCH(int, status);
+    QFETCH(QString, says);
+    QString skipReason;
+    quarvet::test::TestStore store(backend, skipReason);
+    if (store.location().isEmpty())
+        QSKIP(qPrintable("PostgreSQL cases skipped: " + skipReason));
+    Workplace place;
+    const QString database = store.isPostgres() ? store.location() : QString();
+    QStringList ids;
+    for (const char* serial : {"SN-1", "SN-2", "SN-3"})
+        ids << place.run(addArgs(serial), database).out.trimmed().section('\n', -1);
+    QString file = store.location();
+    if (!store.isPostgres())
+        file = place.dir.filePath("data/Quarvet/records.sqlite");
+    const auto tamper = [&](const QStringList& statements) {
+        return store.isPostgres()
+                   ? store.runSql(unguarded(true, statements))
+                   : quarvet::test::runSqlOn(
+                         "QSQLITE", [&](QSqlDatabase& db) { db.setDatabaseName(file); },
+                         unguarded(false, statements));
+    };
+    if (tampering == "changed")
+        QVERIFY(tamper({"UPDATE records SET technician = 'Mallory' WHERE serial = 'SN-2'"}));
+    else if (tampering == "removed")
+        QVERIFY(tamper({"DELETE FROM verification WHERE record_id IN (SELECT id FROM records "
+                        "WHERE serial = 'SN-2')",
+                        "DELETE FROM records WHERE serial = 'SN-2'"}));
+    else if (tampering == "forged")
+        QVERIFY(tamper({forgedCopy()}));
+    // The next save links to whatever the head is now.
+    QCOMPARE(place.run(addArgs("SN-4"), database).status, 0);
+    const Run verified = place.run({"records", "verify"}, database);
+    QCOMPARE(verified.status, status);
+    const Run listed = place.run({"records", "list", "--format", "json"}, database);
+    const QJsonObject named =
+        QJsonDocument::fromJson(
+            listed.out.split('\n').value(tampering == "changed" ? 2 : 1).toUtf8())
+            .object();
+    QString expected = says;
+    if (status != 0)
+        expected = says.arg(named["id"].toString(), named["date_utc"].toString().left(19) + 'Z');
+    else
+        expected += QJsonDocument::fromJson(listed.out.section('\n', 0, 0).toUtf8())
+                        .object()["hash"]
+                        .toString()
+                        .left(16);
+    QVERIFY2(verified.out.contains(expected),
+             qPrintable(verified.out + verified.err + "\n" + expected));
+}
+
 #include "tst_recordcommands.moc"

@@ -21,8 +21,10 @@
 #include <QUuid>
 
 #include <csignal>
+#include <memory>
 #include <pwd.h>
 #include <unistd.h>
+#include <vector>
 
 using namespace quarvet::records;
 
@@ -92,8 +94,8 @@ private slots:
     void unreachableServerIsNamed();
     void reachedOverTls_data();
     void reachedOverTls();
-    void twoProgramsSavingAtOnce_data() { addBackends(); }
-    void twoProgramsSavingAtOnce();
+    void programsSavingAtOnce_data() { addBackends(); }
+    void programsSavingAtOnce();
     void killedSaveLeavesWholeRecords_data() { addBackends(); }
     void killedSaveLeavesWholeRecords();
     void postgresUrls_data();
@@ -408,19 +410,28 @@ void TestRecords::reachedOverTls()
     QCOMPARE(records.size(), refusal.isEmpty() ? 1 : 0);
 }
 
-void TestRecords::twoProgramsSavingAtOnce()
+// Eight programs saving at once make one chain: no two records link to the same one.
+void TestRecords::programsSavingAtOnce()
 {
     FRESH_STORE(store);
-    QProcess first;
-    QProcess second;
-    first.start(QStringLiteral(RECORDS_HELPER), {store.location(), "200", "first-"});
-    second.start(QStringLiteral(RECORDS_HELPER), {store.location(), "200", "second-"});
-    QVERIFY(first.waitForFinished(120000) && second.waitForFinished(120000));
-    QVERIFY2(first.exitCode() == 0, first.readAllStandardError().constData());
-    QVERIFY2(second.exitCode() == 0, second.readAllStandardError().constData());
-    QList<Record> records;
-    QVERIFY(!storeRecords->list(QString(), records).failed());
-    QCOMPARE(records.size(), 400);
+    std::vector<std::unique_ptr<QProcess>> savers;
+    for (int n = 0; n < 8; ++n) {
+        savers.push_back(std::make_unique<QProcess>());
+        savers.back()->start(QStringLiteral(RECORDS_HELPER),
+                             {store.location(), "50", QStringLiteral("saver%1-").arg(n)});
+    }
+    for (const auto& saver : savers) {
+        QVERIFY(saver->waitForFinished(120000));
+        QVERIFY2(saver->exitCode() == 0, saver->readAllStandardError().constData());
+    }
+    ChainReport chain;
+    const StoreFailure checked = storeRecords->checkChain(chain);
+    QVERIFY2(!checked.failed(), qPrintable(checked.message));
+    QVERIFY(!chain.broken);
+    QCOMPARE(chain.count, 400);
+    QString head;
+    QVERIFY(!storeRecords->chainHead(head).failed());
+    QCOMPARE(head, chain.head);
 }
 
 // Killed at any moment, a save leaves the whole record (with all its readings) or none.
