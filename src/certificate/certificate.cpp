@@ -36,14 +36,15 @@ void setUp(QPdfWriter& writer)
 }
 
 // The page drawn into `file`, or why it could not be.
-records::OutputFaultKind drawInto(QSaveFile& file, const records::Record& record)
+records::OutputFaultKind drawInto(QSaveFile& file, const records::Record& record,
+                                  const QString& chainHead)
 {
     QPdfWriter writer(&file);
     setUp(writer);
     QPainter painter;
     if (!painter.begin(&writer))
         return records::OutputFaultKind::WriterFailed;
-    drawCertificatePage(painter, record);
+    drawCertificatePage(painter, record, chainHead);
     if (!painter.end())
         return records::OutputFaultKind::PageUnfinished;
     return records::OutputFaultKind::None;
@@ -52,7 +53,7 @@ records::OutputFaultKind drawInto(QSaveFile& file, const records::Record& record
 } // namespace
 
 records::OutputFault writeCertificateFile(const records::Record& record, const QString& path,
-                                          const QStringList& kept)
+                                          const QStringList& kept, const QString& chainHead)
 {
     using records::OutputFaultKind;
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
@@ -65,7 +66,8 @@ records::OutputFault writeCertificateFile(const records::Record& record, const Q
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return failure(path, OutputFaultKind::CannotWrite, file.errorString());
-    if (const OutputFaultKind fault = drawInto(file, record); fault != OutputFaultKind::None) {
+    if (const OutputFaultKind fault = drawInto(file, record, chainHead);
+        fault != OutputFaultKind::None) {
         file.cancelWriting();
         return failure(path, fault);
     }
@@ -75,9 +77,9 @@ records::OutputFault writeCertificateFile(const records::Record& record, const Q
 }
 
 QString writeCertificate(const records::Record& record, const QString& path,
-                         const QStringList& kept)
+                         const QStringList& kept, const QString& chainHead)
 {
-    return messages::certificateFault(writeCertificateFile(record, path, kept));
+    return messages::certificateFault(writeCertificateFile(record, path, kept, chainHead));
 }
 
 } // namespace quarvet::certificate

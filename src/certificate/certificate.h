@@ -13,12 +13,14 @@ namespace quarvet::certificate {
 //
 // Fonts need the graphical side of Qt: a QGuiApplication (or QApplication) must exist. Without
 // one nothing is written and the answer says so.
-// `kept` are files no certificate may replace: the record store's.
+// `kept` are files no certificate may replace: the record store's. `chainHead` is the hash of
+// the last record the store held as the certificate is written.
 records::OutputFault writeCertificateFile(const records::Record& record, const QString& path,
-                                          const QStringList& kept = {});
+                                          const QStringList& kept = {},
+                                          const QString& chainHead = {});
 
 // The same, said: empty on success, else one sentence naming the file and what went wrong.
 QString writeCertificate(const records::Record& record, const QString& path,
-                         const QStringList& kept = {});
+                         const QStringList& kept = {}, const QString& chainHead = {});
 
 } // namespace quarvet::certificate

@@ -68,7 +68,7 @@ QString dateText(const QDate& date)
     return date.isValid() ? date.toString(Qt::ISODate) : QStringLiteral("not recorded");
 }
 
-void drawRecord(Sheet& sheet, const Record& record)
+void drawRecord(Sheet& sheet, const Record& record, const QString& chainHead)
 {
     sheet.heading(QStringLiteral("Record"));
     sheet.field(QStringLiteral("Record id"), record.id, 2);
@@ -78,19 +78,33 @@ void drawRecord(Sheet& sheet, const Record& record)
     sheet.field(QStringLiteral("Date and time"), dateTimeText(record.createdUtc), 2);
     sheet.field(QStringLiteral("Program"),
                 QStringLiteral("Quarvet Basic %1").arg(record.programVersion), 2);
+    // The hash ties the page to the record; the head to every record saved before it was
+    // written, so rewriting any of them contradicts the certificate (quarvet-cli records
+    // verify).
+    sheet.field(QStringLiteral("Record hash (SHA-256)"),
+                record.hash.isEmpty() ? QStringLiteral("none: saved before the store kept a chain")
+                                      : record.hash,
+                1);
+    sheet.field(QStringLiteral("Chain head when written"),
+                chainHead.isEmpty() ? QStringLiteral("none") : chainHead, 1);
 }
 
 void drawInstrument(Sheet& sheet, const Record& record)
 {
     sheet.heading(QStringLiteral("Instrument"));
     sheet.field(QStringLiteral("Instrument type"), record.instrumentType, 2);
-    sheet.field(QStringLiteral("Serial number"), record.serial, 6);
+    sheet.nameField(QStringLiteral("Serial number"), record.serial, 6);
     sheet.field(QStringLiteral("Display line"), QString::number(record.displayLine), 1);
-    sheet.field(QStringLiteral("Technician"), record.technician, 2);
+    sheet.nameField(QStringLiteral("Technician"), record.technician, 2);
+    if (record.savedBy.isEmpty())
+        sheet.field(QStringLiteral("Saved by"),
+                    QStringLiteral("unknown: saved before the store kept it"), 1);
+    else
+        sheet.nameField(QStringLiteral("Saved by"), record.savedBy, 1);
     sheet.field(QStringLiteral("Ambient temperature"),
                 record.ambient ? celsius(*record.ambient) : QStringLiteral("not recorded"), 1);
     sheet.heading(QStringLiteral("Reference standard"));
-    sheet.field(QStringLiteral("Identifier"), record.referenceId, 2);
+    sheet.nameField(QStringLiteral("Identifier"), record.referenceId, 2);
     sheet.field(QStringLiteral("Expanded uncertainty U (k = 2)"),
                 celsius(record.referenceUncertainty), 1);
     sheet.field(QStringLiteral("Due date"), dateText(record.referenceDue), 1);
@@ -240,11 +254,11 @@ void drawPlotAndNote(Sheet& sheet, const Record& record)
 
 } // namespace
 
-void drawCertificatePage(QPainter& painter, const Record& record)
+void drawCertificatePage(QPainter& painter, const Record& record, const QString& chainHead)
 {
     Sheet sheet(painter);
     sheet.title(QStringLiteral("Calibration certificate"));
-    drawRecord(sheet, record);
+    drawRecord(sheet, record, chainHead);
     drawInstrument(sheet, record);
     drawReadings(sheet, record);
     drawCoefficients(sheet, record);

@@ -128,7 +128,23 @@ PageText::PageText(const QString& stored, bool keepLineBreaks)
     }
 }
 
+PageText PageText::name(const QString& stored)
+{
+    PageText text(stored);
+    text.asStored_ = true;
+    return text;
+}
+
 QString PageText::upTo(qsizetype codePoints) const
+{
+    // The marks go round what is shown, after the stored text's own were made visible.
+    if (asStored_)
+        return QStringLiteral("\u2066\u202D") + printableUpTo(codePoints) +
+               QStringLiteral("\u202C\u2069");
+    return printableUpTo(codePoints);
+}
+
+QString PageText::printableUpTo(qsizetype codePoints) const
 {
     const qsizetype shown = std::clamp<qsizetype>(codePoints, 0, kept());
     return shown == 0 ? QString() : printable_.left(ends_[static_cast<std::size_t>(shown - 1)]);

@@ -19,6 +19,10 @@ class PageText {
 public:
     explicit PageText(const QString& stored, bool keepLineBreaks = false);
 
+    // A name shown left to right in the order it is stored, kept apart from what is around it:
+    // "12 א 34" must not read as "12 34 א".
+    static PageText name(const QString& stored);
+
     qsizetype count() const { return count_; }
     // The printable form of the first `codePoints` code points (at most those kept).
     QString upTo(qsizetype codePoints) const;
@@ -26,9 +30,12 @@ public:
     qsizetype kept() const { return static_cast<qsizetype>(ends_.size()); }
 
 private:
+    QString printableUpTo(qsizetype codePoints) const;
+
     QString printable_;
     std::vector<qsizetype> ends_; // printable_'s length after each kept code point
     qsizetype count_ = 0;
+    bool asStored_ = false;
 };
 
 // A text laid out for a box: the font it fitted at and what is drawn, perhaps cut.

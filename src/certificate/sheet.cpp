@@ -87,11 +87,20 @@ void Sheet::heading(const QString& text)
 
 void Sheet::field(const QString& label, const QString& value, int maxLines)
 {
+    field(label, PageText(value), maxLines);
+}
+
+void Sheet::nameField(const QString& label, const QString& value, int maxLines)
+{
+    field(label, PageText::name(value), maxLines);
+}
+
+void Sheet::field(const QString& label, const PageText& value, int maxLines)
+{
     const double valueWidth = contentWidth - labelWidth - columnGap;
     const FittedText name =
         fit(PageText(label), textPoints, labelWidth, 2 * lineHeight(textPoints));
-    const FittedText shown =
-        fit(PageText(value), textPoints, valueWidth, maxLines * lineHeight(textPoints));
+    const FittedText shown = fit(value, textPoints, valueWidth, maxLines * lineHeight(textPoints));
     painter_.setPen(quietColour);
     draw(name, marginLeft, y_, labelWidth);
     painter_.setPen(inkColour);

@@ -53,6 +53,8 @@ public:
     void heading(const QString& text);
     // A label and its value beside it, the value at most `maxLines` lines of text high.
     void field(const QString& label, const QString& value, int maxLines);
+    // A field whose value is a name, shown left to right as it is stored.
+    void nameField(const QString& label, const QString& value, int maxLines);
     void table(const std::vector<Column>& columns, const std::vector<QStringList>& rows);
     void remark(const QString& text, int maxLines);
     void block(const FittedText& text);
@@ -61,6 +63,7 @@ public:
     void signatures();
 
 private:
+    void field(const QString& label, const PageText& value, int maxLines);
     double u(double points) const { return points * scale_; }
     QFont font(double points, bool bold = false) const;
     void draw(const FittedText& text, double x, double y, double width,

@@ -453,8 +453,16 @@ int certificateCommand(const std::vector<std::string>& args, RecordsContext& con
         return refusal(failure.message, io);
     if (matching.size() != 1)
         return refusal(messages::idPrefixFault(matching.size(), prefix), io);
+    QString head;
+    records::StoreFailure failure;
+    {
+        const StoreDeadline deadline;
+        failure = context.store.chainHead(head);
+    }
+    if (failure.failed())
+        return refusal(failure.message, io);
     if (const QString fault =
-            context.writeCertificate(matching[0], text(file), context.store.files());
+            context.writeCertificate(matching[0], text(file), context.store.files(), head);
         !fault.isEmpty())
         return refusal(fault, io);
     return success;

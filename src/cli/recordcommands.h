@@ -18,7 +18,8 @@ namespace quarvet::cli {
 struct RecordsContext {
     records::RecordStore& store;
     QDate today;
-    std::function<QString(const records::Record&, const QString& path, const QStringList& kept)>
+    std::function<QString(const records::Record&, const QString& path, const QStringList& kept,
+                          const QString& chainHead)>
         writeCertificate;
 };
 

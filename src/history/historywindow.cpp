@@ -75,12 +75,15 @@ HistoryWindow::HistoryWindow(StoreSource storeSource, QWidget* parent)
     reading_ = new ui::StoreCall(ui::StoreCall::readingThreads(), this);
     exporting_ = new ui::StoreCall(ui::StoreCall::readingThreads(), this);
     checking_ = new ui::StoreCall(ui::StoreCall::readingThreads(), this);
-    for (ui::StoreCall* call : {reading_, exporting_, checking_})
+    certifying_ = new ui::StoreCall(ui::StoreCall::readingThreads(), this);
+    chaining_ = new ui::StoreCall(ui::StoreCall::readingThreads(), this);
+    for (ui::StoreCall* call : {reading_, exporting_, checking_, certifying_, chaining_})
         connect(call, &ui::StoreCall::overdue, this, [this] {
             status_->setText(QStringLiteral("The record store has not answered for two minutes."));
         });
     resize(900, 500);
     reload();
+    checkChain();
 }
 
 void HistoryWindow::createFilter()
@@ -114,7 +117,10 @@ void HistoryWindow::createButtons()
     connect(addButton(this, buttons, QStringLiteral("Chec&k store"), "CheckStore"),
             &QPushButton::clicked, this, &HistoryWindow::checkStore);
     connect(addButton(this, buttons, QStringLiteral("&Reload"), "Reload"), &QPushButton::clicked,
-            this, &HistoryWindow::reload);
+            this, [this] {
+                reload();
+                checkChain();
+            });
     auto* layout = static_cast<QVBoxLayout*>(this->layout());
     layout->addLayout(buttons);
     status_ = new QLabel(this);
@@ -122,6 +128,12 @@ void HistoryWindow::createButtons()
     status_->setTextFormat(Qt::PlainText);
     status_->setWordWrap(true);
     layout->addWidget(status_);
+    chainStatus_ = new QLabel(this);
+    chainStatus_->setObjectName(QStringLiteral("ChainStatus"));
+    chainStatus_->setAccessibleName(QStringLiteral("Chain status"));
+    chainStatus_->setTextFormat(Qt::PlainText);
+    chainStatus_->setWordWrap(true);
+    layout->addWidget(chainStatus_);
 }
 
 bool HistoryWindow::isLoading() const
@@ -137,6 +149,16 @@ bool HistoryWindow::isExporting() const
 bool HistoryWindow::isChecking() const
 {
     return checking_->isBusy();
+}
+
+bool HistoryWindow::isCheckingChain() const
+{
+    return chaining_->isBusy();
+}
+
+bool HistoryWindow::isWritingCertificate() const
+{
+    return certifying_->isBusy();
 }
 
 records::StoreFailure HistoryWindow::readInto(records::RecordStore& store,
@@ -255,14 +277,34 @@ void HistoryWindow::writeCertificate()
     if (path.isEmpty())
         return;
     const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
-    const QStringList kept = store ? store->files() : QStringList();
-    if (const QString fault = certificate::writeCertificate(*record, path, kept);
+    if (!store || certifying_->isBusy())
+        return;
+    // The chain's head is read from the store, away from the window; the page is written
+    // once it is known.
+    const auto head = std::make_shared<QString>();
+    certifying_->start(
+        [store, head] { return store->chainHead(*head); },
+        [this, store, head, record = *record, path](const records::StoreFailure& failure) {
+            if (failure.failed()) {
+                ui::messages().show(this, ui::messageTitle, failure.message,
+                                    ui::MessageService::Icon::Stop);
+                return;
+            }
+            writeCertificateFile(record, path, store->files(), *head);
+        });
+}
+
+void HistoryWindow::writeCertificateFile(const records::Record& record, const QString& path,
+                                         const QStringList& kept, const QString& chainHead)
+{
+    if (const QString fault = certificate::writeCertificate(record, path, kept, chainHead);
         !fault.isEmpty()) {
         ui::messages().show(this, ui::messageTitle, fault, ui::MessageService::Icon::Stop);
         return;
     }
     status_->setText(QStringLiteral("Certificate of record %1 written to %2.")
-                         .arg(records::shortId(record->id), path));
+                         .arg(records::shortId(record.id), path));
+    emit certificateWritten();
 }
 
 namespace {
@@ -360,6 +402,23 @@ void HistoryWindow::checkStore()
             status_->setText(
                 QStringLiteral("Checked %1: nothing in it is damaged.").arg(store->location()));
         });
+}
+
+void HistoryWindow::checkChain()
+{
+    const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
+    if (!store || chaining_->isBusy())
+        return;
+    // Every record is read and hashed, one at a time: for a large store, a while.
+    chainStatus_->setText(QStringLiteral("Checking the hash chain ..."));
+    auto report = std::make_shared<records::ChainReport>();
+    chaining_->start([store, report] { return store->checkChain(*report); },
+                     [this, store, report](const records::StoreFailure& failure) {
+                         chainStatus_->setText(
+                             failure.failed() ? failure.message
+                                              : messages::chainReport(*report, store->location()));
+                         emit chainChecked();
+                     });
 }
 
 void HistoryWindow::correctSelected()

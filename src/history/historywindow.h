@@ -48,10 +48,17 @@ public:
     void exportCsv();
     void correctSelected();
     void checkStore();
+    // Walks the store's hash chain beside the window and says in the chain's status line
+    // whether it is whole.
+    void checkChain();
+    bool isCheckingChain() const;
+    bool isWritingCertificate() const;
 
 signals:
     void correctionRequested(const quarvet::records::Record& record);
     void loaded();
+    void certificateWritten();
+    void chainChecked();
 
 private:
     struct Page;
@@ -65,6 +72,8 @@ private:
                                           const records::RecordFilter& wanted, bool first,
                                           Page& page);
     void showPage(const Page& page, bool first, const QString& location);
+    void writeCertificateFile(const records::Record& record, const QString& path,
+                              const QStringList& kept, const QString& chainHead);
 
     StoreSource storeSource_;
     RecordTableModel* model_ = nullptr;
@@ -76,6 +85,9 @@ private:
     bool reloadAgain_ = false;
     ui::StoreCall* exporting_ = nullptr;
     ui::StoreCall* checking_ = nullptr;
+    ui::StoreCall* certifying_ = nullptr;
+    ui::StoreCall* chaining_ = nullptr;
+    QLabel* chainStatus_ = nullptr;
 };
 
 } // namespace quarvet::history

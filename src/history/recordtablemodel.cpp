@@ -8,17 +8,6 @@
 
 namespace quarvet::history {
 
-namespace {
-
-// A name shown left to right as it is stored, whatever right-to-left letters it holds:
-// "12 א 34" must not read as "12 34 א" beside the other columns.
-QString isolated(const QString& name)
-{
-    return QChar(0x2066) + name + QChar(0x2069);
-}
-
-} // namespace
-
 RecordTableModel::RecordTableModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 void RecordTableModel::setFirstPage(QList<records::ListedRecord> page, bool complete)
@@ -87,7 +76,7 @@ QString RecordTableModel::text(const records::ListedRecord& row, int column) con
     case Date:
         return QLocale().toString(record.createdUtc.toLocalTime(), QLocale::ShortFormat);
     case Serial:
-        return isolated(records::printableText(record.serial));
+        return records::leftToRightAsStored(records::printableText(record.serial));
     case Type:
         return record.instrumentType;
     case Line:
@@ -99,7 +88,7 @@ QString RecordTableModel::text(const records::ListedRecord& row, int column) con
     case Verdict:
         return record.verdict.isEmpty() ? QStringLiteral("not verified") : record.verdict;
     case Technician:
-        return isolated(records::printableText(record.technician));
+        return records::leftToRightAsStored(records::printableText(record.technician));
     case Id:
         return records::shortId(record.id);
     case Correction: {

@@ -209,7 +209,8 @@ QString chainReport(const records::ChainReport& report, const QString& location)
                                                     "intact. ")
                                          .arg(report.intact)) +
                breakOf(*report.broken);
-    return QStringLiteral("%1 records, chain intact, head %2")
+    return (report.count == 1 ? QStringLiteral("%1 record, chain intact, head %2")
+                              : QStringLiteral("%1 records, chain intact, head %2"))
         .arg(report.count)
         .arg(report.count == 0 ? QString(16, QLatin1Char('0')) : shortHash(report.head));
 }

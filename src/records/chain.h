@@ -45,7 +45,7 @@ public:
 
     qint64 count() const { return count_; }   // the records seen
     qint64 intact() const { return intact_; } // those found linked and whole
-    QString head() const { return head_; } // the last record's hash once the chain is whole
+    QString head() const { return head_; }    // the last record's hash once the chain is whole
 
 private:
     void judge(const Record* next);

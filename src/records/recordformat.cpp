@@ -164,6 +164,12 @@ const QList<const Column*>& columnsByName()
 
 } // namespace
 
+QString leftToRightAsStored(const QString& name)
+{
+    // Left-to-right isolate, then override; their ends in the opposite order.
+    return QStringLiteral("\u2066\u202D") + name + QStringLiteral("\u202C\u2069");
+}
+
 QString printableText(const QString& text)
 {
     if (plainAscii(text, false))

@@ -24,6 +24,11 @@ QString textLine(const Record& record);
 // place that shows one line.
 QString printableText(const QString& text);
 
+// A name (serial number, technician, reference) shown left to right in the order it is
+// stored, whatever right-to-left letters it holds, and kept apart from the text around it:
+// "12 א 34" must not read as "12 34 א".
+QString leftToRightAsStored(const QString& name);
+
 // A number in its shortest exact form, with a point.
 QString numberText(double value);
 

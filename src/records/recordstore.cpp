@@ -27,6 +27,12 @@ StoreFailure RecordStore::checkChain(ChainReport& report)
     report = {};
     if (StoreFailure failure = readNotes(report.notes); failure.failed())
         return failure;
+    // A store that keeps no chain yet has nothing to walk: its next save chains it.
+    if (report.notes.version < chainVersion) {
+        StoreFailure failure = count({}, report.count);
+        report.chained = report.count == 0;
+        return failure;
+    }
     RecordFilter filter;
     filter.order = ListOrder::AsSaved;
     ChainWalk walk;
@@ -35,7 +41,6 @@ StoreFailure RecordStore::checkChain(ChainReport& report)
     report.broken = walk.finish();
     report.count = walk.count();
     report.intact = walk.intact();
-    report.chained = report.notes.version >= chainVersion || report.count == 0;
     report.head = walk.head();
     return failure;
 }

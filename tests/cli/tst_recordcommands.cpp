@@ -383,9 +383,11 @@ void TestRecordCommands::usage_data()
 {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("says");
-    QTest::newRow("no subcommand") << QStringList{"records"} << "list, add or certificate";
+    QTest::newRow("no subcommand") << QStringList{"records"} << "list, add, certificate or verify";
     QTest::newRow("unknown subcommand")
-        << QStringList{"records", "delete"} << "list, add or certificate";
+        << QStringList{"records", "delete"} << "list, add, certificate or verify";
+    QTest::newRow("verify with an argument")
+        << QStringList{"records", "verify", "x"} << "records verify takes no arguments";
     QTest::newRow("unknown format")
         << QStringList{"records", "list", "--format", "xml"} << "text, csv or json";
     QTest::newRow("serial without value")

@@ -348,7 +348,7 @@ void TestRecordWindows::historyFiltersBySerialAndExportsShownRows()
     // Newest first.
     // Isolated, so that a name with right-to-left letters reads as stored.
     QCOMPARE(history->shownRows()->index(0, 1).data().toString(),
-             QStringLiteral("\u2066CD-3\u2069"));
+             QStringLiteral("\u2066\u202DCD-3\u202C\u2069"));
     QCOMPARE(history->shownRows()->index(0, 4).data().toString(),
              QStringLiteral("2710 0000 \u2192 27A8 FE04"));
     setText(history, "Serial filter", "ab");
@@ -393,9 +393,16 @@ void TestRecordWindows::certificateOfTheSelectedRecord()
     history->findChild<QTableView*>()->selectRow(0);
     fileNames_->answer = data_.filePath("certificate.pdf");
     history->writeCertificate();
+    QVERIFY(QTest::qWaitFor([&] { return !history->isWritingCertificate(); }, 20000));
     QVERIFY2(messages_->boxes.isEmpty(), qPrintable(messages_->boxes.value(0).text));
     const QString text = QString::fromUtf8(run("pdftotext", {fileNames_->answer, "-"}));
     QVERIFY2(text.contains("CERT-1") && text.contains("PT100-REF-7"), qPrintable(text));
+    // The record's hash and the chain's head, which is that record's own: it was saved last.
+    QVERIFY(QTest::qWaitFor([&] { return !history->isCheckingChain(); }, 20000));
+    const QString chain = history->findChild<QLabel*>("ChainStatus")->text();
+    QVERIFY2(chain.startsWith("1 record, chain intact, head "), qPrintable(chain));
+    const QString head = chain.section(' ', -1);
+    QCOMPARE(text.count(head), 2);
 }
 
 void TestRecordWindows::correctionNamesTheCorrectedRecord()
