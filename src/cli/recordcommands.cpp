@@ -491,6 +491,26 @@ int verifyCommand(const std::vector<std::string>& args, RecordsContext& context,
     return report.broken ? chainBroken : success;
 }
 
+// Gives a database role what a workstation needs; run by the owner of the tables.
+int grantCommand(const std::vector<std::string>& args, RecordsContext& context, Output& io)
+{
+    if (args.size() != 1 || args[0].empty() || args[0][0] == '-')
+        return usageFault("records grant ROLE", io);
+    if (!validUtf8(args[0]))
+        return refusal(QStringLiteral("The role's name is not valid UTF-8 text."), io);
+    records::StoreFailure failure;
+    {
+        const StoreDeadline deadline;
+        failure = context.store.grant(text(args[0]));
+    }
+    if (failure.failed())
+        return refusal(failure.message, io);
+    io.out << "granted " << calc::printable(args[0]) << " reading and adding records in "
+           << cli::said(context.store.location()) << "\n";
+    io.out.flush();
+    return success;
+}
+
 } // namespace
 
 int recordsCommand(const std::vector<std::string>& args, const calc::Separators& separators,
@@ -506,7 +526,9 @@ int recordsCommand(const std::vector<std::string>& args, const calc::Separators&
         return certificateCommand(rest, context, io);
     if (command == "verify")
         return verifyCommand(rest, context, io);
-    return usageFault("records takes list, add, certificate or verify", io);
+    if (command == "grant")
+        return grantCommand(rest, context, io);
+    return usageFault("records takes list, add, certificate, verify or grant", io);
 }
 
 } // namespace quarvet::cli

@@ -96,6 +96,15 @@ QString failureOf(const StoreFault& fault)
             .arg(fault.location, detail);
     case StoreFaultKind::NotRead:
         return QStringLiteral("The records in %1 cannot be read: %2").arg(fault.location, detail);
+    case StoreFaultKind::NoRoles:
+        return QStringLiteral("The record file %1 has no roles to grant anything to: it is its "
+                              "user's alone. Roles belong to a shared PostgreSQL database "
+                              "(QUARVET_DATABASE).")
+            .arg(fault.location);
+    case StoreFaultKind::NoSuchRole:
+        return QStringLiteral("The record database %1 has no role named %2: make it first "
+                              "(CREATE ROLE ... LOGIN).")
+            .arg(fault.location, detail);
     default:
         return {};
     }

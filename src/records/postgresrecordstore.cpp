@@ -420,6 +420,67 @@ StoreFailure PostgresRecordStore::count(const RecordFilter& filter, qint64& coun
     });
 }
 
+namespace {
+
+QString quotedName(QString name)
+{
+    return QLatin1Char('"') + name.replace(QLatin1Char('"'), QLatin1String("\"\"")) +
+           QLatin1Char('"');
+}
+
+// What a workstation needs and no more: records and their readings read and added, the
+// schema's version and the notes read. No change, no removal, no version of its own; the
+// tables' owner keeps their triggers.
+QStringList grantsTo(const QString& role, const QString& schemaName)
+{
+    const QString who = quotedName(role);
+    return {QStringLiteral("GRANT USAGE ON SCHEMA %1 TO %2").arg(quotedName(schemaName), who),
+            QStringLiteral("GRANT SELECT, INSERT ON records, verification TO %1").arg(who),
+            QStringLiteral("GRANT SELECT ON quarvet_schema, store_notes TO %1").arg(who)};
+}
+
+StoreFault grantIn(QSqlDatabase database, const Schema& schema, const QString& role)
+{
+    QVariantList row;
+    QSqlError error = sql::runAll(database, {QStringLiteral("BEGIN"), QLatin1String(schemaLock)});
+    if (!error.isValid())
+        error = sql::firstRow(database,
+                              QStringLiteral("SELECT current_schema(), session_user || '@' || "
+                                             "coalesce(host(inet_client_addr()), 'local socket'), "
+                                             "EXISTS (SELECT 1 FROM pg_roles WHERE rolname = '%1')")
+                                  .arg(QString(role).replace(QLatin1Char('\''), "''")),
+                              row);
+    if (error.isValid())
+        return faultOf(error, StoreFaultKind::NotSaved);
+    if (!row[2].toBool())
+        return storeFault(StoreFaultKind::NoSuchRole, role);
+    int version = 0;
+    StoreFault fault = judge(database, schema, version);
+    if (!fault.failed() && version < schema.version())
+        fault = upgrade(database, schema, version, row[1].toString());
+    if (fault.failed())
+        return fault;
+    error = sql::runAll(database, grantsTo(role, row[0].toString()) << QStringLiteral("COMMIT"));
+    return error.isValid() ? faultOf(error, StoreFaultKind::NotSaved) : StoreFault{};
+}
+
+} // namespace
+
+StoreFailure PostgresRecordStore::grant(const QString& role)
+{
+    const sql::Connection connection = connectionTo(address_);
+    if (!connection.opened())
+        return failure(storeFault(StoreFaultKind::Unreachable, sql::said(connection.error())),
+                       true);
+    QSqlDatabase database = connection.database();
+    if (const QSqlError error = limitWaiting(database, false); error.isValid())
+        return failure(faultOf(error, StoreFaultKind::NotSaved), true);
+    StoreFault fault = grantIn(database, schema_, role);
+    if (fault.failed())
+        sql::run(database, QStringLiteral("ROLLBACK"));
+    return failure(std::move(fault), true);
+}
+
 StoreFailure PostgresRecordStore::readNotes(StoreNotes& notes)
 {
     notes = {};

@@ -43,6 +43,7 @@ public:
     StoreFailure count(const RecordFilter& filter, qint64& count) override;
     StoreFailure checkIntegrity() override;
     StoreFailure readNotes(StoreNotes& notes) override;
+    StoreFailure grant(const QString& role) override;
     QString location() const override;
 
 private:

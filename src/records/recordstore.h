@@ -117,6 +117,16 @@ public:
         return {};
     }
 
+    // Brings the store up to date and gives `role` exactly what a workstation needs: reading
+    // and adding records. Run by the owner of the tables; only a shared database has roles.
+    virtual StoreFailure grant(const QString& role)
+    {
+        Q_UNUSED(role);
+        StoreFault fault = storeFault(StoreFaultKind::NoRoles);
+        fault.location = location();
+        return StoreFailure(std::move(fault));
+    }
+
     // Walks every record in the order they were saved and checks the hash chain: slow on a
     // large store, but holding one record at a time.
     StoreFailure checkChain(ChainReport& report);

@@ -96,6 +96,18 @@ const char* const postgresVersion4[] = {
     "CREATE UNIQUE INDEX records_chained_once ON records(previous_hash)",
     // The chain's head is the last record saved: found without reading the table.
     "CREATE INDEX records_by_saving ON records(saved_order)",
+    // Who saved a record is what the server saw, whatever a workstation claims.
+    R"(CREATE FUNCTION quarvet_saved_by() RETURNS trigger LANGUAGE plpgsql AS $$
+        BEGIN
+            IF NEW.saved_by IS DISTINCT FROM
+                    session_user || '@' || coalesce(host(inet_client_addr()), 'local socket') THEN
+                RAISE EXCEPTION 'a record names who saved it as the server sees it'
+                    USING ERRCODE = 'QV002';
+            END IF;
+            RETURN NEW;
+        END $$)",
+    "CREATE TRIGGER records_saved_by BEFORE INSERT ON records FOR EACH ROW EXECUTE FUNCTION "
+    "quarvet_saved_by()",
 };
 
 const Migration migrations[] = {

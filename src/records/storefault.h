@@ -26,6 +26,8 @@ enum class StoreFaultKind {
     NotSaved,         // a save failed for another reason; `detail` is the reason
     NotRead,          // a reading failed for another reason; `detail` is the reason
     OwnerMustUpgrade, // the store is of an older schema and this role may not upgrade it
+    NoRoles,          // a record file has no database roles to grant anything to
+    NoSuchRole,       // the database has no role named `detail`
 };
 
 // How a damaged store showed its damage.

@@ -2,6 +2,7 @@
 // database, and what comes back through JSON, CSV and text.
 #include "cli/recordcommands.h"
 #include "records/columns.h"
+#include "records/schema.h"
 #include "records/sqliterecordstore.h"
 #include "shellrun.h"
 #include "teststores.h"
@@ -13,6 +14,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUuid>
 #include <qplatformdefs.h>
 
 #include <sys/stat.h>
@@ -120,6 +122,8 @@ private slots:
     void certificateNeverReplacesTheStore();
     void verifyShowsTampering_data();
     void verifyShowsTampering();
+    void grantedRoleAddsButChangesNothing();
+    void upgradeIsTheOwners();
 };
 
 void TestRecordCommands::serialTravelsExactly_data()
@@ -190,6 +194,8 @@ void TestRecordCommands::refusals_data()
         return args;
     };
     QTest::newRow("blank serial") << replaced("--serial", " ") << 1 << "serial number is empty";
+    QTest::newRow("grant on a record file")
+        << QStringList{"records", "grant", "tech"} << 1 << "has no roles to grant anything to";
     QTest::newRow("empty technician") << replaced("--technician", "") << 1 << "technician is empty";
     QTest::newRow("empty reference")
         << replaced("--reference", "") << 1 << "reference standard is empty";
@@ -383,9 +389,10 @@ void TestRecordCommands::usage_data()
 {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("says");
-    QTest::newRow("no subcommand") << QStringList{"records"} << "list, add, certificate or verify";
+    QTest::newRow("no subcommand")
+        << QStringList{"records"} << "list, add, certificate, verify or grant";
     QTest::newRow("unknown subcommand")
-        << QStringList{"records", "delete"} << "list, add, certificate or verify";
+        << QStringList{"records", "delete"} << "list, add, certificate, verify or grant";
     QTest::newRow("verify with an argument")
         << QStringList{"records", "verify", "x"} << "records verify takes no arguments";
     QTest::newRow("unknown format")
@@ -584,9 +591,9 @@ QStringList unguarded(bool postgres, const QStringList& statements)
                        trigger.arg("readings_never_removed", "DELETE", "verification", "removed")};
 }
 
-// A copy of the record of serial number SN-3 under a new id and serial number SN-X, linked to
-// it, with a hash of the forger's own.
-QString forgedCopy()
+// A copy of the record of serial number `of` under a new id and serial number SN-X, linked to
+// it, with a hash of the forger's own; saved by `savedBy` when given.
+QString forgedCopy(const QString& of = "SN-3", const QString& savedBy = {})
 {
     QStringList names;
     QStringList values;
@@ -599,10 +606,11 @@ QString forgedCopy()
                    : name == "serial"        ? "'SN-X'"
                    : name == "previous_hash" ? "hash"
                    : name == "hash"          ? "'" + QString(64, 'a') + "'"
-                                             : name);
+                   : name == "saved_by" && !savedBy.isEmpty() ? "'" + savedBy + "'"
+                                                              : name);
     }
-    return QStringLiteral("INSERT INTO records (%1) SELECT %2 FROM records WHERE serial = 'SN-3'")
-        .arg(names.join(", "), values.join(", "));
+    return QStringLiteral("INSERT INTO records (%1) SELECT %2 FROM records WHERE serial = '%3'")
+        .arg(names.join(", "), values.join(", "), of);
 }
 
 } // namespace
@@ -683,6 +691,89 @@ void TestRecordCommands::verifyShowsTampering()
                         .left(16);
     QVERIFY2(verified.out.contains(expected),
              qPrintable(verified.out + verified.err + "\n" + expected));
+}
+
+namespace {
+
+// A login role of its own on the test server, and the store's URL as that role.
+QString newRole(const quarvet::test::TestStore& store, QString& url)
+{
+    const QString role = "tech_" + QUuid::createUuid().toString(QUuid::Id128).left(12);
+    if (!store.runSql({"CREATE ROLE " + role + " LOGIN"}))
+        return {};
+    url = store.location();
+    url.replace("quarvet@", role + '@');
+    return role;
+}
+
+} // namespace
+
+// A technicians' role given what a workstation needs saves, lists, prints and verifies, and
+// every change, removal or schema trick fails with nothing changed.
+void TestRecordCommands::grantedRoleAddsButChangesNothing()
+{
+    QString skipReason;
+    quarvet::test::TestStore store("postgresql", skipReason);
+    if (store.location().isEmpty())
+        QSKIP(qPrintable("PostgreSQL cases skipped: " + skipReason));
+    QString technician;
+    const QString role = newRole(store, technician);
+    QVERIFY(!role.isEmpty());
+    Workplace place;
+    const Run granted = place.run({"records", "grant", role}, store.location());
+    QVERIFY2(granted.status == 0, qPrintable(granted.err));
+    const Run added = place.run(addArgs("SN-T"), technician);
+    QVERIFY2(added.status == 0, qPrintable(added.err));
+    const Run listed = place.run({"records", "list", "--format", "json"}, technician);
+    QCOMPARE(listed.status, 0);
+    QCOMPARE(QJsonDocument::fromJson(listed.out.toUtf8()).object()["saved_by"].toString(),
+             role + "@local socket");
+    const QString pdf = place.dir.filePath("t.pdf");
+    const Run printed = place.run(
+        {"records", "certificate", added.out.trimmed().section('\n', -1), "-o", pdf}, technician);
+    QVERIFY2(printed.status == 0, qPrintable(printed.err));
+    for (const char* statement :
+         {"UPDATE records SET technician = 'Mallory'", "DELETE FROM verification",
+          "DELETE FROM records", "TRUNCATE records", "DROP TABLE verification",
+          "ALTER TABLE records DISABLE TRIGGER records_never_changed",
+          "ALTER TABLE records DISABLE TRIGGER ALL", "INSERT INTO quarvet_schema VALUES (99)",
+          "UPDATE quarvet_schema SET version = 99", "DELETE FROM quarvet_schema",
+          "DROP FUNCTION quarvet_records_are_kept() CASCADE",
+          "UPDATE records SET saved_by = 'someone else'"})
+        QVERIFY2(!store.runSql({statement}, technician), statement);
+    const Run verified = place.run({"records", "verify"}, technician);
+    QVERIFY2(verified.status == 0 && verified.out.startsWith("1 record, chain intact"),
+             qPrintable(verified.out + verified.err));
+    // A row that claims another saver is turned away by the server; under its own name the
+    // same row goes in (and the chain shows it).
+    QVERIFY(!store.runSql({forgedCopy("SN-T", "quarvet@local socket")}, technician));
+    QVERIFY(store.runSql({forgedCopy("SN-T", role + "@local socket")}, technician));
+    QCOMPARE(place.run({"records", "verify"}, technician).status, 4);
+}
+
+// A store of an older schema is brought up to date by its owner: a technicians' role is told
+// so, and saves once the owner has run grant.
+void TestRecordCommands::upgradeIsTheOwners()
+{
+    QString skipReason;
+    quarvet::test::TestStore store("postgresql", skipReason);
+    if (store.location().isEmpty())
+        QSKIP(qPrintable("PostgreSQL cases skipped: " + skipReason));
+    QString technician;
+    const QString role = newRole(store, technician);
+    using namespace quarvet::records;
+    QVERIFY(store.runSql(migrationStatements(recordSchema(), postgresDialect(), 0, 3) +
+                         QStringList{"GRANT SELECT, INSERT ON records, verification TO " + role,
+                                     "GRANT SELECT ON quarvet_schema TO " + role}));
+    Workplace place;
+    const Run refused = place.run(addArgs("SN-T"), technician);
+    QCOMPARE(refused.status, 1);
+    QVERIFY2(refused.err.contains("must be brought up to this program's schema by the owner of "
+                                  "its tables: run quarvet-cli records grant ROLE as the owner"),
+             qPrintable(refused.err));
+    QCOMPARE(place.run({"records", "grant", role}, store.location()).status, 0);
+    const Run added = place.run(addArgs("SN-T"), technician);
+    QVERIFY2(added.status == 0, qPrintable(added.err));
 }
 
 #include "tst_recordcommands.moc"
