@@ -453,6 +453,7 @@ void AdjustmentWindow::finishSaving(const records::Record& record,
     recordFields_->setEnabled(true);
     if (failure.failed()) {
         ui::showValue(recordStatus_, QStringLiteral("The record was not saved."));
+        emit savingFinished(false);
         refuse(failure.message, nullptr);
         return;
     }
@@ -467,6 +468,12 @@ void AdjustmentWindow::finishSaving(const records::Record& record,
             .arg(records::shortId(record.id), records::printableText(record.serial),
                  record.verdict.isEmpty() ? QStringLiteral("not verified") : record.verdict));
     emit recordSaved(record);
+    emit savingFinished(true);
+}
+
+void AdjustmentWindow::showRecordStatus(const QString& text)
+{
+    ui::showValue(recordStatus_, text);
 }
 
 void AdjustmentWindow::closeEvent(QCloseEvent* event)

@@ -53,6 +53,8 @@ public:
     // names the field and puts the focus there.
     void saveRecord();
     bool isSaving() const;
+    // Says something of the record in the window's record status line.
+    void showRecordStatus(const QString& text);
 
     // Fills the current codes from a decoded memory text's display line (1 or 2); false, and
     // nothing filled, when the text does not decode or the line shows nothing.
@@ -60,6 +62,8 @@ public:
 
 signals:
     void recordSaved(const quarvet::records::Record& record);
+    // A save ended, kept or not; a save that failed is reported by the window itself.
+    void savingFinished(bool saved);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -15,6 +15,7 @@
 #include "ui/messageservice.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QFrame>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -211,7 +212,7 @@ void MainWindow::createMenus()
         addCommand(optionen, "Info", QStringLiteral("&Info"), QKeySequence(Qt::CTRL | Qt::Key_I));
 
     connect(berechnen, &QAction::triggered, this, &MainWindow::calculate);
-    connect(programmende, &QAction::triggered, this, &MainWindow::endRequested);
+    connect(programmende, &QAction::triggered, this, &MainWindow::requestEnd);
     connect(voreinstellungen, &QAction::triggered, this, &MainWindow::showSetup);
     connect(info, &QAction::triggered, this, &MainWindow::showAbout);
 
@@ -362,6 +363,55 @@ void MainWindow::showCodes(const std::string& slopeCode, const std::string& offs
     // Codes alone do not tell a negative offset from a large positive one.
     steigung_->setToolTip(QStringLiteral("Slope: %1").arg(localised(slope)));
     offset_->setToolTip(QStringLiteral("Offset: %1 °C").arg(localised(offset)));
+}
+
+namespace {
+
+QList<adjust::AdjustmentWindow*> savingWindows(const QObject* main)
+{
+    QList<adjust::AdjustmentWindow*> saving;
+    for (adjust::AdjustmentWindow* window : main->findChildren<adjust::AdjustmentWindow*>())
+        if (window->isSaving())
+            saving << window;
+    return saving;
+}
+
+} // namespace
+
+void MainWindow::requestEnd()
+{
+    const QList<adjust::AdjustmentWindow*> saving = savingWindows(this);
+    if (saving.isEmpty()) {
+        emit endRequested();
+        return;
+    }
+    // The program ends once every record in flight is kept; a save that fails leaves the
+    // program open, with the window that reports it and what was typed in it.
+    endWhenSaved_ = true;
+    for (adjust::AdjustmentWindow* window : saving) {
+        window->showRecordStatus(
+            QStringLiteral("Saving the record: the program ends once it is saved."));
+        connect(
+            window, &adjust::AdjustmentWindow::savingFinished, this,
+            [this](bool saved) {
+                if (!saved)
+                    endWhenSaved_ = false;
+                else if (endWhenSaved_ && savingWindows(this).isEmpty())
+                    emit endRequested();
+            },
+            Qt::SingleShotConnection);
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    // Closing the main window ends the program: a save in flight is waited for first.
+    if (!savingWindows(this).isEmpty()) {
+        event->ignore();
+        requestEnd();
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 } // namespace quarvet::app

@@ -72,11 +72,17 @@ public:
     // user's own file.
     std::shared_ptr<records::RecordStore> recordStore() const;
 
+    // End of Program: at once, unless a record is being saved; then once it is saved, and not
+    // at all when it is not, so that nothing typed is lost unsaid.
+    void requestEnd();
+    bool isEndWaiting() const { return endWhenSaved_; }
+
 signals:
     void endRequested();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void createMenus();
@@ -98,6 +104,7 @@ private:
     QLineEdit* offset_ = nullptr;
     QPushButton* berechnen1_ = nullptr;
     QList<QAction*> commands_;
+    bool endWhenSaved_ = false;
     settings::SettingsStore& store_;
     QPointer<settings::SetupDialog> setup_;
     QPointer<about::AboutWindow> about_;

@@ -22,6 +22,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSemaphore>
+#include <QSignalSpy>
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -139,6 +140,8 @@ private slots:
     void unusableStoreLeavesTheCalculatorWorking();
     void closingWhileSavingWaitsForTheOutcome_data();
     void closingWhileSavingWaitsForTheOutcome();
+    void endOfProgramWaitsForTheSave_data();
+    void endOfProgramWaitsForTheSave();
     void reloadsDoNotPileUp();
     void historyReadsPagesAndChecksTheStore();
     void foreignSeparatorIsRefused_data();
@@ -496,6 +499,45 @@ void TestRecordWindows::closingWhileSavingWaitsForTheOutcome()
     QCoreApplication::processEvents();
     QCOMPARE(check.isNull() || !check->isVisible(), saves);
     QCOMPARE(messages_->boxes.size(), saves ? 0 : 1);
+}
+
+void TestRecordWindows::endOfProgramWaitsForTheSave_data()
+{
+    QTest::addColumn<bool>("saves");
+    QTest::addColumn<bool>("byClose"); // the main window closed rather than End of Program
+    QTest::newRow("saved: the program ends") << true << false;
+    QTest::newRow("not saved: the program stays, the failure told") << false << false;
+    QTest::newRow("main window closed, saved") << true << true;
+    QTest::newRow("main window closed, not saved") << false << true;
+}
+
+// Ending the program while a save is in flight neither loses the record nor ends unseen: it
+// ends once the record is kept, and stays, saying why, when it is not.
+void TestRecordWindows::endOfProgramWaitsForTheSave()
+{
+    QFETCH(bool, saves);
+    QFETCH(bool, byClose);
+    auto store = std::make_shared<GatedStore>(saves);
+    QPointer<AdjustmentWindow> check = openCheck();
+    check->setRecordStoreSource([store] { return store; });
+    fillRecord(check, "SN-END");
+    QSignalSpy ended(window_.get(), &MainWindow::endRequested);
+    check->saveRecord();
+    if (byClose)
+        QVERIFY(!window_->close());
+    else
+        window_->findChild<QAction*>("Programmende")->trigger();
+    QCOMPARE(ended.size(), 0);
+    QVERIFY(window_->isEndWaiting());
+    QVERIFY(labelText(check, "Record status").contains("program ends once it is saved"));
+    store->gate.release();
+    QVERIFY(QTest::qWaitFor([&] { return !check || !check->isSaving(); }, 20000));
+    QCoreApplication::processEvents();
+    QCOMPARE(ended.size(), saves ? 1 : 0);
+    QCOMPARE(messages_->boxes.size(), saves ? 0 : 1);
+    QVERIFY(check && check->isVisible());
+    QCOMPARE(qobject_cast<QLineEdit*>(named(check, "Serial number"))->text(),
+             QStringLiteral("SN-END"));
 }
 
 void TestRecordWindows::reloadsDoNotPileUp()
