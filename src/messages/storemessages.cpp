@@ -40,6 +40,11 @@ QString refusalOf(const StoreFault& fault)
                                               "a lock; waited 15 s. Try again when it is done.")
                    : subject + QStringLiteral("is held by another program (locked); waited "
                                               "10 s. Try again when it is done.");
+    case StoreFaultKind::Unfinished:
+        return subject + QStringLiteral("holds a transaction another program never finished "
+                                        "(the journal %1-journal beside it); it was left as it "
+                                        "is. Open it with that program to finish it.")
+                             .arg(fault.location);
     case StoreFaultKind::OwnerMustUpgrade:
         return subject + QStringLiteral("must be brought up to this program's schema by the "
                                         "owner of its tables: run quarvet-cli records grant ROLE "
@@ -96,6 +101,11 @@ QString failureOf(const StoreFault& fault)
             .arg(fault.location, detail);
     case StoreFaultKind::NotRead:
         return QStringLiteral("The records in %1 cannot be read: %2").arg(fault.location, detail);
+    case StoreFaultKind::ReadOnlyCompanion:
+        return QStringLiteral("The record file %1 cannot be written: the file %2 beside it may "
+                              "not be written (left, perhaps, by a reading while the store was "
+                              "read-only). Remove it when no program has the store open.")
+            .arg(fault.location, detail);
     case StoreFaultKind::NoRoles:
         return QStringLiteral("The record file %1 has no roles to grant anything to: it is its "
                               "user's alone. Roles belong to a shared PostgreSQL database "

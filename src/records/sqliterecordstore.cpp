@@ -12,6 +12,7 @@
 #include <QSqlDriver>
 #include <QSysInfo>
 #include <QThread>
+#include <QUrl>
 
 #include <sqlite3.h>
 
@@ -183,12 +184,54 @@ StoreFault saveInTransaction(QSqlDatabase database, const Schema& schema, const 
     return fault;
 }
 
+// How a connection may touch the file. A file not yet known to be ours is only read: a
+// connection that may write rolls back another program's unfinished transaction, or merges
+// its write-ahead log, the moment it reads.
+enum class Access {
+    Write,
+    Read,
+    // Read without SQLite's shared-memory file: for a file this user may not write, where that
+    // file would be made read-only and block every later save.
+    ReadUnshared,
+};
+
+bool exists(const QString& path)
+{
+    return QFileInfo::exists(path);
+}
+
+// The file may not be written by this user, and nothing beside it holds a transaction: it can
+// be read as it is on the disk.
+bool readOnlyAndSettled(const QString& path)
+{
+#ifdef Q_OS_UNIX
+    if (::access(QFile::encodeName(path).constData(), W_OK) == 0)
+        return false;
+#else
+    if (QFileInfo(path).isWritable())
+        return false;
+#endif
+    for (const char* companion : {"-wal", "-shm", "-journal"})
+        if (exists(path + QLatin1String(companion)))
+            return false;
+    return true;
+}
+
 // One connection to the file, waiting up to the busy time for a lock.
-sql::Connection connectionTo(const QString& path)
+sql::Connection connectionTo(const QString& path, Access access)
 {
     return sql::Connection(QStringLiteral("QSQLITE"), [&](QSqlDatabase& database) {
-        database.setDatabaseName(path);
-        database.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyMilliseconds));
+        QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyMilliseconds);
+        if (access != Access::Write)
+            options += QStringLiteral(";QSQLITE_OPEN_READONLY");
+        if (access == Access::ReadUnshared) {
+            options += QStringLiteral(";QSQLITE_OPEN_URI");
+            database.setDatabaseName(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) +
+                                     QStringLiteral("?immutable=1"));
+        } else {
+            database.setDatabaseName(path);
+        }
+        database.setConnectOptions(options);
     });
 }
 
@@ -244,6 +287,56 @@ StoreFailure failure(StoreFault fault, const QString& path, bool saving)
     return StoreFailure(std::move(fault));
 }
 
+// A rollback journal left by a transaction that never ended, which the next connection that
+// may write rolls back. Its header says how many pages the file had before it began: none
+// for a first save of this program's that was cut short, whose rollback leaves an empty file.
+bool journalOfAnEmptyFile(const QString& path)
+{
+    QFile journal(path + QStringLiteral("-journal"));
+    if (!journal.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray header = journal.read(28);
+    static const char magic[] = "\xd9\xd5\x05\xf9\x20\xa1\x63\xd7";
+    if (header.size() < 28 || !header.startsWith(QByteArray(magic, 8)))
+        return false;
+    return header.mid(16, 4) == QByteArray(4, '\0');
+}
+
+// A judgement a connection that may not write could not make for a journal beside the file:
+// none for the journal of a first save cut short, else that the file holds another's
+// unfinished transaction.
+StoreFault withJournal(StoreFault fault, const QString& path)
+{
+    const QString journal = path + QStringLiteral("-journal");
+    if (!fault.failed() || !exists(journal) || QFileInfo(journal).size() == 0)
+        return fault;
+    return journalOfAnEmptyFile(path) ? StoreFault() : storeFault(StoreFaultKind::Unfinished);
+}
+
+// Whether the file is ours, judged through a connection that cannot change it.
+StoreFault judgeUntouched(const QString& path, const Schema& schema)
+{
+    const sql::Connection connection = connectionTo(path, Access::Read);
+    if (!connection.opened())
+        return storeFault(StoreFaultKind::CannotOpen, sql::said(connection.error()));
+    int version = 0;
+    return withJournal(judge(connection.database(), schema, version), path);
+}
+
+// A save turned away by a file beside the store that this user may not write: one that a
+// reading left while the store itself was read-only.
+StoreFault namedCompanion(StoreFault fault, const QString& path)
+{
+    if (fault.kind != StoreFaultKind::Unwritable)
+        return fault;
+    for (const char* companion : {"-shm", "-wal"}) {
+        const QString file = path + QLatin1String(companion);
+        if (exists(file) && !QFileInfo(file).isWritable())
+            return storeFault(StoreFaultKind::ReadOnlyCompanion, file);
+    }
+    return fault;
+}
+
 } // namespace
 
 SqliteRecordStore::SqliteRecordStore(const QString& path, const Schema& schema)
@@ -268,16 +361,15 @@ StoreFailure SqliteRecordStore::add(const Record& record)
     const bool existed = presence == Presence::File;
     if (!existed && !makePrivateFile(path_))
         return failure(storeFault(StoreFaultKind::NoFolder), path_, true);
-    const sql::Connection connection = connectionTo(path_);
+    if (existed)
+        if (StoreFault fault = judgeUntouched(path_, schema_); fault.failed())
+            return failure(std::move(fault), path_, true);
+    const sql::Connection connection = connectionTo(path_, Access::Write);
     if (!connection.opened())
         return failure(storeFault(StoreFaultKind::CannotOpen, sql::said(connection.error())), path_,
                        true);
     QSqlDatabase database = connection.database();
-    int version = 0;
-    if (existed)
-        if (StoreFault fault = judge(database, schema_, version); fault.failed())
-            return failure(std::move(fault), path_, true);
-    StoreFault saved = saveInTransaction(database, schema_, record);
+    StoreFault saved = namedCompanion(saveInTransaction(database, schema_, record), path_);
     // WAL lets readers and a saving program go on side by side; switched only once a save
     // went through, so that a refused file keeps every byte. Should the switch fail, the
     // record is saved all the same and the next save tries again.
@@ -301,14 +393,15 @@ StoreFailure readFrom(const QString& path, const Schema& schema, Reading reading
     case Presence::File:
         break;
     }
-    sql::Connection connection = connectionTo(path);
+    sql::Connection connection =
+        connectionTo(path, readOnlyAndSettled(path) ? Access::ReadUnshared : Access::Read);
     if (!connection.opened())
         return failure(storeFault(StoreFaultKind::CannotOpen, sql::said(connection.error())), path,
                        false);
     QSqlDatabase database = connection.database();
     addFoldFunction(database);
     int version = 0;
-    if (StoreFault fault = judge(database, schema, version); fault.failed())
+    if (StoreFault fault = withJournal(judge(database, schema, version), path); fault.failed())
         return failure(std::move(fault), path, false);
     // A file whose first save never finished holds no tables, and no records.
     if (version == 0)

@@ -8,26 +8,28 @@ namespace quarvet::records {
 // user are composed from it in messages/storemessages.h.
 enum class StoreFaultKind {
     None,
-    NoPlace,          // neither XDG_DATA_HOME nor HOME names a folder for the file
-    BadAddress,       // the database setting is no postgresql:// URL; `detail` says why
-    NoFolder,         // the file's folder cannot be made
-    NotAFile,         // the path names a folder, a device or a pipe
-    CannotOpen,       // the file cannot be opened; `detail` is the system's reason
-    Unreachable,      // the database server does not answer or refuses the connection
-    NotADatabase,     // the file is not an SQLite database
-    Locked,           // another program holds the store
-    Unreadable,       // the store's schema cannot be read; `detail` is the reason
-    Foreign,          // the store holds tables that are not this program's
-    Newer,            // a newer program's schema: `version`, of which this program knows `known`
-    Altered,          // another program changed our tables, indexes or triggers
-    AlreadyCorrected, // the record a correction corrects has a correction: `detail`, its id
-    Damaged,          // the store is damaged; `damage` says how it showed
-    Unwritable,       // the store cannot be written to; `detail` is the reason
-    NotSaved,         // a save failed for another reason; `detail` is the reason
-    NotRead,          // a reading failed for another reason; `detail` is the reason
-    OwnerMustUpgrade, // the store is of an older schema and this role may not upgrade it
-    NoRoles,          // a record file has no database roles to grant anything to
-    NoSuchRole,       // the database has no role named `detail`
+    NoPlace,           // neither XDG_DATA_HOME nor HOME names a folder for the file
+    BadAddress,        // the database setting is no postgresql:// URL; `detail` says why
+    NoFolder,          // the file's folder cannot be made
+    NotAFile,          // the path names a folder, a device or a pipe
+    CannotOpen,        // the file cannot be opened; `detail` is the system's reason
+    Unreachable,       // the database server does not answer or refuses the connection
+    NotADatabase,      // the file is not an SQLite database
+    Locked,            // another program holds the store
+    Unreadable,        // the store's schema cannot be read; `detail` is the reason
+    Foreign,           // the store holds tables that are not this program's
+    Newer,             // a newer program's schema: `version`, of which this program knows `known`
+    Altered,           // another program changed our tables, indexes or triggers
+    AlreadyCorrected,  // the record a correction corrects has a correction: `detail`, its id
+    Damaged,           // the store is damaged; `damage` says how it showed
+    Unwritable,        // the store cannot be written to; `detail` is the reason
+    NotSaved,          // a save failed for another reason; `detail` is the reason
+    NotRead,           // a reading failed for another reason; `detail` is the reason
+    OwnerMustUpgrade,  // the store is of an older schema and this role may not upgrade it
+    NoRoles,           // a record file has no database roles to grant anything to
+    NoSuchRole,        // the database has no role named `detail`
+    Unfinished,        // another program's transaction never ended (a hot journal beside it)
+    ReadOnlyCompanion, // a file beside the store, `detail`, may not be written
 };
 
 // How a damaged store showed its damage.

@@ -18,6 +18,7 @@
 #include <qplatformdefs.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -43,7 +44,15 @@ public:
             environment.remove("XDG_RUNTIME_DIR");
         QProcess process;
         process.setProcessEnvironment(environment);
-        process.start(QStringLiteral(QUARVET_CLI), args);
+        if (asUser.isEmpty())
+            process.start(QStringLiteral(QUARVET_CLI), args);
+        else
+            process.start("runuser",
+                          QStringList{"-u", asUser, "--", "env",
+                                      "XDG_DATA_HOME=" + environment.value("XDG_DATA_HOME"),
+                                      "XDG_CONFIG_HOME=" + dir.filePath("config"),
+                                      "HOME=" + dir.path(), dir.filePath("quarvet-cli")} +
+                              args);
         if (!process.waitForFinished(60000))
             return {-1, {}, QStringLiteral("did not finish")};
         return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
@@ -53,6 +62,7 @@ public:
     QTemporaryDir dir;
     QString dataHome;
     bool withoutRuntimeFolder = false;
+    QString asUser; // another user of the machine to run as (through runuser), if any
 };
 
 const QString dueDate = QDate::currentDate().addYears(1).toString(Qt::ISODate);
@@ -122,6 +132,7 @@ private slots:
     void certificateNeverReplacesTheStore();
     void verifyShowsTampering_data();
     void verifyShowsTampering();
+    void readOnlyStoreLeavesNothingBehind();
     void grantedRoleAddsButChangesNothing();
     void upgradeIsTheOwners();
 };
@@ -707,6 +718,52 @@ QString newRole(const quarvet::test::TestStore& store, QString& url)
 }
 
 } // namespace
+
+// A store read while it may not be written leaves nothing beside it that would block the
+// saves once it may be again; and such a file, left by another program, is named. Permissions
+// hold for a user other than root: as root, the test runs as nobody.
+void TestRecordCommands::readOnlyStoreLeavesNothingBehind()
+{
+    Workplace place;
+    if (::geteuid() == 0) {
+        if (QProcess::execute("id", {"nobody"}) != 0)
+            QSKIP("running as root, and there is no user nobody to run as");
+        place.asUser = "nobody";
+        QFile::setPermissions(place.dir.path(), QFileDevice::Permissions(0x7777));
+        // A copy the other user may run, wherever the build tree lies.
+        QVERIFY(QFile::copy(QUARVET_CLI, place.dir.filePath("quarvet-cli")));
+        QFile::setPermissions(place.dir.filePath("quarvet-cli"), QFileDevice::Permissions(0x7755));
+    }
+    const Run first = place.run(addArgs("SN-1"));
+    QVERIFY2(first.status == 0, qPrintable(first.err));
+    const QString file = place.dir.filePath("data/Quarvet/records.sqlite");
+    QVERIFY(QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::ReadGroup |
+                                            QFileDevice::ReadOther));
+    const Run listed = place.run({"records", "list"});
+    QVERIFY2(listed.status == 0 && listed.out.count('\n') == 1, qPrintable(listed.err));
+    QVERIFY(QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    for (const char* beside : {"-shm", "-wal", "-journal"})
+        QVERIFY2(!QFileInfo::exists(file + beside), beside);
+    const Run added = place.run(addArgs("SN-2"));
+    QVERIFY2(added.status == 0, qPrintable(added.err));
+    // As the reading of an earlier version left them: the log empty, the shared memory
+    // made with the store's read-only mode.
+    for (const auto& [beside, size] : {std::pair{"-wal", 0}, std::pair{"-shm", 32768}}) {
+        QFile made(file + beside);
+        QVERIFY(!made.exists() || made.remove());
+        QVERIFY(made.open(QIODevice::WriteOnly) && made.write(QByteArray(size, '\0')) == size);
+        made.close();
+        QVERIFY(QFile::setPermissions(made.fileName(), QFileDevice::ReadOwner |
+                                                           QFileDevice::ReadGroup |
+                                                           QFileDevice::ReadOther));
+        if (::geteuid() == 0)
+            QVERIFY(QProcess::execute("chown", {"nobody", made.fileName()}) == 0);
+    }
+    const Run blocked = place.run(addArgs("SN-3"));
+    QCOMPARE(blocked.status, 1);
+    QVERIFY2(blocked.err.contains(file + "-shm beside it may not be written"),
+             qPrintable(blocked.err));
+}
 
 // A technicians' role given what a workstation needs saves, lists, prints and verifies, and
 // every change, removal or schema trick fails with nothing changed.

@@ -84,6 +84,8 @@ private slots:
     void nothingMadeUntilTheFirstSave();
     void refusedStoresStayUntouched_data();
     void refusedStoresStayUntouched();
+    void unfinishedTransactionsStayUntouched_data();
+    void unfinishedTransactionsStayUntouched();
     void recordsCannotBeChanged_data() { addBackends(); }
     void recordsCannotBeChanged();
     void unwritableFolderIsNamed();
@@ -215,6 +217,77 @@ void TestRecords::refusedStoresStayUntouched_data()
         QTest::addRow("%s: another program's tables", backend) << backend << "foreign"
                                                                << "another program" << foreign;
     }
+}
+
+void TestRecords::unfinishedTransactionsStayUntouched_data()
+{
+    QTest::addColumn<QString>("mode");      // the journal mode of the program that wrote it
+    QTest::addColumn<QString>("made");      // what it made: "foreign" tables, or "nothing"
+    QTest::addColumn<QString>("companion"); // the file beside it that holds what is unfinished
+    QTest::addColumn<int>("fault");         // the save's and the listing's, None when kept
+    QTest::newRow("another program's transaction cut short")
+        << "DELETE"
+        << "foreign"
+        << "-journal" << int(StoreFaultKind::Unfinished);
+    QTest::newRow("another program's log not merged") << "WAL"
+                                                      << "foreign"
+                                                      << "-wal" << int(StoreFaultKind::Foreign);
+    // A first save of this program's cut short: rolled back, the file is empty, and the save
+    // goes in.
+    QTest::newRow("a first save cut short") << "DELETE"
+                                            << "nothing"
+                                            << "-journal" << int(StoreFaultKind::None);
+}
+
+// A file not known to be ours is only read: another program's unfinished transaction is
+// neither rolled back nor merged, by a save or by a listing.
+void TestRecords::unfinishedTransactionsStayUntouched()
+{
+    QFETCH(QString, mode);
+    QFETCH(QString, made);
+    QFETCH(QString, companion);
+    QFETCH(int, fault);
+    QTemporaryDir dir;
+    const QString source = dir.filePath("source.sqlite");
+    const QString path = dir.filePath("Quarvet/records.sqlite");
+    QVERIFY(QDir().mkpath(dir.filePath("Quarvet")));
+    {
+        QSqlDatabase writer = QSqlDatabase::addDatabase("QSQLITE", "writer");
+        writer.setDatabaseName(source);
+        QVERIFY(writer.open());
+        QSqlQuery query(writer);
+        QVERIFY(query.exec("PRAGMA journal_mode = " + mode));
+        QVERIFY(query.exec("PRAGMA wal_autocheckpoint = 0"));
+        QVERIFY(query.exec("PRAGMA cache_size = 1")); // pages reach the file before the end
+        if (made == "foreign")
+            QVERIFY(query.exec("CREATE TABLE contacts (name TEXT)"));
+        QVERIFY(query.exec("BEGIN"));
+        QVERIFY(query.exec("CREATE TABLE filler (x TEXT)"));
+        for (int n = 0; n < 500; ++n)
+            QVERIFY(query.exec("INSERT INTO filler VALUES (hex(randomblob(300)))"));
+        if (mode == "WAL")
+            QVERIFY(query.exec("COMMIT"));
+        // The files as a crash would leave them.
+        QVERIFY(QFile::copy(source, path));
+        QVERIFY(QFile::copy(source + companion, path + companion));
+        query.finish();
+        writer.close();
+    }
+    QSqlDatabase::removeDatabase("writer");
+    const QByteArray before = fingerprint(path) + fingerprint(path + companion);
+    SqliteRecordStore store(path);
+    QList<Record> records;
+    const StoreFaultKind listed = store.list(QString(), records).fault.kind;
+    QCOMPARE(fingerprint(path) + fingerprint(path + companion), before);
+    const StoreFailure saved = store.add(sample("X"));
+    QVERIFY2(int(saved.fault.kind) == fault, qPrintable(saved.message));
+    if (fault == int(StoreFaultKind::None)) {
+        QVERIFY(!store.list(QString(), records).failed());
+        QCOMPARE(records.size(), 1);
+        return;
+    }
+    QCOMPARE(int(listed), fault);
+    QCOMPARE(fingerprint(path) + fingerprint(path + companion), before);
 }
 
 // Refused, and left as it was: the same bytes, or in a database the same rows.
