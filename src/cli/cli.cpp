@@ -34,6 +34,8 @@ constexpr const char* usage =
     "                   [--tolerance T --verify T1 V1 --verify T2 V2 ...]\n"
     "                   [--note TEXT] TARGET1 TARGET2 INDICATED1 INDICATED2\n"
     "       quarvet-cli records certificate ID -o FILE.pdf\n"
+    "       quarvet-cli records verify\n"
+    "       quarvet-cli records grant ROLE\n"
     "       quarvet-cli --help | --version\n";
 
 constexpr const char* help =
@@ -55,7 +57,8 @@ constexpr const char* help =
     "\n"
     "records keeps calibration records: list prints them newest first, add computes,\n"
     "verifies and saves one and prints its id last, certificate writes one's PDF (a unique\n"
-    "beginning of the id is enough). They go to the PostgreSQL database that QUARVET_DATABASE\n"
+    "beginning of the id is enough), verify walks the hash chain of the records (exit 4 when\n"
+    "it is broken), grant gives a role of a shared database reading and adding records. They go to the PostgreSQL database that QUARVET_DATABASE\n"
     "or the setting Records/Database names (postgresql://user@host:port/dbname), else to\n"
     "$XDG_DATA_HOME/Quarvet/records.sqlite.\n"
     "\n"

@@ -331,7 +331,18 @@ void TestRecordCommands::certificateByIdPrefix()
     QProcess text;
     text.start("pdftotext", {pdf, "-"});
     QVERIFY(text.waitForFinished(30000));
-    QVERIFY(text.readAllStandardOutput().contains(ids[5].toUtf8()));
+    const QByteArray page = text.readAllStandardOutput();
+    QVERIFY(page.contains(ids[5].toUtf8()));
+    // The record's own hash, and the head of the chain: the hash of the record saved last.
+    const QStringList listed =
+        place.run({"records", "list", "--format", "json"}).out.split('\n', Qt::SkipEmptyParts);
+    const auto hashOf = [](const QString& line) {
+        return QJsonDocument::fromJson(line.toUtf8()).object()["hash"].toString().toUtf8();
+    };
+    const QByteArray head = hashOf(listed.first());
+    QVERIFY(page.contains(hashOf(listed.filter(ids[5]).value(0))));
+    QVERIFY(page.contains(head));
+    QVERIFY(place.run({"records", "verify"}).out.contains(head.left(16)));
     const Run unwritable = place.run({"records", "certificate", ids[5], "-o", place.dir.path()});
     QCOMPARE(unwritable.status, 1);
     QVERIFY(unwritable.err.contains(place.dir.path()));

@@ -1,3 +1,4 @@
+#include "records/chain.h"
 #include "records/columns.h"
 #include "records/postgresrecordstore.h"
 #include "records/recordformat.h"
@@ -129,6 +130,8 @@ private slots:
     void newStoreIsTheUsersAlone();
     void strangePathsAreNamed_data();
     void strangePathsAreNamed();
+    void hashCoversEveryField_data();
+    void hashCoversEveryField();
     void numbersAsQtWritesThem_data();
     void numbersAsQtWritesThem();
     void localTimesAcrossTransitions_data();
@@ -488,6 +491,46 @@ void TestRecordSchema::strangePathsAreNamed()
     QCOMPARE(int(store.list(QString(), records).fault.kind), fault);
     QCOMPARE(int(store.checkIntegrity().fault.kind), fault);
     QVERIFY(!QFileInfo(path).isFile());
+}
+
+void TestRecordSchema::hashCoversEveryField_data()
+{
+    QTest::addColumn<QString>("column");
+    for (const Column& column : recordColumns())
+        if (qstrcmp(column.name, "hash") != 0)
+            QTest::newRow(column.name) << QString::fromLatin1(column.name);
+}
+
+// The canonical form is fixed for good: every certificate ever printed names hashes made of
+// it. Each field, readings and the link to the record before included, changes the hash.
+void TestRecordSchema::hashCoversEveryField()
+{
+    QFETCH(QString, column);
+    Record record = quarvet::test::fixedRecord();
+    record.savedBy = QStringLiteral("lab@bench-3");
+    record.previousHash = chainStart();
+    QCOMPARE(recordHash(record),
+             QStringLiteral("65810f7d7f97f21a5cdc416a92f2d1986f37d1bdc8e113d0bf936be7921c131f"));
+    for (const Column& field : recordColumns()) {
+        if (QString::fromLatin1(field.name) != column)
+            continue;
+        Record changed = record;
+        switch (field.type) {
+        case ColumnType::Readings:
+            changed.verification.last().reading += 0.001;
+            break;
+        case ColumnType::Real:
+            field.read(changed, field.write(record).toDouble() + 0.5);
+            break;
+        case ColumnType::Integer:
+            field.read(changed, field.write(record).toInt() + 1);
+            break;
+        default:
+            field.read(changed, QString(field.write(record).toString() + QLatin1Char('x')));
+        }
+        QVERIFY(!(changed == record));
+        QVERIFY(recordHash(changed) != recordHash(record));
+    }
 }
 
 void TestRecordSchema::numbersAsQtWritesThem_data()
