@@ -526,7 +526,7 @@ void TestRecordSchema::hashCoversEveryField()
             field.read(changed, field.write(record).toInt() + 1);
             break;
         default:
-            field.read(changed, QString(field.write(record).toString() + QLatin1Char('x')));
+            field.read(changed, QString(QLatin1Char('x') + field.write(record).toString()));
         }
         QVERIFY(!(changed == record));
         QVERIFY(recordHash(changed) != recordHash(record));
