@@ -2,6 +2,7 @@
 // once or one killed in the middle: records_helper STORE COUNT TAG, where STORE is a file or
 // a postgresql:// URL. records_helper FILE hold SECONDS holds the file locked exclusively,
 // as another program might, and says so on standard output once it does.
+#include "records/postgresrecordstore.h"
 #include "records/storechoice.h"
 
 #include <QCoreApplication>
@@ -16,13 +17,26 @@ namespace {
 
 int hold(const QString& path, int seconds)
 {
-    QSqlDatabase database = QSqlDatabase::addDatabase("QSQLITE", "holder");
-    database.setDatabaseName(path);
+    // A database's records table, locked by a session that holds its transaction open.
+    QString fault;
+    const auto address = quarvet::records::readPostgresUrl(path, fault);
+    QSqlDatabase database = QSqlDatabase::addDatabase(address ? "QPSQL" : "QSQLITE", "holder");
+    if (address) {
+        database.setHostName(address->host);
+        database.setPort(address->port);
+        database.setUserName(address->user);
+        database.setDatabaseName(address->databaseName);
+    } else {
+        database.setDatabaseName(path);
+    }
     if (!database.open())
         return 1;
     QSqlQuery query(database);
-    if (!query.exec("PRAGMA locking_mode = EXCLUSIVE") || !query.exec("BEGIN EXCLUSIVE") ||
-        !query.exec("SELECT count(*) FROM records") || !query.next())
+    const bool held =
+        address ? query.exec("BEGIN") && query.exec("LOCK TABLE records IN ACCESS EXCLUSIVE MODE")
+                : query.exec("PRAGMA locking_mode = EXCLUSIVE") && query.exec("BEGIN EXCLUSIVE") &&
+                      query.exec("SELECT count(*) FROM records") && query.next();
+    if (!held)
         return 1;
     std::printf("holding\n");
     std::fflush(stdout);
