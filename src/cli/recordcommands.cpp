@@ -426,21 +426,28 @@ int addCommand(const std::vector<std::string>& args, const calc::Separators& sep
     return composition.passed == false ? verificationFailed : success;
 }
 
-int certificateCommand(const std::vector<std::string>& args, RecordsContext& context, Output& io)
+// ID -o FILE in any order; the usage fault, if any.
+std::string certificateWords(const std::vector<std::string>& args, std::vector<std::string>& words,
+                             std::string& file)
 {
-    std::vector<std::string> words;
-    std::string file;
     for (std::size_t n = 0; n < args.size(); ++n) {
         if (args[n] == "-o" || args[n] == "--output") {
             if (n + 1 >= args.size() || !file.empty())
-                return usageFault("-o takes one file name", io);
+                return "-o takes one file name";
             file = args[++n];
         } else {
             words.push_back(args[n]);
         }
     }
-    if (words.size() != 1 || file.empty())
-        return usageFault("records certificate ID -o FILE.pdf", io);
+    return words.size() != 1 || file.empty() ? "records certificate ID -o FILE.pdf" : "";
+}
+
+int certificateCommand(const std::vector<std::string>& args, RecordsContext& context, Output& io)
+{
+    std::vector<std::string> words;
+    std::string file;
+    if (const std::string fault = certificateWords(args, words, file); !fault.empty())
+        return usageFault(fault, io);
     const QString prefix = text(words[0]).trimmed();
     if (prefix.isEmpty())
         return usageFault("records certificate needs a record id", io);

@@ -25,15 +25,10 @@ QString damageOf(const StoreFault& fault)
     }
 }
 
-// What the store is found to be, as said of it: "The record file X is no database".
-QString refusalOf(const StoreFault& fault)
+// What another program or workstation, or the store's owner, must do first.
+QString waitingRefusalOf(const StoreFault& fault, const QString& subject)
 {
-    const QString subject = QStringLiteral("The %1 %2 ").arg(store(fault), fault.location);
     switch (fault.kind) {
-    case StoreFaultKind::NotAFile:
-        return subject + QStringLiteral("is no file.");
-    case StoreFaultKind::NotADatabase:
-        return subject + QStringLiteral("is no database.");
     case StoreFaultKind::Locked:
         return fault.database
                    ? subject + QStringLiteral("is busy: another workstation is saving or holds "
@@ -49,6 +44,20 @@ QString refusalOf(const StoreFault& fault)
         return subject + QStringLiteral("must be brought up to this program's schema by the "
                                         "owner of its tables: run quarvet-cli records grant ROLE "
                                         "as the owner.");
+    default:
+        return {};
+    }
+}
+
+// What the store is found to be, as said of it: "The record file X is no database".
+QString refusalOf(const StoreFault& fault)
+{
+    const QString subject = QStringLiteral("The %1 %2 ").arg(store(fault), fault.location);
+    switch (fault.kind) {
+    case StoreFaultKind::NotAFile:
+        return subject + QStringLiteral("is no file.");
+    case StoreFaultKind::NotADatabase:
+        return subject + QStringLiteral("is no database.");
     case StoreFaultKind::Unreadable:
         return subject + QStringLiteral("cannot be read: %1.").arg(fault.detail.trimmed());
     case StoreFaultKind::Foreign:
@@ -63,6 +72,30 @@ QString refusalOf(const StoreFault& fault)
                              .arg(fault.known);
     case StoreFaultKind::Damaged:
         return subject + QStringLiteral("is damaged (%1).").arg(damageOf(fault));
+    default:
+        return waitingRefusalOf(fault, subject);
+    }
+}
+
+// What the store's own permissions and roles stood in the way of.
+QString permissionFailureOf(const StoreFault& fault)
+{
+    const QString detail = fault.detail.trimmed();
+    switch (fault.kind) {
+    case StoreFaultKind::ReadOnlyCompanion:
+        return QStringLiteral("The record file %1 cannot be written: the file %2 beside it may "
+                              "not be written (left, perhaps, by a reading while the store was "
+                              "read-only). Remove it when no program has the store open.")
+            .arg(fault.location, detail);
+    case StoreFaultKind::NoRoles:
+        return QStringLiteral("The record file %1 has no roles to grant anything to: it is its "
+                              "user's alone. Roles belong to a shared PostgreSQL database "
+                              "(QUARVET_DATABASE).")
+            .arg(fault.location);
+    case StoreFaultKind::NoSuchRole:
+        return QStringLiteral("The record database %1 has no role named %2: make it first "
+                              "(CREATE ROLE ... LOGIN).")
+            .arg(fault.location, detail);
     default:
         return {};
     }
@@ -101,22 +134,8 @@ QString failureOf(const StoreFault& fault)
             .arg(fault.location, detail);
     case StoreFaultKind::NotRead:
         return QStringLiteral("The records in %1 cannot be read: %2").arg(fault.location, detail);
-    case StoreFaultKind::ReadOnlyCompanion:
-        return QStringLiteral("The record file %1 cannot be written: the file %2 beside it may "
-                              "not be written (left, perhaps, by a reading while the store was "
-                              "read-only). Remove it when no program has the store open.")
-            .arg(fault.location, detail);
-    case StoreFaultKind::NoRoles:
-        return QStringLiteral("The record file %1 has no roles to grant anything to: it is its "
-                              "user's alone. Roles belong to a shared PostgreSQL database "
-                              "(QUARVET_DATABASE).")
-            .arg(fault.location);
-    case StoreFaultKind::NoSuchRole:
-        return QStringLiteral("The record database %1 has no role named %2: make it first "
-                              "(CREATE ROLE ... LOGIN).")
-            .arg(fault.location, detail);
     default:
-        return {};
+        return permissionFailureOf(fault);
     }
 }
 

@@ -370,7 +370,7 @@ StoreFailure PostgresRecordStore::failure(StoreFault fault, bool saving) const
     return StoreFailure(std::move(fault));
 }
 
-StoreFailure PostgresRecordStore::add(const Record& record)
+StoreFailure PostgresRecordStore::write(const Writing& writing)
 {
     const sql::Connection connection = connectionTo(address_);
     if (!connection.opened())
@@ -379,7 +379,12 @@ StoreFailure PostgresRecordStore::add(const Record& record)
     QSqlDatabase database = connection.database();
     if (const QSqlError error = limitWaiting(database, false); error.isValid())
         return failure(faultOf(error, StoreFaultKind::NotSaved), true);
-    return failure(save(database, schema_, record), true);
+    return failure(writing(database), true);
+}
+
+StoreFailure PostgresRecordStore::add(const Record& record)
+{
+    return write([&](QSqlDatabase database) { return save(database, schema_, record); });
 }
 
 StoreFailure PostgresRecordStore::read(const Reading& reading)
@@ -468,17 +473,12 @@ StoreFault grantIn(QSqlDatabase database, const Schema& schema, const QString& r
 
 StoreFailure PostgresRecordStore::grant(const QString& role)
 {
-    const sql::Connection connection = connectionTo(address_);
-    if (!connection.opened())
-        return failure(storeFault(StoreFaultKind::Unreachable, sql::said(connection.error())),
-                       true);
-    QSqlDatabase database = connection.database();
-    if (const QSqlError error = limitWaiting(database, false); error.isValid())
-        return failure(faultOf(error, StoreFaultKind::NotSaved), true);
-    StoreFault fault = grantIn(database, schema_, role);
-    if (fault.failed())
-        sql::run(database, QStringLiteral("ROLLBACK"));
-    return failure(std::move(fault), true);
+    return write([&](QSqlDatabase database) {
+        StoreFault fault = grantIn(database, schema_, role);
+        if (fault.failed())
+            sql::run(database, QStringLiteral("ROLLBACK"));
+        return fault;
+    });
 }
 
 StoreFailure PostgresRecordStore::readNotes(StoreNotes& notes)

@@ -48,6 +48,9 @@ public:
 
 private:
     using Reading = std::function<QSqlError(QSqlDatabase, int version)>;
+    using Writing = std::function<StoreFault(QSqlDatabase)>;
+    // Runs `writing` on a connection of its own whose waits are limited.
+    StoreFailure write(const Writing& writing);
     // Runs `reading` in one snapshot of a database judged ours, with records in it.
     StoreFailure read(const Reading& reading);
     StoreFailure failure(StoreFault fault, bool saving) const;
