@@ -151,8 +151,8 @@ QString outputReason(const records::OutputFault& fault)
     case OutputFaultKind::NotPlainFile:
         return QStringLiteral("it is no plain file (a device, a pipe or a socket)");
     case OutputFaultKind::RecordStore:
-        return QStringLiteral("it is the record store's own file %1, which holds every record; "
-                              "nothing was changed")
+        return QStringLiteral("it is one of the record store's own files, %1, which hold every "
+                              "record; nothing was changed")
             .arg(fault.detail);
     case OutputFaultKind::NoGraphics:
         return QStringLiteral("fonts are not available without a running graphical application");

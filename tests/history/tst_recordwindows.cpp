@@ -376,7 +376,7 @@ void TestRecordWindows::historyFiltersBySerialAndExportsShownRows()
     history->exportCsv();
     QVERIFY(QTest::qWaitFor([&] { return !history->isExporting(); }, 20000));
     QCOMPARE(messages_->boxes.size(), 2);
-    QVERIFY2(messages_->boxes[1].text.contains("record store's own file"),
+    QVERIFY2(messages_->boxes[1].text.contains("one of the record store's own files"),
              qPrintable(messages_->boxes[1].text));
     history->reload();
     QVERIFY(QTest::qWaitFor([&] { return !history->isLoading(); }, 20000));

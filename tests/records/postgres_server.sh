@@ -7,9 +7,9 @@
 #                                     certificate) when it runs, else FOLDER/unavailable with
 #                                     the reason
 #   postgres_server.sh stop FOLDER
-# A server that cannot start does not fail the run: start exits 77, which CTest lists as a
-# skipped test in its summary, and the record tests say in each PostgreSQL case why it is
-# skipped.
+# Run by ctest alone, a server that cannot start does not fail the run: start exits 77, which
+# CTest lists as a skipped test in its summary, and the record tests say in each PostgreSQL
+# case why it is skipped. The test command fails instead.
 set -uo pipefail
 action=${1:?start or stop}
 folder=${2:?folder}
@@ -28,9 +28,12 @@ as_server_user() {
 
 bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1)
 
+# The test command requires the server (QUARVET_REQUIRE_POSTGRES=1): there a server that
+# cannot start fails the run rather than skipping every PostgreSQL case.
 unavailable() {
     echo "$*" >"$folder/unavailable"
     echo "PostgreSQL server not started: $*" >&2
+    [ "${QUARVET_REQUIRE_POSTGRES:-}" = 1 ] && exit 1
     exit 77
 }
 
