@@ -1,7 +1,9 @@
 // Adds records to a store from a process of its own, for the tests that need two programs at
 // once or one killed in the middle: records_helper STORE COUNT TAG, where STORE is a file or
-// a postgresql:// URL. records_helper FILE hold SECONDS holds the file locked exclusively,
-// as another program might, and says so on standard output once it does.
+// a postgresql:// URL. records_helper STORE hold SECONDS holds the file locked exclusively, or
+// the database's records table, as another program might; hold-schema holds the lock every
+// workstation takes to upgrade a database's schema. It says so on standard output once it
+// holds it.
 #include "records/postgresrecordstore.h"
 #include "records/storechoice.h"
 
@@ -15,7 +17,7 @@
 
 namespace {
 
-int hold(const QString& path, int seconds)
+int hold(const QString& path, int seconds, bool schemaLock)
 {
     // A database's records table, locked by a session that holds its transaction open.
     QString fault;
@@ -33,9 +35,11 @@ int hold(const QString& path, int seconds)
         return 1;
     QSqlQuery query(database);
     const bool held =
-        address ? query.exec("BEGIN") && query.exec("LOCK TABLE records IN ACCESS EXCLUSIVE MODE")
-                : query.exec("PRAGMA locking_mode = EXCLUSIVE") && query.exec("BEGIN EXCLUSIVE") &&
-                      query.exec("SELECT count(*) FROM records") && query.next();
+        schemaLock ? query.exec("SELECT pg_advisory_lock(1364350548)")
+        : address
+            ? query.exec("BEGIN") && query.exec("LOCK TABLE records IN ACCESS EXCLUSIVE MODE")
+            : query.exec("PRAGMA locking_mode = EXCLUSIVE") && query.exec("BEGIN EXCLUSIVE") &&
+                  query.exec("SELECT count(*) FROM records") && query.next();
     if (!held)
         return 1;
     std::printf("holding\n");
@@ -51,8 +55,9 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     if (argc != 4)
         return 2;
-    if (QByteArray(argv[2]) == "hold")
-        return hold(QString::fromLocal8Bit(argv[1]), std::atoi(argv[3]));
+    if (QByteArray(argv[2]) == "hold" || QByteArray(argv[2]) == "hold-schema")
+        return hold(QString::fromLocal8Bit(argv[1]), std::atoi(argv[3]),
+                    QByteArray(argv[2]) == "hold-schema");
     const QString where = QString::fromLocal8Bit(argv[1]);
     const bool url = where.startsWith(QLatin1String("postgresql://"));
     const auto store =

@@ -3,6 +3,7 @@
 #include "records/recordform.h"
 #include "records/recordformat.h"
 #include "records/sqliterecordstore.h"
+#include "records/sqlrecords.h"
 #include "records/storechoice.h"
 #include "samplerecord.h"
 #include "teststores.h"
@@ -101,6 +102,9 @@ private slots:
     void programsSavingAtOnce();
     void killedSaveLeavesWholeRecords_data() { addBackends(); }
     void killedSaveLeavesWholeRecords();
+    void driverWordsBecomeOurs_data();
+    void driverWordsBecomeOurs();
+    void heldSchemaLockStallsNoSave();
     void postgresUrls_data();
     void postgresUrls();
     void storeChoice_data();
@@ -457,6 +461,8 @@ void TestRecords::reachedOverTls_data()
     QTest::addColumn<QString>("refusal"); // part of what a save says; empty when it is kept
     QTest::newRow("certificate verified") << ""
                                           << "";
+    QTest::newRow("encrypted") << "?sslmode=require"
+                               << "";
     // The server lets no connection in over TCP without TLS.
     QTest::newRow("without TLS") << "?sslmode=disable"
                                  << "cannot be reached";
@@ -535,6 +541,63 @@ void TestRecords::killedSaveLeavesWholeRecords()
         QVERIFY(store.runSql({"PRAGMA integrity_check"}));
     // And the store takes new records after it.
     QVERIFY(!storeRecords->add(sample("after")).failed());
+}
+
+void TestRecords::driverWordsBecomeOurs_data()
+{
+    QTest::addColumn<QString>("database"); // what the database said
+    QTest::addColumn<QString>("driver");   // what the driver said
+    QTest::addColumn<QString>("said");
+    QTest::newRow("server's words, its code and line breaks off")
+        << "ERROR:  canceling statement due to lock timeout\n(55P03)"
+        << "QPSQL: Unable to create query"
+        << "canceling statement due to lock timeout";
+    QTest::newRow("a connection's words on two lines")
+        << "connection to server failed: refused\n\tIs the server running?"
+        << "QPSQL: Unable to connect"
+        << "connection to server failed: refused Is the server running?";
+    QTest::newRow("query not made") << ""
+                                    << "QPSQL: Unable to create query"
+                                    << "the database did not run the statement";
+    QTest::newRow("rows not fetched") << ""
+                                      << "Unable to fetch row"
+                                      << "the database stopped answering while its rows were read";
+    QTest::newRow("connection lost") << ""
+                                     << "QPSQL: database not open"
+                                     << "the connection to the database was lost";
+    QTest::newRow("other driver words kept, without the driver's name")
+        << ""
+        << "QSQLITE: Unable to begin transaction"
+        << "Unable to begin transaction";
+}
+
+// The words a store's message quotes are the database's, on one line, or the program's own
+// for the driver's bare ones.
+void TestRecords::driverWordsBecomeOurs()
+{
+    QFETCH(QString, database);
+    QFETCH(QString, driver);
+    QFETCH(QString, said);
+    QCOMPARE(quarvet::records::sql::said(QSqlError(driver, database)), said);
+}
+
+// A session holding the lock every workstation takes to upgrade the schema stalls no save of
+// a store that needs none: the save goes through while it is held.
+void TestRecords::heldSchemaLockStallsNoSave()
+{
+    QString skipReason;
+    quarvet::test::TestStore store(QStringLiteral("postgresql"), skipReason);
+    if (store.location().isEmpty())
+        QSKIP(qPrintable("PostgreSQL cases skipped: " + skipReason));
+    const auto records = chooseRecordStore(store.location(), QString(), QString());
+    QVERIFY(!records->add(sample("A")).failed());
+    QProcess holder;
+    holder.start(QStringLiteral(RECORDS_HELPER), {store.location(), "hold-schema", "20"});
+    QVERIFY(holder.waitForReadyRead(10000));
+    const StoreFailure saved = records->add(sample("B"));
+    holder.kill();
+    holder.waitForFinished(30000);
+    QVERIFY2(!saved.failed(), qPrintable(saved.message));
 }
 
 void TestRecords::postgresUrls_data()

@@ -321,6 +321,15 @@ void TestRecordSchema::recordCorrectedOnce()
         kept += failure.failed() ? 0 : 1;
     }
     QCOMPARE(kept, 1);
+    // The second version's three records were chained by the upgrade, oldest first, and
+    // noted; the saves after it go on from them.
+    ChainReport chain;
+    QVERIFY(!records->checkChain(chain).failed());
+    QVERIFY(!chain.broken);
+    QCOMPARE(chain.count, 5);
+    QCOMPARE(chain.notes.notes.size(), 1);
+    QVERIFY2(chain.notes.notes[0].contains("3 records saved before"),
+             qPrintable(chain.notes.notes[0]));
 }
 
 // Only the readings' table damaged: the listing ends at the damage; no record is shown without
