@@ -245,6 +245,14 @@ void TestRecordCommands::refusals_data()
     wraps.replace(wraps.size() - 2, "0");
     wraps.replace(wraps.size() - 1, "10");
     QTest::newRow("a slope its code cannot hold") << wraps << 1 << "does not fit its code";
+    // The second reading typed without its own --verify: its words become the entries, and the
+    // record they would make is no record of what was measured.
+    QTest::newRow("entries forgotten, four words left")
+        << head + QStringList{"100", "99.99", "0", "100"} << 1 << "does not fit its code";
+    QStringList valueMissing = addArgs("SN", {"--reference-due", "--note", "x"});
+    valueMissing.remove(valueMissing.indexOf("--reference-due"), 2);
+    QTest::newRow("an option's value missing before another option")
+        << valueMissing << 2 << "--reference-due takes a value";
     QStringList equal = addArgs("SN");
     equal[equal.size() - 1] = "0.5";
     QTest::newRow("equal indicated values") << equal << 1 << "";

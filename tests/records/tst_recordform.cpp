@@ -113,6 +113,14 @@ void TestRecordForm::refusalNamesFieldAndFault_data()
         << "technician" << QVariant(QStringLiteral("T\U000E0041")) << F::Technician << K::Invisible
         << "The technician holds a character that cannot be seen (U+E0041): names that look "
            "alike would be two different ones.";
+    QTest::newRow("reference with a combining grapheme joiner")
+        << "reference" << QVariant(QStringLiteral("R\u034F1")) << F::Reference << K::Invisible
+        << "The reference standard holds a character that cannot be seen (U+034F): names that "
+           "look alike would be two different ones.";
+    QTest::newRow("serial with a word joiner")
+        << "serial" << QVariant(QStringLiteral("SN\u20601")) << F::Serial << K::Invisible
+        << "The serial number holds a character that cannot be seen (U+2060): names that look "
+           "alike would be two different ones.";
     QTest::newRow("note too long")
         << "note" << QVariant(QString(10001, QLatin1Char('n'))) << F::Note << K::TooLong
         << "The note is longer than 10000 characters.";
