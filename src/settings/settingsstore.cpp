@@ -24,6 +24,22 @@
 #endif
 
 namespace quarvet::settings {
+
+namespace {
+
+// A value as the text it was written as. The file's format reads a value with commas in it as
+// a list of the parts: a database URL whose password holds a comma is one text all the same,
+// not a value to drop silently for another store.
+QString textOf(const QVariant& value, const QString& fallback)
+{
+    if (value.typeId() == QMetaType::QStringList)
+        return value.toStringList().join(QLatin1Char(','));
+    if (!value.isValid() || !value.canConvert<QString>())
+        return fallback;
+    return value.toString();
+}
+
+} // namespace
 namespace {
 
 #ifdef Q_OS_UNIX
@@ -428,9 +444,9 @@ QString QtSettingsStore::read(const QString& section, const QString& key,
         settings.beginGroup(section);
         value = settings.value(key);
     });
-    if (!parsed || !value.isValid() || !value.canConvert<QString>())
+    if (!parsed)
         return fallback;
-    return value.toString();
+    return textOf(value, fallback);
 }
 
 bool QtSettingsStore::write(const QString& section, const QList<QPair<QString, QString>>& values)
@@ -483,10 +499,7 @@ QString QtSettingsStore::read(const QString& section, const QString& key,
 {
     const auto settings = open(path_);
     settings->beginGroup(section);
-    const QVariant value = settings->value(key);
-    if (!value.isValid() || !value.canConvert<QString>())
-        return fallback;
-    return value.toString();
+    return textOf(settings->value(key), fallback);
 }
 
 bool QtSettingsStore::write(const QString& section, const QList<QPair<QString, QString>>& values)

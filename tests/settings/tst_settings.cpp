@@ -106,6 +106,7 @@ private slots:
     void missingStoreReadsEmpty();
     void unparsableFileIsReadAsFarAsItGoes();
     void deeplyNestedValueIsReadAsFarAsItGoes();
+    void textWrittenWithCommasIsOneText();
     void failedWriteIsReported();
     void storeFileLayout();
     void killDuringSaveLeavesWholeFile();
@@ -227,6 +228,17 @@ void TestSettings::unparsableFileIsReadAsFarAsItGoes()
     QSettings reread(temporary_->path(), QSettings::NativeFormat);
     QCOMPARE(reread.status(), QSettings::NoError);
     QCOMPARE(reread.value("Voreinstellungen/Soll2").toString(), QStringLiteral("2"));
+}
+
+// A value typed into the file by hand with commas, unquoted, is the text as typed: a database
+// URL whose password holds a comma must not be dropped for the user's own record file.
+void TestSettings::textWrittenWithCommasIsOneText()
+{
+    QDir().mkpath(QFileInfo(temporary_->path()).path());
+    writeFile(temporary_->path(),
+              "[Records]\nDatabase=postgresql://u:a,b@db/records?sslmode=require,x\n");
+    QCOMPARE(temporary_->store().read("Records", "Database", "<missing>"),
+             QStringLiteral("postgresql://u:a,b@db/records?sslmode=require,x"));
 }
 
 // A list in a list, nested as deep as a file within the size limit allows: Qt decodes it by
