@@ -4,6 +4,7 @@
 
 #include "messages/storemessages.h"
 #include "quarvet/version.h"
+#include "records/chain.h"
 #include "records/outputfile.h"
 
 #include <QGuiApplication>
@@ -56,6 +57,10 @@ records::OutputFault writeCertificateFile(const records::Record& record, const Q
                                           const QStringList& kept, const QString& chainHead)
 {
     using records::OutputFaultKind;
+    // A certificate is signed on the record: never on one that is not what was saved. A record
+    // saved before its store kept hashes has none to check.
+    if (!record.hash.isEmpty() && records::recordHash(record) != record.hash)
+        return failure(path, OutputFaultKind::NotAsSaved);
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         return failure(path, OutputFaultKind::NoGraphics);
     QString store;

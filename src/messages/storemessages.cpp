@@ -87,6 +87,12 @@ QString permissionFailureOf(const StoreFault& fault)
                               "not be written (left, perhaps, by a reading while the store was "
                               "read-only). Remove it when no program has the store open.")
             .arg(fault.location, detail);
+    case StoreFaultKind::ReadOnlyUnmerged:
+        return QStringLiteral("The record file %1 may not be written by this user, and its log "
+                              "%1-wal holds records not yet merged into it: reading it would "
+                              "leave a file beside it that blocks later saves. Let its owner "
+                              "open it once (quarvet-cli records list), or make it writable.")
+            .arg(fault.location);
     case StoreFaultKind::NoRoles:
         return QStringLiteral("The record file %1 has no roles to grant anything to: it is its "
                               "user's alone. Roles belong to a shared PostgreSQL database "
@@ -154,6 +160,10 @@ QString outputReason(const records::OutputFault& fault)
         return QStringLiteral("it is one of the record store's own files, %1, which hold every "
                               "record; nothing was changed")
             .arg(fault.detail);
+    case OutputFaultKind::NotAsSaved:
+        return QStringLiteral("the record's fields do not give its hash: it was changed after "
+                              "it was saved (quarvet-cli records verify names what changed), so "
+                              "no certificate is written for it");
     case OutputFaultKind::NoGraphics:
         return QStringLiteral("fonts are not available without a running graphical application");
     case OutputFaultKind::WriterFailed:

@@ -16,6 +16,7 @@ enum class OutputFaultKind {
     WriterFailed,   // the PDF writer did not start
     PageUnfinished, // the PDF writer could not finish the page
     CannotWrite,    // the system refused: `detail` is its reason
+    NotAsSaved,     // the record's fields do not give its hash: it was changed after it was saved
 };
 
 struct OutputFault {

@@ -78,6 +78,11 @@ const char* const sqliteVersion4[] = {
     "BEGIN SELECT RAISE(ABORT, 'notes are never changed'); END",
     "CREATE TRIGGER notes_never_removed BEFORE DELETE ON store_notes "
     "BEGIN SELECT RAISE(ABORT, 'notes are never removed'); END",
+    // A record's readings go in just before it, in the save that makes it: none is added to
+    // a record kept already, whose certificate may be signed.
+    "CREATE TRIGGER readings_before_their_record BEFORE INSERT ON verification WHEN EXISTS "
+    "(SELECT 1 FROM records WHERE id = NEW.record_id) "
+    "BEGIN SELECT RAISE(ABORT, 'readings are saved with their record only'); END",
     "DROP TRIGGER records_never_changed",
     chainStep,
     "CREATE TRIGGER records_never_changed BEFORE UPDATE ON records "
@@ -108,6 +113,27 @@ const char* const postgresVersion4[] = {
         END $$)",
     "CREATE TRIGGER records_saved_by BEFORE INSERT ON records FOR EACH ROW EXECUTE FUNCTION "
     "quarvet_saved_by()",
+    // A reading goes in with its record, in the transaction that makes it: none is added to
+    // a record kept already, whose certificate may be signed.
+    R"(CREATE FUNCTION quarvet_readings_with_their_record() RETURNS trigger LANGUAGE plpgsql AS $$
+        BEGIN
+            IF NOT EXISTS (SELECT 1 FROM records WHERE id = NEW.record_id
+                           AND xmin = pg_current_xact_id()::xid) THEN
+                RAISE EXCEPTION 'readings are saved with their record only'
+                    USING ERRCODE = 'QV003';
+            END IF;
+            RETURN NEW;
+        END $$)",
+    "CREATE TRIGGER readings_with_their_record BEFORE INSERT ON verification FOR EACH ROW "
+    "EXECUTE FUNCTION quarvet_readings_with_their_record()",
+    // The functions that read the tables read this schema's, whatever a session's own
+    // temporary tables of the same names.
+    R"(DO $$ BEGIN
+        EXECUTE format('ALTER FUNCTION quarvet_corrected_once() SET search_path = %I, pg_temp',
+                       current_schema());
+        EXECUTE format('ALTER FUNCTION quarvet_readings_with_their_record() '
+                       'SET search_path = %I, pg_temp', current_schema());
+    END $$)",
 };
 
 const Migration migrations[] = {

@@ -16,6 +16,8 @@
 
 #include <sqlite3.h>
 
+#include <optional>
+
 #ifdef Q_OS_UNIX
 #include <pwd.h>
 #include <sys/stat.h>
@@ -200,21 +202,30 @@ bool exists(const QString& path)
     return QFileInfo::exists(path);
 }
 
-// The file may not be written by this user, and nothing beside it holds a transaction: it can
-// be read as it is on the disk.
-bool readOnlyAndSettled(const QString& path)
+bool writable(const QString& path)
 {
 #ifdef Q_OS_UNIX
-    if (::access(QFile::encodeName(path).constData(), W_OK) == 0)
-        return false;
+    return ::access(QFile::encodeName(path).constData(), W_OK) == 0;
 #else
-    if (QFileInfo(path).isWritable())
-        return false;
+    return QFileInfo(path).isWritable();
 #endif
-    for (const char* companion : {"-wal", "-shm", "-journal"})
-        if (exists(path + QLatin1String(companion)))
-            return false;
-    return true;
+}
+
+// How a reading opens the file. SQLite makes its shared-memory file beside a store in WAL mode
+// with the store's own mode: for a store this user may not write, one that stays read-only and
+// blocks every later save once the store may be written again. Such a store is read as it
+// is on the disk when nothing beside it holds a transaction; when its log holds records not
+// yet merged, it is not read at all (nothing for it is made).
+std::optional<Access> readingAccess(const QString& path)
+{
+    if (writable(path))
+        return Access::Read;
+    const QFileInfo log(path + QStringLiteral("-wal"));
+    const bool shared = exists(path + QStringLiteral("-shm"));
+    if (log.exists() && log.size() > 0 && !shared)
+        return std::nullopt;
+    const bool settled = !shared && !exists(path + QStringLiteral("-journal"));
+    return settled ? Access::ReadUnshared : Access::Read;
 }
 
 // One connection to the file, waiting up to the busy time for a lock.
@@ -361,6 +372,11 @@ StoreFailure SqliteRecordStore::add(const Record& record)
     const bool existed = presence == Presence::File;
     if (!existed && !makePrivateFile(path_))
         return failure(storeFault(StoreFaultKind::NoFolder), path_, true);
+    // Not opened at all when it may not be written: SQLite would make files beside it.
+    if (existed && !writable(path_))
+        return failure(
+            storeFault(StoreFaultKind::Unwritable, QStringLiteral("this user may not write it")),
+            path_, true);
     if (existed)
         if (StoreFault fault = judgeUntouched(path_, schema_); fault.failed())
             return failure(std::move(fault), path_, true);
@@ -393,8 +409,10 @@ StoreFailure readFrom(const QString& path, const Schema& schema, Reading reading
     case Presence::File:
         break;
     }
-    sql::Connection connection =
-        connectionTo(path, readOnlyAndSettled(path) ? Access::ReadUnshared : Access::Read);
+    const std::optional<Access> access = readingAccess(path);
+    if (!access)
+        return failure(storeFault(StoreFaultKind::ReadOnlyUnmerged), path, false);
+    sql::Connection connection = connectionTo(path, *access);
     if (!connection.opened())
         return failure(storeFault(StoreFaultKind::CannotOpen, sql::said(connection.error())), path,
                        false);

@@ -163,7 +163,28 @@ QSqlError runAll(QSqlDatabase database, const QStringList& statements)
     return {};
 }
 
-QSqlError insertRecord(QSqlDatabase database, const Schema& schema, const Record& record)
+namespace {
+
+QSqlError insertReadings(QSqlDatabase database, const Record& record)
+{
+    QSqlQuery reading(database);
+    if (!reading.prepare(QStringLiteral("INSERT INTO verification (record_id, position, target, "
+                                        "reading) VALUES (?, ?, ?, ?)")))
+        return reading.lastError();
+    for (qsizetype n = 0; n < record.verification.size(); ++n) {
+        reading.bindValue(0, record.id);
+        reading.bindValue(1, static_cast<int>(n + 1));
+        reading.bindValue(2, record.verification[n].target);
+        reading.bindValue(3, record.verification[n].reading);
+        if (!reading.exec())
+            return reading.lastError();
+        if (reading.numRowsAffected() != 1)
+            return notKept();
+    }
+    return {};
+}
+
+QSqlError insertRow(QSqlDatabase database, const Schema& schema, const Record& record)
 {
     const QList<const Column*> columns = columnsAt(schema, schema.version());
     QVariantList values;
@@ -176,23 +197,25 @@ QSqlError insertRecord(QSqlDatabase database, const Schema& schema, const Record
                                    values);
         error.isValid())
         return error;
-    if (query.numRowsAffected() != 1)
-        return notKept();
-    QSqlQuery reading(database);
-    if (!reading.prepare(QStringLiteral("INSERT INTO verification (record_id, position, target, "
-                                        "reading) VALUES (?, ?, ?, ?)")))
-        return reading.lastError();
-    for (qsizetype n = 0; n < record.verification.size(); ++n) {
-        reading.bindValue(0, values.first());
-        reading.bindValue(1, static_cast<int>(n + 1));
-        reading.bindValue(2, record.verification[n].target);
-        reading.bindValue(3, record.verification[n].reading);
-        if (!reading.exec())
-            return reading.lastError();
-        if (reading.numRowsAffected() != 1)
-            return notKept();
-    }
-    return {};
+    return query.numRowsAffected() == 1 ? QSqlError() : notKept();
+}
+
+} // namespace
+
+QSqlError insertRecord(QSqlDatabase database, const Dialect& dialect, const Schema& schema,
+                       const Record& record)
+{
+    // SQLite's file takes a record's readings only before the record itself, so that none
+    // is added to a record kept already; PostgreSQL's readings point to their record at once,
+    // and the server tells them by the transaction that made the record.
+    QSqlError error;
+    if (!dialect.postgres)
+        error = insertReadings(database, record);
+    if (!error.isValid())
+        error = insertRow(database, schema, record);
+    if (!error.isValid() && dialect.postgres)
+        error = insertReadings(database, record);
+    return error;
 }
 
 namespace {
@@ -365,12 +388,12 @@ QSqlError insertChained(QSqlDatabase database, const Dialect& dialect, const Sch
 {
     // A schema before the chain (an older program's, as tests make) keeps no links.
     if (schema.version() < chainVersion)
-        return insertRecord(database, schema, record);
+        return insertRecord(database, dialect, schema, record);
     if (QSqlError error = chainHead(database, dialect, record.previousHash); error.isValid())
         return error;
     record.savedBy = savedBy;
     record.hash = recordHash(record);
-    return insertRecord(database, schema, record);
+    return insertRecord(database, dialect, schema, record);
 }
 
 QSqlError migrate(QSqlDatabase database, const Dialect& dialect, const Schema& schema, int from,

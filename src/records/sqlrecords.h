@@ -47,7 +47,8 @@ QSqlError firstRow(QSqlDatabase database, const QString& statement, QVariantList
 QSqlError runAll(QSqlDatabase database, const QStringList& statements);
 
 // Inserts the record and its verification readings. The caller holds the transaction.
-QSqlError insertRecord(QSqlDatabase database, const Schema& schema, const Record& record);
+QSqlError insertRecord(QSqlDatabase database, const Dialect& dialect, const Schema& schema,
+                       const Record& record);
 
 // Inserts the record as the chain's new head: saved by `savedBy`, linked to the last record
 // the store kept, hashed. The caller holds the transaction.

@@ -30,6 +30,7 @@ enum class StoreFaultKind {
     NoSuchRole,        // the database has no role named `detail`
     Unfinished,        // another program's transaction never ended (a hot journal beside it)
     ReadOnlyCompanion, // a file beside the store, `detail`, may not be written
+    ReadOnlyUnmerged,  // a store this user may not write holds records in its unmerged log
 };
 
 // How a damaged store showed its damage.

@@ -1,4 +1,5 @@
 #include "certificate/certificate.h"
+#include "records/chain.h"
 #include "samplerecord.h"
 
 #include <QDir>
@@ -91,7 +92,7 @@ Record chained(Record record)
 {
     record.savedBy = QStringLiteral("lab@bench-3");
     record.previousHash = QString(64, 'b');
-    record.hash = QString(64, 'a');
+    record.hash = quarvet::records::recordHash(record);
     return record;
 }
 
@@ -116,7 +117,7 @@ void TestCertificate::everyValueOnOnePage_data()
                        "Display line 2",
                        "Technician Jörg O'Brien",
                        "Saved by lab@bench-3",
-                       "Record hash (SHA-256) " + QString(64, 'a'),
+                       "Record hash (SHA-256) " + chained(quarvet::test::fixedRecord()).hash,
                        "Chain head when written " + QString(64, 'c'),
                        "Ambient temperature 23.4 °C",
                        "Identifier PT100-REF-7",
@@ -274,9 +275,16 @@ void TestCertificate::longNoteCountsWhatIsCut()
 void TestCertificate::failureNamesThePathAndLeavesNoFile_data()
 {
     QTest::addColumn<QString>("inside");
-    QTest::newRow("folder missing") << "missing/certificate.pdf";
-    QTest::newRow("path is a folder") << "folder";
-    QTest::newRow("parent is a file") << "file/certificate.pdf";
+    QTest::addColumn<QString>("says"); // besides the path
+    QTest::newRow("folder missing") << "missing/certificate.pdf"
+                                    << "certificate";
+    QTest::newRow("path is a folder") << "folder"
+                                      << "certificate";
+    QTest::newRow("parent is a file") << "file/certificate.pdf"
+                                      << "certificate";
+    // A record changed after it was saved (here its reading) is no record to sign.
+    QTest::newRow("record not as saved") << "tampered.pdf"
+                                         << "do not give its hash";
 }
 
 void TestCertificate::failureNamesThePathAndLeavesNoFile()
@@ -288,9 +296,13 @@ void TestCertificate::failureNamesThePathAndLeavesNoFile()
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write("a file") == 6);
     file.close();
     const QStringList before = filesIn(dir.path()) + filesIn(dir.filePath("folder"));
+    QFETCH(QString, says);
     const QString path = dir.filePath(inside);
-    const QString fault = writeCertificate(quarvet::test::fixedRecord(), path);
-    QVERIFY2(fault.contains(path) && fault.contains("certificate"), qPrintable(fault));
+    Record record = chained(quarvet::test::fixedRecord());
+    if (inside == "tampered.pdf")
+        record.verification.last().reading += 3.0;
+    const QString fault = writeCertificate(record, path);
+    QVERIFY2(fault.contains(path) && fault.contains(says), qPrintable(fault));
     QCOMPARE(filesIn(dir.path()) + filesIn(dir.filePath("folder")), before);
     QCOMPARE(contentOf(dir.filePath("file")), QByteArray("a file"));
 }

@@ -133,6 +133,7 @@ private slots:
     void verifyShowsTampering_data();
     void verifyShowsTampering();
     void readOnlyStoreLeavesNothingBehind();
+    void readOnlyStoreWithItsLogUnmergedIsNotRead();
     void grantedRoleAddsButChangesNothing_data();
     void grantedRoleAddsButChangesNothing();
     void serverChecksWhoSaved();
@@ -743,18 +744,37 @@ QString newRole(const quarvet::test::TestStore& store, QString& url)
 // A store read while it may not be written leaves nothing beside it that would block the
 // saves once it may be again; and such a file, left by another program, is named. Permissions
 // hold for a user other than root: as root, the test runs as nobody.
+namespace {
+
+// Permissions hold for a user other than root: as root, the place runs its commands as nobody,
+// from a copy of the program that user may run wherever the build tree lies. False when
+// there is no such user.
+bool asUserPermissionsHoldFor(Workplace& place)
+{
+    if (::geteuid() != 0)
+        return true;
+    if (QProcess::execute("id", {"nobody"}) != 0)
+        return false;
+    place.asUser = "nobody";
+    QFile::setPermissions(place.dir.path(), QFileDevice::Permissions(0x7777));
+    QFile::copy(QUARVET_CLI, place.dir.filePath("quarvet-cli"));
+    QFile::setPermissions(place.dir.filePath("quarvet-cli"), QFileDevice::Permissions(0x7755));
+    return true;
+}
+
+void makeOthers(const QString& file)
+{
+    if (::geteuid() == 0)
+        QProcess::execute("chown", {"nobody", file});
+}
+
+} // namespace
+
 void TestRecordCommands::readOnlyStoreLeavesNothingBehind()
 {
     Workplace place;
-    if (::geteuid() == 0) {
-        if (QProcess::execute("id", {"nobody"}) != 0)
-            QSKIP("running as root, and there is no user nobody to run as");
-        place.asUser = "nobody";
-        QFile::setPermissions(place.dir.path(), QFileDevice::Permissions(0x7777));
-        // A copy the other user may run, wherever the build tree lies.
-        QVERIFY(QFile::copy(QUARVET_CLI, place.dir.filePath("quarvet-cli")));
-        QFile::setPermissions(place.dir.filePath("quarvet-cli"), QFileDevice::Permissions(0x7755));
-    }
+    if (!asUserPermissionsHoldFor(place))
+        QSKIP("running as root, and there is no user nobody to run as");
     const Run first = place.run(addArgs("SN-1"));
     QVERIFY2(first.status == 0, qPrintable(first.err));
     const QString file = place.dir.filePath("data/Quarvet/records.sqlite");
@@ -762,6 +782,9 @@ void TestRecordCommands::readOnlyStoreLeavesNothingBehind()
                                             QFileDevice::ReadOther));
     const Run listed = place.run({"records", "list"});
     QVERIFY2(listed.status == 0 && listed.out.count('\n') == 1, qPrintable(listed.err));
+    const Run refused = place.run(addArgs("SN-R"));
+    QVERIFY2(refused.status == 1 && refused.err.contains("this user may not write it"),
+             qPrintable(refused.err));
     QVERIFY(QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
     for (const char* beside : {"-shm", "-wal", "-journal"})
         QVERIFY2(!QFileInfo::exists(file + beside), beside);
@@ -777,8 +800,7 @@ void TestRecordCommands::readOnlyStoreLeavesNothingBehind()
         QVERIFY(QFile::setPermissions(made.fileName(), QFileDevice::ReadOwner |
                                                            QFileDevice::ReadGroup |
                                                            QFileDevice::ReadOther));
-        if (::geteuid() == 0)
-            QVERIFY(QProcess::execute("chown", {"nobody", made.fileName()}) == 0);
+        makeOthers(made.fileName());
     }
     const Run blocked = place.run(addArgs("SN-3"));
     QCOMPARE(blocked.status, 1);
@@ -806,6 +828,42 @@ void TestRecordCommands::grantedRoleAddsButChangesNothing_data()
     QTest::newRow("the schema version changed") << "UPDATE quarvet_schema SET version = 99";
     QTest::newRow("a note") << "INSERT INTO store_notes VALUES ('2026-01-01', 'x')";
     QTest::newRow("a table beside") << "CREATE TABLE records_shadow (id TEXT)";
+}
+
+// A store this user may not write whose log holds what is not yet merged cannot be read
+// without SQLite making its shared-memory file read-only beside it: it is not read, and
+// nothing is made.
+void TestRecordCommands::readOnlyStoreWithItsLogUnmergedIsNotRead()
+{
+    Workplace place;
+    if (!asUserPermissionsHoldFor(place))
+        QSKIP("running as root, and there is no user nobody to run as");
+    QCOMPARE(place.run(addArgs("SN-1")).status, 0);
+    const QString file = place.dir.filePath("data/Quarvet/records.sqlite");
+    const QString copy = place.dir.filePath("copy/Quarvet/records.sqlite");
+    QVERIFY(QDir().mkpath(QFileInfo(copy).path()));
+    {
+        // As a crash leaves them: copied while the log is unmerged, without shared memory.
+        QSqlDatabase writer = QSqlDatabase::addDatabase("QSQLITE", "writer");
+        writer.setDatabaseName(file);
+        QVERIFY(writer.open());
+        QSqlQuery query(writer);
+        QVERIFY(query.exec("PRAGMA wal_autocheckpoint = 0"));
+        QVERIFY(query.exec("INSERT INTO store_notes VALUES ('now', 'unmerged')"));
+        QVERIFY(QFile::copy(file, copy) && QFile::copy(file + "-wal", copy + "-wal"));
+        query.finish();
+        writer.close();
+    }
+    QSqlDatabase::removeDatabase("writer");
+    for (const QString& made : {copy, copy + "-wal"}) {
+        QVERIFY(QFile::setPermissions(made, QFileDevice::ReadOwner | QFileDevice::ReadOther));
+        makeOthers(made);
+    }
+    place.dataHome = place.dir.filePath("copy");
+    const Run listed = place.run({"records", "list"});
+    QCOMPARE(listed.status, 1);
+    QVERIFY2(listed.err.contains("holds records not yet merged"), qPrintable(listed.err));
+    QVERIFY(!QFileInfo::exists(copy + "-shm"));
 }
 
 // A technicians' role given what a workstation needs saves, lists, prints and verifies, and

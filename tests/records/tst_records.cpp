@@ -361,6 +361,9 @@ void TestRecords::recordsCannotBeChanged()
     QVERIFY(!store.runSql({"DELETE FROM records"}));
     if (store.isPostgres())
         QVERIFY(!store.runSql({"TRUNCATE verification, records"}));
+    // Nor is a reading added to a record kept already.
+    QVERIFY(!store.runSql({"INSERT INTO verification (record_id, position, target, reading) "
+                           "SELECT id, 9, 50, 53 FROM records"}));
     QList<Record> records;
     QVERIFY(!storeRecords->list(QString(), records).failed());
     QCOMPARE(records.size(), 1);
