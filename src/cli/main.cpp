@@ -12,6 +12,8 @@
 #include <QLocale>
 #include <QTemporaryDir>
 
+#include <cstdio>
+
 #include <csignal>
 #include <memory>
 
@@ -37,6 +39,14 @@ std::unique_ptr<QCoreApplication> applicationFor(const std::vector<std::string>&
     return std::make_unique<QCoreApplication>(argc, argv);
 }
 
+// Qt's own warnings (a driver that could not free a statement after an error the store
+// already reports) are not the user's: the command says what happened in its own words.
+void dropQtWarnings(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "quarvet-cli: %s\n", qPrintable(message));
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -55,6 +65,7 @@ int main(int argc, char* argv[])
     const quarvet::cli::MoreCommands more{
         {"records", [&](const std::vector<std::string>& words, quarvet::cli::Output& io) {
              int qtArgc = 1;
+             qInstallMessageHandler(dropQtWarnings);
              const auto application = applicationFor(args, qtArgc, argv);
              const quarvet::settings::QtSettingsStore settings;
              const auto store = quarvet::records::recordStoreFor(settings.read(

@@ -93,6 +93,11 @@ QString permissionFailureOf(const StoreFault& fault)
                               "leave a file beside it that blocks later saves. Let its owner "
                               "open it once (quarvet-cli records list), or make it writable.")
             .arg(fault.location);
+    case StoreFaultKind::NotOwner:
+        return QStringLiteral("Nothing was granted in the record database %1: only the owner of "
+                              "its tables may grant; run quarvet-cli records grant ROLE as the "
+                              "owner.")
+            .arg(fault.location);
     case StoreFaultKind::NoRoles:
         return QStringLiteral("The record file %1 has no roles to grant anything to: it is its "
                               "user's alone. Roles belong to a shared PostgreSQL database "

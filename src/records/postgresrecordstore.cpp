@@ -119,6 +119,8 @@ QSqlError limitWaiting(QSqlDatabase database, bool reading)
                        {reading ? QStringLiteral("SET statement_timeout = 0")
                                 : QStringLiteral("SET statement_timeout = 15000"),
                         QStringLiteral("SET lock_timeout = 15000"),
+                        // The server's notices are its own business, not the user's terminal's.
+                        QStringLiteral("SET client_min_messages = error"),
                         QStringLiteral("SET idle_in_transaction_session_timeout = 30000")});
 }
 
@@ -459,13 +461,26 @@ StoreFault grantIn(QSqlDatabase database, const Schema& schema, const QString& r
         return faultOf(error, StoreFaultKind::NotSaved);
     if (!row[2].toBool())
         return storeFault(StoreFaultKind::NoSuchRole, role);
+    const QString schemaName = row[0].toString();
     int version = 0;
     StoreFault fault = judge(database, schema, version);
     if (!fault.failed() && version < schema.version())
         fault = upgrade(database, schema, version, row[1].toString());
     if (fault.failed())
         return fault;
-    error = sql::runAll(database, grantsTo(role, row[0].toString()) << QStringLiteral("COMMIT"));
+    // Granting on tables of another's is no error to the server, only a warning that nothing
+    // was granted: this role must own them.
+    error = sql::firstRow(database,
+                          QStringLiteral("SELECT bool_and(pg_has_role(session_user, relowner, "
+                                         "'USAGE')) FROM pg_class WHERE oid IN "
+                                         "(to_regclass('records'), to_regclass('verification'), "
+                                         "to_regclass('quarvet_schema'), "
+                                         "to_regclass('store_notes'))"),
+                          row);
+    if (!error.isValid() && !row.value(0).toBool())
+        return storeFault(StoreFaultKind::NotOwner);
+    if (!error.isValid())
+        error = sql::runAll(database, grantsTo(role, schemaName) << QStringLiteral("COMMIT"));
     return error.isValid() ? faultOf(error, StoreFaultKind::NotSaved) : StoreFault{};
 }
 

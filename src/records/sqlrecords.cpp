@@ -465,6 +465,8 @@ QString said(const QSqlError& error)
     // The database's own words where it gave any, on one line, without its "ERROR:" and its
     // code in brackets; the driver's only where the database said nothing.
     QString text = error.databaseText();
+    // The statement quoted under the server's words, with its caret, says nothing to a user.
+    text = text.section(QStringLiteral("\nLINE "), 0, 0);
     text.remove(QRegularExpression(QStringLiteral("^(ERROR|FATAL|PANIC):\\s*")));
     text.remove(QRegularExpression(QStringLiteral("\\s*\\([0-9A-Z]{5}\\)\\s*$")));
     text = text.simplified();

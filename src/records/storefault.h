@@ -31,6 +31,7 @@ enum class StoreFaultKind {
     Unfinished,        // another program's transaction never ended (a hot journal beside it)
     ReadOnlyCompanion, // a file beside the store, `detail`, may not be written
     ReadOnlyUnmerged,  // a store this user may not write holds records in its unmerged log
+    NotOwner,          // only the owner of a database's tables may grant roles anything
 };
 
 // How a damaged store showed its damage.

@@ -17,6 +17,9 @@
 #include <QUuid>
 #include <qplatformdefs.h>
 
+#include <memory>
+#include <vector>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -137,6 +140,7 @@ private slots:
     void grantedRoleAddsButChangesNothing_data();
     void grantedRoleAddsButChangesNothing();
     void serverChecksWhoSaved();
+    void savesAtOnceSayNothingOfTheDriver();
     void upgradeIsTheOwners();
 };
 
@@ -917,6 +921,33 @@ void TestRecordCommands::serverChecksWhoSaved()
     QCOMPARE(place.run({"records", "verify"}, technician).status, 4);
 }
 
+// Saves from many programs at once, some tried again on the chain's new head: each says only
+// what it saved, none the driver's words about statements of a transaction it gave up.
+void TestRecordCommands::savesAtOnceSayNothingOfTheDriver()
+{
+    QString skipReason;
+    quarvet::test::TestStore store("postgresql", skipReason);
+    if (store.location().isEmpty())
+        QSKIP(qPrintable("PostgreSQL cases skipped: " + skipReason));
+    Workplace place;
+    QCOMPARE(place.run(addArgs("SN-0"), store.location()).status, 0);
+    std::vector<std::unique_ptr<QProcess>> savers;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QUARVET_DATABASE", store.location());
+    environment.insert("XDG_CONFIG_HOME", place.dir.filePath("config"));
+    for (int n = 0; n < 12; ++n) {
+        savers.push_back(std::make_unique<QProcess>());
+        savers.back()->setProcessEnvironment(environment);
+        savers.back()->start(QUARVET_CLI, addArgs(QStringLiteral("SN-%1").arg(n + 1)));
+    }
+    for (const auto& saver : savers) {
+        QVERIFY(saver->waitForFinished(60000));
+        const QByteArray said = saver->readAllStandardError();
+        QVERIFY2(saver->exitCode() == 0 && said.isEmpty(), said.constData());
+    }
+    QVERIFY(place.run({"records", "verify"}, store.location()).out.startsWith("13 records"));
+}
+
 // A store of an older schema is brought up to date by its owner: a technicians' role is told
 // so, and saves once the owner has run grant.
 void TestRecordCommands::upgradeIsTheOwners()
@@ -940,6 +971,15 @@ void TestRecordCommands::upgradeIsTheOwners()
     QCOMPARE(place.run({"records", "grant", role}, store.location()).status, 0);
     const Run added = place.run(addArgs("SN-T"), technician);
     QVERIFY2(added.status == 0, qPrintable(added.err));
+    // Nor may the technicians' role grant anything to another: it is told so, and nothing of
+    // the server's own notices reaches the terminal.
+    QString other;
+    const QString third = newRole(store, other);
+    const Run regranted = place.run({"records", "grant", third}, technician);
+    QCOMPARE(regranted.status, 1);
+    QVERIFY2(regranted.err.startsWith("quarvet-cli: Nothing was granted") &&
+                 regranted.err.count('\n') == 1,
+             qPrintable(regranted.err));
 }
 
 #include "tst_recordcommands.moc"

@@ -559,6 +559,11 @@ void TestRecords::driverWordsBecomeOurs_data()
         << "connection to server failed: refused\n\tIs the server running?"
         << "QPSQL: Unable to connect"
         << "connection to server failed: refused Is the server running?";
+    QTest::newRow("the statement quoted under them left out")
+        << "ERROR:  terminating connection due to administrator command\nLINE 1: SELECT r.id "
+           "FROM records r\n        ^\n(57P01)"
+        << "QPSQL: Unable to create query"
+        << "terminating connection due to administrator command";
     QTest::newRow("query not made") << ""
                                     << "QPSQL: Unable to create query"
                                     << "the database did not run the statement";
