@@ -256,6 +256,10 @@ QString chainReport(const records::ChainReport& report, const QString& location)
             .arg(location)
             .arg(report.notes.version)
             .arg(report.count);
+    if (!report.broken && report.notes.orphanReadings > 0)
+        return QStringLiteral("Chain broken: %1 readings belong to no record in the store: the "
+                              "record they were saved with was removed.")
+            .arg(report.notes.orphanReadings);
     if (report.broken)
         return (report.intact == 1 ? QStringLiteral("Chain broken: the first record is intact. ")
                                    : QStringLiteral("Chain broken: the first %1 records are "

@@ -358,8 +358,12 @@ QString PostgresRecordStore::location() const
     for (const auto& [name, value] : address_.options)
         options.addQueryItem(name, value);
     const QString query = options.isEmpty() ? QString() : QLatin1Char('?') + options.toString();
+    QString host = address_.host.isEmpty() ? QStringLiteral("localhost") : address_.host;
+    // An IPv6 address in brackets, as a URL writes it.
+    if (host.contains(QLatin1Char(':')) && !host.startsWith(QLatin1Char('/')))
+        host = QLatin1Char('[') + host + QLatin1Char(']');
     return QStringLiteral("postgresql://%1@%2:%3/%4%5")
-        .arg(address_.user, address_.host.isEmpty() ? QStringLiteral("localhost") : address_.host)
+        .arg(address_.user, host)
         .arg(address_.port)
         .arg(address_.databaseName, query);
 }
@@ -500,8 +504,7 @@ StoreFailure PostgresRecordStore::readNotes(StoreNotes& notes)
 {
     notes = {};
     return read([&](QSqlDatabase database, int version) {
-        notes.version = version;
-        return sql::readNotes(database, version, notes.notes);
+        return sql::readNotes(database, version, notes);
     });
 }
 

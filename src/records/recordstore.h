@@ -79,6 +79,7 @@ using RecordVisitor = std::function<bool(const ListedRecord&)>;
 struct StoreNotes {
     int version = 0;
     QStringList notes;
+    qint64 orphanReadings = 0; // readings whose record is not there: one was removed
 };
 
 // A walk of the whole hash chain: how many records, the head when the chain is whole, and
@@ -90,6 +91,9 @@ struct ChainReport {
     std::optional<ChainBreak> broken;
     StoreNotes notes;
     bool chained = true; // false for records of a store that keeps no chain yet
+
+    // Whether nothing was found changed, removed or slipped in.
+    bool whole() const { return !broken && notes.orphanReadings == 0; }
 };
 
 // An append-only store of calibration records: records are added, never changed or removed.

@@ -453,8 +453,7 @@ StoreFailure SqliteRecordStore::readNotes(StoreNotes& notes)
 {
     notes = {};
     return readFrom(path_, schema_, [&](QSqlDatabase database, int version) {
-        notes.version = version;
-        return sql::readNotes(database, version, notes.notes);
+        return sql::readNotes(database, version, notes);
     });
 }
 

@@ -409,9 +409,10 @@ QSqlError migrate(QSqlDatabase database, const Dialect& dialect, const Schema& s
     return {};
 }
 
-QSqlError readNotes(QSqlDatabase database, int version, QStringList& notes)
+QSqlError readNotes(QSqlDatabase database, int version, StoreNotes& notes)
 {
-    notes.clear();
+    notes.notes.clear();
+    notes.version = version;
     if (version < chainVersion)
         return {};
     QSqlQuery query(database);
@@ -419,8 +420,18 @@ QSqlError readNotes(QSqlDatabase database, int version, QStringList& notes)
     if (!query.exec(QStringLiteral("SELECT noted_utc, note FROM store_notes ORDER BY noted_utc")))
         return query.lastError();
     while (query.next())
-        notes << query.value(0).toString() + QStringLiteral("  ") + query.value(1).toString();
-    return query.lastError();
+        notes.notes << query.value(0).toString() + QStringLiteral("  ") + query.value(1).toString();
+    if (query.lastError().isValid())
+        return query.lastError();
+    // A record removed last leaves the chain whole: its readings, left behind, still tell.
+    QVariantList row;
+    const QSqlError error = firstRow(
+        database,
+        QStringLiteral("SELECT count(*) FROM verification v WHERE NOT EXISTS (SELECT 1 FROM "
+                       "records r WHERE r.id = v.record_id)"),
+        row);
+    notes.orphanReadings = row.value(0).toLongLong();
+    return error;
 }
 
 QSqlError countRecords(QSqlDatabase database, const Dialect& dialect, const RecordFilter& filter,

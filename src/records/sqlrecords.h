@@ -60,8 +60,9 @@ QSqlError insertChained(QSqlDatabase database, const Dialect& dialect, const Sch
 QSqlError migrate(QSqlDatabase database, const Dialect& dialect, const Schema& schema, int from,
                   const QString& savedBy);
 
-// The notes on a store of `version`, oldest first, each "noted_utc  note".
-QSqlError readNotes(QSqlDatabase database, int version, QStringList& notes);
+// The notes on a store of `version`, oldest first, each "noted_utc  note", and how many
+// readings belong to no record.
+QSqlError readNotes(QSqlDatabase database, int version, StoreNotes& notes);
 
 // Visits the records the filter picks in a store of `version`, newest first, as they are
 // read. The caller holds the transaction that keeps the reading one snapshot.

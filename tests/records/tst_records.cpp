@@ -744,6 +744,10 @@ void TestRecords::storeChoice_data()
         << "postgresql://u:S3cret/@127.0.0.1:5432/db"
         << "Records/Database"
         << "~/.pgpass";
+    QTest::newRow("IPv6 in brackets") << "postgresql://a@[::1]:5/x"
+                                      << ""
+                                      << "postgresql://a@[::1]:5/x"
+                                      << "";
     QTest::newRow("options shown, password not") << "postgresql://a:secret@e/x?sslmode=require"
                                                  << ""
                                                  << "postgresql://a@e:5432/x?sslmode=require"
