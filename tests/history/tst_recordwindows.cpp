@@ -10,6 +10,7 @@
 #include "records/sqliterecordstore.h"
 #include "samplerecord.h"
 #include "temporarystore.h"
+#include "teststores.h"
 #include "ui/filenameservice.h"
 
 #include <QAction>
@@ -143,6 +144,7 @@ private slots:
     void endOfProgramWaitsForTheSave_data();
     void endOfProgramWaitsForTheSave();
     void reloadsDoNotPileUp();
+    void historySaysWhenTheChainIsBroken();
     void historyReadsPagesAndChecksTheStore();
     void foreignSeparatorIsRefused_data();
     void foreignSeparatorIsRefused();
@@ -538,6 +540,32 @@ void TestRecordWindows::endOfProgramWaitsForTheSave()
     QVERIFY(check && check->isVisible());
     QCOMPARE(qobject_cast<QLineEdit*>(named(check, "Serial number"))->text(),
              QStringLiteral("SN-END"));
+}
+
+// A record changed under the store's triggers: the history says so when it opens, naming it.
+void TestRecordWindows::historySaysWhenTheChainIsBroken()
+{
+    const QString path = data_.filePath("tampered/records.sqlite");
+    auto store = std::make_shared<quarvet::records::SqliteRecordStore>(path);
+    Record record = quarvet::test::fixedRecord();
+    record.corrects.clear();
+    for (const char* serial : {"T-1", "T-2"}) {
+        record.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        record.serial = QString::fromLatin1(serial);
+        QVERIFY(!store->add(record).failed());
+    }
+    QVERIFY(quarvet::test::runSqlOn(
+        "QSQLITE", [&](QSqlDatabase& db) { db.setDatabaseName(path); },
+        {"DROP TRIGGER records_never_changed",
+         "UPDATE records SET verdict = 'Pass', technician "
+         "= 'Mallory' WHERE serial = 'T-1'",
+         "CREATE TRIGGER records_never_changed BEFORE UPDATE ON records BEGIN SELECT "
+         "RAISE(ABORT, 'records are never changed'); END"}));
+    HistoryWindow* history = new HistoryWindow([store] { return store; }, window_.get());
+    QVERIFY(QTest::qWaitFor([&] { return !history->isCheckingChain(); }, 20000));
+    const QString said = history->findChild<QLabel*>("ChainStatus")->text();
+    QVERIFY2(said.startsWith("Chain broken") && said.contains("serial number T-1) was changed"),
+             qPrintable(said));
 }
 
 void TestRecordWindows::reloadsDoNotPileUp()
