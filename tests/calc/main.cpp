@@ -15,5 +15,7 @@ int main(int argc, char* argv[])
     status |= QTest::qExec(&adjustment, argc, argv);
     TestUtf8Text utf8Text;
     status |= QTest::qExec(&utf8Text, argc, argv);
+    TestUncertainty uncertainty;
+    status |= QTest::qExec(&uncertainty, argc, argv);
     return status;
 }

@@ -74,3 +74,23 @@ private slots:
     void verification_data();
     void verification();
 };
+
+class TestUncertainty : public QObject {
+    Q_OBJECT
+private slots:
+    void workedExamples_data();
+    void workedExamples();
+    void oneReadingHasNoTypeA();
+    void refusedInputs_data();
+    void refusedInputs();
+    void roundingUp_data();
+    void roundingUp();
+    void neverBelowTheReference();
+    void coverageFactorTendsToTwo();
+    void componentsNeverLowerU_data();
+    void componentsNeverLowerU();
+    void verdictsAtTheLimits_data();
+    void verdictsAtTheLimits();
+    void overallIsTheWorst_data();
+    void overallIsTheWorst();
+};

@@ -1,0 +1,119 @@
+#include "conformity.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace quarvet::calc {
+namespace {
+
+// How bad a verdict is, for the overall one: the worst point decides.
+int severity(Verdict verdict)
+{
+    switch (verdict) {
+    case Verdict::Fail:
+        return 4;
+    case Verdict::ConditionalFail:
+        return 3;
+    case Verdict::NotJudged:
+        return 2;
+    case Verdict::ConditionalPass:
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+Verdict nonBinary(double magnitude, double limit, double U)
+{
+    if (magnitude + U <= limit)
+        return Verdict::Pass;
+    if (magnitude <= limit)
+        return Verdict::ConditionalPass;
+    if (magnitude - U <= limit)
+        return Verdict::ConditionalFail;
+    return Verdict::Fail;
+}
+
+} // namespace
+
+Verdict judgePoint(double error, double tolerance, double U, DecisionRule rule)
+{
+    if (!std::isfinite(error) || !std::isfinite(U) || !(tolerance > 0.0) || U < 0.0)
+        return Verdict::NotJudged;
+    const double magnitude = std::fabs(error);
+    // The allowance scales with the tolerance: an absolute one would pass a reading 10^10
+    // times a tolerance of 1e-20.
+    const double limit = tolerance + 1e-9 * tolerance;
+    switch (rule) {
+    case DecisionRule::Simple:
+        return magnitude <= limit ? Verdict::Pass : Verdict::Fail;
+    case DecisionRule::NonBinary:
+        return nonBinary(magnitude, limit, U);
+    default:
+        if (U >= tolerance)
+            return Verdict::NotJudged;
+        return magnitude <= (tolerance - U) + 1e-9 * tolerance ? Verdict::Pass : Verdict::Fail;
+    }
+}
+
+Verdict overallVerdict(std::span<const JudgedPoint> points)
+{
+    if (points.empty())
+        return Verdict::NotJudged;
+    Verdict worst = Verdict::Pass;
+    for (const JudgedPoint& point : points)
+        if (severity(point.verdict) > severity(worst))
+            worst = point.verdict;
+    return worst;
+}
+
+bool passes(Verdict verdict)
+{
+    return verdict == Verdict::Pass || verdict == Verdict::ConditionalPass;
+}
+
+std::string verdictText(Verdict verdict)
+{
+    switch (verdict) {
+    case Verdict::Pass:
+        return "Pass";
+    case Verdict::ConditionalPass:
+        return "Conditional pass";
+    case Verdict::ConditionalFail:
+        return "Conditional fail";
+    case Verdict::Fail:
+        return "Fail";
+    default:
+        return "Not judged";
+    }
+}
+
+std::string ruleWord(DecisionRule rule)
+{
+    switch (rule) {
+    case DecisionRule::Simple:
+        return "simple";
+    case DecisionRule::NonBinary:
+        return "non-binary";
+    default:
+        return "guarded";
+    }
+}
+
+bool readRule(const std::string& word, DecisionRule& rule)
+{
+    for (const DecisionRule candidate :
+         {DecisionRule::Guarded, DecisionRule::Simple, DecisionRule::NonBinary})
+        if (word == ruleWord(candidate)) {
+            rule = candidate;
+            return true;
+        }
+    return false;
+}
+
+double guardBand(DecisionRule rule, double U)
+{
+    return rule == DecisionRule::Guarded ? U : 0.0;
+}
+
+} // namespace quarvet::calc

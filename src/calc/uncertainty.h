@@ -1,0 +1,73 @@
+#pragma once
+
+#include <span>
+#include <string>
+#include <vector>
+
+// The expanded uncertainty of the result at one calibration point, after the GUM: the
+// standard uncertainties of the set-up and of the readings combined, the effective degrees of
+// freedom, the coverage factor for 95.45 % and the expanded uncertainty reported. Plain C++.
+namespace quarvet::calc {
+
+// What describes the set-up rather than one point; inputs as the lab states them, in °C.
+struct SetUp {
+    double referenceU = 0.0;  // the reference standard's expanded uncertainty
+    double referenceK = 2.0;  // and its coverage factor
+    double drift = 0.0;       // ± a of the reference since its calibration
+    double resolution = 0.01; // the instrument's display resolution r
+    double uniformity = 0.0;  // ± a of the bath or medium
+    double stability = 0.0;   // ± a
+};
+
+enum class Distribution { Normal, Rectangular, TypeA };
+
+// One line of a budget. A Type B component has infinite degrees of freedom.
+struct Component {
+    std::string name;
+    double input = 0.0; // as stated: U, ± a, r, or the readings' s
+    Distribution distribution = Distribution::Normal;
+    double divisor = 1.0;
+    double u = 0.0;
+    double nu = 0.0; // infinity for Type B
+};
+
+enum class BudgetFault {
+    None,
+    NoReadings,
+    NotFinite,           // an input or a reading is no finite number
+    Negative,            // an uncertainty, a half-width or the resolution below zero
+    CoverageNotPositive, // the reference's k is not above zero
+};
+
+struct Budget {
+    BudgetFault fault = BudgetFault::None;
+    int n = 0;
+    double mean = 0.0;
+    double s = 0.0; // the readings' standard deviation; 0 for one reading
+    std::vector<Component> components;
+    double uc = 0.0;
+    double nuEff = 0.0; // infinity when every component is Type B
+    double k = 0.0;
+    double expanded = 0.0; // k · u_c
+    double U = 0.0;        // as reported: rounded up to two significant figures
+
+    bool ok() const { return fault == BudgetFault::None; }
+    bool hasTypeA() const { return n >= 2; }
+};
+
+// The coverage probability the coverage factor is for.
+inline constexpr double coverageProbability = 0.9545;
+
+// Student's t quantile for the coverage probability at `nu` degrees of freedom; exactly 2 for
+// infinite ones.
+double coverageFactor(double nu);
+
+// `value` rounded up to two significant figures (0.028133 → 0.029); a value that is already
+// two figures, within the last bits of its binary form, stays as it is.
+double roundUpToTwoFigures(double value);
+
+// The budget of one point from the set-up and the readings taken there (their mean is the
+// reading used; two or more give a Type A term).
+Budget budgetOf(const SetUp& setUp, std::span<const double> readings);
+
+} // namespace quarvet::calc
