@@ -617,15 +617,15 @@ void AdjustmentWindow::showVerdicts()
     std::size_t taken = 0;
     for (std::size_t n = 0; n < 3; ++n) {
         const bool here = judged && present[n];
-        ui::showValue(pointVerdicts_[n],
-                      here ? (verification.points[taken].pass ? QStringLiteral("pass")
-                                                              : QStringLiteral("fail"))
-                           : QString());
+        ui::showValue(
+            pointVerdicts_[n],
+            here ? QString::fromStdString(calc::verdictText(verification.points[taken].verdict))
+                       .toLower()
+                 : QString());
         taken += here ? 1 : 0;
     }
-    ui::showValue(verdict_,
-                  judged ? (verification.pass ? QStringLiteral("Pass") : QStringLiteral("Fail"))
-                         : QString());
+    ui::showValue(verdict_, judged ? QString::fromStdString(calc::verdictText(verification.verdict))
+                                   : QString());
     ui::showValue(rule_,
                   complete && !verification.ok()
                       ? QString::fromStdString(messages::verificationFault(verification.fault))

@@ -147,9 +147,10 @@ Adjustment adjust(std::span<const ReferencePoint> points, const Coefficients& cu
 }
 
 Verification verify(std::span<const VerificationReading> readings, double tolerance,
-                    double uncertainty)
+                    double uncertainty, DecisionRule rule)
 {
     Verification verification;
+    verification.rule = rule;
     verification.tolerance = tolerance;
     verification.uncertainty = uncertainty + 0.0; // -0 is no guard band, and says so
     if (!(tolerance > 0.0))
@@ -158,22 +159,21 @@ Verification verify(std::span<const VerificationReading> readings, double tolera
         verification.fault = VerificationFault::UncertaintyNegative;
     if (!verification.ok())
         return verification;
-    // The allowance scales with the tolerance: an absolute one would pass a reading 10^10
-    // times a tolerance of 1e-20.
-    const double limit = (tolerance - uncertainty) + 1e-9 * tolerance;
-    verification.pass = !readings.empty();
+    std::vector<JudgedPoint> judged;
     for (const VerificationReading& reading : readings) {
         const double error = reading.reading - reading.target;
-        if (!std::isfinite(error) || !std::isfinite(limit)) {
+        if (!std::isfinite(error) || !std::isfinite(tolerance - uncertainty)) {
             verification.fault = VerificationFault::NotFinite;
             verification.points.clear();
-            verification.pass = false;
             return verification;
         }
-        const bool pass = std::fabs(error) <= limit;
-        verification.points.push_back({reading.target, reading.reading, error, pass});
-        verification.pass = verification.pass && pass;
+        const Verdict verdict = judgePoint(error, tolerance, uncertainty, rule);
+        verification.points.push_back(
+            {reading.target, reading.reading, error, passes(verdict), verdict});
+        judged.push_back({error, uncertainty, verdict});
     }
+    verification.verdict = overallVerdict(judged);
+    verification.pass = passes(verification.verdict);
     return verification;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "conformity.h"
+
 #include "calibration.h"
 
 #include <cstdint>
@@ -68,7 +70,8 @@ struct VerifiedPoint {
     double target;
     double reading;
     double error; // reading - target
-    bool pass;
+    bool pass;    // Pass or Conditional pass
+    Verdict verdict = Verdict::NotJudged;
 };
 
 enum class VerificationFault { None, ToleranceNotPositive, UncertaintyNegative, NotFinite };
@@ -77,16 +80,19 @@ struct Verification {
     VerificationFault fault = VerificationFault::None;
     double tolerance = 0.0;
     double uncertainty = 0.0; // expanded, of the reference; the guard band
+    DecisionRule rule = DecisionRule::Guarded;
     std::vector<VerifiedPoint> points;
-    bool pass = false; // every point passes
+    Verdict verdict = Verdict::NotJudged; // the worst of the points'
+    bool pass = false;                    // Pass or Conditional pass
 
     bool ok() const { return fault == VerificationFault::None; }
 };
 
-// Guarded acceptance: a point passes when |error| <= (tolerance - uncertainty) + 1e-9 *
-// tolerance, the small allowance keeping a reading exactly on the limit from failing by
-// rounding.
+// Each reading judged by judgePoint with `uncertainty` as its result's U, under `rule`
+// (guarded acceptance unless said: a point passes when |error| <= (tolerance - uncertainty)
+// + 1e-9 * tolerance, the small allowance keeping a reading exactly on the limit from failing
+// by rounding; nothing passes or fails when the uncertainty is not below the tolerance).
 Verification verify(std::span<const VerificationReading> readings, double tolerance,
-                    double uncertainty);
+                    double uncertainty, DecisionRule rule = DecisionRule::Guarded);
 
 } // namespace quarvet::calc

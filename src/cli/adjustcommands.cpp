@@ -4,6 +4,7 @@
 #include "messages/messages.h"
 
 #include <algorithm>
+#include <cctype>
 #include <optional>
 
 namespace quarvet::cli {
@@ -15,6 +16,7 @@ struct Arguments {
     calc::Coefficients current;
     std::optional<std::string> tolerance;
     std::optional<std::string> uncertainty;
+    std::optional<std::string> rule;
     std::vector<std::string> entries;
     std::string usageFault; // set when the words are off
 };
@@ -57,13 +59,16 @@ Arguments parseArguments(const std::vector<std::string>& args, bool takesCurrent
             parsed.json = true;
         } else if (takesCurrent && word == "--current") {
             readCurrent(args, n, parsed);
-        } else if (takesTolerance && (word == "--tolerance" || word == "--uncertainty")) {
+        } else if (takesTolerance &&
+                   (word == "--tolerance" || word == "--uncertainty" || word == "--rule")) {
             // A value is any word but an option's name: "-0.5" is one, "--json" is not.
             if (!more || args[n + 1] == "--json" || args[n + 1] == "--tolerance" ||
-                args[n + 1] == "--uncertainty")
+                args[n + 1] == "--uncertainty" || args[n + 1] == "--rule")
                 parsed.usageFault = word + " takes a value";
             else
-                (word == "--tolerance" ? parsed.tolerance : parsed.uncertainty) = args[++n];
+                (word == "--tolerance" ? parsed.tolerance
+                 : word == "--rule"    ? parsed.rule
+                                       : parsed.uncertainty) = args[++n];
         } else if (word.starts_with("--")) {
             parsed.usageFault = "unknown option '" + calc::printable(word) + "'";
         } else {
@@ -242,32 +247,47 @@ int fitLines(const Arguments& parsed, const calc::Separators& separators, ByteSo
     return adjustLabelled(labelled, parsed, separators, io);
 }
 
+void writeVerificationJson(const calc::Verification& verification, OutputBuffer& out)
+{
+    out << "{\"tolerance\":" << number(verification.tolerance)
+        << ",\"uncertainty\":" << number(verification.uncertainty) << ",\"rule\":\""
+        << messages::decisionRule(verification.rule, verification.uncertainty) << "\",\"points\":[";
+    for (std::size_t n = 0; n < verification.points.size(); ++n) {
+        const calc::VerifiedPoint& point = verification.points[n];
+        out << (n == 0 ? "" : ",") << "{\"target\":" << number(point.target)
+            << ",\"reading\":" << number(point.reading) << ",\"error\":" << number(point.error)
+            << ",\"verdict\":\"" << calc::verdictText(point.verdict)
+            << "\",\"pass\":" << (point.pass ? "true" : "false") << "}";
+    }
+    out << "],\"verdict\":\"" << calc::verdictText(verification.verdict)
+        << "\",\"pass\":" << (verification.pass ? "true" : "false") << "}\n";
+}
+
 void writeVerification(const calc::Verification& verification, bool json, OutputBuffer& out)
 {
-    const std::string rule = messages::decisionRule(verification.uncertainty);
-    if (json) {
-        out << "{\"tolerance\":" << number(verification.tolerance)
-            << ",\"uncertainty\":" << number(verification.uncertainty) << ",\"rule\":\"" << rule
-            << "\",\"points\":[";
-        for (std::size_t n = 0; n < verification.points.size(); ++n) {
-            const calc::VerifiedPoint& point = verification.points[n];
-            out << (n == 0 ? "" : ",") << "{\"target\":" << number(point.target)
-                << ",\"reading\":" << number(point.reading) << ",\"error\":" << number(point.error)
-                << ",\"pass\":" << (point.pass ? "true" : "false") << "}";
-        }
-        out << "],\"pass\":" << (verification.pass ? "true" : "false") << "}\n";
-        return;
-    }
+    if (json)
+        return writeVerificationJson(verification, out);
     out << "tolerance " << number(verification.tolerance) << ", uncertainty "
-        << number(verification.uncertainty) << "\nrule: " << rule
+        << number(verification.uncertainty)
+        << "\nrule: " << messages::decisionRule(verification.rule, verification.uncertainty)
         << "\npoint\ttarget\treading\terror\tverdict\n";
     for (std::size_t n = 0; n < verification.points.size(); ++n) {
         const calc::VerifiedPoint& point = verification.points[n];
+        std::string verdict = calc::verdictText(point.verdict);
+        verdict[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(verdict[0])));
         out << std::to_string(n + 1) << '\t' << number(point.target) << '\t'
-            << number(point.reading) << '\t' << number(point.error) << '\t'
-            << (point.pass ? "pass" : "fail") << '\n';
+            << number(point.reading) << '\t' << number(point.error) << '\t' << verdict << '\n';
     }
-    out << "verdict: " << (verification.pass ? "Pass" : "Fail") << '\n';
+    out << "verdict: " << calc::verdictText(verification.verdict) << '\n';
+    if (verification.verdict == calc::Verdict::NotJudged)
+        out << messages::notJudgedReason() << '\n';
+}
+
+int exitOf(calc::Verdict verdict)
+{
+    if (verdict == calc::Verdict::NotJudged)
+        return verificationNotJudged;
+    return calc::passes(verdict) ? success : verificationFailed;
 }
 
 } // namespace
@@ -304,7 +324,14 @@ int verifyCommand(const std::vector<std::string>& args, const calc::Separators& 
     if (!parsed.usageFault.empty())
         return usageFault(parsed.usageFault, io);
     if (!parsed.tolerance || parsed.entries.size() < 2 || parsed.entries.size() % 2 != 0)
-        return usageFault("verify takes --tolerance T [--uncertainty U] T1 V1 [T2 V2 ...]", io);
+        return usageFault("verify takes --tolerance T [--uncertainty U] "
+                          "[--rule guarded|simple|non-binary] T1 V1 [T2 V2 ...]",
+                          io);
+    calc::DecisionRule rule = calc::DecisionRule::Guarded;
+    if (parsed.rule && !calc::readRule(*parsed.rule, rule))
+        return usageFault("--rule is guarded, simple or non-binary, not '" +
+                              calc::printable(*parsed.rule) + "'",
+                          io);
     std::vector<std::pair<std::string, std::string>> labelled{
         {"Tolerance", *parsed.tolerance}, {"Uncertainty", parsed.uncertainty.value_or("0")}};
     for (std::size_t n = 0; n + 1 < parsed.entries.size(); n += 2) {
@@ -317,13 +344,13 @@ int verifyCommand(const std::vector<std::string>& args, const calc::Separators& 
     std::vector<calc::VerificationReading> readings;
     for (std::size_t n = 2; n + 1 < values.size(); n += 2)
         readings.push_back({values[n], values[n + 1]});
-    const calc::Verification verification = calc::verify(readings, values[0], values[1]);
+    const calc::Verification verification = calc::verify(readings, values[0], values[1], rule);
     if (!verification.ok()) {
         io.sayError(messages::verificationFault(verification.fault) + "\n");
         return failure;
     }
     writeVerification(verification, parsed.json, io.out);
-    return verification.pass ? success : verificationFailed;
+    return exitOf(verification.verdict);
 }
 
 } // namespace quarvet::cli

@@ -20,5 +20,7 @@ int verifyCommand(const std::vector<std::string>& args, const calc::Separators& 
                   Output& io);
 
 inline constexpr int verificationFailed = 3;
+// A verification that cannot be judged: the uncertainty is not smaller than the tolerance.
+inline constexpr int verificationNotJudged = 5;
 
 } // namespace quarvet::cli

@@ -423,6 +423,8 @@ int addCommand(const std::vector<std::string>& args, const calc::Separators& sep
                     " was saved, but its id could not be written to standard output\n");
         throw;
     }
+    if (record.verdict == QString::fromStdString(calc::verdictText(calc::Verdict::NotJudged)))
+        return verificationNotJudged;
     return composition.passed == false ? verificationFailed : success;
 }
 

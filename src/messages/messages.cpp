@@ -69,6 +69,27 @@ std::string decisionRule(double uncertainty)
            calc::shortestText(uncertainty) + ")";
 }
 
+std::string decisionRule(calc::DecisionRule rule, double uncertainty)
+{
+    switch (rule) {
+    case calc::DecisionRule::Simple:
+        return "simple acceptance: pass when |error| \u2264 tolerance (guard band = 0; the risk "
+               "of a wrong decision is shared)";
+    case calc::DecisionRule::NonBinary:
+        return "non-binary: pass, conditional pass, conditional fail or fail from |error| \u00B1 "
+               "uncertainty against the tolerance (uncertainty = " +
+               calc::shortestText(uncertainty) + ")";
+    default:
+        return decisionRule(uncertainty);
+    }
+}
+
+std::string notJudgedReason()
+{
+    return "Not judged: the uncertainty is not smaller than the tolerance, so no reading can be "
+           "shown to pass, nor to fail.";
+}
+
 std::string codeWrap(bool offset, double applied, double line)
 {
     const std::string unit = offset ? " \u00B0C" : "";

@@ -34,6 +34,10 @@ std::string readingLabel(std::size_t number);
 
 // The decision rule of a verification, in words.
 std::string decisionRule(double uncertainty);
+// The rule's sentence for each rule, with the guard band it takes from U.
+std::string decisionRule(calc::DecisionRule rule, double uncertainty);
+// Why a verification says "Not judged".
+std::string notJudgedReason();
 // "the slope does not fit its code: the instrument will apply A, not L", or the offset's, in
 // °C: what a code that wraps makes the instrument do.
 std::string codeWrap(bool offset, double applied, double line);

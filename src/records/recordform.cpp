@@ -212,7 +212,7 @@ Refusal judge(const RecordInput& input, Record& record, std::optional<bool>& pas
     record.rule = QString::fromStdString(messages::decisionRule(input.referenceUncertainty));
     if (!readings.empty()) {
         passed = verification.pass;
-        record.verdict = verification.pass ? QStringLiteral("Pass") : QStringLiteral("Fail");
+        record.verdict = QString::fromStdString(calc::verdictText(verification.verdict));
     }
     return {};
 }

@@ -651,8 +651,54 @@ void TestCli::adjustmentCommands_data()
         << QByteArray("{\"tolerance\":0.1,\"uncertainty\":0.02,\"rule\":\"pass when |error| "
                       "\xE2\x89\xA4 tolerance \xE2\x88\x92 uncertainty (guard band = 0.02)\","
                       "\"points\":[{\"target\":0,\"reading\":0.08,\"error\":0.08,"
-                      "\"pass\":true}],\"pass\":true}\n")
+                      "\"verdict\":\"Pass\",\"pass\":true}],\"verdict\":\"Pass\",\"pass\":true}\n")
         << none;
+    // The uncertainty no smaller than the tolerance: nothing passes, nothing is said to fail.
+    QTest::newRow("verify not judged exits 5")
+        << QStringList{"verify", "--tolerance", "0.1", "--uncertainty", "0.1", "0", "0"} << none
+        << 5
+        << QByteArray("tolerance 0.1, uncertainty 0.1\n"
+                      "rule: pass when |error| \xE2\x89\xA4 tolerance \xE2\x88\x92 "
+                      "uncertainty (guard band = 0.1)\npoint\ttarget\treading\terror\tverdict\n"
+                      "1\t0\t0\t0\tnot judged\nverdict: Not judged\nNot judged: the uncertainty "
+                      "is not smaller than the tolerance, so no reading can be shown to pass, "
+                      "nor to fail.\n")
+        << none;
+    QTest::newRow("verify simple acceptance passes on the tolerance")
+        << QStringList{"verify", "--tolerance", "0.1", "--uncertainty", "0.02", "--rule",
+                       "simple", "--json",      "0",   "-0.1"}
+        << none << 0
+        << QByteArray(
+               "{\"tolerance\":0.1,\"uncertainty\":0.02,\"rule\":\"simple acceptance: "
+               "pass when |error| \xE2\x89\xA4 tolerance (guard band = 0; the risk of a wrong "
+               "decision is shared)\",\"points\":[{\"target\":0,\"reading\":-0.1,"
+               "\"error\":-0.1,\"verdict\":\"Pass\",\"pass\":true}],\"verdict\":\"Pass\","
+               "\"pass\":true}\n")
+        << none;
+    QTest::newRow("verify non-binary: a conditional fail exits 3")
+        << QStringList{"verify",     "--tolerance", "0.1",  "--uncertainty", "0.02",  "--rule",
+                       "non-binary", "0",           "0.09", "100",           "100.11"}
+        << none << 3
+        << QByteArray("tolerance 0.1, uncertainty 0.02\nrule: non-binary: pass, conditional pass, "
+                      "conditional fail or fail from |error| \xC2\xB1 uncertainty against the "
+                      "tolerance (uncertainty = 0.02)\npoint\ttarget\treading\terror\tverdict\n"
+                      "1\t0\t0.09\t0.09\tconditional "
+                      "pass\n2\t100\t100.11\t0.10999999999999943\tconditional fail\n"
+                      "verdict: Conditional fail\n")
+        << none;
+    QTest::newRow("verify non-binary: a conditional pass exits 0")
+        << QStringList{"verify", "--tolerance", "0.1", "--uncertainty", "0.02",
+                       "--rule", "non-binary",  "0",   "0.09"}
+        << none << 0
+        << QByteArray("tolerance 0.1, uncertainty 0.02\nrule: non-binary: pass, conditional pass, "
+                      "conditional fail or fail from |error| \xC2\xB1 uncertainty against the "
+                      "tolerance (uncertainty = 0.02)\npoint\ttarget\treading\terror\tverdict\n"
+                      "1\t0\t0.09\t0.09\tconditional pass\nverdict: Conditional pass\n")
+        << none;
+    QTest::newRow("verify with an unknown rule")
+        << QStringList{"verify", "--tolerance", "0.1", "--rule", "sloppy", "0", "0"} << none << 2
+        << none
+        << QByteArray("quarvet-cli: --rule is guarded, simple or non-binary, not 'sloppy'\n");
     QTest::newRow("verify fails with 3")
         << QStringList{"verify", "--tolerance", "0.1", "--uncertainty", "0.02", "100", "100.081"}
         << none << 3

@@ -295,6 +295,8 @@ void TestRecordCommands::verdictAndExitStatus_data()
     QTest::newRow("on the guarded limit") << "0.08" << 0 << "Pass";
     QTest::newRow("just beyond it") << "0.081" << 3 << "Fail";
     QTest::newRow("negative error") << "-0.08" << 0 << "Pass";
+    // A tolerance no larger than the reference's U: the record says so and is no Fail.
+    QTest::newRow("tolerance not above U") << "0" << 5 << "Not judged";
 }
 
 void TestRecordCommands::verdictAndExitStatus()
@@ -303,8 +305,9 @@ void TestRecordCommands::verdictAndExitStatus()
     QFETCH(int, status);
     QFETCH(QString, verdict);
     Workplace place;
-    const Run run = place.run(
-        addArgs("SN", {"--tolerance", "0.1", "--verify", "0", reading, "--verify", "100", "100"}));
+    const QString tolerance = status == 5 ? "0.02" : "0.1";
+    const Run run = place.run(addArgs(
+        "SN", {"--tolerance", tolerance, "--verify", "0", reading, "--verify", "100", "100"}));
     QCOMPARE(run.status, status);
     QVERIFY(run.out.contains("verdict " + verdict));
     const QJsonObject saved =
