@@ -98,7 +98,13 @@ double coverageFactor(double nu)
 {
     if (!std::isfinite(nu))
         return 2.0;
-    const boost::math::students_t distribution(nu);
+    // Errors as numbers, not exceptions: a degree of freedom no distribution has gives NaN,
+    // which the budget refuses.
+    using Policy = boost::math::policies::policy<
+        boost::math::policies::domain_error<boost::math::policies::ignore_error>,
+        boost::math::policies::overflow_error<boost::math::policies::ignore_error>,
+        boost::math::policies::evaluation_error<boost::math::policies::ignore_error>>;
+    const boost::math::students_t_distribution<double, Policy> distribution(nu);
     return boost::math::quantile(distribution, (1.0 + coverageProbability) / 2.0);
 }
 
@@ -132,6 +138,9 @@ Budget budgetOf(const SetUp& setUp, std::span<const double> readings)
                                      budget.s / std::sqrt(static_cast<double>(budget.n)),
                                      static_cast<double>(budget.n - 1)});
     combine(budget);
+    // Readings so far apart that their spread overflows: no budget to report.
+    if (!std::isfinite(budget.expanded) || !std::isfinite(budget.U))
+        budget.fault = BudgetFault::NotFinite;
     return budget;
 }
 

@@ -78,30 +78,6 @@ Arguments parseArguments(const std::vector<std::string>& args, bool takesCurrent
     return parsed;
 }
 
-// Reads labelled entries; the report of the wrong ones on standard error.
-bool readNumbers(const std::vector<std::pair<std::string, std::string>>& labelled,
-                 const calc::Separators& separators, std::vector<double>& values, Output& io)
-{
-    std::vector<std::string> wrong;
-    const std::optional<calc::SeparatorPair> pair = calc::probeSeparators(separators);
-    bool foreign = false;
-    values.clear();
-    for (const auto& [label, text] : labelled) {
-        const calc::EntryReading reading = calc::readEntry(text, separators);
-        values.push_back(reading.value);
-        if (!reading.isNumber())
-            wrong.push_back(label);
-        else if (pair && calc::holds(text, pair->foreign))
-            foreign = true;
-    }
-    // As calc says them: what is wrong first, then the warning, which leaves the result.
-    if (!wrong.empty())
-        io.sayError(messages::forTerminal(messages::wrongEntriesReport(wrong)));
-    if (foreign)
-        io.sayError(messages::forTerminal(messages::separatorWarning(*pair)));
-    return wrong.empty();
-}
-
 std::string number(double value)
 {
     return calc::shortestText(value);
@@ -182,7 +158,7 @@ int adjustLabelled(const std::vector<std::pair<std::string, std::string>>& label
                    const Arguments& parsed, const calc::Separators& separators, Output& io)
 {
     std::vector<double> values;
-    if (!readNumbers(labelled, separators, values, io))
+    if (!readLabelledNumbers(labelled, separators, values, io))
         return failure;
     std::vector<calc::ReferencePoint> points;
     for (std::size_t n = 0; n + 1 < values.size(); n += 2)
@@ -292,6 +268,31 @@ int exitOf(calc::Verdict verdict)
 
 } // namespace
 
+// Reads labelled entries; the report of the wrong ones on standard error.
+bool readLabelledNumbers(const std::vector<std::pair<std::string, std::string>>& labelled,
+                         const calc::Separators& separators, std::vector<double>& values,
+                         Output& io)
+{
+    std::vector<std::string> wrong;
+    const std::optional<calc::SeparatorPair> pair = calc::probeSeparators(separators);
+    bool foreign = false;
+    values.clear();
+    for (const auto& [label, text] : labelled) {
+        const calc::EntryReading reading = calc::readEntry(text, separators);
+        values.push_back(reading.value);
+        if (!reading.isNumber())
+            wrong.push_back(label);
+        else if (pair && calc::holds(text, pair->foreign))
+            foreign = true;
+    }
+    // As calc says them: what is wrong first, then the warning, which leaves the result.
+    if (!wrong.empty())
+        io.sayError(messages::forTerminal(messages::wrongEntriesReport(wrong)));
+    if (foreign)
+        io.sayError(messages::forTerminal(messages::separatorWarning(*pair)));
+    return wrong.empty();
+}
+
 int checkCommand(const std::vector<std::string>& args, const calc::Separators& separators,
                  Output& io)
 {
@@ -339,7 +340,7 @@ int verifyCommand(const std::vector<std::string>& args, const calc::Separators& 
         labelled.emplace_back(messages::readingLabel(n / 2 + 1), parsed.entries[n + 1]);
     }
     std::vector<double> values;
-    if (!readNumbers(labelled, separators, values, io))
+    if (!readLabelledNumbers(labelled, separators, values, io))
         return failure;
     std::vector<calc::VerificationReading> readings;
     for (std::size_t n = 2; n + 1 < values.size(); n += 2)

@@ -19,6 +19,12 @@ int fitCommand(const std::vector<std::string>& args, const calc::Separators& sep
 int verifyCommand(const std::vector<std::string>& args, const calc::Separators& separators,
                   Output& io);
 
+// Reads labelled entries as calc reads them; false, with the report of the wrong ones (and
+// the separator warning) on standard error, when one is none.
+bool readLabelledNumbers(const std::vector<std::pair<std::string, std::string>>& labelled,
+                         const calc::Separators& separators, std::vector<double>& values,
+                         Output& io);
+
 inline constexpr int verificationFailed = 3;
 // A verification that cannot be judged: the uncertainty is not smaller than the tolerance.
 inline constexpr int verificationNotJudged = 5;

@@ -1,6 +1,7 @@
 #include "cli.h"
 
 #include "adjustcommands.h"
+#include "budgetcommand.h"
 #include "fileio.h"
 #include "run.h"
 
@@ -26,7 +27,10 @@ constexpr const char* usage =
     "       quarvet-cli check [--current SLOPE OFFSET] [--json] TARGET1 TARGET2 INDICATED1 "
     "INDICATED2\n"
     "       quarvet-cli fit [--current SLOPE OFFSET] [--json] [T1 I1 T2 I2 ...]\n"
-    "       quarvet-cli verify --tolerance T [--uncertainty U] [--json] T1 V1 [T2 V2 ...]\n"
+    "       quarvet-cli verify --tolerance T [--uncertainty U] [--rule guarded|simple|non-binary]\n"
+    "                   [--json] T1 V1 [T2 V2 ...]\n"
+    "       quarvet-cli budget --reference-u U [--reference-k K] [--drift A] [--resolution R]\n"
+    "                   [--uniformity A] [--stability A] [--json] READING...\n"
     "       quarvet-cli records list [--serial S] [--format text|csv|json]\n"
     "       quarvet-cli records add --serial S --type MODEL --line N --technician NAME\n"
     "                   --reference ID --reference-u U --reference-due YYYY-MM-DD\n"
@@ -52,7 +56,11 @@ constexpr const char* help =
     "check shows what the codes will make the instrument read at both points, for readings\n"
     "taken under the current codes (--current, neutral 2710 0000 unless given); fit does the\n"
     "same for two or more points (least squares for three and more); verify judges readings\n"
-    "taken after adjustment against a tolerance, guarded by the reference's uncertainty.\n"
+    "taken after adjustment against a tolerance by a decision rule: guarded by the result's\n"
+    "uncertainty (the default; Not judged, exit 5, when it is not below the tolerance),\n"
+    "simple, or non-binary (conditional pass and fail). budget combines the uncertainties of\n"
+    "the set-up and of the readings at one point: u_c, the effective degrees of freedom, k\n"
+    "for 95.45 % and U, rounded up to two figures.\n"
     "--json prints one JSON object instead of a table.\n"
     "\n"
     "records keeps calibration records: list prints them newest first, add computes,\n"
@@ -259,6 +267,8 @@ int dispatch(const std::vector<std::string>& args, const calc::Separators& separ
         return fitCommand(rest, separators, in, io);
     if (command == "verify")
         return verifyCommand(rest, separators, io);
+    if (command == "budget")
+        return budgetCommand(rest, separators, io);
     if (command == "decode")
         return decodeCommand(rest, in, io);
     if (command == "read")

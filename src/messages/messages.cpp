@@ -84,6 +84,22 @@ std::string decisionRule(calc::DecisionRule rule, double uncertainty)
     }
 }
 
+std::string budgetFault(calc::BudgetFault fault)
+{
+    switch (fault) {
+    case calc::BudgetFault::NoReadings:
+        return "A budget needs at least one reading.";
+    case calc::BudgetFault::NotFinite:
+        return "Every input and reading of a budget must be a finite number.";
+    case calc::BudgetFault::Negative:
+        return "An uncertainty, a half-width or the resolution cannot be below zero.";
+    case calc::BudgetFault::CoverageNotPositive:
+        return "The reference's coverage factor k must be greater than 0.";
+    default:
+        return {};
+    }
+}
+
 std::string notJudgedReason()
 {
     return "Not judged: the uncertainty is not smaller than the tolerance, so no reading can be "

@@ -3,6 +3,7 @@
 #include "calc/adjustment.h"
 #include "calc/calibration.h"
 #include "calc/check.h"
+#include "calc/uncertainty.h"
 #include "instrument/memorydecoder.h"
 #include "records/refusal.h"
 
@@ -36,6 +37,8 @@ std::string readingLabel(std::size_t number);
 std::string decisionRule(double uncertainty);
 // The rule's sentence for each rule, with the guard band it takes from U.
 std::string decisionRule(calc::DecisionRule rule, double uncertainty);
+// Why a budget could not be made.
+std::string budgetFault(calc::BudgetFault fault);
 // Why a verification says "Not judged".
 std::string notJudgedReason();
 // "the slope does not fit its code: the instrument will apply A, not L", or the offset's, in

@@ -117,6 +117,8 @@ void TestUncertainty::refusedInputs_data()
     QTest::newRow("infinite reading")
         << setUp(0.02, 0.01) << std::vector<double>{1.0, HUGE_VAL} << int(Fault::NotFinite);
     QTest::newRow("NaN uncertainty") << setUp(std::nan(""), 0.01) << two << int(Fault::NotFinite);
+    QTest::newRow("a spread that overflows")
+        << setUp(0.02, 0.01) << std::vector<double>{-1e308, 1e308} << int(Fault::NotFinite);
 }
 
 void TestUncertainty::refusedInputs()

@@ -3,6 +3,9 @@
 #include "shellrun.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -139,6 +142,8 @@ private slots:
     void toolStreams_data();
     void toolStreams();
     void memoryStaysFlat();
+    void budgetCommand_data();
+    void budgetCommand();
     void adjustmentCommands_data();
     void adjustmentCommands();
     void adjustmentCommandsWarnOfSeparators();
@@ -752,6 +757,58 @@ void TestCli::adjustmentCommands_data()
         << QByteArray("All indicated values are equal");
     QTest::newRow("verify without tolerance") << QStringList{"verify", "0", "0"} << none << 2
                                               << none << QByteArray("quarvet-cli: verify takes");
+}
+
+void TestCli::budgetCommand_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<int>("components"); // in the JSON, when it is read
+    QTest::addColumn<double>("U");
+    QTest::addColumn<QByteArray>("says"); // a part of standard output, or of standard error
+    QTest::newRow("five readings at 100 °C")
+        << QStringList{"budget",       "--reference-u", "0.020",       "--drift", "0.010",
+                       "--uniformity", "0.010",         "--stability", "0.005",   "--json",
+                       "99.99",        "100.00",        "100.01",      "99.99",   "100.00"}
+        << 0 << 6 << 0.029 << QByteArray("\"nuEff\":794.70");
+    QTest::newRow("one reading: Type B only, k = 2")
+        << QStringList{"budget", "--reference-u", "0.02", "--json", "100"} << 0 << 2 << 0.021
+        << QByteArray("\"nuEff\":null,\"k\":2,");
+    QTest::newRow("the table says a single reading gives no Type A term")
+        << QStringList{"budget", "--reference-u", "0.02", "100"} << 0 << 0 << 0.0
+        << QByteArray("one reading: no Type A term\n");
+    QTest::newRow("a reading that is none")
+        << QStringList{"budget", "--reference-u", "0.02", "100", "x"} << 1 << 0 << 0.0
+        << QByteArray("Reading 2");
+    QTest::newRow("a negative drift")
+        << QStringList{"budget", "--reference-u", "0.02", "--drift", "-0.1", "100"} << 1 << 0 << 0.0
+        << QByteArray("below zero");
+    QTest::newRow("without the reference's U") << QStringList{"budget", "100"} << 2 << 0 << 0.0
+                                               << QByteArray("budget takes --reference-u");
+    QTest::newRow("an option twice")
+        << QStringList{"budget", "--reference-u", "0.02", "--drift", "1", "--drift", "2", "100"}
+        << 2 << 0 << 0.0 << QByteArray("--drift is given twice");
+}
+
+// The budget of the worked example to the digits given, the one-reading case, and what is
+// refused.
+void TestCli::budgetCommand()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QFETCH(int, components);
+    QFETCH(double, U);
+    QFETCH(QByteArray, says);
+    const Run result = run(args, point);
+    QCOMPARE(result.status, status);
+    QVERIFY2((result.out + result.err).contains(says), (result.out + result.err).constData());
+    if (components == 0)
+        return;
+    const QJsonObject budget = QJsonDocument::fromJson(result.out).object();
+    QCOMPARE(budget["components"].toArray().size(), components);
+    QCOMPARE(budget["U"].toDouble(), U);
+    for (const char* key : {"n", "mean", "s", "uc", "nuEff", "k", "expanded"})
+        QVERIFY2(budget.contains(key), key);
 }
 
 void TestCli::adjustmentCommands()

@@ -1,0 +1,144 @@
+#include "budgetcommand.h"
+
+#include "adjustcommands.h"
+
+#include "calc/uncertainty.h"
+#include "messages/messages.h"
+
+#include <cmath>
+#include <map>
+#include <optional>
+
+namespace quarvet::cli {
+namespace {
+
+// The set-up's options, each with the field it sets.
+const std::map<std::string, double calc::SetUp::*> setUpOptions{
+    {"--reference-u", &calc::SetUp::referenceU},
+    {"--reference-k", &calc::SetUp::referenceK},
+    {"--drift", &calc::SetUp::drift},
+    {"--resolution", &calc::SetUp::resolution},
+    {"--uniformity", &calc::SetUp::uniformity},
+    {"--stability", &calc::SetUp::stability}};
+
+struct BudgetWords {
+    std::map<std::string, std::string> options;
+    std::vector<std::string> readings;
+    bool json = false;
+    std::string usageFault;
+};
+
+// Options by their exact names anywhere, each once; every other word is a reading, so that a
+// negative one ("-5") is never taken for an option.
+BudgetWords readWords(const std::vector<std::string>& args)
+{
+    BudgetWords words;
+    for (std::size_t n = 0; n < args.size() && words.usageFault.empty(); ++n) {
+        const std::string& word = args[n];
+        if (word == "--json" && !words.json)
+            words.json = true;
+        else if (setUpOptions.count(word) && !words.options.count(word) && n + 1 < args.size() &&
+                 !args[n + 1].starts_with("--"))
+            words.options[word] = args[++n];
+        else if (word.starts_with("--"))
+            words.usageFault = setUpOptions.count(word) || word == "--json"
+                                   ? word + " is given twice, or without its value"
+                                   : "unknown option '" + calc::printable(word) + "'";
+        else
+            words.readings.push_back(word);
+    }
+    if (words.usageFault.empty() &&
+        (!words.options.count("--reference-u") || words.readings.empty()))
+        words.usageFault = "budget takes --reference-u U [--reference-k K] [--drift A] "
+                           "[--resolution R] [--uniformity A] [--stability A] [--json] "
+                           "READING...";
+    return words;
+}
+
+std::string number(double value)
+{
+    return calc::shortestText(value);
+}
+
+std::string distributionWord(calc::Distribution distribution)
+{
+    switch (distribution) {
+    case calc::Distribution::Rectangular:
+        return "rectangular";
+    case calc::Distribution::TypeA:
+        return "Type A";
+    default:
+        return "normal";
+    }
+}
+
+// Infinite degrees of freedom: "inf" in the table, null in JSON, which has no such number.
+std::string degrees(double nu, bool json)
+{
+    return std::isfinite(nu) ? number(nu) : json ? "null" : "inf";
+}
+
+void writeJson(const calc::Budget& budget, OutputBuffer& out)
+{
+    out << "{\"n\":" << std::to_string(budget.n) << ",\"mean\":" << number(budget.mean)
+        << ",\"s\":" << number(budget.s) << ",\"components\":[";
+    for (std::size_t n = 0; n < budget.components.size(); ++n) {
+        const calc::Component& c = budget.components[n];
+        out << (n == 0 ? "" : ",") << "{\"name\":\"" << c.name << "\",\"input\":" << number(c.input)
+            << ",\"distribution\":\"" << distributionWord(c.distribution)
+            << "\",\"divisor\":" << number(c.divisor) << ",\"u\":" << number(c.u)
+            << ",\"nu\":" << degrees(c.nu, true) << "}";
+    }
+    out << "],\"uc\":" << number(budget.uc) << ",\"nuEff\":" << degrees(budget.nuEff, true)
+        << ",\"k\":" << number(budget.k) << ",\"expanded\":" << number(budget.expanded)
+        << ",\"U\":" << number(budget.U) << "}\n";
+}
+
+void writeTable(const calc::Budget& budget, OutputBuffer& out)
+{
+    out << "readings " << std::to_string(budget.n) << ", mean " << number(budget.mean);
+    if (budget.hasTypeA())
+        out << ", s " << number(budget.s) << '\n';
+    else
+        out << "\none reading: no Type A term\n";
+    out << "component\tinput\tdistribution\tdivisor\tu\tnu\n";
+    for (const calc::Component& c : budget.components)
+        out << c.name << '\t' << number(c.input) << '\t' << distributionWord(c.distribution) << '\t'
+            << number(c.divisor) << '\t' << number(c.u) << '\t' << degrees(c.nu, false) << '\n';
+    out << "u_c " << number(budget.uc) << "\nnu_eff " << degrees(budget.nuEff, false) << "\nk "
+        << number(budget.k) << "\nU " << number(budget.U)
+        << " (k \u00B7 u_c = " << number(budget.expanded) << ", rounded up to two figures)\n";
+}
+
+} // namespace
+
+int budgetCommand(const std::vector<std::string>& args, const calc::Separators& separators,
+                  Output& io)
+{
+    const BudgetWords words = readWords(args);
+    if (!words.usageFault.empty())
+        return usageFault(words.usageFault, io);
+    std::vector<std::pair<std::string, std::string>> labelled(words.options.begin(),
+                                                              words.options.end());
+    for (std::size_t n = 0; n < words.readings.size(); ++n)
+        labelled.emplace_back("Reading " + std::to_string(n + 1), words.readings[n]);
+    std::vector<double> values;
+    if (!readLabelledNumbers(labelled, separators, values, io))
+        return failure;
+    calc::SetUp setUp;
+    for (std::size_t n = 0; n < words.options.size(); ++n)
+        setUp.*setUpOptions.at(labelled[n].first) = values[n];
+    const std::vector<double> readings(values.begin() + words.options.size(), values.end());
+    const calc::Budget budget = calc::budgetOf(setUp, readings);
+    if (!budget.ok()) {
+        io.sayError(messages::budgetFault(budget.fault) + "\n");
+        return failure;
+    }
+    if (words.json)
+        writeJson(budget, io.out);
+    else
+        writeTable(budget, io.out);
+    return success;
+}
+
+} // namespace quarvet::cli
