@@ -1,7 +1,9 @@
 // Speed of the entry conversion against std::from_chars and QLocale::toDouble on the same
 // texts, and of the check, the calculation and the decoding per operation.
+#include "calc/adjustment.h"
 #include "calc/calculation.h"
 #include "calc/entry.h"
+#include "calc/uncertainty.h"
 #include "instrument/memorydecoder.h"
 
 #include <QLocale>
@@ -117,6 +119,27 @@ void decodeMemoryText(benchmark::State& state)
         benchmark::DoNotOptimize(instrument::decodeMemory(text));
 }
 
+// The as-left prediction of the worked example's two points, against which the budget of one
+// point is measured: both are what a technician waits for at each point.
+void predictAsLeft(benchmark::State& state)
+{
+    const calc::ReferencePoint points[] = {{0.0, 0.5}, {100.0, 99.0}};
+    for (auto _ : state)
+        benchmark::DoNotOptimize(calc::adjust(points, calc::Coefficients{}));
+}
+
+void budgetOfOnePoint(benchmark::State& state)
+{
+    calc::SetUp setUp;
+    setUp.referenceU = 0.020;
+    setUp.drift = 0.010;
+    setUp.uniformity = 0.010;
+    setUp.stability = 0.005;
+    const double readings[] = {99.99, 100.00, 100.01, 99.99, 100.00};
+    for (auto _ : state)
+        benchmark::DoNotOptimize(calc::budgetOf(setUp, readings));
+}
+
 // Collects the medians so that the table can end with the ratios that matter.
 class RatioReporter final : public benchmark::ConsoleReporter {
 public:
@@ -143,6 +166,8 @@ int main(int argc, char** argv)
     benchmark::RegisterBenchmark("check of four entries", checkFourEntries);
     benchmark::RegisterBenchmark("calculation with both codes", calculateCodes);
     benchmark::RegisterBenchmark("decoding one memory text", decodeMemoryText);
+    benchmark::RegisterBenchmark("as-left prediction of two points", predictAsLeft);
+    benchmark::RegisterBenchmark("budget of one point", budgetOfOnePoint);
 
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
@@ -160,5 +185,9 @@ int main(int argc, char** argv)
             std::printf("%-10s %27.2fx %35.2fx %35.2fx\n", set.c_str(), own / fromChars,
                         qlocale / own, commaOwn / fromChars);
     }
+    const double prediction = reporter.medians["as-left prediction of two points"];
+    if (prediction > 0)
+        std::printf("budget of one point / as-left prediction of two points: %.2fx\n",
+                    reporter.medians["budget of one point"] / prediction);
     return 0;
 }
