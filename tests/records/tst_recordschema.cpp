@@ -115,6 +115,7 @@ class TestRecordSchema : public QObject {
     Q_OBJECT
 private slots:
     void schema1FileUpgradedKeepsEveryField();
+    void todaysReleaseFileReadsAsWritten();
     void firstVersionUpgradedBySave_data() { addBackends(); }
     void firstVersionUpgradedBySave();
     void addedColumnIsOneRowAndOneStep_data() { addBackends(); }
@@ -179,6 +180,31 @@ void TestRecordSchema::schema1FileUpgradedKeepsEveryField()
     QCOMPARE(chain.notes.notes.size(), 1);
     QVERIFY2(chain.notes.notes[0].contains("11 records saved before"),
              qPrintable(chain.notes.notes[0]));
+}
+
+// A file of the release that first kept the chain (schema 4), as its own listing gave it: read
+// to the byte, its chain whole. Kept for the versions after it, which must read and upgrade
+// it without a loss.
+void TestRecordSchema::todaysReleaseFileReadsAsWritten()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("records.sqlite");
+    QVERIFY(QFile::copy(QStringLiteral(FIXTURES "/schema4.sqlite"), path));
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    QFile listing(QStringLiteral(FIXTURES "/schema4.json"));
+    QVERIFY(listing.open(QIODevice::ReadOnly));
+    const QList<QByteArray> expected = listing.readAll().trimmed().split('\n');
+    SqliteRecordStore store(path);
+    QList<Record> records;
+    const StoreFailure read = store.list(QString(), records);
+    QVERIFY2(!read.failed(), qPrintable(read.message));
+    QCOMPARE(records.size(), expected.size());
+    for (qsizetype n = 0; n < records.size(); ++n)
+        QCOMPARE(jsonObject(records[n]).toUtf8(), expected[n]);
+    ChainReport chain;
+    QVERIFY(!store.checkChain(chain).failed());
+    QVERIFY(chain.whole());
+    QCOMPARE(chain.count, 3);
 }
 
 // A store made as the first version made it, in either database: the next save brings it
