@@ -67,6 +67,13 @@ Verdict overallVerdict(std::span<const JudgedPoint> points)
     return worst;
 }
 
+Verdict judgePoints(std::span<JudgedPoint> points, double tolerance, DecisionRule rule)
+{
+    for (JudgedPoint& point : points)
+        point.verdict = judgePoint(point.error, tolerance, point.U, rule);
+    return overallVerdict(points);
+}
+
 bool passes(Verdict verdict)
 {
     return verdict == Verdict::Pass || verdict == Verdict::ConditionalPass;

@@ -93,4 +93,6 @@ private slots:
     void verdictsAtTheLimits();
     void overallIsTheWorst_data();
     void overallIsTheWorst();
+    void asFoundOfTheWorkedExample_data();
+    void asFoundOfTheWorkedExample();
 };

@@ -280,3 +280,25 @@ void TestUncertainty::overallIsTheWorst()
     QCOMPARE(quarvet::calc::passes(overall),
              overall == Verdict::Pass || overall == Verdict::ConditionalPass);
 }
+
+void TestUncertainty::asFoundOfTheWorkedExample_data()
+{
+    QTest::addColumn<DecisionRule>("rule");
+    QTest::addColumn<Verdict>("verdict");
+    QTest::newRow("guarded") << DecisionRule::Guarded << Verdict::Fail;
+    QTest::newRow("simple") << DecisionRule::Simple << Verdict::Fail;
+    QTest::newRow("non-binary") << DecisionRule::NonBinary << Verdict::Fail;
+}
+
+// The adjustment check's worked example as found: indicated 0.5 at 0 and 99.0 at 100, each
+// point's U 0.029, tolerance 0.1: the instrument was found out of tolerance, whatever the
+// rule, and the customer must be told.
+void TestUncertainty::asFoundOfTheWorkedExample()
+{
+    QFETCH(DecisionRule, rule);
+    QFETCH(Verdict, verdict);
+    std::vector<quarvet::calc::JudgedPoint> points{{0.5 - 0.0, 0.029}, {99.0 - 100.0, 0.029}};
+    QCOMPARE(quarvet::calc::judgePoints(points, 0.1, rule), verdict);
+    QCOMPARE(points[0].verdict, Verdict::Fail);
+    QCOMPARE(points[1].verdict, Verdict::Fail);
+}
