@@ -1,10 +1,13 @@
 #include "adjustcommands.h"
 
 #include "calc/adjustment.h"
+#include "calc/uncertainty.h"
 #include "messages/messages.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <map>
 #include <optional>
 
 namespace quarvet::cli {
@@ -17,6 +20,10 @@ struct Arguments {
     std::optional<std::string> tolerance;
     std::optional<std::string> uncertainty;
     std::optional<std::string> rule;
+    // The set-up of the uncertainty budgets (option name → value as typed), and further
+    // readings at points (point number, reading), both as typed.
+    std::map<std::string, std::string> setUp;
+    std::vector<std::pair<std::string, std::string>> furtherReadings;
     std::vector<std::string> entries;
     std::string usageFault; // set when the words are off
 };
@@ -38,6 +45,41 @@ void readCurrent(const std::vector<std::string>& args, std::size_t& n, Arguments
     n += 2;
 }
 
+const std::map<std::string, double calc::SetUp::*> setUpOptions{
+    {"--reference-u", &calc::SetUp::referenceU},
+    {"--reference-k", &calc::SetUp::referenceK},
+    {"--drift", &calc::SetUp::drift},
+    {"--resolution", &calc::SetUp::resolution},
+    {"--uniformity", &calc::SetUp::uniformity},
+    {"--stability", &calc::SetUp::stability}};
+
+bool isValue(const std::vector<std::string>& args, std::size_t at)
+{
+    return at < args.size() && !args[at].starts_with("--");
+}
+
+// A set-up option or a further reading (--reading N R) at `n`, which is left at its last
+// word; false for any other word.
+bool readBudgetOption(const std::vector<std::string>& args, std::size_t& n, Arguments& parsed)
+{
+    const std::string& word = args[n];
+    if (word == "--reading") {
+        if (!isValue(args, n + 1) || !isValue(args, n + 2))
+            parsed.usageFault = "--reading takes a point number and a reading";
+        else
+            parsed.furtherReadings.emplace_back(args[n + 1], args[n + 2]);
+        n += 2;
+        return true;
+    }
+    if (!setUpOptions.count(word))
+        return false;
+    if (!isValue(args, n + 1))
+        parsed.usageFault = word + " takes a value";
+    else
+        parsed.setUp[word] = args[++n];
+    return true;
+}
+
 // Options are recognised by their exact names anywhere, so that a negative entry ("-5") is
 // never taken for one; any other word starting with "--" is wrong usage.
 Arguments parseArguments(const std::vector<std::string>& args, bool takesCurrent,
@@ -53,12 +95,14 @@ Arguments parseArguments(const std::vector<std::string>& args, bool takesCurrent
             parsed.usageFault = word + " is given twice";
             break;
         }
-        if (word.starts_with("--"))
+        if (word.starts_with("--") && word != "--reading")
             given.push_back(word);
         if (word == "--json") {
             parsed.json = true;
         } else if (takesCurrent && word == "--current") {
             readCurrent(args, n, parsed);
+        } else if (takesCurrent && readBudgetOption(args, n, parsed)) {
+            // taken with its values
         } else if (takesTolerance &&
                    (word == "--tolerance" || word == "--uncertainty" || word == "--rule")) {
             // A value is any word but an option's name: "-0.5" is one, "--json" is not.
@@ -83,20 +127,33 @@ std::string number(double value)
     return calc::shortestText(value);
 }
 
-void writePointsJson(const calc::Adjustment& adjustment, OutputBuffer& out)
+// Each point's budget: empty when no set-up was given.
+using Budgets = std::vector<calc::Budget>;
+
+void writeBudgetJson(const calc::Budget& budget, OutputBuffer& out)
+{
+    out << ",\"uc\":" << number(budget.uc) << ",\"nuEff\":"
+        << (std::isfinite(budget.nuEff) ? number(budget.nuEff) : std::string("null"))
+        << ",\"k\":" << number(budget.k) << ",\"U\":" << number(budget.U);
+}
+
+void writePointsJson(const calc::Adjustment& adjustment, const Budgets& budgets, OutputBuffer& out)
 {
     out << "\"points\":[";
     for (std::size_t n = 0; n < adjustment.points.size(); ++n) {
         const calc::PointPrediction& point = adjustment.points[n];
         out << (n == 0 ? "" : ",") << "{\"target\":" << number(point.target)
             << ",\"indicated\":" << number(point.indicated) << ",\"raw\":" << number(point.raw)
-            << ",\"asLeft\":" << number(point.asLeft) << ",\"error\":" << number(point.error)
-            << "}";
+            << ",\"asLeft\":" << number(point.asLeft) << ",\"error\":" << number(point.error);
+        if (n < budgets.size())
+            writeBudgetJson(budgets[n], out);
+        out << "}";
     }
     out << "]";
 }
 
-void writeAdjustmentJson(const calc::Adjustment& adjustment, OutputBuffer& out)
+void writeAdjustmentJson(const calc::Adjustment& adjustment, const Budgets& budgets,
+                         OutputBuffer& out)
 {
     const calc::CalcResult& line = adjustment.line;
     out << "{\"slopeCode\":\"" << line.slopeCode << "\",\"offsetCode\":\"" << line.offsetCode
@@ -105,11 +162,12 @@ void writeAdjustmentJson(const calc::Adjustment& adjustment, OutputBuffer& out)
         << ",\"appliedOffset\":" << number(adjustment.appliedOffset)
         << ",\"slopeWraps\":" << (adjustment.slopeWraps ? "true" : "false")
         << ",\"offsetWraps\":" << (adjustment.offsetWraps ? "true" : "false") << ",";
-    writePointsJson(adjustment, out);
+    writePointsJson(adjustment, budgets, out);
     out << ",\"largestError\":" << number(adjustment.largestError) << "}\n";
 }
 
-void writeAdjustmentTable(const calc::Adjustment& adjustment, OutputBuffer& out)
+void writeAdjustmentTable(const calc::Adjustment& adjustment, const Budgets& budgets,
+                          OutputBuffer& out)
 {
     const calc::CalcResult& line = adjustment.line;
     out << "slope code   " << line.slopeCode << "  applies " << number(adjustment.appliedSlope)
@@ -126,20 +184,23 @@ void writeAdjustmentTable(const calc::Adjustment& adjustment, OutputBuffer& out)
     if (adjustment.offsetWraps)
         out << "warning: " << messages::codeWrap(true, adjustment.appliedOffset, line.offset)
             << "\n";
-    out << "point\ttarget\tindicated\traw\tas-left\terror\n";
+    out << "point\ttarget\tindicated\traw\tas-left\terror" << (budgets.empty() ? "\n" : "\tU\tk\n");
     for (std::size_t n = 0; n < adjustment.points.size(); ++n) {
         const calc::PointPrediction& point = adjustment.points[n];
         out << std::to_string(n + 1) << '\t' << number(point.target) << '\t'
             << number(point.indicated) << '\t' << number(point.raw) << '\t' << number(point.asLeft)
-            << '\t' << number(point.error) << '\n';
+            << '\t' << number(point.error);
+        if (n < budgets.size())
+            out << '\t' << number(budgets[n].U) << '\t' << number(budgets[n].k);
+        out << '\n';
     }
     out << "largest error " << number(adjustment.largestError)
         << " \xC2\xB0"
            "C\n";
 }
 
-int reportAdjustment(const std::vector<calc::ReferencePoint>& points, const Arguments& parsed,
-                     Output& io)
+int reportAdjustment(const std::vector<calc::ReferencePoint>& points, const Budgets& budgets,
+                     const Arguments& parsed, Output& io)
 {
     const calc::Adjustment adjustment = calc::adjust(points, parsed.current);
     if (!adjustment.ok()) {
@@ -147,23 +208,79 @@ int reportAdjustment(const std::vector<calc::ReferencePoint>& points, const Argu
         return failure;
     }
     if (parsed.json)
-        writeAdjustmentJson(adjustment, io.out);
+        writeAdjustmentJson(adjustment, budgets, io.out);
     else
-        writeAdjustmentTable(adjustment, io.out);
+        writeAdjustmentTable(adjustment, budgets, io.out);
     return success;
 }
 
-// Labelled pairs of entries (target k, indicated k) as reference points.
-int adjustLabelled(const std::vector<std::pair<std::string, std::string>>& labelled,
+// The point a further reading belongs to: its number, 1 to `count`; 0 for any other word.
+std::size_t pointNumber(const std::string& word, std::size_t count)
+{
+    if (word.empty() || word.size() > 6 ||
+        !std::all_of(word.begin(), word.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return 0;
+    const std::size_t number = std::stoul(word);
+    return number <= count ? number : 0;
+}
+
+// The readings at each point: its indicated entry first, then the further ones given for it;
+// false, said, when a further reading names no point.
+bool readingsAtPoints(const std::vector<double>& values, std::size_t points,
+                      const Arguments& parsed, std::vector<std::vector<double>>& readings,
+                      Output& io)
+{
+    readings.assign(points, {});
+    for (std::size_t n = 0; n < points; ++n)
+        readings[n].push_back(values[2 * n + 1]);
+    const std::size_t first = values.size() - parsed.furtherReadings.size();
+    for (std::size_t n = 0; n < parsed.furtherReadings.size(); ++n) {
+        const std::size_t point = pointNumber(parsed.furtherReadings[n].first, points);
+        if (point == 0) {
+            usageFault("--reading names point '" +
+                           calc::printable(parsed.furtherReadings[n].first) +
+                           "', which is none of 1 to " + std::to_string(points),
+                       io);
+            return false;
+        }
+        readings[point - 1].push_back(values[first + n]);
+    }
+    return true;
+}
+
+// Labelled pairs of entries (target k, indicated k) as reference points, each point's
+// indicated value the mean of its readings; with a set-up, each point's budget.
+int adjustLabelled(std::vector<std::pair<std::string, std::string>> labelled,
                    const Arguments& parsed, const calc::Separators& separators, Output& io)
 {
+    const std::size_t count = labelled.size() / 2;
+    labelled.insert(labelled.end(), parsed.setUp.begin(), parsed.setUp.end());
+    for (std::size_t n = 0; n < parsed.furtherReadings.size(); ++n)
+        labelled.emplace_back("Further reading " + std::to_string(n + 1),
+                              parsed.furtherReadings[n].second);
     std::vector<double> values;
+    std::vector<std::vector<double>> readings;
     if (!readLabelledNumbers(labelled, separators, values, io))
         return failure;
+    if (!readingsAtPoints(values, count, parsed, readings, io))
+        return usageError;
+    calc::SetUp setUp;
+    std::size_t at = 2 * count;
+    for (const auto& [name, text] : parsed.setUp)
+        setUp.*setUpOptions.at(name) = values[at++];
     std::vector<calc::ReferencePoint> points;
-    for (std::size_t n = 0; n + 1 < values.size(); n += 2)
-        points.push_back({values[n], values[n + 1]});
-    return reportAdjustment(points, parsed, io);
+    Budgets budgets;
+    for (std::size_t n = 0; n < count; ++n) {
+        const calc::Budget budget = calc::budgetOf(setUp, readings[n]);
+        if (!budget.ok()) {
+            io.sayError(messages::budgetFault(budget.fault) + "\n");
+            return failure;
+        }
+        points.push_back({values[2 * n], budget.mean});
+        if (parsed.setUp.count("--reference-u"))
+            budgets.push_back(budget);
+    }
+    return reportAdjustment(points, budgets, parsed, io);
 }
 
 int adjustPairs(const std::vector<std::string>& entries, const Arguments& parsed,

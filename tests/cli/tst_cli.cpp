@@ -142,6 +142,8 @@ private slots:
     void toolStreams_data();
     void toolStreams();
     void memoryStaysFlat();
+    void checkWithASetUp_data();
+    void checkWithASetUp();
     void budgetCommand_data();
     void budgetCommand();
     void adjustmentCommands_data();
@@ -757,6 +759,59 @@ void TestCli::adjustmentCommands_data()
         << QByteArray("All indicated values are equal");
     QTest::newRow("verify without tolerance") << QStringList{"verify", "0", "0"} << none << 2
                                               << none << QByteArray("quarvet-cli: verify takes");
+}
+
+void TestCli::checkWithASetUp_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QList<double>>("indicated"); // per point, as the line used it
+    QTest::addColumn<QList<double>>("U");         // per point; none without a set-up
+    QTest::addColumn<QByteArray>("says");         // a part of standard error
+    const QStringList entries{"--json", "0", "100", "0.5", "99"};
+    QTest::newRow("no set-up: no U") << QStringList{"check"} + entries << 0
+                                     << QList<double>{0.5, 99} << QList<double>{} << QByteArray();
+    QTest::newRow("the reference and the display")
+        << QStringList{"check", "--reference-u", "0.02"} + entries << 0 << QList<double>{0.5, 99}
+        << QList<double>{0.021, 0.021} << QByteArray();
+    // The point's mean is its indicated value; three readings there give its Type A term.
+    QTest::newRow("further readings at point 2")
+        << QStringList{"check", "--reference-u", "0.02", "--reading", "2",
+                       "99.1",  "--reading",     "2",    "99.2"} +
+               entries
+        << 0 << QList<double>{0.5, 99.1} << QList<double>{0.021, 0.25} << QByteArray();
+    QTest::newRow("a reading at no point")
+        << QStringList{"check", "--reading", "3", "1"} + entries << 2 << QList<double>{}
+        << QList<double>{} << QByteArray("none of 1 to 2");
+    QTest::newRow("a reading that is no number")
+        << QStringList{"check", "--reading", "1", "x"} + entries << 1 << QList<double>{}
+        << QList<double>{} << QByteArray("Further reading 1");
+    QTest::newRow("a set-up option twice")
+        << QStringList{"check", "--drift", "1", "--drift", "2"} + entries << 2 << QList<double>{}
+        << QList<double>{} << QByteArray("--drift is given twice");
+}
+
+void TestCli::checkWithASetUp()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QFETCH(QList<double>, indicated);
+    QFETCH(QList<double>, U);
+    QFETCH(QByteArray, says);
+    const Run result = run(args, point);
+    QCOMPARE(result.status, status);
+    QVERIFY2(result.err.contains(says), result.err.constData());
+    if (status != 0)
+        return;
+    const QJsonArray points = QJsonDocument::fromJson(result.out).object()["points"].toArray();
+    QCOMPARE(points.size(), indicated.size());
+    for (qsizetype n = 0; n < points.size(); ++n) {
+        const QJsonObject shown = points[n].toObject();
+        QCOMPARE(shown["indicated"].toDouble(), indicated[n]);
+        QCOMPARE(shown.contains("U"), !U.isEmpty());
+        if (!U.isEmpty())
+            QCOMPARE(shown["U"].toDouble(), U[n]);
+    }
 }
 
 void TestCli::budgetCommand_data()
