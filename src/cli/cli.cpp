@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <array>
 #include <new>
+#include <optional>
 
 namespace quarvet::cli {
 namespace {
@@ -237,6 +238,22 @@ int readCommand(Output& io)
     return decodeLine(answer, io.out) ? success : failure;
 }
 
+// The commands that judge an adjustment: check, fit, verify and budget; nothing for others.
+std::optional<int> adjustmentCommand(const std::string& command,
+                                     const std::vector<std::string>& rest,
+                                     const calc::Separators& separators, ByteSource& in, Output& io)
+{
+    if (command == "check")
+        return checkCommand(rest, separators, io);
+    if (command == "fit")
+        return fitCommand(rest, separators, in, io);
+    if (command == "verify")
+        return verifyCommand(rest, separators, io);
+    if (command == "budget")
+        return budgetCommand(rest, separators, io);
+    return std::nullopt;
+}
+
 int dispatch(const std::vector<std::string>& args, const calc::Separators& separators,
              ByteSource& in, Output& io, const MoreCommands& more)
 {
@@ -263,14 +280,8 @@ int dispatch(const std::vector<std::string>& args, const calc::Separators& separ
     }
     if (command == "value")
         return valueCommand(rest, separators, in, io);
-    if (command == "check")
-        return checkCommand(rest, separators, io);
-    if (command == "fit")
-        return fitCommand(rest, separators, in, io);
-    if (command == "verify")
-        return verifyCommand(rest, separators, io);
-    if (command == "budget")
-        return budgetCommand(rest, separators, io);
+    if (const std::optional<int> status = adjustmentCommand(command, rest, separators, in, io))
+        return *status;
     if (command == "decode")
         return decodeCommand(rest, in, io);
     if (command == "read")
