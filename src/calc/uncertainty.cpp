@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
 
 namespace quarvet::calc {
@@ -42,10 +44,15 @@ void describe(std::span<const double> readings, Budget& budget)
     budget.mean = sum / budget.n;
     if (budget.n < 2)
         return;
+    // Deviations divided by the largest, so that tiny ones do not vanish when squared.
+    double largest = 0.0;
+    for (const double reading : readings)
+        largest = std::max(largest, std::fabs(reading - budget.mean));
     double squares = 0.0;
     for (const double reading : readings)
-        squares += (reading - budget.mean) * (reading - budget.mean);
-    budget.s = std::sqrt(squares / (budget.n - 1));
+        if (largest > 0.0)
+            squares += ((reading - budget.mean) / largest) * ((reading - budget.mean) / largest);
+    budget.s = largest * std::sqrt(squares / (budget.n - 1));
 }
 
 Component rectangular(std::string name, double halfWidth)
@@ -75,18 +82,24 @@ std::vector<Component> typeB(const SetUp& setUp)
     return components;
 }
 
+// Sums are taken of each u divided by the largest, so that neither squares nor fourth powers
+// leave the range of a double, however large or small the uncertainties.
 void combine(Budget& budget)
 {
+    double largest = 0.0;
+    for (const Component& component : budget.components)
+        largest = std::max(largest, component.u);
     double squares = 0.0;
+    for (const Component& component : budget.components)
+        squares += largest > 0.0 ? (component.u / largest) * (component.u / largest) : 0.0;
+    budget.uc = largest * std::sqrt(squares);
+    // Welch–Satterthwaite, as nu_eff = 1 / sum((u_i / u_c)^4 / nu_i); Type B terms, of
+    // infinite degrees of freedom, add nothing to the sum.
     double fourthsOverNu = 0.0;
-    for (const Component& component : budget.components) {
-        squares += component.u * component.u;
-        if (std::isfinite(component.nu))
-            fourthsOverNu += std::pow(component.u, 4) / component.nu;
-    }
-    budget.uc = std::sqrt(squares);
-    // Welch–Satterthwaite; Type B terms, of infinite degrees of freedom, add nothing below.
-    budget.nuEff = fourthsOverNu > 0.0 ? std::pow(budget.uc, 4) / fourthsOverNu : infinite;
+    for (const Component& component : budget.components)
+        if (std::isfinite(component.nu) && budget.uc > 0.0)
+            fourthsOverNu += std::pow(component.u / budget.uc, 4) / component.nu;
+    budget.nuEff = fourthsOverNu > 0.0 ? 1.0 / fourthsOverNu : infinite;
     budget.k = coverageFactor(budget.nuEff);
     budget.expanded = budget.k * budget.uc;
     budget.U = roundUpToTwoFigures(budget.expanded);
@@ -112,16 +125,23 @@ double roundUpToTwoFigures(double value)
 {
     if (!(value > 0.0) || !std::isfinite(value))
         return value;
-    // Powers of ten up to 10^22 are exact: dividing by one rounds the result once, so 29
-    // hundredths of a tenth is the double nearest 0.029.
-    const int exponent = static_cast<int>(std::floor(std::log10(value))) - 1;
-    const double power = std::pow(10.0, std::abs(exponent));
-    const double figures = exponent < 0 ? value * power : value / power;
-    // 0.029 is not quite 29 thousandths in binary: it stays 0.029.
-    const double nearest = std::round(figures);
-    const double kept =
-        std::fabs(figures - nearest) <= 1e-9 * nearest ? nearest : std::ceil(figures);
-    return exponent < 0 ? kept / power : kept * power;
+    // In decimal, whatever the magnitude: ten significant digits, of which the first two are
+    // kept and raised by one when any of the rest is not zero. Ten, not seventeen, so that
+    // 0.029 (0.0289999... in binary) stays 0.029.
+    char digits[32];
+    std::snprintf(digits, sizeof digits, "%.9e", value);
+    int figures = (digits[0] - '0') * 10 + (digits[2] - '0');
+    int exponent = std::atoi(digits + 12) - 1;
+    if (std::any_of(digits + 3, digits + 11, [](char c) { return c != '0'; }))
+        ++figures;
+    if (figures == 100) {
+        figures = 10;
+        ++exponent;
+    }
+    // The double nearest the decimal: correctly rounded by the C library.
+    char decimal[32];
+    std::snprintf(decimal, sizeof decimal, "%de%d", figures, exponent);
+    return std::strtod(decimal, nullptr);
 }
 
 Budget budgetOf(const SetUp& setUp, std::span<const double> readings)
@@ -138,9 +158,10 @@ Budget budgetOf(const SetUp& setUp, std::span<const double> readings)
                                      budget.s / std::sqrt(static_cast<double>(budget.n)),
                                      static_cast<double>(budget.n - 1)});
     combine(budget);
-    // Readings so far apart that their spread overflows: no budget to report.
-    if (!std::isfinite(budget.expanded) || !std::isfinite(budget.U))
-        budget.fault = BudgetFault::NotFinite;
+    // Numbers so large that their mean, spread or U overflows: no budget to report.
+    if (!std::isfinite(budget.mean) || !std::isfinite(budget.s) ||
+        !std::isfinite(budget.expanded) || !std::isfinite(budget.U))
+        budget.fault = BudgetFault::TooLarge;
     return budget;
 }
 

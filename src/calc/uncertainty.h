@@ -37,6 +37,7 @@ enum class BudgetFault {
     NotFinite,           // an input or a reading is no finite number
     Negative,            // an uncertainty, a half-width or the resolution below zero
     CoverageNotPositive, // the reference's k is not above zero
+    TooLarge,            // the readings or uncertainties are so large that the budget overflows
 };
 
 struct Budget {

@@ -254,6 +254,9 @@ int adjustLabelled(std::vector<std::pair<std::string, std::string>> labelled,
                    const Arguments& parsed, const calc::Separators& separators, Output& io)
 {
     const std::size_t count = labelled.size() / 2;
+    // A set-up without the reference's U makes no budget: said, not ignored.
+    if (!parsed.setUp.empty() && !parsed.setUp.count("--reference-u"))
+        return usageFault("the set-up options make a budget only with --reference-u", io);
     labelled.insert(labelled.end(), parsed.setUp.begin(), parsed.setUp.end());
     for (std::size_t n = 0; n < parsed.furtherReadings.size(); ++n)
         labelled.emplace_back("Further reading " + std::to_string(n + 1),
@@ -443,7 +446,7 @@ int verifyCommand(const std::vector<std::string>& args, const calc::Separators& 
         return usageFault(parsed.usageFault, io);
     if (!parsed.tolerance || parsed.entries.size() < 2 || parsed.entries.size() % 2 != 0)
         return usageFault("verify takes --tolerance T [--uncertainty U] "
-                          "[--rule guarded|simple|non-binary] T1 V1 [T2 V2 ...]",
+                          "[--rule guarded|simple|non-binary] [--json] T1 V1 [T2 V2 ...]",
                           io);
     calc::DecisionRule rule = calc::DecisionRule::Guarded;
     if (parsed.rule && !calc::readRule(*parsed.rule, rule))

@@ -93,6 +93,8 @@ std::string budgetFault(calc::BudgetFault fault)
         return "Every input and reading of a budget must be a finite number.";
     case calc::BudgetFault::Negative:
         return "An uncertainty, a half-width or the resolution cannot be below zero.";
+    case calc::BudgetFault::TooLarge:
+        return "The readings or the uncertainties are too large to be combined.";
     case calc::BudgetFault::CoverageNotPositive:
         return "The reference's coverage factor k must be greater than 0.";
     default:

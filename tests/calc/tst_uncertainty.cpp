@@ -118,7 +118,7 @@ void TestUncertainty::refusedInputs_data()
         << setUp(0.02, 0.01) << std::vector<double>{1.0, HUGE_VAL} << int(Fault::NotFinite);
     QTest::newRow("NaN uncertainty") << setUp(std::nan(""), 0.01) << two << int(Fault::NotFinite);
     QTest::newRow("a spread that overflows")
-        << setUp(0.02, 0.01) << std::vector<double>{-1e308, 1e308} << int(Fault::NotFinite);
+        << setUp(0.02, 0.01) << std::vector<double>{-1e308, 1e308} << int(Fault::TooLarge);
 }
 
 void TestUncertainty::refusedInputs()
@@ -140,6 +140,13 @@ void TestUncertainty::roundingUp_data()
     QTest::newRow("large") << 1234.0 << 1300.0;
     QTest::newRow("a power of ten") << 0.1 << 0.1;
     QTest::newRow("zero") << 0.0 << 0.0;
+    // Beyond the powers of ten a double holds exactly: still the nearest double to two
+    // figures, never below the value.
+    QTest::newRow("tiny") << 1e-22 << 1e-22;
+    QTest::newRow("tinier") << 3e-53 << 3e-53;
+    QTest::newRow("huge") << 4e24 << 4e24;
+    QTest::newRow("huge, up") << 4.01e24 << 4.1e24;
+    QTest::newRow("99 up into the next decade") << 9.91e-30 << 1e-29;
 }
 
 void TestUncertainty::roundingUp()

@@ -786,6 +786,9 @@ void TestCli::checkWithASetUp_data()
     QTest::newRow("a reading that is no number")
         << QStringList{"check", "--reading", "1", "x"} + entries << 1 << QList<double>{}
         << QList<double>{} << QByteArray("Further reading 1");
+    QTest::newRow("a set-up without the reference's U")
+        << QStringList{"check", "--drift", "0.5"} + entries << 2 << QList<double>{}
+        << QList<double>{} << QByteArray("only with --reference-u");
     QTest::newRow("a set-up option twice")
         << QStringList{"check", "--drift", "1", "--drift", "2"} + entries << 2 << QList<double>{}
         << QList<double>{} << QByteArray("--drift is given twice");
