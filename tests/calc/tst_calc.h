@@ -81,6 +81,8 @@ private slots:
     void workedExamples_data();
     void workedExamples();
     void oneReadingHasNoTypeA();
+    void sameBudgetAtAnyMagnitude_data();
+    void sameBudgetAtAnyMagnitude();
     void refusedInputs_data();
     void refusedInputs();
     void roundingUp_data();

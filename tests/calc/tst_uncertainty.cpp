@@ -100,6 +100,28 @@ void TestUncertainty::oneReadingHasNoTypeA()
     QCOMPARE(budget.s, 0.0);
 }
 
+void TestUncertainty::sameBudgetAtAnyMagnitude_data()
+{
+    QTest::addColumn<double>("scale");
+    for (const double scale : {1e-300, 1e-150, 1e-70, 1.0, 1e70, 1e150, 1e300})
+        QTest::addRow("%g", scale) << scale;
+}
+
+// Two readings a scale apart, and the reference's U that scale too: the budget is the same
+// budget scaled, its degrees of freedom and k unchanged, however far from 1 the scale is.
+void TestUncertainty::sameBudgetAtAnyMagnitude()
+{
+    QFETCH(double, scale);
+    const std::vector<double> readings{0.0, scale};
+    const Budget budget = quarvet::calc::budgetOf(setUp(scale, 0.0), readings);
+    QVERIFY(budget.ok());
+    QVERIFY2(std::fabs(budget.nuEff - 4.0) < 1e-9, qPrintable(QString::number(budget.nuEff)));
+    QCOMPARE(budget.k, quarvet::calc::coverageFactor(budget.nuEff));
+    // s = scale / sqrt(2), u_A = scale / 2, u_ref = scale / 2: u_c = scale / sqrt(2).
+    QVERIFY(std::fabs(budget.uc / scale - 1 / std::sqrt(2.0)) < 1e-12);
+    QVERIFY(budget.U >= budget.expanded);
+}
+
 void TestUncertainty::refusedInputs_data()
 {
     using Fault = quarvet::calc::BudgetFault;
