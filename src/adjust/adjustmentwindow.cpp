@@ -626,11 +626,14 @@ void AdjustmentWindow::showVerdicts()
     }
     ui::showValue(verdict_, judged ? QString::fromStdString(calc::verdictText(verification.verdict))
                                    : QString());
-    ui::showValue(rule_,
-                  complete && !verification.ok()
-                      ? QString::fromStdString(messages::verificationFault(verification.fault))
-                  : entries_.uncertainty ? localised(messages::decisionRule(*entries_.uncertainty))
-                                         : QString());
+    QString rule = complete && !verification.ok()
+                       ? QString::fromStdString(messages::verificationFault(verification.fault))
+                   : entries_.uncertainty ? localised(messages::decisionRule(*entries_.uncertainty))
+                                          : QString();
+    // Not judged says why, so that it is not taken for a fault of the instrument.
+    if (judged && verification.verdict == calc::Verdict::NotJudged)
+        rule += QLatin1Char(' ') + QString::fromStdString(messages::notJudgedReason());
+    ui::showValue(rule_, rule);
 }
 
 void AdjustmentWindow::plotErrors(const calc::Adjustment& adjustment)

@@ -650,6 +650,10 @@ void TestMainWindow::adjustmentCheckVerifies_data()
     QTest::addColumn<QString>("problems");
     QTest::newRow("0.08 passes") << QStringList{"0.1", "0.02", "0.08", "100"} << "Pass"
                                  << "";
+    // An uncertainty as large as the tolerance: nothing can pass, and no instrument is failed.
+    QTest::newRow("U as large as T: not judged")
+        << QStringList{"0.1", "0.1", "0", "100"} << "Not judged"
+        << "";
     QTest::newRow("0.081 fails") << QStringList{"0.1", "0.02", "0.081", "100"} << "Fail"
                                  << "";
     QTest::newRow("incomplete") << QStringList{"0.1", "0.02", "0.08", ""} << ""
@@ -676,6 +680,10 @@ void TestMainWindow::adjustmentCheckVerifies()
     for (int n = 0; n < 4; ++n)
         fieldNamed(check, names[n])->setText(typed[n]);
     QCOMPARE(shownIn(check, "Verdict"), verdict);
+    QCOMPARE(shownIn(check, "Decision rule")
+                 .contains("Not judged: the uncertainty is not "
+                           "smaller than the tolerance"),
+             verdict == "Not judged");
     QCOMPARE(shownIn(check, "Entry problems"), problems);
     QVERIFY(messages_->boxes.isEmpty());
 }
