@@ -45,14 +45,6 @@ void readCurrent(const std::vector<std::string>& args, std::size_t& n, Arguments
     n += 2;
 }
 
-const std::map<std::string, double calc::SetUp::*> setUpOptions{
-    {"--reference-u", &calc::SetUp::referenceU},
-    {"--reference-k", &calc::SetUp::referenceK},
-    {"--drift", &calc::SetUp::drift},
-    {"--resolution", &calc::SetUp::resolution},
-    {"--uniformity", &calc::SetUp::uniformity},
-    {"--stability", &calc::SetUp::stability}};
-
 bool isValue(const std::vector<std::string>& args, std::size_t at)
 {
     return at < args.size() && !args[at].starts_with("--");
@@ -71,7 +63,7 @@ bool readBudgetOption(const std::vector<std::string>& args, std::size_t& n, Argu
         n += 2;
         return true;
     }
-    if (!setUpOptions.count(word))
+    if (!setUpOptions().count(word))
         return false;
     if (!isValue(args, n + 1))
         parsed.usageFault = word + " takes a value";
@@ -270,7 +262,7 @@ int adjustLabelled(std::vector<std::pair<std::string, std::string>> labelled,
     calc::SetUp setUp;
     std::size_t at = 2 * count;
     for (const auto& [name, text] : parsed.setUp)
-        setUp.*setUpOptions.at(name) = values[at++];
+        setUp.*setUpOptions().at(name) = values[at++];
     std::vector<calc::ReferencePoint> points;
     Budgets budgets;
     for (std::size_t n = 0; n < count; ++n) {
@@ -411,6 +403,18 @@ bool readLabelledNumbers(const std::vector<std::pair<std::string, std::string>>&
     if (foreign)
         io.sayError(messages::forTerminal(messages::separatorWarning(*pair)));
     return wrong.empty();
+}
+
+const std::map<std::string, double calc::SetUp::*>& setUpOptions()
+{
+    static const std::map<std::string, double calc::SetUp::*> options{
+        {"--reference-u", &calc::SetUp::referenceU},
+        {"--reference-k", &calc::SetUp::referenceK},
+        {"--drift", &calc::SetUp::drift},
+        {"--resolution", &calc::SetUp::resolution},
+        {"--uniformity", &calc::SetUp::uniformity},
+        {"--stability", &calc::SetUp::stability}};
+    return options;
 }
 
 int checkCommand(const std::vector<std::string>& args, const calc::Separators& separators,

@@ -3,7 +3,9 @@
 #include "run.h"
 
 #include "calc/entry.h"
+#include "calc/uncertainty.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -24,6 +26,10 @@ int verifyCommand(const std::vector<std::string>& args, const calc::Separators& 
 bool readLabelledNumbers(const std::vector<std::pair<std::string, std::string>>& labelled,
                          const calc::Separators& separators, std::vector<double>& values,
                          Output& io);
+
+// The options of an uncertainty budget's set-up (budget, check, fit), each with the field of
+// the set-up it sets.
+const std::map<std::string, double calc::SetUp::*>& setUpOptions();
 
 inline constexpr int verificationFailed = 3;
 // A verification that cannot be judged: the uncertainty is not smaller than the tolerance.

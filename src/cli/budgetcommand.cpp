@@ -12,15 +12,6 @@
 namespace quarvet::cli {
 namespace {
 
-// The set-up's options, each with the field it sets.
-const std::map<std::string, double calc::SetUp::*> setUpOptions{
-    {"--reference-u", &calc::SetUp::referenceU},
-    {"--reference-k", &calc::SetUp::referenceK},
-    {"--drift", &calc::SetUp::drift},
-    {"--resolution", &calc::SetUp::resolution},
-    {"--uniformity", &calc::SetUp::uniformity},
-    {"--stability", &calc::SetUp::stability}};
-
 struct BudgetWords {
     std::map<std::string, std::string> options;
     std::vector<std::string> readings;
@@ -37,11 +28,11 @@ BudgetWords readWords(const std::vector<std::string>& args)
         const std::string& word = args[n];
         if (word == "--json" && !words.json)
             words.json = true;
-        else if (setUpOptions.count(word) && !words.options.count(word) && n + 1 < args.size() &&
+        else if (setUpOptions().count(word) && !words.options.count(word) && n + 1 < args.size() &&
                  !args[n + 1].starts_with("--"))
             words.options[word] = args[++n];
         else if (word.starts_with("--"))
-            words.usageFault = setUpOptions.count(word) || word == "--json"
+            words.usageFault = setUpOptions().count(word) || word == "--json"
                                    ? word + " is given twice, or without its value"
                                    : "unknown option '" + calc::printable(word) + "'";
         else
@@ -127,7 +118,7 @@ int budgetCommand(const std::vector<std::string>& args, const calc::Separators& 
         return failure;
     calc::SetUp setUp;
     for (std::size_t n = 0; n < words.options.size(); ++n)
-        setUp.*setUpOptions.at(labelled[n].first) = values[n];
+        setUp.*setUpOptions().at(labelled[n].first) = values[n];
     const std::vector<double> readings(values.begin() + words.options.size(), values.end());
     const calc::Budget budget = calc::budgetOf(setUp, readings);
     if (!budget.ok()) {
