@@ -263,7 +263,14 @@ std::optional<Options> addOptions(const std::vector<std::string>& words,
                                 {"--current", 2},
                                 {"--tolerance", 1},
                                 {"--verify", 2, true},
-                                {"--note", 1}},
+                                {"--note", 1},
+                                {"--reference-k", 1},
+                                {"--drift", 1},
+                                {"--resolution", 1},
+                                {"--uniformity", 1},
+                                {"--stability", 1},
+                                {"--rule", 1},
+                                {"--reading", 2, true}},
                                fault, &entries);
     if (!options) {
         usageFault(fault, io);
@@ -352,6 +359,50 @@ bool readCodesAndReadings(const Options& options, const calc::Separators& separa
     return true;
 }
 
+// Further readings at the calibration points: --reading N R, N being 1 or 2.
+bool readFurtherReadings(const Options& options, const calc::Separators& separators,
+                         records::RecordInput& input, Output& io, int& status)
+{
+    if (!options.count("--reading"))
+        return true;
+    const auto& pairs = options.at("--reading");
+    for (std::size_t n = 0; n < pairs.size(); n += 2) {
+        if (pairs[n] != "1" && pairs[n] != "2") {
+            status = usageError;
+            usageFault("--reading names point '" + calc::printable(pairs[n]) +
+                           "', which is none of 1 to 2",
+                       io);
+            return false;
+        }
+        double reading = 0;
+        if (!numberOf("--reading " + pairs[n], pairs[n + 1], separators, reading, io))
+            return false;
+        input.furtherReadings[pairs[n] == "1" ? 0 : 1].append(reading);
+    }
+    return true;
+}
+
+// The budget's set-up besides the reference's U, the decision rule and the further readings.
+bool readBudget(const Options& options, const calc::Separators& separators,
+                records::RecordInput& input, Output& io, int& status)
+{
+    calc::SetUp setUp;
+    for (const auto& [name, member] : setUpOptions())
+        if (name != "--reference-u" && options.count(name) &&
+            !numberOf(name, options.at(name)[0], separators, setUp.*member, io))
+            return false;
+    input.setUp = {setUp.referenceK, setUp.drift, setUp.resolution, setUp.uniformity,
+                   setUp.stability};
+    if (options.count("--rule") && !calc::readRule(options.at("--rule")[0], input.rule)) {
+        status = usageError;
+        usageFault("--rule is guarded, simple or non-binary, not '" +
+                       calc::printable(options.at("--rule")[0]) + "'",
+                   io);
+        return false;
+    }
+    return readFurtherReadings(options, separators, input, io, status);
+}
+
 // The numbers of a record, the four entries last; false when one is none (said already).
 bool readNumbers(const std::vector<std::string>& entries, const Options& options,
                  const calc::Separators& separators, records::RecordInput& input, Output& io,
@@ -361,7 +412,8 @@ bool readNumbers(const std::vector<std::string>& entries, const Options& options
                   input.referenceUncertainty, io) ||
         !readOptional(options, "--ambient", separators, input.ambient, io) ||
         !readOptional(options, "--tolerance", separators, input.tolerance, io) ||
-        !readCodesAndReadings(options, separators, input, io, status))
+        !readCodesAndReadings(options, separators, input, io, status) ||
+        !readBudget(options, separators, input, io, status))
         return false;
     const std::array<const char*, 4> labels{"TARGET1", "TARGET2", "INDICATED1", "INDICATED2"};
     for (std::size_t n = 0; n < 4; ++n) {
@@ -391,6 +443,19 @@ std::optional<records::RecordInput> addInput(const std::vector<std::string>& arg
     return input;
 }
 
+// Each point's U and k, and its verdict when it was judged.
+void writePointResults(const char* when, const QList<records::PointResult>& points,
+                       OutputBuffer& out)
+{
+    for (const records::PointResult& point : points) {
+        out << when << " at " << calc::shortestText(point.target) << ": U "
+            << calc::shortestText(point.U) << " (k = " << calc::shortestText(point.k) << ")";
+        if (!point.verdict.isEmpty())
+            out << ", " << said(point.verdict);
+        out << "\n";
+    }
+}
+
 int addCommand(const std::vector<std::string>& args, const calc::Separators& separators,
                RecordsContext& context, Output& io)
 {
@@ -413,6 +478,10 @@ int addCommand(const std::vector<std::string>& args, const calc::Separators& sep
         return refusal(saved.message, io);
     try {
         io.out << "codes " << said(record.slopeCode) << " " << said(record.offsetCode) << "\n";
+        writePointResults("as found", record.asFound, io.out);
+        if (!record.asFoundVerdict.isEmpty())
+            io.out << "as found " << said(record.asFoundVerdict) << "\n";
+        writePointResults("as left", record.asLeft, io.out);
         if (!record.verdict.isEmpty())
             io.out << "verdict " << said(record.verdict) << " (" << said(record.rule) << ")\n";
         io.out << said(record.id) << "\n";

@@ -2,6 +2,7 @@
 
 #include "calc/utf8text.h"
 
+#include <cstdio>
 #include <vector>
 
 namespace quarvet::messages {
@@ -82,6 +83,27 @@ std::string decisionRule(calc::DecisionRule rule, double uncertainty)
     default:
         return decisionRule(uncertainty);
     }
+}
+
+std::string decisionRule(calc::DecisionRule rule)
+{
+    switch (rule) {
+    case calc::DecisionRule::Simple:
+        return decisionRule(rule, 0.0);
+    case calc::DecisionRule::NonBinary:
+        return "non-binary: pass, conditional pass, conditional fail or fail from |error| \u00B1 U "
+               "of each point's result against the tolerance";
+    default:
+        return "guarded acceptance: pass when |error| \u2264 tolerance \u2212 U at each point "
+               "(guard band w = U of that point's result)";
+    }
+}
+
+std::string coverageFactorText(double k)
+{
+    char said[40];
+    std::snprintf(said, sizeof said, "%.2f", k);
+    return said;
 }
 
 std::string budgetFault(calc::BudgetFault fault)
@@ -315,6 +337,8 @@ std::string valueRefusal(const records::Refusal& refusal)
         return verificationFault(refusal.verification);
     case records::RefusalKind::Incomplete:
         return incomplete(refusal.point);
+    case records::RefusalKind::Budget:
+        return budgetFault(refusal.budget);
     case records::RefusalKind::CodeWraps: {
         std::string said = codeWrap(refusal.offset, refusal.applied, refusal.line);
         said[0] = 'T';

@@ -37,6 +37,10 @@ std::string readingLabel(std::size_t number);
 std::string decisionRule(double uncertainty);
 // The rule's sentence for each rule, with the guard band it takes from U.
 std::string decisionRule(calc::DecisionRule rule, double uncertainty);
+// The rule of a record, where each point is judged with the U of its own result.
+std::string decisionRule(calc::DecisionRule rule);
+// A coverage factor as people read it: two decimals ("2.00", "4.45"); JSON keeps it exact.
+std::string coverageFactorText(double k);
 // Why a budget could not be made.
 std::string budgetFault(calc::BudgetFault fault);
 // Why a verification says "Not judged".

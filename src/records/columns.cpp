@@ -2,6 +2,7 @@
 
 #include "recordformat.h"
 
+#include <QRegularExpression>
 #include <QTimeZone>
 
 namespace quarvet::records {
@@ -80,6 +81,66 @@ QVariant textOrNull(const QString& value)
 {
     return value.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(value);
 }
+
+// A set-up input of a record that has one; NULL in records kept before.
+QVariant setUpValue(const Record& record, double BudgetSetUp::*member)
+{
+    return record.setUp ? QVariant((*record.setUp).*member)
+                        : QVariant(QMetaType(QMetaType::Double));
+}
+
+// Read in the order of the columns: the first that is there makes the set-up.
+void readSetUp(Record& record, double BudgetSetUp::*member, const QVariant& value)
+{
+    if (value.isNull())
+        return;
+    if (!record.setUp)
+        record.setUp = BudgetSetUp{};
+    (*record.setUp).*member = value.toDouble();
+}
+
+// The results at points as one text, "target=T readings=R,R uc=.. nuEff=.. k=.. U=.. verdict=V"
+// a point, "; " between points; NULL for none.
+QVariant pointsValue(const QList<PointResult>& points)
+{
+    if (points.isEmpty())
+        return QVariant(QMetaType(QMetaType::QString));
+    return QVariant(pointsText(points));
+}
+
+// A text of a record whose results have budgets; null in records kept before.
+QVariant evaluatedText(const Record& record, const QString& value)
+{
+    return record.setUp ? text(value) : QVariant(QMetaType(QMetaType::QString));
+}
+
+// A list, empty where no point was read; null in records kept before results had budgets.
+QVariant pointsJson(const Record& record, const QList<PointResult>& points)
+{
+    if (!record.setUp)
+        return QVariant();
+    QVariantList list;
+    for (const PointResult& point : points) {
+        QVariantList readings;
+        for (double reading : point.readings)
+            readings << reading;
+        list << QVariantMap{{QStringLiteral("target"), point.target},
+                            {QStringLiteral("readings"), readings},
+                            {QStringLiteral("uc"), point.uc},
+                            {QStringLiteral("nuEff"), point.nuEff},
+                            {QStringLiteral("k"), point.k},
+                            {QStringLiteral("U"), point.U},
+                            {QStringLiteral("verdict"), point.verdict}};
+    }
+    return list;
+}
+
+#define SET_UP_FIELD(member)                                                                       \
+    [](const Record& r) { return setUpValue(r, &BudgetSetUp::member); },                           \
+        [](Record& r, const QVariant& v) { readSetUp(r, &BudgetSetUp::member, v); }
+#define POINTS_FIELD(member)                                                                       \
+    [](const Record& r) { return pointsValue(r.member); },                                         \
+        [](Record& r, const QVariant& v) { r.member = readPoints(v.toString()); }
 
 #define TEXT_FIELD(member)                                                                         \
     [](const Record& r) { return text(r.member); },                                                \
@@ -168,9 +229,67 @@ const Column columns[] = {
      [](const Record& r) { return text(r.previousHash); }},
     {"hash", T::Text, true, 4, "", "", "hash", LATER_TEXT_FIELD(hash),
      [](const Record& r) { return text(r.hash); }},
+    // The uncertainty of each result, NULL in records kept before it was evaluated.
+    {"reference_k", T::Real, true, 5, "", "", "reference_k", SET_UP_FIELD(referenceK), nullptr},
+    {"drift", T::Real, true, 5, "", "", "drift", SET_UP_FIELD(drift), nullptr},
+    {"resolution", T::Real, true, 5, "", "", "resolution", SET_UP_FIELD(resolution), nullptr},
+    {"uniformity", T::Real, true, 5, "", "", "uniformity", SET_UP_FIELD(uniformity), nullptr},
+    {"stability", T::Real, true, 5, "", "", "stability", SET_UP_FIELD(stability), nullptr},
+    {"decision_rule", T::Text, true, 5, "", "", "decision_rule", LATER_TEXT_FIELD(decisionRule),
+     [](const Record& r) { return evaluatedText(r, r.decisionRule); }},
+    {"as_found_verdict", T::Text, true, 5, "", "", "as_found_verdict",
+     LATER_TEXT_FIELD(asFoundVerdict),
+     [](const Record& r) { return evaluatedText(r, r.asFoundVerdict); }},
+    {"as_found_points", T::Text, true, 5, "", "", "as_found_points", POINTS_FIELD(asFound),
+     [](const Record& r) { return text(pointsText(r.asFound)); },
+     [](const Record& r) { return pointsJson(r, r.asFound); }},
+    {"as_left_points", T::Text, true, 5, "", "", "as_left_points", POINTS_FIELD(asLeft),
+     [](const Record& r) { return text(pointsText(r.asLeft)); },
+     [](const Record& r) { return pointsJson(r, r.asLeft); }},
 };
 
 } // namespace
+
+QString pointsText(const QList<PointResult>& points)
+{
+    QStringList said;
+    for (const PointResult& point : points) {
+        QStringList readings;
+        for (double reading : point.readings)
+            readings << numberText(reading);
+        said << QStringLiteral("target=%1 readings=%2 uc=%3 nuEff=%4 k=%5 U=%6 verdict=%7")
+                    .arg(numberText(point.target), readings.join(QLatin1Char(',')),
+                         numberText(point.uc), numberText(point.nuEff), numberText(point.k),
+                         numberText(point.U), point.verdict);
+    }
+    return said.join(QStringLiteral("; "));
+}
+
+QList<PointResult> readPoints(const QString& text)
+{
+    static const QRegularExpression point(QStringLiteral(
+        "^target=(\\S+) readings=(\\S+) uc=(\\S+) nuEff=(\\S+) k=(\\S+) U=(\\S+) verdict=(.*)$"));
+    QList<PointResult> points;
+    if (text.isEmpty())
+        return points;
+    for (const QString& part : text.split(QStringLiteral("; "))) {
+        const QRegularExpressionMatch match = point.match(part);
+        // What does not read is left out: the record's hash then tells that it was changed.
+        if (!match.hasMatch())
+            continue;
+        PointResult result;
+        result.target = match.captured(1).toDouble();
+        for (const QString& reading : match.captured(2).split(QLatin1Char(',')))
+            result.readings << reading.toDouble();
+        result.uc = match.captured(3).toDouble();
+        result.nuEff = match.captured(4).toDouble();
+        result.k = match.captured(5).toDouble();
+        result.U = match.captured(6).toDouble();
+        result.verdict = match.captured(7);
+        points << result;
+    }
+    return points;
+}
 
 std::span<const Column> recordColumns()
 {

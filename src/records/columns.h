@@ -30,6 +30,7 @@ struct Column {
     QVariant (*write)(const Record&);
     void (*read)(Record&, const QVariant&);
     QVariant (*exportValue)(const Record&); // when it differs from what is written
+    QVariant (*jsonValue)(const Record&) = nullptr; // lists and objects, where JSON has them
 
     bool inRecordsTable() const { return type != ColumnType::Readings; }
     QVariant exportedValue(const Record& record) const
@@ -37,6 +38,10 @@ struct Column {
         return exportValue ? exportValue(record) : write(record);
     }
 };
+
+// Results at points as one line of text, as they are kept and exported to CSV; and back.
+QString pointsText(const QList<PointResult>& points);
+QList<PointResult> readPoints(const QString& text);
 
 // The columns of this program's newest schema, in the order the exports show them.
 std::span<const Column> recordColumns();

@@ -426,8 +426,8 @@ StoreFailure PostgresRecordStore::visit(const RecordFilter& filter, const Record
 StoreFailure PostgresRecordStore::count(const RecordFilter& filter, qint64& count)
 {
     count = 0;
-    return read([&](QSqlDatabase database, int) {
-        return sql::countRecords(database, postgresDialect(), filter, count);
+    return read([&](QSqlDatabase database, int version) {
+        return sql::countRecords(database, postgresDialect(), version, filter, count);
     });
 }
 

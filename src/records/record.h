@@ -18,6 +18,31 @@ struct VerificationReading {
     bool operator==(const VerificationReading&) const = default;
 };
 
+// What a record's uncertainty budgets were made with besides the reference's U, as given.
+struct BudgetSetUp {
+    double referenceK = 2.0; // the coverage factor of the reference's U
+    double drift = 0.0;      // ± a of the reference since its calibration, °C
+    double resolution = 0.01;
+    double uniformity = 0.0;
+    double stability = 0.0;
+
+    bool operator==(const BudgetSetUp&) const = default;
+};
+
+// The result at one point: the readings taken there (their mean is the reading used), the
+// budget of that result and its verdict. Kept as it was stated when the record was saved.
+struct PointResult {
+    double target = 0.0;
+    QList<double> readings;
+    double uc = 0.0;
+    double nuEff = 0.0; // infinity when every component is Type B
+    double k = 0.0;
+    double U = 0.0; // as reported
+    QString verdict; // empty when there was no tolerance to judge against
+
+    bool operator==(const PointResult&) const = default;
+};
+
 // One calibration record, as it is kept: never changed once saved. A correction is a new
 // record that names the one it corrects.
 struct Record {
@@ -42,9 +67,15 @@ struct Record {
     QList<VerificationReading> verification;
     std::optional<double> tolerance;
     QString rule;
-    QString verdict; // "Pass", "Fail", or empty without a verification
+    QString verdict; // as left: "Pass", "Fail", ..., or empty without a verification
     QString note;
     QString corrects; // the id of the record this one corrects, or empty
+    // The uncertainty of each result: none in records kept before the program evaluated it.
+    std::optional<BudgetSetUp> setUp;
+    QString decisionRule;   // "guarded", "simple" or "non-binary"
+    QString asFoundVerdict; // empty without a tolerance
+    QList<PointResult> asFound; // at the two calibration points, before adjustment
+    QList<PointResult> asLeft;  // at each verification target
     // Set by the store as it saves: who saved it as the system sees it (login@host, or the
     // database role @ the client's address), and the record's link in the store's hash chain.
     // Empty in records saved before the store kept them.

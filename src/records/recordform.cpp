@@ -182,39 +182,73 @@ Refusal valueRefusal(const RecordInput& input, const QDate& today)
     return {};
 }
 
-// The verdict and its rule; a refusal when the verification cannot be judged.
-Refusal judge(const RecordInput& input, Record& record, std::optional<bool>& passed)
+// Why a calibration's points cannot be evaluated, as a refusal.
+Refusal evaluationRefusal(const calc::Evaluation& evaluation)
 {
-    if (!input.tolerance)
-        return {};
-    std::vector<calc::VerificationReading> readings;
+    using Fault = calc::EvaluationFault;
+    if (evaluation.fault == Fault::Budget) {
+        Refusal refusal = refused(RecordField::Uncertainty, RefusalKind::Budget);
+        refusal.budget = evaluation.budgetFault;
+        return refusal;
+    }
+    Refusal refusal = refused(evaluation.fault == Fault::ToleranceNotPositive
+                                  ? RecordField::Tolerance
+                                  : RecordField::Verification,
+                              RefusalKind::Verification);
+    refusal.verification = evaluation.fault == Fault::ToleranceNotPositive
+                               ? calc::VerificationFault::ToleranceNotPositive
+                               : calc::VerificationFault::NotFinite;
+    return refusal;
+}
+
+// A verification with a reading at every calibration point or none; a verdict from some of
+// them would say more than was measured.
+Refusal incompleteRefusal(const RecordInput& input)
+{
     std::array<bool, 2> pointRead{};
-    for (const VerificationReading& reading : input.verification) {
-        readings.push_back({reading.target, reading.reading});
+    for (const VerificationReading& reading : input.verification)
         for (std::size_t n = 0; n < pointRead.size(); ++n)
             pointRead[n] = pointRead[n] || reading.target == input.entriesRead[n];
+    const std::size_t point = pointWithoutReading(pointRead, !input.verification.isEmpty());
+    if (!point)
+        return {};
+    Refusal refusal = refused(RecordField::Verification, RefusalKind::Incomplete);
+    refusal.point = point;
+    return refusal;
+}
+
+// Each point's result; its verdict only when there was a tolerance to judge it by.
+QList<PointResult> resultsOf(const std::vector<calc::PointResult>& points, bool judged)
+{
+    QList<PointResult> results;
+    for (const calc::PointResult& point : points)
+        results << PointResult{point.target,
+                               QList<double>(point.readings.begin(), point.readings.end()),
+                               point.budget.uc,
+                               point.budget.nuEff,
+                               point.budget.k,
+                               point.budget.U,
+                               !judged ? QString()
+                                   : QString::fromStdString(calc::verdictText(point.verdict))};
+    return results;
+}
+
+// The verdicts, the rule and each point's result, as the evaluation gave them.
+void judge(const RecordInput& input, const calc::Evaluation& evaluation, Record& record,
+           std::optional<bool>& passed)
+{
+    record.setUp = input.setUp;
+    record.decisionRule = QString::fromStdString(calc::ruleWord(input.rule));
+    record.asFound = resultsOf(evaluation.asFound, input.tolerance.has_value());
+    record.asLeft = resultsOf(evaluation.asLeft, input.tolerance.has_value());
+    if (evaluation.asFoundVerdict)
+        record.asFoundVerdict = QString::fromStdString(calc::verdictText(*evaluation.asFoundVerdict));
+    if (input.tolerance)
+        record.rule = QString::fromStdString(messages::decisionRule(input.rule));
+    if (evaluation.asLeftVerdict) {
+        passed = calc::passes(*evaluation.asLeftVerdict);
+        record.verdict = QString::fromStdString(calc::verdictText(*evaluation.asLeftVerdict));
     }
-    const calc::Verification verification =
-        calc::verify(readings, *input.tolerance, input.referenceUncertainty);
-    if (!verification.ok()) {
-        Refusal refusal = refused(verification.fault == calc::VerificationFault::UncertaintyNegative
-                                      ? RecordField::Uncertainty
-                                      : RecordField::Tolerance,
-                                  RefusalKind::Verification);
-        refusal.verification = verification.fault;
-        return refusal;
-    }
-    if (const std::size_t point = pointWithoutReading(pointRead, !readings.empty())) {
-        Refusal refusal = refused(RecordField::Verification, RefusalKind::Incomplete);
-        refusal.point = point;
-        return refusal;
-    }
-    record.rule = QString::fromStdString(messages::decisionRule(input.referenceUncertainty));
-    if (!readings.empty()) {
-        passed = verification.pass;
-        record.verdict = QString::fromStdString(calc::verdictText(verification.verdict));
-    }
-    return {};
 }
 
 // The record's fields that are taken as given or computed by the adjustment.
@@ -245,6 +279,24 @@ void fill(Record& record, const RecordInput& input, const calc::Adjustment& adju
 
 } // namespace
 
+calc::SetUp budgetSetUp(const RecordInput& input)
+{
+    return {input.referenceUncertainty, input.setUp.referenceK, input.setUp.drift,
+            input.setUp.resolution, input.setUp.uniformity, input.setUp.stability};
+}
+
+std::vector<calc::PointReadings> asFoundReadings(const RecordInput& input)
+{
+    std::vector<calc::PointReadings> points;
+    for (std::size_t n = 0; n < 2; ++n) {
+        calc::PointReadings point{input.entriesRead[n], {input.entriesRead[n + 2]}};
+        point.readings.insert(point.readings.end(), input.furtherReadings[n].begin(),
+                              input.furtherReadings[n].end());
+        points.push_back(std::move(point));
+    }
+    return points;
+}
+
 QStringList modelNumbers()
 {
     QStringList models;
@@ -266,19 +318,31 @@ Composition composeRecord(const RecordInput& input, const QDate& today, const QD
         composition.refusal = valueRefusal(input, today);
     if (!composition.refusal.ok())
         return composition;
-    const calc::ReferencePoint points[] = {{input.entriesRead[0], input.entriesRead[2]},
-                                           {input.entriesRead[1], input.entriesRead[3]}};
+    std::vector<calc::VerificationReading> verification;
+    for (const VerificationReading& reading : input.verification)
+        verification.push_back({reading.target, reading.reading});
+    const std::vector<calc::PointReadings> asLeft = calc::readingsByTarget(verification);
+    const calc::Evaluation evaluation = calc::evaluate(
+        budgetSetUp(input), asFoundReadings(input), asLeft, input.tolerance, input.rule);
+    if (!evaluation.ok()) {
+        composition.refusal = evaluationRefusal(evaluation);
+        return composition;
+    }
+    const calc::ReferencePoint points[] = {
+        {input.entriesRead[0], evaluation.asFound[0].budget.mean},
+        {input.entriesRead[1], evaluation.asFound[1].budget.mean}};
     const calc::Adjustment adjustment = calc::adjust(points, input.current);
     composition.refusal = adjustmentRefusal(adjustment);
+    if (composition.refusal.ok())
+        composition.refusal = incompleteRefusal(input);
     if (!composition.refusal.ok())
         return composition;
     Record& record = composition.record;
     record.id = newId;
     record.createdUtc = nowUtc.toUTC();
     fill(record, input, adjustment);
-    composition.refusal = judge(input, record, composition.passed);
-    if (!composition.refusal.ok())
-        composition.record = Record();
+    judge(input, evaluation, record, composition.passed);
+    composition.evaluation = evaluation;
     return composition;
 }
 

@@ -4,6 +4,8 @@
 #include "refusal.h"
 
 #include "calc/adjustment.h"
+#include "calc/conformity.h"
+#include "calc/evaluation.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -27,9 +29,14 @@ struct RecordInput {
     QString referenceId;
     double referenceUncertainty = 0.0;
     QDate referenceDue;
+    BudgetSetUp setUp; // the rest of each point's budget
     std::optional<double> ambient;
     std::array<QString, 4> entriesTyped; // target 1, target 2, indicated 1, indicated 2
     std::array<double, 4> entriesRead{};
+    // Readings at the two calibration points after the indicated entry, which is the first;
+    // the mean of a point's readings is what the adjustment uses.
+    std::array<QList<double>, 2> furtherReadings;
+    calc::DecisionRule rule = calc::DecisionRule::Guarded;
     calc::Coefficients current;
     std::optional<double> tolerance;
     QList<VerificationReading> verification;
@@ -40,19 +47,26 @@ struct RecordInput {
 // What composing a record gives: the record, or why there is none.
 struct Composition {
     Record record;
-    std::optional<bool> passed; // the verification's outcome, when there was one to judge
+    calc::Evaluation evaluation; // each point's budget and verdict, as found and as left
+    std::optional<bool> passed;  // the verification's outcome, when there was one to judge
     Refusal refusal; // the field and what is wrong with it; messages::recordRefusal says it
 
     bool ok() const { return refusal.ok(); }
 };
 
 // The record of an adjustment: codes and predicted errors computed as the adjustment check
-// does, the verdict as verification does with the reference's U as the guard band. Refused,
+// does from the mean of each point's readings; each point's budget, and with a tolerance the
+// verdicts as found and as left by `rule`, as calc::evaluate gives them. Refused,
 // naming the field, when the serial number, technician or reference is empty, the
 // reference's due date lies before `today` (no record made against an overdue reference can
 // pass), a number is not finite, or the codes cannot be calculated.
 Composition composeRecord(const RecordInput& input, const QDate& today, const QDateTime& nowUtc,
                           const QString& newId);
+
+// The budget's set-up of an input: the reference's U with the rest.
+calc::SetUp budgetSetUp(const RecordInput& input);
+// The readings at each calibration point, as found.
+std::vector<calc::PointReadings> asFoundReadings(const RecordInput& input);
 
 // A due date written exactly as YYYY-MM-DD; an invalid date for any other text.
 QDate readDueDate(const QString& text);

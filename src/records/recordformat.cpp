@@ -83,6 +83,9 @@ void appendJsonString(QString& json, const QString& text)
     json += QLatin1Char('"');
 }
 
+void appendJsonList(QString& json, const QVariantList& list);
+void appendJsonMap(QString& json, const QVariantMap& map);
+
 void appendJsonValue(QString& json, const QVariant& value)
 {
     if (value.isNull())
@@ -91,8 +94,37 @@ void appendJsonValue(QString& json, const QVariant& value)
         json += QLatin1String("null"); // JSON has no word for it; only another program writes it
     else if (value.typeId() == QMetaType::Double || value.typeId() == QMetaType::Int)
         json += plain(value);
+    else if (value.typeId() == QMetaType::QVariantList)
+        appendJsonList(json, value.toList());
+    else if (value.typeId() == QMetaType::QVariantMap)
+        appendJsonMap(json, value.toMap());
     else
         appendJsonString(json, value.toString());
+}
+
+void appendJsonList(QString& json, const QVariantList& list)
+{
+    json += QLatin1Char('[');
+    for (qsizetype n = 0; n < list.size(); ++n) {
+        if (n)
+            json += QLatin1Char(',');
+        appendJsonValue(json, list[n]);
+    }
+    json += QLatin1Char(']');
+}
+
+// Keys sorted, as QVariantMap keeps them and as the record's own keys are.
+void appendJsonMap(QString& json, const QVariantMap& map)
+{
+    json += QLatin1Char('{');
+    for (auto at = map.cbegin(); at != map.cend(); ++at) {
+        if (at != map.cbegin())
+            json += QLatin1Char(',');
+        appendJsonString(json, at.key());
+        json += QLatin1Char(':');
+        appendJsonValue(json, at.value());
+    }
+    json += QLatin1Char('}');
 }
 
 void appendReadings(QString& json, const Record& record)
@@ -271,7 +303,8 @@ QString jsonObject(const Record& record)
         if (column->type == ColumnType::Readings)
             appendReadings(json, record);
         else
-            appendJsonValue(json, column->exportedValue(record));
+            appendJsonValue(json, column->jsonValue ? column->jsonValue(record)
+                                                    : column->exportedValue(record));
     }
     return json + QLatin1Char('}');
 }

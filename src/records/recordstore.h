@@ -44,6 +44,7 @@ struct RecordFilter {
     QString serial;
     QString idPrefix;
     QString serialContains;
+    QString asFoundVerdict; // "Pass", "Fail", ...: those found so
     std::optional<ListPosition> after;
     int limit = 0;            // 0: no limit
     bool corrections = false; // whether to name the records that correct each

@@ -3,6 +3,7 @@
 #include "calc/adjustment.h"
 #include "calc/calibration.h"
 #include "calc/check.h"
+#include "calc/uncertainty.h"
 
 #include <array>
 #include <cstddef>
@@ -48,6 +49,7 @@ enum class RefusalKind {
     Calculation,      // the entries give no codes: `calculation` says why
     Verification,     // the readings cannot be judged: `verification` says why
     Incomplete,       // a verification point without its reading (or, the third, its target)
+    Budget,           // a point's budget cannot be made: `budget` says why
     CodeWraps,        // a code does not hold its value: `offset` tells which, `applied`, `line`
     ForeignSeparator, // `given` holds `foreign`, the separator the locale does not use
 };
@@ -62,6 +64,7 @@ struct Refusal {
     std::size_t point = 0;            // the verification point (1 to 3) without its reading
     calc::CalcFault calculation = calc::CalcFault::None;
     calc::VerificationFault verification = calc::VerificationFault::None;
+    calc::BudgetFault budget = calc::BudgetFault::None;
     std::string foreign; // the separator the locale does not use, and the one it does
     std::string correct;
     bool offset = false; // a code that wraps: the offset's, else the slope's

@@ -136,11 +136,21 @@ const char* const postgresVersion4[] = {
     END $$)",
 };
 
+// Version 5: the uncertainty of each result and the verdict as found, which the history
+// filters by without reading every record.
+const char* const sqliteVersion5[] = {
+    "CREATE INDEX records_by_as_found ON records(as_found_verdict, created_utc)",
+};
+const char* const postgresVersion5[] = {
+    "CREATE INDEX records_by_as_found ON records(as_found_verdict, created_utc, saved_order)",
+};
+
 const Migration migrations[] = {
     {1, sqliteVersion1, postgresVersion1},
     {2, sqliteVersion2, postgresVersion2},
     {3, sqliteVersion3, postgresVersion3},
     {4, sqliteVersion4, postgresVersion4},
+    {5, sqliteVersion5, postgresVersion5},
 };
 
 QString typeOf(const Column& column, const Dialect& dialect)

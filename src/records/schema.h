@@ -18,6 +18,8 @@ namespace quarvet::records {
 inline constexpr const char* chainStep = "-- chain the records kept so far";
 // The version that begins the chain.
 inline constexpr int chainVersion = 4;
+// The version that keeps the uncertainty of each result and the verdict as found.
+inline constexpr int asFoundVersion = 5;
 
 // One version's step: besides adding the columns whose `since` is this version.
 struct Migration {

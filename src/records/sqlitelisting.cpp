@@ -98,7 +98,7 @@ QSqlError visitRecords(QSqlDatabase database, const Schema& schema, int version,
     if (!connection)
         return sql::visitRecords(database, sqliteDialect(), schema, version, filter, visitor);
     const QList<const Column*> columns = columnsAt(schema, version);
-    const sql::Listing listing = sql::listingStatements(sqliteDialect(), columns, filter);
+    const sql::Listing listing = sql::listingStatements(sqliteDialect(), columns, filter, version);
     // The two read side by side in one snapshot: a record's columns are read once however
     // many readings it has. A reading that cannot be read ends the listing, so that no record
     // is shown without readings it has.

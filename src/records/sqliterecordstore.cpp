@@ -444,8 +444,8 @@ StoreFailure SqliteRecordStore::visit(const RecordFilter& filter, const RecordVi
 StoreFailure SqliteRecordStore::count(const RecordFilter& filter, qint64& count)
 {
     count = 0;
-    return readFrom(path_, schema_, [&](QSqlDatabase database, int) {
-        return sql::countRecords(database, sqliteDialect(), filter, count);
+    return readFrom(path_, schema_, [&](QSqlDatabase database, int version) {
+        return sql::countRecords(database, sqliteDialect(), version, filter, count);
     });
 }
 

@@ -16,9 +16,17 @@ struct Condition {
     QVariantList values;
 };
 
-Condition conditionFor(const RecordFilter& filter, const Dialect& dialect)
+// `version` is the store's: a store of a version that keeps no as-found verdict holds no
+// record of one.
+Condition conditionFor(const RecordFilter& filter, const Dialect& dialect, int version)
 {
     Condition condition{QStringLiteral("1 = 1"), {}};
+    if (!filter.asFoundVerdict.isEmpty() && version < asFoundVersion)
+        condition.where = QStringLiteral("1 = 0");
+    else if (!filter.asFoundVerdict.isEmpty()) {
+        condition.where += QStringLiteral(" AND r.as_found_verdict = ?");
+        condition.values << filter.asFoundVerdict;
+    }
     if (!filter.idPrefix.isEmpty()) {
         // Ids are written in small letters; the prefix is matched as text, never as a pattern.
         QString prefix = filter.idPrefix.toLower();
@@ -272,9 +280,9 @@ QString readingsStatement(const Dialect& dialect, const RecordFilter& filter, co
 } // namespace
 
 Listing listingStatements(const Dialect& dialect, const QList<const Column*>& columns,
-                          const RecordFilter& filter)
+                          const RecordFilter& filter, int version)
 {
-    const Condition condition = conditionFor(filter, dialect);
+    const Condition condition = conditionFor(filter, dialect, version);
     return {recordsStatement(dialect, columns, filter, condition.where),
             readingsStatement(dialect, filter, condition.where), condition.values};
 }
@@ -285,7 +293,7 @@ QSqlError visitRecords(QSqlDatabase database, const Dialect& dialect, const Sche
     const QList<const Column*> columns = columnsAt(schema, version);
     // One statement: PostgreSQL answers one at a time on a connection, so the readings come
     // in the rows that follow their record.
-    const Condition condition = conditionFor(filter, dialect);
+    const Condition condition = conditionFor(filter, dialect, version);
     QSqlQuery query(database);
     query.setForwardOnly(true);
     if (QSqlError error = prepared(
@@ -434,12 +442,12 @@ QSqlError readNotes(QSqlDatabase database, int version, StoreNotes& notes)
     return error;
 }
 
-QSqlError countRecords(QSqlDatabase database, const Dialect& dialect, const RecordFilter& filter,
-                       qint64& count)
+QSqlError countRecords(QSqlDatabase database, const Dialect& dialect, int version,
+                       const RecordFilter& filter, qint64& count)
 {
     RecordFilter whole = filter;
     whole.after.reset();
-    const Condition condition = conditionFor(whole, dialect);
+    const Condition condition = conditionFor(whole, dialect, version);
     QSqlQuery query(database);
     query.setForwardOnly(true);
     if (QSqlError error = prepared(

@@ -77,7 +77,7 @@ struct Listing {
     QVariantList values;
 };
 Listing listingStatements(const Dialect& dialect, const QList<const Column*>& columns,
-                          const RecordFilter& filter);
+                          const RecordFilter& filter, int version);
 
 // A record of a listing from a row of its records statement, whose n-th value `value(n)`
 // gives: the columns, then the saving order, then (when asked for) the ids of the records that
@@ -97,8 +97,8 @@ ListedRecord listedFrom(Value value, const QList<const Column*>& columns, bool c
 }
 
 // How many records the filter picks.
-QSqlError countRecords(QSqlDatabase database, const Dialect& dialect, const RecordFilter& filter,
-                       qint64& count);
+QSqlError countRecords(QSqlDatabase database, const Dialect& dialect, int version,
+                       const RecordFilter& filter, qint64& count);
 
 // The text of an error for a sentence: the database's own words.
 QString said(const QSqlError& error);

@@ -8,6 +8,7 @@
 #include "teststores.h"
 
 #include <QDir>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -120,6 +121,7 @@ private slots:
     void refusals();
     void verdictAndExitStatus_data();
     void verdictAndExitStatus();
+    void repeatedReadingsMakeOnePoint();
     void certificateByIdPrefix();
     void unusableStoreLeavesTheCalculatorWorking_data();
     void unusableStoreLeavesTheCalculatorWorking();
@@ -288,34 +290,91 @@ void TestRecordCommands::refusals()
 
 void TestRecordCommands::verdictAndExitStatus_data()
 {
-    QTest::addColumn<QString>("reading");
+    QTest::addColumn<QString>("rule");
+    QTest::addColumn<QString>("reading"); // at 0 °C; 100 °C reads 100
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("verdict");
-    // T = 0.1 and U = 0.02: a reading passes within 0.08 of its target.
-    QTest::newRow("on the guarded limit") << "0.08" << 0 << "Pass";
-    QTest::newRow("just beyond it") << "0.081" << 3 << "Fail";
-    QTest::newRow("negative error") << "-0.08" << 0 << "Pass";
-    // A tolerance no larger than the reference's U: the record says so and is no Fail.
-    QTest::newRow("tolerance not above U") << "0" << 5 << "Not judged";
+    // T = 0.1 and, without the resolution, U = 0.02 at each point read once.
+    const auto row = [](const char* rule, const char* reading, int status, const char* verdict) {
+        QTest::addRow("%s %s", rule, reading) << rule << reading << status << verdict;
+    };
+    row("guarded", "0.08", 0, "Pass"); // T − U
+    row("guarded", "-0.08", 0, "Pass");
+    row("guarded", "0.081", 3, "Fail");
+    row("guarded", "0.1", 3, "Fail");
+    row("simple", "0.1", 0, "Pass"); // T
+    row("simple", "-0.101", 3, "Fail");
+    row("non-binary", "0.08", 0, "Pass");
+    row("non-binary", "0.081", 0, "Conditional pass");
+    row("non-binary", "0.1", 0, "Conditional pass");
+    row("non-binary", "0.101", 3, "Conditional fail");
+    row("non-binary", "0.12", 3, "Conditional fail"); // T + U
+    row("non-binary", "0.121", 3, "Fail");
+    // A tolerance no larger than U: the record says so and is no Fail.
+    row("guarded", "0", 5, "Not judged");
 }
 
+// The verdict of a saved record and the exit status of records add, at the limits of each
+// rule; the record keeps the rule and each point's U.
 void TestRecordCommands::verdictAndExitStatus()
 {
+    QFETCH(QString, rule);
     QFETCH(QString, reading);
     QFETCH(int, status);
     QFETCH(QString, verdict);
     Workplace place;
     const QString tolerance = status == 5 ? "0.02" : "0.1";
-    const Run run = place.run(addArgs(
-        "SN", {"--tolerance", tolerance, "--verify", "0", reading, "--verify", "100", "100"}));
+    const Run run = place.run(addArgs("SN", {"--tolerance", tolerance, "--rule", rule,
+                                             "--resolution", "0", "--verify", "0", reading,
+                                             "--verify", "100", "100"}));
     QCOMPARE(run.status, status);
-    QVERIFY(run.out.contains("verdict " + verdict));
+    QVERIFY2(run.out.contains("verdict " + verdict + " ("), qPrintable(run.out));
+    QVERIFY2(run.out.contains("as left at 0: U 0.02 (k = 2), " + verdict), qPrintable(run.out));
     const QJsonObject saved =
         QJsonDocument::fromJson(place.run({"records", "list", "--format", "json"}).out.toUtf8())
             .object();
     QCOMPARE(saved["verdict"].toString(), verdict);
+    QCOMPARE(saved["decision_rule"].toString(), rule);
+    QCOMPARE(saved["as_found_verdict"].toString(), status == 5 ? "Not judged" : "Fail");
     QCOMPARE(saved["slope_code"].toString(), QStringLiteral("27A8"));
     QCOMPARE(saved["reference_u"].toDouble(), 0.02);
+    QCOMPARE(saved["resolution"].toDouble(), 0.0);
+    const QJsonArray asLeft = saved["as_left_points"].toArray();
+    QCOMPARE(asLeft.size(), 2);
+    QCOMPARE(asLeft[0].toObject()["U"].toDouble(), 0.02);
+    QCOMPARE(asLeft[0].toObject()["verdict"].toString(), verdict);
+    QVERIFY(asLeft[0].toObject()["nuEff"].isNull());
+}
+
+// Readings repeated at a point are one point: their mean is the reading used, and their
+// spread a Type A term with few degrees of freedom.
+void TestRecordCommands::repeatedReadingsMakeOnePoint()
+{
+    Workplace place;
+    QStringList args = addArgs("SN", {"--tolerance", "0.1", "--resolution", "0", "--reading",
+                                      "1", "0.7", "--verify", "0", "0.03", "--verify", "100",
+                                      "100", "--verify", "0", "0.13"});
+    const Run run = place.run(args);
+    // Two readings 0.1 apart at 0 °C: s/√2 = 0.05 with ν = 1 outweighs the reference's 0.01,
+    // so ν_eff is near 1 and k above 10: U is past T, though their mean 0.08 is within it.
+    QCOMPARE(run.status, 5);
+    const QJsonObject saved =
+        QJsonDocument::fromJson(place.run({"records", "list", "--format", "json"}).out.toUtf8())
+            .object();
+    const QJsonArray asLeft = saved["as_left_points"].toArray();
+    QCOMPARE(asLeft.size(), 2);
+    QCOMPARE(asLeft[0].toObject()["readings"].toArray(), (QJsonArray{0.03, 0.13}));
+    QVERIFY(asLeft[0].toObject()["nuEff"].toDouble() < 1.1);
+    QVERIFY(asLeft[0].toObject()["k"].toDouble() > 10);
+    QCOMPARE(asLeft[0].toObject()["verdict"].toString(), QStringLiteral("Not judged"));
+    QCOMPARE(asLeft[1].toObject()["verdict"].toString(), QStringLiteral("Pass"));
+    // As found at 0 °C: 0.5 and 0.7, mean 0.6: the codes are those of the mean.
+    const QJsonArray asFound = saved["as_found_points"].toArray();
+    QCOMPARE(asFound[0].toObject()["readings"].toArray(), (QJsonArray{0.5, 0.7}));
+    QStringList meanTyped = addArgs("SN", {"--resolution", "0"});
+    meanTyped.replace(meanTyped.size() - 2, "0.6");
+    QCOMPARE(place.run(meanTyped).out.section('\n', 0, 0), run.out.section('\n', 0, 0));
+    QVERIFY(!run.out.startsWith("codes 27A8 FE04"));
 }
 
 void TestRecordCommands::certificateByIdPrefix()

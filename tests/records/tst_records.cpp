@@ -780,10 +780,12 @@ void TestRecords::composedRecords_data()
     QTest::addColumn<QString>("verdict");
     QTest::newRow("neutral, passing")
         << "2710 0000" << QList<double>{0, 100, 0.5, 99} << "27A8 FE04"
-        << QList<double>{0, 0.08, 100, 99.92} << "Pass";
+        << QList<double>{0, 0.079, 100, 99.921} << "Pass";
+    // The guard band is each point's U (0.021 from the reference's 0.02 and the resolution),
+    // not the reference's U alone.
     QTest::newRow("guard band decides")
         << "2710 0000" << QList<double>{0, 100, 0.5, 99} << "27A8 FE04"
-        << QList<double>{0, 0.081, 100, 100} << "Fail";
+        << QList<double>{0, 0.08, 100, 100} << "Fail";
     // Readings taken under an offset of 0.5 give the codes of the raw readings.
     QTest::newRow("composed with current codes")
         << "2710 01F4" << QList<double>{0, 100, 1.0, 99.5} << "27A8 FE04" << QList<double>{} << "";
@@ -818,7 +820,12 @@ void TestRecords::composedRecords()
     QCOMPARE(made.record.slopeCode + ' ' + made.record.offsetCode, codes);
     QCOMPARE(made.record.currentSlopeCode + ' ' + made.record.currentOffsetCode, current);
     QCOMPARE(made.record.verdict, verdict);
-    QVERIFY(made.record.rule.contains("guard band = 0.02"));
+    QVERIFY(made.record.rule.contains("guard band w = U of that point's result"));
+    QCOMPARE(made.record.asLeft.size(), readings.size() / 2);
+    for (const PointResult& point : made.record.asLeft)
+        QCOMPARE(point.U, 0.021);
+    // Found 0.5 and −1 (or 1 and −0.5) off with a tolerance of 0.1.
+    QCOMPARE(made.record.asFoundVerdict, QStringLiteral("Fail"));
     QCOMPARE(made.record.instrumentType, QStringLiteral("742"));
     // The reference is due on the day itself: still in date. The day after: refused.
     QVERIFY(composeRecord(input, QDate(2030, 1, 1), QDateTime::currentDateTimeUtc(), "id").ok());

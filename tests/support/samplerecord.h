@@ -7,6 +7,8 @@
 
 #include <QTimeZone>
 
+#include <limits>
+
 namespace quarvet::test {
 
 // Every field set, each to a value found nowhere else on the page.
@@ -38,6 +40,25 @@ inline quarvet::records::Record fixedRecord()
     record.verdict = QStringLiteral("Pass");
     record.note = QStringLiteral("Probe cleaned before the run; drift checked.");
     record.corrects = QStringLiteral("a1b2c3d4-0000-4000-8000-00000000abcd");
+    return record;
+}
+
+// The same with the uncertainty of each result, as records are kept since it is evaluated:
+// each value again found nowhere else.
+inline quarvet::records::Record evaluatedRecord()
+{
+    quarvet::records::Record record = fixedRecord();
+    record.setUp = quarvet::records::BudgetSetUp{2.5, 0.007, 0.001, 0.013, 0.004};
+    record.decisionRule = QStringLiteral("guarded");
+    record.rule = QStringLiteral("guarded acceptance: pass when |error| ≤ tolerance − U at each "
+                                 "point (guard band w = U of that point's result)");
+    record.asFoundVerdict = QStringLiteral("Fail");
+    const double inf = std::numeric_limits<double>::infinity();
+    record.asFound = {{0, {0.5}, 0.0161, inf, 2, 0.033, QStringLiteral("Fail")},
+                      {100, {99, 99.01, 98.99}, 0.0187, 2.9, 3.18, 0.06, QStringLiteral("Fail")}};
+    record.asLeft = {{0, {0.03}, 0.0162, inf, 2, 0.034, QStringLiteral("Pass")},
+                     {100, {99.99}, 0.0163, inf, 2, 0.035, QStringLiteral("Pass")},
+                     {50, {50.02, 50.04}, 0.0171, 1.0, 13.97, 0.24, QStringLiteral("Not judged")}};
     return record;
 }
 

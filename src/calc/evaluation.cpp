@@ -1,0 +1,81 @@
+#include "evaluation.h"
+
+#include <cmath>
+
+namespace quarvet::calc {
+namespace {
+
+// Each point's budget and error; false, with the fault set, when one cannot be had.
+bool resultsOf(const SetUp& setUp, std::span<const PointReadings> points,
+               std::vector<PointResult>& results, Evaluation& evaluation)
+{
+    for (const PointReadings& point : points) {
+        PointResult result{point.target, point.readings, budgetOf(setUp, point.readings)};
+        if (!result.budget.ok()) {
+            evaluation.fault = EvaluationFault::Budget;
+            evaluation.budgetFault = result.budget.fault;
+            return false;
+        }
+        result.error = result.budget.mean - point.target;
+        if (!std::isfinite(point.target) || !std::isfinite(result.error)) {
+            evaluation.fault = EvaluationFault::NotFinite;
+            return false;
+        }
+        results.push_back(std::move(result));
+    }
+    return true;
+}
+
+Verdict judged(std::vector<PointResult>& results, double tolerance, DecisionRule rule)
+{
+    std::vector<JudgedPoint> points;
+    for (PointResult& result : results) {
+        result.verdict = judgePoint(result.error, tolerance, result.budget.U, rule);
+        points.push_back({result.error, result.budget.U, result.verdict});
+    }
+    return overallVerdict(points);
+}
+
+} // namespace
+
+std::vector<PointReadings> readingsByTarget(std::span<const VerificationReading> readings)
+{
+    std::vector<PointReadings> points;
+    for (const VerificationReading& reading : readings) {
+        auto at = points.begin();
+        while (at != points.end() && at->target != reading.target)
+            ++at;
+        if (at == points.end())
+            at = points.insert(points.end(), PointReadings{reading.target, {}});
+        at->readings.push_back(reading.reading);
+    }
+    return points;
+}
+
+Evaluation evaluate(const SetUp& setUp, std::span<const PointReadings> asFound,
+                    std::span<const PointReadings> asLeft, std::optional<double> tolerance,
+                    DecisionRule rule)
+{
+    Evaluation evaluation;
+    evaluation.rule = rule;
+    if (tolerance && !(*tolerance > 0.0)) {
+        evaluation.fault = EvaluationFault::ToleranceNotPositive;
+        return evaluation;
+    }
+    if (tolerance && !std::isfinite(*tolerance)) {
+        evaluation.fault = EvaluationFault::NotFinite;
+        return evaluation;
+    }
+    if (!resultsOf(setUp, asFound, evaluation.asFound, evaluation) ||
+        !resultsOf(setUp, asLeft, evaluation.asLeft, evaluation))
+        return evaluation;
+    if (!tolerance)
+        return evaluation;
+    if (!evaluation.asFound.empty())
+        evaluation.asFoundVerdict = judged(evaluation.asFound, *tolerance, rule);
+    if (!evaluation.asLeft.empty())
+        evaluation.asLeftVerdict = judged(evaluation.asLeft, *tolerance, rule);
+    return evaluation;
+}
+
+} // namespace quarvet::calc

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "adjustment.h"
+#include "conformity.h"
+#include "uncertainty.h"
+
+#include <optional>
+#include <span>
+#include <vector>
+
+// A calibration's results judged as found and as left: at each point the readings taken
+// there, their mean, its error, the budget of that result and the verdict by the rule chosen.
+// The window, the commands and the records all take their verdicts from here. Plain C++.
+namespace quarvet::calc {
+
+// The readings taken at one target, in the order they were taken.
+struct PointReadings {
+    double target = 0.0;
+    std::vector<double> readings;
+};
+
+struct PointResult {
+    double target = 0.0;
+    std::vector<double> readings;
+    Budget budget;        // its mean is the reading used
+    double error = 0.0;   // mean − target
+    Verdict verdict = Verdict::NotJudged;
+};
+
+enum class EvaluationFault { None, Budget, ToleranceNotPositive, NotFinite };
+
+struct Evaluation {
+    EvaluationFault fault = EvaluationFault::None;
+    BudgetFault budgetFault = BudgetFault::None; // which, when a budget failed
+    DecisionRule rule = DecisionRule::Guarded;
+    std::vector<PointResult> asFound;
+    std::vector<PointResult> asLeft;
+    // None without a tolerance to judge against; as left, none without readings either.
+    std::optional<Verdict> asFoundVerdict;
+    std::optional<Verdict> asLeftVerdict;
+
+    bool ok() const { return fault == EvaluationFault::None; }
+};
+
+// Verification readings gathered by target, in the order each target first appears: a
+// target read twice has two readings there.
+std::vector<PointReadings> readingsByTarget(std::span<const VerificationReading> readings);
+
+// The budget of every point under `setUp`, and with a tolerance, each point judged with its
+// own U by judgePoint and the verdicts as found and as left as the worst of their points.
+Evaluation evaluate(const SetUp& setUp, std::span<const PointReadings> asFound,
+                    std::span<const PointReadings> asLeft, std::optional<double> tolerance,
+                    DecisionRule rule);
+
+} // namespace quarvet::calc
