@@ -4,6 +4,7 @@
 
 #include "calc/adjustment.h"
 #include "calc/entry.h"
+#include "calc/uncertainty.h"
 #include "messages/messages.h"
 #include "plot/errorplotpainter.h"
 
@@ -105,7 +106,11 @@ void drawInstrument(Sheet& sheet, const Record& record)
                 record.ambient ? celsius(*record.ambient) : QStringLiteral("not recorded"), 1);
     sheet.heading(QStringLiteral("Reference standard"));
     sheet.nameField(QStringLiteral("Identifier"), record.referenceId, 2);
-    sheet.field(QStringLiteral("Expanded uncertainty U (k = 2)"),
+    // The reference's own U, as its certificate states it: not the uncertainty of the
+    // results below.
+    const double referenceK = record.setUp ? record.setUp->referenceK : 2.0;
+    sheet.field(QStringLiteral("U of the reference (k = %1)")
+                    .arg(QString::fromStdString(messages::coverageFactorText(referenceK))),
                 celsius(record.referenceUncertainty), 1);
     sheet.field(QStringLiteral("Due date"), dateText(record.referenceDue), 1);
 }
@@ -147,6 +152,15 @@ std::vector<QStringList> readingRows(const Record& record, qsizetype& left)
     return rows;
 }
 
+void drawTyped(Sheet& sheet, const Record& record)
+{
+    const auto& typed = record.entriesTyped;
+    sheet.remark(QStringLiteral("Entries as typed: target 1 “%1”, target 2 “%2”, indicated 1 "
+                                "“%3”, indicated 2 “%4”.")
+                     .arg(typed[0], typed[1], typed[2], typed[3]),
+                 2);
+}
+
 void drawReadings(Sheet& sheet, const Record& record)
 {
     sheet.heading(QStringLiteral("Readings (°C)"));
@@ -163,11 +177,99 @@ void drawReadings(Sheet& sheet, const Record& record)
     if (left > 0)
         sheet.remark(QStringLiteral("%1 further verification readings are not shown.").arg(left),
                      1);
-    const auto& typed = record.entriesTyped;
-    sheet.remark(QStringLiteral("Entries as typed: target 1 “%1”, target 2 “%2”, indicated 1 "
-                                "“%3”, indicated 2 “%4”.")
-                     .arg(typed[0], typed[1], typed[2], typed[3]),
+    drawTyped(sheet, record);
+}
+
+QString meanOf(const records::PointResult& point)
+{
+    double sum = 0;
+    for (double reading : point.readings)
+        sum += reading;
+    return point.readings.isEmpty() ? absent : error(sum / point.readings.size());
+}
+
+QStringList resultRow(const QString& when, const records::PointResult& point)
+{
+    double sum = 0;
+    for (double reading : point.readings)
+        sum += reading;
+    const double mean = point.readings.isEmpty() ? 0.0 : sum / point.readings.size();
+    return {when,
+            number(point.target),
+            QStringLiteral("%1 (n = %2)").arg(meanOf(point)).arg(point.readings.size()),
+            point.readings.isEmpty() ? absent : error(mean - point.target),
+            QString::fromStdString(messages::expandedUncertaintyText(point.U)),
+            QString::fromStdString(messages::coverageFactorText(point.k)),
+            point.verdict.isEmpty() ? QStringLiteral("not judged") : point.verdict};
+}
+
+// Each result with its expanded uncertainty and coverage factor, as found and as left.
+void drawResults(Sheet& sheet, const Record& record)
+{
+    sheet.heading(QStringLiteral("Results (°C)"));
+    const double width = contentWidth / 8;
+    const std::vector<Column> columns{
+        {QString(), width},
+        {QStringLiteral("Target"), width, Qt::AlignRight},
+        {QStringLiteral("Reading (mean of n)"), 1.6 * width, Qt::AlignRight},
+        {QStringLiteral("Error (reading − target)"), 1.4 * width, Qt::AlignRight},
+        {QStringLiteral("Expanded uncertainty U"), width, Qt::AlignRight},
+        {QStringLiteral("k"), 0.6 * width, Qt::AlignRight},
+        {QStringLiteral("Verdict"), 1.4 * width}};
+    std::vector<QStringList> rows;
+    for (const records::PointResult& point : record.asFound)
+        rows.push_back(resultRow(QStringLiteral("As found"), point));
+    qsizetype left = 0;
+    for (const records::PointResult& point : record.asLeft) {
+        if (static_cast<qsizetype>(rows.size()) < readingRowsShown)
+            rows.push_back(resultRow(QStringLiteral("As left"), point));
+        else
+            ++left;
+    }
+    sheet.table(columns, rows);
+    if (left > 0)
+        sheet.remark(QStringLiteral("%1 further verification points are not shown.").arg(left), 1);
+    sheet.remark(QStringLiteral("Predicted as-left error at the calibration points: %1 and %2. "
+                                "U = k · u_c, rounded up to two significant figures; k is "
+                                "Student's t at the effective degrees of freedom for a coverage "
+                                "probability of 95.45 %.")
+                     .arg(error(record.predictedErrors[0]), error(record.predictedErrors[1])),
                  2);
+    drawTyped(sheet, record);
+}
+
+// The set-up's components, the same at every point; the readings' own spread is added at a
+// point read more than once.
+void drawBudget(Sheet& sheet, const Record& record)
+{
+    const records::BudgetSetUp& setUp = *record.setUp;
+    const double oneReading = 0.0;
+    const calc::Budget budget = calc::budgetOf({record.referenceUncertainty, setUp.referenceK,
+                                                setUp.drift, setUp.resolution, setUp.uniformity,
+                                                setUp.stability},
+                                               std::span<const double>(&oneReading, 1));
+    sheet.heading(QStringLiteral("Uncertainty budget (°C, sensitivity coefficients 1)"));
+    // One column a component, so that the budget takes three lines of the page.
+    const double first = 80.0;
+    std::vector<Column> columns{{QString(), first}};
+    QStringList inputs{QStringLiteral("Input")};
+    QStringList uncertainties{QStringLiteral("u")};
+    const double width = (contentWidth - first) / std::max<double>(budget.components.size(), 1);
+    for (const calc::Component& component : budget.components) {
+        const bool normal = component.distribution == calc::Distribution::Normal;
+        columns.push_back({QStringLiteral("%1 (%2, ÷ %3)")
+                               .arg(QString::fromStdString(component.name),
+                                    normal ? QStringLiteral("normal")
+                                           : QStringLiteral("rectangular"),
+                                    normal ? number(component.divisor) : QStringLiteral("√3")),
+                           width, Qt::AlignRight});
+        inputs << number(component.input);
+        uncertainties << QString::number(component.u, 'g', 3);
+    }
+    sheet.table(columns, {inputs, uncertainties});
+    sheet.remark(QStringLiteral("At a point read n ≥ 2 times, the readings' standard deviation s "
+                                "adds s / √n with n − 1 degrees of freedom (Type A)."),
+                 1);
 }
 
 // A coefficient code and what it stands for: the signed 16-bit number it holds, scaled.
@@ -218,7 +320,20 @@ void drawVerification(Sheet& sheet, const Record& record)
                    ? QString::fromStdString(messages::decisionRule(record.referenceUncertainty))
                    : QStringLiteral("none");
     sheet.field(QStringLiteral("Decision rule"), rule, 2);
-    sheet.field(QStringLiteral("Verdict"),
+    if (!record.setUp) {
+        sheet.field(QStringLiteral("Uncertainty"),
+                    QStringLiteral("uncertainty not evaluated: the record was saved before the "
+                                   "uncertainty of each result was kept"),
+                    2);
+        sheet.field(QStringLiteral("Verdict"),
+                    record.verdict.isEmpty() ? QStringLiteral("not verified") : record.verdict, 1);
+        return;
+    }
+    sheet.field(QStringLiteral("As found"),
+                record.asFoundVerdict.isEmpty() ? QStringLiteral("not judged: no tolerance")
+                                                : record.asFoundVerdict,
+                1);
+    sheet.field(QStringLiteral("As left"),
                 record.verdict.isEmpty() ? QStringLiteral("not verified") : record.verdict, 1);
 }
 
@@ -260,7 +375,12 @@ void drawCertificatePage(QPainter& painter, const Record& record, const QString&
     sheet.title(QStringLiteral("Calibration certificate"));
     drawRecord(sheet, record, chainHead);
     drawInstrument(sheet, record);
-    drawReadings(sheet, record);
+    if (record.setUp) {
+        drawResults(sheet, record);
+        drawBudget(sheet, record);
+    } else {
+        drawReadings(sheet, record);
+    }
     drawCoefficients(sheet, record);
     drawVerification(sheet, record);
     drawPlotAndNote(sheet, record);

@@ -2,6 +2,7 @@
 
 #include "calc/utf8text.h"
 
+#include <cmath>
 #include <cstdio>
 #include <vector>
 
@@ -103,6 +104,16 @@ std::string coverageFactorText(double k)
 {
     char said[40];
     std::snprintf(said, sizeof said, "%.2f", k);
+    return said;
+}
+
+std::string expandedUncertaintyText(double U)
+{
+    char said[40];
+    if (!std::isfinite(U) || U == 0.0)
+        return calc::shortestText(U);
+    // %#.2g keeps a trailing zero (0.030) but leaves a point after a whole number (14.).
+    std::snprintf(said, sizeof said, std::fabs(U) >= 10 ? "%.0f" : "%#.2g", U);
     return said;
 }
 

@@ -41,6 +41,8 @@ std::string decisionRule(calc::DecisionRule rule, double uncertainty);
 std::string decisionRule(calc::DecisionRule rule);
 // A coverage factor as people read it: two decimals ("2.00", "4.45"); JSON keeps it exact.
 std::string coverageFactorText(double k);
+// An expanded uncertainty as reported, to its two significant figures: "0.030", "1.4", "14".
+std::string expandedUncertaintyText(double U);
 // Why a budget could not be made.
 std::string budgetFault(calc::BudgetFault fault);
 // Why a verification says "Not judged".

@@ -121,7 +121,7 @@ void TestCertificate::everyValueOnOnePage_data()
                        "Chain head when written " + QString(64, 'c'),
                        "Ambient temperature 23.4 °C",
                        "Identifier PT100-REF-7",
-                       "U (k = 2) 0.02 °C",
+                       "U of the reference (k = 2.00) 0.02 °C",
                        "Due date 2027-03-01",
                        "0 0.5 0.5000 -0.0004 0.03 0.0300",
                        "100 99 -1.0000 -0.0032 99.99 -0.0100",
@@ -134,10 +134,28 @@ void TestCertificate::everyValueOnOnePage_data()
                        "Decision rule pass when |error| ≤ tolerance − uncertainty (guard band = "
                        "0.02)",
                        "Verdict Pass",
+                       "Uncertainty uncertainty not evaluated",
                        "Probe cleaned before the run; drift checked.",
                        "Name Signature Date",
                        "as found (red)"}
-        << QStringList{"not recorded", "not verified"} << 0;
+        << QStringList{"not recorded", "not verified", "As left", "Results"} << 0;
+
+    // Each result with its U and k, as found and as left; the budget; both statements.
+    QTest::newRow("uncertainty of each result")
+        << chained(quarvet::test::evaluatedRecord())
+        << QStringList{"U of the reference (k = 2.50) 0.02 °C",
+                       "As found 0 0.5000 (n = 1) 0.5000 0.033 2.00 Fail",
+                       "As found 100 99.0000 (n = 3) -1.0000 0.060 3.18 Fail",
+                       "As left 0 0.0300 (n = 1) 0.0300 0.034 2.00 Pass",
+                       "As left 50 50.0300 (n = 2) 0.0300 0.24 13.97 Not judged",
+                       "Predicted as-left error at the calibration points: -0.0004 and -0.0032",
+                       "Input 0.02 0.007 0.001 0.013 0.004",
+                       "u 0.008 0.00404 0.000289 0.00751 0.00231",
+                       "Decision rule guarded acceptance: pass when |error| ≤ tolerance − U at "
+                       "each point (guard band w = U of that point's result)",
+                       "As found Fail", "As left Pass",
+                       "target 1 “0”, target 2 “100”, indicated 1 “0,5”, indicated 2 “99.0”"}
+        << QStringList{"not evaluated", "Verdict Pass", "not verified"} << 0;
 
     Record hostile = quarvet::test::fixedRecord();
     hostile.serial = QStringLiteral("Prüf-Nr. ½ Ω \"7\"; x\ny\u200F");
@@ -194,7 +212,7 @@ void TestCertificate::everyValueOnOnePage_data()
         << ruleLeft
         << QStringList{"Decision rule pass when |error| ≤ tolerance − uncertainty (guard band = "
                        "0.035)",
-                       "U (k = 2) 0.035 °C"}
+                       "U of the reference (k = 2.00) 0.035 °C"}
         << QStringList{} << 0;
 
     Record huge = quarvet::test::fixedRecord();
