@@ -1,5 +1,7 @@
 #include "historywindow.h"
 
+#include "calc/conformity.h"
+
 #include "recordtablemodel.h"
 
 #include "certificate/certificate.h"
@@ -13,6 +15,7 @@
 
 #include <QDir>
 
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -96,6 +99,22 @@ void HistoryWindow::createFilter()
     filterLabel->setBuddy(filter_);
     filterRow->addWidget(filterLabel);
     filterRow->addWidget(filter_, 1);
+    // Instruments found out of tolerance are what a lab must tell its customers of.
+    asFoundFilter_ = new QComboBox(this);
+    asFoundFilter_->setObjectName(QStringLiteral("AsFoundFilter"));
+    asFoundFilter_->setAccessibleName(QStringLiteral("As-found filter"));
+    asFoundFilter_->addItem(QStringLiteral("any"), QString());
+    for (const calc::Verdict verdict :
+         {calc::Verdict::Fail, calc::Verdict::ConditionalFail, calc::Verdict::NotJudged,
+          calc::Verdict::ConditionalPass, calc::Verdict::Pass}) {
+        const QString text = QString::fromStdString(calc::verdictText(verdict));
+        asFoundFilter_->addItem(text, text);
+    }
+    auto* asFoundLabel = new QLabel(QStringLiteral("&As found:"), this);
+    asFoundLabel->setBuddy(asFoundFilter_);
+    filterRow->addWidget(asFoundLabel);
+    filterRow->addWidget(asFoundFilter_);
+    connect(asFoundFilter_, &QComboBox::currentIndexChanged, this, &HistoryWindow::reload);
     static_cast<QVBoxLayout*>(layout())->addLayout(filterRow);
     filterPause_ = new QTimer(this);
     filterPause_->setSingleShot(true);
@@ -186,6 +205,7 @@ records::RecordFilter HistoryWindow::filter() const
 {
     records::RecordFilter filter;
     filter.serialContains = filter_->text();
+    filter.asFoundVerdict = asFoundFilter_->currentData().toString();
     filter.limit = pageSize;
     filter.corrections = true;
     return filter;

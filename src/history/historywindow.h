@@ -11,6 +11,7 @@
 
 class QAbstractItemModel;
 class QLabel;
+class QComboBox;
 class QLineEdit;
 class QTableView;
 class QTimer;
@@ -79,6 +80,7 @@ private:
     RecordTableModel* model_ = nullptr;
     QTableView* table_ = nullptr;
     QLineEdit* filter_ = nullptr;
+    QComboBox* asFoundFilter_ = nullptr;
     QTimer* filterPause_ = nullptr;
     QLabel* status_ = nullptr;
     ui::StoreCall* reading_ = nullptr;

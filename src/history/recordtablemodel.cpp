@@ -85,6 +85,10 @@ QString RecordTableModel::text(const records::ListedRecord& row, int column) con
         return QStringLiteral("%1 %2 \u2192 %3 %4")
             .arg(record.currentSlopeCode, record.currentOffsetCode, record.slopeCode,
                  record.offsetCode);
+    case AsFound:
+        if (!record.setUp)
+            return QStringLiteral("not evaluated");
+        return record.asFoundVerdict.isEmpty() ? QStringLiteral("not judged") : record.asFoundVerdict;
     case Verdict:
         return record.verdict.isEmpty() ? QStringLiteral("not verified") : record.verdict;
     case Technician:
@@ -134,8 +138,8 @@ QVariant RecordTableModel::headerData(int section, Qt::Orientation orientation, 
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
     static const char* const titles[] = {
-        "Date",    "Serial",     "Type", "Line",      "Codes before \u2192 after",
-        "Verdict", "Technician", "Id",   "Correction"};
+        "Date",    "Serial",     "Type", "Line",      "Codes before \u2192 after", "As found",
+        "As left", "Technician", "Id",   "Correction"};
     return section >= 0 && section < Count ? QString::fromUtf8(titles[section]) : QVariant();
 }
 

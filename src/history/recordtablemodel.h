@@ -10,14 +10,26 @@
 namespace quarvet::history {
 
 // The records of a store as a table, newest first, a page at a time: date, serial, type,
-// line, codes before and after, verdict, technician, and the record's short id with what
+// line, codes before and after, the verdicts as found and as left, technician, and the record's short id with what
 // corrects what. A record that a later one corrects is marked. The model reads nothing
 // itself: it asks for the next page with moreWanted() when the view scrolls near its end,
 // and whoever reads the store hands the page in.
 class RecordTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { Date, Serial, Type, Line, Codes, Verdict, Technician, Id, Correction, Count };
+    enum Column {
+        Date,
+        Serial,
+        Type,
+        Line,
+        Codes,
+        AsFound,
+        Verdict,
+        Technician,
+        Id,
+        Correction,
+        Count
+    };
 
     explicit RecordTableModel(QObject* parent = nullptr);
 
