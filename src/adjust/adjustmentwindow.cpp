@@ -1,5 +1,6 @@
 #include "adjustmentwindow.h"
 
+#include "budgetwindow.h"
 #include "errorplot.h"
 #include "memorytextdialog.h"
 #include "recordfields.h"
@@ -13,6 +14,7 @@
 #include "ui/storecall.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -43,6 +45,30 @@ QString localised(const std::string& sentence)
     return open < 0 ? text
                     : text.left(open) +
                           text.mid(open).replace(QLatin1Char('.'), QLocale().decimalPoint());
+}
+
+// A point's U as reported, with its coverage factor, in the user's locale.
+QString uncertaintyText(const calc::Budget& budget)
+{
+    return QStringLiteral("U %1 (k = %2)")
+        .arg(QString::fromStdString(messages::expandedUncertaintyText(budget.U)),
+             QString::fromStdString(messages::coverageFactorText(budget.k)))
+        .replace(QLatin1Char('.'), QLocale().decimalPoint());
+}
+
+// Why the points cannot be evaluated.
+QString evaluationFault(const calc::Evaluation& evaluation)
+{
+    switch (evaluation.fault) {
+    case calc::EvaluationFault::Budget:
+        return QString::fromStdString(messages::budgetFault(evaluation.budgetFault));
+    case calc::EvaluationFault::ToleranceNotPositive:
+        return QString::fromStdString(
+            messages::verificationFault(calc::VerificationFault::ToleranceNotPositive));
+    default:
+        return QString::fromStdString(
+            messages::verificationFault(calc::VerificationFault::NotFinite));
+    }
 }
 
 // A field whose text is no number, or no code, is marked until it is one.
@@ -78,6 +104,7 @@ AdjustmentWindow::AdjustmentWindow(QWidget* parent) : QWidget(parent, Qt::Window
     columns->addLayout(leftColumn_, 3);
     createCodeGroup();
     createPointGroup();
+    createBudgetGroup();
     createVerificationGroup();
     plot_ = new ErrorPlot(this);
     plot_->setObjectName(QStringLiteral("ErrorPlot"));
@@ -150,22 +177,66 @@ void AdjustmentWindow::createPointGroup()
     auto* group = new QGroupBox(QStringLiteral("Predicted as left"), this);
     auto* grid = new QGridLayout(group);
     const QStringList headings{QStringLiteral("Point"), QStringLiteral("Target, indicated"),
-                               QStringLiteral("As-left reading"), QStringLiteral("Error")};
+                               QStringLiteral("Further readings"), QStringLiteral("As-left reading"),
+                               QStringLiteral("Error"), QStringLiteral("U as found")};
     for (int column = 0; column < headings.size(); ++column)
         grid->addWidget(new QLabel(headings[column], group), 0, column);
     for (int n = 0; n < 2; ++n) {
         const QString number = QString::number(n + 1);
         grid->addWidget(new QLabel(number, group), n + 1, 0);
         pointTexts_[n] = addValue(QStringLiteral("Target and indicated at point ") + number);
+        QLineEdit* further =
+            addField(n == 0 ? CheckField::FoundReadings1 : CheckField::FoundReadings2,
+                     QStringLiteral("Further readings at point ") + number);
+        further->setToolTip(QStringLiteral("Readings taken at this point besides the main "
+                                           "window's, separated by spaces: their mean is used"));
         asLeft_[n] = addValue(QStringLiteral("Predicted as-left reading at point ") + number);
         predictedError_[n] = addValue(QStringLiteral("Predicted error at point ") + number);
+        foundU_[n] = addValue(QStringLiteral("Uncertainty as found at point ") + number);
         grid->addWidget(pointTexts_[n], n + 1, 1);
-        grid->addWidget(asLeft_[n], n + 1, 2);
-        grid->addWidget(predictedError_[n], n + 1, 3);
+        grid->addWidget(further, n + 1, 2);
+        grid->addWidget(asLeft_[n], n + 1, 3);
+        grid->addWidget(predictedError_[n], n + 1, 4);
+        grid->addWidget(foundU_[n], n + 1, 5);
     }
     largestError_ = addValue(QStringLiteral("Largest error"));
-    grid->addWidget(new QLabel(QStringLiteral("Largest error:"), group), 3, 2);
-    grid->addWidget(largestError_, 3, 3);
+    grid->addWidget(new QLabel(QStringLiteral("Largest error:"), group), 3, 3);
+    grid->addWidget(largestError_, 3, 4);
+    leftColumn_->addWidget(group);
+}
+
+void AdjustmentWindow::createBudgetGroup()
+{
+    auto* group = new QGroupBox(QStringLiteral("Uncertainty budget of each point"), this);
+    auto* grid = new QGridLayout(group);
+    const struct {
+        CheckField field;
+        const char* label;
+        const char* name;
+        double fallback;
+    } inputs[] = {
+        {CheckField::Uncertainty, "Reference U (\u00B0C):", "Uncertainty", 0.0},
+        {CheckField::ReferenceK, "its k:", "Reference coverage factor", 2.0},
+        {CheckField::Drift, "Drift \u00B1 (\u00B0C):", "Drift", 0.0},
+        {CheckField::Resolution, "Resolution (\u00B0C):", "Resolution", 0.01},
+        {CheckField::Uniformity, "Uniformity \u00B1 (\u00B0C):", "Uniformity", 0.0},
+        {CheckField::Stability, "Stability \u00B1 (\u00B0C):", "Stability", 0.0},
+    };
+    int at = 0;
+    for (const auto& input : inputs) {
+        QLineEdit* field = addField(input.field, QString::fromUtf8(input.name),
+                                    input.field == CheckField::Uncertainty ? QStringLiteral("0")
+                                                                           : QString());
+        // Blank is the default, which the field shows.
+        field->setPlaceholderText(QLocale().toString(input.fallback));
+        grid->addWidget(new QLabel(QString::fromUtf8(input.label), group), at / 2, at % 2 * 2);
+        grid->addWidget(field, at / 2, at % 2 * 2 + 1);
+        ++at;
+    }
+    auto* budget = new QPushButton(QStringLiteral("Bud&get..."), group);
+    budget->setObjectName(QStringLiteral("ShowBudget"));
+    connect(budget, &QPushButton::clicked, this, &AdjustmentWindow::showBudgetWindow);
+    grid->addWidget(budget, 3, 3);
     leftColumn_->addWidget(group);
 }
 
@@ -175,33 +246,60 @@ void AdjustmentWindow::createVerificationGroup()
     auto* grid = new QGridLayout(group);
     grid->addWidget(new QLabel(QStringLiteral("Tolerance (\u00B0C):"), group), 0, 0);
     grid->addWidget(addField(CheckField::Tolerance, QStringLiteral("Tolerance")), 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Uncertainty U (\u00B0C):"), group), 0, 2);
-    grid->addWidget(
-        addField(CheckField::Uncertainty, QStringLiteral("Uncertainty"), QStringLiteral("0")), 0,
-        3);
+    ruleChoice_ = new QComboBox(group);
+    ruleChoice_->setObjectName(QStringLiteral("DecisionRuleChoice"));
+    ruleChoice_->setAccessibleName(QStringLiteral("Decision rule choice"));
+    for (const calc::DecisionRule rule :
+         {calc::DecisionRule::Guarded, calc::DecisionRule::Simple, calc::DecisionRule::NonBinary})
+        ruleChoice_->addItem(QString::fromStdString(calc::ruleWord(rule)), int(rule));
+    connect(ruleChoice_, &QComboBox::currentIndexChanged, this, &AdjustmentWindow::refresh);
+    auto* ruleLabel = new QLabel(QStringLiteral("Decision r&ule:"), group);
+    ruleLabel->setBuddy(ruleChoice_);
+    grid->addWidget(ruleLabel, 0, 2);
+    grid->addWidget(ruleChoice_, 0, 3);
+    addReadingRows(grid);
+    asFoundVerdict_ = addValue(QStringLiteral("As-found verdict"));
+    verdict_ = addValue(QStringLiteral("Verdict"));
+    verdict_->setStyleSheet(QStringLiteral("font-weight: bold"));
+    rule_ = addValue(QStringLiteral("Decision rule"));
+    rule_->setWordWrap(true);
+    grid->addWidget(new QLabel(QStringLiteral("As found:"), group), 4, 0);
+    grid->addWidget(asFoundVerdict_, 4, 1);
+    grid->addWidget(new QLabel(QStringLiteral("As left:"), group), 4, 2);
+    grid->addWidget(verdict_, 4, 3);
+    grid->addWidget(rule_, 5, 0, 1, 5);
+    leftColumn_->addWidget(group);
+}
+
+// Each as-left field takes several readings, separated by spaces: their mean is judged with
+// the U they give.
+void AdjustmentWindow::addReadingRows(QGridLayout* grid)
+{
+    QWidget* group = grid->parentWidget();
+    const QString several = QStringLiteral("Readings separated by spaces: their mean is judged");
     for (int n = 0; n < 2; ++n) {
         const QString number = QString::number(n + 1);
         const CheckField reading = n == 0 ? CheckField::Reading1 : CheckField::Reading2;
         pointVerdicts_[n] = addValue(QStringLiteral("Verdict at point ") + number);
+        leftU_[n] = addValue(QStringLiteral("Uncertainty as left at point ") + number);
         grid->addWidget(
             new QLabel(QStringLiteral("As-left reading at point %1:").arg(number), group), n + 1,
             0);
-        grid->addWidget(addField(reading, QStringLiteral("As-left reading at point ") + number),
-                        n + 1, 1);
-        grid->addWidget(pointVerdicts_[n], n + 1, 2);
+        QLineEdit* field = addField(reading, QStringLiteral("As-left reading at point ") + number);
+        field->setToolTip(several);
+        grid->addWidget(field, n + 1, 1);
+        grid->addWidget(leftU_[n], n + 1, 3);
+        grid->addWidget(pointVerdicts_[n], n + 1, 4);
     }
     pointVerdicts_[2] = addValue(QStringLiteral("Verdict at point 3"));
-    grid->addWidget(new QLabel(QStringLiteral("Third point (target, reading):"), group), 3, 0);
+    leftU_[2] = addValue(QStringLiteral("Uncertainty as left at point 3"));
+    grid->addWidget(new QLabel(QStringLiteral("Third point (target, readings):"), group), 3, 0);
     grid->addWidget(addField(CheckField::ThirdTarget, QStringLiteral("Third point target")), 3, 1);
-    grid->addWidget(addField(CheckField::ThirdReading, QStringLiteral("Third point reading")), 3,
-                    2);
-    grid->addWidget(pointVerdicts_[2], 3, 3);
-    verdict_ = addValue(QStringLiteral("Verdict"));
-    verdict_->setStyleSheet(QStringLiteral("font-weight: bold"));
-    rule_ = addValue(QStringLiteral("Decision rule"));
-    grid->addWidget(verdict_, 4, 0);
-    grid->addWidget(rule_, 4, 1, 1, 3);
-    leftColumn_->addWidget(group);
+    QLineEdit* third = addField(CheckField::ThirdReading, QStringLiteral("Third point reading"));
+    third->setToolTip(several);
+    grid->addWidget(third, 3, 2);
+    grid->addWidget(leftU_[2], 3, 3);
+    grid->addWidget(pointVerdicts_[2], 3, 4);
 }
 
 void AdjustmentWindow::createRecordColumn()
@@ -263,27 +361,60 @@ void AdjustmentWindow::correct(const records::Record& record)
     field(CheckField::Tolerance)
         ->setText(record.tolerance ? fieldText(*record.tolerance) : QString());
     field(CheckField::Uncertainty)->setText(fieldText(record.referenceUncertainty));
-    const std::array<QLineEdit*, 4> points{field(CheckField::Reading1), field(CheckField::Reading2),
-                                           field(CheckField::ThirdTarget),
-                                           field(CheckField::ThirdReading)};
-    for (QLineEdit* point : points)
-        point->clear();
-    // Readings at the two targets go to their points, the first other one to the third.
-    for (const records::VerificationReading& reading : record.verification) {
-        if (reading.target == record.entriesRead[0] && points[0]->text().isEmpty())
-            points[0]->setText(fieldText(reading.reading));
-        else if (reading.target == record.entriesRead[1] && points[1]->text().isEmpty())
-            points[1]->setText(fieldText(reading.reading));
-        else if (points[2]->text().isEmpty()) {
-            points[2]->setText(fieldText(reading.target));
-            points[3]->setText(fieldText(reading.reading));
-        }
+    fillBudget(record);
+    // Readings at the two targets go to their points, those at the first other target to the
+    // third; a target read several times, all of them.
+    std::vector<calc::VerificationReading> readings;
+    for (const records::VerificationReading& reading : record.verification)
+        readings.push_back({reading.target, reading.reading});
+    QStringList atPoints[3];
+    std::optional<double> third;
+    for (const calc::PointReadings& point : calc::readingsByTarget(readings)) {
+        const int at = point.target == record.entriesRead[0]   ? 0
+                       : point.target == record.entriesRead[1] ? 1
+                       : !third                                ? 2
+                                                               : -1;
+        if (at == 2)
+            third = point.target;
+        for (double reading : point.readings)
+            if (at >= 0)
+                atPoints[at] << fieldText(reading);
     }
+    field(CheckField::Reading1)->setText(atPoints[0].join(QLatin1Char(' ')));
+    field(CheckField::Reading2)->setText(atPoints[1].join(QLatin1Char(' ')));
+    field(CheckField::ThirdTarget)->setText(third ? fieldText(*third) : QString());
+    field(CheckField::ThirdReading)->setText(atPoints[2].join(QLatin1Char(' ')));
     recordFields_->fill(record);
     ui::showValue(recordStatus_, QStringLiteral("Correcting record %1: saving makes a new record "
                                                 "that names it.")
                                      .arg(records::shortId(record.id)));
     setMeasurement(record.entriesRead, record.entriesTyped);
+}
+
+// The set-up, the rule and the further readings as found, as the record kept them; blank
+// (the defaults) for a record kept before they were.
+void AdjustmentWindow::fillBudget(const records::Record& record)
+{
+    const auto& setUp = record.setUp;
+    const std::pair<CheckField, std::optional<double>> inputs[] = {
+        {CheckField::ReferenceK, setUp ? std::optional(setUp->referenceK) : std::nullopt},
+        {CheckField::Drift, setUp ? std::optional(setUp->drift) : std::nullopt},
+        {CheckField::Resolution, setUp ? std::optional(setUp->resolution) : std::nullopt},
+        {CheckField::Uniformity, setUp ? std::optional(setUp->uniformity) : std::nullopt},
+        {CheckField::Stability, setUp ? std::optional(setUp->stability) : std::nullopt}};
+    for (const auto& [which, value] : inputs)
+        field(which)->setText(value ? fieldText(*value) : QString());
+    calc::DecisionRule rule = calc::DecisionRule::Guarded;
+    calc::readRule(record.decisionRule.toStdString(), rule);
+    ruleChoice_->setCurrentIndex(ruleChoice_->findData(int(rule)));
+    for (int n = 0; n < 2; ++n) {
+        QStringList further;
+        if (n < record.asFound.size())
+            for (qsizetype m = 1; m < record.asFound[n].readings.size(); ++m)
+                further << fieldText(record.asFound[n].readings[m]);
+        field(n == 0 ? CheckField::FoundReadings1 : CheckField::FoundReadings2)
+            ->setText(further.join(QLatin1Char(' ')));
+    }
 }
 
 void AdjustmentWindow::refuse(const QString& why, QWidget* field)
@@ -388,6 +519,13 @@ std::optional<records::RecordInput> AdjustmentWindow::recordInput()
         return std::nullopt;
     input.current = *entries_.current;
     input.referenceUncertainty = *entries_.uncertainty;
+    const calc::SetUp& budget = entries_.budget;
+    input.setUp = {budget.referenceK, budget.drift, budget.resolution, budget.uniformity,
+                   budget.stability};
+    for (std::size_t n = 0; n < 2; ++n)
+        input.furtherReadings[n] =
+            QList<double>(entries_.foundReadings[n].begin(), entries_.foundReadings[n].end());
+    input.rule = static_cast<calc::DecisionRule>(ruleChoice_->currentData().toInt());
     input.tolerance = entries_.tolerance;
     for (const calc::VerificationReading& reading : entries_.verification(*measurement_))
         input.verification.append({reading.target, reading.reading});
@@ -528,19 +666,39 @@ void AdjustmentWindow::readEntries()
         mark(fields_[n], entries_.wrong[n]);
 }
 
+// Each point's budget and the verdicts as found and as left, as a saved record would have
+// them: as left only once the readings can be judged.
+void AdjustmentWindow::evaluate()
+{
+    evaluation_.reset();
+    const std::optional<calc::SetUp> setUp = entries_.setUp();
+    if (!measurement_ || !setUp)
+        return;
+    std::vector<calc::PointReadings> asLeft;
+    if (entries_.judgeable())
+        asLeft = calc::readingsByTarget(entries_.verification(*measurement_));
+    evaluation_ = calc::evaluate(*setUp, entries_.asFound(*measurement_), asLeft,
+                                 entries_.tolerance,
+                                 static_cast<calc::DecisionRule>(ruleChoice_->currentData().toInt()));
+}
+
 void AdjustmentWindow::refresh()
 {
     if (!problems_)
         return; // still being built
     readEntries();
+    evaluate();
     calc::Adjustment adjustment;
     if (measurement_ && entries_.current) {
-        const auto& m = *measurement_;
-        const calc::ReferencePoint points[] = {{m[0], m[2]}, {m[1], m[3]}};
+        // Each point's indicated value is the mean of its readings, as the record takes it.
+        std::vector<calc::ReferencePoint> points;
+        for (const calc::PointReadings& point : entries_.asFound(*measurement_))
+            points.push_back({point.target, calc::budgetOf({}, point.readings).mean});
         adjustment = calc::adjust(points, *entries_.current);
     }
     showAdjustment(adjustment);
     showVerdicts();
+    showBudgets();
     plotErrors(adjustment);
     QStringList problems;
     QStringList wrong;
@@ -604,52 +762,93 @@ void AdjustmentWindow::showPoints(const calc::Adjustment& adjustment, bool ok)
 
 void AdjustmentWindow::showVerdicts()
 {
-    // Judged once the tolerance and both as-left readings are there, with nothing half given:
-    // the same rule a saved record is held to.
-    const bool complete = measurement_ && entries_.judgeable();
-    const std::vector<calc::VerificationReading> readings =
-        complete ? entries_.verification(*measurement_) : std::vector<calc::VerificationReading>{};
-    const calc::Verification verification =
-        complete ? calc::verify(readings, *entries_.tolerance, *entries_.uncertainty)
-                 : calc::Verification{};
-    const bool judged = complete && verification.ok();
-    const std::array<bool, 3> present{true, true, entries_.thirdTarget && entries_.thirdReading};
-    std::size_t taken = 0;
-    for (std::size_t n = 0; n < 3; ++n) {
-        const bool here = judged && present[n];
-        ui::showValue(
-            pointVerdicts_[n],
-            here ? QString::fromStdString(calc::verdictText(verification.points[taken].verdict))
-                       .toLower()
-                 : QString());
-        taken += here ? 1 : 0;
-    }
-    ui::showValue(verdict_, judged ? QString::fromStdString(calc::verdictText(verification.verdict))
-                                   : QString());
-    QString rule = complete && !verification.ok()
-                       ? QString::fromStdString(messages::verificationFault(verification.fault))
-                   : entries_.uncertainty ? localised(messages::decisionRule(*entries_.uncertainty))
-                                          : QString();
+    const bool ok = evaluation_ && evaluation_->ok();
+    const std::optional<calc::Verdict> asFound = ok ? evaluation_->asFoundVerdict : std::nullopt;
+    const std::optional<calc::Verdict> asLeft = ok ? evaluation_->asLeftVerdict : std::nullopt;
+    showPointVerdicts(asLeft.has_value());
+    for (std::size_t n = 0; n < 2; ++n)
+        ui::showValue(foundU_[n],
+                      ok ? uncertaintyText(evaluation_->asFound[n].budget) : QString());
+    ui::showValue(asFoundVerdict_,
+                  asFound ? QString::fromStdString(calc::verdictText(*asFound)) : QString());
+    ui::showValue(verdict_, asLeft ? QString::fromStdString(calc::verdictText(*asLeft)) : QString());
+    const auto rule = static_cast<calc::DecisionRule>(ruleChoice_->currentData().toInt());
+    QString said = evaluation_ && !ok ? evaluationFault(*evaluation_)
+                   : entries_.tolerance ? QString::fromStdString(messages::decisionRule(rule))
+                                        : QString();
     // Not judged says why, so that it is not taken for a fault of the instrument.
-    if (judged && verification.verdict == calc::Verdict::NotJudged)
-        rule += QLatin1Char(' ') + QString::fromStdString(messages::notJudgedReason());
-    ui::showValue(rule_, rule);
+    if (asFound == calc::Verdict::NotJudged || asLeft == calc::Verdict::NotJudged)
+        said += QLatin1Char(' ') + QString::fromStdString(messages::notJudgedReason());
+    ui::showValue(rule_, said);
+}
+
+// Each as-left field's verdict and U: those of its target's result, which holds every
+// reading taken at that target.
+void AdjustmentWindow::showPointVerdicts(bool judged)
+{
+    const std::array<std::optional<double>, 3> targets{
+        measurement_ ? std::optional((*measurement_)[0]) : std::nullopt,
+        measurement_ ? std::optional((*measurement_)[1]) : std::nullopt, entries_.thirdTarget};
+    const std::array<bool, 3> read{!entries_.readings[0].empty(), !entries_.readings[1].empty(),
+                                   !entries_.thirdReadings.empty()};
+    for (std::size_t n = 0; n < 3; ++n) {
+        const calc::PointResult* result = nullptr;
+        if (judged && read[n] && targets[n])
+            for (const calc::PointResult& point : evaluation_->asLeft)
+                if (point.target == *targets[n])
+                    result = &point;
+        ui::showValue(pointVerdicts_[n],
+                      result ? QString::fromStdString(calc::verdictText(result->verdict)).toLower()
+                             : QString());
+        ui::showValue(leftU_[n], result ? uncertaintyText(result->budget) : QString());
+    }
+}
+
+void AdjustmentWindow::showBudgets()
+{
+    if (!budgetWindow_)
+        return;
+    std::vector<BudgetWindow::Point> points;
+    const bool ok = evaluation_ && evaluation_->ok();
+    if (ok) {
+        for (const calc::PointResult& point : evaluation_->asFound)
+            points.push_back({QStringLiteral("As found at %1 \u00B0C").arg(fieldText(point.target)),
+                              point.budget});
+        for (const calc::PointResult& point : evaluation_->asLeft)
+            points.push_back({QStringLiteral("As left at %1 \u00B0C").arg(fieldText(point.target)),
+                              point.budget});
+    }
+    budgetWindow_->showBudgets(
+        points, ok              ? QString()
+                : evaluation_   ? evaluationFault(*evaluation_)
+                : !measurement_ ? QStringLiteral("Calculate the codes in the main window first.")
+                                : QStringLiteral("Give the reference's U for the budgets."));
+}
+
+void AdjustmentWindow::showBudgetWindow()
+{
+    if (!budgetWindow_)
+        budgetWindow_ = new BudgetWindow(this);
+    showBudgets();
+    budgetWindow_->show();
+    budgetWindow_->raise();
+    budgetWindow_->activateWindow();
 }
 
 void AdjustmentWindow::plotErrors(const calc::Adjustment& adjustment)
 {
     ErrorPlot::Data data;
     if (measurement_) {
-        for (std::size_t n = 0; n < 2; ++n)
-            data.asFound.emplace_back((*measurement_)[n],
-                                      (*measurement_)[n + 2] - (*measurement_)[n]);
+        for (const calc::PointReadings& point : entries_.asFound(*measurement_))
+            data.asFound.emplace_back(point.target,
+                                      calc::budgetOf({}, point.readings).mean - point.target);
         for (const calc::PointPrediction& point : adjustment.points)
             data.asLeft.emplace_back(point.target, point.error);
         for (const calc::VerificationReading& reading : entries_.verification(*measurement_))
             data.verification.emplace_back(reading.target, reading.reading - reading.target);
-    } else if (entries_.thirdTarget && entries_.thirdReading) {
-        data.verification.emplace_back(*entries_.thirdTarget,
-                                       *entries_.thirdReading - *entries_.thirdTarget);
+    } else if (entries_.thirdTarget) {
+        for (double reading : entries_.thirdReadings)
+            data.verification.emplace_back(*entries_.thirdTarget, reading - *entries_.thirdTarget);
     }
     if (entries_.tolerance && *entries_.tolerance > 0)
         data.tolerance = *entries_.tolerance;

@@ -4,10 +4,12 @@
 
 #include "calc/adjustment.h"
 #include "calc/check.h"
+#include "calc/evaluation.h"
 #include "records/record.h"
 #include "records/recordform.h"
 #include "records/recordstore.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <array>
@@ -16,6 +18,8 @@
 #include <optional>
 #include <vector>
 
+class QComboBox;
+class QGridLayout;
 class QLabel;
 class QPushButton;
 class QVBoxLayout;
@@ -27,6 +31,7 @@ class StoreCall;
 
 namespace quarvet::adjust {
 
+class BudgetWindow;
 class ErrorPlot;
 class RecordFields;
 
@@ -71,7 +76,9 @@ protected:
 private:
     void createCodeGroup();
     void createPointGroup();
+    void createBudgetGroup();
     void createVerificationGroup();
+    void addReadingRows(QGridLayout* grid);
     void createRecordColumn();
     QLineEdit* addField(CheckField field, const QString& accessibleName, const QString& text = {});
     QLabel* addValue(const QString& accessibleName);
@@ -79,6 +86,7 @@ private:
     std::optional<records::RecordInput> recordInput();
     bool entriesRefused();
     bool foreignSeparatorRefused();
+    void fillBudget(const records::Record& record);
     void refuse(const QString& why, QWidget* field);
     void refuse(const records::Refusal& refusal);
     QWidget* fieldFor(const records::Refusal& refusal) const;
@@ -87,15 +95,21 @@ private:
     void finishSaving(const records::Record& record, const records::StoreFailure& failure);
     void readFromMemory();
     void readEntries();
+    void evaluate();
     void refresh();
+    void showBudgets();
+    void showBudgetWindow();
     void showAdjustment(const calc::Adjustment& adjustment);
     void showPoints(const calc::Adjustment& adjustment, bool ok);
     void showVerdicts();
+    void showPointVerdicts(bool judged);
     void plotErrors(const calc::Adjustment& adjustment);
 
     std::optional<std::array<double, 4>> measurement_;
     std::array<QString, 4> typedEntries_;
     CheckEntries entries_; // what the fields below hold, read at their last edit
+    // Each point's budget and verdict from those entries, when the reference's U is there.
+    std::optional<calc::Evaluation> evaluation_;
     std::array<QLineEdit*, checkFieldCount> fields_{};
     QVBoxLayout* leftColumn_ = nullptr;
     RecordFields* recordFields_ = nullptr;
@@ -112,6 +126,11 @@ private:
     QLabel* composedNote_ = nullptr;
     std::array<QLabel*, 2> asLeft_{};
     std::array<QLabel*, 2> predictedError_{};
+    std::array<QLabel*, 2> foundU_{};
+    std::array<QLabel*, 3> leftU_{};
+    QComboBox* ruleChoice_ = nullptr;
+    QLabel* asFoundVerdict_ = nullptr;
+    QPointer<BudgetWindow> budgetWindow_;
     std::array<QLabel*, 2> pointTexts_{};
     QLabel* largestError_ = nullptr;
     std::array<QLabel*, 3> pointVerdicts_{};

@@ -1,5 +1,7 @@
 #include "checkentries.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 
 namespace quarvet::adjust {
@@ -26,6 +28,40 @@ std::optional<double> number(CheckEntries& entries, const CheckTexts& texts, Che
         entries.foreign[index(field)] = true;
     }
     return reading.value;
+}
+
+// Numbers separated by blanks or semicolons (a point read several times); empty for a blank
+// text, and for a wrong one, which is marked.
+std::vector<double> numbers(CheckEntries& entries, const CheckTexts& texts, CheckField field,
+                            const calc::Separators& separators)
+{
+    static const QRegularExpression between(QStringLiteral("[\\s;]+"));
+    const QStringList words = texts[index(field)].split(between, Qt::SkipEmptyParts);
+    std::vector<double> read;
+    bool foreign = false;
+    const auto pair = calc::probeSeparators(separators);
+    for (const QString& word : words) {
+        const std::string text = word.toStdString();
+        const calc::EntryReading reading = calc::readEntry(text, separators);
+        if (!reading.isNumber() || read.size() >= mostReadingsInAField) {
+            entries.wrong[index(field)] = true;
+            return {};
+        }
+        foreign = foreign || (pair && calc::holds(text, pair->foreign));
+        read.push_back(reading.value);
+    }
+    if (foreign) {
+        entries.foreignSeparator = pair;
+        entries.foreign[index(field)] = true;
+    }
+    return read;
+}
+
+// A set-up input: its default when blank.
+double setUpValue(CheckEntries& entries, const CheckTexts& texts, CheckField field,
+                  const calc::Separators& separators, double fallback)
+{
+    return number(entries, texts, field, separators).value_or(fallback);
 }
 
 // A code, blank or not, is wrong until it is one.
@@ -63,20 +99,42 @@ CheckEntries::verification(const std::array<double, 4>& entries) const
 {
     std::vector<calc::VerificationReading> taken;
     for (std::size_t n = 0; n < 2; ++n)
-        if (readings[n])
-            taken.push_back({entries[n], *readings[n]});
-    if (thirdTarget && thirdReading)
-        taken.push_back({*thirdTarget, *thirdReading});
+        for (double reading : readings[n])
+            taken.push_back({entries[n], reading});
+    if (thirdTarget)
+        for (double reading : thirdReadings)
+            taken.push_back({*thirdTarget, reading});
     return taken;
+}
+
+std::vector<calc::PointReadings> CheckEntries::asFound(const std::array<double, 4>& entries) const
+{
+    std::vector<calc::PointReadings> points;
+    for (std::size_t n = 0; n < 2; ++n) {
+        points.push_back({entries[n], {entries[n + 2]}});
+        points.back().readings.insert(points.back().readings.end(), foundReadings[n].begin(),
+                                      foundReadings[n].end());
+    }
+    return points;
+}
+
+std::optional<calc::SetUp> CheckEntries::setUp() const
+{
+    if (!uncertainty)
+        return std::nullopt;
+    calc::SetUp setUp = budget;
+    setUp.referenceU = *uncertainty;
+    return setUp;
 }
 
 records::Refusal CheckEntries::incomplete() const
 {
     if (typed[index(CheckField::ThirdTarget)] != typed[index(CheckField::ThirdReading)])
         return incompletePoint(3);
-    const bool anyReading = readings[0] || readings[1] || (thirdTarget && thirdReading);
-    if (const std::size_t point = records::pointWithoutReading(
-            {readings[0].has_value(), readings[1].has_value()}, anyReading))
+    const bool anyReading =
+        !readings[0].empty() || !readings[1].empty() || (thirdTarget && !thirdReadings.empty());
+    if (const std::size_t point =
+            records::pointWithoutReading({!readings[0].empty(), !readings[1].empty()}, anyReading))
         return incompletePoint(point);
     return {};
 }
@@ -87,18 +145,23 @@ records::Refusal CheckEntries::foreignRefusal(const CheckTexts& texts) const
         if (!foreign[n] || !foreignSeparator)
             continue;
         const auto field = static_cast<CheckField>(n);
-        return records::foreignSeparator(
-            field == CheckField::Tolerance     ? records::RecordField::Tolerance
-            : field == CheckField::Uncertainty ? records::RecordField::Uncertainty
-                                               : records::RecordField::Verification,
-            texts[n].toStdString(), *foreignSeparator);
+        const bool setUp = field == CheckField::Uncertainty || field == CheckField::ReferenceK ||
+                           field == CheckField::Drift || field == CheckField::Resolution ||
+                           field == CheckField::Uniformity || field == CheckField::Stability;
+        const bool found = field == CheckField::FoundReadings1 || field == CheckField::FoundReadings2;
+        return records::foreignSeparator(field == CheckField::Tolerance ? records::RecordField::Tolerance
+                                         : setUp ? records::RecordField::Uncertainty
+                                         : found ? records::RecordField::Entries
+                                                 : records::RecordField::Verification,
+                                         texts[n].toStdString(), *foreignSeparator);
     }
     return {};
 }
 
 bool CheckEntries::judgeable() const
 {
-    return tolerance && uncertainty && readings[0] && readings[1] && incomplete().ok();
+    return tolerance && uncertainty && !readings[0].empty() && !readings[1].empty() &&
+           incomplete().ok();
 }
 
 CheckEntries readCheckEntries(const CheckTexts& texts, const calc::Separators& separators)
@@ -112,10 +175,18 @@ CheckEntries readCheckEntries(const CheckTexts& texts, const calc::Separators& s
         entries.current = calc::Coefficients{*slope, *offset};
     entries.tolerance = number(entries, texts, CheckField::Tolerance, separators);
     entries.uncertainty = number(entries, texts, CheckField::Uncertainty, separators);
-    entries.readings[0] = number(entries, texts, CheckField::Reading1, separators);
-    entries.readings[1] = number(entries, texts, CheckField::Reading2, separators);
+    entries.readings[0] = numbers(entries, texts, CheckField::Reading1, separators);
+    entries.readings[1] = numbers(entries, texts, CheckField::Reading2, separators);
     entries.thirdTarget = number(entries, texts, CheckField::ThirdTarget, separators);
-    entries.thirdReading = number(entries, texts, CheckField::ThirdReading, separators);
+    entries.thirdReadings = numbers(entries, texts, CheckField::ThirdReading, separators);
+    entries.foundReadings[0] = numbers(entries, texts, CheckField::FoundReadings1, separators);
+    entries.foundReadings[1] = numbers(entries, texts, CheckField::FoundReadings2, separators);
+    calc::SetUp& budget = entries.budget;
+    budget.referenceK = setUpValue(entries, texts, CheckField::ReferenceK, separators, 2.0);
+    budget.drift = setUpValue(entries, texts, CheckField::Drift, separators, 0.0);
+    budget.resolution = setUpValue(entries, texts, CheckField::Resolution, separators, 0.01);
+    budget.uniformity = setUpValue(entries, texts, CheckField::Uniformity, separators, 0.0);
+    budget.stability = setUpValue(entries, texts, CheckField::Stability, separators, 0.0);
     return entries;
 }
 

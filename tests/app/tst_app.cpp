@@ -648,6 +648,7 @@ void TestMainWindow::adjustmentCheckVerifies_data()
     QTest::addColumn<QStringList>("typed"); // tolerance, uncertainty, reading 1, reading 2
     QTest::addColumn<QString>("verdict");
     QTest::addColumn<QString>("problems");
+    // Without the resolution, U at each point read once is the reference's 0.02.
     QTest::newRow("0.08 passes") << QStringList{"0.1", "0.02", "0.08", "100"} << "Pass"
                                  << "";
     // An uncertainty as large as the tolerance: nothing can pass, and no instrument is failed.
@@ -656,10 +657,17 @@ void TestMainWindow::adjustmentCheckVerifies_data()
         << "";
     QTest::newRow("0.081 fails") << QStringList{"0.1", "0.02", "0.081", "100"} << "Fail"
                                  << "";
+    // Readings repeated at a point: their mean 0.08, and their spread widens U past it.
+    QTest::newRow("0.07 and 0.09 fail") << QStringList{"0.1", "0.02", "0.07 0.09", "100"}
+                                        << "Fail"
+                                        << "";
     QTest::newRow("incomplete") << QStringList{"0.1", "0.02", "0.08", ""} << ""
                                 << "";
     QTest::newRow("not a number is named, no box") << QStringList{"0.1", "x", "0.08", "100"} << ""
                                                    << "Not a number or no code: Uncertainty";
+    QTest::newRow("a reading among readings that is none")
+        << QStringList{"0.1", "0.02", "0.08 x", "100"} << ""
+        << "Not a number or no code: As-left reading at point 1";
     QTest::newRow("a comma in the English locale is named")
         << QStringList{"0,1", "0", "0.08", "100"} << "Pass"
         << "Following separator ',' is unknown. The correct separator is '.' ! "
@@ -675,6 +683,7 @@ void TestMainWindow::adjustmentCheckVerifies()
     window_->calculate();
     window_->showAdjustmentCheck();
     auto* check = window_->findChild<quarvet::adjust::AdjustmentWindow*>();
+    fieldNamed(check, "Resolution")->setText("0");
     const char* names[] = {"Tolerance", "Uncertainty", "As-left reading at point 1",
                            "As-left reading at point 2"};
     for (int n = 0; n < 4; ++n)
@@ -685,6 +694,12 @@ void TestMainWindow::adjustmentCheckVerifies()
                            "smaller than the tolerance"),
              verdict == "Not judged");
     QCOMPARE(shownIn(check, "Entry problems"), problems);
+    // Found 0.5 and 1 off: out of tolerance before the adjustment, whatever came after.
+    if (problems.isEmpty())
+        QCOMPARE(shownIn(check, "As-found verdict"),
+                 verdict == "Not judged" ? "Not judged" : "Fail");
+    if (verdict == "Pass" && typed[1] == "0.02")
+        QCOMPARE(shownIn(check, "Uncertainty as left at point 1"), "U 0.020 (k = 2.00)");
     QVERIFY(messages_->boxes.isEmpty());
 }
 

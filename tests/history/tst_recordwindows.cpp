@@ -286,7 +286,9 @@ void TestRecordWindows::ctrlSSavesWhatTheWindowShows()
 {
     AdjustmentWindow* check = openCheck({"0", "100", "+0.50", "99.0"});
     fillRecord(check, "Zähler \"7\"; №\n2");
-    check->findChild<QComboBox*>()->setCurrentText("745");
+    for (QComboBox* type : check->findChildren<QComboBox*>())
+        if (type->accessibleName() == "Instrument type")
+            type->setCurrentText("745");
     setText(check, "Note", "after repair");
     QVERIFY(showActive(check));
     named(check, "Technician")->setFocus();
