@@ -37,8 +37,9 @@ constexpr const char* usage =
     "       quarvet-cli records list [--serial S] [--format text|csv|json]\n"
     "       quarvet-cli records add --serial S --type MODEL --line N --technician NAME\n"
     "                   --reference ID --reference-u U --reference-due YYYY-MM-DD\n"
-    "                   [--ambient C] [--current SLOPE OFFSET]\n"
-    "                   [--tolerance T --verify T1 V1 --verify T2 V2 ...]\n"
+    "                   [--ambient C] [--current SLOPE OFFSET] [SET-UP] [--reading N R ...]\n"
+    "                   [--tolerance T [--rule guarded|simple|non-binary]\n"
+    "                    --verify T1 V1 --verify T2 V2 ...]\n"
     "                   [--note TEXT] TARGET1 TARGET2 INDICATED1 INDICATED2\n"
     "       quarvet-cli records certificate ID -o FILE.pdf\n"
     "       quarvet-cli records verify\n"
@@ -66,8 +67,11 @@ constexpr const char* help =
     "for 95.45 % and U, rounded up to two figures.\n"
     "--json prints one JSON object instead of a table.\n"
     "\n"
-    "records keeps calibration records: list prints them newest first, add computes,\n"
-    "verifies and saves one and prints its id last, certificate writes one's PDF (a unique\n"
+    "records keeps calibration records: list prints them newest first, add computes the\n"
+    "codes from the mean of each point's readings, makes each point's budget (the set-up's\n"
+    "defaults: --reference-k 2, --resolution 0.01, the others 0), judges the readings as\n"
+    "found and as left (--verify given twice for one target: two readings there) with each\n"
+    "point's U by the rule, saves the record and prints its id last, certificate writes one's PDF (a unique\n"
     "beginning of the id is enough), verify walks the hash chain of the records (exit 4 when\n"
     "it is broken), grant gives a role of a shared database reading and adding records. They go to "
     "the PostgreSQL database that QUARVET_DATABASE\n"
@@ -76,7 +80,8 @@ constexpr const char* help =
     "\n"
     "Exit status: 0 success, 1 a wrong entry, a calculation that failed, or input that could\n"
     "not be read or output that could not be written, 2 wrong usage, 3 a verification\n"
-    "reading that fails (records add: a record saved with the verdict Fail).\n";
+    "reading that fails (records add: a record saved with the verdict Fail), 5 a verification\n"
+    "that cannot be judged (records add: a record saved with the verdict Not judged).\n";
 
 using Entries = std::array<std::string_view, 4>;
 

@@ -16,6 +16,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QTableWidget>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -134,6 +135,9 @@ private slots:
     void saveRefusesNamingTheField_data();
     void saveRefusesNamingTheField();
     void ctrlSSavesWhatTheWindowShows();
+    void windowAndRecordAgree_data();
+    void windowAndRecordAgree();
+    void budgetWindowFollowsTheEntries();
     void historyOpensOnceWithCtrlH();
     void historyFiltersBySerialAndExportsShownRows();
     void certificateOfTheSelectedRecord();
@@ -325,6 +329,112 @@ void TestRecordWindows::ctrlSSavesWhatTheWindowShows()
     QVERIFY(save(check));
     QVERIFY(!store.list(QString(), saved).failed());
     QCOMPARE(saved.size(), 2);
+}
+
+void TestRecordWindows::windowAndRecordAgree_data()
+{
+    QTest::addColumn<QString>("rule");
+    QTest::addColumn<QString>("reading"); // at 0 °C; 100 °C reads 100
+    QTest::addColumn<QString>("verdict");
+    // T = 0.1 and, without the resolution, U = 0.02 at each point read once.
+    const auto row = [](const char* rule, const char* reading, const char* verdict) {
+        QTest::addRow("%s %s", rule, reading) << rule << reading << verdict;
+    };
+    row("guarded", "0.08", "Pass"); // T − U
+    row("guarded", "0.0801", "Fail");
+    row("simple", "-0.1", "Pass"); // T
+    row("simple", "0.1001", "Fail");
+    row("non-binary", "0.0801", "Conditional pass");
+    row("non-binary", "0.12", "Conditional fail"); // T + U
+    row("non-binary", "0.1201", "Fail");
+}
+
+// The verdict the window shows is the one its record keeps, at the limits of each rule, with
+// the rule, the set-up and each point's U.
+void TestRecordWindows::windowAndRecordAgree()
+{
+    QFETCH(QString, rule);
+    QFETCH(QString, reading);
+    QFETCH(QString, verdict);
+    AdjustmentWindow* check = openCheck();
+    const QString serial = "SN-" + rule + reading;
+    fillRecord(check, serial);
+    setText(check, "Resolution", "0");
+    setText(check, "As-left reading at point 1", reading);
+    setText(check, "As-left reading at point 2", "100");
+    auto* choice = qobject_cast<QComboBox*>(named(check, "Decision rule choice"));
+    QVERIFY(choice);
+    choice->setCurrentIndex(choice->findText(rule));
+    QCOMPARE(labelText(check, "Verdict"), verdict);
+    QCOMPARE(labelText(check, "As-found verdict"), QStringLiteral("Fail"));
+    QVERIFY(save(check));
+    QVERIFY2(messages_->boxes.isEmpty(), qPrintable(messages_->boxes.value(0).text));
+    quarvet::records::SqliteRecordStore store(qEnvironmentVariable("XDG_DATA_HOME") +
+                                              "/Quarvet/records.sqlite");
+    QList<Record> saved;
+    QVERIFY(!store.list(serial, saved).failed());
+    QCOMPARE(saved.size(), 1);
+    QCOMPARE(saved[0].verdict, verdict);
+    QCOMPARE(saved[0].decisionRule, rule);
+    QCOMPARE(saved[0].asFoundVerdict, QStringLiteral("Fail"));
+    QVERIFY(saved[0].setUp);
+    QCOMPARE(saved[0].setUp->resolution, 0.0);
+    QCOMPARE(saved[0].asLeft.size(), 2);
+    QCOMPARE(saved[0].asLeft[0].U, 0.02);
+    QCOMPARE(saved[0].asLeft[0].verdict, verdict);
+}
+
+// The Budget window shows each point's components and follows the entries; a correction
+// takes the set-up, the rule and every reading back into the window.
+void TestRecordWindows::budgetWindowFollowsTheEntries()
+{
+    AdjustmentWindow* check = openCheck();
+    fillRecord(check, "SN-budget");
+    setText(check, "Further readings at point 2", "99.01 98.99");
+    setText(check, "As-left reading at point 1", "0.03 0.05");
+    setText(check, "Drift", "0.01");
+    auto* choice = qobject_cast<QComboBox*>(named(check, "Decision rule choice"));
+    choice->setCurrentIndex(choice->findText("non-binary"));
+    check->findChild<QPushButton*>("ShowBudget")->click();
+    auto* budget = check->findChild<QWidget*>("Budget");
+    QVERIFY(budget && budget->isVisible());
+    auto* table = budget->findChild<QTableWidget*>();
+    QVERIFY(table);
+    const auto rows = [table] {
+        QStringList said;
+        for (int row = 0; row < table->rowCount(); ++row)
+            said << (table->item(row, 0) ? table->item(row, 0)->text() : QString());
+        return said;
+    };
+    // Two points as found, two as left; Type A where a point was read more than once.
+    QCOMPARE(rows().filter("As found at").size(), 2);
+    QCOMPARE(rows().filter("As left at").size(), 2);
+    QCOMPARE(rows().filter("Type A").size(), 2);
+    QVERIFY(rows().contains("drift of the reference"));
+    setText(check, "Uncertainty", "");
+    QCOMPARE(table->rowCount(), 0);
+    setText(check, "Uncertainty", "0.02");
+    QVERIFY(table->rowCount() > 0);
+    QVERIFY(save(check));
+    QVERIFY2(messages_->boxes.isEmpty(), qPrintable(messages_->boxes.value(0).text));
+    quarvet::records::SqliteRecordStore store(qEnvironmentVariable("XDG_DATA_HOME") +
+                                              "/Quarvet/records.sqlite");
+    QList<Record> saved;
+    QVERIFY(!store.list("SN-budget", saved).failed());
+    QCOMPARE(saved.size(), 1);
+    QCOMPARE(saved[0].asFound[1].readings, (QList<double>{99, 99.01, 98.99}));
+    // Corrected: the window holds again what the record was made of.
+    auto* corrected = new AdjustmentWindow;
+    corrected->correct(saved[0]);
+    QCOMPARE(qobject_cast<QLineEdit*>(named(corrected, "Further readings at point 2"))->text(),
+             QStringLiteral("99.01 98.99"));
+    QCOMPARE(qobject_cast<QLineEdit*>(named(corrected, "As-left reading at point 1"))->text(),
+             QStringLiteral("0.03 0.05"));
+    QCOMPARE(qobject_cast<QLineEdit*>(named(corrected, "Drift"))->text(), QStringLiteral("0.01"));
+    QCOMPARE(qobject_cast<QComboBox*>(named(corrected, "Decision rule choice"))->currentText(),
+             QStringLiteral("non-binary"));
+    QCOMPARE(labelText(corrected, "Verdict"), labelText(check, "Verdict"));
+    delete corrected;
 }
 
 void TestRecordWindows::historyOpensOnceWithCtrlH()
