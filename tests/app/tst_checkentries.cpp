@@ -31,6 +31,7 @@ private slots:
     void judgedOnlyWhenWhole();
     void wrongEntriesAreMarked_data();
     void wrongEntriesAreMarked();
+    void severalReadingsAndTheSetUp();
 };
 
 void TestCheckEntries::judgedOnlyWhenWhole_data()
@@ -87,6 +88,13 @@ void TestCheckEntries::wrongEntriesAreMarked_data()
     QTest::addColumn<bool>("wrong");
     QTest::addColumn<bool>("foreignSeparator");
     QTest::newRow("tolerance no number") << int(CheckField::Tolerance) << "abc" << true << false;
+    QTest::newRow("a reading among readings that is none")
+        << int(CheckField::Reading2) << "99.99 9x" << true << false;
+    QTest::newRow("further readings with a foreign separator")
+        << int(CheckField::FoundReadings1) << "0.6 0,7" << false << true;
+    QTest::newRow("a set-up input no number") << int(CheckField::Drift) << "abc" << true << false;
+    QTest::newRow("a blank set-up input is its default")
+        << int(CheckField::Resolution) << "  " << false << false;
     QTest::newRow("a blank number is no fault")
         << int(CheckField::Reading1) << "   " << false << false;
     QTest::newRow("a blank code is one") << int(CheckField::CurrentOffset) << "" << true << false;
@@ -112,6 +120,40 @@ void TestCheckEntries::wrongEntriesAreMarked()
         QCOMPARE(entries.wrong[n], wrong && n == static_cast<std::size_t>(field));
     QCOMPARE(entries.foreignSeparator.has_value(), foreignSeparator);
     QCOMPARE(entries.current.has_value(), field > int(CheckField::CurrentOffset) || !wrong);
+}
+
+// A field takes a point's readings separated by blanks or semicolons; the set-up's blank
+// inputs are their defaults, and typed ones replace them.
+void TestCheckEntries::severalReadingsAndTheSetUp()
+{
+    CheckTexts all = texts({"0.1", "0.02", " 0.03  0.05;0.04 ", "99.99", "50", "50.01 50.03"});
+    all[std::size_t(CheckField::FoundReadings2)] = "99.01 98.99";
+    CheckEntries entries = readCheckEntries(all, english);
+    QVERIFY(!entries.anyWrong());
+    QVERIFY(entries.judgeable());
+    const auto readings = entries.verification({0, 100, 0.5, 99});
+    QCOMPARE(readings.size(), std::size_t(6));
+    QCOMPARE(readings[2].target, 0.0);
+    QCOMPARE(readings[2].reading, 0.04);
+    QCOMPARE(readings[5].target, 50.0);
+    const auto found = entries.asFound({0, 100, 0.5, 99});
+    QCOMPARE(found[0].readings, (std::vector<double>{0.5}));
+    QCOMPARE(found[1].readings, (std::vector<double>{99, 99.01, 98.99}));
+    QCOMPARE(entries.setUp()->referenceU, 0.02);
+    QCOMPARE(entries.setUp()->referenceK, 2.0);
+    QCOMPARE(entries.setUp()->resolution, 0.01);
+    all[std::size_t(CheckField::Resolution)] = "0.001";
+    all[std::size_t(CheckField::ReferenceK)] = "2.5";
+    entries = readCheckEntries(all, english);
+    QCOMPARE(entries.setUp()->resolution, 0.001);
+    QCOMPARE(entries.setUp()->referenceK, 2.5);
+    all[std::size_t(CheckField::Uncertainty)] = "";
+    QVERIFY(!readCheckEntries(all, english).setUp());
+    // More readings than a field takes: marked, none taken.
+    all[std::size_t(CheckField::Reading1)] = QStringLiteral("0.03 ").repeated(1001);
+    entries = readCheckEntries(all, english);
+    QVERIFY(entries.wrong[std::size_t(CheckField::Reading1)]);
+    QVERIFY(entries.readings[0].empty());
 }
 
 QTEST_GUILESS_MAIN(TestCheckEntries)

@@ -97,4 +97,6 @@ private slots:
     void overallIsTheWorst();
     void asFoundOfTheWorkedExample_data();
     void asFoundOfTheWorkedExample();
+    void evaluation_data();
+    void evaluation();
 };

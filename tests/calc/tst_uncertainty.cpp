@@ -1,11 +1,14 @@
 #include "tst_calc.h"
 
 #include "calc/conformity.h"
+#include "calc/evaluation.h"
 #include "calc/uncertainty.h"
 
 #include <QTest>
 
 #include <cmath>
+#include <limits>
+#include <optional>
 #include <vector>
 
 using quarvet::calc::Budget;
@@ -330,4 +333,69 @@ void TestUncertainty::asFoundOfTheWorkedExample()
     QCOMPARE(quarvet::calc::judgePoints(points, 0.1, rule), verdict);
     QCOMPARE(points[0].verdict, Verdict::Fail);
     QCOMPARE(points[1].verdict, Verdict::Fail);
+}
+
+void TestUncertainty::evaluation_data()
+{
+    using quarvet::calc::EvaluationFault;
+    QTest::addColumn<std::vector<double>>("verification"); // pairs of target and reading
+    QTest::addColumn<double>("tolerance");                  // 0: none
+    QTest::addColumn<int>("fault");
+    QTest::addColumn<int>("asLeftPoints");
+    QTest::addColumn<QString>("asFound"); // "" for no verdict
+    QTest::addColumn<QString>("asLeft");
+    const auto row = [](const char* name, std::vector<double> verification, double tolerance,
+                        EvaluationFault fault, int points, const char* asFound,
+                        const char* asLeft) {
+        QTest::newRow(name) << verification << tolerance << int(fault) << points << asFound
+                            << asLeft;
+    };
+    row("both targets read once", {0, 0.03, 100, 99.99}, 0.1, EvaluationFault::None, 2, "Fail",
+        "Pass");
+    // A target read again is one point with two readings, wherever its readings stand.
+    row("a target read twice", {0, 0.03, 100, 99.99, 0, 0.05}, 0.1, EvaluationFault::None, 2,
+        "Fail", "Pass");
+    row("a third target", {0, 0.03, 100, 99.99, 50, 50.2}, 0.1, EvaluationFault::None, 3, "Fail",
+        "Fail");
+    row("no verification: found only", {}, 0.1, EvaluationFault::None, 0, "Fail", "");
+    row("no tolerance: budgets only", {0, 0.03, 100, 99.99}, 0, EvaluationFault::None, 2, "", "");
+    row("tolerance not above 0", {0, 0.03}, -0.1, EvaluationFault::ToleranceNotPositive, 0, "",
+        "");
+    row("tolerance infinite", {0, 0.03}, std::numeric_limits<double>::infinity(),
+        EvaluationFault::NotFinite, 0, "", "");
+    row("a reading too large to combine", {0, 1e308, 0, -1e308}, 0.1, EvaluationFault::Budget, 0,
+        "", "");
+}
+
+// As found at the adjustment check's worked example (0.5 and 99 at 0 and 100), as left at the
+// verification targets, each point with its own budget under the one set-up.
+void TestUncertainty::evaluation()
+{
+    QFETCH(std::vector<double>, verification);
+    QFETCH(double, tolerance);
+    QFETCH(int, fault);
+    QFETCH(int, asLeftPoints);
+    QFETCH(QString, asFound);
+    QFETCH(QString, asLeft);
+    std::vector<quarvet::calc::VerificationReading> readings;
+    for (std::size_t n = 0; n + 1 < verification.size(); n += 2)
+        readings.push_back({verification[n], verification[n + 1]});
+    const std::vector<quarvet::calc::PointReadings> found{{0, {0.5}}, {100, {99}}};
+    const auto evaluation = quarvet::calc::evaluate(
+        setUp(0.02, 0.01), found, quarvet::calc::readingsByTarget(readings),
+        tolerance == 0 ? std::nullopt : std::optional<double>(tolerance), DecisionRule::Guarded);
+    QCOMPARE(int(evaluation.fault), fault);
+    if (!evaluation.ok())
+        return;
+    QCOMPARE(evaluation.asLeft.size(), std::size_t(asLeftPoints));
+    const auto said = [](const std::optional<Verdict>& verdict) {
+        return verdict ? QString::fromStdString(quarvet::calc::verdictText(*verdict)) : QString();
+    };
+    QCOMPARE(said(evaluation.asFoundVerdict), asFound);
+    QCOMPARE(said(evaluation.asLeftVerdict), asLeft);
+    // Each point's error is its mean's, and its U its own budget's: 0.021 read once.
+    QCOMPARE(evaluation.asFound[1].error, -1.0);
+    for (const auto& point : evaluation.asLeft)
+        QCOMPARE(point.budget.n, int(point.readings.size()));
+    QCOMPARE(evaluation.asFound[0].budget.U, 0.021);
 }
