@@ -213,6 +213,16 @@ void TestRecordCommands::refusals_data()
         args[args.indexOf(option) + 1] = value;
         return args;
     };
+    QTest::newRow("a half-width below zero")
+        << addArgs("SN", {"--drift", "-0.01"}) << 1 << "cannot be below zero";
+    QTest::newRow("the reference's k zero")
+        << addArgs("SN", {"--reference-k", "0"}) << 1 << "coverage factor k must be greater";
+    QTest::newRow("a reading at no point")
+        << addArgs("SN", {"--reading", "3", "0.5"}) << 2 << "none of 1 to 2";
+    QTest::newRow("a reading that is none")
+        << addArgs("SN", {"--reading", "1", "x"}) << 1 << "--reading 1";
+    QTest::newRow("a rule unknown") << addArgs("SN", {"--rule", "strict"}) << 2
+                                    << "--rule is guarded, simple or non-binary, not 'strict'";
     QTest::newRow("blank serial") << replaced("--serial", " ") << 1 << "serial number is empty";
     QTest::newRow("grant on a record file")
         << QStringList{"records", "grant", "tech"} << 1 << "has no roles to grant anything to";
