@@ -407,11 +407,12 @@ void AdjustmentWindow::fillBudget(const records::Record& record)
     calc::DecisionRule rule = calc::DecisionRule::Guarded;
     calc::readRule(record.decisionRule.toStdString(), rule);
     ruleChoice_->setCurrentIndex(ruleChoice_->findData(int(rule)));
+    const QList<records::PointResult> found = records::readPoints(record.asFoundPoints);
     for (int n = 0; n < 2; ++n) {
         QStringList further;
-        if (n < record.asFound.size())
-            for (qsizetype m = 1; m < record.asFound[n].readings.size(); ++m)
-                further << fieldText(record.asFound[n].readings[m]);
+        if (n < found.size())
+            for (qsizetype m = 1; m < found[n].readings.size(); ++m)
+                further << fieldText(found[n].readings[m]);
         field(n == 0 ? CheckField::FoundReadings1 : CheckField::FoundReadings2)
             ->setText(further.join(QLatin1Char(' ')));
     }
@@ -667,16 +668,15 @@ void AdjustmentWindow::readEntries()
 }
 
 // Each point's budget and the verdicts as found and as left, as a saved record would have
-// them: as left only once the readings can be judged.
+// them; the verdict as left is shown only once the readings can be judged.
 void AdjustmentWindow::evaluate()
 {
     evaluation_.reset();
     const std::optional<calc::SetUp> setUp = entries_.setUp();
     if (!measurement_ || !setUp)
         return;
-    std::vector<calc::PointReadings> asLeft;
-    if (entries_.judgeable())
-        asLeft = calc::readingsByTarget(entries_.verification(*measurement_));
+    const std::vector<calc::PointReadings> asLeft =
+        calc::readingsByTarget(entries_.verification(*measurement_));
     evaluation_ = calc::evaluate(*setUp, entries_.asFound(*measurement_), asLeft,
                                  entries_.tolerance,
                                  static_cast<calc::DecisionRule>(ruleChoice_->currentData().toInt()));
@@ -764,7 +764,8 @@ void AdjustmentWindow::showVerdicts()
 {
     const bool ok = evaluation_ && evaluation_->ok();
     const std::optional<calc::Verdict> asFound = ok ? evaluation_->asFoundVerdict : std::nullopt;
-    const std::optional<calc::Verdict> asLeft = ok ? evaluation_->asLeftVerdict : std::nullopt;
+    const std::optional<calc::Verdict> asLeft =
+        ok && entries_.judgeable() ? evaluation_->asLeftVerdict : std::nullopt;
     showPointVerdicts(asLeft.has_value());
     for (std::size_t n = 0; n < 2; ++n)
         ui::showValue(foundU_[n],
@@ -793,14 +794,18 @@ void AdjustmentWindow::showPointVerdicts(bool judged)
                                    !entries_.thirdReadings.empty()};
     for (std::size_t n = 0; n < 3; ++n) {
         const calc::PointResult* result = nullptr;
-        if (judged && read[n] && targets[n])
+        if (evaluation_ && evaluation_->ok() && read[n] && targets[n])
             for (const calc::PointResult& point : evaluation_->asLeft)
                 if (point.target == *targets[n])
                     result = &point;
         ui::showValue(pointVerdicts_[n],
-                      result ? QString::fromStdString(calc::verdictText(result->verdict)).toLower()
-                             : QString());
-        ui::showValue(leftU_[n], result ? uncertaintyText(result->budget) : QString());
+                      result && judged
+                          ? QString::fromStdString(calc::verdictText(result->verdict)).toLower()
+                          : QString());
+        ui::showValue(leftU_[n], result ? QStringLiteral("error %1, %2")
+                                              .arg(shown(result->error),
+                                                   uncertaintyText(result->budget))
+                                        : QString());
     }
 }
 

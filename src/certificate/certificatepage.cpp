@@ -180,26 +180,41 @@ void drawReadings(Sheet& sheet, const Record& record)
     drawTyped(sheet, record);
 }
 
-QString meanOf(const records::PointResult& point)
+double meanOf(const QList<double>& readings)
 {
     double sum = 0;
-    for (double reading : point.readings)
+    for (double reading : readings)
         sum += reading;
-    return point.readings.isEmpty() ? absent : error(sum / point.readings.size());
+    return sum / static_cast<double>(readings.size());
+}
+
+// "÷ 2" for the reference, "√3" for a half-width, "2√3" for the resolution's ± r/2.
+QString divisorText(const calc::Component& component)
+{
+    const double root3 = std::sqrt(3.0);
+    if (component.distribution == calc::Distribution::Rectangular &&
+        std::abs(component.divisor - root3) < 1e-12)
+        return QStringLiteral("√3");
+    if (component.distribution == calc::Distribution::Rectangular &&
+        std::abs(component.divisor - 2 * root3) < 1e-12)
+        return QStringLiteral("2√3");
+    return number(component.divisor);
 }
 
 QStringList resultRow(const QString& when, const records::PointResult& point)
 {
-    double sum = 0;
-    for (double reading : point.readings)
-        sum += reading;
-    const double mean = point.readings.isEmpty() ? 0.0 : sum / point.readings.size();
+    const double mean = point.readings.isEmpty() ? 0.0 : meanOf(point.readings);
     return {when,
             number(point.target),
-            QStringLiteral("%1 (n = %2)").arg(meanOf(point)).arg(point.readings.size()),
+            QStringLiteral("%1 (n = %2)")
+                .arg(point.readings.isEmpty() ? absent : error(mean))
+                .arg(point.readings.size()),
             point.readings.isEmpty() ? absent : error(mean - point.target),
-            QString::fromStdString(messages::expandedUncertaintyText(point.U)),
+            QString::fromStdString(messages::significantText(point.uc, 3)),
+            std::isfinite(point.nuEff) ? QString::fromStdString(messages::significantText(point.nuEff, 3))
+                                       : QStringLiteral("∞"),
             QString::fromStdString(messages::coverageFactorText(point.k)),
+            QString::fromStdString(messages::expandedUncertaintyText(point.U)),
             point.verdict.isEmpty() ? QStringLiteral("not judged") : point.verdict};
 }
 
@@ -207,20 +222,22 @@ QStringList resultRow(const QString& when, const records::PointResult& point)
 void drawResults(Sheet& sheet, const Record& record)
 {
     sheet.heading(QStringLiteral("Results (°C)"));
-    const double width = contentWidth / 8;
+    const double width = contentWidth / 10;
     const std::vector<Column> columns{
-        {QString(), width},
-        {QStringLiteral("Target"), width, Qt::AlignRight},
+        {QString(), 0.9 * width},
+        {QStringLiteral("Target"), 0.8 * width, Qt::AlignRight},
         {QStringLiteral("Reading (mean of n)"), 1.6 * width, Qt::AlignRight},
-        {QStringLiteral("Error (reading − target)"), 1.4 * width, Qt::AlignRight},
-        {QStringLiteral("Expanded uncertainty U"), width, Qt::AlignRight},
+        {QStringLiteral("Error (reading − target)"), 1.2 * width, Qt::AlignRight},
+        {QStringLiteral("u_c"), 1.0 * width, Qt::AlignRight},
+        {QStringLiteral("ν_eff"), 0.8 * width, Qt::AlignRight},
         {QStringLiteral("k"), 0.6 * width, Qt::AlignRight},
-        {QStringLiteral("Verdict"), 1.4 * width}};
+        {QStringLiteral("Expanded uncertainty U"), 1.0 * width, Qt::AlignRight},
+        {QStringLiteral("Verdict"), 1.1 * width}};
     std::vector<QStringList> rows;
-    for (const records::PointResult& point : record.asFound)
+    for (const records::PointResult& point : records::readPoints(record.asFoundPoints))
         rows.push_back(resultRow(QStringLiteral("As found"), point));
     qsizetype left = 0;
-    for (const records::PointResult& point : record.asLeft) {
+    for (const records::PointResult& point : records::readPoints(record.asLeftPoints)) {
         if (static_cast<qsizetype>(rows.size()) < readingRowsShown)
             rows.push_back(resultRow(QStringLiteral("As left"), point));
         else
@@ -261,14 +278,15 @@ void drawBudget(Sheet& sheet, const Record& record)
                                .arg(QString::fromStdString(component.name),
                                     normal ? QStringLiteral("normal")
                                            : QStringLiteral("rectangular"),
-                                    normal ? number(component.divisor) : QStringLiteral("√3")),
+                                    divisorText(component)),
                            width, Qt::AlignRight});
         inputs << number(component.input);
         uncertainties << QString::number(component.u, 'g', 3);
     }
     sheet.table(columns, {inputs, uncertainties});
     sheet.remark(QStringLiteral("At a point read n ≥ 2 times, the readings' standard deviation s "
-                                "adds s / √n with n − 1 degrees of freedom (Type A)."),
+                                "adds s / √n with n − 1 degrees of freedom (Type A): u_c and ν_eff "
+                                "of each result are in the results above."),
                  1);
 }
 
@@ -341,8 +359,14 @@ adjust::ErrorPlotData plotData(const Record& record)
 {
     const auto& entries = record.entriesRead;
     adjust::ErrorPlotData data;
+    // As found, the mean of each point's readings, as the results and the codes take it.
+    const QList<records::PointResult> found = records::readPoints(record.asFoundPoints);
     for (std::size_t n = 0; n < 2; ++n) {
-        data.asFound.emplace_back(entries[n], entries[n + 2] - entries[n]);
+        const auto at = static_cast<qsizetype>(n);
+        const double indicated = at < found.size() && !found[at].readings.isEmpty()
+                                     ? meanOf(found[at].readings)
+                                     : entries[n + 2];
+        data.asFound.emplace_back(entries[n], indicated - entries[n]);
         data.asLeft.emplace_back(entries[n], record.predictedErrors[n]);
     }
     for (const records::VerificationReading& reading : record.verification)

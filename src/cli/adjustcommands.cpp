@@ -183,7 +183,8 @@ void writeAdjustmentTable(const calc::Adjustment& adjustment, const Budgets& bud
             << number(point.indicated) << '\t' << number(point.raw) << '\t' << number(point.asLeft)
             << '\t' << number(point.error);
         if (n < budgets.size())
-            out << '\t' << number(budgets[n].U) << '\t' << number(budgets[n].k);
+            out << '\t' << messages::expandedUncertaintyText(budgets[n].U) << '\t'
+                << number(budgets[n].k);
         out << '\n';
     }
     out << "largest error " << number(adjustment.largestError)

@@ -449,7 +449,8 @@ void writePointResults(const char* when, const QList<records::PointResult>& poin
 {
     for (const records::PointResult& point : points) {
         out << when << " at " << calc::shortestText(point.target) << ": U "
-            << calc::shortestText(point.U) << " (k = " << calc::shortestText(point.k) << ")";
+            << messages::expandedUncertaintyText(point.U) << " (k = " << calc::shortestText(point.k)
+            << ")";
         if (!point.verdict.isEmpty())
             out << ", " << said(point.verdict);
         out << "\n";
@@ -478,11 +479,15 @@ int addCommand(const std::vector<std::string>& args, const calc::Separators& sep
         return refusal(saved.message, io);
     try {
         io.out << "codes " << said(record.slopeCode) << " " << said(record.offsetCode) << "\n";
-        writePointResults("as found", record.asFound, io.out);
-        if (!record.asFoundVerdict.isEmpty())
-            io.out << "as found " << said(record.asFoundVerdict) << "\n";
-        writePointResults("as left", record.asLeft, io.out);
-        if (!record.verdict.isEmpty())
+        writePointResults("as found", records::readPoints(record.asFoundPoints), io.out);
+        io.out << "as found "
+               << (record.asFoundVerdict.isEmpty() ? std::string("not judged: no tolerance")
+                                                   : said(record.asFoundVerdict))
+               << "\n";
+        writePointResults("as left", records::readPoints(record.asLeftPoints), io.out);
+        if (record.verdict.isEmpty())
+            io.out << "verdict not verified\n";
+        else
             io.out << "verdict " << said(record.verdict) << " (" << said(record.rule) << ")\n";
         io.out << said(record.id) << "\n";
         io.out.flush();

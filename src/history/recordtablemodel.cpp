@@ -88,7 +88,8 @@ QString RecordTableModel::text(const records::ListedRecord& row, int column) con
     case AsFound:
         if (!record.setUp)
             return QStringLiteral("not evaluated");
-        return record.asFoundVerdict.isEmpty() ? QStringLiteral("not judged") : record.asFoundVerdict;
+        return record.asFoundVerdict.isEmpty() ? QStringLiteral("not judged: no tolerance")
+                                               : record.asFoundVerdict;
     case Verdict:
         return record.verdict.isEmpty() ? QStringLiteral("not verified") : record.verdict;
     case Technician:

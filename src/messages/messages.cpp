@@ -82,7 +82,7 @@ std::string decisionRule(calc::DecisionRule rule, double uncertainty)
                "uncertainty against the tolerance (uncertainty = " +
                calc::shortestText(uncertainty) + ")";
     default:
-        return decisionRule(uncertainty);
+        return "guarded acceptance: " + decisionRule(uncertainty);
     }
 }
 
@@ -112,8 +112,23 @@ std::string expandedUncertaintyText(double U)
     char said[40];
     if (!std::isfinite(U) || U == 0.0)
         return calc::shortestText(U);
-    // %#.2g keeps a trailing zero (0.030) but leaves a point after a whole number (14.).
-    std::snprintf(said, sizeof said, std::fabs(U) >= 10 ? "%.0f" : "%#.2g", U);
+    // %#.2g keeps a trailing zero (0.030) but leaves a point after a whole number (14.);
+    // a U of a million and more is no calibration's, and is written short.
+    const double magnitude = std::fabs(U);
+    std::snprintf(said, sizeof said,
+                  magnitude >= 1e6 ? "%.1e"
+                  : magnitude >= 10 ? "%.0f"
+                                    : "%#.2g",
+                  U);
+    return said;
+}
+
+std::string significantText(double value, int figures)
+{
+    if (!std::isfinite(value))
+        return calc::shortestText(value);
+    char said[40];
+    std::snprintf(said, sizeof said, "%.*g", figures, value);
     return said;
 }
 

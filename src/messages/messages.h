@@ -43,6 +43,8 @@ std::string decisionRule(calc::DecisionRule rule);
 std::string coverageFactorText(double k);
 // An expanded uncertainty as reported, to its two significant figures: "0.030", "1.4", "14".
 std::string expandedUncertaintyText(double U);
+// A number to `figures` significant figures, as printf's %g writes it ("0.0104", "795").
+std::string significantText(double value, int figures);
 // Why a budget could not be made.
 std::string budgetFault(calc::BudgetFault fault);
 // Why a verification says "Not judged".

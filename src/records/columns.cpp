@@ -2,8 +2,11 @@
 
 #include "recordformat.h"
 
-#include <QRegularExpression>
 #include <QTimeZone>
+
+#include <cmath>
+#include <limits>
+#include <optional>
 
 namespace quarvet::records {
 namespace {
@@ -82,30 +85,26 @@ QVariant textOrNull(const QString& value)
     return value.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(value);
 }
 
-// A set-up input of a record that has one; NULL in records kept before.
+// A set-up input of a record that has one; NULL in records kept before, and where a record
+// of today's was found without it (see readSetUp).
 QVariant setUpValue(const Record& record, double BudgetSetUp::*member)
 {
-    return record.setUp ? QVariant((*record.setUp).*member)
-                        : QVariant(QMetaType(QMetaType::Double));
+    const double value = record.setUp ? (*record.setUp).*member : std::nan("");
+    return std::isnan(value) ? QVariant(QMetaType(QMetaType::Double)) : QVariant(value);
 }
 
-// Read in the order of the columns: the first that is there makes the set-up.
+// The first input that is there makes the set-up. An input that is NULL beside others stays
+// not a number rather than taking its default: written back as NULL, it changes the record's
+// hash, so that an input removed from a kept record shows.
 void readSetUp(Record& record, double BudgetSetUp::*member, const QVariant& value)
 {
     if (value.isNull())
         return;
-    if (!record.setUp)
-        record.setUp = BudgetSetUp{};
+    if (!record.setUp) {
+        const double none = std::nan("");
+        record.setUp = BudgetSetUp{none, none, none, none, none};
+    }
     (*record.setUp).*member = value.toDouble();
-}
-
-// The results at points as one text, "target=T readings=R,R uc=.. nuEff=.. k=.. U=.. verdict=V"
-// a point, "; " between points; NULL for none.
-QVariant pointsValue(const QList<PointResult>& points)
-{
-    if (points.isEmpty())
-        return QVariant(QMetaType(QMetaType::QString));
-    return QVariant(pointsText(points));
 }
 
 // A text of a record whose results have budgets; null in records kept before.
@@ -114,33 +113,9 @@ QVariant evaluatedText(const Record& record, const QString& value)
     return record.setUp ? text(value) : QVariant(QMetaType(QMetaType::QString));
 }
 
-// A list, empty where no point was read; null in records kept before results had budgets.
-QVariant pointsJson(const Record& record, const QList<PointResult>& points)
-{
-    if (!record.setUp)
-        return QVariant();
-    QVariantList list;
-    for (const PointResult& point : points) {
-        QVariantList readings;
-        for (double reading : point.readings)
-            readings << reading;
-        list << QVariantMap{{QStringLiteral("target"), point.target},
-                            {QStringLiteral("readings"), readings},
-                            {QStringLiteral("uc"), point.uc},
-                            {QStringLiteral("nuEff"), point.nuEff},
-                            {QStringLiteral("k"), point.k},
-                            {QStringLiteral("U"), point.U},
-                            {QStringLiteral("verdict"), point.verdict}};
-    }
-    return list;
-}
-
 #define SET_UP_FIELD(member)                                                                       \
     [](const Record& r) { return setUpValue(r, &BudgetSetUp::member); },                           \
         [](Record& r, const QVariant& v) { readSetUp(r, &BudgetSetUp::member, v); }
-#define POINTS_FIELD(member)                                                                       \
-    [](const Record& r) { return pointsValue(r.member); },                                         \
-        [](Record& r, const QVariant& v) { r.member = readPoints(v.toString()); }
 
 #define TEXT_FIELD(member)                                                                         \
     [](const Record& r) { return text(r.member); },                                                \
@@ -240,54 +215,104 @@ const Column columns[] = {
     {"as_found_verdict", T::Text, true, 5, "", "", "as_found_verdict",
      LATER_TEXT_FIELD(asFoundVerdict),
      [](const Record& r) { return evaluatedText(r, r.asFoundVerdict); }},
-    {"as_found_points", T::Text, true, 5, "", "", "as_found_points", POINTS_FIELD(asFound),
-     [](const Record& r) { return text(pointsText(r.asFound)); },
-     [](const Record& r) { return pointsJson(r, r.asFound); }},
-    {"as_left_points", T::Text, true, 5, "", "", "as_left_points", POINTS_FIELD(asLeft),
-     [](const Record& r) { return text(pointsText(r.asLeft)); },
-     [](const Record& r) { return pointsJson(r, r.asLeft); }},
+    {"as_found_points", T::Text, true, 5, "", "", "as_found_points", LATER_TEXT_FIELD(asFoundPoints),
+     [](const Record& r) { return evaluatedText(r, r.asFoundPoints); },
+     [](QString& json, const Record& r) { appendPointsJson(json, r, r.asFoundPoints); }},
+    {"as_left_points", T::Text, true, 5, "", "", "as_left_points", LATER_TEXT_FIELD(asLeftPoints),
+     [](const Record& r) { return evaluatedText(r, r.asLeftPoints); },
+     [](QString& json, const Record& r) { appendPointsJson(json, r, r.asLeftPoints); }},
 };
 
 } // namespace
 
+// Written and read by hand: a listing of a million records reads and writes these texts for
+// every record.
 QString pointsText(const QList<PointResult>& points)
 {
-    QStringList said;
+    QString said;
     for (const PointResult& point : points) {
-        QStringList readings;
-        for (double reading : point.readings)
-            readings << numberText(reading);
-        said << QStringLiteral("target=%1 readings=%2 uc=%3 nuEff=%4 k=%5 U=%6 verdict=%7")
-                    .arg(numberText(point.target), readings.join(QLatin1Char(',')),
-                         numberText(point.uc), numberText(point.nuEff), numberText(point.k),
-                         numberText(point.U), point.verdict);
+        if (!said.isEmpty())
+            said += QLatin1String("; ");
+        said += QLatin1String("target=") + numberText(point.target) + QLatin1String(" readings=");
+        for (qsizetype n = 0; n < point.readings.size(); ++n) {
+            if (n)
+                said += QLatin1Char(',');
+            said += numberText(point.readings[n]);
+        }
+        said += QLatin1String(" uc=") + numberText(point.uc) + QLatin1String(" nuEff=") +
+                numberText(point.nuEff) + QLatin1String(" k=") + numberText(point.k) +
+                QLatin1String(" U=") + numberText(point.U) + QLatin1String(" verdict=") +
+                point.verdict;
     }
-    return said.join(QStringLiteral("; "));
+    return said;
 }
+
+namespace {
+
+// The value after `key` at the start of `text`, up to the next blank, and `text` left after
+// it; false when `text` does not begin with the key.
+bool take(QStringView& text, QLatin1String key, QStringView& value)
+{
+    if (!text.startsWith(key))
+        return false;
+    text = text.mid(key.size());
+    const qsizetype blank = text.indexOf(QLatin1Char(' '));
+    value = blank < 0 ? text : text.left(blank);
+    text = blank < 0 ? QStringView() : text.mid(blank + 1);
+    return true;
+}
+
+// As numberText writes them, infinity ("inf") included.
+bool readNumber(QStringView word, double& value)
+{
+    if (word == QLatin1String("inf") || word == QLatin1String("-inf")) {
+        value = word.startsWith(QLatin1Char('-')) ? -std::numeric_limits<double>::infinity()
+                                                  : std::numeric_limits<double>::infinity();
+        return true;
+    }
+    bool ok = false;
+    value = word.toDouble(&ok);
+    return ok;
+}
+
+std::optional<PointResult> readPoint(QStringView text)
+{
+    PointResult point;
+    QStringView value;
+    if (!take(text, QLatin1String("target="), value) || !readNumber(value, point.target) ||
+        !take(text, QLatin1String("readings="), value))
+        return std::nullopt;
+    for (const QStringView reading : value.split(QLatin1Char(','))) {
+        double read = 0;
+        if (!readNumber(reading, read))
+            return std::nullopt;
+        point.readings << read;
+    }
+    const std::pair<QLatin1String, double*> numbers[] = {{QLatin1String("uc="), &point.uc},
+                                                         {QLatin1String("nuEff="), &point.nuEff},
+                                                         {QLatin1String("k="), &point.k},
+                                                         {QLatin1String("U="), &point.U}};
+    for (const auto& [key, number] : numbers)
+        if (!take(text, key, value) || !readNumber(value, *number))
+            return std::nullopt;
+    const QLatin1String verdict("verdict=");
+    if (!text.startsWith(verdict))
+        return std::nullopt;
+    point.verdict = text.mid(verdict.size()).toString();
+    return point;
+}
+
+} // namespace
 
 QList<PointResult> readPoints(const QString& text)
 {
-    static const QRegularExpression point(QStringLiteral(
-        "^target=(\\S+) readings=(\\S+) uc=(\\S+) nuEff=(\\S+) k=(\\S+) U=(\\S+) verdict=(.*)$"));
     QList<PointResult> points;
     if (text.isEmpty())
         return points;
-    for (const QString& part : text.split(QStringLiteral("; "))) {
-        const QRegularExpressionMatch match = point.match(part);
+    for (const QStringView part : QStringView(text).split(QStringView(u"; ")))
         // What does not read is left out: the record's hash then tells that it was changed.
-        if (!match.hasMatch())
-            continue;
-        PointResult result;
-        result.target = match.captured(1).toDouble();
-        for (const QString& reading : match.captured(2).split(QLatin1Char(',')))
-            result.readings << reading.toDouble();
-        result.uc = match.captured(3).toDouble();
-        result.nuEff = match.captured(4).toDouble();
-        result.k = match.captured(5).toDouble();
-        result.U = match.captured(6).toDouble();
-        result.verdict = match.captured(7);
-        points << result;
-    }
+        if (const std::optional<PointResult> point = readPoint(part))
+            points << *point;
     return points;
 }
 

@@ -30,7 +30,8 @@ struct Column {
     QVariant (*write)(const Record&);
     void (*read)(Record&, const QVariant&);
     QVariant (*exportValue)(const Record&); // when it differs from what is written
-    QVariant (*jsonValue)(const Record&) = nullptr; // lists and objects, where JSON has them
+    // Lists and objects, where JSON has them: appended to `json` in place of the value.
+    void (*appendJson)(QString& json, const Record&) = nullptr;
 
     bool inRecordsTable() const { return type != ColumnType::Readings; }
     QVariant exportedValue(const Record& record) const
@@ -39,9 +40,10 @@ struct Column {
     }
 };
 
-// Results at points as one line of text, as they are kept and exported to CSV; and back.
-QString pointsText(const QList<PointResult>& points);
-QList<PointResult> readPoints(const QString& text);
+// The points as a JSON list (`target`, `readings`, `uc`, `nuEff`, `k`, `U`, `verdict`), empty
+// where none was read; null in a record kept before results had budgets; the text as a JSON
+// string where it is not as this program writes it.
+void appendPointsJson(QString& json, const Record& record, const QString& points);
 
 // The columns of this program's newest schema, in the order the exports show them.
 std::span<const Column> recordColumns();

@@ -74,8 +74,10 @@ struct Record {
     std::optional<BudgetSetUp> setUp;
     QString decisionRule;   // "guarded", "simple" or "non-binary"
     QString asFoundVerdict; // empty without a tolerance
-    QList<PointResult> asFound; // at the two calibration points, before adjustment
-    QList<PointResult> asLeft;  // at each verification target
+    // The results at the two calibration points before adjustment and at each verification
+    // target, as kept: pointsText of them, which readPoints reads back.
+    QString asFoundPoints;
+    QString asLeftPoints;
     // Set by the store as it saves: who saved it as the system sees it (login@host, or the
     // database role @ the client's address), and the record's link in the store's hash chain.
     // Empty in records saved before the store kept them.
@@ -85,5 +87,11 @@ struct Record {
 
     bool operator==(const Record&) const = default;
 };
+
+// Results at points as one line of text, as they are kept and exported to CSV:
+// "target=T readings=R,R uc=… nuEff=… k=… U=… verdict=V" a point, "; " between points. And
+// back: a point that does not read is left out.
+QString pointsText(const QList<PointResult>& points);
+QList<PointResult> readPoints(const QString& text);
 
 } // namespace quarvet::records

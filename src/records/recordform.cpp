@@ -238,9 +238,11 @@ void judge(const RecordInput& input, const calc::Evaluation& evaluation, Record&
            std::optional<bool>& passed)
 {
     record.setUp = input.setUp;
-    record.decisionRule = QString::fromStdString(calc::ruleWord(input.rule));
-    record.asFound = resultsOf(evaluation.asFound, input.tolerance.has_value());
-    record.asLeft = resultsOf(evaluation.asLeft, input.tolerance.has_value());
+    // A rule judges against a tolerance: without one there is none to keep.
+    if (input.tolerance)
+        record.decisionRule = QString::fromStdString(calc::ruleWord(input.rule));
+    record.asFoundPoints = pointsText(resultsOf(evaluation.asFound, input.tolerance.has_value()));
+    record.asLeftPoints = pointsText(resultsOf(evaluation.asLeft, input.tolerance.has_value()));
     if (evaluation.asFoundVerdict)
         record.asFoundVerdict = QString::fromStdString(calc::verdictText(*evaluation.asFoundVerdict));
     if (input.tolerance)

@@ -83,9 +83,6 @@ void appendJsonString(QString& json, const QString& text)
     json += QLatin1Char('"');
 }
 
-void appendJsonList(QString& json, const QVariantList& list);
-void appendJsonMap(QString& json, const QVariantMap& map);
-
 void appendJsonValue(QString& json, const QVariant& value)
 {
     if (value.isNull())
@@ -94,37 +91,8 @@ void appendJsonValue(QString& json, const QVariant& value)
         json += QLatin1String("null"); // JSON has no word for it; only another program writes it
     else if (value.typeId() == QMetaType::Double || value.typeId() == QMetaType::Int)
         json += plain(value);
-    else if (value.typeId() == QMetaType::QVariantList)
-        appendJsonList(json, value.toList());
-    else if (value.typeId() == QMetaType::QVariantMap)
-        appendJsonMap(json, value.toMap());
     else
         appendJsonString(json, value.toString());
-}
-
-void appendJsonList(QString& json, const QVariantList& list)
-{
-    json += QLatin1Char('[');
-    for (qsizetype n = 0; n < list.size(); ++n) {
-        if (n)
-            json += QLatin1Char(',');
-        appendJsonValue(json, list[n]);
-    }
-    json += QLatin1Char(']');
-}
-
-// Keys sorted, as QVariantMap keeps them and as the record's own keys are.
-void appendJsonMap(QString& json, const QVariantMap& map)
-{
-    json += QLatin1Char('{');
-    for (auto at = map.cbegin(); at != map.cend(); ++at) {
-        if (at != map.cbegin())
-            json += QLatin1Char(',');
-        appendJsonString(json, at.key());
-        json += QLatin1Char(':');
-        appendJsonValue(json, at.value());
-    }
-    json += QLatin1Char('}');
 }
 
 void appendReadings(QString& json, const Record& record)
@@ -195,6 +163,45 @@ const QList<const Column*>& columnsByName()
 }
 
 } // namespace
+
+void appendPointsJson(QString& json, const Record& record, const QString& text)
+{
+    if (!record.setUp) {
+        json += QLatin1String("null");
+        return;
+    }
+    const QList<PointResult> points = readPoints(text);
+    // A text this program did not write, as it is: no list could say what it holds.
+    if (pointsText(points) != text) {
+        appendJsonString(json, text);
+        return;
+    }
+    // Keys sorted, as the record's own are.
+    const auto number = [&json](QLatin1String key, double value) {
+        json += key;
+        appendJsonValue(json, QVariant(value));
+    };
+    json += QLatin1Char('[');
+    for (qsizetype n = 0; n < points.size(); ++n) {
+        const PointResult& point = points[n];
+        json += n ? QLatin1String(",{") : QLatin1String("{");
+        number(QLatin1String("\"U\":"), point.U);
+        number(QLatin1String(",\"k\":"), point.k);
+        number(QLatin1String(",\"nuEff\":"), point.nuEff);
+        json += QLatin1String(",\"readings\":[");
+        for (qsizetype m = 0; m < point.readings.size(); ++m) {
+            if (m)
+                json += QLatin1Char(',');
+            appendJsonValue(json, QVariant(point.readings[m]));
+        }
+        number(QLatin1String("],\"target\":"), point.target);
+        number(QLatin1String(",\"uc\":"), point.uc);
+        json += QLatin1String(",\"verdict\":");
+        appendJsonString(json, point.verdict);
+        json += QLatin1Char('}');
+    }
+    json += QLatin1Char(']');
+}
 
 QString leftToRightAsStored(const QString& name)
 {
@@ -302,9 +309,10 @@ QString jsonObject(const Record& record)
         json += QLatin1Char(':');
         if (column->type == ColumnType::Readings)
             appendReadings(json, record);
+        else if (column->appendJson)
+            column->appendJson(json, record);
         else
-            appendJsonValue(json, column->jsonValue ? column->jsonValue(record)
-                                                    : column->exportedValue(record));
+            appendJsonValue(json, column->exportedValue(record));
     }
     return json + QLatin1Char('}');
 }

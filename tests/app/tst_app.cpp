@@ -699,7 +699,7 @@ void TestMainWindow::adjustmentCheckVerifies()
         QCOMPARE(shownIn(check, "As-found verdict"),
                  verdict == "Not judged" ? "Not judged" : "Fail");
     if (verdict == "Pass" && typed[1] == "0.02")
-        QCOMPARE(shownIn(check, "Uncertainty as left at point 1"), "U 0.020 (k = 2.00)");
+        QCOMPARE(shownIn(check, "Uncertainty as left at point 1"), "error 0.0800, U 0.020 (k = 2.00)");
     QVERIFY(messages_->boxes.isEmpty());
 }
 

@@ -146,6 +146,8 @@ private slots:
     void checkWithASetUp();
     void budgetCommand_data();
     void budgetCommand();
+    void verifyAtTheLimits_data();
+    void verifyAtTheLimits();
     void adjustmentCommands_data();
     void adjustmentCommands();
     void adjustmentCommandsWarnOfSeparators();
@@ -609,6 +611,45 @@ void TestCli::memoryStaysFlat()
              qPrintable(QStringLiteral("%1 KiB against %2 KiB").arg(large).arg(small)));
 }
 
+void TestCli::verifyAtTheLimits_data()
+{
+    QTest::addColumn<QString>("rule");
+    QTest::addColumn<QString>("reading"); // at 0 °C
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("verdict");
+    // T = 0.1 and U = 0.03: the limits T − U, T and T + U, and just past each.
+    const auto row = [](const char* rule, const char* reading, int status, const char* verdict) {
+        QTest::addRow("%s %s", rule, reading) << rule << reading << status << verdict;
+    };
+    row("guarded", "0.07", 0, "Pass");
+    row("guarded", "-0.0701", 3, "Fail");
+    row("guarded", "0.1", 3, "Fail");
+    row("simple", "0.1", 0, "Pass");
+    row("simple", "0.1001", 3, "Fail");
+    row("non-binary", "0.07", 0, "Pass");
+    row("non-binary", "0.0701", 0, "Conditional pass");
+    row("non-binary", "-0.1", 0, "Conditional pass");
+    row("non-binary", "0.1001", 3, "Conditional fail");
+    row("non-binary", "0.13", 3, "Conditional fail");
+    row("non-binary", "0.1301", 3, "Fail");
+}
+
+// verify's verdict and exit status at the limits of each rule.
+void TestCli::verifyAtTheLimits()
+{
+    QFETCH(QString, rule);
+    QFETCH(QString, reading);
+    QFETCH(int, status);
+    QFETCH(QString, verdict);
+    const Run result = run({"verify", "--tolerance", "0.1", "--uncertainty", "0.03", "--rule",
+                            rule, "--json", "0", reading},
+                           point);
+    QCOMPARE(result.status, status);
+    const QJsonObject said = QJsonDocument::fromJson(result.out).object();
+    QCOMPARE(said["verdict"].toString(), verdict);
+    QCOMPARE(said["points"].toArray()[0].toObject()["verdict"].toString(), verdict);
+}
+
 void TestCli::adjustmentCommands_data()
 {
     QTest::addColumn<QStringList>("args");
@@ -655,7 +696,7 @@ void TestCli::adjustmentCommands_data()
         << QStringList{"verify", "--tolerance", "0.1", "--uncertainty",
                        "0.02",   "--json",      "0",   "0.08"}
         << none << 0
-        << QByteArray("{\"tolerance\":0.1,\"uncertainty\":0.02,\"rule\":\"pass when |error| "
+        << QByteArray("{\"tolerance\":0.1,\"uncertainty\":0.02,\"rule\":\"guarded acceptance: pass when |error| "
                       "\xE2\x89\xA4 tolerance \xE2\x88\x92 uncertainty (guard band = 0.02)\","
                       "\"points\":[{\"target\":0,\"reading\":0.08,\"error\":0.08,"
                       "\"verdict\":\"Pass\",\"pass\":true}],\"verdict\":\"Pass\",\"pass\":true}\n")
@@ -665,7 +706,7 @@ void TestCli::adjustmentCommands_data()
         << QStringList{"verify", "--tolerance", "0.1", "--uncertainty", "0.1", "0", "0"} << none
         << 5
         << QByteArray("tolerance 0.1, uncertainty 0.1\n"
-                      "rule: pass when |error| \xE2\x89\xA4 tolerance \xE2\x88\x92 "
+                      "rule: guarded acceptance: pass when |error| \xE2\x89\xA4 tolerance \xE2\x88\x92 "
                       "uncertainty (guard band = 0.1)\npoint\ttarget\treading\terror\tverdict\n"
                       "1\t0\t0\t0\tnot judged\nverdict: Not judged\nNot judged: the uncertainty "
                       "is not smaller than the tolerance, so no reading can be shown to pass, "
@@ -710,7 +751,7 @@ void TestCli::adjustmentCommands_data()
         << QStringList{"verify", "--tolerance", "0.1", "--uncertainty", "0.02", "100", "100.081"}
         << none << 3
         << QByteArray("tolerance 0.1, uncertainty 0.02\n"
-                      "rule: pass when |error| \xE2\x89\xA4 tolerance \xE2\x88\x92 "
+                      "rule: guarded acceptance: pass when |error| \xE2\x89\xA4 tolerance \xE2\x88\x92 "
                       "uncertainty (guard band = 0.02)\npoint\ttarget\treading\terror\tverdict\n"
                       "1\t100\t100.081\t0.08100000000000307\tfail\nverdict: Fail\n")
         << none;

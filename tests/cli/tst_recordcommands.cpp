@@ -339,7 +339,7 @@ void TestRecordCommands::verdictAndExitStatus()
                                              "--verify", "100", "100"}));
     QCOMPARE(run.status, status);
     QVERIFY2(run.out.contains("verdict " + verdict + " ("), qPrintable(run.out));
-    QVERIFY2(run.out.contains("as left at 0: U 0.02 (k = 2), " + verdict), qPrintable(run.out));
+    QVERIFY2(run.out.contains("as left at 0: U 0.020 (k = 2), " + verdict), qPrintable(run.out));
     const QJsonObject saved =
         QJsonDocument::fromJson(place.run({"records", "list", "--format", "json"}).out.toUtf8())
             .object();

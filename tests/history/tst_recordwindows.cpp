@@ -16,6 +16,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QTableWidget>
 #include <QFile>
 #include <QLabel>
@@ -138,6 +139,7 @@ private slots:
     void windowAndRecordAgree_data();
     void windowAndRecordAgree();
     void budgetWindowFollowsTheEntries();
+    void historyOfAStoreKeptBefore();
     void historyOpensOnceWithCtrlH();
     void historyFiltersBySerialAndExportsShownRows();
     void certificateOfTheSelectedRecord();
@@ -335,16 +337,23 @@ void TestRecordWindows::windowAndRecordAgree_data()
 {
     QTest::addColumn<QString>("rule");
     QTest::addColumn<QString>("reading"); // at 0 °C; 100 °C reads 100
+    QTest::addColumn<QString>("tolerance");
     QTest::addColumn<QString>("verdict");
     // T = 0.1 and, without the resolution, U = 0.02 at each point read once.
-    const auto row = [](const char* rule, const char* reading, const char* verdict) {
-        QTest::addRow("%s %s", rule, reading) << rule << reading << verdict;
+    const auto row = [](const char* rule, const char* reading, const char* verdict,
+                        const char* tolerance = "0.1") {
+        QTest::addRow("%s %s T %s", rule, reading, tolerance)
+            << rule << reading << tolerance << verdict;
     };
     row("guarded", "0.08", "Pass"); // T − U
     row("guarded", "0.0801", "Fail");
-    row("simple", "-0.1", "Pass"); // T
+    row("guarded", "0", "Not judged", "0.02"); // U = T
+    row("simple", "-0.1", "Pass");             // T
     row("simple", "0.1001", "Fail");
+    row("non-binary", "0.08", "Pass");
     row("non-binary", "0.0801", "Conditional pass");
+    row("non-binary", "-0.1", "Conditional pass");
+    row("non-binary", "0.1001", "Conditional fail");
     row("non-binary", "0.12", "Conditional fail"); // T + U
     row("non-binary", "0.1201", "Fail");
 }
@@ -355,18 +364,21 @@ void TestRecordWindows::windowAndRecordAgree()
 {
     QFETCH(QString, rule);
     QFETCH(QString, reading);
+    QFETCH(QString, tolerance);
     QFETCH(QString, verdict);
     AdjustmentWindow* check = openCheck();
-    const QString serial = "SN-" + rule + reading;
+    const QString serial = "SN-" + rule + reading + tolerance;
     fillRecord(check, serial);
     setText(check, "Resolution", "0");
+    setText(check, "Tolerance", tolerance);
     setText(check, "As-left reading at point 1", reading);
     setText(check, "As-left reading at point 2", "100");
     auto* choice = qobject_cast<QComboBox*>(named(check, "Decision rule choice"));
     QVERIFY(choice);
     choice->setCurrentIndex(choice->findText(rule));
+    const QString asFound = verdict == "Not judged" ? verdict : QStringLiteral("Fail");
     QCOMPARE(labelText(check, "Verdict"), verdict);
-    QCOMPARE(labelText(check, "As-found verdict"), QStringLiteral("Fail"));
+    QCOMPARE(labelText(check, "As-found verdict"), asFound);
     QVERIFY(save(check));
     QVERIFY2(messages_->boxes.isEmpty(), qPrintable(messages_->boxes.value(0).text));
     quarvet::records::SqliteRecordStore store(qEnvironmentVariable("XDG_DATA_HOME") +
@@ -376,12 +388,14 @@ void TestRecordWindows::windowAndRecordAgree()
     QCOMPARE(saved.size(), 1);
     QCOMPARE(saved[0].verdict, verdict);
     QCOMPARE(saved[0].decisionRule, rule);
-    QCOMPARE(saved[0].asFoundVerdict, QStringLiteral("Fail"));
+    QCOMPARE(saved[0].asFoundVerdict, asFound);
     QVERIFY(saved[0].setUp);
     QCOMPARE(saved[0].setUp->resolution, 0.0);
-    QCOMPARE(saved[0].asLeft.size(), 2);
-    QCOMPARE(saved[0].asLeft[0].U, 0.02);
-    QCOMPARE(saved[0].asLeft[0].verdict, verdict);
+    const QList<quarvet::records::PointResult> asLeft =
+        quarvet::records::readPoints(saved[0].asLeftPoints);
+    QCOMPARE(asLeft.size(), 2);
+    QCOMPARE(asLeft[0].U, 0.02);
+    QCOMPARE(asLeft[0].verdict, verdict);
 }
 
 // The Budget window shows each point's components and follows the entries; a correction
@@ -422,7 +436,7 @@ void TestRecordWindows::budgetWindowFollowsTheEntries()
     QList<Record> saved;
     QVERIFY(!store.list("SN-budget", saved).failed());
     QCOMPARE(saved.size(), 1);
-    QCOMPARE(saved[0].asFound[1].readings, (QList<double>{99, 99.01, 98.99}));
+    QCOMPARE(quarvet::records::readPoints(saved[0].asFoundPoints)[1].readings, (QList<double>{99, 99.01, 98.99}));
     // Corrected: the window holds again what the record was made of.
     auto* corrected = new AdjustmentWindow;
     corrected->correct(saved[0]);
@@ -435,6 +449,35 @@ void TestRecordWindows::budgetWindowFollowsTheEntries()
              QStringLiteral("non-binary"));
     QCOMPARE(labelText(corrected, "Verdict"), labelText(check, "Verdict"));
     delete corrected;
+}
+
+// A store written by the release before results had budgets: the history shows its records
+// as not evaluated, and the first save upgrades it without a change to them.
+void TestRecordWindows::historyOfAStoreKeptBefore()
+{
+    const QString folder = qEnvironmentVariable("XDG_DATA_HOME") + "/Quarvet";
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(QFile::copy(QStringLiteral(FIXTURES "/schema4.sqlite"), folder + "/records.sqlite"));
+    QFile::setPermissions(folder + "/records.sqlite", QFile::ReadOwner | QFile::WriteOwner);
+    HistoryWindow* history = openHistory();
+    QVERIFY(history);
+    using Model = quarvet::history::RecordTableModel;
+    const int rows = history->shownRows()->rowCount();
+    QCOMPARE(rows, 3);
+    for (int row = 0; row < rows; ++row)
+        QCOMPARE(history->shownRows()->index(row, Model::AsFound).data().toString(),
+                 QStringLiteral("not evaluated"));
+    AdjustmentWindow* check = openCheck();
+    fillRecord(check, "SN-after");
+    QVERIFY(save(check));
+    QVERIFY2(messages_->boxes.isEmpty(), qPrintable(messages_->boxes.value(0).text));
+    history->reload();
+    QVERIFY(QTest::qWaitFor([&] { return !history->isLoading(); }, 20000));
+    QCOMPARE(history->shownRows()->rowCount(), 4);
+    QCOMPARE(history->shownRows()->index(0, Model::AsFound).data().toString(),
+             QStringLiteral("Fail"));
+    QCOMPARE(history->shownRows()->index(1, Model::AsFound).data().toString(),
+             QStringLiteral("not evaluated"));
 }
 
 void TestRecordWindows::historyOpensOnceWithCtrlH()

@@ -821,8 +821,8 @@ void TestRecords::composedRecords()
     QCOMPARE(made.record.currentSlopeCode + ' ' + made.record.currentOffsetCode, current);
     QCOMPARE(made.record.verdict, verdict);
     QVERIFY(made.record.rule.contains("guard band w = U of that point's result"));
-    QCOMPARE(made.record.asLeft.size(), readings.size() / 2);
-    for (const PointResult& point : made.record.asLeft)
+    QCOMPARE(readPoints(made.record.asLeftPoints).size(), readings.size() / 2);
+    for (const PointResult& point : readPoints(made.record.asLeftPoints))
         QCOMPARE(point.U, 0.021);
     // Found 0.5 and −1 (or 1 and −0.5) off with a tolerance of 0.1.
     QCOMPARE(made.record.asFoundVerdict, QStringLiteral("Fail"));
