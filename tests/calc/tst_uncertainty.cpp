@@ -210,7 +210,17 @@ void TestUncertainty::coverageFactorTendsToTwo()
         previous = k;
     }
     QVERIFY(std::fabs(previous - 2.0) < 1e-3);
-    QCOMPARE(quarvet::calc::coverageFactor(HUGE_VAL), 2.0);
+    // And in budgets: the same spread read 2, 3, ... 2000 times.
+    previous = 1e9;
+    for (const int n : {2, 3, 5, 10, 30, 100, 2000}) {
+        std::vector<double> readings;
+        for (int m = 0; m < n; ++m)
+            readings.push_back(100.0 + (m % 2 ? 0.01 : -0.01));
+        const Budget budget = quarvet::calc::budgetOf(setUp(0.002, 0.001), readings);
+        QVERIFY2(budget.k < previous && budget.k > 2.0, qPrintable(QString::number(budget.k)));
+        previous = budget.k;
+    }
+    QVERIFY(previous < 2.01);
 }
 
 void TestUncertainty::componentsNeverLowerU_data()
@@ -322,17 +332,21 @@ void TestUncertainty::asFoundOfTheWorkedExample_data()
     QTest::newRow("non-binary") << DecisionRule::NonBinary << Verdict::Fail;
 }
 
-// The adjustment check's worked example as found: indicated 0.5 at 0 and 99.0 at 100, each
-// point's U 0.029, tolerance 0.1: the instrument was found out of tolerance, whatever the
-// rule, and the customer must be told.
+// The adjustment check's worked example as found: indicated 0.5 at 0 and 99.0 at 100, with
+// the budget's defaults and the reference's 0.02, tolerance 0.1: the instrument was found out
+// of tolerance, whatever the rule, and the customer must be told.
 void TestUncertainty::asFoundOfTheWorkedExample()
 {
     QFETCH(DecisionRule, rule);
     QFETCH(Verdict, verdict);
-    std::vector<quarvet::calc::JudgedPoint> points{{0.5 - 0.0, 0.029}, {99.0 - 100.0, 0.029}};
-    QCOMPARE(quarvet::calc::judgePoints(points, 0.1, rule), verdict);
-    QCOMPARE(points[0].verdict, Verdict::Fail);
-    QCOMPARE(points[1].verdict, Verdict::Fail);
+    const std::vector<quarvet::calc::PointReadings> found{{0, {0.5}}, {100, {99.0}}};
+    const auto evaluation = quarvet::calc::evaluate(setUp(0.02, 0.01), found, {}, 0.1, rule);
+    QVERIFY(evaluation.ok());
+    QCOMPARE(evaluation.asFoundVerdict, std::optional<Verdict>(verdict));
+    QCOMPARE(evaluation.asFound[0].verdict, Verdict::Fail);
+    QCOMPARE(evaluation.asFound[1].verdict, Verdict::Fail);
+    QCOMPARE(evaluation.asFound[0].budget.U, 0.021);
+    QVERIFY(!evaluation.asLeftVerdict);
 }
 
 void TestUncertainty::evaluation_data()

@@ -736,6 +736,10 @@ void TestRecordCommands::verifyShowsTampering_data()
         QTest::addRow("%s: a field changed under a trigger made again", backend)
             << backend << "changed" << 4
             << "the first record is intact. Record %1 (saved %2, serial number SN-2) was changed";
+        // An input at its default removed: read back as the default, it would hash the same.
+        QTest::addRow("%s: a set-up input removed", backend)
+            << backend << "unset" << 4
+            << "the first record is intact. Record %1 (saved %2, serial number SN-2) was changed";
         QTest::addRow("%s: a record removed", backend)
             << backend << "removed" << 4
             << "A record was removed before this one: Record %1 (saved %2, serial number SN-3)";
@@ -783,6 +787,8 @@ void TestRecordCommands::verifyShowsTampering()
     };
     if (tampering == "changed")
         QVERIFY(tamper({"UPDATE records SET technician = 'Mallory' WHERE serial = 'SN-2'"}));
+    else if (tampering == "unset")
+        QVERIFY(tamper({"UPDATE records SET drift = NULL WHERE serial = 'SN-2'"}));
     else if (tampering == "removed")
         QVERIFY(tamper({"DELETE FROM verification WHERE record_id IN (SELECT id FROM records "
                         "WHERE serial = 'SN-2')",
@@ -798,7 +804,8 @@ void TestRecordCommands::verifyShowsTampering()
     const Run listed = place.run({"records", "list", "--format", "json"}, database);
     const QJsonObject named =
         QJsonDocument::fromJson(
-            listed.out.split('\n').value(tampering == "changed" ? 2 : 1).toUtf8())
+            listed.out.split('\n').value(tampering == "changed" || tampering == "unset" ? 2 : 1)
+                .toUtf8())
             .object();
     QString expected = says;
     if (status != 0)
