@@ -28,6 +28,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <limits>
 #include <vector>
 
 using namespace quarvet;
@@ -57,6 +58,16 @@ records::Record sample(const QString& serial)
     record.rule = "pass when |error| <= tolerance - uncertainty (guard band = 0.02)";
     record.verdict = "Pass";
     record.note = "a note of some length, as technicians write them";
+    // Each point's budget, as records are kept since the uncertainty of results is evaluated.
+    record.setUp = records::BudgetSetUp{};
+    record.decisionRule = "guarded";
+    record.rule = "guarded acceptance: pass when |error| <= tolerance - U at each point";
+    record.asFoundVerdict = "Fail";
+    const double inf = std::numeric_limits<double>::infinity();
+    record.asFoundPoints = records::pointsText({{0, {0.5}, 0.010408329997330663, inf, 2, 0.021, "Fail"},
+                                                {100, {99}, 0.010408329997330663, inf, 2, 0.021, "Fail"}});
+    record.asLeftPoints = records::pointsText({{0, {0.03}, 0.010408329997330663, inf, 2, 0.021, "Pass"},
+                                               {100, {99.99}, 0.010408329997330663, inf, 2, 0.021, "Pass"}});
     return record;
 }
 
@@ -66,12 +77,16 @@ const char* const copyRecords =
     "display_line, technician, reference_id, reference_u, reference_due, ambient, target1_typed, "
     "target2_typed, indicated1_typed, indicated2_typed, target1, target2, indicated1, "
     "indicated2, current_slope_code, current_offset_code, slope_code, offset_code, "
-    "predicted_error1, predicted_error2, tolerance, rule, verdict, note) SELECT %1, %2, "
+    "predicted_error1, predicted_error2, tolerance, rule, verdict, note, reference_k, drift, "
+    "resolution, uniformity, stability, decision_rule, as_found_verdict, as_found_points, "
+    "as_left_points) SELECT %1, %2, "
     "program_version, instrument_type, 'SN-' || (i % 16000), display_line, technician, "
     "reference_id, reference_u, reference_due, ambient, target1_typed, target2_typed, "
     "indicated1_typed, indicated2_typed, target1, target2, indicated1, indicated2, "
     "current_slope_code, current_offset_code, slope_code, offset_code, predicted_error1, "
-    "predicted_error2, tolerance, rule, verdict, note FROM %3, records WHERE records.id = '%4'";
+    "predicted_error2, tolerance, rule, verdict, note, reference_k, drift, resolution, "
+    "uniformity, stability, decision_rule, as_found_verdict, as_found_points, as_left_points "
+    "FROM %3, records WHERE records.id = '%4'";
 const char* const copyReadings = "INSERT INTO verification SELECT %1, position, target, reading "
                                  "FROM %2, verification WHERE record_id = '%3'";
 
