@@ -64,10 +64,12 @@ records::Record sample(const QString& serial)
     record.rule = "guarded acceptance: pass when |error| <= tolerance - U at each point";
     record.asFoundVerdict = "Fail";
     const double inf = std::numeric_limits<double>::infinity();
-    record.asFoundPoints = records::pointsText({{0, {0.5}, 0.010408329997330663, inf, 2, 0.021, "Fail"},
-                                                {100, {99}, 0.010408329997330663, inf, 2, 0.021, "Fail"}});
-    record.asLeftPoints = records::pointsText({{0, {0.03}, 0.010408329997330663, inf, 2, 0.021, "Pass"},
-                                               {100, {99.99}, 0.010408329997330663, inf, 2, 0.021, "Pass"}});
+    record.asFoundPoints =
+        records::pointsText({{0, {0.5}, 0.010408329997330663, inf, 2, 0.021, "Fail"},
+                             {100, {99}, 0.010408329997330663, inf, 2, 0.021, "Fail"}});
+    record.asLeftPoints =
+        records::pointsText({{0, {0.03}, 0.010408329997330663, inf, 2, 0.021, "Pass"},
+                             {100, {99.99}, 0.010408329997330663, inf, 2, 0.021, "Pass"}});
     return record;
 }
 

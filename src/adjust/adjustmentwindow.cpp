@@ -176,9 +176,12 @@ void AdjustmentWindow::createPointGroup()
 {
     auto* group = new QGroupBox(QStringLiteral("Predicted as left"), this);
     auto* grid = new QGridLayout(group);
-    const QStringList headings{QStringLiteral("Point"), QStringLiteral("Target, indicated"),
-                               QStringLiteral("Further readings"), QStringLiteral("As-left reading"),
-                               QStringLiteral("Error"), QStringLiteral("U as found")};
+    const QStringList headings{QStringLiteral("Point"),
+                               QStringLiteral("Target, indicated"),
+                               QStringLiteral("Further readings"),
+                               QStringLiteral("As-left reading"),
+                               QStringLiteral("Error"),
+                               QStringLiteral("U as found")};
     for (int column = 0; column < headings.size(); ++column)
         grid->addWidget(new QLabel(headings[column], group), 0, column);
     for (int n = 0; n < 2; ++n) {
@@ -224,9 +227,9 @@ void AdjustmentWindow::createBudgetGroup()
     };
     int at = 0;
     for (const auto& input : inputs) {
-        QLineEdit* field = addField(input.field, QString::fromUtf8(input.name),
-                                    input.field == CheckField::Uncertainty ? QStringLiteral("0")
-                                                                           : QString());
+        QLineEdit* field =
+            addField(input.field, QString::fromUtf8(input.name),
+                     input.field == CheckField::Uncertainty ? QStringLiteral("0") : QString());
         // Blank is the default, which the field shows.
         field->setPlaceholderText(QLocale().toString(input.fallback));
         grid->addWidget(new QLabel(QString::fromUtf8(input.label), group), at / 2, at % 2 * 2);
@@ -677,9 +680,9 @@ void AdjustmentWindow::evaluate()
         return;
     const std::vector<calc::PointReadings> asLeft =
         calc::readingsByTarget(entries_.verification(*measurement_));
-    evaluation_ = calc::evaluate(*setUp, entries_.asFound(*measurement_), asLeft,
-                                 entries_.tolerance,
-                                 static_cast<calc::DecisionRule>(ruleChoice_->currentData().toInt()));
+    evaluation_ =
+        calc::evaluate(*setUp, entries_.asFound(*measurement_), asLeft, entries_.tolerance,
+                       static_cast<calc::DecisionRule>(ruleChoice_->currentData().toInt()));
 }
 
 void AdjustmentWindow::refresh()
@@ -768,13 +771,13 @@ void AdjustmentWindow::showVerdicts()
         ok && entries_.judgeable() ? evaluation_->asLeftVerdict : std::nullopt;
     showPointVerdicts(asLeft.has_value());
     for (std::size_t n = 0; n < 2; ++n)
-        ui::showValue(foundU_[n],
-                      ok ? uncertaintyText(evaluation_->asFound[n].budget) : QString());
+        ui::showValue(foundU_[n], ok ? uncertaintyText(evaluation_->asFound[n].budget) : QString());
     ui::showValue(asFoundVerdict_,
                   asFound ? QString::fromStdString(calc::verdictText(*asFound)) : QString());
-    ui::showValue(verdict_, asLeft ? QString::fromStdString(calc::verdictText(*asLeft)) : QString());
+    ui::showValue(verdict_,
+                  asLeft ? QString::fromStdString(calc::verdictText(*asLeft)) : QString());
     const auto rule = static_cast<calc::DecisionRule>(ruleChoice_->currentData().toInt());
-    QString said = evaluation_ && !ok ? evaluationFault(*evaluation_)
+    QString said = evaluation_ && !ok   ? evaluationFault(*evaluation_)
                    : entries_.tolerance ? QString::fromStdString(messages::decisionRule(rule))
                                         : QString();
     // Not judged says why, so that it is not taken for a fault of the instrument.
@@ -802,10 +805,10 @@ void AdjustmentWindow::showPointVerdicts(bool judged)
                       result && judged
                           ? QString::fromStdString(calc::verdictText(result->verdict)).toLower()
                           : QString());
-        ui::showValue(leftU_[n], result ? QStringLiteral("error %1, %2")
-                                              .arg(shown(result->error),
-                                                   uncertaintyText(result->budget))
-                                        : QString());
+        ui::showValue(leftU_[n],
+                      result ? QStringLiteral("error %1, %2")
+                                   .arg(shown(result->error), uncertaintyText(result->budget))
+                             : QString());
     }
 }
 

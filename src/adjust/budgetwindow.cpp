@@ -86,20 +86,19 @@ void BudgetWindow::showBudgets(const std::vector<Point>& points, const QString& 
     for (const Point& point : points) {
         addRow(table_, {point.title}, true);
         for (const calc::Component& component : point.budget.components)
-            addRow(table_, {QString::fromStdString(component.name), localNumber(component.input),
-                            distributionText(component.distribution),
-                            significant(component.divisor), significant(component.u),
-                            significant(component.nu)});
+            addRow(table_,
+                   {QString::fromStdString(component.name), localNumber(component.input),
+                    distributionText(component.distribution), significant(component.divisor),
+                    significant(component.u), significant(component.nu)});
         const calc::Budget& budget = point.budget;
         addRow(table_, {QStringLiteral("combined u_c"), QString(), QString(), QString(),
                         significant(budget.uc), significant(budget.nuEff)});
-        addRow(table_,
-               {QStringLiteral("U = k \u00B7 u_c (k = %1), rounded up to two figures")
-                    .arg(QString::fromStdString(messages::coverageFactorText(budget.k))),
-                QString(), QString(), QString(),
-                QString::fromStdString(messages::expandedUncertaintyText(budget.U))
-                    .replace(QLatin1Char('.'), QLocale().decimalPoint()),
-                QString()});
+        addRow(table_, {QStringLiteral("U = k \u00B7 u_c (k = %1), rounded up to two figures")
+                            .arg(QString::fromStdString(messages::coverageFactorText(budget.k))),
+                        QString(), QString(), QString(),
+                        QString::fromStdString(messages::expandedUncertaintyText(budget.U))
+                            .replace(QLatin1Char('.'), QLocale().decimalPoint()),
+                        QString()});
     }
     ui::showValue(status_, why);
 }

@@ -148,8 +148,10 @@ records::Refusal CheckEntries::foreignRefusal(const CheckTexts& texts) const
         const bool setUp = field == CheckField::Uncertainty || field == CheckField::ReferenceK ||
                            field == CheckField::Drift || field == CheckField::Resolution ||
                            field == CheckField::Uniformity || field == CheckField::Stability;
-        const bool found = field == CheckField::FoundReadings1 || field == CheckField::FoundReadings2;
-        return records::foreignSeparator(field == CheckField::Tolerance ? records::RecordField::Tolerance
+        const bool found =
+            field == CheckField::FoundReadings1 || field == CheckField::FoundReadings2;
+        return records::foreignSeparator(field == CheckField::Tolerance
+                                             ? records::RecordField::Tolerance
                                          : setUp ? records::RecordField::Uncertainty
                                          : found ? records::RecordField::Entries
                                                  : records::RecordField::Verification,

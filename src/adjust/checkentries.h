@@ -54,7 +54,7 @@ struct CheckEntries {
     std::optional<double> thirdTarget;
     std::vector<double> thirdReadings;
     std::array<std::vector<double>, 2> foundReadings;
-    calc::SetUp budget; // referenceU left 0: it is `uncertainty`
+    calc::SetUp budget;                        // referenceU left 0: it is `uncertainty`
     std::array<bool, checkFieldCount> typed{}; // holds more than blanks
     std::array<bool, checkFieldCount> wrong{}; // typed and no number, or no code
     // Set when an entry that is a number holds the separator the locale does not use.

@@ -22,8 +22,8 @@ struct PointReadings {
 struct PointResult {
     double target = 0.0;
     std::vector<double> readings;
-    Budget budget;        // its mean is the reading used
-    double error = 0.0;   // mean − target
+    Budget budget;      // its mean is the reading used
+    double error = 0.0; // mean − target
     Verdict verdict = Verdict::NotJudged;
 };
 

@@ -211,8 +211,9 @@ QStringList resultRow(const QString& when, const records::PointResult& point)
                 .arg(point.readings.size()),
             point.readings.isEmpty() ? absent : error(mean - point.target),
             QString::fromStdString(messages::significantText(point.uc, 3)),
-            std::isfinite(point.nuEff) ? QString::fromStdString(messages::significantText(point.nuEff, 3))
-                                       : QStringLiteral("∞"),
+            std::isfinite(point.nuEff)
+                ? QString::fromStdString(messages::significantText(point.nuEff, 3))
+                : QStringLiteral("∞"),
             QString::fromStdString(messages::coverageFactorText(point.k)),
             QString::fromStdString(messages::expandedUncertaintyText(point.U)),
             point.verdict.isEmpty() ? QStringLiteral("not judged") : point.verdict};
@@ -261,10 +262,10 @@ void drawBudget(Sheet& sheet, const Record& record)
 {
     const records::BudgetSetUp& setUp = *record.setUp;
     const double oneReading = 0.0;
-    const calc::Budget budget = calc::budgetOf({record.referenceUncertainty, setUp.referenceK,
-                                                setUp.drift, setUp.resolution, setUp.uniformity,
-                                                setUp.stability},
-                                               std::span<const double>(&oneReading, 1));
+    const calc::Budget budget =
+        calc::budgetOf({record.referenceUncertainty, setUp.referenceK, setUp.drift,
+                        setUp.resolution, setUp.uniformity, setUp.stability},
+                       std::span<const double>(&oneReading, 1));
     sheet.heading(QStringLiteral("Uncertainty budget (°C, sensitivity coefficients 1)"));
     // One column a component, so that the budget takes three lines of the page.
     const double first = 80.0;
@@ -274,12 +275,12 @@ void drawBudget(Sheet& sheet, const Record& record)
     const double width = (contentWidth - first) / std::max<double>(budget.components.size(), 1);
     for (const calc::Component& component : budget.components) {
         const bool normal = component.distribution == calc::Distribution::Normal;
-        columns.push_back({QStringLiteral("%1 (%2, ÷ %3)")
-                               .arg(QString::fromStdString(component.name),
-                                    normal ? QStringLiteral("normal")
-                                           : QStringLiteral("rectangular"),
-                                    divisorText(component)),
-                           width, Qt::AlignRight});
+        columns.push_back(
+            {QStringLiteral("%1 (%2, ÷ %3)")
+                 .arg(QString::fromStdString(component.name),
+                      normal ? QStringLiteral("normal") : QStringLiteral("rectangular"),
+                      divisorText(component)),
+             width, Qt::AlignRight});
         inputs << number(component.input);
         uncertainties << QString::number(component.u, 'g', 3);
     }

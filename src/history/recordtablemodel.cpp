@@ -139,8 +139,8 @@ QVariant RecordTableModel::headerData(int section, Qt::Orientation orientation, 
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
     static const char* const titles[] = {
-        "Date",    "Serial",     "Type", "Line",      "Codes before \u2192 after", "As found",
-        "As left", "Technician", "Id",   "Correction"};
+        "Date",     "Serial",  "Type",       "Line", "Codes before \u2192 after",
+        "As found", "As left", "Technician", "Id",   "Correction"};
     return section >= 0 && section < Count ? QString::fromUtf8(titles[section]) : QVariant();
 }
 

@@ -10,9 +10,9 @@
 namespace quarvet::history {
 
 // The records of a store as a table, newest first, a page at a time: date, serial, type,
-// line, codes before and after, the verdicts as found and as left, technician, and the record's short id with what
-// corrects what. A record that a later one corrects is marked. The model reads nothing
-// itself: it asks for the next page with moreWanted() when the view scrolls near its end,
+// line, codes before and after, the verdicts as found and as left, technician, and the record's
+// short id with what corrects what. A record that a later one corrects is marked. The model reads
+// nothing itself: it asks for the next page with moreWanted() when the view scrolls near its end,
 // and whoever reads the store hands the page in.
 class RecordTableModel : public QAbstractTableModel {
     Q_OBJECT

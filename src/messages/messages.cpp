@@ -116,7 +116,7 @@ std::string expandedUncertaintyText(double U)
     // a U of a million and more is no calibration's, and is written short.
     const double magnitude = std::fabs(U);
     std::snprintf(said, sizeof said,
-                  magnitude >= 1e6 ? "%.1e"
+                  magnitude >= 1e6  ? "%.1e"
                   : magnitude >= 10 ? "%.0f"
                                     : "%#.2g",
                   U);

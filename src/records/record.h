@@ -37,7 +37,7 @@ struct PointResult {
     double uc = 0.0;
     double nuEff = 0.0; // infinity when every component is Type B
     double k = 0.0;
-    double U = 0.0; // as reported
+    double U = 0.0;  // as reported
     QString verdict; // empty when there was no tolerance to judge against
 
     bool operator==(const PointResult&) const = default;

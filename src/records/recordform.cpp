@@ -191,10 +191,10 @@ Refusal evaluationRefusal(const calc::Evaluation& evaluation)
         refusal.budget = evaluation.budgetFault;
         return refusal;
     }
-    Refusal refusal = refused(evaluation.fault == Fault::ToleranceNotPositive
-                                  ? RecordField::Tolerance
-                                  : RecordField::Verification,
-                              RefusalKind::Verification);
+    Refusal refusal =
+        refused(evaluation.fault == Fault::ToleranceNotPositive ? RecordField::Tolerance
+                                                                : RecordField::Verification,
+                RefusalKind::Verification);
     refusal.verification = evaluation.fault == Fault::ToleranceNotPositive
                                ? calc::VerificationFault::ToleranceNotPositive
                                : calc::VerificationFault::NotFinite;
@@ -229,7 +229,7 @@ QList<PointResult> resultsOf(const std::vector<calc::PointResult>& points, bool 
                                point.budget.k,
                                point.budget.U,
                                !judged ? QString()
-                                   : QString::fromStdString(calc::verdictText(point.verdict))};
+                                       : QString::fromStdString(calc::verdictText(point.verdict))};
     return results;
 }
 
@@ -244,7 +244,8 @@ void judge(const RecordInput& input, const calc::Evaluation& evaluation, Record&
     record.asFoundPoints = pointsText(resultsOf(evaluation.asFound, input.tolerance.has_value()));
     record.asLeftPoints = pointsText(resultsOf(evaluation.asLeft, input.tolerance.has_value()));
     if (evaluation.asFoundVerdict)
-        record.asFoundVerdict = QString::fromStdString(calc::verdictText(*evaluation.asFoundVerdict));
+        record.asFoundVerdict =
+            QString::fromStdString(calc::verdictText(*evaluation.asFoundVerdict));
     if (input.tolerance)
         record.rule = QString::fromStdString(messages::decisionRule(input.rule));
     if (evaluation.asLeftVerdict) {
@@ -284,7 +285,7 @@ void fill(Record& record, const RecordInput& input, const calc::Adjustment& adju
 calc::SetUp budgetSetUp(const RecordInput& input)
 {
     return {input.referenceUncertainty, input.setUp.referenceK, input.setUp.drift,
-            input.setUp.resolution, input.setUp.uniformity, input.setUp.stability};
+            input.setUp.resolution,     input.setUp.uniformity, input.setUp.stability};
 }
 
 std::vector<calc::PointReadings> asFoundReadings(const RecordInput& input)
@@ -324,8 +325,8 @@ Composition composeRecord(const RecordInput& input, const QDate& today, const QD
     for (const VerificationReading& reading : input.verification)
         verification.push_back({reading.target, reading.reading});
     const std::vector<calc::PointReadings> asLeft = calc::readingsByTarget(verification);
-    const calc::Evaluation evaluation = calc::evaluate(
-        budgetSetUp(input), asFoundReadings(input), asLeft, input.tolerance, input.rule);
+    const calc::Evaluation evaluation = calc::evaluate(budgetSetUp(input), asFoundReadings(input),
+                                                       asLeft, input.tolerance, input.rule);
     if (!evaluation.ok()) {
         composition.refusal = evaluationRefusal(evaluation);
         return composition;

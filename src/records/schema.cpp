@@ -146,10 +146,8 @@ const char* const postgresVersion5[] = {
 };
 
 const Migration migrations[] = {
-    {1, sqliteVersion1, postgresVersion1},
-    {2, sqliteVersion2, postgresVersion2},
-    {3, sqliteVersion3, postgresVersion3},
-    {4, sqliteVersion4, postgresVersion4},
+    {1, sqliteVersion1, postgresVersion1}, {2, sqliteVersion2, postgresVersion2},
+    {3, sqliteVersion3, postgresVersion3}, {4, sqliteVersion4, postgresVersion4},
     {5, sqliteVersion5, postgresVersion5},
 };
 

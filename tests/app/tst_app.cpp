@@ -658,8 +658,7 @@ void TestMainWindow::adjustmentCheckVerifies_data()
     QTest::newRow("0.081 fails") << QStringList{"0.1", "0.02", "0.081", "100"} << "Fail"
                                  << "";
     // Readings repeated at a point: their mean 0.08, and their spread widens U past it.
-    QTest::newRow("0.07 and 0.09 fail") << QStringList{"0.1", "0.02", "0.07 0.09", "100"}
-                                        << "Fail"
+    QTest::newRow("0.07 and 0.09 fail") << QStringList{"0.1", "0.02", "0.07 0.09", "100"} << "Fail"
                                         << "";
     QTest::newRow("incomplete") << QStringList{"0.1", "0.02", "0.08", ""} << ""
                                 << "";
@@ -699,7 +698,8 @@ void TestMainWindow::adjustmentCheckVerifies()
         QCOMPARE(shownIn(check, "As-found verdict"),
                  verdict == "Not judged" ? "Not judged" : "Fail");
     if (verdict == "Pass" && typed[1] == "0.02")
-        QCOMPARE(shownIn(check, "Uncertainty as left at point 1"), "error 0.0800, U 0.020 (k = 2.00)");
+        QCOMPARE(shownIn(check, "Uncertainty as left at point 1"),
+                 "error 0.0800, U 0.020 (k = 2.00)");
     QVERIFY(messages_->boxes.isEmpty());
 }
 

@@ -353,7 +353,7 @@ void TestUncertainty::evaluation_data()
 {
     using quarvet::calc::EvaluationFault;
     QTest::addColumn<std::vector<double>>("verification"); // pairs of target and reading
-    QTest::addColumn<double>("tolerance");                  // 0: none
+    QTest::addColumn<double>("tolerance");                 // 0: none
     QTest::addColumn<int>("fault");
     QTest::addColumn<int>("asLeftPoints");
     QTest::addColumn<QString>("asFound"); // "" for no verdict
@@ -373,8 +373,7 @@ void TestUncertainty::evaluation_data()
         "Fail");
     row("no verification: found only", {}, 0.1, EvaluationFault::None, 0, "Fail", "");
     row("no tolerance: budgets only", {0, 0.03, 100, 99.99}, 0, EvaluationFault::None, 2, "", "");
-    row("tolerance not above 0", {0, 0.03}, -0.1, EvaluationFault::ToleranceNotPositive, 0, "",
-        "");
+    row("tolerance not above 0", {0, 0.03}, -0.1, EvaluationFault::ToleranceNotPositive, 0, "", "");
     row("tolerance infinite", {0, 0.03}, std::numeric_limits<double>::infinity(),
         EvaluationFault::NotFinite, 0, "", "");
     row("a reading too large to combine", {0, 1e308, 0, -1e308}, 0.1, EvaluationFault::Budget, 0,

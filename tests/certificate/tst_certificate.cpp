@@ -148,13 +148,15 @@ void TestCertificate::everyValueOnOnePage_data()
                        "As found 100 99.0000 (n = 3) -1.0000 0.0187 2.9 3.18 0.060 Fail",
                        "As left 0 0.0300 (n = 1) 0.0300 0.0162 ∞ 2.00 0.034 Pass",
                        "As left 50 50.0300 (n = 2) 0.0300 0.0171 1 13.97 0.24 Not judged",
-                       "(rectangular, ÷ 2√3)", "(rectangular, ÷ √3)",
+                       "(rectangular, ÷ 2√3)",
+                       "(rectangular, ÷ √3)",
                        "Predicted as-left error at the calibration points: -0.0004 and -0.0032",
                        "Input 0.02 0.007 0.001 0.013 0.004",
                        "u 0.008 0.00404 0.000289 0.00751 0.00231",
                        "Decision rule guarded acceptance: pass when |error| ≤ tolerance − U at "
                        "each point (guard band w = U of that point's result)",
-                       "As found Fail", "As left Pass",
+                       "As found Fail",
+                       "As left Pass",
                        "target 1 “0”, target 2 “100”, indicated 1 “0,5”, indicated 2 “99.0”"}
         << QStringList{"not evaluated", "Verdict Pass", "not verified"} << 0;
 

@@ -641,8 +641,8 @@ void TestCli::verifyAtTheLimits()
     QFETCH(QString, reading);
     QFETCH(int, status);
     QFETCH(QString, verdict);
-    const Run result = run({"verify", "--tolerance", "0.1", "--uncertainty", "0.03", "--rule",
-                            rule, "--json", "0", reading},
+    const Run result = run({"verify", "--tolerance", "0.1", "--uncertainty", "0.03", "--rule", rule,
+                            "--json", "0", reading},
                            point);
     QCOMPARE(result.status, status);
     const QJsonObject said = QJsonDocument::fromJson(result.out).object();
@@ -696,7 +696,8 @@ void TestCli::adjustmentCommands_data()
         << QStringList{"verify", "--tolerance", "0.1", "--uncertainty",
                        "0.02",   "--json",      "0",   "0.08"}
         << none << 0
-        << QByteArray("{\"tolerance\":0.1,\"uncertainty\":0.02,\"rule\":\"guarded acceptance: pass when |error| "
+        << QByteArray("{\"tolerance\":0.1,\"uncertainty\":0.02,\"rule\":\"guarded acceptance: pass "
+                      "when |error| "
                       "\xE2\x89\xA4 tolerance \xE2\x88\x92 uncertainty (guard band = 0.02)\","
                       "\"points\":[{\"target\":0,\"reading\":0.08,\"error\":0.08,"
                       "\"verdict\":\"Pass\",\"pass\":true}],\"verdict\":\"Pass\",\"pass\":true}\n")
@@ -705,12 +706,13 @@ void TestCli::adjustmentCommands_data()
     QTest::newRow("verify not judged exits 5")
         << QStringList{"verify", "--tolerance", "0.1", "--uncertainty", "0.1", "0", "0"} << none
         << 5
-        << QByteArray("tolerance 0.1, uncertainty 0.1\n"
-                      "rule: guarded acceptance: pass when |error| \xE2\x89\xA4 tolerance \xE2\x88\x92 "
-                      "uncertainty (guard band = 0.1)\npoint\ttarget\treading\terror\tverdict\n"
-                      "1\t0\t0\t0\tnot judged\nverdict: Not judged\nNot judged: the uncertainty "
-                      "is not smaller than the tolerance, so no reading can be shown to pass, "
-                      "nor to fail.\n")
+        << QByteArray(
+               "tolerance 0.1, uncertainty 0.1\n"
+               "rule: guarded acceptance: pass when |error| \xE2\x89\xA4 tolerance \xE2\x88\x92 "
+               "uncertainty (guard band = 0.1)\npoint\ttarget\treading\terror\tverdict\n"
+               "1\t0\t0\t0\tnot judged\nverdict: Not judged\nNot judged: the uncertainty "
+               "is not smaller than the tolerance, so no reading can be shown to pass, "
+               "nor to fail.\n")
         << none;
     QTest::newRow("verify simple acceptance passes on the tolerance")
         << QStringList{"verify", "--tolerance", "0.1", "--uncertainty", "0.02", "--rule",
@@ -750,10 +752,11 @@ void TestCli::adjustmentCommands_data()
     QTest::newRow("verify fails with 3")
         << QStringList{"verify", "--tolerance", "0.1", "--uncertainty", "0.02", "100", "100.081"}
         << none << 3
-        << QByteArray("tolerance 0.1, uncertainty 0.02\n"
-                      "rule: guarded acceptance: pass when |error| \xE2\x89\xA4 tolerance \xE2\x88\x92 "
-                      "uncertainty (guard band = 0.02)\npoint\ttarget\treading\terror\tverdict\n"
-                      "1\t100\t100.081\t0.08100000000000307\tfail\nverdict: Fail\n")
+        << QByteArray(
+               "tolerance 0.1, uncertainty 0.02\n"
+               "rule: guarded acceptance: pass when |error| \xE2\x89\xA4 tolerance \xE2\x88\x92 "
+               "uncertainty (guard band = 0.02)\npoint\ttarget\treading\terror\tverdict\n"
+               "1\t100\t100.081\t0.08100000000000307\tfail\nverdict: Fail\n")
         << none;
     QTest::newRow("wrong entries are named")
         << QStringList{"fit", "0", "x", "50", "50", "y", "100"} << none << 1 << none

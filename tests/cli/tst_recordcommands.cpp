@@ -334,9 +334,9 @@ void TestRecordCommands::verdictAndExitStatus()
     QFETCH(QString, verdict);
     Workplace place;
     const QString tolerance = status == 5 ? "0.02" : "0.1";
-    const Run run = place.run(addArgs("SN", {"--tolerance", tolerance, "--rule", rule,
-                                             "--resolution", "0", "--verify", "0", reading,
-                                             "--verify", "100", "100"}));
+    const Run run =
+        place.run(addArgs("SN", {"--tolerance", tolerance, "--rule", rule, "--resolution", "0",
+                                 "--verify", "0", reading, "--verify", "100", "100"}));
     QCOMPARE(run.status, status);
     QVERIFY2(run.out.contains("verdict " + verdict + " ("), qPrintable(run.out));
     QVERIFY2(run.out.contains("as left at 0: U 0.020 (k = 2), " + verdict), qPrintable(run.out));
@@ -361,9 +361,9 @@ void TestRecordCommands::verdictAndExitStatus()
 void TestRecordCommands::repeatedReadingsMakeOnePoint()
 {
     Workplace place;
-    QStringList args = addArgs("SN", {"--tolerance", "0.1", "--resolution", "0", "--reading",
-                                      "1", "0.7", "--verify", "0", "0.03", "--verify", "100",
-                                      "100", "--verify", "0", "0.13"});
+    QStringList args =
+        addArgs("SN", {"--tolerance", "0.1", "--resolution", "0", "--reading", "1", "0.7",
+                       "--verify", "0", "0.03", "--verify", "100", "100", "--verify", "0", "0.13"});
     const Run run = place.run(args);
     // Two readings 0.1 apart at 0 °C: s/√2 = 0.05 with ν = 1 outweighs the reference's 0.01,
     // so ν_eff is near 1 and k above 10: U is past T, though their mean 0.08 is within it.
@@ -803,9 +803,9 @@ void TestRecordCommands::verifyShowsTampering()
     QCOMPARE(verified.status, status);
     const Run listed = place.run({"records", "list", "--format", "json"}, database);
     const QJsonObject named =
-        QJsonDocument::fromJson(
-            listed.out.split('\n').value(tampering == "changed" || tampering == "unset" ? 2 : 1)
-                .toUtf8())
+        QJsonDocument::fromJson(listed.out.split('\n')
+                                    .value(tampering == "changed" || tampering == "unset" ? 2 : 1)
+                                    .toUtf8())
             .object();
     QString expected = says;
     if (status != 0)

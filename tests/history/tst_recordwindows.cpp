@@ -17,7 +17,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
-#include <QTableWidget>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,6 +27,7 @@
 #include <QSignalSpy>
 #include <QSortFilterProxyModel>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
@@ -436,7 +436,8 @@ void TestRecordWindows::budgetWindowFollowsTheEntries()
     QList<Record> saved;
     QVERIFY(!store.list("SN-budget", saved).failed());
     QCOMPARE(saved.size(), 1);
-    QCOMPARE(quarvet::records::readPoints(saved[0].asFoundPoints)[1].readings, (QList<double>{99, 99.01, 98.99}));
+    QCOMPARE(quarvet::records::readPoints(saved[0].asFoundPoints)[1].readings,
+             (QList<double>{99, 99.01, 98.99}));
     // Corrected: the window holds again what the record was made of.
     auto* corrected = new AdjustmentWindow;
     corrected->correct(saved[0]);
