@@ -1,6 +1,7 @@
 #include "evaluation.h"
 
 #include <cmath>
+#include <map>
 
 namespace quarvet::calc {
 namespace {
@@ -40,14 +41,14 @@ Verdict judged(std::vector<PointResult>& results, double tolerance, DecisionRule
 
 std::vector<PointReadings> readingsByTarget(std::span<const VerificationReading> readings)
 {
+    // Found by target in a map: a command line may give a hundred thousand of them.
     std::vector<PointReadings> points;
+    std::map<double, std::size_t> where;
     for (const VerificationReading& reading : readings) {
-        auto at = points.begin();
-        while (at != points.end() && at->target != reading.target)
-            ++at;
-        if (at == points.end())
-            at = points.insert(points.end(), PointReadings{reading.target, {}});
-        at->readings.push_back(reading.reading);
+        const auto [at, added] = where.try_emplace(reading.target, points.size());
+        if (added)
+            points.push_back({reading.target, {}});
+        points[at->second].readings.push_back(reading.reading);
     }
     return points;
 }

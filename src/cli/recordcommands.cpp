@@ -245,33 +245,25 @@ bool numberOf(const std::string& label, const std::string& word, const calc::Sep
     return true;
 }
 
+// The options `records add` takes.
+const std::vector<OptionShape>& addShapes()
+{
+    static const std::vector<OptionShape> shapes{
+        {"--serial", 1},      {"--type", 1},        {"--line", 1},          {"--technician", 1},
+        {"--reference", 1},   {"--reference-u", 1}, {"--reference-due", 1}, {"--ambient", 1},
+        {"--current", 2},     {"--tolerance", 1},   {"--verify", 2, true},  {"--note", 1},
+        {"--reference-k", 1}, {"--drift", 1},       {"--resolution", 1},    {"--uniformity", 1},
+        {"--stability", 1},   {"--rule", 1},        {"--reading", 2, true}};
+    return shapes;
+}
+
 // The options of `records add`, all that it needs among them, and the four entries after
 // them; nothing when the usage is wrong (said already).
 std::optional<Options> addOptions(const std::vector<std::string>& words,
                                   std::vector<std::string>& entries, Output& io)
 {
     std::string fault;
-    auto options = readOptions(words,
-                               {{"--serial", 1},
-                                {"--type", 1},
-                                {"--line", 1},
-                                {"--technician", 1},
-                                {"--reference", 1},
-                                {"--reference-u", 1},
-                                {"--reference-due", 1},
-                                {"--ambient", 1},
-                                {"--current", 2},
-                                {"--tolerance", 1},
-                                {"--verify", 2, true},
-                                {"--note", 1},
-                                {"--reference-k", 1},
-                                {"--drift", 1},
-                                {"--resolution", 1},
-                                {"--uniformity", 1},
-                                {"--stability", 1},
-                                {"--rule", 1},
-                                {"--reading", 2, true}},
-                               fault, &entries);
+    auto options = readOptions(words, addShapes(), fault, &entries);
     if (!options) {
         usageFault(fault, io);
         return std::nullopt;
@@ -457,26 +449,9 @@ void writePointResults(const char* when, const QList<records::PointResult>& poin
     }
 }
 
-int addCommand(const std::vector<std::string>& args, const calc::Separators& separators,
-               RecordsContext& context, Output& io)
+// What a saved record says: its codes, each point's U, the verdicts, and its id last.
+void writeSaved(const records::Record& record, Output& io)
 {
-    int status = success;
-    const auto input = addInput(args, separators, io, status);
-    if (!input)
-        return status;
-    const records::Composition composition =
-        records::composeRecord(*input, context.today, QDateTime::currentDateTimeUtc(),
-                               QUuid::createUuid().toString(QUuid::WithoutBraces));
-    if (!composition.ok())
-        return refusal(QString::fromStdString(messages::recordRefusal(composition.refusal)), io);
-    const records::Record& record = composition.record;
-    records::StoreFailure saved;
-    {
-        const StoreDeadline deadline;
-        saved = context.store.add(record);
-    }
-    if (saved.failed())
-        return refusal(saved.message, io);
     try {
         io.out << "codes " << said(record.slopeCode) << " " << said(record.offsetCode) << "\n";
         writePointResults("as found", records::readPoints(record.asFoundPoints), io.out);
@@ -497,6 +472,29 @@ int addCommand(const std::vector<std::string>& args, const calc::Separators& sep
                     " was saved, but its id could not be written to standard output\n");
         throw;
     }
+}
+
+int addCommand(const std::vector<std::string>& args, const calc::Separators& separators,
+               RecordsContext& context, Output& io)
+{
+    int status = success;
+    const auto input = addInput(args, separators, io, status);
+    if (!input)
+        return status;
+    const records::Composition composition =
+        records::composeRecord(*input, context.today, QDateTime::currentDateTimeUtc(),
+                               QUuid::createUuid().toString(QUuid::WithoutBraces));
+    if (!composition.ok())
+        return refusal(QString::fromStdString(messages::recordRefusal(composition.refusal)), io);
+    const records::Record& record = composition.record;
+    records::StoreFailure saved;
+    {
+        const StoreDeadline deadline;
+        saved = context.store.add(record);
+    }
+    if (saved.failed())
+        return refusal(saved.message, io);
+    writeSaved(record, io);
     if (record.verdict == QString::fromStdString(calc::verdictText(calc::Verdict::NotJudged)))
         return verificationNotJudged;
     return composition.passed == false ? verificationFailed : success;

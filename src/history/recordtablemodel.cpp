@@ -69,6 +69,18 @@ int RecordTableModel::columnCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : Count;
 }
 
+namespace {
+
+QString asFoundText(const records::Record& record)
+{
+    if (!record.setUp)
+        return QStringLiteral("not evaluated");
+    return record.asFoundVerdict.isEmpty() ? QStringLiteral("not judged: no tolerance")
+                                           : record.asFoundVerdict;
+}
+
+} // namespace
+
 QString RecordTableModel::text(const records::ListedRecord& row, int column) const
 {
     const records::Record& record = row.record;
@@ -86,10 +98,7 @@ QString RecordTableModel::text(const records::ListedRecord& row, int column) con
             .arg(record.currentSlopeCode, record.currentOffsetCode, record.slopeCode,
                  record.offsetCode);
     case AsFound:
-        if (!record.setUp)
-            return QStringLiteral("not evaluated");
-        return record.asFoundVerdict.isEmpty() ? QStringLiteral("not judged: no tolerance")
-                                               : record.asFoundVerdict;
+        return asFoundText(record);
     case Verdict:
         return record.verdict.isEmpty() ? QStringLiteral("not verified") : record.verdict;
     case Technician:

@@ -18,15 +18,18 @@ struct Condition {
 
 // `version` is the store's: a store of a version that keeps no as-found verdict holds no
 // record of one.
+Condition asFoundCondition(const RecordFilter& filter, int version)
+{
+    if (filter.asFoundVerdict.isEmpty())
+        return {QStringLiteral("1 = 1"), {}};
+    if (version < asFoundVersion)
+        return {QStringLiteral("1 = 0"), {}};
+    return {QStringLiteral("r.as_found_verdict = ?"), {filter.asFoundVerdict}};
+}
+
 Condition conditionFor(const RecordFilter& filter, const Dialect& dialect, int version)
 {
-    Condition condition{QStringLiteral("1 = 1"), {}};
-    if (!filter.asFoundVerdict.isEmpty() && version < asFoundVersion)
-        condition.where = QStringLiteral("1 = 0");
-    else if (!filter.asFoundVerdict.isEmpty()) {
-        condition.where += QStringLiteral(" AND r.as_found_verdict = ?");
-        condition.values << filter.asFoundVerdict;
-    }
+    Condition condition = asFoundCondition(filter, version);
     if (!filter.idPrefix.isEmpty()) {
         // Ids are written in small letters; the prefix is matched as text, never as a pattern.
         QString prefix = filter.idPrefix.toLower();
