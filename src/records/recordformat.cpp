@@ -164,43 +164,119 @@ const QList<const Column*>& columnsByName()
 
 } // namespace
 
+namespace {
+
+// A number as JSON writes it: -?(0|[1-9][0-9]*)(.[0-9]+)?([eE][+-]?[0-9]+)?
+bool isJsonNumber(QStringView word)
+{
+    qsizetype at = 0;
+    const auto digits = [&] {
+        const qsizetype from = at;
+        while (at < word.size() && word[at] >= u'0' && word[at] <= u'9')
+            ++at;
+        return at - from;
+    };
+    if (at < word.size() && word[at] == u'-')
+        ++at;
+    if (at < word.size() && word[at] == u'0')
+        ++at;
+    else if (digits() == 0)
+        return false;
+    if (at < word.size() && word[at] == u'.' && (++at, digits() == 0))
+        return false;
+    if (at < word.size() && (word[at] == u'e' || word[at] == u'E')) {
+        ++at;
+        if (at < word.size() && (word[at] == u'+' || word[at] == u'-'))
+            ++at;
+        if (digits() == 0)
+            return false;
+    }
+    return at == word.size();
+}
+
+// A stored number into JSON as it is stored; infinity, which JSON has no word for, as null.
+bool appendStoredNumber(QString& json, QStringView word)
+{
+    if (word == QLatin1String("inf")) {
+        json += QLatin1String("null");
+        return true;
+    }
+    if (!isJsonNumber(word))
+        return false;
+    json += word;
+    return true;
+}
+
+// The value after `key` up to the next blank (or the end, for the last key), and the rest.
+bool field(QStringView& text, QLatin1String key, QStringView& value, bool last = false)
+{
+    if (!text.startsWith(key))
+        return false;
+    text = text.mid(key.size());
+    const qsizetype blank = last ? -1 : text.indexOf(u' ');
+    value = blank < 0 ? text : text.left(blank);
+    text = blank < 0 ? QStringView() : text.mid(blank + 1);
+    return true;
+}
+
+// One point of the kept text as a JSON object, keys sorted; false when it is not as this
+// program writes it.
+bool appendPointObject(QString& json, QStringView point)
+{
+    QStringView target, readings, uc, nuEff, k, U, verdict;
+    if (!field(point, QLatin1String("target="), target) ||
+        !field(point, QLatin1String("readings="), readings) ||
+        !field(point, QLatin1String("uc="), uc) || !field(point, QLatin1String("nuEff="), nuEff) ||
+        !field(point, QLatin1String("k="), k) || !field(point, QLatin1String("U="), U) ||
+        !field(point, QLatin1String("verdict="), verdict, true))
+        return false;
+    json += QLatin1String("{\"U\":");
+    bool ok = appendStoredNumber(json, U);
+    json += QLatin1String(",\"k\":");
+    ok = ok && appendStoredNumber(json, k);
+    json += QLatin1String(",\"nuEff\":");
+    ok = ok && appendStoredNumber(json, nuEff);
+    json += QLatin1String(",\"readings\":[");
+    for (const QStringView reading : readings.split(u',')) {
+        if (json.back() != u'[')
+            json += QLatin1Char(',');
+        ok = ok && appendStoredNumber(json, reading);
+    }
+    json += QLatin1String("],\"target\":");
+    ok = ok && appendStoredNumber(json, target);
+    json += QLatin1String(",\"uc\":");
+    ok = ok && appendStoredNumber(json, uc);
+    json += QLatin1String(",\"verdict\":");
+    appendJsonString(json, verdict.toString());
+    json += QLatin1Char('}');
+    return ok;
+}
+
+} // namespace
+
+// Written from the kept text in one pass, its numbers as they are kept: a listing of a
+// million records writes this for each.
 void appendPointsJson(QString& json, const Record& record, const QString& text)
 {
     if (!record.setUp) {
         json += QLatin1String("null");
         return;
     }
-    const QList<PointResult> points = readPoints(text);
-    // A text this program did not write, as it is: no list could say what it holds.
-    if (pointsText(points) != text) {
-        appendJsonString(json, text);
-        return;
-    }
-    // Keys sorted, as the record's own are.
-    const auto number = [&json](QLatin1String key, double value) {
-        json += key;
-        appendJsonValue(json, QVariant(value));
-    };
+    const qsizetype start = json.size();
     json += QLatin1Char('[');
-    for (qsizetype n = 0; n < points.size(); ++n) {
-        const PointResult& point = points[n];
-        json += n ? QLatin1String(",{") : QLatin1String("{");
-        number(QLatin1String("\"U\":"), point.U);
-        number(QLatin1String(",\"k\":"), point.k);
-        number(QLatin1String(",\"nuEff\":"), point.nuEff);
-        json += QLatin1String(",\"readings\":[");
-        for (qsizetype m = 0; m < point.readings.size(); ++m) {
-            if (m)
+    bool ok = true;
+    if (!text.isEmpty())
+        for (const QStringView point : QStringView(text).split(QStringView(u"; "))) {
+            if (json.size() > start + 1)
                 json += QLatin1Char(',');
-            appendJsonValue(json, QVariant(point.readings[m]));
+            ok = ok && appendPointObject(json, point);
         }
-        number(QLatin1String("],\"target\":"), point.target);
-        number(QLatin1String(",\"uc\":"), point.uc);
-        json += QLatin1String(",\"verdict\":");
-        appendJsonString(json, point.verdict);
-        json += QLatin1Char('}');
-    }
     json += QLatin1Char(']');
+    // A text this program did not write, as it is: no list could say what it holds.
+    if (!ok) {
+        json.truncate(start);
+        appendJsonString(json, text);
+    }
 }
 
 QString leftToRightAsStored(const QString& name)

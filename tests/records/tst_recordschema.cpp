@@ -11,6 +11,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <QRegularExpression>
 #include <QSqlDatabase>
@@ -145,6 +148,8 @@ private slots:
     void hashCoversEveryField();
     void numbersAsQtWritesThem_data();
     void numbersAsQtWritesThem();
+    void pointsInJson_data();
+    void pointsInJson();
     void localTimesAcrossTransitions_data();
     void localTimesAcrossTransitions();
 };
@@ -680,3 +685,43 @@ void TestRecordSchema::localTimesAcrossTransitions()
 
 QTEST_GUILESS_MAIN(TestRecordSchema)
 #include "tst_recordschema.moc"
+
+void TestRecordSchema::pointsInJson_data()
+{
+    QTest::addColumn<QString>("kept");
+    QTest::addColumn<QString>("json");
+    QTest::newRow("as written") << "target=0 readings=0.03,0.05 uc=0.0104 nuEff=inf k=2 U=0.021 "
+                                   "verdict=Conditional pass"
+                                << "[{\"U\":0.021,\"k\":2,\"nuEff\":null,\"readings\":[0.03,0.05],"
+                                   "\"target\":0,\"uc\":0.0104,\"verdict\":\"Conditional pass\"}]";
+    QTest::newRow("none read") << ""
+                               << "[]";
+    // Whatever another program put there is shown as it is, never as a list it is not.
+    QTest::newRow("a number that is none")
+        << "target=0 readings=0.03 uc=x nuEff=inf k=2 U=0.021 verdict=Pass"
+        << "\"target=0 readings=0.03 uc=x nuEff=inf k=2 U=0.021 verdict=Pass\"";
+    QTest::newRow("a key missing") << "target=0 readings=0.03 uc=0.01 k=2 U=0.021 verdict=Pass"
+                                   << "\"target=0 readings=0.03 uc=0.01 k=2 U=0.021 verdict=Pass\"";
+    QTest::newRow("not JSON's form of a number")
+        << "target=.5 readings=0.03 uc=0.01 nuEff=inf k=2 U=0.021 verdict=Pass"
+        << "\"target=.5 readings=0.03 uc=0.01 nuEff=inf k=2 U=0.021 verdict=Pass\"";
+    QTest::newRow("a quote in the verdict")
+        << "target=0 readings=0 uc=0 nuEff=inf k=2 U=0 verdict=\"x"
+        << "[{\"U\":0,\"k\":2,\"nuEff\":null,\"readings\":[0],\"target\":0,\"uc\":0,"
+           "\"verdict\":\"\\\"x\"}]";
+}
+
+// The results at points in a JSON listing: a list when the kept text is as this program
+// writes it, the text itself otherwise; the numbers as they are kept.
+void TestRecordSchema::pointsInJson()
+{
+    QFETCH(QString, kept);
+    QFETCH(QString, json);
+    Record record = quarvet::test::evaluatedRecord();
+    record.asLeftPoints = kept;
+    const QJsonObject listed = QJsonDocument::fromJson(jsonObject(record).toUtf8()).object();
+    QVERIFY(!listed.isEmpty());
+    const QString shown = QString::fromUtf8(
+        QJsonDocument(QJsonArray{listed["as_left_points"]}).toJson(QJsonDocument::Compact));
+    QCOMPARE(shown, "[" + json + "]");
+}
