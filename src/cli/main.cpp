@@ -1,6 +1,7 @@
 #include "cli.h"
 #include "fileio.h"
 #include "recordcommands.h"
+#include "registercommands.h"
 
 #include "certificate/certificate.h"
 #include "records/storechoice.h"
@@ -62,17 +63,32 @@ int main(int argc, char* argv[])
     quarvet::cli::DescriptorSource in(0, "standard input");
     quarvet::cli::DescriptorSink out(1, "standard output");
     quarvet::cli::DescriptorSink err(2, "standard error");
+    // The commands of the store: the records, the laboratory's settings, the register.
+    const auto withStore = [&](const auto& command) {
+        return [&, command](const std::vector<std::string>& words, quarvet::cli::Output& io) {
+            int qtArgc = 1;
+            qInstallMessageHandler(dropQtWarnings);
+            const auto application = applicationFor(args, qtArgc, argv);
+            const quarvet::settings::QtSettingsStore settings;
+            const auto store = quarvet::records::recordStoreFor(settings.read(
+                quarvet::records::databaseSection, quarvet::records::databaseKey, QString()));
+            quarvet::cli::RecordsContext context{*store, QDate::currentDate(),
+                                                 &quarvet::certificate::writeCertificate};
+            return command(words, context, io);
+        };
+    };
+    using Context = quarvet::cli::RecordsContext;
+    using Output = quarvet::cli::Output;
+    using Words = std::vector<std::string>;
     const quarvet::cli::MoreCommands more{
-        {"records", [&](const std::vector<std::string>& words, quarvet::cli::Output& io) {
-             int qtArgc = 1;
-             qInstallMessageHandler(dropQtWarnings);
-             const auto application = applicationFor(args, qtArgc, argv);
-             const quarvet::settings::QtSettingsStore settings;
-             const auto store = quarvet::records::recordStoreFor(settings.read(
-                 quarvet::records::databaseSection, quarvet::records::databaseKey, QString()));
-             quarvet::cli::RecordsContext context{*store, QDate::currentDate(),
-                                                  &quarvet::certificate::writeCertificate};
+        {"records", withStore([&](const Words& words, Context& context, Output& io) {
              return quarvet::cli::recordsCommand(words, separators, context, io);
-         }}};
+         })},
+        {"lab", withStore([](const Words& words, Context& context, Output& io) {
+             return quarvet::cli::labCommand(words, context, io);
+         })},
+        {"references", withStore([&](const Words& words, Context& context, Output& io) {
+             return quarvet::cli::referencesCommand(words, separators, context, io);
+         })}};
     return quarvet::cli::run(args, separators, {in, out, err}, more);
 }

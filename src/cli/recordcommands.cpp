@@ -1,4 +1,5 @@
 #include "recordcommands.h"
+#include "recordwords.h"
 
 #include "adjustcommands.h"
 
@@ -9,6 +10,7 @@
 #include "messages/storemessages.h"
 #include "records/recordform.h"
 #include "records/recordformat.h"
+#include "records/register.h"
 
 #include <QUuid>
 
@@ -26,82 +28,8 @@
 namespace quarvet::cli {
 namespace {
 
-std::string said(const QString& text)
-{
-    return text.toStdString();
-}
-
 // A store whose hash chain is broken: a record was changed, removed or slipped in.
 constexpr int chainBroken = 4;
-
-int refusal(const QString& why, Output& io)
-{
-    io.sayError("quarvet-cli: " + calc::printable(said(why)) + "\n");
-    return failure;
-}
-
-// An option's words: its values in order. Options are known by their exact names.
-using Options = std::map<std::string, std::vector<std::string>>;
-
-struct OptionShape {
-    const char* name;
-    int values;           // how many words follow it
-    bool repeats = false; // given once for each of several values, e.g. a reading
-};
-
-// Reads `words` as options of the given shapes; an unknown option, one given twice that does
-// not repeat, or one without its values is wrong usage. With `rest`, the options end at the
-// first word that is none, and the words from there are left in `rest`; without it, such a
-// word is wrong usage.
-std::optional<Options> readOptions(const std::vector<std::string>& words,
-                                   const std::vector<OptionShape>& shapes, std::string& fault,
-                                   std::vector<std::string>* rest = nullptr)
-{
-    const auto shapeOf = [&](const std::string& word) -> const OptionShape* {
-        for (const OptionShape& shape : shapes)
-            if (word == shape.name)
-                return &shape;
-        return nullptr;
-    };
-    Options options;
-    for (std::size_t n = 0; n < words.size(); ++n) {
-        const OptionShape* shape = shapeOf(words[n]);
-        if (!shape && rest && !words[n].starts_with("--")) {
-            rest->assign(words.begin() + static_cast<std::ptrdiff_t>(n), words.end());
-            return options;
-        }
-        if (!shape) {
-            fault = words[n].starts_with("--")
-                        ? "unknown option '" + calc::printable(words[n]) + "'"
-                        : "unexpected word '" + calc::printable(words[n]) + "'";
-            return std::nullopt;
-        }
-        if (options.count(shape->name) && !shape->repeats) {
-            fault = std::string(shape->name) + " is given twice";
-            return std::nullopt;
-        }
-        std::vector<std::string>& values = options[shape->name];
-        int taken = 0;
-        for (; taken < shape->values && n + 1 < words.size() && !shapeOf(words[n + 1]); ++taken)
-            values.push_back(words[++n]);
-        if (taken != shape->values) {
-            fault = std::string(shape->name) + " takes " +
-                    (shape->values == 1 ? "a value" : std::to_string(shape->values) + " values");
-            return std::nullopt;
-        }
-    }
-    return options;
-}
-
-QString text(const std::string& word)
-{
-    return QString::fromUtf8(word.data(), static_cast<qsizetype>(word.size()));
-}
-
-bool validUtf8(const std::string& word)
-{
-    return text(word).toStdString() == word;
-}
 
 // A store that does not answer (a database whose network went quiet in the middle of an
 // answer) must not hold the command for ever: past the deadline it ends, saying so. Ending
@@ -224,27 +152,6 @@ int listCommand(const std::vector<std::string>& args, RecordsContext& context, O
     return success;
 }
 
-// Reads a number the way the entries are read; false, with the report, when it is none.
-bool numberOf(const std::string& label, const std::string& word, const calc::Separators& separators,
-              double& value, Output& io)
-{
-    const calc::EntryReading reading = calc::readEntry(word, separators);
-    if (!reading.isNumber()) {
-        io.sayError("quarvet-cli: " + label + " '" + calc::printable(word) + "' is not a number\n");
-        return false;
-    }
-    // A record keeps its numbers for good: one read another way than typed is refused, where
-    // a calculation only warns.
-    if (const auto pair = calc::probeSeparators(separators);
-        pair && calc::holds(word, pair->foreign)) {
-        io.sayError("quarvet-cli: " + messages::foreignSeparatorInRecord(label, word, *pair) +
-                    "\n");
-        return false;
-    }
-    value = reading.value;
-    return true;
-}
-
 // The options `records add` takes.
 const std::vector<OptionShape>& addShapes()
 {
@@ -253,7 +160,8 @@ const std::vector<OptionShape>& addShapes()
         {"--reference", 1},   {"--reference-u", 1}, {"--reference-due", 1}, {"--ambient", 1},
         {"--current", 2},     {"--tolerance", 1},   {"--verify", 2, true},  {"--note", 1},
         {"--reference-k", 1}, {"--drift", 1},       {"--resolution", 1},    {"--uniformity", 1},
-        {"--stability", 1},   {"--rule", 1},        {"--reading", 2, true}};
+        {"--stability", 1},   {"--rule", 1},        {"--reading", 2, true}, {"--customer", 1},
+        {"--customer-address", 1}, {"--method", 1}, {"--corrects", 1}, {"--reason", 1}};
     return shapes;
 }
 
@@ -277,8 +185,7 @@ std::optional<Options> addOptions(const std::vector<std::string>& words,
                    io);
         return std::nullopt;
     }
-    for (const char* required : {"--serial", "--type", "--line", "--technician", "--reference",
-                                 "--reference-u", "--reference-due"})
+    for (const char* required : {"--serial", "--type", "--line", "--technician", "--reference"})
         if (!options->count(required)) {
             usageFault(std::string("records add needs ") + required, io);
             return std::nullopt;
@@ -292,7 +199,8 @@ bool readTexts(const Options& options, records::RecordInput& input, Output& io)
     const auto value = [&](const char* name) { return options.at(name)[0]; };
     // Malformed bytes would be stored as replacement characters, and two different serials
     // would become one: refused, as the window cannot even take them.
-    for (const char* name : {"--serial", "--type", "--technician", "--reference", "--note"})
+    for (const char* name : {"--serial", "--type", "--technician", "--reference", "--note",
+                             "--customer", "--customer-address", "--method", "--reason"})
         if (options.count(name) && !validUtf8(value(name))) {
             io.sayError(std::string("quarvet-cli: ") + name + " is not valid UTF-8 text\n");
             return false;
@@ -301,10 +209,18 @@ bool readTexts(const Options& options, records::RecordInput& input, Output& io)
     input.serial = text(value("--serial"));
     input.technician = text(value("--technician"));
     input.referenceId = text(value("--reference"));
-    input.note = options.count("--note") ? text(value("--note")) : QString();
+    const auto optional = [&](const char* name) {
+        return options.count(name) ? text(value(name)) : QString();
+    };
+    input.note = optional("--note");
+    input.customer = optional("--customer");
+    input.customerAddress = optional("--customer-address");
+    input.method = optional("--method");
+    input.correctionReason = optional("--reason");
     const std::string line = value("--line");
     input.displayLine = line == "1" ? 1 : line == "2" ? 2 : 0;
-    input.referenceDue = records::readDueDate(text(value("--reference-due")));
+    if (options.count("--reference-due"))
+        input.referenceDue = records::readDueDate(optional("--reference-due"));
     return true;
 }
 
@@ -400,8 +316,9 @@ bool readNumbers(const std::vector<std::string>& entries, const Options& options
                  const calc::Separators& separators, records::RecordInput& input, Output& io,
                  int& status)
 {
-    if (!numberOf("--reference-u", options.at("--reference-u")[0], separators,
-                  input.referenceUncertainty, io) ||
+    if ((options.count("--reference-u") &&
+         !numberOf("--reference-u", options.at("--reference-u")[0], separators,
+                   input.referenceUncertainty, io)) ||
         !readOptional(options, "--ambient", separators, input.ambient, io) ||
         !readOptional(options, "--tolerance", separators, input.tolerance, io) ||
         !readCodesAndReadings(options, separators, input, io, status) ||
@@ -417,10 +334,131 @@ bool readNumbers(const std::vector<std::string>& entries, const Options& options
     return true;
 }
 
+// The record a correction corrects, by its id or a beginning of it only one record has, and
+// the day of the calibration it corrects (that of the first record of the line of
+// corrections), against which the reference's due date is held.
+bool resolveCorrection(const Options& options, records::RecordInput& input,
+                       RecordsContext& context, Output& io)
+{
+    if (!options.count("--corrects"))
+        return true;
+    QString id = text(options.at("--corrects")[0]);
+    for (int step = 0; step < 10000 && !id.isEmpty(); ++step) {
+        QList<records::Record> found;
+        records::RecordFilter filter = records::RecordFilter::ofIdPrefix(id);
+        filter.limit = 2;
+        if (const records::StoreFailure read = context.store.list(filter, found); read.failed()) {
+            refusal(read.message, io);
+            return false;
+        }
+        if (found.size() != 1) {
+            refusal(QStringLiteral("--corrects %1 names %2").arg(id, found.isEmpty()
+                                                                          ? "no record"
+                                                                          : "more than one record"),
+                    io);
+            return false;
+        }
+        if (step == 0)
+            input.corrects = found[0].id;
+        input.calibrated = found[0].createdUtc.toLocalTime().date();
+        id = found[0].corrects;
+    }
+    return true;
+}
+
+// Refused: a value typed for a reference from the register that is not the register's.
+bool disagrees(const Options& options, const char* option, bool differs,
+               const records::ReferenceStandard& standard, Output& io)
+{
+    if (!options.count(option) || !differs)
+        return false;
+    refusal(QStringLiteral("%1 %2 is not what the register holds for %3 (entry %4); leave it out "
+                           "to take the register's")
+                .arg(QString::fromLatin1(option), text(options.at(option)[0]),
+                     standard.identifier)
+                .arg(standard.entry),
+            io);
+    return true;
+}
+
+// A reference not in the register: typed, as scripts of before do, unless the laboratory
+// takes references from its register only.
+bool typedReference(const Options& options, records::RecordInput& input, RecordsContext& context,
+                    Output& io, int& status)
+{
+    records::LabSettings lab;
+    if (const records::StoreFailure read = records::readLabSettings(context.store, lab);
+        read.failed())
+        return refusal(read.message, io), false;
+    if (lab.value(QStringLiteral("registered-references-only")) == QLatin1String("yes"))
+        return refusal(QStringLiteral("The laboratory takes reference standards from its "
+                                      "register only, which does not hold %1 (quarvet-cli "
+                                      "references add).")
+                           .arg(input.referenceId),
+                       io),
+               false;
+    if (!options.count("--reference-u") || !options.count("--reference-due")) {
+        status = usageError;
+        usageFault("records add needs --reference-u and --reference-due for a reference that "
+                   "is not in the register",
+                   io);
+        return false;
+    }
+    input.referenceSource = QStringLiteral("typed");
+    return true;
+}
+
+// The reference standard from the register when it holds it: its U, k, drift and due date as
+// they stand now, usable on the day of the calibration.
+bool resolveReference(const Options& options, records::RecordInput& input,
+                      RecordsContext& context, Output& io, int& status)
+{
+    QList<records::ReferenceStandard> entries;
+    if (const records::StoreFailure read =
+            records::referenceEntries(context.store, input.referenceId, entries);
+        read.failed())
+        return refusal(read.message, io), false;
+    if (entries.isEmpty())
+        return typedReference(options, input, context, io, status);
+    const records::ReferenceStandard& standard = entries.last();
+    if (disagrees(options, "--reference-u", input.referenceUncertainty != standard.U, standard,
+                  io) ||
+        disagrees(options, "--reference-k", input.setUp.referenceK != standard.k, standard, io) ||
+        disagrees(options, "--drift", input.setUp.drift != standard.drift, standard, io) ||
+        disagrees(options, "--reference-due", input.referenceDue != standard.due, standard, io))
+        return false;
+    const QDate day = input.calibrated.isValid() ? input.calibrated : context.today;
+    switch (records::referenceUse(standard, day)) {
+    case records::ReferenceUse::Withdrawn:
+        return refusal(QStringLiteral("The reference standard %1 has been withdrawn from the "
+                                      "register and cannot be used.")
+                           .arg(standard.identifier),
+                       io),
+               false;
+    case records::ReferenceUse::Overdue:
+        return refusal(QStringLiteral("The reference standard %1 was due for calibration on %2, "
+                                      "before the calibration on %3: it cannot be used.")
+                           .arg(standard.identifier, standard.due.toString(Qt::ISODate),
+                                day.toString(Qt::ISODate)),
+                       io),
+               false;
+    default:
+        break;
+    }
+    input.referenceUncertainty = standard.U;
+    input.setUp.referenceK = standard.k;
+    input.setUp.drift = standard.drift;
+    input.referenceDue = standard.due;
+    input.referenceSource = QStringLiteral("register");
+    input.referenceCertificate = standard.certificate;
+    input.referenceCalibratedBy = standard.calibratedBy;
+    return true;
+}
+
 // The input of `records add` from its words; nothing when a word is wrong (said already).
 std::optional<records::RecordInput> addInput(const std::vector<std::string>& args,
-                                             const calc::Separators& separators, Output& io,
-                                             int& status)
+                                             const calc::Separators& separators,
+                                             RecordsContext& context, Output& io, int& status)
 {
     status = usageError;
     std::vector<std::string> entries;
@@ -430,7 +468,9 @@ std::optional<records::RecordInput> addInput(const std::vector<std::string>& arg
     status = failure;
     records::RecordInput input;
     if (!readTexts(*options, input, io) ||
-        !readNumbers(entries, *options, separators, input, io, status))
+        !readNumbers(entries, *options, separators, input, io, status) ||
+        !resolveCorrection(*options, input, context, io) ||
+        !resolveReference(*options, input, context, io, status))
         return std::nullopt;
     return input;
 }
@@ -478,7 +518,7 @@ int addCommand(const std::vector<std::string>& args, const calc::Separators& sep
                RecordsContext& context, Output& io)
 {
     int status = success;
-    const auto input = addInput(args, separators, io, status);
+    const auto input = addInput(args, separators, context, io, status);
     if (!input)
         return status;
     const records::Composition composition =

@@ -302,6 +302,12 @@ std::string recordFieldName(records::RecordField field)
         return "The reference standard";
     case records::RecordField::Note:
         return "The note";
+    case records::RecordField::Customer:
+        return "The customer";
+    case records::RecordField::Method:
+        return "The method";
+    case records::RecordField::Reason:
+        return "The reason for the correction";
     case records::RecordField::Uncertainty:
         return "The reference's uncertainty U";
     case records::RecordField::Ambient:

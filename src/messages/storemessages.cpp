@@ -138,6 +138,21 @@ QString failureOf(const StoreFault& fault)
             .arg(store(fault), fault.location, detail);
     case StoreFaultKind::NotSaved:
         return QStringLiteral("The record was not saved in %1: %2").arg(fault.location, detail);
+    case StoreFaultKind::NoSuchRecord:
+        return QStringLiteral("No record %1 is kept in %2.").arg(detail, fault.location);
+    case StoreFaultKind::AlreadyIssued:
+        return QStringLiteral("The certificate of this record was issued already, as number %1; "
+                              "print it again as a copy (quarvet-cli records certificate).")
+            .arg(detail);
+    case StoreFaultKind::Superseded:
+        return QStringLiteral("The record has been corrected by record %1: issue the "
+                              "certificate of the correction instead.")
+            .arg(detail);
+    case StoreFaultKind::NoSuchReference:
+        return QStringLiteral("The register in %1 holds no reference standard %2.")
+            .arg(fault.location, detail);
+    case StoreFaultKind::NotIssued:
+        return QStringLiteral("The certificate of record %1 has not been issued.").arg(detail);
     case StoreFaultKind::AlreadyCorrected:
         return QStringLiteral("The record was not saved in %1: record %2 has been corrected "
                               "already, perhaps from another window or workstation; correct that "

@@ -222,6 +222,24 @@ const Column columns[] = {
     {"as_left_points", T::Text, true, 5, "", "", "as_left_points", LATER_TEXT_FIELD(asLeftPoints),
      [](const Record& r) { return evaluatedText(r, r.asLeftPoints); },
      [](QString& json, const Record& r) { appendPointsJson(json, r, r.asLeftPoints); }},
+    // What a certificate is issued for and against, NULL in records kept before and where
+    // not given.
+    {"customer", T::Text, true, 6, "", "", "customer", LATER_TEXT_FIELD(customer),
+     [](const Record& r) { return text(r.customer); }},
+    {"customer_address", T::Text, true, 6, "", "", "customer_address",
+     LATER_TEXT_FIELD(customerAddress), [](const Record& r) { return text(r.customerAddress); }},
+    {"method", T::Text, true, 6, "", "", "method", LATER_TEXT_FIELD(method),
+     [](const Record& r) { return text(r.method); }},
+    {"reference_source", T::Text, true, 6, "", "", "reference_source",
+     LATER_TEXT_FIELD(referenceSource), [](const Record& r) { return text(r.referenceSource); }},
+    {"reference_certificate", T::Text, true, 6, "", "", "reference_certificate",
+     LATER_TEXT_FIELD(referenceCertificate),
+     [](const Record& r) { return text(r.referenceCertificate); }},
+    {"reference_calibrated_by", T::Text, true, 6, "", "", "reference_calibrated_by",
+     LATER_TEXT_FIELD(referenceCalibratedBy),
+     [](const Record& r) { return text(r.referenceCalibratedBy); }},
+    {"correction_reason", T::Text, true, 6, "", "", "correction_reason",
+     LATER_TEXT_FIELD(correctionReason), [](const Record& r) { return text(r.correctionReason); }},
 };
 
 } // namespace

@@ -96,12 +96,15 @@ StoreFault judge(QSqlDatabase database, const Schema& schema, int& version)
             "to_regclass('records') AND attnum > 0 AND NOT attisdropped), (SELECT string_agg(made, "
             "',' ORDER BY made COLLATE \"C\") FROM (SELECT 'table ' || relname AS made FROM "
             "pg_class WHERE relnamespace = current_schema()::regnamespace AND relkind = 'r' AND "
-            "relname IN ('records', 'verification', 'quarvet_schema', 'store_notes') UNION ALL "
+            "relname IN ('records', 'verification', 'quarvet_schema', 'store_notes', "
+            "'reference_standards', 'lab_settings', 'certificate_issues') UNION ALL "
             "SELECT 'index ' || indexrelid::regclass::text FROM pg_index WHERE indrelid IN "
-            "(to_regclass('records'), to_regclass('verification'), to_regclass('store_notes')) "
+            "(SELECT to_regclass(name) FROM unnest(ARRAY['records', 'verification', "
+            "'store_notes', 'reference_standards', 'lab_settings', 'certificate_issues']) name) "
             "AND NOT indisprimary UNION ALL SELECT 'trigger ' || tgname FROM pg_trigger WHERE "
-            "tgrelid IN (to_regclass('records'), to_regclass('verification'), "
-            "to_regclass('store_notes')) AND NOT tgisinternal AND tgenabled <> 'D') objects)"),
+            "tgrelid IN (SELECT to_regclass(name) FROM unnest(ARRAY['records', 'verification', "
+            "'store_notes', 'reference_standards', 'lab_settings', 'certificate_issues']) name) "
+            "AND NOT tgisinternal AND tgenabled <> 'D') objects)"),
         row);
     if (error.isValid())
         return faultOf(error, StoreFaultKind::Unreadable);
@@ -169,9 +172,9 @@ bool linkedToTheSameHead(const QSqlError& error)
 
 enum class Attempt { Done, Again, Locked };
 
-// The schema brought up to date and the record in, in one transaction.
-StoreFault saveOnce(QSqlDatabase database, const Schema& schema, const Record& record,
-                    Attempt& attempt)
+// The schema brought up to date and the change made, in one transaction.
+StoreFault saveOnce(QSqlDatabase database, const Schema& schema, const StoreChange& change,
+                    const ChangeFault& expected, Attempt& attempt)
 {
     const bool locked = attempt == Attempt::Locked;
     attempt = Attempt::Done;
@@ -187,26 +190,27 @@ StoreFault saveOnce(QSqlDatabase database, const Schema& schema, const Record& r
     else if (!fault.failed() && version < schema.version())
         fault = upgrade(database, schema, version, savedBy);
     if (!fault.failed() && attempt == Attempt::Done)
-        error = sql::insertChained(database, postgresDialect(), schema, record, savedBy);
+        error = change(database, postgresDialect(), savedBy);
     if (!fault.failed() && attempt == Attempt::Done && !error.isValid())
         error = sql::run(database, QStringLiteral("COMMIT"));
-    if (error.nativeErrorCode() == QLatin1String("QV001"))
-        fault = storeFault(StoreFaultKind::AlreadyCorrected, shortId(record.corrects));
-    else if (linkedToTheSameHead(error))
+    if (error.isValid() && expected)
+        fault = expected(error);
+    if (error.isValid() && !fault.failed() && linkedToTheSameHead(error))
         attempt = Attempt::Again;
-    else if (error.isValid())
+    else if (error.isValid() && !fault.failed())
         fault = faultOf(error, StoreFaultKind::NotSaved);
     if (fault.failed() || attempt != Attempt::Done)
         sql::run(database, QStringLiteral("ROLLBACK"));
     return fault;
 }
 
-StoreFault save(QSqlDatabase database, const Schema& schema, const Record& record)
+StoreFault save(QSqlDatabase database, const Schema& schema, const StoreChange& change,
+               const ChangeFault& expected)
 {
     Attempt attempt = Attempt::Again;
     StoreFault fault;
     for (int round = 0; attempt != Attempt::Done && round < 100; ++round)
-        fault = saveOnce(database, schema, record, attempt);
+        fault = saveOnce(database, schema, change, expected, attempt);
     return attempt == Attempt::Done ? fault : storeFault(StoreFaultKind::Locked);
 }
 
@@ -390,7 +394,28 @@ StoreFailure PostgresRecordStore::write(const Writing& writing)
 
 StoreFailure PostgresRecordStore::add(const Record& record)
 {
-    return write([&](QSqlDatabase database) { return save(database, schema_, record); });
+    return change(
+        [&](QSqlDatabase database, const Dialect& dialect, const QString& savedBy) {
+            return sql::insertChained(database, dialect, schema_, record, savedBy);
+        },
+        [&](const QSqlError& error) {
+            return error.nativeErrorCode() == QLatin1String("QV001")
+                       ? storeFault(StoreFaultKind::AlreadyCorrected, shortId(record.corrects))
+                       : StoreFault{};
+        });
+}
+
+StoreFailure PostgresRecordStore::change(const StoreChange& change, const ChangeFault& expected)
+{
+    return write(
+        [&](QSqlDatabase database) { return save(database, schema_, change, expected); });
+}
+
+StoreFailure PostgresRecordStore::inspect(const StoreReading& reading)
+{
+    return read([&](QSqlDatabase database, int version) {
+        return reading(database, postgresDialect(), version);
+    });
 }
 
 StoreFailure PostgresRecordStore::read(const Reading& reading)
@@ -447,7 +472,12 @@ QStringList grantsTo(const QString& role, const QString& schemaName)
     const QString who = quotedName(role);
     return {QStringLiteral("GRANT USAGE ON SCHEMA %1 TO %2").arg(quotedName(schemaName), who),
             QStringLiteral("GRANT SELECT, INSERT ON records, verification TO %1").arg(who),
-            QStringLiteral("GRANT SELECT ON quarvet_schema, store_notes TO %1").arg(who)};
+            QStringLiteral("GRANT SELECT ON quarvet_schema, store_notes TO %1").arg(who),
+            // The register and the issues are a workstation's to add to; the laboratory's
+            // settings are set by the owner of the tables.
+            QStringLiteral("GRANT SELECT, INSERT ON reference_standards, certificate_issues TO %1")
+                .arg(who),
+            QStringLiteral("GRANT SELECT ON lab_settings TO %1").arg(who)};
 }
 
 StoreFault grantIn(QSqlDatabase database, const Schema& schema, const QString& role)

@@ -39,6 +39,8 @@ public:
     explicit PostgresRecordStore(PostgresAddress address, const Schema& schema = recordSchema());
 
     StoreFailure add(const Record& record) override;
+    StoreFailure change(const StoreChange& change, const ChangeFault& fault) override;
+    StoreFailure inspect(const StoreReading& reading) override;
     StoreFailure visit(const RecordFilter& filter, const RecordVisitor& visitor) override;
     StoreFailure count(const RecordFilter& filter, qint64& count) override;
     StoreFailure checkIntegrity() override;

@@ -78,6 +78,16 @@ struct Record {
     // target, as kept: pointsText of them, which readPoints reads back.
     QString asFoundPoints;
     QString asLeftPoints;
+    // Whom and by which method it was calibrated for, and the reference's own certificate:
+    // empty in records kept before, and where not given (an in-house calibration, a method
+    // not stated).
+    QString customer;
+    QString customerAddress;
+    QString method;
+    QString referenceSource;       // "register", or "typed" when not taken from the register
+    QString referenceCertificate;  // the reference's certificate number
+    QString referenceCalibratedBy; // the laboratory that calibrated the reference
+    QString correctionReason;      // why this record corrects the one it names
     // Set by the store as it saves: who saved it as the system sees it (login@host, or the
     // database role @ the client's address), and the record's link in the store's hash chain.
     // Empty in records saved before the store kept them.

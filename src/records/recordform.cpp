@@ -130,6 +130,25 @@ Refusal nameInvisible(RecordField field, const QString& text)
     return refusal;
 }
 
+// The customer, the method and the reason of a correction, which a correction must give.
+Refusal partyRefusal(const RecordInput& input)
+{
+    if (Refusal refusal = nameTooLong(RecordField::Customer, input.customer); !refusal.ok())
+        return refusal;
+    if (Refusal refusal = nameTurnsAround(RecordField::Customer, input.customer); !refusal.ok())
+        return refusal;
+    const std::pair<RecordField, const QString*> texts[] = {
+        {RecordField::Customer, &input.customerAddress},
+        {RecordField::Method, &input.method},
+        {RecordField::Reason, &input.correctionReason}};
+    for (const auto& [field, text] : texts)
+        if (characters(*text) > longestNote)
+            return tooLong(field, longestNote);
+    if (!input.corrects.isEmpty() && input.correctionReason.trimmed().isEmpty())
+        return refused(RecordField::Reason, RefusalKind::Empty);
+    return {};
+}
+
 // The first thing wrong with the texts given; none when all of them can go into a record.
 Refusal textRefusal(const RecordInput& input)
 {
@@ -148,6 +167,8 @@ Refusal textRefusal(const RecordInput& input)
                 return refusal;
     if (characters(input.note) > longestNote)
         return tooLong(RecordField::Note, longestNote);
+    if (Refusal refusal = partyRefusal(input); !refusal.ok())
+        return refusal;
     if (input.displayLine != 1 && input.displayLine != 2)
         return refused(RecordField::DisplayLine, RefusalKind::NotOneOrTwo);
     if (input.technician.trimmed().isEmpty())
@@ -164,7 +185,7 @@ Refusal valueRefusal(const RecordInput& input, const QDate& today)
         return refused(RecordField::Uncertainty, RefusalKind::BelowZero);
     if (!input.referenceDue.isValid())
         return refused(RecordField::ReferenceDue, RefusalKind::NotADate);
-    if (input.referenceDue < today) {
+    if (input.referenceDue < (input.calibrated.isValid() ? input.calibrated : today)) {
         Refusal refusal = refused(RecordField::ReferenceDue, RefusalKind::Passed);
         refusal.given = input.referenceDue.toString(Qt::ISODate).toStdString();
         return refusal;
@@ -278,6 +299,13 @@ void fill(Record& record, const RecordInput& input, const calc::Adjustment& adju
     record.tolerance = input.tolerance;
     record.note = input.note;
     record.corrects = input.corrects;
+    record.customer = input.customer;
+    record.customerAddress = input.customerAddress;
+    record.method = input.method;
+    record.referenceSource = input.referenceSource;
+    record.referenceCertificate = input.referenceCertificate;
+    record.referenceCalibratedBy = input.referenceCalibratedBy;
+    record.correctionReason = input.correctionReason;
 }
 
 } // namespace

@@ -42,6 +42,18 @@ struct RecordInput {
     QList<VerificationReading> verification;
     QString note;
     QString corrects;
+    // Whom and by which method it is calibrated for (empty: in-house, method not stated), the
+    // reference's own certificate and where it came from, and why a correction corrects.
+    QString customer;
+    QString customerAddress;
+    QString method;
+    QString referenceSource; // "register" or "typed"
+    QString referenceCertificate;
+    QString referenceCalibratedBy;
+    QString correctionReason;
+    // The day of the calibration, against which the reference's due date is held: today, or
+    // for a correction the day of the calibration it corrects. Today when not set.
+    QDate calibrated;
 };
 
 // What composing a record gives: the record, or why there is none.

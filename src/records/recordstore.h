@@ -3,7 +3,9 @@
 #include "chain.h"
 #include "interface.h"
 #include "record.h"
+#include "schema.h"
 #include "storefault.h"
+
 
 #include <QList>
 #include <QString>
@@ -11,6 +13,9 @@
 
 #include <functional>
 #include <optional>
+
+class QSqlDatabase;
+class QSqlError;
 
 namespace quarvet::records {
 
@@ -97,10 +102,37 @@ struct ChainReport {
     bool whole() const { return !broken && notes.orphanReadings == 0; }
 };
 
+// A change beside the records (the register of reference standards, the laboratory's
+// settings, the issue of a certificate), made in the transaction that brings the schema up to
+// date first; `savedBy` is who the store says makes it. An error it gives undoes all of it.
+using StoreChange =
+    std::function<QSqlError(QSqlDatabase database, const Dialect& dialect, const QString& savedBy)>;
+// A reading in one snapshot of a store of `version` (0: no tables yet, nothing to read).
+using StoreReading = std::function<QSqlError(QSqlDatabase database, const Dialect& dialect,
+                                             int version)>;
+// What a change's error means, when it is one the change expects (a constraint of its own);
+// an empty fault for any other, which is said as the database says it.
+using ChangeFault = std::function<StoreFault(const QSqlError& error)>;
+
 // An append-only store of calibration records: records are added, never changed or removed.
 class RecordStore : public Interface {
 public:
     virtual ~RecordStore() = default;
+
+    // Makes `change` in one transaction, the schema first brought up to date; a store of
+    // another kind than the program's own two keeps nothing beside its records.
+    virtual StoreFailure change(const StoreChange& change, const ChangeFault& fault)
+    {
+        Q_UNUSED(change);
+        Q_UNUSED(fault);
+        return StoreFailure(storeFault(StoreFaultKind::NotSaved, QStringLiteral("unsupported")));
+    }
+    // Runs `reading` in one snapshot of the store; nothing to read in another kind of store.
+    virtual StoreFailure inspect(const StoreReading& reading)
+    {
+        Q_UNUSED(reading);
+        return {};
+    }
 
     // Adds `record` whole or not at all.
     virtual StoreFailure add(const Record& record) = 0;

@@ -29,6 +29,9 @@ enum class RecordField {
     Tolerance,
     Verification,
     Note,
+    Customer,
+    Method,
+    Reason,
 };
 
 // What is wrong with the field.

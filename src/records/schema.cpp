@@ -145,10 +145,74 @@ const char* const postgresVersion5[] = {
     "CREATE INDEX records_by_as_found ON records(as_found_verdict, created_utc, saved_order)",
 };
 
+// Version 6: what a certificate is issued against and as: the register of reference
+// standards and the laboratory's settings, each change a new entry, and the issues of
+// certificates, numbered once from the store; records name their customer, method and the
+// reference's own certificate, and find a reference's and a customer's records by index.
+#define KEPT_SQLITE(table, what)                                                                   \
+    "CREATE TRIGGER " table "_never_changed BEFORE UPDATE ON " table                               \
+    " BEGIN SELECT RAISE(ABORT, '" what " never changed'); END",                                 \
+        "CREATE TRIGGER " table "_never_removed BEFORE DELETE ON " table                           \
+        " BEGIN SELECT RAISE(ABORT, '" what " never removed'); END"
+#define KEPT_POSTGRES(table)                                                                       \
+    "CREATE TRIGGER " table "_never_changed BEFORE UPDATE OR DELETE ON " table                     \
+    " FOR EACH ROW EXECUTE FUNCTION quarvet_records_are_kept()",                                  \
+        "CREATE TRIGGER " table "_never_truncated BEFORE TRUNCATE ON " table                       \
+        " FOR EACH STATEMENT EXECUTE FUNCTION quarvet_records_are_kept()",                         \
+        "CREATE TRIGGER " table "_saved_by BEFORE INSERT ON " table                                \
+        " FOR EACH ROW EXECUTE FUNCTION quarvet_saved_by()"
+#define REGISTER_TABLE(real)                                                                       \
+    "CREATE TABLE reference_standards (identifier TEXT NOT NULL, entry INTEGER NOT NULL, "         \
+    "description TEXT NOT NULL, certificate TEXT NOT NULL, calibrated_by TEXT NOT NULL, u " real   \
+    " NOT NULL, k " real " NOT NULL, drift " real " NOT NULL, calibrated TEXT NOT NULL, due TEXT "  \
+    "NOT NULL, usable INTEGER NOT NULL, saved_utc TEXT NOT NULL, saved_by TEXT NOT NULL, PRIMARY " \
+    "KEY (identifier, entry))"
+#define SETTINGS_TABLE                                                                             \
+    "CREATE TABLE lab_settings (entry INTEGER NOT NULL PRIMARY KEY, setting TEXT NOT NULL, value " \
+    "TEXT NOT NULL, saved_utc TEXT NOT NULL, saved_by TEXT NOT NULL)"
+#define ISSUES_TABLE                                                                               \
+    "CREATE TABLE certificate_issues (sequence INTEGER NOT NULL, number TEXT NOT NULL, "           \
+    "record_id TEXT NOT NULL REFERENCES records(id), issued_utc TEXT NOT NULL, issued_by TEXT "    \
+    "NOT NULL, role TEXT NOT NULL, saved_by TEXT NOT NULL)"
+#define ISSUE_INDEXES                                                                              \
+    "CREATE UNIQUE INDEX issues_numbered_once ON certificate_issues(sequence)",                    \
+        "CREATE UNIQUE INDEX issues_number_once ON certificate_issues(number)",                    \
+        "CREATE UNIQUE INDEX issues_once_a_record ON certificate_issues(record_id)",               \
+        "CREATE INDEX lab_settings_by_name ON lab_settings(setting)"
+const char* const sqliteVersion6[] = {
+    REGISTER_TABLE("REAL"),
+    KEPT_SQLITE("reference_standards", "the register is"),
+    SETTINGS_TABLE,
+    KEPT_SQLITE("lab_settings", "settings are"),
+    ISSUES_TABLE,
+    KEPT_SQLITE("certificate_issues", "issues are"),
+    ISSUE_INDEXES,
+    "CREATE INDEX records_by_reference ON records(reference_id, created_utc)",
+    "CREATE INDEX records_by_customer ON records(customer, created_utc)",
+};
+const char* const postgresVersion6[] = {
+    REGISTER_TABLE("DOUBLE PRECISION"),
+    KEPT_POSTGRES("reference_standards"),
+    SETTINGS_TABLE,
+    KEPT_POSTGRES("lab_settings"),
+    ISSUES_TABLE,
+    KEPT_POSTGRES("certificate_issues"),
+    ISSUE_INDEXES,
+    "CREATE INDEX records_by_reference ON records(reference_id, created_utc, saved_order)",
+    "CREATE INDEX records_by_customer ON records(customer, created_utc, saved_order)",
+};
+#undef KEPT_SQLITE
+#undef KEPT_POSTGRES
+#undef REGISTER_TABLE
+#undef SETTINGS_TABLE
+#undef ISSUES_TABLE
+#undef ISSUE_INDEXES
+
 const Migration migrations[] = {
     {1, sqliteVersion1, postgresVersion1}, {2, sqliteVersion2, postgresVersion2},
     {3, sqliteVersion3, postgresVersion3}, {4, sqliteVersion4, postgresVersion4},
     {5, sqliteVersion5, postgresVersion5},
+    {6, sqliteVersion6, postgresVersion6},
 };
 
 QString typeOf(const Column& column, const Dialect& dialect)

@@ -20,6 +20,9 @@ inline constexpr const char* chainStep = "-- chain the records kept so far";
 inline constexpr int chainVersion = 4;
 // The version that keeps the uncertainty of each result and the verdict as found.
 inline constexpr int asFoundVersion = 5;
+// The version that keeps the register of reference standards, the laboratory's settings and
+// the issues of certificates.
+inline constexpr int registerVersion = 6;
 
 // One version's step: besides adding the columns whose `since` is this version.
 struct Migration {

@@ -159,8 +159,9 @@ QString savingUser()
     return login + QLatin1Char('@') + QSysInfo::machineHostName();
 }
 
-// The schema brought up to date and the record in, in one transaction: all of it or none.
-StoreFault saveInTransaction(QSqlDatabase database, const Schema& schema, const Record& record)
+// The schema brought up to date and the change made, in one transaction: all of it or none.
+StoreFault saveInTransaction(QSqlDatabase database, const Schema& schema,
+                             const StoreChange& change, const ChangeFault& expected)
 {
     if (QSqlError error = runWaiting(database, QStringLiteral("BEGIN IMMEDIATE")); error.isValid())
         return faultOf(error, StoreFaultKind::NotSaved);
@@ -172,14 +173,12 @@ StoreFault saveInTransaction(QSqlDatabase database, const Schema& schema, const 
     if (!fault.failed())
         error = sql::migrate(database, sqliteDialect(), schema, version, savedBy);
     if (!fault.failed() && !error.isValid())
-        error = sql::insertChained(database, sqliteDialect(), schema, record, savedBy);
+        error = change(database, sqliteDialect(), savedBy);
     if (!fault.failed() && !error.isValid())
         error = run(database, QStringLiteral("COMMIT"));
-    // The one constraint an insert of ours can meet: the trigger that lets a record be
-    // corrected once.
-    if (error.isValid() && resultCode(error) == SQLITE_CONSTRAINT && !record.corrects.isEmpty())
-        fault = storeFault(StoreFaultKind::AlreadyCorrected, shortId(record.corrects));
-    else if (error.isValid())
+    if (error.isValid() && expected)
+        fault = expected(error);
+    if (error.isValid() && !fault.failed())
         fault = faultOf(error, StoreFaultKind::NotSaved);
     if (fault.failed())
         run(database, QStringLiteral("ROLLBACK"));
@@ -363,6 +362,21 @@ QStringList SqliteRecordStore::files() const
 
 StoreFailure SqliteRecordStore::add(const Record& record)
 {
+    return change(
+        [&](QSqlDatabase database, const Dialect& dialect, const QString& savedBy) {
+            return sql::insertChained(database, dialect, schema_, record, savedBy);
+        },
+        // The one constraint an insert of ours can meet: the trigger that lets a record be
+        // corrected once.
+        [&](const QSqlError& error) {
+            return resultCode(error) == SQLITE_CONSTRAINT && !record.corrects.isEmpty()
+                       ? storeFault(StoreFaultKind::AlreadyCorrected, shortId(record.corrects))
+                       : StoreFault{};
+        });
+}
+
+StoreFailure SqliteRecordStore::change(const StoreChange& change, const ChangeFault& expected)
+{
     QString reason;
     const Presence presence = presenceOf(path_, reason);
     if (presence == Presence::Hidden)
@@ -385,7 +399,8 @@ StoreFailure SqliteRecordStore::add(const Record& record)
         return failure(storeFault(StoreFaultKind::CannotOpen, sql::said(connection.error())), path_,
                        true);
     QSqlDatabase database = connection.database();
-    StoreFault saved = namedCompanion(saveInTransaction(database, schema_, record), path_);
+    StoreFault saved =
+        namedCompanion(saveInTransaction(database, schema_, change, expected), path_);
     // WAL lets readers and a saving program go on side by side; switched only once a save
     // went through, so that a refused file keeps every byte. Should the switch fail, the
     // record is saved all the same and the next save tries again.
@@ -432,6 +447,13 @@ StoreFailure readFrom(const QString& path, const Schema& schema, Reading reading
     if (error.isValid())
         return failure(faultOf(error, StoreFaultKind::NotRead), path, false);
     return {};
+}
+
+StoreFailure SqliteRecordStore::inspect(const StoreReading& reading)
+{
+    return readFrom(path_, schema_, [&](QSqlDatabase database, int version) {
+        return reading(database, sqliteDialect(), version);
+    });
 }
 
 StoreFailure SqliteRecordStore::visit(const RecordFilter& filter, const RecordVisitor& visitor)

@@ -14,6 +14,11 @@ class UnusableStore final : public RecordStore {
 public:
     explicit UnusableStore(StoreFault why) : why_(std::move(why)) {}
     StoreFailure add(const Record&) override { return StoreFailure(why_); }
+    StoreFailure change(const StoreChange&, const ChangeFault&) override
+    {
+        return StoreFailure(why_);
+    }
+    StoreFailure inspect(const StoreReading&) override { return StoreFailure(why_); }
     StoreFailure visit(const RecordFilter&, const RecordVisitor&) override
     {
         return StoreFailure(why_);

@@ -32,6 +32,11 @@ enum class StoreFaultKind {
     ReadOnlyCompanion, // a file beside the store, `detail`, may not be written
     ReadOnlyUnmerged,  // a store this user may not write holds records in its unmerged log
     NotOwner,          // only the owner of a database's tables may grant roles anything
+    NoSuchRecord,      // no record has the id `detail`
+    AlreadyIssued,     // the record's certificate was issued already, as number `detail`
+    Superseded,        // the record was corrected by `detail`: its correction is issued instead
+    NoSuchReference,   // the register holds no reference standard `detail`
+    NotIssued,         // the store holds no issue of the record's certificate
 };
 
 // How a damaged store showed its damage.

@@ -543,10 +543,10 @@ void TestRecordCommands::outputThatFailsAfterTheSave()
     environment.insert("XDG_CONFIG_HOME", place.dir.filePath("config"));
     environment.remove("QUARVET_DATABASE");
     QFile big(place.dir.filePath("big.txt"));
-    QVERIFY(big.open(QIODevice::WriteOnly) && big.write(QByteArray(70 * 1024, 'x')) > 0);
+    QVERIFY(big.open(QIODevice::WriteOnly) && big.write(QByteArray(600 * 1024, 'x')) > 0);
     big.close();
     const ShellRun run =
-        runInShell("cd '" + place.dir.path() + "' && ulimit -f 64 && '" QUARVET_CLI "' " +
+        runInShell("cd '" + place.dir.path() + "' && ulimit -f 512 && '" QUARVET_CLI "' " +
                        quoted.join(' ') + redirection,
                    environment);
     QCOMPARE(run.status, 1);

@@ -47,12 +47,14 @@ Record sample(const QString& serial, qint64 msecs)
 
 // A value of one SQL statement run by hand on an SQLite file.
 // A listing of a record kept before the uncertainty of results was evaluated, without the
-// keys that came with it, which must all be null there.
+// keys that came with it and after it, which must all be null or empty there.
 QByteArray withoutUncertainty(QString json)
 {
     static const QRegularExpression keys(
         QStringLiteral(",?\"(as_found_points|as_found_verdict|as_left_points|decision_rule|drift|"
-                       "reference_k|resolution|stability|uniformity)\":null"));
+                       "reference_k|resolution|stability|uniformity)\":null|,?\"(customer|"
+                       "customer_address|method|reference_source|reference_certificate|"
+                       "reference_calibrated_by|correction_reason)\":\"\""));
     return json.remove(keys).replace(QStringLiteral("{,"), QStringLiteral("{")).toUtf8();
 }
 

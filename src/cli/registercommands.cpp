@@ -1,0 +1,386 @@
+#include "registercommands.h"
+
+#include "recordwords.h"
+
+#include "calc/utf8text.h"
+#include "messages/storemessages.h"
+#include "records/recordform.h"
+#include "records/recordformat.h"
+#include "records/register.h"
+
+#include <QFile>
+
+#include <cmath>
+
+namespace quarvet::cli {
+namespace {
+
+// The settings `lab set` takes, each with the setting it sets.
+const std::vector<std::pair<const char*, const char*>>& labOptions()
+{
+    static const std::vector<std::pair<const char*, const char*>> options{
+        {"--name", "name"},
+        {"--address", "address"},
+        {"--accreditation", "accreditation"},
+        {"--accreditation-body", "accreditation-body"},
+        {"--pattern", "pattern"},
+        {"--prefix", "prefix"},
+        {"--statements", "statements"}};
+    return options;
+}
+
+// A logo of at most this size: it is kept in the store and drawn on every certificate.
+constexpr qint64 largestLogo = 512 * 1024;
+
+int labShow(RecordsContext& context, Output& io)
+{
+    records::LabSettings settings;
+    if (const records::StoreFailure read = records::readLabSettings(context.store, settings);
+        read.failed())
+        return refusal(read.message, io);
+    for (const QString& name : records::LabSettings::names()) {
+        QString value = settings.value(name);
+        if (name == QLatin1String("logo"))
+            value = value.isEmpty() ? QString() : QStringLiteral("(%1 bytes)").arg(value.size());
+        else if (name == QLatin1String("pattern") && value.isEmpty())
+            value = QString::fromLatin1(records::defaultNumberPattern);
+        io.out << said(name) << '\t' << said(records::printableText(value)) << '\n';
+    }
+    io.out.flush();
+    return success;
+}
+
+// The logo's file, read whole and kept as base64: PNG or SVG, by its first bytes.
+bool readLogo(const std::string& path, QString& logo, Output& io)
+{
+    QFile file(text(path));
+    if (!file.open(QIODevice::ReadOnly) || file.size() > largestLogo) {
+        io.sayError("quarvet-cli: the logo " + calc::printable(path) +
+                    (file.isOpen() ? " is larger than 512 KiB\n" : " cannot be read\n"));
+        return false;
+    }
+    const QByteArray bytes = file.readAll();
+    const bool png = bytes.startsWith("\x89PNG\r\n\x1a\n");
+    const bool svg = bytes.left(512).contains("<svg");
+    if (file.error() != QFileDevice::NoError || (!png && !svg)) {
+        io.sayError("quarvet-cli: the logo " + calc::printable(path) + " is no PNG or SVG image\n");
+        return false;
+    }
+    logo = QString::fromLatin1((png ? "png:" : "svg:") + bytes.toBase64());
+    return true;
+}
+
+int labSet(const std::vector<std::string>& args, RecordsContext& context, Output& io)
+{
+    std::vector<OptionShape> shapes{{"--logo", 1}, {"--registered-references-only", 1}};
+    for (const auto& [option, setting] : labOptions())
+        shapes.push_back({option, 1});
+    std::string fault;
+    const auto options = readOptions(args, shapes, fault);
+    if (!options || options->empty())
+        return usageFault(options ? "lab set takes at least one setting" : fault, io);
+    QMap<QString, QString> values;
+    for (const auto& [option, setting] : labOptions())
+        if (options->count(option)) {
+            const std::string& value = options->at(option)[0];
+            if (!validUtf8(value))
+                return refusal(QStringLiteral("%1 is not valid UTF-8 text").arg(option), io);
+            values.insert(QString::fromLatin1(setting), text(value));
+        }
+    if (values.contains(QStringLiteral("pattern")) &&
+        !records::validNumberPattern(values.value(QStringLiteral("pattern"))))
+        return usageFault("--pattern takes text with {seq} or {seq:N} once, and {year} or "
+                          "{prefix}, e.g. {prefix}-{year}-{seq:5}",
+                          io);
+    if (options->count("--registered-references-only")) {
+        const std::string& word = options->at("--registered-references-only")[0];
+        if (word != "yes" && word != "no")
+            return usageFault("--registered-references-only takes yes or no", io);
+        values.insert(QStringLiteral("registered-references-only"), text(word));
+    }
+    if (options->count("--logo")) {
+        QString logo;
+        if (!readLogo(options->at("--logo")[0], logo, io))
+            return failure;
+        values.insert(QStringLiteral("logo"), logo);
+    }
+    if (const records::StoreFailure set = records::setLabSettings(context.store, values);
+        set.failed())
+        return refusal(set.message, io);
+    return success;
+}
+
+// The options of `references add`.
+const std::vector<OptionShape>& referenceShapes()
+{
+    static const std::vector<OptionShape> shapes{
+        {"--id", 1},         {"--description", 1}, {"--certificate", 1}, {"--calibrated-by", 1},
+        {"--u", 1},          {"--k", 1},           {"--drift", 1},       {"--calibrated", 1},
+        {"--due", 1}};
+    return shapes;
+}
+
+// The texts of a new entry; a refusal said when one is missing, empty or no UTF-8.
+bool referenceTexts(const Options& options, records::ReferenceStandard& standard, Output& io)
+{
+    const std::pair<const char*, QString*> texts[] = {
+        {"--id", &standard.identifier},
+        {"--description", &standard.description},
+        {"--certificate", &standard.certificate},
+        {"--calibrated-by", &standard.calibratedBy}};
+    for (const auto& [option, field] : texts) {
+        const std::string value = options.count(option) ? options.at(option)[0] : std::string();
+        if (!validUtf8(value) || text(value).trimmed().isEmpty() ||
+            text(value).size() > records::longestName) {
+            usageFault(std::string("references add needs ") + option +
+                           " as text of 1 to 200 characters",
+                       io);
+            return false;
+        }
+        *field = text(value);
+    }
+    return true;
+}
+
+bool referenceNumbers(const Options& options, const calc::Separators& separators,
+                      records::ReferenceStandard& standard, Output& io)
+{
+    if (!options.count("--u") || !numberOf("--u", options.at("--u")[0], separators, standard.U, io))
+        return !options.count("--u") ? (usageFault("references add needs --u", io), false) : false;
+    if (options.count("--k") && !numberOf("--k", options.at("--k")[0], separators, standard.k, io))
+        return false;
+    if (options.count("--drift") &&
+        !numberOf("--drift", options.at("--drift")[0], separators, standard.drift, io))
+        return false;
+    if (!std::isfinite(standard.U) || standard.U < 0 || !(standard.k > 0) ||
+        !std::isfinite(standard.k) || !std::isfinite(standard.drift) || standard.drift < 0) {
+        io.sayError("quarvet-cli: --u and --drift take numbers of at least 0, --k one above 0\n");
+        return false;
+    }
+    for (const char* option : {"--calibrated", "--due"}) {
+        const QDate date = options.count(option)
+                               ? records::readDueDate(text(options.at(option)[0]))
+                               : QDate();
+        if (!date.isValid()) {
+            usageFault(std::string(option) + " takes a date as YYYY-MM-DD", io);
+            return false;
+        }
+        (QByteArray(option) == "--due" ? standard.due : standard.calibrated) = date;
+    }
+    if (standard.due < standard.calibrated) {
+        io.sayError("quarvet-cli: --due lies before --calibrated\n");
+        return false;
+    }
+    return true;
+}
+
+int referencesAdd(const std::vector<std::string>& args, const calc::Separators& separators,
+                  RecordsContext& context, Output& io)
+{
+    std::string fault;
+    const auto options = readOptions(args, referenceShapes(), fault);
+    if (!options)
+        return usageFault(fault, io);
+    records::ReferenceStandard standard;
+    if (!referenceTexts(*options, standard, io))
+        return usageError;
+    if (!referenceNumbers(*options, separators, standard, io))
+        return failure;
+    if (const records::StoreFailure added = records::addReference(context.store, standard);
+        added.failed())
+        return refusal(added.message, io);
+    io.out << said(standard.identifier) << " entry " << std::to_string(standard.entry) << '\n';
+    io.out.flush();
+    return success;
+}
+
+// The newest entry of `identifier`; nothing, said, when the register does not hold it.
+std::optional<records::ReferenceStandard> newestEntry(RecordsContext& context,
+                                                      const QString& identifier, Output& io)
+{
+    QList<records::ReferenceStandard> entries;
+    if (const records::StoreFailure read =
+            records::referenceEntries(context.store, identifier, entries);
+        read.failed()) {
+        refusal(read.message, io);
+        return std::nullopt;
+    }
+    if (entries.isEmpty()) {
+        records::StoreFault fault =
+            records::storeFault(records::StoreFaultKind::NoSuchReference, identifier);
+        fault.location = context.store.location();
+        refusal(messages::storeFault(fault), io);
+        return std::nullopt;
+    }
+    return entries.last();
+}
+
+int referencesWithdraw(const std::vector<std::string>& args, RecordsContext& context, Output& io)
+{
+    if (args.size() != 1)
+        return usageFault("references withdraw takes one identifier", io);
+    auto standard = newestEntry(context, text(args[0]), io);
+    if (!standard)
+        return failure;
+    standard->usable = false;
+    if (const records::StoreFailure added = records::addReference(context.store, *standard);
+        added.failed())
+        return refusal(added.message, io);
+    io.out << said(standard->identifier) << " withdrawn, entry " << std::to_string(standard->entry) << '\n';
+    io.out.flush();
+    return success;
+}
+
+// One entry as a line of text, CSV or JSON; the columns in the order of `referenceFields`.
+QStringList referenceValues(const records::ReferenceStandard& standard)
+{
+    return {standard.identifier,
+            QString::number(standard.entry),
+            standard.description,
+            standard.certificate,
+            standard.calibratedBy,
+            records::numberText(standard.U),
+            records::numberText(standard.k),
+            records::numberText(standard.drift),
+            standard.calibrated.toString(Qt::ISODate),
+            standard.due.toString(Qt::ISODate),
+            standard.usable ? QStringLiteral("yes") : QStringLiteral("no"),
+            standard.savedUtc.toString(Qt::ISODateWithMs),
+            standard.savedBy};
+}
+
+const QStringList& referenceFields()
+{
+    static const QStringList fields{
+        QStringLiteral("identifier"),  QStringLiteral("entry"),         QStringLiteral("description"),
+        QStringLiteral("certificate"), QStringLiteral("calibrated_by"), QStringLiteral("u"),
+        QStringLiteral("k"),           QStringLiteral("drift"),         QStringLiteral("calibrated"),
+        QStringLiteral("due"),         QStringLiteral("usable"),        QStringLiteral("saved_utc"),
+        QStringLiteral("saved_by")};
+    return fields;
+}
+
+QString csvField(const QString& value)
+{
+    if (!value.contains(QLatin1Char(',')) && !value.contains(QLatin1Char('"')) &&
+        !value.contains(QLatin1Char('\n')) && !value.contains(QLatin1Char('\r')))
+        return value;
+    return QLatin1Char('"') + QString(value).replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
+           QLatin1Char('"');
+}
+
+QString jsonText(const QString& value)
+{
+    QString said = QStringLiteral("\"");
+    for (const QChar c : value) {
+        if (c == u'"' || c == u'\\')
+            said += QLatin1Char('\\') + c;
+        else if (c.unicode() < 0x20)
+            said += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        else
+            said += c;
+    }
+    return said + QLatin1Char('"');
+}
+
+// Numbers and yes/no as JSON has them, texts quoted.
+QString jsonLine(const QStringList& values)
+{
+    QStringList members;
+    for (qsizetype n = 0; n < values.size(); ++n) {
+        const QString& field = referenceFields()[n];
+        const bool number = field == QLatin1String("entry") || field == QLatin1String("u") ||
+                            field == QLatin1String("k") || field == QLatin1String("drift");
+        const QString value = field == QLatin1String("usable")
+                                  ? (values[n] == QLatin1String("yes") ? QStringLiteral("true")
+                                                                       : QStringLiteral("false"))
+                              : number ? values[n]
+                                       : jsonText(values[n]);
+        members << jsonText(field) + QLatin1Char(':') + value;
+    }
+    return QLatin1Char('{') + members.join(QLatin1Char(',')) + QLatin1Char('}');
+}
+
+void writeReferences(const QList<records::ReferenceStandard>& standards, const std::string& format,
+                     Output& io)
+{
+    if (format == "csv")
+        io.out << said(referenceFields().join(QLatin1Char(','))) << "\r\n";
+    for (const records::ReferenceStandard& standard : standards) {
+        QStringList values = referenceValues(standard);
+        if (format == "json") {
+            io.out << said(jsonLine(values)) << '\n';
+            continue;
+        }
+        for (QString& value : values)
+            value = format == "csv" ? csvField(value) : records::printableText(value);
+        io.out << said(values.join(QLatin1Char(format == "csv" ? ',' : '\t')))
+               << (format == "csv" ? "\r\n" : "\n");
+    }
+    io.out.flush();
+}
+
+int referencesList(const std::vector<std::string>& args, RecordsContext& context, Output& io)
+{
+    std::string fault;
+    const auto options = readOptions(args, {{"--format", 1}}, fault);
+    if (!options)
+        return usageFault(fault, io);
+    const std::string format = options->count("--format") ? options->at("--format")[0] : "text";
+    if (format != "text" && format != "csv" && format != "json")
+        return usageFault("--format is text, csv or json, not '" + calc::printable(format) + "'",
+                          io);
+    QList<records::ReferenceStandard> standards;
+    if (const records::StoreFailure read = records::listReferences(context.store, standards);
+        read.failed())
+        return refusal(read.message, io);
+    writeReferences(standards, format, io);
+    return success;
+}
+
+// Every entry of one standard, oldest first: what it was on any day.
+int referencesShow(const std::vector<std::string>& args, RecordsContext& context, Output& io)
+{
+    if (args.size() != 1)
+        return usageFault("references show takes one identifier", io);
+    QList<records::ReferenceStandard> entries;
+    if (const records::StoreFailure read =
+            records::referenceEntries(context.store, text(args[0]), entries);
+        read.failed())
+        return refusal(read.message, io);
+    if (entries.isEmpty() && !newestEntry(context, text(args[0]), io))
+        return failure;
+    writeReferences(entries, "text", io);
+    return success;
+}
+
+} // namespace
+
+int labCommand(const std::vector<std::string>& args, RecordsContext& context, Output& io)
+{
+    const std::string command = args.empty() ? std::string() : args[0];
+    const std::vector<std::string> rest(args.begin() + (args.empty() ? 0 : 1), args.end());
+    if (command == "show" && rest.empty())
+        return labShow(context, io);
+    if (command == "set")
+        return labSet(rest, context, io);
+    return usageFault("lab takes show, or set with the settings to change", io);
+}
+
+int referencesCommand(const std::vector<std::string>& args, const calc::Separators& separators,
+                      RecordsContext& context, Output& io)
+{
+    const std::string command = args.empty() ? std::string() : args[0];
+    const std::vector<std::string> rest(args.begin() + (args.empty() ? 0 : 1), args.end());
+    if (command == "add")
+        return referencesAdd(rest, separators, context, io);
+    if (command == "withdraw")
+        return referencesWithdraw(rest, context, io);
+    if (command == "list")
+        return referencesList(rest, context, io);
+    if (command == "show")
+        return referencesShow(rest, context, io);
+    return usageFault("references takes add, withdraw, list or show", io);
+}
+
+} // namespace quarvet::cli

@@ -1,0 +1,363 @@
+#include "register.h"
+
+#include "sqlrecords.h"
+
+#include <QRegularExpression>
+#include <QSqlQuery>
+#include <QTimeZone>
+
+namespace quarvet::records {
+namespace {
+
+// What a change finds that turns it away: carried out of the transaction as an error of its
+// own, and told apart from the database's by its code.
+const QString refusedCode = QStringLiteral("quarvet refused");
+
+QSqlError refused(StoreFaultKind kind, const QString& detail)
+{
+    return QSqlError(QString::number(static_cast<int>(kind)), detail,
+                     QSqlError::TransactionError, refusedCode);
+}
+
+StoreFault refusalOf(const QSqlError& error)
+{
+    if (error.nativeErrorCode() != refusedCode)
+        return {};
+    return storeFault(static_cast<StoreFaultKind>(error.driverText().toInt()),
+                      error.databaseText());
+}
+
+// Changes of the register, the settings and the issues wait for each other in a shared
+// database, so that each takes the next number; in SQLite the write transaction does that.
+QSqlError serialised(QSqlDatabase database, const Dialect& dialect)
+{
+    return dialect.postgres
+               ? sql::run(database, QStringLiteral("SELECT pg_advisory_xact_lock(1364350550)"))
+               : QSqlError();
+}
+
+QSqlError exec(QSqlQuery& query, const QString& statement, const QVariantList& values)
+{
+    query.setForwardOnly(true);
+    if (!query.prepare(statement))
+        return query.lastError();
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    return query.exec() ? QSqlError() : query.lastError();
+}
+
+// The first row's first value of a statement, or an invalid value when it gives no row.
+QSqlError firstValue(QSqlDatabase database, const QString& statement, const QVariantList& values,
+                     QVariant& value)
+{
+    QSqlQuery query(database);
+    const QSqlError error = exec(query, statement, values);
+    value = !error.isValid() && query.next() ? query.value(0) : QVariant();
+    return error;
+}
+
+QString utcNow()
+{
+    return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
+}
+
+const QString referenceColumns = QStringLiteral(
+    "identifier, entry, description, certificate, calibrated_by, u, k, drift, calibrated, due, "
+    "usable, saved_utc, saved_by");
+
+ReferenceStandard referenceFrom(const QSqlQuery& query)
+{
+    ReferenceStandard standard;
+    standard.identifier = query.value(0).toString();
+    standard.entry = query.value(1).toInt();
+    standard.description = query.value(2).toString();
+    standard.certificate = query.value(3).toString();
+    standard.calibratedBy = query.value(4).toString();
+    standard.U = query.value(5).toDouble();
+    standard.k = query.value(6).toDouble();
+    standard.drift = query.value(7).toDouble();
+    standard.calibrated = QDate::fromString(query.value(8).toString(), Qt::ISODate);
+    standard.due = QDate::fromString(query.value(9).toString(), Qt::ISODate);
+    standard.usable = query.value(10).toInt() != 0;
+    standard.savedUtc = QDateTime::fromString(query.value(11).toString(), Qt::ISODateWithMs);
+    standard.savedBy = query.value(12).toString();
+    return standard;
+}
+
+QSqlError readReferences(QSqlDatabase database, const QString& statement,
+                         const QVariantList& values, QList<ReferenceStandard>& standards)
+{
+    QSqlQuery query(database);
+    const QSqlError error = exec(query, statement, values);
+    while (!error.isValid() && query.next())
+        standards << referenceFrom(query);
+    return error.isValid() ? error : query.lastError();
+}
+
+QSqlError insertReference(QSqlDatabase database, const Dialect& dialect, const QString& savedBy,
+                          ReferenceStandard& standard)
+{
+    QVariant last;
+    QSqlError error = serialised(database, dialect);
+    if (!error.isValid())
+        error = firstValue(database,
+                           QStringLiteral("SELECT max(entry) FROM reference_standards WHERE "
+                                          "identifier = ?"),
+                           {standard.identifier}, last);
+    if (error.isValid())
+        return error;
+    standard.entry = last.toInt() + 1;
+    standard.savedBy = savedBy;
+    standard.savedUtc = QDateTime::currentDateTimeUtc();
+    QSqlQuery query(database);
+    return exec(query,
+                QStringLiteral("INSERT INTO reference_standards (%1) VALUES (?, ?, ?, ?, ?, ?, ?, "
+                               "?, ?, ?, ?, ?, ?)")
+                    .arg(referenceColumns),
+                {standard.identifier, standard.entry, standard.description, standard.certificate,
+                 standard.calibratedBy, standard.U, standard.k, standard.drift,
+                 standard.calibrated.toString(Qt::ISODate), standard.due.toString(Qt::ISODate),
+                 standard.usable ? 1 : 0, standard.savedUtc.toString(Qt::ISODateWithMs),
+                 savedBy});
+}
+
+// The newest value of each setting.
+QSqlError readSettings(QSqlDatabase database, LabSettings& settings)
+{
+    QSqlQuery query(database);
+    const QSqlError error =
+        exec(query,
+             QStringLiteral("SELECT s.setting, s.value FROM lab_settings s WHERE s.entry = "
+                            "(SELECT max(n.entry) FROM lab_settings n WHERE n.setting = "
+                            "s.setting)"),
+             {});
+    while (!error.isValid() && query.next())
+        settings.values.insert(query.value(0).toString(), query.value(1).toString());
+    return error.isValid() ? error : query.lastError();
+}
+
+QSqlError insertSettings(QSqlDatabase database, const Dialect& dialect, const QString& savedBy,
+                         const QMap<QString, QString>& values)
+{
+    QVariant last;
+    QSqlError error = serialised(database, dialect);
+    if (!error.isValid())
+        error = firstValue(database, QStringLiteral("SELECT max(entry) FROM lab_settings"), {},
+                           last);
+    qint64 entry = last.toLongLong();
+    const QString now = utcNow();
+    for (auto at = values.cbegin(); !error.isValid() && at != values.cend(); ++at) {
+        QSqlQuery query(database);
+        error = exec(query,
+                     QStringLiteral("INSERT INTO lab_settings (entry, setting, value, saved_utc, "
+                                    "saved_by) VALUES (?, ?, ?, ?, ?)"),
+                     {++entry, at.key(), at.value(), now, savedBy});
+    }
+    return error;
+}
+
+// Whether the record can be issued: there, not corrected, not issued yet.
+QSqlError issuable(QSqlDatabase database, const QString& recordId)
+{
+    QVariant found;
+    QSqlError error = firstValue(database, QStringLiteral("SELECT id FROM records WHERE id = ?"),
+                                 {recordId}, found);
+    if (!error.isValid() && !found.isValid())
+        return refused(StoreFaultKind::NoSuchRecord, recordId);
+    QVariant correction;
+    if (!error.isValid())
+        error = firstValue(database, QStringLiteral("SELECT id FROM records WHERE corrects = ?"),
+                           {recordId}, correction);
+    if (!error.isValid() && correction.isValid())
+        return refused(StoreFaultKind::Superseded, correction.toString());
+    QVariant number;
+    if (!error.isValid())
+        error = firstValue(database,
+                           QStringLiteral("SELECT number FROM certificate_issues WHERE "
+                                          "record_id = ?"),
+                           {recordId}, number);
+    if (!error.isValid() && number.isValid())
+        return refused(StoreFaultKind::AlreadyIssued, number.toString());
+    return error;
+}
+
+QSqlError insertIssue(QSqlDatabase database, const Dialect& dialect, const QString& savedBy,
+                      CertificateIssue& issue)
+{
+    QSqlError error = serialised(database, dialect);
+    if (!error.isValid())
+        error = issuable(database, issue.recordId);
+    LabSettings settings;
+    if (!error.isValid())
+        error = readSettings(database, settings);
+    QVariant last;
+    if (!error.isValid())
+        error = firstValue(database, QStringLiteral("SELECT max(sequence) FROM certificate_issues"),
+                           {}, last);
+    if (error.isValid())
+        return error;
+    const QString pattern = settings.value(QStringLiteral("pattern"));
+    issue.sequence = last.toLongLong() + 1;
+    issue.number = certificateNumber(
+        pattern.isEmpty() ? QString::fromLatin1(defaultNumberPattern) : pattern, issue.sequence,
+        issue.issuedUtc.toUTC().date().year(), settings.value(QStringLiteral("prefix")));
+    issue.savedBy = savedBy;
+    QSqlQuery query(database);
+    return exec(query,
+                QStringLiteral("INSERT INTO certificate_issues (sequence, number, record_id, "
+                               "issued_utc, issued_by, role, saved_by) VALUES (?, ?, ?, ?, ?, ?, "
+                               "?)"),
+                {issue.sequence, issue.number, issue.recordId,
+                 issue.issuedUtc.toUTC().toString(Qt::ISODateWithMs), issue.issuedBy, issue.role,
+                 savedBy});
+}
+
+} // namespace
+
+ReferenceUse referenceUse(const ReferenceStandard& standard, const QDate& calibrated)
+{
+    if (!standard.usable)
+        return ReferenceUse::Withdrawn;
+    return !standard.due.isValid() || standard.due < calibrated ? ReferenceUse::Overdue
+                                                                : ReferenceUse::Usable;
+}
+
+StoreFailure addReference(RecordStore& store, ReferenceStandard& standard)
+{
+    return store.change(
+        [&](QSqlDatabase database, const Dialect& dialect, const QString& savedBy) {
+            return insertReference(database, dialect, savedBy, standard);
+        },
+        refusalOf);
+}
+
+StoreFailure listReferences(RecordStore& store, QList<ReferenceStandard>& standards)
+{
+    standards.clear();
+    return store.inspect([&](QSqlDatabase database, const Dialect&, int version) {
+        if (version < registerVersion)
+            return QSqlError();
+        return readReferences(
+            database,
+            QStringLiteral("SELECT %1 FROM reference_standards s WHERE entry = (SELECT "
+                           "max(n.entry) FROM reference_standards n WHERE n.identifier = "
+                           "s.identifier) ORDER BY identifier")
+                .arg(referenceColumns),
+            {}, standards);
+    });
+}
+
+StoreFailure referenceEntries(RecordStore& store, const QString& identifier,
+                              QList<ReferenceStandard>& entries)
+{
+    entries.clear();
+    return store.inspect([&](QSqlDatabase database, const Dialect&, int version) {
+        if (version < registerVersion)
+            return QSqlError();
+        return readReferences(database,
+                              QStringLiteral("SELECT %1 FROM reference_standards WHERE "
+                                             "identifier = ? ORDER BY entry")
+                                  .arg(referenceColumns),
+                              {identifier}, entries);
+    });
+}
+
+const QStringList& LabSettings::names()
+{
+    static const QStringList known{
+        QStringLiteral("name"),           QStringLiteral("address"),
+        QStringLiteral("accreditation"),  QStringLiteral("accreditation-body"),
+        QStringLiteral("pattern"),        QStringLiteral("prefix"),
+        QStringLiteral("statements"),     QStringLiteral("logo"),
+        QStringLiteral("registered-references-only")};
+    return known;
+}
+
+StoreFailure readLabSettings(RecordStore& store, LabSettings& settings)
+{
+    settings = {};
+    return store.inspect([&](QSqlDatabase database, const Dialect&, int version) {
+        return version < registerVersion ? QSqlError() : readSettings(database, settings);
+    });
+}
+
+StoreFailure setLabSettings(RecordStore& store, const QMap<QString, QString>& values)
+{
+    return store.change(
+        [&](QSqlDatabase database, const Dialect& dialect, const QString& savedBy) {
+            return insertSettings(database, dialect, savedBy, values);
+        },
+        refusalOf);
+}
+
+bool validNumberPattern(const QString& pattern)
+{
+    static const QRegularExpression placeholder(QStringLiteral("\\{([^}]*)\\}"));
+    int sequences = 0;
+    for (const QRegularExpressionMatch& match : placeholder.globalMatch(pattern)) {
+        static const QRegularExpression known(
+            QStringLiteral("^(year|prefix|seq|seq:([1-9]|1[0-2]))$"));
+        if (!known.match(match.captured(1)).hasMatch())
+            return false;
+        sequences += match.captured(1).startsWith(QLatin1String("seq")) ? 1 : 0;
+    }
+    // Braces that open no placeholder would be read as one by a later version.
+    QString rest = pattern;
+    rest.remove(placeholder);
+    return sequences == 1 && !rest.contains(QLatin1Char('{')) && !rest.contains(QLatin1Char('}'));
+}
+
+QString certificateNumber(const QString& pattern, qint64 sequence, int year,
+                          const QString& prefix)
+{
+    static const QRegularExpression placeholder(QStringLiteral("\\{(year|prefix|seq)(?::(\\d+))?\\}"));
+    QString number;
+    qsizetype from = 0;
+    for (const QRegularExpressionMatch& match : placeholder.globalMatch(pattern)) {
+        number += pattern.mid(from, match.capturedStart() - from);
+        const QString name = match.captured(1);
+        if (name == QLatin1String("year"))
+            number += QString::number(year);
+        else if (name == QLatin1String("prefix"))
+            number += prefix;
+        else
+            number += QStringLiteral("%1").arg(sequence, match.captured(2).toInt(), 10,
+                                               QLatin1Char('0'));
+        from = match.capturedEnd();
+    }
+    return number + pattern.mid(from);
+}
+
+StoreFailure issueCertificate(RecordStore& store, CertificateIssue& issue)
+{
+    return store.change(
+        [&](QSqlDatabase database, const Dialect& dialect, const QString& savedBy) {
+            return insertIssue(database, dialect, savedBy, issue);
+        },
+        refusalOf);
+}
+
+StoreFailure readIssue(RecordStore& store, const QString& recordId,
+                       std::optional<CertificateIssue>& issue)
+{
+    issue.reset();
+    return store.inspect([&](QSqlDatabase database, const Dialect&, int version) {
+        if (version < registerVersion)
+            return QSqlError();
+        QSqlQuery query(database);
+        const QSqlError error = exec(query,
+                                     QStringLiteral("SELECT sequence, number, record_id, "
+                                                    "issued_utc, issued_by, role, saved_by FROM "
+                                                    "certificate_issues WHERE record_id = ?"),
+                                     {recordId});
+        if (!error.isValid() && query.next())
+            issue = CertificateIssue{
+                query.value(0).toLongLong(), query.value(1).toString(),
+                query.value(2).toString(),
+                QDateTime::fromString(query.value(3).toString(), Qt::ISODateWithMs),
+                query.value(4).toString(), query.value(5).toString(), query.value(6).toString()};
+        return error.isValid() ? error : query.lastError();
+    });
+}
+
+} // namespace quarvet::records

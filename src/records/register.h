@@ -1,0 +1,92 @@
+#pragma once
+
+#include "recordstore.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QList>
+#include <QMap>
+#include <QString>
+
+#include <optional>
+
+// What certificates are issued against and as, kept in the store beside the records and, like
+// them, never changed: the register of reference standards (a new entry for every change),
+// the laboratory's settings (a new value for every change) and the issues of certificates,
+// each numbered once from the store.
+namespace quarvet::records {
+
+// One entry of the register: the standard as it stood from `savedUtc` on.
+struct ReferenceStandard {
+    QString identifier;
+    int entry = 0; // 1 for its first entry, one more for each change
+    QString description;
+    QString certificate;  // its own certificate's number
+    QString calibratedBy; // the laboratory that issued that certificate
+    double U = 0.0;       // expanded, °C
+    double k = 2.0;
+    double drift = 0.0; // ± °C since its calibration
+    QDate calibrated;
+    QDate due;
+    bool usable = true; // false once withdrawn
+    QDateTime savedUtc;
+    QString savedBy;
+
+    bool operator==(const ReferenceStandard&) const = default;
+};
+
+// Why a reference standard cannot be used for a calibration on a day.
+enum class ReferenceUse { Usable, Withdrawn, Overdue };
+ReferenceUse referenceUse(const ReferenceStandard& standard, const QDate& calibrated);
+
+// Adds `standard` as the next entry of its identifier (its `entry`, `savedUtc` and `savedBy`
+// are the store's); `standard.entry` is set to the number it got.
+StoreFailure addReference(RecordStore& store, ReferenceStandard& standard);
+// The newest entry of every standard, by identifier.
+StoreFailure listReferences(RecordStore& store, QList<ReferenceStandard>& standards);
+// Every entry of one standard, oldest first; none when the register does not hold it.
+StoreFailure referenceEntries(RecordStore& store, const QString& identifier,
+                              QList<ReferenceStandard>& entries);
+
+// The laboratory's settings, each the newest value set; `names` are those the program knows.
+struct LabSettings {
+    QMap<QString, QString> values;
+
+    QString value(const QString& name) const { return values.value(name); }
+    static const QStringList& names();
+};
+StoreFailure readLabSettings(RecordStore& store, LabSettings& settings);
+// Sets each of `values` (a name of LabSettings::names() to its new value; empty clears it).
+StoreFailure setLabSettings(RecordStore& store, const QMap<QString, QString>& values);
+
+// The pattern numbers are made by when none is set, and whether `pattern` makes numbers:
+// literal text with {year}, {prefix}, and {seq} or {seq:N} (N digits, at most 12) exactly
+// once.
+inline constexpr const char* defaultNumberPattern = "{year}-{seq:5}";
+bool validNumberPattern(const QString& pattern);
+// The number `sequence` makes under `pattern`, in `year`, with the laboratory's `prefix`.
+QString certificateNumber(const QString& pattern, qint64 sequence, int year,
+                          const QString& prefix);
+
+// The issue of a record's certificate: once a record, numbered from the store.
+struct CertificateIssue {
+    qint64 sequence = 0;
+    QString number;
+    QString recordId;
+    QDateTime issuedUtc;
+    QString issuedBy; // the person who authorised it, as named at issue
+    QString role;
+    QString savedBy; // who the store says issued it
+
+    bool operator==(const CertificateIssue&) const = default;
+};
+
+// Issues the certificate of record `recordId`: the next sequence of the store under the
+// laboratory's pattern, in one transaction with the check that the record is there, not yet
+// issued and not corrected. `issue` holds who and when; its number and sequence are set.
+StoreFailure issueCertificate(RecordStore& store, CertificateIssue& issue);
+// The issue of a record's certificate, if there is one.
+StoreFailure readIssue(RecordStore& store, const QString& recordId,
+                       std::optional<CertificateIssue>& issue);
+
+} // namespace quarvet::records
