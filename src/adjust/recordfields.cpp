@@ -32,6 +32,13 @@ RecordFields::RecordFields(QWidget* parent) : QGroupBox(QStringLiteral("Record")
     ambient_ = addField(QStringLiteral("Ambient temperature"));
     ambient_->setPlaceholderText(QStringLiteral("optional"));
     note_ = addField(QStringLiteral("Note"));
+    customer_ = addField(QStringLiteral("Customer"));
+    customer_->setPlaceholderText(QStringLiteral("none: an in-house calibration"));
+    customerAddress_ = addField(QStringLiteral("Customer address"));
+    method_ = addField(QStringLiteral("Method"));
+    method_->setPlaceholderText(QStringLiteral("procedure and revision"));
+    reason_ = addField(QStringLiteral("Correction reason"));
+    reason_->setPlaceholderText(QStringLiteral("needed for a correction"));
     form->addRow(QStringLiteral("&Type, line:"), type_);
     form->addRow(QString(), line_);
     form->addRow(QStringLiteral("Seria&l number:"), serial_);
@@ -40,6 +47,10 @@ RecordFields::RecordFields(QWidget* parent) : QGroupBox(QStringLiteral("Record")
     form->addRow(QStringLiteral("Reference &due date:"), referenceDue_);
     form->addRow(QStringLiteral("Am&bient (\u00B0C):"), ambient_);
     form->addRow(QStringLiteral("&Note:"), note_);
+    form->addRow(QStringLiteral("&Customer:"), customer_);
+    form->addRow(QStringLiteral("Customer &address:"), customerAddress_);
+    form->addRow(QStringLiteral("Met&hod:"), method_);
+    form->addRow(QStringLiteral("Reas&on for a correction:"), reason_);
 }
 
 QLineEdit* RecordFields::addField(const QString& accessibleName)
@@ -58,6 +69,10 @@ records::Refusal RecordFields::readInto(records::RecordInput& input) const
     input.referenceId = reference_->text();
     input.referenceDue = records::readDueDate(referenceDue_->text().trimmed());
     input.note = note_->text();
+    input.customer = customer_->text();
+    input.customerAddress = customerAddress_->text();
+    input.method = method_->text();
+    input.correctionReason = reason_->text();
     input.ambient.reset();
     if (ambient_->text().trimmed().isEmpty())
         return {};
@@ -92,6 +107,11 @@ void RecordFields::fill(const records::Record& record)
                           ? QLocale().toString(*record.ambient, 'g', QLocale::FloatingPointShortest)
                           : QString());
     note_->setText(record.note);
+    customer_->setText(record.customer);
+    customerAddress_->setText(record.customerAddress);
+    method_->setText(record.method);
+    // A correction gives its own reason.
+    reason_->clear();
 }
 
 QWidget* RecordFields::fieldFor(records::RecordField field) const
@@ -113,6 +133,12 @@ QWidget* RecordFields::fieldFor(records::RecordField field) const
         return ambient_;
     case records::RecordField::Note:
         return note_;
+    case records::RecordField::Customer:
+        return customer_;
+    case records::RecordField::Method:
+        return method_;
+    case records::RecordField::Reason:
+        return reason_;
     default:
         return nullptr;
     }

@@ -36,6 +36,10 @@ private:
     QLineEdit* referenceDue_ = nullptr;
     QLineEdit* ambient_ = nullptr;
     QLineEdit* note_ = nullptr;
+    QLineEdit* customer_ = nullptr;
+    QLineEdit* customerAddress_ = nullptr;
+    QLineEdit* method_ = nullptr;
+    QLineEdit* reason_ = nullptr;
 };
 
 } // namespace quarvet::adjust

@@ -38,14 +38,14 @@ void setUp(QPdfWriter& writer)
 
 // The page drawn into `file`, or why it could not be.
 records::OutputFaultKind drawInto(QSaveFile& file, const records::Record& record,
-                                  const QString& chainHead)
+                                  const QString& chainHead, const records::CertificateStatus& status)
 {
     QPdfWriter writer(&file);
     setUp(writer);
     QPainter painter;
     if (!painter.begin(&writer))
         return records::OutputFaultKind::WriterFailed;
-    drawCertificatePage(painter, record, chainHead);
+    drawCertificatePage(painter, record, chainHead, status);
     if (!painter.end())
         return records::OutputFaultKind::PageUnfinished;
     return records::OutputFaultKind::None;
@@ -54,7 +54,8 @@ records::OutputFaultKind drawInto(QSaveFile& file, const records::Record& record
 } // namespace
 
 records::OutputFault writeCertificateFile(const records::Record& record, const QString& path,
-                                          const QStringList& kept, const QString& chainHead)
+                                          const QStringList& kept, const QString& chainHead,
+                                          const records::CertificateStatus& status)
 {
     using records::OutputFaultKind;
     // A certificate is signed on the record: never on one that is not what was saved. A record
@@ -71,7 +72,7 @@ records::OutputFault writeCertificateFile(const records::Record& record, const Q
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return failure(path, OutputFaultKind::CannotWrite, file.errorString());
-    if (const OutputFaultKind fault = drawInto(file, record, chainHead);
+    if (const OutputFaultKind fault = drawInto(file, record, chainHead, status);
         fault != OutputFaultKind::None) {
         file.cancelWriting();
         return failure(path, fault);
@@ -82,9 +83,11 @@ records::OutputFault writeCertificateFile(const records::Record& record, const Q
 }
 
 QString writeCertificate(const records::Record& record, const QString& path,
-                         const QStringList& kept, const QString& chainHead)
+                         const QStringList& kept, const QString& chainHead,
+                         const records::CertificateStatus& status)
 {
-    return messages::certificateFault(writeCertificateFile(record, path, kept, chainHead));
+    return messages::certificateFault(
+        writeCertificateFile(record, path, kept, chainHead, status));
 }
 
 } // namespace quarvet::certificate

@@ -2,6 +2,7 @@
 
 #include "records/outputfile.h"
 #include "records/record.h"
+#include "records/register.h"
 
 #include <QString>
 
@@ -15,12 +16,15 @@ namespace quarvet::certificate {
 // one nothing is written and the answer says so.
 // `kept` are files no certificate may replace: the record store's. `chainHead` is the hash of
 // the last record the store held as the certificate is written.
+// `status` says whether it is issued, a copy or a draft.
 records::OutputFault writeCertificateFile(const records::Record& record, const QString& path,
                                           const QStringList& kept = {},
-                                          const QString& chainHead = {});
+                                          const QString& chainHead = {},
+                                          const records::CertificateStatus& status = {});
 
 // The same, said: empty on success, else one sentence naming the file and what went wrong.
 QString writeCertificate(const records::Record& record, const QString& path,
-                         const QStringList& kept = {}, const QString& chainHead = {});
+                         const QStringList& kept = {}, const QString& chainHead = {},
+                         const records::CertificateStatus& status = {});
 
 } // namespace quarvet::certificate

@@ -69,6 +69,25 @@ QString dateText(const QDate& date)
     return date.isValid() ? date.toString(Qt::ISODate) : QStringLiteral("not recorded");
 }
 
+// Its number and issue, or that it is a draft; a copy and a superseded one say so.
+void drawIssue(Sheet& sheet, const records::CertificateStatus& status)
+{
+    if (!status.issue) {
+        sheet.field(QStringLiteral("Certificate"), QStringLiteral("Draft: not issued"), 1);
+    } else {
+        const records::CertificateIssue& issue = *status.issue;
+        sheet.field(QStringLiteral("Certificate number"),
+                    status.copy ? issue.number + QStringLiteral(" (Copy)") : issue.number, 1);
+        sheet.field(QStringLiteral("Date of issue"),
+                    issue.issuedUtc.toUTC().date().toString(Qt::ISODate), 1);
+        sheet.nameField(QStringLiteral("Authorised by"),
+                        issue.issuedBy + QStringLiteral(", ") + issue.role, 2);
+    }
+    if (!status.supersededBy.isEmpty())
+        sheet.field(QStringLiteral("Superseded"),
+                    QStringLiteral("Superseded by certificate %1").arg(status.supersededBy), 1);
+}
+
 void drawRecord(Sheet& sheet, const Record& record, const QString& chainHead)
 {
     sheet.heading(QStringLiteral("Record"));
@@ -394,10 +413,12 @@ void drawPlotAndNote(Sheet& sheet, const Record& record)
 
 } // namespace
 
-void drawCertificatePage(QPainter& painter, const Record& record, const QString& chainHead)
+void drawCertificatePage(QPainter& painter, const Record& record, const QString& chainHead,
+                         const records::CertificateStatus& status)
 {
     Sheet sheet(painter);
     sheet.title(QStringLiteral("Calibration certificate"));
+    drawIssue(sheet, status);
     drawRecord(sheet, record, chainHead);
     drawInstrument(sheet, record);
     if (record.setUp) {

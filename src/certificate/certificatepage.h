@@ -1,6 +1,7 @@
 #pragma once
 
 #include "records/record.h"
+#include "records/register.h"
 
 class QPainter;
 
@@ -10,7 +11,8 @@ namespace quarvet::certificate {
 // resolution. However long its texts, the record fits: long values wrap, then shrink, then are
 // cut with a count of what is left out.
 // `chainHead` is the hash of the last record the store held when the page was written.
+// `status` says whether it is issued, a copy or a draft.
 void drawCertificatePage(QPainter& painter, const records::Record& record,
-                         const QString& chainHead);
+                         const QString& chainHead, const records::CertificateStatus& status = {});
 
 } // namespace quarvet::certificate

@@ -26,7 +26,7 @@ namespace {
 std::unique_ptr<QCoreApplication> applicationFor(const std::vector<std::string>& words, int& argc,
                                                  char* argv[])
 {
-    if (words.size() > 1 && words[1] == "certificate") {
+    if (words.size() > 1 && (words[1] == "certificate" || words[1] == "issue")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         // Qt's graphical side wants a runtime folder and says so on standard error when there
         // is none: a folder of this run's own, the user's alone, gone when it ends.

@@ -104,8 +104,9 @@ records::StoreFailure listRecords(records::RecordStore& store, const records::Re
 // Each record written as it is read, so that a listing of a million records holds one of
 // them at a time. The store's deadline runs while the store is read, not while the output
 // waits for a slow reader.
-records::StoreFailure writeRecords(records::RecordStore& store, const QString& serial,
-                                   const std::string& format, Output& io)
+records::StoreFailure writeRecords(records::RecordStore& store,
+                                   const records::RecordFilter& filter, const std::string& format,
+                                   Output& io)
 {
     // The header goes out with the first record, or after an empty listing: a store that
     // cannot be read leaves nothing on standard output.
@@ -117,7 +118,7 @@ records::StoreFailure writeRecords(records::RecordStore& store, const QString& s
     };
     StoreDeadline deadline;
     records::StoreFailure failure = store.visit(
-        records::RecordFilter::ofSerial(serial), [&](const records::ListedRecord& listed) {
+        filter, [&](const records::ListedRecord& listed) {
             deadline.pause();
             head();
             const QByteArray line =
@@ -137,16 +138,22 @@ records::StoreFailure writeRecords(records::RecordStore& store, const QString& s
 int listCommand(const std::vector<std::string>& args, RecordsContext& context, Output& io)
 {
     std::string fault;
-    const auto options = readOptions(args, {{"--serial", 1}, {"--format", 1}}, fault);
+    const auto options = readOptions(
+        args, {{"--serial", 1}, {"--format", 1}, {"--reference", 1}, {"--customer", 1}}, fault);
     if (!options)
         return usageFault(fault, io);
     const std::string format = options->count("--format") ? options->at("--format")[0] : "text";
     if (format != "text" && format != "csv" && format != "json")
         return usageFault("--format is text, csv or json, not '" + calc::printable(format) + "'",
                           io);
-    const QString serial =
-        options->count("--serial") ? text(options->at("--serial")[0]) : QString();
-    if (const records::StoreFailure failure = writeRecords(context.store, serial, format, io);
+    const auto value = [&](const char* option) {
+        return options->count(option) ? text(options->at(option)[0]) : QString();
+    };
+    // Reverse traceability: every record made with a standard, or for a customer.
+    records::RecordFilter filter = records::RecordFilter::ofSerial(value("--serial"));
+    filter.referenceId = value("--reference");
+    filter.customer = value("--customer");
+    if (const records::StoreFailure failure = writeRecords(context.store, filter, format, io);
         failure.failed())
         return refusal(failure.message, io);
     return success;
@@ -556,6 +563,70 @@ std::string certificateWords(const std::vector<std::string>& args, std::vector<s
     return words.size() != 1 || file.empty() ? "records certificate ID -o FILE.pdf" : "";
 }
 
+// The one record whose id begins with `prefix`, with the records that correct it; nothing,
+// said, when none or several do.
+std::optional<records::ListedRecord> recordByPrefix(const QString& prefix, RecordsContext& context,
+                                                    Output& io)
+{
+    std::optional<records::ListedRecord> found;
+    qsizetype count = 0;
+    // Two are enough to know that the prefix names no single record.
+    records::RecordFilter filter = records::RecordFilter::ofIdPrefix(prefix);
+    filter.limit = 2;
+    filter.corrections = true;
+    records::StoreFailure failure;
+    {
+        const StoreDeadline deadline;
+        failure = context.store.visit(filter, [&](const records::ListedRecord& listed) {
+            found = listed;
+            return ++count < 2;
+        });
+    }
+    if (failure.failed() || count != 1) {
+        refusal(failure.failed() ? failure.message : messages::idPrefixFault(count, prefix), io);
+        return std::nullopt;
+    }
+    return found;
+}
+
+// Whether the record's certificate was issued, and by which certificate a correction
+// supersedes it.
+bool statusOf(const records::ListedRecord& listed, RecordsContext& context,
+              records::CertificateStatus& status, Output& io)
+{
+    records::StoreFailure failure = records::readIssue(context.store, listed.record.id, status.issue);
+    if (!failure.failed() && !listed.correctedBy.isEmpty()) {
+        std::optional<records::CertificateIssue> correction;
+        failure = records::readIssue(context.store, listed.correctedBy.first(), correction);
+        status.supersededBy = correction ? correction->number
+                                         : QStringLiteral("of record %1 (not yet issued)")
+                                               .arg(listed.correctedBy.first());
+    }
+    if (failure.failed())
+        refusal(failure.message, io);
+    return !failure.failed();
+}
+
+// The certificate written with the store's chain head; false, said, when it could not be.
+bool writeWithHead(const records::Record& record, const std::string& file,
+                   const records::CertificateStatus& status, RecordsContext& context, Output& io)
+{
+    QString head;
+    records::StoreFailure failure;
+    {
+        const StoreDeadline deadline;
+        failure = context.store.chainHead(head);
+    }
+    if (failure.failed())
+        return refusal(failure.message, io), false;
+    if (const QString fault = context.writeCertificate(record, text(file), context.store.files(),
+                                                       head, status);
+        !fault.isEmpty())
+        return refusal(fault, io), false;
+    return true;
+}
+
+// An issued certificate printed again is marked a copy; one not issued, a draft.
 int certificateCommand(const std::vector<std::string>& args, RecordsContext& context, Output& io)
 {
     std::vector<std::string> words;
@@ -565,27 +636,56 @@ int certificateCommand(const std::vector<std::string>& args, RecordsContext& con
     const QString prefix = text(words[0]).trimmed();
     if (prefix.isEmpty())
         return usageFault("records certificate needs a record id", io);
-    QList<records::Record> matching;
-    // Two are enough to know that the prefix names no single record.
-    records::RecordFilter filter = records::RecordFilter::ofIdPrefix(prefix);
-    filter.limit = 2;
-    if (const records::StoreFailure failure = listRecords(context.store, filter, matching);
-        failure.failed())
-        return refusal(failure.message, io);
-    if (matching.size() != 1)
-        return refusal(messages::idPrefixFault(matching.size(), prefix), io);
-    QString head;
-    records::StoreFailure failure;
-    {
-        const StoreDeadline deadline;
-        failure = context.store.chainHead(head);
+    const auto listed = recordByPrefix(prefix, context, io);
+    records::CertificateStatus status;
+    if (!listed || !statusOf(*listed, context, status, io))
+        return failure;
+    status.copy = status.issue.has_value();
+    return writeWithHead(listed->record, file, status, context, io) ? success : failure;
+}
+
+// Issues a record's certificate: the next number from the store, once, with the person who
+// authorises it; the number on the last line.
+int issueCommand(const std::vector<std::string>& args, RecordsContext& context, Output& io)
+{
+    std::string fault;
+    std::vector<std::string> rest;
+    // The id first, or after the options.
+    const bool idFirst = !args.empty() && !args[0].starts_with("-");
+    const std::vector<std::string> words(args.begin() + (idFirst ? 1 : 0), args.end());
+    const auto options = readOptions(words, {{"--by", 1}, {"--role", 1}, {"-o", 1}, {"--output", 1}},
+                                     fault, idFirst ? nullptr : &rest);
+    if (idFirst)
+        rest.insert(rest.begin(), args[0]);
+    if (!options || rest.size() != 1)
+        return usageFault(options ? "records issue takes one record id" : fault, io);
+    const std::string file = options->count("-o")         ? options->at("-o")[0]
+                             : options->count("--output") ? options->at("--output")[0]
+                                                          : std::string();
+    const QString by = options->count("--by") ? text(options->at("--by")[0]).trimmed() : QString();
+    const QString role =
+        options->count("--role") ? text(options->at("--role")[0]).trimmed() : QString();
+    if (by.isEmpty() || role.isEmpty() || file.empty())
+        return usageFault("records issue needs --by NAME, --role ROLE and -o FILE.pdf: a "
+                          "certificate is issued by a person named at issue",
+                          io);
+    const auto listed = recordByPrefix(text(rest[0]).trimmed(), context, io);
+    if (!listed)
+        return failure;
+    records::CertificateIssue issue{0, {}, listed->record.id, QDateTime::currentDateTimeUtc(), by,
+                                    role, {}};
+    if (const records::StoreFailure issued = records::issueCertificate(context.store, issue);
+        issued.failed())
+        return refusal(issued.message, io);
+    records::CertificateStatus status;
+    status.issue = issue;
+    if (!writeWithHead(listed->record, file, status, context, io)) {
+        io.sayError("quarvet-cli: certificate " + said(issue.number) +
+                    " was issued; print it with quarvet-cli records certificate\n");
+        return failure;
     }
-    if (failure.failed())
-        return refusal(failure.message, io);
-    if (const QString fault =
-            context.writeCertificate(matching[0], text(file), context.store.files(), head);
-        !fault.isEmpty())
-        return refusal(fault, io);
+    io.out << said(issue.number) << "\n";
+    io.out.flush();
     return success;
 }
 
@@ -645,11 +745,13 @@ int recordsCommand(const std::vector<std::string>& args, const calc::Separators&
         return addCommand(rest, separators, context, io);
     if (command == "certificate")
         return certificateCommand(rest, context, io);
+    if (command == "issue")
+        return issueCommand(rest, context, io);
     if (command == "verify")
         return verifyCommand(rest, context, io);
     if (command == "grant")
         return grantCommand(rest, context, io);
-    return usageFault("records takes list, add, certificate, verify or grant", io);
+    return usageFault("records takes list, add, issue, certificate, verify or grant", io);
 }
 
 } // namespace quarvet::cli

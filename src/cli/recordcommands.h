@@ -4,6 +4,7 @@
 
 #include "calc/entry.h"
 #include "records/recordstore.h"
+#include "records/register.h"
 
 #include <QDate>
 
@@ -19,7 +20,7 @@ struct RecordsContext {
     records::RecordStore& store;
     QDate today;
     std::function<QString(const records::Record&, const QString& path, const QStringList& kept,
-                          const QString& chainHead)>
+                          const QString& chainHead, const records::CertificateStatus& status)>
         writeCertificate;
 };
 

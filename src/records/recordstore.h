@@ -50,6 +50,8 @@ struct RecordFilter {
     QString idPrefix;
     QString serialContains;
     QString asFoundVerdict; // "Pass", "Fail", ...: those found so
+    QString referenceId;    // those made with this reference standard
+    QString customer;       // those calibrated for this customer
     std::optional<ListPosition> after;
     int limit = 0;            // 0: no limit
     bool corrections = false; // whether to name the records that correct each

@@ -277,7 +277,7 @@ StoreFailure readLabSettings(RecordStore& store, LabSettings& settings)
 {
     settings = {};
     return store.inspect([&](QSqlDatabase database, const Dialect&, int version) {
-        return version < registerVersion ? QSqlError() : readSettings(database, settings);
+            return version < registerVersion ? QSqlError() : readSettings(database, settings);
     });
 }
 

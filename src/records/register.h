@@ -81,6 +81,14 @@ struct CertificateIssue {
     bool operator==(const CertificateIssue&) const = default;
 };
 
+// What a certificate is as it is printed: issued (its first print), a copy of an issued one,
+// or a draft of a record not yet issued; and the record that corrects it, if any.
+struct CertificateStatus {
+    std::optional<CertificateIssue> issue; // none: a draft
+    bool copy = false;
+    QString supersededBy; // the number of the correction's certificate, or its record's id
+};
+
 // Issues the certificate of record `recordId`: the next sequence of the store under the
 // laboratory's pattern, in one transaction with the check that the record is there, not yet
 // issued and not corrected. `issue` holds who and when; its number and sequence are set.

@@ -43,6 +43,16 @@ Condition conditionFor(const RecordFilter& filter, const Dialect& dialect, int v
         condition.where += QStringLiteral(" AND r.serial = ?");
         condition.values << filter.serial;
     }
+    if (!filter.referenceId.isEmpty()) {
+        condition.where += QStringLiteral(" AND r.reference_id = ?");
+        condition.values << filter.referenceId;
+    }
+    if (!filter.customer.isEmpty() && version < registerVersion)
+        condition.where += QStringLiteral(" AND 1 = 0");
+    else if (!filter.customer.isEmpty()) {
+        condition.where += QStringLiteral(" AND r.customer = ?");
+        condition.values << filter.customer;
+    }
     if (!filter.serialContains.isEmpty()) {
         // Both sides folded by the same function, beyond ASCII: SQLite's by this program's own,
         // PostgreSQL's by ICU, whatever locale the lab's database was made with.

@@ -2,7 +2,10 @@
 // database, and what comes back through JSON, CSV and text.
 #include "cli/recordcommands.h"
 #include "records/columns.h"
+#include "records/postgresrecordstore.h"
+#include "records/recordform.h"
 #include "records/schema.h"
+#include "records/storechoice.h"
 #include "records/sqliterecordstore.h"
 #include "shellrun.h"
 #include "teststores.h"
@@ -144,6 +147,13 @@ private slots:
     void serverChecksWhoSaved();
     void savesAtOnceSayNothingOfTheDriver();
     void upgradeIsTheOwners();
+    void backends_data();
+    void registerAndReverseTraceability_data() { backends_data(); }
+    void registerAndReverseTraceability();
+    void overdueReferenceAndCorrection_data() { backends_data(); }
+    void overdueReferenceAndCorrection();
+    void issuesAtOnceAreNumberedOnce_data() { backends_data(); }
+    void issuesAtOnceAreNumberedOnce();
 };
 
 void TestRecordCommands::serialTravelsExactly_data()
@@ -499,9 +509,9 @@ void TestRecordCommands::usage_data()
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("says");
     QTest::newRow("no subcommand")
-        << QStringList{"records"} << "list, add, certificate, verify or grant";
+        << QStringList{"records"} << "list, add, issue, certificate, verify or grant";
     QTest::newRow("unknown subcommand")
-        << QStringList{"records", "delete"} << "list, add, certificate, verify or grant";
+        << QStringList{"records", "delete"} << "list, add, issue, certificate, verify or grant";
     QTest::newRow("verify with an argument")
         << QStringList{"records", "verify", "x"} << "records verify takes no arguments";
     QTest::newRow("unknown format")
@@ -676,6 +686,204 @@ void TestRecordCommands::foreignSeparatorIsRefused()
     QList<quarvet::records::Record> records;
     QVERIFY(!store.list(QString(), records).failed());
     QVERIFY(records.isEmpty());
+}
+
+void TestRecordCommands::backends_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::newRow("sqlite") << "sqlite";
+    QTest::newRow("postgresql") << "postgresql";
+}
+
+namespace {
+
+QStringList referenceArgs(const QString& id, const QString& due)
+{
+    return {"references",    "add",  "--id",       id,     "--description", "PT100 " + id,
+            "--certificate", "C-" + id, "--calibrated-by", "Acme Cal", "--u",
+            "0.02",          "--calibrated", "2026-01-10", "--due", due};
+}
+
+// A record of the register's reference: no U, k, drift or due date typed.
+QStringList registeredArgs(const QString& serial, const QString& reference,
+                           const QStringList& more = {})
+{
+    return QStringList{"records", "add", "--serial", serial, "--type", "742", "--line", "1",
+                       "--technician", "Jo", "--reference", reference} +
+           more + QStringList{"0", "100", "0.5", "99"};
+}
+
+QStringList serialsOf(const QString& listing)
+{
+    QStringList serials;
+    for (const QString& line : listing.split('\n', Qt::SkipEmptyParts))
+        serials << QJsonDocument::fromJson(line.toUtf8()).object()["serial"].toString();
+    serials.sort();
+    return serials;
+}
+
+} // namespace
+
+// Records take U, k, drift and due date from the register, which keeps every change; a
+// standard's records are listed, exactly, for the day it is found out of tolerance.
+void TestRecordCommands::registerAndReverseTraceability()
+{
+    QFETCH(QString, backend);
+    QString skipReason;
+    quarvet::test::TestStore store(backend, skipReason);
+    if (store.location().isEmpty())
+        QSKIP(qPrintable("PostgreSQL cases skipped: " + skipReason));
+    Workplace place;
+    const QString database = store.isPostgres() ? store.location() : QString();
+    for (const char* id : {"PT-1", "PT-2"})
+        QCOMPARE(place.run(referenceArgs(id, dueDate), database).status, 0);
+    for (const char* serial : {"A-1", "A-2"})
+        QCOMPARE(place.run(registeredArgs(serial, "PT-1", {"--customer", "Big Co"}), database)
+                     .status,
+                 0);
+    QCOMPARE(place.run(registeredArgs("B-1", "PT-2"), database).status, 0);
+    QCOMPARE(place.run(addArgs("C-1"), database).status, 0); // typed: REF-7
+    const auto listed = [&](const QStringList& filter) {
+        return serialsOf(
+            place.run(QStringList{"records", "list", "--format", "json"} + filter, database).out);
+    };
+    QCOMPARE(listed({"--reference", "PT-1"}), (QStringList{"A-1", "A-2"}));
+    QCOMPARE(listed({"--reference", "PT-2"}), (QStringList{"B-1"}));
+    QCOMPARE(listed({"--reference", "PT"}), QStringList());
+    QCOMPARE(listed({"--customer", "Big Co"}), (QStringList{"A-1", "A-2"}));
+    const QJsonObject record = QJsonDocument::fromJson(
+        place.run({"records", "list", "--format", "json", "--serial", "B-1"}, database)
+            .out.toUtf8()).object();
+    QCOMPARE(record["reference_source"].toString(), QStringLiteral("register"));
+    QCOMPARE(record["reference_certificate"].toString(), QStringLiteral("C-PT-2"));
+    QCOMPARE(record["reference_u"].toDouble(), 0.02);
+    // A value typed for it that is not the register's is refused; so is a withdrawn one.
+    const Run disagreeing =
+        place.run(registeredArgs("D-1", "PT-1", {"--reference-u", "0.03"}), database);
+    QCOMPARE(disagreeing.status, 1);
+    QVERIFY2(disagreeing.err.contains("not what the register holds"), qPrintable(disagreeing.err));
+    QCOMPARE(place.run({"references", "withdraw", "PT-1"}, database).status, 0);
+    const Run withdrawn = place.run(registeredArgs("D-2", "PT-1"), database);
+    QCOMPARE(withdrawn.status, 1);
+    QVERIFY2(withdrawn.err.contains("withdrawn"), qPrintable(withdrawn.err));
+    const QStringList entries =
+        place.run({"references", "show", "PT-1"}, database).out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(entries.size(), 2);
+    QVERIFY(entries[0].contains("\tyes\t") && entries[1].contains("\tno\t"));
+    // A laboratory that takes its references from the register only.
+    QCOMPARE(place.run({"lab", "set", "--registered-references-only", "yes"}, database).status, 0);
+    const Run typed = place.run(addArgs("E-1"), database);
+    QCOMPARE(typed.status, 1);
+    QVERIFY2(typed.err.contains("register only"), qPrintable(typed.err));
+}
+
+// A reference due yesterday refuses a record made today; a correction of a record made while
+// it was in date is held against the day of that calibration.
+void TestRecordCommands::overdueReferenceAndCorrection()
+{
+    QFETCH(QString, backend);
+    QString skipReason;
+    quarvet::test::TestStore store(backend, skipReason);
+    if (store.location().isEmpty())
+        QSKIP(qPrintable("PostgreSQL cases skipped: " + skipReason));
+    Workplace place;
+    const QString database = store.isPostgres() ? store.location() : QString();
+    const QDate yesterday = QDate::currentDate().addDays(-1);
+    QCOMPARE(place.run(referenceArgs("PT-9", yesterday.toString(Qt::ISODate)), database).status,
+             0);
+    const Run today = place.run(registeredArgs("SN-1", "PT-9"), database);
+    QCOMPARE(today.status, 1);
+    QVERIFY2(today.err.contains("was due for calibration on " + yesterday.toString(Qt::ISODate)),
+             qPrintable(today.err));
+    // A calibration of a week ago, in date then, saved as it was.
+    quarvet::records::RecordInput input;
+    input.instrumentType = "742";
+    input.serial = "SN-2";
+    input.technician = "Jo";
+    input.referenceId = "PT-9";
+    input.referenceUncertainty = 0.02;
+    input.referenceDue = yesterday;
+    input.entriesTyped = {"0", "100", "0.5", "99"};
+    input.entriesRead = {0, 100, 0.5, 99};
+    const QDateTime weekAgo = QDateTime::currentDateTimeUtc().addDays(-7);
+    const auto made = quarvet::records::composeRecord(input, weekAgo.date(), weekAgo,
+                                                      QUuid::createUuid().toString(QUuid::WithoutBraces));
+    QVERIFY(made.ok());
+    const std::unique_ptr<quarvet::records::RecordStore> records =
+        store.isPostgres() ? quarvet::records::recordStoreFor(store.location())
+                           : std::make_unique<quarvet::records::SqliteRecordStore>(
+                                 place.dir.filePath("data/Quarvet/records.sqlite"));
+    QVERIFY(!records->add(made.record).failed());
+    // Its correction needs a reason, and is held against the day of the calibration.
+    const QString corrects = made.record.id.left(8);
+    QCOMPARE(place.run(registeredArgs("SN-2", "PT-9", {"--corrects", corrects}), database).status,
+             1);
+    const Run corrected = place.run(
+        registeredArgs("SN-2", "PT-9", {"--corrects", corrects, "--reason", "wrong serial"}),
+        database);
+    QVERIFY2(corrected.status == 0, qPrintable(corrected.err));
+    const QJsonObject saved = QJsonDocument::fromJson(
+        place.run({"records", "list", "--format", "json"}, database).out.section('\n', 0, 0).toUtf8())
+                                  .object();
+    QCOMPARE(saved["corrects"].toString(), made.record.id);
+    QCOMPARE(saved["correction_reason"].toString(), QStringLiteral("wrong serial"));
+}
+
+// Certificates issued from several processes at once get distinct, consecutive numbers of the
+// laboratory's pattern; a record is issued once, and printed again as a copy.
+void TestRecordCommands::issuesAtOnceAreNumberedOnce()
+{
+    QFETCH(QString, backend);
+    QString skipReason;
+    quarvet::test::TestStore store(backend, skipReason);
+    if (store.location().isEmpty())
+        QSKIP(qPrintable("PostgreSQL cases skipped: " + skipReason));
+    Workplace place;
+    const QString database = store.isPostgres() ? store.location() : QString();
+    QCOMPARE(place.run({"lab", "set", "--pattern", "{prefix}-{year}-{seq:4}", "--prefix", "QL"},
+                       database)
+                 .status,
+             0);
+    QStringList ids;
+    for (int n = 0; n < 6; ++n)
+        ids << place.run(addArgs(QStringLiteral("SN-%1").arg(n)), database)
+                   .out.trimmed()
+                   .section('\n', -1);
+    std::vector<std::unique_ptr<QProcess>> issuing;
+    for (int n = 0; n < ids.size(); ++n) {
+        auto process = std::make_unique<QProcess>();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_DATA_HOME", place.dir.filePath("data"));
+        environment.insert("XDG_CONFIG_HOME", place.dir.filePath("config"));
+        environment.remove("QUARVET_DATABASE");
+        if (!database.isEmpty())
+            environment.insert("QUARVET_DATABASE", database);
+        process->setProcessEnvironment(environment);
+        process->start(QStringLiteral(QUARVET_CLI),
+                       {"records", "issue", ids[n], "--by", "A. Meier", "--role", "Head of lab",
+                        "-o", place.dir.filePath(QStringLiteral("c%1.pdf").arg(n))});
+        issuing.push_back(std::move(process));
+    }
+    QStringList numbers;
+    for (const auto& process : issuing) {
+        QVERIFY(process->waitForFinished(60000));
+        QVERIFY2(process->exitCode() == 0, process->readAllStandardError().constData());
+        numbers << QString::fromUtf8(process->readAllStandardOutput()).trimmed();
+    }
+    numbers.sort();
+    const QString year = QString::number(QDateTime::currentDateTimeUtc().date().year());
+    for (int n = 0; n < numbers.size(); ++n)
+        QCOMPARE(numbers[n], QStringLiteral("QL-%1-%2").arg(year).arg(n + 1, 4, 10, QChar('0')));
+    const Run again = place.run({"records", "issue", ids[0], "--by", "B", "--role", "C", "-o",
+                                 place.dir.filePath("again.pdf")},
+                                database);
+    QCOMPARE(again.status, 1);
+    QVERIFY2(again.err.contains("issued already"), qPrintable(again.err));
+    QCOMPARE(place.run({"records", "issue", ids[0], "--role", "C", "-o",
+                        place.dir.filePath("unsigned.pdf")},
+                       database)
+                 .status,
+             2);
 }
 
 QTEST_GUILESS_MAIN(TestRecordCommands)

@@ -596,11 +596,20 @@ void TestRecordWindows::correctionNamesTheCorrectedRecord()
     QCOMPARE(fieldText(correction, "Slope code to write"), original.slopeCode);
     QCOMPARE(fieldText(correction, "As-left reading at point 2"), QStringLiteral("99.99"));
     setText(correction, "As-left reading at point 1", "0.03");
+    // A correction says why it corrects.
     QVERIFY(save(correction));
+    QCOMPARE(messages_->boxes.size(), 1);
+    QVERIFY2(messages_->boxes[0].text.contains("reason for the correction"),
+             qPrintable(messages_->boxes[0].text));
+    messages_->boxes.clear();
+    setText(correction, "Correction reason", "as-left reading 1 mistyped");
+    QVERIFY(save(correction));
+    QVERIFY2(messages_->boxes.isEmpty(), qPrintable(messages_->boxes.value(0).text));
     QVERIFY(QTest::qWaitFor(
         [&] { return history->records()->rowCount() == 2 && !history->isLoading(); }, 20000));
     const Record fixed = history->records()->recordAt(0);
     QCOMPARE(fixed.corrects, original.id);
+    QCOMPARE(fixed.correctionReason, QStringLiteral("as-left reading 1 mistyped"));
     QCOMPARE(fixed.verdict, QStringLiteral("Pass"));
     QCOMPARE(fixed.entriesTyped, original.entriesTyped);
     QCOMPARE(history->records()->correctedBy(original.id), fixed.id);
