@@ -9,6 +9,7 @@
 #include "records/outputfile.h"
 #include "records/recordform.h"
 #include "records/recordformat.h"
+#include "records/register.h"
 #include "ui/filenameservice.h"
 #include "ui/messageservice.h"
 #include "ui/storecall.h"
@@ -299,25 +300,42 @@ void HistoryWindow::writeCertificate()
     const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
     if (!store || certifying_->isBusy())
         return;
-    // The chain's head is read from the store, away from the window; the page is written
-    // once it is known.
+    // The chain's head and the certificate's issue are read from the store, away from the
+    // window; the page is written once they are known. Issued, it is printed as a copy; not
+    // issued, as a draft.
     const auto head = std::make_shared<QString>();
+    const auto status = std::make_shared<records::CertificateStatus>();
+    const QString correctedBy = model_->correctedBy(record->id);
     certifying_->start(
-        [store, head] { return store->chainHead(*head); },
-        [this, store, head, record = *record, path](const records::StoreFailure& failure) {
+        [store, head, status, id = record->id, correctedBy] {
+            records::StoreFailure failure = store->chainHead(*head);
+            if (!failure.failed())
+                failure = records::readIssue(*store, id, status->issue);
+            std::optional<records::CertificateIssue> correction;
+            if (!failure.failed() && !correctedBy.isEmpty())
+                failure = records::readIssue(*store, correctedBy, correction);
+            if (!correctedBy.isEmpty())
+                status->supersededBy =
+                    correction ? correction->number
+                               : QStringLiteral("of record %1 (not yet issued)").arg(correctedBy);
+            status->copy = status->issue.has_value();
+            return failure;
+        },
+        [this, store, head, status, record = *record, path](const records::StoreFailure& failure) {
             if (failure.failed()) {
                 ui::messages().show(this, ui::messageTitle, failure.message,
                                     ui::MessageService::Icon::Stop);
                 return;
             }
-            writeCertificateFile(record, path, store->files(), *head);
+            writeCertificateFile(record, path, store->files(), *head, *status);
         });
 }
 
 void HistoryWindow::writeCertificateFile(const records::Record& record, const QString& path,
-                                         const QStringList& kept, const QString& chainHead)
+                                         const QStringList& kept, const QString& chainHead,
+                                         const records::CertificateStatus& status)
 {
-    if (const QString fault = certificate::writeCertificate(record, path, kept, chainHead);
+    if (const QString fault = certificate::writeCertificate(record, path, kept, chainHead, status);
         !fault.isEmpty()) {
         ui::messages().show(this, ui::messageTitle, fault, ui::MessageService::Icon::Stop);
         return;

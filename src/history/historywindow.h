@@ -2,6 +2,7 @@
 
 #include "records/record.h"
 #include "records/recordstore.h"
+#include "records/register.h"
 
 #include <QWidget>
 
@@ -74,7 +75,8 @@ private:
                                           Page& page);
     void showPage(const Page& page, bool first, const QString& location);
     void writeCertificateFile(const records::Record& record, const QString& path,
-                              const QStringList& kept, const QString& chainHead);
+                              const QStringList& kept, const QString& chainHead,
+                              const records::CertificateStatus& status);
 
     StoreSource storeSource_;
     RecordTableModel* model_ = nullptr;
