@@ -7,6 +7,7 @@
 #include "calc/uncertainty.h"
 #include "messages/messages.h"
 #include "plot/errorplotpainter.h"
+#include "quarvet/version.h"
 
 #include <QPainter>
 
@@ -69,35 +70,117 @@ QString dateText(const QDate& date)
     return date.isValid() ? date.toString(Qt::ISODate) : QStringLiteral("not recorded");
 }
 
-// Its number and issue, or that it is a draft; a copy and a superseded one say so.
-void drawIssue(Sheet& sheet, const records::CertificateStatus& status)
+// The laboratory as the page's header names it.
+QStringList labLines(const records::LabSettings& lab)
 {
-    if (!status.issue) {
-        sheet.field(QStringLiteral("Certificate"), QStringLiteral("Draft: not issued"), 1);
-    } else {
-        const records::CertificateIssue& issue = *status.issue;
-        sheet.field(QStringLiteral("Certificate number"),
-                    status.copy ? issue.number + QStringLiteral(" (Copy)") : issue.number, 1);
-        sheet.field(QStringLiteral("Date of issue"),
-                    issue.issuedUtc.toUTC().date().toString(Qt::ISODate), 1);
-        sheet.nameField(QStringLiteral("Authorised by"),
-                        issue.issuedBy + QStringLiteral(", ") + issue.role, 2);
+    const QString name = lab.value(QStringLiteral("name"));
+    QStringList lines{name.isEmpty() ? QStringLiteral("Laboratory not named") : name};
+    if (const QString address = lab.value(QStringLiteral("address")); !address.isEmpty())
+        lines << address;
+    if (const QString number = lab.value(QStringLiteral("accreditation")); !number.isEmpty()) {
+        const QString body = lab.value(QStringLiteral("accreditation-body"));
+        lines << (body.isEmpty() ? QStringLiteral("Accreditation %1").arg(number)
+                                 : QStringLiteral("Accredited by %1, number %2").arg(body, number));
     }
+    return lines;
+}
+
+QString numberText(const records::CertificateStatus& status)
+{
+    if (!status.issue)
+        return QStringLiteral("Draft: not issued");
+    return status.copy ? status.issue->number + QStringLiteral(" (Copy)") : status.issue->number;
+}
+
+// What an amendment amends and replaces; the certificates not issued are named by record.
+QString amendmentText(const Record& record, const records::CertificateStatus& status)
+{
+    QString said = QStringLiteral("Amendment %1 to certificate %2")
+                       .arg(status.amendment)
+                       .arg(status.amends.isEmpty()
+                                ? QStringLiteral("of record %1 (not issued)").arg(record.corrects)
+                                : status.amends);
+    if (!status.replaces.isEmpty() && status.replaces != status.amends)
+        said += QStringLiteral("; it replaces certificate %1").arg(status.replaces);
+    return said + QStringLiteral(". Reason: ") + record.correctionReason;
+}
+
+// Its number and dates, for whom, of what, by which method.
+void drawCertificate(Sheet& sheet, const Record& record, const records::CertificateStatus& status)
+{
+    const QDate calibrated =
+        status.calibrated.isValid() ? status.calibrated : record.createdUtc.toLocalTime().date();
+    sheet.fieldPair(QStringLiteral("Certificate number"), PageText(numberText(status)),
+                    QStringLiteral("Date of issue"),
+                    PageText(status.issue ? dateText(status.issue->issuedUtc.toUTC().date())
+                                          : QStringLiteral("not issued")));
+    if (status.amendment > 0)
+        sheet.field(QStringLiteral("Amendment"), amendmentText(record, status), 2);
     if (!status.supersededBy.isEmpty())
         sheet.field(QStringLiteral("Superseded"),
                     QStringLiteral("Superseded by certificate %1").arg(status.supersededBy), 1);
+    sheet.fieldPair(QStringLiteral("Customer"),
+                    record.customer.isEmpty()
+                        ? PageText(QStringLiteral("none: an in-house calibration"))
+                        : PageText::name(record.customer),
+                    QStringLiteral("Date of calibration"), PageText(dateText(calibrated)));
+    if (!record.customerAddress.isEmpty())
+        sheet.field(QStringLiteral("Customer address"), record.customerAddress, 2);
+    sheet.fieldPair(
+        QStringLiteral("Instrument"),
+        PageText(QStringLiteral("type %1, display line %2")
+                     .arg(record.instrumentType)
+                     .arg(record.displayLine)),
+        QStringLiteral("Ambient temperature"),
+        PageText(record.ambient ? celsius(*record.ambient) : QStringLiteral("not recorded")));
+    sheet.nameField(QStringLiteral("Serial number"), record.serial, 6);
+    sheet.field(QStringLiteral("Method"),
+                record.method.isEmpty() ? QStringLiteral("method not stated") : record.method, 2);
 }
 
+// The reference standard, its own certificate, and the statement of traceability.
+void drawReference(Sheet& sheet, const Record& record)
+{
+    sheet.heading(QStringLiteral("Reference standard and traceability"));
+    // The reference's own U, as its certificate states it: not the uncertainty of the
+    // results below.
+    const double referenceK = record.setUp ? record.setUp->referenceK : 2.0;
+    const bool registered = record.referenceSource == QLatin1String("register");
+    sheet.fieldPair(QStringLiteral("Identifier"), PageText::name(record.referenceId),
+                    QStringLiteral("Taken from"),
+                    PageText(registered ? QStringLiteral("the laboratory's register")
+                                        : QStringLiteral("typed, not from the register")));
+    sheet.field(QStringLiteral("U of the reference (k = %1)")
+                    .arg(QString::fromStdString(messages::coverageFactorText(referenceK))),
+                celsius(record.referenceUncertainty), 1);
+    sheet.field(QStringLiteral("Due date"), dateText(record.referenceDue), 1);
+    sheet.remark(registered
+                     ? QStringLiteral("The results are traceable to the SI through reference "
+                                      "standard %1, calibrated by %2 under certificate %3.")
+                           .arg(record.referenceId, record.referenceCalibratedBy,
+                                record.referenceCertificate)
+                     : QStringLiteral("Reference standard %1 was typed, not taken from the "
+                                      "register: its own calibration certificate is not named "
+                                      "with this record.")
+                           .arg(record.referenceId),
+                 2);
+}
+
+// The record the page was written from, and its place in the store's hash chain.
 void drawRecord(Sheet& sheet, const Record& record, const QString& chainHead)
 {
     sheet.heading(QStringLiteral("Record"));
-    sheet.field(QStringLiteral("Record id"), record.id, 2);
+    sheet.field(QStringLiteral("Record id"), record.id, 1);
+    sheet.field(QStringLiteral("Saved"), dateTimeText(record.createdUtc), 1);
+    sheet.fieldPair(QStringLiteral("Saved by"),
+                    record.savedBy.isEmpty()
+                        ? PageText(QStringLiteral("unknown: saved before the store kept it"))
+                        : PageText::name(record.savedBy),
+                    QStringLiteral("Program"),
+                    PageText(QStringLiteral("Quarvet Basic %1").arg(record.programVersion)), 1);
     if (!record.corrects.isEmpty())
         sheet.field(QStringLiteral("Correction"),
-                    QStringLiteral("Corrects record %1").arg(record.corrects), 2);
-    sheet.field(QStringLiteral("Date and time"), dateTimeText(record.createdUtc), 2);
-    sheet.field(QStringLiteral("Program"),
-                QStringLiteral("Quarvet Basic %1").arg(record.programVersion), 2);
+                    QStringLiteral("Corrects record %1").arg(record.corrects), 1);
     // The hash ties the page to the record; the head to every record saved before it was
     // written, so rewriting any of them contradicts the certificate (quarvet-cli records
     // verify).
@@ -107,31 +190,6 @@ void drawRecord(Sheet& sheet, const Record& record, const QString& chainHead)
                 1);
     sheet.field(QStringLiteral("Chain head when written"),
                 chainHead.isEmpty() ? QStringLiteral("none") : chainHead, 1);
-}
-
-void drawInstrument(Sheet& sheet, const Record& record)
-{
-    sheet.heading(QStringLiteral("Instrument"));
-    sheet.field(QStringLiteral("Instrument type"), record.instrumentType, 2);
-    sheet.nameField(QStringLiteral("Serial number"), record.serial, 6);
-    sheet.field(QStringLiteral("Display line"), QString::number(record.displayLine), 1);
-    sheet.nameField(QStringLiteral("Technician"), record.technician, 2);
-    if (record.savedBy.isEmpty())
-        sheet.field(QStringLiteral("Saved by"),
-                    QStringLiteral("unknown: saved before the store kept it"), 1);
-    else
-        sheet.nameField(QStringLiteral("Saved by"), record.savedBy, 1);
-    sheet.field(QStringLiteral("Ambient temperature"),
-                record.ambient ? celsius(*record.ambient) : QStringLiteral("not recorded"), 1);
-    sheet.heading(QStringLiteral("Reference standard"));
-    sheet.nameField(QStringLiteral("Identifier"), record.referenceId, 2);
-    // The reference's own U, as its certificate states it: not the uncertainty of the
-    // results below.
-    const double referenceK = record.setUp ? record.setUp->referenceK : 2.0;
-    sheet.field(QStringLiteral("U of the reference (k = %1)")
-                    .arg(QString::fromStdString(messages::coverageFactorText(referenceK))),
-                celsius(record.referenceUncertainty), 1);
-    sheet.field(QStringLiteral("Due date"), dateText(record.referenceDue), 1);
 }
 
 // The rows of the readings table: the two reference points, each with the verification
@@ -238,12 +296,10 @@ QStringList resultRow(const QString& when, const records::PointResult& point)
             point.verdict.isEmpty() ? QStringLiteral("not judged") : point.verdict};
 }
 
-// Each result with its expanded uncertainty and coverage factor, as found and as left.
-void drawResults(Sheet& sheet, const Record& record)
+const std::vector<Column>& resultColumns()
 {
-    sheet.heading(QStringLiteral("Results (°C)"));
-    const double width = contentWidth / 10;
-    const std::vector<Column> columns{
+    static const double width = contentWidth / 10;
+    static const std::vector<Column> columns{
         {QString(), 0.9 * width},
         {QStringLiteral("Target"), 0.8 * width, Qt::AlignRight},
         {QStringLiteral("Reading (mean of n)"), 1.6 * width, Qt::AlignRight},
@@ -253,19 +309,34 @@ void drawResults(Sheet& sheet, const Record& record)
         {QStringLiteral("k"), 0.6 * width, Qt::AlignRight},
         {QStringLiteral("Expanded uncertainty U"), 1.0 * width, Qt::AlignRight},
         {QStringLiteral("Verdict"), 1.1 * width}};
+    return columns;
+}
+
+// Every result, as found and as left, a row each.
+std::vector<QStringList> resultRows(const Record& record)
+{
     std::vector<QStringList> rows;
     for (const records::PointResult& point : records::readPoints(record.asFoundPoints))
         rows.push_back(resultRow(QStringLiteral("As found"), point));
-    qsizetype left = 0;
-    for (const records::PointResult& point : records::readPoints(record.asLeftPoints)) {
-        if (static_cast<qsizetype>(rows.size()) < readingRowsShown)
-            rows.push_back(resultRow(QStringLiteral("As left"), point));
-        else
-            ++left;
+    for (const records::PointResult& point : records::readPoints(record.asLeftPoints))
+        rows.push_back(resultRow(QStringLiteral("As left"), point));
+    return rows;
+}
+
+// Each result with its expanded uncertainty and coverage factor, as found and as left; the
+// rows past the first page's go on the pages after it.
+void drawResults(Sheet& sheet, const Record& record, std::vector<QStringList>& further)
+{
+    sheet.heading(QStringLiteral("Results (°C)"));
+    std::vector<QStringList> rows = resultRows(record);
+    if (static_cast<qsizetype>(rows.size()) > readingRowsShown) {
+        further.assign(rows.begin() + readingRowsShown, rows.end());
+        rows.resize(static_cast<std::size_t>(readingRowsShown));
     }
-    sheet.table(columns, rows);
-    if (left > 0)
-        sheet.remark(QStringLiteral("%1 further verification points are not shown.").arg(left), 1);
+    sheet.table(resultColumns(), rows);
+    if (!further.empty())
+        sheet.remark(
+            QStringLiteral("%1 further results follow on the next pages.").arg(further.size()), 1);
     sheet.remark(QStringLiteral("Predicted as-left error at the calibration points: %1 and %2. "
                                 "U = k · u_c, rounded up to two significant figures; k is "
                                 "Student's t at the effective degrees of freedom for a coverage "
@@ -345,34 +416,49 @@ void drawCoefficients(Sheet& sheet, const Record& record)
                      codeCells(record.slopeCode, true) + codeCells(record.offsetCode, false)});
 }
 
+QString asLeftText(const Record& record)
+{
+    return record.verdict.isEmpty() ? QStringLiteral("not verified") : record.verdict;
+}
+
 void drawVerification(Sheet& sheet, const Record& record)
 {
-    sheet.heading(QStringLiteral("Verification"));
-    sheet.field(QStringLiteral("Tolerance"),
-                record.tolerance ? QStringLiteral("± %1").arg(celsius(*record.tolerance))
-                                 : QStringLiteral("none"),
-                1);
+    sheet.heading(QStringLiteral("Conformity"));
     QString rule = record.rule;
     if (rule.isEmpty())
         rule = record.tolerance
                    ? QString::fromStdString(messages::decisionRule(record.referenceUncertainty))
                    : QStringLiteral("none");
     sheet.field(QStringLiteral("Decision rule"), rule, 2);
+    const PageText tolerance(record.tolerance
+                                 ? QStringLiteral("± %1").arg(celsius(*record.tolerance))
+                                 : QStringLiteral("none"));
     if (!record.setUp) {
+        sheet.fieldPair(QStringLiteral("Tolerance"), tolerance, QStringLiteral("Verdict"),
+                        PageText(asLeftText(record)), 1);
         sheet.field(QStringLiteral("Uncertainty"),
                     QStringLiteral("uncertainty not evaluated: the record was saved before the "
                                    "uncertainty of each result was kept"),
                     2);
-        sheet.field(QStringLiteral("Verdict"),
-                    record.verdict.isEmpty() ? QStringLiteral("not verified") : record.verdict, 1);
         return;
     }
-    sheet.field(QStringLiteral("As found"),
-                record.asFoundVerdict.isEmpty() ? QStringLiteral("not judged: no tolerance")
-                                                : record.asFoundVerdict,
-                1);
-    sheet.field(QStringLiteral("As left"),
-                record.verdict.isEmpty() ? QStringLiteral("not verified") : record.verdict, 1);
+    sheet.fieldPair(QStringLiteral("Tolerance"), tolerance, QStringLiteral("As found"),
+                    PageText(record.asFoundVerdict.isEmpty()
+                                 ? QStringLiteral("not judged: no tolerance")
+                                 : record.asFoundVerdict),
+                    1);
+    sheet.fieldPair(QStringLiteral("As left"), PageText(asLeftText(record)), QString(),
+                    PageText(QString()), 1);
+}
+
+// What the results do and do not say, with the laboratory's own statements.
+void drawStatements(Sheet& sheet, const records::LabSettings& lab)
+{
+    QString said = QStringLiteral("The results relate only to the item calibrated. This "
+                                  "certificate shall not be reproduced except in full.");
+    if (const QString own = lab.value(QStringLiteral("statements")); !own.isEmpty())
+        said += QLatin1Char(' ') + own;
+    sheet.remark(said, 3);
 }
 
 adjust::ErrorPlotData plotData(const Record& record)
@@ -413,24 +499,77 @@ void drawPlotAndNote(Sheet& sheet, const Record& record)
 
 } // namespace
 
+namespace {
+
+// Who performed the calibration and who authorised the certificate, each to sign above.
+std::vector<std::pair<QString, QString>> signers(const Record& record,
+                                                 const records::CertificateStatus& status)
+{
+    return {{QStringLiteral("Performed by"), record.technician},
+            status.issue
+                ? std::pair(QStringLiteral("Authorised by"),
+                            status.issue->issuedBy + QStringLiteral(", ") + status.issue->role)
+                : std::pair(QStringLiteral("Authorised by: not issued"), QString()),
+            {QStringLiteral("Date"), QString()}};
+}
+
+QString footerText(const records::CertificateStatus& status, int page, int pages)
+{
+    QString said = QStringLiteral("Certificate %1 · Page %2 of %3")
+                       .arg(numberText(status))
+                       .arg(page)
+                       .arg(pages);
+    if (page == pages)
+        said += QStringLiteral(" · End of certificate");
+    return said + QStringLiteral(" · written by %1 %2")
+                      .arg(QString::fromUtf8(programTitle), QString::fromUtf8(versionText));
+}
+
+// Results past the first page's, so many a page.
+constexpr qsizetype rowsPerPage = 40;
+
+void drawFurtherPages(Sheet& sheet, const std::vector<QStringList>& further,
+                      const records::CertificateStatus& status, int pages)
+{
+    for (int page = 2; page <= pages; ++page) {
+        if (!sheet.newPage())
+            return;
+        sheet.heading(QStringLiteral("Results (°C), continued"));
+        const auto from = static_cast<qsizetype>(page - 2) * rowsPerPage;
+        const auto to = std::min<qsizetype>(from + rowsPerPage, further.size());
+        sheet.table(resultColumns(),
+                    std::vector<QStringList>(further.begin() + from, further.begin() + to));
+        sheet.footer(footerText(status, page, pages));
+    }
+}
+
+} // namespace
+
 void drawCertificatePage(QPainter& painter, const Record& record, const QString& chainHead,
                          const records::CertificateStatus& status)
 {
     Sheet sheet(painter);
-    sheet.title(QStringLiteral("Calibration certificate"));
-    drawIssue(sheet, status);
-    drawRecord(sheet, record, chainHead);
-    drawInstrument(sheet, record);
+    sheet.header(QStringLiteral("Calibration certificate"), labLines(status.lab));
+    drawCertificate(sheet, record, status);
+    drawReference(sheet, record);
+    std::vector<QStringList> further;
     if (record.setUp) {
-        drawResults(sheet, record);
+        drawResults(sheet, record, further);
         drawBudget(sheet, record);
     } else {
         drawReadings(sheet, record);
     }
     drawCoefficients(sheet, record);
     drawVerification(sheet, record);
+    drawStatements(sheet, status.lab);
+    drawRecord(sheet, record, chainHead);
     drawPlotAndNote(sheet, record);
-    sheet.signatures();
+    sheet.signatures(signers(record, status));
+    const int pages =
+        1 +
+        static_cast<int>((static_cast<qsizetype>(further.size()) + rowsPerPage - 1) / rowsPerPage);
+    sheet.footer(footerText(status, 1, pages));
+    drawFurtherPages(sheet, further, status, pages);
 }
 
 } // namespace quarvet::certificate

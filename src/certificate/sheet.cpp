@@ -3,6 +3,8 @@
 #include "plot/errorplotpainter.h"
 #include "quarvet/version.h"
 
+#include <QFontMetricsF>
+#include <QPagedPaintDevice>
 #include <QPainter>
 
 #include <algorithm>
@@ -72,6 +74,46 @@ void Sheet::title(const QString& text)
     const FittedText shown = fit(PageText(text), 18.0, contentWidth, 30.0, true);
     draw(shown, marginLeft, y_, contentWidth);
     y_ += shown.height / scale_ + 2.0;
+}
+
+void Sheet::header(const QString& title, const QStringList& lab)
+{
+    const double titleWidth = contentWidth * 0.5;
+    painter_.setPen(inkColour);
+    const FittedText shown = fit(PageText(title), 18.0, titleWidth, 30.0, true);
+    draw(shown, marginLeft, y_, titleWidth);
+    double labY = y_;
+    for (qsizetype n = 0; n < lab.size(); ++n) {
+        const FittedText line = fit(PageText(lab[n]), n == 0 ? 10.0 : textPoints,
+                                    contentWidth - titleWidth, n == 0 ? 26.0 : 24.0, n == 0);
+        draw(line, marginLeft + titleWidth, labY, contentWidth - titleWidth, Qt::AlignRight);
+        labY += line.height / scale_;
+    }
+    y_ = std::max(y_ + shown.height / scale_, labY) + 2.0;
+}
+
+void Sheet::fieldPair(const QString& label, const PageText& value, const QString& otherLabel,
+                      const PageText& otherValue, int maxLines)
+{
+    const double half = (contentWidth - columnGap) / 2;
+    const double pairLabel = 88.0;
+    const double valueWidth = half - pairLabel - columnGap;
+    double height = 0.0;
+    const std::pair<const QString*, const PageText*> halves[] = {{&label, &value},
+                                                                 {&otherLabel, &otherValue}};
+    for (int n = 0; n < 2; ++n) {
+        const double x = marginLeft + n * (half + columnGap);
+        const FittedText name =
+            fit(PageText(*halves[n].first), textPoints, pairLabel, 2 * lineHeight(textPoints));
+        const FittedText shown =
+            fit(*halves[n].second, textPoints, valueWidth, maxLines * lineHeight(textPoints));
+        painter_.setPen(quietColour);
+        draw(name, x, y_, pairLabel);
+        painter_.setPen(inkColour);
+        draw(shown, x + pairLabel + columnGap, y_, valueWidth);
+        height = std::max({height, name.height / scale_, shown.height / scale_});
+    }
+    y_ += height + rowGap;
 }
 
 void Sheet::heading(const QString& text)
@@ -175,25 +217,45 @@ void Sheet::plot(const adjust::ErrorPlotData& data, double height)
     y_ += height;
 }
 
-void Sheet::signatures()
+void Sheet::signatures(const std::vector<std::pair<QString, QString>>& signers)
 {
     const double top = signatureTop();
     const double gap = 18.0;
-    const double width = (contentWidth - 2 * gap) / 3;
-    const QStringList labels{QStringLiteral("Name"), QStringLiteral("Signature"),
-                             QStringLiteral("Date")};
-    for (qsizetype n = 0; n < labels.size(); ++n) {
+    const double width =
+        (contentWidth - gap * static_cast<double>(signers.size() - 1)) / signers.size();
+    for (std::size_t n = 0; n < signers.size(); ++n) {
         const double x = marginLeft + static_cast<double>(n) * (width + gap);
         painter_.setPen(QPen(inkColour, u(0.6)));
-        painter_.drawLine(QPointF(u(x), u(top + 28.0)), QPointF(u(x + width), u(top + 28.0)));
+        painter_.drawLine(QPointF(u(x), u(top + 22.0)), QPointF(u(x + width), u(top + 22.0)));
         painter_.setPen(quietColour);
-        draw(fit(PageText(labels[n]), 8.0, width, 12.0), x, top + 30.0, width);
+        const FittedText label = fit(PageText(signers[n].first), 7.5, width, 10.0);
+        const QFontMetricsF metrics(label.font, painter_.device());
+        const double used =
+            signers[n].second.isEmpty()
+                ? width
+                : std::min(metrics.horizontalAdvance(label.text) / scale_ + 3.0, width / 2);
+        draw(label, x, top + 24.0, used);
+        if (!signers[n].second.isEmpty())
+            draw(fit(PageText::name(signers[n].second), 7.5, width - used, 18.0), x + used,
+                 top + 24.0, width - used);
     }
-    const QString footer =
-        QStringLiteral("Page 1 of 1 · written by %1 %2")
-            .arg(QString::fromUtf8(programTitle), QString::fromUtf8(versionText));
-    draw(fit(PageText(footer), 6.5, contentWidth, 10.0), marginLeft, top + 44.0, contentWidth,
+}
+
+void Sheet::footer(const QString& text)
+{
+    painter_.setPen(quietColour);
+    const double top = pageHeight - marginBottom + 4.0;
+    draw(fit(PageText(text), 6.5, contentWidth, 10.0), marginLeft, top, contentWidth,
          Qt::AlignRight);
+}
+
+bool Sheet::newPage()
+{
+    auto* document = dynamic_cast<QPagedPaintDevice*>(painter_.device());
+    if (!document || !document->newPage())
+        return false;
+    y_ = marginTop;
+    return true;
 }
 
 } // namespace quarvet::certificate

@@ -50,6 +50,11 @@ public:
                    bool bold = false) const;
 
     void title(const QString& text);
+    // The title at the left, the laboratory's lines at the right, its name first and bold.
+    void header(const QString& title, const QStringList& lab);
+    // Two labels with their values side by side, each value at most `maxLines` lines high.
+    void fieldPair(const QString& label, const PageText& value, const QString& otherLabel,
+                   const PageText& otherValue, int maxLines = 2);
     void heading(const QString& text);
     // A label and its value beside it, the value at most `maxLines` lines of text high.
     void field(const QString& label, const QString& value, int maxLines);
@@ -59,8 +64,13 @@ public:
     void remark(const QString& text, int maxLines);
     void block(const FittedText& text);
     void plot(const adjust::ErrorPlotData& data, double height);
-    // The lines for name, signature and date at the page's foot, and the footer.
-    void signatures();
+    // The lines to sign on at the page's foot, each with what it is for and the name of whom
+    // it is for beneath (a name shown as stored, left to right).
+    void signatures(const std::vector<std::pair<QString, QString>>& signers);
+    // The line at the very foot of every page: what the page is and where it stands.
+    void footer(const QString& text);
+    // Goes on to a new page of the document; false when the device has no further pages.
+    bool newPage();
 
 private:
     void field(const QString& label, const PageText& value, int maxLines);

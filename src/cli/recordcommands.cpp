@@ -104,9 +104,8 @@ records::StoreFailure listRecords(records::RecordStore& store, const records::Re
 // Each record written as it is read, so that a listing of a million records holds one of
 // them at a time. The store's deadline runs while the store is read, not while the output
 // waits for a slow reader.
-records::StoreFailure writeRecords(records::RecordStore& store,
-                                   const records::RecordFilter& filter, const std::string& format,
-                                   Output& io)
+records::StoreFailure writeRecords(records::RecordStore& store, const records::RecordFilter& filter,
+                                   const std::string& format, Output& io)
 {
     // The header goes out with the first record, or after an empty listing: a store that
     // cannot be read leaves nothing on standard output.
@@ -117,19 +116,18 @@ records::StoreFailure writeRecords(records::RecordStore& store,
         headed = true;
     };
     StoreDeadline deadline;
-    records::StoreFailure failure = store.visit(
-        filter, [&](const records::ListedRecord& listed) {
-            deadline.pause();
-            head();
-            const QByteArray line =
-                (format == "csv"    ? records::csvRow(listed.record)
-                 : format == "json" ? records::jsonObject(listed.record) + QLatin1Char('\n')
-                                    : records::textLine(listed.record) + QLatin1Char('\n'))
-                    .toUtf8();
-            io.out << std::string_view(line.constData(), static_cast<std::size_t>(line.size()));
-            deadline.resume();
-            return true;
-        });
+    records::StoreFailure failure = store.visit(filter, [&](const records::ListedRecord& listed) {
+        deadline.pause();
+        head();
+        const QByteArray line =
+            (format == "csv"    ? records::csvRow(listed.record)
+             : format == "json" ? records::jsonObject(listed.record) + QLatin1Char('\n')
+                                : records::textLine(listed.record) + QLatin1Char('\n'))
+                .toUtf8();
+        io.out << std::string_view(line.constData(), static_cast<std::size_t>(line.size()));
+        deadline.resume();
+        return true;
+    });
     if (!failure.failed())
         head();
     return failure;
@@ -163,12 +161,14 @@ int listCommand(const std::vector<std::string>& args, RecordsContext& context, O
 const std::vector<OptionShape>& addShapes()
 {
     static const std::vector<OptionShape> shapes{
-        {"--serial", 1},      {"--type", 1},        {"--line", 1},          {"--technician", 1},
-        {"--reference", 1},   {"--reference-u", 1}, {"--reference-due", 1}, {"--ambient", 1},
-        {"--current", 2},     {"--tolerance", 1},   {"--verify", 2, true},  {"--note", 1},
-        {"--reference-k", 1}, {"--drift", 1},       {"--resolution", 1},    {"--uniformity", 1},
-        {"--stability", 1},   {"--rule", 1},        {"--reading", 2, true}, {"--customer", 1},
-        {"--customer-address", 1}, {"--method", 1}, {"--corrects", 1}, {"--reason", 1}};
+        {"--serial", 1},        {"--type", 1},         {"--line", 1},
+        {"--technician", 1},    {"--reference", 1},    {"--reference-u", 1},
+        {"--reference-due", 1}, {"--ambient", 1},      {"--current", 2},
+        {"--tolerance", 1},     {"--verify", 2, true}, {"--note", 1},
+        {"--reference-k", 1},   {"--drift", 1},        {"--resolution", 1},
+        {"--uniformity", 1},    {"--stability", 1},    {"--rule", 1},
+        {"--reading", 2, true}, {"--customer", 1},     {"--customer-address", 1},
+        {"--method", 1},        {"--corrects", 1},     {"--reason", 1}};
     return shapes;
 }
 
@@ -344,8 +344,8 @@ bool readNumbers(const std::vector<std::string>& entries, const Options& options
 // The record a correction corrects, by its id or a beginning of it only one record has, and
 // the day of the calibration it corrects (that of the first record of the line of
 // corrections), against which the reference's due date is held.
-bool resolveCorrection(const Options& options, records::RecordInput& input,
-                       RecordsContext& context, Output& io)
+bool resolveCorrection(const Options& options, records::RecordInput& input, RecordsContext& context,
+                       Output& io)
 {
     if (!options.count("--corrects"))
         return true;
@@ -359,9 +359,8 @@ bool resolveCorrection(const Options& options, records::RecordInput& input,
             return false;
         }
         if (found.size() != 1) {
-            refusal(QStringLiteral("--corrects %1 names %2").arg(id, found.isEmpty()
-                                                                          ? "no record"
-                                                                          : "more than one record"),
+            refusal(QStringLiteral("--corrects %1 names %2")
+                        .arg(id, found.isEmpty() ? "no record" : "more than one record"),
                     io);
             return false;
         }
@@ -381,8 +380,7 @@ bool disagrees(const Options& options, const char* option, bool differs,
         return false;
     refusal(QStringLiteral("%1 %2 is not what the register holds for %3 (entry %4); leave it out "
                            "to take the register's")
-                .arg(QString::fromLatin1(option), text(options.at(option)[0]),
-                     standard.identifier)
+                .arg(QString::fromLatin1(option), text(options.at(option)[0]), standard.identifier)
                 .arg(standard.entry),
             io);
     return true;
@@ -417,8 +415,8 @@ bool typedReference(const Options& options, records::RecordInput& input, Records
 
 // The reference standard from the register when it holds it: its U, k, drift and due date as
 // they stand now, usable on the day of the calibration.
-bool resolveReference(const Options& options, records::RecordInput& input,
-                      RecordsContext& context, Output& io, int& status)
+bool resolveReference(const Options& options, records::RecordInput& input, RecordsContext& context,
+                      Output& io, int& status)
 {
     QList<records::ReferenceStandard> entries;
     if (const records::StoreFailure read =
@@ -594,14 +592,8 @@ std::optional<records::ListedRecord> recordByPrefix(const QString& prefix, Recor
 bool statusOf(const records::ListedRecord& listed, RecordsContext& context,
               records::CertificateStatus& status, Output& io)
 {
-    records::StoreFailure failure = records::readIssue(context.store, listed.record.id, status.issue);
-    if (!failure.failed() && !listed.correctedBy.isEmpty()) {
-        std::optional<records::CertificateIssue> correction;
-        failure = records::readIssue(context.store, listed.correctedBy.first(), correction);
-        status.supersededBy = correction ? correction->number
-                                         : QStringLiteral("of record %1 (not yet issued)")
-                                               .arg(listed.correctedBy.first());
-    }
+    const records::StoreFailure failure =
+        records::certificateStatus(context.store, listed.record, listed.correctedBy, status);
     if (failure.failed())
         refusal(failure.message, io);
     return !failure.failed();
@@ -619,8 +611,8 @@ bool writeWithHead(const records::Record& record, const std::string& file,
     }
     if (failure.failed())
         return refusal(failure.message, io), false;
-    if (const QString fault = context.writeCertificate(record, text(file), context.store.files(),
-                                                       head, status);
+    if (const QString fault =
+            context.writeCertificate(record, text(file), context.store.files(), head, status);
         !fault.isEmpty())
         return refusal(fault, io), false;
     return true;
@@ -653,8 +645,9 @@ int issueCommand(const std::vector<std::string>& args, RecordsContext& context, 
     // The id first, or after the options.
     const bool idFirst = !args.empty() && !args[0].starts_with("-");
     const std::vector<std::string> words(args.begin() + (idFirst ? 1 : 0), args.end());
-    const auto options = readOptions(words, {{"--by", 1}, {"--role", 1}, {"-o", 1}, {"--output", 1}},
-                                     fault, idFirst ? nullptr : &rest);
+    const auto options =
+        readOptions(words, {{"--by", 1}, {"--role", 1}, {"-o", 1}, {"--output", 1}}, fault,
+                    idFirst ? nullptr : &rest);
     if (idFirst)
         rest.insert(rest.begin(), args[0]);
     if (!options || rest.size() != 1)
@@ -672,12 +665,14 @@ int issueCommand(const std::vector<std::string>& args, RecordsContext& context, 
     const auto listed = recordByPrefix(text(rest[0]).trimmed(), context, io);
     if (!listed)
         return failure;
-    records::CertificateIssue issue{0, {}, listed->record.id, QDateTime::currentDateTimeUtc(), by,
-                                    role, {}};
+    records::CertificateIssue issue{
+        0, {}, listed->record.id, QDateTime::currentDateTimeUtc(), by, role, {}};
     if (const records::StoreFailure issued = records::issueCertificate(context.store, issue);
         issued.failed())
         return refusal(issued.message, io);
     records::CertificateStatus status;
+    if (!statusOf(*listed, context, status, io))
+        return failure;
     status.issue = issue;
     if (!writeWithHead(listed->record, file, status, context, io)) {
         io.sayError("quarvet-cli: certificate " + said(issue.number) +

@@ -114,8 +114,8 @@ int labSet(const std::vector<std::string>& args, RecordsContext& context, Output
 const std::vector<OptionShape>& referenceShapes()
 {
     static const std::vector<OptionShape> shapes{
-        {"--id", 1},         {"--description", 1}, {"--certificate", 1}, {"--calibrated-by", 1},
-        {"--u", 1},          {"--k", 1},           {"--drift", 1},       {"--calibrated", 1},
+        {"--id", 1}, {"--description", 1}, {"--certificate", 1}, {"--calibrated-by", 1},
+        {"--u", 1},  {"--k", 1},           {"--drift", 1},       {"--calibrated", 1},
         {"--due", 1}};
     return shapes;
 }
@@ -123,11 +123,10 @@ const std::vector<OptionShape>& referenceShapes()
 // The texts of a new entry; a refusal said when one is missing, empty or no UTF-8.
 bool referenceTexts(const Options& options, records::ReferenceStandard& standard, Output& io)
 {
-    const std::pair<const char*, QString*> texts[] = {
-        {"--id", &standard.identifier},
-        {"--description", &standard.description},
-        {"--certificate", &standard.certificate},
-        {"--calibrated-by", &standard.calibratedBy}};
+    const std::pair<const char*, QString*> texts[] = {{"--id", &standard.identifier},
+                                                      {"--description", &standard.description},
+                                                      {"--certificate", &standard.certificate},
+                                                      {"--calibrated-by", &standard.calibratedBy}};
     for (const auto& [option, field] : texts) {
         const std::string value = options.count(option) ? options.at(option)[0] : std::string();
         if (!validUtf8(value) || text(value).trimmed().isEmpty() ||
@@ -158,9 +157,8 @@ bool referenceNumbers(const Options& options, const calc::Separators& separators
         return false;
     }
     for (const char* option : {"--calibrated", "--due"}) {
-        const QDate date = options.count(option)
-                               ? records::readDueDate(text(options.at(option)[0]))
-                               : QDate();
+        const QDate date =
+            options.count(option) ? records::readDueDate(text(options.at(option)[0])) : QDate();
         if (!date.isValid()) {
             usageFault(std::string(option) + " takes a date as YYYY-MM-DD", io);
             return false;
@@ -226,7 +224,8 @@ int referencesWithdraw(const std::vector<std::string>& args, RecordsContext& con
     if (const records::StoreFailure added = records::addReference(context.store, *standard);
         added.failed())
         return refusal(added.message, io);
-    io.out << said(standard->identifier) << " withdrawn, entry " << std::to_string(standard->entry) << '\n';
+    io.out << said(standard->identifier) << " withdrawn, entry " << std::to_string(standard->entry)
+           << '\n';
     io.out.flush();
     return success;
 }
@@ -251,12 +250,19 @@ QStringList referenceValues(const records::ReferenceStandard& standard)
 
 const QStringList& referenceFields()
 {
-    static const QStringList fields{
-        QStringLiteral("identifier"),  QStringLiteral("entry"),         QStringLiteral("description"),
-        QStringLiteral("certificate"), QStringLiteral("calibrated_by"), QStringLiteral("u"),
-        QStringLiteral("k"),           QStringLiteral("drift"),         QStringLiteral("calibrated"),
-        QStringLiteral("due"),         QStringLiteral("usable"),        QStringLiteral("saved_utc"),
-        QStringLiteral("saved_by")};
+    static const QStringList fields{QStringLiteral("identifier"),
+                                    QStringLiteral("entry"),
+                                    QStringLiteral("description"),
+                                    QStringLiteral("certificate"),
+                                    QStringLiteral("calibrated_by"),
+                                    QStringLiteral("u"),
+                                    QStringLiteral("k"),
+                                    QStringLiteral("drift"),
+                                    QStringLiteral("calibrated"),
+                                    QStringLiteral("due"),
+                                    QStringLiteral("usable"),
+                                    QStringLiteral("saved_utc"),
+                                    QStringLiteral("saved_by")};
     return fields;
 }
 

@@ -307,17 +307,12 @@ void HistoryWindow::writeCertificate()
     const auto status = std::make_shared<records::CertificateStatus>();
     const QString correctedBy = model_->correctedBy(record->id);
     certifying_->start(
-        [store, head, status, id = record->id, correctedBy] {
+        [store, head, status, record = *record, correctedBy] {
             records::StoreFailure failure = store->chainHead(*head);
             if (!failure.failed())
-                failure = records::readIssue(*store, id, status->issue);
-            std::optional<records::CertificateIssue> correction;
-            if (!failure.failed() && !correctedBy.isEmpty())
-                failure = records::readIssue(*store, correctedBy, correction);
-            if (!correctedBy.isEmpty())
-                status->supersededBy =
-                    correction ? correction->number
-                               : QStringLiteral("of record %1 (not yet issued)").arg(correctedBy);
+                failure = records::certificateStatus(
+                    *store, record,
+                    correctedBy.isEmpty() ? QStringList() : QStringList{correctedBy}, *status);
             status->copy = status->issue.has_value();
             return failure;
         },

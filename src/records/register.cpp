@@ -15,8 +15,8 @@ const QString refusedCode = QStringLiteral("quarvet refused");
 
 QSqlError refused(StoreFaultKind kind, const QString& detail)
 {
-    return QSqlError(QString::number(static_cast<int>(kind)), detail,
-                     QSqlError::TransactionError, refusedCode);
+    return QSqlError(QString::number(static_cast<int>(kind)), detail, QSqlError::TransactionError,
+                     refusedCode);
 }
 
 StoreFault refusalOf(const QSqlError& error)
@@ -117,8 +117,7 @@ QSqlError insertReference(QSqlDatabase database, const Dialect& dialect, const Q
                 {standard.identifier, standard.entry, standard.description, standard.certificate,
                  standard.calibratedBy, standard.U, standard.k, standard.drift,
                  standard.calibrated.toString(Qt::ISODate), standard.due.toString(Qt::ISODate),
-                 standard.usable ? 1 : 0, standard.savedUtc.toString(Qt::ISODateWithMs),
-                 savedBy});
+                 standard.usable ? 1 : 0, standard.savedUtc.toString(Qt::ISODateWithMs), savedBy});
 }
 
 // The newest value of each setting.
@@ -142,8 +141,8 @@ QSqlError insertSettings(QSqlDatabase database, const Dialect& dialect, const QS
     QVariant last;
     QSqlError error = serialised(database, dialect);
     if (!error.isValid())
-        error = firstValue(database, QStringLiteral("SELECT max(entry) FROM lab_settings"), {},
-                           last);
+        error =
+            firstValue(database, QStringLiteral("SELECT max(entry) FROM lab_settings"), {}, last);
     qint64 entry = last.toLongLong();
     const QString now = utcNow();
     for (auto at = values.cbegin(); !error.isValid() && at != values.cend(); ++at) {
@@ -264,12 +263,15 @@ StoreFailure referenceEntries(RecordStore& store, const QString& identifier,
 
 const QStringList& LabSettings::names()
 {
-    static const QStringList known{
-        QStringLiteral("name"),           QStringLiteral("address"),
-        QStringLiteral("accreditation"),  QStringLiteral("accreditation-body"),
-        QStringLiteral("pattern"),        QStringLiteral("prefix"),
-        QStringLiteral("statements"),     QStringLiteral("logo"),
-        QStringLiteral("registered-references-only")};
+    static const QStringList known{QStringLiteral("name"),
+                                   QStringLiteral("address"),
+                                   QStringLiteral("accreditation"),
+                                   QStringLiteral("accreditation-body"),
+                                   QStringLiteral("pattern"),
+                                   QStringLiteral("prefix"),
+                                   QStringLiteral("statements"),
+                                   QStringLiteral("logo"),
+                                   QStringLiteral("registered-references-only")};
     return known;
 }
 
@@ -277,7 +279,7 @@ StoreFailure readLabSettings(RecordStore& store, LabSettings& settings)
 {
     settings = {};
     return store.inspect([&](QSqlDatabase database, const Dialect&, int version) {
-            return version < registerVersion ? QSqlError() : readSettings(database, settings);
+        return version < registerVersion ? QSqlError() : readSettings(database, settings);
     });
 }
 
@@ -307,10 +309,10 @@ bool validNumberPattern(const QString& pattern)
     return sequences == 1 && !rest.contains(QLatin1Char('{')) && !rest.contains(QLatin1Char('}'));
 }
 
-QString certificateNumber(const QString& pattern, qint64 sequence, int year,
-                          const QString& prefix)
+QString certificateNumber(const QString& pattern, qint64 sequence, int year, const QString& prefix)
 {
-    static const QRegularExpression placeholder(QStringLiteral("\\{(year|prefix|seq)(?::(\\d+))?\\}"));
+    static const QRegularExpression placeholder(
+        QStringLiteral("\\{(year|prefix|seq)(?::(\\d+))?\\}"));
     QString number;
     qsizetype from = 0;
     for (const QRegularExpressionMatch& match : placeholder.globalMatch(pattern)) {
@@ -321,11 +323,68 @@ QString certificateNumber(const QString& pattern, qint64 sequence, int year,
         else if (name == QLatin1String("prefix"))
             number += prefix;
         else
-            number += QStringLiteral("%1").arg(sequence, match.captured(2).toInt(), 10,
-                                               QLatin1Char('0'));
+            number +=
+                QStringLiteral("%1").arg(sequence, match.captured(2).toInt(), 10, QLatin1Char('0'));
         from = match.capturedEnd();
     }
     return number + pattern.mid(from);
+}
+
+namespace {
+
+// The record of `id`, read whole; none when the store does not hold it.
+StoreFailure recordOf(RecordStore& store, const QString& id, std::optional<Record>& record)
+{
+    QList<Record> found;
+    RecordFilter filter = RecordFilter::ofIdPrefix(id);
+    filter.limit = 1;
+    const StoreFailure failure = store.list(filter, found);
+    record = found.isEmpty() || found[0].id != id ? std::nullopt : std::optional(found[0]);
+    return failure;
+}
+
+// For a correction: the line of records it corrects, back to the first, with their issues.
+StoreFailure amendmentOf(RecordStore& store, const Record& record, CertificateStatus& status)
+{
+    status.calibrated = record.createdUtc.toLocalTime().date();
+    QString id = record.corrects;
+    for (int depth = 1; !id.isEmpty() && depth < 10000; ++depth) {
+        std::optional<Record> corrected;
+        std::optional<CertificateIssue> issue;
+        StoreFailure failure = recordOf(store, id, corrected);
+        if (!failure.failed() && corrected)
+            failure = readIssue(store, id, issue);
+        if (failure.failed() || !corrected)
+            return failure;
+        status.amendment = depth;
+        if (depth == 1 && issue)
+            status.replaces = issue->number;
+        if (issue)
+            status.amends = issue->number;
+        status.calibrated = corrected->createdUtc.toLocalTime().date();
+        id = corrected->corrects;
+    }
+    return {};
+}
+
+} // namespace
+
+StoreFailure certificateStatus(RecordStore& store, const Record& record,
+                               const QStringList& correctedBy, CertificateStatus& status)
+{
+    StoreFailure failure = readIssue(store, record.id, status.issue);
+    if (!failure.failed() && !correctedBy.isEmpty()) {
+        std::optional<CertificateIssue> correction;
+        failure = readIssue(store, correctedBy.first(), correction);
+        status.supersededBy =
+            correction ? correction->number
+                       : QStringLiteral("of record %1 (not yet issued)").arg(correctedBy.first());
+    }
+    if (!failure.failed())
+        failure = readLabSettings(store, status.lab);
+    if (!failure.failed())
+        failure = amendmentOf(store, record, status);
+    return failure;
 }
 
 StoreFailure issueCertificate(RecordStore& store, CertificateIssue& issue)
@@ -352,10 +411,13 @@ StoreFailure readIssue(RecordStore& store, const QString& recordId,
                                      {recordId});
         if (!error.isValid() && query.next())
             issue = CertificateIssue{
-                query.value(0).toLongLong(), query.value(1).toString(),
+                query.value(0).toLongLong(),
+                query.value(1).toString(),
                 query.value(2).toString(),
                 QDateTime::fromString(query.value(3).toString(), Qt::ISODateWithMs),
-                query.value(4).toString(), query.value(5).toString(), query.value(6).toString()};
+                query.value(4).toString(),
+                query.value(5).toString(),
+                query.value(6).toString()};
         return error.isValid() ? error : query.lastError();
     });
 }

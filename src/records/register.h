@@ -65,8 +65,7 @@ StoreFailure setLabSettings(RecordStore& store, const QMap<QString, QString>& va
 inline constexpr const char* defaultNumberPattern = "{year}-{seq:5}";
 bool validNumberPattern(const QString& pattern);
 // The number `sequence` makes under `pattern`, in `year`, with the laboratory's `prefix`.
-QString certificateNumber(const QString& pattern, qint64 sequence, int year,
-                          const QString& prefix);
+QString certificateNumber(const QString& pattern, qint64 sequence, int year, const QString& prefix);
 
 // The issue of a record's certificate: once a record, numbered from the store.
 struct CertificateIssue {
@@ -87,7 +86,20 @@ struct CertificateStatus {
     std::optional<CertificateIssue> issue; // none: a draft
     bool copy = false;
     QString supersededBy; // the number of the correction's certificate, or its record's id
+    LabSettings lab;      // the laboratory as it is set when the page is written
+    // A correction: the how-manieth, the certificate of the first record it amends and that of
+    // the record it replaces (either empty when not issued).
+    int amendment = 0;
+    QString amends;
+    QString replaces;
+    QDate calibrated; // the date of calibration: for a correction, the first record's
 };
+
+// Everything a record's certificate says beside the record: its issue, the certificate that
+// supersedes it (`correctedBy`, newest first, as a listing gives them), the laboratory, and
+// for a correction what it amends and the date of the calibration it corrects.
+StoreFailure certificateStatus(RecordStore& store, const Record& record,
+                               const QStringList& correctedBy, CertificateStatus& status);
 
 // Issues the certificate of record `recordId`: the next sequence of the store under the
 // laboratory's pattern, in one transaction with the check that the record is there, not yet

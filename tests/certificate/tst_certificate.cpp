@@ -69,6 +69,8 @@ private slots:
     void failureNamesThePathAndLeavesNoFile_data();
     void failureNamesThePathAndLeavesNoFile();
     void failedWriteKeepsTheOldFile();
+    void issuedCertificateSaysAll_data();
+    void issuedCertificateSaysAll();
 
 private:
     QTemporaryDir dir_;
@@ -114,8 +116,8 @@ void TestCertificate::everyValueOnOnePage_data()
                        "Program Quarvet Basic 0.9.7",
                        "Instrument type 7420",
                        "Serial number SN-4711-A",
-                       "Display line 2",
-                       "Technician Jörg O'Brien",
+                       "Instrument type 7420, display line 2",
+                       "Performed by Jörg O'Brien",
                        "Saved by lab@bench-3",
                        "Record hash (SHA-256) " + chained(quarvet::test::fixedRecord()).hash,
                        "Chain head when written " + QString(64, 'c'),
@@ -136,7 +138,7 @@ void TestCertificate::everyValueOnOnePage_data()
                        "Verdict Pass",
                        "Uncertainty uncertainty not evaluated",
                        "Probe cleaned before the run; drift checked.",
-                       "Name Signature Date",
+                       "Authorised by: not issued",
                        "as found (red)"}
         << QStringList{"not recorded", "not verified", "As left", "Results"} << 0;
 
@@ -168,7 +170,7 @@ void TestCertificate::everyValueOnOnePage_data()
     QTest::newRow("hostile texts")
         << hostile
         << QStringList{"Serial number Prüf-Nr. ½ Ω \"7\"; x[U+000A]y[U+200F]",
-                       "Technician [U+202E]evil[U+001B][31m", "first line", "second line[U+0007]",
+                       "Performed by [U+202E]evil[U+001B][31m", "first line", "second line[U+0007]",
                        "27A8;[U+000A] not a code"}
         << QStringList{"[U+000D]"} << 0;
 
@@ -178,7 +180,7 @@ void TestCertificate::everyValueOnOnePage_data()
     rightToLeft.technician = QStringLiteral("\u05D3\u05D5\u05D3 7");
     QTest::newRow("right-to-left letters in names")
         << rightToLeft
-        << QStringList{"Serial number SN 12 \u05D0 34", "Technician \u05D3\u05D5\u05D3 7",
+        << QStringList{"Serial number SN 12 \u05D0 34", "Performed by \u05D3\u05D5\u05D3 7",
                        "Saved by unknown: saved before the store kept it",
                        "Record hash (SHA-256) none", "Chain head when written none"}
         << QStringList{"SN 12 34"} << 0;
@@ -186,7 +188,7 @@ void TestCertificate::everyValueOnOnePage_data()
     Record longSerial = quarvet::test::fixedRecord();
     longSerial.serial = QStringLiteral("SN-0123456789/").repeated(36).left(500);
     QTest::newRow("500-character serial")
-        << longSerial << QStringList{"Serial number " + longSerial.serial, "Signature"}
+        << longSerial << QStringList{"Serial number " + longSerial.serial, "Performed by"}
         << QStringList{} << 0;
 
     Record bare = quarvet::test::fixedRecord();
@@ -228,8 +230,8 @@ void TestCertificate::everyValueOnOnePage_data()
     QTest::newRow("everything huge")
         << huge
         << QStringList{"Record id WWW", "55 further verification readings are not shown.",
-                       "204 — — — 204.5", "Name Signature Date"}
-        << QStringList{"205 — — —"} << 12;
+                       "204 — — — 204.5", "Authorised by: not issued"}
+        << QStringList{"205 — — —"} << 13;
 }
 
 void TestCertificate::everyValueOnOnePage()
@@ -357,3 +359,93 @@ void TestCertificate::failedWriteKeepsTheOldFile()
 
 QTEST_MAIN(TestCertificate)
 #include "tst_certificate.moc"
+
+void TestCertificate::issuedCertificateSaysAll_data()
+{
+    QTest::addColumn<int>("asLeftPoints"); // besides the two of the evaluated record
+    QTest::addColumn<QStringList>("pages");
+    QTest::newRow("two points with verification: one page")
+        << 0 << QStringList{"Page 1 of 1 · End of certificate"};
+    // 44 results: 8 on the first page, 36 on the second.
+    QTest::newRow("forty points more: numbered pages")
+        << 40
+        << QStringList{"Page 1 of 2", "Results (°C), continued",
+                       "Page 2 of 2 · End of certificate"};
+}
+
+// An issued certificate of a fully filled record says everything an accredited lab's must:
+// the laboratory, its number and dates, the customer, item and method, the reference and its
+// traceability, the results with their uncertainty and rule, who performed and who
+// authorised it, and what it amends; a long one is numbered page by page.
+void TestCertificate::issuedCertificateSaysAll()
+{
+    QFETCH(int, asLeftPoints);
+    QFETCH(QStringList, pages);
+    Record record = quarvet::test::evaluatedRecord();
+    record.customer = QStringLiteral("Big Co Ltd");
+    record.customerAddress = QStringLiteral("1 Main St, Springfield");
+    record.method = QStringLiteral("QP-7 rev 2");
+    record.referenceSource = QStringLiteral("register");
+    record.referenceCertificate = QStringLiteral("DKD-K-1234/2026");
+    record.referenceCalibratedBy = QStringLiteral("Acme Cal GmbH");
+    record.correctionReason = QStringLiteral("serial number mistyped");
+    QList<quarvet::records::PointResult> left = quarvet::records::readPoints(record.asLeftPoints);
+    for (int n = 0; n < asLeftPoints; ++n)
+        left << quarvet::records::PointResult{200.0 + n, {200.0 + n},           0.01, 1e9, 2,
+                                              0.021,     QStringLiteral("Pass")};
+    record.asLeftPoints = quarvet::records::pointsText(left);
+    quarvet::records::CertificateStatus status;
+    status.issue = quarvet::records::CertificateIssue{
+        7,
+        QStringLiteral("QL-2026-00007"),
+        record.id,
+        QDateTime(QDate(2026, 12, 9), QTime(10, 0), QTimeZone::utc()),
+        QStringLiteral("Dr. A. Meier"),
+        QStringLiteral("Head of lab"),
+        QStringLiteral("lab@bench-3")};
+    status.lab.values = {{"name", "Quarvet Calibration Lab"},
+                         {"address", "Messweg 1, 12345 Prüfstadt"},
+                         {"accreditation", "D-K-12345-01-00"},
+                         {"accreditation-body", "DAkkS"},
+                         {"statements", "Calibrated under quality manual QM-3."}};
+    status.amendment = 1;
+    status.amends = QStringLiteral("QL-2026-00003");
+    status.replaces = QStringLiteral("QL-2026-00003");
+    status.calibrated = QDate(2025, 3, 10);
+    const QString pdf = dir_.filePath(QStringLiteral("issued-%1.pdf").arg(asLeftPoints));
+    QVERIFY(writeCertificate(chained(record), pdf, {}, QString(64, 'c'), status).isEmpty());
+    const QString text = squeezed(run("pdftotext", {"-layout", "-enc", "UTF-8", pdf, "-"}));
+    const QStringList shown{
+        "Calibration certificate",
+        "Quarvet Calibration Lab",
+        "Messweg 1, 12345 Prüfstadt",
+        "Accredited by DAkkS, number D-K-12345-01-00",
+        "Certificate number QL-2026-00007",
+        "Date of issue 2026-12-09",
+        "Amendment 1 to certificate QL-2026-00003",
+        "Reason: serial number mistyped",
+        "Customer Big Co Ltd",
+        "Date of calibration 2025-03-10",
+        "Customer address 1 Main St, Springfield",
+        "Instrument type 7420, display line 2",
+        "Serial number SN-4711-A",
+        "Method QP-7 rev 2",
+        "Ambient temperature 23.4 °C",
+        "traceable to the SI through reference standard PT100-REF-7, calibrated by Acme Cal "
+        "GmbH under certificate DKD-K-1234/2026",
+        "As found 0 0.5000 (n = 1) 0.5000 0.0161 ∞ 2.00 0.033 Fail",
+        "Decision rule guarded acceptance",
+        "The results relate only to the item calibrated",
+        "Calibrated under quality manual QM-3.",
+        "Performed by Jörg O'Brien",
+        "Authorised by Dr. A. Meier, Head of lab",
+        "Record id 3f2b8c1e-7a4d-4e9b-9c61-2d5e8f0a1b7c",
+        "Record hash (SHA-256)"};
+    for (const QString& value : shown + pages)
+        QVERIFY2(text.contains(squeezed(value)), qPrintable(value + "\n\n" + text));
+    QVERIFY(!text.contains("Copy") && !text.contains("Draft"));
+    const QString info = run("pdfinfo", {pdf});
+    QVERIFY2(info.contains(
+                 QRegularExpression(QStringLiteral("Pages:\\s+%1\\n").arg(asLeftPoints ? 2 : 1))),
+             qPrintable(info));
+}
