@@ -549,7 +549,8 @@ void drawCertificatePage(QPainter& painter, const Record& record, const QString&
                          const records::CertificateStatus& status)
 {
     Sheet sheet(painter);
-    sheet.header(QStringLiteral("Calibration certificate"), labLines(status.lab));
+    sheet.header(QStringLiteral("Calibration certificate"), labLines(status.lab),
+                 status.lab.value(QStringLiteral("logo")));
     drawCertificate(sheet, record, status);
     drawReference(sheet, record);
     std::vector<QStringList> further;

@@ -5,7 +5,9 @@
 
 #include <QFontMetricsF>
 #include <QPagedPaintDevice>
+#include <QImage>
 #include <QPainter>
+#include <QSvgRenderer>
 
 #include <algorithm>
 
@@ -76,8 +78,34 @@ void Sheet::title(const QString& text)
     y_ += shown.height / scale_ + 2.0;
 }
 
-void Sheet::header(const QString& title, const QStringList& lab)
+// The logo drawn into `box` (points), its proportions kept; false when it is no image.
+bool Sheet::drawLogo(const QString& logo, const QRectF& box)
 {
+    const QByteArray bytes = QByteArray::fromBase64(logo.mid(4).toLatin1());
+    QRectF target(u(box.x()), u(box.y()), u(box.width()), u(box.height()));
+    if (logo.startsWith(QLatin1String("svg:"))) {
+        QSvgRenderer svg(bytes);
+        if (!svg.isValid() || svg.defaultSize().isEmpty())
+            return false;
+        const QSizeF size = svg.defaultSize().toSizeF().scaled(target.size(), Qt::KeepAspectRatio);
+        svg.render(&painter_, QRectF(target.topLeft(), size));
+        return true;
+    }
+    QImage image;
+    if (!logo.startsWith(QLatin1String("png:")) || !image.loadFromData(bytes, "PNG") ||
+        image.isNull())
+        return false;
+    const QSizeF size = QSizeF(image.size()).scaled(target.size(), Qt::KeepAspectRatio);
+    painter_.drawImage(QRectF(target.topLeft(), size), image);
+    return true;
+}
+
+void Sheet::header(const QString& title, const QStringList& lab, const QString& logo)
+{
+    // A logo that does not read is left out: the laboratory's name says who issues it.
+    constexpr double logoHeight = 28.0;
+    if (!logo.isEmpty() && drawLogo(logo, QRectF(marginLeft, y_, contentWidth / 2, logoHeight)))
+        y_ += logoHeight + 4.0;
     const double titleWidth = contentWidth * 0.5;
     painter_.setPen(inkColour);
     const FittedText shown = fit(PageText(title), 18.0, titleWidth, 30.0, true);

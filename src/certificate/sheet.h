@@ -3,6 +3,7 @@
 #include "pagetext.h"
 
 #include <QColor>
+#include <QRectF>
 #include <QStringList>
 
 #include <vector>
@@ -51,7 +52,9 @@ public:
 
     void title(const QString& text);
     // The title at the left, the laboratory's lines at the right, its name first and bold.
-    void header(const QString& title, const QStringList& lab);
+    // `logo` is the laboratory's, as kept: "png:" or "svg:" and its bytes in base64; drawn
+    // above the title when it reads as one.
+    void header(const QString& title, const QStringList& lab, const QString& logo = {});
     // Two labels with their values side by side, each value at most `maxLines` lines high.
     void fieldPair(const QString& label, const PageText& value, const QString& otherLabel,
                    const PageText& otherValue, int maxLines = 2);
@@ -74,6 +77,7 @@ public:
 
 private:
     void field(const QString& label, const PageText& value, int maxLines);
+    bool drawLogo(const QString& logo, const QRectF& box);
     double u(double points) const { return points * scale_; }
     QFont font(double points, bool bold = false) const;
     void draw(const FittedText& text, double x, double y, double width,

@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QBuffer>
 #include <QTest>
 #include <QTimeZone>
 
@@ -408,6 +409,13 @@ void TestCertificate::issuedCertificateSaysAll()
                          {"accreditation", "D-K-12345-01-00"},
                          {"accreditation-body", "DAkkS"},
                          {"statements", "Calibrated under quality manual QM-3."}};
+    // A logo of the laboratory's, as `lab set --logo` keeps it.
+    QImage logo(40, 20, QImage::Format_RGB32);
+    logo.fill(Qt::darkBlue);
+    QByteArray png;
+    QBuffer buffer(&png);
+    QVERIFY(buffer.open(QIODevice::WriteOnly) && logo.save(&buffer, "PNG"));
+    status.lab.values.insert("logo", "png:" + QString::fromLatin1(png.toBase64()));
     status.amendment = 1;
     status.amends = QStringLiteral("QL-2026-00003");
     status.replaces = QStringLiteral("QL-2026-00003");
@@ -444,6 +452,8 @@ void TestCertificate::issuedCertificateSaysAll()
     for (const QString& value : shown + pages)
         QVERIFY2(text.contains(squeezed(value)), qPrintable(value + "\n\n" + text));
     QVERIFY(!text.contains("Copy") && !text.contains("Draft"));
+    // The logo is on the page as an image, the only one: the plot is drawn.
+    QCOMPARE(run("pdfimages", {"-list", pdf}).count(QRegularExpression("\\n\\s+1\\s+\\d+ image")), 1);
     const QString info = run("pdfinfo", {pdf});
     QVERIFY2(info.contains(
                  QRegularExpression(QStringLiteral("Pages:\\s+%1\\n").arg(asLeftPoints ? 2 : 1))),
