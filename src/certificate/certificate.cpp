@@ -38,7 +38,8 @@ void setUp(QPdfWriter& writer)
 
 // The page drawn into `file`, or why it could not be.
 records::OutputFaultKind drawInto(QSaveFile& file, const records::Record& record,
-                                  const QString& chainHead, const records::CertificateStatus& status)
+                                  const QString& chainHead,
+                                  const records::CertificateStatus& status)
 {
     QPdfWriter writer(&file);
     setUp(writer);
@@ -86,8 +87,7 @@ QString writeCertificate(const records::Record& record, const QString& path,
                          const QStringList& kept, const QString& chainHead,
                          const records::CertificateStatus& status)
 {
-    return messages::certificateFault(
-        writeCertificateFile(record, path, kept, chainHead, status));
+    return messages::certificateFault(writeCertificateFile(record, path, kept, chainHead, status));
 }
 
 } // namespace quarvet::certificate

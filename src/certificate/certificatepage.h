@@ -12,7 +12,7 @@ namespace quarvet::certificate {
 // cut with a count of what is left out.
 // `chainHead` is the hash of the last record the store held when the page was written.
 // `status` says whether it is issued, a copy or a draft.
-void drawCertificatePage(QPainter& painter, const records::Record& record,
-                         const QString& chainHead, const records::CertificateStatus& status = {});
+void drawCertificatePage(QPainter& painter, const records::Record& record, const QString& chainHead,
+                         const records::CertificateStatus& status = {});
 
 } // namespace quarvet::certificate

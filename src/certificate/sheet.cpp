@@ -4,8 +4,8 @@
 #include "quarvet/version.h"
 
 #include <QFontMetricsF>
-#include <QPagedPaintDevice>
 #include <QImage>
+#include <QPagedPaintDevice>
 #include <QPainter>
 #include <QSvgRenderer>
 

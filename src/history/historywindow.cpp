@@ -14,7 +14,10 @@
 #include "ui/messageservice.h"
 #include "ui/storecall.h"
 
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QFormLayout>
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -92,6 +95,10 @@ HistoryWindow::HistoryWindow(StoreSource storeSource, QWidget* parent)
 
 void HistoryWindow::createFilter()
 {
+    filterPause_ = new QTimer(this);
+    filterPause_->setSingleShot(true);
+    filterPause_->setInterval(filterPauseMilliseconds);
+    connect(filterPause_, &QTimer::timeout, this, &HistoryWindow::reload);
     auto* filterRow = new QHBoxLayout;
     filter_ = new QLineEdit(this);
     filter_->setAccessibleName(QStringLiteral("Serial filter"));
@@ -116,12 +123,26 @@ void HistoryWindow::createFilter()
     filterRow->addWidget(asFoundLabel);
     filterRow->addWidget(asFoundFilter_);
     connect(asFoundFilter_, &QComboBox::currentIndexChanged, this, &HistoryWindow::reload);
+    // Reverse traceability: every record of a reference standard, or of a customer.
+    referenceFilter_ =
+        addFilter(filterRow, QStringLiteral("Re&ference:"), QStringLiteral("Reference filter"));
+    customerFilter_ =
+        addFilter(filterRow, QStringLiteral("C&ustomer:"), QStringLiteral("Customer filter"));
     static_cast<QVBoxLayout*>(layout())->addLayout(filterRow);
-    filterPause_ = new QTimer(this);
-    filterPause_->setSingleShot(true);
-    filterPause_->setInterval(filterPauseMilliseconds);
     connect(filter_, &QLineEdit::textChanged, filterPause_, qOverload<>(&QTimer::start));
-    connect(filterPause_, &QTimer::timeout, this, &HistoryWindow::reload);
+}
+
+QLineEdit* HistoryWindow::addFilter(QHBoxLayout* row, const QString& label, const QString& name)
+{
+    auto* field = new QLineEdit(this);
+    field->setAccessibleName(name);
+    field->setPlaceholderText(QStringLiteral("exactly"));
+    auto* caption = new QLabel(label, this);
+    caption->setBuddy(field);
+    row->addWidget(caption);
+    row->addWidget(field);
+    connect(field, &QLineEdit::textChanged, filterPause_, qOverload<>(&QTimer::start));
+    return field;
 }
 
 void HistoryWindow::createButtons()
@@ -129,6 +150,8 @@ void HistoryWindow::createButtons()
     auto* buttons = new QHBoxLayout;
     connect(addButton(this, buttons, QStringLiteral("&Certificate..."), "Certificate"),
             &QPushButton::clicked, this, &HistoryWindow::writeCertificate);
+    connect(addButton(this, buttons, QStringLiteral("&Issue..."), "Issue"), &QPushButton::clicked,
+            this, &HistoryWindow::askToIssue);
     connect(addButton(this, buttons, QStringLiteral("&Export CSV..."), "ExportCsv"),
             &QPushButton::clicked, this, &HistoryWindow::exportCsv);
     connect(addButton(this, buttons, QStringLiteral("C&orrect..."), "Correct"),
@@ -207,6 +230,8 @@ records::RecordFilter HistoryWindow::filter() const
     records::RecordFilter filter;
     filter.serialContains = filter_->text();
     filter.asFoundVerdict = asFoundFilter_->currentData().toString();
+    filter.referenceId = referenceFilter_->text().trimmed();
+    filter.customer = customerFilter_->text().trimmed();
     filter.limit = pageSize;
     filter.corrections = true;
     return filter;
@@ -323,6 +348,79 @@ void HistoryWindow::writeCertificate()
                 return;
             }
             writeCertificateFile(record, path, store->files(), *head, *status);
+        });
+}
+
+// Who authorises the certificate, asked in a dialog of its own: both must be given.
+void HistoryWindow::askToIssue()
+{
+    if (!selectedRecord())
+        return;
+    QDialog dialog(this);
+    dialog.setObjectName(QStringLiteral("IssueCertificate"));
+    dialog.setWindowTitle(QStringLiteral("Issue certificate"));
+    auto* form = new QFormLayout(&dialog);
+    auto* by = new QLineEdit(&dialog);
+    by->setAccessibleName(QStringLiteral("Authorised by"));
+    auto* role = new QLineEdit(&dialog);
+    role->setAccessibleName(QStringLiteral("Role"));
+    form->addRow(QStringLiteral("&Authorised by:"), by);
+    form->addRow(QStringLiteral("&Role:"), role);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    form->addRow(buttons);
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    if (dialog.exec() == QDialog::Accepted)
+        issueSelected(by->text(), role->text());
+}
+
+void HistoryWindow::issueSelected(const QString& by, const QString& role)
+{
+    const std::optional<records::Record> record = selectedRecord();
+    if (!record)
+        return;
+    if (by.trimmed().isEmpty() || role.trimmed().isEmpty()) {
+        ui::messages().show(this, ui::messageTitle,
+                            QStringLiteral("A certificate is issued by a person named at issue: "
+                                           "give who authorises it and their role."),
+                            ui::MessageService::Icon::Stop);
+        return;
+    }
+    const QString path = ui::fileNames().saveFileName(
+        this, QStringLiteral("Issue certificate"),
+        QDir::home().filePath(
+            QStringLiteral("certificate-%1.pdf").arg(records::shortId(record->id))),
+        QStringLiteral("PDF (*.pdf)"));
+    const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
+    if (path.isEmpty() || !store || certifying_->isBusy())
+        return;
+    const auto head = std::make_shared<QString>();
+    const auto status = std::make_shared<records::CertificateStatus>();
+    const QString correctedBy = model_->correctedBy(record->id);
+    records::CertificateIssue issue{
+        0, {}, record->id, QDateTime::currentDateTimeUtc(), by.trimmed(), role.trimmed(), {}};
+    certifying_->start(
+        [store, head, status, record = *record, correctedBy, issue]() mutable {
+            records::StoreFailure failure = records::issueCertificate(*store, issue);
+            if (!failure.failed())
+                failure = store->chainHead(*head);
+            if (!failure.failed())
+                failure = records::certificateStatus(
+                    *store, record,
+                    correctedBy.isEmpty() ? QStringList() : QStringList{correctedBy}, *status);
+            status->issue = issue;
+            return failure;
+        },
+        [this, store, head, status, record = *record, path](const records::StoreFailure& failure) {
+            if (failure.failed()) {
+                ui::messages().show(this, ui::messageTitle, failure.message,
+                                    ui::MessageService::Icon::Stop);
+                return;
+            }
+            writeCertificateFile(record, path, store->files(), *head, *status);
+            status_->setText(
+                status_->text() +
+                QStringLiteral(" Issued as certificate %1.").arg(status->issue->number));
         });
 }
 

@@ -13,6 +13,7 @@
 class QAbstractItemModel;
 class QLabel;
 class QComboBox;
+class QHBoxLayout;
 class QLineEdit;
 class QTableView;
 class QTimer;
@@ -47,6 +48,9 @@ public:
     QAbstractItemModel* shownRows() const;
 
     void writeCertificate();
+    // Issues the selected record's certificate, authorised by `by` in `role`, into the file the
+    // user chooses: the next number from the store, once.
+    void issueSelected(const QString& by, const QString& role);
     void exportCsv();
     void correctSelected();
     void checkStore();
@@ -67,6 +71,8 @@ private:
 
     void createFilter();
     void createButtons();
+    QLineEdit* addFilter(QHBoxLayout* row, const QString& label, const QString& name);
+    void askToIssue();
     std::optional<records::Record> selectedRecord();
     records::RecordFilter filter() const;
     void readPage(bool first);
@@ -83,6 +89,8 @@ private:
     QTableView* table_ = nullptr;
     QLineEdit* filter_ = nullptr;
     QComboBox* asFoundFilter_ = nullptr;
+    QLineEdit* referenceFilter_ = nullptr;
+    QLineEdit* customerFilter_ = nullptr;
     QTimer* filterPause_ = nullptr;
     QLabel* status_ = nullptr;
     ui::StoreCall* reading_ = nullptr;

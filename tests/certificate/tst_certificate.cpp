@@ -2,6 +2,7 @@
 #include "records/chain.h"
 #include "samplerecord.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -9,7 +10,6 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QBuffer>
 #include <QTest>
 #include <QTimeZone>
 
@@ -453,7 +453,8 @@ void TestCertificate::issuedCertificateSaysAll()
         QVERIFY2(text.contains(squeezed(value)), qPrintable(value + "\n\n" + text));
     QVERIFY(!text.contains("Copy") && !text.contains("Draft"));
     // The logo is on the page as an image, the only one: the plot is drawn.
-    QCOMPARE(run("pdfimages", {"-list", pdf}).count(QRegularExpression("\\n\\s+1\\s+\\d+ image")), 1);
+    QCOMPARE(run("pdfimages", {"-list", pdf}).count(QRegularExpression("\\n\\s+1\\s+\\d+ image")),
+             1);
     const QString info = run("pdfinfo", {pdf});
     QVERIFY2(info.contains(
                  QRegularExpression(QStringLiteral("Pages:\\s+%1\\n").arg(asLeftPoints ? 2 : 1))),

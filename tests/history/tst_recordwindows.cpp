@@ -140,6 +140,7 @@ private slots:
     void windowAndRecordAgree();
     void budgetWindowFollowsTheEntries();
     void historyOfAStoreKeptBefore();
+    void historyIssuesAndTracesReferences();
     void historyOpensOnceWithCtrlH();
     void historyFiltersBySerialAndExportsShownRows();
     void certificateOfTheSelectedRecord();
@@ -574,6 +575,54 @@ void TestRecordWindows::certificateOfTheSelectedRecord()
     QVERIFY2(chain.startsWith("1 record, chain intact, head "), qPrintable(chain));
     const QString head = chain.section(' ', -1);
     QCOMPARE(text.count(head), 2);
+}
+
+// The history finds every record of a reference standard and of a customer, and issues the
+// selected record's certificate once, with who authorised it; a draft before, a copy after.
+void TestRecordWindows::historyIssuesAndTracesReferences()
+{
+    AdjustmentWindow* check = openCheck();
+    for (const char* reference : {"REF-A", "REF-B", "REF-A"}) {
+        fillRecord(check, QStringLiteral("SN-") + reference);
+        setText(check, "Reference standard", reference);
+        setText(check, "Customer", QStringLiteral("Customer of ") + reference);
+        QVERIFY(save(check));
+    }
+    QVERIFY2(messages_->boxes.isEmpty(), qPrintable(messages_->boxes.value(0).text));
+    HistoryWindow* history = openHistory();
+    QVERIFY(history);
+    const auto filtered = [&](const char* field, const char* text) {
+        setText(history, field, text);
+        return QTest::qWaitFor([&] { return !history->isLoading(); }, 20000)
+                   ? history->shownRows()->rowCount()
+                   : -1;
+    };
+    QCOMPARE(filtered("Reference filter", "REF-A"), 2);
+    QCOMPARE(filtered("Reference filter", "REF"), 0);
+    QCOMPARE(filtered("Reference filter", ""), 3);
+    QCOMPARE(filtered("Customer filter", "Customer of REF-B"), 1);
+    history->findChild<QTableView*>()->selectRow(0);
+    fileNames_->answer = data_.filePath("issued.pdf");
+    history->issueSelected("", "Head of lab");
+    QCOMPARE(messages_->boxes.size(), 1); // nobody named
+    messages_->boxes.clear();
+    history->issueSelected("Dr. A. Meier", "Head of lab");
+    QVERIFY(QTest::qWaitFor([&] { return !history->isWritingCertificate(); }, 20000));
+    QVERIFY2(messages_->boxes.isEmpty(), qPrintable(messages_->boxes.value(0).text));
+    const QString number = QString::number(QDate::currentDate().year()) + "-00001";
+    QString text = QString::fromUtf8(run("pdftotext", {"-layout", fileNames_->answer, "-"}));
+    QVERIFY2(text.contains("Certificate number") && text.contains(number) &&
+                 text.contains("Dr. A. Meier, Head of lab") && !text.contains("Copy"),
+             qPrintable(text));
+    history->issueSelected("Dr. A. Meier", "Head of lab");
+    QVERIFY(QTest::qWaitFor([&] { return !history->isWritingCertificate(); }, 20000));
+    QCOMPARE(messages_->boxes.size(), 1);
+    QVERIFY(messages_->boxes[0].text.contains("issued already, as number " + number));
+    fileNames_->answer = data_.filePath("copy.pdf");
+    history->writeCertificate();
+    QVERIFY(QTest::qWaitFor([&] { return !history->isWritingCertificate(); }, 20000));
+    text = QString::fromUtf8(run("pdftotext", {"-layout", fileNames_->answer, "-"}));
+    QVERIFY2(text.contains(number + " (Copy)"), qPrintable(text));
 }
 
 void TestRecordWindows::correctionNamesTheCorrectedRecord()
