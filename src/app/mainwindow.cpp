@@ -4,6 +4,8 @@
 #include "adjust/adjustmentwindow.h"
 #include "calc/calculation.h"
 #include "history/historywindow.h"
+#include "history/labwindow.h"
+#include "history/referenceswindow.h"
 #include "messages/messages.h"
 #include "records/storechoice.h"
 #include "settings/settingsstore.h"
@@ -175,6 +177,20 @@ void MainWindow::showHistory()
     bringForward(history_);
 }
 
+void MainWindow::showReferences()
+{
+    if (!references_)
+        references_ = new history::ReferencesWindow([this] { return recordStore(); }, this);
+    bringForward(references_);
+}
+
+void MainWindow::showLaboratory()
+{
+    if (!laboratory_)
+        laboratory_ = new history::LabWindow([this] { return recordStore(); }, this);
+    bringForward(laboratory_);
+}
+
 void MainWindow::openCorrection(const records::Record& record)
 {
     // A window of its own: the main window's calculations do not change a correction.
@@ -224,6 +240,12 @@ void MainWindow::createMenus()
     QAction* history = addCommand(record, "History", QStringLiteral("&History..."),
                                   QKeySequence(Qt::CTRL | Qt::Key_H));
     connect(history, &QAction::triggered, this, &MainWindow::showHistory);
+    QAction* references =
+        addCommand(record, "References", QStringLiteral("Re&ferences..."), QKeySequence());
+    connect(references, &QAction::triggered, this, &MainWindow::showReferences);
+    QAction* laboratory =
+        addCommand(optionen, "Laboratory", QStringLiteral("&Laboratory..."), QKeySequence());
+    connect(laboratory, &QAction::triggered, this, &MainWindow::showLaboratory);
 }
 
 void MainWindow::createTitle(QWidget* client)

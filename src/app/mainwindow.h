@@ -29,6 +29,8 @@ class AdjustmentWindow;
 
 namespace quarvet::history {
 class HistoryWindow;
+class LabWindow;
+class ReferencesWindow;
 } // namespace quarvet::history
 namespace quarvet::records {
 struct Record;
@@ -66,6 +68,9 @@ public:
 
     // The history of records, likewise one instance.
     void showHistory();
+    // The register of reference standards, and the laboratory's settings.
+    void showReferences();
+    void showLaboratory();
     // A new adjustment-check window filled from `record`, whose saved record corrects it.
     void openCorrection(const records::Record& record);
     // Where records go now: QUARVET_DATABASE, else the setting Records/Database, else the
@@ -110,6 +115,8 @@ private:
     QPointer<about::AboutWindow> about_;
     QPointer<adjust::AdjustmentWindow> adjustment_;
     QPointer<history::HistoryWindow> history_;
+    QPointer<history::ReferencesWindow> references_;
+    QPointer<history::LabWindow> laboratory_;
     std::optional<std::array<double, 4>> lastMeasurement_; // of the last successful calculation
     std::array<QString, 4> lastTyped_;                     // its entries as typed
 };

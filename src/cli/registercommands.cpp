@@ -29,9 +29,6 @@ const std::vector<std::pair<const char*, const char*>>& labOptions()
     return options;
 }
 
-// A logo of at most this size: it is kept in the store and drawn on every certificate.
-constexpr qint64 largestLogo = 512 * 1024;
-
 int labShow(RecordsContext& context, Output& io)
 {
     records::LabSettings settings;
@@ -48,26 +45,6 @@ int labShow(RecordsContext& context, Output& io)
     }
     io.out.flush();
     return success;
-}
-
-// The logo's file, read whole and kept as base64: PNG or SVG, by its first bytes.
-bool readLogo(const std::string& path, QString& logo, Output& io)
-{
-    QFile file(text(path));
-    if (!file.open(QIODevice::ReadOnly) || file.size() > largestLogo) {
-        io.sayError("quarvet-cli: the logo " + calc::printable(path) +
-                    (file.isOpen() ? " is larger than 512 KiB\n" : " cannot be read\n"));
-        return false;
-    }
-    const QByteArray bytes = file.readAll();
-    const bool png = bytes.startsWith("\x89PNG\r\n\x1a\n");
-    const bool svg = bytes.left(512).contains("<svg");
-    if (file.error() != QFileDevice::NoError || (!png && !svg)) {
-        io.sayError("quarvet-cli: the logo " + calc::printable(path) + " is no PNG or SVG image\n");
-        return false;
-    }
-    logo = QString::fromLatin1((png ? "png:" : "svg:") + bytes.toBase64());
-    return true;
 }
 
 int labSet(const std::vector<std::string>& args, RecordsContext& context, Output& io)
@@ -99,9 +76,10 @@ int labSet(const std::vector<std::string>& args, RecordsContext& context, Output
         values.insert(QStringLiteral("registered-references-only"), text(word));
     }
     if (options->count("--logo")) {
-        QString logo;
-        if (!readLogo(options->at("--logo")[0], logo, io))
-            return failure;
+        QString fault;
+        const QString logo = records::logoFromFile(text(options->at("--logo")[0]), fault);
+        if (logo.isEmpty())
+            return refusal(fault, io);
         values.insert(QStringLiteral("logo"), logo);
     }
     if (const records::StoreFailure set = records::setLabSettings(context.store, values);
@@ -151,11 +129,7 @@ bool referenceNumbers(const Options& options, const calc::Separators& separators
     if (options.count("--drift") &&
         !numberOf("--drift", options.at("--drift")[0], separators, standard.drift, io))
         return false;
-    if (!std::isfinite(standard.U) || standard.U < 0 || !(standard.k > 0) ||
-        !std::isfinite(standard.k) || !std::isfinite(standard.drift) || standard.drift < 0) {
-        io.sayError("quarvet-cli: --u and --drift take numbers of at least 0, --k one above 0\n");
-        return false;
-    }
+
     for (const char* option : {"--calibrated", "--due"}) {
         const QDate date =
             options.count(option) ? records::readDueDate(text(options.at(option)[0])) : QDate();
@@ -165,10 +139,8 @@ bool referenceNumbers(const Options& options, const calc::Separators& separators
         }
         (QByteArray(option) == "--due" ? standard.due : standard.calibrated) = date;
     }
-    if (standard.due < standard.calibrated) {
-        io.sayError("quarvet-cli: --due lies before --calibrated\n");
-        return false;
-    }
+    if (const QString problem = records::referenceProblem(standard); !problem.isEmpty())
+        return refusal(problem, io), false;
     return true;
 }
 

@@ -2,9 +2,12 @@
 
 #include "sqlrecords.h"
 
+#include <QFile>
 #include <QRegularExpression>
+
 #include <QSqlQuery>
 #include <QTimeZone>
+#include <cmath>
 
 namespace quarvet::records {
 namespace {
@@ -212,6 +215,50 @@ QSqlError insertIssue(QSqlDatabase database, const Dialect& dialect, const QStri
 }
 
 } // namespace
+
+QString referenceProblem(const ReferenceStandard& standard)
+{
+    const std::pair<const char*, const QString*> texts[] = {
+        {"identifier", &standard.identifier},
+        {"description", &standard.description},
+        {"certificate", &standard.certificate},
+        {"laboratory that calibrated it", &standard.calibratedBy}};
+    for (const auto& [name, text] : texts)
+        if (text->trimmed().isEmpty() || text->size() > 200)
+            return QStringLiteral("The reference's %1 must be text of 1 to 200 characters.")
+                .arg(QLatin1String(name));
+    if (!std::isfinite(standard.U) || standard.U < 0 || !std::isfinite(standard.drift) ||
+        standard.drift < 0 || !std::isfinite(standard.k) || !(standard.k > 0))
+        return QStringLiteral("The reference's U and drift must be numbers of at least 0, and "
+                              "its k a number above 0.");
+    if (!standard.calibrated.isValid() || !standard.due.isValid())
+        return QStringLiteral("The reference's dates of calibration and due must be dates, as "
+                              "YYYY-MM-DD.");
+    if (standard.due < standard.calibrated)
+        return QStringLiteral("The reference's due date lies before its calibration.");
+    return {};
+}
+
+QString logoFromFile(const QString& path, QString& fault)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        fault = QStringLiteral("the logo %1 cannot be read: %2").arg(path, file.errorString());
+        return {};
+    }
+    if (file.size() > 512 * 1024) {
+        fault = QStringLiteral("the logo %1 is larger than 512 KiB").arg(path);
+        return {};
+    }
+    const QByteArray bytes = file.readAll();
+    const bool png = bytes.startsWith("\x89PNG\r\n\x1a\n");
+    const bool svg = bytes.left(512).contains("<svg");
+    if (file.error() != QFileDevice::NoError || (!png && !svg)) {
+        fault = QStringLiteral("the logo %1 is no PNG or SVG image").arg(path);
+        return {};
+    }
+    return QString::fromLatin1((png ? "png:" : "svg:") + bytes.toBase64());
+}
 
 ReferenceUse referenceUse(const ReferenceStandard& standard, const QDate& calibrated)
 {

@@ -39,6 +39,11 @@ struct ReferenceStandard {
 enum class ReferenceUse { Usable, Withdrawn, Overdue };
 ReferenceUse referenceUse(const ReferenceStandard& standard, const QDate& calibrated);
 
+// What is wrong with an entry before it goes into the register, as a sentence; empty when
+// nothing is: its texts given (at most 200 characters), U and drift at least 0, k above 0,
+// all finite, both dates given and the due date not before the calibration.
+QString referenceProblem(const ReferenceStandard& standard);
+
 // Adds `standard` as the next entry of its identifier (its `entry`, `savedUtc` and `savedBy`
 // are the store's); `standard.entry` is set to the number it got.
 StoreFailure addReference(RecordStore& store, ReferenceStandard& standard);
@@ -58,6 +63,10 @@ struct LabSettings {
 StoreFailure readLabSettings(RecordStore& store, LabSettings& settings);
 // Sets each of `values` (a name of LabSettings::names() to its new value; empty clears it).
 StoreFailure setLabSettings(RecordStore& store, const QMap<QString, QString>& values);
+// The logo of a file as the settings keep it ("png:" or "svg:" and base64); empty, and
+// `fault` saying why, for a file that cannot be read, is larger than 512 KiB, or is no PNG or
+// SVG image.
+QString logoFromFile(const QString& path, QString& fault);
 
 // The pattern numbers are made by when none is set, and whether `pattern` makes numbers:
 // literal text with {year}, {prefix}, and {seq} or {seq:N} (N digits, at most 12) exactly

@@ -4,9 +4,12 @@
 #include "adjust/adjustmentwindow.h"
 #include "app/mainwindow.h"
 #include "history/historywindow.h"
+#include "history/labwindow.h"
 #include "history/recordtablemodel.h"
+#include "history/referenceswindow.h"
 #include "layoutinvariants.h"
 #include "recordingmessages.h"
+#include "records/register.h"
 #include "records/sqliterecordstore.h"
 #include "samplerecord.h"
 #include "temporarystore.h"
@@ -141,6 +144,7 @@ private slots:
     void budgetWindowFollowsTheEntries();
     void historyOfAStoreKeptBefore();
     void historyIssuesAndTracesReferences();
+    void registerAndLaboratoryWindows();
     void historyOpensOnceWithCtrlH();
     void historyFiltersBySerialAndExportsShownRows();
     void certificateOfTheSelectedRecord();
@@ -623,6 +627,62 @@ void TestRecordWindows::historyIssuesAndTracesReferences()
     QVERIFY(QTest::qWaitFor([&] { return !history->isWritingCertificate(); }, 20000));
     text = QString::fromUtf8(run("pdftotext", {"-layout", fileNames_->answer, "-"}));
     QVERIFY2(text.contains(number + " (Copy)"), qPrintable(text));
+}
+
+// The register's window adds entries and withdraws, each a new entry; the laboratory's
+// window keeps its settings in the store and refuses a pattern that makes no numbers.
+void TestRecordWindows::registerAndLaboratoryWindows()
+{
+    window_->showReferences();
+    auto* references = window_->findChild<quarvet::history::ReferencesWindow*>();
+    QVERIFY(references && references->isVisible());
+    QVERIFY(QTest::qWaitFor([&] { return !references->isBusy(); }, 20000));
+    const std::pair<const char*, const char*> form[] = {{"Identifier", "PT-9"},
+                                                        {"Description", "PT100"},
+                                                        {"Its certificate", "C-9"},
+                                                        {"Calibrated by", "Acme Cal"},
+                                                        {"U", "0.02"},
+                                                        {"Calibrated on", "2026-01-10"},
+                                                        {"Due on", "2025-01-10"}};
+    for (const auto& [name, text] : form)
+        setText(references, name, text);
+    references->addEntry(); // due before its calibration
+    QCOMPARE(messages_->boxes.size(), 1);
+    QVERIFY2(messages_->boxes[0].text.contains("due date lies before"),
+             qPrintable(messages_->boxes[0].text));
+    messages_->boxes.clear();
+    setText(references, "Due on", "2027-01-10");
+    references->addEntry();
+    auto* table = references->findChild<QTableWidget*>();
+    QVERIFY(
+        QTest::qWaitFor([&] { return !references->isBusy() && table->rowCount() == 1; }, 20000));
+    QCOMPARE(table->item(0, 0)->text(), QStringLiteral("PT-9"));
+    table->selectRow(0);
+    references->withdrawSelected();
+    QVERIFY(QTest::qWaitFor(
+        [&] { return !references->isBusy() && table->item(0, 9)->text() == "withdrawn"; }, 20000));
+    QCOMPARE(table->item(0, 10)->text(), QStringLiteral("2"));
+    QVERIFY2(messages_->boxes.isEmpty(), qPrintable(messages_->boxes.value(0).text));
+
+    window_->showLaboratory();
+    auto* lab = window_->findChild<quarvet::history::LabWindow*>();
+    QVERIFY(lab);
+    QVERIFY(QTest::qWaitFor([&] { return !lab->isBusy(); }, 20000));
+    setText(lab, "Laboratory name", "Quarvet Lab");
+    setText(lab, "Number pattern", "{year}-no-sequence");
+    lab->save();
+    QCOMPARE(messages_->boxes.size(), 1);
+    messages_->boxes.clear();
+    setText(lab, "Number pattern", "Q-{seq:3}");
+    lab->save();
+    QVERIFY(QTest::qWaitFor([&] { return !lab->isBusy(); }, 20000));
+    QVERIFY2(messages_->boxes.isEmpty(), qPrintable(messages_->boxes.value(0).text));
+    quarvet::records::SqliteRecordStore store(qEnvironmentVariable("XDG_DATA_HOME") +
+                                              "/Quarvet/records.sqlite");
+    quarvet::records::LabSettings settings;
+    QVERIFY(!quarvet::records::readLabSettings(store, settings).failed());
+    QCOMPARE(settings.value("name"), QStringLiteral("Quarvet Lab"));
+    QCOMPARE(settings.value("pattern"), QStringLiteral("Q-{seq:3}"));
 }
 
 void TestRecordWindows::correctionNamesTheCorrectedRecord()

@@ -1,0 +1,163 @@
+#include "labwindow.h"
+
+#include "ui/controls.h"
+#include "ui/messageservice.h"
+#include "ui/storecall.h"
+
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace quarvet::history {
+
+LabWindow::LabWindow(StoreSource storeSource, QWidget* parent)
+    : QWidget(parent, Qt::Window), storeSource_(std::move(storeSource))
+{
+    setObjectName(QStringLiteral("Laboratory"));
+    setWindowTitle(QStringLiteral("Laboratory"));
+    auto* layout = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    const std::tuple<const char*, const char*, const char*> settings[] = {
+        {"name", "&Name:", "Laboratory name"},
+        {"address", "&Address:", "Laboratory address"},
+        {"accreditation-body", "Accreditation &body:", "Accreditation body"},
+        {"accreditation", "Accreditation n&umber:", "Accreditation number"},
+        {"prefix", "&Prefix:", "Number prefix"},
+        {"pattern", "Number pa&ttern:", "Number pattern"},
+        {"statements", "&Statements:", "Statements"}};
+    for (const auto& [setting, label, name] : settings) {
+        QLineEdit* field = addField(QString::fromUtf8(name));
+        fields_.insert(QString::fromLatin1(setting), field);
+        form->addRow(QString::fromUtf8(label), field);
+    }
+    fields_.value(QStringLiteral("pattern"))
+        ->setPlaceholderText(QString::fromLatin1(records::defaultNumberPattern));
+    registeredOnly_ =
+        new QCheckBox(QStringLiteral("Reference standards from the &register only"), this);
+    form->addRow(QString(), registeredOnly_);
+    logoStatus_ = new QLabel(this);
+    logoStatus_->setAccessibleName(QStringLiteral("Logo status"));
+    auto* choose = new QPushButton(QStringLiteral("Choose &logo..."), this);
+    connect(choose, &QPushButton::clicked, this, [this] {
+        const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Logo"), QString(),
+                                                          QStringLiteral("Images (*.png *.svg)"));
+        if (!path.isEmpty())
+            takeLogo(path);
+    });
+    form->addRow(QStringLiteral("Logo:"), logoStatus_);
+    form->addRow(QString(), choose);
+    layout->addLayout(form);
+    auto* saveButton = new QPushButton(QStringLiteral("Sa&ve"), this);
+    saveButton->setObjectName(QStringLiteral("SaveLaboratory"));
+    connect(saveButton, &QPushButton::clicked, this, &LabWindow::save);
+    layout->addWidget(saveButton);
+    status_ = new QLabel(this);
+    status_->setAccessibleName(QStringLiteral("Laboratory status"));
+    status_->setWordWrap(true);
+    layout->addWidget(status_);
+    calling_ = new ui::StoreCall(ui::StoreCall::readingThreads(), this);
+    reload();
+}
+
+QLineEdit* LabWindow::addField(const QString& accessibleName, const QString& placeholder)
+{
+    auto* field = new QLineEdit(this);
+    field->setAccessibleName(accessibleName);
+    field->setPlaceholderText(placeholder);
+    return field;
+}
+
+bool LabWindow::isBusy() const
+{
+    return calling_->isBusy();
+}
+
+void LabWindow::reload()
+{
+    const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
+    if (!store)
+        return;
+    const auto settings = std::make_shared<records::LabSettings>();
+    calling_->start([store, settings] { return records::readLabSettings(*store, *settings); },
+                    [this, settings](const records::StoreFailure& failure) {
+                        if (failure.failed())
+                            ui::showValue(status_, failure.message);
+                        else
+                            show(*settings);
+                    });
+}
+
+void LabWindow::show(const records::LabSettings& settings)
+{
+    read_ = settings;
+    for (auto at = fields_.cbegin(); at != fields_.cend(); ++at)
+        at.value()->setText(settings.value(at.key()));
+    registeredOnly_->setChecked(settings.value(QStringLiteral("registered-references-only")) ==
+                                QLatin1String("yes"));
+    logo_ = settings.value(QStringLiteral("logo"));
+    ui::showValue(logoStatus_, logo_.isEmpty() ? QStringLiteral("none") : logo_.left(3));
+}
+
+bool LabWindow::takeLogo(const QString& path)
+{
+    QString fault;
+    const QString logo = records::logoFromFile(path, fault);
+    if (logo.isEmpty()) {
+        ui::messages().show(this, ui::messageTitle, fault, ui::MessageService::Icon::Stop);
+        return false;
+    }
+    logo_ = logo;
+    ui::showValue(logoStatus_, logo_.left(3));
+    return true;
+}
+
+// The settings that differ from what was read: each change a new entry in the store.
+QMap<QString, QString> LabWindow::values() const
+{
+    QMap<QString, QString> changed;
+    for (auto at = fields_.cbegin(); at != fields_.cend(); ++at)
+        if (at.value()->text().trimmed() != read_.value(at.key()))
+            changed.insert(at.key(), at.value()->text().trimmed());
+    const QString only =
+        registeredOnly_->isChecked() ? QStringLiteral("yes") : QStringLiteral("no");
+    if (only != (read_.value(QStringLiteral("registered-references-only")).isEmpty()
+                     ? QStringLiteral("no")
+                     : read_.value(QStringLiteral("registered-references-only"))))
+        changed.insert(QStringLiteral("registered-references-only"), only);
+    if (logo_ != read_.value(QStringLiteral("logo")))
+        changed.insert(QStringLiteral("logo"), logo_);
+    return changed;
+}
+
+void LabWindow::save()
+{
+    const QMap<QString, QString> changed = values();
+    const QString pattern = changed.value(QStringLiteral("pattern"));
+    if (changed.contains(QStringLiteral("pattern")) && !pattern.isEmpty() &&
+        !records::validNumberPattern(pattern)) {
+        ui::messages().show(
+            this, ui::messageTitle,
+            QStringLiteral("A number pattern holds {seq} or {seq:N} once, and may "
+                           "hold {year} and {prefix}: e.g. {prefix}-{year}-{seq:5}."),
+            ui::MessageService::Icon::Stop);
+        return;
+    }
+    const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
+    if (changed.isEmpty() || !store || calling_->isBusy())
+        return;
+    calling_->start([store, changed] { return records::setLabSettings(*store, changed); },
+                    [this](const records::StoreFailure& failure) {
+                        if (failure.failed()) {
+                            ui::messages().show(this, ui::messageTitle, failure.message,
+                                                ui::MessageService::Icon::Stop);
+                            return;
+                        }
+                        reload();
+                    });
+}
+
+} // namespace quarvet::history

@@ -1,0 +1,217 @@
+#include "referenceswindow.h"
+
+#include "calc/check.h"
+#include "calc/entry.h"
+#include "records/recordform.h"
+#include "records/recordformat.h"
+#include "ui/controls.h"
+#include "ui/localeseparators.h"
+#include "ui/messageservice.h"
+#include "ui/storecall.h"
+
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace quarvet::history {
+namespace {
+
+const QStringList headings{
+    QStringLiteral("Identifier"),    QStringLiteral("Description"), QStringLiteral("Certificate"),
+    QStringLiteral("Calibrated by"), QStringLiteral("U (°C)"),      QStringLiteral("k"),
+    QStringLiteral("Drift (°C)"),    QStringLiteral("Calibrated"),  QStringLiteral("Due"),
+    QStringLiteral("In use"),        QStringLiteral("Entry")};
+
+QStringList cellsOf(const records::ReferenceStandard& standard)
+{
+    return {records::printableText(standard.identifier),
+            records::printableText(standard.description),
+            records::printableText(standard.certificate),
+            records::printableText(standard.calibratedBy),
+            QLocale().toString(standard.U, 'g', QLocale::FloatingPointShortest),
+            QLocale().toString(standard.k, 'g', QLocale::FloatingPointShortest),
+            QLocale().toString(standard.drift, 'g', QLocale::FloatingPointShortest),
+            standard.calibrated.toString(Qt::ISODate),
+            standard.due.toString(Qt::ISODate),
+            standard.usable ? QStringLiteral("yes") : QStringLiteral("withdrawn"),
+            QString::number(standard.entry)};
+}
+
+// A number of the form as the entries are read; nothing for one that is none.
+std::optional<double> numberIn(const QLineEdit* field)
+{
+    const calc::EntryReading reading =
+        calc::readEntry(field->text().toStdString(), ui::currentSeparators());
+    return reading.isNumber() ? std::optional(reading.value) : std::nullopt;
+}
+
+} // namespace
+
+ReferencesWindow::ReferencesWindow(StoreSource storeSource, QWidget* parent)
+    : QWidget(parent, Qt::Window), storeSource_(std::move(storeSource))
+{
+    setObjectName(QStringLiteral("References"));
+    setWindowTitle(QStringLiteral("Reference standards"));
+    auto* layout = new QVBoxLayout(this);
+    table_ = new QTableWidget(0, static_cast<int>(headings.size()), this);
+    table_->setAccessibleName(QStringLiteral("Register"));
+    table_->setHorizontalHeaderLabels(headings);
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::SingleSelection);
+    table_->verticalHeader()->hide();
+    layout->addWidget(table_, 1);
+    createForm();
+    status_ = new QLabel(this);
+    status_->setAccessibleName(QStringLiteral("Register status"));
+    status_->setTextFormat(Qt::PlainText);
+    status_->setWordWrap(true);
+    layout->addWidget(status_);
+    calling_ = new ui::StoreCall(ui::StoreCall::readingThreads(), this);
+    resize(900, 480);
+    reload();
+}
+
+QLineEdit* ReferencesWindow::addField(const QString& accessibleName, const QString& placeholder)
+{
+    auto* field = new QLineEdit(this);
+    field->setAccessibleName(accessibleName);
+    field->setPlaceholderText(placeholder);
+    return field;
+}
+
+void ReferencesWindow::createForm()
+{
+    auto* form = new QFormLayout;
+    identifier_ = addField(QStringLiteral("Identifier"));
+    description_ = addField(QStringLiteral("Description"));
+    certificate_ = addField(QStringLiteral("Its certificate"));
+    calibratedBy_ = addField(QStringLiteral("Calibrated by"));
+    u_ = addField(QStringLiteral("U"));
+    k_ = addField(QStringLiteral("k"), QStringLiteral("2"));
+    drift_ = addField(QStringLiteral("Drift"), QStringLiteral("0"));
+    calibrated_ = addField(QStringLiteral("Calibrated on"), QStringLiteral("YYYY-MM-DD"));
+    due_ = addField(QStringLiteral("Due on"), QStringLiteral("YYYY-MM-DD"));
+    form->addRow(QStringLiteral("&Identifier:"), identifier_);
+    form->addRow(QStringLiteral("&Description:"), description_);
+    form->addRow(QStringLiteral("Its &certificate:"), certificate_);
+    form->addRow(QStringLiteral("Calibrated &by:"), calibratedBy_);
+    form->addRow(QStringLiteral("&U (°C), k, drift ± (°C):"), u_);
+    form->addRow(QString(), k_);
+    form->addRow(QString(), drift_);
+    form->addRow(QStringLiteral("Ca&librated on, due on:"), calibrated_);
+    form->addRow(QString(), due_);
+    auto* buttons = new QHBoxLayout;
+    const std::pair<QString, void (ReferencesWindow::*)()> actions[] = {
+        {QStringLiteral("&Add entry"), &ReferencesWindow::addEntry},
+        {QStringLiteral("&Withdraw selected"), &ReferencesWindow::withdrawSelected},
+        {QStringLiteral("&Reload"), &ReferencesWindow::reload}};
+    for (const auto& [text, action] : actions) {
+        auto* button = new QPushButton(text, this);
+        connect(button, &QPushButton::clicked, this, action);
+        buttons->addWidget(button);
+    }
+    buttons->addStretch(1);
+    auto* layout = static_cast<QVBoxLayout*>(this->layout());
+    layout->addLayout(form);
+    layout->addLayout(buttons);
+}
+
+bool ReferencesWindow::isBusy() const
+{
+    return calling_->isBusy();
+}
+
+void ReferencesWindow::reload()
+{
+    const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
+    if (!store)
+        return;
+    const auto standards = std::make_shared<QList<records::ReferenceStandard>>();
+    calling_->start([store, standards] { return records::listReferences(*store, *standards); },
+                    [this, standards](const records::StoreFailure& failure) {
+                        if (failure.failed())
+                            ui::showValue(status_, failure.message);
+                        else
+                            show(*standards);
+                    });
+}
+
+void ReferencesWindow::show(const QList<records::ReferenceStandard>& standards)
+{
+    shown_ = standards;
+    table_->setRowCount(static_cast<int>(standards.size()));
+    for (int row = 0; row < table_->rowCount(); ++row) {
+        const QStringList cells = cellsOf(standards[row]);
+        for (int column = 0; column < cells.size(); ++column)
+            table_->setItem(row, column, new QTableWidgetItem(cells[column]));
+    }
+    ui::showValue(status_,
+                  QStringLiteral("%1 reference standards in the register.").arg(standards.size()));
+}
+
+bool ReferencesWindow::readForm(records::ReferenceStandard& standard)
+{
+    standard.identifier = identifier_->text().trimmed();
+    standard.description = description_->text().trimmed();
+    standard.certificate = certificate_->text().trimmed();
+    standard.calibratedBy = calibratedBy_->text().trimmed();
+    const auto u = numberIn(u_);
+    const auto k = k_->text().trimmed().isEmpty() ? std::optional(2.0) : numberIn(k_);
+    const auto drift = drift_->text().trimmed().isEmpty() ? std::optional(0.0) : numberIn(drift_);
+    standard.U = u.value_or(-1);
+    standard.k = k.value_or(0);
+    standard.drift = drift.value_or(-1);
+    standard.calibrated = records::readDueDate(calibrated_->text().trimmed());
+    standard.due = records::readDueDate(due_->text().trimmed());
+    const QString problem = records::referenceProblem(standard);
+    if (!problem.isEmpty())
+        ui::messages().show(this, ui::messageTitle, problem, ui::MessageService::Icon::Stop);
+    return problem.isEmpty();
+}
+
+void ReferencesWindow::addEntry()
+{
+    records::ReferenceStandard standard;
+    if (readForm(standard))
+        write(standard);
+}
+
+void ReferencesWindow::withdrawSelected()
+{
+    const int row = table_->currentRow();
+    if (row < 0 || row >= shown_.size()) {
+        ui::messages().show(this, ui::messageTitle,
+                            QStringLiteral("Select the reference standard to withdraw."),
+                            ui::MessageService::Icon::None);
+        return;
+    }
+    records::ReferenceStandard standard = shown_[row];
+    standard.usable = false;
+    write(standard);
+}
+
+void ReferencesWindow::write(records::ReferenceStandard standard)
+{
+    const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
+    if (!store || calling_->isBusy())
+        return;
+    const auto entry = std::make_shared<records::ReferenceStandard>(std::move(standard));
+    calling_->start([store, entry] { return records::addReference(*store, *entry); },
+                    [this, entry](const records::StoreFailure& failure) {
+                        if (failure.failed()) {
+                            ui::messages().show(this, ui::messageTitle, failure.message,
+                                                ui::MessageService::Icon::Stop);
+                            return;
+                        }
+                        emit changed();
+                        reload();
+                    });
+}
+
+} // namespace quarvet::history

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "records/recordstore.h"
+#include "records/register.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class QLabel;
+class QLineEdit;
+class QTableWidget;
+
+namespace quarvet::ui {
+class StoreCall;
+}
+
+namespace quarvet::history {
+
+// The register of reference standards: the newest entry of each, a form for a new entry (a
+// standard first registered, or one that changed) and the withdrawal of the selected one.
+// Every change is a new entry in the store; nothing is changed or removed. The store is read
+// and written beside the window.
+class ReferencesWindow : public QWidget {
+    Q_OBJECT
+public:
+    using StoreSource = std::function<std::shared_ptr<records::RecordStore>()>;
+
+    explicit ReferencesWindow(StoreSource storeSource, QWidget* parent = nullptr);
+
+    void reload();
+    // Adds the entry the form holds; refused, said, when it is not one.
+    void addEntry();
+    // A new entry of the selected standard that withdraws it.
+    void withdrawSelected();
+    bool isBusy() const;
+
+signals:
+    void changed();
+
+private:
+    QLineEdit* addField(const QString& accessibleName, const QString& placeholder = {});
+    void createForm();
+    void show(const QList<records::ReferenceStandard>& standards);
+    void write(records::ReferenceStandard standard);
+    bool readForm(records::ReferenceStandard& standard);
+
+    StoreSource storeSource_;
+    QTableWidget* table_ = nullptr;
+    QList<records::ReferenceStandard> shown_;
+    QLineEdit* identifier_ = nullptr;
+    QLineEdit* description_ = nullptr;
+    QLineEdit* certificate_ = nullptr;
+    QLineEdit* calibratedBy_ = nullptr;
+    QLineEdit* u_ = nullptr;
+    QLineEdit* k_ = nullptr;
+    QLineEdit* drift_ = nullptr;
+    QLineEdit* calibrated_ = nullptr;
+    QLineEdit* due_ = nullptr;
+    QLabel* status_ = nullptr;
+    ui::StoreCall* calling_ = nullptr;
+};
+
+} // namespace quarvet::history
