@@ -115,6 +115,11 @@ AdjustmentWindow::AdjustmentWindow(QWidget* parent) : QWidget(parent, Qt::Window
     refresh();
 }
 
+AdjustmentWindow::~AdjustmentWindow()
+{
+    disconnect(recordFields_, nullptr, this, nullptr);
+}
+
 QLineEdit* AdjustmentWindow::addField(CheckField which, const QString& accessibleName,
                                       const QString& text)
 {
@@ -322,6 +327,10 @@ void AdjustmentWindow::createRecordColumn()
     column->addStretch(1);
     static_cast<QHBoxLayout*>(layout())->addLayout(column, 2);
     saving_ = new ui::StoreCall(ui::StoreCall::savingThreads(), this);
+    looking_ = new ui::StoreCall(ui::StoreCall::readingThreads(), this);
+    offering_ = new ui::StoreCall(ui::StoreCall::readingThreads(), this);
+    connect(recordFields_, &RecordFields::referenceEdited, this,
+            &AdjustmentWindow::takeFromRegister);
     // A database whose network went quiet can keep the answer for long: said, not hidden.
     connect(saving_, &ui::StoreCall::overdue, this, [this] {
         ui::showValue(recordStatus_, QStringLiteral("The record store has not answered for two "
@@ -352,6 +361,69 @@ void AdjustmentWindow::setMeasurement(const std::array<double, 4>& values,
 void AdjustmentWindow::setRecordStoreSource(StoreSource source)
 {
     storeSource_ = std::move(source);
+    offerWhatWasUsed();
+}
+
+// The customers of the records before, and the newest record's method, read beside the window.
+void AdjustmentWindow::offerWhatWasUsed()
+{
+    const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
+    if (!store || offering_->isBusy())
+        return;
+    const auto customers = std::make_shared<QStringList>();
+    const auto method = std::make_shared<QString>();
+    offering_->start(
+        [store, customers, method] {
+            records::StoreFailure failure = records::customersUsed(*store, *customers);
+            return failure.failed() ? failure : records::lastMethod(*store, *method);
+        },
+        [this, customers, method](const records::StoreFailure& failure) {
+            if (!failure.failed())
+                recordFields_->offer(*customers, *method);
+        });
+}
+
+// A reference standard the register holds: its U, k, drift and due date into the fields, as
+// the record will take them.
+void AdjustmentWindow::takeFromRegister(const QString& identifier)
+{
+    const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
+    if (!store || identifier.isEmpty() || looking_->isBusy())
+        return;
+    const auto entries = std::make_shared<QList<records::ReferenceStandard>>();
+    looking_->start(
+        [store, entries, identifier] {
+            return records::referenceEntries(*store, identifier, *entries);
+        },
+        [this, entries](const records::StoreFailure& failure) {
+            if (failure.failed() || entries->isEmpty())
+                return;
+            const records::ReferenceStandard& standard = entries->last();
+            field(CheckField::Uncertainty)->setText(fieldText(standard.U));
+            field(CheckField::ReferenceK)->setText(fieldText(standard.k));
+            field(CheckField::Drift)->setText(fieldText(standard.drift));
+            recordFields_->setReferenceDue(standard.due);
+            ui::showValue(recordStatus_,
+                          QStringLiteral("Reference %1 from the register: its certificate %2, "
+                                         "due %3.")
+                              .arg(standard.identifier, standard.certificate,
+                                   standard.due.toString(Qt::ISODate)));
+        });
+}
+
+records::TypedReference AdjustmentWindow::typedReference() const
+{
+    const auto typed = [this](CheckField which) {
+        return entries_.typed[static_cast<std::size_t>(which)];
+    };
+    return {typed(CheckField::Uncertainty),
+            typed(CheckField::ReferenceK),
+            typed(CheckField::Drift),
+            recordFields_->referenceDueTyped(),
+            QStringLiteral("The reference's U"),
+            QStringLiteral("The reference's k"),
+            QStringLiteral("The drift"),
+            QStringLiteral("The reference's due date")};
 }
 
 void AdjustmentWindow::correct(const records::Record& record)
@@ -551,8 +623,47 @@ void AdjustmentWindow::saveRecord()
     const auto input = recordInput();
     if (!input)
         return;
+    const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
+    if (!store) {
+        refuse(QStringLiteral("There is no record store to save to."), nullptr);
+        return;
+    }
+    // The reference from the register, and the day a correction is held against, are read
+    // beside the window; the record is composed and saved once they are known.
+    const auto decided = std::make_shared<records::RecordInput>(*input);
+    const auto problem = std::make_shared<QString>();
+    const records::TypedReference typed = typedReference();
+    saving_->start(
+        [store, decided, problem, typed] {
+            QList<records::ReferenceStandard> entries;
+            records::LabSettings lab;
+            records::StoreFailure failure =
+                records::referenceEntries(*store, decided->referenceId, entries);
+            if (!failure.failed())
+                failure = records::readLabSettings(*store, lab);
+            if (!failure.failed() && !decided->corrects.isEmpty())
+                failure = records::calibrationDay(*store, decided->corrects, decided->calibrated);
+            const QDate day =
+                decided->calibrated.isValid() ? decided->calibrated : QDate::currentDate();
+            if (!failure.failed())
+                *problem = records::decideReference(entries, lab, typed, day, *decided);
+            return failure;
+        },
+        [this, store, decided, problem](const records::StoreFailure& failure) {
+            if (failure.failed() || !problem->isEmpty()) {
+                refuse(failure.failed() ? failure.message : *problem,
+                       recordFields_->fieldFor(records::RecordField::Reference));
+                return;
+            }
+            composeAndSave(store, *decided);
+        });
+}
+
+void AdjustmentWindow::composeAndSave(const std::shared_ptr<records::RecordStore>& store,
+                                      const records::RecordInput& input)
+{
     const records::Composition composition =
-        records::composeRecord(*input, QDate::currentDate(), QDateTime::currentDateTimeUtc(),
+        records::composeRecord(input, QDate::currentDate(), QDateTime::currentDateTimeUtc(),
                                QUuid::createUuid().toString(QUuid::WithoutBraces));
     if (!composition.ok()) {
         refuse(composition.refusal);
@@ -565,11 +676,6 @@ void AdjustmentWindow::saveRecord()
                               "recorded to save another one.")
                    .arg(records::shortId(lastSaved_->id)),
                nullptr);
-        return;
-    }
-    const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
-    if (!store) {
-        refuse(QStringLiteral("There is no record store to save to."), nullptr);
         return;
     }
     startSaving(store, composition.record);

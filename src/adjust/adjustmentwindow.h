@@ -8,6 +8,7 @@
 #include "records/record.h"
 #include "records/recordform.h"
 #include "records/recordstore.h"
+#include "records/register.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -43,6 +44,9 @@ class AdjustmentWindow : public QWidget {
     Q_OBJECT
 public:
     explicit AdjustmentWindow(QWidget* parent = nullptr);
+    // The record fields outlive this part of the window as it is destroyed: their last
+    // edits reach it no more.
+    ~AdjustmentWindow() override;
 
     // The main window's four entries at its last successful calculation, as read and (for
     // the record) as typed.
@@ -92,6 +96,11 @@ private:
     QWidget* fieldFor(const records::Refusal& refusal) const;
     void startSaving(const std::shared_ptr<records::RecordStore>& store,
                      const records::Record& record);
+    void composeAndSave(const std::shared_ptr<records::RecordStore>& store,
+                        const records::RecordInput& input);
+    records::TypedReference typedReference() const;
+    void takeFromRegister(const QString& identifier);
+    void offerWhatWasUsed();
     void finishSaving(const records::Record& record, const records::StoreFailure& failure);
     void readFromMemory();
     void readEntries();
@@ -117,6 +126,8 @@ private:
     QLabel* recordStatus_ = nullptr;
     StoreSource storeSource_;
     ui::StoreCall* saving_ = nullptr;
+    ui::StoreCall* looking_ = nullptr;  // the register
+    ui::StoreCall* offering_ = nullptr; // what records used before
     QString corrects_;
     std::optional<records::Record> lastSaved_; // the last record this window saved
     QLineEdit* slopeCode_ = nullptr;

@@ -6,6 +6,7 @@
 #include "calc/check.h"
 
 #include <QComboBox>
+#include <QCompleter>
 #include <QFormLayout>
 #include <QLineEdit>
 
@@ -32,6 +33,8 @@ RecordFields::RecordFields(QWidget* parent) : QGroupBox(QStringLiteral("Record")
     ambient_ = addField(QStringLiteral("Ambient temperature"));
     ambient_->setPlaceholderText(QStringLiteral("optional"));
     note_ = addField(QStringLiteral("Note"));
+    connect(reference_, &QLineEdit::editingFinished, this,
+            [this] { emit referenceEdited(reference_->text().trimmed()); });
     customer_ = addField(QStringLiteral("Customer"));
     customer_->setPlaceholderText(QStringLiteral("none: an in-house calibration"));
     customerAddress_ = addField(QStringLiteral("Customer address"));
@@ -112,6 +115,25 @@ void RecordFields::fill(const records::Record& record)
     method_->setText(record.method);
     // A correction gives its own reason.
     reason_->clear();
+}
+
+void RecordFields::setReferenceDue(const QDate& due)
+{
+    referenceDue_->setText(due.toString(Qt::ISODate));
+}
+
+bool RecordFields::referenceDueTyped() const
+{
+    return !referenceDue_->text().trimmed().isEmpty();
+}
+
+void RecordFields::offer(const QStringList& customers, const QString& method)
+{
+    auto* completer = new QCompleter(customers, customer_);
+    completer->setCaseSensitivity(Qt::CaseInsensitive);
+    customer_->setCompleter(completer);
+    if (method_->text().isEmpty())
+        method_->setText(method);
 }
 
 QWidget* RecordFields::fieldFor(records::RecordField field) const

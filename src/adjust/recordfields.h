@@ -24,6 +24,16 @@ public:
     void fill(const records::Record& record);
     // The field a refusal named, to put the focus into; nothing for the others.
     QWidget* fieldFor(records::RecordField field) const;
+    // The reference's due date, as the register holds it; and whether one was typed.
+    void setReferenceDue(const QDate& due);
+    bool referenceDueTyped() const;
+    // Offers the customers of records made before, and the method of the newest one when
+    // none is typed yet.
+    void offer(const QStringList& customers, const QString& method);
+
+signals:
+    // The reference standard's identifier, once it has been typed.
+    void referenceEdited(const QString& identifier);
 
 private:
     QLineEdit* addField(const QString& accessibleName);

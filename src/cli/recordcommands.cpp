@@ -372,91 +372,36 @@ bool resolveCorrection(const Options& options, records::RecordInput& input, Reco
     return true;
 }
 
-// Refused: a value typed for a reference from the register that is not the register's.
-bool disagrees(const Options& options, const char* option, bool differs,
-               const records::ReferenceStandard& standard, Output& io)
-{
-    if (!options.count(option) || !differs)
-        return false;
-    refusal(QStringLiteral("%1 %2 is not what the register holds for %3 (entry %4); leave it out "
-                           "to take the register's")
-                .arg(QString::fromLatin1(option), text(options.at(option)[0]), standard.identifier)
-                .arg(standard.entry),
-            io);
-    return true;
-}
-
-// A reference not in the register: typed, as scripts of before do, unless the laboratory
-// takes references from its register only.
-bool typedReference(const Options& options, records::RecordInput& input, RecordsContext& context,
-                    Output& io, int& status)
-{
-    records::LabSettings lab;
-    if (const records::StoreFailure read = records::readLabSettings(context.store, lab);
-        read.failed())
-        return refusal(read.message, io), false;
-    if (lab.value(QStringLiteral("registered-references-only")) == QLatin1String("yes"))
-        return refusal(QStringLiteral("The laboratory takes reference standards from its "
-                                      "register only, which does not hold %1 (quarvet-cli "
-                                      "references add).")
-                           .arg(input.referenceId),
-                       io),
-               false;
-    if (!options.count("--reference-u") || !options.count("--reference-due")) {
-        status = usageError;
-        usageFault("records add needs --reference-u and --reference-due for a reference that "
-                   "is not in the register",
-                   io);
-        return false;
-    }
-    input.referenceSource = QStringLiteral("typed");
-    return true;
-}
-
-// The reference standard from the register when it holds it: its U, k, drift and due date as
-// they stand now, usable on the day of the calibration.
+// The reference standard from the register when it holds it, else as typed: decided as
+// every face decides it, on the day of the calibration.
 bool resolveReference(const Options& options, records::RecordInput& input, RecordsContext& context,
-                      Output& io, int& status)
+                      Output& io)
 {
     QList<records::ReferenceStandard> entries;
-    if (const records::StoreFailure read =
-            records::referenceEntries(context.store, input.referenceId, entries);
-        read.failed())
+    records::LabSettings lab;
+    records::StoreFailure read =
+        records::referenceEntries(context.store, input.referenceId, entries);
+    if (!read.failed())
+        read = records::readLabSettings(context.store, lab);
+    if (read.failed())
         return refusal(read.message, io), false;
-    if (entries.isEmpty())
-        return typedReference(options, input, context, io, status);
-    const records::ReferenceStandard& standard = entries.last();
-    if (disagrees(options, "--reference-u", input.referenceUncertainty != standard.U, standard,
-                  io) ||
-        disagrees(options, "--reference-k", input.setUp.referenceK != standard.k, standard, io) ||
-        disagrees(options, "--drift", input.setUp.drift != standard.drift, standard, io) ||
-        disagrees(options, "--reference-due", input.referenceDue != standard.due, standard, io))
-        return false;
+    const auto given = [&](const char* option) {
+        return options.count(option)
+                   ? QString::fromLatin1(option) + QLatin1Char(' ') + text(options.at(option)[0])
+                   : QString::fromLatin1(option);
+    };
+    records::TypedReference typed{options.count("--reference-u") > 0,
+                                  options.count("--reference-k") > 0,
+                                  options.count("--drift") > 0,
+                                  options.count("--reference-due") > 0,
+                                  given("--reference-u"),
+                                  given("--reference-k"),
+                                  given("--drift"),
+                                  given("--reference-due")};
     const QDate day = input.calibrated.isValid() ? input.calibrated : context.today;
-    switch (records::referenceUse(standard, day)) {
-    case records::ReferenceUse::Withdrawn:
-        return refusal(QStringLiteral("The reference standard %1 has been withdrawn from the "
-                                      "register and cannot be used.")
-                           .arg(standard.identifier),
-                       io),
-               false;
-    case records::ReferenceUse::Overdue:
-        return refusal(QStringLiteral("The reference standard %1 was due for calibration on %2, "
-                                      "before the calibration on %3: it cannot be used.")
-                           .arg(standard.identifier, standard.due.toString(Qt::ISODate),
-                                day.toString(Qt::ISODate)),
-                       io),
-               false;
-    default:
-        break;
-    }
-    input.referenceUncertainty = standard.U;
-    input.setUp.referenceK = standard.k;
-    input.setUp.drift = standard.drift;
-    input.referenceDue = standard.due;
-    input.referenceSource = QStringLiteral("register");
-    input.referenceCertificate = standard.certificate;
-    input.referenceCalibratedBy = standard.calibratedBy;
+    if (const QString problem = records::decideReference(entries, lab, typed, day, input);
+        !problem.isEmpty())
+        return refusal(problem, io), false;
     return true;
 }
 
@@ -475,7 +420,7 @@ std::optional<records::RecordInput> addInput(const std::vector<std::string>& arg
     if (!readTexts(*options, input, io) ||
         !readNumbers(entries, *options, separators, input, io, status) ||
         !resolveCorrection(*options, input, context, io) ||
-        !resolveReference(*options, input, context, io, status))
+        !resolveReference(*options, input, context, io))
         return std::nullopt;
     return input;
 }

@@ -268,6 +268,76 @@ ReferenceUse referenceUse(const ReferenceStandard& standard, const QDate& calibr
                                                                 : ReferenceUse::Usable;
 }
 
+namespace {
+
+// A value typed for a register's reference that is not the register's.
+QString disagreement(bool typed, bool differs, const QString& name,
+                     const ReferenceStandard& standard)
+{
+    if (!typed || !differs)
+        return {};
+    return QStringLiteral("%1 is not what the register holds for %2 (entry %3); leave it out, or "
+                          "take the register's")
+        .arg(name, standard.identifier)
+        .arg(standard.entry);
+}
+
+QString typedReferenceProblem(const LabSettings& lab, const TypedReference& typed,
+                              const RecordInput& input)
+{
+    if (lab.value(QStringLiteral("registered-references-only")) == QLatin1String("yes"))
+        return QStringLiteral("The laboratory takes reference standards from its register "
+                              "only, which does not hold %1.")
+            .arg(input.referenceId);
+    if (!typed.u || !typed.due)
+        return QStringLiteral("The reference standard %1 is not in the register: give its U "
+                              "(%2) and its due date (%3).")
+            .arg(input.referenceId, typed.uName, typed.dueName);
+    return {};
+}
+
+} // namespace
+
+QString decideReference(const QList<ReferenceStandard>& entries, const LabSettings& lab,
+                        const TypedReference& typed, const QDate& day, RecordInput& input)
+{
+    if (entries.isEmpty()) {
+        const QString problem = typedReferenceProblem(lab, typed, input);
+        if (problem.isEmpty())
+            input.referenceSource = QStringLiteral("typed");
+        return problem;
+    }
+    const ReferenceStandard& standard = entries.last();
+    for (const QString& problem :
+         {disagreement(typed.u, input.referenceUncertainty != standard.U, typed.uName, standard),
+          disagreement(typed.k, input.setUp.referenceK != standard.k, typed.kName, standard),
+          disagreement(typed.drift, input.setUp.drift != standard.drift, typed.driftName, standard),
+          disagreement(typed.due, input.referenceDue != standard.due, typed.dueName, standard)})
+        if (!problem.isEmpty())
+            return problem;
+    switch (referenceUse(standard, day)) {
+    case ReferenceUse::Withdrawn:
+        return QStringLiteral("The reference standard %1 has been withdrawn from the register "
+                              "and cannot be used.")
+            .arg(standard.identifier);
+    case ReferenceUse::Overdue:
+        return QStringLiteral("The reference standard %1 was due for calibration on %2, before "
+                              "the calibration on %3: it cannot be used.")
+            .arg(standard.identifier, standard.due.toString(Qt::ISODate),
+                 day.toString(Qt::ISODate));
+    default:
+        break;
+    }
+    input.referenceUncertainty = standard.U;
+    input.setUp.referenceK = standard.k;
+    input.setUp.drift = standard.drift;
+    input.referenceDue = standard.due;
+    input.referenceSource = QStringLiteral("register");
+    input.referenceCertificate = standard.certificate;
+    input.referenceCalibratedBy = standard.calibratedBy;
+    return {};
+}
+
 StoreFailure addReference(RecordStore& store, ReferenceStandard& standard)
 {
     return store.change(
@@ -415,6 +485,57 @@ StoreFailure amendmentOf(RecordStore& store, const Record& record, CertificateSt
 }
 
 } // namespace
+
+StoreFailure calibrationDay(RecordStore& store, const QString& corrects, QDate& day)
+{
+    day = QDate();
+    QString id = corrects;
+    for (int step = 0; step < 10000 && !id.isEmpty(); ++step) {
+        std::optional<Record> record;
+        if (const StoreFailure failure = recordOf(store, id, record); failure.failed() || !record)
+            return failure;
+        day = record->createdUtc.toLocalTime().date();
+        id = record->corrects;
+    }
+    return {};
+}
+
+StoreFailure customersUsed(RecordStore& store, QStringList& customers, int most)
+{
+    customers.clear();
+    return store.inspect([&](QSqlDatabase database, const Dialect&, int version) {
+        if (version < registerVersion)
+            return QSqlError();
+        QSqlQuery query(database);
+        const QSqlError error =
+            exec(query,
+                 QStringLiteral("SELECT DISTINCT customer FROM records WHERE customer IS NOT NULL "
+                                "AND customer <> '' ORDER BY customer LIMIT %1")
+                     .arg(most),
+                 {});
+        while (!error.isValid() && query.next())
+            customers << query.value(0).toString();
+        return error.isValid() ? error : query.lastError();
+    });
+}
+
+StoreFailure lastMethod(RecordStore& store, QString& method)
+{
+    method.clear();
+    return store.inspect([&](QSqlDatabase database, const Dialect& dialect, int version) {
+        if (version < registerVersion)
+            return QSqlError();
+        QVariant value;
+        const QSqlError error = firstValue(
+            database,
+            QStringLiteral("SELECT method FROM records WHERE method IS NOT NULL AND method <> '' "
+                           "ORDER BY created_utc DESC, %1 DESC LIMIT 1")
+                .arg(QLatin1String(dialect.orderColumn)),
+            {}, value);
+        method = value.toString();
+        return error;
+    });
+}
 
 StoreFailure certificateStatus(RecordStore& store, const Record& record,
                                const QStringList& correctedBy, CertificateStatus& status)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "recordform.h"
 #include "recordstore.h"
 
 #include <QDate>
@@ -67,6 +68,33 @@ StoreFailure setLabSettings(RecordStore& store, const QMap<QString, QString>& va
 // `fault` saying why, for a file that cannot be read, is larger than 512 KiB, or is no PNG or
 // SVG image.
 QString logoFromFile(const QString& path, QString& fault);
+
+// Which of a reference's values were typed beside its identifier, by what name they are
+// given ("--reference-u", "Uncertainty"), and the day of the calibration.
+struct TypedReference {
+    bool u = false;
+    bool k = false;
+    bool drift = false;
+    bool due = false;
+    QString uName, kName, driftName, dueName;
+};
+
+// What a record's reference is, decided once for every face: the register's newest entry when
+// it holds the identifier (its U, k, drift and due date, its certificate and calibrating
+// laboratory, into `input`), refused when a value typed for it is not the register's, when it
+// is withdrawn, or due before `day`; else typed, refused when the laboratory takes references
+// from the register only, or when its U or due date was not typed. Empty when usable, else the
+// sentence that says why not.
+QString decideReference(const QList<ReferenceStandard>& entries, const LabSettings& lab,
+                        const TypedReference& typed, const QDate& day, RecordInput& input);
+
+// The day of the calibration a correction of record `corrects` is held against: that of the
+// first record of its line of corrections. Invalid when the store holds no such record.
+StoreFailure calibrationDay(RecordStore& store, const QString& corrects, QDate& day);
+// The customers records were made for, in order (at most `most`), and the method of the newest
+// record that names one: what a new record is offered.
+StoreFailure customersUsed(RecordStore& store, QStringList& customers, int most = 500);
+StoreFailure lastMethod(RecordStore& store, QString& method);
 
 // The pattern numbers are made by when none is set, and whether `pattern` makes numbers:
 // literal text with {year}, {prefix}, and {seq} or {seq:N} (N digits, at most 12) exactly

@@ -19,6 +19,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QCompleter>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -145,6 +146,7 @@ private slots:
     void historyOfAStoreKeptBefore();
     void historyIssuesAndTracesReferences();
     void registerAndLaboratoryWindows();
+    void checkTakesTheRegistersReference();
     void historyOpensOnceWithCtrlH();
     void historyFiltersBySerialAndExportsShownRows();
     void certificateOfTheSelectedRecord();
@@ -683,6 +685,60 @@ void TestRecordWindows::registerAndLaboratoryWindows()
     QVERIFY(!quarvet::records::readLabSettings(store, settings).failed());
     QCOMPARE(settings.value("name"), QStringLiteral("Quarvet Lab"));
     QCOMPARE(settings.value("pattern"), QStringLiteral("Q-{seq:3}"));
+}
+
+// The adjustment check takes a reference standard from the register as the command line
+// does: its values into the fields, refused when changed or withdrawn; the method used last
+// and the customers before are offered.
+void TestRecordWindows::checkTakesTheRegistersReference()
+{
+    quarvet::records::SqliteRecordStore store(qEnvironmentVariable("XDG_DATA_HOME") +
+                                              "/Quarvet/records.sqlite");
+    quarvet::records::ReferenceStandard standard{"PT-REG",
+                                                 0,
+                                                 "PT100",
+                                                 "C-77",
+                                                 "Acme Cal",
+                                                 0.03,
+                                                 2.0,
+                                                 0.004,
+                                                 QDate::currentDate().addYears(-1),
+                                                 QDate::currentDate().addYears(1)};
+    QVERIFY(!quarvet::records::addReference(store, standard).failed());
+    AdjustmentWindow* check = openCheck();
+    fillRecord(check, "SN-REG");
+    setText(check, "Customer", "Big Co");
+    setText(check, "Method", "QP-7 rev 2");
+    auto* reference = qobject_cast<QLineEdit*>(named(check, "Reference standard"));
+    reference->setText("PT-REG");
+    emit reference->editingFinished();
+    QVERIFY(QTest::qWaitFor([&] { return fieldText(check, "Uncertainty") == "0.03"; }, 20000));
+    QCOMPARE(fieldText(check, "Drift"), QStringLiteral("0.004"));
+    QCOMPARE(fieldText(check, "Reference due date"),
+             QDate::currentDate().addYears(1).toString(Qt::ISODate));
+    QVERIFY(save(check));
+    QVERIFY2(messages_->boxes.isEmpty(), qPrintable(messages_->boxes.value(0).text));
+    QList<Record> saved;
+    QVERIFY(!store.list(QString(), saved).failed());
+    QCOMPARE(saved.size(), 1);
+    QCOMPARE(saved[0].referenceSource, QStringLiteral("register"));
+    QCOMPARE(saved[0].referenceCertificate, QStringLiteral("C-77"));
+    QCOMPARE(saved[0].customer, QStringLiteral("Big Co"));
+    // A U typed that is not the register's is refused, naming the reference.
+    setText(check, "Uncertainty", "0.02");
+    QVERIFY(save(check));
+    QCOMPARE(messages_->boxes.size(), 1);
+    QVERIFY2(messages_->boxes[0].text.contains("not what the register holds for PT-REG"),
+             qPrintable(messages_->boxes[0].text));
+    // A new window is offered what was used before.
+    auto* next = new AdjustmentWindow;
+    next->setRecordStoreSource(
+        [&] { return std::make_shared<quarvet::records::SqliteRecordStore>(store.location()); });
+    QVERIFY(QTest::qWaitFor([&] { return fieldText(next, "Method") == "QP-7 rev 2"; }, 20000));
+    auto* customer = qobject_cast<QLineEdit*>(named(next, "Customer"));
+    QVERIFY(customer->completer());
+    QCOMPARE(customer->completer()->model()->rowCount(), 1);
+    delete next;
 }
 
 void TestRecordWindows::correctionNamesTheCorrectedRecord()
