@@ -71,6 +71,26 @@ QString evaluationFault(const calc::Evaluation& evaluation)
     }
 }
 
+// The reference from the register, held against the day of the calibration (for a
+// correction, the calibration it corrects), as every face decides it; `problem` says why it
+// cannot be used.
+records::StoreFailure decideInStore(records::RecordStore& store,
+                                    const records::TypedReference& typed,
+                                    records::RecordInput& input, QString& problem)
+{
+    QList<records::ReferenceStandard> entries;
+    records::LabSettings lab;
+    records::StoreFailure failure = records::referenceEntries(store, input.referenceId, entries);
+    if (!failure.failed())
+        failure = records::readLabSettings(store, lab);
+    if (!failure.failed() && !input.corrects.isEmpty())
+        failure = records::calibrationDay(store, input.corrects, input.calibrated);
+    const QDate day = input.calibrated.isValid() ? input.calibrated : QDate::currentDate();
+    if (!failure.failed())
+        problem = records::decideReference(entries, lab, typed, day, input);
+    return failure;
+}
+
 // A field whose text is no number, or no code, is marked until it is one.
 void mark(QLineEdit* field, bool wrong)
 {
@@ -633,30 +653,16 @@ void AdjustmentWindow::saveRecord()
     const auto decided = std::make_shared<records::RecordInput>(*input);
     const auto problem = std::make_shared<QString>();
     const records::TypedReference typed = typedReference();
-    saving_->start(
-        [store, decided, problem, typed] {
-            QList<records::ReferenceStandard> entries;
-            records::LabSettings lab;
-            records::StoreFailure failure =
-                records::referenceEntries(*store, decided->referenceId, entries);
-            if (!failure.failed())
-                failure = records::readLabSettings(*store, lab);
-            if (!failure.failed() && !decided->corrects.isEmpty())
-                failure = records::calibrationDay(*store, decided->corrects, decided->calibrated);
-            const QDate day =
-                decided->calibrated.isValid() ? decided->calibrated : QDate::currentDate();
-            if (!failure.failed())
-                *problem = records::decideReference(entries, lab, typed, day, *decided);
-            return failure;
-        },
-        [this, store, decided, problem](const records::StoreFailure& failure) {
-            if (failure.failed() || !problem->isEmpty()) {
-                refuse(failure.failed() ? failure.message : *problem,
-                       recordFields_->fieldFor(records::RecordField::Reference));
-                return;
-            }
-            composeAndSave(store, *decided);
-        });
+    saving_->start([store, decided, problem,
+                    typed] { return decideInStore(*store, typed, *decided, *problem); },
+                   [this, store, decided, problem](const records::StoreFailure& failure) {
+                       if (failure.failed() || !problem->isEmpty()) {
+                           refuse(failure.failed() ? failure.message : *problem,
+                                  recordFields_->fieldFor(records::RecordField::Reference));
+                           return;
+                       }
+                       composeAndSave(store, *decided);
+                   });
 }
 
 void AdjustmentWindow::composeAndSave(const std::shared_ptr<records::RecordStore>& store,

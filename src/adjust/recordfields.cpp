@@ -35,13 +35,6 @@ RecordFields::RecordFields(QWidget* parent) : QGroupBox(QStringLiteral("Record")
     note_ = addField(QStringLiteral("Note"));
     connect(reference_, &QLineEdit::editingFinished, this,
             [this] { emit referenceEdited(reference_->text().trimmed()); });
-    customer_ = addField(QStringLiteral("Customer"));
-    customer_->setPlaceholderText(QStringLiteral("none: an in-house calibration"));
-    customerAddress_ = addField(QStringLiteral("Customer address"));
-    method_ = addField(QStringLiteral("Method"));
-    method_->setPlaceholderText(QStringLiteral("procedure and revision"));
-    reason_ = addField(QStringLiteral("Correction reason"));
-    reason_->setPlaceholderText(QStringLiteral("needed for a correction"));
     form->addRow(QStringLiteral("&Type, line:"), type_);
     form->addRow(QString(), line_);
     form->addRow(QStringLiteral("Seria&l number:"), serial_);
@@ -50,6 +43,19 @@ RecordFields::RecordFields(QWidget* parent) : QGroupBox(QStringLiteral("Record")
     form->addRow(QStringLiteral("Reference &due date:"), referenceDue_);
     form->addRow(QStringLiteral("Am&bient (\u00B0C):"), ambient_);
     form->addRow(QStringLiteral("&Note:"), note_);
+    addPartyFields(form);
+}
+
+// Whom and by which method, and why a correction corrects: after the record's own fields.
+void RecordFields::addPartyFields(QFormLayout* form)
+{
+    customer_ = addField(QStringLiteral("Customer"));
+    customer_->setPlaceholderText(QStringLiteral("none: an in-house calibration"));
+    customerAddress_ = addField(QStringLiteral("Customer address"));
+    method_ = addField(QStringLiteral("Method"));
+    method_->setPlaceholderText(QStringLiteral("procedure and revision"));
+    reason_ = addField(QStringLiteral("Correction reason"));
+    reason_->setPlaceholderText(QStringLiteral("needed for a correction"));
     form->addRow(QStringLiteral("&Customer:"), customer_);
     form->addRow(QStringLiteral("Customer &address:"), customerAddress_);
     form->addRow(QStringLiteral("Met&hod:"), method_);

@@ -5,6 +5,7 @@
 #include <QGroupBox>
 
 class QComboBox;
+class QFormLayout;
 class QLineEdit;
 class QWidget;
 
@@ -37,6 +38,7 @@ signals:
 
 private:
     QLineEdit* addField(const QString& accessibleName);
+    void addPartyFields(QFormLayout* form);
 
     QComboBox* type_ = nullptr;
     QLineEdit* serial_ = nullptr;

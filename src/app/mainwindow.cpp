@@ -204,16 +204,18 @@ void MainWindow::openCorrection(const records::Record& record)
     bringForward(correction);
 }
 
+QAction* MainWindow::addCommand(QMenu* menu, const char* name, const QString& text,
+                                QKeySequence shortcut)
+{
+    QAction* action = menu->addAction(text);
+    action->setObjectName(QLatin1String(name));
+    action->setShortcut(shortcut);
+    commands_.append(action);
+    return action;
+}
+
 void MainWindow::createMenus()
 {
-    auto addCommand = [this](QMenu* menu, const char* name, const QString& text,
-                             QKeySequence shortcut) {
-        QAction* action = menu->addAction(text);
-        action->setObjectName(QLatin1String(name));
-        action->setShortcut(shortcut);
-        commands_.append(action);
-        return action;
-    };
     QMenu* steuerung = menuBar()->addMenu(QStringLiteral("&Controlling"));
     steuerung->setObjectName(QStringLiteral("Steuerung"));
     QAction* berechnen = addCommand(steuerung, "Berechnen", QStringLiteral("&Calculate"),
@@ -232,20 +234,23 @@ void MainWindow::createMenus()
     connect(voreinstellungen, &QAction::triggered, this, &MainWindow::showSetup);
     connect(info, &QAction::triggered, this, &MainWindow::showAbout);
 
+    connect(addCommand(optionen, "Laboratory", QStringLiteral("&Laboratory..."), QKeySequence()),
+            &QAction::triggered, this, &MainWindow::showLaboratory);
+    createRecordMenu();
+}
+
+void MainWindow::createRecordMenu()
+{
     QMenu* record = menuBar()->addMenu(QStringLiteral("&Record"));
     record->setObjectName(QStringLiteral("Record"));
-    QAction* check = addCommand(record, "AdjustmentCheck", QStringLiteral("&Adjustment check..."),
-                                QKeySequence(Qt::CTRL | Qt::Key_R));
-    connect(check, &QAction::triggered, this, &MainWindow::showAdjustmentCheck);
-    QAction* history = addCommand(record, "History", QStringLiteral("&History..."),
-                                  QKeySequence(Qt::CTRL | Qt::Key_H));
-    connect(history, &QAction::triggered, this, &MainWindow::showHistory);
-    QAction* references =
-        addCommand(record, "References", QStringLiteral("Re&ferences..."), QKeySequence());
-    connect(references, &QAction::triggered, this, &MainWindow::showReferences);
-    QAction* laboratory =
-        addCommand(optionen, "Laboratory", QStringLiteral("&Laboratory..."), QKeySequence());
-    connect(laboratory, &QAction::triggered, this, &MainWindow::showLaboratory);
+    connect(addCommand(record, "AdjustmentCheck", QStringLiteral("&Adjustment check..."),
+                       QKeySequence(Qt::CTRL | Qt::Key_R)),
+            &QAction::triggered, this, &MainWindow::showAdjustmentCheck);
+    connect(addCommand(record, "History", QStringLiteral("&History..."),
+                       QKeySequence(Qt::CTRL | Qt::Key_H)),
+            &QAction::triggered, this, &MainWindow::showHistory);
+    connect(addCommand(record, "References", QStringLiteral("Re&ferences..."), QKeySequence()),
+            &QAction::triggered, this, &MainWindow::showReferences);
 }
 
 void MainWindow::createTitle(QWidget* client)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QKeySequence>
 #include <QList>
 #include <QMainWindow>
 #include <QPointer>
@@ -26,6 +27,8 @@ class AboutWindow;
 namespace quarvet::adjust {
 class AdjustmentWindow;
 } // namespace quarvet::adjust
+
+class QMenu;
 
 namespace quarvet::history {
 class HistoryWindow;
@@ -91,6 +94,8 @@ protected:
 
 private:
     void createMenus();
+    void createRecordMenu();
+    QAction* addCommand(QMenu* menu, const char* name, const QString& text, QKeySequence shortcut);
     void createTitle(QWidget* client);
     void createMeasurementFrame(QWidget* client);
     QLineEdit* addEntry(QWidget* parent, const char* name, const QString& accessibleName,

@@ -16,6 +16,7 @@
 #include <cstdio>
 
 #include <csignal>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -48,14 +49,33 @@ void dropQtWarnings(QtMsgType type, const QMessageLogContext&, const QString& me
         std::fprintf(stderr, "quarvet-cli: %s\n", qPrintable(message));
 }
 
+using StoreCommand = std::function<int(const std::vector<std::string>&,
+                                       quarvet::cli::RecordsContext&, quarvet::cli::Output&)>;
+
+// A command of the store, with Qt's application it needs and the store the settings name.
+int runWithStore(const std::vector<std::string>& args, char* argv[],
+                 const std::vector<std::string>& words, quarvet::cli::Output& io,
+                 const StoreCommand& command)
+{
+    int qtArgc = 1;
+    qInstallMessageHandler(dropQtWarnings);
+    const auto application = applicationFor(args, qtArgc, argv);
+    const quarvet::settings::QtSettingsStore settings;
+    const auto store = quarvet::records::recordStoreFor(
+        settings.read(quarvet::records::databaseSection, quarvet::records::databaseKey, QString()));
+    quarvet::cli::RecordsContext context{*store, QDate::currentDate(),
+                                         &quarvet::certificate::writeCertificate};
+    return command(words, context, io);
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    // Before anything opens a file that could otherwise become standard input or output.
+    // Before anything opens a file that could otherwise become standard input or output. A
+    // file grown past the shell's limit (ulimit -f) is a failed write like a full disk, said
+    // and answered as one, not a kill that leaves a saved record's id unsaid.
     quarvet::cli::occupyClosedStandardStreams();
-    // A file grown past the shell's limit (ulimit -f) is a failed write like a full disk,
-    // said and answered as one, not a kill that leaves a saved record's id unsaid.
     std::signal(SIGXFSZ, SIG_IGN);
     const std::vector<std::string> args(argv + 1, argv + argc);
     // Qt's reading of the environment (LC_ALL, LC_NUMERIC, LANG), as the window uses it.
@@ -64,22 +84,14 @@ int main(int argc, char* argv[])
     quarvet::cli::DescriptorSink out(1, "standard output");
     quarvet::cli::DescriptorSink err(2, "standard error");
     // The commands of the store: the records, the laboratory's settings, the register.
-    const auto withStore = [&](const auto& command) {
+    const auto withStore = [&](StoreCommand command) {
         return [&, command](const std::vector<std::string>& words, quarvet::cli::Output& io) {
-            int qtArgc = 1;
-            qInstallMessageHandler(dropQtWarnings);
-            const auto application = applicationFor(args, qtArgc, argv);
-            const quarvet::settings::QtSettingsStore settings;
-            const auto store = quarvet::records::recordStoreFor(settings.read(
-                quarvet::records::databaseSection, quarvet::records::databaseKey, QString()));
-            quarvet::cli::RecordsContext context{*store, QDate::currentDate(),
-                                                 &quarvet::certificate::writeCertificate};
-            return command(words, context, io);
+            return runWithStore(args, argv, words, io, command);
         };
     };
     using Context = quarvet::cli::RecordsContext;
-    using Output = quarvet::cli::Output;
     using Words = std::vector<std::string>;
+    using Output = quarvet::cli::Output;
     const quarvet::cli::MoreCommands more{
         {"records", withStore([&](const Words& words, Context& context, Output& io) {
              return quarvet::cli::recordsCommand(words, separators, context, io);

@@ -583,20 +583,33 @@ int certificateCommand(const std::vector<std::string>& args, RecordsContext& con
 
 // Issues a record's certificate: the next number from the store, once, with the person who
 // authorises it; the number on the last line.
+// The options of `records issue` and its one record id, first or after them; the usage
+// fault, if any.
+std::optional<Options> issueWords(const std::vector<std::string>& args, std::string& id,
+                                  std::string& fault)
+{
+    std::vector<std::string> rest;
+    const bool idFirst = !args.empty() && !args[0].starts_with("-");
+    const std::vector<std::string> words(args.begin() + (idFirst ? 1 : 0), args.end());
+    auto options = readOptions(words, {{"--by", 1}, {"--role", 1}, {"-o", 1}, {"--output", 1}},
+                               fault, idFirst ? nullptr : &rest);
+    if (idFirst)
+        rest.insert(rest.begin(), args[0]);
+    if (options && rest.size() != 1) {
+        fault = "records issue takes one record id";
+        return std::nullopt;
+    }
+    id = options ? rest[0] : std::string();
+    return options;
+}
+
 int issueCommand(const std::vector<std::string>& args, RecordsContext& context, Output& io)
 {
     std::string fault;
-    std::vector<std::string> rest;
-    // The id first, or after the options.
-    const bool idFirst = !args.empty() && !args[0].starts_with("-");
-    const std::vector<std::string> words(args.begin() + (idFirst ? 1 : 0), args.end());
-    const auto options =
-        readOptions(words, {{"--by", 1}, {"--role", 1}, {"-o", 1}, {"--output", 1}}, fault,
-                    idFirst ? nullptr : &rest);
-    if (idFirst)
-        rest.insert(rest.begin(), args[0]);
-    if (!options || rest.size() != 1)
-        return usageFault(options ? "records issue takes one record id" : fault, io);
+    std::string id;
+    const auto options = issueWords(args, id, fault);
+    if (!options)
+        return usageFault(fault, io);
     const std::string file = options->count("-o")         ? options->at("-o")[0]
                              : options->count("--output") ? options->at("--output")[0]
                                                           : std::string();
@@ -607,7 +620,7 @@ int issueCommand(const std::vector<std::string>& args, RecordsContext& context, 
         return usageFault("records issue needs --by NAME, --role ROLE and -o FILE.pdf: a "
                           "certificate is issued by a person named at issue",
                           io);
-    const auto listed = recordByPrefix(text(rest[0]).trimmed(), context, io);
+    const auto listed = recordByPrefix(text(id).trimmed(), context, io);
     if (!listed)
         return failure;
     records::CertificateIssue issue{

@@ -351,6 +351,26 @@ void HistoryWindow::writeCertificate()
         });
 }
 
+namespace {
+
+// The certificate issued, and what its page needs: the chain's head and its status.
+records::StoreFailure issueInStore(records::RecordStore& store, const records::Record& record,
+                                   const QString& correctedBy, records::CertificateIssue& issue,
+                                   QString& head, records::CertificateStatus& status)
+{
+    records::StoreFailure failure = records::issueCertificate(store, issue);
+    if (!failure.failed())
+        failure = store.chainHead(head);
+    if (!failure.failed())
+        failure = records::certificateStatus(
+            store, record, correctedBy.isEmpty() ? QStringList() : QStringList{correctedBy},
+            status);
+    status.issue = issue;
+    return failure;
+}
+
+} // namespace
+
 // Who authorises the certificate, asked in a dialog of its own: both must be given.
 void HistoryWindow::askToIssue()
 {
@@ -401,15 +421,7 @@ void HistoryWindow::issueSelected(const QString& by, const QString& role)
         0, {}, record->id, QDateTime::currentDateTimeUtc(), by.trimmed(), role.trimmed(), {}};
     certifying_->start(
         [store, head, status, record = *record, correctedBy, issue]() mutable {
-            records::StoreFailure failure = records::issueCertificate(*store, issue);
-            if (!failure.failed())
-                failure = store->chainHead(*head);
-            if (!failure.failed())
-                failure = records::certificateStatus(
-                    *store, record,
-                    correctedBy.isEmpty() ? QStringList() : QStringList{correctedBy}, *status);
-            status->issue = issue;
-            return failure;
+            return issueInStore(*store, record, correctedBy, issue, *head, *status);
         },
         [this, store, head, status, record = *record, path](const records::StoreFailure& failure) {
             if (failure.failed()) {

@@ -41,6 +41,29 @@ LabWindow::LabWindow(StoreSource storeSource, QWidget* parent)
     form->addRow(QString(), registeredOnly_);
     logoStatus_ = new QLabel(this);
     logoStatus_->setAccessibleName(QStringLiteral("Logo status"));
+    form->addRow(QStringLiteral("Logo:"), logoStatus_);
+    form->addRow(QString(), logoButton());
+    layout->addLayout(form);
+    auto* saveButton = new QPushButton(QStringLiteral("Sa&ve"), this);
+    saveButton->setObjectName(QStringLiteral("SaveLaboratory"));
+    connect(saveButton, &QPushButton::clicked, this, &LabWindow::save);
+    layout->addWidget(saveButton);
+    status_ = addStatus(layout);
+    calling_ = new ui::StoreCall(ui::StoreCall::readingThreads(), this);
+    reload();
+}
+
+QLabel* LabWindow::addStatus(QVBoxLayout* layout)
+{
+    auto* status = new QLabel(this);
+    status->setAccessibleName(QStringLiteral("Laboratory status"));
+    status->setWordWrap(true);
+    layout->addWidget(status);
+    return status;
+}
+
+QPushButton* LabWindow::logoButton()
+{
     auto* choose = new QPushButton(QStringLiteral("Choose &logo..."), this);
     connect(choose, &QPushButton::clicked, this, [this] {
         const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Logo"), QString(),
@@ -48,19 +71,7 @@ LabWindow::LabWindow(StoreSource storeSource, QWidget* parent)
         if (!path.isEmpty())
             takeLogo(path);
     });
-    form->addRow(QStringLiteral("Logo:"), logoStatus_);
-    form->addRow(QString(), choose);
-    layout->addLayout(form);
-    auto* saveButton = new QPushButton(QStringLiteral("Sa&ve"), this);
-    saveButton->setObjectName(QStringLiteral("SaveLaboratory"));
-    connect(saveButton, &QPushButton::clicked, this, &LabWindow::save);
-    layout->addWidget(saveButton);
-    status_ = new QLabel(this);
-    status_->setAccessibleName(QStringLiteral("Laboratory status"));
-    status_->setWordWrap(true);
-    layout->addWidget(status_);
-    calling_ = new ui::StoreCall(ui::StoreCall::readingThreads(), this);
-    reload();
+    return choose;
 }
 
 QLineEdit* LabWindow::addField(const QString& accessibleName, const QString& placeholder)

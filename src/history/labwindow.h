@@ -12,6 +12,8 @@
 class QCheckBox;
 class QLabel;
 class QLineEdit;
+class QPushButton;
+class QVBoxLayout;
 
 namespace quarvet::ui {
 class StoreCall;
@@ -39,6 +41,8 @@ public:
 
 private:
     QLineEdit* addField(const QString& accessibleName, const QString& placeholder = {});
+    QPushButton* logoButton();
+    QLabel* addStatus(QVBoxLayout* layout);
     void show(const records::LabSettings& settings);
     QMap<QString, QString> values() const;
 

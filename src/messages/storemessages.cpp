@@ -113,6 +113,31 @@ QString permissionFailureOf(const StoreFault& fault)
 }
 
 // The faults met before anything could be looked at, or while writing or reading.
+// What the register and the issue of certificates stood in the way of.
+QString issueFailureOf(const StoreFault& fault)
+{
+    const QString detail = fault.detail.trimmed();
+    switch (fault.kind) {
+    case StoreFaultKind::NoSuchRecord:
+        return QStringLiteral("No record %1 is kept in %2.").arg(detail, fault.location);
+    case StoreFaultKind::AlreadyIssued:
+        return QStringLiteral("The certificate of this record was issued already, as number %1; "
+                              "print it again as a copy (quarvet-cli records certificate).")
+            .arg(detail);
+    case StoreFaultKind::Superseded:
+        return QStringLiteral("The record has been corrected by record %1: issue the "
+                              "certificate of the correction instead.")
+            .arg(detail);
+    case StoreFaultKind::NoSuchReference:
+        return QStringLiteral("The register in %1 holds no reference standard %2.")
+            .arg(fault.location, detail);
+    case StoreFaultKind::NotIssued:
+        return QStringLiteral("The certificate of record %1 has not been issued.").arg(detail);
+    default:
+        return permissionFailureOf(fault);
+    }
+}
+
 QString failureOf(const StoreFault& fault)
 {
     const QString detail = fault.detail.trimmed();
@@ -138,21 +163,6 @@ QString failureOf(const StoreFault& fault)
             .arg(store(fault), fault.location, detail);
     case StoreFaultKind::NotSaved:
         return QStringLiteral("The record was not saved in %1: %2").arg(fault.location, detail);
-    case StoreFaultKind::NoSuchRecord:
-        return QStringLiteral("No record %1 is kept in %2.").arg(detail, fault.location);
-    case StoreFaultKind::AlreadyIssued:
-        return QStringLiteral("The certificate of this record was issued already, as number %1; "
-                              "print it again as a copy (quarvet-cli records certificate).")
-            .arg(detail);
-    case StoreFaultKind::Superseded:
-        return QStringLiteral("The record has been corrected by record %1: issue the "
-                              "certificate of the correction instead.")
-            .arg(detail);
-    case StoreFaultKind::NoSuchReference:
-        return QStringLiteral("The register in %1 holds no reference standard %2.")
-            .arg(fault.location, detail);
-    case StoreFaultKind::NotIssued:
-        return QStringLiteral("The certificate of record %1 has not been issued.").arg(detail);
     case StoreFaultKind::AlreadyCorrected:
         return QStringLiteral("The record was not saved in %1: record %2 has been corrected "
                               "already, perhaps from another window or workstation; correct that "
@@ -161,7 +171,7 @@ QString failureOf(const StoreFault& fault)
     case StoreFaultKind::NotRead:
         return QStringLiteral("The records in %1 cannot be read: %2").arg(fault.location, detail);
     default:
-        return permissionFailureOf(fault);
+        return issueFailureOf(fault);
     }
 }
 

@@ -205,7 +205,7 @@ StoreFault saveOnce(QSqlDatabase database, const Schema& schema, const StoreChan
 }
 
 StoreFault save(QSqlDatabase database, const Schema& schema, const StoreChange& change,
-               const ChangeFault& expected)
+                const ChangeFault& expected)
 {
     Attempt attempt = Attempt::Again;
     StoreFault fault;
@@ -407,8 +407,7 @@ StoreFailure PostgresRecordStore::add(const Record& record)
 
 StoreFailure PostgresRecordStore::change(const StoreChange& change, const ChangeFault& expected)
 {
-    return write(
-        [&](QSqlDatabase database) { return save(database, schema_, change, expected); });
+    return write([&](QSqlDatabase database) { return save(database, schema_, change, expected); });
 }
 
 StoreFailure PostgresRecordStore::inspect(const StoreReading& reading)

@@ -6,7 +6,6 @@
 #include "schema.h"
 #include "storefault.h"
 
-
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -110,8 +109,8 @@ struct ChainReport {
 using StoreChange =
     std::function<QSqlError(QSqlDatabase database, const Dialect& dialect, const QString& savedBy)>;
 // A reading in one snapshot of a store of `version` (0: no tables yet, nothing to read).
-using StoreReading = std::function<QSqlError(QSqlDatabase database, const Dialect& dialect,
-                                             int version)>;
+using StoreReading =
+    std::function<QSqlError(QSqlDatabase database, const Dialect& dialect, int version)>;
 // What a change's error means, when it is one the change expects (a constraint of its own);
 // an empty fault for any other, which is said as the database says it.
 using ChangeFault = std::function<StoreFault(const QSqlError& error)>;

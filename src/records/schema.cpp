@@ -151,12 +151,12 @@ const char* const postgresVersion5[] = {
 // reference's own certificate, and find a reference's and a customer's records by index.
 #define KEPT_SQLITE(table, what)                                                                   \
     "CREATE TRIGGER " table "_never_changed BEFORE UPDATE ON " table                               \
-    " BEGIN SELECT RAISE(ABORT, '" what " never changed'); END",                                 \
+    " BEGIN SELECT RAISE(ABORT, '" what " never changed'); END",                                   \
         "CREATE TRIGGER " table "_never_removed BEFORE DELETE ON " table                           \
         " BEGIN SELECT RAISE(ABORT, '" what " never removed'); END"
 #define KEPT_POSTGRES(table)                                                                       \
     "CREATE TRIGGER " table "_never_changed BEFORE UPDATE OR DELETE ON " table                     \
-    " FOR EACH ROW EXECUTE FUNCTION quarvet_records_are_kept()",                                  \
+    " FOR EACH ROW EXECUTE FUNCTION quarvet_records_are_kept()",                                   \
         "CREATE TRIGGER " table "_never_truncated BEFORE TRUNCATE ON " table                       \
         " FOR EACH STATEMENT EXECUTE FUNCTION quarvet_records_are_kept()",                         \
         "CREATE TRIGGER " table "_saved_by BEFORE INSERT ON " table                                \
@@ -164,7 +164,7 @@ const char* const postgresVersion5[] = {
 #define REGISTER_TABLE(real)                                                                       \
     "CREATE TABLE reference_standards (identifier TEXT NOT NULL, entry INTEGER NOT NULL, "         \
     "description TEXT NOT NULL, certificate TEXT NOT NULL, calibrated_by TEXT NOT NULL, u " real   \
-    " NOT NULL, k " real " NOT NULL, drift " real " NOT NULL, calibrated TEXT NOT NULL, due TEXT "  \
+    " NOT NULL, k " real " NOT NULL, drift " real " NOT NULL, calibrated TEXT NOT NULL, due TEXT " \
     "NOT NULL, usable INTEGER NOT NULL, saved_utc TEXT NOT NULL, saved_by TEXT NOT NULL, PRIMARY " \
     "KEY (identifier, entry))"
 #define SETTINGS_TABLE                                                                             \
@@ -211,8 +211,7 @@ const char* const postgresVersion6[] = {
 const Migration migrations[] = {
     {1, sqliteVersion1, postgresVersion1}, {2, sqliteVersion2, postgresVersion2},
     {3, sqliteVersion3, postgresVersion3}, {4, sqliteVersion4, postgresVersion4},
-    {5, sqliteVersion5, postgresVersion5},
-    {6, sqliteVersion6, postgresVersion6},
+    {5, sqliteVersion5, postgresVersion5}, {6, sqliteVersion6, postgresVersion6},
 };
 
 QString typeOf(const Column& column, const Dialect& dialect)

@@ -160,8 +160,8 @@ QString savingUser()
 }
 
 // The schema brought up to date and the change made, in one transaction: all of it or none.
-StoreFault saveInTransaction(QSqlDatabase database, const Schema& schema,
-                             const StoreChange& change, const ChangeFault& expected)
+StoreFault saveInTransaction(QSqlDatabase database, const Schema& schema, const StoreChange& change,
+                             const ChangeFault& expected)
 {
     if (QSqlError error = runWaiting(database, QStringLiteral("BEGIN IMMEDIATE")); error.isValid())
         return faultOf(error, StoreFaultKind::NotSaved);

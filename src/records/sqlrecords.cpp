@@ -16,20 +16,27 @@ struct Condition {
     QVariantList values;
 };
 
-// `version` is the store's: a store of a version that keeps no as-found verdict holds no
-// record of one.
-Condition asFoundCondition(const RecordFilter& filter, int version)
+// An exact match of a column; none at all in a store whose version does not hold the column
+// (`held` false), which keeps no record with such a value.
+void addExact(Condition& condition, const char* column, const QString& value, bool held = true)
 {
-    if (filter.asFoundVerdict.isEmpty())
-        return {QStringLiteral("1 = 1"), {}};
-    if (version < asFoundVersion)
-        return {QStringLiteral("1 = 0"), {}};
-    return {QStringLiteral("r.as_found_verdict = ?"), {filter.asFoundVerdict}};
+    if (value.isEmpty())
+        return;
+    if (!held) {
+        condition.where += QStringLiteral(" AND 1 = 0");
+        return;
+    }
+    condition.where += QStringLiteral(" AND r.%1 = ?").arg(QLatin1String(column));
+    condition.values << value;
 }
 
 Condition conditionFor(const RecordFilter& filter, const Dialect& dialect, int version)
 {
-    Condition condition = asFoundCondition(filter, version);
+    Condition condition{QStringLiteral("1 = 1"), {}};
+    addExact(condition, "as_found_verdict", filter.asFoundVerdict, version >= asFoundVersion);
+    addExact(condition, "serial", filter.serial);
+    addExact(condition, "reference_id", filter.referenceId);
+    addExact(condition, "customer", filter.customer, version >= registerVersion);
     if (!filter.idPrefix.isEmpty()) {
         // Ids are written in small letters; the prefix is matched as text, never as a pattern.
         QString prefix = filter.idPrefix.toLower();
@@ -38,20 +45,6 @@ Condition conditionFor(const RecordFilter& filter, const Dialect& dialect, int v
             .replace(QLatin1Char('_'), QStringLiteral("\\_"));
         condition.where += QStringLiteral(" AND r.id LIKE ? ESCAPE '\\'");
         condition.values << prefix + QLatin1Char('%');
-    }
-    if (!filter.serial.isEmpty()) {
-        condition.where += QStringLiteral(" AND r.serial = ?");
-        condition.values << filter.serial;
-    }
-    if (!filter.referenceId.isEmpty()) {
-        condition.where += QStringLiteral(" AND r.reference_id = ?");
-        condition.values << filter.referenceId;
-    }
-    if (!filter.customer.isEmpty() && version < registerVersion)
-        condition.where += QStringLiteral(" AND 1 = 0");
-    else if (!filter.customer.isEmpty()) {
-        condition.where += QStringLiteral(" AND r.customer = ?");
-        condition.values << filter.customer;
     }
     if (!filter.serialContains.isEmpty()) {
         // Both sides folded by the same function, beyond ASCII: SQLite's by this program's own,

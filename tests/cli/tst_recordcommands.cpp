@@ -5,8 +5,8 @@
 #include "records/postgresrecordstore.h"
 #include "records/recordform.h"
 #include "records/schema.h"
-#include "records/storechoice.h"
 #include "records/sqliterecordstore.h"
+#include "records/storechoice.h"
 #include "shellrun.h"
 #include "teststores.h"
 
@@ -699,17 +699,18 @@ namespace {
 
 QStringList referenceArgs(const QString& id, const QString& due)
 {
-    return {"references",    "add",  "--id",       id,     "--description", "PT100 " + id,
-            "--certificate", "C-" + id, "--calibrated-by", "Acme Cal", "--u",
-            "0.02",          "--calibrated", "2026-01-10", "--due", due};
+    return {"references",      "add",         "--id",          id,
+            "--description",   "PT100 " + id, "--certificate", "C-" + id,
+            "--calibrated-by", "Acme Cal",    "--u",           "0.02",
+            "--calibrated",    "2026-01-10",  "--due",         due};
 }
 
 // A record of the register's reference: no U, k, drift or due date typed.
 QStringList registeredArgs(const QString& serial, const QString& reference,
                            const QStringList& more = {})
 {
-    return QStringList{"records", "add", "--serial", serial, "--type", "742", "--line", "1",
-                       "--technician", "Jo", "--reference", reference} +
+    return QStringList{"records", "add", "--serial",     serial, "--type",      "742",
+                       "--line",  "1",   "--technician", "Jo",   "--reference", reference} +
            more + QStringList{"0", "100", "0.5", "99"};
 }
 
@@ -738,9 +739,9 @@ void TestRecordCommands::registerAndReverseTraceability()
     for (const char* id : {"PT-1", "PT-2"})
         QCOMPARE(place.run(referenceArgs(id, dueDate), database).status, 0);
     for (const char* serial : {"A-1", "A-2"})
-        QCOMPARE(place.run(registeredArgs(serial, "PT-1", {"--customer", "Big Co"}), database)
-                     .status,
-                 0);
+        QCOMPARE(
+            place.run(registeredArgs(serial, "PT-1", {"--customer", "Big Co"}), database).status,
+            0);
     QCOMPARE(place.run(registeredArgs("B-1", "PT-2"), database).status, 0);
     QCOMPARE(place.run(addArgs("C-1"), database).status, 0); // typed: REF-7
     const auto listed = [&](const QStringList& filter) {
@@ -751,9 +752,11 @@ void TestRecordCommands::registerAndReverseTraceability()
     QCOMPARE(listed({"--reference", "PT-2"}), (QStringList{"B-1"}));
     QCOMPARE(listed({"--reference", "PT"}), QStringList());
     QCOMPARE(listed({"--customer", "Big Co"}), (QStringList{"A-1", "A-2"}));
-    const QJsonObject record = QJsonDocument::fromJson(
-        place.run({"records", "list", "--format", "json", "--serial", "B-1"}, database)
-            .out.toUtf8()).object();
+    const QJsonObject record =
+        QJsonDocument::fromJson(
+            place.run({"records", "list", "--format", "json", "--serial", "B-1"}, database)
+                .out.toUtf8())
+            .object();
     QCOMPARE(record["reference_source"].toString(), QStringLiteral("register"));
     QCOMPARE(record["reference_certificate"].toString(), QStringLiteral("C-PT-2"));
     QCOMPARE(record["reference_u"].toDouble(), 0.02);
@@ -789,8 +792,7 @@ void TestRecordCommands::overdueReferenceAndCorrection()
     Workplace place;
     const QString database = store.isPostgres() ? store.location() : QString();
     const QDate yesterday = QDate::currentDate().addDays(-1);
-    QCOMPARE(place.run(referenceArgs("PT-9", yesterday.toString(Qt::ISODate)), database).status,
-             0);
+    QCOMPARE(place.run(referenceArgs("PT-9", yesterday.toString(Qt::ISODate)), database).status, 0);
     const Run today = place.run(registeredArgs("SN-1", "PT-9"), database);
     QCOMPARE(today.status, 1);
     QVERIFY2(today.err.contains("was due for calibration on " + yesterday.toString(Qt::ISODate)),
@@ -806,8 +808,8 @@ void TestRecordCommands::overdueReferenceAndCorrection()
     input.entriesTyped = {"0", "100", "0.5", "99"};
     input.entriesRead = {0, 100, 0.5, 99};
     const QDateTime weekAgo = QDateTime::currentDateTimeUtc().addDays(-7);
-    const auto made = quarvet::records::composeRecord(input, weekAgo.date(), weekAgo,
-                                                      QUuid::createUuid().toString(QUuid::WithoutBraces));
+    const auto made = quarvet::records::composeRecord(
+        input, weekAgo.date(), weekAgo, QUuid::createUuid().toString(QUuid::WithoutBraces));
     QVERIFY(made.ok());
     const std::unique_ptr<quarvet::records::RecordStore> records =
         store.isPostgres() ? quarvet::records::recordStoreFor(store.location())
@@ -822,9 +824,11 @@ void TestRecordCommands::overdueReferenceAndCorrection()
         registeredArgs("SN-2", "PT-9", {"--corrects", corrects, "--reason", "wrong serial"}),
         database);
     QVERIFY2(corrected.status == 0, qPrintable(corrected.err));
-    const QJsonObject saved = QJsonDocument::fromJson(
-        place.run({"records", "list", "--format", "json"}, database).out.section('\n', 0, 0).toUtf8())
-                                  .object();
+    const QJsonObject saved =
+        QJsonDocument::fromJson(place.run({"records", "list", "--format", "json"}, database)
+                                    .out.section('\n', 0, 0)
+                                    .toUtf8())
+            .object();
     QCOMPARE(saved["corrects"].toString(), made.record.id);
     QCOMPARE(saved["correction_reason"].toString(), QStringLiteral("wrong serial"));
 }
@@ -840,10 +844,11 @@ void TestRecordCommands::issuesAtOnceAreNumberedOnce()
         QSKIP(qPrintable("PostgreSQL cases skipped: " + skipReason));
     Workplace place;
     const QString database = store.isPostgres() ? store.location() : QString();
-    QCOMPARE(place.run({"lab", "set", "--pattern", "{prefix}-{year}-{seq:4}", "--prefix", "QL"},
-                       database)
-                 .status,
-             0);
+    QCOMPARE(
+        place
+            .run({"lab", "set", "--pattern", "{prefix}-{year}-{seq:4}", "--prefix", "QL"}, database)
+            .status,
+        0);
     QStringList ids;
     for (int n = 0; n < 6; ++n)
         ids << place.run(addArgs(QStringLiteral("SN-%1").arg(n)), database)
@@ -879,9 +884,10 @@ void TestRecordCommands::issuesAtOnceAreNumberedOnce()
                                 database);
     QCOMPARE(again.status, 1);
     QVERIFY2(again.err.contains("issued already"), qPrintable(again.err));
-    QCOMPARE(place.run({"records", "issue", ids[0], "--role", "C", "-o",
-                        place.dir.filePath("unsigned.pdf")},
-                       database)
+    QCOMPARE(place
+                 .run({"records", "issue", ids[0], "--role", "C", "-o",
+                       place.dir.filePath("unsigned.pdf")},
+                      database)
                  .status,
              2);
 }
