@@ -52,12 +52,14 @@ void RecordFields::addPartyFields(QFormLayout* form)
     customer_ = addField(QStringLiteral("Customer"));
     customer_->setPlaceholderText(QStringLiteral("none: an in-house calibration"));
     customerAddress_ = addField(QStringLiteral("Customer address"));
+    description_ = addField(QStringLiteral("Item description"));
     method_ = addField(QStringLiteral("Method"));
     method_->setPlaceholderText(QStringLiteral("procedure and revision"));
     reason_ = addField(QStringLiteral("Correction reason"));
     reason_->setPlaceholderText(QStringLiteral("needed for a correction"));
     form->addRow(QStringLiteral("&Customer:"), customer_);
     form->addRow(QStringLiteral("Customer &address:"), customerAddress_);
+    form->addRow(QStringLiteral("Item descr&iption:"), description_);
     form->addRow(QStringLiteral("Met&hod:"), method_);
     form->addRow(QStringLiteral("Reas&on for a correction:"), reason_);
 }
@@ -80,6 +82,7 @@ records::Refusal RecordFields::readInto(records::RecordInput& input) const
     input.note = note_->text();
     input.customer = customer_->text();
     input.customerAddress = customerAddress_->text();
+    input.itemDescription = description_->text();
     input.method = method_->text();
     input.correctionReason = reason_->text();
     input.ambient.reset();
@@ -118,6 +121,7 @@ void RecordFields::fill(const records::Record& record)
     note_->setText(record.note);
     customer_->setText(record.customer);
     customerAddress_->setText(record.customerAddress);
+    description_->setText(record.itemDescription);
     method_->setText(record.method);
     // A correction gives its own reason.
     reason_->clear();
@@ -163,6 +167,10 @@ QWidget* RecordFields::fieldFor(records::RecordField field) const
         return note_;
     case records::RecordField::Customer:
         return customer_;
+    case records::RecordField::CustomerAddress:
+        return customerAddress_;
+    case records::RecordField::Description:
+        return description_;
     case records::RecordField::Method:
         return method_;
     case records::RecordField::Reason:

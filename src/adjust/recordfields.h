@@ -50,6 +50,7 @@ private:
     QLineEdit* note_ = nullptr;
     QLineEdit* customer_ = nullptr;
     QLineEdit* customerAddress_ = nullptr;
+    QLineEdit* description_ = nullptr;
     QLineEdit* method_ = nullptr;
     QLineEdit* reason_ = nullptr;
 };

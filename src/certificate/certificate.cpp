@@ -1,5 +1,8 @@
 #include "certificate.h"
 
+#include <QImage>
+#include <QSvgRenderer>
+
 #include "certificatepage.h"
 
 #include "messages/storemessages.h"
@@ -81,6 +84,18 @@ records::OutputFault writeCertificateFile(const records::Record& record, const Q
     if (!file.commit())
         return failure(path, OutputFaultKind::CannotWrite, file.errorString());
     return {};
+}
+
+bool logoDraws(const QString& logo)
+{
+    const QByteArray bytes = QByteArray::fromBase64(logo.mid(4).toLatin1());
+    if (logo.startsWith(QLatin1String("svg:"))) {
+        QSvgRenderer svg(bytes);
+        return svg.isValid() && !svg.defaultSize().isEmpty();
+    }
+    QImage image;
+    return logo.startsWith(QLatin1String("png:")) && image.loadFromData(bytes, "PNG") &&
+           !image.isNull();
 }
 
 QString writeCertificate(const records::Record& record, const QString& path,

@@ -22,6 +22,10 @@ records::OutputFault writeCertificateFile(const records::Record& record, const Q
                                           const QString& chainHead = {},
                                           const records::CertificateStatus& status = {});
 
+// Whether a logo as the laboratory's settings keep it ("png:" or "svg:" and base64) draws as
+// an image: checked when it is set, so that no certificate goes without it.
+bool logoDraws(const QString& logo);
+
 // The same, said: empty on success, else one sentence naming the file and what went wrong.
 QString writeCertificate(const records::Record& record, const QString& path,
                          const QStringList& kept = {}, const QString& chainHead = {},

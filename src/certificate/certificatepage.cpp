@@ -93,16 +93,13 @@ QString numberText(const records::CertificateStatus& status)
 }
 
 // What an amendment amends and replaces; the certificates not issued are named by record.
-QString amendmentText(const Record& record, const records::CertificateStatus& status)
+QString amendmentText(const records::CertificateStatus& status)
 {
-    QString said = QStringLiteral("Amendment %1 to certificate %2")
-                       .arg(status.amendment)
-                       .arg(status.amends.isEmpty()
-                                ? QStringLiteral("of record %1 (not issued)").arg(record.corrects)
-                                : status.amends);
-    if (!status.replaces.isEmpty() && status.replaces != status.amends)
+    QString said =
+        QStringLiteral("Amendment %1 to certificate %2").arg(status.amendment).arg(status.amends);
+    if (status.replaces != status.amends)
         said += QStringLiteral("; it replaces certificate %1").arg(status.replaces);
-    return said + QStringLiteral(". Reason: ") + record.correctionReason;
+    return said;
 }
 
 // Its number and dates, for whom, of what, by which method.
@@ -115,7 +112,9 @@ void drawCertificate(Sheet& sheet, const Record& record, const records::Certific
                     PageText(status.issue ? dateText(status.issue->issuedUtc.toUTC().date())
                                           : QStringLiteral("not issued")));
     if (status.amendment > 0)
-        sheet.field(QStringLiteral("Amendment"), amendmentText(record, status), 2);
+        sheet.field(QStringLiteral("Amendment"), amendmentText(status), 1);
+    if (!record.corrects.isEmpty())
+        sheet.field(QStringLiteral("Reason for the correction"), record.correctionReason, 2);
     if (!status.supersededBy.isEmpty())
         sheet.field(QStringLiteral("Superseded"),
                     QStringLiteral("Superseded by certificate %1").arg(status.supersededBy), 1);
@@ -134,6 +133,8 @@ void drawCertificate(Sheet& sheet, const Record& record, const records::Certific
         QStringLiteral("Ambient temperature"),
         PageText(record.ambient ? celsius(*record.ambient) : QStringLiteral("not recorded")));
     sheet.nameField(QStringLiteral("Serial number"), record.serial, 6);
+    if (!record.itemDescription.isEmpty())
+        sheet.field(QStringLiteral("Description"), record.itemDescription, 2);
     sheet.field(QStringLiteral("Method"),
                 record.method.isEmpty() ? QStringLiteral("method not stated") : record.method, 2);
 }
@@ -491,8 +492,13 @@ void drawPlotAndNote(Sheet& sheet, const Record& record)
     const FittedText note =
         sheet.fit(PageText(record.note.isEmpty() ? QStringLiteral("none") : record.note, true),
                   textPoints, contentWidth, noteRoom);
-    sheet.heading(QStringLiteral("Error plot"));
-    sheet.plot(plotData(record), std::clamp(room - sheet.heightOf(note), 0.0, plotMaximum));
+    // A plot squeezed to nothing says nothing: left out, with its heading, when the page has
+    // no room for one worth reading.
+    const double plotRoom = std::clamp(room - sheet.heightOf(note), 0.0, plotMaximum);
+    if (plotRoom >= plotMinimum / 2) {
+        sheet.heading(QStringLiteral("Error plot"));
+        sheet.plot(plotData(record), plotRoom);
+    }
     sheet.heading(QStringLiteral("Note"));
     sheet.block(note);
 }

@@ -79,37 +79,41 @@ void Sheet::title(const QString& text)
 }
 
 // The logo drawn into `box` (points), its proportions kept; false when it is no image.
-bool Sheet::drawLogo(const QString& logo, const QRectF& box)
+double Sheet::drawLogo(const QString& logo, const QRectF& box)
 {
     const QByteArray bytes = QByteArray::fromBase64(logo.mid(4).toLatin1());
     QRectF target(u(box.x()), u(box.y()), u(box.width()), u(box.height()));
     if (logo.startsWith(QLatin1String("svg:"))) {
         QSvgRenderer svg(bytes);
         if (!svg.isValid() || svg.defaultSize().isEmpty())
-            return false;
+            return 0.0;
         const QSizeF size = svg.defaultSize().toSizeF().scaled(target.size(), Qt::KeepAspectRatio);
         svg.render(&painter_, QRectF(target.topLeft(), size));
-        return true;
+        return size.width() / scale_;
     }
     QImage image;
     if (!logo.startsWith(QLatin1String("png:")) || !image.loadFromData(bytes, "PNG") ||
         image.isNull())
-        return false;
+        return 0.0;
     const QSizeF size = QSizeF(image.size()).scaled(target.size(), Qt::KeepAspectRatio);
     painter_.drawImage(QRectF(target.topLeft(), size), image);
-    return true;
+    return size.width() / scale_;
 }
 
 void Sheet::header(const QString& title, const QStringList& lab, const QString& logo)
 {
-    // A logo that does not read is left out: the laboratory's name says who issues it.
-    constexpr double logoHeight = 28.0;
-    if (!logo.isEmpty() && drawLogo(logo, QRectF(marginLeft, y_, contentWidth / 2, logoHeight)))
-        y_ += logoHeight + 4.0;
+    // The logo at the left of the title, at most as high as the title's line and a third of
+    // the title's room wide; one that does not read is left out: the laboratory's name says
+    // who issues it.
     const double titleWidth = contentWidth * 0.5;
+    double logoWidth = 0.0;
+    if (!logo.isEmpty())
+        logoWidth = drawLogo(logo, QRectF(marginLeft, y_, titleWidth / 3, 26.0));
+    const double titleX = marginLeft + (logoWidth > 0 ? logoWidth + 8.0 : 0.0);
     painter_.setPen(inkColour);
-    const FittedText shown = fit(PageText(title), 18.0, titleWidth, 30.0, true);
-    draw(shown, marginLeft, y_, titleWidth);
+    const FittedText shown =
+        fit(PageText(title), 18.0, titleWidth - (titleX - marginLeft), 30.0, true);
+    draw(shown, titleX, y_, titleWidth - (titleX - marginLeft));
     double labY = y_;
     for (qsizetype n = 0; n < lab.size(); ++n) {
         const FittedText line = fit(PageText(lab[n]), n == 0 ? 10.0 : textPoints,

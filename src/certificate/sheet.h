@@ -77,7 +77,8 @@ public:
 
 private:
     void field(const QString& label, const PageText& value, int maxLines);
-    bool drawLogo(const QString& logo, const QRectF& box);
+    // The logo drawn into `box`, its proportions kept; its width, 0 when it is no image.
+    double drawLogo(const QString& logo, const QRectF& box);
     double u(double points) const { return points * scale_; }
     QFont font(double points, bool bold = false) const;
     void draw(const FittedText& text, double x, double y, double width,

@@ -8,6 +8,7 @@
 #include "calc/utf8text.h"
 #include "messages/messages.h"
 #include "messages/storemessages.h"
+#include "records/outputfile.h"
 #include "records/recordform.h"
 #include "records/recordformat.h"
 #include "records/register.h"
@@ -168,7 +169,8 @@ const std::vector<OptionShape>& addShapes()
         {"--reference-k", 1},   {"--drift", 1},        {"--resolution", 1},
         {"--uniformity", 1},    {"--stability", 1},    {"--rule", 1},
         {"--reading", 2, true}, {"--customer", 1},     {"--customer-address", 1},
-        {"--method", 1},        {"--corrects", 1},     {"--reason", 1}};
+        {"--method", 1},        {"--corrects", 1},     {"--reason", 1},
+        {"--description", 1}};
     return shapes;
 }
 
@@ -206,8 +208,9 @@ bool readTexts(const Options& options, records::RecordInput& input, Output& io)
     const auto value = [&](const char* name) { return options.at(name)[0]; };
     // Malformed bytes would be stored as replacement characters, and two different serials
     // would become one: refused, as the window cannot even take them.
-    for (const char* name : {"--serial", "--type", "--technician", "--reference", "--note",
-                             "--customer", "--customer-address", "--method", "--reason"})
+    for (const char* name :
+         {"--serial", "--type", "--technician", "--reference", "--note", "--customer",
+          "--customer-address", "--description", "--method", "--reason"})
         if (options.count(name) && !validUtf8(value(name))) {
             io.sayError(std::string("quarvet-cli: ") + name + " is not valid UTF-8 text\n");
             return false;
@@ -222,6 +225,7 @@ bool readTexts(const Options& options, records::RecordInput& input, Output& io)
     input.note = optional("--note");
     input.customer = optional("--customer");
     input.customerAddress = optional("--customer-address");
+    input.itemDescription = optional("--description");
     input.method = optional("--method");
     input.correctionReason = optional("--reason");
     const std::string line = value("--line");
@@ -347,6 +351,11 @@ bool readNumbers(const std::vector<std::string>& entries, const Options& options
 bool resolveCorrection(const Options& options, records::RecordInput& input, RecordsContext& context,
                        Output& io)
 {
+    if (!options.count("--corrects") && options.count("--reason"))
+        return refusal(QStringLiteral("--reason gives why a correction corrects: it goes with "
+                                      "--corrects"),
+                       io),
+               false;
     if (!options.count("--corrects"))
         return true;
     QString id = text(options.at("--corrects")[0]);
@@ -544,13 +553,14 @@ bool statusOf(const records::ListedRecord& listed, RecordsContext& context,
     return !failure.failed();
 }
 
-// The certificate written with the store's chain head; false, said, when it could not be.
+// The certificate written with the chain head it was issued under, or for a draft the
+// store's head now; false, said, when it could not be.
 bool writeWithHead(const records::Record& record, const std::string& file,
                    const records::CertificateStatus& status, RecordsContext& context, Output& io)
 {
-    QString head;
+    QString head = status.issue ? status.issue->chainHead : QString();
     records::StoreFailure failure;
-    {
+    if (!status.issue) {
         const StoreDeadline deadline;
         failure = context.store.chainHead(head);
     }
@@ -623,6 +633,11 @@ int issueCommand(const std::vector<std::string>& args, RecordsContext& context, 
     const auto listed = recordByPrefix(text(id).trimmed(), context, io);
     if (!listed)
         return failure;
+    // The number is spent once: not on a file that cannot be written.
+    if (const records::OutputFault output =
+            records::writableOutput(text(file), context.store.files());
+        output.failed())
+        return refusal(messages::certificateFault(output), io);
     records::CertificateIssue issue{
         0, {}, listed->record.id, QDateTime::currentDateTimeUtc(), by, role, {}};
     if (const records::StoreFailure issued = records::issueCertificate(context.store, issue);

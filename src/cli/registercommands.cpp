@@ -3,6 +3,7 @@
 #include "recordwords.h"
 
 #include "calc/utf8text.h"
+#include "certificate/certificate.h"
 #include "messages/storemessages.h"
 #include "records/recordform.h"
 #include "records/recordformat.h"
@@ -64,11 +65,10 @@ int labSet(const std::vector<std::string>& args, RecordsContext& context, Output
                 return refusal(QStringLiteral("%1 is not valid UTF-8 text").arg(option), io);
             values.insert(QString::fromLatin1(setting), text(value));
         }
-    if (values.contains(QStringLiteral("pattern")) &&
-        !records::validNumberPattern(values.value(QStringLiteral("pattern"))))
-        return usageFault("--pattern takes text with {seq} or {seq:N} once, and {year} or "
-                          "{prefix}, e.g. {prefix}-{year}-{seq:5}",
-                          io);
+    for (auto at = values.cbegin(); at != values.cend(); ++at)
+        if (const QString problem = records::labSettingProblem(at.key(), at.value());
+            !problem.isEmpty())
+            return refusal(problem, io);
     if (options->count("--registered-references-only")) {
         const std::string& word = options->at("--registered-references-only")[0];
         if (word != "yes" && word != "no")
@@ -80,6 +80,10 @@ int labSet(const std::vector<std::string>& args, RecordsContext& context, Output
         const QString logo = records::logoFromFile(text(options->at("--logo")[0]), fault);
         if (logo.isEmpty())
             return refusal(fault, io);
+        if (!certificate::logoDraws(logo))
+            return refusal(QStringLiteral("the logo %1 does not read as an image")
+                               .arg(text(options->at("--logo")[0])),
+                           io);
         values.insert(QStringLiteral("logo"), logo);
     }
     if (const records::StoreFailure set = records::setLabSettings(context.store, values);
@@ -120,7 +124,7 @@ bool referenceTexts(const Options& options, records::ReferenceStandard& standard
 }
 
 bool referenceNumbers(const Options& options, const calc::Separators& separators,
-                      records::ReferenceStandard& standard, Output& io)
+                      const QDate& today, records::ReferenceStandard& standard, Output& io)
 {
     if (!options.count("--u") || !numberOf("--u", options.at("--u")[0], separators, standard.U, io))
         return !options.count("--u") ? (usageFault("references add needs --u", io), false) : false;
@@ -139,7 +143,7 @@ bool referenceNumbers(const Options& options, const calc::Separators& separators
         }
         (QByteArray(option) == "--due" ? standard.due : standard.calibrated) = date;
     }
-    if (const QString problem = records::referenceProblem(standard); !problem.isEmpty())
+    if (const QString problem = records::referenceProblem(standard, today); !problem.isEmpty())
         return refusal(problem, io), false;
     return true;
 }
@@ -154,7 +158,7 @@ int referencesAdd(const std::vector<std::string>& args, const calc::Separators& 
     records::ReferenceStandard standard;
     if (!referenceTexts(*options, standard, io))
         return usageError;
-    if (!referenceNumbers(*options, separators, standard, io))
+    if (!referenceNumbers(*options, separators, context.today, standard, io))
         return failure;
     if (const records::StoreFailure added = records::addReference(context.store, standard);
         added.failed())
@@ -192,6 +196,11 @@ int referencesWithdraw(const std::vector<std::string>& args, RecordsContext& con
     auto standard = newestEntry(context, text(args[0]), io);
     if (!standard)
         return failure;
+    if (!standard->usable)
+        return refusal(QStringLiteral("The reference standard %1 is withdrawn already (entry %2).")
+                           .arg(standard->identifier)
+                           .arg(standard->entry),
+                       io);
     standard->usable = false;
     if (const records::StoreFailure added = records::addReference(context.store, *standard);
         added.failed())

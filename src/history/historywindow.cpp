@@ -333,11 +333,14 @@ void HistoryWindow::writeCertificate()
     const QString correctedBy = model_->correctedBy(record->id);
     certifying_->start(
         [store, head, status, record = *record, correctedBy] {
-            records::StoreFailure failure = store->chainHead(*head);
-            if (!failure.failed())
-                failure = records::certificateStatus(
-                    *store, record,
-                    correctedBy.isEmpty() ? QStringList() : QStringList{correctedBy}, *status);
+            records::StoreFailure failure = records::certificateStatus(
+                *store, record, correctedBy.isEmpty() ? QStringList() : QStringList{correctedBy},
+                *status);
+            // A copy names the head it was issued under; a draft the store's now.
+            if (!failure.failed() && status->issue)
+                *head = status->issue->chainHead;
+            else if (!failure.failed())
+                failure = store->chainHead(*head);
             status->copy = status->issue.has_value();
             return failure;
         },
@@ -359,8 +362,7 @@ records::StoreFailure issueInStore(records::RecordStore& store, const records::R
                                    QString& head, records::CertificateStatus& status)
 {
     records::StoreFailure failure = records::issueCertificate(store, issue);
-    if (!failure.failed())
-        failure = store.chainHead(head);
+    head = issue.chainHead;
     if (!failure.failed())
         failure = records::certificateStatus(
             store, record, correctedBy.isEmpty() ? QStringList() : QStringList{correctedBy},
@@ -414,6 +416,13 @@ void HistoryWindow::issueSelected(const QString& by, const QString& role)
     const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
     if (path.isEmpty() || !store || certifying_->isBusy())
         return;
+    // The number is spent once: not on a file that cannot be written.
+    if (const records::OutputFault output = records::writableOutput(path, store->files());
+        output.failed()) {
+        ui::messages().show(this, ui::messageTitle, messages::certificateFault(output),
+                            ui::MessageService::Icon::Stop);
+        return;
+    }
     const auto head = std::make_shared<QString>();
     const auto status = std::make_shared<records::CertificateStatus>();
     const QString correctedBy = model_->correctedBy(record->id);

@@ -1,5 +1,6 @@
 #include "labwindow.h"
 
+#include "certificate/certificate.h"
 #include "ui/controls.h"
 #include "ui/messageservice.h"
 #include "ui/storecall.h"
@@ -116,7 +117,11 @@ void LabWindow::show(const records::LabSettings& settings)
 bool LabWindow::takeLogo(const QString& path)
 {
     QString fault;
-    const QString logo = records::logoFromFile(path, fault);
+    QString logo = records::logoFromFile(path, fault);
+    if (!logo.isEmpty() && !certificate::logoDraws(logo)) {
+        fault = QStringLiteral("the logo %1 does not read as an image").arg(path);
+        logo.clear();
+    }
     if (logo.isEmpty()) {
         ui::messages().show(this, ui::messageTitle, fault, ui::MessageService::Icon::Stop);
         return false;
@@ -147,16 +152,12 @@ QMap<QString, QString> LabWindow::values() const
 void LabWindow::save()
 {
     const QMap<QString, QString> changed = values();
-    const QString pattern = changed.value(QStringLiteral("pattern"));
-    if (changed.contains(QStringLiteral("pattern")) && !pattern.isEmpty() &&
-        !records::validNumberPattern(pattern)) {
-        ui::messages().show(
-            this, ui::messageTitle,
-            QStringLiteral("A number pattern holds {seq} or {seq:N} once, and may "
-                           "hold {year} and {prefix}: e.g. {prefix}-{year}-{seq:5}."),
-            ui::MessageService::Icon::Stop);
-        return;
-    }
+    for (auto at = changed.cbegin(); at != changed.cend(); ++at)
+        if (const QString problem = records::labSettingProblem(at.key(), at.value());
+            !problem.isEmpty()) {
+            ui::messages().show(this, ui::messageTitle, problem, ui::MessageService::Icon::Stop);
+            return;
+        }
     const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
     if (changed.isEmpty() || !store || calling_->isBusy())
         return;

@@ -169,7 +169,7 @@ bool ReferencesWindow::readForm(records::ReferenceStandard& standard)
     standard.drift = drift.value_or(-1);
     standard.calibrated = records::readDueDate(calibrated_->text().trimmed());
     standard.due = records::readDueDate(due_->text().trimmed());
-    const QString problem = records::referenceProblem(standard);
+    const QString problem = records::referenceProblem(standard, QDate::currentDate());
     if (!problem.isEmpty())
         ui::messages().show(this, ui::messageTitle, problem, ui::MessageService::Icon::Stop);
     return problem.isEmpty();

@@ -308,6 +308,10 @@ std::string recordFieldName(records::RecordField field)
         return "The method";
     case records::RecordField::Reason:
         return "The reason for the correction";
+    case records::RecordField::CustomerAddress:
+        return "The customer's address";
+    case records::RecordField::Description:
+        return "The item's description";
     case records::RecordField::Uncertainty:
         return "The reference's uncertainty U";
     case records::RecordField::Ambient:
@@ -400,6 +404,9 @@ std::string recordRefusal(const records::Refusal& refusal)
     case records::RefusalKind::TurnsTextAround:
         return name + " holds a mark that turns text around (U+202A to U+202E, U+2066 to "
                       "U+2069): it would read as another one.";
+    case records::RefusalKind::Control:
+        return name + " holds a control character (a line break, a tab, an escape): it would "
+                      "not print as one line.";
     case records::RefusalKind::ForeignSeparator:
         return foreignSeparatorInRecord(name, refusal.given, {refusal.foreign, refusal.correct});
     case records::RefusalKind::Invisible:

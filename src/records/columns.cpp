@@ -228,6 +228,8 @@ const Column columns[] = {
      [](const Record& r) { return text(r.customer); }},
     {"customer_address", T::Text, true, 6, "", "", "customer_address",
      LATER_TEXT_FIELD(customerAddress), [](const Record& r) { return text(r.customerAddress); }},
+    {"item_description", T::Text, true, 6, "", "", "item_description",
+     LATER_TEXT_FIELD(itemDescription), [](const Record& r) { return text(r.itemDescription); }},
     {"method", T::Text, true, 6, "", "", "method", LATER_TEXT_FIELD(method),
      [](const Record& r) { return text(r.method); }},
     {"reference_source", T::Text, true, 6, "", "", "reference_source",

@@ -1,5 +1,7 @@
 #include "outputfile.h"
 
+#include <QSaveFile>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -37,6 +39,19 @@ bool sameFile(const QString& first, const QString& second)
 }
 
 } // namespace
+
+OutputFault writableOutput(const QString& path, const QStringList& kept)
+{
+    QString which;
+    if (const OutputFaultKind kind = unreplaceable(path, kept, &which);
+        kind != OutputFaultKind::None)
+        return {kind, path, which};
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return {OutputFaultKind::CannotWrite, path, file.errorString()};
+    file.cancelWriting();
+    return {};
+}
 
 OutputFaultKind unreplaceable(const QString& path, const QStringList& kept, QString* which)
 {

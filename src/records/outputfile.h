@@ -36,4 +36,9 @@ struct OutputFault {
 OutputFaultKind unreplaceable(const QString& path, const QStringList& kept = {},
                               QString* which = nullptr);
 
+// Whether a file can be written at `path` now, found by starting one beside it and giving it
+// up: before something that happens once (a certificate's number) is spent on a file that
+// cannot be had.
+OutputFault writableOutput(const QString& path, const QStringList& kept = {});
+
 } // namespace quarvet::records

@@ -83,6 +83,7 @@ struct Record {
     // not stated).
     QString customer;
     QString customerAddress;
+    QString itemDescription; // what the instrument is, beside its type and serial number
     QString method;
     QString referenceSource;       // "register", or "typed" when not taken from the register
     QString referenceCertificate;  // the reference's certificate number

@@ -135,15 +135,22 @@ Refusal partyRefusal(const RecordInput& input)
 {
     if (Refusal refusal = nameTooLong(RecordField::Customer, input.customer); !refusal.ok())
         return refusal;
-    if (Refusal refusal = nameTurnsAround(RecordField::Customer, input.customer); !refusal.ok())
-        return refusal;
     const std::pair<RecordField, const QString*> texts[] = {
-        {RecordField::Customer, &input.customerAddress},
+        {RecordField::Customer, &input.customer},
+        {RecordField::CustomerAddress, &input.customerAddress},
+        {RecordField::Description, &input.itemDescription},
         {RecordField::Method, &input.method},
         {RecordField::Reason, &input.correctionReason}};
-    for (const auto& [field, text] : texts)
+    for (const auto& [field, text] : texts) {
         if (characters(*text) > longestNote)
             return tooLong(field, longestNote);
+        if (turnsTextAround(*text))
+            return refused(field, RefusalKind::TurnsTextAround);
+        if (unsafeLine(*text))
+            return refused(field, RefusalKind::Control);
+    }
+    if (input.customer.isEmpty() && !input.customerAddress.isEmpty())
+        return refused(RecordField::Customer, RefusalKind::Empty);
     if (!input.corrects.isEmpty() && input.correctionReason.trimmed().isEmpty())
         return refused(RecordField::Reason, RefusalKind::Empty);
     return {};
@@ -301,6 +308,7 @@ void fill(Record& record, const RecordInput& input, const calc::Adjustment& adju
     record.corrects = input.corrects;
     record.customer = input.customer;
     record.customerAddress = input.customerAddress;
+    record.itemDescription = input.itemDescription;
     record.method = input.method;
     record.referenceSource = input.referenceSource;
     record.referenceCertificate = input.referenceCertificate;
@@ -375,6 +383,16 @@ Composition composeRecord(const RecordInput& input, const QDate& today, const QD
     judge(input, evaluation, record, composition.passed);
     composition.evaluation = evaluation;
     return composition;
+}
+
+bool unsafeLine(const QString& text)
+{
+    for (QChar c : text) {
+        const char16_t code = c.unicode();
+        if (code < 0x20 || (code >= 0x7F && code <= 0x9F))
+            return true;
+    }
+    return turnsTextAround(text);
 }
 
 QDate readDueDate(const QString& text)

@@ -46,6 +46,7 @@ struct RecordInput {
     // reference's own certificate and where it came from, and why a correction corrects.
     QString customer;
     QString customerAddress;
+    QString itemDescription;
     QString method;
     QString referenceSource; // "register" or "typed"
     QString referenceCertificate;
@@ -79,6 +80,10 @@ Composition composeRecord(const RecordInput& input, const QDate& today, const QD
 calc::SetUp budgetSetUp(const RecordInput& input);
 // The readings at each calibration point, as found.
 std::vector<calc::PointReadings> asFoundReadings(const RecordInput& input);
+
+// Whether a text to be printed on one line holds a control character (C0, DEL, C1) or a mark
+// that turns text around: either would print it as another text.
+bool unsafeLine(const QString& text);
 
 // A due date written exactly as YYYY-MM-DD; an invalid date for any other text.
 QDate readDueDate(const QString& text);

@@ -32,6 +32,8 @@ enum class RecordField {
     Customer,
     Method,
     Reason,
+    CustomerAddress,
+    Description,
 };
 
 // What is wrong with the field.
@@ -41,6 +43,7 @@ enum class RefusalKind {
     Empty,            // nothing but blanks
     TooLong,          // more characters than `limit`
     TurnsTextAround,  // holds a mark that makes it read as another text
+    Control,          // holds a control character (a line break, an escape)
     Invisible,        // holds a character that shows as nothing: `given` is its U+ code
     NotOneOrTwo,      // a display line other than 1 or 2
     BelowZero,        // an uncertainty below 0 or not finite

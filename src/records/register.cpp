@@ -3,6 +3,7 @@
 #include "sqlrecords.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <QSqlQuery>
@@ -198,6 +199,14 @@ QSqlError insertIssue(QSqlDatabase database, const Dialect& dialect, const QStri
                            {}, last);
     if (error.isValid())
         return error;
+    QVariant head;
+    error = firstValue(database,
+                       QStringLiteral("SELECT hash FROM records ORDER BY %1 DESC LIMIT 1")
+                           .arg(QLatin1String(dialect.orderColumn)),
+                       {}, head);
+    if (error.isValid())
+        return error;
+    issue.chainHead = head.toString();
     const QString pattern = settings.value(QStringLiteral("pattern"));
     issue.sequence = last.toLongLong() + 1;
     issue.number = certificateNumber(
@@ -207,16 +216,16 @@ QSqlError insertIssue(QSqlDatabase database, const Dialect& dialect, const QStri
     QSqlQuery query(database);
     return exec(query,
                 QStringLiteral("INSERT INTO certificate_issues (sequence, number, record_id, "
-                               "issued_utc, issued_by, role, saved_by) VALUES (?, ?, ?, ?, ?, ?, "
-                               "?)"),
+                               "issued_utc, issued_by, role, saved_by, chain_head) VALUES (?, ?, "
+                               "?, ?, ?, ?, ?, ?)"),
                 {issue.sequence, issue.number, issue.recordId,
                  issue.issuedUtc.toUTC().toString(Qt::ISODateWithMs), issue.issuedBy, issue.role,
-                 savedBy});
+                 savedBy, issue.chainHead});
 }
 
 } // namespace
 
-QString referenceProblem(const ReferenceStandard& standard)
+QString referenceProblem(const ReferenceStandard& standard, const QDate& today)
 {
     const std::pair<const char*, const QString*> texts[] = {
         {"identifier", &standard.identifier},
@@ -224,33 +233,66 @@ QString referenceProblem(const ReferenceStandard& standard)
         {"certificate", &standard.certificate},
         {"laboratory that calibrated it", &standard.calibratedBy}};
     for (const auto& [name, text] : texts)
-        if (text->trimmed().isEmpty() || text->size() > 200)
-            return QStringLiteral("The reference's %1 must be text of 1 to 200 characters.")
+        if (text->trimmed().isEmpty() || text->size() > 200 || unsafeLine(*text))
+            return QStringLiteral("The reference's %1 must be one line of 1 to 200 characters, "
+                                  "without control characters or marks that turn text around.")
                 .arg(QLatin1String(name));
-    if (!std::isfinite(standard.U) || standard.U < 0 || !std::isfinite(standard.drift) ||
-        standard.drift < 0 || !std::isfinite(standard.k) || !(standard.k > 0))
-        return QStringLiteral("The reference's U and drift must be numbers of at least 0, and "
-                              "its k a number above 0.");
+    if (standard.identifier != standard.identifier.trimmed())
+        return QStringLiteral("The reference's identifier must not begin or end with blanks.");
+    if (!std::isfinite(standard.U) || !(standard.U > 0) || !std::isfinite(standard.drift) ||
+        standard.drift < 0 || !(standard.k >= 1 && standard.k <= 10))
+        return QStringLiteral("The reference's U must be a number above 0, its k a number from "
+                              "1 to 10 and its drift a number of at least 0.");
     if (!standard.calibrated.isValid() || !standard.due.isValid())
         return QStringLiteral("The reference's dates of calibration and due must be dates, as "
                               "YYYY-MM-DD.");
+    if (standard.calibrated.year() < 1900 || standard.calibrated > today)
+        return QStringLiteral("The reference's calibration must lie between 1900 and today.");
     if (standard.due < standard.calibrated)
         return QStringLiteral("The reference's due date lies before its calibration.");
     return {};
 }
 
+QString labSettingProblem(const QString& name, const QString& value)
+{
+    const bool long_ = name == QLatin1String("address") || name == QLatin1String("statements");
+    if (name == QLatin1String("logo"))
+        return {};
+    if (value.size() > (long_ ? 1000 : 200) || unsafeLine(value))
+        return QStringLiteral("The laboratory's %1 must be one line of at most %2 characters, "
+                              "without control characters or marks that turn text around.")
+            .arg(name)
+            .arg(long_ ? 1000 : 200);
+    if (name == QLatin1String("pattern") && !value.isEmpty() && !validNumberPattern(value))
+        return QStringLiteral("A number pattern holds {seq} or {seq:N} once, and may hold {year} "
+                              "and {prefix}: e.g. {prefix}-{year}-{seq:5}.");
+    return {};
+}
+
 QString logoFromFile(const QString& path, QString& fault)
 {
+    // A plain file only, judged before it is opened: a pipe would never end, a device never
+    // stop giving bytes.
+    constexpr qint64 largest = 512 * 1024;
+    const QFileInfo info(path);
+    if (!info.isFile()) {
+        fault = QStringLiteral("the logo %1 is no file").arg(path);
+        return {};
+    }
+    if (info.size() > largest) {
+        fault = QStringLiteral("the logo %1 is larger than 512 KiB").arg(path);
+        return {};
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         fault = QStringLiteral("the logo %1 cannot be read: %2").arg(path, file.errorString());
         return {};
     }
-    if (file.size() > 512 * 1024) {
+    const QByteArray bytes = file.read(largest + 1);
+    if (bytes.size() > largest) {
         fault = QStringLiteral("the logo %1 is larger than 512 KiB").arg(path);
         return {};
     }
-    const QByteArray bytes = file.readAll();
     const bool png = bytes.startsWith("\x89PNG\r\n\x1a\n");
     const bool svg = bytes.left(512).contains("<svg");
     if (file.error() != QFileDevice::NoError || (!png && !svg)) {
@@ -307,7 +349,18 @@ QString decideReference(const QList<ReferenceStandard>& entries, const LabSettin
             input.referenceSource = QStringLiteral("typed");
         return problem;
     }
-    const ReferenceStandard& standard = entries.last();
+    // The entry that stood on the day of the calibration: a correction of an old one names the
+    // reference as it was then, not as later entries changed it.
+    const ReferenceStandard* standing = &entries.first();
+    for (const ReferenceStandard& entry : entries)
+        if (entry.savedUtc.toLocalTime().date() <= day)
+            standing = &entry;
+    const ReferenceStandard& standard = *standing;
+    if (standard.calibrated.isValid() && standard.calibrated > day)
+        return QStringLiteral("The reference standard %1 was calibrated on %2, after the "
+                              "calibration on %3: its certificate cannot stand behind it.")
+            .arg(standard.identifier, standard.calibrated.toString(Qt::ISODate),
+                 day.toString(Qt::ISODate));
     for (const QString& problem :
          {disagreement(typed.u, input.referenceUncertainty != standard.U, typed.uName, standard),
           disagreement(typed.k, input.setUp.referenceK != standard.k, typed.kName, standard),
@@ -465,7 +518,7 @@ StoreFailure amendmentOf(RecordStore& store, const Record& record, CertificateSt
 {
     status.calibrated = record.createdUtc.toLocalTime().date();
     QString id = record.corrects;
-    for (int depth = 1; !id.isEmpty() && depth < 10000; ++depth) {
+    for (int step = 0; !id.isEmpty() && step < 10000; ++step) {
         std::optional<Record> corrected;
         std::optional<CertificateIssue> issue;
         StoreFailure failure = recordOf(store, id, corrected);
@@ -473,11 +526,13 @@ StoreFailure amendmentOf(RecordStore& store, const Record& record, CertificateSt
             failure = readIssue(store, id, issue);
         if (failure.failed() || !corrected)
             return failure;
-        status.amendment = depth;
-        if (depth == 1 && issue)
-            status.replaces = issue->number;
-        if (issue)
+        // Only certificates issued count: the nearest replaced, the first amended.
+        if (issue) {
+            ++status.amendment;
+            if (status.replaces.isEmpty())
+                status.replaces = issue->number;
             status.amends = issue->number;
+        }
         status.calibrated = corrected->createdUtc.toLocalTime().date();
         id = corrected->corrects;
     }
@@ -574,8 +629,9 @@ StoreFailure readIssue(RecordStore& store, const QString& recordId,
         QSqlQuery query(database);
         const QSqlError error = exec(query,
                                      QStringLiteral("SELECT sequence, number, record_id, "
-                                                    "issued_utc, issued_by, role, saved_by FROM "
-                                                    "certificate_issues WHERE record_id = ?"),
+                                                    "issued_utc, issued_by, role, saved_by, "
+                                                    "chain_head FROM certificate_issues WHERE "
+                                                    "record_id = ?"),
                                      {recordId});
         if (!error.isValid() && query.next())
             issue = CertificateIssue{
@@ -585,7 +641,8 @@ StoreFailure readIssue(RecordStore& store, const QString& recordId,
                 QDateTime::fromString(query.value(3).toString(), Qt::ISODateWithMs),
                 query.value(4).toString(),
                 query.value(5).toString(),
-                query.value(6).toString()};
+                query.value(6).toString(),
+                query.value(7).toString()};
         return error.isValid() ? error : query.lastError();
     });
 }

@@ -41,9 +41,15 @@ enum class ReferenceUse { Usable, Withdrawn, Overdue };
 ReferenceUse referenceUse(const ReferenceStandard& standard, const QDate& calibrated);
 
 // What is wrong with an entry before it goes into the register, as a sentence; empty when
-// nothing is: its texts given (at most 200 characters), U and drift at least 0, k above 0,
-// all finite, both dates given and the due date not before the calibration.
-QString referenceProblem(const ReferenceStandard& standard);
+// nothing is: its texts given on one line (at most 200 characters, no control character or
+// mark that turns text around, the identifier without blanks around it), U above 0, k from 1
+// to 10, drift at least 0, all finite, both dates given, calibrated from 1900 to `today` and
+// due not before the calibration.
+QString referenceProblem(const ReferenceStandard& standard, const QDate& today);
+// What is wrong with a value of a laboratory setting, as a sentence; empty when nothing is:
+// one line (no control character or mark that turns text around), at most 1000 characters
+// for the address and the statements, 200 for the others; a pattern that makes numbers.
+QString labSettingProblem(const QString& name, const QString& value);
 
 // Adds `standard` as the next entry of its identifier (its `entry`, `savedUtc` and `savedBy`
 // are the store's); `standard.entry` is set to the number it got.
@@ -79,12 +85,12 @@ struct TypedReference {
     QString uName, kName, driftName, dueName;
 };
 
-// What a record's reference is, decided once for every face: the register's newest entry when
-// it holds the identifier (its U, k, drift and due date, its certificate and calibrating
-// laboratory, into `input`), refused when a value typed for it is not the register's, when it
-// is withdrawn, or due before `day`; else typed, refused when the laboratory takes references
-// from the register only, or when its U or due date was not typed. Empty when usable, else the
-// sentence that says why not.
+// What a record's reference is, decided once for every face: the register's entry that stood on
+// `day` (the newest saved by then; the first when none was) when it holds the identifier (its U, k,
+// drift and due date, its certificate and calibrating laboratory, into `input`), refused when a
+// value typed for it is not the register's, when it is withdrawn, or due before `day`; else typed,
+// refused when the laboratory takes references from the register only, or when its U or due date
+// was not typed. Empty when usable, else the sentence that says why not.
 QString decideReference(const QList<ReferenceStandard>& entries, const LabSettings& lab,
                         const TypedReference& typed, const QDate& day, RecordInput& input);
 
@@ -113,6 +119,9 @@ struct CertificateIssue {
     QString issuedBy; // the person who authorised it, as named at issue
     QString role;
     QString savedBy; // who the store says issued it
+    // The hash of the record the store held last at issue: every print names that head, so
+    // a copy is the same certificate.
+    QString chainHead;
 
     bool operator==(const CertificateIssue&) const = default;
 };
@@ -124,8 +133,8 @@ struct CertificateStatus {
     bool copy = false;
     QString supersededBy; // the number of the correction's certificate, or its record's id
     LabSettings lab;      // the laboratory as it is set when the page is written
-    // A correction: the how-manieth, the certificate of the first record it amends and that of
-    // the record it replaces (either empty when not issued).
+    // A correction: how many certificates of the records it corrects were issued before it,
+    // the first of them, which it amends, and the last, which it replaces.
     int amendment = 0;
     QString amends;
     QString replaces;

@@ -173,7 +173,7 @@ const char* const postgresVersion5[] = {
 #define ISSUES_TABLE                                                                               \
     "CREATE TABLE certificate_issues (sequence INTEGER NOT NULL, number TEXT NOT NULL, "           \
     "record_id TEXT NOT NULL REFERENCES records(id), issued_utc TEXT NOT NULL, issued_by TEXT "    \
-    "NOT NULL, role TEXT NOT NULL, saved_by TEXT NOT NULL)"
+    "NOT NULL, role TEXT NOT NULL, saved_by TEXT NOT NULL, chain_head TEXT NOT NULL)"
 #define ISSUE_INDEXES                                                                              \
     "CREATE UNIQUE INDEX issues_numbered_once ON certificate_issues(sequence)",                    \
         "CREATE UNIQUE INDEX issues_number_once ON certificate_issues(number)",                    \

@@ -431,7 +431,7 @@ void TestCertificate::issuedCertificateSaysAll()
         "Certificate number QL-2026-00007",
         "Date of issue 2026-12-09",
         "Amendment 1 to certificate QL-2026-00003",
-        "Reason: serial number mistyped",
+        "Reason for the correction serial number mistyped",
         "Customer Big Co Ltd",
         "Date of calibration 2025-03-10",
         "Customer address 1 Main St, Springfield",

@@ -54,7 +54,7 @@ QByteArray withoutUncertainty(QString json)
         QStringLiteral(",?\"(as_found_points|as_found_verdict|as_left_points|decision_rule|drift|"
                        "reference_k|resolution|stability|uniformity)\":null|,?\"(customer|"
                        "customer_address|method|reference_source|reference_certificate|"
-                       "reference_calibrated_by|correction_reason)\":\"\""));
+                       "reference_calibrated_by|correction_reason|item_description)\":\"\""));
     return json.remove(keys).replace(QStringLiteral("{,"), QStringLiteral("{")).toUtf8();
 }
 
