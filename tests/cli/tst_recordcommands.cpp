@@ -154,6 +154,9 @@ private slots:
     void overdueReferenceAndCorrection();
     void issuesAtOnceAreNumberedOnce_data() { backends_data(); }
     void issuesAtOnceAreNumberedOnce();
+    void registerAndIssueRefusals_data();
+    void registerAndIssueRefusals();
+    void copyIsTheSameCertificate();
 };
 
 void TestRecordCommands::serialTravelsExactly_data()
@@ -890,6 +893,123 @@ void TestRecordCommands::issuesAtOnceAreNumberedOnce()
                       database)
                  .status,
              2);
+}
+
+void TestRecordCommands::registerAndIssueRefusals_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("says");
+    const QString due = dueDate;
+    const auto reference = [&](const QStringList& changed) {
+        QStringList args = referenceArgs("PT-X", due);
+        for (qsizetype n = 0; n + 1 < changed.size(); n += 2)
+            args[args.indexOf(changed[n]) + 1] = changed[n + 1];
+        return args;
+    };
+    QTest::newRow("a line break in an identifier")
+        << reference({"--id", "PT\nX"}) << 1 << "one line of 1 to 200 characters";
+    QTest::newRow("blanks around an identifier")
+        << reference({"--id", " PT-X "}) << 1 << "must not begin or end with blanks";
+    QTest::newRow("U of 0") << reference({"--u", "0"}) << 1 << "U must be a number above 0";
+    QTest::newRow("k below 1") << reference({}) + QStringList{"--k", "0.5"} << 1
+                               << "k a number from 1 to 10";
+    QTest::newRow("calibrated tomorrow")
+        << reference({"--calibrated", QDate::currentDate().addDays(1).toString(Qt::ISODate)}) << 1
+        << "between 1900 and today";
+    QTest::newRow("a lab name with an escape")
+        << QStringList{"lab", "set", "--name", "Lab\x1b[31m"} << 1 << "one line of at most 200";
+    QTest::newRow("statements past 1000 characters")
+        << QStringList{"lab", "set", "--statements", QString(1001, 'x')} << 1
+        << "at most 1000 characters";
+    QTest::newRow("a pattern without a sequence")
+        << QStringList{"lab", "set", "--pattern", "{year}"} << 1 << "holds {seq} or {seq:N} once";
+    QTest::newRow("a logo that is a device")
+        << QStringList{"lab", "set", "--logo", "/dev/zero"} << 1 << "is no file";
+    QTest::newRow("a customer address with a line break")
+        << addArgs("SN", {"--customer", "Big Co", "--customer-address", "1 Main St\nX"}) << 1
+        << "The customer's address holds a control character";
+    QTest::newRow("an address without a customer")
+        << addArgs("SN", {"--customer-address", "1 Main St"}) << 1 << "The customer is empty";
+    QTest::newRow("a reason without a correction")
+        << addArgs("SN", {"--reason", "why not"}) << 1 << "goes with --corrects";
+    QTest::newRow("an issue to a folder that is not there")
+        << QStringList{"records", "issue", "ID",
+                       "--by",    "A",     "--role",
+                       "B",       "-o",    "/no/such/folder/c.pdf"}
+        << 1 << "/no/such/folder/c.pdf";
+}
+
+// What goes into the register, the laboratory's settings and a record's parties is one line
+// of sane values; a number is never spent on a certificate that cannot be written.
+void TestRecordCommands::registerAndIssueRefusals()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QFETCH(QString, says);
+    Workplace place;
+    const QString id = place.run(addArgs("SN-0")).out.trimmed().section('\n', -1);
+    args.replaceInStrings(QRegularExpression("^ID$"), id);
+    const Run run = place.run(args);
+    QCOMPARE(run.status, status);
+    QVERIFY2(run.err.contains(says), qPrintable(run.err));
+    // Nothing was kept: the number is still the first one.
+    QVERIFY(place.run({"references", "list"}).out.isEmpty());
+    const Run issued = place.run(
+        {"records", "issue", id, "--by", "A", "--role", "B", "-o", place.dir.filePath("c.pdf")});
+    QCOMPARE(issued.status, 0);
+    QVERIFY2(issued.out.trimmed().endsWith("-00001"), qPrintable(issued.out));
+}
+
+// A certificate printed again is the one issued, marked a copy: the same number, date and
+// chain head, however many records were saved since; a correction names the reference as it
+// stood on the day of the calibration it corrects.
+void TestRecordCommands::copyIsTheSameCertificate()
+{
+    Workplace place;
+    QCOMPARE(place.run(referenceArgs("PT-C", dueDate)).status, 0);
+    const QString id = place.run(registeredArgs("SN-C", "PT-C")).out.trimmed().section('\n', -1);
+    const QString original = place.dir.filePath("original.pdf");
+    QCOMPARE(place.run({"records", "issue", id, "--by", "A", "--role", "B", "-o", original}).status,
+             0);
+    QCOMPARE(place.run(addArgs("SN-LATER")).status, 0);
+    const QString copy = place.dir.filePath("copy.pdf");
+    QCOMPARE(place.run({"records", "certificate", id, "-o", copy}).status, 0);
+    const auto text = [](const QString& pdf) {
+        QProcess process;
+        process.start("pdftotext", {"-layout", pdf, "-"});
+        process.waitForFinished(30000);
+        return QString::fromUtf8(process.readAllStandardOutput()).simplified();
+    };
+    QString first = text(original);
+    QString again = text(copy);
+    QVERIFY2(again.contains("(Copy)"), qPrintable(again));
+    QCOMPARE(again.remove(" (Copy)").remove(QRegularExpression(" \\(Copy\\)")),
+             first.remove(QRegularExpression("Copy")));
+    // The reference changes the same day; its correction takes it as it stands on that day.
+    QStringList changed = referenceArgs("PT-C", dueDate);
+    changed[changed.indexOf("--u") + 1] = "0.05";
+    QCOMPARE(place.run(changed).status, 0);
+    const Run corrected =
+        place.run(registeredArgs("SN-C", "PT-C", {"--corrects", id, "--reason", "wrong serial"}));
+    QCOMPARE(corrected.status, 0);
+    const QJsonObject saved =
+        QJsonDocument::fromJson(
+            place.run({"records", "list", "--format", "json"}).out.section('\n', 0, 0).toUtf8())
+            .object();
+    QCOMPARE(saved["reference_u"].toDouble(), 0.05);
+    // Issued, the correction amends the original, which says it is superseded by it.
+    const QString amendment = place.dir.filePath("amendment.pdf");
+    const QString number = first.section("Certificate number ", 1).section(' ', 0, 0);
+    const Run issued = place.run(
+        {"records", "issue", saved["id"].toString(), "--by", "A", "--role", "B", "-o", amendment});
+    QCOMPARE(issued.status, 0);
+    QVERIFY2(text(amendment).contains("Amendment 1 to certificate " + number) &&
+                 text(amendment).contains("Reason for the correction wrong serial"),
+             qPrintable(text(amendment)));
+    QCOMPARE(place.run({"records", "certificate", id, "-o", copy}).status, 0);
+    QVERIFY2(text(copy).contains("Superseded by certificate " + issued.out.trimmed()),
+             qPrintable(text(copy)));
 }
 
 QTEST_GUILESS_MAIN(TestRecordCommands)
