@@ -593,10 +593,17 @@ int certificateCommand(const std::vector<std::string>& args, RecordsContext& con
 
 // Issues a record's certificate: the next number from the store, once, with the person who
 // authorises it; the number on the last line.
-// The options of `records issue` and its one record id, first or after them; the usage
-// fault, if any.
-std::optional<Options> issueWords(const std::vector<std::string>& args, std::string& id,
-                                  std::string& fault)
+// What `records issue` is given: the record, who authorises it in which role, the file.
+struct IssueWords {
+    std::string id;
+    std::string file;
+    QString by;
+    QString role;
+};
+
+// The words of `records issue`, its one record id first or after the options; nothing, with
+// the usage fault, when they are off.
+std::optional<IssueWords> issueWords(const std::vector<std::string>& args, std::string& fault)
 {
     std::vector<std::string> rest;
     const bool idFirst = !args.empty() && !args[0].starts_with("-");
@@ -605,32 +612,31 @@ std::optional<Options> issueWords(const std::vector<std::string>& args, std::str
                                fault, idFirst ? nullptr : &rest);
     if (idFirst)
         rest.insert(rest.begin(), args[0]);
-    if (options && rest.size() != 1) {
-        fault = "records issue takes one record id";
+    if (!options || rest.size() != 1) {
+        fault = options ? "records issue takes one record id" : fault;
         return std::nullopt;
     }
-    id = options ? rest[0] : std::string();
-    return options;
+    const auto value = [&](const char* name) {
+        return options->count(name) ? options->at(name)[0] : std::string();
+    };
+    IssueWords said{rest[0], value("-o").empty() ? value("--output") : value("-o"),
+                    text(value("--by")).trimmed(), text(value("--role")).trimmed()};
+    if (said.by.isEmpty() || said.role.isEmpty() || said.file.empty()) {
+        fault = "records issue needs --by NAME, --role ROLE and -o FILE.pdf: a certificate is "
+                "issued by a person named at issue";
+        return std::nullopt;
+    }
+    return said;
 }
 
 int issueCommand(const std::vector<std::string>& args, RecordsContext& context, Output& io)
 {
     std::string fault;
-    std::string id;
-    const auto options = issueWords(args, id, fault);
-    if (!options)
+    const auto words = issueWords(args, fault);
+    if (!words)
         return usageFault(fault, io);
-    const std::string file = options->count("-o")         ? options->at("-o")[0]
-                             : options->count("--output") ? options->at("--output")[0]
-                                                          : std::string();
-    const QString by = options->count("--by") ? text(options->at("--by")[0]).trimmed() : QString();
-    const QString role =
-        options->count("--role") ? text(options->at("--role")[0]).trimmed() : QString();
-    if (by.isEmpty() || role.isEmpty() || file.empty())
-        return usageFault("records issue needs --by NAME, --role ROLE and -o FILE.pdf: a "
-                          "certificate is issued by a person named at issue",
-                          io);
-    const auto listed = recordByPrefix(text(id).trimmed(), context, io);
+    const std::string& file = words->file;
+    const auto listed = recordByPrefix(text(words->id).trimmed(), context, io);
     if (!listed)
         return failure;
     // The number is spent once: not on a file that cannot be written.
@@ -639,7 +645,7 @@ int issueCommand(const std::vector<std::string>& args, RecordsContext& context, 
         output.failed())
         return refusal(messages::certificateFault(output), io);
     records::CertificateIssue issue{
-        0, {}, listed->record.id, QDateTime::currentDateTimeUtc(), by, role, {}};
+        0, {}, listed->record.id, QDateTime::currentDateTimeUtc(), words->by, words->role, {}};
     if (const records::StoreFailure issued = records::issueCertificate(context.store, issue);
         issued.failed())
         return refusal(issued.message, io);

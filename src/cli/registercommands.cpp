@@ -48,6 +48,20 @@ int labShow(RecordsContext& context, Output& io)
     return success;
 }
 
+// The logo of a file, as the settings keep it; false, said, when it is no image that draws.
+bool readLogo(const QString& path, QMap<QString, QString>& values, Output& io)
+{
+    QString fault;
+    const QString logo = records::logoFromFile(path, fault);
+    if (logo.isEmpty())
+        return refusal(fault, io), false;
+    if (!certificate::logoDraws(logo))
+        return refusal(QStringLiteral("the logo %1 does not read as an image").arg(path), io),
+               false;
+    values.insert(QStringLiteral("logo"), logo);
+    return true;
+}
+
 int labSet(const std::vector<std::string>& args, RecordsContext& context, Output& io)
 {
     std::vector<OptionShape> shapes{{"--logo", 1}, {"--registered-references-only", 1}};
@@ -75,17 +89,8 @@ int labSet(const std::vector<std::string>& args, RecordsContext& context, Output
             return usageFault("--registered-references-only takes yes or no", io);
         values.insert(QStringLiteral("registered-references-only"), text(word));
     }
-    if (options->count("--logo")) {
-        QString fault;
-        const QString logo = records::logoFromFile(text(options->at("--logo")[0]), fault);
-        if (logo.isEmpty())
-            return refusal(fault, io);
-        if (!certificate::logoDraws(logo))
-            return refusal(QStringLiteral("the logo %1 does not read as an image")
-                               .arg(text(options->at("--logo")[0])),
-                           io);
-        values.insert(QStringLiteral("logo"), logo);
-    }
+    if (options->count("--logo") && !readLogo(text(options->at("--logo")[0]), values, io))
+        return failure;
     if (const records::StoreFailure set = records::setLabSettings(context.store, values);
         set.failed())
         return refusal(set.message, io);

@@ -310,6 +310,26 @@ std::optional<records::Record> HistoryWindow::selectedRecord()
     return model_->recordAt(rows.first().row());
 }
 
+namespace {
+
+// What a certificate printed now says beside its record: issued, a copy naming the head it was
+// issued under; not yet, a draft naming the store's head now.
+records::StoreFailure readForCertificate(records::RecordStore& store, const records::Record& record,
+                                         const QString& correctedBy, QString& head,
+                                         records::CertificateStatus& status)
+{
+    records::StoreFailure failure = records::certificateStatus(
+        store, record, correctedBy.isEmpty() ? QStringList() : QStringList{correctedBy}, status);
+    if (!failure.failed() && status.issue)
+        head = status.issue->chainHead;
+    else if (!failure.failed())
+        failure = store.chainHead(head);
+    status.copy = status.issue.has_value();
+    return failure;
+}
+
+} // namespace
+
 void HistoryWindow::writeCertificate()
 {
     const std::optional<records::Record> record = selectedRecord();
@@ -333,16 +353,7 @@ void HistoryWindow::writeCertificate()
     const QString correctedBy = model_->correctedBy(record->id);
     certifying_->start(
         [store, head, status, record = *record, correctedBy] {
-            records::StoreFailure failure = records::certificateStatus(
-                *store, record, correctedBy.isEmpty() ? QStringList() : QStringList{correctedBy},
-                *status);
-            // A copy names the head it was issued under; a draft the store's now.
-            if (!failure.failed() && status->issue)
-                *head = status->issue->chainHead;
-            else if (!failure.failed())
-                failure = store->chainHead(*head);
-            status->copy = status->issue.has_value();
-            return failure;
+            return readForCertificate(*store, record, correctedBy, *head, *status);
         },
         [this, store, head, status, record = *record, path](const records::StoreFailure& failure) {
             if (failure.failed()) {
@@ -396,6 +407,23 @@ void HistoryWindow::askToIssue()
         issueSelected(by->text(), role->text());
 }
 
+QString HistoryWindow::certificatePath(const QString& caption, const QString& id)
+{
+    return ui::fileNames().saveFileName(
+        this, caption,
+        QDir::home().filePath(QStringLiteral("certificate-%1.pdf").arg(records::shortId(id))),
+        QStringLiteral("PDF (*.pdf)"));
+}
+
+bool HistoryWindow::writable(const QString& path, const QStringList& kept)
+{
+    const records::OutputFault output = records::writableOutput(path, kept);
+    if (output.failed())
+        ui::messages().show(this, ui::messageTitle, messages::certificateFault(output),
+                            ui::MessageService::Icon::Stop);
+    return !output.failed();
+}
+
 void HistoryWindow::issueSelected(const QString& by, const QString& role)
 {
     const std::optional<records::Record> record = selectedRecord();
@@ -408,21 +436,11 @@ void HistoryWindow::issueSelected(const QString& by, const QString& role)
                             ui::MessageService::Icon::Stop);
         return;
     }
-    const QString path = ui::fileNames().saveFileName(
-        this, QStringLiteral("Issue certificate"),
-        QDir::home().filePath(
-            QStringLiteral("certificate-%1.pdf").arg(records::shortId(record->id))),
-        QStringLiteral("PDF (*.pdf)"));
+    const QString path = certificatePath(QStringLiteral("Issue certificate"), record->id);
     const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
-    if (path.isEmpty() || !store || certifying_->isBusy())
-        return;
     // The number is spent once: not on a file that cannot be written.
-    if (const records::OutputFault output = records::writableOutput(path, store->files());
-        output.failed()) {
-        ui::messages().show(this, ui::messageTitle, messages::certificateFault(output),
-                            ui::MessageService::Icon::Stop);
+    if (path.isEmpty() || !store || certifying_->isBusy() || !writable(path, store->files()))
         return;
-    }
     const auto head = std::make_shared<QString>();
     const auto status = std::make_shared<records::CertificateStatus>();
     const QString correctedBy = model_->correctedBy(record->id);

@@ -73,6 +73,10 @@ private:
     void createButtons();
     QLineEdit* addFilter(QHBoxLayout* row, const QString& label, const QString& name);
     void askToIssue();
+    // Whether a certificate can be written at `path`; said when not.
+    bool writable(const QString& path, const QStringList& kept);
+    // The file the user chooses for the certificate of record `id`.
+    QString certificatePath(const QString& caption, const QString& id);
     std::optional<records::Record> selectedRecord();
     records::RecordFilter filter() const;
     void readPage(bool first);

@@ -338,36 +338,26 @@ QString typedReferenceProblem(const LabSettings& lab, const TypedReference& type
     return {};
 }
 
-} // namespace
-
-QString decideReference(const QList<ReferenceStandard>& entries, const LabSettings& lab,
-                        const TypedReference& typed, const QDate& day, RecordInput& input)
+// The entry that stood on the day of the calibration: a correction of an old one names the
+// reference as it was then, not as later entries changed it.
+const ReferenceStandard& standingOn(const QList<ReferenceStandard>& entries, const QDate& day)
 {
-    if (entries.isEmpty()) {
-        const QString problem = typedReferenceProblem(lab, typed, input);
-        if (problem.isEmpty())
-            input.referenceSource = QStringLiteral("typed");
-        return problem;
-    }
-    // The entry that stood on the day of the calibration: a correction of an old one names the
-    // reference as it was then, not as later entries changed it.
     const ReferenceStandard* standing = &entries.first();
     for (const ReferenceStandard& entry : entries)
         if (entry.savedUtc.toLocalTime().date() <= day)
             standing = &entry;
-    const ReferenceStandard& standard = *standing;
+    return *standing;
+}
+
+// Why a standard cannot stand behind a calibration on `day`: calibrated after it, withdrawn,
+// or due before it.
+QString useProblem(const ReferenceStandard& standard, const QDate& day)
+{
     if (standard.calibrated.isValid() && standard.calibrated > day)
         return QStringLiteral("The reference standard %1 was calibrated on %2, after the "
                               "calibration on %3: its certificate cannot stand behind it.")
             .arg(standard.identifier, standard.calibrated.toString(Qt::ISODate),
                  day.toString(Qt::ISODate));
-    for (const QString& problem :
-         {disagreement(typed.u, input.referenceUncertainty != standard.U, typed.uName, standard),
-          disagreement(typed.k, input.setUp.referenceK != standard.k, typed.kName, standard),
-          disagreement(typed.drift, input.setUp.drift != standard.drift, typed.driftName, standard),
-          disagreement(typed.due, input.referenceDue != standard.due, typed.dueName, standard)})
-        if (!problem.isEmpty())
-            return problem;
     switch (referenceUse(standard, day)) {
     case ReferenceUse::Withdrawn:
         return QStringLiteral("The reference standard %1 has been withdrawn from the register "
@@ -379,8 +369,31 @@ QString decideReference(const QList<ReferenceStandard>& entries, const LabSettin
             .arg(standard.identifier, standard.due.toString(Qt::ISODate),
                  day.toString(Qt::ISODate));
     default:
-        break;
+        return {};
     }
+}
+
+} // namespace
+
+QString decideReference(const QList<ReferenceStandard>& entries, const LabSettings& lab,
+                        const TypedReference& typed, const QDate& day, RecordInput& input)
+{
+    if (entries.isEmpty()) {
+        const QString problem = typedReferenceProblem(lab, typed, input);
+        if (problem.isEmpty())
+            input.referenceSource = QStringLiteral("typed");
+        return problem;
+    }
+    const ReferenceStandard& standard = standingOn(entries, day);
+    for (const QString& problem :
+         {disagreement(typed.u, input.referenceUncertainty != standard.U, typed.uName, standard),
+          disagreement(typed.k, input.setUp.referenceK != standard.k, typed.kName, standard),
+          disagreement(typed.drift, input.setUp.drift != standard.drift, typed.driftName, standard),
+          disagreement(typed.due, input.referenceDue != standard.due, typed.dueName, standard)})
+        if (!problem.isEmpty())
+            return problem;
+    if (const QString problem = useProblem(standard, day); !problem.isEmpty())
+        return problem;
     input.referenceUncertainty = standard.U;
     input.setUp.referenceK = standard.k;
     input.setUp.drift = standard.drift;
