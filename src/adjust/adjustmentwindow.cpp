@@ -392,14 +392,23 @@ void AdjustmentWindow::offerWhatWasUsed()
         return;
     const auto customers = std::make_shared<QStringList>();
     const auto method = std::make_shared<QString>();
+    const auto references = std::make_shared<QStringList>();
     offering_->start(
-        [store, customers, method] {
+        [store, customers, method, references] {
+            QList<records::ReferenceStandard> standards;
             records::StoreFailure failure = records::customersUsed(*store, *customers);
-            return failure.failed() ? failure : records::lastMethod(*store, *method);
-        },
-        [this, customers, method](const records::StoreFailure& failure) {
             if (!failure.failed())
-                recordFields_->offer(*customers, *method);
+                failure = records::lastMethod(*store, *method);
+            if (!failure.failed())
+                failure = records::listReferences(*store, standards);
+            for (const records::ReferenceStandard& standard : standards)
+                if (standard.usable)
+                    *references << standard.identifier;
+            return failure;
+        },
+        [this, customers, method, references](const records::StoreFailure& failure) {
+            if (!failure.failed())
+                recordFields_->offer(*customers, *method, *references);
         });
 }
 

@@ -137,8 +137,13 @@ bool RecordFields::referenceDueTyped() const
     return !referenceDue_->text().trimmed().isEmpty();
 }
 
-void RecordFields::offer(const QStringList& customers, const QString& method)
+void RecordFields::offer(const QStringList& customers, const QString& method,
+                         const QStringList& references)
 {
+    // The register's standards to pick from as the identifier is typed.
+    auto* registered = new QCompleter(references, reference_);
+    registered->setCaseSensitivity(Qt::CaseInsensitive);
+    reference_->setCompleter(registered);
     auto* completer = new QCompleter(customers, customer_);
     completer->setCaseSensitivity(Qt::CaseInsensitive);
     customer_->setCompleter(completer);

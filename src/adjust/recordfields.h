@@ -30,7 +30,8 @@ public:
     bool referenceDueTyped() const;
     // Offers the customers of records made before, and the method of the newest one when
     // none is typed yet.
-    void offer(const QStringList& customers, const QString& method);
+    void offer(const QStringList& customers, const QString& method,
+               const QStringList& references = {});
 
 signals:
     // The reference standard's identifier, once it has been typed.

@@ -738,6 +738,10 @@ void TestRecordWindows::checkTakesTheRegistersReference()
     auto* customer = qobject_cast<QLineEdit*>(named(next, "Customer"));
     QVERIFY(customer->completer());
     QCOMPARE(customer->completer()->model()->rowCount(), 1);
+    // The register's standards in use are offered to pick from.
+    auto* offered = qobject_cast<QLineEdit*>(named(next, "Reference standard"))->completer();
+    QVERIFY(offered);
+    QCOMPARE(offered->model()->index(0, 0).data().toString(), QStringLiteral("PT-REG"));
     delete next;
 }
 
