@@ -40,6 +40,7 @@ struct HistoryWindow::Page {
     QList<records::ListedRecord> records;
     bool complete = false;
     qint64 total = 0;
+    qint64 matching = -1; // those the filter picks; -1 without a filter
 };
 
 namespace {
@@ -211,6 +212,11 @@ records::StoreFailure HistoryWindow::readInto(records::RecordStore& store,
     records::StoreFailure failure;
     if (first)
         failure = store.count({}, page.total);
+    // With a filter, how many it picks beside how many there are: "11 of 20 records".
+    const bool filtered = !wanted.serialContains.isEmpty() || !wanted.asFoundVerdict.isEmpty() ||
+                          !wanted.referenceId.isEmpty() || !wanted.customer.isEmpty();
+    if (first && filtered && !failure.failed())
+        failure = store.count(wanted, page.matching);
     if (!failure.failed())
         failure = store.visit(wanted, [&](const records::ListedRecord& listed) {
             page.records.append(listed);
@@ -281,10 +287,17 @@ void HistoryWindow::showPage(const Page& page, bool first, const QString& locati
         if (!first)
             model_->appendPage({}, true);
     } else if (first) {
-        status_->setText((page.total == 1 ? QStringLiteral("%1 record in %2.")
-                                          : QStringLiteral("%1 records in %2."))
-                             .arg(page.total)
-                             .arg(location));
+        status_->setText(
+            page.matching >= 0
+                ? QStringLiteral("%1 of %2 %3 in %4.")
+                      .arg(page.matching)
+                      .arg(page.total)
+                      .arg(page.total == 1 ? QStringLiteral("record") : QStringLiteral("records"),
+                           location)
+                : (page.total == 1 ? QStringLiteral("%1 record in %2.")
+                                   : QStringLiteral("%1 records in %2."))
+                      .arg(page.total)
+                      .arg(location));
         model_->setFirstPage(page.records, page.complete);
         table_->resizeColumnsToContents();
         // A serial of 200 characters is shown elided, not pushing every other column away.

@@ -604,6 +604,9 @@ void TestRecordWindows::historyIssuesAndTracesReferences()
                    : -1;
     };
     QCOMPARE(filtered("Reference filter", "REF-A"), 2);
+    // The status says how many the filter picks of how many there are.
+    QVERIFY2(labelText(history, "History status").startsWith("2 of 3 records in "),
+             qPrintable(labelText(history, "History status")));
     QCOMPARE(filtered("Reference filter", "REF"), 0);
     QCOMPARE(filtered("Reference filter", ""), 3);
     QCOMPARE(filtered("Customer filter", "Customer of REF-B"), 1);
