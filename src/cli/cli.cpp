@@ -8,6 +8,7 @@
 #include "calc/calculation.h"
 #include "calc/utf8text.h"
 #include "instrument/instrumentlink.h"
+#include "instrument/typetable.h"
 #include "messages/messages.h"
 #include "quarvet/version.h"
 
@@ -25,6 +26,7 @@ constexpr const char* usage =
     "       quarvet-cli value [ENTRY...]  (how each entry reads in this locale)\n"
     "       quarvet-cli decode [FILE]     (one instrument memory text a line)\n"
     "       quarvet-cli read              (read the instrument and decode its memory)\n"
+    "       quarvet-cli types [--format text|csv|json]  (the instrument type table)\n"
     "       quarvet-cli check [--current SLOPE OFFSET] [SET-UP] [--reading N R ...] [--json]\n"
     "                   TARGET1 TARGET2 INDICATED1 INDICATED2\n"
     "       quarvet-cli fit [--current SLOPE OFFSET] [SET-UP] [--reading N R ...] [--json]\n"
@@ -254,6 +256,40 @@ int decodeCommand(const std::vector<std::string>& args, ByteSource& in, Output& 
     return decodeAll(*file);
 }
 
+// A constant of the type table as text: "-" for the empty entry.
+std::string constantText(int type, std::string_view name)
+{
+    const instrument::TypeConstant constant = instrument::typeConstant(type, name);
+    return constant.value ? std::to_string(*constant.value) : std::string("-");
+}
+
+// The instrument type table, a type a line: its number, model number and the constants of its
+// display lines ("-" where a line shows nothing), as text, CSV or JSON lines.
+int typesCommand(const std::vector<std::string>& args, Output& io)
+{
+    const std::string format = args.size() == 2 && args[0] == "--format" ? args[1] : "text";
+    if (!(args.empty() || (args.size() == 2 && args[0] == "--format")) ||
+        (format != "text" && format != "csv" && format != "json"))
+        return usageFault("types takes --format text, csv or json", io);
+    if (format == "csv")
+        io.out << "type,model,line1,line2\r\n";
+    for (int type = 1; instrument::typeConstant(type, "TypName").ok(); ++type) {
+        const std::string model = constantText(type, "TypName");
+        const std::string line1 = constantText(type, "Line1");
+        const std::string line2 = constantText(type, "Line2");
+        const auto json = [](const std::string& value) { return value == "-" ? "null" : value; };
+        if (format == "json")
+            io.out << "{\"type\":" << std::to_string(type) << ",\"model\":" << json(model)
+                   << ",\"line1\":" << json(line1) << ",\"line2\":" << json(line2) << "}\n";
+        else
+            io.out << std::to_string(type) << (format == "csv" ? "," : "\t") << model
+                   << (format == "csv" ? "," : "\t") << line1 << (format == "csv" ? "," : "\t")
+                   << line2 << (format == "csv" ? "\r\n" : "\n");
+    }
+    io.out.flush();
+    return success;
+}
+
 int readCommand(Output& io)
 {
     const std::string answer = instrument::readInstrumentMemory();
@@ -309,6 +345,8 @@ int dispatch(const std::vector<std::string>& args, const calc::Separators& separ
         return decodeCommand(rest, in, io);
     if (command == "read")
         return rest.empty() ? readCommand(io) : usageFailure(io);
+    if (command == "types")
+        return typesCommand(rest, io);
     if (const auto found = more.find(command); found != more.end())
         return found->second(rest, io);
     return usageFailure(io);

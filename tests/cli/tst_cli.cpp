@@ -758,6 +758,26 @@ void TestCli::adjustmentCommands_data()
                "uncertainty (guard band = 0.02)\npoint\ttarget\treading\terror\tverdict\n"
                "1\t100\t100.081\t0.08100000000000307\tfail\nverdict: Fail\n")
         << none;
+    // The type table as the records take it: model numbers and the constants of their lines.
+    QTest::newRow("types")
+        << QStringList{"types"} << none << 0
+        << QByteArray("1\t731\t1\t0\n2\t736\t1\t3\n3\t742\t1\t0\n4\t745\t1\t3\n5\t753\t2\t0\n"
+                      "6\t758\t2\t4\n7\t761\t1\t2\n8\t739\t0\t3\n")
+        << none;
+    QTest::newRow("types as JSON lines")
+        << QStringList{"types", "--format", "json"} << none << 0
+        << QByteArray("{\"type\":1,\"model\":731,\"line1\":1,\"line2\":0}\n"
+                      "{\"type\":2,\"model\":736,\"line1\":1,\"line2\":3}\n"
+                      "{\"type\":3,\"model\":742,\"line1\":1,\"line2\":0}\n"
+                      "{\"type\":4,\"model\":745,\"line1\":1,\"line2\":3}\n"
+                      "{\"type\":5,\"model\":753,\"line1\":2,\"line2\":0}\n"
+                      "{\"type\":6,\"model\":758,\"line1\":2,\"line2\":4}\n"
+                      "{\"type\":7,\"model\":761,\"line1\":1,\"line2\":2}\n"
+                      "{\"type\":8,\"model\":739,\"line1\":0,\"line2\":3}\n")
+        << none;
+    QTest::newRow("types in an unknown format")
+        << QStringList{"types", "--format", "xml"} << none << 2 << none
+        << QByteArray("quarvet-cli: types takes --format text, csv or json\n");
     QTest::newRow("wrong entries are named")
         << QStringList{"fit", "0", "x", "50", "50", "y", "100"} << none << 1 << none
         << QByteArray("Following Inputs are wrong:\n\nIndicated temperature 1\n"
