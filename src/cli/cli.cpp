@@ -188,17 +188,32 @@ std::string_view describeValue(std::string_view entry, const calc::Separators& s
     return "not a number";
 }
 
+// The separator warning calc gives, for an entry that reads as a number only because the
+// locale takes its separator for another: said beside the value, on standard error.
+void warnOfSeparator(std::string_view entry, const std::string& where,
+                     const std::optional<calc::SeparatorPair>& pair,
+                     const calc::Separators& separators, Output& io)
+{
+    if (pair && calc::holds(entry, pair->foreign) &&
+        calc::readEntry(std::string(entry), separators).isNumber())
+        io.sayError(where + messages::oneLine(messages::separatorWarning(*pair)) + "\n");
+}
+
 int valueCommand(const std::vector<std::string>& entries, const calc::Separators& separators,
                  ByteSource& in, Output& io)
 {
     std::string text;
+    const std::optional<calc::SeparatorPair> pair = calc::probeSeparators(separators);
     if (!entries.empty()) {
-        for (const std::string& entry : entries)
+        for (const std::string& entry : entries) {
             io.out << describeValue(entry, separators, text) << '\n';
+            warnOfSeparator(entry, "'" + calc::printable(entry) + "': ", pair, separators, io);
+        }
         return success;
     }
-    return forEachLine(in, io, [&](std::string_view line, long) {
+    return forEachLine(in, io, [&](std::string_view line, long number) {
         io.out << describeValue(line, separators, text) << '\n';
+        warnOfSeparator(line, "line " + std::to_string(number) + ": ", pair, separators, io);
         return true;
     });
 }

@@ -241,16 +241,23 @@ void TestCli::values_data()
     QTest::addColumn<QStringList>("entries");
     QTest::addColumn<QByteArray>("input");
     QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QByteArray>("err"); // calc's separator warning, entry by entry
+    const QByteArray warning = "Following separator '.' is unknown. The correct separator is "
+                               "',' ! Please check the entered values!\n";
     QTest::newRow("point locale") << false
                                   << QStringList{"12.5", "0.1", "1e-400", "-1e-400", "1e309", "12a"}
                                   << QByteArray()
-                                  << QByteArray("12.5\n0.1\n0\n-0\nout of range\nnot a number\n");
+                                  << QByteArray("12.5\n0.1\n0\n-0\nout of range\nnot a number\n")
+                                  << QByteArray();
     QTest::newRow("comma locale groups the point")
         << true << QStringList{"12.5", "12,5", "1.234,5"} << QByteArray()
-        << QByteArray("125\n12.5\n1234.5\n");
+        << QByteArray("125\n12.5\n1234.5\n") << "'12.5': " + warning + "'1.234,5': " + warning;
     QTest::newRow("standard input, one entry a line")
         << false << QStringList{} << QByteArray("  7 \n\n1 2\r\n")
-        << QByteArray("7\nnot a number\nnot a number\n");
+        << QByteArray("7\nnot a number\nnot a number\n") << QByteArray();
+    QTest::newRow("standard input in the comma locale")
+        << true << QStringList{} << QByteArray("0.5\n0,5\n") << QByteArray("5\n0.5\n")
+        << "line 1: " + warning;
 }
 
 void TestCli::values()
@@ -259,8 +266,10 @@ void TestCli::values()
     QFETCH(QStringList, entries);
     QFETCH(QByteArray, input);
     QFETCH(QByteArray, out);
+    QFETCH(QByteArray, err);
     const Run result = run(QStringList{"value"} + entries, commaLocale ? comma : point, input);
     QCOMPARE(result.out, out);
+    QCOMPARE(result.err, err);
     QCOMPARE(result.status, 0);
 }
 
