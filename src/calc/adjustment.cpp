@@ -16,14 +16,6 @@ int hexValue(char c)
     return -1;
 }
 
-// A code written from floor(value * scale) does not hold that number when it lies outside
-// the 16 bits of the code: the instrument applies the low 16 bits instead.
-bool wraps(double value, int scale)
-{
-    const double units = std::floor(value * scale);
-    return units < -32768.0 || units > 32767.0;
-}
-
 // The least-squares line through (raw, target), sums taken left to right in input order.
 CalcResult leastSquares(std::span<const double> raws, std::span<const ReferencePoint> points)
 {
@@ -106,6 +98,12 @@ double slopeOfCode(std::int16_t code)
 double offsetOfCode(std::int16_t code)
 {
     return code / static_cast<double>(offsetScale);
+}
+
+bool wraps(double value, int scale)
+{
+    const double units = std::floor(value * scale);
+    return units < -32768.0 || units > 32767.0;
 }
 
 Adjustment adjust(std::span<const ReferencePoint> points, const Coefficients& current)

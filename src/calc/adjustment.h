@@ -54,6 +54,10 @@ struct Adjustment {
     bool ok() const { return line.ok(); }
 };
 
+// A code written from floor(value * scale) does not hold that number when it lies outside
+// the 16 bits of the code: the instrument applies the low 16 bits instead.
+bool wraps(double value, int scale);
+
 // The new codes for readings taken under `current` coefficients: each indicated value is
 // taken back to the raw reading first. Two points give the two-point line of calibrate();
 // more give the least-squares line. A current slope code of 0 is the fault

@@ -5,6 +5,7 @@
 #include "fileio.h"
 #include "run.h"
 
+#include "calc/adjustment.h"
 #include "calc/calculation.h"
 #include "calc/utf8text.h"
 #include "instrument/instrumentlink.h"
@@ -105,6 +106,20 @@ constexpr const char* help =
 
 using Entries = std::array<std::string_view, 4>;
 
+// The codes are written as calculated, and scripts rely on them and on the exit status; a
+// code that does not hold its value is said on standard error, as check says it.
+void warnOfWraps(const calc::CalcResult& result, const std::string& where, Output& io)
+{
+    const auto slope = calc::readCoefficientCode(result.slopeCode);
+    const auto offset = calc::readCoefficientCode(result.offsetCode);
+    if (slope && calc::wraps(result.slope, calc::slopeScale))
+        io.sayError(where + "warning: " +
+                    messages::codeWrap(false, calc::slopeOfCode(*slope), result.slope) + "\n");
+    if (offset && calc::wraps(result.offset, calc::offsetScale))
+        io.sayError(where + "warning: " +
+                    messages::codeWrap(true, calc::offsetOfCode(*offset), result.offset) + "\n");
+}
+
 void writeCodes(const calc::CalcResult& result, OutputBuffer& out)
 {
     char line[4 + 1 + 4 + 1];
@@ -138,6 +153,7 @@ int calcArguments(const Entries& texts, const calc::Separators& separators, Outp
         return failure;
     }
     writeCodes(calculation.result, io.out);
+    warnOfWraps(calculation.result, "", io);
     return success;
 }
 
@@ -168,6 +184,7 @@ int calcLines(const calc::Separators& separators, ByteSource& in, Output& io)
             return false;
         }
         writeCodes(calculation.result, io.out);
+        warnOfWraps(calculation.result, "line " + std::to_string(number) + ": ", io);
         return true;
     });
 }

@@ -169,10 +169,22 @@ void TestCli::calcArguments_data()
                                   << QByteArray("27A8 FE04\n") << none;
     QTest::newRow("negative entries are not options")
         << false << QStringList{"0", "100", "-1", "99"} << 0 << QByteArray("2710 03E8\n") << none;
+    // 12.5 read as 125: a slope of 125 does not fit its code, which is written all the same.
     QTest::newRow("warning keeps the result")
         << true << QStringList{"0", "12.5", "0", "1"} << 0 << QByteArray("12D0 0000\n")
         << QByteArray("Following separator '.' is unknown.\nThe correct separator is ',' !\n"
-                      "Please check the entered values!\n");
+                      "Please check the entered values!\nwarning: the slope does not fit its "
+                      "code: the instrument will apply 0.4816, not 125\n");
+    QTest::newRow("a slope that wraps is written, and said")
+        << false << QStringList{"0", "100", "0", "10"} << 0 << QByteArray("86A0 0000\n")
+        << QByteArray("warning: the slope does not fit its code: the instrument will apply "
+                      "-3.1072, not 10\n");
+    QTest::newRow("an offset that wraps is written, and said")
+        << false << QStringList{"0", "1", "-40", "-39"} << 0 << QByteArray("2710 9C40\n")
+        << QByteArray("warning: the offset does not fit its code: the instrument will apply "
+                      "-25.536 \xC2\xB0"
+                      "C, not 40 \xC2\xB0"
+                      "C\n");
     QTest::newRow("wrong entries before the separator warning, as the window shows them")
         << true << QStringList{"a", "12.5", "0", "1"} << 1 << none
         << QByteArray("Following Inputs are wrong:\n\nTarget temperature 1\n"
