@@ -59,6 +59,7 @@ constexpr const char* usage =
     "                   --calibrated-by LAB --u U [--k K] [--drift A] --calibrated YYYY-MM-DD\n"
     "                   --due YYYY-MM-DD\n"
     "       quarvet-cli references withdraw ID | show ID | list [--format text|csv|json]\n"
+    "       quarvet-cli COMMAND [SUBCOMMAND] --help | -h   (the usage of one command)\n"
     "       quarvet-cli --help | --version\n";
 
 constexpr const char* help =
@@ -345,11 +346,62 @@ std::optional<int> adjustmentCommand(const std::string& command,
     return std::nullopt;
 }
 
+// The usage's lines, a command a block: its first line and the lines that go on with it.
+std::vector<std::string> usageBlocks()
+{
+    std::vector<std::string> blocks;
+    std::string_view text = usage;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        const std::string_view line = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        // A command's line names the program; the others go on with the one before.
+        if (line.find("quarvet-cli ") != std::string_view::npos || blocks.empty())
+            blocks.emplace_back(line.substr(
+                line.find("quarvet-cli") == std::string_view::npos ? 0 : line.find("quarvet-cli")));
+        else
+            blocks.back() += "\n" + std::string(line);
+    }
+    return blocks;
+}
+
+// The usage of the command `words` begin with, and of its subcommand when one is named and
+// the usage knows it; empty for a command it does not know.
+std::string usageOf(const std::vector<std::string>& words)
+{
+    std::vector<std::string> named;
+    for (const std::string& word : words) {
+        if (word.starts_with("-") || named.size() == 2)
+            break;
+        named.push_back(word);
+    }
+    for (std::size_t take = named.size(); take > 0; --take) {
+        std::string prefix = "quarvet-cli";
+        for (std::size_t n = 0; n < take; ++n)
+            prefix += " " + named[n];
+        std::string said;
+        for (const std::string& block : usageBlocks())
+            if (block.starts_with(prefix + " ") || block.starts_with(prefix + "\n") ||
+                block == prefix)
+                said += (said.empty() ? "Usage: " : "       ") + block + "\n";
+        if (!said.empty())
+            return said;
+    }
+    return {};
+}
+
 int dispatch(const std::vector<std::string>& args, const calc::Separators& separators,
              ByteSource& in, Output& io, const MoreCommands& more)
 {
     if (args.empty())
         return usageFailure(io);
+    // --help or -h after a command: its usage, on standard output.
+    if (std::any_of(args.begin() + 1, args.end(),
+                    [](const std::string& word) { return word == "--help" || word == "-h"; }))
+        if (const std::string said = usageOf(args); !said.empty()) {
+            io.out << said;
+            return success;
+        }
     const std::string& command = args.front();
     // Entries after the command may start with a minus sign: only the first word is
     // an option.

@@ -293,6 +293,19 @@ void TestCli::usage_data()
     QTest::newRow("version") << QStringList{"--version"} << 0
                              << QByteArray("Quarvet Basic 1.0.0\n");
     QTest::newRow("help") << QStringList{"--help"} << 0 << QByteArray("Usage: quarvet-cli");
+    // Every command and subcommand answers --help and -h with its own usage.
+    const auto help = [](const QStringList& args, const char* start) {
+        QTest::addRow("%s", qPrintable(args.join(' '))) << args << 0 << QByteArray(start);
+    };
+    help({"calc", "--help"}, "Usage: quarvet-cli calc TARGET1");
+    help({"check", "-h"}, "Usage: quarvet-cli check [--current");
+    help({"records", "--help"}, "Usage: quarvet-cli records list");
+    help({"records", "add", "--help"}, "Usage: quarvet-cli records add --serial");
+    help({"records", "issue", "ID", "-h"}, "Usage: quarvet-cli records issue ID");
+    help({"lab", "set", "-h"}, "Usage: quarvet-cli lab show | lab set");
+    help({"references", "list", "--help"}, "Usage: quarvet-cli references");
+    help({"types", "--help"}, "Usage: quarvet-cli types");
+    QTest::newRow("help of no command") << QStringList{"frobnicate", "--help"} << 2 << QByteArray();
     QTest::newRow("unknown option") << QStringList{"--frobnicate"} << 2 << QByteArray();
     QTest::newRow("no command") << QStringList{} << 2 << QByteArray();
     QTest::newRow("three entries") << QStringList{"calc", "1", "2", "3"} << 2 << QByteArray();
