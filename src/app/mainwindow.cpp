@@ -1,5 +1,7 @@
 #include "mainwindow.h"
 
+#include "calc/adjustment.h"
+
 #include "about/aboutwindow.h"
 #include "adjust/adjustmentwindow.h"
 #include "calc/calculation.h"
@@ -387,9 +389,23 @@ void MainWindow::showCodes(const std::string& slopeCode, const std::string& offs
 {
     steigung_->setText(QString::fromStdString(slopeCode));
     offset_->setText(QString::fromStdString(offsetCode));
-    // Codes alone do not tell a negative offset from a large positive one.
-    steigung_->setToolTip(QStringLiteral("Slope: %1").arg(localised(slope)));
-    offset_->setToolTip(QStringLiteral("Offset: %1 °C").arg(localised(offset)));
+    // Codes alone do not tell a negative offset from a large positive one: what the instrument
+    // will apply, to the code's own resolution; beside it the line's value where the code
+    // does not hold it.
+    const auto slopeCodeValue = calc::readCoefficientCode(slopeCode);
+    const auto offsetCodeValue = calc::readCoefficientCode(offsetCode);
+    if (!slopeCodeValue || !offsetCodeValue)
+        return;
+    QString slopeTip = QStringLiteral("Slope: %1")
+                           .arg(QLocale().toString(calc::slopeOfCode(*slopeCodeValue), 'f', 4));
+    if (calc::wraps(slope, calc::slopeScale))
+        slopeTip += QStringLiteral(" (the line's %1)").arg(localised(slope));
+    QString offsetTip = QStringLiteral("Offset: %1 °C")
+                            .arg(QLocale().toString(calc::offsetOfCode(*offsetCodeValue), 'f', 3));
+    if (calc::wraps(offset, calc::offsetScale))
+        offsetTip += QStringLiteral(" (the line's %1 °C)").arg(localised(offset));
+    steigung_->setToolTip(slopeTip);
+    offset_->setToolTip(offsetTip);
 }
 
 namespace {

@@ -366,8 +366,13 @@ void TestMainWindow::tooltipsShowDecimalValues()
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     enter("0", "100", "0,5", "99");
     window_->calculate();
-    QCOMPARE(field("Steigung")->toolTip(), QStringLiteral("Slope: 1,015228426395939"));
-    QCOMPARE(field("Offset")->toolTip(), QStringLiteral("Offset: -0,507614213197968 °C"));
+    // What the codes make the instrument apply, not the line's digits.
+    QCOMPARE(field("Steigung")->toolTip(), QStringLiteral("Slope: 1,0152"));
+    QCOMPARE(field("Offset")->toolTip(), QStringLiteral("Offset: -0,508 °C"));
+    // A slope its code does not hold: the line's value beside what is applied.
+    enter("0", "100", "0", "10");
+    window_->calculate();
+    QCOMPARE(field("Steigung")->toolTip(), QStringLiteral("Slope: -3,1072 (the line's 10)"));
 }
 
 void TestMainWindow::rejectsWrongEntries_data()
