@@ -812,6 +812,12 @@ void TestCli::adjustmentCommands_data()
     QTest::newRow("types in an unknown format")
         << QStringList{"types", "--format", "xml"} << none << 2 << none
         << QByteArray("quarvet-cli: types takes --format text, csv or json\n");
+    // README's example, from the file it ships: each kind of memory text, and one that fails.
+    QTest::newRow("decode the memory texts of the examples")
+        << QStringList{"decode", EXAMPLES "/memory-texts.txt"} << none << 1
+        << QByteArray("2710 01F4 26FF 04B0\n2710 01F4 - -\n- - 26FF 04B0\n- - - -\nerror: record "
+                      "1: the slope field \"ZZ10\" is not hexadecimal\n")
+        << none;
     QTest::newRow("wrong entries are named")
         << QStringList{"fit", "0", "x", "50", "50", "y", "100"} << none << 1 << none
         << QByteArray("Following Inputs are wrong:\n\nIndicated temperature 1\n"
