@@ -390,22 +390,11 @@ std::string usageOf(const std::vector<std::string>& words)
     return {};
 }
 
-int dispatch(const std::vector<std::string>& args, const calc::Separators& separators,
-             ByteSource& in, Output& io, const MoreCommands& more)
+// --help or -h: the whole usage, or after a command its own; --version. Nothing for the
+// other words.
+std::optional<int> helpOrVersion(const std::vector<std::string>& args, Output& io)
 {
-    if (args.empty())
-        return usageFailure(io);
-    // --help or -h after a command: its usage, on standard output.
-    if (std::any_of(args.begin() + 1, args.end(),
-                    [](const std::string& word) { return word == "--help" || word == "-h"; }))
-        if (const std::string said = usageOf(args); !said.empty()) {
-            io.out << said;
-            return success;
-        }
     const std::string& command = args.front();
-    // Entries after the command may start with a minus sign: only the first word is
-    // an option.
-    const std::vector<std::string> rest(args.begin() + 1, args.end());
     if (command == "--help" || command == "-h") {
         io.out << usage << '\n' << help;
         return success;
@@ -414,6 +403,26 @@ int dispatch(const std::vector<std::string>& args, const calc::Separators& separ
         io.out << programTitle << ' ' << versionText << '\n';
         return success;
     }
+    if (std::any_of(args.begin() + 1, args.end(),
+                    [](const std::string& word) { return word == "--help" || word == "-h"; }))
+        if (const std::string said = usageOf(args); !said.empty()) {
+            io.out << said;
+            return success;
+        }
+    return std::nullopt;
+}
+
+int dispatch(const std::vector<std::string>& args, const calc::Separators& separators,
+             ByteSource& in, Output& io, const MoreCommands& more)
+{
+    if (args.empty())
+        return usageFailure(io);
+    if (const std::optional<int> status = helpOrVersion(args, io))
+        return *status;
+    const std::string& command = args.front();
+    // Entries after the command may start with a minus sign: only the first word is
+    // an option.
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
     if (command == "calc") {
         if (rest.empty())
             return calcLines(separators, in, io);
