@@ -369,12 +369,7 @@ void HistoryWindow::writeCertificate()
             return readForCertificate(*store, record, correctedBy, *head, *status);
         },
         [this, store, head, status, record = *record, path](const records::StoreFailure& failure) {
-            if (failure.failed()) {
-                ui::messages().show(this, ui::messageTitle, failure.message,
-                                    ui::MessageService::Icon::Stop);
-                return;
-            }
-            writeCertificateFile(record, path, store->files(), *head, *status);
+            writeCertificateFile(failure, record, path, store->files(), *head, *status);
         });
 }
 
@@ -464,30 +459,32 @@ void HistoryWindow::issueSelected(const QString& by, const QString& role)
             return issueInStore(*store, record, correctedBy, issue, *head, *status);
         },
         [this, store, head, status, record = *record, path](const records::StoreFailure& failure) {
-            if (failure.failed()) {
-                ui::messages().show(this, ui::messageTitle, failure.message,
-                                    ui::MessageService::Icon::Stop);
+            if (!writeCertificateFile(failure, record, path, store->files(), *head, *status))
                 return;
-            }
-            writeCertificateFile(record, path, store->files(), *head, *status);
             status_->setText(
                 status_->text() +
                 QStringLiteral(" Issued as certificate %1.").arg(status->issue->number));
         });
 }
 
-void HistoryWindow::writeCertificateFile(const records::Record& record, const QString& path,
+bool HistoryWindow::writeCertificateFile(const records::StoreFailure& read,
+                                         const records::Record& record, const QString& path,
                                          const QStringList& kept, const QString& chainHead,
                                          const records::CertificateStatus& status)
 {
-    if (const QString fault = certificate::writeCertificate(record, path, kept, chainHead, status);
-        !fault.isEmpty()) {
+    // What the store could not give, or the page that could not be written, is said; a
+    // page is said written only once it is.
+    QString fault = read.failed() ? read.message : QString();
+    if (fault.isEmpty())
+        fault = certificate::writeCertificate(record, path, kept, chainHead, status);
+    if (!fault.isEmpty()) {
         ui::messages().show(this, ui::messageTitle, fault, ui::MessageService::Icon::Stop);
-        return;
+        return false;
     }
     status_->setText(QStringLiteral("Certificate of record %1 written to %2.")
                          .arg(records::shortId(record.id), path));
     emit certificateWritten();
+    return true;
 }
 
 namespace {

@@ -84,9 +84,10 @@ private:
                                           const records::RecordFilter& wanted, bool first,
                                           Page& page);
     void showPage(const Page& page, bool first, const QString& location);
-    void writeCertificateFile(const records::Record& record, const QString& path,
-                              const QStringList& kept, const QString& chainHead,
-                              const records::CertificateStatus& status);
+    // Writes the certificate once the store was read; false, said, when either failed.
+    bool writeCertificateFile(const records::StoreFailure& read, const records::Record& record,
+                              const QString& path, const QStringList& kept,
+                              const QString& chainHead, const records::CertificateStatus& status);
 
     StoreSource storeSource_;
     RecordTableModel* model_ = nullptr;
