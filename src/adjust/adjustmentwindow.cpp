@@ -725,11 +725,10 @@ void AdjustmentWindow::finishSaving(const records::Record& record,
     // corrected never has two live corrections.
     if (!corrects_.isEmpty())
         corrects_ = record.id;
-    ui::showValue(
-        recordStatus_,
-        QStringLiteral("Saved record %1 (%2, %3).")
-            .arg(records::shortId(record.id), records::printableText(record.serial),
-                 record.verdict.isEmpty() ? QStringLiteral("not verified") : record.verdict));
+    ui::showValue(recordStatus_,
+                  QStringLiteral("Saved record %1 (%2, %3).")
+                      .arg(records::shortId(record.id), records::printableText(record.serial),
+                           records::asLeftVerdictText(record)));
     emit recordSaved(record);
     emit savingFinished(true);
 }
@@ -884,6 +883,21 @@ void AdjustmentWindow::showPoints(const calc::Adjustment& adjustment, bool ok)
     ui::showValue(largestError_, ok ? shown(adjustment.largestError) : QString());
 }
 
+// A verdict, or why there is none once the entries can be evaluated; `read`, for the
+// verdict as left, whether any reading was taken after the adjustment.
+QString AdjustmentWindow::verdictWords(std::optional<calc::Verdict> verdict, bool evaluated,
+                                       std::optional<bool> read) const
+{
+    std::string_view said;
+    if (verdict)
+        return QString::fromStdString(calc::verdictText(*verdict));
+    if (evaluated && read == false)
+        said = messages::notVerified;
+    else if (evaluated && !entries_.tolerance)
+        said = messages::noTolerance;
+    return QString::fromLatin1(said.data(), static_cast<qsizetype>(said.size()));
+}
+
 void AdjustmentWindow::showVerdicts()
 {
     const bool ok = evaluation_ && evaluation_->ok();
@@ -893,10 +907,10 @@ void AdjustmentWindow::showVerdicts()
     showPointVerdicts(asLeft.has_value());
     for (std::size_t n = 0; n < 2; ++n)
         ui::showValue(foundU_[n], ok ? uncertaintyText(evaluation_->asFound[n].budget) : QString());
-    ui::showValue(asFoundVerdict_,
-                  asFound ? QString::fromStdString(calc::verdictText(*asFound)) : QString());
-    ui::showValue(verdict_,
-                  asLeft ? QString::fromStdString(calc::verdictText(*asLeft)) : QString());
+    ui::showValue(asFoundVerdict_, verdictWords(asFound, ok, std::nullopt));
+    const bool read = !entries_.readings[0].empty() || !entries_.readings[1].empty() ||
+                      !entries_.thirdReadings.empty();
+    ui::showValue(verdict_, verdictWords(asLeft, ok, read));
     const auto rule = static_cast<calc::DecisionRule>(ruleChoice_->currentData().toInt());
     QString said = evaluation_ && !ok   ? evaluationFault(*evaluation_)
                    : entries_.tolerance ? QString::fromStdString(messages::decisionRule(rule))

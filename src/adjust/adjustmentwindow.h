@@ -111,6 +111,8 @@ private:
     void showAdjustment(const calc::Adjustment& adjustment);
     void showPoints(const calc::Adjustment& adjustment, bool ok);
     void showVerdicts();
+    QString verdictWords(std::optional<calc::Verdict> verdict, bool evaluated,
+                         std::optional<bool> read) const;
     void showPointVerdicts(bool judged);
     void plotErrors(const calc::Adjustment& adjustment);
 

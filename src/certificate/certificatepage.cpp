@@ -294,7 +294,7 @@ QStringList resultRow(const QString& when, const records::PointResult& point)
                 : QStringLiteral("∞"),
             QString::fromStdString(messages::coverageFactorText(point.k)),
             QString::fromStdString(messages::expandedUncertaintyText(point.U)),
-            point.verdict.isEmpty() ? QStringLiteral("not judged") : point.verdict};
+            records::pointVerdictText(point)};
 }
 
 const std::vector<Column>& resultColumns()
@@ -417,11 +417,6 @@ void drawCoefficients(Sheet& sheet, const Record& record)
                      codeCells(record.slopeCode, true) + codeCells(record.offsetCode, false)});
 }
 
-QString asLeftText(const Record& record)
-{
-    return record.verdict.isEmpty() ? QStringLiteral("not verified") : record.verdict;
-}
-
 void drawVerification(Sheet& sheet, const Record& record)
 {
     sheet.heading(QStringLiteral("Conformity"));
@@ -436,7 +431,7 @@ void drawVerification(Sheet& sheet, const Record& record)
                                  : QStringLiteral("none"));
     if (!record.setUp) {
         sheet.fieldPair(QStringLiteral("Tolerance"), tolerance, QStringLiteral("Verdict"),
-                        PageText(asLeftText(record)), 1);
+                        PageText(records::asLeftVerdictText(record)), 1);
         sheet.field(QStringLiteral("Uncertainty"),
                     QStringLiteral("uncertainty not evaluated: the record was saved before the "
                                    "uncertainty of each result was kept"),
@@ -444,12 +439,9 @@ void drawVerification(Sheet& sheet, const Record& record)
         return;
     }
     sheet.fieldPair(QStringLiteral("Tolerance"), tolerance, QStringLiteral("As found"),
-                    PageText(record.asFoundVerdict.isEmpty()
-                                 ? QStringLiteral("not judged: no tolerance")
-                                 : record.asFoundVerdict),
-                    1);
-    sheet.fieldPair(QStringLiteral("As left"), PageText(asLeftText(record)), QString(),
-                    PageText(QString()), 1);
+                    PageText(records::asFoundVerdictText(record)), 1);
+    sheet.fieldPair(QStringLiteral("As left"), PageText(records::asLeftVerdictText(record)),
+                    QString(), PageText(QString()), 1);
 }
 
 // What the results do and do not say, with the laboratory's own statements.

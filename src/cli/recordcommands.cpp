@@ -454,15 +454,12 @@ void writeSaved(const records::Record& record, Output& io)
     try {
         io.out << "codes " << said(record.slopeCode) << " " << said(record.offsetCode) << "\n";
         writePointResults("as found", records::readPoints(record.asFoundPoints), io.out);
-        io.out << "as found "
-               << (record.asFoundVerdict.isEmpty() ? std::string("not judged: no tolerance")
-                                                   : said(record.asFoundVerdict))
-               << "\n";
+        io.out << "as found " << said(records::asFoundVerdictText(record)) << "\n";
         writePointResults("as left", records::readPoints(record.asLeftPoints), io.out);
-        if (record.verdict.isEmpty())
-            io.out << "verdict not verified\n";
-        else
-            io.out << "verdict " << said(record.verdict) << " (" << said(record.rule) << ")\n";
+        io.out << "verdict " << said(records::asLeftVerdictText(record));
+        if (!record.verdict.isEmpty())
+            io.out << " (" << said(record.rule) << ")";
+        io.out << "\n";
         io.out << said(record.id) << "\n";
         io.out.flush();
     } catch (const WriteFailure&) {

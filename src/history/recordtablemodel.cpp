@@ -69,18 +69,6 @@ int RecordTableModel::columnCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : Count;
 }
 
-namespace {
-
-QString asFoundText(const records::Record& record)
-{
-    if (!record.setUp)
-        return QStringLiteral("not evaluated");
-    return record.asFoundVerdict.isEmpty() ? QStringLiteral("not judged: no tolerance")
-                                           : record.asFoundVerdict;
-}
-
-} // namespace
-
 QString RecordTableModel::text(const records::ListedRecord& row, int column) const
 {
     const records::Record& record = row.record;
@@ -98,9 +86,9 @@ QString RecordTableModel::text(const records::ListedRecord& row, int column) con
             .arg(record.currentSlopeCode, record.currentOffsetCode, record.slopeCode,
                  record.offsetCode);
     case AsFound:
-        return asFoundText(record);
+        return records::asFoundVerdictText(record);
     case Verdict:
-        return record.verdict.isEmpty() ? QStringLiteral("not verified") : record.verdict;
+        return records::asLeftVerdictText(record);
     case Technician:
         return records::leftToRightAsStored(records::printableText(record.technician));
     case Id:

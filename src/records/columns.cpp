@@ -2,6 +2,8 @@
 
 #include "recordformat.h"
 
+#include "messages/messages.h"
+
 #include <QTimeZone>
 
 #include <cmath>
@@ -187,7 +189,9 @@ const Column columns[] = {
      }},
     {"tolerance", T::Real, true, 1, "", "", "tolerance", OPTIONAL_FIELD(tolerance), nullptr},
     {"rule", T::Text, false, 1, "", "", "rule", TEXT_FIELD(rule), nullptr},
-    {"verdict", T::Text, false, 1, "", "", "verdict", TEXT_FIELD(verdict), nullptr},
+    // Said in words where there is no verdict, as every other face says it.
+    {"verdict", T::Text, false, 1, "", "", "verdict", TEXT_FIELD(verdict),
+     [](const Record& r) { return QVariant(asLeftVerdictText(r)); }},
     {"note", T::Text, false, 1, "", "", "note", TEXT_FIELD(note), nullptr},
     {"corrects", T::Text, true, 1, "REFERENCES records(id)", "", "corrects",
      [](const Record& r) {
@@ -214,7 +218,7 @@ const Column columns[] = {
      [](const Record& r) { return evaluatedText(r, r.decisionRule); }},
     {"as_found_verdict", T::Text, true, 5, "", "", "as_found_verdict",
      LATER_TEXT_FIELD(asFoundVerdict),
-     [](const Record& r) { return evaluatedText(r, r.asFoundVerdict); }},
+     [](const Record& r) { return evaluatedText(r, asFoundVerdictText(r)); }},
     {"as_found_points", T::Text, true, 5, "", "", "as_found_points",
      LATER_TEXT_FIELD(asFoundPoints),
      [](const Record& r) { return evaluatedText(r, r.asFoundPoints); },
@@ -324,6 +328,34 @@ std::optional<PointResult> readPoint(QStringView text)
 }
 
 } // namespace
+
+namespace {
+
+QString words(std::string_view said)
+{
+    return QString::fromLatin1(said.data(), static_cast<qsizetype>(said.size()));
+}
+
+} // namespace
+
+QString asLeftVerdictText(const Record& record)
+{
+    if (!record.verdict.isEmpty())
+        return record.verdict;
+    return words(record.verification.isEmpty() ? messages::notVerified : messages::noTolerance);
+}
+
+QString asFoundVerdictText(const Record& record)
+{
+    if (!record.setUp)
+        return QStringLiteral("not evaluated");
+    return record.asFoundVerdict.isEmpty() ? words(messages::noTolerance) : record.asFoundVerdict;
+}
+
+QString pointVerdictText(const PointResult& point)
+{
+    return point.verdict.isEmpty() ? words(messages::noTolerance) : point.verdict;
+}
 
 QList<PointResult> readPoints(const QString& text)
 {

@@ -105,4 +105,12 @@ struct Record {
 QString pointsText(const QList<PointResult>& points);
 QList<PointResult> readPoints(const QString& text);
 
+// The verdicts in words, the same on every face and in every export. As left: the verdict,
+// "not judged: no tolerance" for readings taken without one, "not verified" without
+// readings. As found: the verdict, "not judged: no tolerance", or "not evaluated" in a record
+// kept before results had budgets. At a point: its verdict or "not judged: no tolerance".
+QString asLeftVerdictText(const Record& record);
+QString asFoundVerdictText(const Record& record);
+QString pointVerdictText(const PointResult& point);
+
 } // namespace quarvet::records

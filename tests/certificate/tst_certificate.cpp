@@ -211,6 +211,15 @@ void TestCertificate::everyValueOnOnePage_data()
                                                      "0 0.5 0.5000 -0.0004 — —"}
                                       << QStringList{"Corrects", "50.02"} << 0;
 
+    // Readings after the adjustment but no tolerance, as a store of an early release may hold.
+    Record unjudged = quarvet::test::fixedRecord();
+    unjudged.tolerance.reset();
+    unjudged.rule.clear();
+    unjudged.verdict.clear();
+    QTest::newRow("verified without a tolerance")
+        << unjudged << QStringList{"Tolerance none", "Verdict not judged: no tolerance"}
+        << QStringList{"not verified"} << 0;
+
     Record ruleLeft = quarvet::test::fixedRecord();
     ruleLeft.rule.clear();
     ruleLeft.referenceUncertainty = 0.035;

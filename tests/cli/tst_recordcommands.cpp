@@ -124,6 +124,8 @@ private slots:
     void refusals();
     void verdictAndExitStatus_data();
     void verdictAndExitStatus();
+    void verdictWordsOnEveryFace_data();
+    void verdictWordsOnEveryFace();
     void repeatedReadingsMakeOnePoint();
     void certificateByIdPrefix();
     void unusableStoreLeavesTheCalculatorWorking_data();
@@ -367,6 +369,53 @@ void TestRecordCommands::verdictAndExitStatus()
     QCOMPARE(asLeft[0].toObject()["U"].toDouble(), 0.02);
     QCOMPARE(asLeft[0].toObject()["verdict"].toString(), verdict);
     QVERIFY(asLeft[0].toObject()["nuEff"].isNull());
+}
+
+void TestRecordCommands::verdictWordsOnEveryFace_data()
+{
+    QTest::addColumn<QStringList>("more");
+    QTest::addColumn<QString>("asLeft");
+    QTest::addColumn<QString>("asFound");
+    const QString noTolerance = "not judged: no tolerance";
+    QTest::newRow("neither") << QStringList() << "not verified" << noTolerance;
+    QTest::newRow("tolerance, not verified") << QStringList{"--tolerance", "0.1"} << "not verified"
+                                             << "Fail";
+}
+
+// Where there is no verdict, the record's output, every export and the certificate say why
+// in the same words; none leaves it empty.
+void TestRecordCommands::verdictWordsOnEveryFace()
+{
+    QFETCH(QStringList, more);
+    QFETCH(QString, asLeft);
+    QFETCH(QString, asFound);
+    Workplace place;
+    const Run added = place.run(addArgs("SN", more));
+    QCOMPARE(added.status, 0);
+    QVERIFY2(added.out.contains("\nverdict " + asLeft + "\n"), qPrintable(added.out));
+    QVERIFY2(added.out.contains("\nas found " + asFound + "\n"), qPrintable(added.out));
+    const QJsonObject json =
+        QJsonDocument::fromJson(place.run({"records", "list", "--format", "json"}).out.toUtf8())
+            .object();
+    QCOMPARE(json["verdict"].toString(), asLeft);
+    QCOMPARE(json["as_found_verdict"].toString(), asFound);
+    const QList<QStringList> csv = readCsv(place.run({"records", "list", "--format", "csv"}).out);
+    QCOMPARE(csv.size(), 2);
+    QCOMPARE(csv[1].value(csv[0].indexOf("verdict")), asLeft);
+    QCOMPARE(csv[1].value(csv[0].indexOf("as_found_verdict")), asFound);
+    const QStringList text =
+        place.run({"records", "list", "--format", "text"}).out.trimmed().split('\t');
+    QCOMPARE(text.value(csv[0].indexOf("verdict")), asLeft);
+    const QString pdf = place.dir.filePath("c.pdf");
+    QCOMPARE(place.run({"records", "certificate", json["id"].toString(), "-o", pdf}).status, 0);
+    QProcess page;
+    page.start("pdftotext", {"-layout", pdf, "-"});
+    QVERIFY(page.waitForFinished(30000));
+    const QString said = QString::fromUtf8(page.readAllStandardOutput()).simplified();
+    QVERIFY2(said.contains("As left " + asLeft), qPrintable(said));
+    QVERIFY2(said.contains("As found " + asFound), qPrintable(said));
+    // Each point's cell in the results says the same where it has no verdict (on two lines).
+    QVERIFY2(said.contains(" 0.021 " + asFound.section(' ', 0, 1)), qPrintable(said));
 }
 
 // Readings repeated at a point are one point: their mean is the reading used, and their

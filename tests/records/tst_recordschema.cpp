@@ -45,11 +45,13 @@ Record sample(const QString& serial, qint64 msecs)
     return record;
 }
 
-// A value of one SQL statement run by hand on an SQLite file.
 // A listing of a record kept before the uncertainty of results was evaluated, without the
-// keys that came with it and after it, which must all be null or empty there.
+// keys that came with it and after it, which must all be null or empty there. Those releases
+// wrote no verdict as an empty text; it is now said in words, and only there may they differ.
 QByteArray withoutUncertainty(QString json)
 {
+    json.replace(QStringLiteral("\"verdict\":\"not verified\""),
+                 QStringLiteral("\"verdict\":\"\""));
     static const QRegularExpression keys(
         QStringLiteral(",?\"(as_found_points|as_found_verdict|as_left_points|decision_rule|drift|"
                        "reference_k|resolution|stability|uniformity)\":null|,?\"(customer|"
@@ -58,6 +60,7 @@ QByteArray withoutUncertainty(QString json)
     return json.remove(keys).replace(QStringLiteral("{,"), QStringLiteral("{")).toUtf8();
 }
 
+// A value of one SQL statement run by hand on an SQLite file.
 QVariant sqliteValue(const QString& path, const QString& statement)
 {
     QVariant value;
