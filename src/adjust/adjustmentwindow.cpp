@@ -891,10 +891,9 @@ QString AdjustmentWindow::verdictWords(std::optional<calc::Verdict> verdict, boo
     std::string_view said;
     if (verdict)
         return QString::fromStdString(calc::verdictText(*verdict));
-    if (evaluated && read == false)
-        said = messages::notVerified;
-    else if (evaluated && !entries_.tolerance)
-        said = messages::noTolerance;
+    // As found the readings are always there.
+    if (evaluated && (read == false || !entries_.tolerance))
+        said = messages::noVerdict(read.value_or(true));
     return QString::fromLatin1(said.data(), static_cast<qsizetype>(said.size()));
 }
 

@@ -53,6 +53,11 @@ std::string notJudgedReason();
 // the adjustment, or no tolerance to judge readings by.
 inline constexpr std::string_view notVerified = "not verified";
 inline constexpr std::string_view noTolerance = "not judged: no tolerance";
+// Which of them stands where a verdict is missing: readings without a tolerance, or none.
+inline constexpr std::string_view noVerdict(bool readingsTaken)
+{
+    return readingsTaken ? noTolerance : notVerified;
+}
 // "the slope does not fit its code: the instrument will apply A, not L", or the offset's, in
 // °C: what a code that wraps makes the instrument do.
 std::string codeWrap(bool offset, double applied, double line);

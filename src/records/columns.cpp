@@ -342,7 +342,7 @@ QString asLeftVerdictText(const Record& record)
 {
     if (!record.verdict.isEmpty())
         return record.verdict;
-    return words(record.verification.isEmpty() ? messages::notVerified : messages::noTolerance);
+    return words(messages::noVerdict(!record.verification.isEmpty()));
 }
 
 QString asFoundVerdictText(const Record& record)

@@ -246,8 +246,11 @@ bool appendPointObject(QString& json, QStringView point)
     ok = ok && appendStoredNumber(json, target);
     json += QLatin1String(",\"uc\":");
     ok = ok && appendStoredNumber(json, uc);
+    // Where the point has no verdict, JSON says why, as the record's own `verdict` does.
+    PointResult judged;
+    judged.verdict = verdict.toString();
     json += QLatin1String(",\"verdict\":");
-    appendJsonString(json, verdict.toString());
+    appendJsonString(json, pointVerdictText(judged));
     json += QLatin1Char('}');
     return ok;
 }

@@ -226,10 +226,12 @@ void TestExamples::examples_data()
 
 // The shared-database set-up runs the server's and the workstation's steps as root in a mount
 // and network namespace of their own: Debian's folders of PostgreSQL, /root and /etc/hosts
-// are fresh folders of the test there, "labserver" is this machine, and port 5432 is free, so
-// nothing of the machine's own server or files is touched. Two commands stand for what only
-// a real machine does: apt-get makes the cluster 15/main and starts it, as installing the
-// package does; scp copies from the server, which is this machine, with cp.
+// are fresh folders of the test there, and port 5432 is free, so nothing of the machine's own
+// server or files is touched. "labserver" is an address of the network there that is not
+// loopback, so the workstation's connection needs what the steps set up for the network
+// (listening on it, the hostssl line) and not what Debian allows on 127.0.0.1. Two commands stand
+// for what only a real machine does: apt-get makes the cluster 15/main and starts it, as installing
+// the package does; scp copies from the server, which is this machine, with cp.
 QString TestExamples::prelude(const QString& setUp) const
 {
     QString text = QStringLiteral("set -u -o pipefail\n");
@@ -237,13 +239,13 @@ QString TestExamples::prelude(const QString& setUp) const
         text += QStringLiteral(R"(
 fail() { echo "set-up: $*" >&2; exit 90; }
 mount --make-rprivate / || fail "no mount namespace"
-ip link set lo up || fail "no loopback"
+ip link set lo up && ip addr add 203.0.113.7/24 dev lo || fail "no network"
 for place in /etc/postgresql /var/lib/postgresql /run/postgresql /var/log/postgresql /root; do
     mkdir -p "$place" "$SERVER$place" && mount --bind "$SERVER$place" "$place" || fail "$place"
 done
 chown postgres:postgres /var/lib/postgresql /run/postgresql /var/log/postgresql
 chmod 2775 /run/postgresql
-printf '127.0.0.1 localhost labserver\n' >"$SERVER/hosts" || fail "hosts"
+printf '127.0.0.1 localhost\n203.0.113.7 labserver\n' >"$SERVER/hosts" || fail "hosts"
 mount --bind "$SERVER/hosts" /etc/hosts || fail "/etc/hosts"
 trap 'pg_ctlcluster 15 main stop -m immediate >/dev/null 2>&1' EXIT
 apt-get() { pg_createcluster 15 main --start >/dev/null; }
@@ -366,7 +368,8 @@ void TestExamples::examples()
     const QList<Example>& examples = groups_.at(group);
     QString why;
     if (!canRun(examples.first().setUp, why)) {
-        if (qEnvironmentVariable("QUARVET_REQUIRE_POSTGRES") == QLatin1String("1"))
+        // The test command requires every PostgreSQL case where it can install and run one.
+        if (geteuid() == 0 && qEnvironmentVariable("QUARVET_REQUIRE_POSTGRES") == "1")
             QFAIL(qPrintable(why));
         notRun_ << group + QLatin1String(" (") + why + QLatin1Char(')');
         QSKIP(qPrintable(why));

@@ -399,6 +399,7 @@ void TestRecordCommands::verdictWordsOnEveryFace()
             .object();
     QCOMPARE(json["verdict"].toString(), asLeft);
     QCOMPARE(json["as_found_verdict"].toString(), asFound);
+    QCOMPARE(json["as_found_points"].toArray()[0].toObject()["verdict"].toString(), asFound);
     const QList<QStringList> csv = readCsv(place.run({"records", "list", "--format", "csv"}).out);
     QCOMPARE(csv.size(), 2);
     QCOMPARE(csv[1].value(csv[0].indexOf("verdict")), asLeft);
