@@ -434,7 +434,7 @@ std::optional<records::RecordInput> addInput(const std::vector<std::string>& arg
     return input;
 }
 
-// Each point's U and k, and its verdict when it was judged.
+// Each point's U and k, and its verdict or why it has none.
 void writePointResults(const char* when, const QList<records::PointResult>& points,
                        OutputBuffer& out)
 {
@@ -442,9 +442,7 @@ void writePointResults(const char* when, const QList<records::PointResult>& poin
         out << when << " at " << calc::shortestText(point.target) << ": U "
             << messages::expandedUncertaintyText(point.U) << " (k = " << calc::shortestText(point.k)
             << ")";
-        if (!point.verdict.isEmpty())
-            out << ", " << said(point.verdict);
-        out << "\n";
+        out << ", " << said(records::pointVerdictText(point)) << "\n";
     }
 }
 

@@ -11,7 +11,7 @@
 // it: "<!-- example: set-up NAME -->" runs the blocks of that set-up together, in order, after
 // the set-up below; "<!-- example: not run, REASON -->" leaves it out, and the output says so.
 // In a manual page's EXAMPLES, "$ COMMAND" lines are commands and the lines below each its
-// standard output.
+// standard output; its standard error must be empty.
 
 #include <QDir>
 #include <QFile>
@@ -120,6 +120,7 @@ QList<Example> markdownExamples(const QString& path)
 QString fromRoff(QString line)
 {
     return line.replace(QLatin1String("\\-"), QLatin1String("-"))
+        .replace(QLatin1String("\\(aq"), QLatin1String("'"))
         .replace(QLatin1String("\\e"), QLatin1String("\\"));
 }
 
@@ -135,8 +136,10 @@ QList<Example> manualExamples(const QString& path)
             continue;
         Example example{QFileInfo(path).fileName(), n + 1};
         for (++n; n < lines.size() && lines[n] != QLatin1String(".fi"); ++n) {
+            // A transcript shows all a terminal shows: standard error only where it is sent
+            // with standard output (2>&1), and none otherwise.
             if (lines[n].startsWith(QLatin1String("$ ")))
-                example.commands << Command{fromRoff(lines[n].mid(2)), n + 1};
+                example.commands << Command{fromRoff(lines[n].mid(2)), n + 1, {}, {}, 0, true};
             else if (!example.commands.isEmpty())
                 example.commands.last().out << fromRoff(lines[n]);
         }
@@ -224,8 +227,9 @@ void TestExamples::examples_data()
         QTest::newRow(qPrintable(name)) << name;
 }
 
-// The shared-database set-up runs the server's and the workstation's steps as root in a mount
-// and network namespace of their own: Debian's folders of PostgreSQL, /root and /etc/hosts
+// The shared-database set-up runs the server's and the workstation's steps as root in a mount,
+// network and process namespace of their own, whose processes all end with it (a killed test
+// leaves no server behind): Debian's folders of PostgreSQL, /root and /etc/hosts
 // are fresh folders of the test there, and port 5432 is free, so nothing of the machine's own
 // server or files is touched. "labserver" is an address of the network there that is not
 // loopback, so the workstation's connection needs what the steps set up for the network
@@ -240,11 +244,15 @@ QString TestExamples::prelude(const QString& setUp) const
 fail() { echo "set-up: $*" >&2; exit 90; }
 mount --make-rprivate / || fail "no mount namespace"
 ip link set lo up && ip addr add 203.0.113.7/24 dev lo || fail "no network"
-for place in /etc/postgresql /var/lib/postgresql /run/postgresql /var/log/postgresql /root; do
-    mkdir -p "$place" "$SERVER$place" && mount --bind "$SERVER$place" "$place" || fail "$place"
+# A /run of its own: the server's socket folder is made there, not on the machine, and no
+# systemd is seen there to hand the cluster's start to (it would start the machine's own).
+mount -t tmpfs tmpfs /run && mkdir -m 2775 /run/postgresql || fail "/run"
+export _SYSTEMCTL_SKIP_REDIRECT=1
+for place in /etc/postgresql /var/lib/postgresql /var/log/postgresql /root; do
+    [ -d "$place" ] || fail "$place is missing: Debian's postgresql package is not installed whole"
+    mkdir -p "$SERVER$place" && mount --bind "$SERVER$place" "$place" || fail "$place"
 done
 chown postgres:postgres /var/lib/postgresql /run/postgresql /var/log/postgresql
-chmod 2775 /run/postgresql
 printf '127.0.0.1 localhost\n203.0.113.7 labserver\n' >"$SERVER/hosts" || fail "hosts"
 mount --bind "$SERVER/hosts" /etc/hosts || fail "/etc/hosts"
 trap 'pg_ctlcluster 15 main stop -m immediate >/dev/null 2>&1' EXIT
@@ -278,7 +286,8 @@ bool TestExamples::canRun(const QString& setUp, QString& why) const
     else if (!QFile::exists("/usr/bin/pg_createcluster") ||
              !QFile::exists("/usr/lib/postgresql/15/bin/postgres"))
         why = QStringLiteral("Debian's postgresql package is not installed");
-    else if (QProcess::execute("unshare", {"--mount", "--net", "true"}) != 0)
+    else if (QProcess::execute("unshare", {"--mount", "--net", "--pid", "--fork", "--kill-child",
+                                           "--mount-proc", "true"}) != 0)
         why = QStringLiteral("no mount and network namespace can be made here");
     return why.isEmpty();
 }
@@ -350,7 +359,8 @@ QString TestExamples::run(const QList<Example>& examples, const QTemporaryDir& d
     QProcess bash;
     bash.setProcessEnvironment(environment);
     if (namespaced)
-        bash.start("unshare", {"--mount", "--net", "bash", file.fileName()});
+        bash.start("unshare", {"--mount", "--net", "--pid", "--fork", "--kill-child",
+                               "--mount-proc", "bash", file.fileName()});
     else
         bash.start("bash", {file.fileName()});
     if (!bash.waitForFinished(240000)) {
