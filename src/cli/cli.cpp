@@ -296,8 +296,8 @@ std::string constantText(int type, std::string_view name)
     return constant.value ? std::to_string(*constant.value) : std::string("-");
 }
 
-// The instrument type table, a type a line: its number, model number and the constants of its
-// display lines ("-" where a line shows nothing), as text, CSV or JSON lines.
+// The instrument type table, a type a line: its number, model number and the record of a
+// memory text each of its display lines shows (0 for none), as text, CSV or JSON lines.
 int typesCommand(const std::vector<std::string>& args, Output& io)
 {
     const std::string format = args.size() == 2 && args[0] == "--format" ? args[1] : "text";
@@ -391,7 +391,8 @@ std::string usageOf(const std::vector<std::string>& words)
 }
 
 // --help or -h: the whole usage, or after a command its own; --version. Nothing for the
-// other words.
+// other words. After a command, only as its first option: a later -h may be the value of
+// another (records add --serial -h), which is to be kept, not taken for a request of help.
 std::optional<int> helpOrVersion(const std::vector<std::string>& args, Output& io)
 {
     const std::string& command = args.front();
@@ -403,8 +404,9 @@ std::optional<int> helpOrVersion(const std::vector<std::string>& args, Output& i
         io.out << programTitle << ' ' << versionText << '\n';
         return success;
     }
-    if (std::any_of(args.begin() + 1, args.end(),
-                    [](const std::string& word) { return word == "--help" || word == "-h"; }))
+    const auto option = std::find_if(args.begin() + 1, args.end(),
+                                     [](const std::string& word) { return word.starts_with("-"); });
+    if (option != args.end() && (*option == "--help" || *option == "-h"))
         if (const std::string said = usageOf(args); !said.empty()) {
             io.out << said;
             return success;

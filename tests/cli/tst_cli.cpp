@@ -222,8 +222,9 @@ void TestCli::calcLines_data()
     QTest::addColumn<QByteArray>("input");
     QTest::addColumn<int>("status");
     QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QByteArray>("err");
     QTest::newRow("two good lines") << QByteArray("0 100 0.5 99\n20\t80  20 80\r\n") << 0
-                                    << QByteArray("27A8 FE04\n2710 0000\n");
+                                    << QByteArray("27A8 FE04\n2710 0000\n") << QByteArray();
     QTest::newRow("one line per line, errors included")
         << QByteArray("0 100 0.5 99\n\n1 2 3\nx 1 2 y\n0 1 5 5\n0 100 1 101") << 1
         << QByteArray("27A8 FE04\n"
@@ -233,8 +234,14 @@ void TestCli::calcLines_data()
                       "Indicated temperature 2\n"
                       "error: The two indicated values are equal, so no slope can be "
                       "calculated. Please enter two different indicated values.\n"
-                      "2710 FC18\n");
-    QTest::newRow("no input") << QByteArray() << 0 << QByteArray();
+                      "2710 FC18\n")
+        << QByteArray();
+    QTest::newRow("no input") << QByteArray() << 0 << QByteArray() << QByteArray();
+    // The code is written as it wraps, and the line it came from named on standard error.
+    QTest::newRow("a slope that wraps")
+        << QByteArray("0 100 0.5 99\n0 100 0 10\n") << 0 << QByteArray("27A8 FE04\n86A0 0000\n")
+        << QByteArray("line 2: warning: the slope does not fit its code: the instrument will "
+                      "apply -3.1072, not 10\n");
 }
 
 void TestCli::calcLines()
@@ -242,8 +249,10 @@ void TestCli::calcLines()
     QFETCH(QByteArray, input);
     QFETCH(int, status);
     QFETCH(QByteArray, out);
+    QFETCH(QByteArray, err);
     const Run result = run({"calc"}, point, input);
     QCOMPARE(result.out, out);
+    QCOMPARE(result.err, err);
     QCOMPARE(result.status, status);
 }
 

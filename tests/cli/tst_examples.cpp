@@ -21,12 +21,18 @@
 #include <QTest>
 
 #include <map>
+#include <utility>
 
 #include <unistd.h>
 
 namespace {
 
 struct Command {
+    Command(QString text, int line, bool checksErr = false)
+        : text(std::move(text)), line(line), checksErr(checksErr)
+    {
+    }
+
     QString text;
     int line = 0;
     QStringList out;
@@ -36,6 +42,8 @@ struct Command {
 };
 
 struct Example {
+    Example(QString file, int line) : file(std::move(file)), line(line) {}
+
     QString file;
     int line = 0;
     QString setUp;  // blocks of one set-up run together
@@ -139,7 +147,7 @@ QList<Example> manualExamples(const QString& path)
             // A transcript shows all a terminal shows: standard error only where it is sent
             // with standard output (2>&1), and none otherwise.
             if (lines[n].startsWith(QLatin1String("$ ")))
-                example.commands << Command{fromRoff(lines[n].mid(2)), n + 1, {}, {}, 0, true};
+                example.commands << Command{fromRoff(lines[n].mid(2)), n + 1, true};
             else if (!example.commands.isEmpty())
                 example.commands.last().out << fromRoff(lines[n]);
         }

@@ -171,6 +171,9 @@ void TestRecordCommands::serialTravelsExactly_data()
         QTest::addRow("%s: newline, tab, non-ASCII", backend)
             << backend << "Zähler\n№ 7\t½ Ω \u05D0 12 \U0001F321";
         QTest::addRow("%s: commas and CR LF", backend) << backend << "a,b\r\nc,\"d\"";
+        // A value, not a request for the usage: the record is saved with it.
+        QTest::addRow("%s: -h", backend) << backend << "-h";
+        QTest::addRow("%s: --help", backend) << backend << "--help";
     }
 }
 
