@@ -294,7 +294,7 @@ QStringList resultRow(const QString& when, const records::PointResult& point)
                 : QStringLiteral("∞"),
             QString::fromStdString(messages::coverageFactorText(point.k)),
             QString::fromStdString(messages::expandedUncertaintyText(point.U)),
-            records::pointVerdictText(point)};
+            records::pointVerdictText(point.verdict)};
 }
 
 const std::vector<Column>& resultColumns()

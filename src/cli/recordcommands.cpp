@@ -442,7 +442,7 @@ void writePointResults(const char* when, const QList<records::PointResult>& poin
         out << when << " at " << calc::shortestText(point.target) << ": U "
             << messages::expandedUncertaintyText(point.U) << " (k = " << calc::shortestText(point.k)
             << ")";
-        out << ", " << said(records::pointVerdictText(point)) << "\n";
+        out << ", " << said(records::pointVerdictText(point.verdict)) << "\n";
     }
 }
 

@@ -352,9 +352,9 @@ QString asFoundVerdictText(const Record& record)
     return record.asFoundVerdict.isEmpty() ? words(messages::noTolerance) : record.asFoundVerdict;
 }
 
-QString pointVerdictText(const PointResult& point)
+QString pointVerdictText(QStringView verdict)
 {
-    return point.verdict.isEmpty() ? words(messages::noTolerance) : point.verdict;
+    return verdict.isEmpty() ? words(messages::noTolerance) : verdict.toString();
 }
 
 QList<PointResult> readPoints(const QString& text)

@@ -111,6 +111,6 @@ QList<PointResult> readPoints(const QString& text);
 // kept before results had budgets. At a point: its verdict or "not judged: no tolerance".
 QString asLeftVerdictText(const Record& record);
 QString asFoundVerdictText(const Record& record);
-QString pointVerdictText(const PointResult& point);
+QString pointVerdictText(QStringView verdict);
 
 } // namespace quarvet::records

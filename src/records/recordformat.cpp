@@ -247,10 +247,8 @@ bool appendPointObject(QString& json, QStringView point)
     json += QLatin1String(",\"uc\":");
     ok = ok && appendStoredNumber(json, uc);
     // Where the point has no verdict, JSON says why, as the record's own `verdict` does.
-    PointResult judged;
-    judged.verdict = verdict.toString();
     json += QLatin1String(",\"verdict\":");
-    appendJsonString(json, pointVerdictText(judged));
+    appendJsonString(json, pointVerdictText(verdict));
     json += QLatin1Char('}');
     return ok;
 }
