@@ -54,3 +54,29 @@ QUARVET_SCREENSHOT_PACKAGES=(xvfb xauth xdotool x11-utils imagemagick)
 # The record tests run a PostgreSQL server of their own, reached over TLS with a certificate
 # openssl makes.
 QUARVET_DATABASE_TEST_PACKAGES=(postgresql openssl)
+
+# Generates the locale the caller's environment names (LC_ALL, LC_CTYPE or LANG) where glibc
+# does not have it yet, as a fresh machine lacks a desktop's de_DE.UTF-8: without it every
+# program falls back to the C locale, and the tests would not run as the user's programs do.
+quarvet_ensure_locale() {
+    local name=${LC_ALL:-${LC_CTYPE:-${LANG:-}}}
+    case "$name" in "" | C | POSIX | C.UTF-8 | C.utf8) return 0 ;; esac
+    if ! [[ "$name" =~ ^([a-z]{2,3}_[A-Z]{2})\.(UTF-8|utf8)$ ]]; then
+        echo "The locale $name is not one these scripts can generate; use a UTF-8 one (C.UTF-8)" >&2
+        return 1
+    fi
+    local base=${BASH_REMATCH[1]}
+    locale -a 2>/dev/null | grep -qx "$base.utf8" && return 0
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "The locale $name is not generated. Generate it first, as root:" >&2
+        echo "  apt-get install locales && echo '$base.UTF-8 UTF-8' >> /etc/locale.gen && locale-gen" >&2
+        return 1
+    fi
+    quarvet_ensure_packages locales || return 1
+    if ! grep -qx "$base.UTF-8 UTF-8" /etc/locale.gen 2>/dev/null; then
+        echo "$base.UTF-8 UTF-8" >>/etc/locale.gen || { echo "cannot write /etc/locale.gen" >&2; return 1; }
+    fi
+    echo "Generating the locale $base.UTF-8" >&2
+    locale-gen >&2 || { echo "locale-gen failed for $base.UTF-8" >&2; return 1; }
+    locale -a | grep -qx "$base.utf8" || { echo "locale-gen did not make $base.UTF-8" >&2; return 1; }
+}
