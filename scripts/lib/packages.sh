@@ -40,10 +40,13 @@ QUARVET_PACKAGE_PACKAGES=(dpkg-dev file)
 # What the tests need besides: a real X server for the focus and shortcut tests, the
 # cross compiler and Wine that build and run the Windows registry code, poppler's tools
 # that read the certificates back, and a D-Bus session with the accessibility bus and
-# Debian's Python with pyatspi, which read the windows as a screen reader does.
+# Debian's Python with pyatspi, which read the windows as a screen reader does; iproute2's ip,
+# which gives the shared-database example a network of its own; clang-format for the check
+# that every source file is formatted.
 QUARVET_TEST_PACKAGES=(xvfb xauth g++-mingw-w64-x86-64-posix wine64 "${QUARVET_PACKAGE_PACKAGES[@]}"
                        desktop-file-utils appstream lintian man-db groff-base poppler-utils
-                       dbus-daemon at-spi2-core python3 python3-pyatspi gir1.2-atspi-2.0)
+                       dbus-daemon at-spi2-core python3 python3-pyatspi gir1.2-atspi-2.0
+                       iproute2 clang-format)
 # The fuzzers: clang with its libFuzzer and sanitizer runtimes.
 QUARVET_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # The benchmarks: Google Benchmark, Xvfb for the start-up measurement, mawk and GNU time for
@@ -55,11 +58,18 @@ QUARVET_SCREENSHOT_PACKAGES=(xvfb xauth xdotool x11-utils imagemagick)
 # openssl makes.
 QUARVET_DATABASE_TEST_PACKAGES=(postgresql openssl)
 
-# Generates the locale the caller's environment names (LC_ALL, LC_CTYPE or LANG) where glibc
-# does not have it yet, as a fresh machine lacks a desktop's de_DE.UTF-8: without it every
-# program falls back to the C locale, and the tests would not run as the user's programs do.
+# Generates each UTF-8 locale named (de_DE.UTF-8) that glibc does not have yet, as a fresh
+# machine lacks a desktop's: a program under a locale that is missing falls back to the C
+# locale, and would not run as the user's programs do.
 quarvet_ensure_locale() {
-    local name=${LC_ALL:-${LC_CTYPE:-${LANG:-}}}
+    local name
+    for name in "$@"; do
+        quarvet_ensure_one_locale "$name" || return 1
+    done
+}
+
+quarvet_ensure_one_locale() {
+    local name=$1
     case "$name" in "" | C | POSIX | C.UTF-8 | C.utf8) return 0 ;; esac
     if ! [[ "$name" =~ ^([a-z]{2,3}_[A-Z]{2})\.(UTF-8|utf8)$ ]]; then
         echo "The locale $name is not one these scripts can generate; use a UTF-8 one (C.UTF-8)" >&2

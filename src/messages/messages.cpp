@@ -2,11 +2,30 @@
 
 #include "calc/utf8text.h"
 
+#include <locale.h>
+
 #include <cmath>
 #include <cstdio>
 #include <vector>
 
 namespace quarvet::messages {
+namespace {
+
+// A number written with a point whatever the process's locale: a window's process runs under
+// the user's LC_NUMERIC (Qt sets it from the environment), where printf writes 0,020, and
+// these texts go onto certificates and beside numbers written with a point.
+template <typename... Values> std::string written(const char* format, Values... values)
+{
+    static const locale_t plain = newlocale(LC_ALL_MASK, "C", locale_t{});
+    const locale_t previous = plain != locale_t{} ? uselocale(plain) : locale_t{};
+    char said[40];
+    std::snprintf(said, sizeof said, format, values...);
+    if (previous != locale_t{})
+        uselocale(previous);
+    return said;
+}
+
+} // namespace
 
 std::string_view fieldLabel(calc::EntryField field)
 {
@@ -102,34 +121,24 @@ std::string decisionRule(calc::DecisionRule rule)
 
 std::string coverageFactorText(double k)
 {
-    char said[40];
-    std::snprintf(said, sizeof said, "%.2f", k);
-    return said;
+    return written("%.2f", k);
 }
 
 std::string expandedUncertaintyText(double U)
 {
-    char said[40];
     if (!std::isfinite(U) || U == 0.0)
         return calc::shortestText(U);
     // %#.2g keeps a trailing zero (0.030) but leaves a point after a whole number (14.);
     // a U of a million and more is no calibration's, and is written short.
     const double magnitude = std::fabs(U);
-    std::snprintf(said, sizeof said,
-                  magnitude >= 1e6  ? "%.1e"
-                  : magnitude >= 10 ? "%.0f"
-                                    : "%#.2g",
-                  U);
-    return said;
+    return written(magnitude >= 1e6 ? "%.1e" : magnitude >= 10 ? "%.0f" : "%#.2g", U);
 }
 
 std::string significantText(double value, int figures)
 {
     if (!std::isfinite(value))
         return calc::shortestText(value);
-    char said[40];
-    std::snprintf(said, sizeof said, "%.*g", figures, value);
-    return said;
+    return written("%.*g", figures, value);
 }
 
 std::string budgetFault(calc::BudgetFault fault)

@@ -87,6 +87,8 @@ private slots:
     void refusedInputs();
     void roundingUp_data();
     void roundingUp();
+    void numberTextsIgnoreTheProcessLocale_data();
+    void numberTextsIgnoreTheProcessLocale();
     void neverBelowTheReference();
     void coverageFactorTendsToTwo();
     void componentsNeverLowerU_data();

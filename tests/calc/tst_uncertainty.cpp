@@ -3,10 +3,13 @@
 #include "calc/conformity.h"
 #include "calc/evaluation.h"
 #include "calc/uncertainty.h"
+#include "messages/messages.h"
 
 #include <QTest>
 
+#include <clocale>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <vector>
@@ -21,6 +24,7 @@ Q_DECLARE_METATYPE(quarvet::calc::SetUp)
 Q_DECLARE_METATYPE(quarvet::calc::DecisionRule)
 Q_DECLARE_METATYPE(quarvet::calc::Verdict)
 Q_DECLARE_METATYPE(std::vector<int>)
+Q_DECLARE_METATYPE(std::function<std::string()>)
 
 namespace {
 
@@ -183,6 +187,35 @@ void TestUncertainty::roundingUp()
 
 // Whatever else the set-up holds, the result's U is never below what the reference alone
 // contributes: 2 · U_ref / k_ref.
+// A window's process runs under the user's LC_NUMERIC, as Qt sets it; the texts of U, k and
+// the budget are written with a point there too (a certificate once read "0.5000 0,0161").
+void TestUncertainty::numberTextsIgnoreTheProcessLocale_data()
+{
+    using namespace quarvet::messages;
+    QTest::addColumn<std::function<std::string()>>("write");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("U below ten") << std::function([] { return expandedUncertaintyText(0.03); })
+                                 << "0.030";
+    QTest::newRow("U of ten and more")
+        << std::function([] { return expandedUncertaintyText(14.2); }) << "14";
+    QTest::newRow("U of a million")
+        << std::function([] { return expandedUncertaintyText(2.5e6); }) << "2.5e+06";
+    QTest::newRow("k") << std::function([] { return coverageFactorText(2.0355); }) << "2.04";
+    QTest::newRow("a budget's figure")
+        << std::function([] { return significantText(0.016123, 3); }) << "0.0161";
+}
+
+void TestUncertainty::numberTextsIgnoreTheProcessLocale()
+{
+    QFETCH(std::function<std::string()>, write);
+    QFETCH(QString, expected);
+    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr)
+        QSKIP("the locale de_DE.UTF-8 is not generated (scripts/test generates it)");
+    const std::string written = write();
+    std::setlocale(LC_NUMERIC, "C");
+    QCOMPARE(QString::fromStdString(written), expected);
+}
+
 void TestUncertainty::neverBelowTheReference()
 {
     const std::vector<std::vector<double>> readings{

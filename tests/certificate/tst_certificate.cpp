@@ -15,6 +15,7 @@
 
 #include <sys/resource.h>
 
+#include <clocale>
 #include <csignal>
 #include <ctime>
 
@@ -67,6 +68,7 @@ private slots:
     void everyValueOnOnePage_data();
     void everyValueOnOnePage();
     void longNoteCountsWhatIsCut();
+    void numbersAsWrittenUnderAnyLocale();
     void failureNamesThePathAndLeavesNoFile_data();
     void failureNamesThePathAndLeavesNoFile();
     void failedWriteKeepsTheOldFile();
@@ -288,6 +290,25 @@ void TestCertificate::everyValueOnOnePage()
              cuts);
 }
 
+// A window's process runs under the user's LC_NUMERIC; the page is the same as under C: a
+// German desktop once printed "0.5000 0,0161 ∞ 2,00 0,033" in one row, and "k = 2,00".
+void TestCertificate::numbersAsWrittenUnderAnyLocale()
+{
+    const Record record = chained(quarvet::test::fixedRecord());
+    const QString plain = dir_.filePath(QStringLiteral("plain.pdf"));
+    const QString german = dir_.filePath(QStringLiteral("german.pdf"));
+    QVERIFY(std::setlocale(LC_NUMERIC, "C") != nullptr);
+    QVERIFY(writeCertificate(record, plain).isEmpty());
+    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr)
+        QSKIP("the locale de_DE.UTF-8 is not generated (scripts/test generates it)");
+    const QString fault = writeCertificate(record, german);
+    std::setlocale(LC_NUMERIC, "C");
+    QVERIFY2(fault.isEmpty(), qPrintable(fault));
+    const QString text = run("pdftotext", {"-layout", "-enc", "UTF-8", plain, "-"});
+    QVERIFY2(text.contains("(k = 2.00)"), qPrintable(text));
+    QCOMPARE(run("pdftotext", {"-layout", "-enc", "UTF-8", german, "-"}), text);
+}
+
 // The marker's count is the stored note's characters not on the page, not a guess.
 void TestCertificate::longNoteCountsWhatIsCut()
 {
@@ -412,7 +433,8 @@ void TestCertificate::issuedCertificateSaysAll()
         QDateTime(QDate(2026, 12, 9), QTime(10, 0), QTimeZone::utc()),
         QStringLiteral("Dr. A. Meier"),
         QStringLiteral("Head of lab"),
-        QStringLiteral("lab@bench-3")};
+        QStringLiteral("lab@bench-3"),
+        {}};
     status.lab.values = {{"name", "Quarvet Calibration Lab"},
                          {"address", "Messweg 1, 12345 Prüfstadt"},
                          {"accreditation", "D-K-12345-01-00"},

@@ -38,13 +38,21 @@ struct Run {
 // A folder of its own for data and settings; the store is its file unless `database` is set.
 class Workplace {
 public:
-    Run run(const QStringList& args, const QString& database = {}) const
+    // The folders of its own, and a locale that reads the arguments' points whatever the
+    // user running the tests has.
+    QProcessEnvironment environment() const
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("XDG_DATA_HOME", dataHome.isEmpty() ? dir.filePath("data") : dataHome);
         environment.insert("XDG_CONFIG_HOME", dir.filePath("config"));
         environment.insert("LC_ALL", "C.UTF-8");
         environment.remove("QUARVET_DATABASE");
+        return environment;
+    }
+
+    Run run(const QStringList& args, const QString& database = {}) const
+    {
+        QProcessEnvironment environment = this->environment();
         if (!database.isEmpty())
             environment.insert("QUARVET_DATABASE", database);
         if (withoutRuntimeFolder)
@@ -604,10 +612,7 @@ void TestRecordCommands::outputThatFailsAfterTheSave()
     QStringList quoted;
     for (const QString& word : addArgs("SN"))
         quoted << "'" + word + "'";
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_DATA_HOME", place.dir.filePath("data"));
-    environment.insert("XDG_CONFIG_HOME", place.dir.filePath("config"));
-    environment.remove("QUARVET_DATABASE");
+    const QProcessEnvironment environment = place.environment();
     QFile big(place.dir.filePath("big.txt"));
     QVERIFY(big.open(QIODevice::WriteOnly) && big.write(QByteArray(600 * 1024, 'x')) > 0);
     big.close();
@@ -1408,9 +1413,8 @@ void TestRecordCommands::savesAtOnceSayNothingOfTheDriver()
     Workplace place;
     QCOMPARE(place.run(addArgs("SN-0"), store.location()).status, 0);
     std::vector<std::unique_ptr<QProcess>> savers;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment environment = place.environment();
     environment.insert("QUARVET_DATABASE", store.location());
-    environment.insert("XDG_CONFIG_HOME", place.dir.filePath("config"));
     for (int n = 0; n < 12; ++n) {
         savers.push_back(std::make_unique<QProcess>());
         savers.back()->setProcessEnvironment(environment);

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package, extracts it and runs what it holds; lintian must find no error.
 set -euo pipefail
+# The entries below are written with a point, whatever locale runs the tests.
+export LC_ALL=C.UTF-8
 source_dir=${1:?usage: check_deb.sh SOURCE-DIR}
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT

@@ -3,6 +3,8 @@
 # the metainfo file validate, the manual pages render without warnings, the installed
 # quarvet-cli runs.
 set -euo pipefail
+# The entries below are written with a point, whatever locale runs the tests.
+export LC_ALL=C.UTF-8
 build=${1:?usage: check_install.sh BUILD-DIR}
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
