@@ -37,16 +37,6 @@ QString shown(double value)
     return QLocale().toString(value, 'f', 4);
 }
 
-// A sentence holding a number written with a point, in the user's locale.
-QString localised(const std::string& sentence)
-{
-    QString text = QString::fromStdString(sentence);
-    const qsizetype open = text.lastIndexOf(QLatin1Char('='));
-    return open < 0 ? text
-                    : text.left(open) +
-                          text.mid(open).replace(QLatin1Char('.'), QLocale().decimalPoint());
-}
-
 // A point's U as reported, with its coverage factor, in the user's locale.
 QString uncertaintyText(const calc::Budget& budget)
 {
@@ -554,8 +544,6 @@ QWidget* AdjustmentWindow::fieldFor(const records::Refusal& refusal) const
     }
 }
 
-// The window's own entries, as the live check reads them: a wrong one, an empty U and an
-// incomplete verification are refused before the record is composed.
 // A number of the record holding the separator the locale does not use: 0.1 kept as 1 where
 // the comma is decimal. The live view warns of it; a record, kept for good, is refused.
 bool AdjustmentWindow::foreignSeparatorRefused()

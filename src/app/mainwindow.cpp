@@ -116,19 +116,19 @@ MainWindow::MainWindow(settings::SettingsStore& store, QWidget* parent)
     createMeasurementFrame(client);
 
     // The targets usually come from the stored defaults, so the indicated values come first.
-    setTabOrder(ist1_, ist2_);
-    setTabOrder(ist2_, berechnen1_);
-    setTabOrder(berechnen1_, soll1_);
-    setTabOrder(soll1_, soll2_);
-    ist1_->setFocus();
+    setTabOrder(indicated1_, indicated2_);
+    setTabOrder(indicated2_, calculateButton_);
+    setTabOrder(calculateButton_, target1_);
+    setTabOrder(target1_, target2_);
+    indicated1_->setFocus();
     fillTargetsFromDefaults();
 }
 
 void MainWindow::fillTargetsFromDefaults()
 {
     const settings::StoredDefaults defaults = settings::readStoredDefaults(store_);
-    soll1_->setText(defaults.target1);
-    soll2_->setText(defaults.target2);
+    target1_->setText(defaults.target1);
+    target2_->setText(defaults.target2);
 }
 
 void MainWindow::showSetup()
@@ -291,22 +291,22 @@ void MainWindow::createMeasurementFrame(QWidget* client)
         addCaption(frame, caption.index, QString::fromUtf8(caption.text), caption.place.pixels());
 
     // The entries of each row, then the read-only codes.
-    soll1_ = addEntry(frame, "Soll1", QStringLiteral("Target temperature 1"),
-                      twips(1800, 1200, 975, 375));
-    ist1_ = addEntry(frame, "Ist1", QStringLiteral("Indicated temperature 1"),
-                     twips(3240, 1200, 975, 375));
-    soll2_ = addEntry(frame, "Soll2", QStringLiteral("Target temperature 2"),
-                      twips(1800, 1680, 975, 375));
-    ist2_ = addEntry(frame, "Ist2", QStringLiteral("Indicated temperature 2"),
-                     twips(3240, 1680, 975, 375));
-    steigung_ =
+    target1_ = addEntry(frame, "Soll1", QStringLiteral("Target temperature 1"),
+                        twips(1800, 1200, 975, 375));
+    indicated1_ = addEntry(frame, "Ist1", QStringLiteral("Indicated temperature 1"),
+                           twips(3240, 1200, 975, 375));
+    target2_ = addEntry(frame, "Soll2", QStringLiteral("Target temperature 2"),
+                        twips(1800, 1680, 975, 375));
+    indicated2_ = addEntry(frame, "Ist2", QStringLiteral("Indicated temperature 2"),
+                           twips(3240, 1680, 975, 375));
+    slopeCode_ =
         addResult(frame, "Steigung", QStringLiteral("Increase"), twips(5760, 1200, 975, 375));
-    offset_ = addResult(frame, "Offset", QStringLiteral("Offset"), twips(5760, 1680, 975, 375));
+    offsetCode_ = addResult(frame, "Offset", QStringLiteral("Offset"), twips(5760, 1680, 975, 375));
 
-    berechnen1_ = ui::addButton(frame, "Berechnen1", QStringLiteral("&Calculate"),
-                                twips(5640, 240, 1215, 375));
-    berechnen1_->setFont(ui::arial(9.75, true));
-    connect(berechnen1_, &QPushButton::clicked, this, &MainWindow::calculate);
+    calculateButton_ = ui::addButton(frame, "Berechnen1", QStringLiteral("&Calculate"),
+                                     twips(5640, 240, 1215, 375));
+    calculateButton_->setFont(ui::arial(9.75, true));
+    connect(calculateButton_, &QPushButton::clicked, this, &MainWindow::calculate);
 }
 
 QLineEdit* MainWindow::addEntry(QWidget* parent, const char* name, const QString& accessibleName,
@@ -350,8 +350,9 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 
 calc::Calculation MainWindow::currentCalculation() const
 {
-    const std::string texts[] = {soll1_->text().toStdString(), soll2_->text().toStdString(),
-                                 ist1_->text().toStdString(), ist2_->text().toStdString()};
+    const std::string texts[] = {target1_->text().toStdString(), target2_->text().toStdString(),
+                                 indicated1_->text().toStdString(),
+                                 indicated2_->text().toStdString()};
     const calc::Separators separators = ui::currentSeparators();
     return calc::calculateCodes({texts[0], texts[1], texts[2], texts[3]}, separators,
                                 calc::probeSeparators(separators));
@@ -366,14 +367,14 @@ void MainWindow::calculate()
 {
     const calc::Calculation calculation = currentCalculation();
     if (!ui::showCheckReport(this, calculation.check).isEmpty()) {
-        soll1_->setFocus();
+        target1_->setFocus();
         return;
     }
     const calc::CalcResult& result = calculation.result;
     if (result.ok()) {
         showCodes(result.slopeCode, result.offsetCode, result.slope, result.offset);
         lastMeasurement_ = calculation.values;
-        lastTyped_ = {soll1_->text(), soll2_->text(), ist1_->text(), ist2_->text()};
+        lastTyped_ = {target1_->text(), target2_->text(), indicated1_->text(), indicated2_->text()};
         if (adjustment_)
             adjustment_->setMeasurement(*lastMeasurement_, lastTyped_);
     } else {
@@ -381,14 +382,14 @@ void MainWindow::calculate()
                             QString::fromStdString(messages::calculationFault(result.fault)),
                             ui::MessageService::Icon::Stop);
     }
-    ist1_->setFocus();
+    indicated1_->setFocus();
 }
 
 void MainWindow::showCodes(const std::string& slopeCode, const std::string& offsetCode,
                            double slope, double offset)
 {
-    steigung_->setText(QString::fromStdString(slopeCode));
-    offset_->setText(QString::fromStdString(offsetCode));
+    slopeCode_->setText(QString::fromStdString(slopeCode));
+    offsetCode_->setText(QString::fromStdString(offsetCode));
     // Codes alone do not tell a negative offset from a large positive one: what the instrument
     // will apply, to the code's own resolution; beside it the line's value where the code
     // does not hold it.
@@ -404,8 +405,8 @@ void MainWindow::showCodes(const std::string& slopeCode, const std::string& offs
                             .arg(QLocale().toString(calc::offsetOfCode(*offsetCodeValue), 'f', 3));
     if (calc::wraps(offset, calc::offsetScale))
         offsetTip += QStringLiteral(" (the line's %1 °C)").arg(localised(offset));
-    steigung_->setToolTip(slopeTip);
-    offset_->setToolTip(offsetTip);
+    slopeCode_->setToolTip(slopeTip);
+    offsetCode_->setToolTip(offsetTip);
 }
 
 namespace {

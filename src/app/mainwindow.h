@@ -106,13 +106,13 @@ private:
     void showCodes(const std::string& slopeCode, const std::string& offsetCode, double slope,
                    double offset);
 
-    QLineEdit* soll1_ = nullptr;
-    QLineEdit* soll2_ = nullptr;
-    QLineEdit* ist1_ = nullptr;
-    QLineEdit* ist2_ = nullptr;
-    QLineEdit* steigung_ = nullptr;
-    QLineEdit* offset_ = nullptr;
-    QPushButton* berechnen1_ = nullptr;
+    QLineEdit* target1_ = nullptr;
+    QLineEdit* target2_ = nullptr;
+    QLineEdit* indicated1_ = nullptr;
+    QLineEdit* indicated2_ = nullptr;
+    QLineEdit* slopeCode_ = nullptr;
+    QLineEdit* offsetCode_ = nullptr;
+    QPushButton* calculateButton_ = nullptr;
     QList<QAction*> commands_;
     bool endWhenSaved_ = false;
     settings::SettingsStore& store_;

@@ -71,6 +71,8 @@ CalcResult codesOfLine(double slope, double offset)
     }
     result.slope = slope;
     result.offset = offset;
+    result.slopeUnits = *slopeUnits;
+    result.offsetUnits = *offsetUnits;
     result.slopeCode = coefficientCode(*slopeUnits);
     result.offsetCode = coefficientCode(*offsetUnits);
     return result;

@@ -26,10 +26,23 @@ enum class CalcFault {
     AllIndicatedEqual, // three points or more, all with one raw reading
 };
 
+// Whether a code written from `units` fails to hold them: a code keeps the low 16 bits, so
+// the instrument then applies codeHeld(units) instead.
+constexpr bool codeWraps(std::int32_t units)
+{
+    return units < INT16_MIN || units > INT16_MAX;
+}
+constexpr std::int16_t codeHeld(std::int32_t units)
+{
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(units & 0xFFFF));
+}
+
 struct CalcResult {
     CalcFault fault = CalcFault::None;
     double slope = 0.0;
-    double offset = 0.0; // °C
+    double offset = 0.0;          // °C
+    std::int32_t slopeUnits = 0;  // floor(slope * slopeScale), which the slope code holds
+    std::int32_t offsetUnits = 0; // floor(offset * offsetScale), which the offset code holds
     std::string slopeCode;
     std::string offsetCode;
 

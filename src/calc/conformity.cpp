@@ -67,13 +67,6 @@ Verdict overallVerdict(std::span<const JudgedPoint> points)
     return worst;
 }
 
-Verdict judgePoints(std::span<JudgedPoint> points, double tolerance, DecisionRule rule)
-{
-    for (JudgedPoint& point : points)
-        point.verdict = judgePoint(point.error, tolerance, point.U, rule);
-    return overallVerdict(points);
-}
-
 bool passes(Verdict verdict)
 {
     return verdict == Verdict::Pass || verdict == Verdict::ConditionalPass;
@@ -116,11 +109,6 @@ bool readRule(const std::string& word, DecisionRule& rule)
             return true;
         }
     return false;
-}
-
-double guardBand(DecisionRule rule, double U)
-{
-    return rule == DecisionRule::Guarded ? U : 0.0;
 }
 
 } // namespace quarvet::calc

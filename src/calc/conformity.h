@@ -32,11 +32,6 @@ Verdict judgePoint(double error, double tolerance, double U, DecisionRule rule);
 // not judged before conditional pass before pass); none at all is not judged.
 Verdict overallVerdict(std::span<const JudgedPoint> points);
 
-// Judges each point (its error against `tolerance`, with its own U) and gives the verdict of
-// them all: as found, the errors at the calibration points before adjustment (indicated −
-// target); as left, the verification readings' (reading − target).
-Verdict judgePoints(std::span<JudgedPoint> points, double tolerance, DecisionRule rule);
-
 // Whether a verdict lets the instrument be released as conforming: pass or conditional pass.
 bool passes(Verdict verdict);
 
@@ -45,7 +40,5 @@ std::string verdictText(Verdict verdict);
 // "guarded", "simple", "non-binary"; and back (false for any other word).
 std::string ruleWord(DecisionRule rule);
 bool readRule(const std::string& word, DecisionRule& rule);
-// The guard band w the rule takes from a point's U.
-double guardBand(DecisionRule rule, double U);
 
 } // namespace quarvet::calc

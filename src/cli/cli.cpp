@@ -108,17 +108,26 @@ constexpr const char* help =
 using Entries = std::array<std::string_view, 4>;
 
 // The codes are written as calculated, and scripts rely on them and on the exit status; a
-// code that does not hold its value is said on standard error, as check says it.
-void warnOfWraps(const calc::CalcResult& result, const std::string& where, Output& io)
+// code that does not hold its value is said on standard error, as check says it, after
+// "line N: " for a line of standard input (line 0: an argument). Decided from the integers the
+// codes were written from: batch calc asks it of every line.
+void warnOfWraps(const calc::CalcResult& result, long line, Output& io)
 {
-    const auto slope = calc::readCoefficientCode(result.slopeCode);
-    const auto offset = calc::readCoefficientCode(result.offsetCode);
-    if (slope && calc::wraps(result.slope, calc::slopeScale))
+    const bool slopeWraps = calc::codeWraps(result.slopeUnits);
+    const bool offsetWraps = calc::codeWraps(result.offsetUnits);
+    if (!slopeWraps && !offsetWraps)
+        return;
+    const std::string where = line > 0 ? "line " + std::to_string(line) + ": " : std::string();
+    if (slopeWraps)
         io.sayError(where + "warning: " +
-                    messages::codeWrap(false, calc::slopeOfCode(*slope), result.slope) + "\n");
-    if (offset && calc::wraps(result.offset, calc::offsetScale))
+                    messages::codeWrap(false, calc::slopeOfCode(calc::codeHeld(result.slopeUnits)),
+                                       result.slope) +
+                    "\n");
+    if (offsetWraps)
         io.sayError(where + "warning: " +
-                    messages::codeWrap(true, calc::offsetOfCode(*offset), result.offset) + "\n");
+                    messages::codeWrap(true, calc::offsetOfCode(calc::codeHeld(result.offsetUnits)),
+                                       result.offset) +
+                    "\n");
 }
 
 void writeCodes(const calc::CalcResult& result, OutputBuffer& out)
@@ -154,7 +163,7 @@ int calcArguments(const Entries& texts, const calc::Separators& separators, Outp
         return failure;
     }
     writeCodes(calculation.result, io.out);
-    warnOfWraps(calculation.result, "", io);
+    warnOfWraps(calculation.result, 0, io);
     return success;
 }
 
@@ -185,7 +194,7 @@ int calcLines(const calc::Separators& separators, ByteSource& in, Output& io)
             return false;
         }
         writeCodes(calculation.result, io.out);
-        warnOfWraps(calculation.result, "line " + std::to_string(number) + ": ", io);
+        warnOfWraps(calculation.result, number, io);
         return true;
     });
 }

@@ -95,13 +95,6 @@ private:
     std::thread watcher_; // last: it starts watching once everything above is there
 };
 
-records::StoreFailure listRecords(records::RecordStore& store, const records::RecordFilter& filter,
-                                  QList<records::Record>& found)
-{
-    const StoreDeadline deadline;
-    return store.list(filter, found);
-}
-
 // Each record written as it is read, so that a listing of a million records holds one of
 // them at a time. The store's deadline runs while the store is read, not while the output
 // waits for a slow reader.
@@ -640,7 +633,7 @@ int issueCommand(const std::vector<std::string>& args, RecordsContext& context, 
         output.failed())
         return refusal(messages::certificateFault(output), io);
     records::CertificateIssue issue{
-        0, {}, listed->record.id, QDateTime::currentDateTimeUtc(), words->by, words->role, {}};
+        0, {}, listed->record.id, QDateTime::currentDateTimeUtc(), words->by, words->role, {}, {}};
     if (const records::StoreFailure issued = records::issueCertificate(context.store, issue);
         issued.failed())
         return refusal(issued.message, io);

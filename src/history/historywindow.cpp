@@ -453,7 +453,7 @@ void HistoryWindow::issueSelected(const QString& by, const QString& role)
     const auto status = std::make_shared<records::CertificateStatus>();
     const QString correctedBy = model_->correctedBy(record->id);
     records::CertificateIssue issue{
-        0, {}, record->id, QDateTime::currentDateTimeUtc(), by.trimmed(), role.trimmed(), {}};
+        0, {}, record->id, QDateTime::currentDateTimeUtc(), by.trimmed(), role.trimmed(), {}, {}};
     certifying_->start(
         [store, head, status, record = *record, correctedBy, issue]() mutable {
             return issueInStore(*store, record, correctedBy, issue, *head, *status);

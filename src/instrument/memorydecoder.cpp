@@ -17,8 +17,8 @@ constexpr int recordCount = 4;
 
 // Positions count characters from 1; a position outside the text reads as "". Dumps are
 // ASCII as a rule, where a character is a byte: AsciiText. Any other text gets an index of
-// where each character starts (IndexedText), so that one accented letter in a comment does
-// not shift every field. Both offer the same three operations to the decoding below.
+// where the characters of the fields' window start (IndexedText), so that one accented letter
+// in a comment does not shift every field. Both offer at, byteAt and find to the decoding.
 class AsciiText {
 public:
     explicit AsciiText(std::string_view text) : text_(text) {}

@@ -60,27 +60,27 @@ std::optional<std::int64_t> digitsValue(std::string_view text)
 
 } // namespace
 
-TypeConstant typeConstant(double typNr, std::string_view constName)
+TypeConstant typeConstant(double typeNumber, std::string_view constName)
 {
     const Column* column = columnNamed(constName);
     if (!column)
         return {};
-    if (std::isnan(typNr))
+    if (std::isnan(typeNumber))
         return {TypeError::TypeMismatch, std::nullopt};
     // The default rounding mode takes halves to the even neighbour.
-    const double rounded = std::nearbyint(typNr);
+    const double rounded = std::nearbyint(typeNumber);
     if (rounded < std::numeric_limits<std::int32_t>::min() ||
         rounded > std::numeric_limits<std::int32_t>::max())
         return {TypeError::OutOfRange, std::nullopt};
     return lookUp(*column, static_cast<std::int64_t>(rounded));
 }
 
-TypeConstant typeConstant(std::string_view typNr, std::string_view constName)
+TypeConstant typeConstant(std::string_view typeNumber, std::string_view constName)
 {
     const Column* column = columnNamed(constName);
     if (!column)
         return {};
-    const auto index = digitsValue(typNr);
+    const auto index = digitsValue(typeNumber);
     if (!index)
         return {TypeError::TypeMismatch, std::nullopt};
     return lookUp(*column, *index);

@@ -19,8 +19,8 @@ struct TypeConstant {
 // One constant of an instrument type: "TypName", "Line1", "Line2" or "TypFaktor" (exact and
 // case-sensitive; any other name gives the empty value without looking at the type number).
 // A fractional type number is rounded half to even.
-TypeConstant typeConstant(double typNr, std::string_view constName);
+TypeConstant typeConstant(double typeNumber, std::string_view constName);
 // The type number as text, as a memory dump holds it: digits, with blanks and a sign allowed.
-TypeConstant typeConstant(std::string_view typNr, std::string_view constName);
+TypeConstant typeConstant(std::string_view typeNumber, std::string_view constName);
 
 } // namespace quarvet::instrument

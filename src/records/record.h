@@ -54,7 +54,7 @@ struct Record {
     int displayLine = 1; // 1 or 2
     QString technician;
     QString referenceId;
-    double referenceUncertainty = 0.0; // expanded, k = 2, °C
+    double referenceUncertainty = 0.0; // expanded, at the reference's own k, °C
     QDate referenceDue;
     std::optional<double> ambient;       // °C
     std::array<QString, 4> entriesTyped; // target 1, target 2, indicated 1, indicated 2

@@ -54,32 +54,32 @@ void SetupDialog::createTargetFields(QWidget* panel)
     auto* second =
         ui::addLabel(frame, "Label2", QStringLiteral("Temperature 2:"), QRect(12, 62, 120, 24));
     second->setProperty("index", 2);
-    soll1_ = ui::addEntryField(frame, "Soll1", QStringLiteral("Target temperature 1"),
-                               QRect(140, 30, 90, 24));
-    soll2_ = ui::addEntryField(frame, "Soll2", QStringLiteral("Target temperature 2"),
-                               QRect(140, 62, 90, 24));
-    first->setBuddy(soll1_);
-    second->setBuddy(soll2_);
+    target1_ = ui::addEntryField(frame, "Soll1", QStringLiteral("Target temperature 1"),
+                                 QRect(140, 30, 90, 24));
+    target2_ = ui::addEntryField(frame, "Soll2", QStringLiteral("Target temperature 2"),
+                                 QRect(140, 62, 90, 24));
+    first->setBuddy(target1_);
+    second->setBuddy(target2_);
 }
 
 void SetupDialog::fillFromDefaults()
 {
     const StoredDefaults defaults = readStoredDefaults(store_);
-    soll1_->setText(defaults.target1);
-    soll2_->setText(defaults.target2);
+    target1_->setText(defaults.target1);
+    target2_->setText(defaults.target2);
 }
 
 bool SetupDialog::saveDefaults()
 {
-    const QString target1 = soll1_->text();
-    const QString target2 = soll2_->text();
+    const QString target1 = target1_->text();
+    const QString target2 = target2_->text();
     return store_.write(sectionDefaults, {{keyTarget1, target1}, {keyTarget2, target2}});
 }
 
 QString SetupDialog::reportWrongEntries()
 {
-    const std::string first = soll1_->text().toStdString();
-    const std::string second = soll2_->text().toStdString();
+    const std::string first = target1_->text().toStdString();
+    const std::string second = target2_->text().toStdString();
     const calc::FieldText entries[] = {{calc::EntryField::Target1, first},
                                        {calc::EntryField::Target2, second}};
     // Defaults are stored as typed: no separator warning here.

@@ -29,8 +29,8 @@ private:
     void createTargetFields(QWidget* panel);
 
     SettingsStore& store_;
-    QLineEdit* soll1_ = nullptr;
-    QLineEdit* soll2_ = nullptr;
+    QLineEdit* target1_ = nullptr;
+    QLineEdit* target2_ = nullptr;
 };
 
 } // namespace quarvet::settings

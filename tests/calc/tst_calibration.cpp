@@ -1,3 +1,4 @@
+#include "calc/adjustment.h"
 #include "calc/calculation.h"
 #include "messages/messages.h"
 #include "tst_calc.h"
@@ -15,24 +16,35 @@ void TestCalibration::coefficientCodes_data()
 {
     QTest::addColumn<int>("n");
     QTest::addColumn<QByteArray>("code");
-    QTest::newRow("zero") << 0 << QByteArray("0000");
-    QTest::newRow("one") << 1 << QByteArray("0001");
-    QTest::newRow("slope one") << 10000 << QByteArray("2710");
-    QTest::newRow("fifth digit dropped") << 70000 << QByteArray("1170");
-    QTest::newRow("minus one") << -1 << QByteArray("FFFF");
-    QTest::newRow("minus one degree") << -1000 << QByteArray("FC18");
-    QTest::newRow("minus 508") << -508 << QByteArray("FE04");
-    QTest::newRow("signed 16-bit low") << -32768 << QByteArray("8000");
-    QTest::newRow("unsigned 16-bit high") << 65535 << QByteArray("FFFF");
-    QTest::newRow("int32 max") << std::numeric_limits<int>::max() << QByteArray("FFFF");
-    QTest::newRow("int32 min") << std::numeric_limits<int>::min() << QByteArray("0000");
+    QTest::addColumn<bool>("wraps"); // the code does not hold n
+    QTest::newRow("zero") << 0 << QByteArray("0000") << false;
+    QTest::newRow("one") << 1 << QByteArray("0001") << false;
+    QTest::newRow("slope one") << 10000 << QByteArray("2710") << false;
+    QTest::newRow("fifth digit dropped") << 70000 << QByteArray("1170") << true;
+    QTest::newRow("minus one") << -1 << QByteArray("FFFF") << false;
+    QTest::newRow("minus one degree") << -1000 << QByteArray("FC18") << false;
+    QTest::newRow("minus 508") << -508 << QByteArray("FE04") << false;
+    QTest::newRow("signed 16-bit low") << -32768 << QByteArray("8000") << false;
+    QTest::newRow("signed 16-bit high") << 32767 << QByteArray("7FFF") << false;
+    QTest::newRow("one past the high") << 32768 << QByteArray("8000") << true;
+    QTest::newRow("one past the low") << -32769 << QByteArray("7FFF") << true;
+    QTest::newRow("unsigned 16-bit high") << 65535 << QByteArray("FFFF") << true;
+    QTest::newRow("int32 max") << std::numeric_limits<int>::max() << QByteArray("FFFF") << true;
+    QTest::newRow("int32 min") << std::numeric_limits<int>::min() << QByteArray("0000") << true;
 }
 
 void TestCalibration::coefficientCodes()
 {
     QFETCH(int, n);
     QFETCH(QByteArray, code);
+    QFETCH(bool, wraps);
     QCOMPARE(QByteArray::fromStdString(coefficientCode(n)), code);
+    // The wrap is decided from the integer; what the instrument applies is what the code holds.
+    QCOMPARE(codeWraps(n), wraps);
+    const auto held = readCoefficientCode(code.toStdString());
+    QVERIFY(held);
+    QCOMPARE(codeHeld(n), *held);
+    QCOMPARE(codeHeld(n) == n, !wraps);
 }
 
 void TestCalibration::scaledFloor_data()

@@ -706,7 +706,10 @@ void TestRecordWindows::checkTakesTheRegistersReference()
                                                  2.0,
                                                  0.004,
                                                  QDate::currentDate().addYears(-1),
-                                                 QDate::currentDate().addYears(1)};
+                                                 QDate::currentDate().addYears(1),
+                                                 true,
+                                                 {},
+                                                 {}};
     QVERIFY(!quarvet::records::addReference(store, standard).failed());
     AdjustmentWindow* check = openCheck();
     fillRecord(check, "SN-REG");
