@@ -50,8 +50,10 @@ Verdict judgePoint(double error, double tolerance, double U, DecisionRule rule)
     case DecisionRule::NonBinary:
         return nonBinary(magnitude, limit, U);
     default:
+        // With U no smaller than T nothing can be shown to pass; a reading off by more than
+        // T + U is a failure all the same, beyond doubt (ILAC G8's rejection zone).
         if (U >= tolerance)
-            return Verdict::NotJudged;
+            return magnitude - U > limit ? Verdict::Fail : Verdict::NotJudged;
         return magnitude <= (tolerance - U) + 1e-9 * tolerance ? Verdict::Pass : Verdict::Fail;
     }
 }

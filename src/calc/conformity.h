@@ -25,7 +25,8 @@ struct JudgedPoint {
 
 // The verdict of one point. Each limit has an allowance of 1e-9 · T for decimal rounding, so
 // a reading exactly on it is not turned away by the last bit. Under guarded acceptance a
-// point whose U is not smaller than T cannot pass, nor be said to fail: it is not judged.
+// point whose U is not smaller than T cannot pass: it fails where |error| − U exceeds T, and is
+// not judged otherwise.
 Verdict judgePoint(double error, double tolerance, double U, DecisionRule rule);
 
 // The verdict of several points: the worst of theirs (fail before conditional fail before

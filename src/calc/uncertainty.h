@@ -56,8 +56,10 @@ struct Budget {
     bool hasTypeA() const { return n >= 2; }
 };
 
-// The coverage probability the coverage factor is for.
-inline constexpr double coverageProbability = 0.9545;
+// The coverage probability the coverage factor is for: that of k = 2 for a normal
+// distribution, erf(√2), so that k tends to exactly 2 as the degrees of freedom grow (0.9545
+// gave 2.0000024).
+inline constexpr double coverageProbability = 0.95449973610364158;
 
 // Student's t quantile for the coverage probability at `nu` degrees of freedom; exactly 2 for
 // infinite ones.

@@ -433,8 +433,8 @@ void writePointResults(const char* when, const QList<records::PointResult>& poin
 {
     for (const records::PointResult& point : points) {
         out << when << " at " << calc::shortestText(point.target) << ": U "
-            << messages::expandedUncertaintyText(point.U) << " (k = " << calc::shortestText(point.k)
-            << ")";
+            << messages::expandedUncertaintyText(point.U)
+            << " (k = " << messages::coverageFactorText(point.k) << ")";
         out << ", " << said(records::pointVerdictText(point.verdict)) << "\n";
     }
 }

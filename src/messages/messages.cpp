@@ -121,7 +121,7 @@ std::string decisionRule(calc::DecisionRule rule)
 
 std::string coverageFactorText(double k)
 {
-    return written("%.2f", k);
+    return written("%#.3g", k);
 }
 
 std::string expandedUncertaintyText(double U)
@@ -162,7 +162,8 @@ std::string budgetFault(calc::BudgetFault fault)
 std::string notJudgedReason()
 {
     return "Not judged: the uncertainty is not smaller than the tolerance, so no reading can be "
-           "shown to pass, nor to fail.";
+           "shown to pass, and none is off by more than the tolerance plus the uncertainty, which "
+           "alone shows a failure.";
 }
 
 std::string codeWrap(bool offset, double applied, double line)

@@ -39,7 +39,8 @@ std::string decisionRule(double uncertainty);
 std::string decisionRule(calc::DecisionRule rule, double uncertainty);
 // The rule of a record, where each point is judged with the U of its own result.
 std::string decisionRule(calc::DecisionRule rule);
-// A coverage factor as people read it: two decimals ("2.00", "4.45"); JSON keeps it exact.
+// A coverage factor as people read it: three significant figures ("2.00", "4.53", "14.0");
+// JSON keeps it exact.
 std::string coverageFactorText(double k);
 // An expanded uncertainty as reported, to its two significant figures: "0.030", "1.4", "14".
 std::string expandedUncertaintyText(double U);

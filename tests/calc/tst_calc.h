@@ -87,6 +87,8 @@ private slots:
     void refusedInputs();
     void roundingUp_data();
     void roundingUp();
+    void identicalReadingsAreIdentical_data();
+    void identicalReadingsAreIdentical();
     void numberTextsIgnoreTheProcessLocale_data();
     void numberTextsIgnoreTheProcessLocale();
     void neverBelowTheReference();

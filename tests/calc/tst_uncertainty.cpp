@@ -187,6 +187,36 @@ void TestUncertainty::roundingUp()
 
 // Whatever else the set-up holds, the result's U is never below what the reference alone
 // contributes: 2 · U_ref / k_ref.
+// Readings that are all the same have that mean and no spread at all: no residue of the sum
+// may give a tiny s, a ν_eff of 1e61 and a k past 2.
+void TestUncertainty::identicalReadingsAreIdentical_data()
+{
+    QTest::addColumn<std::vector<double>>("readings");
+    QTest::addColumn<double>("U"); // as for readings of 5
+    QTest::newRow("0.1 three times") << std::vector<double>{0.1, 0.1, 0.1} << 0.040;
+    QTest::newRow("100.01 four times")
+        << std::vector<double>{100.01, 100.01, 100.01, 100.01} << 0.040;
+    QTest::newRow("-0.3 twice") << std::vector<double>{-0.3, -0.3} << 0.040;
+    QTest::newRow("1e-300 three times") << std::vector<double>{1e-300, 1e-300, 1e-300} << 0.040;
+}
+
+void TestUncertainty::identicalReadingsAreIdentical()
+{
+    QFETCH(std::vector<double>, readings);
+    QFETCH(double, U);
+    const Budget budget = quarvet::calc::budgetOf(setUp(0.04, 0), readings);
+    QVERIFY(budget.ok());
+    QCOMPARE(budget.mean, readings.front()); // exactly: QCOMPARE of doubles would be fuzzy
+    QVERIFY(budget.mean == readings.front());
+    QVERIFY2(budget.s == 0.0, qPrintable(QString::number(budget.s)));
+    QVERIFY(std::isinf(budget.nuEff));
+    QVERIFY2(budget.k == 2.0, qPrintable(QString::number(budget.k, 'g', 17)));
+    QCOMPARE(budget.U, U);
+    // And k tends to exactly 2 as ν grows: the coverage probability is that of k = 2.
+    QVERIFY2(std::fabs(quarvet::calc::coverageFactor(1e15) - 2.0) < 1e-12,
+             qPrintable(QString::number(quarvet::calc::coverageFactor(1e15), 'g', 17)));
+}
+
 // A window's process runs under the user's LC_NUMERIC, as Qt sets it; the texts of U, k and
 // the budget are written with a point there too (a certificate once read "0.5000 0,0161").
 void TestUncertainty::numberTextsIgnoreTheProcessLocale_data()
@@ -200,7 +230,12 @@ void TestUncertainty::numberTextsIgnoreTheProcessLocale_data()
         << std::function([] { return expandedUncertaintyText(14.2); }) << "14";
     QTest::newRow("U of a million")
         << std::function([] { return expandedUncertaintyText(2.5e6); }) << "2.5e+06";
-    QTest::newRow("k") << std::function([] { return coverageFactorText(2.0355); }) << "2.04";
+    QTest::newRow("k") << std::function([] { return coverageFactorText(2.0355640139148647); })
+                       << "2.04";
+    QTest::newRow("k of one degree of freedom")
+        << std::function([] { return coverageFactorText(13.968); }) << "14.0";
+    QTest::newRow("k of a normal distribution")
+        << std::function([] { return coverageFactorText(2.0); }) << "2.00";
     QTest::newRow("a budget's figure")
         << std::function([] { return significantText(0.016123, 3); }) << "0.0161";
 }
@@ -302,6 +337,10 @@ void TestUncertainty::verdictsAtTheLimits_data()
     QTest::newRow("guarded past T − U") << -(T - U + beyond) << U << R::Guarded << V::Fail;
     QTest::newRow("guarded at T") << T << U << R::Guarded << V::Fail;
     QTest::newRow("guarded, U not below T") << 0.0 << T << R::Guarded << V::NotJudged;
+    QTest::newRow("guarded, U above T, at T + U") << 0.3 << 0.2 << R::Guarded << V::NotJudged;
+    QTest::newRow("guarded, U above T, 5 off") << -5.0 << 0.2 << R::Guarded << V::Fail;
+    QTest::newRow("guarded, U as large as T, past T + U")
+        << T + T + beyond << T << R::Guarded << V::Fail;
     QTest::newRow("simple at T") << -T << U << R::Simple << V::Pass;
     QTest::newRow("simple past T") << T + beyond << U << R::Simple << V::Fail;
     QTest::newRow("simple, U above T") << 0.0 << 2 * T << R::Simple << V::Pass;

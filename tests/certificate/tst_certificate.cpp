@@ -152,7 +152,7 @@ void TestCertificate::everyValueOnOnePage_data()
                        "As found 0 0.5000 (n = 1) 0.5000 0.0161 ∞ 2.00 0.033 Fail",
                        "As found 100 99.0000 (n = 3) -1.0000 0.0187 2.9 3.18 0.060 Fail",
                        "As left 0 0.0300 (n = 1) 0.0300 0.0162 ∞ 2.00 0.034 Pass",
-                       "As left 50 50.0300 (n = 2) 0.0300 0.0171 1 13.97 0.24 Not judged",
+                       "As left 50 50.0300 (n = 2) 0.0300 0.0171 1 14.0 0.24 Not judged",
                        "(rectangular, ÷ 2√3)",
                        "(rectangular, ÷ √3)",
                        "Predicted as-left error at the calibration points: -0.0004 and -0.0032",

@@ -745,7 +745,8 @@ void TestCli::adjustmentCommands_data()
                       "\"points\":[{\"target\":0,\"reading\":0.08,\"error\":0.08,"
                       "\"verdict\":\"Pass\",\"pass\":true}],\"verdict\":\"Pass\",\"pass\":true}\n")
         << none;
-    // The uncertainty no smaller than the tolerance: nothing passes, nothing is said to fail.
+    // The uncertainty no smaller than the tolerance: nothing passes, and only a reading off by
+    // more than T + U fails.
     QTest::newRow("verify not judged exits 5")
         << QStringList{"verify", "--tolerance", "0.1", "--uncertainty", "0.1", "0", "0"} << none
         << 5
@@ -755,7 +756,17 @@ void TestCli::adjustmentCommands_data()
                "uncertainty (guard band = 0.1)\npoint\ttarget\treading\terror\tverdict\n"
                "1\t0\t0\t0\tnot judged\nverdict: Not judged\nNot judged: the uncertainty "
                "is not smaller than the tolerance, so no reading can be shown to pass, "
-               "nor to fail.\n")
+               "and none is off by more than the tolerance plus the uncertainty, which alone "
+               "shows a failure.\n")
+        << none;
+    QTest::newRow("verify: 5 off with U above T fails beyond doubt, exit 3")
+        << QStringList{"verify", "--tolerance", "0.1", "--uncertainty", "0.2", "0", "5"} << none
+        << 3
+        << QByteArray(
+               "tolerance 0.1, uncertainty 0.2\n"
+               "rule: guarded acceptance: pass when |error| \xE2\x89\xA4 tolerance \xE2\x88\x92 "
+               "uncertainty (guard band = 0.2)\npoint\ttarget\treading\terror\tverdict\n"
+               "1\t0\t5\t5\tfail\nverdict: Fail\n")
         << none;
     QTest::newRow("verify simple acceptance passes on the tolerance")
         << QStringList{"verify", "--tolerance", "0.1", "--uncertainty", "0.02", "--rule",

@@ -346,8 +346,10 @@ void TestRecordCommands::verdictAndExitStatus_data()
     row("non-binary", "0.101", 3, "Conditional fail");
     row("non-binary", "0.12", 3, "Conditional fail"); // T + U
     row("non-binary", "0.121", 3, "Fail");
-    // A tolerance no larger than U: the record says so and is no Fail.
+    // A tolerance no larger than U: the record says so and is no Fail, unless a reading is off
+    // by more than T + U, a failure beyond doubt.
     row("guarded", "0", 5, "Not judged");
+    row("guarded", "5", 3, "Fail");
 }
 
 // The verdict of a saved record and the exit status of records add, at the limits of each
@@ -359,19 +361,20 @@ void TestRecordCommands::verdictAndExitStatus()
     QFETCH(int, status);
     QFETCH(QString, verdict);
     Workplace place;
-    const QString tolerance = status == 5 ? "0.02" : "0.1";
+    const QString tolerance = status == 5 || reading == "5" ? "0.02" : "0.1";
     const Run run =
         place.run(addArgs("SN", {"--tolerance", tolerance, "--rule", rule, "--resolution", "0",
                                  "--verify", "0", reading, "--verify", "100", "100"}));
     QCOMPARE(run.status, status);
     QVERIFY2(run.out.contains("verdict " + verdict + " ("), qPrintable(run.out));
-    QVERIFY2(run.out.contains("as left at 0: U 0.020 (k = 2), " + verdict), qPrintable(run.out));
+    QVERIFY2(run.out.contains("as left at 0: U 0.020 (k = 2.00), " + verdict), qPrintable(run.out));
     const QJsonObject saved =
         QJsonDocument::fromJson(place.run({"records", "list", "--format", "json"}).out.toUtf8())
             .object();
     QCOMPARE(saved["verdict"].toString(), verdict);
     QCOMPARE(saved["decision_rule"].toString(), rule);
-    QCOMPARE(saved["as_found_verdict"].toString(), status == 5 ? "Not judged" : "Fail");
+    // Found 0.5 and 1 off: a failure beyond doubt even where U is no smaller than T.
+    QCOMPARE(saved["as_found_verdict"].toString(), QStringLiteral("Fail"));
     QCOMPARE(saved["slope_code"].toString(), QStringLiteral("27A8"));
     QCOMPARE(saved["reference_u"].toDouble(), 0.02);
     QCOMPARE(saved["resolution"].toDouble(), 0.0);
