@@ -242,11 +242,12 @@ void AdjustmentWindow::createBudgetGroup()
     };
     int at = 0;
     for (const auto& input : inputs) {
-        QLineEdit* field =
-            addField(input.field, QString::fromUtf8(input.name),
-                     input.field == CheckField::Uncertainty ? QStringLiteral("0") : QString());
-        // Blank is the default, which the field shows.
-        field->setPlaceholderText(QLocale().toString(input.fallback));
+        QLineEdit* field = addField(input.field, QString::fromUtf8(input.name));
+        // Blank is the default, which the field shows; the reference's U has none: a record
+        // needs it from the register or typed, above 0.
+        field->setPlaceholderText(input.field == CheckField::Uncertainty
+                                      ? QStringLiteral("required")
+                                      : QLocale().toString(input.fallback));
         grid->addWidget(new QLabel(QString::fromUtf8(input.label), group), at / 2, at % 2 * 2);
         grid->addWidget(field, at / 2, at % 2 * 2 + 1);
         ++at;

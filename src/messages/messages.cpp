@@ -363,8 +363,8 @@ std::string incomplete(std::size_t point)
 std::string valueRefusal(const records::Refusal& refusal)
 {
     switch (refusal.kind) {
-    case records::RefusalKind::BelowZero:
-        return "The reference's uncertainty U must be a number of 0 or more.";
+    case records::RefusalKind::NotAboveZero:
+        return "The reference's uncertainty U must be a number above 0.";
     case records::RefusalKind::NotADate:
         return "The reference's due date is no date (YYYY-MM-DD).";
     case records::RefusalKind::Passed:

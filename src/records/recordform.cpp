@@ -7,6 +7,7 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
 
 namespace quarvet::records {
@@ -188,8 +189,10 @@ Refusal textRefusal(const RecordInput& input)
 // The first thing wrong with the dates and numbers given, which are read after the texts.
 Refusal valueRefusal(const RecordInput& input, const QDate& today)
 {
-    if (!std::isfinite(input.referenceUncertainty) || input.referenceUncertainty < 0)
-        return refused(RecordField::Uncertainty, RefusalKind::BelowZero);
+    // No reference is known without uncertainty: a U of 0 (or -0) would let the resolution alone
+    // decide each point's U, and a record say Pass where it fails.
+    if (!std::isfinite(input.referenceUncertainty) || !(input.referenceUncertainty > 0))
+        return refused(RecordField::Uncertainty, RefusalKind::NotAboveZero);
     if (!input.referenceDue.isValid())
         return refused(RecordField::ReferenceDue, RefusalKind::NotADate);
     if (input.referenceDue < (input.calibrated.isValid() ? input.calibrated : today)) {
@@ -316,6 +319,12 @@ void fill(Record& record, const RecordInput& input, const calc::Adjustment& adju
     record.correctionReason = input.correctionReason;
 }
 
+bool hasNoUncertainty(const std::vector<calc::PointResult>& points)
+{
+    return std::any_of(points.begin(), points.end(),
+                       [](const calc::PointResult& point) { return !(point.budget.U > 0.0); });
+}
+
 } // namespace
 
 calc::SetUp budgetSetUp(const RecordInput& input)
@@ -365,6 +374,11 @@ Composition composeRecord(const RecordInput& input, const QDate& today, const QD
                                                        asLeft, input.tolerance, input.rule);
     if (!evaluation.ok()) {
         composition.refusal = evaluationRefusal(evaluation);
+        return composition;
+    }
+    // A U that rounds to nothing (a reference's U of 1e-320) would claim a perfect result.
+    if (hasNoUncertainty(evaluation.asFound) || hasNoUncertainty(evaluation.asLeft)) {
+        composition.refusal = refused(RecordField::Uncertainty, RefusalKind::NotAboveZero);
         return composition;
     }
     const calc::ReferencePoint points[] = {

@@ -46,7 +46,7 @@ enum class RefusalKind {
     Control,          // holds a control character (a line break, an escape)
     Invisible,        // holds a character that shows as nothing: `given` is its U+ code
     NotOneOrTwo,      // a display line other than 1 or 2
-    BelowZero,        // an uncertainty below 0 or not finite
+    NotAboveZero,     // an uncertainty of 0 or less, or not finite
     NotADate,         // a due date that is no date
     Passed,           // a due date before today
     NotFinite,        // a number that is infinite or none

@@ -250,6 +250,16 @@ void TestRecordCommands::refusals_data()
     QTest::newRow("a rule unknown") << addArgs("SN", {"--rule", "strict"}) << 2
                                     << "--rule is guarded, simple or non-binary, not 'strict'";
     QTest::newRow("blank serial") << replaced("--serial", " ") << 1 << "serial number is empty";
+    // No reference is known without uncertainty: U from the resolution alone passed a failure.
+    QTest::newRow("the reference's U 0")
+        << replaced("--reference-u", "0") << 1 << "U must be a number above 0";
+    QTest::newRow("the reference's U -0")
+        << replaced("--reference-u", "-0") << 1 << "U must be a number above 0";
+    QStringList vanishing = replaced("--reference-u", "5e-324");
+    vanishing.insert(vanishing.size() - 4, "--resolution");
+    vanishing.insert(vanishing.size() - 4, "0");
+    QTest::newRow("a point's U that rounds to nothing")
+        << vanishing << 1 << "U must be a number above 0";
     QTest::newRow("grant on a record file")
         << QStringList{"records", "grant", "tech"} << 1 << "has no roles to grant anything to";
     QTest::newRow("empty technician") << replaced("--technician", "") << 1 << "technician is empty";

@@ -271,6 +271,13 @@ void TestRecordWindows::saveRefusesNamingTheField_data()
     QTest::newRow("no uncertainty") << "Uncertainty"
                                     << ""
                                     << "uncertainty U is empty";
+    // U from the resolution alone once saved a record that fails as Pass.
+    QTest::newRow("uncertainty 0") << "Uncertainty"
+                                   << "0"
+                                   << "U must be a number above 0";
+    QTest::newRow("uncertainty -0") << "Uncertainty"
+                                    << "-0"
+                                    << "U must be a number above 0";
     // The window shows no verdict for half the points: neither may the record.
     QTest::newRow("one as-left reading") << "As-left reading at point 2"
                                          << ""
@@ -284,6 +291,10 @@ void TestRecordWindows::saveRefusesNamingTheField()
     QFETCH(QString, text);
     QFETCH(QString, says);
     AdjustmentWindow* check = openCheck();
+    // The reference's U has no default: the window starts with none, and asks for it.
+    auto* uncertainty = qobject_cast<QLineEdit*>(named(check, "Uncertainty"));
+    QVERIFY(uncertainty && uncertainty->text().isEmpty());
+    QCOMPARE(uncertainty->placeholderText(), QStringLiteral("required"));
     fillRecord(check, "SN-1");
     setText(check, field, text);
     QVERIFY(showActive(check));
@@ -383,7 +394,8 @@ void TestRecordWindows::windowAndRecordAgree()
     auto* choice = qobject_cast<QComboBox*>(named(check, "Decision rule choice"));
     QVERIFY(choice);
     choice->setCurrentIndex(choice->findText(rule));
-    const QString asFound = verdict == "Not judged" ? verdict : QStringLiteral("Fail");
+    // Found 0.5 and 1 off: a failure, beyond doubt even where U is as large as T.
+    const QString asFound = QStringLiteral("Fail");
     QCOMPARE(labelText(check, "Verdict"), verdict);
     QCOMPARE(labelText(check, "As-found verdict"), asFound);
     QVERIFY(save(check));

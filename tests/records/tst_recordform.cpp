@@ -131,11 +131,17 @@ void TestRecordForm::refusalNamesFieldAndFault_data()
     QTest::newRow("blank reference") << "reference" << QVariant(" ") << F::Reference << K::Empty
                                      << "The reference standard is empty.";
     QTest::newRow("negative uncertainty")
-        << "uncertainty" << QVariant(-0.01) << F::Uncertainty << K::BelowZero
-        << "The reference's uncertainty U must be a number of 0 or more.";
+        << "uncertainty" << QVariant(-0.01) << F::Uncertainty << K::NotAboveZero
+        << "The reference's uncertainty U must be a number above 0.";
+    QTest::newRow("uncertainty 0")
+        << "uncertainty" << QVariant(0.0) << F::Uncertainty << K::NotAboveZero
+        << "The reference's uncertainty U must be a number above 0.";
+    QTest::newRow("uncertainty -0")
+        << "uncertainty" << QVariant(-0.0) << F::Uncertainty << K::NotAboveZero
+        << "The reference's uncertainty U must be a number above 0.";
     QTest::newRow("uncertainty none")
-        << "uncertainty" << QVariant(std::nan("")) << F::Uncertainty << K::BelowZero
-        << "The reference's uncertainty U must be a number of 0 or more.";
+        << "uncertainty" << QVariant(std::nan("")) << F::Uncertainty << K::NotAboveZero
+        << "The reference's uncertainty U must be a number above 0.";
     QTest::newRow("due date no date")
         << "due" << QVariant(QDate()) << F::ReferenceDue << K::NotADate
         << "The reference's due date is no date (YYYY-MM-DD).";
