@@ -372,14 +372,16 @@ void writeVerification(const calc::Verification& verification, bool json, Output
         out << messages::notJudgedReason() << '\n';
 }
 
-int exitOf(calc::Verdict verdict)
-{
-    if (verdict == calc::Verdict::NotJudged)
-        return verificationNotJudged;
-    return calc::passes(verdict) ? success : verificationFailed;
-}
-
 } // namespace
+
+int exitOf(std::optional<calc::Verdict> verdict)
+{
+    if (!verdict)
+        return success;
+    if (*verdict == calc::Verdict::NotJudged)
+        return verificationNotJudged;
+    return calc::passes(*verdict) ? success : verificationFailed;
+}
 
 // Reads labelled entries; the report of the wrong ones on standard error.
 bool readLabelledNumbers(const std::vector<std::pair<std::string, std::string>>& labelled,

@@ -2,10 +2,12 @@
 
 #include "run.h"
 
+#include "calc/conformity.h"
 #include "calc/entry.h"
 #include "calc/uncertainty.h"
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,5 +36,10 @@ const std::map<std::string, double calc::SetUp::*>& setUpOptions();
 inline constexpr int verificationFailed = 3;
 // A verification that cannot be judged: the uncertainty is not smaller than the tolerance.
 inline constexpr int verificationNotJudged = 5;
+
+// The exit status of a verdict, for verify and records add alike: 0 for a pass or a
+// conditional pass, and where there is no verdict (nothing verified, no tolerance); 3 for a
+// fail or a conditional fail; 5 for not judged.
+int exitOf(std::optional<calc::Verdict> verdict);
 
 } // namespace quarvet::cli

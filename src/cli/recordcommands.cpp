@@ -482,9 +482,7 @@ int addCommand(const std::vector<std::string>& args, const calc::Separators& sep
     if (saved.failed())
         return refusal(saved.message, io);
     writeSaved(record, io);
-    if (record.verdict == QString::fromStdString(calc::verdictText(calc::Verdict::NotJudged)))
-        return verificationNotJudged;
-    return composition.passed == false ? verificationFailed : success;
+    return exitOf(composition.evaluation.asLeftVerdict);
 }
 
 // ID -o FILE in any order; the usage fault, if any.

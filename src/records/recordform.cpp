@@ -265,8 +265,7 @@ QList<PointResult> resultsOf(const std::vector<calc::PointResult>& points, bool 
 }
 
 // The verdicts, the rule and each point's result, as the evaluation gave them.
-void judge(const RecordInput& input, const calc::Evaluation& evaluation, Record& record,
-           std::optional<bool>& passed)
+void judge(const RecordInput& input, const calc::Evaluation& evaluation, Record& record)
 {
     record.setUp = input.setUp;
     // A rule judges against a tolerance: without one there is none to keep.
@@ -279,10 +278,8 @@ void judge(const RecordInput& input, const calc::Evaluation& evaluation, Record&
             QString::fromStdString(calc::verdictText(*evaluation.asFoundVerdict));
     if (input.tolerance)
         record.rule = QString::fromStdString(messages::decisionRule(input.rule));
-    if (evaluation.asLeftVerdict) {
-        passed = calc::passes(*evaluation.asLeftVerdict);
+    if (evaluation.asLeftVerdict)
         record.verdict = QString::fromStdString(calc::verdictText(*evaluation.asLeftVerdict));
-    }
 }
 
 // The record's fields that are taken as given or computed by the adjustment.
@@ -394,7 +391,7 @@ Composition composeRecord(const RecordInput& input, const QDate& today, const QD
     record.id = newId;
     record.createdUtc = nowUtc.toUTC();
     fill(record, input, adjustment);
-    judge(input, evaluation, record, composition.passed);
+    judge(input, evaluation, record);
     composition.evaluation = evaluation;
     return composition;
 }

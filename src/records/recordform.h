@@ -61,7 +61,6 @@ struct RecordInput {
 struct Composition {
     Record record;
     calc::Evaluation evaluation; // each point's budget and verdict, as found and as left
-    std::optional<bool> passed;  // the verification's outcome, when there was one to judge
     Refusal refusal; // the field and what is wrong with it; messages::recordRefusal says it
 
     bool ok() const { return refusal.ok(); }
