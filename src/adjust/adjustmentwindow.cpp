@@ -613,9 +613,7 @@ std::optional<records::RecordInput> AdjustmentWindow::recordInput()
         return std::nullopt;
     input.current = *entries_.current;
     input.referenceUncertainty = *entries_.uncertainty;
-    const calc::SetUp& budget = entries_.budget;
-    input.setUp = {budget.referenceK, budget.drift, budget.resolution, budget.uniformity,
-                   budget.stability};
+    input.setUp = records::keptSetUp(entries_.budget);
     for (std::size_t n = 0; n < 2; ++n)
         input.furtherReadings[n] =
             QList<double>(entries_.foundReadings[n].begin(), entries_.foundReadings[n].end());

@@ -303,8 +303,7 @@ bool readBudget(const Options& options, const calc::Separators& separators,
         if (name != "--reference-u" && options.count(name) &&
             !numberOf(name, options.at(name)[0], separators, setUp.*member, io))
             return false;
-    input.setUp = {setUp.referenceK, setUp.drift, setUp.resolution, setUp.uniformity,
-                   setUp.stability};
+    input.setUp = records::keptSetUp(setUp);
     if (options.count("--rule") && !calc::readRule(options.at("--rule")[0], input.rule)) {
         status = usageError;
         usageFault("--rule is guarded, simple or non-binary, not '" +

@@ -324,6 +324,11 @@ bool hasNoUncertainty(const std::vector<calc::PointResult>& points)
 
 } // namespace
 
+BudgetSetUp keptSetUp(const calc::SetUp& setUp)
+{
+    return {setUp.referenceK, setUp.drift, setUp.resolution, setUp.uniformity, setUp.stability};
+}
+
 calc::SetUp budgetSetUp(const RecordInput& input)
 {
     return {input.referenceUncertainty, input.setUp.referenceK, input.setUp.drift,

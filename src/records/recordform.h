@@ -75,8 +75,10 @@ struct Composition {
 Composition composeRecord(const RecordInput& input, const QDate& today, const QDateTime& nowUtc,
                           const QString& newId);
 
-// The budget's set-up of an input: the reference's U with the rest.
+// The budget's set-up of an input: the reference's U with the rest; and the rest of a budget's
+// set-up as a record keeps it. The one conversion for the window and the command line.
 calc::SetUp budgetSetUp(const RecordInput& input);
+BudgetSetUp keptSetUp(const calc::SetUp& setUp);
 // The readings at each calibration point, as found.
 std::vector<calc::PointReadings> asFoundReadings(const RecordInput& input);
 

@@ -78,7 +78,31 @@ private slots:
     void lengthsCountCharacters();
     void windowRefusalsAreSaid_data();
     void windowRefusalsAreSaid();
+    void setUpKeptAndGivenBack();
 };
+
+// The window and the command line keep a budget's set-up through one conversion, and the
+// record gives it back: each field in its place, none taken for another of the same type.
+void TestRecordForm::setUpKeptAndGivenBack()
+{
+    quarvet::calc::SetUp setUp;
+    setUp.referenceU = 0.03;
+    setUp.referenceK = 2.5;
+    setUp.drift = 0.004;
+    setUp.resolution = 0.001;
+    setUp.uniformity = 0.006;
+    setUp.stability = 0.007;
+    RecordInput input;
+    input.referenceUncertainty = setUp.referenceU;
+    input.setUp = keptSetUp(setUp);
+    const quarvet::calc::SetUp back = budgetSetUp(input);
+    QCOMPARE(back.referenceU, setUp.referenceU);
+    QCOMPARE(back.referenceK, setUp.referenceK);
+    QCOMPARE(back.drift, setUp.drift);
+    QCOMPARE(back.resolution, setUp.resolution);
+    QCOMPARE(back.uniformity, setUp.uniformity);
+    QCOMPARE(back.stability, setUp.stability);
+}
 
 void TestRecordForm::refusalNamesFieldAndFault_data()
 {
