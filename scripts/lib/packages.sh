@@ -71,6 +71,9 @@ quarvet_ensure_locale() {
 quarvet_ensure_one_locale() {
     local name=$1
     case "$name" in "" | C | POSIX | C.UTF-8 | C.utf8) return 0 ;; esac
+    # One the machine has already, however it is spelt (sr_RS.UTF-8@latin, en_US.ISO-8859-1).
+    local spelt=${name/.UTF-8/.utf8}
+    locale -a 2>/dev/null | grep -qxF -e "$name" -e "$spelt" && return 0
     if ! [[ "$name" =~ ^([a-z]{2,3}_[A-Z]{2})\.(UTF-8|utf8)$ ]]; then
         echo "The locale $name is not one these scripts can generate; use a UTF-8 one (C.UTF-8)" >&2
         return 1

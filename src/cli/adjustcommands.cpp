@@ -184,7 +184,7 @@ void writeAdjustmentTable(const calc::Adjustment& adjustment, const Budgets& bud
             << '\t' << number(point.error);
         if (n < budgets.size())
             out << '\t' << messages::expandedUncertaintyText(budgets[n].U) << '\t'
-                << number(budgets[n].k);
+                << messages::coverageFactorText(budgets[n].k);
         out << '\n';
     }
     out << "largest error " << number(adjustment.largestError)

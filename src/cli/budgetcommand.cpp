@@ -97,7 +97,8 @@ void writeTable(const calc::Budget& budget, OutputBuffer& out)
         out << c.name << '\t' << number(c.input) << '\t' << distributionWord(c.distribution) << '\t'
             << number(c.divisor) << '\t' << number(c.u) << '\t' << degrees(c.nu, false) << '\n';
     out << "u_c " << number(budget.uc) << "\nnu_eff " << degrees(budget.nuEff, false) << "\nk "
-        << number(budget.k) << "\nU " << messages::expandedUncertaintyText(budget.U)
+        << messages::coverageFactorText(budget.k) << "\nU "
+        << messages::expandedUncertaintyText(budget.U)
         << " (k \u00B7 u_c = " << number(budget.expanded) << ", rounded up to two figures)\n";
 }
 

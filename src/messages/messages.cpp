@@ -121,7 +121,8 @@ std::string decisionRule(calc::DecisionRule rule)
 
 std::string coverageFactorText(double k)
 {
-    return written("%#.3g", k);
+    // A k typed for a reference may be any size: no trailing point ("150.") past three figures.
+    return written(k >= 100 ? "%.0f" : "%#.3g", k);
 }
 
 std::string expandedUncertaintyText(double U)
@@ -162,8 +163,8 @@ std::string budgetFault(calc::BudgetFault fault)
 std::string notJudgedReason()
 {
     return "Not judged: the uncertainty is not smaller than the tolerance, so no reading can be "
-           "shown to pass, and none is off by more than the tolerance plus the uncertainty, which "
-           "alone shows a failure.";
+           "shown to pass, and none verified is off by more than the tolerance plus the "
+           "uncertainty, which alone shows a failure.";
 }
 
 std::string codeWrap(bool offset, double applied, double line)

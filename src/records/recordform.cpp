@@ -378,7 +378,7 @@ Composition composeRecord(const RecordInput& input, const QDate& today, const QD
         composition.refusal = evaluationRefusal(evaluation);
         return composition;
     }
-    // A U that rounds to nothing (a reference's U of 1e-320) would claim a perfect result.
+    // A U that rounds to nothing (a reference's U of 5e-324) would claim a perfect result.
     if (hasNoUncertainty(evaluation.asFound) || hasNoUncertainty(evaluation.asLeft)) {
         composition.refusal = refused(RecordField::Uncertainty, RefusalKind::NotAboveZero);
         return composition;

@@ -185,8 +185,6 @@ void TestUncertainty::roundingUp()
     QCOMPARE(quarvet::calc::roundUpToTwoFigures(value), reported);
 }
 
-// Whatever else the set-up holds, the result's U is never below what the reference alone
-// contributes: 2 · U_ref / k_ref.
 // Readings that are all the same have that mean and no spread at all: no residue of the sum
 // may give a tiny s, a ν_eff of 1e61 and a k past 2.
 void TestUncertainty::identicalReadingsAreIdentical_data()
@@ -236,6 +234,8 @@ void TestUncertainty::numberTextsIgnoreTheProcessLocale_data()
         << std::function([] { return coverageFactorText(13.968); }) << "14.0";
     QTest::newRow("k of a normal distribution")
         << std::function([] { return coverageFactorText(2.0); }) << "2.00";
+    QTest::newRow("k typed for a reference, past three figures")
+        << std::function([] { return coverageFactorText(150.0); }) << "150";
     QTest::newRow("a budget's figure")
         << std::function([] { return significantText(0.016123, 3); }) << "0.0161";
 }
@@ -251,6 +251,8 @@ void TestUncertainty::numberTextsIgnoreTheProcessLocale()
     QCOMPARE(QString::fromStdString(written), expected);
 }
 
+// Whatever else the set-up holds, the result's U is never below what the reference alone
+// contributes: 2 · U_ref / k_ref.
 void TestUncertainty::neverBelowTheReference()
 {
     const std::vector<std::vector<double>> readings{
@@ -339,6 +341,10 @@ void TestUncertainty::verdictsAtTheLimits_data()
     QTest::newRow("guarded, U not below T") << 0.0 << T << R::Guarded << V::NotJudged;
     QTest::newRow("guarded, U above T, at T + U") << 0.3 << 0.2 << R::Guarded << V::NotJudged;
     QTest::newRow("guarded, U above T, 5 off") << -5.0 << 0.2 << R::Guarded << V::Fail;
+    // 0.4 − 0.1 read as 0.30000000000000004: on T + U but for the last bit, which may not fail.
+    QTest::newRow("guarded, U above T, on T + U but for rounding")
+        << 0.4 - 0.1 << 0.2 << R::Guarded << V::NotJudged;
+    QTest::newRow("guarded, U as large as T, on T + U") << T + T << T << R::Guarded << V::NotJudged;
     QTest::newRow("guarded, U as large as T, past T + U")
         << T + T + beyond << T << R::Guarded << V::Fail;
     QTest::newRow("simple at T") << -T << U << R::Simple << V::Pass;

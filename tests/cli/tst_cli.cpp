@@ -756,8 +756,8 @@ void TestCli::adjustmentCommands_data()
                "uncertainty (guard band = 0.1)\npoint\ttarget\treading\terror\tverdict\n"
                "1\t0\t0\t0\tnot judged\nverdict: Not judged\nNot judged: the uncertainty "
                "is not smaller than the tolerance, so no reading can be shown to pass, "
-               "and none is off by more than the tolerance plus the uncertainty, which alone "
-               "shows a failure.\n")
+               "and none verified is off by more than the tolerance plus the uncertainty, which "
+               "alone shows a failure.\n")
         << none;
     QTest::newRow("verify: 5 off with U above T fails beyond doubt, exit 3")
         << QStringList{"verify", "--tolerance", "0.1", "--uncertainty", "0.2", "0", "5"} << none

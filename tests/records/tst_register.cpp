@@ -1,0 +1,206 @@
+#include "records/register.h"
+
+#include <QTest>
+#include <QTimeZone>
+
+using namespace quarvet::records;
+
+Q_DECLARE_METATYPE(QList<quarvet::records::ReferenceStandard>)
+
+namespace {
+
+const QDate today(2026, 12, 9);
+
+ReferenceStandard standard(double U = 0.02)
+{
+    ReferenceStandard made;
+    made.identifier = QStringLiteral("PT-1");
+    made.entry = 1;
+    made.description = QStringLiteral("PT100 in a dry block");
+    made.certificate = QStringLiteral("C-77");
+    made.calibratedBy = QStringLiteral("Acme Cal");
+    made.U = U;
+    made.k = 2.0;
+    made.drift = 0.004;
+    made.calibrated = QDate(2026, 1, 10);
+    made.due = QDate(2027, 1, 10);
+    made.savedUtc = QDateTime(QDate(2026, 1, 12), QTime(9, 0), QTimeZone::utc());
+    return made;
+}
+
+} // namespace
+
+// The register's decisions that need no store, each against a table.
+class TestRegister : public QObject {
+    Q_OBJECT
+private slots:
+    void numbers_data();
+    void numbers();
+    void referenceProblems_data();
+    void referenceProblems();
+    void referenceDecided_data();
+    void referenceDecided();
+};
+
+void TestRegister::numbers_data()
+{
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<qint64>("sequence");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<QString>("number"); // in 2026, prefix QL
+    QTest::newRow("the default") << "{year}-{seq:5}" << qint64(42) << true << "2026-00042";
+    QTest::newRow("prefix, year, three digits")
+        << "{prefix}/{year}/{seq:3}" << qint64(7) << true << "QL/2026/007";
+    QTest::newRow("sequence alone") << "{seq}" << qint64(42) << true << "42";
+    QTest::newRow("twelve digits") << "K{seq:12}" << qint64(1) << true << "K000000000001";
+    // Never cut to the width: two certificates would share a number.
+    QTest::newRow("sequence wider than its width") << "{seq:3}" << qint64(12345) << true << "12345";
+    QTest::newRow("thirteen digits") << "{seq:13}" << qint64(1) << false << "";
+    QTest::newRow("no digits") << "{seq:0}" << qint64(1) << false << "";
+    QTest::newRow("a leading zero in the width") << "{seq:05}" << qint64(1) << false << "";
+    QTest::newRow("no sequence") << "{prefix}-{year}" << qint64(1) << false << "";
+    QTest::newRow("two sequences") << "{seq}-{seq:3}" << qint64(1) << false << "";
+    QTest::newRow("upper case") << "{SEQ}" << qint64(1) << false << "";
+    QTest::newRow("an unknown placeholder") << "{month}-{seq}" << qint64(1) << false << "";
+    QTest::newRow("a brace left open") << "{seq" << qint64(1) << false << "";
+    QTest::newRow("a stray closing brace") << "{seq}}" << qint64(1) << false << "";
+    QTest::newRow("nothing") << "" << qint64(1) << false << "";
+}
+
+void TestRegister::numbers()
+{
+    QFETCH(QString, pattern);
+    QFETCH(qint64, sequence);
+    QFETCH(bool, valid);
+    QFETCH(QString, number);
+    QCOMPARE(validNumberPattern(pattern), valid);
+    if (valid)
+        QCOMPARE(certificateNumber(pattern, sequence, 2026, QStringLiteral("QL")), number);
+}
+
+void TestRegister::referenceProblems_data()
+{
+    QTest::addColumn<ReferenceStandard>("entry");
+    QTest::addColumn<QString>("says"); // empty: no problem
+    const QString values = QStringLiteral("U must be a number above 0");
+    QTest::newRow("as it should be") << standard() << "";
+    QTest::newRow("U 0") << standard(0.0) << values;
+    QTest::newRow("U -0") << standard(-0.0) << values;
+    QTest::newRow("U not a number") << standard(std::nan("")) << values;
+    ReferenceStandard entry = standard();
+    entry.k = 0.99;
+    QTest::newRow("k below 1") << entry << values;
+    entry.k = 10.01;
+    QTest::newRow("k above 10") << entry << values;
+    entry = standard();
+    entry.drift = -0.001;
+    QTest::newRow("drift below 0") << entry << values;
+    entry = standard();
+    entry.identifier = QStringLiteral(" PT-1");
+    QTest::newRow("identifier with a blank before it") << entry << "must not begin or end";
+    entry.identifier = QStringLiteral("PT-\u202E1");
+    QTest::newRow("identifier turned around") << entry << "identifier must be one line";
+    entry = standard();
+    entry.description = QStringLiteral("  ");
+    QTest::newRow("no description") << entry << "description must be one line";
+    entry = standard();
+    entry.calibratedBy = QString(201, QLatin1Char('x'));
+    QTest::newRow("laboratory too long") << entry << "laboratory that calibrated it must be";
+    entry = standard();
+    entry.calibrated = today.addDays(1);
+    QTest::newRow("calibrated tomorrow") << entry << "between 1900 and today";
+    entry.calibrated = QDate(1899, 12, 31);
+    QTest::newRow("calibrated before 1900") << entry << "between 1900 and today";
+    entry = standard();
+    entry.due = entry.calibrated.addDays(-1);
+    QTest::newRow("due before its calibration") << entry << "due date lies before";
+    entry.due = QDate();
+    QTest::newRow("no due date") << entry << "must be dates";
+}
+
+void TestRegister::referenceProblems()
+{
+    QFETCH(ReferenceStandard, entry);
+    QFETCH(QString, says);
+    const QString problem = referenceProblem(entry, today);
+    if (says.isEmpty())
+        QCOMPARE(problem, QString());
+    else
+        QVERIFY2(problem.contains(says), qPrintable(problem));
+}
+
+void TestRegister::referenceDecided_data()
+{
+    QTest::addColumn<QList<ReferenceStandard>>("entries");
+    QTest::addColumn<bool>("registeredOnly");
+    QTest::addColumn<double>("typedU"); // 0: not typed
+    QTest::addColumn<QDate>("day");
+    QTest::addColumn<QString>("says"); // empty: usable
+    QTest::addColumn<double>("U");     // the U the record takes
+    const QDate day(2026, 3, 1);
+    const QList<ReferenceStandard> one{standard()};
+    QTest::newRow("from the register") << one << false << 0.0 << day << "" << 0.02;
+    QTest::newRow("U typed as the register holds it") << one << false << 0.02 << day << "" << 0.02;
+    QTest::newRow("U typed otherwise")
+        << one << false << 0.03 << day << "is not what the register holds for PT-1 (entry 1)"
+        << 0.0;
+    ReferenceStandard withdrawn = standard();
+    withdrawn.usable = false;
+    QTest::newRow("withdrawn") << QList{withdrawn} << false << 0.0 << day << "has been withdrawn"
+                               << 0.0;
+    QTest::newRow("due before the calibration") << one << false << 0.0 << QDate(2027, 1, 11)
+                                                << "was due for calibration on 2027-01-10" << 0.0;
+    QTest::newRow("on its due date") << one << false << 0.0 << QDate(2027, 1, 10) << "" << 0.02;
+    QTest::newRow("calibrated after the calibration")
+        << one << false << 0.0 << QDate(2026, 1, 9) << "was calibrated on 2026-01-10" << 0.0;
+    // A later entry changed U: a calibration before it keeps the entry that stood then.
+    ReferenceStandard changed = standard(0.03);
+    changed.entry = 2;
+    changed.savedUtc = QDateTime(QDate(2026, 6, 1), QTime(9, 0), QTimeZone::utc());
+    QTest::newRow("the entry that stood on the day")
+        << QList{standard(), changed} << false << 0.0 << day << "" << 0.02;
+    QTest::newRow("the entry after its change")
+        << QList{standard(), changed} << false << 0.0 << QDate(2026, 7, 1) << "" << 0.03;
+    QTest::newRow("typed, not in the register")
+        << QList<ReferenceStandard>{} << false << 0.05 << day << "" << 0.05;
+    QTest::newRow("typed without its U") << QList<ReferenceStandard>{} << false << 0.0 << day
+                                         << "is not in the register: give its U" << 0.0;
+    QTest::newRow("typed where the register alone counts")
+        << QList<ReferenceStandard>{} << true << 0.05 << day << "from its register only" << 0.0;
+}
+
+void TestRegister::referenceDecided()
+{
+    QFETCH(QList<ReferenceStandard>, entries);
+    QFETCH(bool, registeredOnly);
+    QFETCH(double, typedU);
+    QFETCH(QDate, day);
+    QFETCH(QString, says);
+    QFETCH(double, U);
+    LabSettings lab;
+    if (registeredOnly)
+        lab.values.insert(QStringLiteral("registered-references-only"), QStringLiteral("yes"));
+    TypedReference typed;
+    typed.u = typedU > 0;
+    typed.due = typed.u;
+    typed.uName = QStringLiteral("--reference-u");
+    typed.dueName = QStringLiteral("--reference-due");
+    RecordInput input;
+    input.referenceId = QStringLiteral("PT-1");
+    input.referenceUncertainty = typedU;
+    input.referenceDue = entries.isEmpty() ? QDate(2027, 1, 10) : entries.first().due;
+    const QString problem = decideReference(entries, lab, typed, day, input);
+    if (!says.isEmpty()) {
+        QVERIFY2(problem.contains(says), qPrintable(problem));
+        return;
+    }
+    QCOMPARE(problem, QString());
+    QCOMPARE(input.referenceUncertainty, U);
+    QCOMPARE(input.referenceSource,
+             entries.isEmpty() ? QStringLiteral("typed") : QStringLiteral("register"));
+    if (!entries.isEmpty())
+        QCOMPARE(input.referenceCertificate, QStringLiteral("C-77"));
+}
+
+QTEST_GUILESS_MAIN(TestRegister)
+#include "tst_register.moc"
