@@ -386,23 +386,29 @@ int exitOf(std::optional<calc::Verdict> verdict)
 // Reads labelled entries; the report of the wrong ones on standard error.
 bool readLabelledNumbers(const std::vector<std::pair<std::string, std::string>>& labelled,
                          const calc::Separators& separators, std::vector<double>& values,
-                         Output& io)
+                         Output& io, ForeignSeparator foreignSeparator)
 {
     std::vector<std::string> wrong;
     const std::optional<calc::SeparatorPair> pair = calc::probeSeparators(separators);
-    bool foreign = false;
+    const std::pair<std::string, std::string>* foreign = nullptr;
     values.clear();
-    for (const auto& [label, text] : labelled) {
-        const calc::EntryReading reading = calc::readEntry(text, separators);
+    for (const auto& entry : labelled) {
+        const calc::EntryReading reading = calc::readEntry(entry.second, separators);
         values.push_back(reading.value);
         if (!reading.isNumber())
-            wrong.push_back(label);
-        else if (pair && calc::holds(text, pair->foreign))
-            foreign = true;
+            wrong.push_back(entry.first);
+        else if (pair && !foreign && calc::holds(entry.second, pair->foreign))
+            foreign = &entry;
     }
     // As calc says them: what is wrong first, then the warning, which leaves the result.
     if (!wrong.empty())
         io.sayError(messages::forTerminal(messages::wrongEntriesReport(wrong)));
+    if (foreign && foreignSeparator == ForeignSeparator::Refuse) {
+        io.sayError("quarvet-cli: " +
+                    messages::foreignSeparatorInJudgement(foreign->first, foreign->second, *pair) +
+                    "\n");
+        return false;
+    }
     if (foreign)
         io.sayError(messages::forTerminal(messages::separatorWarning(*pair)));
     return wrong.empty();
@@ -467,7 +473,7 @@ int verifyCommand(const std::vector<std::string>& args, const calc::Separators& 
         labelled.emplace_back(messages::readingLabel(n / 2 + 1), parsed.entries[n + 1]);
     }
     std::vector<double> values;
-    if (!readLabelledNumbers(labelled, separators, values, io))
+    if (!readLabelledNumbers(labelled, separators, values, io, ForeignSeparator::Refuse))
         return failure;
     std::vector<calc::VerificationReading> readings;
     for (std::size_t n = 2; n + 1 < values.size(); n += 2)

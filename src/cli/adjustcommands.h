@@ -23,11 +23,15 @@ int fitCommand(const std::vector<std::string>& args, const calc::Separators& sep
 int verifyCommand(const std::vector<std::string>& args, const calc::Separators& separators,
                   Output& io);
 
+// What an entry holding the separator the locale does not use gets: the calculator's warning
+// (check, fit), or a refusal where the program judges by it (verify, budget).
+enum class ForeignSeparator { Warn, Refuse };
+
 // Reads labelled entries as calc reads them; false, with the report of the wrong ones (and
-// the separator warning) on standard error, when one is none.
+// the separator warning) on standard error, when one is none, or refused.
 bool readLabelledNumbers(const std::vector<std::pair<std::string, std::string>>& labelled,
                          const calc::Separators& separators, std::vector<double>& values,
-                         Output& io);
+                         Output& io, ForeignSeparator foreignSeparator = ForeignSeparator::Warn);
 
 // The options of an uncertainty budget's set-up (budget, check, fit), each with the field of
 // the set-up it sets.

@@ -115,7 +115,7 @@ int budgetCommand(const std::vector<std::string>& args, const calc::Separators& 
     for (std::size_t n = 0; n < words.readings.size(); ++n)
         labelled.emplace_back("Reading " + std::to_string(n + 1), words.readings[n]);
     std::vector<double> values;
-    if (!readLabelledNumbers(labelled, separators, values, io))
+    if (!readLabelledNumbers(labelled, separators, values, io, ForeignSeparator::Refuse))
         return failure;
     calc::SetUp setUp;
     for (std::size_t n = 0; n < words.options.size(); ++n)

@@ -212,12 +212,31 @@ std::string separatorWarning(const calc::SeparatorPair& pair)
     return warning;
 }
 
-std::string foreignSeparatorInRecord(std::string_view label, std::string_view text,
-                                     const calc::SeparatorPair& pair)
+namespace {
+
+std::string foreignSeparatorIn(std::string_view label, std::string_view text,
+                               const calc::SeparatorPair& pair, std::string_view consequence)
 {
     return std::string(label) + " '" + calc::printable(text) + "' holds '" + pair.foreign +
            "', which this locale does not read as a decimal separator ('" + pair.correct +
-           "' it does): a record would keep another number than the one meant.";
+           "' it does): " + std::string(consequence);
+}
+
+} // namespace
+
+std::string foreignSeparatorInRecord(std::string_view label, std::string_view text,
+                                     const calc::SeparatorPair& pair)
+{
+    return foreignSeparatorIn(label, text, pair,
+                              "a record would keep another number than the one meant.");
+}
+
+std::string foreignSeparatorInJudgement(std::string_view label, std::string_view text,
+                                        const calc::SeparatorPair& pair)
+{
+    return foreignSeparatorIn(label, text, pair,
+                              "the result would be worked out from another number than the one "
+                              "meant.");
 }
 
 std::string calculationFault(calc::CalcFault fault)

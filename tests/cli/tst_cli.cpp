@@ -1008,14 +1008,24 @@ void TestCli::adjustmentCommands()
 
 // check with neutral codes gives calc's codes for every case calc is tested with.
 // In a locale where the point groups digits, an entry with a point reads as another number:
-// check, fit and verify say so as calc does, and the verdict's table shows what was read.
+// check and fit say so as calc does; verify and budget, which judge by the number, refuse it
+// (a tolerance of 0.1 was judged as 1, with exit 0).
 void TestCli::adjustmentCommandsWarnOfSeparators()
 {
+    const QByteArray refused = "holds '.', which this locale does not read as a decimal "
+                               "separator (',' it does): the result would be worked out from "
+                               "another number than the one meant.\n";
     const Run verified = run({"verify", "--tolerance", "0.1", "0", "0,9"}, comma);
-    QCOMPARE(verified.err, QByteArray("Following separator '.' is unknown.\n"
-                                      "The correct separator is ',' !\n"
-                                      "Please check the entered values!\n"));
-    QVERIFY(verified.out.startsWith("tolerance 1, uncertainty 0\n"));
+    QCOMPARE(verified.err, "quarvet-cli: Tolerance '0.1' " + refused);
+    QCOMPARE(verified.out, QByteArray());
+    QCOMPARE(verified.status, 1);
+    const Run reading = run({"verify", "--tolerance", "0,1", "0", "0.09"}, comma);
+    QCOMPARE(reading.err, "quarvet-cli: Verification reading 1 '0.09' " + refused);
+    QCOMPARE(reading.status, 1);
+    const Run budget = run({"budget", "--reference-u", "0,04", "5", "5.1"}, comma);
+    QCOMPARE(budget.err, "quarvet-cli: Reading 2 '5.1' " + refused);
+    QCOMPARE(budget.out, QByteArray());
+    QCOMPARE(budget.status, 1);
     const Run checked = run({"check", "0", "100", "0.5", "99"}, comma);
     QVERIFY(checked.err.startsWith("Following separator '.' is unknown."));
     QCOMPARE(checked.status, 0);
