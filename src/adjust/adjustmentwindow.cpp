@@ -70,14 +70,17 @@ records::StoreFailure decideInStore(records::RecordStore& store,
 {
     QList<records::ReferenceStandard> entries;
     records::LabSettings lab;
+    QString lookAlike;
     records::StoreFailure failure = records::referenceEntries(store, input.referenceId, entries);
+    if (!failure.failed() && entries.isEmpty())
+        failure = records::registeredLookAlike(store, input.referenceId, lookAlike);
     if (!failure.failed())
         failure = records::readLabSettings(store, lab);
     if (!failure.failed() && !input.corrects.isEmpty())
         failure = records::calibrationDay(store, input.corrects, input.calibrated);
     const QDate day = input.calibrated.isValid() ? input.calibrated : QDate::currentDate();
     if (!failure.failed())
-        problem = records::decideReference(entries, lab, typed, day, input);
+        problem = records::decideReference(entries, lab, typed, day, input, lookAlike);
     return failure;
 }
 

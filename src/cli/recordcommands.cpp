@@ -380,8 +380,11 @@ bool resolveReference(const Options& options, records::RecordInput& input, Recor
 {
     QList<records::ReferenceStandard> entries;
     records::LabSettings lab;
+    QString lookAlike;
     records::StoreFailure read =
         records::referenceEntries(context.store, input.referenceId, entries);
+    if (!read.failed() && entries.isEmpty())
+        read = records::registeredLookAlike(context.store, input.referenceId, lookAlike);
     if (!read.failed())
         read = records::readLabSettings(context.store, lab);
     if (read.failed())
@@ -400,7 +403,8 @@ bool resolveReference(const Options& options, records::RecordInput& input, Recor
                                   given("--drift"),
                                   given("--reference-due")};
     const QDate day = input.calibrated.isValid() ? input.calibrated : context.today;
-    if (const QString problem = records::decideReference(entries, lab, typed, day, input);
+    if (const QString problem =
+            records::decideReference(entries, lab, typed, day, input, lookAlike);
         !problem.isEmpty())
         return refusal(problem, io), false;
     return true;

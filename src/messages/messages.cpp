@@ -429,6 +429,9 @@ std::string recordRefusal(const records::Refusal& refusal)
                joined(refusal.choices) + ".";
     case records::RefusalKind::Empty:
         return name + " is empty.";
+    case records::RefusalKind::Blanks:
+        return name + " begins or ends with blanks: \"" + calc::printable(refusal.given) +
+               "\" would print as another one.";
     case records::RefusalKind::TooLong:
         return name + " is longer than " + std::to_string(refusal.limit) + " characters.";
     case records::RefusalKind::TurnsTextAround:

@@ -183,6 +183,12 @@ Refusal textRefusal(const RecordInput& input)
         return refused(RecordField::Technician, RefusalKind::Empty);
     if (input.referenceId.trimmed().isEmpty())
         return refused(RecordField::Reference, RefusalKind::Empty);
+    // "R1 " would print as the register's R1 without being it.
+    if (input.referenceId != input.referenceId.trimmed()) {
+        Refusal refusal = refused(RecordField::Reference, RefusalKind::Blanks);
+        refusal.given = input.referenceId.toStdString();
+        return refusal;
+    }
     return {};
 }
 

@@ -41,6 +41,7 @@ enum class RefusalKind {
     None,
     UnknownModel,     // the instrument type is none of the model numbers
     Empty,            // nothing but blanks
+    Blanks,           // blanks before or after the name, which would print as another's
     TooLong,          // more characters than `limit`
     TurnsTextAround,  // holds a mark that makes it read as another text
     Control,          // holds a control character (a line break, an escape)

@@ -376,8 +376,13 @@ QString useProblem(const ReferenceStandard& standard, const QDate& day)
 } // namespace
 
 QString decideReference(const QList<ReferenceStandard>& entries, const LabSettings& lab,
-                        const TypedReference& typed, const QDate& day, RecordInput& input)
+                        const TypedReference& typed, const QDate& day, RecordInput& input,
+                        const QString& lookAlike)
 {
+    if (entries.isEmpty() && !lookAlike.isEmpty())
+        return QStringLiteral("The register holds %1, not %2: name the reference standard as the "
+                              "register does, or give it a name of its own.")
+            .arg(lookAlike, input.referenceId);
     if (entries.isEmpty()) {
         const QString problem = typedReferenceProblem(lab, typed, input);
         if (problem.isEmpty())
@@ -427,6 +432,21 @@ StoreFailure listReferences(RecordStore& store, QList<ReferenceStandard>& standa
                 .arg(referenceColumns),
             {}, standards);
     });
+}
+
+StoreFailure registeredLookAlike(RecordStore& store, const QString& typed, QString& registered)
+{
+    registered.clear();
+    QList<ReferenceStandard> standards;
+    const StoreFailure failure = listReferences(store, standards);
+    const QString folded = typed.toCaseFolded();
+    for (const ReferenceStandard& standard : std::as_const(standards)) {
+        if (standard.identifier == typed)
+            return registered.clear(), failure;
+        if (standard.identifier.toCaseFolded() == folded)
+            registered = standard.identifier;
+    }
+    return failure;
 }
 
 StoreFailure referenceEntries(RecordStore& store, const QString& identifier,

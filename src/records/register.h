@@ -91,8 +91,14 @@ struct TypedReference {
 // value typed for it is not the register's, when it is withdrawn, or due before `day`; else typed,
 // refused when the laboratory takes references from the register only, or when its U or due date
 // was not typed. Empty when usable, else the sentence that says why not.
+// A name the register does not hold but for case (`lookAlike`, the register's name, "R1" for
+// "r1") is refused: it would be printed as the register's standard without being it.
 QString decideReference(const QList<ReferenceStandard>& entries, const LabSettings& lab,
-                        const TypedReference& typed, const QDate& day, RecordInput& input);
+                        const TypedReference& typed, const QDate& day, RecordInput& input,
+                        const QString& lookAlike = {});
+// The identifier the register holds that `typed` matches but for case; empty when none does,
+// or one matches exactly.
+StoreFailure registeredLookAlike(RecordStore& store, const QString& typed, QString& registered);
 
 // The day of the calibration a correction of record `corrects` is held against: that of the
 // first record of its line of corrections. Invalid when the store holds no such record.

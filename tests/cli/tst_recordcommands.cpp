@@ -167,6 +167,8 @@ private slots:
     void registerAndIssueRefusals_data();
     void registerAndIssueRefusals();
     void copyIsTheSameCertificate();
+    void lookAlikeReferencesAreRefused_data();
+    void lookAlikeReferencesAreRefused();
 };
 
 void TestRecordCommands::serialTravelsExactly_data()
@@ -1030,6 +1032,37 @@ void TestRecordCommands::registerAndIssueRefusals()
         {"records", "issue", id, "--by", "A", "--role", "B", "-o", place.dir.filePath("c.pdf")});
     QCOMPARE(issued.status, 0);
     QVERIFY2(issued.out.trimmed().endsWith("-00001"), qPrintable(issued.out));
+}
+
+void TestRecordCommands::lookAlikeReferencesAreRefused_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("another case") << "r1"
+                                  << "The register holds R1, not r1";
+    QTest::newRow("a blank after it") << "R1 "
+                                      << "begins or ends with blanks: \"R1 \"";
+    QTest::newRow("a blank before it") << " R1"
+                                       << "begins or ends with blanks";
+}
+
+// With R1 withdrawn, "r1", "R1 " and " R1" were saved as typed references and printed as R1.
+void TestRecordCommands::lookAlikeReferencesAreRefused()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, says);
+    Workplace place;
+    QCOMPARE(place.run(referenceArgs("R1", dueDate)).status, 0);
+    QCOMPARE(place.run({"references", "withdraw", "R1"}).status, 0);
+    QStringList args = addArgs("SN-L");
+    args[args.indexOf("--reference") + 1] = typed;
+    const Run run = place.run(args);
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.contains(says), qPrintable(run.err));
+    QCOMPARE(place.run({"records", "list"}).out, QString());
+    // A name of its own is typed as before.
+    args[args.indexOf("--reference") + 1] = "R1-B";
+    QCOMPARE(place.run(args).status, 0);
 }
 
 // A certificate printed again is the one issued, marked a copy: the same number, date and

@@ -154,6 +154,10 @@ void TestRecordForm::refusalNamesFieldAndFault_data()
         << "technician" << QVariant("") << F::Technician << K::Empty << "The technician is empty.";
     QTest::newRow("blank reference") << "reference" << QVariant(" ") << F::Reference << K::Empty
                                      << "The reference standard is empty.";
+    QTest::newRow("reference with a blank after it")
+        << "reference" << QVariant("R1 ") << F::Reference << K::Blanks
+        << "The reference standard begins or ends with blanks: \"R1 \" would print as another "
+           "one.";
     QTest::newRow("negative uncertainty")
         << "uncertainty" << QVariant(-0.01) << F::Uncertainty << K::NotAboveZero
         << "The reference's uncertainty U must be a number above 0.";

@@ -137,36 +137,47 @@ void TestRegister::referenceDecided_data()
     QTest::addColumn<QDate>("day");
     QTest::addColumn<QString>("says"); // empty: usable
     QTest::addColumn<double>("U");     // the U the record takes
+    QTest::addColumn<QString>("lookAlike");
     const QDate day(2026, 3, 1);
     const QList<ReferenceStandard> one{standard()};
-    QTest::newRow("from the register") << one << false << 0.0 << day << "" << 0.02;
-    QTest::newRow("U typed as the register holds it") << one << false << 0.02 << day << "" << 0.02;
+    QTest::newRow("from the register") << one << false << 0.0 << day << "" << 0.02 << QString();
+    QTest::newRow("U typed as the register holds it")
+        << one << false << 0.02 << day << "" << 0.02 << QString();
     QTest::newRow("U typed otherwise")
-        << one << false << 0.03 << day << "is not what the register holds for PT-1 (entry 1)"
-        << 0.0;
+        << one << false << 0.03 << day << "is not what the register holds for PT-1 (entry 1)" << 0.0
+        << QString();
     ReferenceStandard withdrawn = standard();
     withdrawn.usable = false;
     QTest::newRow("withdrawn") << QList{withdrawn} << false << 0.0 << day << "has been withdrawn"
-                               << 0.0;
-    QTest::newRow("due before the calibration") << one << false << 0.0 << QDate(2027, 1, 11)
-                                                << "was due for calibration on 2027-01-10" << 0.0;
-    QTest::newRow("on its due date") << one << false << 0.0 << QDate(2027, 1, 10) << "" << 0.02;
+                               << 0.0 << QString();
+    QTest::newRow("due before the calibration")
+        << one << false << 0.0 << QDate(2027, 1, 11) << "was due for calibration on 2027-01-10"
+        << 0.0 << QString();
+    QTest::newRow("on its due date")
+        << one << false << 0.0 << QDate(2027, 1, 10) << "" << 0.02 << QString();
     QTest::newRow("calibrated after the calibration")
-        << one << false << 0.0 << QDate(2026, 1, 9) << "was calibrated on 2026-01-10" << 0.0;
+        << one << false << 0.0 << QDate(2026, 1, 9) << "was calibrated on 2026-01-10" << 0.0
+        << QString();
     // A later entry changed U: a calibration before it keeps the entry that stood then.
     ReferenceStandard changed = standard(0.03);
     changed.entry = 2;
     changed.savedUtc = QDateTime(QDate(2026, 6, 1), QTime(9, 0), QTimeZone::utc());
     QTest::newRow("the entry that stood on the day")
-        << QList{standard(), changed} << false << 0.0 << day << "" << 0.02;
-    QTest::newRow("the entry after its change")
-        << QList{standard(), changed} << false << 0.0 << QDate(2026, 7, 1) << "" << 0.03;
+        << QList{standard(), changed} << false << 0.0 << day << "" << 0.02 << QString();
+    QTest::newRow("the entry after its change") << QList{standard(), changed} << false << 0.0
+                                                << QDate(2026, 7, 1) << "" << 0.03 << QString();
     QTest::newRow("typed, not in the register")
-        << QList<ReferenceStandard>{} << false << 0.05 << day << "" << 0.05;
-    QTest::newRow("typed without its U") << QList<ReferenceStandard>{} << false << 0.0 << day
-                                         << "is not in the register: give its U" << 0.0;
+        << QList<ReferenceStandard>{} << false << 0.05 << day << "" << 0.05 << QString();
+    QTest::newRow("typed without its U")
+        << QList<ReferenceStandard>{} << false << 0.0 << day << "is not in the register: give its U"
+        << 0.0 << QString();
     QTest::newRow("typed where the register alone counts")
-        << QList<ReferenceStandard>{} << true << 0.05 << day << "from its register only" << 0.0;
+        << QList<ReferenceStandard>{} << true << 0.05 << day << "from its register only" << 0.0
+        << QString();
+    // "pt-1" in the register: PT-1 typed would be printed as the register's without being it.
+    QTest::newRow("typed as the register's but for case")
+        << QList<ReferenceStandard>{} << false << 0.05 << day << "The register holds pt-1, not PT-1"
+        << 0.0 << QStringLiteral("pt-1");
 }
 
 void TestRegister::referenceDecided()
@@ -177,6 +188,7 @@ void TestRegister::referenceDecided()
     QFETCH(QDate, day);
     QFETCH(QString, says);
     QFETCH(double, U);
+    QFETCH(QString, lookAlike);
     LabSettings lab;
     if (registeredOnly)
         lab.values.insert(QStringLiteral("registered-references-only"), QStringLiteral("yes"));
@@ -189,7 +201,7 @@ void TestRegister::referenceDecided()
     input.referenceId = QStringLiteral("PT-1");
     input.referenceUncertainty = typedU;
     input.referenceDue = entries.isEmpty() ? QDate(2027, 1, 10) : entries.first().due;
-    const QString problem = decideReference(entries, lab, typed, day, input);
+    const QString problem = decideReference(entries, lab, typed, day, input, lookAlike);
     if (!says.isEmpty()) {
         QVERIFY2(problem.contains(says), qPrintable(problem));
         return;
