@@ -109,7 +109,7 @@ void drawCertificate(Sheet& sheet, const Record& record, const records::Certific
         status.calibrated.isValid() ? status.calibrated : record.createdUtc.toLocalTime().date();
     sheet.fieldPair(QStringLiteral("Certificate number"), PageText(numberText(status)),
                     QStringLiteral("Date of issue"),
-                    PageText(status.issue ? dateText(status.issue->issuedUtc.toUTC().date())
+                    PageText(status.issue ? dateText(status.issue->issuedUtc.toLocalTime().date())
                                           : QStringLiteral("not issued")));
     if (status.amendment > 0)
         sheet.field(QStringLiteral("Amendment"), amendmentText(status), 1);

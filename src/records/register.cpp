@@ -211,7 +211,9 @@ QSqlError insertIssue(QSqlDatabase database, const Dialect& dialect, const QStri
     issue.sequence = last.toLongLong() + 1;
     issue.number = certificateNumber(
         pattern.isEmpty() ? QString::fromLatin1(defaultNumberPattern) : pattern, issue.sequence,
-        issue.issuedUtc.toUTC().date().year(), settings.value(QStringLiteral("prefix")));
+        // The laboratory's year, as its people date things: at 00:30 on 1 January it is the new
+        // year's number, whatever the year in UTC.
+        issue.issuedUtc.toLocalTime().date().year(), settings.value(QStringLiteral("prefix")));
     issue.savedBy = savedBy;
     QSqlQuery query(database);
     return exec(query,

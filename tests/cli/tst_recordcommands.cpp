@@ -167,6 +167,7 @@ private slots:
     void registerAndIssueRefusals_data();
     void registerAndIssueRefusals();
     void copyIsTheSameCertificate();
+    void issueIsDatedInLocalTime();
     void lookAlikeReferencesAreRefused_data();
     void lookAlikeReferencesAreRefused();
 };
@@ -1032,6 +1033,28 @@ void TestRecordCommands::registerAndIssueRefusals()
         {"records", "issue", id, "--by", "A", "--role", "B", "-o", place.dir.filePath("c.pdf")});
     QCOMPARE(issued.status, 0);
     QVERIFY2(issued.out.trimmed().endsWith("-00001"), qPrintable(issued.out));
+}
+
+// A day east of UTC the laboratory's day is always tomorrow's in UTC: its certificate is dated
+// by its own day, as the calibration on it is.
+void TestRecordCommands::issueIsDatedInLocalTime()
+{
+    const QByteArray zone = qgetenv("TZ");
+    qputenv("TZ", "QVT-24");
+    Workplace place;
+    const QString id = place.run(addArgs("SN-Z")).out.trimmed().section('\n', -1);
+    const QString pdf = place.dir.filePath("issued.pdf");
+    const Run issued = place.run({"records", "issue", id, "--by", "A", "--role", "B", "-o", pdf});
+    const QDate local = QDateTime::currentDateTimeUtc().addDays(1).date();
+    zone.isNull() ? qunsetenv("TZ") : qputenv("TZ", zone);
+    QCOMPARE(issued.status, 0);
+    QVERIFY2(issued.out.contains(QString::number(local.year()) + "-00001"), qPrintable(issued.out));
+    QProcess text;
+    text.start("pdftotext", {"-layout", "-enc", "UTF-8", pdf, "-"});
+    QVERIFY(text.waitForFinished(60000));
+    const QString page = QString::fromUtf8(text.readAllStandardOutput()).simplified();
+    QVERIFY2(page.contains("Date of issue " + local.toString(Qt::ISODate)), qPrintable(page));
+    QVERIFY2(page.contains("Date of calibration " + local.toString(Qt::ISODate)), qPrintable(page));
 }
 
 void TestRecordCommands::lookAlikeReferencesAreRefused_data()
