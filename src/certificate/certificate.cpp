@@ -64,7 +64,7 @@ records::OutputFault writeCertificateFile(const records::Record& record, const Q
     using records::OutputFaultKind;
     // A certificate is signed on the record: never on one that is not what was saved. A record
     // saved before its store kept hashes has none to check.
-    if (!record.hash.isEmpty() && records::recordHash(record) != record.hash)
+    if (!records::asSaved(record))
         return failure(path, OutputFaultKind::NotAsSaved);
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         return failure(path, OutputFaultKind::NoGraphics);

@@ -628,9 +628,10 @@ int issueCommand(const std::vector<std::string>& args, RecordsContext& context, 
     const auto listed = recordByPrefix(text(words->id).trimmed(), context, io);
     if (!listed)
         return failure;
-    // The number is spent once: not on a file that cannot be written.
+    // The number is spent once: not on a record changed since its saving, nor on a file that
+    // cannot be written.
     if (const records::OutputFault output =
-            records::writableOutput(text(file), context.store.files());
+            records::certificateOutput(listed->record, text(file), context.store.files());
         output.failed())
         return refusal(messages::certificateFault(output), io);
     records::CertificateIssue issue{

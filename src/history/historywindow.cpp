@@ -423,9 +423,10 @@ QString HistoryWindow::certificatePath(const QString& caption, const QString& id
         QStringLiteral("PDF (*.pdf)"));
 }
 
-bool HistoryWindow::writable(const QString& path, const QStringList& kept)
+bool HistoryWindow::issuable(const records::Record& record, const QString& path,
+                             const QStringList& kept)
 {
-    const records::OutputFault output = records::writableOutput(path, kept);
+    const records::OutputFault output = records::certificateOutput(record, path, kept);
     if (output.failed())
         ui::messages().show(this, ui::messageTitle, messages::certificateFault(output),
                             ui::MessageService::Icon::Stop);
@@ -447,7 +448,8 @@ void HistoryWindow::issueSelected(const QString& by, const QString& role)
     const QString path = certificatePath(QStringLiteral("Issue certificate"), record->id);
     const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
     // The number is spent once: not on a file that cannot be written.
-    if (path.isEmpty() || !store || certifying_->isBusy() || !writable(path, store->files()))
+    if (path.isEmpty() || !store || certifying_->isBusy() ||
+        !issuable(*record, path, store->files()))
         return;
     const auto head = std::make_shared<QString>();
     const auto status = std::make_shared<records::CertificateStatus>();

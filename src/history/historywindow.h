@@ -73,8 +73,8 @@ private:
     void createButtons();
     QLineEdit* addFilter(QHBoxLayout* row, const QString& label, const QString& name);
     void askToIssue();
-    // Whether a certificate can be written at `path`; said when not.
-    bool writable(const QString& path, const QStringList& kept);
+    // Whether the certificate of `record` can be issued to `path`; said when not.
+    bool issuable(const records::Record& record, const QString& path, const QStringList& kept);
     // The file the user chooses for the certificate of record `id`.
     QString certificatePath(const QString& caption, const QString& id);
     std::optional<records::Record> selectedRecord();

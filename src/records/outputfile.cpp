@@ -1,5 +1,8 @@
 #include "outputfile.h"
 
+#include "chain.h"
+#include "record.h"
+
 #include <QSaveFile>
 
 #include <QDir>
@@ -39,6 +42,18 @@ bool sameFile(const QString& first, const QString& second)
 }
 
 } // namespace
+
+bool asSaved(const Record& record)
+{
+    return record.hash.isEmpty() || recordHash(record) == record.hash;
+}
+
+OutputFault certificateOutput(const Record& record, const QString& path, const QStringList& kept)
+{
+    if (!asSaved(record))
+        return {OutputFaultKind::NotAsSaved, path, {}};
+    return writableOutput(path, kept);
+}
 
 OutputFault writableOutput(const QString& path, const QStringList& kept)
 {

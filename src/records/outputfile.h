@@ -41,4 +41,14 @@ OutputFaultKind unreplaceable(const QString& path, const QStringList& kept = {},
 // cannot be had.
 OutputFault writableOutput(const QString& path, const QStringList& kept = {});
 
+struct Record;
+// Whether a record is as it was saved: its fields give its hash (a record saved before its
+// store kept hashes has none to check).
+bool asSaved(const Record& record);
+// Whether the certificate of `record` can go to `path`: not for a record changed after it was
+// saved, nor where writableOutput says no. Asked before an issue, so that no number is spent on
+// a certificate that cannot be printed.
+OutputFault certificateOutput(const Record& record, const QString& path,
+                              const QStringList& kept = {});
+
 } // namespace quarvet::records

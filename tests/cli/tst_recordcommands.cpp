@@ -1278,6 +1278,18 @@ void TestRecordCommands::verifyShowsTampering()
                         .left(16);
     QVERIFY2(verified.out.contains(expected),
              qPrintable(verified.out + verified.err + "\n" + expected));
+    if (tampering != "changed")
+        return;
+    // No number is spent on the changed record's certificate, which cannot be printed.
+    const QString pdf = place.dir.filePath("issued.pdf");
+    const Run refused =
+        place.run({"records", "issue", ids[1], "--by", "A", "--role", "B", "-o", pdf}, database);
+    QCOMPARE(refused.status, 1);
+    QVERIFY2(refused.err.contains("changed after it was saved"), qPrintable(refused.err));
+    QVERIFY(!QFile::exists(pdf));
+    const Run issued =
+        place.run({"records", "issue", ids[0], "--by", "A", "--role", "B", "-o", pdf}, database);
+    QVERIFY2(issued.out.trimmed().endsWith("-00001"), qPrintable(issued.out + issued.err));
 }
 
 namespace {
