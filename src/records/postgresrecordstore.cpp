@@ -86,8 +86,8 @@ StoreFault judge(QSqlDatabase database, const Schema& schema, int& version)
     if (error.isValid())
         return faultOf(error, StoreFaultKind::Unreadable);
     version = 0;
-    if (!row[0].toBool())
-        return row[1].toBool() ? storeFault(StoreFaultKind::Foreign) : StoreFault{};
+    if (!row.value(0).toBool())
+        return row.value(1).toBool() ? storeFault(StoreFaultKind::Foreign) : StoreFault{};
     error = sql::firstRow(
         database,
         QStringLiteral(
@@ -108,8 +108,9 @@ StoreFault judge(QSqlDatabase database, const Schema& schema, int& version)
         row);
     if (error.isValid())
         return faultOf(error, StoreFaultKind::Unreadable);
-    version = row[0].toInt();
-    return judgeSchema(schema, postgresDialect(), version, row[1].toString(), row[2].toString());
+    version = row.value(0).toInt();
+    return judgeSchema(schema, postgresDialect(), version, row.value(1).toString(),
+                       row.value(2).toString());
 }
 
 // A lock held by a stuck workstation ends in an error, not in a window that never answers;
@@ -492,13 +493,13 @@ StoreFault grantIn(QSqlDatabase database, const Schema& schema, const QString& r
                               row);
     if (error.isValid())
         return faultOf(error, StoreFaultKind::NotSaved);
-    if (!row[2].toBool())
+    if (!row.value(2).toBool())
         return storeFault(StoreFaultKind::NoSuchRole, role);
-    const QString schemaName = row[0].toString();
+    const QString schemaName = row.value(0).toString();
     int version = 0;
     StoreFault fault = judge(database, schema, version);
     if (!fault.failed() && version < schema.version())
-        fault = upgrade(database, schema, version, row[1].toString());
+        fault = upgrade(database, schema, version, row.value(1).toString());
     if (fault.failed())
         return fault;
     // Granting on tables of another's is no error to the server, only a warning that nothing

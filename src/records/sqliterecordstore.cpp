@@ -136,11 +136,12 @@ StoreFault judge(QSqlDatabase database, const Schema& schema, int& version)
     });
     if (error.isValid())
         return faultOf(error, StoreFaultKind::Unreadable);
-    version = row[0].toInt();
+    version = row.value(0).toInt();
     // No version yet: a new file, or one whose first save never finished, holds no tables.
     if (version == 0)
-        return row[1].toInt() == 0 ? StoreFault() : storeFault(StoreFaultKind::Foreign);
-    return judgeSchema(schema, sqliteDialect(), version, row[2].toString(), row[3].toString());
+        return row.value(1).toInt() == 0 ? StoreFault() : storeFault(StoreFaultKind::Foreign);
+    return judgeSchema(schema, sqliteDialect(), version, row.value(2).toString(),
+                       row.value(3).toString());
 }
 
 // Who saves, as the system sees it: the login name of the process's user, not what the

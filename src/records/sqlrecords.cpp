@@ -166,6 +166,10 @@ QSqlError firstRow(QSqlDatabase database, const QString& statement, QVariantList
     for (int n = 0; n < query.record().count(); ++n)
         values << query.value(n);
     query.finish();
+    // A row without values (a connection that went away under the query) is no answer: the
+    // callers read the columns they asked for by position.
+    if (values.isEmpty())
+        return QSqlError(QStringLiteral("no answer"), {}, QSqlError::StatementError);
     return {};
 }
 

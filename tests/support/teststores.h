@@ -87,27 +87,47 @@ public:
     // Runs statements on the store's database by hand.
     bool runSql(const QStringList& statements, const QString& url = {}) const
     {
-        if (!isPostgres())
-            return runSqlOn(
-                QStringLiteral("QSQLITE"), [&](QSqlDatabase& db) { db.setDatabaseName(location_); },
-                statements);
-        const QString target = url.isEmpty() ? location_ : url;
-        // postgresql://quarvet@%2Fsocket%2Ffolder:5432/name
-        const QString authority = target.section(QLatin1Char('/'), 2, 2);
-        const QString host = QUrl::fromPercentEncoding(
-            authority.section(QLatin1Char('@'), 1).section(QLatin1Char(':'), 0, 0).toUtf8());
         return runSqlOn(
-            QStringLiteral("QPSQL"),
-            [&](QSqlDatabase& db) {
-                db.setHostName(host);
-                db.setPort(authority.section(QLatin1Char(':'), -1).toInt());
-                db.setUserName(authority.section(QLatin1Char('@'), 0, 0));
-                db.setDatabaseName(target.section(QLatin1Char('/'), -1));
-            },
-            statements);
+            driver(), [&](QSqlDatabase& db) { configure(db, url); }, statements);
+    }
+
+    // Opens the store's database by hand and gives it to `use`; false when it does not open.
+    bool onDatabase(const std::function<void(QSqlDatabase&)>& use) const
+    {
+        bool opened = false;
+        runSqlOn(driver(),
+                 [&](QSqlDatabase& db) {
+                     configure(db, {});
+                     opened = db.open();
+                     if (opened)
+                         use(db);
+                 },
+                 {});
+        return opened;
     }
 
 private:
+    QString driver() const
+    {
+        return isPostgres() ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE");
+    }
+
+    void configure(QSqlDatabase& db, const QString& url) const
+    {
+        if (!isPostgres()) {
+            db.setDatabaseName(location_);
+            return;
+        }
+        const QString target = url.isEmpty() ? location_ : url;
+        // postgresql://quarvet@%2Fsocket%2Ffolder:5432/name
+        const QString authority = target.section(QLatin1Char('/'), 2, 2);
+        db.setHostName(QUrl::fromPercentEncoding(
+            authority.section(QLatin1Char('@'), 1).section(QLatin1Char(':'), 0, 0).toUtf8()));
+        db.setPort(authority.section(QLatin1Char(':'), -1).toInt());
+        db.setUserName(authority.section(QLatin1Char('@'), 0, 0));
+        db.setDatabaseName(target.section(QLatin1Char('/'), -1));
+    }
+
     QString backend_;
     QTemporaryDir dir_;
     QString location_;
