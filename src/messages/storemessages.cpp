@@ -133,6 +133,11 @@ QString issueFailureOf(const StoreFault& fault)
             .arg(fault.location, detail);
     case StoreFaultKind::NotIssued:
         return QStringLiteral("The certificate of record %1 has not been issued.").arg(detail);
+    case StoreFaultKind::NumberTaken:
+        return QStringLiteral("The certificate number %1 was issued already, and the laboratory's "
+                              "number pattern would make it again: choose a pattern or prefix "
+                              "that makes new numbers (quarvet-cli lab set --pattern).")
+            .arg(detail);
     default:
         return permissionFailureOf(fault);
     }

@@ -139,11 +139,49 @@ QSqlError readSettings(QSqlDatabase database, LabSettings& settings)
     return error.isValid() ? error : query.lastError();
 }
 
+// The number the next issue takes under `settings`, refused when a certificate has it already
+// (a pattern or prefix changed so that it makes an old number again).
+QSqlError nextNumber(QSqlDatabase database, const LabSettings& settings, const QDateTime& when,
+                     qint64& sequence, QString& number)
+{
+    QVariant last;
+    QSqlError error = firstValue(
+        database, QStringLiteral("SELECT max(sequence) FROM certificate_issues"), {}, last);
+    if (error.isValid())
+        return error;
+    const QString pattern = settings.value(QStringLiteral("pattern"));
+    sequence = last.toLongLong() + 1;
+    number = certificateNumber(
+        pattern.isEmpty() ? QString::fromLatin1(defaultNumberPattern) : pattern, sequence,
+        // The laboratory's year, as its people date things: at 00:30 on 1 January it is the new
+        // year's number, whatever the year in UTC.
+        when.toLocalTime().date().year(), settings.value(QStringLiteral("prefix")));
+    QVariant taken;
+    error = firstValue(database,
+                       QStringLiteral("SELECT record_id FROM certificate_issues WHERE number = ?"),
+                       {number}, taken);
+    if (!error.isValid() && taken.isValid())
+        return refused(StoreFaultKind::NumberTaken, number);
+    return error;
+}
+
 QSqlError insertSettings(QSqlDatabase database, const Dialect& dialect, const QString& savedBy,
                          const QMap<QString, QString>& values)
 {
     QVariant last;
     QSqlError error = serialised(database, dialect);
+    if (!error.isValid() &&
+        (values.contains(QStringLiteral("pattern")) || values.contains(QStringLiteral("prefix")))) {
+        LabSettings changed;
+        error = readSettings(database, changed);
+        for (auto at = values.cbegin(); at != values.cend(); ++at)
+            changed.values.insert(at.key(), at.value());
+        qint64 sequence = 0;
+        QString number;
+        if (!error.isValid())
+            error =
+                nextNumber(database, changed, QDateTime::currentDateTimeUtc(), sequence, number);
+    }
     if (!error.isValid())
         error =
             firstValue(database, QStringLiteral("SELECT max(entry) FROM lab_settings"), {}, last);
@@ -193,10 +231,8 @@ QSqlError insertIssue(QSqlDatabase database, const Dialect& dialect, const QStri
     LabSettings settings;
     if (!error.isValid())
         error = readSettings(database, settings);
-    QVariant last;
     if (!error.isValid())
-        error = firstValue(database, QStringLiteral("SELECT max(sequence) FROM certificate_issues"),
-                           {}, last);
+        error = nextNumber(database, settings, issue.issuedUtc, issue.sequence, issue.number);
     if (error.isValid())
         return error;
     QVariant head;
@@ -207,13 +243,6 @@ QSqlError insertIssue(QSqlDatabase database, const Dialect& dialect, const QStri
     if (error.isValid())
         return error;
     issue.chainHead = head.toString();
-    const QString pattern = settings.value(QStringLiteral("pattern"));
-    issue.sequence = last.toLongLong() + 1;
-    issue.number = certificateNumber(
-        pattern.isEmpty() ? QString::fromLatin1(defaultNumberPattern) : pattern, issue.sequence,
-        // The laboratory's year, as its people date things: at 00:30 on 1 January it is the new
-        // year's number, whatever the year in UTC.
-        issue.issuedUtc.toLocalTime().date().year(), settings.value(QStringLiteral("prefix")));
     issue.savedBy = savedBy;
     QSqlQuery query(database);
     return exec(query,

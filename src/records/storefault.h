@@ -37,6 +37,7 @@ enum class StoreFaultKind {
     Superseded,        // the record was corrected by `detail`: its correction is issued instead
     NoSuchReference,   // the register holds no reference standard `detail`
     NotIssued,         // the store holds no issue of the record's certificate
+    NumberTaken,       // the number pattern makes `detail`, a number issued already
 };
 
 // How a damaged store showed its damage.

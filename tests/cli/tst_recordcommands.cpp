@@ -168,6 +168,8 @@ private slots:
     void registerAndIssueRefusals();
     void copyIsTheSameCertificate();
     void issueIsDatedInLocalTime();
+    void patternThatRepeatsANumberIsRefused_data() { backends_data(); }
+    void patternThatRepeatsANumberIsRefused();
     void lookAlikeReferencesAreRefused_data();
     void lookAlikeReferencesAreRefused();
 };
@@ -1055,6 +1057,38 @@ void TestRecordCommands::issueIsDatedInLocalTime()
     const QString page = QString::fromUtf8(text.readAllStandardOutput()).simplified();
     QVERIFY2(page.contains("Date of issue " + local.toString(Qt::ISODate)), qPrintable(page));
     QVERIFY2(page.contains("Date of calibration " + local.toString(Qt::ISODate)), qPrintable(page));
+}
+
+// A pattern whose next number was issued already is refused when it is set, saying so: two
+// certificates would carry one number (SQLite named a raw constraint, PostgreSQL a busy wait).
+void TestRecordCommands::patternThatRepeatsANumberIsRefused()
+{
+    QFETCH(QString, backend);
+    QString skipReason;
+    quarvet::test::TestStore store(backend, skipReason);
+    if (store.location().isEmpty())
+        QSKIP(qPrintable("PostgreSQL cases skipped: " + skipReason));
+    const QString database = store.isPostgres() ? store.location() : QString();
+    Workplace place;
+    const auto issue = [&](const QString& serial) {
+        const QString id = place.run(addArgs(serial), database).out.trimmed().section('\n', -1);
+        return place.run({"records", "issue", id, "--by", "A", "--role", "B", "-o",
+                          place.dir.filePath(serial + ".pdf")},
+                         database);
+    };
+    QCOMPARE(place.run({"lab", "set", "--pattern", "{seq}2"}, database).status, 0);
+    QCOMPARE(issue("SN-1").out.trimmed(), QStringLiteral("12"));
+    // Its next number, the second, would be "1" and "2": the first's.
+    const Run refused =
+        place.run({"lab", "set", "--pattern", "{prefix}{seq}", "--prefix", "1"}, database);
+    QCOMPARE(refused.status, 1);
+    QVERIFY2(refused.err.contains("The certificate number 12 was issued already"),
+             qPrintable(refused.err));
+    QVERIFY(!place.run({"lab", "show"}, database).out.contains("{prefix}{seq}"));
+    QCOMPARE(
+        place.run({"lab", "set", "--pattern", "{prefix}{seq}", "--prefix", "Q"}, database).status,
+        0);
+    QCOMPARE(issue("SN-2").out.trimmed(), QStringLiteral("Q2"));
 }
 
 void TestRecordCommands::lookAlikeReferencesAreRefused_data()
