@@ -624,6 +624,10 @@ int issueCommand(const std::vector<std::string>& args, RecordsContext& context, 
     const auto words = issueWords(args, fault);
     if (!words)
         return usageFault(fault, io);
+    // Printed on the certificate as given: one sane line each, as a record's names.
+    if (const records::Refusal refused = records::issuerRefusal(words->by, words->role);
+        !refused.ok())
+        return refusal(QString::fromStdString(messages::recordRefusal(refused)), io);
     const std::string& file = words->file;
     const auto listed = recordByPrefix(text(words->id).trimmed(), context, io);
     if (!listed)

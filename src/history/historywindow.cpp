@@ -5,6 +5,7 @@
 #include "recordtablemodel.h"
 
 #include "certificate/certificate.h"
+#include "messages/messages.h"
 #include "messages/storemessages.h"
 #include "records/outputfile.h"
 #include "records/recordform.h"
@@ -442,6 +443,13 @@ void HistoryWindow::issueSelected(const QString& by, const QString& role)
         ui::messages().show(this, ui::messageTitle,
                             QStringLiteral("A certificate is issued by a person named at issue: "
                                            "give who authorises it and their role."),
+                            ui::MessageService::Icon::Stop);
+        return;
+    }
+    if (const records::Refusal refusal = records::issuerRefusal(by.trimmed(), role.trimmed());
+        !refusal.ok()) {
+        ui::messages().show(this, ui::messageTitle,
+                            QString::fromStdString(messages::recordRefusal(refusal)),
                             ui::MessageService::Icon::Stop);
         return;
     }

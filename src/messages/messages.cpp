@@ -342,6 +342,10 @@ std::string recordFieldName(records::RecordField field)
         return "The customer's address";
     case records::RecordField::Description:
         return "The item's description";
+    case records::RecordField::AuthorisedBy:
+        return "The name of who authorises the certificate";
+    case records::RecordField::Role:
+        return "The role of who authorises the certificate";
     case records::RecordField::Uncertainty:
         return "The reference's uncertainty U";
     case records::RecordField::Ambient:

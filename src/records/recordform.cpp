@@ -417,6 +417,22 @@ bool unsafeLine(const QString& text)
     return turnsTextAround(text);
 }
 
+Refusal issuerRefusal(const QString& by, const QString& role)
+{
+    for (const auto& [field, text] :
+         {std::pair{RecordField::AuthorisedBy, &by}, std::pair{RecordField::Role, &role}}) {
+        if (text->trimmed().isEmpty())
+            return refused(field, RefusalKind::Empty);
+        if (unsafeLine(*text))
+            return refused(field, turnsTextAround(*text) ? RefusalKind::TurnsTextAround
+                                                         : RefusalKind::Control);
+        for (const auto check : {&nameTooLong, &nameInvisible})
+            if (Refusal refusal = check(field, *text); !refusal.ok())
+                return refusal;
+    }
+    return {};
+}
+
 QDate readDueDate(const QString& text)
 {
     static const QRegularExpression shape(QStringLiteral("^[0-9]{4}-[0-9]{2}-[0-9]{2}$"));

@@ -86,6 +86,11 @@ std::vector<calc::PointReadings> asFoundReadings(const RecordInput& input);
 // that turns text around: either would print it as another text.
 bool unsafeLine(const QString& text);
 
+// What is wrong with who authorises a certificate, as they are printed on it: each empty, longer
+// than a name may be, or holding a control character, a mark that turns text around or one
+// that shows as nothing; none when both can be printed as given.
+Refusal issuerRefusal(const QString& by, const QString& role);
+
 // A due date written exactly as YYYY-MM-DD; an invalid date for any other text.
 QDate readDueDate(const QString& text);
 

@@ -34,6 +34,8 @@ enum class RecordField {
     Reason,
     CustomerAddress,
     Description,
+    AuthorisedBy, // who authorises a certificate's issue, and their role
+    Role,
 };
 
 // What is wrong with the field.

@@ -1009,6 +1009,13 @@ void TestRecordCommands::registerAndIssueRefusals_data()
         << addArgs("SN", {"--customer-address", "1 Main St"}) << 1 << "The customer is empty";
     QTest::newRow("a reason without a correction")
         << addArgs("SN", {"--reason", "why not"}) << 1 << "goes with --corrects";
+    QTest::newRow("an issue by a name with an escape")
+        << QStringList{"records", "issue", "ID", "--by", "A\x1b[31m", "--role", "B", "-o", "c.pdf"}
+        << 1 << "The name of who authorises the certificate holds a control character";
+    QTest::newRow("an issue with a role past 200 characters")
+        << QStringList{"records", "issue", "ID", "--by", "A", "--role", QString(100000, 'r'),
+                       "-o",      "c.pdf"}
+        << 1 << "The role of who authorises the certificate is longer than 200 characters.";
     QTest::newRow("an issue to a folder that is not there")
         << QStringList{"records", "issue", "ID",
                        "--by",    "A",     "--role",

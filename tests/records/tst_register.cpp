@@ -1,3 +1,5 @@
+#include "messages/messages.h"
+#include "records/recordform.h"
 #include "records/register.h"
 
 #include <QTest>
@@ -40,6 +42,8 @@ private slots:
     void referenceProblems();
     void referenceDecided_data();
     void referenceDecided();
+    void issuerPrintedAsGiven_data();
+    void issuerPrintedAsGiven();
 };
 
 void TestRegister::numbers_data()
@@ -212,6 +216,53 @@ void TestRegister::referenceDecided()
              entries.isEmpty() ? QStringLiteral("typed") : QStringLiteral("register"));
     if (!entries.isEmpty())
         QCOMPARE(input.referenceCertificate, QStringLiteral("C-77"));
+}
+
+void TestRegister::issuerPrintedAsGiven_data()
+{
+    QTest::addColumn<QString>("by");
+    QTest::addColumn<QString>("role");
+    QTest::addColumn<QString>("says"); // empty: printed as given
+    const QString who = QStringLiteral("The name of who authorises the certificate");
+    const QString role = QStringLiteral("The role of who authorises the certificate");
+    QTest::newRow("as it should be") << "Dr. A. Meier"
+                                     << "Head of lab"
+                                     << "";
+    QTest::newRow("a name of 200 characters") << QString(200, 'n') << "Head"
+                                              << "";
+    QTest::newRow("a right-to-left name") << "\u05D3\u05E0\u05D4 \u05DC\u05D5\u05D9"
+                                          << "Head"
+                                          << "";
+    QTest::newRow("no name") << " "
+                             << "Head" << who + " is empty.";
+    QTest::newRow("a tab") << "A\tB"
+                           << "Head" << who + " holds a control character";
+    QTest::newRow("a line break in the role") << "A"
+                                              << "Head\nof lab" << role + " holds a control";
+    QTest::newRow("an escape") << "A\x1b[31m"
+                               << "Head" << who + " holds a control character";
+    QTest::newRow("a bidi override") << "A\u202EB"
+                                     << "Head" << who + " holds a mark that turns";
+    QTest::newRow("a zero-width space") << "A\u200BB"
+                                        << "Head"
+                                        << who + " holds a character "
+                                                 "that cannot be seen (U+200B)";
+    QTest::newRow("100,000 characters")
+        << "A" << QString(100000, 'r') << role + " is longer than 200 characters.";
+}
+
+// Who authorises a certificate is printed on it as given: one sane line each, never cut.
+void TestRegister::issuerPrintedAsGiven()
+{
+    QFETCH(QString, by);
+    QFETCH(QString, role);
+    QFETCH(QString, says);
+    const QString problem = QString::fromStdString(
+        quarvet::messages::recordRefusal(quarvet::records::issuerRefusal(by, role)));
+    if (says.isEmpty())
+        QCOMPARE(problem, QString());
+    else
+        QVERIFY2(problem.startsWith(says), qPrintable(problem));
 }
 
 QTEST_GUILESS_MAIN(TestRegister)
