@@ -70,26 +70,38 @@ quarvet_ensure_locale() {
 
 quarvet_ensure_one_locale() {
     local name=$1
-    case "$name" in "" | C | POSIX | C.UTF-8 | C.utf8) return 0 ;; esac
-    # One the machine has already, however it is spelt (sr_RS.UTF-8@latin, en_US.ISO-8859-1).
-    local spelt=${name/.UTF-8/.utf8}
-    locale -a 2>/dev/null | grep -qxF -e "$name" -e "$spelt" && return 0
-    if ! [[ "$name" =~ ^([a-z]{2,3}_[A-Z]{2})\.(UTF-8|utf8)$ ]]; then
-        echo "The locale $name is not one these scripts can generate; use a UTF-8 one (C.UTF-8)" >&2
+    case "$name" in "" | C | POSIX | C.UTF-8 | C.utf8 | C.utf-8 | C.UTF8) return 0 ;; esac
+    # grep reads the whole list (no -q): under pipefail an early exit would kill `locale -a`
+    # with SIGPIPE on a machine with many locales, and read as "not there".
+    quarvet_has_locale "$name" && return 0
+    if ! [[ "$name" =~ ^([a-z]{2,3}_[A-Z]{2})\.([Uu][Tt][Ff]-?8)(@[a-z]+)?$ ]]; then
+        echo "The locale $name is not on this machine, and only a UTF-8 one (de_DE.UTF-8) can be" \
+             "made here; use one that is (locale -a), or C.UTF-8" >&2
         return 1
     fi
-    local base=${BASH_REMATCH[1]}
-    locale -a 2>/dev/null | grep -qx "$base.utf8" && return 0
+    local base=${BASH_REMATCH[1]} modifier=${BASH_REMATCH[3]}
+    local made="$base.UTF-8$modifier"
     if [ "$(id -u)" -ne 0 ]; then
         echo "The locale $name is not generated. Generate it first, as root:" >&2
-        echo "  apt-get install locales && echo '$base.UTF-8 UTF-8' >> /etc/locale.gen && locale-gen" >&2
+        echo "  apt-get install locales && localedef -i $base$modifier -c -f UTF-8 $made" >&2
         return 1
     fi
     quarvet_ensure_packages locales || return 1
-    if ! grep -qx "$base.UTF-8 UTF-8" /etc/locale.gen 2>/dev/null; then
-        echo "$base.UTF-8 UTF-8" >>/etc/locale.gen || { echo "cannot write /etc/locale.gen" >&2; return 1; }
+    if [ ! -f "/usr/share/i18n/locales/$base$modifier" ]; then
+        echo "There is no locale $base$modifier: glibc knows no such language and country" >&2
+        return 1
     fi
-    echo "Generating the locale $base.UTF-8" >&2
-    locale-gen >&2 || { echo "locale-gen failed for $base.UTF-8" >&2; return 1; }
-    locale -a | grep -qx "$base.utf8" || { echo "locale-gen did not make $base.UTF-8" >&2; return 1; }
+    # localedef adds the one locale to the archive; locale-gen would rebuild the archive from
+    # /etc/locale.gen alone and drop every locale made otherwise, the caller's among them.
+    echo "Generating the locale $made" >&2
+    localedef -i "$base$modifier" -c -f UTF-8 "$made" >&2 ||
+        quarvet_has_locale "$made" || { echo "localedef failed for $made" >&2; return 1; }
+    quarvet_has_locale "$made" || { echo "localedef did not make $made" >&2; return 1; }
+}
+
+# Whether glibc has the locale NAME, however its codeset is spelt (UTF-8, utf8).
+quarvet_has_locale() {
+    local name=$1 normal
+    normal=$(sed -E 's/\.[Uu][Tt][Ff]-?8/.utf8/' <<<"$name")
+    locale -a 2>/dev/null | grep -xF -e "$name" -e "$normal" >/dev/null
 }

@@ -397,6 +397,8 @@ std::string valueRefusal(const records::Refusal& refusal)
                "it could never pass.";
     case records::RefusalKind::NotFinite:
         return notFinite(refusal.field);
+    case records::RefusalKind::OutOfRange:
+        return "The ambient temperature must lie between \u2212100 and 100 \u00B0C.";
     case records::RefusalKind::Unreadable:
         return recordFieldName(refusal.field) + " is not a number.";
     case records::RefusalKind::NeedsTolerance:

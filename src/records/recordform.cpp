@@ -208,6 +208,9 @@ Refusal valueRefusal(const RecordInput& input, const QDate& today)
     }
     if (!finite(input.ambient))
         return refused(RecordField::Ambient, RefusalKind::NotFinite);
+    // −500 °C (below absolute zero) or 1e308 °C would stand on a certificate as the conditions.
+    if (input.ambient && (*input.ambient < lowestAmbient || *input.ambient > highestAmbient))
+        return refused(RecordField::Ambient, RefusalKind::OutOfRange);
     for (double entry : input.entriesRead)
         if (!std::isfinite(entry))
             return refused(RecordField::Entries, RefusalKind::NotFinite);

@@ -91,6 +91,10 @@ bool unsafeLine(const QString& text);
 // that shows as nothing; none when both can be printed as given.
 Refusal issuerRefusal(const QString& by, const QString& role);
 
+// The ambient temperatures a record takes, °C: wider than any laboratory's or site's conditions.
+inline constexpr double lowestAmbient = -100.0;
+inline constexpr double highestAmbient = 100.0;
+
 // A due date written exactly as YYYY-MM-DD; an invalid date for any other text.
 QDate readDueDate(const QString& text);
 

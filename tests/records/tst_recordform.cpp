@@ -170,6 +170,12 @@ void TestRecordForm::refusalNamesFieldAndFault_data()
     QTest::newRow("uncertainty none")
         << "uncertainty" << QVariant(std::nan("")) << F::Uncertainty << K::NotAboveZero
         << "The reference's uncertainty U must be a number above 0.";
+    QTest::newRow("ambient below absolute zero")
+        << "ambient" << QVariant(-500.0) << F::Ambient << K::OutOfRange
+        << "The ambient temperature must lie between \u2212100 and 100 \u00B0C.";
+    QTest::newRow("ambient of 1e308")
+        << "ambient" << QVariant(1e308) << F::Ambient << K::OutOfRange
+        << "The ambient temperature must lie between \u2212100 and 100 \u00B0C.";
     QTest::newRow("due date no date")
         << "due" << QVariant(QDate()) << F::ReferenceDue << K::NotADate
         << "The reference's due date is no date (YYYY-MM-DD).";
