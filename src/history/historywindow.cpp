@@ -434,25 +434,26 @@ bool HistoryWindow::issuable(const records::Record& record, const QString& path,
     return !output.failed();
 }
 
+bool HistoryWindow::issuerRefused(const QString& by, const QString& role)
+{
+    QString why;
+    if (by.isEmpty() || role.isEmpty())
+        why = QStringLiteral("A certificate is issued by a person named at issue: give who "
+                             "authorises it and their role.");
+    else if (const records::Refusal refusal = records::issuerRefusal(by, role); !refusal.ok())
+        why = QString::fromStdString(messages::recordRefusal(refusal));
+    if (!why.isEmpty())
+        ui::messages().show(this, ui::messageTitle, why, ui::MessageService::Icon::Stop);
+    return !why.isEmpty();
+}
+
 void HistoryWindow::issueSelected(const QString& by, const QString& role)
 {
     const std::optional<records::Record> record = selectedRecord();
     if (!record)
         return;
-    if (by.trimmed().isEmpty() || role.trimmed().isEmpty()) {
-        ui::messages().show(this, ui::messageTitle,
-                            QStringLiteral("A certificate is issued by a person named at issue: "
-                                           "give who authorises it and their role."),
-                            ui::MessageService::Icon::Stop);
+    if (issuerRefused(by.trimmed(), role.trimmed()))
         return;
-    }
-    if (const records::Refusal refusal = records::issuerRefusal(by.trimmed(), role.trimmed());
-        !refusal.ok()) {
-        ui::messages().show(this, ui::messageTitle,
-                            QString::fromStdString(messages::recordRefusal(refusal)),
-                            ui::MessageService::Icon::Stop);
-        return;
-    }
     const QString path = certificatePath(QStringLiteral("Issue certificate"), record->id);
     const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
     // The number is spent once: not on a file that cannot be written.

@@ -222,10 +222,21 @@ Refusal valueRefusal(const RecordInput& input, const QDate& today)
     return {};
 }
 
-// Why a calibration's points cannot be evaluated, as a refusal.
+bool hasNoUncertainty(const std::vector<calc::PointResult>& points)
+{
+    return std::any_of(points.begin(), points.end(),
+                       [](const calc::PointResult& point) { return !(point.budget.U > 0.0); });
+}
+
+// Why a calibration's points cannot be evaluated, or their results not kept, as a refusal.
 Refusal evaluationRefusal(const calc::Evaluation& evaluation)
 {
     using Fault = calc::EvaluationFault;
+    // A U that rounds to nothing (a reference's U of 5e-324) would claim a perfect result.
+    if (evaluation.ok())
+        return hasNoUncertainty(evaluation.asFound) || hasNoUncertainty(evaluation.asLeft)
+                   ? refused(RecordField::Uncertainty, RefusalKind::NotAboveZero)
+                   : Refusal();
     if (evaluation.fault == Fault::Budget) {
         Refusal refusal = refused(RecordField::Uncertainty, RefusalKind::Budget);
         refusal.budget = evaluation.budgetFault;
@@ -325,12 +336,6 @@ void fill(Record& record, const RecordInput& input, const calc::Adjustment& adju
     record.correctionReason = input.correctionReason;
 }
 
-bool hasNoUncertainty(const std::vector<calc::PointResult>& points)
-{
-    return std::any_of(points.begin(), points.end(),
-                       [](const calc::PointResult& point) { return !(point.budget.U > 0.0); });
-}
-
 } // namespace
 
 BudgetSetUp keptSetUp(const calc::SetUp& setUp)
@@ -383,15 +388,9 @@ Composition composeRecord(const RecordInput& input, const QDate& today, const QD
     const std::vector<calc::PointReadings> asLeft = calc::readingsByTarget(verification);
     const calc::Evaluation evaluation = calc::evaluate(budgetSetUp(input), asFoundReadings(input),
                                                        asLeft, input.tolerance, input.rule);
-    if (!evaluation.ok()) {
-        composition.refusal = evaluationRefusal(evaluation);
+    composition.refusal = evaluationRefusal(evaluation);
+    if (!composition.refusal.ok())
         return composition;
-    }
-    // A U that rounds to nothing (a reference's U of 5e-324) would claim a perfect result.
-    if (hasNoUncertainty(evaluation.asFound) || hasNoUncertainty(evaluation.asLeft)) {
-        composition.refusal = refused(RecordField::Uncertainty, RefusalKind::NotAboveZero);
-        return composition;
-    }
     const calc::ReferencePoint points[] = {
         {input.entriesRead[0], evaluation.asFound[0].budget.mean},
         {input.entriesRead[1], evaluation.asFound[1].budget.mean}};
