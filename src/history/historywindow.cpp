@@ -410,7 +410,14 @@ void HistoryWindow::askToIssue()
     form->addRow(QStringLiteral("&Role:"), role);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     form->addRow(buttons);
-    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    // Judged in the dialog, which stays open with what was typed and the cursor in the field.
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, [&] {
+        bool roleWrong = false;
+        if (!issuerRefused(by->text().trimmed(), role->text().trimmed(), &roleWrong))
+            dialog.accept();
+        else
+            (roleWrong ? role : by)->setFocus();
+    });
     connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     if (dialog.exec() == QDialog::Accepted)
         issueSelected(by->text(), role->text());
@@ -434,14 +441,20 @@ bool HistoryWindow::issuable(const records::Record& record, const QString& path,
     return !output.failed();
 }
 
-bool HistoryWindow::issuerRefused(const QString& by, const QString& role)
+bool HistoryWindow::issuerRefused(const QString& by, const QString& role, bool* roleWrong)
 {
     QString why;
-    if (by.isEmpty() || role.isEmpty())
+    bool inRole = false;
+    if (by.isEmpty() || role.isEmpty()) {
         why = QStringLiteral("A certificate is issued by a person named at issue: give who "
                              "authorises it and their role.");
-    else if (const records::Refusal refusal = records::issuerRefusal(by, role); !refusal.ok())
+        inRole = !by.isEmpty();
+    } else if (const records::Refusal refusal = records::issuerRefusal(by, role); !refusal.ok()) {
         why = QString::fromStdString(messages::recordRefusal(refusal));
+        inRole = refusal.field == records::RecordField::Role;
+    }
+    if (roleWrong)
+        *roleWrong = inRole;
     if (!why.isEmpty())
         ui::messages().show(this, ui::messageTitle, why, ui::MessageService::Icon::Stop);
     return !why.isEmpty();

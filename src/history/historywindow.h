@@ -75,8 +75,9 @@ private:
     void askToIssue();
     // Whether the certificate of `record` can be issued to `path`; said when not.
     bool issuable(const records::Record& record, const QString& path, const QStringList& kept);
-    // Whether who authorises an issue cannot be printed as given; said when so.
-    bool issuerRefused(const QString& by, const QString& role);
+    // Whether who authorises an issue cannot be printed as given; said when so, and whether the
+    // role rather than the name is wrong.
+    bool issuerRefused(const QString& by, const QString& role, bool* roleWrong = nullptr);
     // The file the user chooses for the certificate of record `id`.
     QString certificatePath(const QString& caption, const QString& id);
     std::optional<records::Record> selectedRecord();

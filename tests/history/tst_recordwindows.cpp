@@ -20,6 +20,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QCompleter>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -35,6 +37,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
+#include <QTimer>
 #include <QUuid>
 
 #include <memory>
@@ -624,6 +627,31 @@ void TestRecordWindows::historyIssuesAndTracesReferences()
     QCOMPARE(filtered("Customer filter", "Customer of REF-B"), 1);
     history->findChild<QTableView*>()->selectRow(0);
     fileNames_->answer = data_.filePath("issued.pdf");
+    // Issue... judges who is named in its dialog, which stays open with what was typed.
+    bool stayedOpen = false;
+    QString keptName;
+    QTimer::singleShot(0, history, [&] {
+        auto* dialog = history->findChild<QDialog*>("IssueCertificate");
+        if (!dialog) { // never left open: the test would wait for it for good
+            if (QWidget* modal = QApplication::activeModalWidget())
+                modal->close();
+            return;
+        }
+        for (QLineEdit* field : dialog->findChildren<QLineEdit*>())
+            field->setText(field->accessibleName() == "Role" ? "Head of lab" : "Dr. A.\tMeier");
+        dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        stayedOpen = dialog->isVisible();
+        keptName = dialog->findChildren<QLineEdit*>().value(0)->text();
+        dialog->reject();
+    });
+    history->findChild<QPushButton*>("Issue")->click();
+    QVERIFY(stayedOpen);
+    QCOMPARE(keptName, QStringLiteral("Dr. A.\tMeier"));
+    QCOMPARE(messages_->boxes.size(), 1);
+    QVERIFY2(messages_->boxes[0].text.contains("holds a control character"),
+             qPrintable(messages_->boxes[0].text));
+    QVERIFY(!QFile::exists(fileNames_->answer));
+    messages_->boxes.clear();
     history->issueSelected("", "Head of lab");
     QCOMPARE(messages_->boxes.size(), 1); // nobody named
     messages_->boxes.clear();
