@@ -82,6 +82,15 @@ public:
 
 const QString dueDate = QDate::currentDate().addYears(1).toString(Qt::ISODate);
 
+// A certificate's text as pdftotext reads it, laid out, its white space folded.
+QString pageText(const QString& pdf)
+{
+    QProcess process;
+    process.start("pdftotext", {"-layout", "-enc", "UTF-8", pdf, "-"});
+    process.waitForFinished(60000);
+    return QString::fromUtf8(process.readAllStandardOutput()).simplified();
+}
+
 QStringList addArgs(const QString& serial, const QStringList& more = {})
 {
     return QStringList{"records",       "add",  "--serial",        serial, "--type",      "742",
@@ -438,10 +447,7 @@ void TestRecordCommands::verdictWordsOnEveryFace()
     QCOMPARE(text.value(csv[0].indexOf("verdict")), asLeft);
     const QString pdf = place.dir.filePath("c.pdf");
     QCOMPARE(place.run({"records", "certificate", json["id"].toString(), "-o", pdf}).status, 0);
-    QProcess page;
-    page.start("pdftotext", {"-layout", pdf, "-"});
-    QVERIFY(page.waitForFinished(30000));
-    const QString said = QString::fromUtf8(page.readAllStandardOutput()).simplified();
+    const QString said = pageText(pdf);
     QVERIFY2(said.contains("As left " + asLeft), qPrintable(said));
     QVERIFY2(said.contains("As found " + asFound), qPrintable(said));
     // Each point's cell in the results says the same where it has no verdict (on two lines).
@@ -1058,10 +1064,7 @@ void TestRecordCommands::issueIsDatedInLocalTime()
     zone.isNull() ? qunsetenv("TZ") : qputenv("TZ", zone);
     QCOMPARE(issued.status, 0);
     QVERIFY2(issued.out.contains(QString::number(local.year()) + "-00001"), qPrintable(issued.out));
-    QProcess text;
-    text.start("pdftotext", {"-layout", "-enc", "UTF-8", pdf, "-"});
-    QVERIFY(text.waitForFinished(60000));
-    const QString page = QString::fromUtf8(text.readAllStandardOutput()).simplified();
+    const QString page = pageText(pdf);
     QVERIFY2(page.contains("Date of issue " + local.toString(Qt::ISODate)), qPrintable(page));
     QVERIFY2(page.contains("Date of calibration " + local.toString(Qt::ISODate)), qPrintable(page));
 }
@@ -1143,14 +1146,8 @@ void TestRecordCommands::copyIsTheSameCertificate()
     QCOMPARE(place.run(addArgs("SN-LATER")).status, 0);
     const QString copy = place.dir.filePath("copy.pdf");
     QCOMPARE(place.run({"records", "certificate", id, "-o", copy}).status, 0);
-    const auto text = [](const QString& pdf) {
-        QProcess process;
-        process.start("pdftotext", {"-layout", pdf, "-"});
-        process.waitForFinished(30000);
-        return QString::fromUtf8(process.readAllStandardOutput()).simplified();
-    };
-    QString first = text(original);
-    QString again = text(copy);
+    QString first = pageText(original);
+    QString again = pageText(copy);
     QVERIFY2(again.contains("(Copy)"), qPrintable(again));
     QCOMPARE(again.remove(" (Copy)").remove(QRegularExpression(" \\(Copy\\)")),
              first.remove(QRegularExpression("Copy")));
@@ -1172,12 +1169,12 @@ void TestRecordCommands::copyIsTheSameCertificate()
     const Run issued = place.run(
         {"records", "issue", saved["id"].toString(), "--by", "A", "--role", "B", "-o", amendment});
     QCOMPARE(issued.status, 0);
-    QVERIFY2(text(amendment).contains("Amendment 1 to certificate " + number) &&
-                 text(amendment).contains("Reason for the correction wrong serial"),
-             qPrintable(text(amendment)));
+    QVERIFY2(pageText(amendment).contains("Amendment 1 to certificate " + number) &&
+                 pageText(amendment).contains("Reason for the correction wrong serial"),
+             qPrintable(pageText(amendment)));
     QCOMPARE(place.run({"records", "certificate", id, "-o", copy}).status, 0);
-    QVERIFY2(text(copy).contains("Superseded by certificate " + issued.out.trimmed()),
-             qPrintable(text(copy)));
+    QVERIFY2(pageText(copy).contains("Superseded by certificate " + issued.out.trimmed()),
+             qPrintable(pageText(copy)));
 }
 
 QTEST_GUILESS_MAIN(TestRecordCommands)
