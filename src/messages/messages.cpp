@@ -18,7 +18,7 @@ template <typename... Values> std::string written(const char* format, Values... 
 {
     static const locale_t plain = newlocale(LC_ALL_MASK, "C", locale_t{});
     const locale_t previous = plain != locale_t{} ? uselocale(plain) : locale_t{};
-    char said[40];
+    char said[512]; // "%.0f" of the largest double is 309 digits: never cut
     std::snprintf(said, sizeof said, format, values...);
     if (previous != locale_t{})
         uselocale(previous);
@@ -122,7 +122,7 @@ std::string decisionRule(calc::DecisionRule rule)
 std::string coverageFactorText(double k)
 {
     // A k typed for a reference may be any size: no trailing point ("150.") past three figures.
-    return written(k >= 100 ? "%.0f" : "%#.3g", k);
+    return written(k >= 1e6 ? "%.2e" : k >= 100 ? "%.0f" : "%#.3g", k);
 }
 
 std::string expandedUncertaintyText(double U)

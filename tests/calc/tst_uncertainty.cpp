@@ -236,6 +236,8 @@ void TestUncertainty::numberTextsIgnoreTheProcessLocale_data()
         << std::function([] { return coverageFactorText(2.0); }) << "2.00";
     QTest::newRow("k typed for a reference, past three figures")
         << std::function([] { return coverageFactorText(150.0); }) << "150";
+    QTest::newRow("k typed absurdly large")
+        << std::function([] { return coverageFactorText(1e300); }) << "1.00e+300";
     QTest::newRow("a budget's figure")
         << std::function([] { return significantText(0.016123, 3); }) << "0.0161";
 }
