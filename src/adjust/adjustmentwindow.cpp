@@ -873,39 +873,40 @@ void AdjustmentWindow::showPoints(const calc::Adjustment& adjustment, bool ok)
     ui::showValue(largestError_, ok ? shown(adjustment.largestError) : QString());
 }
 
-// A verdict, or why there is none once the entries can be evaluated; `read`, for the
-// verdict as left, whether any reading was taken after the adjustment.
-QString AdjustmentWindow::verdictWords(std::optional<calc::Verdict> verdict, bool evaluated,
-                                       std::optional<bool> read) const
+// The outcome as left of what was typed: incomplete entries decide before the evaluation.
+calc::Outcome AdjustmentWindow::asLeftOutcome() const
 {
-    std::string_view said;
-    if (verdict)
-        return QString::fromStdString(calc::verdictText(*verdict));
-    // As found the readings are always there.
-    if (evaluated && (read == false || !entries_.tolerance))
-        said = messages::noVerdict(read.value_or(true));
-    return QString::fromLatin1(said.data(), static_cast<qsizetype>(said.size()));
+    const records::Refusal incomplete = entries_.incomplete();
+    return incomplete.ok() ? evaluation_->asLeftOutcome
+                           : calc::Outcome::incompleteAt(incomplete.point);
 }
 
 void AdjustmentWindow::showVerdicts()
 {
     const bool ok = evaluation_ && evaluation_->ok();
-    const std::optional<calc::Verdict> asFound = ok ? evaluation_->asFoundVerdict : std::nullopt;
-    const std::optional<calc::Verdict> asLeft =
-        ok && entries_.judgeable() ? evaluation_->asLeftVerdict : std::nullopt;
-    showPointVerdicts(asLeft.has_value());
+    // Until the entries can be evaluated there is nothing to say either way; a wrong entry is
+    // named in the status, not taken for a missing one.
+    const std::optional<calc::Outcome> asFound =
+        ok ? std::optional(evaluation_->asFoundOutcome) : std::nullopt;
+    const std::optional<calc::Outcome> asLeft =
+        ok && !entries_.anyWrong() ? std::optional(asLeftOutcome()) : std::nullopt;
+    showPointVerdicts(asLeft && asLeft->verdict);
     for (std::size_t n = 0; n < 2; ++n)
         ui::showValue(foundU_[n], ok ? uncertaintyText(evaluation_->asFound[n].budget) : QString());
-    ui::showValue(asFoundVerdict_, verdictWords(asFound, ok, std::nullopt));
-    const bool read = !entries_.readings[0].empty() || !entries_.readings[1].empty() ||
-                      !entries_.thirdReadings.empty();
-    ui::showValue(verdict_, verdictWords(asLeft, ok, read));
+    const auto words = [](const std::optional<calc::Outcome>& outcome) {
+        return outcome ? QString::fromStdString(messages::outcomeText(*outcome)) : QString();
+    };
+    ui::showValue(asFoundVerdict_, words(asFound));
+    ui::showValue(verdict_, words(asLeft));
     const auto rule = static_cast<calc::DecisionRule>(ruleChoice_->currentData().toInt());
     QString said = evaluation_ && !ok   ? evaluationFault(*evaluation_)
                    : entries_.tolerance ? QString::fromStdString(messages::decisionRule(rule))
                                         : QString();
     // Not judged says why, so that it is not taken for a fault of the instrument.
-    if (asFound == calc::Verdict::NotJudged || asLeft == calc::Verdict::NotJudged)
+    const auto notJudged = [](const std::optional<calc::Outcome>& outcome) {
+        return outcome && outcome->verdict == calc::Verdict::NotJudged;
+    };
+    if (notJudged(asFound) || notJudged(asLeft))
         said += QLatin1Char(' ') + QString::fromStdString(messages::notJudgedReason());
     ui::showValue(rule_, said);
 }

@@ -111,8 +111,7 @@ private:
     void showAdjustment(const calc::Adjustment& adjustment);
     void showPoints(const calc::Adjustment& adjustment, bool ok);
     void showVerdicts();
-    QString verdictWords(std::optional<calc::Verdict> verdict, bool evaluated,
-                         std::optional<bool> read) const;
+    calc::Outcome asLeftOutcome() const;
     void showPointVerdicts(bool judged);
     void plotErrors(const calc::Adjustment& adjustment);
 

@@ -134,7 +134,7 @@ records::Refusal CheckEntries::incomplete() const
     const bool anyReading =
         !readings[0].empty() || !readings[1].empty() || (thirdTarget && !thirdReadings.empty());
     if (const std::size_t point =
-            records::pointWithoutReading({!readings[0].empty(), !readings[1].empty()}, anyReading))
+            calc::pointWithoutReading({!readings[0].empty(), !readings[1].empty()}, anyReading))
         return incompletePoint(point);
     return {};
 }

@@ -157,7 +157,7 @@ Verification verify(std::span<const VerificationReading> readings, double tolera
         verification.fault = VerificationFault::UncertaintyNegative;
     if (!verification.ok())
         return verification;
-    std::vector<JudgedPoint> judged;
+    std::vector<Verdict> verdicts;
     for (const VerificationReading& reading : readings) {
         const double error = reading.reading - reading.target;
         if (!std::isfinite(error) || !std::isfinite(tolerance - uncertainty)) {
@@ -168,10 +168,10 @@ Verification verify(std::span<const VerificationReading> readings, double tolera
         const Verdict verdict = judgePoint(error, tolerance, uncertainty, rule);
         verification.points.push_back(
             {reading.target, reading.reading, error, passes(verdict), verdict});
-        judged.push_back({error, uncertainty, verdict});
+        verdicts.push_back(verdict);
     }
-    verification.verdict = overallVerdict(judged);
-    verification.pass = passes(verification.verdict);
+    verification.outcome = outcomeOf(verdicts, true);
+    verification.pass = verification.outcome.verdict && passes(*verification.outcome.verdict);
     return verification;
 }
 

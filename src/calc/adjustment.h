@@ -1,6 +1,7 @@
 #pragma once
 
 #include "conformity.h"
+#include "outcome.h"
 
 #include "calibration.h"
 
@@ -86,8 +87,8 @@ struct Verification {
     double uncertainty = 0.0; // expanded, of the reference; the guard band
     DecisionRule rule = DecisionRule::Guarded;
     std::vector<VerifiedPoint> points;
-    Verdict verdict = Verdict::NotJudged; // the worst of the points'
-    bool pass = false;                    // Pass or Conditional pass
+    Outcome outcome;   // the worst of the points' verdicts; not verified without any
+    bool pass = false; // Pass or Conditional pass
 
     bool ok() const { return fault == VerificationFault::None; }
 };

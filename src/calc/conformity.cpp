@@ -6,23 +6,6 @@
 namespace quarvet::calc {
 namespace {
 
-// How bad a verdict is, for the overall one: the worst point decides.
-int severity(Verdict verdict)
-{
-    switch (verdict) {
-    case Verdict::Fail:
-        return 4;
-    case Verdict::ConditionalFail:
-        return 3;
-    case Verdict::NotJudged:
-        return 2;
-    case Verdict::ConditionalPass:
-        return 1;
-    default:
-        return 0;
-    }
-}
-
 Verdict nonBinary(double magnitude, double limit, double U)
 {
     if (magnitude + U <= limit)
@@ -56,17 +39,6 @@ Verdict judgePoint(double error, double tolerance, double U, DecisionRule rule)
             return magnitude - U > limit ? Verdict::Fail : Verdict::NotJudged;
         return magnitude <= (tolerance - U) + 1e-9 * tolerance ? Verdict::Pass : Verdict::Fail;
     }
-}
-
-Verdict overallVerdict(std::span<const JudgedPoint> points)
-{
-    if (points.empty())
-        return Verdict::NotJudged;
-    Verdict worst = Verdict::Pass;
-    for (const JudgedPoint& point : points)
-        if (severity(point.verdict) > severity(worst))
-            worst = point.verdict;
-    return worst;
 }
 
 bool passes(Verdict verdict)

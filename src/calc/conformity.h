@@ -1,8 +1,6 @@
 #pragma once
 
-#include <span>
 #include <string>
-#include <vector>
 
 // Statements of conformity after ILAC G8: a point's error against the tolerance, taking the
 // expanded uncertainty of that point's result into account by the rule chosen. Plain C++.
@@ -16,22 +14,11 @@ enum class DecisionRule {
 
 enum class Verdict { Pass, ConditionalPass, ConditionalFail, Fail, NotJudged };
 
-// One point to judge: its error (indicated or reading − target) and its result's U.
-struct JudgedPoint {
-    double error = 0.0;
-    double U = 0.0;
-    Verdict verdict = Verdict::NotJudged;
-};
-
 // The verdict of one point. Each limit has an allowance of 1e-9 · T for decimal rounding, so
 // a reading exactly on it is not turned away by the last bit. Under guarded acceptance a
 // point whose U is not smaller than T cannot pass: it fails where |error| − U exceeds T, and is
 // not judged otherwise.
 Verdict judgePoint(double error, double tolerance, double U, DecisionRule rule);
-
-// The verdict of several points: the worst of theirs (fail before conditional fail before
-// not judged before conditional pass before pass); none at all is not judged.
-Verdict overallVerdict(std::span<const JudgedPoint> points);
 
 // Whether a verdict lets the instrument be released as conforming: pass or conditional pass.
 bool passes(Verdict verdict);

@@ -27,14 +27,17 @@ bool resultsOf(const SetUp& setUp, std::span<const PointReadings> points,
     return true;
 }
 
-Verdict judged(std::vector<PointResult>& results, double tolerance, DecisionRule rule)
+// Each point judged by the rule where there is a tolerance, and what they come to.
+Outcome judged(std::vector<PointResult>& results, std::optional<double> tolerance,
+               DecisionRule rule)
 {
-    std::vector<JudgedPoint> points;
+    std::vector<Verdict> verdicts;
     for (PointResult& result : results) {
-        result.verdict = judgePoint(result.error, tolerance, result.budget.U, rule);
-        points.push_back({result.error, result.budget.U, result.verdict});
+        if (tolerance)
+            result.verdict = judgePoint(result.error, *tolerance, result.budget.U, rule);
+        verdicts.push_back(result.verdict);
     }
-    return overallVerdict(points);
+    return outcomeOf(verdicts, tolerance.has_value());
 }
 
 } // namespace
@@ -70,12 +73,8 @@ Evaluation evaluate(const SetUp& setUp, std::span<const PointReadings> asFound,
     if (!resultsOf(setUp, asFound, evaluation.asFound, evaluation) ||
         !resultsOf(setUp, asLeft, evaluation.asLeft, evaluation))
         return evaluation;
-    if (!tolerance)
-        return evaluation;
-    if (!evaluation.asFound.empty())
-        evaluation.asFoundVerdict = judged(evaluation.asFound, *tolerance, rule);
-    if (!evaluation.asLeft.empty())
-        evaluation.asLeftVerdict = judged(evaluation.asLeft, *tolerance, rule);
+    evaluation.asFoundOutcome = judged(evaluation.asFound, tolerance, rule);
+    evaluation.asLeftOutcome = judged(evaluation.asLeft, tolerance, rule);
     return evaluation;
 }
 

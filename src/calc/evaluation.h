@@ -2,6 +2,7 @@
 
 #include "adjustment.h"
 #include "conformity.h"
+#include "outcome.h"
 #include "uncertainty.h"
 
 #include <optional>
@@ -35,9 +36,9 @@ struct Evaluation {
     DecisionRule rule = DecisionRule::Guarded;
     std::vector<PointResult> asFound;
     std::vector<PointResult> asLeft;
-    // None without a tolerance to judge against; as left, none without readings either.
-    std::optional<Verdict> asFoundVerdict;
-    std::optional<Verdict> asLeftVerdict;
+    // The verdicts, or why there are none: no tolerance; as left, no readings either.
+    Outcome asFoundOutcome;
+    Outcome asLeftOutcome;
 
     bool ok() const { return fault == EvaluationFault::None; }
 };
@@ -47,7 +48,7 @@ struct Evaluation {
 std::vector<PointReadings> readingsByTarget(std::span<const VerificationReading> readings);
 
 // The budget of every point under `setUp`, and with a tolerance, each point judged with its
-// own U by judgePoint and the verdicts as found and as left as the worst of their points.
+// own U by judgePoint, and the outcomes as found and as left by outcomeOf.
 Evaluation evaluate(const SetUp& setUp, std::span<const PointReadings> asFound,
                     std::span<const PointReadings> asLeft, std::optional<double> tolerance,
                     DecisionRule rule);

@@ -348,7 +348,7 @@ void writeVerificationJson(const calc::Verification& verification, OutputBuffer&
             << ",\"verdict\":\"" << calc::verdictText(point.verdict)
             << "\",\"pass\":" << (point.pass ? "true" : "false") << "}";
     }
-    out << "],\"verdict\":\"" << calc::verdictText(verification.verdict)
+    out << "],\"verdict\":\"" << messages::outcomeText(verification.outcome)
         << "\",\"pass\":" << (verification.pass ? "true" : "false") << "}\n";
 }
 
@@ -367,20 +367,20 @@ void writeVerification(const calc::Verification& verification, bool json, Output
         out << std::to_string(n + 1) << '\t' << number(point.target) << '\t'
             << number(point.reading) << '\t' << number(point.error) << '\t' << verdict << '\n';
     }
-    out << "verdict: " << calc::verdictText(verification.verdict) << '\n';
-    if (verification.verdict == calc::Verdict::NotJudged)
+    out << "verdict: " << messages::outcomeText(verification.outcome) << '\n';
+    if (verification.outcome.verdict == calc::Verdict::NotJudged)
         out << messages::notJudgedReason() << '\n';
 }
 
 } // namespace
 
-int exitOf(std::optional<calc::Verdict> verdict)
+int exitOf(const calc::Outcome& outcome)
 {
-    if (!verdict)
+    if (!outcome.verdict)
         return success;
-    if (*verdict == calc::Verdict::NotJudged)
+    if (*outcome.verdict == calc::Verdict::NotJudged)
         return verificationNotJudged;
-    return calc::passes(*verdict) ? success : verificationFailed;
+    return calc::passes(*outcome.verdict) ? success : verificationFailed;
 }
 
 // Reads labelled entries; the report of the wrong ones on standard error.
@@ -484,7 +484,7 @@ int verifyCommand(const std::vector<std::string>& args, const calc::Separators& 
         return failure;
     }
     writeVerification(verification, parsed.json, io.out);
-    return exitOf(verification.verdict);
+    return exitOf(verification.outcome);
 }
 
 } // namespace quarvet::cli

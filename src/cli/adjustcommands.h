@@ -2,8 +2,8 @@
 
 #include "run.h"
 
-#include "calc/conformity.h"
 #include "calc/entry.h"
+#include "calc/outcome.h"
 #include "calc/uncertainty.h"
 
 #include <map>
@@ -44,6 +44,6 @@ inline constexpr int verificationNotJudged = 5;
 // The exit status of a verdict, for verify and records add alike: 0 for a pass or a
 // conditional pass, and where there is no verdict (nothing verified, no tolerance); 3 for a
 // fail or a conditional fail; 5 for not judged.
-int exitOf(std::optional<calc::Verdict> verdict);
+int exitOf(const calc::Outcome& outcome);
 
 } // namespace quarvet::cli

@@ -485,7 +485,7 @@ int addCommand(const std::vector<std::string>& args, const calc::Separators& sep
     if (saved.failed())
         return refusal(saved.message, io);
     writeSaved(record, io);
-    return exitOf(composition.evaluation.asLeftVerdict);
+    return exitOf(composition.evaluation.asLeftOutcome);
 }
 
 // ID -o FILE in any order; the usage fault, if any.

@@ -167,6 +167,22 @@ std::string notJudgedReason()
            "uncertainty, which alone shows a failure.";
 }
 
+std::string outcomeText(const calc::Outcome& outcome)
+{
+    if (outcome.verdict)
+        return calc::verdictText(*outcome.verdict);
+    switch (outcome.absence) {
+    case calc::Absence::NoTolerance:
+        return "not judged: no tolerance";
+    case calc::Absence::Incomplete:
+        return "incomplete at point " + std::to_string(outcome.point);
+    case calc::Absence::NotEvaluated:
+        return "not evaluated";
+    default:
+        return "not verified";
+    }
+}
+
 std::string codeWrap(bool offset, double applied, double line)
 {
     const std::string unit = offset ? " \u00B0C" : "";

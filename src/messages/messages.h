@@ -50,15 +50,9 @@ std::string significantText(double value, int figures);
 std::string budgetFault(calc::BudgetFault fault);
 // Why a verification says "Not judged".
 std::string notJudgedReason();
-// What stands where there is no verdict, in the same words on every face: no readings after
-// the adjustment, or no tolerance to judge readings by.
-inline constexpr std::string_view notVerified = "not verified";
-inline constexpr std::string_view noTolerance = "not judged: no tolerance";
-// Which of them stands where a verdict is missing: readings without a tolerance, or none.
-inline constexpr std::string_view noVerdict(bool readingsTaken)
-{
-    return readingsTaken ? noTolerance : notVerified;
-}
+// A verdict ("Pass", ...), or what stands where there is none, in the same words on every
+// face: "not verified", "not judged: no tolerance", "incomplete at point N", "not evaluated".
+std::string outcomeText(const calc::Outcome& outcome);
 // "the slope does not fit its code: the instrument will apply A, not L", or the offset's, in
 // °C: what a code that wraps makes the instrument do.
 std::string codeWrap(bool offset, double applied, double line);

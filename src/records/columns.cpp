@@ -331,30 +331,53 @@ std::optional<PointResult> readPoint(QStringView text)
 
 namespace {
 
-QString words(std::string_view said)
+// A stored verdict that no longer reads as one is shown as it stands: its hash tells the rest.
+QString stated(const QString& stored, const calc::Outcome& outcome)
 {
-    return QString::fromLatin1(said.data(), static_cast<qsizetype>(said.size()));
+    if (!stored.isEmpty() && !outcome.verdict)
+        return stored;
+    return QString::fromStdString(messages::outcomeText(outcome));
 }
 
 } // namespace
 
+calc::Outcome asLeftOutcome(const Record& record)
+{
+    if (const auto verdict = calc::readVerdict(record.verdict.toStdString()))
+        return {verdict};
+    // Nothing was judged: readings taken without a tolerance, or none.
+    const calc::Verdict unjudged[] = {calc::Verdict::NotJudged};
+    return calc::outcomeOf(std::span(unjudged, record.verification.isEmpty() ? 0 : 1), false);
+}
+
+calc::Outcome asFoundOutcome(const Record& record)
+{
+    if (!record.setUp)
+        return calc::Outcome::notEvaluated();
+    return pointOutcome(record.asFoundVerdict);
+}
+
+calc::Outcome pointOutcome(QStringView verdict)
+{
+    if (const auto read = calc::readVerdict(verdict.toString().toStdString()))
+        return {read};
+    const calc::Verdict unjudged[] = {calc::Verdict::NotJudged};
+    return calc::outcomeOf(unjudged, false);
+}
+
 QString asLeftVerdictText(const Record& record)
 {
-    if (!record.verdict.isEmpty())
-        return record.verdict;
-    return words(messages::noVerdict(!record.verification.isEmpty()));
+    return stated(record.verdict, asLeftOutcome(record));
 }
 
 QString asFoundVerdictText(const Record& record)
 {
-    if (!record.setUp)
-        return QStringLiteral("not evaluated");
-    return record.asFoundVerdict.isEmpty() ? words(messages::noTolerance) : record.asFoundVerdict;
+    return stated(record.setUp ? record.asFoundVerdict : QString(), asFoundOutcome(record));
 }
 
 QString pointVerdictText(QStringView verdict)
 {
-    return verdict.isEmpty() ? words(messages::noTolerance) : verdict.toString();
+    return stated(verdict.toString(), pointOutcome(verdict));
 }
 
 QList<PointResult> readPoints(const QString& text)

@@ -5,6 +5,8 @@
 #include <QList>
 #include <QString>
 
+#include "calc/outcome.h"
+
 #include <array>
 #include <optional>
 
@@ -105,10 +107,14 @@ struct Record {
 QString pointsText(const QList<PointResult>& points);
 QList<PointResult> readPoints(const QString& text);
 
-// The verdicts in words, the same on every face and in every export. As left: the verdict,
-// "not judged: no tolerance" for readings taken without one, "not verified" without
-// readings. As found: the verdict, "not judged: no tolerance", or "not evaluated" in a record
-// kept before results had budgets. At a point: its verdict or "not judged: no tolerance".
+// What a record's results came to, read back from the verdicts it keeps. As left: the
+// verdict, no tolerance for readings taken without one, not verified without readings. As
+// found: the verdict, no tolerance, or not evaluated in a record kept before results had
+// budgets. At a point: its verdict or no tolerance.
+calc::Outcome asLeftOutcome(const Record& record);
+calc::Outcome asFoundOutcome(const Record& record);
+calc::Outcome pointOutcome(QStringView verdict);
+// The same in words, the same on every face and in every export (messages::outcomeText).
 QString asLeftVerdictText(const Record& record);
 QString asFoundVerdictText(const Record& record);
 QString pointVerdictText(QStringView verdict);

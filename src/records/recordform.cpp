@@ -260,7 +260,7 @@ Refusal incompleteRefusal(const RecordInput& input)
     for (const VerificationReading& reading : input.verification)
         for (std::size_t n = 0; n < pointRead.size(); ++n)
             pointRead[n] = pointRead[n] || reading.target == input.entriesRead[n];
-    const std::size_t point = pointWithoutReading(pointRead, !input.verification.isEmpty());
+    const std::size_t point = calc::pointWithoutReading(pointRead, !input.verification.isEmpty());
     if (!point)
         return {};
     Refusal refusal = refused(RecordField::Verification, RefusalKind::Incomplete);
@@ -293,13 +293,12 @@ void judge(const RecordInput& input, const calc::Evaluation& evaluation, Record&
         record.decisionRule = QString::fromStdString(calc::ruleWord(input.rule));
     record.asFoundPoints = pointsText(resultsOf(evaluation.asFound, input.tolerance.has_value()));
     record.asLeftPoints = pointsText(resultsOf(evaluation.asLeft, input.tolerance.has_value()));
-    if (evaluation.asFoundVerdict)
-        record.asFoundVerdict =
-            QString::fromStdString(calc::verdictText(*evaluation.asFoundVerdict));
+    if (const std::optional<calc::Verdict> found = evaluation.asFoundOutcome.verdict)
+        record.asFoundVerdict = QString::fromStdString(calc::verdictText(*found));
     if (input.tolerance)
         record.rule = QString::fromStdString(messages::decisionRule(input.rule));
-    if (evaluation.asLeftVerdict)
-        record.verdict = QString::fromStdString(calc::verdictText(*evaluation.asLeftVerdict));
+    if (const std::optional<calc::Verdict> left = evaluation.asLeftOutcome.verdict)
+        record.verdict = QString::fromStdString(calc::verdictText(*left));
 }
 
 // The record's fields that are taken as given or computed by the adjustment.

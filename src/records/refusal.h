@@ -97,16 +97,4 @@ inline Refusal foreignSeparator(RecordField field, std::string given,
     return refusal;
 }
 
-// When a verification is judged, for the window, the record and the command line alike:
-// with a reading at every calibration point, or with none at all (the record is then not
-// verified); a verdict from some of the points would say more than was measured. The first
-// calibration point (1 or 2) without a reading while another point has one, or 0.
-inline std::size_t pointWithoutReading(const std::array<bool, 2>& pointRead, bool anyReading)
-{
-    for (std::size_t n = 0; n < pointRead.size(); ++n)
-        if (anyReading && !pointRead[n])
-            return n + 1;
-    return 0;
-}
-
 } // namespace quarvet::records

@@ -665,7 +665,7 @@ void TestMainWindow::adjustmentCheckVerifies_data()
     // Readings repeated at a point: their mean 0.08, and their spread widens U past it.
     QTest::newRow("0.07 and 0.09 fail") << QStringList{"0.1", "0.02", "0.07 0.09", "100"} << "Fail"
                                         << "";
-    QTest::newRow("incomplete") << QStringList{"0.1", "0.02", "0.08", ""} << ""
+    QTest::newRow("incomplete") << QStringList{"0.1", "0.02", "0.08", ""} << "incomplete at point 2"
                                 << "";
     // Where there is no verdict, why, in the words of the record and the certificate.
     QTest::newRow("nothing read after") << QStringList{"0.1", "0.02", "", ""} << "not verified"

@@ -377,30 +377,49 @@ void TestUncertainty::verdictsAtTheLimits()
 void TestUncertainty::overallIsTheWorst_data()
 {
     using V = Verdict;
+    using A = quarvet::calc::Absence;
     QTest::addColumn<std::vector<int>>("verdicts");
-    QTest::addColumn<Verdict>("overall");
-    QTest::newRow("none") << std::vector<int>{} << V::NotJudged;
-    QTest::newRow("all pass") << std::vector<int>{int(V::Pass), int(V::Pass)} << V::Pass;
-    QTest::newRow("a conditional pass")
-        << std::vector<int>{int(V::Pass), int(V::ConditionalPass)} << V::ConditionalPass;
-    QTest::newRow("one not judged")
-        << std::vector<int>{int(V::ConditionalPass), int(V::NotJudged)} << V::NotJudged;
+    QTest::addColumn<bool>("tolerance");
+    QTest::addColumn<int>("incomplete");
+    QTest::addColumn<int>("overall"); // a verdict, or -1 - the absence
+    const auto none = [](A absence) { return -1 - int(absence); };
+    QTest::newRow("none") << std::vector<int>{} << true << 0 << none(A::NotVerified);
+    QTest::newRow("none without tolerance")
+        << std::vector<int>{} << false << 0 << none(A::NotVerified);
+    QTest::newRow("read without tolerance")
+        << std::vector<int>{int(V::NotJudged)} << false << 0 << none(A::NoTolerance);
+    QTest::newRow("incomplete before all")
+        << std::vector<int>{int(V::Fail)} << true << 2 << none(A::Incomplete);
+    QTest::newRow("all pass") << std::vector<int>{int(V::Pass), int(V::Pass)} << true << 0
+                              << int(V::Pass);
+    QTest::newRow("a conditional pass") << std::vector<int>{int(V::Pass), int(V::ConditionalPass)}
+                                        << true << 0 << int(V::ConditionalPass);
+    QTest::newRow("one not judged") << std::vector<int>{int(V::ConditionalPass), int(V::NotJudged)}
+                                    << true << 0 << int(V::NotJudged);
     QTest::newRow("a conditional fail before not judged")
-        << std::vector<int>{int(V::NotJudged), int(V::ConditionalFail)} << V::ConditionalFail;
+        << std::vector<int>{int(V::NotJudged), int(V::ConditionalFail)} << true << 0
+        << int(V::ConditionalFail);
     QTest::newRow("a fail before all")
-        << std::vector<int>{int(V::ConditionalFail), int(V::Fail), int(V::Pass)} << V::Fail;
+        << std::vector<int>{int(V::ConditionalFail), int(V::Fail), int(V::Pass)} << true << 0
+        << int(V::Fail);
 }
 
 void TestUncertainty::overallIsTheWorst()
 {
     QFETCH(std::vector<int>, verdicts);
-    QFETCH(Verdict, overall);
-    std::vector<quarvet::calc::JudgedPoint> points;
+    QFETCH(bool, tolerance);
+    QFETCH(int, incomplete);
+    QFETCH(int, overall);
+    std::vector<Verdict> points;
     for (const int verdict : verdicts)
-        points.push_back({0.0, 0.0, Verdict(verdict)});
-    QCOMPARE(quarvet::calc::overallVerdict(points), overall);
-    QCOMPARE(quarvet::calc::passes(overall),
-             overall == Verdict::Pass || overall == Verdict::ConditionalPass);
+        points.push_back(Verdict(verdict));
+    const quarvet::calc::Outcome outcome =
+        quarvet::calc::outcomeOf(points, tolerance, std::size_t(incomplete));
+    QCOMPARE(outcome.verdict ? int(*outcome.verdict) : -1 - int(outcome.absence), overall);
+    QCOMPARE(outcome.point, std::size_t(incomplete));
+    if (outcome.verdict)
+        QCOMPARE(quarvet::calc::passes(*outcome.verdict),
+                 overall == int(Verdict::Pass) || overall == int(Verdict::ConditionalPass));
 }
 
 void TestUncertainty::asFoundOfTheWorkedExample_data()
@@ -422,11 +441,11 @@ void TestUncertainty::asFoundOfTheWorkedExample()
     const std::vector<quarvet::calc::PointReadings> found{{0, {0.5}}, {100, {99.0}}};
     const auto evaluation = quarvet::calc::evaluate(setUp(0.02, 0.01), found, {}, 0.1, rule);
     QVERIFY(evaluation.ok());
-    QCOMPARE(evaluation.asFoundVerdict, std::optional<Verdict>(verdict));
+    QCOMPARE(evaluation.asFoundOutcome.verdict, std::optional<Verdict>(verdict));
     QCOMPARE(evaluation.asFound[0].verdict, Verdict::Fail);
     QCOMPARE(evaluation.asFound[1].verdict, Verdict::Fail);
     QCOMPARE(evaluation.asFound[0].budget.U, 0.021);
-    QVERIFY(!evaluation.asLeftVerdict);
+    QVERIFY(!evaluation.asLeftOutcome.verdict);
 }
 
 void TestUncertainty::evaluation_data()
@@ -481,11 +500,13 @@ void TestUncertainty::evaluation()
     if (!evaluation.ok())
         return;
     QCOMPARE(evaluation.asLeft.size(), std::size_t(asLeftPoints));
-    const auto said = [](const std::optional<Verdict>& verdict) {
-        return verdict ? QString::fromStdString(quarvet::calc::verdictText(*verdict)) : QString();
+    const auto said = [](const quarvet::calc::Outcome& outcome) {
+        return outcome.verdict
+                   ? QString::fromStdString(quarvet::calc::verdictText(*outcome.verdict))
+                   : QString();
     };
-    QCOMPARE(said(evaluation.asFoundVerdict), asFound);
-    QCOMPARE(said(evaluation.asLeftVerdict), asLeft);
+    QCOMPARE(said(evaluation.asFoundOutcome), asFound);
+    QCOMPARE(said(evaluation.asLeftOutcome), asLeft);
     // Each point's error is its mean's, and its U its own budget's: 0.021 read once.
     QCOMPARE(evaluation.asFound[1].error, -1.0);
     for (const auto& point : evaluation.asLeft)
