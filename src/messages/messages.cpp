@@ -90,32 +90,24 @@ std::string decisionRule(double uncertainty)
            calc::shortestText(uncertainty) + ")";
 }
 
-std::string decisionRule(calc::DecisionRule rule, double uncertainty)
+std::string decisionRule(calc::DecisionRule rule, std::optional<double> uncertainty)
 {
+    // A record judges each point with its own U, and keeps these words; verify has one U.
+    const std::string U = uncertainty ? calc::shortestText(*uncertainty) : std::string();
     switch (rule) {
     case calc::DecisionRule::Simple:
         return "simple acceptance: pass when |error| \u2264 tolerance (guard band = 0; the risk "
                "of a wrong decision is shared)";
     case calc::DecisionRule::NonBinary:
         return "non-binary: pass, conditional pass, conditional fail or fail from |error| \u00B1 "
-               "uncertainty against the tolerance (uncertainty = " +
-               calc::shortestText(uncertainty) + ")";
+               "U " +
+               (uncertainty ? "against the tolerance (U = " + U + ")"
+                            : std::string("of each point's result against the tolerance"));
     default:
-        return "guarded acceptance: " + decisionRule(uncertainty);
-    }
-}
-
-std::string decisionRule(calc::DecisionRule rule)
-{
-    switch (rule) {
-    case calc::DecisionRule::Simple:
-        return decisionRule(rule, 0.0);
-    case calc::DecisionRule::NonBinary:
-        return "non-binary: pass, conditional pass, conditional fail or fail from |error| \u00B1 U "
-               "of each point's result against the tolerance";
-    default:
-        return "guarded acceptance: pass when |error| \u2264 tolerance \u2212 U at each point "
-               "(guard band w = U of that point's result)";
+        return "guarded acceptance: pass when |error| \u2264 tolerance \u2212 U " +
+               (uncertainty
+                    ? "(guard band w = U = " + U + ")"
+                    : std::string("at each point (guard band w = U of that point's result)"));
     }
 }
 

@@ -7,6 +7,7 @@
 #include "instrument/memorydecoder.h"
 #include "records/refusal.h"
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -33,12 +34,13 @@ std::string targetLabel(std::size_t number);
 std::string indicatedLabel(std::size_t number);
 std::string readingLabel(std::size_t number);
 
-// The decision rule of a verification, in words.
+// The rule a record of an early release was judged by, as it kept it: the reference's U as
+// the guard band.
 std::string decisionRule(double uncertainty);
-// The rule's sentence for each rule, with the guard band it takes from U.
-std::string decisionRule(calc::DecisionRule rule, double uncertainty);
-// The rule of a record, where each point is judged with the U of its own result.
-std::string decisionRule(calc::DecisionRule rule);
+// The rule's sentence, one wording for every face: with `uncertainty` the one U of every
+// reading (verify); without, each point judged with the U of its own result (a record, the
+// window), in the words a record keeps.
+std::string decisionRule(calc::DecisionRule rule, std::optional<double> uncertainty = {});
 // A coverage factor as people read it: three significant figures ("2.00", "4.53", "14.0");
 // JSON keeps it exact.
 std::string coverageFactorText(double k);

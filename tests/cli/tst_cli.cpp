@@ -741,7 +741,7 @@ void TestCli::adjustmentCommands_data()
         << none << 0
         << QByteArray("{\"tolerance\":0.1,\"uncertainty\":0.02,\"rule\":\"guarded acceptance: pass "
                       "when |error| "
-                      "\xE2\x89\xA4 tolerance \xE2\x88\x92 uncertainty (guard band = 0.02)\","
+                      "\xE2\x89\xA4 tolerance \xE2\x88\x92 U (guard band w = U = 0.02)\","
                       "\"points\":[{\"target\":0,\"reading\":0.08,\"error\":0.08,"
                       "\"verdict\":\"Pass\",\"pass\":true}],\"verdict\":\"Pass\",\"pass\":true}\n")
         << none;
@@ -753,7 +753,7 @@ void TestCli::adjustmentCommands_data()
         << QByteArray(
                "tolerance 0.1, uncertainty 0.1\n"
                "rule: guarded acceptance: pass when |error| \xE2\x89\xA4 tolerance \xE2\x88\x92 "
-               "uncertainty (guard band = 0.1)\npoint\ttarget\treading\terror\tverdict\n"
+               "U (guard band w = U = 0.1)\npoint\ttarget\treading\terror\tverdict\n"
                "1\t0\t0\t0\tnot judged\nverdict: Not judged\nNot judged: the uncertainty "
                "is not smaller than the tolerance, so no reading can be shown to pass, "
                "and none verified is off by more than the tolerance plus the uncertainty, which "
@@ -765,7 +765,7 @@ void TestCli::adjustmentCommands_data()
         << QByteArray(
                "tolerance 0.1, uncertainty 0.2\n"
                "rule: guarded acceptance: pass when |error| \xE2\x89\xA4 tolerance \xE2\x88\x92 "
-               "uncertainty (guard band = 0.2)\npoint\ttarget\treading\terror\tverdict\n"
+               "U (guard band w = U = 0.2)\npoint\ttarget\treading\terror\tverdict\n"
                "1\t0\t5\t5\tfail\nverdict: Fail\n")
         << none;
     QTest::newRow("verify simple acceptance passes on the tolerance")
@@ -784,8 +784,8 @@ void TestCli::adjustmentCommands_data()
                        "non-binary", "0",           "0.09", "100",           "100.11"}
         << none << 3
         << QByteArray("tolerance 0.1, uncertainty 0.02\nrule: non-binary: pass, conditional pass, "
-                      "conditional fail or fail from |error| \xC2\xB1 uncertainty against the "
-                      "tolerance (uncertainty = 0.02)\npoint\ttarget\treading\terror\tverdict\n"
+                      "conditional fail or fail from |error| \xC2\xB1 U against the "
+                      "tolerance (U = 0.02)\npoint\ttarget\treading\terror\tverdict\n"
                       "1\t0\t0.09\t0.09\tconditional "
                       "pass\n2\t100\t100.11\t0.10999999999999943\tconditional fail\n"
                       "verdict: Conditional fail\n")
@@ -795,8 +795,8 @@ void TestCli::adjustmentCommands_data()
                        "--rule", "non-binary",  "0",   "0.09"}
         << none << 0
         << QByteArray("tolerance 0.1, uncertainty 0.02\nrule: non-binary: pass, conditional pass, "
-                      "conditional fail or fail from |error| \xC2\xB1 uncertainty against the "
-                      "tolerance (uncertainty = 0.02)\npoint\ttarget\treading\terror\tverdict\n"
+                      "conditional fail or fail from |error| \xC2\xB1 U against the "
+                      "tolerance (U = 0.02)\npoint\ttarget\treading\terror\tverdict\n"
                       "1\t0\t0.09\t0.09\tconditional pass\nverdict: Conditional pass\n")
         << none;
     QTest::newRow("verify with an unknown rule")
@@ -809,7 +809,7 @@ void TestCli::adjustmentCommands_data()
         << QByteArray(
                "tolerance 0.1, uncertainty 0.02\n"
                "rule: guarded acceptance: pass when |error| \xE2\x89\xA4 tolerance \xE2\x88\x92 "
-               "uncertainty (guard band = 0.02)\npoint\ttarget\treading\terror\tverdict\n"
+               "U (guard band w = U = 0.02)\npoint\ttarget\treading\terror\tverdict\n"
                "1\t100\t100.081\t0.08100000000000307\tfail\nverdict: Fail\n")
         << none;
     // The type table as the records take it: model numbers and the constants of their lines.
