@@ -5,6 +5,7 @@
 #include "memorytextdialog.h"
 #include "recordfields.h"
 
+#include "messages/storemessages.h"
 #include "instrument/memorydecoder.h"
 #include "messages/messages.h"
 #include "records/recordformat.h"
@@ -656,7 +657,7 @@ void AdjustmentWindow::saveRecord()
                     typed] { return decideInStore(*store, typed, *decided, *problem); },
                    [this, store, decided, problem](const records::StoreFailure& failure) {
                        if (failure.failed() || !problem->isEmpty()) {
-                           refuse(failure.failed() ? failure.message : *problem,
+                           refuse(failure.failed() ? messages::storeFault(failure.fault) : *problem,
                                   recordFields_->fieldFor(records::RecordField::Reference));
                            return;
                        }
@@ -707,7 +708,7 @@ void AdjustmentWindow::finishSaving(const records::Record& record,
     if (failure.failed()) {
         ui::showValue(recordStatus_, QStringLiteral("The record was not saved."));
         emit savingFinished(false);
-        refuse(failure.message, nullptr);
+        refuse(messages::storeFault(failure.fault), nullptr);
         return;
     }
     lastSaved_ = record;
@@ -894,13 +895,13 @@ void AdjustmentWindow::showVerdicts()
     for (std::size_t n = 0; n < 2; ++n)
         ui::showValue(foundU_[n], ok ? uncertaintyText(evaluation_->asFound[n].budget) : QString());
     const auto words = [](const std::optional<calc::Outcome>& outcome) {
-        return outcome ? QString::fromStdString(messages::outcomeText(*outcome)) : QString();
+        return outcome ? QString::fromStdString(calc::outcomeText(*outcome)) : QString();
     };
     ui::showValue(asFoundVerdict_, words(asFound));
     ui::showValue(verdict_, words(asLeft));
     const auto rule = static_cast<calc::DecisionRule>(ruleChoice_->currentData().toInt());
     QString said = evaluation_ && !ok   ? evaluationFault(*evaluation_)
-                   : entries_.tolerance ? QString::fromStdString(messages::decisionRule(rule))
+                   : entries_.tolerance ? QString::fromStdString(calc::ruleStatement(rule))
                                         : QString();
     // Not judged says why, so that it is not taken for a fault of the instrument.
     const auto notJudged = [](const std::optional<calc::Outcome>& outcome) {

@@ -1,5 +1,7 @@
 #include "conformity.h"
 
+#include "entry.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -83,6 +85,33 @@ bool readRule(const std::string& word, DecisionRule& rule)
             return true;
         }
     return false;
+}
+
+std::string ruleStatement(double uncertainty)
+{
+    return "pass when |error| \u2264 tolerance \u2212 uncertainty (guard band = " +
+           shortestText(uncertainty) + ")";
+}
+
+std::string ruleStatement(DecisionRule rule, std::optional<double> uncertainty)
+{
+    // A record judges each point with its own U, and keeps these words; verify has one U.
+    const std::string U = uncertainty ? shortestText(*uncertainty) : std::string();
+    switch (rule) {
+    case DecisionRule::Simple:
+        return "simple acceptance: pass when |error| \u2264 tolerance (guard band = 0; the risk "
+               "of a wrong decision is shared)";
+    case DecisionRule::NonBinary:
+        return "non-binary: pass, conditional pass, conditional fail or fail from |error| \u00B1 "
+               "U " +
+               (uncertainty ? "against the tolerance (U = " + U + ")"
+                            : std::string("of each point's result against the tolerance"));
+    default:
+        return "guarded acceptance: pass when |error| \u2264 tolerance \u2212 U " +
+               (uncertainty
+                    ? "(guard band w = U = " + U + ")"
+                    : std::string("at each point (guard band w = U of that point's result)"));
+    }
 }
 
 } // namespace quarvet::calc

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 // Statements of conformity after ILAC G8: a point's error against the tolerance, taking the
@@ -28,5 +29,13 @@ std::string verdictText(Verdict verdict);
 // "guarded", "simple", "non-binary"; and back (false for any other word).
 std::string ruleWord(DecisionRule rule);
 bool readRule(const std::string& word, DecisionRule& rule);
+
+// The rule a record of an early release was judged by, as it kept it: the reference's U as
+// the guard band.
+std::string ruleStatement(double uncertainty);
+// The rule's sentence, one wording for every face: with `uncertainty` the one U of every
+// reading (verify); without, each point judged with the U of its own result (a record, the
+// window), in the words a record keeps.
+std::string ruleStatement(DecisionRule rule, std::optional<double> uncertainty = {});
 
 } // namespace quarvet::calc

@@ -55,4 +55,20 @@ std::optional<Verdict> readVerdict(std::string_view text)
     return std::nullopt;
 }
 
+std::string outcomeText(const Outcome& outcome)
+{
+    if (outcome.verdict)
+        return verdictText(*outcome.verdict);
+    switch (outcome.absence) {
+    case Absence::NoTolerance:
+        return "not judged: no tolerance";
+    case Absence::Incomplete:
+        return "incomplete at point " + std::to_string(outcome.point);
+    case Absence::NotEvaluated:
+        return "not evaluated";
+    default:
+        return "not verified";
+    }
+}
+
 } // namespace quarvet::calc

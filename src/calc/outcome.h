@@ -6,11 +6,12 @@
 #include <cstddef>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 // What a calibration's results come to: a verdict, or why there is none. Every face (the
 // window, the command line, the record, the certificate) takes it from outcomeOf, words it
-// with messages::outcomeText and, on the command line, exits with its status. Plain C++.
+// with outcomeText and, on the command line, exits with its status. Plain C++.
 namespace quarvet::calc {
 
 // Why a result carries no verdict.
@@ -47,5 +48,9 @@ Outcome outcomeOf(std::span<const Verdict> pointVerdicts, bool toleranceGiven,
 
 // The verdict whose verdictText is `text`; none for any other text.
 std::optional<Verdict> readVerdict(std::string_view text);
+
+// A verdict ("Pass", ...), or what stands where there is none, in the same words on every
+// face: "not verified", "not judged: no tolerance", "incomplete at point N", "not evaluated".
+std::string outcomeText(const calc::Outcome& outcome);
 
 } // namespace quarvet::calc

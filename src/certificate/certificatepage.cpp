@@ -423,7 +423,7 @@ void drawVerification(Sheet& sheet, const Record& record)
     QString rule = record.rule;
     if (rule.isEmpty())
         rule = record.tolerance
-                   ? QString::fromStdString(messages::decisionRule(record.referenceUncertainty))
+                   ? QString::fromStdString(calc::ruleStatement(record.referenceUncertainty))
                    : QStringLiteral("none");
     sheet.field(QStringLiteral("Decision rule"), rule, 2);
     const PageText tolerance(record.tolerance

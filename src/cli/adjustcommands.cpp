@@ -340,7 +340,7 @@ void writeVerificationJson(const calc::Verification& verification, OutputBuffer&
 {
     out << "{\"tolerance\":" << number(verification.tolerance)
         << ",\"uncertainty\":" << number(verification.uncertainty) << ",\"rule\":\""
-        << messages::decisionRule(verification.rule, verification.uncertainty) << "\",\"points\":[";
+        << calc::ruleStatement(verification.rule, verification.uncertainty) << "\",\"points\":[";
     for (std::size_t n = 0; n < verification.points.size(); ++n) {
         const calc::VerifiedPoint& point = verification.points[n];
         out << (n == 0 ? "" : ",") << "{\"target\":" << number(point.target)
@@ -348,7 +348,7 @@ void writeVerificationJson(const calc::Verification& verification, OutputBuffer&
             << ",\"verdict\":\"" << calc::verdictText(point.verdict)
             << "\",\"pass\":" << (point.pass ? "true" : "false") << "}";
     }
-    out << "],\"verdict\":\"" << messages::outcomeText(verification.outcome)
+    out << "],\"verdict\":\"" << calc::outcomeText(verification.outcome)
         << "\",\"pass\":" << (verification.pass ? "true" : "false") << "}\n";
 }
 
@@ -358,7 +358,7 @@ void writeVerification(const calc::Verification& verification, bool json, Output
         return writeVerificationJson(verification, out);
     out << "tolerance " << number(verification.tolerance) << ", uncertainty "
         << number(verification.uncertainty)
-        << "\nrule: " << messages::decisionRule(verification.rule, verification.uncertainty)
+        << "\nrule: " << calc::ruleStatement(verification.rule, verification.uncertainty)
         << "\npoint\ttarget\treading\terror\tverdict\n";
     for (std::size_t n = 0; n < verification.points.size(); ++n) {
         const calc::VerifiedPoint& point = verification.points[n];
@@ -367,7 +367,7 @@ void writeVerification(const calc::Verification& verification, bool json, Output
         out << std::to_string(n + 1) << '\t' << number(point.target) << '\t'
             << number(point.reading) << '\t' << number(point.error) << '\t' << verdict << '\n';
     }
-    out << "verdict: " << messages::outcomeText(verification.outcome) << '\n';
+    out << "verdict: " << calc::outcomeText(verification.outcome) << '\n';
     if (verification.outcome.verdict == calc::Verdict::NotJudged)
         out << messages::notJudgedReason() << '\n';
 }

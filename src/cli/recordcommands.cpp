@@ -147,7 +147,7 @@ int listCommand(const std::vector<std::string>& args, RecordsContext& context, O
     filter.customer = value("--customer");
     if (const records::StoreFailure failure = writeRecords(context.store, filter, format, io);
         failure.failed())
-        return refusal(failure.message, io);
+        return refusal(messages::storeFault(failure.fault), io);
     return success;
 }
 
@@ -356,7 +356,7 @@ bool resolveCorrection(const Options& options, records::RecordInput& input, Reco
         records::RecordFilter filter = records::RecordFilter::ofIdPrefix(id);
         filter.limit = 2;
         if (const records::StoreFailure read = context.store.list(filter, found); read.failed()) {
-            refusal(read.message, io);
+            refusal(messages::storeFault(read.fault), io);
             return false;
         }
         if (found.size() != 1) {
@@ -388,7 +388,7 @@ bool resolveReference(const Options& options, records::RecordInput& input, Recor
     if (!read.failed())
         read = records::readLabSettings(context.store, lab);
     if (read.failed())
-        return refusal(read.message, io), false;
+        return refusal(messages::storeFault(read.fault), io), false;
     const auto given = [&](const char* option) {
         return options.count(option)
                    ? QString::fromLatin1(option) + QLatin1Char(' ') + text(options.at(option)[0])
@@ -483,7 +483,7 @@ int addCommand(const std::vector<std::string>& args, const calc::Separators& sep
         saved = context.store.add(record);
     }
     if (saved.failed())
-        return refusal(saved.message, io);
+        return refusal(messages::storeFault(saved.fault), io);
     writeSaved(record, io);
     return exitOf(composition.evaluation.asLeftOutcome);
 }
@@ -524,7 +524,7 @@ std::optional<records::ListedRecord> recordByPrefix(const QString& prefix, Recor
         });
     }
     if (failure.failed() || count != 1) {
-        refusal(failure.failed() ? failure.message : messages::idPrefixFault(count, prefix), io);
+        refusal(failure.failed() ? messages::storeFault(failure.fault) : messages::idPrefixFault(count, prefix), io);
         return std::nullopt;
     }
     return found;
@@ -538,7 +538,7 @@ bool statusOf(const records::ListedRecord& listed, RecordsContext& context,
     const records::StoreFailure failure =
         records::certificateStatus(context.store, listed.record, listed.correctedBy, status);
     if (failure.failed())
-        refusal(failure.message, io);
+        refusal(messages::storeFault(failure.fault), io);
     return !failure.failed();
 }
 
@@ -554,7 +554,7 @@ bool writeWithHead(const records::Record& record, const std::string& file,
         failure = context.store.chainHead(head);
     }
     if (failure.failed())
-        return refusal(failure.message, io), false;
+        return refusal(messages::storeFault(failure.fault), io), false;
     if (const QString fault =
             context.writeCertificate(record, text(file), context.store.files(), head, status);
         !fault.isEmpty())
@@ -642,7 +642,7 @@ int issueCommand(const std::vector<std::string>& args, RecordsContext& context, 
         0, {}, listed->record.id, QDateTime::currentDateTimeUtc(), words->by, words->role, {}, {}};
     if (const records::StoreFailure issued = records::issueCertificate(context.store, issue);
         issued.failed())
-        return refusal(issued.message, io);
+        return refusal(messages::storeFault(issued.fault), io);
     records::CertificateStatus status;
     if (!statusOf(*listed, context, status, io))
         return failure;
@@ -669,7 +669,7 @@ int verifyCommand(const std::vector<std::string>& args, RecordsContext& context,
         failure = context.store.checkChain(report);
     }
     if (failure.failed())
-        return refusal(failure.message, io);
+        return refusal(messages::storeFault(failure.fault), io);
     const QString said = messages::chainReport(report, context.store.location());
     if (!report.chained)
         return refusal(said, io);
@@ -693,7 +693,7 @@ int grantCommand(const std::vector<std::string>& args, RecordsContext& context, 
         failure = context.store.grant(text(args[0]));
     }
     if (failure.failed())
-        return refusal(failure.message, io);
+        return refusal(messages::storeFault(failure.fault), io);
     io.out << "granted " << calc::printable(args[0]) << " reading and adding records in "
            << cli::said(context.store.location()) << "\n";
     io.out.flush();

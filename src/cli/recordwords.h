@@ -1,6 +1,6 @@
 #pragma once
 
-#include "run.h"
+#include "cli/run.h"
 
 #include "calc/entry.h"
 

@@ -35,7 +35,7 @@ int labShow(RecordsContext& context, Output& io)
     records::LabSettings settings;
     if (const records::StoreFailure read = records::readLabSettings(context.store, settings);
         read.failed())
-        return refusal(read.message, io);
+        return refusal(messages::storeFault(read.fault), io);
     for (const QString& name : records::LabSettings::names()) {
         QString value = settings.value(name);
         if (name == QLatin1String("logo"))
@@ -93,7 +93,7 @@ int labSet(const std::vector<std::string>& args, RecordsContext& context, Output
         return failure;
     if (const records::StoreFailure set = records::setLabSettings(context.store, values);
         set.failed())
-        return refusal(set.message, io);
+        return refusal(messages::storeFault(set.fault), io);
     return success;
 }
 
@@ -167,7 +167,7 @@ int referencesAdd(const std::vector<std::string>& args, const calc::Separators& 
         return failure;
     if (const records::StoreFailure added = records::addReference(context.store, standard);
         added.failed())
-        return refusal(added.message, io);
+        return refusal(messages::storeFault(added.fault), io);
     io.out << said(standard.identifier) << " entry " << std::to_string(standard.entry) << '\n';
     io.out.flush();
     return success;
@@ -181,7 +181,7 @@ std::optional<records::ReferenceStandard> newestEntry(RecordsContext& context,
     if (const records::StoreFailure read =
             records::referenceEntries(context.store, identifier, entries);
         read.failed()) {
-        refusal(read.message, io);
+        refusal(messages::storeFault(read.fault), io);
         return std::nullopt;
     }
     if (entries.isEmpty()) {
@@ -209,7 +209,7 @@ int referencesWithdraw(const std::vector<std::string>& args, RecordsContext& con
     standard->usable = false;
     if (const records::StoreFailure added = records::addReference(context.store, *standard);
         added.failed())
-        return refusal(added.message, io);
+        return refusal(messages::storeFault(added.fault), io);
     io.out << said(standard->identifier) << " withdrawn, entry " << std::to_string(standard->entry)
            << '\n';
     io.out.flush();
@@ -325,7 +325,7 @@ int referencesList(const std::vector<std::string>& args, RecordsContext& context
     QList<records::ReferenceStandard> standards;
     if (const records::StoreFailure read = records::listReferences(context.store, standards);
         read.failed())
-        return refusal(read.message, io);
+        return refusal(messages::storeFault(read.fault), io);
     writeReferences(standards, format, io);
     return success;
 }
@@ -339,7 +339,7 @@ int referencesShow(const std::vector<std::string>& args, RecordsContext& context
     if (const records::StoreFailure read =
             records::referenceEntries(context.store, text(args[0]), entries);
         read.failed())
-        return refusal(read.message, io);
+        return refusal(messages::storeFault(read.fault), io);
     if (entries.isEmpty() && !newestEntry(context, text(args[0]), io))
         return failure;
     writeReferences(entries, "text", io);

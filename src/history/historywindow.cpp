@@ -284,7 +284,7 @@ void HistoryWindow::readPage(bool first)
 void HistoryWindow::showPage(const Page& page, bool first, const QString& location)
 {
     if (page.failure.failed()) {
-        status_->setText(page.failure.message);
+        status_->setText(messages::storeFault(page.failure.fault));
         if (!first)
             model_->appendPage({}, true);
     } else if (first) {
@@ -498,7 +498,7 @@ bool HistoryWindow::writeCertificateFile(const records::StoreFailure& read,
 {
     // What the store could not give, or the page that could not be written, is said; a
     // page is said written only once it is.
-    QString fault = read.failed() ? read.message : QString();
+    QString fault = read.failed() ? messages::storeFault(read.fault) : QString();
     if (fault.isEmpty())
         fault = certificate::writeCertificate(record, path, kept, chainHead, status);
     if (!fault.isEmpty()) {
@@ -574,7 +574,7 @@ void HistoryWindow::exportCsv()
             return writeCsv(path, *store, wanted, *exported);
         },
         [this, path, exported](const records::StoreFailure& failure) {
-            const QString fault = failure.failed() ? failure.message : exported->fault;
+            const QString fault = failure.failed() ? messages::storeFault(failure.fault) : exported->fault;
             if (!fault.isEmpty()) {
                 status_->setText(QStringLiteral("Nothing was exported."));
                 ui::messages().show(this, ui::messageTitle, fault, ui::MessageService::Icon::Stop);
@@ -598,8 +598,8 @@ void HistoryWindow::checkStore()
         [store] { return store->checkIntegrity(); },
         [this, store](const records::StoreFailure& failure) {
             if (failure.failed()) {
-                status_->setText(failure.message);
-                ui::messages().show(this, ui::messageTitle, failure.message,
+                status_->setText(messages::storeFault(failure.fault));
+                ui::messages().show(this, ui::messageTitle, messages::storeFault(failure.fault),
                                     ui::MessageService::Icon::Stop);
                 return;
             }
@@ -619,7 +619,7 @@ void HistoryWindow::checkChain()
     chaining_->start([store, report] { return store->checkChain(*report); },
                      [this, store, report](const records::StoreFailure& failure) {
                          chainStatus_->setText(
-                             failure.failed() ? failure.message
+                             failure.failed() ? messages::storeFault(failure.fault)
                                               : messages::chainReport(*report, store->location()));
                          emit chainChecked();
                      });

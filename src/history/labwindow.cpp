@@ -1,5 +1,6 @@
 #include "labwindow.h"
 
+#include "messages/storemessages.h"
 #include "certificate/certificate.h"
 #include "ui/controls.h"
 #include "ui/messageservice.h"
@@ -97,7 +98,7 @@ void LabWindow::reload()
     calling_->start([store, settings] { return records::readLabSettings(*store, *settings); },
                     [this, settings](const records::StoreFailure& failure) {
                         if (failure.failed())
-                            ui::showValue(status_, failure.message);
+                            ui::showValue(status_, messages::storeFault(failure.fault));
                         else
                             show(*settings);
                     });
@@ -164,7 +165,7 @@ void LabWindow::save()
     calling_->start([store, changed] { return records::setLabSettings(*store, changed); },
                     [this](const records::StoreFailure& failure) {
                         if (failure.failed()) {
-                            ui::messages().show(this, ui::messageTitle, failure.message,
+                            ui::messages().show(this, ui::messageTitle, messages::storeFault(failure.fault),
                                                 ui::MessageService::Icon::Stop);
                             return;
                         }

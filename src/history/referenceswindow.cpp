@@ -1,5 +1,6 @@
 #include "referenceswindow.h"
 
+#include "messages/storemessages.h"
 #include "calc/check.h"
 #include "calc/entry.h"
 #include "records/recordform.h"
@@ -136,7 +137,7 @@ void ReferencesWindow::reload()
     calling_->start([store, standards] { return records::listReferences(*store, *standards); },
                     [this, standards](const records::StoreFailure& failure) {
                         if (failure.failed())
-                            ui::showValue(status_, failure.message);
+                            ui::showValue(status_, messages::storeFault(failure.fault));
                         else
                             show(*standards);
                     });
@@ -205,7 +206,7 @@ void ReferencesWindow::write(records::ReferenceStandard standard)
     calling_->start([store, entry] { return records::addReference(*store, *entry); },
                     [this, entry](const records::StoreFailure& failure) {
                         if (failure.failed()) {
-                            ui::messages().show(this, ui::messageTitle, failure.message,
+                            ui::messages().show(this, ui::messageTitle, messages::storeFault(failure.fault),
                                                 ui::MessageService::Icon::Stop);
                             return;
                         }

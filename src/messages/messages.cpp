@@ -84,33 +84,6 @@ std::string readingLabel(std::size_t number)
     return "Verification reading " + std::to_string(number);
 }
 
-std::string decisionRule(double uncertainty)
-{
-    return "pass when |error| \u2264 tolerance \u2212 uncertainty (guard band = " +
-           calc::shortestText(uncertainty) + ")";
-}
-
-std::string decisionRule(calc::DecisionRule rule, std::optional<double> uncertainty)
-{
-    // A record judges each point with its own U, and keeps these words; verify has one U.
-    const std::string U = uncertainty ? calc::shortestText(*uncertainty) : std::string();
-    switch (rule) {
-    case calc::DecisionRule::Simple:
-        return "simple acceptance: pass when |error| \u2264 tolerance (guard band = 0; the risk "
-               "of a wrong decision is shared)";
-    case calc::DecisionRule::NonBinary:
-        return "non-binary: pass, conditional pass, conditional fail or fail from |error| \u00B1 "
-               "U " +
-               (uncertainty ? "against the tolerance (U = " + U + ")"
-                            : std::string("of each point's result against the tolerance"));
-    default:
-        return "guarded acceptance: pass when |error| \u2264 tolerance \u2212 U " +
-               (uncertainty
-                    ? "(guard band w = U = " + U + ")"
-                    : std::string("at each point (guard band w = U of that point's result)"));
-    }
-}
-
 std::string coverageFactorText(double k)
 {
     // A k typed for a reference may be any size: no trailing point ("150.") past three figures.
@@ -157,22 +130,6 @@ std::string notJudgedReason()
     return "Not judged: the uncertainty is not smaller than the tolerance, so no reading can be "
            "shown to pass, and none verified is off by more than the tolerance plus the "
            "uncertainty, which alone shows a failure.";
-}
-
-std::string outcomeText(const calc::Outcome& outcome)
-{
-    if (outcome.verdict)
-        return calc::verdictText(*outcome.verdict);
-    switch (outcome.absence) {
-    case calc::Absence::NoTolerance:
-        return "not judged: no tolerance";
-    case calc::Absence::Incomplete:
-        return "incomplete at point " + std::to_string(outcome.point);
-    case calc::Absence::NotEvaluated:
-        return "not evaluated";
-    default:
-        return "not verified";
-    }
 }
 
 std::string codeWrap(bool offset, double applied, double line)

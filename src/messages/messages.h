@@ -34,13 +34,6 @@ std::string targetLabel(std::size_t number);
 std::string indicatedLabel(std::size_t number);
 std::string readingLabel(std::size_t number);
 
-// The rule a record of an early release was judged by, as it kept it: the reference's U as
-// the guard band.
-std::string decisionRule(double uncertainty);
-// The rule's sentence, one wording for every face: with `uncertainty` the one U of every
-// reading (verify); without, each point judged with the U of its own result (a record, the
-// window), in the words a record keeps.
-std::string decisionRule(calc::DecisionRule rule, std::optional<double> uncertainty = {});
 // A coverage factor as people read it: three significant figures ("2.00", "4.53", "14.0");
 // JSON keeps it exact.
 std::string coverageFactorText(double k);
@@ -52,9 +45,6 @@ std::string significantText(double value, int figures);
 std::string budgetFault(calc::BudgetFault fault);
 // Why a verification says "Not judged".
 std::string notJudgedReason();
-// A verdict ("Pass", ...), or what stands where there is none, in the same words on every
-// face: "not verified", "not judged: no tolerance", "incomplete at point N", "not evaluated".
-std::string outcomeText(const calc::Outcome& outcome);
 // "the slope does not fit its code: the instrument will apply A, not L", or the offset's, in
 // °C: what a code that wraps makes the instrument do.
 std::string codeWrap(bool offset, double applied, double line);

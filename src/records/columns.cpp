@@ -2,7 +2,6 @@
 
 #include "recordformat.h"
 
-#include "messages/messages.h"
 
 #include <QTimeZone>
 
@@ -336,7 +335,7 @@ QString stated(const QString& stored, const calc::Outcome& outcome)
 {
     if (!stored.isEmpty() && !outcome.verdict)
         return stored;
-    return QString::fromStdString(messages::outcomeText(outcome));
+    return QString::fromStdString(calc::outcomeText(outcome));
 }
 
 } // namespace

@@ -114,7 +114,7 @@ QList<PointResult> readPoints(const QString& text);
 calc::Outcome asLeftOutcome(const Record& record);
 calc::Outcome asFoundOutcome(const Record& record);
 calc::Outcome pointOutcome(QStringView verdict);
-// The same in words, the same on every face and in every export (messages::outcomeText).
+// The same in words, the same on every face and in every export (calc::outcomeText).
 QString asLeftVerdictText(const Record& record);
 QString asFoundVerdictText(const Record& record);
 QString pointVerdictText(QStringView verdict);

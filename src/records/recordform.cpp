@@ -2,7 +2,6 @@
 
 #include "calc/calibration.h"
 #include "instrument/typetable.h"
-#include "messages/messages.h"
 #include "quarvet/version.h"
 
 #include <QRegularExpression>
@@ -296,7 +295,7 @@ void judge(const RecordInput& input, const calc::Evaluation& evaluation, Record&
     if (const std::optional<calc::Verdict> found = evaluation.asFoundOutcome.verdict)
         record.asFoundVerdict = QString::fromStdString(calc::verdictText(*found));
     if (input.tolerance)
-        record.rule = QString::fromStdString(messages::decisionRule(input.rule));
+        record.rule = QString::fromStdString(calc::ruleStatement(input.rule));
     if (const std::optional<calc::Verdict> left = evaluation.asLeftOutcome.verdict)
         record.verdict = QString::fromStdString(calc::verdictText(*left));
 }

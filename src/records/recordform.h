@@ -1,7 +1,7 @@
 #pragma once
 
 #include "record.h"
-#include "refusal.h"
+#include "records/refusal.h"
 
 #include "calc/adjustment.h"
 #include "calc/conformity.h"

@@ -1,14 +1,8 @@
 #include "recordstore.h"
 
-#include "messages/storemessages.h"
 #include "schema.h"
 
 namespace quarvet::records {
-
-StoreFailure::StoreFailure(StoreFault fault)
-    : fault(std::move(fault)), message(messages::storeFault(this->fault))
-{
-}
 
 StoreFailure RecordStore::list(const RecordFilter& filter, QList<Record>& records)
 {

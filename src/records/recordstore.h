@@ -20,12 +20,12 @@ namespace quarvet::records {
 
 // What a store says when it could not do what was asked: the typed fault, and the sentence
 // made of it for the user.
+// A store's answer: its fault, none when it did what was asked. messages::storeFault words it.
 struct StoreFailure {
     StoreFault fault;
-    QString message;
 
     StoreFailure() = default;
-    explicit StoreFailure(StoreFault fault);
+    explicit StoreFailure(StoreFault fault) : fault(std::move(fault)) {}
     bool failed() const { return fault.failed(); }
 };
 

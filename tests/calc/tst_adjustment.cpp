@@ -277,6 +277,6 @@ void TestAdjustment::verification()
     QCOMPARE(qsizetype(result.points.size()), passes.size());
     for (qsizetype n = 0; n < passes.size(); ++n)
         QCOMPARE(result.points[std::size_t(n)].pass, passes[n]);
-    QCOMPARE(QString::fromStdString(quarvet::messages::decisionRule(0.02)),
+    QCOMPARE(QString::fromStdString(quarvet::calc::ruleStatement(0.02)),
              QStringLiteral("pass when |error| ≤ tolerance − uncertainty (guard band = 0.02)"));
 }

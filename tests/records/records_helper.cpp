@@ -4,6 +4,7 @@
 // the database's records table, as another program might; hold-schema holds the lock every
 // workstation takes to upgrade a database's schema. It says so on standard output once it
 // holds it.
+#include "messages/storemessages.h"
 #include "records/postgresrecordstore.h"
 #include "records/storechoice.h"
 
@@ -71,7 +72,7 @@ int main(int argc, char* argv[])
         record.verification = {{0, 0.01}, {100, 100.02}, {50, 50.0}};
         const auto failure = store->add(record);
         if (failure.failed()) {
-            std::fprintf(stderr, "%s\n", qPrintable(failure.message));
+            std::fprintf(stderr, "%s\n", qPrintable(quarvet::messages::storeFault(failure.fault)));
             return 1;
         }
     }

@@ -1,3 +1,4 @@
+#include "messages/storemessages.h"
 #include "messages/messages.h"
 #include "records/postgresrecordstore.h"
 #include "records/recordform.h"
@@ -145,7 +146,7 @@ void TestRecords::roundTrip()
     record.createdUtc =
         QDateTime::fromMSecsSinceEpoch(record.createdUtc.toMSecsSinceEpoch(), QTimeZone::utc());
     const StoreFailure added = storeRecords->add(record);
-    QVERIFY2(!added.failed(), qPrintable(added.message));
+    QVERIFY2(!added.failed(), qPrintable(quarvet::messages::storeFault(added.fault)));
     QList<Record> records;
     QVERIFY(!storeRecords->list(QString(), records).failed());
     QCOMPARE(records.size(), 1);
@@ -286,7 +287,7 @@ void TestRecords::unfinishedTransactionsStayUntouched()
     const StoreFaultKind listed = store.list(QString(), records).fault.kind;
     QCOMPARE(fingerprint(path) + fingerprint(path + companion), before);
     const StoreFailure saved = store.add(sample("X"));
-    QVERIFY2(int(saved.fault.kind) == fault, qPrintable(saved.message));
+    QVERIFY2(int(saved.fault.kind) == fault, qPrintable(quarvet::messages::storeFault(saved.fault)));
     if (fault == int(StoreFaultKind::None)) {
         QVERIFY(!store.list(QString(), records).failed());
         QCOMPARE(records.size(), 1);
@@ -335,8 +336,8 @@ void TestRecords::refusedStoresStayUntouched()
     const QByteArray before = store.isPostgres() ? QByteArray() : fingerprint(path);
     const StoreFailure failure = storeRecords->add(sample("X"));
     QCOMPARE(int(failure.fault.kind), fault);
-    QVERIFY2(failure.message.contains(storeRecords->location()) && failure.message.contains(says),
-             qPrintable(failure.message));
+    QVERIFY2(quarvet::messages::storeFault(failure.fault).contains(storeRecords->location()) && quarvet::messages::storeFault(failure.fault).contains(says),
+             qPrintable(quarvet::messages::storeFault(failure.fault)));
     QList<Record> records;
     QCOMPARE(int(storeRecords->list(QString(), records).fault.kind), fault);
     if (store.isPostgres()) {
@@ -382,7 +383,7 @@ void TestRecords::unwritableFolderIsNamed()
     SqliteRecordStore store(path);
     const StoreFailure failure = store.add(sample("A"));
     QVERIFY(failure.failed());
-    QVERIFY2(failure.message.contains(path), qPrintable(failure.message));
+    QVERIFY2(quarvet::messages::storeFault(failure.fault).contains(path), qPrintable(quarvet::messages::storeFault(failure.fault)));
 }
 
 // What a first save killed before its commit leaves: a file with no tables.
@@ -396,7 +397,7 @@ void TestRecords::emptyFileHoldsNoRecords()
     SqliteRecordStore store(path);
     QList<Record> records;
     const StoreFailure listed = store.list(QString(), records);
-    QVERIFY2(!listed.failed(), qPrintable(listed.message));
+    QVERIFY2(!listed.failed(), qPrintable(quarvet::messages::storeFault(listed.fault)));
     QVERIFY(records.isEmpty());
     QVERIFY(!store.add(sample("A")).failed());
     QVERIFY(!store.list(QString(), records).failed());
@@ -418,12 +419,12 @@ void TestRecords::lockedStoreIsNamedAsLocked()
     holder.kill();
     holder.waitForFinished(30000);
     QCOMPARE(failure.fault.kind, StoreFaultKind::Locked);
-    QVERIFY2(failure.message.contains(store.isPostgres()
+    QVERIFY2(quarvet::messages::storeFault(failure.fault).contains(store.isPostgres()
                                           ? "another workstation is saving or holds a lock; "
                                             "waited 15 s"
                                           : "locked") &&
-                 failure.message.contains(storeRecords->location()),
-             qPrintable(failure.message));
+                 quarvet::messages::storeFault(failure.fault).contains(storeRecords->location()),
+             qPrintable(quarvet::messages::storeFault(failure.fault)));
 }
 
 void TestRecords::idPrefixIsTextNotPattern()
@@ -452,9 +453,9 @@ void TestRecords::unreachableServerIsNamed()
     PostgresRecordStore store(address);
     const StoreFailure failure = store.add(sample("A"));
     QVERIFY(failure.failed());
-    QVERIFY2(failure.message.contains("cannot be reached") &&
-                 failure.message.contains(store.location()),
-             qPrintable(failure.message));
+    QVERIFY2(quarvet::messages::storeFault(failure.fault).contains("cannot be reached") &&
+                 quarvet::messages::storeFault(failure.fault).contains(store.location()),
+             qPrintable(quarvet::messages::storeFault(failure.fault)));
     QList<Record> records;
     QVERIFY(store.list(QString(), records).failed());
 }
@@ -490,7 +491,7 @@ void TestRecords::reachedOverTls()
         url = url.section('?', 0, 0) + options;
     const auto tls = chooseRecordStore(url, QString(), QString());
     const StoreFailure saved = tls->add(sample("TLS-1"));
-    QVERIFY2(saved.message.contains(refusal), qPrintable(saved.message));
+    QVERIFY2(quarvet::messages::storeFault(saved.fault).contains(refusal), qPrintable(quarvet::messages::storeFault(saved.fault)));
     QCOMPARE(saved.failed(), !refusal.isEmpty());
     QList<Record> records;
     QVERIFY(!chooseRecordStore(store.location(), QString(), QString())
@@ -515,7 +516,7 @@ void TestRecords::programsSavingAtOnce()
     }
     ChainReport chain;
     const StoreFailure checked = storeRecords->checkChain(chain);
-    QVERIFY2(!checked.failed(), qPrintable(checked.message));
+    QVERIFY2(!checked.failed(), qPrintable(quarvet::messages::storeFault(checked.fault)));
     QVERIFY(!chain.broken);
     QCOMPARE(chain.count, 400);
     QString head;
@@ -537,7 +538,7 @@ void TestRecords::killedSaveLeavesWholeRecords()
     }
     QList<Record> records;
     const StoreFailure failure = storeRecords->list(QString(), records);
-    QVERIFY2(!failure.failed(), qPrintable(failure.message));
+    QVERIFY2(!failure.failed(), qPrintable(quarvet::messages::storeFault(failure.fault)));
     QVERIFY(!records.isEmpty());
     for (const Record& record : records)
         QCOMPARE(record.verification.size(), 3);
@@ -606,7 +607,7 @@ void TestRecords::heldSchemaLockStallsNoSave()
     const StoreFailure saved = records->add(sample("B"));
     holder.kill();
     holder.waitForFinished(30000);
-    QVERIFY2(!saved.failed(), qPrintable(saved.message));
+    QVERIFY2(!saved.failed(), qPrintable(quarvet::messages::storeFault(saved.fault)));
 }
 
 void TestRecords::postgresUrls_data()
@@ -767,8 +768,8 @@ void TestRecords::storeChoice()
         return;
     QList<Record> records;
     const StoreFailure failure = store->list(QString(), records);
-    QVERIFY2(failure.message.contains(refusal) && !failure.message.contains("S3cret"),
-             qPrintable(failure.message));
+    QVERIFY2(quarvet::messages::storeFault(failure.fault).contains(refusal) && !quarvet::messages::storeFault(failure.fault).contains("S3cret"),
+             qPrintable(quarvet::messages::storeFault(failure.fault)));
     QVERIFY(store->add(sample("A")).failed());
 }
 

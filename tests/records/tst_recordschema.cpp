@@ -1,3 +1,4 @@
+#include "messages/storemessages.h"
 #include "records/chain.h"
 #include "records/columns.h"
 #include "records/postgresrecordstore.h"
@@ -179,7 +180,7 @@ void TestRecordSchema::schema1FileUpgradedKeepsEveryField()
         }
         QList<Record> records;
         const StoreFailure read = store.list(QString(), records);
-        QVERIFY2(!read.failed(), qPrintable(read.message));
+        QVERIFY2(!read.failed(), qPrintable(quarvet::messages::storeFault(read.fault)));
         if (upgraded)
             records.removeFirst(); // the newest: the record the upgrade came with
         QCOMPARE(records.size(), expected.size());
@@ -224,7 +225,7 @@ void TestRecordSchema::todaysReleaseFileReadsAsWritten()
         }
         QList<Record> records;
         const StoreFailure read = store.list(QString(), records);
-        QVERIFY2(!read.failed(), qPrintable(read.message));
+        QVERIFY2(!read.failed(), qPrintable(quarvet::messages::storeFault(read.fault)));
         if (upgraded)
             records.removeFirst();
         QCOMPARE(records.size(), expected.size());
@@ -277,7 +278,7 @@ void TestRecordSchema::addedColumnIsOneRowAndOneStep()
                                                      schemaWithTestColumn());
     }();
     const StoreFailure added = grown->add(sample("after", 1700000001000));
-    QVERIFY2(!added.failed(), qPrintable(added.message));
+    QVERIFY2(!added.failed(), qPrintable(quarvet::messages::storeFault(added.fault)));
     QList<Record> records;
     QVERIFY(!grown->list(QString(), records).failed());
     QCOMPARE(records.size(), 2);
@@ -311,9 +312,9 @@ void TestRecordSchema::damagedPagesAreNamedAndLeftAlone()
     file.close();
     const StoreFailure saved = store.add(sample("into damage", 1800000000000));
     QCOMPARE(saved.fault.kind, StoreFaultKind::Damaged);
-    QVERIFY2(saved.message.contains(path) && saved.message.contains("is damaged") &&
-                 saved.message.contains("Nothing was written"),
-             qPrintable(saved.message));
+    QVERIFY2(quarvet::messages::storeFault(saved.fault).contains(path) && quarvet::messages::storeFault(saved.fault).contains("is damaged") &&
+                 quarvet::messages::storeFault(saved.fault).contains("Nothing was written"),
+             qPrintable(quarvet::messages::storeFault(saved.fault)));
     QCOMPARE(contents(path), bytes);
     QList<Record> records;
     QCOMPARE(store.list(QString(), records).fault.kind, StoreFaultKind::Damaged);
@@ -365,7 +366,7 @@ void TestRecordSchema::recordCorrectedOnce()
     QCOMPARE(correctedBy.size(), 2);
     const StoreFailure third = records->add(correctionOf(original, 1700000004000));
     QCOMPARE(third.fault.kind, StoreFaultKind::AlreadyCorrected);
-    QVERIFY2(third.message.contains(original.id.left(8)), qPrintable(third.message));
+    QVERIFY2(quarvet::messages::storeFault(third.fault).contains(original.id.left(8)), qPrintable(quarvet::messages::storeFault(third.fault)));
     // Eight saves of a correction of one record at once, each on a connection of its own.
     QList<QFuture<StoreFailure>> saves;
     for (int n = 0; n < 8; ++n)
@@ -376,7 +377,7 @@ void TestRecordSchema::recordCorrectedOnce()
     for (QFuture<StoreFailure>& save : saves) {
         const StoreFailure failure = save.result();
         QVERIFY2(!failure.failed() || failure.fault.kind == StoreFaultKind::AlreadyCorrected,
-                 qPrintable(failure.message));
+                 qPrintable(quarvet::messages::storeFault(failure.fault)));
         kept += failure.failed() ? 0 : 1;
     }
     QCOMPARE(kept, 1);
@@ -444,7 +445,7 @@ void TestRecordSchema::pagesAndFilterFindEveryMatch()
                 last = listed.position;
                 return true;
             });
-            QVERIFY2(!failure.failed(), qPrintable(failure.message));
+            QVERIFY2(!failure.failed(), qPrintable(quarvet::messages::storeFault(failure.fault)));
             if (limit == 0 || read.size() - before < limit)
                 break;
             filter.after = last;
@@ -496,8 +497,8 @@ void TestRecordSchema::alteredStoresAreRefused()
     QVERIFY(store.runSql(alteration));
     const StoreFailure saved = records->add(sample("after", 1700000001000));
     QCOMPARE(saved.fault.kind, StoreFaultKind::Altered);
-    QVERIFY2(saved.message.contains(records->location()) && saved.message.contains("altered"),
-             qPrintable(saved.message));
+    QVERIFY2(quarvet::messages::storeFault(saved.fault).contains(records->location()) && quarvet::messages::storeFault(saved.fault).contains("altered"),
+             qPrintable(quarvet::messages::storeFault(saved.fault)));
     // Whatever another program did, what is there is never said to be more than it is.
     QList<Record> listed;
     const StoreFailure read = records->list(QString(), listed);
@@ -517,7 +518,7 @@ void TestRecordSchema::newStoreIsTheUsersAlone()
     QList<Record> records;
     const StoreFailure read = store.list(QString(), records);
     ::umask(before);
-    QVERIFY2(!saved.failed() && !read.failed(), qPrintable(saved.message + read.message));
+    QVERIFY2(!saved.failed() && !read.failed(), qPrintable(quarvet::messages::storeFault(saved.fault) + quarvet::messages::storeFault(read.fault)));
     const auto others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther |
                         QFile::WriteOther | QFile::ExeOther;
     for (const QString& made : {folder, path})
@@ -554,7 +555,7 @@ void TestRecordSchema::strangePathsAreNamed()
     SqliteRecordStore store(path);
     const StoreFailure saved = store.add(sample("X", 1700000000000));
     QCOMPARE(int(saved.fault.kind), fault);
-    QVERIFY2(saved.message.contains(path), qPrintable(saved.message));
+    QVERIFY2(quarvet::messages::storeFault(saved.fault).contains(path), qPrintable(quarvet::messages::storeFault(saved.fault)));
     QList<Record> records;
     QCOMPARE(int(store.list(QString(), records).fault.kind), fault);
     QCOMPARE(int(store.checkIntegrity().fault.kind), fault);
