@@ -5,9 +5,10 @@
 #include "memorytextdialog.h"
 #include "recordfields.h"
 
-#include "messages/storemessages.h"
 #include "instrument/memorydecoder.h"
+#include "lab/certificates.h"
 #include "messages/messages.h"
+#include "messages/storemessages.h"
 #include "records/recordformat.h"
 #include "ui/controls.h"
 #include "ui/localeseparators.h"
@@ -65,23 +66,22 @@ QString evaluationFault(const calc::Evaluation& evaluation)
 // The reference from the register, held against the day of the calibration (for a
 // correction, the calibration it corrects), as every face decides it; `problem` says why it
 // cannot be used.
-records::StoreFailure decideInStore(records::RecordStore& store,
-                                    const records::TypedReference& typed,
+records::StoreFailure decideInStore(records::RecordStore& store, const lab::TypedReference& typed,
                                     records::RecordInput& input, QString& problem)
 {
-    QList<records::ReferenceStandard> entries;
-    records::LabSettings lab;
+    QList<lab::ReferenceStandard> entries;
+    lab::LabSettings lab;
     QString lookAlike;
-    records::StoreFailure failure = records::referenceEntries(store, input.referenceId, entries);
+    records::StoreFailure failure = lab::referenceEntries(store, input.referenceId, entries);
     if (!failure.failed() && entries.isEmpty())
-        failure = records::registeredLookAlike(store, input.referenceId, lookAlike);
+        failure = lab::registeredLookAlike(store, input.referenceId, lookAlike);
     if (!failure.failed())
-        failure = records::readLabSettings(store, lab);
+        failure = lab::readLabSettings(store, lab);
     if (!failure.failed() && !input.corrects.isEmpty())
-        failure = records::calibrationDay(store, input.corrects, input.calibrated);
+        failure = lab::calibrationDay(store, input.corrects, input.calibrated);
     const QDate day = input.calibrated.isValid() ? input.calibrated : QDate::currentDate();
     if (!failure.failed())
-        problem = records::decideReference(entries, lab, typed, day, input, lookAlike);
+        problem = lab::decideReference(entries, lab, typed, day, input, lookAlike);
     return failure;
 }
 
@@ -390,13 +390,13 @@ void AdjustmentWindow::offerWhatWasUsed()
     const auto references = std::make_shared<QStringList>();
     offering_->start(
         [store, customers, method, references] {
-            QList<records::ReferenceStandard> standards;
-            records::StoreFailure failure = records::customersUsed(*store, *customers);
+            QList<lab::ReferenceStandard> standards;
+            records::StoreFailure failure = lab::customersUsed(*store, *customers);
             if (!failure.failed())
-                failure = records::lastMethod(*store, *method);
+                failure = lab::lastMethod(*store, *method);
             if (!failure.failed())
-                failure = records::listReferences(*store, standards);
-            for (const records::ReferenceStandard& standard : standards)
+                failure = lab::listReferences(*store, standards);
+            for (const lab::ReferenceStandard& standard : standards)
                 if (standard.usable)
                     *references << standard.identifier;
             return failure;
@@ -414,28 +414,27 @@ void AdjustmentWindow::takeFromRegister(const QString& identifier)
     const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
     if (!store || identifier.isEmpty() || looking_->isBusy())
         return;
-    const auto entries = std::make_shared<QList<records::ReferenceStandard>>();
-    looking_->start(
-        [store, entries, identifier] {
-            return records::referenceEntries(*store, identifier, *entries);
-        },
-        [this, entries](const records::StoreFailure& failure) {
-            if (failure.failed() || entries->isEmpty())
-                return;
-            const records::ReferenceStandard& standard = entries->last();
-            field(CheckField::Uncertainty)->setText(fieldText(standard.U));
-            field(CheckField::ReferenceK)->setText(fieldText(standard.k));
-            field(CheckField::Drift)->setText(fieldText(standard.drift));
-            recordFields_->setReferenceDue(standard.due);
-            ui::showValue(recordStatus_,
-                          QStringLiteral("Reference %1 from the register: its certificate %2, "
-                                         "due %3.")
-                              .arg(standard.identifier, standard.certificate,
-                                   standard.due.toString(Qt::ISODate)));
-        });
+    const auto entries = std::make_shared<QList<lab::ReferenceStandard>>();
+    looking_->start([store, entries,
+                     identifier] { return lab::referenceEntries(*store, identifier, *entries); },
+                    [this, entries](const records::StoreFailure& failure) {
+                        if (failure.failed() || entries->isEmpty())
+                            return;
+                        const lab::ReferenceStandard& standard = entries->last();
+                        field(CheckField::Uncertainty)->setText(fieldText(standard.U));
+                        field(CheckField::ReferenceK)->setText(fieldText(standard.k));
+                        field(CheckField::Drift)->setText(fieldText(standard.drift));
+                        recordFields_->setReferenceDue(standard.due);
+                        ui::showValue(
+                            recordStatus_,
+                            QStringLiteral("Reference %1 from the register: its certificate %2, "
+                                           "due %3.")
+                                .arg(standard.identifier, standard.certificate,
+                                     standard.due.toString(Qt::ISODate)));
+                    });
 }
 
-records::TypedReference AdjustmentWindow::typedReference() const
+lab::TypedReference AdjustmentWindow::typedReference() const
 {
     const auto typed = [this](CheckField which) {
         return entries_.typed[static_cast<std::size_t>(which)];
@@ -652,7 +651,7 @@ void AdjustmentWindow::saveRecord()
     // beside the window; the record is composed and saved once they are known.
     const auto decided = std::make_shared<records::RecordInput>(*input);
     const auto problem = std::make_shared<QString>();
-    const records::TypedReference typed = typedReference();
+    const lab::TypedReference typed = typedReference();
     saving_->start([store, decided, problem,
                     typed] { return decideInStore(*store, typed, *decided, *problem); },
                    [this, store, decided, problem](const records::StoreFailure& failure) {

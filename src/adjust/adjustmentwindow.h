@@ -5,10 +5,10 @@
 #include "calc/adjustment.h"
 #include "calc/check.h"
 #include "calc/evaluation.h"
+#include "lab/references.h"
 #include "records/record.h"
 #include "records/recordform.h"
 #include "records/recordstore.h"
-#include "records/register.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -98,7 +98,7 @@ private:
                      const records::Record& record);
     void composeAndSave(const std::shared_ptr<records::RecordStore>& store,
                         const records::RecordInput& input);
-    records::TypedReference typedReference() const;
+    lab::TypedReference typedReference() const;
     void takeFromRegister(const QString& identifier);
     void offerWhatWasUsed();
     void finishSaving(const records::Record& record, const records::StoreFailure& failure);

@@ -41,8 +41,7 @@ void setUp(QPdfWriter& writer)
 
 // The page drawn into `file`, or why it could not be.
 records::OutputFaultKind drawInto(QSaveFile& file, const records::Record& record,
-                                  const QString& chainHead,
-                                  const records::CertificateStatus& status)
+                                  const QString& chainHead, const lab::CertificateStatus& status)
 {
     QPdfWriter writer(&file);
     setUp(writer);
@@ -59,7 +58,7 @@ records::OutputFaultKind drawInto(QSaveFile& file, const records::Record& record
 
 records::OutputFault writeCertificateFile(const records::Record& record, const QString& path,
                                           const QStringList& kept, const QString& chainHead,
-                                          const records::CertificateStatus& status)
+                                          const lab::CertificateStatus& status)
 {
     using records::OutputFaultKind;
     // A certificate is signed on the record: never on one that is not what was saved. A record
@@ -100,7 +99,7 @@ bool logoDraws(const QString& logo)
 
 QString writeCertificate(const records::Record& record, const QString& path,
                          const QStringList& kept, const QString& chainHead,
-                         const records::CertificateStatus& status)
+                         const lab::CertificateStatus& status)
 {
     return messages::certificateFault(writeCertificateFile(record, path, kept, chainHead, status));
 }

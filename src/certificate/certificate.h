@@ -1,8 +1,8 @@
 #pragma once
 
+#include "lab/certificates.h"
 #include "records/outputfile.h"
 #include "records/record.h"
-#include "records/register.h"
 
 #include <QString>
 
@@ -20,7 +20,7 @@ namespace quarvet::certificate {
 records::OutputFault writeCertificateFile(const records::Record& record, const QString& path,
                                           const QStringList& kept = {},
                                           const QString& chainHead = {},
-                                          const records::CertificateStatus& status = {});
+                                          const lab::CertificateStatus& status = {});
 
 // Whether a logo as the laboratory's settings keep it ("png:" or "svg:" and base64) draws as
 // an image: checked when it is set, so that no certificate goes without it.
@@ -29,6 +29,6 @@ bool logoDraws(const QString& logo);
 // The same, said: empty on success, else one sentence naming the file and what went wrong.
 QString writeCertificate(const records::Record& record, const QString& path,
                          const QStringList& kept = {}, const QString& chainHead = {},
-                         const records::CertificateStatus& status = {});
+                         const lab::CertificateStatus& status = {});
 
 } // namespace quarvet::certificate

@@ -71,7 +71,7 @@ QString dateText(const QDate& date)
 }
 
 // The laboratory as the page's header names it.
-QStringList labLines(const records::LabSettings& lab)
+QStringList labLines(const lab::LabSettings& lab)
 {
     const QString name = lab.value(QStringLiteral("name"));
     QStringList lines{name.isEmpty() ? QStringLiteral("Laboratory not named") : name};
@@ -85,7 +85,7 @@ QStringList labLines(const records::LabSettings& lab)
     return lines;
 }
 
-QString numberText(const records::CertificateStatus& status)
+QString numberText(const lab::CertificateStatus& status)
 {
     if (!status.issue)
         return QStringLiteral("Draft: not issued");
@@ -93,7 +93,7 @@ QString numberText(const records::CertificateStatus& status)
 }
 
 // What an amendment amends and replaces; the certificates not issued are named by record.
-QString amendmentText(const records::CertificateStatus& status)
+QString amendmentText(const lab::CertificateStatus& status)
 {
     QString said =
         QStringLiteral("Amendment %1 to certificate %2").arg(status.amendment).arg(status.amends);
@@ -103,7 +103,7 @@ QString amendmentText(const records::CertificateStatus& status)
 }
 
 // Its number and dates, for whom, of what, by which method.
-void drawCertificate(Sheet& sheet, const Record& record, const records::CertificateStatus& status)
+void drawCertificate(Sheet& sheet, const Record& record, const lab::CertificateStatus& status)
 {
     const QDate calibrated =
         status.calibrated.isValid() ? status.calibrated : record.createdUtc.toLocalTime().date();
@@ -445,7 +445,7 @@ void drawVerification(Sheet& sheet, const Record& record)
 }
 
 // What the results do and do not say, with the laboratory's own statements.
-void drawStatements(Sheet& sheet, const records::LabSettings& lab)
+void drawStatements(Sheet& sheet, const lab::LabSettings& lab)
 {
     QString said = QStringLiteral("The results relate only to the item calibrated. This "
                                   "certificate shall not be reproduced except in full.");
@@ -501,7 +501,7 @@ namespace {
 
 // Who performed the calibration and who authorised the certificate, each to sign above.
 std::vector<std::pair<QString, QString>> signers(const Record& record,
-                                                 const records::CertificateStatus& status)
+                                                 const lab::CertificateStatus& status)
 {
     return {{QStringLiteral("Performed by"), record.technician},
             status.issue
@@ -511,7 +511,7 @@ std::vector<std::pair<QString, QString>> signers(const Record& record,
             {QStringLiteral("Date"), QString()}};
 }
 
-QString footerText(const records::CertificateStatus& status, int page, int pages)
+QString footerText(const lab::CertificateStatus& status, int page, int pages)
 {
     QString said = QStringLiteral("Certificate %1 · Page %2 of %3")
                        .arg(numberText(status))
@@ -527,7 +527,7 @@ QString footerText(const records::CertificateStatus& status, int page, int pages
 constexpr qsizetype rowsPerPage = 40;
 
 void drawFurtherPages(Sheet& sheet, const std::vector<QStringList>& further,
-                      const records::CertificateStatus& status, int pages)
+                      const lab::CertificateStatus& status, int pages)
 {
     for (int page = 2; page <= pages; ++page) {
         if (!sheet.newPage())
@@ -544,7 +544,7 @@ void drawFurtherPages(Sheet& sheet, const std::vector<QStringList>& further,
 } // namespace
 
 void drawCertificatePage(QPainter& painter, const Record& record, const QString& chainHead,
-                         const records::CertificateStatus& status)
+                         const lab::CertificateStatus& status)
 {
     Sheet sheet(painter);
     sheet.header(QStringLiteral("Calibration certificate"), labLines(status.lab),

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "lab/certificates.h"
 #include "records/record.h"
-#include "records/register.h"
 
 class QPainter;
 
@@ -13,6 +13,6 @@ namespace quarvet::certificate {
 // `chainHead` is the hash of the last record the store held when the page was written.
 // `status` says whether it is issued, a copy or a draft.
 void drawCertificatePage(QPainter& painter, const records::Record& record, const QString& chainHead,
-                         const records::CertificateStatus& status = {});
+                         const lab::CertificateStatus& status = {});
 
 } // namespace quarvet::certificate

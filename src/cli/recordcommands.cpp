@@ -6,12 +6,14 @@
 #include "calc/adjustment.h"
 #include "calc/check.h"
 #include "calc/utf8text.h"
+#include "lab/certificates.h"
+#include "lab/labsettings.h"
+#include "lab/references.h"
 #include "messages/messages.h"
 #include "messages/storemessages.h"
 #include "records/outputfile.h"
 #include "records/recordform.h"
 #include "records/recordformat.h"
-#include "records/register.h"
 
 #include <QUuid>
 
@@ -378,15 +380,14 @@ bool resolveCorrection(const Options& options, records::RecordInput& input, Reco
 bool resolveReference(const Options& options, records::RecordInput& input, RecordsContext& context,
                       Output& io)
 {
-    QList<records::ReferenceStandard> entries;
-    records::LabSettings lab;
+    QList<lab::ReferenceStandard> entries;
+    lab::LabSettings lab;
     QString lookAlike;
-    records::StoreFailure read =
-        records::referenceEntries(context.store, input.referenceId, entries);
+    records::StoreFailure read = lab::referenceEntries(context.store, input.referenceId, entries);
     if (!read.failed() && entries.isEmpty())
-        read = records::registeredLookAlike(context.store, input.referenceId, lookAlike);
+        read = lab::registeredLookAlike(context.store, input.referenceId, lookAlike);
     if (!read.failed())
-        read = records::readLabSettings(context.store, lab);
+        read = lab::readLabSettings(context.store, lab);
     if (read.failed())
         return refusal(messages::storeFault(read.fault), io), false;
     const auto given = [&](const char* option) {
@@ -394,17 +395,16 @@ bool resolveReference(const Options& options, records::RecordInput& input, Recor
                    ? QString::fromLatin1(option) + QLatin1Char(' ') + text(options.at(option)[0])
                    : QString::fromLatin1(option);
     };
-    records::TypedReference typed{options.count("--reference-u") > 0,
-                                  options.count("--reference-k") > 0,
-                                  options.count("--drift") > 0,
-                                  options.count("--reference-due") > 0,
-                                  given("--reference-u"),
-                                  given("--reference-k"),
-                                  given("--drift"),
-                                  given("--reference-due")};
+    lab::TypedReference typed{options.count("--reference-u") > 0,
+                              options.count("--reference-k") > 0,
+                              options.count("--drift") > 0,
+                              options.count("--reference-due") > 0,
+                              given("--reference-u"),
+                              given("--reference-k"),
+                              given("--drift"),
+                              given("--reference-due")};
     const QDate day = input.calibrated.isValid() ? input.calibrated : context.today;
-    if (const QString problem =
-            records::decideReference(entries, lab, typed, day, input, lookAlike);
+    if (const QString problem = lab::decideReference(entries, lab, typed, day, input, lookAlike);
         !problem.isEmpty())
         return refusal(problem, io), false;
     return true;
@@ -524,7 +524,9 @@ std::optional<records::ListedRecord> recordByPrefix(const QString& prefix, Recor
         });
     }
     if (failure.failed() || count != 1) {
-        refusal(failure.failed() ? messages::storeFault(failure.fault) : messages::idPrefixFault(count, prefix), io);
+        refusal(failure.failed() ? messages::storeFault(failure.fault)
+                                 : messages::idPrefixFault(count, prefix),
+                io);
         return std::nullopt;
     }
     return found;
@@ -533,10 +535,10 @@ std::optional<records::ListedRecord> recordByPrefix(const QString& prefix, Recor
 // Whether the record's certificate was issued, and by which certificate a correction
 // supersedes it.
 bool statusOf(const records::ListedRecord& listed, RecordsContext& context,
-              records::CertificateStatus& status, Output& io)
+              lab::CertificateStatus& status, Output& io)
 {
     const records::StoreFailure failure =
-        records::certificateStatus(context.store, listed.record, listed.correctedBy, status);
+        lab::certificateStatus(context.store, listed.record, listed.correctedBy, status);
     if (failure.failed())
         refusal(messages::storeFault(failure.fault), io);
     return !failure.failed();
@@ -545,7 +547,7 @@ bool statusOf(const records::ListedRecord& listed, RecordsContext& context,
 // The certificate written with the chain head it was issued under, or for a draft the
 // store's head now; false, said, when it could not be.
 bool writeWithHead(const records::Record& record, const std::string& file,
-                   const records::CertificateStatus& status, RecordsContext& context, Output& io)
+                   const lab::CertificateStatus& status, RecordsContext& context, Output& io)
 {
     QString head = status.issue ? status.issue->chainHead : QString();
     records::StoreFailure failure;
@@ -573,7 +575,7 @@ int certificateCommand(const std::vector<std::string>& args, RecordsContext& con
     if (prefix.isEmpty())
         return usageFault("records certificate needs a record id", io);
     const auto listed = recordByPrefix(prefix, context, io);
-    records::CertificateStatus status;
+    lab::CertificateStatus status;
     if (!listed || !statusOf(*listed, context, status, io))
         return failure;
     status.copy = status.issue.has_value();
@@ -638,12 +640,12 @@ int issueCommand(const std::vector<std::string>& args, RecordsContext& context, 
             records::certificateOutput(listed->record, text(file), context.store.files());
         output.failed())
         return refusal(messages::certificateFault(output), io);
-    records::CertificateIssue issue{
+    lab::CertificateIssue issue{
         0, {}, listed->record.id, QDateTime::currentDateTimeUtc(), words->by, words->role, {}, {}};
-    if (const records::StoreFailure issued = records::issueCertificate(context.store, issue);
+    if (const records::StoreFailure issued = lab::issueCertificate(context.store, issue);
         issued.failed())
         return refusal(messages::storeFault(issued.fault), io);
-    records::CertificateStatus status;
+    lab::CertificateStatus status;
     if (!statusOf(*listed, context, status, io))
         return failure;
     status.issue = issue;

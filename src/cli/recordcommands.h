@@ -3,8 +3,8 @@
 #include "cli/run.h"
 
 #include "calc/entry.h"
+#include "lab/certificates.h"
 #include "records/recordstore.h"
-#include "records/register.h"
 
 #include <QDate>
 
@@ -20,7 +20,7 @@ struct RecordsContext {
     records::RecordStore& store;
     QDate today;
     std::function<QString(const records::Record&, const QString& path, const QStringList& kept,
-                          const QString& chainHead, const records::CertificateStatus& status)>
+                          const QString& chainHead, const lab::CertificateStatus& status)>
         writeCertificate;
 };
 

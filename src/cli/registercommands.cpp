@@ -4,10 +4,12 @@
 
 #include "calc/utf8text.h"
 #include "certificate/certificate.h"
+#include "lab/certificates.h"
+#include "lab/labsettings.h"
+#include "lab/references.h"
 #include "messages/storemessages.h"
 #include "records/recordform.h"
 #include "records/recordformat.h"
-#include "records/register.h"
 
 #include <QFile>
 
@@ -32,16 +34,16 @@ const std::vector<std::pair<const char*, const char*>>& labOptions()
 
 int labShow(RecordsContext& context, Output& io)
 {
-    records::LabSettings settings;
-    if (const records::StoreFailure read = records::readLabSettings(context.store, settings);
+    lab::LabSettings settings;
+    if (const records::StoreFailure read = lab::readLabSettings(context.store, settings);
         read.failed())
         return refusal(messages::storeFault(read.fault), io);
-    for (const QString& name : records::LabSettings::names()) {
+    for (const QString& name : lab::LabSettings::names()) {
         QString value = settings.value(name);
         if (name == QLatin1String("logo"))
             value = value.isEmpty() ? QString() : QStringLiteral("(%1 bytes)").arg(value.size());
         else if (name == QLatin1String("pattern") && value.isEmpty())
-            value = QString::fromLatin1(records::defaultNumberPattern);
+            value = QString::fromLatin1(lab::defaultNumberPattern);
         io.out << said(name) << '\t' << said(records::printableText(value)) << '\n';
     }
     io.out.flush();
@@ -52,7 +54,7 @@ int labShow(RecordsContext& context, Output& io)
 bool readLogo(const QString& path, QMap<QString, QString>& values, Output& io)
 {
     QString fault;
-    const QString logo = records::logoFromFile(path, fault);
+    const QString logo = lab::logoFromFile(path, fault);
     if (logo.isEmpty())
         return refusal(fault, io), false;
     if (!certificate::logoDraws(logo))
@@ -80,7 +82,7 @@ int labSet(const std::vector<std::string>& args, RecordsContext& context, Output
             values.insert(QString::fromLatin1(setting), text(value));
         }
     for (auto at = values.cbegin(); at != values.cend(); ++at)
-        if (const QString problem = records::labSettingProblem(at.key(), at.value());
+        if (const QString problem = lab::labSettingProblem(at.key(), at.value());
             !problem.isEmpty())
             return refusal(problem, io);
     if (options->count("--registered-references-only")) {
@@ -91,8 +93,7 @@ int labSet(const std::vector<std::string>& args, RecordsContext& context, Output
     }
     if (options->count("--logo") && !readLogo(text(options->at("--logo")[0]), values, io))
         return failure;
-    if (const records::StoreFailure set = records::setLabSettings(context.store, values);
-        set.failed())
+    if (const records::StoreFailure set = lab::setLabSettings(context.store, values); set.failed())
         return refusal(messages::storeFault(set.fault), io);
     return success;
 }
@@ -108,7 +109,7 @@ const std::vector<OptionShape>& referenceShapes()
 }
 
 // The texts of a new entry; a refusal said when one is missing, empty or no UTF-8.
-bool referenceTexts(const Options& options, records::ReferenceStandard& standard, Output& io)
+bool referenceTexts(const Options& options, lab::ReferenceStandard& standard, Output& io)
 {
     const std::pair<const char*, QString*> texts[] = {{"--id", &standard.identifier},
                                                       {"--description", &standard.description},
@@ -129,7 +130,7 @@ bool referenceTexts(const Options& options, records::ReferenceStandard& standard
 }
 
 bool referenceNumbers(const Options& options, const calc::Separators& separators,
-                      const QDate& today, records::ReferenceStandard& standard, Output& io)
+                      const QDate& today, lab::ReferenceStandard& standard, Output& io)
 {
     if (!options.count("--u") || !numberOf("--u", options.at("--u")[0], separators, standard.U, io))
         return !options.count("--u") ? (usageFault("references add needs --u", io), false) : false;
@@ -148,7 +149,7 @@ bool referenceNumbers(const Options& options, const calc::Separators& separators
         }
         (QByteArray(option) == "--due" ? standard.due : standard.calibrated) = date;
     }
-    if (const QString problem = records::referenceProblem(standard, today); !problem.isEmpty())
+    if (const QString problem = lab::referenceProblem(standard, today); !problem.isEmpty())
         return refusal(problem, io), false;
     return true;
 }
@@ -160,12 +161,12 @@ int referencesAdd(const std::vector<std::string>& args, const calc::Separators& 
     const auto options = readOptions(args, referenceShapes(), fault);
     if (!options)
         return usageFault(fault, io);
-    records::ReferenceStandard standard;
+    lab::ReferenceStandard standard;
     if (!referenceTexts(*options, standard, io))
         return usageError;
     if (!referenceNumbers(*options, separators, context.today, standard, io))
         return failure;
-    if (const records::StoreFailure added = records::addReference(context.store, standard);
+    if (const records::StoreFailure added = lab::addReference(context.store, standard);
         added.failed())
         return refusal(messages::storeFault(added.fault), io);
     io.out << said(standard.identifier) << " entry " << std::to_string(standard.entry) << '\n';
@@ -174,12 +175,12 @@ int referencesAdd(const std::vector<std::string>& args, const calc::Separators& 
 }
 
 // The newest entry of `identifier`; nothing, said, when the register does not hold it.
-std::optional<records::ReferenceStandard> newestEntry(RecordsContext& context,
-                                                      const QString& identifier, Output& io)
+std::optional<lab::ReferenceStandard> newestEntry(RecordsContext& context,
+                                                  const QString& identifier, Output& io)
 {
-    QList<records::ReferenceStandard> entries;
+    QList<lab::ReferenceStandard> entries;
     if (const records::StoreFailure read =
-            records::referenceEntries(context.store, identifier, entries);
+            lab::referenceEntries(context.store, identifier, entries);
         read.failed()) {
         refusal(messages::storeFault(read.fault), io);
         return std::nullopt;
@@ -207,7 +208,7 @@ int referencesWithdraw(const std::vector<std::string>& args, RecordsContext& con
                            .arg(standard->entry),
                        io);
     standard->usable = false;
-    if (const records::StoreFailure added = records::addReference(context.store, *standard);
+    if (const records::StoreFailure added = lab::addReference(context.store, *standard);
         added.failed())
         return refusal(messages::storeFault(added.fault), io);
     io.out << said(standard->identifier) << " withdrawn, entry " << std::to_string(standard->entry)
@@ -217,7 +218,7 @@ int referencesWithdraw(const std::vector<std::string>& args, RecordsContext& con
 }
 
 // One entry as a line of text, CSV or JSON; the columns in the order of `referenceFields`.
-QStringList referenceValues(const records::ReferenceStandard& standard)
+QStringList referenceValues(const lab::ReferenceStandard& standard)
 {
     return {standard.identifier,
             QString::number(standard.entry),
@@ -293,12 +294,12 @@ QString jsonLine(const QStringList& values)
     return QLatin1Char('{') + members.join(QLatin1Char(',')) + QLatin1Char('}');
 }
 
-void writeReferences(const QList<records::ReferenceStandard>& standards, const std::string& format,
+void writeReferences(const QList<lab::ReferenceStandard>& standards, const std::string& format,
                      Output& io)
 {
     if (format == "csv")
         io.out << said(referenceFields().join(QLatin1Char(','))) << "\r\n";
-    for (const records::ReferenceStandard& standard : standards) {
+    for (const lab::ReferenceStandard& standard : standards) {
         QStringList values = referenceValues(standard);
         if (format == "json") {
             io.out << said(jsonLine(values)) << '\n';
@@ -322,8 +323,8 @@ int referencesList(const std::vector<std::string>& args, RecordsContext& context
     if (format != "text" && format != "csv" && format != "json")
         return usageFault("--format is text, csv or json, not '" + calc::printable(format) + "'",
                           io);
-    QList<records::ReferenceStandard> standards;
-    if (const records::StoreFailure read = records::listReferences(context.store, standards);
+    QList<lab::ReferenceStandard> standards;
+    if (const records::StoreFailure read = lab::listReferences(context.store, standards);
         read.failed())
         return refusal(messages::storeFault(read.fault), io);
     writeReferences(standards, format, io);
@@ -335,9 +336,9 @@ int referencesShow(const std::vector<std::string>& args, RecordsContext& context
 {
     if (args.size() != 1)
         return usageFault("references show takes one identifier", io);
-    QList<records::ReferenceStandard> entries;
+    QList<lab::ReferenceStandard> entries;
     if (const records::StoreFailure read =
-            records::referenceEntries(context.store, text(args[0]), entries);
+            lab::referenceEntries(context.store, text(args[0]), entries);
         read.failed())
         return refusal(messages::storeFault(read.fault), io);
     if (entries.isEmpty() && !newestEntry(context, text(args[0]), io))

@@ -5,12 +5,12 @@
 #include "recordtablemodel.h"
 
 #include "certificate/certificate.h"
+#include "lab/certificates.h"
 #include "messages/messages.h"
 #include "messages/storemessages.h"
 #include "records/outputfile.h"
 #include "records/recordform.h"
 #include "records/recordformat.h"
-#include "records/register.h"
 #include "ui/filenameservice.h"
 #include "ui/messageservice.h"
 #include "ui/storecall.h"
@@ -330,9 +330,9 @@ namespace {
 // issued under; not yet, a draft naming the store's head now.
 records::StoreFailure readForCertificate(records::RecordStore& store, const records::Record& record,
                                          const QString& correctedBy, QString& head,
-                                         records::CertificateStatus& status)
+                                         lab::CertificateStatus& status)
 {
-    records::StoreFailure failure = records::certificateStatus(
+    records::StoreFailure failure = lab::certificateStatus(
         store, record, correctedBy.isEmpty() ? QStringList() : QStringList{correctedBy}, status);
     if (!failure.failed() && status.issue)
         head = status.issue->chainHead;
@@ -363,7 +363,7 @@ void HistoryWindow::writeCertificate()
     // window; the page is written once they are known. Issued, it is printed as a copy; not
     // issued, as a draft.
     const auto head = std::make_shared<QString>();
-    const auto status = std::make_shared<records::CertificateStatus>();
+    const auto status = std::make_shared<lab::CertificateStatus>();
     const QString correctedBy = model_->correctedBy(record->id);
     certifying_->start(
         [store, head, status, record = *record, correctedBy] {
@@ -378,13 +378,13 @@ namespace {
 
 // The certificate issued, and what its page needs: the chain's head and its status.
 records::StoreFailure issueInStore(records::RecordStore& store, const records::Record& record,
-                                   const QString& correctedBy, records::CertificateIssue& issue,
-                                   QString& head, records::CertificateStatus& status)
+                                   const QString& correctedBy, lab::CertificateIssue& issue,
+                                   QString& head, lab::CertificateStatus& status)
 {
-    records::StoreFailure failure = records::issueCertificate(store, issue);
+    records::StoreFailure failure = lab::issueCertificate(store, issue);
     head = issue.chainHead;
     if (!failure.failed())
-        failure = records::certificateStatus(
+        failure = lab::certificateStatus(
             store, record, correctedBy.isEmpty() ? QStringList() : QStringList{correctedBy},
             status);
     status.issue = issue;
@@ -474,9 +474,9 @@ void HistoryWindow::issueSelected(const QString& by, const QString& role)
         !issuable(*record, path, store->files()))
         return;
     const auto head = std::make_shared<QString>();
-    const auto status = std::make_shared<records::CertificateStatus>();
+    const auto status = std::make_shared<lab::CertificateStatus>();
     const QString correctedBy = model_->correctedBy(record->id);
-    records::CertificateIssue issue{
+    lab::CertificateIssue issue{
         0, {}, record->id, QDateTime::currentDateTimeUtc(), by.trimmed(), role.trimmed(), {}, {}};
     certifying_->start(
         [store, head, status, record = *record, correctedBy, issue]() mutable {
@@ -494,7 +494,7 @@ void HistoryWindow::issueSelected(const QString& by, const QString& role)
 bool HistoryWindow::writeCertificateFile(const records::StoreFailure& read,
                                          const records::Record& record, const QString& path,
                                          const QStringList& kept, const QString& chainHead,
-                                         const records::CertificateStatus& status)
+                                         const lab::CertificateStatus& status)
 {
     // What the store could not give, or the page that could not be written, is said; a
     // page is said written only once it is.
@@ -574,7 +574,8 @@ void HistoryWindow::exportCsv()
             return writeCsv(path, *store, wanted, *exported);
         },
         [this, path, exported](const records::StoreFailure& failure) {
-            const QString fault = failure.failed() ? messages::storeFault(failure.fault) : exported->fault;
+            const QString fault =
+                failure.failed() ? messages::storeFault(failure.fault) : exported->fault;
             if (!fault.isEmpty()) {
                 status_->setText(QStringLiteral("Nothing was exported."));
                 ui::messages().show(this, ui::messageTitle, fault, ui::MessageService::Icon::Stop);

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "lab/certificates.h"
 #include "records/record.h"
 #include "records/recordstore.h"
-#include "records/register.h"
 
 #include <QWidget>
 
@@ -90,7 +90,7 @@ private:
     // Writes the certificate once the store was read; false, said, when either failed.
     bool writeCertificateFile(const records::StoreFailure& read, const records::Record& record,
                               const QString& path, const QStringList& kept,
-                              const QString& chainHead, const records::CertificateStatus& status);
+                              const QString& chainHead, const lab::CertificateStatus& status);
 
     StoreSource storeSource_;
     RecordTableModel* model_ = nullptr;

@@ -1,7 +1,7 @@
 #include "labwindow.h"
 
-#include "messages/storemessages.h"
 #include "certificate/certificate.h"
+#include "messages/storemessages.h"
 #include "ui/controls.h"
 #include "ui/messageservice.h"
 #include "ui/storecall.h"
@@ -37,7 +37,7 @@ LabWindow::LabWindow(StoreSource storeSource, QWidget* parent)
         form->addRow(QString::fromUtf8(label), field);
     }
     fields_.value(QStringLiteral("pattern"))
-        ->setPlaceholderText(QString::fromLatin1(records::defaultNumberPattern));
+        ->setPlaceholderText(QString::fromLatin1(lab::defaultNumberPattern));
     registeredOnly_ =
         new QCheckBox(QStringLiteral("Reference standards from the &register only"), this);
     form->addRow(QString(), registeredOnly_);
@@ -94,8 +94,8 @@ void LabWindow::reload()
     const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
     if (!store)
         return;
-    const auto settings = std::make_shared<records::LabSettings>();
-    calling_->start([store, settings] { return records::readLabSettings(*store, *settings); },
+    const auto settings = std::make_shared<lab::LabSettings>();
+    calling_->start([store, settings] { return lab::readLabSettings(*store, *settings); },
                     [this, settings](const records::StoreFailure& failure) {
                         if (failure.failed())
                             ui::showValue(status_, messages::storeFault(failure.fault));
@@ -104,7 +104,7 @@ void LabWindow::reload()
                     });
 }
 
-void LabWindow::show(const records::LabSettings& settings)
+void LabWindow::show(const lab::LabSettings& settings)
 {
     read_ = settings;
     for (auto at = fields_.cbegin(); at != fields_.cend(); ++at)
@@ -118,7 +118,7 @@ void LabWindow::show(const records::LabSettings& settings)
 bool LabWindow::takeLogo(const QString& path)
 {
     QString fault;
-    QString logo = records::logoFromFile(path, fault);
+    QString logo = lab::logoFromFile(path, fault);
     if (!logo.isEmpty() && !certificate::logoDraws(logo)) {
         fault = QStringLiteral("the logo %1 does not read as an image").arg(path);
         logo.clear();
@@ -154,7 +154,7 @@ void LabWindow::save()
 {
     const QMap<QString, QString> changed = values();
     for (auto at = changed.cbegin(); at != changed.cend(); ++at)
-        if (const QString problem = records::labSettingProblem(at.key(), at.value());
+        if (const QString problem = lab::labSettingProblem(at.key(), at.value());
             !problem.isEmpty()) {
             ui::messages().show(this, ui::messageTitle, problem, ui::MessageService::Icon::Stop);
             return;
@@ -162,10 +162,11 @@ void LabWindow::save()
     const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
     if (changed.isEmpty() || !store || calling_->isBusy())
         return;
-    calling_->start([store, changed] { return records::setLabSettings(*store, changed); },
+    calling_->start([store, changed] { return lab::setLabSettings(*store, changed); },
                     [this](const records::StoreFailure& failure) {
                         if (failure.failed()) {
-                            ui::messages().show(this, ui::messageTitle, messages::storeFault(failure.fault),
+                            ui::messages().show(this, ui::messageTitle,
+                                                messages::storeFault(failure.fault),
                                                 ui::MessageService::Icon::Stop);
                             return;
                         }

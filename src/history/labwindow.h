@@ -1,7 +1,7 @@
 #pragma once
 
+#include "lab/labsettings.h"
 #include "records/recordstore.h"
-#include "records/register.h"
 
 #include <QMap>
 #include <QWidget>
@@ -43,7 +43,7 @@ private:
     QLineEdit* addField(const QString& accessibleName, const QString& placeholder = {});
     QPushButton* logoButton();
     QLabel* addStatus(QVBoxLayout* layout);
-    void show(const records::LabSettings& settings);
+    void show(const lab::LabSettings& settings);
     QMap<QString, QString> values() const;
 
     StoreSource storeSource_;
@@ -52,7 +52,7 @@ private:
     QString logo_;
     QLabel* logoStatus_ = nullptr;
     QLabel* status_ = nullptr;
-    records::LabSettings read_;
+    lab::LabSettings read_;
     ui::StoreCall* calling_ = nullptr;
 };
 

@@ -1,8 +1,8 @@
 #include "referenceswindow.h"
 
-#include "messages/storemessages.h"
 #include "calc/check.h"
 #include "calc/entry.h"
+#include "messages/storemessages.h"
 #include "records/recordform.h"
 #include "records/recordformat.h"
 #include "ui/controls.h"
@@ -28,7 +28,7 @@ const QStringList headings{
     QStringLiteral("Drift (°C)"),    QStringLiteral("Calibrated"),  QStringLiteral("Due"),
     QStringLiteral("In use"),        QStringLiteral("Entry")};
 
-QStringList cellsOf(const records::ReferenceStandard& standard)
+QStringList cellsOf(const lab::ReferenceStandard& standard)
 {
     return {records::printableText(standard.identifier),
             records::printableText(standard.description),
@@ -133,8 +133,8 @@ void ReferencesWindow::reload()
     const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
     if (!store)
         return;
-    const auto standards = std::make_shared<QList<records::ReferenceStandard>>();
-    calling_->start([store, standards] { return records::listReferences(*store, *standards); },
+    const auto standards = std::make_shared<QList<lab::ReferenceStandard>>();
+    calling_->start([store, standards] { return lab::listReferences(*store, *standards); },
                     [this, standards](const records::StoreFailure& failure) {
                         if (failure.failed())
                             ui::showValue(status_, messages::storeFault(failure.fault));
@@ -143,7 +143,7 @@ void ReferencesWindow::reload()
                     });
 }
 
-void ReferencesWindow::show(const QList<records::ReferenceStandard>& standards)
+void ReferencesWindow::show(const QList<lab::ReferenceStandard>& standards)
 {
     shown_ = standards;
     table_->setRowCount(static_cast<int>(standards.size()));
@@ -156,7 +156,7 @@ void ReferencesWindow::show(const QList<records::ReferenceStandard>& standards)
                   QStringLiteral("%1 reference standards in the register.").arg(standards.size()));
 }
 
-bool ReferencesWindow::readForm(records::ReferenceStandard& standard)
+bool ReferencesWindow::readForm(lab::ReferenceStandard& standard)
 {
     standard.identifier = identifier_->text().trimmed();
     standard.description = description_->text().trimmed();
@@ -170,7 +170,7 @@ bool ReferencesWindow::readForm(records::ReferenceStandard& standard)
     standard.drift = drift.value_or(-1);
     standard.calibrated = records::readDueDate(calibrated_->text().trimmed());
     standard.due = records::readDueDate(due_->text().trimmed());
-    const QString problem = records::referenceProblem(standard, QDate::currentDate());
+    const QString problem = lab::referenceProblem(standard, QDate::currentDate());
     if (!problem.isEmpty())
         ui::messages().show(this, ui::messageTitle, problem, ui::MessageService::Icon::Stop);
     return problem.isEmpty();
@@ -178,7 +178,7 @@ bool ReferencesWindow::readForm(records::ReferenceStandard& standard)
 
 void ReferencesWindow::addEntry()
 {
-    records::ReferenceStandard standard;
+    lab::ReferenceStandard standard;
     if (readForm(standard))
         write(standard);
 }
@@ -192,21 +192,22 @@ void ReferencesWindow::withdrawSelected()
                             ui::MessageService::Icon::None);
         return;
     }
-    records::ReferenceStandard standard = shown_[row];
+    lab::ReferenceStandard standard = shown_[row];
     standard.usable = false;
     write(standard);
 }
 
-void ReferencesWindow::write(records::ReferenceStandard standard)
+void ReferencesWindow::write(lab::ReferenceStandard standard)
 {
     const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
     if (!store || calling_->isBusy())
         return;
-    const auto entry = std::make_shared<records::ReferenceStandard>(std::move(standard));
-    calling_->start([store, entry] { return records::addReference(*store, *entry); },
+    const auto entry = std::make_shared<lab::ReferenceStandard>(std::move(standard));
+    calling_->start([store, entry] { return lab::addReference(*store, *entry); },
                     [this, entry](const records::StoreFailure& failure) {
                         if (failure.failed()) {
-                            ui::messages().show(this, ui::messageTitle, messages::storeFault(failure.fault),
+                            ui::messages().show(this, ui::messageTitle,
+                                                messages::storeFault(failure.fault),
                                                 ui::MessageService::Icon::Stop);
                             return;
                         }

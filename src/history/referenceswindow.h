@@ -1,7 +1,7 @@
 #pragma once
 
+#include "lab/references.h"
 #include "records/recordstore.h"
-#include "records/register.h"
 
 #include <QWidget>
 
@@ -42,13 +42,13 @@ signals:
 private:
     QLineEdit* addField(const QString& accessibleName, const QString& placeholder = {});
     void createForm();
-    void show(const QList<records::ReferenceStandard>& standards);
-    void write(records::ReferenceStandard standard);
-    bool readForm(records::ReferenceStandard& standard);
+    void show(const QList<lab::ReferenceStandard>& standards);
+    void write(lab::ReferenceStandard standard);
+    bool readForm(lab::ReferenceStandard& standard);
 
     StoreSource storeSource_;
     QTableWidget* table_ = nullptr;
-    QList<records::ReferenceStandard> shown_;
+    QList<lab::ReferenceStandard> shown_;
     QLineEdit* identifier_ = nullptr;
     QLineEdit* description_ = nullptr;
     QLineEdit* certificate_ = nullptr;

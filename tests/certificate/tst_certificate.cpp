@@ -425,8 +425,8 @@ void TestCertificate::issuedCertificateSaysAll()
         left << quarvet::records::PointResult{200.0 + n, {200.0 + n},           0.01, 1e9, 2,
                                               0.021,     QStringLiteral("Pass")};
     record.asLeftPoints = quarvet::records::pointsText(left);
-    quarvet::records::CertificateStatus status;
-    status.issue = quarvet::records::CertificateIssue{
+    quarvet::lab::CertificateStatus status;
+    status.issue = quarvet::lab::CertificateIssue{
         7,
         QStringLiteral("QL-2026-00007"),
         record.id,

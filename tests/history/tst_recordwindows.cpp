@@ -7,9 +7,10 @@
 #include "history/labwindow.h"
 #include "history/recordtablemodel.h"
 #include "history/referenceswindow.h"
+#include "lab/labsettings.h"
+#include "lab/references.h"
 #include "layoutinvariants.h"
 #include "recordingmessages.h"
-#include "records/register.h"
 #include "records/sqliterecordstore.h"
 #include "samplerecord.h"
 #include "temporarystore.h"
@@ -724,8 +725,8 @@ void TestRecordWindows::registerAndLaboratoryWindows()
     QVERIFY2(messages_->boxes.isEmpty(), qPrintable(messages_->boxes.value(0).text));
     quarvet::records::SqliteRecordStore store(qEnvironmentVariable("XDG_DATA_HOME") +
                                               "/Quarvet/records.sqlite");
-    quarvet::records::LabSettings settings;
-    QVERIFY(!quarvet::records::readLabSettings(store, settings).failed());
+    quarvet::lab::LabSettings settings;
+    QVERIFY(!quarvet::lab::readLabSettings(store, settings).failed());
     QCOMPARE(settings.value("name"), QStringLiteral("Quarvet Lab"));
     QCOMPARE(settings.value("pattern"), QStringLiteral("Q-{seq:3}"));
 }
@@ -737,20 +738,20 @@ void TestRecordWindows::checkTakesTheRegistersReference()
 {
     quarvet::records::SqliteRecordStore store(qEnvironmentVariable("XDG_DATA_HOME") +
                                               "/Quarvet/records.sqlite");
-    quarvet::records::ReferenceStandard standard{"PT-REG",
-                                                 0,
-                                                 "PT100",
-                                                 "C-77",
-                                                 "Acme Cal",
-                                                 0.03,
-                                                 2.0,
-                                                 0.004,
-                                                 QDate::currentDate().addYears(-1),
-                                                 QDate::currentDate().addYears(1),
-                                                 true,
-                                                 {},
-                                                 {}};
-    QVERIFY(!quarvet::records::addReference(store, standard).failed());
+    quarvet::lab::ReferenceStandard standard{"PT-REG",
+                                             0,
+                                             "PT100",
+                                             "C-77",
+                                             "Acme Cal",
+                                             0.03,
+                                             2.0,
+                                             0.004,
+                                             QDate::currentDate().addYears(-1),
+                                             QDate::currentDate().addYears(1),
+                                             true,
+                                             {},
+                                             {}};
+    QVERIFY(!quarvet::lab::addReference(store, standard).failed());
     AdjustmentWindow* check = openCheck();
     fillRecord(check, "SN-REG");
     setText(check, "Customer", "Big Co");

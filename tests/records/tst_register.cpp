@@ -1,13 +1,16 @@
+#include "lab/certificates.h"
+#include "lab/labsettings.h"
+#include "lab/references.h"
 #include "messages/messages.h"
 #include "records/recordform.h"
-#include "records/register.h"
 
 #include <QTest>
 #include <QTimeZone>
 
 using namespace quarvet::records;
+using namespace quarvet::lab;
 
-Q_DECLARE_METATYPE(QList<quarvet::records::ReferenceStandard>)
+Q_DECLARE_METATYPE(QList<quarvet::lab::ReferenceStandard>)
 
 namespace {
 

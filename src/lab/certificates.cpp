@@ -1,0 +1,281 @@
+#include "certificates.h"
+
+#include "labsql.h"
+
+#include <QRegularExpression>
+#include <QTimeZone>
+
+namespace quarvet::lab {
+
+using namespace records;
+
+// The number the next issue takes under `settings`, refused when a certificate has it already
+// (a pattern or prefix changed so that it makes an old number again).
+QSqlError nextNumber(QSqlDatabase database, const LabSettings& settings, const QDateTime& when,
+                     qint64& sequence, QString& number)
+{
+    QVariant last;
+    QSqlError error = firstValue(
+        database, QStringLiteral("SELECT max(sequence) FROM certificate_issues"), {}, last);
+    if (error.isValid())
+        return error;
+    const QString pattern = settings.value(QStringLiteral("pattern"));
+    sequence = last.toLongLong() + 1;
+    number = certificateNumber(
+        pattern.isEmpty() ? QString::fromLatin1(defaultNumberPattern) : pattern, sequence,
+        // The laboratory's year, as its people date things: at 00:30 on 1 January it is the new
+        // year's number, whatever the year in UTC.
+        when.toLocalTime().date().year(), settings.value(QStringLiteral("prefix")));
+    QVariant taken;
+    error = firstValue(database,
+                       QStringLiteral("SELECT record_id FROM certificate_issues WHERE number = ?"),
+                       {number}, taken);
+    if (!error.isValid() && taken.isValid())
+        return refused(StoreFaultKind::NumberTaken, number);
+    return error;
+}
+namespace {
+
+// Whether the record can be issued: there, not corrected, not issued yet.
+QSqlError issuable(QSqlDatabase database, const QString& recordId)
+{
+    QVariant found;
+    QSqlError error = firstValue(database, QStringLiteral("SELECT id FROM records WHERE id = ?"),
+                                 {recordId}, found);
+    if (!error.isValid() && !found.isValid())
+        return refused(StoreFaultKind::NoSuchRecord, recordId);
+    QVariant correction;
+    if (!error.isValid())
+        error = firstValue(database, QStringLiteral("SELECT id FROM records WHERE corrects = ?"),
+                           {recordId}, correction);
+    if (!error.isValid() && correction.isValid())
+        return refused(StoreFaultKind::Superseded, correction.toString());
+    QVariant number;
+    if (!error.isValid())
+        error = firstValue(database,
+                           QStringLiteral("SELECT number FROM certificate_issues WHERE "
+                                          "record_id = ?"),
+                           {recordId}, number);
+    if (!error.isValid() && number.isValid())
+        return refused(StoreFaultKind::AlreadyIssued, number.toString());
+    return error;
+}
+
+QSqlError insertIssue(QSqlDatabase database, const Dialect& dialect, const QString& savedBy,
+                      CertificateIssue& issue)
+{
+    QSqlError error = serialised(database, dialect);
+    if (!error.isValid())
+        error = issuable(database, issue.recordId);
+    LabSettings settings;
+    if (!error.isValid())
+        error = readSettings(database, settings);
+    if (!error.isValid())
+        error = nextNumber(database, settings, issue.issuedUtc, issue.sequence, issue.number);
+    if (error.isValid())
+        return error;
+    QVariant head;
+    error = firstValue(database,
+                       QStringLiteral("SELECT hash FROM records ORDER BY %1 DESC LIMIT 1")
+                           .arg(QLatin1String(dialect.orderColumn)),
+                       {}, head);
+    if (error.isValid())
+        return error;
+    issue.chainHead = head.toString();
+    issue.savedBy = savedBy;
+    QSqlQuery query(database);
+    return exec(query,
+                QStringLiteral("INSERT INTO certificate_issues (sequence, number, record_id, "
+                               "issued_utc, issued_by, role, saved_by, chain_head) VALUES (?, ?, "
+                               "?, ?, ?, ?, ?, ?)"),
+                {issue.sequence, issue.number, issue.recordId,
+                 issue.issuedUtc.toUTC().toString(Qt::ISODateWithMs), issue.issuedBy, issue.role,
+                 savedBy, issue.chainHead});
+}
+} // namespace
+
+bool validNumberPattern(const QString& pattern)
+{
+    static const QRegularExpression placeholder(QStringLiteral("\\{([^}]*)\\}"));
+    int sequences = 0;
+    for (const QRegularExpressionMatch& match : placeholder.globalMatch(pattern)) {
+        static const QRegularExpression known(
+            QStringLiteral("^(year|prefix|seq|seq:([1-9]|1[0-2]))$"));
+        if (!known.match(match.captured(1)).hasMatch())
+            return false;
+        sequences += match.captured(1).startsWith(QLatin1String("seq")) ? 1 : 0;
+    }
+    // Braces that open no placeholder would be read as one by a later version.
+    QString rest = pattern;
+    rest.remove(placeholder);
+    return sequences == 1 && !rest.contains(QLatin1Char('{')) && !rest.contains(QLatin1Char('}'));
+}
+
+QString certificateNumber(const QString& pattern, qint64 sequence, int year, const QString& prefix)
+{
+    static const QRegularExpression placeholder(
+        QStringLiteral("\\{(year|prefix|seq)(?::(\\d+))?\\}"));
+    QString number;
+    qsizetype from = 0;
+    for (const QRegularExpressionMatch& match : placeholder.globalMatch(pattern)) {
+        number += pattern.mid(from, match.capturedStart() - from);
+        const QString name = match.captured(1);
+        if (name == QLatin1String("year"))
+            number += QString::number(year);
+        else if (name == QLatin1String("prefix"))
+            number += prefix;
+        else
+            number +=
+                QStringLiteral("%1").arg(sequence, match.captured(2).toInt(), 10, QLatin1Char('0'));
+        from = match.capturedEnd();
+    }
+    return number + pattern.mid(from);
+}
+
+namespace {
+
+// The record of `id`, read whole; none when the store does not hold it.
+StoreFailure recordOf(RecordStore& store, const QString& id, std::optional<Record>& record)
+{
+    QList<Record> found;
+    RecordFilter filter = RecordFilter::ofIdPrefix(id);
+    filter.limit = 1;
+    const StoreFailure failure = store.list(filter, found);
+    record = found.isEmpty() || found[0].id != id ? std::nullopt : std::optional(found[0]);
+    return failure;
+}
+
+// For a correction: the line of records it corrects, back to the first, with their issues.
+StoreFailure amendmentOf(RecordStore& store, const Record& record, CertificateStatus& status)
+{
+    status.calibrated = record.createdUtc.toLocalTime().date();
+    QString id = record.corrects;
+    for (int step = 0; !id.isEmpty() && step < 10000; ++step) {
+        std::optional<Record> corrected;
+        std::optional<CertificateIssue> issue;
+        StoreFailure failure = recordOf(store, id, corrected);
+        if (!failure.failed() && corrected)
+            failure = readIssue(store, id, issue);
+        if (failure.failed() || !corrected)
+            return failure;
+        // Only certificates issued count: the nearest replaced, the first amended.
+        if (issue) {
+            ++status.amendment;
+            if (status.replaces.isEmpty())
+                status.replaces = issue->number;
+            status.amends = issue->number;
+        }
+        status.calibrated = corrected->createdUtc.toLocalTime().date();
+        id = corrected->corrects;
+    }
+    return {};
+}
+
+} // namespace
+
+StoreFailure calibrationDay(RecordStore& store, const QString& corrects, QDate& day)
+{
+    day = QDate();
+    QString id = corrects;
+    for (int step = 0; step < 10000 && !id.isEmpty(); ++step) {
+        std::optional<Record> record;
+        if (const StoreFailure failure = recordOf(store, id, record); failure.failed() || !record)
+            return failure;
+        day = record->createdUtc.toLocalTime().date();
+        id = record->corrects;
+    }
+    return {};
+}
+
+StoreFailure customersUsed(RecordStore& store, QStringList& customers, int most)
+{
+    customers.clear();
+    return store.inspect([&](QSqlDatabase database, const Dialect&, int version) {
+        if (version < registerVersion)
+            return QSqlError();
+        QSqlQuery query(database);
+        const QSqlError error =
+            exec(query,
+                 QStringLiteral("SELECT DISTINCT customer FROM records WHERE customer IS NOT NULL "
+                                "AND customer <> '' ORDER BY customer LIMIT %1")
+                     .arg(most),
+                 {});
+        while (!error.isValid() && query.next())
+            customers << query.value(0).toString();
+        return error.isValid() ? error : query.lastError();
+    });
+}
+
+StoreFailure lastMethod(RecordStore& store, QString& method)
+{
+    method.clear();
+    return store.inspect([&](QSqlDatabase database, const Dialect& dialect, int version) {
+        if (version < registerVersion)
+            return QSqlError();
+        QVariant value;
+        const QSqlError error = firstValue(
+            database,
+            QStringLiteral("SELECT method FROM records WHERE method IS NOT NULL AND method <> '' "
+                           "ORDER BY created_utc DESC, %1 DESC LIMIT 1")
+                .arg(QLatin1String(dialect.orderColumn)),
+            {}, value);
+        method = value.toString();
+        return error;
+    });
+}
+
+StoreFailure certificateStatus(RecordStore& store, const Record& record,
+                               const QStringList& correctedBy, CertificateStatus& status)
+{
+    StoreFailure failure = readIssue(store, record.id, status.issue);
+    if (!failure.failed() && !correctedBy.isEmpty()) {
+        std::optional<CertificateIssue> correction;
+        failure = readIssue(store, correctedBy.first(), correction);
+        status.supersededBy =
+            correction ? correction->number
+                       : QStringLiteral("of record %1 (not yet issued)").arg(correctedBy.first());
+    }
+    if (!failure.failed())
+        failure = readLabSettings(store, status.lab);
+    if (!failure.failed())
+        failure = amendmentOf(store, record, status);
+    return failure;
+}
+
+StoreFailure issueCertificate(RecordStore& store, CertificateIssue& issue)
+{
+    return store.change(
+        [&](QSqlDatabase database, const Dialect& dialect, const QString& savedBy) {
+            return insertIssue(database, dialect, savedBy, issue);
+        },
+        refusalOf);
+}
+
+StoreFailure readIssue(RecordStore& store, const QString& recordId,
+                       std::optional<CertificateIssue>& issue)
+{
+    issue.reset();
+    return store.inspect([&](QSqlDatabase database, const Dialect&, int version) {
+        if (version < registerVersion)
+            return QSqlError();
+        QSqlQuery query(database);
+        const QSqlError error = exec(query,
+                                     QStringLiteral("SELECT sequence, number, record_id, "
+                                                    "issued_utc, issued_by, role, saved_by, "
+                                                    "chain_head FROM certificate_issues WHERE "
+                                                    "record_id = ?"),
+                                     {recordId});
+        if (!error.isValid() && query.next())
+            issue = CertificateIssue{
+                query.value(0).toLongLong(),
+                query.value(1).toString(),
+                query.value(2).toString(),
+                QDateTime::fromString(query.value(3).toString(), Qt::ISODateWithMs),
+                query.value(4).toString(),
+                query.value(5).toString(),
+                query.value(6).toString(),
+                query.value(7).toString()};
+        return error.isValid() ? error : query.lastError();
+    });
+}
+} // namespace quarvet::lab

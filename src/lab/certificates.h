@@ -1,0 +1,81 @@
+#pragma once
+
+#include "lab/labsettings.h"
+#include "records/record.h"
+#include "records/recordstore.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The issues of certificates, each numbered once from the store and never changed, what a
+// certificate is as it is printed, and what a new record is offered from those before it.
+namespace quarvet::lab {
+
+// The day of the calibration a correction of record `corrects` is held against: that of the
+// first record of its line of corrections. Invalid when the store holds no such record.
+records::StoreFailure calibrationDay(records::RecordStore& store, const QString& corrects,
+                                     QDate& day);
+// The customers records were made for, in order (at most `most`), and the method of the newest
+// record that names one: what a new record is offered.
+records::StoreFailure customersUsed(records::RecordStore& store, QStringList& customers,
+                                    int most = 500);
+records::StoreFailure lastMethod(records::RecordStore& store, QString& method);
+
+// The pattern numbers are made by when none is set, and whether `pattern` makes numbers:
+// literal text with {year}, {prefix}, and {seq} or {seq:N} (N digits, at most 12) exactly
+// once.
+inline constexpr const char* defaultNumberPattern = "{year}-{seq:5}";
+bool validNumberPattern(const QString& pattern);
+// The number `sequence` makes under `pattern`, in `year`, with the laboratory's `prefix`.
+QString certificateNumber(const QString& pattern, qint64 sequence, int year, const QString& prefix);
+
+// The issue of a record's certificate: once a record, numbered from the store.
+struct CertificateIssue {
+    qint64 sequence = 0;
+    QString number;
+    QString recordId;
+    QDateTime issuedUtc;
+    QString issuedBy; // the person who authorised it, as named at issue
+    QString role;
+    QString savedBy; // who the store says issued it
+    // The hash of the record the store held last at issue: every print names that head, so
+    // a copy is the same certificate.
+    QString chainHead;
+
+    bool operator==(const CertificateIssue&) const = default;
+};
+
+// What a certificate is as it is printed: issued (its first print), a copy of an issued one,
+// or a draft of a record not yet issued; and the record that corrects it, if any.
+struct CertificateStatus {
+    std::optional<CertificateIssue> issue; // none: a draft
+    bool copy = false;
+    QString supersededBy; // the number of the correction's certificate, or its record's id
+    LabSettings lab;      // the laboratory as it is set when the page is written
+    // A correction: how many certificates of the records it corrects were issued before it,
+    // the first of them, which it amends, and the last, which it replaces.
+    int amendment = 0;
+    QString amends;
+    QString replaces;
+    QDate calibrated; // the date of calibration: for a correction, the first record's
+};
+
+// Everything a record's certificate says beside the record: its issue, the certificate that
+// supersedes it (`correctedBy`, newest first, as a listing gives them), the laboratory, and
+// for a correction what it amends and the date of the calibration it corrects.
+records::StoreFailure certificateStatus(records::RecordStore& store, const records::Record& record,
+                                        const QStringList& correctedBy, CertificateStatus& status);
+
+// Issues the certificate of record `recordId`: the next sequence of the store under the
+// laboratory's pattern, in one transaction with the check that the record is there, not yet
+// issued and not corrected. `issue` holds who and when; its number and sequence are set.
+records::StoreFailure issueCertificate(records::RecordStore& store, CertificateIssue& issue);
+// The issue of a record's certificate, if there is one.
+records::StoreFailure readIssue(records::RecordStore& store, const QString& recordId,
+                                std::optional<CertificateIssue>& issue);
+
+} // namespace quarvet::lab

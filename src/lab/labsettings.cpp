@@ -1,0 +1,144 @@
+#include "labsettings.h"
+
+#include "certificates.h"
+#include "labsql.h"
+
+#include "records/recordform.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+namespace quarvet::lab {
+
+using namespace records;
+
+// The newest value of each setting.
+QSqlError readSettings(QSqlDatabase database, LabSettings& settings)
+{
+    QSqlQuery query(database);
+    const QSqlError error =
+        exec(query,
+             QStringLiteral("SELECT s.setting, s.value FROM lab_settings s WHERE s.entry = "
+                            "(SELECT max(n.entry) FROM lab_settings n WHERE n.setting = "
+                            "s.setting)"),
+             {});
+    while (!error.isValid() && query.next())
+        settings.values.insert(query.value(0).toString(), query.value(1).toString());
+    return error.isValid() ? error : query.lastError();
+}
+namespace {
+
+QSqlError insertSettings(QSqlDatabase database, const Dialect& dialect, const QString& savedBy,
+                         const QMap<QString, QString>& values)
+{
+    QVariant last;
+    QSqlError error = serialised(database, dialect);
+    if (!error.isValid() &&
+        (values.contains(QStringLiteral("pattern")) || values.contains(QStringLiteral("prefix")))) {
+        LabSettings changed;
+        error = readSettings(database, changed);
+        for (auto at = values.cbegin(); at != values.cend(); ++at)
+            changed.values.insert(at.key(), at.value());
+        qint64 sequence = 0;
+        QString number;
+        if (!error.isValid())
+            error =
+                nextNumber(database, changed, QDateTime::currentDateTimeUtc(), sequence, number);
+    }
+    if (!error.isValid())
+        error =
+            firstValue(database, QStringLiteral("SELECT max(entry) FROM lab_settings"), {}, last);
+    qint64 entry = last.toLongLong();
+    const QString now = utcNow();
+    for (auto at = values.cbegin(); !error.isValid() && at != values.cend(); ++at) {
+        QSqlQuery query(database);
+        error = exec(query,
+                     QStringLiteral("INSERT INTO lab_settings (entry, setting, value, saved_utc, "
+                                    "saved_by) VALUES (?, ?, ?, ?, ?)"),
+                     {++entry, at.key(), at.value(), now, savedBy});
+    }
+    return error;
+}
+} // namespace
+
+QString labSettingProblem(const QString& name, const QString& value)
+{
+    const bool long_ = name == QLatin1String("address") || name == QLatin1String("statements");
+    if (name == QLatin1String("logo"))
+        return {};
+    if (value.size() > (long_ ? 1000 : 200) || unsafeLine(value))
+        return QStringLiteral("The laboratory's %1 must be one line of at most %2 characters, "
+                              "without control characters or marks that turn text around.")
+            .arg(name)
+            .arg(long_ ? 1000 : 200);
+    if (name == QLatin1String("pattern") && !value.isEmpty() && !validNumberPattern(value))
+        return QStringLiteral("A number pattern holds {seq} or {seq:N} once, and may hold {year} "
+                              "and {prefix}: e.g. {prefix}-{year}-{seq:5}.");
+    return {};
+}
+
+QString logoFromFile(const QString& path, QString& fault)
+{
+    // A plain file only, judged before it is opened: a pipe would never end, a device never
+    // stop giving bytes.
+    constexpr qint64 largest = 512 * 1024;
+    const QFileInfo info(path);
+    if (!info.isFile()) {
+        fault = QStringLiteral("the logo %1 is no file").arg(path);
+        return {};
+    }
+    if (info.size() > largest) {
+        fault = QStringLiteral("the logo %1 is larger than 512 KiB").arg(path);
+        return {};
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        fault = QStringLiteral("the logo %1 cannot be read: %2").arg(path, file.errorString());
+        return {};
+    }
+    const QByteArray bytes = file.read(largest + 1);
+    if (bytes.size() > largest) {
+        fault = QStringLiteral("the logo %1 is larger than 512 KiB").arg(path);
+        return {};
+    }
+    const bool png = bytes.startsWith("\x89PNG\r\n\x1a\n");
+    const bool svg = bytes.left(512).contains("<svg");
+    if (file.error() != QFileDevice::NoError || (!png && !svg)) {
+        fault = QStringLiteral("the logo %1 is no PNG or SVG image").arg(path);
+        return {};
+    }
+    return QString::fromLatin1((png ? "png:" : "svg:") + bytes.toBase64());
+}
+
+const QStringList& LabSettings::names()
+{
+    static const QStringList known{QStringLiteral("name"),
+                                   QStringLiteral("address"),
+                                   QStringLiteral("accreditation"),
+                                   QStringLiteral("accreditation-body"),
+                                   QStringLiteral("pattern"),
+                                   QStringLiteral("prefix"),
+                                   QStringLiteral("statements"),
+                                   QStringLiteral("logo"),
+                                   QStringLiteral("registered-references-only")};
+    return known;
+}
+
+StoreFailure readLabSettings(RecordStore& store, LabSettings& settings)
+{
+    settings = {};
+    return store.inspect([&](QSqlDatabase database, const Dialect&, int version) {
+        return version < registerVersion ? QSqlError() : readSettings(database, settings);
+    });
+}
+
+StoreFailure setLabSettings(RecordStore& store, const QMap<QString, QString>& values)
+{
+    return store.change(
+        [&](QSqlDatabase database, const Dialect& dialect, const QString& savedBy) {
+            return insertSettings(database, dialect, savedBy, values);
+        },
+        refusalOf);
+}
+} // namespace quarvet::lab

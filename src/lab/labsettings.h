@@ -1,0 +1,33 @@
+#pragma once
+
+#include "records/recordstore.h"
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+// The laboratory's settings, kept in the store beside the records: a new value for every
+// change, never an old one changed.
+namespace quarvet::lab {
+
+// The laboratory's settings, each the newest value set; `names` are those the program knows.
+struct LabSettings {
+    QMap<QString, QString> values;
+
+    QString value(const QString& name) const { return values.value(name); }
+    static const QStringList& names();
+};
+records::StoreFailure readLabSettings(records::RecordStore& store, LabSettings& settings);
+// Sets each of `values` (a name of LabSettings::names() to its new value; empty clears it).
+records::StoreFailure setLabSettings(records::RecordStore& store,
+                                     const QMap<QString, QString>& values);
+// The logo of a file as the settings keep it ("png:" or "svg:" and base64); empty, and
+// `fault` saying why, for a file that cannot be read, is larger than 512 KiB, or is no PNG or
+// SVG image.
+QString logoFromFile(const QString& path, QString& fault);
+// What is wrong with a value of a laboratory setting, as a sentence; empty when nothing is:
+// one line (no control character or mark that turns text around), at most 1000 characters
+// for the address and the statements, 200 for the others; a pattern that makes numbers.
+QString labSettingProblem(const QString& name, const QString& value);
+
+} // namespace quarvet::lab

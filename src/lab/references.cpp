@@ -1,0 +1,262 @@
+#include "references.h"
+
+#include "labsql.h"
+
+#include <cmath>
+
+namespace quarvet::lab {
+
+using namespace records;
+
+namespace {
+
+const QString referenceColumns = QStringLiteral(
+    "identifier, entry, description, certificate, calibrated_by, u, k, drift, calibrated, due, "
+    "usable, saved_utc, saved_by");
+
+ReferenceStandard referenceFrom(const QSqlQuery& query)
+{
+    ReferenceStandard standard;
+    standard.identifier = query.value(0).toString();
+    standard.entry = query.value(1).toInt();
+    standard.description = query.value(2).toString();
+    standard.certificate = query.value(3).toString();
+    standard.calibratedBy = query.value(4).toString();
+    standard.U = query.value(5).toDouble();
+    standard.k = query.value(6).toDouble();
+    standard.drift = query.value(7).toDouble();
+    standard.calibrated = QDate::fromString(query.value(8).toString(), Qt::ISODate);
+    standard.due = QDate::fromString(query.value(9).toString(), Qt::ISODate);
+    standard.usable = query.value(10).toInt() != 0;
+    standard.savedUtc = QDateTime::fromString(query.value(11).toString(), Qt::ISODateWithMs);
+    standard.savedBy = query.value(12).toString();
+    return standard;
+}
+
+QSqlError readReferences(QSqlDatabase database, const QString& statement,
+                         const QVariantList& values, QList<ReferenceStandard>& standards)
+{
+    QSqlQuery query(database);
+    const QSqlError error = exec(query, statement, values);
+    while (!error.isValid() && query.next())
+        standards << referenceFrom(query);
+    return error.isValid() ? error : query.lastError();
+}
+
+QSqlError insertReference(QSqlDatabase database, const Dialect& dialect, const QString& savedBy,
+                          ReferenceStandard& standard)
+{
+    QVariant last;
+    QSqlError error = serialised(database, dialect);
+    if (!error.isValid())
+        error = firstValue(database,
+                           QStringLiteral("SELECT max(entry) FROM reference_standards WHERE "
+                                          "identifier = ?"),
+                           {standard.identifier}, last);
+    if (error.isValid())
+        return error;
+    standard.entry = last.toInt() + 1;
+    standard.savedBy = savedBy;
+    standard.savedUtc = QDateTime::currentDateTimeUtc();
+    QSqlQuery query(database);
+    return exec(query,
+                QStringLiteral("INSERT INTO reference_standards (%1) VALUES (?, ?, ?, ?, ?, ?, ?, "
+                               "?, ?, ?, ?, ?, ?)")
+                    .arg(referenceColumns),
+                {standard.identifier, standard.entry, standard.description, standard.certificate,
+                 standard.calibratedBy, standard.U, standard.k, standard.drift,
+                 standard.calibrated.toString(Qt::ISODate), standard.due.toString(Qt::ISODate),
+                 standard.usable ? 1 : 0, standard.savedUtc.toString(Qt::ISODateWithMs), savedBy});
+}
+} // namespace
+
+QString referenceProblem(const ReferenceStandard& standard, const QDate& today)
+{
+    const std::pair<const char*, const QString*> texts[] = {
+        {"identifier", &standard.identifier},
+        {"description", &standard.description},
+        {"certificate", &standard.certificate},
+        {"laboratory that calibrated it", &standard.calibratedBy}};
+    for (const auto& [name, text] : texts)
+        if (text->trimmed().isEmpty() || text->size() > 200 || unsafeLine(*text))
+            return QStringLiteral("The reference's %1 must be one line of 1 to 200 characters, "
+                                  "without control characters or marks that turn text around.")
+                .arg(QLatin1String(name));
+    if (standard.identifier != standard.identifier.trimmed())
+        return QStringLiteral("The reference's identifier must not begin or end with blanks.");
+    if (!std::isfinite(standard.U) || !(standard.U > 0) || !std::isfinite(standard.drift) ||
+        standard.drift < 0 || !(standard.k >= 1 && standard.k <= 10))
+        return QStringLiteral("The reference's U must be a number above 0, its k a number from "
+                              "1 to 10 and its drift a number of at least 0.");
+    if (!standard.calibrated.isValid() || !standard.due.isValid())
+        return QStringLiteral("The reference's dates of calibration and due must be dates, as "
+                              "YYYY-MM-DD.");
+    if (standard.calibrated.year() < 1900 || standard.calibrated > today)
+        return QStringLiteral("The reference's calibration must lie between 1900 and today.");
+    if (standard.due < standard.calibrated)
+        return QStringLiteral("The reference's due date lies before its calibration.");
+    return {};
+}
+
+ReferenceUse referenceUse(const ReferenceStandard& standard, const QDate& calibrated)
+{
+    if (!standard.usable)
+        return ReferenceUse::Withdrawn;
+    return !standard.due.isValid() || standard.due < calibrated ? ReferenceUse::Overdue
+                                                                : ReferenceUse::Usable;
+}
+
+namespace {
+
+// A value typed for a register's reference that is not the register's.
+QString disagreement(bool typed, bool differs, const QString& name,
+                     const ReferenceStandard& standard)
+{
+    if (!typed || !differs)
+        return {};
+    return QStringLiteral("%1 is not what the register holds for %2 (entry %3); leave it out, or "
+                          "take the register's")
+        .arg(name, standard.identifier)
+        .arg(standard.entry);
+}
+
+QString typedReferenceProblem(const LabSettings& lab, const TypedReference& typed,
+                              const RecordInput& input)
+{
+    if (lab.value(QStringLiteral("registered-references-only")) == QLatin1String("yes"))
+        return QStringLiteral("The laboratory takes reference standards from its register "
+                              "only, which does not hold %1.")
+            .arg(input.referenceId);
+    if (!typed.u || !typed.due)
+        return QStringLiteral("The reference standard %1 is not in the register: give its U "
+                              "(%2) and its due date (%3).")
+            .arg(input.referenceId, typed.uName, typed.dueName);
+    return {};
+}
+
+// The entry that stood on the day of the calibration: a correction of an old one names the
+// reference as it was then, not as later entries changed it.
+const ReferenceStandard& standingOn(const QList<ReferenceStandard>& entries, const QDate& day)
+{
+    const ReferenceStandard* standing = &entries.first();
+    for (const ReferenceStandard& entry : entries)
+        if (entry.savedUtc.toLocalTime().date() <= day)
+            standing = &entry;
+    return *standing;
+}
+
+// Why a standard cannot stand behind a calibration on `day`: calibrated after it, withdrawn,
+// or due before it.
+QString useProblem(const ReferenceStandard& standard, const QDate& day)
+{
+    if (standard.calibrated.isValid() && standard.calibrated > day)
+        return QStringLiteral("The reference standard %1 was calibrated on %2, after the "
+                              "calibration on %3: its certificate cannot stand behind it.")
+            .arg(standard.identifier, standard.calibrated.toString(Qt::ISODate),
+                 day.toString(Qt::ISODate));
+    switch (referenceUse(standard, day)) {
+    case ReferenceUse::Withdrawn:
+        return QStringLiteral("The reference standard %1 has been withdrawn from the register "
+                              "and cannot be used.")
+            .arg(standard.identifier);
+    case ReferenceUse::Overdue:
+        return QStringLiteral("The reference standard %1 was due for calibration on %2, before "
+                              "the calibration on %3: it cannot be used.")
+            .arg(standard.identifier, standard.due.toString(Qt::ISODate),
+                 day.toString(Qt::ISODate));
+    default:
+        return {};
+    }
+}
+
+} // namespace
+
+QString decideReference(const QList<ReferenceStandard>& entries, const LabSettings& lab,
+                        const TypedReference& typed, const QDate& day, RecordInput& input,
+                        const QString& lookAlike)
+{
+    if (entries.isEmpty() && !lookAlike.isEmpty())
+        return QStringLiteral("The register holds %1, not %2: name the reference standard as the "
+                              "register does, or give it a name of its own.")
+            .arg(lookAlike, input.referenceId);
+    if (entries.isEmpty()) {
+        const QString problem = typedReferenceProblem(lab, typed, input);
+        if (problem.isEmpty())
+            input.referenceSource = QStringLiteral("typed");
+        return problem;
+    }
+    const ReferenceStandard& standard = standingOn(entries, day);
+    for (const QString& problem :
+         {disagreement(typed.u, input.referenceUncertainty != standard.U, typed.uName, standard),
+          disagreement(typed.k, input.setUp.referenceK != standard.k, typed.kName, standard),
+          disagreement(typed.drift, input.setUp.drift != standard.drift, typed.driftName, standard),
+          disagreement(typed.due, input.referenceDue != standard.due, typed.dueName, standard)})
+        if (!problem.isEmpty())
+            return problem;
+    if (const QString problem = useProblem(standard, day); !problem.isEmpty())
+        return problem;
+    input.referenceUncertainty = standard.U;
+    input.setUp.referenceK = standard.k;
+    input.setUp.drift = standard.drift;
+    input.referenceDue = standard.due;
+    input.referenceSource = QStringLiteral("register");
+    input.referenceCertificate = standard.certificate;
+    input.referenceCalibratedBy = standard.calibratedBy;
+    return {};
+}
+
+StoreFailure addReference(RecordStore& store, ReferenceStandard& standard)
+{
+    return store.change(
+        [&](QSqlDatabase database, const Dialect& dialect, const QString& savedBy) {
+            return insertReference(database, dialect, savedBy, standard);
+        },
+        refusalOf);
+}
+
+StoreFailure listReferences(RecordStore& store, QList<ReferenceStandard>& standards)
+{
+    standards.clear();
+    return store.inspect([&](QSqlDatabase database, const Dialect&, int version) {
+        if (version < registerVersion)
+            return QSqlError();
+        return readReferences(
+            database,
+            QStringLiteral("SELECT %1 FROM reference_standards s WHERE entry = (SELECT "
+                           "max(n.entry) FROM reference_standards n WHERE n.identifier = "
+                           "s.identifier) ORDER BY identifier")
+                .arg(referenceColumns),
+            {}, standards);
+    });
+}
+
+StoreFailure registeredLookAlike(RecordStore& store, const QString& typed, QString& registered)
+{
+    registered.clear();
+    QList<ReferenceStandard> standards;
+    const StoreFailure failure = listReferences(store, standards);
+    const QString folded = typed.toCaseFolded();
+    for (const ReferenceStandard& standard : std::as_const(standards)) {
+        if (standard.identifier == typed)
+            return registered.clear(), failure;
+        if (standard.identifier.toCaseFolded() == folded)
+            registered = standard.identifier;
+    }
+    return failure;
+}
+
+StoreFailure referenceEntries(RecordStore& store, const QString& identifier,
+                              QList<ReferenceStandard>& entries)
+{
+    entries.clear();
+    return store.inspect([&](QSqlDatabase database, const Dialect&, int version) {
+        if (version < registerVersion)
+            return QSqlError();
+        return readReferences(database,
+                              QStringLiteral("SELECT %1 FROM reference_standards WHERE "
+                                             "identifier = ? ORDER BY entry")
+                                  .arg(referenceColumns),
+                              {identifier}, entries);
+    });
+}
+} // namespace quarvet::lab
