@@ -4,6 +4,7 @@
 #include "errorplot.h"
 #include "memorytextdialog.h"
 #include "recordfields.h"
+#include "recordsaving.h"
 
 #include "instrument/memorydecoder.h"
 #include "lab/certificates.h"
@@ -13,7 +14,6 @@
 #include "ui/controls.h"
 #include "ui/localeseparators.h"
 #include "ui/messageservice.h"
-#include "ui/storecall.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -63,41 +63,10 @@ QString evaluationFault(const calc::Evaluation& evaluation)
     }
 }
 
-// The reference from the register, held against the day of the calibration (for a
-// correction, the calibration it corrects), as every face decides it; `problem` says why it
-// cannot be used.
-records::StoreFailure decideInStore(records::RecordStore& store, const lab::TypedReference& typed,
-                                    records::RecordInput& input, QString& problem)
-{
-    QList<lab::ReferenceStandard> entries;
-    lab::LabSettings lab;
-    QString lookAlike;
-    records::StoreFailure failure = lab::referenceEntries(store, input.referenceId, entries);
-    if (!failure.failed() && entries.isEmpty())
-        failure = lab::registeredLookAlike(store, input.referenceId, lookAlike);
-    if (!failure.failed())
-        failure = lab::readLabSettings(store, lab);
-    if (!failure.failed() && !input.corrects.isEmpty())
-        failure = lab::calibrationDay(store, input.corrects, input.calibrated);
-    const QDate day = input.calibrated.isValid() ? input.calibrated : QDate::currentDate();
-    if (!failure.failed())
-        problem = lab::decideReference(entries, lab, typed, day, input, lookAlike);
-    return failure;
-}
-
 // A field whose text is no number, or no code, is marked until it is one.
 void mark(QLineEdit* field, bool wrong)
 {
     field->setStyleSheet(wrong ? QStringLiteral("background: #ffd0d0") : QString());
-}
-
-// Two records that say the same, whenever and under whatever id they were saved.
-bool sameContent(records::Record first, const records::Record& second)
-{
-    first.id = second.id;
-    first.createdUtc = second.createdUtc;
-    first.corrects = second.corrects;
-    return first == second;
 }
 
 // A stored number back in a field, as the user's locale writes it and exactly.
@@ -341,13 +310,25 @@ void AdjustmentWindow::createRecordColumn()
     column->addWidget(recordStatus_);
     column->addStretch(1);
     static_cast<QHBoxLayout*>(layout())->addLayout(column, 2);
-    saving_ = new ui::StoreCall(ui::StoreCall::savingThreads(), this);
-    looking_ = new ui::StoreCall(ui::StoreCall::readingThreads(), this);
-    offering_ = new ui::StoreCall(ui::StoreCall::readingThreads(), this);
-    connect(recordFields_, &RecordFields::referenceEdited, this,
-            &AdjustmentWindow::takeFromRegister);
+    saver_ = new RecordSaving(this);
+    connect(recordFields_, &RecordFields::referenceEdited, saver_, &RecordSaving::lookUp);
+    connectSaving();
+}
+
+void AdjustmentWindow::connectSaving()
+{
+    connect(saver_, &RecordSaving::offered, recordFields_, &RecordFields::offer);
+    connect(saver_, &RecordSaving::found, this, &AdjustmentWindow::showFromRegister);
+    connect(saver_, &RecordSaving::refused, this,
+            qOverload<const records::Refusal&>(&AdjustmentWindow::refuse));
+    connect(saver_, &RecordSaving::refusedSaying, this, [this](const QString& why, bool reference) {
+        refuse(why, reference ? recordFields_->fieldFor(records::RecordField::Reference) : nullptr);
+    });
+    connect(saver_, &RecordSaving::savingStarted, this, &AdjustmentWindow::showSavingStarted);
+    connect(saver_, &RecordSaving::saved, this, &AdjustmentWindow::showSaved);
+    connect(saver_, &RecordSaving::notSaved, this, &AdjustmentWindow::showNotSaved);
     // A database whose network went quiet can keep the answer for long: said, not hidden.
-    connect(saving_, &ui::StoreCall::overdue, this, [this] {
+    connect(saver_, &RecordSaving::overdue, this, [this] {
         ui::showValue(recordStatus_, QStringLiteral("The record store has not answered for two "
                                                     "minutes. The record will be saved whole or "
                                                     "not at all; look in the history before "
@@ -368,76 +349,34 @@ void AdjustmentWindow::setMeasurement(double target1, double target2, double ind
 void AdjustmentWindow::setMeasurement(const std::array<double, 4>& values,
                                       const std::array<QString, 4>& typed)
 {
-    measurement_ = values;
-    typedEntries_ = typed;
+    model_.setMeasurement(values, typed);
     refresh();
 }
 
 void AdjustmentWindow::setRecordStoreSource(StoreSource source)
 {
-    storeSource_ = std::move(source);
-    offerWhatWasUsed();
-}
-
-// The customers of the records before, and the newest record's method, read beside the window.
-void AdjustmentWindow::offerWhatWasUsed()
-{
-    const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
-    if (!store || offering_->isBusy())
-        return;
-    const auto customers = std::make_shared<QStringList>();
-    const auto method = std::make_shared<QString>();
-    const auto references = std::make_shared<QStringList>();
-    offering_->start(
-        [store, customers, method, references] {
-            QList<lab::ReferenceStandard> standards;
-            records::StoreFailure failure = lab::customersUsed(*store, *customers);
-            if (!failure.failed())
-                failure = lab::lastMethod(*store, *method);
-            if (!failure.failed())
-                failure = lab::listReferences(*store, standards);
-            for (const lab::ReferenceStandard& standard : standards)
-                if (standard.usable)
-                    *references << standard.identifier;
-            return failure;
-        },
-        [this, customers, method, references](const records::StoreFailure& failure) {
-            if (!failure.failed())
-                recordFields_->offer(*customers, *method, *references);
-        });
+    saver_->setStoreSource(std::move(source));
+    saver_->offerWhatWasUsed();
 }
 
 // A reference standard the register holds: its U, k, drift and due date into the fields, as
 // the record will take them.
-void AdjustmentWindow::takeFromRegister(const QString& identifier)
+void AdjustmentWindow::showFromRegister(const lab::ReferenceStandard& standard)
 {
-    const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
-    if (!store || identifier.isEmpty() || looking_->isBusy())
-        return;
-    const auto entries = std::make_shared<QList<lab::ReferenceStandard>>();
-    looking_->start([store, entries,
-                     identifier] { return lab::referenceEntries(*store, identifier, *entries); },
-                    [this, entries](const records::StoreFailure& failure) {
-                        if (failure.failed() || entries->isEmpty())
-                            return;
-                        const lab::ReferenceStandard& standard = entries->last();
-                        field(CheckField::Uncertainty)->setText(fieldText(standard.U));
-                        field(CheckField::ReferenceK)->setText(fieldText(standard.k));
-                        field(CheckField::Drift)->setText(fieldText(standard.drift));
-                        recordFields_->setReferenceDue(standard.due);
-                        ui::showValue(
-                            recordStatus_,
-                            QStringLiteral("Reference %1 from the register: its certificate %2, "
-                                           "due %3.")
-                                .arg(standard.identifier, standard.certificate,
-                                     standard.due.toString(Qt::ISODate)));
-                    });
+    field(CheckField::Uncertainty)->setText(fieldText(standard.U));
+    field(CheckField::ReferenceK)->setText(fieldText(standard.k));
+    field(CheckField::Drift)->setText(fieldText(standard.drift));
+    recordFields_->setReferenceDue(standard.due);
+    ui::showValue(
+        recordStatus_,
+        QStringLiteral("Reference %1 from the register: its certificate %2, due %3.")
+            .arg(standard.identifier, standard.certificate, standard.due.toString(Qt::ISODate)));
 }
 
 lab::TypedReference AdjustmentWindow::typedReference() const
 {
     const auto typed = [this](CheckField which) {
-        return entries_.typed[static_cast<std::size_t>(which)];
+        return model_.entries().typed[static_cast<std::size_t>(which)];
     };
     return {typed(CheckField::Uncertainty),
             typed(CheckField::ReferenceK),
@@ -454,66 +393,16 @@ void AdjustmentWindow::correct(const records::Record& record)
     corrects_ = record.id;
     setWindowTitle(QStringLiteral("Adjustment check \u2013 correcting record %1")
                        .arg(records::shortId(record.id)));
-    field(CheckField::CurrentSlope)->setText(record.currentSlopeCode);
-    field(CheckField::CurrentOffset)->setText(record.currentOffsetCode);
-    field(CheckField::Tolerance)
-        ->setText(record.tolerance ? fieldText(*record.tolerance) : QString());
-    field(CheckField::Uncertainty)->setText(fieldText(record.referenceUncertainty));
-    fillBudget(record);
-    // Readings at the two targets go to their points, those at the first other target to the
-    // third; a target read several times, all of them.
-    std::vector<calc::VerificationReading> readings;
-    for (const records::VerificationReading& reading : record.verification)
-        readings.push_back({reading.target, reading.reading});
-    QStringList atPoints[3];
-    std::optional<double> third;
-    for (const calc::PointReadings& point : calc::readingsByTarget(readings)) {
-        const int at = point.target == record.entriesRead[0]   ? 0
-                       : point.target == record.entriesRead[1] ? 1
-                       : !third                                ? 2
-                                                               : -1;
-        if (at == 2)
-            third = point.target;
-        for (double reading : point.readings)
-            if (at >= 0)
-                atPoints[at] << fieldText(reading);
-    }
-    field(CheckField::Reading1)->setText(atPoints[0].join(QLatin1Char(' ')));
-    field(CheckField::Reading2)->setText(atPoints[1].join(QLatin1Char(' ')));
-    field(CheckField::ThirdTarget)->setText(third ? fieldText(*third) : QString());
-    field(CheckField::ThirdReading)->setText(atPoints[2].join(QLatin1Char(' ')));
+    calc::DecisionRule rule = calc::DecisionRule::Guarded;
+    const CheckTexts texts = CheckModel::textsOf(record, rule);
+    for (std::size_t n = 0; n < checkFieldCount; ++n)
+        fields_[n]->setText(texts[n]);
+    ruleChoice_->setCurrentIndex(ruleChoice_->findData(int(rule)));
     recordFields_->fill(record);
     ui::showValue(recordStatus_, QStringLiteral("Correcting record %1: saving makes a new record "
                                                 "that names it.")
                                      .arg(records::shortId(record.id)));
     setMeasurement(record.entriesRead, record.entriesTyped);
-}
-
-// The set-up, the rule and the further readings as found, as the record kept them; blank
-// (the defaults) for a record kept before they were.
-void AdjustmentWindow::fillBudget(const records::Record& record)
-{
-    const auto& setUp = record.setUp;
-    const std::pair<CheckField, std::optional<double>> inputs[] = {
-        {CheckField::ReferenceK, setUp ? std::optional(setUp->referenceK) : std::nullopt},
-        {CheckField::Drift, setUp ? std::optional(setUp->drift) : std::nullopt},
-        {CheckField::Resolution, setUp ? std::optional(setUp->resolution) : std::nullopt},
-        {CheckField::Uniformity, setUp ? std::optional(setUp->uniformity) : std::nullopt},
-        {CheckField::Stability, setUp ? std::optional(setUp->stability) : std::nullopt}};
-    for (const auto& [which, value] : inputs)
-        field(which)->setText(value ? fieldText(*value) : QString());
-    calc::DecisionRule rule = calc::DecisionRule::Guarded;
-    calc::readRule(record.decisionRule.toStdString(), rule);
-    ruleChoice_->setCurrentIndex(ruleChoice_->findData(int(rule)));
-    const QList<records::PointResult> found = records::readPoints(record.asFoundPoints);
-    for (int n = 0; n < 2; ++n) {
-        QStringList further;
-        if (n < found.size())
-            for (qsizetype m = 1; m < found[n].readings.size(); ++m)
-                further << fieldText(found[n].readings[m]);
-        field(n == 0 ? CheckField::FoundReadings1 : CheckField::FoundReadings2)
-            ->setText(further.join(QLatin1Char(' ')));
-    }
 }
 
 void AdjustmentWindow::refuse(const QString& why, QWidget* field)
@@ -539,7 +428,7 @@ QWidget* AdjustmentWindow::fieldFor(const records::Refusal& refusal) const
         if (refusal.point == 1 || refusal.point == 2)
             return field(refusal.point == 1 ? CheckField::Reading1 : CheckField::Reading2);
         if (refusal.point == 3)
-            return field(entries_.typed[static_cast<std::size_t>(CheckField::ThirdTarget)]
+            return field(model_.entries().typed[static_cast<std::size_t>(CheckField::ThirdTarget)]
                              ? CheckField::ThirdReading
                              : CheckField::ThirdTarget);
         return nullptr;
@@ -555,14 +444,15 @@ bool AdjustmentWindow::foreignSeparatorRefused()
     CheckTexts texts;
     for (std::size_t n = 0; n < checkFieldCount; ++n)
         texts[n] = fields_[n]->text();
-    if (const records::Refusal refusal = entries_.foreignRefusal(texts); !refusal.ok()) {
-        const auto first = std::find(entries_.foreign.begin(), entries_.foreign.end(), true);
+    if (const records::Refusal refusal = model_.entries().foreignRefusal(texts); !refusal.ok()) {
+        const auto first =
+            std::find(model_.entries().foreign.begin(), model_.entries().foreign.end(), true);
         refuse(QString::fromStdString(messages::recordRefusal(refusal)),
-               fields_[static_cast<std::size_t>(first - entries_.foreign.begin())]);
+               fields_[static_cast<std::size_t>(first - model_.entries().foreign.begin())]);
         return true;
     }
     const auto pair = calc::probeSeparators(ui::currentSeparators());
-    for (const QString& typed : typedEntries_)
+    for (const QString& typed : model_.typedEntries())
         if (pair && calc::holds(typed.toStdString(), pair->foreign)) {
             refuse(records::foreignSeparator(records::RecordField::Entries, typed.toStdString(),
                                              *pair));
@@ -573,11 +463,11 @@ bool AdjustmentWindow::foreignSeparatorRefused()
 
 bool AdjustmentWindow::entriesRefused()
 {
-    if (entries_.anyWrong()) {
+    if (model_.entries().anyWrong()) {
         QStringList names;
         QWidget* first = nullptr;
         for (std::size_t n = 0; n < checkFieldCount; ++n)
-            if (entries_.wrong[n]) {
+            if (model_.entries().wrong[n]) {
                 names << fields_[n]->accessibleName();
                 first = first ? first : fields_[n];
             }
@@ -587,8 +477,8 @@ bool AdjustmentWindow::entriesRefused()
     }
     if (foreignSeparatorRefused())
         return true;
-    records::Refusal refusal = entries_.incomplete();
-    if (!entries_.uncertainty) {
+    records::Refusal refusal = model_.entries().incomplete();
+    if (!model_.entries().uncertainty) {
         refusal = {};
         refusal.field = records::RecordField::Uncertainty;
         refusal.kind = records::RefusalKind::Empty;
@@ -601,7 +491,7 @@ bool AdjustmentWindow::entriesRefused()
 
 std::optional<records::RecordInput> AdjustmentWindow::recordInput()
 {
-    if (!measurement_) {
+    if (!model_.measurement()) {
         refuse(QStringLiteral("A record holds a calculation: calculate the codes in the main "
                               "window first."),
                nullptr);
@@ -614,103 +504,45 @@ std::optional<records::RecordInput> AdjustmentWindow::recordInput()
     }
     if (entriesRefused())
         return std::nullopt;
-    input.current = *entries_.current;
-    input.referenceUncertainty = *entries_.uncertainty;
-    input.setUp = records::keptSetUp(entries_.budget);
-    for (std::size_t n = 0; n < 2; ++n)
-        input.furtherReadings[n] =
-            QList<double>(entries_.foundReadings[n].begin(), entries_.foundReadings[n].end());
-    input.rule = static_cast<calc::DecisionRule>(ruleChoice_->currentData().toInt());
-    input.tolerance = entries_.tolerance;
-    for (const calc::VerificationReading& reading : entries_.verification(*measurement_))
-        input.verification.append({reading.target, reading.reading});
-    input.entriesRead = *measurement_;
-    input.entriesTyped = typedEntries_;
+    model_.fillRecordInput(input);
     input.corrects = corrects_;
     return input;
 }
 
 bool AdjustmentWindow::isSaving() const
 {
-    return saving_->isBusy();
+    return saver_->isSaving();
 }
 
 void AdjustmentWindow::saveRecord()
 {
-    if (saving_->isBusy())
+    if (saver_->isSaving())
         return;
-    const auto input = recordInput();
-    if (!input)
-        return;
-    const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
-    if (!store) {
-        refuse(QStringLiteral("There is no record store to save to."), nullptr);
-        return;
-    }
-    // The reference from the register, and the day a correction is held against, are read
-    // beside the window; the record is composed and saved once they are known.
-    const auto decided = std::make_shared<records::RecordInput>(*input);
-    const auto problem = std::make_shared<QString>();
-    const lab::TypedReference typed = typedReference();
-    saving_->start([store, decided, problem,
-                    typed] { return decideInStore(*store, typed, *decided, *problem); },
-                   [this, store, decided, problem](const records::StoreFailure& failure) {
-                       if (failure.failed() || !problem->isEmpty()) {
-                           refuse(failure.failed() ? messages::storeFault(failure.fault) : *problem,
-                                  recordFields_->fieldFor(records::RecordField::Reference));
-                           return;
-                       }
-                       composeAndSave(store, *decided);
-                   });
+    if (const auto input = recordInput())
+        saver_->save(*input, typedReference());
 }
 
-void AdjustmentWindow::composeAndSave(const std::shared_ptr<records::RecordStore>& store,
-                                      const records::RecordInput& input)
-{
-    const records::Composition composition =
-        records::composeRecord(input, QDate::currentDate(), QDateTime::currentDateTimeUtc(),
-                               QUuid::createUuid().toString(QUuid::WithoutBraces));
-    if (!composition.ok()) {
-        refuse(composition.refusal);
-        return;
-    }
-    // The store keeps every record for good: pressing Save again on what was just saved would
-    // make a second copy that nobody could remove.
-    if (lastSaved_ && sameContent(*lastSaved_, composition.record)) {
-        refuse(QStringLiteral("This record was saved already (%1). Change what is to be "
-                              "recorded to save another one.")
-                   .arg(records::shortId(lastSaved_->id)),
-               nullptr);
-        return;
-    }
-    startSaving(store, composition.record);
-}
-
-void AdjustmentWindow::startSaving(const std::shared_ptr<records::RecordStore>& store,
-                                   const records::Record& record)
+void AdjustmentWindow::showSavingStarted(const QString& location)
 {
     // What is saved is what the window showed at Ctrl+S: the record fields wait meanwhile.
     saveButton_->setEnabled(false);
     recordFields_->setEnabled(false);
-    ui::showValue(recordStatus_,
-                  QStringLiteral("Saving the record to %1 ...").arg(store->location()));
-    saving_->start(
-        [store, record] { return store->add(record); },
-        [this, record](const records::StoreFailure& failure) { finishSaving(record, failure); });
+    ui::showValue(recordStatus_, QStringLiteral("Saving the record to %1 ...").arg(location));
 }
 
-void AdjustmentWindow::finishSaving(const records::Record& record,
-                                    const records::StoreFailure& failure)
+void AdjustmentWindow::showNotSaved(const QString& why)
 {
     saveButton_->setEnabled(true);
     recordFields_->setEnabled(true);
-    if (failure.failed()) {
-        ui::showValue(recordStatus_, QStringLiteral("The record was not saved."));
-        emit savingFinished(false);
-        refuse(messages::storeFault(failure.fault), nullptr);
-        return;
-    }
-    lastSaved_ = record;
+    ui::showValue(recordStatus_, QStringLiteral("The record was not saved."));
+    emit savingFinished(false);
+    refuse(why, nullptr);
+}
+
+void AdjustmentWindow::showSaved(const records::Record& record)
+{
+    saveButton_->setEnabled(true);
+    recordFields_->setEnabled(true);
     // A further save from a correction corrects this correction, so that the record it
     // corrected never has two live corrections.
     if (!corrects_.isEmpty())
@@ -732,7 +564,7 @@ void AdjustmentWindow::closeEvent(QCloseEvent* event)
 {
     // Closed in the middle of a save, the window would take the outcome with it: it closes
     // once the record is saved, and stays with what was typed when it was not.
-    if (saving_->holdClose(event)) {
+    if (saver_->holdClose(event)) {
         ui::showValue(recordStatus_, QStringLiteral("Saving the record: the window closes once "
                                                     "it is saved."));
         return;
@@ -775,24 +607,10 @@ void AdjustmentWindow::readEntries()
     CheckTexts texts;
     for (std::size_t n = 0; n < checkFieldCount; ++n)
         texts[n] = fields_[n]->text();
-    entries_ = readCheckEntries(texts, ui::currentSeparators());
+    model_.update(texts, ui::currentSeparators(),
+                  static_cast<calc::DecisionRule>(ruleChoice_->currentData().toInt()));
     for (std::size_t n = 0; n < checkFieldCount; ++n)
-        mark(fields_[n], entries_.wrong[n]);
-}
-
-// Each point's budget and the verdicts as found and as left, as a saved record would have
-// them; the verdict as left is shown only once the readings can be judged.
-void AdjustmentWindow::evaluate()
-{
-    evaluation_.reset();
-    const std::optional<calc::SetUp> setUp = entries_.setUp();
-    if (!measurement_ || !setUp)
-        return;
-    const std::vector<calc::PointReadings> asLeft =
-        calc::readingsByTarget(entries_.verification(*measurement_));
-    evaluation_ =
-        calc::evaluate(*setUp, entries_.asFound(*measurement_), asLeft, entries_.tolerance,
-                       static_cast<calc::DecisionRule>(ruleChoice_->currentData().toInt()));
+        mark(fields_[n], model_.entries().wrong[n]);
 }
 
 void AdjustmentWindow::refresh()
@@ -800,15 +618,7 @@ void AdjustmentWindow::refresh()
     if (!problems_)
         return; // still being built
     readEntries();
-    evaluate();
-    calc::Adjustment adjustment;
-    if (measurement_ && entries_.current) {
-        // Each point's indicated value is the mean of its readings, as the record takes it.
-        std::vector<calc::ReferencePoint> points;
-        for (const calc::PointReadings& point : entries_.asFound(*measurement_))
-            points.push_back({point.target, calc::budgetOf({}, point.readings).mean});
-        adjustment = calc::adjust(points, *entries_.current);
-    }
+    const calc::Adjustment& adjustment = model_.adjustment();
     showAdjustment(adjustment);
     showVerdicts();
     showBudgets();
@@ -816,20 +626,20 @@ void AdjustmentWindow::refresh()
     QStringList problems;
     QStringList wrong;
     for (std::size_t n = 0; n < checkFieldCount; ++n)
-        if (entries_.wrong[n])
+        if (model_.entries().wrong[n])
             wrong << fields_[n]->accessibleName();
     if (!wrong.isEmpty())
         problems << QStringLiteral("Not a number or no code: ") + wrong.join(QStringLiteral(", "));
-    if (entries_.foreignSeparator)
+    if (model_.entries().foreignSeparator)
         problems << QString::fromStdString(
-            messages::oneLine(messages::separatorWarning(*entries_.foreignSeparator)));
+            messages::oneLine(messages::separatorWarning(*model_.entries().foreignSeparator)));
     ui::showValue(problems_, problems.join(QLatin1Char('\n')));
 }
 
 void AdjustmentWindow::showAdjustment(const calc::Adjustment& adjustment)
 {
     const calc::CalcResult& line = adjustment.line;
-    const bool ok = adjustment.ok() && measurement_;
+    const bool ok = adjustment.ok() && model_.measurement();
     slopeCode_->setText(ok ? QString::fromStdString(line.slopeCode) : QString());
     offsetCode_->setText(ok ? QString::fromStdString(line.offsetCode) : QString());
     ui::showValue(
@@ -837,10 +647,10 @@ void AdjustmentWindow::showAdjustment(const calc::Adjustment& adjustment)
         ok ? QStringLiteral("slope %1, offset %2 \u00B0C")
                  .arg(QLocale().toString(adjustment.appliedSlope, 'f', 4),
                       shown(adjustment.appliedOffset))
-        : measurement_ && !adjustment.ok() && line.fault != calc::CalcFault::None
+        : model_.measurement() && !adjustment.ok() && line.fault != calc::CalcFault::None
             ? QString::fromStdString(messages::oneLine(messages::calculationFault(line.fault)))
             : QString());
-    ui::showValue(composedNote_, ok && entries_.composed()
+    ui::showValue(composedNote_, ok && model_.entries().composed()
                                      ? QStringLiteral("Composed with the current codes: the "
                                                       "readings were taken under them.")
                                      : QString());
@@ -873,35 +683,24 @@ void AdjustmentWindow::showPoints(const calc::Adjustment& adjustment, bool ok)
     ui::showValue(largestError_, ok ? shown(adjustment.largestError) : QString());
 }
 
-// The outcome as left of what was typed: incomplete entries decide before the evaluation.
-calc::Outcome AdjustmentWindow::asLeftOutcome() const
-{
-    const records::Refusal incomplete = entries_.incomplete();
-    return incomplete.ok() ? evaluation_->asLeftOutcome
-                           : calc::Outcome::incompleteAt(incomplete.point);
-}
-
 void AdjustmentWindow::showVerdicts()
 {
-    const bool ok = evaluation_ && evaluation_->ok();
-    // Until the entries can be evaluated there is nothing to say either way; a wrong entry is
-    // named in the status, not taken for a missing one.
-    const std::optional<calc::Outcome> asFound =
-        ok ? std::optional(evaluation_->asFoundOutcome) : std::nullopt;
-    const std::optional<calc::Outcome> asLeft =
-        ok && !entries_.anyWrong() ? std::optional(asLeftOutcome()) : std::nullopt;
+    const bool ok = model_.evaluated();
+    const std::optional<calc::Outcome> asFound = model_.asFoundOutcome();
+    const std::optional<calc::Outcome> asLeft = model_.asLeftOutcome();
     showPointVerdicts(asLeft && asLeft->verdict);
     for (std::size_t n = 0; n < 2; ++n)
-        ui::showValue(foundU_[n], ok ? uncertaintyText(evaluation_->asFound[n].budget) : QString());
+        ui::showValue(foundU_[n],
+                      ok ? uncertaintyText(model_.evaluation()->asFound[n].budget) : QString());
     const auto words = [](const std::optional<calc::Outcome>& outcome) {
         return outcome ? QString::fromStdString(calc::outcomeText(*outcome)) : QString();
     };
     ui::showValue(asFoundVerdict_, words(asFound));
     ui::showValue(verdict_, words(asLeft));
     const auto rule = static_cast<calc::DecisionRule>(ruleChoice_->currentData().toInt());
-    QString said = evaluation_ && !ok   ? evaluationFault(*evaluation_)
-                   : entries_.tolerance ? QString::fromStdString(calc::ruleStatement(rule))
-                                        : QString();
+    QString said = model_.evaluation() && !ok   ? evaluationFault(*model_.evaluation())
+                   : model_.entries().tolerance ? QString::fromStdString(calc::ruleStatement(rule))
+                                                : QString();
     // Not judged says why, so that it is not taken for a fault of the instrument.
     const auto notJudged = [](const std::optional<calc::Outcome>& outcome) {
         return outcome && outcome->verdict == calc::Verdict::NotJudged;
@@ -915,17 +714,8 @@ void AdjustmentWindow::showVerdicts()
 // reading taken at that target.
 void AdjustmentWindow::showPointVerdicts(bool judged)
 {
-    const std::array<std::optional<double>, 3> targets{
-        measurement_ ? std::optional((*measurement_)[0]) : std::nullopt,
-        measurement_ ? std::optional((*measurement_)[1]) : std::nullopt, entries_.thirdTarget};
-    const std::array<bool, 3> read{!entries_.readings[0].empty(), !entries_.readings[1].empty(),
-                                   !entries_.thirdReadings.empty()};
     for (std::size_t n = 0; n < 3; ++n) {
-        const calc::PointResult* result = nullptr;
-        if (evaluation_ && evaluation_->ok() && read[n] && targets[n])
-            for (const calc::PointResult& point : evaluation_->asLeft)
-                if (point.target == *targets[n])
-                    result = &point;
+        const calc::PointResult* result = model_.asLeftResult(n);
         ui::showValue(pointVerdicts_[n],
                       result && judged
                           ? QString::fromStdString(calc::verdictText(result->verdict)).toLower()
@@ -942,20 +732,21 @@ void AdjustmentWindow::showBudgets()
     if (!budgetWindow_)
         return;
     std::vector<BudgetWindow::Point> points;
-    const bool ok = evaluation_ && evaluation_->ok();
+    const bool ok = model_.evaluation() && model_.evaluation()->ok();
     if (ok) {
-        for (const calc::PointResult& point : evaluation_->asFound)
+        for (const calc::PointResult& point : model_.evaluation()->asFound)
             points.push_back({QStringLiteral("As found at %1 \u00B0C").arg(fieldText(point.target)),
                               point.budget});
-        for (const calc::PointResult& point : evaluation_->asLeft)
+        for (const calc::PointResult& point : model_.evaluation()->asLeft)
             points.push_back({QStringLiteral("As left at %1 \u00B0C").arg(fieldText(point.target)),
                               point.budget});
     }
-    budgetWindow_->showBudgets(
-        points, ok              ? QString()
-                : evaluation_   ? evaluationFault(*evaluation_)
-                : !measurement_ ? QStringLiteral("Calculate the codes in the main window first.")
-                                : QStringLiteral("Give the reference's U for the budgets."));
+    budgetWindow_->showBudgets(points,
+                               ok                    ? QString()
+                               : model_.evaluation() ? evaluationFault(*model_.evaluation())
+                               : !model_.measurement()
+                                   ? QStringLiteral("Calculate the codes in the main window first.")
+                                   : QStringLiteral("Give the reference's U for the budgets."));
 }
 
 void AdjustmentWindow::showBudgetWindow()
@@ -971,20 +762,22 @@ void AdjustmentWindow::showBudgetWindow()
 void AdjustmentWindow::plotErrors(const calc::Adjustment& adjustment)
 {
     ErrorPlot::Data data;
-    if (measurement_) {
-        for (const calc::PointReadings& point : entries_.asFound(*measurement_))
+    if (model_.measurement()) {
+        for (const calc::PointReadings& point : model_.entries().asFound(*model_.measurement()))
             data.asFound.emplace_back(point.target,
                                       calc::budgetOf({}, point.readings).mean - point.target);
         for (const calc::PointPrediction& point : adjustment.points)
             data.asLeft.emplace_back(point.target, point.error);
-        for (const calc::VerificationReading& reading : entries_.verification(*measurement_))
+        for (const calc::VerificationReading& reading :
+             model_.entries().verification(*model_.measurement()))
             data.verification.emplace_back(reading.target, reading.reading - reading.target);
-    } else if (entries_.thirdTarget) {
-        for (double reading : entries_.thirdReadings)
-            data.verification.emplace_back(*entries_.thirdTarget, reading - *entries_.thirdTarget);
+    } else if (model_.entries().thirdTarget) {
+        for (double reading : model_.entries().thirdReadings)
+            data.verification.emplace_back(*model_.entries().thirdTarget,
+                                           reading - *model_.entries().thirdTarget);
     }
-    if (entries_.tolerance && *entries_.tolerance > 0)
-        data.tolerance = *entries_.tolerance;
+    if (model_.entries().tolerance && *model_.entries().tolerance > 0)
+        data.tolerance = *model_.entries().tolerance;
     plot_->setData(std::move(data));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "checkentries.h"
+#include "checkmodel.h"
 
 #include "calc/adjustment.h"
 #include "calc/check.h"
@@ -26,15 +27,12 @@ class QPushButton;
 class QVBoxLayout;
 class QLineEdit;
 
-namespace quarvet::ui {
-class StoreCall;
-}
-
 namespace quarvet::adjust {
 
 class BudgetWindow;
 class ErrorPlot;
 class RecordFields;
+class RecordSaving;
 
 // The adjustment check: what the codes for the main window's last calculation will make the
 // instrument read, for readings taken under the coefficients it holds, and the verification
@@ -90,47 +88,34 @@ private:
     std::optional<records::RecordInput> recordInput();
     bool entriesRefused();
     bool foreignSeparatorRefused();
-    void fillBudget(const records::Record& record);
     void refuse(const QString& why, QWidget* field);
     void refuse(const records::Refusal& refusal);
     QWidget* fieldFor(const records::Refusal& refusal) const;
-    void startSaving(const std::shared_ptr<records::RecordStore>& store,
-                     const records::Record& record);
-    void composeAndSave(const std::shared_ptr<records::RecordStore>& store,
-                        const records::RecordInput& input);
     lab::TypedReference typedReference() const;
-    void takeFromRegister(const QString& identifier);
-    void offerWhatWasUsed();
-    void finishSaving(const records::Record& record, const records::StoreFailure& failure);
+    void showFromRegister(const lab::ReferenceStandard& standard);
+    void connectSaving();
+    void showSavingStarted(const QString& location);
+    void showSaved(const records::Record& record);
+    void showNotSaved(const QString& why);
     void readFromMemory();
     void readEntries();
-    void evaluate();
     void refresh();
     void showBudgets();
     void showBudgetWindow();
     void showAdjustment(const calc::Adjustment& adjustment);
     void showPoints(const calc::Adjustment& adjustment, bool ok);
     void showVerdicts();
-    calc::Outcome asLeftOutcome() const;
     void showPointVerdicts(bool judged);
     void plotErrors(const calc::Adjustment& adjustment);
 
-    std::optional<std::array<double, 4>> measurement_;
-    std::array<QString, 4> typedEntries_;
-    CheckEntries entries_; // what the fields below hold, read at their last edit
-    // Each point's budget and verdict from those entries, when the reference's U is there.
-    std::optional<calc::Evaluation> evaluation_;
+    CheckModel model_; // what the fields below hold, read at their last edit, and its results
     std::array<QLineEdit*, checkFieldCount> fields_{};
     QVBoxLayout* leftColumn_ = nullptr;
     RecordFields* recordFields_ = nullptr;
     QPushButton* saveButton_ = nullptr;
     QLabel* recordStatus_ = nullptr;
-    StoreSource storeSource_;
-    ui::StoreCall* saving_ = nullptr;
-    ui::StoreCall* looking_ = nullptr;  // the register
-    ui::StoreCall* offering_ = nullptr; // what records used before
+    RecordSaving* saver_ = nullptr;
     QString corrects_;
-    std::optional<records::Record> lastSaved_; // the last record this window saved
     QLineEdit* slopeCode_ = nullptr;
     QLineEdit* offsetCode_ = nullptr;
     QLabel* codeValues_ = nullptr;

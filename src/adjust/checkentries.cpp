@@ -7,11 +7,6 @@
 namespace quarvet::adjust {
 namespace {
 
-std::size_t index(CheckField field)
-{
-    return static_cast<std::size_t>(field);
-}
-
 // A number, or nothing for a blank or wrong text; a wrong one is marked as such.
 std::optional<double> number(CheckEntries& entries, const CheckTexts& texts, CheckField field,
                              const calc::Separators& separators)

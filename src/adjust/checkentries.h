@@ -40,6 +40,10 @@ inline constexpr std::size_t checkFieldCount = 15;
 // The most readings a field takes: a point is read a few times, not thousands.
 inline constexpr std::size_t mostReadingsInAField = 1000;
 using CheckTexts = std::array<QString, checkFieldCount>;
+constexpr std::size_t index(CheckField field)
+{
+    return static_cast<std::size_t>(field);
+}
 
 // What the adjustment check's entries hold, read once at every edit; the live verdict and
 // the saved record both come from it, so that the window never shows one verdict and saves
