@@ -2,35 +2,25 @@
 
 #include "checkentries.h"
 #include "checkmodel.h"
+#include "checkview.h"
 
-#include "calc/adjustment.h"
-#include "calc/check.h"
-#include "calc/evaluation.h"
 #include "lab/references.h"
 #include "records/record.h"
 #include "records/recordform.h"
 #include "records/recordstore.h"
 
-#include <QPointer>
 #include <QWidget>
 
 #include <array>
 #include <functional>
 #include <memory>
 #include <optional>
-#include <vector>
 
-class QComboBox;
-class QGridLayout;
 class QLabel;
 class QPushButton;
-class QVBoxLayout;
-class QLineEdit;
 
 namespace quarvet::adjust {
 
-class BudgetWindow;
-class ErrorPlot;
 class RecordFields;
 class RecordSaving;
 
@@ -76,15 +66,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void createCodeGroup();
-    void createPointGroup();
-    void createBudgetGroup();
-    void createVerificationGroup();
-    void addReadingRows(QGridLayout* grid);
     void createRecordColumn();
-    QLineEdit* addField(CheckField field, const QString& accessibleName, const QString& text = {});
-    QLabel* addValue(const QString& accessibleName);
-    QLineEdit* field(CheckField which) const { return fields_[static_cast<std::size_t>(which)]; }
     std::optional<records::RecordInput> recordInput();
     bool entriesRefused();
     bool foreignSeparatorRefused();
@@ -98,43 +80,15 @@ private:
     void showSaved(const records::Record& record);
     void showNotSaved(const QString& why);
     void readFromMemory();
-    void readEntries();
     void refresh();
-    void showBudgets();
-    void showBudgetWindow();
-    void showAdjustment(const calc::Adjustment& adjustment);
-    void showPoints(const calc::Adjustment& adjustment, bool ok);
-    void showVerdicts();
-    void showPointVerdicts(bool judged);
-    void plotErrors(const calc::Adjustment& adjustment);
 
-    CheckModel model_; // what the fields below hold, read at their last edit, and its results
-    std::array<QLineEdit*, checkFieldCount> fields_{};
-    QVBoxLayout* leftColumn_ = nullptr;
+    CheckModel model_; // what the view's fields hold, read at their last edit, and its results
+    CheckView* view_ = nullptr;
     RecordFields* recordFields_ = nullptr;
     QPushButton* saveButton_ = nullptr;
     QLabel* recordStatus_ = nullptr;
     RecordSaving* saver_ = nullptr;
     QString corrects_;
-    QLineEdit* slopeCode_ = nullptr;
-    QLineEdit* offsetCode_ = nullptr;
-    QLabel* codeValues_ = nullptr;
-    QLabel* codeWarning_ = nullptr;
-    QLabel* composedNote_ = nullptr;
-    std::array<QLabel*, 2> asLeft_{};
-    std::array<QLabel*, 2> predictedError_{};
-    std::array<QLabel*, 2> foundU_{};
-    std::array<QLabel*, 3> leftU_{};
-    QComboBox* ruleChoice_ = nullptr;
-    QLabel* asFoundVerdict_ = nullptr;
-    QPointer<BudgetWindow> budgetWindow_;
-    std::array<QLabel*, 2> pointTexts_{};
-    QLabel* largestError_ = nullptr;
-    std::array<QLabel*, 3> pointVerdicts_{};
-    QLabel* verdict_ = nullptr;
-    QLabel* rule_ = nullptr;
-    QLabel* problems_ = nullptr;
-    ErrorPlot* plot_ = nullptr;
 };
 
 } // namespace quarvet::adjust
