@@ -449,25 +449,20 @@ void CheckView::showBudgetWindow()
 void CheckView::plotErrors()
 {
     const CheckModel& model = *model_;
-    const calc::Adjustment& adjustment = model.adjustment();
-    ErrorPlot::Data data;
+    const CheckEntries& entries = model.entries();
+    std::vector<AtTarget> found, predicted, verification;
     if (model.measurement()) {
-        for (const calc::PointReadings& point : model.entries().asFound(*model.measurement()))
-            data.asFound.emplace_back(point.target,
-                                      calc::budgetOf({}, point.readings).mean - point.target);
-        for (const calc::PointPrediction& point : adjustment.points)
-            data.asLeft.emplace_back(point.target, point.error);
-        for (const calc::VerificationReading& reading :
-             model.entries().verification(*model.measurement()))
-            data.verification.emplace_back(reading.target, reading.reading - reading.target);
-    } else if (model.entries().thirdTarget) {
-        for (double reading : model.entries().thirdReadings)
-            data.verification.emplace_back(*model.entries().thirdTarget,
-                                           reading - *model.entries().thirdTarget);
+        for (const calc::PointReadings& point : entries.asFound(*model.measurement()))
+            found.push_back({point.target, calc::budgetOf({}, point.readings).mean});
+        for (const calc::PointPrediction& point : model.adjustment().points)
+            predicted.push_back({point.target, point.error});
+        for (const calc::VerificationReading& reading : entries.verification(*model.measurement()))
+            verification.push_back({reading.target, reading.reading});
+    } else if (entries.thirdTarget) {
+        for (double reading : entries.thirdReadings)
+            verification.push_back({*entries.thirdTarget, reading});
     }
-    if (model.entries().tolerance && *model.entries().tolerance > 0)
-        data.tolerance = *model.entries().tolerance;
-    plot_->setData(std::move(data));
+    plot_->setData(errorPlotData(found, predicted, verification, entries.tolerance));
 }
 
 } // namespace quarvet::adjust

@@ -457,21 +457,19 @@ void drawStatements(Sheet& sheet, const lab::LabSettings& lab)
 adjust::ErrorPlotData plotData(const Record& record)
 {
     const auto& entries = record.entriesRead;
-    adjust::ErrorPlotData data;
+    std::vector<adjust::AtTarget> found, predicted, verification;
     // As found, the mean of each point's readings, as the results and the codes take it.
-    const QList<records::PointResult> found = records::readPoints(record.asFoundPoints);
+    const QList<records::PointResult> points = records::readPoints(record.asFoundPoints);
     for (std::size_t n = 0; n < 2; ++n) {
         const auto at = static_cast<qsizetype>(n);
-        const double indicated = at < found.size() && !found[at].readings.isEmpty()
-                                     ? meanOf(found[at].readings)
-                                     : entries[n + 2];
-        data.asFound.emplace_back(entries[n], indicated - entries[n]);
-        data.asLeft.emplace_back(entries[n], record.predictedErrors[n]);
+        found.push_back({entries[n], at < points.size() && !points[at].readings.isEmpty()
+                                         ? meanOf(points[at].readings)
+                                         : entries[n + 2]});
+        predicted.push_back({entries[n], record.predictedErrors[n]});
     }
     for (const records::VerificationReading& reading : record.verification)
-        data.verification.emplace_back(reading.target, reading.reading - reading.target);
-    data.tolerance = record.tolerance;
-    return data;
+        verification.push_back({reading.target, reading.reading});
+    return adjust::errorPlotData(found, predicted, verification, record.tolerance);
 }
 
 // The plot takes what the note leaves of the room above the signatures, within its bounds;

@@ -143,4 +143,21 @@ void paintErrorPlot(QPainter& painter, const QRectF& area, const ErrorPlotData& 
     painter.restore();
 }
 
+ErrorPlotData errorPlotData(const std::vector<AtTarget>& foundMeans,
+                            const std::vector<AtTarget>& predictedErrors,
+                            const std::vector<AtTarget>& verification,
+                            std::optional<double> tolerance)
+{
+    ErrorPlotData data;
+    for (const AtTarget& found : foundMeans)
+        data.asFound.emplace_back(found.target, found.value - found.target);
+    for (const AtTarget& predicted : predictedErrors)
+        data.asLeft.emplace_back(predicted.target, predicted.value);
+    for (const AtTarget& reading : verification)
+        data.verification.emplace_back(reading.target, reading.value - reading.target);
+    if (tolerance && *tolerance > 0)
+        data.tolerance = tolerance;
+    return data;
+}
+
 } // namespace quarvet::adjust

@@ -21,6 +21,21 @@ struct ErrorPlotData {
     std::optional<double> tolerance;
 };
 
+// A target with a value there: an indicated mean, a predicted error, or a reading.
+struct AtTarget {
+    double target;
+    double value;
+};
+
+// The plot's data of a calibration, worked out the same for the window and the certificate:
+// at each calibration point the error as found (the mean indicated there − target) and the
+// error predicted as left, each verification reading's error, and the tolerance when it is a
+// positive number.
+ErrorPlotData errorPlotData(const std::vector<AtTarget>& foundMeans,
+                            const std::vector<AtTarget>& predictedErrors,
+                            const std::vector<AtTarget>& verification,
+                            std::optional<double> tolerance);
+
 // Draws the plot into `area` of any painter, so the window and a printed page show the same
 // picture. Margins, pens and dots are sized in the painter's logical units as on a 96 dpi
 // screen and the labels take the painter's font: a caller drawing at a printer's resolution
