@@ -1,10 +1,13 @@
 // The adjustment check's model without a window: a saved record read back into the check's
 // texts gives the same record input again, and the outcomes and results it offers the window.
 #include "adjust/checkmodel.h"
+#include "plot/errorplotpainter.h"
 #include "samplerecord.h"
 
 #include <QLocale>
 #include <QTest>
+
+#include <cmath>
 
 using quarvet::adjust::CheckField;
 using quarvet::adjust::CheckModel;
@@ -30,6 +33,8 @@ private slots:
     void recordReadBackGivesItsInput();
     void outcomesAndResults_data();
     void outcomesAndResults();
+    void plotData_data();
+    void plotData();
 };
 
 void TestCheckModel::recordReadBackGivesItsInput_data()
@@ -138,6 +143,35 @@ void TestCheckModel::outcomesAndResults()
     QCOMPARE(model.asLeftResult(2) != nullptr, thirdResult);
     if (thirdResult)
         QCOMPARE(model.asLeftResult(2)->target, 50.0);
+}
+
+void TestCheckModel::plotData_data()
+{
+    QTest::addColumn<double>("tolerance"); // NaN: none given
+    QTest::addColumn<bool>("banded");
+    QTest::newRow("a tolerance") << 0.1 << true;
+    QTest::newRow("none") << qQNaN() << false;
+    // A band of zero or less width says nothing a reader could use.
+    QTest::newRow("zero") << 0.0 << false;
+    QTest::newRow("below zero") << -0.1 << false;
+}
+
+// The window and the certificate plot errors: indicated or read minus the target, at the
+// target; the predicted error as it is.
+void TestCheckModel::plotData()
+{
+    QFETCH(double, tolerance);
+    QFETCH(bool, banded);
+    using quarvet::adjust::AtTarget;
+    const auto data = quarvet::adjust::errorPlotData(
+        {{0, 0.5}, {100, 99}}, {{0, -0.0004}, {100, -0.0032}}, {{0, 0.03}, {50, 49.98}},
+        std::isnan(tolerance) ? std::nullopt : std::optional(tolerance));
+    QCOMPARE(data.asFound, (std::vector<QPointF>{{0, 0.5}, {100, -1}}));
+    QCOMPARE(data.asLeft, (std::vector<QPointF>{{0, -0.0004}, {100, -0.0032}}));
+    QCOMPARE(data.verification.size(), std::size_t(2));
+    QCOMPARE(data.verification[0], QPointF(0, 0.03));
+    QVERIFY(qAbs(data.verification[1].y() - -0.02) < 1e-12);
+    QCOMPARE(data.tolerance.has_value(), banded);
 }
 
 QTEST_GUILESS_MAIN(TestCheckModel)
