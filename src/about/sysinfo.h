@@ -1,7 +1,7 @@
 #pragma once
 
-#include "interface.h"
 #include "about/registry.h"
+#include "interface.h"
 
 #include <string>
 #include <string_view>

@@ -2,7 +2,6 @@
 
 #include "recordformat.h"
 
-
 #include <QTimeZone>
 
 #include <cmath>

@@ -1,5 +1,5 @@
-#include "messages/storemessages.h"
 #include "messages/messages.h"
+#include "messages/storemessages.h"
 #include "records/postgresrecordstore.h"
 #include "records/recordform.h"
 #include "records/recordformat.h"
@@ -287,7 +287,8 @@ void TestRecords::unfinishedTransactionsStayUntouched()
     const StoreFaultKind listed = store.list(QString(), records).fault.kind;
     QCOMPARE(fingerprint(path) + fingerprint(path + companion), before);
     const StoreFailure saved = store.add(sample("X"));
-    QVERIFY2(int(saved.fault.kind) == fault, qPrintable(quarvet::messages::storeFault(saved.fault)));
+    QVERIFY2(int(saved.fault.kind) == fault,
+             qPrintable(quarvet::messages::storeFault(saved.fault)));
     if (fault == int(StoreFaultKind::None)) {
         QVERIFY(!store.list(QString(), records).failed());
         QCOMPARE(records.size(), 1);
@@ -336,7 +337,8 @@ void TestRecords::refusedStoresStayUntouched()
     const QByteArray before = store.isPostgres() ? QByteArray() : fingerprint(path);
     const StoreFailure failure = storeRecords->add(sample("X"));
     QCOMPARE(int(failure.fault.kind), fault);
-    QVERIFY2(quarvet::messages::storeFault(failure.fault).contains(storeRecords->location()) && quarvet::messages::storeFault(failure.fault).contains(says),
+    QVERIFY2(quarvet::messages::storeFault(failure.fault).contains(storeRecords->location()) &&
+                 quarvet::messages::storeFault(failure.fault).contains(says),
              qPrintable(quarvet::messages::storeFault(failure.fault)));
     QList<Record> records;
     QCOMPARE(int(storeRecords->list(QString(), records).fault.kind), fault);
@@ -383,7 +385,8 @@ void TestRecords::unwritableFolderIsNamed()
     SqliteRecordStore store(path);
     const StoreFailure failure = store.add(sample("A"));
     QVERIFY(failure.failed());
-    QVERIFY2(quarvet::messages::storeFault(failure.fault).contains(path), qPrintable(quarvet::messages::storeFault(failure.fault)));
+    QVERIFY2(quarvet::messages::storeFault(failure.fault).contains(path),
+             qPrintable(quarvet::messages::storeFault(failure.fault)));
 }
 
 // What a first save killed before its commit leaves: a file with no tables.
@@ -419,10 +422,11 @@ void TestRecords::lockedStoreIsNamedAsLocked()
     holder.kill();
     holder.waitForFinished(30000);
     QCOMPARE(failure.fault.kind, StoreFaultKind::Locked);
-    QVERIFY2(quarvet::messages::storeFault(failure.fault).contains(store.isPostgres()
-                                          ? "another workstation is saving or holds a lock; "
-                                            "waited 15 s"
-                                          : "locked") &&
+    QVERIFY2(quarvet::messages::storeFault(failure.fault)
+                     .contains(store.isPostgres()
+                                   ? "another workstation is saving or holds a lock; "
+                                     "waited 15 s"
+                                   : "locked") &&
                  quarvet::messages::storeFault(failure.fault).contains(storeRecords->location()),
              qPrintable(quarvet::messages::storeFault(failure.fault)));
 }
@@ -491,7 +495,8 @@ void TestRecords::reachedOverTls()
         url = url.section('?', 0, 0) + options;
     const auto tls = chooseRecordStore(url, QString(), QString());
     const StoreFailure saved = tls->add(sample("TLS-1"));
-    QVERIFY2(quarvet::messages::storeFault(saved.fault).contains(refusal), qPrintable(quarvet::messages::storeFault(saved.fault)));
+    QVERIFY2(quarvet::messages::storeFault(saved.fault).contains(refusal),
+             qPrintable(quarvet::messages::storeFault(saved.fault)));
     QCOMPARE(saved.failed(), !refusal.isEmpty());
     QList<Record> records;
     QVERIFY(!chooseRecordStore(store.location(), QString(), QString())
@@ -768,7 +773,8 @@ void TestRecords::storeChoice()
         return;
     QList<Record> records;
     const StoreFailure failure = store->list(QString(), records);
-    QVERIFY2(quarvet::messages::storeFault(failure.fault).contains(refusal) && !quarvet::messages::storeFault(failure.fault).contains("S3cret"),
+    QVERIFY2(quarvet::messages::storeFault(failure.fault).contains(refusal) &&
+                 !quarvet::messages::storeFault(failure.fault).contains("S3cret"),
              qPrintable(quarvet::messages::storeFault(failure.fault)));
     QVERIFY(store->add(sample("A")).failed());
 }

@@ -312,7 +312,8 @@ void TestRecordSchema::damagedPagesAreNamedAndLeftAlone()
     file.close();
     const StoreFailure saved = store.add(sample("into damage", 1800000000000));
     QCOMPARE(saved.fault.kind, StoreFaultKind::Damaged);
-    QVERIFY2(quarvet::messages::storeFault(saved.fault).contains(path) && quarvet::messages::storeFault(saved.fault).contains("is damaged") &&
+    QVERIFY2(quarvet::messages::storeFault(saved.fault).contains(path) &&
+                 quarvet::messages::storeFault(saved.fault).contains("is damaged") &&
                  quarvet::messages::storeFault(saved.fault).contains("Nothing was written"),
              qPrintable(quarvet::messages::storeFault(saved.fault)));
     QCOMPARE(contents(path), bytes);
@@ -366,7 +367,8 @@ void TestRecordSchema::recordCorrectedOnce()
     QCOMPARE(correctedBy.size(), 2);
     const StoreFailure third = records->add(correctionOf(original, 1700000004000));
     QCOMPARE(third.fault.kind, StoreFaultKind::AlreadyCorrected);
-    QVERIFY2(quarvet::messages::storeFault(third.fault).contains(original.id.left(8)), qPrintable(quarvet::messages::storeFault(third.fault)));
+    QVERIFY2(quarvet::messages::storeFault(third.fault).contains(original.id.left(8)),
+             qPrintable(quarvet::messages::storeFault(third.fault)));
     // Eight saves of a correction of one record at once, each on a connection of its own.
     QList<QFuture<StoreFailure>> saves;
     for (int n = 0; n < 8; ++n)
@@ -497,7 +499,8 @@ void TestRecordSchema::alteredStoresAreRefused()
     QVERIFY(store.runSql(alteration));
     const StoreFailure saved = records->add(sample("after", 1700000001000));
     QCOMPARE(saved.fault.kind, StoreFaultKind::Altered);
-    QVERIFY2(quarvet::messages::storeFault(saved.fault).contains(records->location()) && quarvet::messages::storeFault(saved.fault).contains("altered"),
+    QVERIFY2(quarvet::messages::storeFault(saved.fault).contains(records->location()) &&
+                 quarvet::messages::storeFault(saved.fault).contains("altered"),
              qPrintable(quarvet::messages::storeFault(saved.fault)));
     // Whatever another program did, what is there is never said to be more than it is.
     QList<Record> listed;
@@ -518,7 +521,9 @@ void TestRecordSchema::newStoreIsTheUsersAlone()
     QList<Record> records;
     const StoreFailure read = store.list(QString(), records);
     ::umask(before);
-    QVERIFY2(!saved.failed() && !read.failed(), qPrintable(quarvet::messages::storeFault(saved.fault) + quarvet::messages::storeFault(read.fault)));
+    QVERIFY2(!saved.failed() && !read.failed(),
+             qPrintable(quarvet::messages::storeFault(saved.fault) +
+                        quarvet::messages::storeFault(read.fault)));
     const auto others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther |
                         QFile::WriteOther | QFile::ExeOther;
     for (const QString& made : {folder, path})
@@ -555,7 +560,8 @@ void TestRecordSchema::strangePathsAreNamed()
     SqliteRecordStore store(path);
     const StoreFailure saved = store.add(sample("X", 1700000000000));
     QCOMPARE(int(saved.fault.kind), fault);
-    QVERIFY2(quarvet::messages::storeFault(saved.fault).contains(path), qPrintable(quarvet::messages::storeFault(saved.fault)));
+    QVERIFY2(quarvet::messages::storeFault(saved.fault).contains(path),
+             qPrintable(quarvet::messages::storeFault(saved.fault)));
     QList<Record> records;
     QCOMPARE(int(store.list(QString(), records).fault.kind), fault);
     QCOMPARE(int(store.checkIntegrity().fault.kind), fault);
