@@ -2,23 +2,18 @@
 
 #include "calc/conformity.h"
 
+#include "certificateactions.h"
 #include "recordtablemodel.h"
 
-#include "certificate/certificate.h"
-#include "lab/certificates.h"
 #include "messages/messages.h"
 #include "messages/storemessages.h"
-#include "records/outputfile.h"
 #include "records/recordform.h"
 #include "records/recordformat.h"
 #include "ui/filenameservice.h"
 #include "ui/messageservice.h"
 #include "ui/storecall.h"
 
-#include <QDialog>
-#include <QDialogButtonBox>
 #include <QDir>
-#include <QFormLayout>
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -71,6 +66,7 @@ HistoryWindow::HistoryWindow(StoreSource storeSource, QWidget* parent)
     createFilter();
     model_ = new RecordTableModel(this);
     connect(model_, &RecordTableModel::moreWanted, this, [this] { readPage(false); });
+    createCertificateActions();
     table_ = new QTableView(this);
     table_->setAccessibleName(QStringLiteral("Records"));
     table_->setModel(model_);
@@ -84,12 +80,13 @@ HistoryWindow::HistoryWindow(StoreSource storeSource, QWidget* parent)
     reading_ = new ui::StoreCall(ui::StoreCall::readingThreads(), this);
     exporting_ = new ui::StoreCall(ui::StoreCall::readingThreads(), this);
     checking_ = new ui::StoreCall(ui::StoreCall::readingThreads(), this);
-    certifying_ = new ui::StoreCall(ui::StoreCall::readingThreads(), this);
     chaining_ = new ui::StoreCall(ui::StoreCall::readingThreads(), this);
-    for (ui::StoreCall* call : {reading_, exporting_, checking_, certifying_, chaining_})
-        connect(call, &ui::StoreCall::overdue, this, [this] {
-            status_->setText(QStringLiteral("The record store has not answered for two minutes."));
-        });
+    const auto overdue = [this] {
+        status_->setText(QStringLiteral("The record store has not answered for two minutes."));
+    };
+    for (ui::StoreCall* call : {reading_, exporting_, checking_, chaining_})
+        connect(call, &ui::StoreCall::overdue, this, overdue);
+    connect(certificates_, &CertificateActions::overdue, this, overdue);
     resize(900, 500);
     reload();
     checkChain();
@@ -147,13 +144,28 @@ QLineEdit* HistoryWindow::addFilter(QHBoxLayout* row, const QString& label, cons
     return field;
 }
 
+void HistoryWindow::createCertificateActions()
+{
+    certificates_ = new CertificateActions(
+        this, storeSource_, [this] { return selectedRecord(); },
+        [this](const QString& id) { return model_->correctedBy(id); });
+    connect(certificates_, &CertificateActions::written, this, [this](const QString& said) {
+        status_->setText(said);
+        emit certificateWritten();
+    });
+    connect(certificates_, &CertificateActions::issued, this, [this](const QString& number) {
+        status_->setText(status_->text() +
+                         QStringLiteral(" Issued as certificate %1.").arg(number));
+    });
+}
+
 void HistoryWindow::createButtons()
 {
     auto* buttons = new QHBoxLayout;
     connect(addButton(this, buttons, QStringLiteral("&Certificate..."), "Certificate"),
             &QPushButton::clicked, this, &HistoryWindow::writeCertificate);
     connect(addButton(this, buttons, QStringLiteral("&Issue..."), "Issue"), &QPushButton::clicked,
-            this, &HistoryWindow::askToIssue);
+            certificates_, &CertificateActions::askToIssue);
     connect(addButton(this, buttons, QStringLiteral("&Export CSV..."), "ExportCsv"),
             &QPushButton::clicked, this, &HistoryWindow::exportCsv);
     connect(addButton(this, buttons, QStringLiteral("C&orrect..."), "Correct"),
@@ -203,7 +215,17 @@ bool HistoryWindow::isCheckingChain() const
 
 bool HistoryWindow::isWritingCertificate() const
 {
-    return certifying_->isBusy();
+    return certificates_->isBusy();
+}
+
+void HistoryWindow::writeCertificate()
+{
+    certificates_->writeCertificate();
+}
+
+void HistoryWindow::issueSelected(const QString& by, const QString& role)
+{
+    certificates_->issueSelected(by, role);
 }
 
 records::StoreFailure HistoryWindow::readInto(records::RecordStore& store,
@@ -322,193 +344,6 @@ std::optional<records::Record> HistoryWindow::selectedRecord()
     }
     // A copy: a reload that ends while a dialog is open replaces the model's records.
     return model_->recordAt(rows.first().row());
-}
-
-namespace {
-
-// What a certificate printed now says beside its record: issued, a copy naming the head it was
-// issued under; not yet, a draft naming the store's head now.
-records::StoreFailure readForCertificate(records::RecordStore& store, const records::Record& record,
-                                         const QString& correctedBy, QString& head,
-                                         lab::CertificateStatus& status)
-{
-    records::StoreFailure failure = lab::certificateStatus(
-        store, record, correctedBy.isEmpty() ? QStringList() : QStringList{correctedBy}, status);
-    if (!failure.failed() && status.issue)
-        head = status.issue->chainHead;
-    else if (!failure.failed())
-        failure = store.chainHead(head);
-    status.copy = status.issue.has_value();
-    return failure;
-}
-
-} // namespace
-
-void HistoryWindow::writeCertificate()
-{
-    const std::optional<records::Record> record = selectedRecord();
-    if (!record)
-        return;
-    const QString path = ui::fileNames().saveFileName(
-        this, QStringLiteral("Certificate"),
-        QDir::home().filePath(
-            QStringLiteral("certificate-%1.pdf").arg(records::shortId(record->id))),
-        QStringLiteral("PDF (*.pdf)"));
-    if (path.isEmpty())
-        return;
-    const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
-    if (!store || certifying_->isBusy())
-        return;
-    // The chain's head and the certificate's issue are read from the store, away from the
-    // window; the page is written once they are known. Issued, it is printed as a copy; not
-    // issued, as a draft.
-    const auto head = std::make_shared<QString>();
-    const auto status = std::make_shared<lab::CertificateStatus>();
-    const QString correctedBy = model_->correctedBy(record->id);
-    certifying_->start(
-        [store, head, status, record = *record, correctedBy] {
-            return readForCertificate(*store, record, correctedBy, *head, *status);
-        },
-        [this, store, head, status, record = *record, path](const records::StoreFailure& failure) {
-            writeCertificateFile(failure, record, path, store->files(), *head, *status);
-        });
-}
-
-namespace {
-
-// The certificate issued, and what its page needs: the chain's head and its status.
-records::StoreFailure issueInStore(records::RecordStore& store, const records::Record& record,
-                                   const QString& correctedBy, lab::CertificateIssue& issue,
-                                   QString& head, lab::CertificateStatus& status)
-{
-    records::StoreFailure failure = lab::issueCertificate(store, issue);
-    head = issue.chainHead;
-    if (!failure.failed())
-        failure = lab::certificateStatus(
-            store, record, correctedBy.isEmpty() ? QStringList() : QStringList{correctedBy},
-            status);
-    status.issue = issue;
-    return failure;
-}
-
-} // namespace
-
-// Who authorises the certificate, asked in a dialog of its own: both must be given.
-void HistoryWindow::askToIssue()
-{
-    if (!selectedRecord())
-        return;
-    QDialog dialog(this);
-    dialog.setObjectName(QStringLiteral("IssueCertificate"));
-    dialog.setWindowTitle(QStringLiteral("Issue certificate"));
-    auto* form = new QFormLayout(&dialog);
-    auto* by = new QLineEdit(&dialog);
-    by->setAccessibleName(QStringLiteral("Authorised by"));
-    auto* role = new QLineEdit(&dialog);
-    role->setAccessibleName(QStringLiteral("Role"));
-    form->addRow(QStringLiteral("&Authorised by:"), by);
-    form->addRow(QStringLiteral("&Role:"), role);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-    form->addRow(buttons);
-    // Judged in the dialog, which stays open with what was typed and the cursor in the field.
-    connect(buttons, &QDialogButtonBox::accepted, &dialog, [&] {
-        bool roleWrong = false;
-        if (!issuerRefused(by->text().trimmed(), role->text().trimmed(), &roleWrong))
-            dialog.accept();
-        else
-            (roleWrong ? role : by)->setFocus();
-    });
-    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    if (dialog.exec() == QDialog::Accepted)
-        issueSelected(by->text(), role->text());
-}
-
-QString HistoryWindow::certificatePath(const QString& caption, const QString& id)
-{
-    return ui::fileNames().saveFileName(
-        this, caption,
-        QDir::home().filePath(QStringLiteral("certificate-%1.pdf").arg(records::shortId(id))),
-        QStringLiteral("PDF (*.pdf)"));
-}
-
-bool HistoryWindow::issuable(const records::Record& record, const QString& path,
-                             const QStringList& kept)
-{
-    const records::OutputFault output = records::certificateOutput(record, path, kept);
-    if (output.failed())
-        ui::messages().show(this, ui::messageTitle, messages::certificateFault(output),
-                            ui::MessageService::Icon::Stop);
-    return !output.failed();
-}
-
-bool HistoryWindow::issuerRefused(const QString& by, const QString& role, bool* roleWrong)
-{
-    QString why;
-    bool inRole = false;
-    if (by.isEmpty() || role.isEmpty()) {
-        why = QStringLiteral("A certificate is issued by a person named at issue: give who "
-                             "authorises it and their role.");
-        inRole = !by.isEmpty();
-    } else if (const records::Refusal refusal = records::issuerRefusal(by, role); !refusal.ok()) {
-        why = QString::fromStdString(messages::recordRefusal(refusal));
-        inRole = refusal.field == records::RecordField::Role;
-    }
-    if (roleWrong)
-        *roleWrong = inRole;
-    if (!why.isEmpty())
-        ui::messages().show(this, ui::messageTitle, why, ui::MessageService::Icon::Stop);
-    return !why.isEmpty();
-}
-
-void HistoryWindow::issueSelected(const QString& by, const QString& role)
-{
-    const std::optional<records::Record> record = selectedRecord();
-    if (!record)
-        return;
-    if (issuerRefused(by.trimmed(), role.trimmed()))
-        return;
-    const QString path = certificatePath(QStringLiteral("Issue certificate"), record->id);
-    const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
-    // The number is spent once: not on a file that cannot be written.
-    if (path.isEmpty() || !store || certifying_->isBusy() ||
-        !issuable(*record, path, store->files()))
-        return;
-    const auto head = std::make_shared<QString>();
-    const auto status = std::make_shared<lab::CertificateStatus>();
-    const QString correctedBy = model_->correctedBy(record->id);
-    lab::CertificateIssue issue{
-        0, {}, record->id, QDateTime::currentDateTimeUtc(), by.trimmed(), role.trimmed(), {}, {}};
-    certifying_->start(
-        [store, head, status, record = *record, correctedBy, issue]() mutable {
-            return issueInStore(*store, record, correctedBy, issue, *head, *status);
-        },
-        [this, store, head, status, record = *record, path](const records::StoreFailure& failure) {
-            if (!writeCertificateFile(failure, record, path, store->files(), *head, *status))
-                return;
-            status_->setText(
-                status_->text() +
-                QStringLiteral(" Issued as certificate %1.").arg(status->issue->number));
-        });
-}
-
-bool HistoryWindow::writeCertificateFile(const records::StoreFailure& read,
-                                         const records::Record& record, const QString& path,
-                                         const QStringList& kept, const QString& chainHead,
-                                         const lab::CertificateStatus& status)
-{
-    // What the store could not give, or the page that could not be written, is said; a
-    // page is said written only once it is.
-    QString fault = read.failed() ? messages::storeFault(read.fault) : QString();
-    if (fault.isEmpty())
-        fault = certificate::writeCertificate(record, path, kept, chainHead, status);
-    if (!fault.isEmpty()) {
-        ui::messages().show(this, ui::messageTitle, fault, ui::MessageService::Icon::Stop);
-        return false;
-    }
-    status_->setText(QStringLiteral("Certificate of record %1 written to %2.")
-                         .arg(records::shortId(record.id), path));
-    emit certificateWritten();
-    return true;
 }
 
 namespace {

@@ -24,6 +24,7 @@ class StoreCall;
 
 namespace quarvet::history {
 
+class CertificateActions;
 class RecordTableModel;
 
 // The records of the store, newest first, filtered by serial number; for the selected record
@@ -72,14 +73,7 @@ private:
     void createFilter();
     void createButtons();
     QLineEdit* addFilter(QHBoxLayout* row, const QString& label, const QString& name);
-    void askToIssue();
-    // Whether the certificate of `record` can be issued to `path`; said when not.
-    bool issuable(const records::Record& record, const QString& path, const QStringList& kept);
-    // Whether who authorises an issue cannot be printed as given; said when so, and whether the
-    // role rather than the name is wrong.
-    bool issuerRefused(const QString& by, const QString& role, bool* roleWrong = nullptr);
-    // The file the user chooses for the certificate of record `id`.
-    QString certificatePath(const QString& caption, const QString& id);
+    void createCertificateActions();
     std::optional<records::Record> selectedRecord();
     records::RecordFilter filter() const;
     void readPage(bool first);
@@ -87,10 +81,6 @@ private:
                                           const records::RecordFilter& wanted, bool first,
                                           Page& page);
     void showPage(const Page& page, bool first, const QString& location);
-    // Writes the certificate once the store was read; false, said, when either failed.
-    bool writeCertificateFile(const records::StoreFailure& read, const records::Record& record,
-                              const QString& path, const QStringList& kept,
-                              const QString& chainHead, const lab::CertificateStatus& status);
 
     StoreSource storeSource_;
     RecordTableModel* model_ = nullptr;
@@ -105,7 +95,7 @@ private:
     bool reloadAgain_ = false;
     ui::StoreCall* exporting_ = nullptr;
     ui::StoreCall* checking_ = nullptr;
-    ui::StoreCall* certifying_ = nullptr;
+    CertificateActions* certificates_ = nullptr;
     ui::StoreCall* chaining_ = nullptr;
     QLabel* chainStatus_ = nullptr;
 };

@@ -1,0 +1,215 @@
+#include "certificateactions.h"
+
+#include "certificate/certificate.h"
+#include "messages/messages.h"
+#include "messages/storemessages.h"
+#include "records/outputfile.h"
+#include "records/recordform.h"
+#include "records/recordformat.h"
+#include "ui/filenameservice.h"
+#include "ui/messageservice.h"
+#include "ui/storecall.h"
+
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFormLayout>
+#include <QLineEdit>
+
+namespace quarvet::history {
+
+CertificateActions::CertificateActions(QWidget* window, StoreSource storeSource, Selected selected,
+                                       CorrectedBy correctedBy)
+    : QObject(window), window_(window), storeSource_(std::move(storeSource)),
+      selected_(std::move(selected)), correctedBy_(std::move(correctedBy))
+{
+    certifying_ = new ui::StoreCall(ui::StoreCall::readingThreads(), window);
+    connect(certifying_, &ui::StoreCall::overdue, this, &CertificateActions::overdue);
+}
+
+bool CertificateActions::isBusy() const
+{
+    return certifying_->isBusy();
+}
+
+namespace {
+
+// What a certificate printed now says beside its record: issued, a copy naming the head it was
+// issued under; not yet, a draft naming the store's head now.
+records::StoreFailure readForCertificate(records::RecordStore& store, const records::Record& record,
+                                         const QString& correctedBy, QString& head,
+                                         lab::CertificateStatus& status)
+{
+    records::StoreFailure failure = lab::certificateStatus(
+        store, record, correctedBy.isEmpty() ? QStringList() : QStringList{correctedBy}, status);
+    if (!failure.failed() && status.issue)
+        head = status.issue->chainHead;
+    else if (!failure.failed())
+        failure = store.chainHead(head);
+    status.copy = status.issue.has_value();
+    return failure;
+}
+
+} // namespace
+
+void CertificateActions::writeCertificate()
+{
+    const std::optional<records::Record> record = selected_();
+    if (!record)
+        return;
+    const QString path = certificatePath(QStringLiteral("Certificate"), record->id);
+    if (path.isEmpty())
+        return;
+    const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
+    if (!store || certifying_->isBusy())
+        return;
+    // The chain's head and the certificate's issue are read from the store, away from the
+    // window; the page is written once they are known. Issued, it is printed as a copy; not
+    // issued, as a draft.
+    const auto head = std::make_shared<QString>();
+    const auto status = std::make_shared<lab::CertificateStatus>();
+    const QString correctedBy = correctedBy_(record->id);
+    certifying_->start(
+        [store, head, status, record = *record, correctedBy] {
+            return readForCertificate(*store, record, correctedBy, *head, *status);
+        },
+        [this, store, head, status, record = *record, path](const records::StoreFailure& failure) {
+            writeCertificateFile(failure, record, path, store->files(), *head, *status);
+        });
+}
+
+namespace {
+
+// The certificate issued, and what its page needs: the chain's head and its status.
+records::StoreFailure issueInStore(records::RecordStore& store, const records::Record& record,
+                                   const QString& correctedBy, lab::CertificateIssue& issue,
+                                   QString& head, lab::CertificateStatus& status)
+{
+    records::StoreFailure failure = lab::issueCertificate(store, issue);
+    head = issue.chainHead;
+    if (!failure.failed())
+        failure = lab::certificateStatus(
+            store, record, correctedBy.isEmpty() ? QStringList() : QStringList{correctedBy},
+            status);
+    status.issue = issue;
+    return failure;
+}
+
+} // namespace
+
+// Who authorises the certificate, asked in a dialog of its own: both must be given.
+void CertificateActions::askToIssue()
+{
+    if (!selected_())
+        return;
+    QDialog dialog(window_);
+    dialog.setObjectName(QStringLiteral("IssueCertificate"));
+    dialog.setWindowTitle(QStringLiteral("Issue certificate"));
+    auto* form = new QFormLayout(&dialog);
+    auto* by = new QLineEdit(&dialog);
+    by->setAccessibleName(QStringLiteral("Authorised by"));
+    auto* role = new QLineEdit(&dialog);
+    role->setAccessibleName(QStringLiteral("Role"));
+    form->addRow(QStringLiteral("&Authorised by:"), by);
+    form->addRow(QStringLiteral("&Role:"), role);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    form->addRow(buttons);
+    // Judged in the dialog, which stays open with what was typed and the cursor in the field.
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, [&] {
+        bool roleWrong = false;
+        if (!issuerRefused(by->text().trimmed(), role->text().trimmed(), &roleWrong))
+            dialog.accept();
+        else
+            (roleWrong ? role : by)->setFocus();
+    });
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    if (dialog.exec() == QDialog::Accepted)
+        issueSelected(by->text(), role->text());
+}
+
+QString CertificateActions::certificatePath(const QString& caption, const QString& id)
+{
+    return ui::fileNames().saveFileName(
+        window_, caption,
+        QDir::home().filePath(QStringLiteral("certificate-%1.pdf").arg(records::shortId(id))),
+        QStringLiteral("PDF (*.pdf)"));
+}
+
+bool CertificateActions::issuable(const records::Record& record, const QString& path,
+                                  const QStringList& kept)
+{
+    const records::OutputFault output = records::certificateOutput(record, path, kept);
+    if (output.failed())
+        ui::messages().show(window_, ui::messageTitle, messages::certificateFault(output),
+                            ui::MessageService::Icon::Stop);
+    return !output.failed();
+}
+
+bool CertificateActions::issuerRefused(const QString& by, const QString& role, bool* roleWrong)
+{
+    QString why;
+    bool inRole = false;
+    if (by.isEmpty() || role.isEmpty()) {
+        why = QStringLiteral("A certificate is issued by a person named at issue: give who "
+                             "authorises it and their role.");
+        inRole = !by.isEmpty();
+    } else if (const records::Refusal refusal = records::issuerRefusal(by, role); !refusal.ok()) {
+        why = QString::fromStdString(messages::recordRefusal(refusal));
+        inRole = refusal.field == records::RecordField::Role;
+    }
+    if (roleWrong)
+        *roleWrong = inRole;
+    if (!why.isEmpty())
+        ui::messages().show(window_, ui::messageTitle, why, ui::MessageService::Icon::Stop);
+    return !why.isEmpty();
+}
+
+void CertificateActions::issueSelected(const QString& by, const QString& role)
+{
+    const std::optional<records::Record> record = selected_();
+    if (!record)
+        return;
+    if (issuerRefused(by.trimmed(), role.trimmed()))
+        return;
+    const QString path = certificatePath(QStringLiteral("Issue certificate"), record->id);
+    const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
+    // The number is spent once: not on a file that cannot be written.
+    if (path.isEmpty() || !store || certifying_->isBusy() ||
+        !issuable(*record, path, store->files()))
+        return;
+    const auto head = std::make_shared<QString>();
+    const auto status = std::make_shared<lab::CertificateStatus>();
+    const QString correctedBy = correctedBy_(record->id);
+    lab::CertificateIssue issue{
+        0, {}, record->id, QDateTime::currentDateTimeUtc(), by.trimmed(), role.trimmed(), {}, {}};
+    certifying_->start(
+        [store, head, status, record = *record, correctedBy, issue]() mutable {
+            return issueInStore(*store, record, correctedBy, issue, *head, *status);
+        },
+        [this, store, head, status, record = *record, path](const records::StoreFailure& failure) {
+            if (!writeCertificateFile(failure, record, path, store->files(), *head, *status))
+                return;
+            emit issued(status->issue->number);
+        });
+}
+
+bool CertificateActions::writeCertificateFile(const records::StoreFailure& read,
+                                              const records::Record& record, const QString& path,
+                                              const QStringList& kept, const QString& chainHead,
+                                              const lab::CertificateStatus& status)
+{
+    // What the store could not give, or the page that could not be written, is said; a
+    // page is said written only once it is.
+    QString fault = read.failed() ? messages::storeFault(read.fault) : QString();
+    if (fault.isEmpty())
+        fault = certificate::writeCertificate(record, path, kept, chainHead, status);
+    if (!fault.isEmpty()) {
+        ui::messages().show(window_, ui::messageTitle, fault, ui::MessageService::Icon::Stop);
+        return false;
+    }
+    emit written(QStringLiteral("Certificate of record %1 written to %2.")
+                     .arg(records::shortId(record.id), path));
+    return true;
+}
+
+} // namespace quarvet::history
