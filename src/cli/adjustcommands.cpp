@@ -28,89 +28,41 @@ struct Arguments {
     std::string usageFault; // set when the words are off
 };
 
-// The two codes after --current at `n`, which is left at the last of them.
-void readCurrent(const std::vector<std::string>& args, std::size_t& n, Arguments& parsed)
+// The codes after --current, checked as the parse would: wrong usage when they are no codes.
+void readCurrent(const std::vector<std::string>& given, Arguments& parsed)
 {
-    const bool both = n + 2 < args.size();
-    const auto slope = both ? calc::readCoefficientCode(args[n + 1]) : std::nullopt;
-    const auto offset = both ? calc::readCoefficientCode(args[n + 2]) : std::nullopt;
+    const auto slope = calc::readCoefficientCode(given[0]);
+    const auto offset = calc::readCoefficientCode(given[1]);
     if (!slope || !offset) {
-        const std::string given =
-            n + 1 < args.size() ? args[n + 1] + (both ? " " + args[n + 2] : "") : "";
         parsed.usageFault = "--current takes two codes of four hexadecimal digits, not '" +
-                            calc::printable(given) + "'";
+                            calc::printable(given[0] + " " + given[1]) + "'";
         return;
     }
     parsed.current = {*slope, *offset};
-    n += 2;
 }
 
-bool isValue(const std::vector<std::string>& args, std::size_t at)
+// The words of check, fit and verify as their options describe them.
+Arguments parseArguments(const std::vector<std::string>& args,
+                         const std::vector<OptionShape>& shapes)
 {
-    return at < args.size() && !args[at].starts_with("--");
-}
-
-// A set-up option or a further reading (--reading N R) at `n`, which is left at its last
-// word; false for any other word.
-bool readBudgetOption(const std::vector<std::string>& args, std::size_t& n, Arguments& parsed)
-{
-    const std::string& word = args[n];
-    if (word == "--reading") {
-        if (!isValue(args, n + 1) || !isValue(args, n + 2))
-            parsed.usageFault = "--reading takes a point number and a reading";
-        else
-            parsed.furtherReadings.emplace_back(args[n + 1], args[n + 2]);
-        n += 2;
-        return true;
-    }
-    if (!setUpOptions().count(word))
-        return false;
-    if (!isValue(args, n + 1))
-        parsed.usageFault = word + " takes a value";
-    else
-        parsed.setUp[word] = args[++n];
-    return true;
-}
-
-// Options are recognised by their exact names anywhere, so that a negative entry ("-5") is
-// never taken for one; any other word starting with "--" is wrong usage.
-Arguments parseArguments(const std::vector<std::string>& args, bool takesCurrent,
-                         bool takesTolerance)
-{
+    ReadWords read = readWords(args, shapes, EntryWords::Anywhere);
     Arguments parsed;
-    std::vector<std::string> given;
-    for (std::size_t n = 0; n < args.size() && parsed.usageFault.empty(); ++n) {
-        const std::string& word = args[n];
-        const bool more = n + 1 < args.size();
-        // Given twice, an option's second value would silently win over the first.
-        if (word.starts_with("--") && std::find(given.begin(), given.end(), word) != given.end()) {
-            parsed.usageFault = word + " is given twice";
-            break;
-        }
-        if (word.starts_with("--") && word != "--reading")
-            given.push_back(word);
-        if (word == "--json") {
-            parsed.json = true;
-        } else if (takesCurrent && word == "--current") {
-            readCurrent(args, n, parsed);
-        } else if (takesCurrent && readBudgetOption(args, n, parsed)) {
-            // taken with its values
-        } else if (takesTolerance &&
-                   (word == "--tolerance" || word == "--uncertainty" || word == "--rule")) {
-            // A value is any word but an option's name: "-0.5" is one, "--json" is not.
-            if (!more || args[n + 1] == "--json" || args[n + 1] == "--tolerance" ||
-                args[n + 1] == "--uncertainty" || args[n + 1] == "--rule")
-                parsed.usageFault = word + " takes a value";
-            else
-                (word == "--tolerance" ? parsed.tolerance
-                 : word == "--rule"    ? parsed.rule
-                                       : parsed.uncertainty) = args[++n];
-        } else if (word.starts_with("--")) {
-            parsed.usageFault = "unknown option '" + calc::printable(word) + "'";
-        } else {
-            parsed.entries.push_back(word);
-        }
-    }
+    parsed.usageFault = read.fault;
+    if (!read.ok())
+        return parsed;
+    parsed.json = read.options.count("--json") != 0;
+    if (const auto current = read.options.find("--current"); current != read.options.end())
+        readCurrent(current->second, parsed);
+    parsed.tolerance = valueOf(read.options, "--tolerance");
+    parsed.uncertainty = valueOf(read.options, "--uncertainty");
+    parsed.rule = valueOf(read.options, "--rule");
+    for (const auto& [name, member] : setUpOptions())
+        if (const auto value = valueOf(read.options, name))
+            parsed.setUp[name] = *value;
+    if (const auto further = read.options.find("--reading"); further != read.options.end())
+        for (std::size_t n = 0; n + 1 < further->second.size(); n += 2)
+            parsed.furtherReadings.emplace_back(further->second[n], further->second[n + 1]);
+    parsed.entries = std::move(read.entries);
     return parsed;
 }
 
@@ -426,10 +378,41 @@ const std::map<std::string, double calc::SetUp::*>& setUpOptions()
     return options;
 }
 
+const std::vector<OptionShape>& budgetOptions()
+{
+    static const std::vector<OptionShape> shapes = [] {
+        std::vector<OptionShape> made{{"--json", 0}};
+        for (const auto& [name, member] : setUpOptions())
+            made.push_back({name.c_str(), 1, false, ValueWords::NoDoubleDash});
+        return made;
+    }();
+    return shapes;
+}
+
+const std::vector<OptionShape>& adjustmentOptions()
+{
+    static const std::vector<OptionShape> shapes = [] {
+        std::vector<OptionShape> made = budgetOptions();
+        made.push_back(
+            {"--current", 2, false, ValueWords::AnyWord, "two codes of four hexadecimal digits"});
+        made.push_back(
+            {"--reading", 2, true, ValueWords::NoDoubleDash, "a point number and a reading"});
+        return made;
+    }();
+    return shapes;
+}
+
+const std::vector<OptionShape>& verifyOptions()
+{
+    static const std::vector<OptionShape> shapes{
+        {"--json", 0}, {"--tolerance", 1}, {"--uncertainty", 1}, {"--rule", 1}};
+    return shapes;
+}
+
 int checkCommand(const std::vector<std::string>& args, const calc::Separators& separators,
                  Output& io)
 {
-    const Arguments parsed = parseArguments(args, true, false);
+    const Arguments parsed = parseArguments(args, adjustmentOptions());
     if (!parsed.usageFault.empty())
         return usageFault(parsed.usageFault, io);
     if (parsed.entries.size() != 4)
@@ -441,7 +424,7 @@ int checkCommand(const std::vector<std::string>& args, const calc::Separators& s
 int fitCommand(const std::vector<std::string>& args, const calc::Separators& separators,
                ByteSource& in, Output& io)
 {
-    const Arguments parsed = parseArguments(args, true, false);
+    const Arguments parsed = parseArguments(args, adjustmentOptions());
     if (!parsed.usageFault.empty())
         return usageFault(parsed.usageFault, io);
     if (parsed.entries.empty())
@@ -454,7 +437,7 @@ int fitCommand(const std::vector<std::string>& args, const calc::Separators& sep
 int verifyCommand(const std::vector<std::string>& args, const calc::Separators& separators,
                   Output& io)
 {
-    const Arguments parsed = parseArguments(args, false, true);
+    const Arguments parsed = parseArguments(args, verifyOptions());
     if (!parsed.usageFault.empty())
         return usageFault(parsed.usageFault, io);
     if (!parsed.tolerance || parsed.entries.size() < 2 || parsed.entries.size() % 2 != 0)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "options.h"
 #include "run.h"
 
 #include "calc/entry.h"
@@ -45,5 +46,10 @@ inline constexpr int verificationNotJudged = 5;
 // conditional pass, and where there is no verdict (nothing verified, no tolerance); 3 for a
 // fail or a conditional fail; 5 for not judged.
 int exitOf(const calc::Outcome& outcome);
+
+// The options of check and fit, of verify, and of budget.
+const std::vector<OptionShape>& adjustmentOptions();
+const std::vector<OptionShape>& verifyOptions();
+const std::vector<OptionShape>& budgetOptions();
 
 } // namespace quarvet::cli

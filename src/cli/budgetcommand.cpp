@@ -21,23 +21,16 @@ struct BudgetWords {
 
 // Options by their exact names anywhere, each once; every other word is a reading, so that a
 // negative one ("-5") is never taken for an option.
-BudgetWords readWords(const std::vector<std::string>& args)
+BudgetWords readBudgetWords(const std::vector<std::string>& args)
 {
+    ReadWords read = cli::readWords(args, budgetOptions(), EntryWords::Anywhere);
     BudgetWords words;
-    for (std::size_t n = 0; n < args.size() && words.usageFault.empty(); ++n) {
-        const std::string& word = args[n];
-        if (word == "--json" && !words.json)
-            words.json = true;
-        else if (setUpOptions().count(word) && !words.options.count(word) && n + 1 < args.size() &&
-                 !args[n + 1].starts_with("--"))
-            words.options[word] = args[++n];
-        else if (word.starts_with("--"))
-            words.usageFault = setUpOptions().count(word) || word == "--json"
-                                   ? word + " is given twice, or without its value"
-                                   : "unknown option '" + calc::printable(word) + "'";
-        else
-            words.readings.push_back(word);
-    }
+    words.usageFault = read.fault;
+    words.json = read.options.count("--json") != 0;
+    for (const auto& [name, values] : read.options)
+        if (name != "--json")
+            words.options[name] = values.front();
+    words.readings = std::move(read.entries);
     if (words.usageFault.empty() &&
         (!words.options.count("--reference-u") || words.readings.empty()))
         words.usageFault = "budget takes --reference-u U [--reference-k K] [--drift A] "
@@ -107,7 +100,7 @@ void writeTable(const calc::Budget& budget, OutputBuffer& out)
 int budgetCommand(const std::vector<std::string>& args, const calc::Separators& separators,
                   Output& io)
 {
-    const BudgetWords words = readWords(args);
+    const BudgetWords words = readBudgetWords(args);
     if (!words.usageFault.empty())
         return usageFault(words.usageFault, io);
     std::vector<std::pair<std::string, std::string>> labelled(words.options.begin(),

@@ -17,46 +17,6 @@ int refusal(const QString& why, Output& io)
     return failure;
 }
 
-std::optional<Options> readOptions(const std::vector<std::string>& words,
-                                   const std::vector<OptionShape>& shapes, std::string& fault,
-                                   std::vector<std::string>* rest)
-{
-    const auto shapeOf = [&](const std::string& word) -> const OptionShape* {
-        for (const OptionShape& shape : shapes)
-            if (word == shape.name)
-                return &shape;
-        return nullptr;
-    };
-    Options options;
-    for (std::size_t n = 0; n < words.size(); ++n) {
-        const OptionShape* shape = shapeOf(words[n]);
-        if (!shape && rest && !words[n].starts_with("--")) {
-            rest->assign(words.begin() + static_cast<std::ptrdiff_t>(n), words.end());
-            return options;
-        }
-        if (!shape) {
-            fault = words[n].starts_with("--")
-                        ? "unknown option '" + calc::printable(words[n]) + "'"
-                        : "unexpected word '" + calc::printable(words[n]) + "'";
-            return std::nullopt;
-        }
-        if (options.count(shape->name) && !shape->repeats) {
-            fault = std::string(shape->name) + " is given twice";
-            return std::nullopt;
-        }
-        std::vector<std::string>& values = options[shape->name];
-        int taken = 0;
-        for (; taken < shape->values && n + 1 < words.size() && !shapeOf(words[n + 1]); ++taken)
-            values.push_back(words[++n]);
-        if (taken != shape->values) {
-            fault = std::string(shape->name) + " takes " +
-                    (shape->values == 1 ? "a value" : std::to_string(shape->values) + " values");
-            return std::nullopt;
-        }
-    }
-    return options;
-}
-
 QString text(const std::string& word)
 {
     return QString::fromUtf8(word.data(), static_cast<qsizetype>(word.size()));

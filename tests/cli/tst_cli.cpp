@@ -1,4 +1,5 @@
 #include "cli/cli.h"
+#include "cli/options.h"
 #include "fixtures.h"
 #include "shellrun.h"
 
@@ -117,6 +118,8 @@ long peakResidentKiB(std::size_t lineBytes)
 class TestCli : public QObject {
     Q_OBJECT
 private slots:
+    void optionsReadFromTheirShapes_data();
+    void optionsReadFromTheirShapes();
     void calcArguments_data();
     void calcArguments();
     void calcLines_data();
@@ -1051,6 +1054,78 @@ void TestCli::checkAgreesWithCalc()
                                       codes.mid(5) + "\""),
                  check.out.constData());
     }
+}
+
+void TestCli::optionsReadFromTheirShapes_data()
+{
+    QTest::addColumn<QStringList>("words");
+    QTest::addColumn<int>("entries");  // EntryWords
+    QTest::addColumn<QString>("read"); // option=values;... then | entries, or the fault
+    const int anywhere = int(quarvet::cli::EntryWords::Anywhere);
+    const int atEnd = int(quarvet::cli::EntryWords::AtEnd);
+    const int none = int(quarvet::cli::EntryWords::None);
+    QTest::newRow("entries among options, a negative one kept")
+        << QStringList{"0", "--json", "-5", "--drift", "0.1"} << anywhere
+        << "--drift=0.1;--json=;|0 -5";
+    QTest::newRow("options end at the first entry")
+        << QStringList{"--drift", "0.1", "0", "--json"} << atEnd << "--drift=0.1;|0 --json";
+    QTest::newRow("no entries taken")
+        << QStringList{"--drift", "0.1", "0"} << none << "unexpected word '0'";
+    QTest::newRow("a repeating option keeps every value")
+        << QStringList{"--reading", "1", "0.5", "--reading", "2", "99"} << anywhere
+        << "--reading=1,0.5,2,99;|";
+    QTest::newRow("given twice") << QStringList{"--drift", "1", "--drift", "2"} << anywhere
+                                 << "--drift is given twice";
+    QTest::newRow("unknown") << QStringList{"--colour", "red"} << anywhere
+                             << "unknown option '--colour'";
+    // Which words a value may be: not another option's name; not "--" anything; or any word,
+    // said back when they are too few.
+    QTest::newRow("a value that is an option's name")
+        << QStringList{"--tolerance", "--json"} << anywhere << "--tolerance takes a value";
+    QTest::newRow("a value that looks like an option")
+        << QStringList{"--tolerance", "--5"} << anywhere << "--tolerance=--5;|";
+    QTest::newRow("no double dash for a set-up value")
+        << QStringList{"--drift", "--5"} << anywhere << "--drift takes a value";
+    QTest::newRow("two words whatever they are")
+        << QStringList{"--current", "--json", "0000"} << anywhere << "--current=--json,0000;|";
+    QTest::newRow("too few, said back")
+        << QStringList{"--current", "2710"} << anywhere << "--current takes two codes, not '2710'";
+    QTest::newRow("what a repeating option takes")
+        << QStringList{"--reading", "1"} << anywhere
+        << "--reading takes a point number and a reading";
+}
+
+void TestCli::optionsReadFromTheirShapes()
+{
+    QFETCH(QStringList, words);
+    QFETCH(int, entries);
+    QFETCH(QString, read);
+    using quarvet::cli::ValueWords;
+    const std::vector<quarvet::cli::OptionShape> shapes{
+        {"--json", 0},
+        {"--tolerance", 1},
+        {"--drift", 1, false, ValueWords::NoDoubleDash},
+        {"--current", 2, false, ValueWords::AnyWord, "two codes"},
+        {"--reading", 2, true, ValueWords::NoDoubleDash, "a point number and a reading"}};
+    std::vector<std::string> given;
+    for (const QString& word : words)
+        given.push_back(word.toStdString());
+    const quarvet::cli::ReadWords got =
+        quarvet::cli::readWords(given, shapes, quarvet::cli::EntryWords(entries));
+    QString said = QString::fromStdString(got.fault);
+    if (got.ok()) {
+        for (const auto& [name, values] : got.options) {
+            QStringList texts;
+            for (const std::string& value : values)
+                texts << QString::fromStdString(value);
+            said += QString::fromStdString(name) + '=' + texts.join(',') + ';';
+        }
+        QStringList rest;
+        for (const std::string& entry : got.entries)
+            rest << QString::fromStdString(entry);
+        said += '|' + rest.join(' ');
+    }
+    QCOMPARE(said, read);
 }
 
 QTEST_GUILESS_MAIN(TestCli)
