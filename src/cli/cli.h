@@ -19,17 +19,18 @@ struct Streams {
 };
 
 struct Output;
-
-// Commands beyond calc/ and instrument/ (the records, which need Qt's database and PDF code),
-// by name; each gets the words after its name and the run's output.
-using MoreCommands =
-    std::map<std::string, std::function<int(const std::vector<std::string>&, Output&)>>;
+struct CommandTable;
+struct RecordsContext;
+using StoreOpener = std::function<int(const std::function<int(RecordsContext&)>& command)>;
+const CommandTable& calculatorCommands();
 
 // Runs quarvet-cli with `args` (without the program name) in a locale given by its
-// separators; returns the exit code. Every write is checked: output that could not be
-// written ends the run with exit code 1, and so does input that could not be read.
+// separators, with the commands of `table` (the calculator's unless given), and the store
+// `openStore` opens for those that use it; returns the exit code. Every write is checked:
+// output that could not be written ends the run with exit code 1, and so does input that
+// could not be read.
 int run(const std::vector<std::string>& args, const calc::Separators& separators, Streams streams,
-        const MoreCommands& more = {});
+        const CommandTable& table = calculatorCommands(), const StoreOpener& openStore = {});
 
 // Splits one input line into its blank- or tab-separated words.
 std::vector<std::string> splitWords(const std::string& line);

@@ -49,13 +49,9 @@ void dropQtWarnings(QtMsgType type, const QMessageLogContext&, const QString& me
         std::fprintf(stderr, "quarvet-cli: %s\n", qPrintable(message));
 }
 
-using StoreCommand = std::function<int(const std::vector<std::string>&,
-                                       quarvet::cli::RecordsContext&, quarvet::cli::Output&)>;
-
 // A command of the store, with Qt's application it needs and the store the settings name.
 int runWithStore(const std::vector<std::string>& args, char* argv[],
-                 const std::vector<std::string>& words, quarvet::cli::Output& io,
-                 const StoreCommand& command)
+                 const std::function<int(quarvet::cli::RecordsContext&)>& command)
 {
     int qtArgc = 1;
     qInstallMessageHandler(dropQtWarnings);
@@ -65,7 +61,7 @@ int runWithStore(const std::vector<std::string>& args, char* argv[],
         settings.read(quarvet::records::databaseSection, quarvet::records::databaseKey, QString()));
     quarvet::cli::RecordsContext context{*store, QDate::currentDate(),
                                          &quarvet::certificate::writeCertificate};
-    return command(words, context, io);
+    return command(context);
 }
 
 } // namespace
@@ -83,24 +79,11 @@ int main(int argc, char* argv[])
     quarvet::cli::DescriptorSource in(0, "standard input");
     quarvet::cli::DescriptorSink out(1, "standard output");
     quarvet::cli::DescriptorSink err(2, "standard error");
-    // The commands of the store: the records, the laboratory's settings, the register.
-    const auto withStore = [&](StoreCommand command) {
-        return [&, command](const std::vector<std::string>& words, quarvet::cli::Output& io) {
-            return runWithStore(args, argv, words, io, command);
-        };
+    // The calculator's commands, and those of the store: the records, the laboratory's
+    // settings, the register.
+    const auto openStore = [&](const std::function<int(quarvet::cli::RecordsContext&)>& command) {
+        return runWithStore(args, argv, command);
     };
-    using Context = quarvet::cli::RecordsContext;
-    using Words = std::vector<std::string>;
-    using Output = quarvet::cli::Output;
-    const quarvet::cli::MoreCommands more{
-        {"records", withStore([&](const Words& words, Context& context, Output& io) {
-             return quarvet::cli::recordsCommand(words, separators, context, io);
-         })},
-        {"lab", withStore([](const Words& words, Context& context, Output& io) {
-             return quarvet::cli::labCommand(words, context, io);
-         })},
-        {"references", withStore([&](const Words& words, Context& context, Output& io) {
-             return quarvet::cli::referencesCommand(words, separators, context, io);
-         })}};
-    return quarvet::cli::run(args, separators, {in, out, err}, more);
+    return quarvet::cli::run(args, separators, {in, out, err}, quarvet::cli::programCommands(),
+                             openStore);
 }

@@ -129,11 +129,11 @@ records::StoreFailure writeRecords(records::RecordStore& store, const records::R
     return failure;
 }
 
-int listCommand(const std::vector<std::string>& args, RecordsContext& context, Output& io)
+int listCommand(const std::vector<std::string>& args, const std::vector<OptionShape>& shapes,
+                RecordsContext& context, Output& io)
 {
     std::string fault;
-    const auto options = readOptions(
-        args, {{"--serial", 1}, {"--format", 1}, {"--reference", 1}, {"--customer", 1}}, fault);
+    const auto options = readOptions(args, shapes, fault);
     if (!options)
         return usageFault(fault, io);
     const std::string format = options->count("--format") ? options->at("--format")[0] : "text";
@@ -172,10 +172,11 @@ const std::vector<OptionShape>& addShapes()
 // The options of `records add`, all that it needs among them, and the four entries after
 // them; nothing when the usage is wrong (said already).
 std::optional<Options> addOptions(const std::vector<std::string>& words,
+                                  const std::vector<OptionShape>& shapes,
                                   std::vector<std::string>& entries, Output& io)
 {
     std::string fault;
-    auto options = readOptions(words, addShapes(), fault, &entries);
+    auto options = readOptions(words, shapes, fault, &entries);
     if (!options) {
         usageFault(fault, io);
         return std::nullopt;
@@ -412,12 +413,13 @@ bool resolveReference(const Options& options, records::RecordInput& input, Recor
 
 // The input of `records add` from its words; nothing when a word is wrong (said already).
 std::optional<records::RecordInput> addInput(const std::vector<std::string>& args,
+                                             const std::vector<OptionShape>& shapes,
                                              const calc::Separators& separators,
                                              RecordsContext& context, Output& io, int& status)
 {
     status = usageError;
     std::vector<std::string> entries;
-    const auto options = addOptions(args, entries, io);
+    const auto options = addOptions(args, shapes, entries, io);
     if (!options)
         return std::nullopt;
     status = failure;
@@ -464,11 +466,11 @@ void writeSaved(const records::Record& record, Output& io)
     }
 }
 
-int addCommand(const std::vector<std::string>& args, const calc::Separators& separators,
-               RecordsContext& context, Output& io)
+int addCommand(const std::vector<std::string>& args, const std::vector<OptionShape>& shapes,
+               const calc::Separators& separators, RecordsContext& context, Output& io)
 {
     int status = success;
-    const auto input = addInput(args, separators, context, io, status);
+    const auto input = addInput(args, shapes, separators, context, io, status);
     if (!input)
         return status;
     const records::Composition composition =
@@ -489,18 +491,19 @@ int addCommand(const std::vector<std::string>& args, const calc::Separators& sep
 }
 
 // ID -o FILE in any order; the usage fault, if any.
-std::string certificateWords(const std::vector<std::string>& args, std::vector<std::string>& words,
-                             std::string& file)
+std::string certificateWords(const std::vector<std::string>& args,
+                             const std::vector<OptionShape>& shapes,
+                             std::vector<std::string>& words, std::string& file)
 {
-    for (std::size_t n = 0; n < args.size(); ++n) {
-        if (args[n] == "-o" || args[n] == "--output") {
-            if (n + 1 >= args.size() || !file.empty())
-                return "-o takes one file name";
-            file = args[++n];
-        } else {
-            words.push_back(args[n]);
-        }
-    }
+    ReadWords read = readWords(args, shapes, EntryWords::Anywhere);
+    if (!read.ok())
+        return read.fault;
+    const std::optional<std::string> o = valueOf(read.options, "-o");
+    const std::optional<std::string> output = valueOf(read.options, "--output");
+    if (o && output)
+        return "-o takes one file name";
+    file = o ? *o : output.value_or(std::string());
+    words = std::move(read.entries);
     return words.size() != 1 || file.empty() ? "records certificate ID -o FILE.pdf" : "";
 }
 
@@ -565,11 +568,12 @@ bool writeWithHead(const records::Record& record, const std::string& file,
 }
 
 // An issued certificate printed again is marked a copy; one not issued, a draft.
-int certificateCommand(const std::vector<std::string>& args, RecordsContext& context, Output& io)
+int certificateCommand(const std::vector<std::string>& args, const std::vector<OptionShape>& shapes,
+                       RecordsContext& context, Output& io)
 {
     std::vector<std::string> words;
     std::string file;
-    if (const std::string fault = certificateWords(args, words, file); !fault.empty())
+    if (const std::string fault = certificateWords(args, shapes, words, file); !fault.empty())
         return usageFault(fault, io);
     const QString prefix = text(words[0]).trimmed();
     if (prefix.isEmpty())
@@ -594,13 +598,13 @@ struct IssueWords {
 
 // The words of `records issue`, its one record id first or after the options; nothing, with
 // the usage fault, when they are off.
-std::optional<IssueWords> issueWords(const std::vector<std::string>& args, std::string& fault)
+std::optional<IssueWords> issueWords(const std::vector<std::string>& args,
+                                     const std::vector<OptionShape>& shapes, std::string& fault)
 {
     std::vector<std::string> rest;
     const bool idFirst = !args.empty() && !args[0].starts_with("-");
     const std::vector<std::string> words(args.begin() + (idFirst ? 1 : 0), args.end());
-    auto options = readOptions(words, {{"--by", 1}, {"--role", 1}, {"-o", 1}, {"--output", 1}},
-                               fault, idFirst ? nullptr : &rest);
+    auto options = readOptions(words, shapes, fault, idFirst ? nullptr : &rest);
     if (idFirst)
         rest.insert(rest.begin(), args[0]);
     if (!options || rest.size() != 1) {
@@ -620,10 +624,11 @@ std::optional<IssueWords> issueWords(const std::vector<std::string>& args, std::
     return said;
 }
 
-int issueCommand(const std::vector<std::string>& args, RecordsContext& context, Output& io)
+int issueCommand(const std::vector<std::string>& args, const std::vector<OptionShape>& shapes,
+                 RecordsContext& context, Output& io)
 {
     std::string fault;
-    const auto words = issueWords(args, fault);
+    const auto words = issueWords(args, shapes, fault);
     if (!words)
         return usageFault(fault, io);
     // Printed on the certificate as given: one sane line each, as a record's names.
@@ -704,24 +709,61 @@ int grantCommand(const std::vector<std::string>& args, RecordsContext& context, 
 
 } // namespace
 
-int recordsCommand(const std::vector<std::string>& args, const calc::Separators& separators,
-                   RecordsContext& context, Output& io)
+CommandTable recordCommands()
 {
-    const std::string command = args.empty() ? std::string() : args[0];
-    const std::vector<std::string> rest(args.begin() + (args.empty() ? 0 : 1), args.end());
-    if (command == "list")
-        return listCommand(rest, context, io);
-    if (command == "add")
-        return addCommand(rest, separators, context, io);
-    if (command == "certificate")
-        return certificateCommand(rest, context, io);
-    if (command == "issue")
-        return issueCommand(rest, context, io);
-    if (command == "verify")
-        return verifyCommand(rest, context, io);
-    if (command == "grant")
-        return grantCommand(rest, context, io);
-    return usageFault("records takes list, add, issue, certificate, verify or grant", io);
+    const std::string continued = usageContinued;
+    const auto store = [](const Invocation& run) -> RecordsContext& { return *run.store; };
+    CommandTable table;
+    table.commands = {
+        {"records list",
+         {"quarvet-cli records list [--serial S] [--reference ID] [--customer NAME]" + continued +
+          "[--format text|csv|json]"},
+         {{"--serial", 1}, {"--format", 1}, {"--reference", 1}, {"--customer", 1}},
+         true,
+         [store](const Invocation& run) {
+             return listCommand(run.words, run.command.options, store(run), run.io);
+         }},
+        {"records add",
+         {"quarvet-cli records add --serial S --type MODEL --line N --technician NAME" + continued +
+          "--reference ID [--reference-u U --reference-due YYYY-MM-DD]" + continued +
+          "[--customer NAME [--customer-address A]] [--description D]" + continued +
+          "[--method M]" + continued + "[--corrects ID --reason R]" + continued +
+          "[--ambient C] [--current SLOPE OFFSET] [SET-UP] [--reading N R ...]" + continued +
+          "[--tolerance T [--rule guarded|simple|non-binary]" + continued +
+          " --verify T1 V1 --verify T2 V2 ...]" + continued +
+          "[--note TEXT] TARGET1 TARGET2 INDICATED1 INDICATED2"},
+         addShapes(),
+         true,
+         [store](const Invocation& run) {
+             return addCommand(run.words, run.command.options, run.separators, store(run), run.io);
+         }},
+        {"records issue",
+         {"quarvet-cli records issue ID --by NAME --role ROLE -o FILE.pdf"},
+         {{"--by", 1}, {"--role", 1}, {"-o", 1}, {"--output", 1}},
+         true,
+         [store](const Invocation& run) {
+             return issueCommand(run.words, run.command.options, store(run), run.io);
+         }},
+        {"records certificate",
+         {"quarvet-cli records certificate ID -o FILE.pdf"},
+         {{"-o", 1, false, ValueWords::NotAnOption, "one file name"},
+          {"--output", 1, false, ValueWords::NotAnOption, "one file name"}},
+         true,
+         [store](const Invocation& run) {
+             return certificateCommand(run.words, run.command.options, store(run), run.io);
+         }},
+        {"records verify",
+         {"quarvet-cli records verify"},
+         {},
+         true,
+         [store](const Invocation& run) { return verifyCommand(run.words, store(run), run.io); }},
+        {"records grant",
+         {"quarvet-cli records grant ROLE"},
+         {},
+         true,
+         [store](const Invocation& run) { return grantCommand(run.words, store(run), run.io); }}};
+    table.groups = {{"records", "records takes list, add, issue, certificate, verify or grant"}};
+    return table;
 }
 
 } // namespace quarvet::cli

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/command.h"
 #include "cli/run.h"
 
 #include "calc/entry.h"
@@ -24,9 +25,11 @@ struct RecordsContext {
         writeCertificate;
 };
 
-// quarvet-cli records list | add | certificate; `args` follow the word "records". Exit codes
-// as for the other commands; add gives 3 when the record it saved did not pass.
-int recordsCommand(const std::vector<std::string>& args, const calc::Separators& separators,
-                   RecordsContext& context, Output& io);
+// quarvet-cli records list | add | issue | certificate | verify | grant. Exit codes as for
+// the other commands; add gives 3 when the record it saved did not pass.
+CommandTable recordCommands();
+
+// Every command of quarvet-cli: the calculator's, then those of the store.
+const CommandTable& programCommands();
 
 } // namespace quarvet::cli

@@ -64,11 +64,18 @@ bool readLogo(const QString& path, QMap<QString, QString>& values, Output& io)
     return true;
 }
 
-int labSet(const std::vector<std::string>& args, RecordsContext& context, Output& io)
+// The options of `lab set`: one a setting, the logo a file's.
+std::vector<OptionShape> labSetShapes()
 {
     std::vector<OptionShape> shapes{{"--logo", 1}, {"--registered-references-only", 1}};
     for (const auto& [option, setting] : labOptions())
         shapes.push_back({option, 1});
+    return shapes;
+}
+
+int labSet(const std::vector<std::string>& args, const std::vector<OptionShape>& shapes,
+           RecordsContext& context, Output& io)
+{
     std::string fault;
     const auto options = readOptions(args, shapes, fault);
     if (!options || options->empty())
@@ -154,11 +161,11 @@ bool referenceNumbers(const Options& options, const calc::Separators& separators
     return true;
 }
 
-int referencesAdd(const std::vector<std::string>& args, const calc::Separators& separators,
-                  RecordsContext& context, Output& io)
+int referencesAdd(const std::vector<std::string>& args, const std::vector<OptionShape>& shapes,
+                  const calc::Separators& separators, RecordsContext& context, Output& io)
 {
     std::string fault;
-    const auto options = readOptions(args, referenceShapes(), fault);
+    const auto options = readOptions(args, shapes, fault);
     if (!options)
         return usageFault(fault, io);
     lab::ReferenceStandard standard;
@@ -313,10 +320,11 @@ void writeReferences(const QList<lab::ReferenceStandard>& standards, const std::
     io.out.flush();
 }
 
-int referencesList(const std::vector<std::string>& args, RecordsContext& context, Output& io)
+int referencesList(const std::vector<std::string>& args, const std::vector<OptionShape>& shapes,
+                   RecordsContext& context, Output& io)
 {
     std::string fault;
-    const auto options = readOptions(args, {{"--format", 1}}, fault);
+    const auto options = readOptions(args, shapes, fault);
     if (!options)
         return usageFault(fault, io);
     const std::string format = options->count("--format") ? options->at("--format")[0] : "text";
@@ -349,31 +357,58 @@ int referencesShow(const std::vector<std::string>& args, RecordsContext& context
 
 } // namespace
 
-int labCommand(const std::vector<std::string>& args, RecordsContext& context, Output& io)
+CommandTable registerCommands()
 {
-    const std::string command = args.empty() ? std::string() : args[0];
-    const std::vector<std::string> rest(args.begin() + (args.empty() ? 0 : 1), args.end());
-    if (command == "show" && rest.empty())
-        return labShow(context, io);
-    if (command == "set")
-        return labSet(rest, context, io);
-    return usageFault("lab takes show, or set with the settings to change", io);
-}
-
-int referencesCommand(const std::vector<std::string>& args, const calc::Separators& separators,
-                      RecordsContext& context, Output& io)
-{
-    const std::string command = args.empty() ? std::string() : args[0];
-    const std::vector<std::string> rest(args.begin() + (args.empty() ? 0 : 1), args.end());
-    if (command == "add")
-        return referencesAdd(rest, separators, context, io);
-    if (command == "withdraw")
-        return referencesWithdraw(rest, context, io);
-    if (command == "list")
-        return referencesList(rest, context, io);
-    if (command == "show")
-        return referencesShow(rest, context, io);
-    return usageFault("references takes add, withdraw, list or show", io);
+    const std::string continued = usageContinued;
+    const auto store = [](const Invocation& run) -> RecordsContext& { return *run.store; };
+    CommandTable table;
+    table.commands = {
+        {"lab show",
+         {"quarvet-cli lab show | lab set [--name N] [--address A] [--accreditation X]" +
+          continued + "[--accreditation-body B] [--pattern P] [--prefix X] [--statements S]" +
+          continued + "[--logo FILE] [--registered-references-only yes|no]"},
+         {},
+         true,
+         [store](const Invocation& run) {
+             return run.words.empty()
+                        ? labShow(store(run), run.io)
+                        : usageFault("lab takes show, or set with the settings to change", run.io);
+         }},
+        {"lab set",
+         {},
+         labSetShapes(),
+         true,
+         [store](const Invocation& run) {
+             return labSet(run.words, run.command.options, store(run), run.io);
+         }},
+        {"references add",
+         {"quarvet-cli references add --id ID --description D --certificate C" + continued +
+          "--calibrated-by LAB --u U [--k K] [--drift A] --calibrated YYYY-MM-DD" + continued +
+          "--due YYYY-MM-DD"},
+         referenceShapes(),
+         true,
+         [store](const Invocation& run) {
+             return referencesAdd(run.words, run.command.options, run.separators, store(run),
+                                  run.io);
+         }},
+        {"references withdraw",
+         {"quarvet-cli references withdraw ID | show ID | list [--format text|csv|json]"},
+         {},
+         true,
+         [store](const Invocation& run) {
+             return referencesWithdraw(run.words, store(run), run.io);
+         }},
+        {"references show",
+         {},
+         {},
+         true,
+         [store](const Invocation& run) { return referencesShow(run.words, store(run), run.io); }},
+        {"references list", {}, {{"--format", 1}}, true, [store](const Invocation& run) {
+             return referencesList(run.words, run.command.options, store(run), run.io);
+         }}};
+    table.groups = {{"lab", "lab takes show, or set with the settings to change"},
+                    {"references", "references takes add, withdraw, list or show"}};
+    return table;
 }
 
 } // namespace quarvet::cli

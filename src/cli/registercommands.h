@@ -7,13 +7,8 @@
 
 namespace quarvet::cli {
 
-// quarvet-cli lab show | set: the laboratory's settings kept in the store. `args` follow the
-// word "lab".
-int labCommand(const std::vector<std::string>& args, RecordsContext& context, Output& io);
-
-// quarvet-cli references add | withdraw | list | show: the register of reference standards.
-// `args` follow the word "references".
-int referencesCommand(const std::vector<std::string>& args, const calc::Separators& separators,
-                      RecordsContext& context, Output& io);
+// quarvet-cli lab show | set, the laboratory's settings kept in the store; and references
+// add | withdraw | list | show, the register of reference standards.
+CommandTable registerCommands();
 
 } // namespace quarvet::cli

@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 #include "cli/options.h"
+#include "cli/recordcommands.h"
 #include "fixtures.h"
 #include "shellrun.h"
 
@@ -40,7 +41,8 @@ Run run(const QStringList& args, const Separators& separators, const QByteArray&
     quarvet::cli::StringSource in(text);
     quarvet::cli::StringSink out;
     quarvet::cli::StringSink err("standard error");
-    const int status = quarvet::cli::run(words, separators, {in, out, err});
+    const int status =
+        quarvet::cli::run(words, separators, {in, out, err}, quarvet::cli::programCommands());
     return {status, QByteArray::fromStdString(out.text()), QByteArray::fromStdString(err.text())};
 }
 

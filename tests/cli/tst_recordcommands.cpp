@@ -695,16 +695,20 @@ void TestRecordCommands::foreignSeparatorIsRefused()
     QTemporaryDir dir;
     quarvet::records::SqliteRecordStore store(dir.filePath("records.sqlite"));
     quarvet::cli::RecordsContext context{store, QDate::currentDate(), {}};
-    QStringList args = addArgs("SN", more).mid(1);
+    QStringList args = addArgs("SN", more);
     args[args.size() - 2] = entry;
     args[args.indexOf("--reference-u") + 1] = "0,02";
     std::vector<std::string> words;
     for (const QString& arg : args)
         words.push_back(arg.toStdString());
+    quarvet::cli::StringSource in("");
     quarvet::cli::StringSink out;
     quarvet::cli::StringSink err("standard error");
-    quarvet::cli::Output io{quarvet::cli::OutputBuffer(out), quarvet::cli::OutputBuffer(err)};
-    const int status = quarvet::cli::recordsCommand(words, {",", "."}, context, io);
+    const int status =
+        quarvet::cli::run(words, {",", "."}, {in, out, err}, quarvet::cli::recordCommands(),
+                          [&](const std::function<int(quarvet::cli::RecordsContext&)>& command) {
+                              return command(context);
+                          });
     QCOMPARE(status, 1);
     QVERIFY2(QString::fromStdString(err.text()).contains(says), err.text().c_str());
     QList<quarvet::records::Record> records;
