@@ -1,5 +1,7 @@
 #include "recordcommands.h"
+#include "issuecommands.h"
 #include "recordwords.h"
+#include "storedeadline.h"
 
 #include "adjustcommands.h"
 
@@ -17,14 +19,6 @@
 
 #include <QUuid>
 
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <cstdint>
-#include <mutex>
-#include <thread>
-#include <unistd.h>
-
 #include <map>
 #include <optional>
 
@@ -33,69 +27,6 @@ namespace {
 
 // A store whose hash chain is broken: a record was changed, removed or slipped in.
 constexpr int chainBroken = 4;
-
-// A store that does not answer (a database whose network went quiet in the middle of an
-// answer) must not hold the command for ever: past the deadline it ends, saying so. Ending
-// within a transaction is as safe as being killed: the record is whole or not there.
-constexpr unsigned storeDeadlineSeconds = 120;
-
-[[noreturn]] void storeDeadlinePassed()
-{
-    static const char said[] = "quarvet-cli: the record store did not answer within 120 "
-                               "seconds; a record being saved is saved whole or not at all "
-                               "(look with records list)\n";
-    (void)!::write(2, said, sizeof said - 1);
-    ::_exit(failure);
-}
-
-// A watch beside the command: paused while the output waits for a slow reader, since the
-// store is not at fault then. Pausing and resuming cost no system call, so a listing can do
-// it for every record.
-class StoreDeadline {
-public:
-    StoreDeadline() : watcher_([this] { watch(); }) {}
-    ~StoreDeadline()
-    {
-        {
-            const std::lock_guard lock(mutex_);
-            done_ = true;
-        }
-        wake_.notify_one();
-        watcher_.join();
-    }
-    StoreDeadline(const StoreDeadline&) = delete;
-    StoreDeadline& operator=(const StoreDeadline&) = delete;
-
-    void pause() { paused_.store(true, std::memory_order_relaxed); }
-    void resume()
-    {
-        since_.store(now(), std::memory_order_relaxed);
-        paused_.store(false, std::memory_order_relaxed);
-    }
-
-private:
-    static std::int64_t now()
-    {
-        return std::chrono::duration_cast<std::chrono::milliseconds>(
-                   std::chrono::steady_clock::now().time_since_epoch())
-            .count();
-    }
-    void watch()
-    {
-        std::unique_lock lock(mutex_);
-        while (!wake_.wait_for(lock, std::chrono::milliseconds(250), [this] { return done_; }))
-            if (!paused_.load(std::memory_order_relaxed) &&
-                now() - since_.load(std::memory_order_relaxed) > storeDeadlineSeconds * 1000LL)
-                storeDeadlinePassed();
-    }
-
-    std::atomic<std::int64_t> since_{now()};
-    std::atomic<bool> paused_{false};
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    bool done_ = false;
-    std::thread watcher_; // last: it starts watching once everything above is there
-};
 
 // Each record written as it is read, so that a listing of a million records holds one of
 // them at a time. The store's deadline runs while the store is read, not while the output
@@ -488,180 +419,6 @@ int addCommand(const std::vector<std::string>& args, const std::vector<OptionSha
         return refusal(messages::storeFault(saved.fault), io);
     writeSaved(record, io);
     return exitOf(composition.evaluation.asLeftOutcome);
-}
-
-// ID -o FILE in any order; the usage fault, if any.
-std::string certificateWords(const std::vector<std::string>& args,
-                             const std::vector<OptionShape>& shapes,
-                             std::vector<std::string>& words, std::string& file)
-{
-    ReadWords read = readWords(args, shapes, EntryWords::Anywhere);
-    if (!read.ok())
-        return read.fault;
-    const std::optional<std::string> o = valueOf(read.options, "-o");
-    const std::optional<std::string> output = valueOf(read.options, "--output");
-    if (o && output)
-        return "-o takes one file name";
-    file = o ? *o : output.value_or(std::string());
-    words = std::move(read.entries);
-    return words.size() != 1 || file.empty() ? "records certificate ID -o FILE.pdf" : "";
-}
-
-// The one record whose id begins with `prefix`, with the records that correct it; nothing,
-// said, when none or several do.
-std::optional<records::ListedRecord> recordByPrefix(const QString& prefix, RecordsContext& context,
-                                                    Output& io)
-{
-    std::optional<records::ListedRecord> found;
-    qsizetype count = 0;
-    // Two are enough to know that the prefix names no single record.
-    records::RecordFilter filter = records::RecordFilter::ofIdPrefix(prefix);
-    filter.limit = 2;
-    filter.corrections = true;
-    records::StoreFailure failure;
-    {
-        const StoreDeadline deadline;
-        failure = context.store.visit(filter, [&](const records::ListedRecord& listed) {
-            found = listed;
-            return ++count < 2;
-        });
-    }
-    if (failure.failed() || count != 1) {
-        refusal(failure.failed() ? messages::storeFault(failure.fault)
-                                 : messages::idPrefixFault(count, prefix),
-                io);
-        return std::nullopt;
-    }
-    return found;
-}
-
-// Whether the record's certificate was issued, and by which certificate a correction
-// supersedes it.
-bool statusOf(const records::ListedRecord& listed, RecordsContext& context,
-              lab::CertificateStatus& status, Output& io)
-{
-    const records::StoreFailure failure =
-        lab::certificateStatus(context.store, listed.record, listed.correctedBy, status);
-    if (failure.failed())
-        refusal(messages::storeFault(failure.fault), io);
-    return !failure.failed();
-}
-
-// The certificate written with the chain head it was issued under, or for a draft the
-// store's head now; false, said, when it could not be.
-bool writeWithHead(const records::Record& record, const std::string& file,
-                   const lab::CertificateStatus& status, RecordsContext& context, Output& io)
-{
-    QString head = status.issue ? status.issue->chainHead : QString();
-    records::StoreFailure failure;
-    if (!status.issue) {
-        const StoreDeadline deadline;
-        failure = context.store.chainHead(head);
-    }
-    if (failure.failed())
-        return refusal(messages::storeFault(failure.fault), io), false;
-    if (const QString fault =
-            context.writeCertificate(record, text(file), context.store.files(), head, status);
-        !fault.isEmpty())
-        return refusal(fault, io), false;
-    return true;
-}
-
-// An issued certificate printed again is marked a copy; one not issued, a draft.
-int certificateCommand(const std::vector<std::string>& args, const std::vector<OptionShape>& shapes,
-                       RecordsContext& context, Output& io)
-{
-    std::vector<std::string> words;
-    std::string file;
-    if (const std::string fault = certificateWords(args, shapes, words, file); !fault.empty())
-        return usageFault(fault, io);
-    const QString prefix = text(words[0]).trimmed();
-    if (prefix.isEmpty())
-        return usageFault("records certificate needs a record id", io);
-    const auto listed = recordByPrefix(prefix, context, io);
-    lab::CertificateStatus status;
-    if (!listed || !statusOf(*listed, context, status, io))
-        return failure;
-    status.copy = status.issue.has_value();
-    return writeWithHead(listed->record, file, status, context, io) ? success : failure;
-}
-
-// Issues a record's certificate: the next number from the store, once, with the person who
-// authorises it; the number on the last line.
-// What `records issue` is given: the record, who authorises it in which role, the file.
-struct IssueWords {
-    std::string id;
-    std::string file;
-    QString by;
-    QString role;
-};
-
-// The words of `records issue`, its one record id first or after the options; nothing, with
-// the usage fault, when they are off.
-std::optional<IssueWords> issueWords(const std::vector<std::string>& args,
-                                     const std::vector<OptionShape>& shapes, std::string& fault)
-{
-    std::vector<std::string> rest;
-    const bool idFirst = !args.empty() && !args[0].starts_with("-");
-    const std::vector<std::string> words(args.begin() + (idFirst ? 1 : 0), args.end());
-    auto options = readOptions(words, shapes, fault, idFirst ? nullptr : &rest);
-    if (idFirst)
-        rest.insert(rest.begin(), args[0]);
-    if (!options || rest.size() != 1) {
-        fault = options ? "records issue takes one record id" : fault;
-        return std::nullopt;
-    }
-    const auto value = [&](const char* name) {
-        return options->count(name) ? options->at(name)[0] : std::string();
-    };
-    IssueWords said{rest[0], value("-o").empty() ? value("--output") : value("-o"),
-                    text(value("--by")).trimmed(), text(value("--role")).trimmed()};
-    if (said.by.isEmpty() || said.role.isEmpty() || said.file.empty()) {
-        fault = "records issue needs --by NAME, --role ROLE and -o FILE.pdf: a certificate is "
-                "issued by a person named at issue";
-        return std::nullopt;
-    }
-    return said;
-}
-
-int issueCommand(const std::vector<std::string>& args, const std::vector<OptionShape>& shapes,
-                 RecordsContext& context, Output& io)
-{
-    std::string fault;
-    const auto words = issueWords(args, shapes, fault);
-    if (!words)
-        return usageFault(fault, io);
-    // Printed on the certificate as given: one sane line each, as a record's names.
-    if (const records::Refusal refused = records::issuerRefusal(words->by, words->role);
-        !refused.ok())
-        return refusal(QString::fromStdString(messages::recordRefusal(refused)), io);
-    const std::string& file = words->file;
-    const auto listed = recordByPrefix(text(words->id).trimmed(), context, io);
-    if (!listed)
-        return failure;
-    // The number is spent once: not on a record changed since its saving, nor on a file that
-    // cannot be written.
-    if (const records::OutputFault output =
-            records::certificateOutput(listed->record, text(file), context.store.files());
-        output.failed())
-        return refusal(messages::certificateFault(output), io);
-    lab::CertificateIssue issue{
-        0, {}, listed->record.id, QDateTime::currentDateTimeUtc(), words->by, words->role, {}, {}};
-    if (const records::StoreFailure issued = lab::issueCertificate(context.store, issue);
-        issued.failed())
-        return refusal(messages::storeFault(issued.fault), io);
-    lab::CertificateStatus status;
-    if (!statusOf(*listed, context, status, io))
-        return failure;
-    status.issue = issue;
-    if (!writeWithHead(listed->record, file, status, context, io)) {
-        io.sayError("quarvet-cli: certificate " + said(issue.number) +
-                    " was issued; print it with quarvet-cli records certificate\n");
-        return failure;
-    }
-    io.out << said(issue.number) << "\n";
-    io.out.flush();
-    return success;
 }
 
 // Walks the whole chain: exit 0 when it is whole, 4 naming where it is first broken.

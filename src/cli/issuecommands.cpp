@@ -1,0 +1,201 @@
+#include "issuecommands.h"
+#include "recordwords.h"
+#include "storedeadline.h"
+
+#include "calc/utf8text.h"
+#include "lab/certificates.h"
+#include "messages/messages.h"
+#include "messages/storemessages.h"
+#include "records/outputfile.h"
+#include "records/recordform.h"
+#include "records/recordformat.h"
+
+#include <QDateTime>
+
+#include <optional>
+
+namespace quarvet::cli {
+
+// ID -o FILE in any order; the usage fault, if any.
+namespace {
+
+std::string certificateWords(const std::vector<std::string>& args,
+                             const std::vector<OptionShape>& shapes,
+                             std::vector<std::string>& words, std::string& file)
+{
+    ReadWords read = readWords(args, shapes, EntryWords::Anywhere);
+    if (!read.ok())
+        return read.fault;
+    const std::optional<std::string> o = valueOf(read.options, "-o");
+    const std::optional<std::string> output = valueOf(read.options, "--output");
+    if (o && output)
+        return "-o takes one file name";
+    file = o ? *o : output.value_or(std::string());
+    words = std::move(read.entries);
+    return words.size() != 1 || file.empty() ? "records certificate ID -o FILE.pdf" : "";
+}
+
+// The one record whose id begins with `prefix`, with the records that correct it; nothing,
+// said, when none or several do.
+std::optional<records::ListedRecord> recordByPrefix(const QString& prefix, RecordsContext& context,
+                                                    Output& io)
+{
+    std::optional<records::ListedRecord> found;
+    qsizetype count = 0;
+    // Two are enough to know that the prefix names no single record.
+    records::RecordFilter filter = records::RecordFilter::ofIdPrefix(prefix);
+    filter.limit = 2;
+    filter.corrections = true;
+    records::StoreFailure failure;
+    {
+        const StoreDeadline deadline;
+        failure = context.store.visit(filter, [&](const records::ListedRecord& listed) {
+            found = listed;
+            return ++count < 2;
+        });
+    }
+    if (failure.failed() || count != 1) {
+        refusal(failure.failed() ? messages::storeFault(failure.fault)
+                                 : messages::idPrefixFault(count, prefix),
+                io);
+        return std::nullopt;
+    }
+    return found;
+}
+
+// Whether the record's certificate was issued, and by which certificate a correction
+// supersedes it.
+bool statusOf(const records::ListedRecord& listed, RecordsContext& context,
+              lab::CertificateStatus& status, Output& io)
+{
+    const records::StoreFailure failure =
+        lab::certificateStatus(context.store, listed.record, listed.correctedBy, status);
+    if (failure.failed())
+        refusal(messages::storeFault(failure.fault), io);
+    return !failure.failed();
+}
+
+// The certificate written with the chain head it was issued under, or for a draft the
+// store's head now; false, said, when it could not be.
+bool writeWithHead(const records::Record& record, const std::string& file,
+                   const lab::CertificateStatus& status, RecordsContext& context, Output& io)
+{
+    QString head = status.issue ? status.issue->chainHead : QString();
+    records::StoreFailure failure;
+    if (!status.issue) {
+        const StoreDeadline deadline;
+        failure = context.store.chainHead(head);
+    }
+    if (failure.failed())
+        return refusal(messages::storeFault(failure.fault), io), false;
+    if (const QString fault =
+            context.writeCertificate(record, text(file), context.store.files(), head, status);
+        !fault.isEmpty())
+        return refusal(fault, io), false;
+    return true;
+}
+
+} // namespace
+
+// An issued certificate printed again is marked a copy; one not issued, a draft.
+int certificateCommand(const std::vector<std::string>& args, const std::vector<OptionShape>& shapes,
+                       RecordsContext& context, Output& io)
+{
+    std::vector<std::string> words;
+    std::string file;
+    if (const std::string fault = certificateWords(args, shapes, words, file); !fault.empty())
+        return usageFault(fault, io);
+    const QString prefix = text(words[0]).trimmed();
+    if (prefix.isEmpty())
+        return usageFault("records certificate needs a record id", io);
+    const auto listed = recordByPrefix(prefix, context, io);
+    lab::CertificateStatus status;
+    if (!listed || !statusOf(*listed, context, status, io))
+        return failure;
+    status.copy = status.issue.has_value();
+    return writeWithHead(listed->record, file, status, context, io) ? success : failure;
+}
+
+namespace {
+
+// What `records issue` is given: the record, who authorises it in which role, the file.
+struct IssueWords {
+    std::string id;
+    std::string file;
+    QString by;
+    QString role;
+};
+
+// The words of `records issue`, its one record id first or after the options; nothing, with
+// the usage fault, when they are off.
+std::optional<IssueWords> issueWords(const std::vector<std::string>& args,
+                                     const std::vector<OptionShape>& shapes, std::string& fault)
+{
+    std::vector<std::string> rest;
+    const bool idFirst = !args.empty() && !args[0].starts_with("-");
+    const std::vector<std::string> words(args.begin() + (idFirst ? 1 : 0), args.end());
+    auto options = readOptions(words, shapes, fault, idFirst ? nullptr : &rest);
+    if (idFirst)
+        rest.insert(rest.begin(), args[0]);
+    if (!options || rest.size() != 1) {
+        fault = options ? "records issue takes one record id" : fault;
+        return std::nullopt;
+    }
+    const auto value = [&](const char* name) {
+        return options->count(name) ? options->at(name)[0] : std::string();
+    };
+    IssueWords said{rest[0], value("-o").empty() ? value("--output") : value("-o"),
+                    text(value("--by")).trimmed(), text(value("--role")).trimmed()};
+    if (said.by.isEmpty() || said.role.isEmpty() || said.file.empty()) {
+        fault = "records issue needs --by NAME, --role ROLE and -o FILE.pdf: a certificate is "
+                "issued by a person named at issue";
+        return std::nullopt;
+    }
+    return said;
+}
+
+} // namespace
+
+// Issues a record's certificate: the next number from the store, once, with the person who
+// authorises it; the number on the last line.
+int issueCommand(const std::vector<std::string>& args, const std::vector<OptionShape>& shapes,
+                 RecordsContext& context, Output& io)
+{
+    std::string fault;
+    const auto words = issueWords(args, shapes, fault);
+    if (!words)
+        return usageFault(fault, io);
+    // Printed on the certificate as given: one sane line each, as a record's names.
+    if (const records::Refusal refused = records::issuerRefusal(words->by, words->role);
+        !refused.ok())
+        return refusal(QString::fromStdString(messages::recordRefusal(refused)), io);
+    const std::string& file = words->file;
+    const auto listed = recordByPrefix(text(words->id).trimmed(), context, io);
+    if (!listed)
+        return failure;
+    // The number is spent once: not on a record changed since its saving, nor on a file that
+    // cannot be written.
+    if (const records::OutputFault output =
+            records::certificateOutput(listed->record, text(file), context.store.files());
+        output.failed())
+        return refusal(messages::certificateFault(output), io);
+    lab::CertificateIssue issue{
+        0, {}, listed->record.id, QDateTime::currentDateTimeUtc(), words->by, words->role, {}, {}};
+    if (const records::StoreFailure issued = lab::issueCertificate(context.store, issue);
+        issued.failed())
+        return refusal(messages::storeFault(issued.fault), io);
+    lab::CertificateStatus status;
+    if (!statusOf(*listed, context, status, io))
+        return failure;
+    status.issue = issue;
+    if (!writeWithHead(listed->record, file, status, context, io)) {
+        io.sayError("quarvet-cli: certificate " + said(issue.number) +
+                    " was issued; print it with quarvet-cli records certificate\n");
+        return failure;
+    }
+    io.out << said(issue.number) << "\n";
+    io.out.flush();
+    return success;
+}
+
+} // namespace quarvet::cli

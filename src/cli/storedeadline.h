@@ -1,0 +1,68 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+
+namespace quarvet::cli {
+
+// A store that does not answer (a database whose network went quiet in the middle of an
+// answer) must not hold the command for ever: past the deadline it ends, saying so. Ending
+// within a transaction is as safe as being killed: the record is whole or not there.
+inline constexpr unsigned storeDeadlineSeconds = 120;
+
+[[noreturn]] void storeDeadlinePassed();
+
+// A watch beside the command: paused while the output waits for a slow reader, since the
+// store is not at fault then. Pausing and resuming cost no system call, so a listing can do
+// it for every record.
+class StoreDeadline {
+public:
+    StoreDeadline() : watcher_([this] { watch(); }) {}
+    ~StoreDeadline()
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        wake_.notify_one();
+        watcher_.join();
+    }
+    StoreDeadline(const StoreDeadline&) = delete;
+    StoreDeadline& operator=(const StoreDeadline&) = delete;
+
+    void pause() { paused_.store(true, std::memory_order_relaxed); }
+    void resume()
+    {
+        since_.store(now(), std::memory_order_relaxed);
+        paused_.store(false, std::memory_order_relaxed);
+    }
+
+private:
+    static std::int64_t now()
+    {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
+    void watch()
+    {
+        std::unique_lock lock(mutex_);
+        while (!wake_.wait_for(lock, std::chrono::milliseconds(250), [this] { return done_; }))
+            if (!paused_.load(std::memory_order_relaxed) &&
+                now() - since_.load(std::memory_order_relaxed) > storeDeadlineSeconds * 1000LL)
+                storeDeadlinePassed();
+    }
+
+    std::atomic<std::int64_t> since_{now()};
+    std::atomic<bool> paused_{false};
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool done_ = false;
+    std::thread watcher_; // last: it starts watching once everything above is there
+};
+
+} // namespace quarvet::cli
