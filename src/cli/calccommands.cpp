@@ -256,71 +256,86 @@ int calcCommand(const Invocation& run)
     return calcArguments({rest[0], rest[1], rest[2], rest[3]}, run.separators, run.io);
 }
 
+// The commands on entries and memory texts.
+std::vector<Command> entryCommands()
+{
+    return {{"calc",
+             {"quarvet-cli calc TARGET1 TARGET2 INDICATED1 INDICATED2",
+              "quarvet-cli calc              (lines of four entries on standard input)"},
+             {},
+             false,
+             calcCommand},
+            {"value",
+             {"quarvet-cli value [ENTRY...]  (how each entry reads in this locale)"},
+             {},
+             false,
+             [](const Invocation& run) {
+                 return valueCommand(run.words, run.separators, run.in, run.io);
+             }},
+            {"decode",
+             {"quarvet-cli decode [FILE]     (one instrument memory text a line)"},
+             {},
+             false,
+             [](const Invocation& run) { return decodeCommand(run.words, run.in, run.io, run); }},
+            {"read",
+             {"quarvet-cli read              (read the instrument and decode its memory)"},
+             {},
+             false,
+             [](const Invocation& run) {
+                 return run.words.empty() ? readCommand(run.io) : wrongUsage(run);
+             }},
+            {"types",
+             {"quarvet-cli types [--format text|csv|json]  (the instrument type table)"},
+             {{"--format", 1}},
+             false,
+             [](const Invocation& run) { return typesCommand(run.words, run.io); }}};
+}
+
+// The commands that judge an adjustment: check, fit, verify and budget.
+std::vector<Command> adjustmentCommands()
+{
+    const std::string continued = usageContinued;
+    return {
+        {"check",
+         {"quarvet-cli check [--current SLOPE OFFSET] [SET-UP] [--reading N R ...] [--json]" +
+          continued + "TARGET1 TARGET2 INDICATED1 INDICATED2"},
+         adjustmentOptions(),
+         false,
+         [](const Invocation& run) { return checkCommand(run.words, run.separators, run.io); }},
+        {"fit",
+         {"quarvet-cli fit [--current SLOPE OFFSET] [SET-UP] [--reading N R ...] [--json]" +
+          continued + "[T1 I1 T2 I2 ...]"},
+         adjustmentOptions(),
+         false,
+         [](const Invocation& run) {
+             return fitCommand(run.words, run.separators, run.in, run.io);
+         }},
+        {"verify",
+         {"quarvet-cli verify --tolerance T [--uncertainty U] [--rule guarded|simple|non-binary]" +
+          continued + "[--json] T1 V1 [T2 V2 ...]"},
+         verifyOptions(),
+         false,
+         [](const Invocation& run) { return verifyCommand(run.words, run.separators, run.io); }},
+        {"budget",
+         {"quarvet-cli budget --reference-u U [--reference-k K] [--drift A] [--resolution R]" +
+          continued +
+          "[--uniformity A] [--stability A] [--json] READING...\n"
+          "       (SET-UP: the options of budget before READING)"},
+         budgetOptions(),
+         false,
+         [](const Invocation& run) { return budgetCommand(run.words, run.separators, run.io); }}};
+}
+
 } // namespace
 
 const CommandTable& calculatorCommands()
 {
-    const std::string continued = usageContinued;
-    static const CommandTable table{
-        {{"calc",
-          {"quarvet-cli calc TARGET1 TARGET2 INDICATED1 INDICATED2",
-           "quarvet-cli calc              (lines of four entries on standard input)"},
-          {},
-          false,
-          calcCommand},
-         {"value",
-          {"quarvet-cli value [ENTRY...]  (how each entry reads in this locale)"},
-          {},
-          false,
-          [](const Invocation& run) {
-              return valueCommand(run.words, run.separators, run.in, run.io);
-          }},
-         {"decode",
-          {"quarvet-cli decode [FILE]     (one instrument memory text a line)"},
-          {},
-          false,
-          [](const Invocation& run) { return decodeCommand(run.words, run.in, run.io, run); }},
-         {"read",
-          {"quarvet-cli read              (read the instrument and decode its memory)"},
-          {},
-          false,
-          [](const Invocation& run) {
-              return run.words.empty() ? readCommand(run.io) : wrongUsage(run);
-          }},
-         {"types",
-          {"quarvet-cli types [--format text|csv|json]  (the instrument type table)"},
-          {{"--format", 1}},
-          false,
-          [](const Invocation& run) { return typesCommand(run.words, run.io); }},
-         {"check",
-          {"quarvet-cli check [--current SLOPE OFFSET] [SET-UP] [--reading N R ...] [--json]" +
-           continued + "TARGET1 TARGET2 INDICATED1 INDICATED2"},
-          adjustmentOptions(),
-          false,
-          [](const Invocation& run) { return checkCommand(run.words, run.separators, run.io); }},
-         {"fit",
-          {"quarvet-cli fit [--current SLOPE OFFSET] [SET-UP] [--reading N R ...] [--json]" +
-           continued + "[T1 I1 T2 I2 ...]"},
-          adjustmentOptions(),
-          false,
-          [](const Invocation& run) {
-              return fitCommand(run.words, run.separators, run.in, run.io);
-          }},
-         {"verify",
-          {"quarvet-cli verify --tolerance T [--uncertainty U] [--rule guarded|simple|non-binary]" +
-           continued + "[--json] T1 V1 [T2 V2 ...]"},
-          verifyOptions(),
-          false,
-          [](const Invocation& run) { return verifyCommand(run.words, run.separators, run.io); }},
-         {"budget",
-          {"quarvet-cli budget --reference-u U [--reference-k K] [--drift A] [--resolution R]" +
-           continued +
-           "[--uniformity A] [--stability A] [--json] READING...\n"
-           "       (SET-UP: the options of budget before READING)"},
-          budgetOptions(),
-          false,
-          [](const Invocation& run) { return budgetCommand(run.words, run.separators, run.io); }}},
-        {}};
+    static const CommandTable table = [] {
+        CommandTable made{entryCommands(), {}};
+        const std::vector<Command> more = adjustmentCommands();
+        made.commands.insert(made.commands.end(), more.begin(), more.end());
+        return made;
+    }();
     return table;
 }
 

@@ -466,59 +466,78 @@ int grantCommand(const std::vector<std::string>& args, RecordsContext& context, 
 
 } // namespace
 
-CommandTable recordCommands()
+namespace {
+
+RecordsContext& storeOf(const Invocation& run)
+{
+    return *run.store;
+}
+
+// records list and records add.
+std::vector<Command> listAndAdd()
 {
     const std::string continued = usageContinued;
-    const auto store = [](const Invocation& run) -> RecordsContext& { return *run.store; };
-    CommandTable table;
-    table.commands = {
-        {"records list",
-         {"quarvet-cli records list [--serial S] [--reference ID] [--customer NAME]" + continued +
-          "[--format text|csv|json]"},
-         {{"--serial", 1}, {"--format", 1}, {"--reference", 1}, {"--customer", 1}},
-         true,
-         [store](const Invocation& run) {
-             return listCommand(run.words, run.command.options, store(run), run.io);
-         }},
-        {"records add",
-         {"quarvet-cli records add --serial S --type MODEL --line N --technician NAME" + continued +
-          "--reference ID [--reference-u U --reference-due YYYY-MM-DD]" + continued +
-          "[--customer NAME [--customer-address A]] [--description D]" + continued +
-          "[--method M]" + continued + "[--corrects ID --reason R]" + continued +
-          "[--ambient C] [--current SLOPE OFFSET] [SET-UP] [--reading N R ...]" + continued +
-          "[--tolerance T [--rule guarded|simple|non-binary]" + continued +
-          " --verify T1 V1 --verify T2 V2 ...]" + continued +
-          "[--note TEXT] TARGET1 TARGET2 INDICATED1 INDICATED2"},
-         addShapes(),
-         true,
-         [store](const Invocation& run) {
-             return addCommand(run.words, run.command.options, run.separators, store(run), run.io);
-         }},
+    return {{"records list",
+             {"quarvet-cli records list [--serial S] [--reference ID] [--customer NAME]" +
+              continued + "[--format text|csv|json]"},
+             {{"--serial", 1}, {"--format", 1}, {"--reference", 1}, {"--customer", 1}},
+             true,
+             [](const Invocation& run) {
+                 return listCommand(run.words, run.command.options, storeOf(run), run.io);
+             }},
+            {"records add",
+             {"quarvet-cli records add --serial S --type MODEL --line N --technician NAME" +
+              continued + "--reference ID [--reference-u U --reference-due YYYY-MM-DD]" +
+              continued + "[--customer NAME [--customer-address A]] [--description D]" + continued +
+              "[--method M]" + continued + "[--corrects ID --reason R]" + continued +
+              "[--ambient C] [--current SLOPE OFFSET] [SET-UP] [--reading N R ...]" + continued +
+              "[--tolerance T [--rule guarded|simple|non-binary]" + continued +
+              " --verify T1 V1 --verify T2 V2 ...]" + continued +
+              "[--note TEXT] TARGET1 TARGET2 INDICATED1 INDICATED2"},
+             addShapes(),
+             true,
+             [](const Invocation& run) {
+                 return addCommand(run.words, run.command.options, run.separators, storeOf(run),
+                                   run.io);
+             }}};
+}
+
+// records issue, certificate, verify and grant.
+std::vector<Command> certificatesAndChain()
+{
+    return {
         {"records issue",
          {"quarvet-cli records issue ID --by NAME --role ROLE -o FILE.pdf"},
          {{"--by", 1}, {"--role", 1}, {"-o", 1}, {"--output", 1}},
          true,
-         [store](const Invocation& run) {
-             return issueCommand(run.words, run.command.options, store(run), run.io);
+         [](const Invocation& run) {
+             return issueCommand(run.words, run.command.options, storeOf(run), run.io);
          }},
         {"records certificate",
          {"quarvet-cli records certificate ID -o FILE.pdf"},
          {{"-o", 1, false, ValueWords::NotAnOption, "one file name"},
           {"--output", 1, false, ValueWords::NotAnOption, "one file name"}},
          true,
-         [store](const Invocation& run) {
-             return certificateCommand(run.words, run.command.options, store(run), run.io);
+         [](const Invocation& run) {
+             return certificateCommand(run.words, run.command.options, storeOf(run), run.io);
          }},
         {"records verify",
          {"quarvet-cli records verify"},
          {},
          true,
-         [store](const Invocation& run) { return verifyCommand(run.words, store(run), run.io); }},
-        {"records grant",
-         {"quarvet-cli records grant ROLE"},
-         {},
-         true,
-         [store](const Invocation& run) { return grantCommand(run.words, store(run), run.io); }}};
+         [](const Invocation& run) { return verifyCommand(run.words, storeOf(run), run.io); }},
+        {"records grant", {"quarvet-cli records grant ROLE"}, {}, true, [](const Invocation& run) {
+             return grantCommand(run.words, storeOf(run), run.io);
+         }}};
+}
+
+} // namespace
+
+CommandTable recordCommands()
+{
+    CommandTable table{listAndAdd(), {}};
+    const std::vector<Command> more = certificatesAndChain();
+    table.commands.insert(table.commands.end(), more.begin(), more.end());
     table.groups = {{"records", "records takes list, add, issue, certificate, verify or grant"}};
     return table;
 }

@@ -357,55 +357,71 @@ int referencesShow(const std::vector<std::string>& args, RecordsContext& context
 
 } // namespace
 
-CommandTable registerCommands()
+namespace {
+
+RecordsContext& storeOf(const Invocation& run)
+{
+    return *run.store;
+}
+
+// lab show and lab set.
+std::vector<Command> labCommands()
 {
     const std::string continued = usageContinued;
-    const auto store = [](const Invocation& run) -> RecordsContext& { return *run.store; };
-    CommandTable table;
-    table.commands = {
-        {"lab show",
-         {"quarvet-cli lab show | lab set [--name N] [--address A] [--accreditation X]" +
-          continued + "[--accreditation-body B] [--pattern P] [--prefix X] [--statements S]" +
-          continued + "[--logo FILE] [--registered-references-only yes|no]"},
-         {},
-         true,
-         [store](const Invocation& run) {
-             return run.words.empty()
-                        ? labShow(store(run), run.io)
-                        : usageFault("lab takes show, or set with the settings to change", run.io);
-         }},
-        {"lab set",
-         {},
-         labSetShapes(),
-         true,
-         [store](const Invocation& run) {
-             return labSet(run.words, run.command.options, store(run), run.io);
-         }},
+    return {{"lab show",
+             {"quarvet-cli lab show | lab set [--name N] [--address A] [--accreditation X]" +
+              continued + "[--accreditation-body B] [--pattern P] [--prefix X] [--statements S]" +
+              continued + "[--logo FILE] [--registered-references-only yes|no]"},
+             {},
+             true,
+             [](const Invocation& run) {
+                 return run.words.empty()
+                            ? labShow(storeOf(run), run.io)
+                            : usageFault("lab takes show, or set with the settings to change",
+                                         run.io);
+             }},
+            {"lab set", {}, labSetShapes(), true, [](const Invocation& run) {
+                 return labSet(run.words, run.command.options, storeOf(run), run.io);
+             }}};
+}
+
+// references add, withdraw, show and list.
+std::vector<Command> referenceCommands()
+{
+    const std::string continued = usageContinued;
+    return {
         {"references add",
          {"quarvet-cli references add --id ID --description D --certificate C" + continued +
           "--calibrated-by LAB --u U [--k K] [--drift A] --calibrated YYYY-MM-DD" + continued +
           "--due YYYY-MM-DD"},
          referenceShapes(),
          true,
-         [store](const Invocation& run) {
-             return referencesAdd(run.words, run.command.options, run.separators, store(run),
+         [](const Invocation& run) {
+             return referencesAdd(run.words, run.command.options, run.separators, storeOf(run),
                                   run.io);
          }},
         {"references withdraw",
          {"quarvet-cli references withdraw ID | show ID | list [--format text|csv|json]"},
          {},
          true,
-         [store](const Invocation& run) {
-             return referencesWithdraw(run.words, store(run), run.io);
-         }},
+         [](const Invocation& run) { return referencesWithdraw(run.words, storeOf(run), run.io); }},
         {"references show",
          {},
          {},
          true,
-         [store](const Invocation& run) { return referencesShow(run.words, store(run), run.io); }},
-        {"references list", {}, {{"--format", 1}}, true, [store](const Invocation& run) {
-             return referencesList(run.words, run.command.options, store(run), run.io);
+         [](const Invocation& run) { return referencesShow(run.words, storeOf(run), run.io); }},
+        {"references list", {}, {{"--format", 1}}, true, [](const Invocation& run) {
+             return referencesList(run.words, run.command.options, storeOf(run), run.io);
          }}};
+}
+
+} // namespace
+
+CommandTable registerCommands()
+{
+    CommandTable table{labCommands(), {}};
+    const std::vector<Command> more = referenceCommands();
+    table.commands.insert(table.commands.end(), more.begin(), more.end());
     table.groups = {{"lab", "lab takes show, or set with the settings to change"},
                     {"references", "references takes add, withdraw, list or show"}};
     return table;
