@@ -14,15 +14,24 @@ install(FILES resources/example.quarvet.basic.metainfo.xml
 # be named in XDG_CONFIG_DIRS).
 install(FILES resources/registry.reg DESTINATION ${CMAKE_INSTALL_FULL_SYSCONFDIR}/xdg/Quarvet)
 
+# quarvet-cli's manual page, its synopsis written from the command table.
+set(QUARVET_CLI_MANUAL ${PROJECT_BINARY_DIR}/man/quarvet-cli.1)
+add_custom_command(OUTPUT ${QUARVET_CLI_MANUAL}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
+    COMMAND quarvet-cli-manual ${PROJECT_SOURCE_DIR}/docs/man/quarvet-cli.1.in
+            ${QUARVET_CLI_MANUAL}
+    DEPENDS quarvet-cli-manual ${PROJECT_SOURCE_DIR}/docs/man/quarvet-cli.1.in VERBATIM)
+
 # Manual pages and the changelog go compressed, as Debian keeps them.
 set(compressed)
-foreach(source docs/man/quarvet.1 docs/man/quarvet-cli.1 docs/changelog)
+foreach(source ${PROJECT_SOURCE_DIR}/docs/man/quarvet.1 ${QUARVET_CLI_MANUAL}
+               ${PROJECT_SOURCE_DIR}/docs/changelog)
     get_filename_component(name ${source} NAME)
     set(output ${CMAKE_CURRENT_BINARY_DIR}/compressed/${name}.gz)
     add_custom_command(OUTPUT ${output}
         COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/compressed
-        COMMAND gzip -9n -c ${PROJECT_SOURCE_DIR}/${source} > ${output}
-        DEPENDS ${PROJECT_SOURCE_DIR}/${source} VERBATIM)
+        COMMAND gzip -9n -c ${source} > ${output}
+        DEPENDS ${source} VERBATIM)
     list(APPEND compressed ${output})
 endforeach()
 add_custom_target(compressed_docs ALL DEPENDS ${compressed})

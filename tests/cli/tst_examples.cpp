@@ -217,7 +217,7 @@ private:
 void TestExamples::initTestCase()
 {
     QList<Example> all = markdownExamples(QStringLiteral(SOURCE_DIR "/README.md"));
-    for (const char* page : {"quarvet-cli.1", "quarvet.1"})
+    for (const char* page : {"quarvet-cli.1.in", "quarvet.1"})
         all += manualExamples(QStringLiteral(SOURCE_DIR "/docs/man/") + QLatin1String(page));
     for (const Example& example : all) {
         const QString where = QStringLiteral("%1:%2").arg(example.file).arg(example.line);
