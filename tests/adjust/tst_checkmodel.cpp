@@ -2,6 +2,7 @@
 // texts gives the same record input again, and the outcomes and results it offers the window.
 #include "adjust/checkmodel.h"
 #include "plot/errorplotpainter.h"
+#include "fixtures.h"
 #include "samplerecord.h"
 
 #include <QLocale>
@@ -16,7 +17,6 @@ using quarvet::calc::DecisionRule;
 
 namespace {
 
-const quarvet::calc::Separators english{".", ","};
 
 QString textAt(const CheckTexts& texts, CheckField field)
 {
@@ -78,7 +78,7 @@ void TestCheckModel::recordReadBackGivesItsInput()
 
     CheckModel model;
     model.setMeasurement(record.entriesRead, record.entriesTyped);
-    model.update(texts, english, rule);
+    model.update(texts, fixtures::point, rule);
     QVERIFY(!model.entries().anyWrong());
     quarvet::records::RecordInput input;
     model.fillRecordInput(input);
@@ -133,7 +133,7 @@ void TestCheckModel::outcomesAndResults()
         texts[quarvet::adjust::index(fields[n])] = typed[n];
     CheckModel model;
     model.setMeasurement({0, 100, 0.5, 99}, {"0", "100", "0.5", "99"});
-    model.update(texts, english, DecisionRule::Guarded);
+    model.update(texts, fixtures::point, DecisionRule::Guarded);
     QVERIFY(model.adjustment().ok());
     QCOMPARE(QString::fromStdString(model.adjustment().line.slopeCode), QStringLiteral("27A8"));
     const auto outcome = model.asLeftOutcome();

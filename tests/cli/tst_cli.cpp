@@ -23,8 +23,8 @@ using quarvet::calc::Separators;
 
 namespace {
 
-const Separators point{".", ","};
-const Separators comma{",", "."};
+using fixtures::comma;
+using fixtures::point;
 
 struct Run {
     int status;

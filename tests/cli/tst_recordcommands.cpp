@@ -143,10 +143,7 @@ void TestRecordCommands::serialTravelsExactly()
 {
     QFETCH(QString, backend);
     QFETCH(QString, serial);
-    QString skipReason;
-    quarvet::test::TestStore store(backend, skipReason);
-    if (store.location().isEmpty())
-        QSKIP(qPrintable("PostgreSQL cases skipped: " + skipReason));
+    QUARVET_STORE_OR_SKIP(store, backend);
     Workplace place;
     const QString database = store.isPostgres() ? store.location() : QString();
     const Run added = place.run(addArgs(serial, {"--note", "n;\"o\"\nte"}), database);
@@ -758,10 +755,7 @@ QStringList serialsOf(const QString& listing)
 void TestRecordCommands::registerAndReverseTraceability()
 {
     QFETCH(QString, backend);
-    QString skipReason;
-    quarvet::test::TestStore store(backend, skipReason);
-    if (store.location().isEmpty())
-        QSKIP(qPrintable("PostgreSQL cases skipped: " + skipReason));
+    QUARVET_STORE_OR_SKIP(store, backend);
     Workplace place;
     const QString database = store.isPostgres() ? store.location() : QString();
     for (const char* id : {"PT-1", "PT-2"})
@@ -813,10 +807,7 @@ void TestRecordCommands::registerAndReverseTraceability()
 void TestRecordCommands::overdueReferenceAndCorrection()
 {
     QFETCH(QString, backend);
-    QString skipReason;
-    quarvet::test::TestStore store(backend, skipReason);
-    if (store.location().isEmpty())
-        QSKIP(qPrintable("PostgreSQL cases skipped: " + skipReason));
+    QUARVET_STORE_OR_SKIP(store, backend);
     Workplace place;
     const QString database = store.isPostgres() ? store.location() : QString();
     const QDate yesterday = QDate::currentDate().addDays(-1);
@@ -866,10 +857,7 @@ void TestRecordCommands::overdueReferenceAndCorrection()
 void TestRecordCommands::issuesAtOnceAreNumberedOnce()
 {
     QFETCH(QString, backend);
-    QString skipReason;
-    quarvet::test::TestStore store(backend, skipReason);
-    if (store.location().isEmpty())
-        QSKIP(qPrintable("PostgreSQL cases skipped: " + skipReason));
+    QUARVET_STORE_OR_SKIP(store, backend);
     Workplace place;
     const QString database = store.isPostgres() ? store.location() : QString();
     QCOMPARE(
@@ -1017,10 +1005,7 @@ void TestRecordCommands::issueIsDatedInLocalTime()
 void TestRecordCommands::patternThatRepeatsANumberIsRefused()
 {
     QFETCH(QString, backend);
-    QString skipReason;
-    quarvet::test::TestStore store(backend, skipReason);
-    if (store.location().isEmpty())
-        QSKIP(qPrintable("PostgreSQL cases skipped: " + skipReason));
+    QUARVET_STORE_OR_SKIP(store, backend);
     const QString database = store.isPostgres() ? store.location() : QString();
     Workplace place;
     const auto issue = [&](const QString& serial) {
@@ -1205,10 +1190,7 @@ void TestRecordCommands::verifyShowsTampering()
     QFETCH(QString, tampering);
     QFETCH(int, status);
     QFETCH(QString, says);
-    QString skipReason;
-    quarvet::test::TestStore store(backend, skipReason);
-    if (store.location().isEmpty())
-        QSKIP(qPrintable("PostgreSQL cases skipped: " + skipReason));
+    QUARVET_STORE_OR_SKIP(store, backend);
     Workplace place;
     const QString database = store.isPostgres() ? store.location() : QString();
     QStringList ids;
@@ -1418,10 +1400,7 @@ void TestRecordCommands::readOnlyStoreWithItsLogUnmergedIsNotRead()
 void TestRecordCommands::grantedRoleAddsButChangesNothing()
 {
     QFETCH(QString, statement);
-    QString skipReason;
-    quarvet::test::TestStore store("postgresql", skipReason);
-    if (store.location().isEmpty())
-        QSKIP(qPrintable("PostgreSQL cases skipped: " + skipReason));
+    QUARVET_STORE_OR_SKIP(store, "postgresql");
     QString technician;
     const QString role = newRole(store, technician);
     QVERIFY(!role.isEmpty());
@@ -1450,10 +1429,7 @@ void TestRecordCommands::grantedRoleAddsButChangesNothing()
 // the role's own name the same row goes in, and the chain shows it.
 void TestRecordCommands::serverChecksWhoSaved()
 {
-    QString skipReason;
-    quarvet::test::TestStore store("postgresql", skipReason);
-    if (store.location().isEmpty())
-        QSKIP(qPrintable("PostgreSQL cases skipped: " + skipReason));
+    QUARVET_STORE_OR_SKIP(store, "postgresql");
     QString technician;
     const QString role = newRole(store, technician);
     Workplace place;
@@ -1468,10 +1444,7 @@ void TestRecordCommands::serverChecksWhoSaved()
 // what it saved, none the driver's words about statements of a transaction it gave up.
 void TestRecordCommands::savesAtOnceSayNothingOfTheDriver()
 {
-    QString skipReason;
-    quarvet::test::TestStore store("postgresql", skipReason);
-    if (store.location().isEmpty())
-        QSKIP(qPrintable("PostgreSQL cases skipped: " + skipReason));
+    QUARVET_STORE_OR_SKIP(store, "postgresql");
     Workplace place;
     QCOMPARE(place.run(addArgs("SN-0"), store.location()).status, 0);
     std::vector<std::unique_ptr<QProcess>> savers;
@@ -1494,10 +1467,7 @@ void TestRecordCommands::savesAtOnceSayNothingOfTheDriver()
 // so, and saves once the owner has run grant.
 void TestRecordCommands::upgradeIsTheOwners()
 {
-    QString skipReason;
-    quarvet::test::TestStore store("postgresql", skipReason);
-    if (store.location().isEmpty())
-        QSKIP(qPrintable("PostgreSQL cases skipped: " + skipReason));
+    QUARVET_STORE_OR_SKIP(store, "postgresql");
     QString technician;
     const QString role = newRole(store, technician);
     using namespace quarvet::records;

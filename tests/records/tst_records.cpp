@@ -600,10 +600,7 @@ void TestRecords::driverWordsBecomeOurs()
 // a store that needs none: the save goes through while it is held.
 void TestRecords::heldSchemaLockStallsNoSave()
 {
-    QString skipReason;
-    quarvet::test::TestStore store(QStringLiteral("postgresql"), skipReason);
-    if (store.location().isEmpty())
-        QSKIP(qPrintable("PostgreSQL cases skipped: " + skipReason));
+    QUARVET_STORE_OR_SKIP(store, QStringLiteral("postgresql"));
     const auto records = chooseRecordStore(store.location(), QString(), QString());
     QVERIFY(!records->add(sample("A")).failed());
     QProcess holder;
@@ -875,10 +872,7 @@ void TestRecords::csvQuotesOnlyWhatItMust()
 // position (a connection that went away under a query once crashed a save that read them).
 void TestRecords::answerWithoutColumnsIsNoRow()
 {
-    QString skipReason;
-    quarvet::test::TestStore store(QStringLiteral("postgresql"), skipReason);
-    if (store.location().isEmpty())
-        QSKIP(qPrintable("PostgreSQL cases skipped: " + skipReason));
+    QUARVET_STORE_OR_SKIP(store, QStringLiteral("postgresql"));
     QVariantList row{QStringLiteral("left over")};
     QSqlError error;
     QVERIFY(store.onDatabase([&](QSqlDatabase& database) {

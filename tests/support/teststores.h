@@ -134,3 +134,11 @@ private:
 };
 
 } // namespace quarvet::test
+
+// A store of `backend` named `name` for the test that says it, or the test skipped with why
+// there is none (a PostgreSQL server that could not start).
+#define QUARVET_STORE_OR_SKIP(name, backend)                                                       \
+    QString name##SkipReason;                                                                      \
+    quarvet::test::TestStore name((backend), name##SkipReason);                                    \
+    if (name.location().isEmpty())                                                                 \
+    QSKIP(qPrintable("PostgreSQL cases skipped: " + name##SkipReason))
