@@ -16,6 +16,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace quarvet::adjust {
 namespace {
 
@@ -53,6 +55,17 @@ QString evaluationFault(const calc::Evaluation& evaluation)
 void mark(QLineEdit* field, bool wrong)
 {
     field->setStyleSheet(wrong ? QStringLiteral("background: #ffd0d0") : QString());
+}
+
+// The largest U of the points evaluated, as found and as left; 0 before they are.
+double largestU(const CheckModel& model)
+{
+    double largest = 0.0;
+    if (model.evaluated())
+        for (const auto* points : {&model.evaluation()->asFound, &model.evaluation()->asLeft})
+            for (const calc::PointResult& point : *points)
+                largest = std::max(largest, point.budget.U);
+    return largest;
 }
 
 // A stored number as the user's locale writes it, exactly.
@@ -386,6 +399,11 @@ void CheckView::showVerdicts()
     QString said = model.evaluation() && !ok   ? evaluationFault(*model.evaluation())
                    : model.entries().tolerance ? QString::fromStdString(calc::ruleStatement(rule()))
                                                : QString();
+    if (const double largest = largestU(model);
+        model.entries().tolerance &&
+        calc::riskySimpleAcceptance(rule(), largest, *model.entries().tolerance))
+        said += QLatin1Char(' ') + QString::fromStdString(messages::simpleAcceptanceRisk(
+                                       largest, *model.entries().tolerance));
     // Not judged says why, so that it is not taken for a fault of the instrument.
     const auto notJudged = [](const std::optional<calc::Outcome>& outcome) {
         return outcome && outcome->verdict == calc::Verdict::NotJudged;

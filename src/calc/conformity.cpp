@@ -48,6 +48,11 @@ bool passes(Verdict verdict)
     return verdict == Verdict::Pass || verdict == Verdict::ConditionalPass;
 }
 
+bool riskySimpleAcceptance(DecisionRule rule, double largestU, double tolerance)
+{
+    return rule == DecisionRule::Simple && tolerance > 0 && largestU > tolerance / 4;
+}
+
 std::string verdictText(Verdict verdict)
 {
     switch (verdict) {

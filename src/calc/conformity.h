@@ -24,6 +24,11 @@ Verdict judgePoint(double error, double tolerance, double U, DecisionRule rule);
 // Whether a verdict lets the instrument be released as conforming: pass or conditional pass.
 bool passes(Verdict verdict);
 
+// Whether simple acceptance judges with a U above a quarter of the tolerance (a test
+// uncertainty ratio below 4): a pass or a fail near the limit is then a risky decision, which
+// the window and the certificate say beside the rule.
+bool riskySimpleAcceptance(DecisionRule rule, double largestU, double tolerance);
+
 // "Pass", "Conditional pass", "Conditional fail", "Fail", "Not judged".
 std::string verdictText(Verdict verdict);
 // "guarded", "simple", "non-binary"; and back (false for any other word).

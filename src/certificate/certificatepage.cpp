@@ -425,6 +425,15 @@ void drawVerification(Sheet& sheet, const Record& record)
         rule = record.tolerance
                    ? QString::fromStdString(calc::ruleStatement(record.referenceUncertainty))
                    : QStringLiteral("none");
+    calc::DecisionRule kept = calc::DecisionRule::Guarded;
+    double largest = 0.0;
+    for (const QString* points : {&record.asFoundPoints, &record.asLeftPoints})
+        for (const records::PointResult& point : records::readPoints(*points))
+            largest = std::max(largest, point.U);
+    if (record.tolerance && calc::readRule(record.decisionRule.toStdString(), kept) &&
+        calc::riskySimpleAcceptance(kept, largest, *record.tolerance))
+        rule += QLatin1Char(' ') +
+                QString::fromStdString(messages::simpleAcceptanceRisk(largest, *record.tolerance));
     sheet.field(QStringLiteral("Decision rule"), rule, 2);
     const PageText tolerance(record.tolerance
                                  ? QStringLiteral("± %1").arg(celsius(*record.tolerance))

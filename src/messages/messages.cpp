@@ -125,6 +125,13 @@ std::string budgetFault(calc::BudgetFault fault)
     }
 }
 
+std::string simpleAcceptanceRisk(double largestU, double tolerance)
+{
+    return "U " + expandedUncertaintyText(largestU) + " is more than a quarter of the tolerance " +
+           calc::shortestText(tolerance) +
+           ": a pass or a fail near the limit carries a high risk of a wrong decision.";
+}
+
 std::string notJudgedReason()
 {
     return "Not judged: the uncertainty is not smaller than the tolerance, so no reading can be "

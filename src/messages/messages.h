@@ -45,6 +45,8 @@ std::string significantText(double value, int figures);
 std::string budgetFault(calc::BudgetFault fault);
 // Why a verification says "Not judged".
 std::string notJudgedReason();
+// What is said beside simple acceptance where U is above a quarter of the tolerance.
+std::string simpleAcceptanceRisk(double largestU, double tolerance);
 // "the slope does not fit its code: the instrument will apply A, not L", or the offset's, in
 // °C: what a code that wraps makes the instrument do.
 std::string codeWrap(bool offset, double applied, double line);

@@ -13,6 +13,8 @@
 #include <QLineEdit>
 #include <QTest>
 
+#include <utility>
+
 namespace {
 
 enum class Read { None, Some, All };
@@ -49,6 +51,8 @@ class TestOutcome : public QObject {
 private slots:
     void onEveryFace_data();
     void onEveryFace();
+    void simpleAcceptanceRiskIsSaid_data();
+    void simpleAcceptanceRiskIsSaid();
 };
 
 void TestOutcome::onEveryFace_data()
@@ -153,6 +157,83 @@ void TestOutcome::onEveryFace()
     QCOMPARE(place.run({"records", "certificate", saved["id"].toString(), "-o", pdf}).status, 0);
     const QString page = pageText(pdf);
     QVERIFY2(page.contains("As left " + said), qPrintable(page));
+}
+
+void TestOutcome::simpleAcceptanceRiskIsSaid_data()
+{
+    QTest::addColumn<QString>("rule");
+    QTest::addColumn<QString>("U");
+    QTest::addColumn<bool>("said");
+    // T = 0.1: a quarter of it is 0.025.
+    QTest::newRow("simple, U below a quarter") << "simple"
+                                               << "0.024" << false;
+    QTest::newRow("simple, U above a quarter") << "simple"
+                                               << "0.026" << true;
+    QTest::newRow("guarded, U above a quarter") << "guarded"
+                                                << "0.026" << false;
+    QTest::newRow("non-binary, U above a quarter") << "non-binary"
+                                                   << "0.026" << false;
+}
+
+// Simple acceptance with a U above a quarter of the tolerance shares a high risk of a wrong
+// decision: the window and the certificate say so beside the rule.
+void TestOutcome::simpleAcceptanceRiskIsSaid()
+{
+    QFETCH(QString, rule);
+    QFETCH(QString, U);
+    QFETCH(bool, said);
+    const QString risk = "more than a quarter of the tolerance";
+    quarvet::adjust::AdjustmentWindow window;
+    window.setMeasurement(0, 100, 0.5, 99.0);
+    auto* ruleChoice = window.findChild<QComboBox*>();
+    ruleChoice->setCurrentIndex(ruleChoice->findText(rule));
+    for (const auto& [name, text] : {std::pair{"Resolution", "0"},
+                                     {"Tolerance", "0.1"},
+                                     {"Uncertainty", ""},
+                                     {"As-left reading at point 1", "0.01"},
+                                     {"As-left reading at point 2", "100"}})
+        type(&window, name, text);
+    type(&window, "Uncertainty", U);
+    QCOMPARE(shownIn(&window, "Decision rule").contains(risk), said);
+
+    Workplace place;
+    const Run added = place.run({"records",
+                                 "add",
+                                 "--serial",
+                                 "SN",
+                                 "--type",
+                                 "742",
+                                 "--line",
+                                 "1",
+                                 "--technician",
+                                 "Jörg",
+                                 "--reference",
+                                 "REF-7",
+                                 "--reference-u",
+                                 U,
+                                 "--reference-due",
+                                 dueDate,
+                                 "--resolution",
+                                 "0",
+                                 "--rule",
+                                 rule,
+                                 "--tolerance",
+                                 "0.1",
+                                 "--verify",
+                                 "0",
+                                 "0.01",
+                                 "--verify",
+                                 "100",
+                                 "100",
+                                 "0",
+                                 "100",
+                                 "0.5",
+                                 "99.0"});
+    QCOMPARE(added.status, 0);
+    const QString id = added.out.trimmed().section('\n', -1);
+    const QString pdf = place.dir.filePath("c.pdf");
+    QCOMPARE(place.run({"records", "certificate", id, "-o", pdf}).status, 0);
+    QCOMPARE(pageText(pdf).contains(risk), said);
 }
 
 QTEST_MAIN(TestOutcome)
