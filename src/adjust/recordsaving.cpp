@@ -133,6 +133,7 @@ void RecordSaving::save(const records::RecordInput& input, const lab::TypedRefer
                     typed] { return decideInStore(*store, typed, *decided, *problem); },
                    [this, store, decided, problem](const records::StoreFailure& failure) {
                        if (failure.failed() || !problem->isEmpty()) {
+                           saving_->keepOpen();
                            emit refusedSaying(failure.failed() ? messages::storeFault(failure.fault)
                                                                : *problem,
                                               true);
@@ -149,12 +150,14 @@ void RecordSaving::composeAndSave(const std::shared_ptr<records::RecordStore>& s
         records::composeRecord(input, QDate::currentDate(), QDateTime::currentDateTimeUtc(),
                                QUuid::createUuid().toString(QUuid::WithoutBraces));
     if (!composition.ok()) {
+        saving_->keepOpen();
         emit refused(composition.refusal);
         return;
     }
     // The store keeps every record for good: pressing Save again on what was just saved would
     // make a second copy that nobody could remove.
     if (lastSaved_ && sameContent(*lastSaved_, composition.record)) {
+        saving_->keepOpen();
         emit refusedSaying(QStringLiteral("This record was saved already (%1). Change what is to "
                                           "be recorded to save another one.")
                                .arg(records::shortId(lastSaved_->id)),

@@ -279,15 +279,21 @@ QString divisorText(const calc::Component& component)
     return number(component.divisor);
 }
 
+// A result as reported, to the decimal place of its U.
+QString rounded(double value, double U)
+{
+    return QString::fromStdString(messages::roundedToUncertainty(value, U));
+}
+
 QStringList resultRow(const QString& when, const records::PointResult& point)
 {
     const double mean = point.readings.isEmpty() ? 0.0 : meanOf(point.readings);
     return {when,
             number(point.target),
             QStringLiteral("%1 (n = %2)")
-                .arg(point.readings.isEmpty() ? absent : error(mean))
+                .arg(point.readings.isEmpty() ? absent : rounded(mean, point.U))
                 .arg(point.readings.size()),
-            point.readings.isEmpty() ? absent : error(mean - point.target),
+            point.readings.isEmpty() ? absent : rounded(mean - point.target, point.U),
             QString::fromStdString(messages::significantText(point.uc, 3)),
             std::isfinite(point.nuEff)
                 ? QString::fromStdString(messages::significantText(point.nuEff, 3))

@@ -317,7 +317,9 @@ void writeVerification(const calc::Verification& verification, bool json, Output
         std::string verdict = calc::verdictText(point.verdict);
         verdict[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(verdict[0])));
         out << std::to_string(n + 1) << '\t' << number(point.target) << '\t'
-            << number(point.reading) << '\t' << number(point.error) << '\t' << verdict << '\n';
+            << number(point.reading) << '\t'
+            << messages::roundedToUncertainty(point.error, verification.uncertainty) << '\t'
+            << verdict << '\n';
     }
     out << "verdict: " << calc::outcomeText(verification.outcome) << '\n';
     if (verification.outcome.verdict == calc::Verdict::NotJudged)

@@ -26,6 +26,8 @@ BudgetWords readBudgetWords(const std::vector<std::string>& args)
     ReadWords read = cli::readWords(args, budgetOptions(), EntryWords::Anywhere);
     BudgetWords words;
     words.usageFault = read.fault;
+    if (!read.ok())
+        return words;
     words.json = read.options.count("--json") != 0;
     for (const auto& [name, values] : read.options)
         if (name != "--json")
@@ -80,7 +82,8 @@ void writeJson(const calc::Budget& budget, OutputBuffer& out)
 
 void writeTable(const calc::Budget& budget, OutputBuffer& out)
 {
-    out << "readings " << std::to_string(budget.n) << ", mean " << number(budget.mean);
+    out << "readings " << std::to_string(budget.n) << ", mean "
+        << messages::roundedToUncertainty(budget.mean, budget.U);
     if (budget.hasTypeA())
         out << ", s " << number(budget.s) << '\n';
     else

@@ -29,7 +29,7 @@ std::string certificateWords(const std::vector<std::string>& args,
     const std::optional<std::string> o = valueOf(read.options, "-o");
     const std::optional<std::string> output = valueOf(read.options, "--output");
     if (o && output)
-        return "-o takes one file name";
+        return "name one file, with -o or --output";
     file = o ? *o : output.value_or(std::string());
     words = std::move(read.entries);
     return words.size() != 1 || file.empty() ? "records certificate ID -o FILE.pdf" : "";
@@ -139,6 +139,10 @@ std::optional<IssueWords> issueWords(const std::vector<std::string>& args,
         rest.insert(rest.begin(), args[0]);
     if (!options || rest.size() != 1) {
         fault = options ? "records issue takes one record id" : fault;
+        return std::nullopt;
+    }
+    if (options->count("-o") && options->count("--output")) {
+        fault = "name one file, with -o or --output";
         return std::nullopt;
     }
     const auto value = [&](const char* name) {

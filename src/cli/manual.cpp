@@ -2,6 +2,7 @@
 // usage, so that the manual names every command as --help does.
 #include "recordcommands.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -17,8 +18,9 @@ std::string roff(const std::string& block)
     std::istringstream lines(block);
     std::string line;
     while (std::getline(lines, line)) {
+        // A line that goes on with the one before (12 columns in) stands 4 in.
         const std::size_t text = line.find_first_not_of(' ');
-        std::string out = text == 0 ? std::string() : std::string("    ");
+        std::string out(text == std::string::npos || text < 12 ? 0 : text - 8, ' ');
         out += "\\&";
         for (std::size_t n = text == std::string::npos ? line.size() : text; n < line.size(); ++n)
             out += line[n] == '-' ? std::string("\\-") : std::string(1, line[n]);
@@ -42,11 +44,13 @@ int main(int argc, char* argv[])
         std::cerr << "quarvet-cli-manual: cannot read " << argv[1] << "\n";
         return 1;
     }
+    // The usage as --help prints it, without its "Usage: " and the indent of its lines.
     std::string synopsis = ".nf\n";
-    for (const quarvet::cli::Command& command : quarvet::cli::programCommands().commands)
-        for (const std::string& block : command.usage)
-            synopsis += roff(block);
-    synopsis += roff("quarvet-cli --help | --version") + ".fi";
+    std::istringstream usage(quarvet::cli::usageOf(quarvet::cli::programCommands()));
+    std::string line;
+    while (std::getline(usage, line))
+        synopsis += roff(line.substr(std::min<std::size_t>(7, line.size())));
+    synopsis += ".fi";
     std::string text = page.str();
     const std::size_t at = text.find("@SYNOPSIS@");
     if (at == std::string::npos) {

@@ -42,8 +42,10 @@ std::string missingValues(const OptionShape& shape, const std::vector<std::strin
 
 } // namespace
 
-ReadWords readWords(const std::vector<std::string>& words, const std::vector<OptionShape>& shapes,
-                    EntryWords entries)
+namespace {
+
+ReadWords readAll(const std::vector<std::string>& words, const std::vector<OptionShape>& shapes,
+                  EntryWords entries)
 {
     ReadWords read;
     for (std::size_t n = 0; n < words.size(); ++n) {
@@ -66,7 +68,6 @@ ReadWords readWords(const std::vector<std::string>& words, const std::vector<Opt
             read.fault = std::string(shape->name) + " is given twice";
             return read;
         }
-        std::vector<std::string>& values = read.options[shape->name];
         std::vector<std::string> taken;
         while (static_cast<int>(taken.size()) < shape->values && n + 1 < words.size() &&
                takesAsValue(shapes, *shape, words[n + 1]))
@@ -75,8 +76,22 @@ ReadWords readWords(const std::vector<std::string>& words, const std::vector<Opt
             read.fault = missingValues(*shape, taken);
             return read;
         }
+        // Kept only once whole: a failed read leaves no option without its values behind.
+        std::vector<std::string>& values = read.options[shape->name];
         values.insert(values.end(), taken.begin(), taken.end());
     }
+    return read;
+}
+
+} // namespace
+
+ReadWords readWords(const std::vector<std::string>& words, const std::vector<OptionShape>& shapes,
+                    EntryWords entries)
+{
+    ReadWords read = readAll(words, shapes, entries);
+    // Words that did not read give nothing to act on, not the part before the fault.
+    if (!read.ok())
+        read = ReadWords{{}, {}, read.fault};
     return read;
 }
 

@@ -41,7 +41,7 @@ enum class EntryWords {
 struct ReadWords {
     Options options;
     std::vector<std::string> entries;
-    std::string fault; // the usage fault; empty when the words read
+    std::string fault; // the usage fault; empty when the words read, and then nothing else
 
     bool ok() const { return fault.empty(); }
 };

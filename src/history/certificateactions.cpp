@@ -203,6 +203,11 @@ bool CertificateActions::writeCertificateFile(const records::StoreFailure& read,
     QString fault = read.failed() ? messages::storeFault(read.fault) : QString();
     if (fault.isEmpty())
         fault = certificate::writeCertificate(record, path, kept, chainHead, status);
+    // A number spent is spent for good: said even where its page could not be written, so
+    // that nobody issues the record again in vain.
+    if (!fault.isEmpty() && status.issue && !status.issue->number.isEmpty() && !status.copy)
+        fault += QStringLiteral(" Certificate %1 was issued; print it with Certificate....")
+                     .arg(status.issue->number);
     if (!fault.isEmpty()) {
         ui::messages().show(window_, ui::messageTitle, fault, ui::MessageService::Icon::Stop);
         return false;

@@ -100,6 +100,25 @@ std::string expandedUncertaintyText(double U)
     return written(magnitude >= 1e6 ? "%.1e" : magnitude >= 10 ? "%.0f" : "%#.2g", U);
 }
 
+std::string roundedToUncertainty(double value, double U)
+{
+    if (!std::isfinite(value) || std::fabs(value) >= 1e6)
+        return calc::shortestText(value);
+    int decimals = 4;
+    if (std::isfinite(U) && U != 0.0) {
+        const std::string reported = expandedUncertaintyText(U);
+        const std::size_t point = reported.find('.');
+        decimals = point == std::string::npos || reported.find('e') != std::string::npos
+                       ? 0
+                       : static_cast<int>(reported.size() - point - 1);
+    }
+    std::string text = written("%.*f", decimals, value);
+    // A negative error that rounds to nothing is no error below zero.
+    if (text.starts_with('-') && text.find_first_not_of("-0.") == std::string::npos)
+        text.erase(0, 1);
+    return text;
+}
+
 std::string significantText(double value, int figures)
 {
     if (!std::isfinite(value))

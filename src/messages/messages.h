@@ -39,6 +39,11 @@ std::string readingLabel(std::size_t number);
 std::string coverageFactorText(double k);
 // An expanded uncertainty as reported, to its two significant figures: "0.030", "1.4", "14".
 std::string expandedUncertaintyText(double U);
+// A measured result (a mean, an error) written to the decimal place of the last significant
+// figure of its U as reported: 0.5033 with U 0.017 is 0.503, with U 1.4 it is 0.5. Four
+// decimals where U is 0 or no number; shortest where the value is no number or a million and
+// more.
+std::string roundedToUncertainty(double value, double U);
 // A number to `figures` significant figures, as printf's %g writes it ("0.0104", "795").
 std::string significantText(double value, int figures);
 // Why a budget could not be made.

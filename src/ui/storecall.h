@@ -39,6 +39,9 @@ public:
     bool isBusy() const { return busy_; }
     // For the window's closeEvent: true, with the event ignored, while a call runs.
     bool holdClose(QCloseEvent* event);
+    // For an outcome the window refuses after all (the store answered, yet nothing was kept):
+    // a close asked for meanwhile is not carried out, so that what was typed stays.
+    void keepOpen() { closeWhenDone_ = false; }
 
     // Saves have a pool of their own, so that reads of the history never queue ahead of a
     // save; both are owned by the application, which waits for a call still running when it

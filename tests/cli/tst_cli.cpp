@@ -759,7 +759,7 @@ void TestCli::adjustmentCommands_data()
                "tolerance 0.1, uncertainty 0.1\n"
                "rule: guarded acceptance: pass when |error| \xE2\x89\xA4 tolerance \xE2\x88\x92 "
                "U (guard band w = U = 0.1)\npoint\ttarget\treading\terror\tverdict\n"
-               "1\t0\t0\t0\tnot judged\nverdict: Not judged\nNot judged: the uncertainty "
+               "1\t0\t0\t0.00\tnot judged\nverdict: Not judged\nNot judged: the uncertainty "
                "is not smaller than the tolerance, so no reading can be shown to pass, "
                "and none verified is off by more than the tolerance plus the uncertainty, which "
                "alone shows a failure.\n")
@@ -771,7 +771,7 @@ void TestCli::adjustmentCommands_data()
                "tolerance 0.1, uncertainty 0.2\n"
                "rule: guarded acceptance: pass when |error| \xE2\x89\xA4 tolerance \xE2\x88\x92 "
                "U (guard band w = U = 0.2)\npoint\ttarget\treading\terror\tverdict\n"
-               "1\t0\t5\t5\tfail\nverdict: Fail\n")
+               "1\t0\t5\t5.00\tfail\nverdict: Fail\n")
         << none;
     QTest::newRow("verify simple acceptance passes on the tolerance")
         << QStringList{"verify", "--tolerance", "0.1", "--uncertainty", "0.02", "--rule",
@@ -791,8 +791,8 @@ void TestCli::adjustmentCommands_data()
         << QByteArray("tolerance 0.1, uncertainty 0.02\nrule: non-binary: pass, conditional pass, "
                       "conditional fail or fail from |error| \xC2\xB1 U against the "
                       "tolerance (U = 0.02)\npoint\ttarget\treading\terror\tverdict\n"
-                      "1\t0\t0.09\t0.09\tconditional "
-                      "pass\n2\t100\t100.11\t0.10999999999999943\tconditional fail\n"
+                      "1\t0\t0.09\t0.090\tconditional "
+                      "pass\n2\t100\t100.11\t0.110\tconditional fail\n"
                       "verdict: Conditional fail\n")
         << none;
     QTest::newRow("verify non-binary: a conditional pass exits 0")
@@ -802,7 +802,7 @@ void TestCli::adjustmentCommands_data()
         << QByteArray("tolerance 0.1, uncertainty 0.02\nrule: non-binary: pass, conditional pass, "
                       "conditional fail or fail from |error| \xC2\xB1 U against the "
                       "tolerance (U = 0.02)\npoint\ttarget\treading\terror\tverdict\n"
-                      "1\t0\t0.09\t0.09\tconditional pass\nverdict: Conditional pass\n")
+                      "1\t0\t0.09\t0.090\tconditional pass\nverdict: Conditional pass\n")
         << none;
     QTest::newRow("verify with an unknown rule")
         << QStringList{"verify", "--tolerance", "0.1", "--rule", "sloppy", "0", "0"} << none << 2
@@ -815,7 +815,7 @@ void TestCli::adjustmentCommands_data()
                "tolerance 0.1, uncertainty 0.02\n"
                "rule: guarded acceptance: pass when |error| \xE2\x89\xA4 tolerance \xE2\x88\x92 "
                "U (guard band w = U = 0.02)\npoint\ttarget\treading\terror\tverdict\n"
-               "1\t100\t100.081\t0.08100000000000307\tfail\nverdict: Fail\n")
+               "1\t100\t100.081\t0.081\tfail\nverdict: Fail\n")
         << none;
     // The type table as the records take it: model numbers and the constants of their lines.
     QTest::newRow("types")
@@ -975,6 +975,17 @@ void TestCli::budgetCommand_data()
     QTest::newRow("an option twice")
         << QStringList{"budget", "--reference-u", "0.02", "--drift", "1", "--drift", "2", "100"}
         << 2 << 0 << 0.0 << QByteArray("--drift is given twice");
+    // An option's value missing, last or before another option: said, never a crash.
+    QTest::newRow("a value missing at the end")
+        << QStringList{"budget", "--reference-u", "0.02", "1", "--resolution"} << 2 << 0 << 0.0
+        << QByteArray("--resolution takes a value");
+    QTest::newRow("a value missing before an option")
+        << QStringList{"budget", "--reference-u", "--json", "1"} << 2 << 0 << 0.0
+        << QByteArray("--reference-u takes a value");
+    // The mean as the budget reports it: to the decimal place of its U (0.021: three).
+    QTest::newRow("the mean to the decimals of U")
+        << QStringList{"budget", "--reference-u", "0.02", "0.1234"} << 0 << 0 << 0.0
+        << QByteArray("mean 0.123\n");
 }
 
 // The budget of the worked example to the digits given, the one-reading case, and what is
@@ -1092,6 +1103,8 @@ void TestCli::optionsReadFromTheirShapes_data()
         << QStringList{"--current", "--json", "0000"} << anywhere << "--current=--json,0000;|";
     QTest::newRow("too few, said back")
         << QStringList{"--current", "2710"} << anywhere << "--current takes two codes, not '2710'";
+    QTest::newRow("a value missing after an option that read")
+        << QStringList{"--tolerance", "0.1", "--drift"} << anywhere << "--drift takes a value";
     QTest::newRow("what a repeating option takes")
         << QStringList{"--reading", "1"} << anywhere
         << "--reading takes a point number and a reading";
@@ -1128,6 +1141,9 @@ void TestCli::optionsReadFromTheirShapes()
         said += '|' + rest.join(' ');
     }
     QCOMPARE(said, read);
+    // Words that did not read leave nothing to act on: no option without its values.
+    if (!got.ok())
+        QVERIFY(got.options.empty() && got.entries.empty());
 }
 
 QTEST_GUILESS_MAIN(TestCli)

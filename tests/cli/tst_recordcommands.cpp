@@ -544,6 +544,17 @@ void TestRecordCommands::usage_data()
         << QStringList{"records", "list", "--serial"} << "takes a value";
     QTest::newRow("certificate without file")
         << QStringList{"records", "certificate", "ab"} << "-o FILE.pdf";
+    // Two files named: neither is taken, and no number is spent on the guess.
+    QTest::newRow("certificate to two files")
+        << QStringList{"records", "certificate", "ab", "-o", "a.pdf", "--output", "b.pdf"}
+        << "name one file, with -o or --output";
+    QTest::newRow("issue to two files")
+        << QStringList{"records", "issue", "ab",    "--by",     "A",    "--role",
+                       "B",       "-o",    "a.pdf", "--output", "b.pdf"}
+        << "name one file, with -o or --output";
+    // A number's values are never an option's name, and say what they are.
+    QTest::newRow("current codes missing")
+        << addArgs("SN", {"--current", "2710", "--note", "n"}) << "--current takes two codes";
 }
 
 void TestRecordCommands::usage()

@@ -92,8 +92,16 @@ public:
     }
     quarvet::records::StoreFailure checkIntegrity() override { return {}; }
     QString location() const override { return QStringLiteral("gated"); }
+    // The register and the laboratory read before a save: held too, when asked.
+    quarvet::records::StoreFailure inspect(const quarvet::records::StoreReading&) override
+    {
+        if (gateReads)
+            gate.acquire();
+        return {};
+    }
 
     QSemaphore gate;
+    bool gateReads = false;
     QAtomicInt lists;
 
 private:
@@ -871,27 +879,37 @@ void TestRecordWindows::unusableStoreLeavesTheCalculatorWorking()
 void TestRecordWindows::closingWhileSavingWaitsForTheOutcome_data()
 {
     QTest::addColumn<bool>("saves");
-    QTest::newRow("saved: the window closes") << true;
-    QTest::newRow("not saved: the window stays") << false;
+    QTest::addColumn<bool>("refused"); // by what the store held, before anything was saved
+    QTest::newRow("saved: the window closes") << true << false;
+    QTest::newRow("not saved: the window stays") << false << false;
+    // The store answered, yet the record was refused (its reference overdue): nothing kept,
+    // so what was typed stays.
+    QTest::newRow("refused once the store was read: the window stays") << true << true;
 }
 
 void TestRecordWindows::closingWhileSavingWaitsForTheOutcome()
 {
     QFETCH(bool, saves);
+    QFETCH(bool, refused);
     auto store = std::make_shared<GatedStore>(saves);
+    store->gateReads = refused;
     QPointer<AdjustmentWindow> check = openCheck();
     check->setRecordStoreSource([store] { return store; });
     fillRecord(check, "SN-1");
+    if (refused)
+        setText(check, "Reference due date",
+                QDate::currentDate().addDays(-1).toString(Qt::ISODate));
     check->saveRecord();
     QVERIFY(check->isSaving());
     QVERIFY(!check->close());
     QVERIFY(check->isVisible());
     QVERIFY(labelText(check, "Record status").contains("closes once"));
-    store->gate.release();
+    store->gate.release(8);
     QVERIFY(QTest::qWaitFor([&] { return !check || !check->isSaving(); }, 20000));
     QCoreApplication::processEvents();
-    QCOMPARE(check.isNull() || !check->isVisible(), saves);
-    QCOMPARE(messages_->boxes.size(), saves ? 0 : 1);
+    const bool kept = saves && !refused;
+    QCOMPARE(check.isNull() || !check->isVisible(), kept);
+    QCOMPARE(messages_->boxes.size(), kept ? 0 : 1);
 }
 
 void TestRecordWindows::endOfProgramWaitsForTheSave_data()
