@@ -1,8 +1,8 @@
 // The adjustment check's model without a window: a saved record read back into the check's
 // texts gives the same record input again, and the outcomes and results it offers the window.
 #include "adjust/checkmodel.h"
-#include "plot/errorplotpainter.h"
 #include "fixtures.h"
+#include "plot/errorplotpainter.h"
 #include "samplerecord.h"
 
 #include <QLocale>
@@ -16,7 +16,6 @@ using quarvet::adjust::CheckTexts;
 using quarvet::calc::DecisionRule;
 
 namespace {
-
 
 QString textAt(const CheckTexts& texts, CheckField field)
 {
