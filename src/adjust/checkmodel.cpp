@@ -103,10 +103,11 @@ std::optional<calc::Outcome> CheckModel::asLeftOutcome() const
 {
     if (!evaluated() || entries_.anyWrong())
         return std::nullopt;
-    // Incomplete entries decide before the evaluation, as they refuse a record.
-    const records::Refusal incomplete = entries_.incomplete();
-    return incomplete.ok() ? evaluation_->asLeftOutcome
-                           : calc::Outcome::incompleteAt(incomplete.point);
+    // Incomplete entries decide before the points' verdicts, as they refuse a record.
+    std::vector<calc::Verdict> verdicts;
+    for (const calc::PointResult& point : evaluation_->asLeft)
+        verdicts.push_back(point.verdict);
+    return calc::outcomeOf(verdicts, entries_.tolerance.has_value(), entries_.incomplete().point);
 }
 
 const calc::PointResult* CheckModel::asLeftResult(std::size_t n) const
