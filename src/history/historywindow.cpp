@@ -4,16 +4,12 @@
 
 #include "certificateactions.h"
 #include "recordtablemodel.h"
+#include "storetasks.h"
 
-#include "messages/messages.h"
 #include "messages/storemessages.h"
 #include "records/recordform.h"
-#include "records/recordformat.h"
-#include "ui/filenameservice.h"
 #include "ui/messageservice.h"
 #include "ui/storecall.h"
-
-#include <QDir>
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -21,7 +17,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -66,7 +61,7 @@ HistoryWindow::HistoryWindow(StoreSource storeSource, QWidget* parent)
     createFilter();
     model_ = new RecordTableModel(this);
     connect(model_, &RecordTableModel::moreWanted, this, [this] { readPage(false); });
-    createCertificateActions();
+    createActions();
     table_ = new QTableView(this);
     table_->setAccessibleName(QStringLiteral("Records"));
     table_->setModel(model_);
@@ -78,15 +73,12 @@ HistoryWindow::HistoryWindow(StoreSource storeSource, QWidget* parent)
     layout->addWidget(table_, 1);
     createButtons();
     reading_ = new ui::StoreCall(ui::StoreCall::readingThreads(), this);
-    exporting_ = new ui::StoreCall(ui::StoreCall::readingThreads(), this);
-    checking_ = new ui::StoreCall(ui::StoreCall::readingThreads(), this);
-    chaining_ = new ui::StoreCall(ui::StoreCall::readingThreads(), this);
     const auto overdue = [this] {
         status_->setText(QStringLiteral("The record store has not answered for two minutes."));
     };
-    for (ui::StoreCall* call : {reading_, exporting_, checking_, chaining_})
-        connect(call, &ui::StoreCall::overdue, this, overdue);
+    connect(reading_, &ui::StoreCall::overdue, this, overdue);
     connect(certificates_, &CertificateActions::overdue, this, overdue);
+    connect(tasks_, &StoreTasks::overdue, this, overdue);
     resize(900, 500);
     reload();
     checkChain();
@@ -144,8 +136,14 @@ QLineEdit* HistoryWindow::addFilter(QHBoxLayout* row, const QString& label, cons
     return field;
 }
 
-void HistoryWindow::createCertificateActions()
+void HistoryWindow::createActions()
 {
+    tasks_ = new StoreTasks(this, storeSource_);
+    connect(tasks_, &StoreTasks::said, this,
+            [this](const QString& said) { status_->setText(said); });
+    connect(tasks_, &StoreTasks::chainSaid, this,
+            [this](const QString& said) { chainStatus_->setText(said); });
+    connect(tasks_, &StoreTasks::chainChecked, this, &HistoryWindow::chainChecked);
     certificates_ = new CertificateActions(
         this, storeSource_, [this] { return selectedRecord(); },
         [this](const QString& id) { return model_->correctedBy(id); });
@@ -200,17 +198,32 @@ bool HistoryWindow::isLoading() const
 
 bool HistoryWindow::isExporting() const
 {
-    return exporting_->isBusy();
+    return tasks_->isExporting();
 }
 
 bool HistoryWindow::isChecking() const
 {
-    return checking_->isBusy();
+    return tasks_->isChecking();
 }
 
 bool HistoryWindow::isCheckingChain() const
 {
-    return chaining_->isBusy();
+    return tasks_->isCheckingChain();
+}
+
+void HistoryWindow::exportCsv()
+{
+    tasks_->exportCsv(filter());
+}
+
+void HistoryWindow::checkStore()
+{
+    tasks_->checkStore();
+}
+
+void HistoryWindow::checkChain()
+{
+    tasks_->checkChain();
 }
 
 bool HistoryWindow::isWritingCertificate() const
@@ -344,121 +357,6 @@ std::optional<records::Record> HistoryWindow::selectedRecord()
     }
     // A copy: a reload that ends while a dialog is open replaces the model's records.
     return model_->recordAt(rows.first().row());
-}
-
-namespace {
-
-// What an export did: how many records it wrote, or why its file could not be written.
-struct Exported {
-    qint64 count = 0;
-    QString fault;
-};
-
-// The records the filter picks as one CSV file, read from the store as they are written and
-// replaced only when every row went out: a full disk leaves the old file, not half of one.
-records::StoreFailure writeCsv(const QString& path, records::RecordStore& store,
-                               records::RecordFilter filter, Exported& exported)
-{
-    QString kept;
-    if (const records::OutputFaultKind why = records::unreplaceable(path, store.files(), &kept);
-        why != records::OutputFaultKind::None) {
-        exported.fault = messages::exportFault({why, path, kept});
-        return {};
-    }
-    QSaveFile file(path);
-    bool written = file.open(QIODevice::WriteOnly);
-    written = written && file.write(records::csvHeader().toUtf8()) >= 0;
-    filter.limit = 0;
-    filter.corrections = false;
-    const records::StoreFailure read =
-        store.visit(filter, [&](const records::ListedRecord& listed) {
-            written = written && file.write(records::csvRow(listed.record).toUtf8()) >= 0;
-            ++exported.count;
-            return written;
-        });
-    if (read.failed()) {
-        file.cancelWriting();
-        return read;
-    }
-    // After a failed write QSaveFile keeps the old file and only its commit says why (a full
-    // disk, say); the write itself reports an unknown error.
-    if (!file.commit() || !written)
-        exported.fault = messages::exportFault(
-            {records::OutputFaultKind::CannotWrite, path, file.errorString()});
-    return read;
-}
-
-} // namespace
-
-void HistoryWindow::exportCsv()
-{
-    const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
-    const QString path =
-        store && !exporting_->isBusy()
-            ? ui::fileNames().saveFileName(this, QStringLiteral("Export CSV"),
-                                           QDir::home().filePath(QStringLiteral("records.csv")),
-                                           QStringLiteral("CSV (*.csv)"))
-            : QString();
-    if (path.isEmpty())
-        return;
-    // Many thousands of rows take a moment to write: beside the window, not in its way.
-    status_->setText(QStringLiteral("Writing %1 ...").arg(path));
-    auto exported = std::make_shared<Exported>();
-    exporting_->start(
-        [store, path, wanted = filter(), exported] {
-            return writeCsv(path, *store, wanted, *exported);
-        },
-        [this, path, exported](const records::StoreFailure& failure) {
-            const QString fault =
-                failure.failed() ? messages::storeFault(failure.fault) : exported->fault;
-            if (!fault.isEmpty()) {
-                status_->setText(QStringLiteral("Nothing was exported."));
-                ui::messages().show(this, ui::messageTitle, fault, ui::MessageService::Icon::Stop);
-                return;
-            }
-            status_->setText((exported->count == 1 ? QStringLiteral("%1 record written to %2.")
-                                                   : QStringLiteral("%1 records written to %2."))
-                                 .arg(exported->count)
-                                 .arg(path));
-        });
-}
-
-void HistoryWindow::checkStore()
-{
-    const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
-    if (!store || checking_->isBusy())
-        return;
-    // Every page of the store is read: for a large one, a while, beside the window.
-    status_->setText(QStringLiteral("Checking %1 ...").arg(store->location()));
-    checking_->start(
-        [store] { return store->checkIntegrity(); },
-        [this, store](const records::StoreFailure& failure) {
-            if (failure.failed()) {
-                status_->setText(messages::storeFault(failure.fault));
-                ui::messages().show(this, ui::messageTitle, messages::storeFault(failure.fault),
-                                    ui::MessageService::Icon::Stop);
-                return;
-            }
-            status_->setText(
-                QStringLiteral("Checked %1: nothing in it is damaged.").arg(store->location()));
-        });
-}
-
-void HistoryWindow::checkChain()
-{
-    const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
-    if (!store || chaining_->isBusy())
-        return;
-    // Every record is read and hashed, one at a time: for a large store, a while.
-    chainStatus_->setText(QStringLiteral("Checking the hash chain ..."));
-    auto report = std::make_shared<records::ChainReport>();
-    chaining_->start([store, report] { return store->checkChain(*report); },
-                     [this, store, report](const records::StoreFailure& failure) {
-                         chainStatus_->setText(
-                             failure.failed() ? messages::storeFault(failure.fault)
-                                              : messages::chainReport(*report, store->location()));
-                         emit chainChecked();
-                     });
 }
 
 void HistoryWindow::correctSelected()

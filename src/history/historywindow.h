@@ -25,6 +25,7 @@ class StoreCall;
 namespace quarvet::history {
 
 class CertificateActions;
+class StoreTasks;
 class RecordTableModel;
 
 // The records of the store, newest first, filtered by serial number; for the selected record
@@ -73,7 +74,7 @@ private:
     void createFilter();
     void createButtons();
     QLineEdit* addFilter(QHBoxLayout* row, const QString& label, const QString& name);
-    void createCertificateActions();
+    void createActions();
     std::optional<records::Record> selectedRecord();
     records::RecordFilter filter() const;
     void readPage(bool first);
@@ -93,10 +94,8 @@ private:
     QLabel* status_ = nullptr;
     ui::StoreCall* reading_ = nullptr;
     bool reloadAgain_ = false;
-    ui::StoreCall* exporting_ = nullptr;
-    ui::StoreCall* checking_ = nullptr;
     CertificateActions* certificates_ = nullptr;
-    ui::StoreCall* chaining_ = nullptr;
+    StoreTasks* tasks_ = nullptr; // export and the checks of the store
     QLabel* chainStatus_ = nullptr;
 };
 
