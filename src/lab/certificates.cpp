@@ -9,6 +9,36 @@ namespace quarvet::lab {
 
 using namespace records;
 
+namespace {
+
+using IssueColumn = TableColumn<CertificateIssue>;
+
+// The issues' table, as the schema made it.
+const IssueColumn issueColumns[] = {
+    {"sequence", [](const CertificateIssue& i) -> QVariant { return i.sequence; },
+     [](CertificateIssue& i, const QVariant& v) { i.sequence = v.toLongLong(); }},
+    {"number", [](const CertificateIssue& i) -> QVariant { return i.number; },
+     [](CertificateIssue& i, const QVariant& v) { i.number = v.toString(); }},
+    {"record_id", [](const CertificateIssue& i) -> QVariant { return i.recordId; },
+     [](CertificateIssue& i, const QVariant& v) { i.recordId = v.toString(); }},
+    {"issued_utc",
+     [](const CertificateIssue& i) -> QVariant {
+         return i.issuedUtc.toUTC().toString(Qt::ISODateWithMs);
+     },
+     [](CertificateIssue& i, const QVariant& v) {
+         i.issuedUtc = QDateTime::fromString(v.toString(), Qt::ISODateWithMs);
+     }},
+    {"issued_by", [](const CertificateIssue& i) -> QVariant { return i.issuedBy; },
+     [](CertificateIssue& i, const QVariant& v) { i.issuedBy = v.toString(); }},
+    {"role", [](const CertificateIssue& i) -> QVariant { return i.role; },
+     [](CertificateIssue& i, const QVariant& v) { i.role = v.toString(); }},
+    {"saved_by", [](const CertificateIssue& i) -> QVariant { return i.savedBy; },
+     [](CertificateIssue& i, const QVariant& v) { i.savedBy = v.toString(); }},
+    {"chain_head", [](const CertificateIssue& i) -> QVariant { return i.chainHead; },
+     [](CertificateIssue& i, const QVariant& v) { i.chainHead = v.toString(); }}};
+
+} // namespace
+
 // The number the next issue takes under `settings`, refused when a certificate has it already
 // (a pattern or prefix changed so that it makes an old number again).
 QSqlError nextNumber(QSqlDatabase database, const LabSettings& settings, const QDateTime& when,
@@ -85,12 +115,10 @@ QSqlError insertIssue(QSqlDatabase database, const Dialect& dialect, const QStri
     issue.savedBy = savedBy;
     QSqlQuery query(database);
     return exec(query,
-                QStringLiteral("INSERT INTO certificate_issues (sequence, number, record_id, "
-                               "issued_utc, issued_by, role, saved_by, chain_head) VALUES (?, ?, "
-                               "?, ?, ?, ?, ?, ?)"),
-                {issue.sequence, issue.number, issue.recordId,
-                 issue.issuedUtc.toUTC().toString(Qt::ISODateWithMs), issue.issuedBy, issue.role,
-                 savedBy, issue.chainHead});
+                QStringLiteral("INSERT INTO certificate_issues (%1) VALUES (%2)")
+                    .arg(columnNames<CertificateIssue>(issueColumns),
+                         placeholders<CertificateIssue>(issueColumns)),
+                valuesOf<CertificateIssue>(issueColumns, issue));
 }
 } // namespace
 
@@ -259,22 +287,13 @@ StoreFailure readIssue(RecordStore& store, const QString& recordId,
         if (version < registerVersion)
             return QSqlError();
         QSqlQuery query(database);
-        const QSqlError error = exec(query,
-                                     QStringLiteral("SELECT sequence, number, record_id, "
-                                                    "issued_utc, issued_by, role, saved_by, "
-                                                    "chain_head FROM certificate_issues WHERE "
-                                                    "record_id = ?"),
-                                     {recordId});
+        const QSqlError error =
+            exec(query,
+                 QStringLiteral("SELECT %1 FROM certificate_issues WHERE record_id = ?")
+                     .arg(columnNames<CertificateIssue>(issueColumns)),
+                 {recordId});
         if (!error.isValid() && query.next())
-            issue = CertificateIssue{
-                query.value(0).toLongLong(),
-                query.value(1).toString(),
-                query.value(2).toString(),
-                QDateTime::fromString(query.value(3).toString(), Qt::ISODateWithMs),
-                query.value(4).toString(),
-                query.value(5).toString(),
-                query.value(6).toString(),
-                query.value(7).toString()};
+            issue = rowFrom<CertificateIssue>(issueColumns, query);
         return error.isValid() ? error : query.lastError();
     });
 }

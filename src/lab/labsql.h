@@ -8,7 +8,10 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
+
+#include <span>
 
 // What the laboratory's registers share in the store: a refusal carried out of a transaction,
 // changes that wait for each other, and the reads the settings and the numbering need.
@@ -31,6 +34,46 @@ QSqlError exec(QSqlQuery& query, const QString& statement, const QVariantList& v
 QSqlError firstValue(QSqlDatabase database, const QString& statement, const QVariantList& values,
                      QVariant& value);
 QString utcNow();
+
+// One column of a table of the laboratory's: its name, and how a row's field is written to it
+// and read back. A table's rows are written and read through the list of its columns alone,
+// by name, so that the statement and the values never fall out of step.
+template <typename Row> struct TableColumn {
+    const char* name;
+    QVariant (*write)(const Row&);
+    void (*read)(Row&, const QVariant&);
+};
+
+// "a, b, c" and "?, ?, ?" for an INSERT or a SELECT of `columns`.
+template <typename Row> QString columnNames(std::span<const TableColumn<Row>> columns)
+{
+    QStringList names;
+    for (const TableColumn<Row>& column : columns)
+        names << QLatin1String(column.name);
+    return names.join(QStringLiteral(", "));
+}
+template <typename Row> QString placeholders(std::span<const TableColumn<Row>> columns)
+{
+    return QStringList(static_cast<qsizetype>(columns.size()), QStringLiteral("?"))
+        .join(QStringLiteral(", "));
+}
+template <typename Row>
+QVariantList valuesOf(std::span<const TableColumn<Row>> columns, const Row& row)
+{
+    QVariantList values;
+    for (const TableColumn<Row>& column : columns)
+        values << column.write(row);
+    return values;
+}
+// The row the query stands on, each field from its column by name.
+template <typename Row>
+Row rowFrom(std::span<const TableColumn<Row>> columns, const QSqlQuery& query)
+{
+    Row row;
+    for (const TableColumn<Row>& column : columns)
+        column.read(row, query.value(QLatin1String(column.name)));
+    return row;
+}
 
 // The newest value of each setting.
 QSqlError readSettings(QSqlDatabase database, LabSettings& settings);

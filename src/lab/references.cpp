@@ -10,28 +10,49 @@ using namespace records;
 
 namespace {
 
-const QString referenceColumns = QStringLiteral(
-    "identifier, entry, description, certificate, calibrated_by, u, k, drift, calibrated, due, "
-    "usable, saved_utc, saved_by");
+using Column = TableColumn<ReferenceStandard>;
 
-ReferenceStandard referenceFrom(const QSqlQuery& query)
+QString dateText(const QDate& date)
 {
-    ReferenceStandard standard;
-    standard.identifier = query.value(0).toString();
-    standard.entry = query.value(1).toInt();
-    standard.description = query.value(2).toString();
-    standard.certificate = query.value(3).toString();
-    standard.calibratedBy = query.value(4).toString();
-    standard.U = query.value(5).toDouble();
-    standard.k = query.value(6).toDouble();
-    standard.drift = query.value(7).toDouble();
-    standard.calibrated = QDate::fromString(query.value(8).toString(), Qt::ISODate);
-    standard.due = QDate::fromString(query.value(9).toString(), Qt::ISODate);
-    standard.usable = query.value(10).toInt() != 0;
-    standard.savedUtc = QDateTime::fromString(query.value(11).toString(), Qt::ISODateWithMs);
-    standard.savedBy = query.value(12).toString();
-    return standard;
+    return date.toString(Qt::ISODate);
 }
+
+QDate dateOf(const QVariant& value)
+{
+    return QDate::fromString(value.toString(), Qt::ISODate);
+}
+
+// The register's table, as the schema made it.
+const Column referenceColumns[] = {
+    {"identifier", [](const ReferenceStandard& r) -> QVariant { return r.identifier; },
+     [](ReferenceStandard& r, const QVariant& v) { r.identifier = v.toString(); }},
+    {"entry", [](const ReferenceStandard& r) -> QVariant { return r.entry; },
+     [](ReferenceStandard& r, const QVariant& v) { r.entry = v.toInt(); }},
+    {"description", [](const ReferenceStandard& r) -> QVariant { return r.description; },
+     [](ReferenceStandard& r, const QVariant& v) { r.description = v.toString(); }},
+    {"certificate", [](const ReferenceStandard& r) -> QVariant { return r.certificate; },
+     [](ReferenceStandard& r, const QVariant& v) { r.certificate = v.toString(); }},
+    {"calibrated_by", [](const ReferenceStandard& r) -> QVariant { return r.calibratedBy; },
+     [](ReferenceStandard& r, const QVariant& v) { r.calibratedBy = v.toString(); }},
+    {"u", [](const ReferenceStandard& r) -> QVariant { return r.U; },
+     [](ReferenceStandard& r, const QVariant& v) { r.U = v.toDouble(); }},
+    {"k", [](const ReferenceStandard& r) -> QVariant { return r.k; },
+     [](ReferenceStandard& r, const QVariant& v) { r.k = v.toDouble(); }},
+    {"drift", [](const ReferenceStandard& r) -> QVariant { return r.drift; },
+     [](ReferenceStandard& r, const QVariant& v) { r.drift = v.toDouble(); }},
+    {"calibrated", [](const ReferenceStandard& r) -> QVariant { return dateText(r.calibrated); },
+     [](ReferenceStandard& r, const QVariant& v) { r.calibrated = dateOf(v); }},
+    {"due", [](const ReferenceStandard& r) -> QVariant { return dateText(r.due); },
+     [](ReferenceStandard& r, const QVariant& v) { r.due = dateOf(v); }},
+    {"usable", [](const ReferenceStandard& r) -> QVariant { return r.usable ? 1 : 0; },
+     [](ReferenceStandard& r, const QVariant& v) { r.usable = v.toInt() != 0; }},
+    {"saved_utc",
+     [](const ReferenceStandard& r) -> QVariant { return r.savedUtc.toString(Qt::ISODateWithMs); },
+     [](ReferenceStandard& r, const QVariant& v) {
+         r.savedUtc = QDateTime::fromString(v.toString(), Qt::ISODateWithMs);
+     }},
+    {"saved_by", [](const ReferenceStandard& r) -> QVariant { return r.savedBy; },
+     [](ReferenceStandard& r, const QVariant& v) { r.savedBy = v.toString(); }}};
 
 QSqlError readReferences(QSqlDatabase database, const QString& statement,
                          const QVariantList& values, QList<ReferenceStandard>& standards)
@@ -39,7 +60,7 @@ QSqlError readReferences(QSqlDatabase database, const QString& statement,
     QSqlQuery query(database);
     const QSqlError error = exec(query, statement, values);
     while (!error.isValid() && query.next())
-        standards << referenceFrom(query);
+        standards << rowFrom<ReferenceStandard>(referenceColumns, query);
     return error.isValid() ? error : query.lastError();
 }
 
@@ -60,13 +81,10 @@ QSqlError insertReference(QSqlDatabase database, const Dialect& dialect, const Q
     standard.savedUtc = QDateTime::currentDateTimeUtc();
     QSqlQuery query(database);
     return exec(query,
-                QStringLiteral("INSERT INTO reference_standards (%1) VALUES (?, ?, ?, ?, ?, ?, ?, "
-                               "?, ?, ?, ?, ?, ?)")
-                    .arg(referenceColumns),
-                {standard.identifier, standard.entry, standard.description, standard.certificate,
-                 standard.calibratedBy, standard.U, standard.k, standard.drift,
-                 standard.calibrated.toString(Qt::ISODate), standard.due.toString(Qt::ISODate),
-                 standard.usable ? 1 : 0, standard.savedUtc.toString(Qt::ISODateWithMs), savedBy});
+                QStringLiteral("INSERT INTO reference_standards (%1) VALUES (%2)")
+                    .arg(columnNames<ReferenceStandard>(referenceColumns),
+                         placeholders<ReferenceStandard>(referenceColumns)),
+                valuesOf<ReferenceStandard>(referenceColumns, standard));
 }
 } // namespace
 
@@ -225,7 +243,7 @@ StoreFailure listReferences(RecordStore& store, QList<ReferenceStandard>& standa
             QStringLiteral("SELECT %1 FROM reference_standards s WHERE entry = (SELECT "
                            "max(n.entry) FROM reference_standards n WHERE n.identifier = "
                            "s.identifier) ORDER BY identifier")
-                .arg(referenceColumns),
+                .arg(columnNames<ReferenceStandard>(referenceColumns)),
             {}, standards);
     });
 }
@@ -255,7 +273,7 @@ StoreFailure referenceEntries(RecordStore& store, const QString& identifier,
         return readReferences(database,
                               QStringLiteral("SELECT %1 FROM reference_standards WHERE "
                                              "identifier = ? ORDER BY entry")
-                                  .arg(referenceColumns),
+                                  .arg(columnNames<ReferenceStandard>(referenceColumns)),
                               {identifier}, entries);
     });
 }
