@@ -2,6 +2,7 @@
 
 #include "lab/certificates.h"
 #include "lab/labsettings.h"
+#include "messages/labmessages.h"
 #include "messages/storemessages.h"
 #include "records/recordformat.h"
 #include "ui/storecall.h"
@@ -32,7 +33,8 @@ records::StoreFailure decideInStore(records::RecordStore& store, const lab::Type
         failure = lab::calibrationDay(store, input.corrects, input.calibrated);
     const QDate day = input.calibrated.isValid() ? input.calibrated : QDate::currentDate();
     if (!failure.failed())
-        problem = lab::decideReference(entries, lab, typed, day, input, lookAlike);
+        problem =
+            messages::labRefusal(lab::decideReference(entries, lab, typed, day, input, lookAlike));
     return failure;
 }
 

@@ -11,6 +11,7 @@
 #include "lab/certificates.h"
 #include "lab/labsettings.h"
 #include "lab/references.h"
+#include "messages/labmessages.h"
 #include "messages/messages.h"
 #include "messages/storemessages.h"
 #include "records/outputfile.h"
@@ -345,7 +346,8 @@ bool resolveReference(const Options& options, records::RecordInput& input, Recor
                               given("--drift"),
                               given("--reference-due")};
     const QDate day = input.calibrated.isValid() ? input.calibrated : context.today;
-    if (const QString problem = lab::decideReference(entries, lab, typed, day, input, lookAlike);
+    if (const QString problem =
+            messages::labRefusal(lab::decideReference(entries, lab, typed, day, input, lookAlike));
         !problem.isEmpty())
         return refusal(problem, io), false;
     return true;

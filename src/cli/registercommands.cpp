@@ -7,6 +7,7 @@
 #include "lab/certificates.h"
 #include "lab/labsettings.h"
 #include "lab/references.h"
+#include "messages/labmessages.h"
 #include "messages/storemessages.h"
 #include "records/recordform.h"
 #include "records/recordformat.h"
@@ -89,7 +90,8 @@ int labSet(const std::vector<std::string>& args, const std::vector<OptionShape>&
             values.insert(QString::fromLatin1(setting), text(value));
         }
     for (auto at = values.cbegin(); at != values.cend(); ++at)
-        if (const QString problem = lab::labSettingProblem(at.key(), at.value());
+        if (const QString problem =
+                messages::labRefusal(lab::labSettingProblem(at.key(), at.value()));
             !problem.isEmpty())
             return refusal(problem, io);
     if (options->count("--registered-references-only")) {
@@ -156,7 +158,8 @@ bool referenceNumbers(const Options& options, const calc::Separators& separators
         }
         (QByteArray(option) == "--due" ? standard.due : standard.calibrated) = date;
     }
-    if (const QString problem = lab::referenceProblem(standard, today); !problem.isEmpty())
+    if (const QString problem = messages::labRefusal(lab::referenceProblem(standard, today));
+        !problem.isEmpty())
         return refusal(problem, io), false;
     return true;
 }

@@ -1,6 +1,7 @@
 #include "labwindow.h"
 
 #include "certificate/certificate.h"
+#include "messages/labmessages.h"
 #include "messages/storemessages.h"
 #include "ui/controls.h"
 #include "ui/messageservice.h"
@@ -154,7 +155,8 @@ void LabWindow::save()
 {
     const QMap<QString, QString> changed = values();
     for (auto at = changed.cbegin(); at != changed.cend(); ++at)
-        if (const QString problem = lab::labSettingProblem(at.key(), at.value());
+        if (const QString problem =
+                messages::labRefusal(lab::labSettingProblem(at.key(), at.value()));
             !problem.isEmpty()) {
             ui::messages().show(this, ui::messageTitle, problem, ui::MessageService::Icon::Stop);
             return;

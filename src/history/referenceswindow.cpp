@@ -2,6 +2,7 @@
 
 #include "calc/check.h"
 #include "calc/entry.h"
+#include "messages/labmessages.h"
 #include "messages/storemessages.h"
 #include "records/recordform.h"
 #include "records/recordformat.h"
@@ -170,7 +171,8 @@ bool ReferencesWindow::readForm(lab::ReferenceStandard& standard)
     standard.drift = drift.value_or(-1);
     standard.calibrated = records::readDueDate(calibrated_->text().trimmed());
     standard.due = records::readDueDate(due_->text().trimmed());
-    const QString problem = lab::referenceProblem(standard, QDate::currentDate());
+    const QString problem =
+        messages::labRefusal(lab::referenceProblem(standard, QDate::currentDate()));
     if (!problem.isEmpty())
         ui::messages().show(this, ui::messageTitle, problem, ui::MessageService::Icon::Stop);
     return problem.isEmpty();

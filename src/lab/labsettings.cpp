@@ -62,19 +62,18 @@ QSqlError insertSettings(QSqlDatabase database, const Dialect& dialect, const QS
 }
 } // namespace
 
-QString labSettingProblem(const QString& name, const QString& value)
+LabRefusal labSettingProblem(const QString& name, const QString& value)
 {
     const bool long_ = name == QLatin1String("address") || name == QLatin1String("statements");
     if (name == QLatin1String("logo"))
         return {};
-    if (value.size() > (long_ ? 1000 : 200) || unsafeLine(value))
-        return QStringLiteral("The laboratory's %1 must be one line of at most %2 characters, "
-                              "without control characters or marks that turn text around.")
-            .arg(name)
-            .arg(long_ ? 1000 : 200);
+    if (value.size() > (long_ ? 1000 : 200) || unsafeLine(value)) {
+        LabRefusal refusal = refusedAs(LabRefusalKind::SettingText, name);
+        refusal.limit = long_ ? 1000 : 200;
+        return refusal;
+    }
     if (name == QLatin1String("pattern") && !value.isEmpty() && !validNumberPattern(value))
-        return QStringLiteral("A number pattern holds {seq} or {seq:N} once, and may hold {year} "
-                              "and {prefix}: e.g. {prefix}-{year}-{seq:5}.");
+        return refusedAs(LabRefusalKind::SettingPattern, name);
     return {};
 }
 

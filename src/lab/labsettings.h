@@ -1,5 +1,6 @@
 #pragma once
 
+#include "lab/labrefusal.h"
 #include "records/recordstore.h"
 
 #include <QMap>
@@ -25,9 +26,9 @@ records::StoreFailure setLabSettings(records::RecordStore& store,
 // `fault` saying why, for a file that cannot be read, is larger than 512 KiB, or is no PNG or
 // SVG image.
 QString logoFromFile(const QString& path, QString& fault);
-// What is wrong with a value of a laboratory setting, as a sentence; empty when nothing is:
+// What is wrong with a value of a laboratory setting; none when nothing is:
 // one line (no control character or mark that turns text around), at most 1000 characters
 // for the address and the statements, 200 for the others; a pattern that makes numbers.
-QString labSettingProblem(const QString& name, const QString& value);
+LabRefusal labSettingProblem(const QString& name, const QString& value);
 
 } // namespace quarvet::lab

@@ -88,7 +88,7 @@ QSqlError insertReference(QSqlDatabase database, const Dialect& dialect, const Q
 }
 } // namespace
 
-QString referenceProblem(const ReferenceStandard& standard, const QDate& today)
+LabRefusal referenceProblem(const ReferenceStandard& standard, const QDate& today)
 {
     const std::pair<const char*, const QString*> texts[] = {
         {"identifier", &standard.identifier},
@@ -97,22 +97,18 @@ QString referenceProblem(const ReferenceStandard& standard, const QDate& today)
         {"laboratory that calibrated it", &standard.calibratedBy}};
     for (const auto& [name, text] : texts)
         if (text->trimmed().isEmpty() || text->size() > 200 || unsafeLine(*text))
-            return QStringLiteral("The reference's %1 must be one line of 1 to 200 characters, "
-                                  "without control characters or marks that turn text around.")
-                .arg(QLatin1String(name));
+            return refusedAs(LabRefusalKind::ReferenceText, QLatin1String(name));
     if (standard.identifier != standard.identifier.trimmed())
-        return QStringLiteral("The reference's identifier must not begin or end with blanks.");
+        return refusedAs(LabRefusalKind::ReferenceBlanks);
     if (!std::isfinite(standard.U) || !(standard.U > 0) || !std::isfinite(standard.drift) ||
         standard.drift < 0 || !(standard.k >= 1 && standard.k <= 10))
-        return QStringLiteral("The reference's U must be a number above 0, its k a number from "
-                              "1 to 10 and its drift a number of at least 0.");
+        return refusedAs(LabRefusalKind::ReferenceNumbers);
     if (!standard.calibrated.isValid() || !standard.due.isValid())
-        return QStringLiteral("The reference's dates of calibration and due must be dates, as "
-                              "YYYY-MM-DD.");
+        return refusedAs(LabRefusalKind::ReferenceDates);
     if (standard.calibrated.year() < 1900 || standard.calibrated > today)
-        return QStringLiteral("The reference's calibration must lie between 1900 and today.");
+        return refusedAs(LabRefusalKind::ReferenceCalibrated);
     if (standard.due < standard.calibrated)
-        return QStringLiteral("The reference's due date lies before its calibration.");
+        return refusedAs(LabRefusalKind::ReferenceDueEarly);
     return {};
 }
 
@@ -127,29 +123,26 @@ ReferenceUse referenceUse(const ReferenceStandard& standard, const QDate& calibr
 namespace {
 
 // A value typed for a register's reference that is not the register's.
-QString disagreement(bool typed, bool differs, const QString& name,
-                     const ReferenceStandard& standard)
+LabRefusal disagreement(bool typed, bool differs, const QString& name,
+                        const ReferenceStandard& standard)
 {
     if (!typed || !differs)
         return {};
-    return QStringLiteral("%1 is not what the register holds for %2 (entry %3); leave it out, or "
-                          "take the register's")
-        .arg(name, standard.identifier)
-        .arg(standard.entry);
+    LabRefusal refusal = refusedAs(LabRefusalKind::Disagrees, name, standard.identifier);
+    refusal.entry = standard.entry;
+    return refusal;
 }
 
-QString typedReferenceProblem(const LabSettings& lab, const TypedReference& typed,
-                              const RecordInput& input)
+LabRefusal typedReferenceProblem(const LabSettings& lab, const TypedReference& typed,
+                                 const RecordInput& input)
 {
     if (lab.value(QStringLiteral("registered-references-only")) == QLatin1String("yes"))
-        return QStringLiteral("The laboratory takes reference standards from its register "
-                              "only, which does not hold %1.")
-            .arg(input.referenceId);
-    if (!typed.u || !typed.due)
-        return QStringLiteral("The reference standard %1 is not in the register: give its U "
-                              "(%2) and its due date (%3).")
-            .arg(input.referenceId, typed.uName, typed.dueName);
-    return {};
+        return refusedAs(LabRefusalKind::RegisteredOnly, {}, input.referenceId);
+    if (typed.u && typed.due)
+        return {};
+    LabRefusal refusal = refusedAs(LabRefusalKind::NotRegistered, typed.uName, input.referenceId);
+    refusal.detail = typed.dueName;
+    return refusal;
 }
 
 // The entry that stood on the day of the calibration: a correction of an old one names the
@@ -165,23 +158,23 @@ const ReferenceStandard& standingOn(const QList<ReferenceStandard>& entries, con
 
 // Why a standard cannot stand behind a calibration on `day`: calibrated after it, withdrawn,
 // or due before it.
-QString useProblem(const ReferenceStandard& standard, const QDate& day)
+LabRefusal useProblem(const ReferenceStandard& standard, const QDate& day)
 {
-    if (standard.calibrated.isValid() && standard.calibrated > day)
-        return QStringLiteral("The reference standard %1 was calibrated on %2, after the "
-                              "calibration on %3: its certificate cannot stand behind it.")
-            .arg(standard.identifier, standard.calibrated.toString(Qt::ISODate),
-                 day.toString(Qt::ISODate));
+    LabRefusal refusal = refusedAs(LabRefusalKind::None, {}, standard.identifier);
+    refusal.second = day;
+    if (standard.calibrated.isValid() && standard.calibrated > day) {
+        refusal.kind = LabRefusalKind::CalibratedAfter;
+        refusal.first = standard.calibrated;
+        return refusal;
+    }
     switch (referenceUse(standard, day)) {
     case ReferenceUse::Withdrawn:
-        return QStringLiteral("The reference standard %1 has been withdrawn from the register "
-                              "and cannot be used.")
-            .arg(standard.identifier);
+        refusal.kind = LabRefusalKind::Withdrawn;
+        return refusal;
     case ReferenceUse::Overdue:
-        return QStringLiteral("The reference standard %1 was due for calibration on %2, before "
-                              "the calibration on %3: it cannot be used.")
-            .arg(standard.identifier, standard.due.toString(Qt::ISODate),
-                 day.toString(Qt::ISODate));
+        refusal.kind = LabRefusalKind::Overdue;
+        refusal.first = standard.due;
+        return refusal;
     default:
         return {};
     }
@@ -189,29 +182,27 @@ QString useProblem(const ReferenceStandard& standard, const QDate& day)
 
 } // namespace
 
-QString decideReference(const QList<ReferenceStandard>& entries, const LabSettings& lab,
-                        const TypedReference& typed, const QDate& day, RecordInput& input,
-                        const QString& lookAlike)
+LabRefusal decideReference(const QList<ReferenceStandard>& entries, const LabSettings& lab,
+                           const TypedReference& typed, const QDate& day, RecordInput& input,
+                           const QString& lookAlike)
 {
     if (entries.isEmpty() && !lookAlike.isEmpty())
-        return QStringLiteral("The register holds %1, not %2: name the reference standard as the "
-                              "register does, or give it a name of its own.")
-            .arg(lookAlike, input.referenceId);
+        return refusedAs(LabRefusalKind::LookAlike, lookAlike, input.referenceId);
     if (entries.isEmpty()) {
-        const QString problem = typedReferenceProblem(lab, typed, input);
-        if (problem.isEmpty())
+        const LabRefusal problem = typedReferenceProblem(lab, typed, input);
+        if (problem.ok())
             input.referenceSource = QStringLiteral("typed");
         return problem;
     }
     const ReferenceStandard& standard = standingOn(entries, day);
-    for (const QString& problem :
+    for (const LabRefusal& problem :
          {disagreement(typed.u, input.referenceUncertainty != standard.U, typed.uName, standard),
           disagreement(typed.k, input.setUp.referenceK != standard.k, typed.kName, standard),
           disagreement(typed.drift, input.setUp.drift != standard.drift, typed.driftName, standard),
           disagreement(typed.due, input.referenceDue != standard.due, typed.dueName, standard)})
-        if (!problem.isEmpty())
+        if (!problem.ok())
             return problem;
-    if (const QString problem = useProblem(standard, day); !problem.isEmpty())
+    if (const LabRefusal problem = useProblem(standard, day); !problem.ok())
         return problem;
     input.referenceUncertainty = standard.U;
     input.setUp.referenceK = standard.k;

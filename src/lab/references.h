@@ -1,5 +1,6 @@
 #pragma once
 
+#include "lab/labrefusal.h"
 #include "lab/labsettings.h"
 #include "records/recordform.h"
 #include "records/recordstore.h"
@@ -37,12 +38,12 @@ struct ReferenceStandard {
 enum class ReferenceUse { Usable, Withdrawn, Overdue };
 ReferenceUse referenceUse(const ReferenceStandard& standard, const QDate& calibrated);
 
-// What is wrong with an entry before it goes into the register, as a sentence; empty when
+// What is wrong with an entry before it goes into the register; none when
 // nothing is: its texts given on one line (at most 200 characters, no control character or
 // mark that turns text around, the identifier without blanks around it), U above 0, k from 1
 // to 10, drift at least 0, all finite, both dates given, calibrated from 1900 to `today` and
 // due not before the calibration.
-QString referenceProblem(const ReferenceStandard& standard, const QDate& today);
+LabRefusal referenceProblem(const ReferenceStandard& standard, const QDate& today);
 
 // Adds `standard` as the next entry of its identifier (its `entry`, `savedUtc` and `savedBy`
 // are the store's); `standard.entry` is set to the number it got.
@@ -68,12 +69,12 @@ struct TypedReference {
 // drift and due date, its certificate and calibrating laboratory, into `input`), refused when a
 // value typed for it is not the register's, when it is withdrawn, or due before `day`; else typed,
 // refused when the laboratory takes references from the register only, or when its U or due date
-// was not typed. Empty when usable, else the sentence that says why not.
+// was not typed. None when usable, else why not.
 // A name the register does not hold but for case (`lookAlike`, the register's name, "R1" for
 // "r1") is refused: it would be printed as the register's standard without being it.
-QString decideReference(const QList<ReferenceStandard>& entries, const LabSettings& lab,
-                        const TypedReference& typed, const QDate& day, records::RecordInput& input,
-                        const QString& lookAlike = {});
+LabRefusal decideReference(const QList<ReferenceStandard>& entries, const LabSettings& lab,
+                           const TypedReference& typed, const QDate& day,
+                           records::RecordInput& input, const QString& lookAlike = {});
 // The identifier the register holds that `typed` matches but for case; empty when none does,
 // or one matches exactly.
 records::StoreFailure registeredLookAlike(records::RecordStore& store, const QString& typed,

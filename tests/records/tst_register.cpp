@@ -1,6 +1,7 @@
 #include "lab/certificates.h"
 #include "lab/labsettings.h"
 #include "lab/references.h"
+#include "messages/labmessages.h"
 #include "messages/messages.h"
 #include "records/recordform.h"
 
@@ -129,7 +130,7 @@ void TestRegister::referenceProblems()
 {
     QFETCH(ReferenceStandard, entry);
     QFETCH(QString, says);
-    const QString problem = referenceProblem(entry, today);
+    const QString problem = quarvet::messages::labRefusal(referenceProblem(entry, today));
     if (says.isEmpty())
         QCOMPARE(problem, QString());
     else
@@ -208,7 +209,8 @@ void TestRegister::referenceDecided()
     input.referenceId = QStringLiteral("PT-1");
     input.referenceUncertainty = typedU;
     input.referenceDue = entries.isEmpty() ? QDate(2027, 1, 10) : entries.first().due;
-    const QString problem = decideReference(entries, lab, typed, day, input, lookAlike);
+    const QString problem =
+        quarvet::messages::labRefusal(decideReference(entries, lab, typed, day, input, lookAlike));
     if (!says.isEmpty()) {
         QVERIFY2(problem.contains(says), qPrintable(problem));
         return;

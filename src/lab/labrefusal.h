@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+
+// Why an entry of the register, a laboratory setting or a record's reference is refused,
+// typed; messages::labRefusal words it.
+namespace quarvet::lab {
+
+enum class LabRefusalKind {
+    None,
+    ReferenceText,       // `name`: one line of 1 to 200 characters
+    ReferenceBlanks,     // the identifier begins or ends with blanks
+    ReferenceNumbers,    // U above 0, k from 1 to 10, drift at least 0
+    ReferenceDates,      // the dates are no dates
+    ReferenceCalibrated, // calibrated before 1900 or after today
+    ReferenceDueEarly,   // due before its calibration
+    SettingText,         // `name`: one line of at most `limit` characters
+    SettingPattern,      // a number pattern that makes no numbers
+    LookAlike,           // the register holds `name` where `identifier` was typed
+    RegisteredOnly,      // the laboratory takes references from its register only
+    NotRegistered,       // a typed reference without its U (`name`) or due date (`detail`)
+    Disagrees,           // `name` typed is not the register's entry `entry` of `identifier`
+    CalibratedAfter,     // calibrated on `first`, after the calibration on `second`
+    Withdrawn,
+    Overdue, // due on `first`, before the calibration on `second`
+};
+
+struct LabRefusal {
+    LabRefusalKind kind = LabRefusalKind::None;
+    QString name;       // the field, setting or name it is about
+    QString identifier; // the reference standard's
+    QString detail;
+    int entry = 0;
+    int limit = 0;
+    QDate first;
+    QDate second;
+
+    bool ok() const { return kind == LabRefusalKind::None; }
+};
+
+// A refusal of `kind` about `name` (and the reference standard `identifier`).
+inline LabRefusal refusedAs(LabRefusalKind kind, const QString& name = {},
+                            const QString& identifier = {})
+{
+    LabRefusal refusal;
+    refusal.kind = kind;
+    refusal.name = name;
+    refusal.identifier = identifier;
+    return refusal;
+}
+
+} // namespace quarvet::lab

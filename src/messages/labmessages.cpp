@@ -1,0 +1,89 @@
+#include "labmessages.h"
+
+namespace quarvet::messages {
+namespace {
+
+QString dateText(const QDate& date)
+{
+    return date.toString(Qt::ISODate);
+}
+
+// What is wrong with an entry of the register.
+QString referenceEntry(const lab::LabRefusal& refusal)
+{
+    switch (refusal.kind) {
+    case lab::LabRefusalKind::ReferenceText:
+        return QStringLiteral("The reference's %1 must be one line of 1 to 200 characters, "
+                              "without control characters or marks that turn text around.")
+            .arg(refusal.name);
+    case lab::LabRefusalKind::ReferenceBlanks:
+        return QStringLiteral("The reference's identifier must not begin or end with blanks.");
+    case lab::LabRefusalKind::ReferenceNumbers:
+        return QStringLiteral("The reference's U must be a number above 0, its k a number from "
+                              "1 to 10 and its drift a number of at least 0.");
+    case lab::LabRefusalKind::ReferenceDates:
+        return QStringLiteral("The reference's dates of calibration and due must be dates, as "
+                              "YYYY-MM-DD.");
+    case lab::LabRefusalKind::ReferenceCalibrated:
+        return QStringLiteral("The reference's calibration must lie between 1900 and today.");
+    case lab::LabRefusalKind::ReferenceDueEarly:
+        return QStringLiteral("The reference's due date lies before its calibration.");
+    case lab::LabRefusalKind::SettingText:
+        return QStringLiteral("The laboratory's %1 must be one line of at most %2 characters, "
+                              "without control characters or marks that turn text around.")
+            .arg(refusal.name)
+            .arg(refusal.limit);
+    case lab::LabRefusalKind::SettingPattern:
+        return QStringLiteral("A number pattern holds {seq} or {seq:N} once, and may hold {year} "
+                              "and {prefix}: e.g. {prefix}-{year}-{seq:5}.");
+    default:
+        return {};
+    }
+}
+
+// Why a record's reference cannot be used.
+QString recordReference(const lab::LabRefusal& refusal)
+{
+    switch (refusal.kind) {
+    case lab::LabRefusalKind::LookAlike:
+        return QStringLiteral("The register holds %1, not %2: name the reference standard as the "
+                              "register does, or give it a name of its own.")
+            .arg(refusal.name, refusal.identifier);
+    case lab::LabRefusalKind::RegisteredOnly:
+        return QStringLiteral("The laboratory takes reference standards from its register "
+                              "only, which does not hold %1.")
+            .arg(refusal.identifier);
+    case lab::LabRefusalKind::NotRegistered:
+        return QStringLiteral("The reference standard %1 is not in the register: give its U "
+                              "(%2) and its due date (%3).")
+            .arg(refusal.identifier, refusal.name, refusal.detail);
+    case lab::LabRefusalKind::Disagrees:
+        return QStringLiteral("%1 is not what the register holds for %2 (entry %3); leave it "
+                              "out, or take the register's")
+            .arg(refusal.name, refusal.identifier)
+            .arg(refusal.entry);
+    case lab::LabRefusalKind::CalibratedAfter:
+        return QStringLiteral("The reference standard %1 was calibrated on %2, after the "
+                              "calibration on %3: its certificate cannot stand behind it.")
+            .arg(refusal.identifier, dateText(refusal.first), dateText(refusal.second));
+    case lab::LabRefusalKind::Withdrawn:
+        return QStringLiteral("The reference standard %1 has been withdrawn from the register "
+                              "and cannot be used.")
+            .arg(refusal.identifier);
+    case lab::LabRefusalKind::Overdue:
+        return QStringLiteral("The reference standard %1 was due for calibration on %2, before "
+                              "the calibration on %3: it cannot be used.")
+            .arg(refusal.identifier, dateText(refusal.first), dateText(refusal.second));
+    default:
+        return referenceEntry(refusal);
+    }
+}
+
+} // namespace
+
+QString labRefusal(const lab::LabRefusal& refusal)
+{
+    return recordReference(refusal);
+}
+
+} // namespace quarvet::messages

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "lab/labrefusal.h"
+
+#include <QString>
+
+namespace quarvet::messages {
+
+// Why the register, a laboratory setting or a record's reference refuses what was given, as
+// the windows and the command line say it.
+QString labRefusal(const lab::LabRefusal& refusal);
+
+} // namespace quarvet::messages
