@@ -46,7 +46,10 @@ AdjustmentWindow::AdjustmentWindow(QWidget* parent) : QWidget(parent, Qt::Window
 
 AdjustmentWindow::~AdjustmentWindow()
 {
-    disconnect(recordFields_, nullptr, this, nullptr);
+    // Hiding the fields as the window goes moves the focus out of them, and an edited
+    // reference would be looked up in a store whose owner may be going too: to nobody.
+    disconnect(recordFields_, nullptr, nullptr, nullptr);
+    disconnect(view_, nullptr, this, nullptr);
 }
 
 void AdjustmentWindow::createRecordColumn()

@@ -33,7 +33,7 @@ class AdjustmentWindow : public QWidget {
 public:
     explicit AdjustmentWindow(QWidget* parent = nullptr);
     // The record fields outlive this part of the window as it is destroyed: their last
-    // edits reach it no more.
+    // edits reach neither it nor its calls into the store.
     ~AdjustmentWindow() override;
 
     // The main window's four entries at its last successful calculation, as read and (for
