@@ -29,6 +29,12 @@ struct Invocation {
     RecordsContext* store = nullptr; // for a command of the store, opened for it
 };
 
+// The store a command of the store runs with.
+inline RecordsContext& storeOf(const Invocation& run)
+{
+    return *run.store;
+}
+
 struct Command {
     std::string name; // "calc", or a word and its subcommand: "records add"
     // Its usage, one block a form of it, each as "quarvet-cli NAME ..." with the lines that

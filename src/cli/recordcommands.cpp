@@ -475,15 +475,6 @@ int grantCommand(const std::vector<std::string>& args, RecordsContext& context, 
     return success;
 }
 
-} // namespace
-
-namespace {
-
-RecordsContext& storeOf(const Invocation& run)
-{
-    return *run.store;
-}
-
 // records list and records add.
 std::vector<Command> listAndAdd()
 {

@@ -362,11 +362,6 @@ int referencesShow(const std::vector<std::string>& args, RecordsContext& context
 
 namespace {
 
-RecordsContext& storeOf(const Invocation& run)
-{
-    return *run.store;
-}
-
 // lab show and lab set.
 std::vector<Command> labCommands()
 {
