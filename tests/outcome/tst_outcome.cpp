@@ -11,6 +11,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QTest>
 
 #include <utility>
@@ -49,6 +50,9 @@ class TestOutcome : public QObject {
     Q_OBJECT
 
 private slots:
+    // The window reads entries as the user's locale writes them: these are written with a point.
+    void init() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+    void cleanup() { QLocale::setDefault(QLocale::system()); }
     void onEveryFace_data();
     void onEveryFace();
     void simpleAcceptanceRiskIsSaid_data();
