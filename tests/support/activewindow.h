@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QApplication>
 #include <QTest>
 #include <QWidget>
 
@@ -12,4 +13,15 @@ inline bool showActive(QWidget* window)
         return false;
     window->activateWindow();
     return QTest::qWaitForWindowActive(window);
+}
+
+// The widget that holds the keyboard focus once `window` is active. On a bare X server a late
+// focus event for a window shown earlier can activate that window again, after `window` was
+// made active; so a test asking where a window put its cursor first makes it active again.
+inline QWidget* focusOnceActive(QWidget* window)
+{
+    window->activateWindow();
+    if (!QTest::qWaitForWindowActive(window))
+        return nullptr;
+    return QApplication::focusWidget();
 }
