@@ -14,7 +14,7 @@ namespace {
 using IssueColumn = TableColumn<CertificateIssue>;
 
 // The issues' table, as the schema made it.
-const IssueColumn issueColumns[] = {
+constexpr IssueColumn issueColumns[] = {
     {"sequence", [](const CertificateIssue& i) -> QVariant { return i.sequence; },
      [](CertificateIssue& i, const QVariant& v) { i.sequence = v.toLongLong(); }},
     {"number", [](const CertificateIssue& i) -> QVariant { return i.number; },
@@ -36,6 +36,7 @@ const IssueColumn issueColumns[] = {
      [](CertificateIssue& i, const QVariant& v) { i.savedBy = v.toString(); }},
     {"chain_head", [](const CertificateIssue& i) -> QVariant { return i.chainHead; },
      [](CertificateIssue& i, const QVariant& v) { i.chainHead = v.toString(); }}};
+static_assert(namesTheFields(issueColumns, issuesTable));
 
 } // namespace
 

@@ -24,10 +24,33 @@ QSqlError readSettings(QSqlDatabase database, LabSettings& settings)
                             "s.setting)"),
              {});
     while (!error.isValid() && query.next())
-        settings.values.insert(query.value(0).toString(), query.value(1).toString());
+        settings.values.insert(query.value(QStringLiteral("setting")).toString(),
+                               query.value(QStringLiteral("value")).toString());
     return error.isValid() ? error : query.lastError();
 }
 namespace {
+
+// One row of the settings' table: a setting's value from then on.
+struct SettingEntry {
+    qint64 entry = 0;
+    QString setting;
+    QString value;
+    QString savedUtc;
+    QString savedBy;
+};
+
+constexpr TableColumn<SettingEntry> settingColumns[] = {
+    {"entry", [](const SettingEntry& s) -> QVariant { return s.entry; },
+     [](SettingEntry& s, const QVariant& v) { s.entry = v.toLongLong(); }},
+    {"setting", [](const SettingEntry& s) -> QVariant { return s.setting; },
+     [](SettingEntry& s, const QVariant& v) { s.setting = v.toString(); }},
+    {"value", [](const SettingEntry& s) -> QVariant { return s.value; },
+     [](SettingEntry& s, const QVariant& v) { s.value = v.toString(); }},
+    {"saved_utc", [](const SettingEntry& s) -> QVariant { return s.savedUtc; },
+     [](SettingEntry& s, const QVariant& v) { s.savedUtc = v.toString(); }},
+    {"saved_by", [](const SettingEntry& s) -> QVariant { return s.savedBy; },
+     [](SettingEntry& s, const QVariant& v) { s.savedBy = v.toString(); }}};
+static_assert(namesTheFields(settingColumns, settingsTable));
 
 QSqlError insertSettings(QSqlDatabase database, const Dialect& dialect, const QString& savedBy,
                          const QMap<QString, QString>& values)
@@ -49,14 +72,16 @@ QSqlError insertSettings(QSqlDatabase database, const Dialect& dialect, const QS
     if (!error.isValid())
         error =
             firstValue(database, QStringLiteral("SELECT max(entry) FROM lab_settings"), {}, last);
-    qint64 entry = last.toLongLong();
-    const QString now = utcNow();
+    SettingEntry row{last.toLongLong(), {}, {}, utcNow(), savedBy};
+    const QString insert = QStringLiteral("INSERT INTO lab_settings (%1) VALUES (%2)")
+                               .arg(columnNames<SettingEntry>(settingColumns),
+                                    placeholders<SettingEntry>(settingColumns));
     for (auto at = values.cbegin(); !error.isValid() && at != values.cend(); ++at) {
+        ++row.entry;
+        row.setting = at.key();
+        row.value = at.value();
         QSqlQuery query(database);
-        error = exec(query,
-                     QStringLiteral("INSERT INTO lab_settings (entry, setting, value, saved_utc, "
-                                    "saved_by) VALUES (?, ?, ?, ?, ?)"),
-                     {++entry, at.key(), at.value(), now, savedBy});
+        error = exec(query, insert, valuesOf<SettingEntry>(settingColumns, row));
     }
     return error;
 }

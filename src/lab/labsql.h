@@ -1,6 +1,7 @@
 #pragma once
 
 #include "lab/labsettings.h"
+#include "records/labtables.h"
 #include "records/recordstore.h"
 #include "records/sqlrecords.h"
 
@@ -18,7 +19,11 @@
 namespace quarvet::lab {
 
 using records::Dialect;
+using records::issuesTable;
+using records::namesTheFields;
 using records::RecordStore;
+using records::referenceTable;
+using records::settingsTable;
 using records::StoreFailure;
 using records::StoreFault;
 using records::StoreFaultKind;

@@ -23,7 +23,7 @@ QDate dateOf(const QVariant& value)
 }
 
 // The register's table, as the schema made it.
-const Column referenceColumns[] = {
+constexpr Column referenceColumns[] = {
     {"identifier", [](const ReferenceStandard& r) -> QVariant { return r.identifier; },
      [](ReferenceStandard& r, const QVariant& v) { r.identifier = v.toString(); }},
     {"entry", [](const ReferenceStandard& r) -> QVariant { return r.entry; },
@@ -53,6 +53,7 @@ const Column referenceColumns[] = {
      }},
     {"saved_by", [](const ReferenceStandard& r) -> QVariant { return r.savedBy; },
      [](ReferenceStandard& r, const QVariant& v) { r.savedBy = v.toString(); }}};
+static_assert(namesTheFields(referenceColumns, referenceTable));
 
 QSqlError readReferences(QSqlDatabase database, const QString& statement,
                          const QVariantList& values, QList<ReferenceStandard>& standards)

@@ -147,76 +147,39 @@ const char* const postgresVersion5[] = {
 
 // Version 6: what a certificate is issued against and as: the register of reference
 // standards and the laboratory's settings, each change a new entry, and the issues of
-// certificates, numbered once from the store; records name their customer, method and the
-// reference's own certificate, and find a reference's and a customer's records by index.
-#define KEPT_SQLITE(table, what)                                                                   \
-    "CREATE TRIGGER " table "_never_changed BEFORE UPDATE ON " table                               \
-    " BEGIN SELECT RAISE(ABORT, '" what " never changed'); END",                                   \
-        "CREATE TRIGGER " table "_never_removed BEFORE DELETE ON " table                           \
-        " BEGIN SELECT RAISE(ABORT, '" what " never removed'); END"
-#define KEPT_POSTGRES(table)                                                                       \
-    "CREATE TRIGGER " table "_never_changed BEFORE UPDATE OR DELETE ON " table                     \
-    " FOR EACH ROW EXECUTE FUNCTION quarvet_records_are_kept()",                                   \
-        "CREATE TRIGGER " table "_never_truncated BEFORE TRUNCATE ON " table                       \
-        " FOR EACH STATEMENT EXECUTE FUNCTION quarvet_records_are_kept()",                         \
-        "CREATE TRIGGER " table "_saved_by BEFORE INSERT ON " table                                \
-        " FOR EACH ROW EXECUTE FUNCTION quarvet_saved_by()"
-#define REGISTER_TABLE(real)                                                                       \
-    "CREATE TABLE reference_standards (identifier TEXT NOT NULL, entry INTEGER NOT NULL, "         \
-    "description TEXT NOT NULL, certificate TEXT NOT NULL, calibrated_by TEXT NOT NULL, u " real   \
-    " NOT NULL, k " real " NOT NULL, drift " real " NOT NULL, calibrated TEXT NOT NULL, due TEXT " \
-    "NOT NULL, usable INTEGER NOT NULL, saved_utc TEXT NOT NULL, saved_by TEXT NOT NULL, PRIMARY " \
-    "KEY (identifier, entry))"
-#define SETTINGS_TABLE                                                                             \
-    "CREATE TABLE lab_settings (entry INTEGER NOT NULL PRIMARY KEY, setting TEXT NOT NULL, value " \
-    "TEXT NOT NULL, saved_utc TEXT NOT NULL, saved_by TEXT NOT NULL)"
-#define ISSUES_TABLE                                                                               \
-    "CREATE TABLE certificate_issues (sequence INTEGER NOT NULL, number TEXT NOT NULL, "           \
-    "record_id TEXT NOT NULL REFERENCES records(id), issued_utc TEXT NOT NULL, issued_by TEXT "    \
-    "NOT NULL, role TEXT NOT NULL, saved_by TEXT NOT NULL, chain_head TEXT NOT NULL)"
+// certificates, numbered once from the store (the tables themselves are made from their
+// descriptions); records name their customer, method and the reference's own certificate, and
+// find a reference's and a customer's records by index.
+const KeptTable* const version6Tables[] = {&referenceTable, &settingsTable, &issuesTable};
 #define ISSUE_INDEXES                                                                              \
     "CREATE UNIQUE INDEX issues_numbered_once ON certificate_issues(sequence)",                    \
         "CREATE UNIQUE INDEX issues_number_once ON certificate_issues(number)",                    \
         "CREATE UNIQUE INDEX issues_once_a_record ON certificate_issues(record_id)",               \
         "CREATE INDEX lab_settings_by_name ON lab_settings(setting)"
 const char* const sqliteVersion6[] = {
-    REGISTER_TABLE("REAL"),
-    KEPT_SQLITE("reference_standards", "the register is"),
-    SETTINGS_TABLE,
-    KEPT_SQLITE("lab_settings", "settings are"),
-    ISSUES_TABLE,
-    KEPT_SQLITE("certificate_issues", "issues are"),
     ISSUE_INDEXES,
     "CREATE INDEX records_by_reference ON records(reference_id, created_utc)",
     "CREATE INDEX records_by_customer ON records(customer, created_utc)",
 };
 const char* const postgresVersion6[] = {
-    REGISTER_TABLE("DOUBLE PRECISION"),
-    KEPT_POSTGRES("reference_standards"),
-    SETTINGS_TABLE,
-    KEPT_POSTGRES("lab_settings"),
-    ISSUES_TABLE,
-    KEPT_POSTGRES("certificate_issues"),
     ISSUE_INDEXES,
     "CREATE INDEX records_by_reference ON records(reference_id, created_utc, saved_order)",
     "CREATE INDEX records_by_customer ON records(customer, created_utc, saved_order)",
 };
-#undef KEPT_SQLITE
-#undef KEPT_POSTGRES
-#undef REGISTER_TABLE
-#undef SETTINGS_TABLE
-#undef ISSUES_TABLE
 #undef ISSUE_INDEXES
 
 const Migration migrations[] = {
-    {1, sqliteVersion1, postgresVersion1}, {2, sqliteVersion2, postgresVersion2},
-    {3, sqliteVersion3, postgresVersion3}, {4, sqliteVersion4, postgresVersion4},
-    {5, sqliteVersion5, postgresVersion5}, {6, sqliteVersion6, postgresVersion6},
+    {1, {}, sqliteVersion1, postgresVersion1},
+    {2, {}, sqliteVersion2, postgresVersion2},
+    {3, {}, sqliteVersion3, postgresVersion3},
+    {4, {}, sqliteVersion4, postgresVersion4},
+    {5, {}, sqliteVersion5, postgresVersion5},
+    {6, version6Tables, sqliteVersion6, postgresVersion6},
 };
 
-QString typeOf(const Column& column, const Dialect& dialect)
+QString typeOf(ColumnType type, const Dialect& dialect)
 {
-    switch (column.type) {
+    switch (type) {
     case ColumnType::Integer:
         return QStringLiteral("INTEGER");
     case ColumnType::Real:
@@ -230,7 +193,7 @@ QString typeOf(const Column& column, const Dialect& dialect)
 // them with its `fill`, since they cannot be empty.
 QString definition(const Column& column, const Dialect& dialect, bool added)
 {
-    QString said = QLatin1String(column.name) + QLatin1Char(' ') + typeOf(column, dialect);
+    QString said = QLatin1String(column.name) + QLatin1Char(' ') + typeOf(column.type, dialect);
     if (!column.nullable)
         said += QStringLiteral(" NOT NULL");
     if (!column.nullable && added)
@@ -254,6 +217,44 @@ QStringList tables(const Schema& schema, const Dialect& dialect)
         "position))");
     return {QStringLiteral("CREATE TABLE records (%1)").arg(definitions.join(QStringLiteral(", "))),
             readings.arg(QLatin1String(dialect.doubleType))};
+}
+
+// The kept table as CREATE TABLE writes it, and the triggers that turn away a change or a
+// removal of its rows (and, in a shared database, say who saved each).
+QStringList keptTable(const KeptTable& table, const Dialect& dialect)
+{
+    QStringList definitions;
+    for (const TableField& field : table.fields) {
+        QString said = QLatin1String(field.name) + QLatin1Char(' ') + typeOf(field.type, dialect) +
+                       QStringLiteral(" NOT NULL");
+        if (*field.constraint)
+            said += QLatin1Char(' ') + QLatin1String(field.constraint);
+        definitions << said;
+    }
+    if (*table.primaryKey)
+        definitions << QStringLiteral("PRIMARY KEY (%1)").arg(QLatin1String(table.primaryKey));
+    const QString name = QLatin1String(table.name);
+    QStringList statements{
+        QStringLiteral("CREATE TABLE %1 (%2)").arg(name, definitions.join(QStringLiteral(", ")))};
+    if (dialect.postgres)
+        return statements << QStringLiteral("CREATE TRIGGER %1_never_changed BEFORE UPDATE OR "
+                                            "DELETE ON %1 FOR EACH ROW EXECUTE FUNCTION "
+                                            "quarvet_records_are_kept()")
+                                 .arg(name)
+                          << QStringLiteral("CREATE TRIGGER %1_never_truncated BEFORE TRUNCATE ON "
+                                            "%1 FOR EACH STATEMENT EXECUTE FUNCTION "
+                                            "quarvet_records_are_kept()")
+                                 .arg(name)
+                          << QStringLiteral("CREATE TRIGGER %1_saved_by BEFORE INSERT ON %1 FOR "
+                                            "EACH ROW EXECUTE FUNCTION quarvet_saved_by()")
+                                 .arg(name);
+    const QString kept = QLatin1String(table.keptAs);
+    return statements << QStringLiteral("CREATE TRIGGER %1_never_changed BEFORE UPDATE ON %1 BEGIN "
+                                        "SELECT RAISE(ABORT, '%2 never changed'); END")
+                             .arg(name, kept)
+                      << QStringLiteral("CREATE TRIGGER %1_never_removed BEFORE DELETE ON %1 BEGIN "
+                                        "SELECT RAISE(ABORT, '%2 never removed'); END")
+                             .arg(name, kept);
 }
 
 QString versionStatement(const Dialect& dialect, int version)
@@ -296,6 +297,8 @@ QStringList migrationStatements(const Schema& schema, const Dialect& dialect, in
             if (column.inRecordsTable() && column.since == migration.version && column.since > 1)
                 statements << QStringLiteral("ALTER TABLE records ADD COLUMN ") +
                                   definition(column, dialect, true);
+        for (const KeptTable* table : migration.tables)
+            statements << keptTable(*table, dialect);
         for (const char* step : dialect.postgres ? migration.postgres : migration.sqlite)
             statements << QString::fromUtf8(step);
         statements << versionStatement(dialect, migration.version);

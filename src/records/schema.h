@@ -1,6 +1,7 @@
 #pragma once
 
 #include "columns.h"
+#include "labtables.h"
 #include "storefault.h"
 
 #include <QString>
@@ -27,6 +28,7 @@ inline constexpr int registerVersion = 6;
 // One version's step: besides adding the columns whose `since` is this version.
 struct Migration {
     int version;
+    std::span<const KeptTable* const> tables; // made before its statements
     std::span<const char* const> sqlite;
     std::span<const char* const> postgres;
 };

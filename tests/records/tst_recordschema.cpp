@@ -101,7 +101,7 @@ const Schema& schemaWithTestColumn()
     }();
     static QList<Migration> steps = [] {
         QList<Migration> all(recordSchema().migrations.begin(), recordSchema().migrations.end());
-        all.append({recordSchema().version() + 1, {}, {}});
+        all.append({recordSchema().version() + 1, {}, {}, {}});
         return all;
     }();
     static const Schema schema{columns, steps};
