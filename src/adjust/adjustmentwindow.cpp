@@ -76,6 +76,11 @@ void AdjustmentWindow::createRecordColumn()
 void AdjustmentWindow::connectSaving()
 {
     connect(saver_, &RecordSaving::offered, recordFields_, &RecordFields::offer);
+    connect(saver_, &RecordSaving::scopeRead, this,
+            [this](const std::vector<calc::CmcRange>& scope) {
+                model_.setScope(scope);
+                refresh();
+            });
     connect(saver_, &RecordSaving::found, this, &AdjustmentWindow::showFromRegister);
     connect(saver_, &RecordSaving::refused, this,
             qOverload<const records::Refusal&>(&AdjustmentWindow::refuse));

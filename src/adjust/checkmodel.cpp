@@ -88,10 +88,12 @@ void CheckModel::update(const CheckTexts& texts, const calc::Separators& separat
             points.push_back({point.target, calc::budgetOf({}, point.readings).mean});
         adjustment_ = calc::adjust(points, *entries_.current);
     }
-    if (const std::optional<calc::SetUp> setUp = entries_.setUp())
+    if (std::optional<calc::SetUp> setUp = entries_.setUp()) {
+        setUp->scope = scope_;
         evaluation_ = calc::evaluate(*setUp, entries_.asFound(*measurement_),
                                      calc::readingsByTarget(entries_.verification(*measurement_)),
                                      entries_.tolerance, rule);
+    }
 }
 
 std::optional<calc::Outcome> CheckModel::asFoundOutcome() const

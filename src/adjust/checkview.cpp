@@ -410,6 +410,11 @@ void CheckView::showVerdicts()
     };
     if (notJudged(asFound) || notJudged(asLeft))
         said += QLatin1Char(' ') + QString::fromStdString(messages::notJudgedReason());
+    if (ok)
+        if (const std::string outside =
+                messages::outsideScope(calc::outsideScope(*model.evaluation()));
+            !outside.empty())
+            said += QLatin1Char(' ') + QString::fromStdString(outside);
     ui::showValue(rule_, said);
 }
 

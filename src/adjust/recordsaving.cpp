@@ -35,6 +35,8 @@ records::StoreFailure decideInStore(records::RecordStore& store, const lab::Type
     if (!failure.failed())
         problem =
             messages::labRefusal(lab::decideReference(entries, lab, typed, day, input, lookAlike));
+    if (!failure.failed() && problem.isEmpty())
+        problem = messages::labRefusal(lab::takeScope(lab, input));
     return failure;
 }
 
@@ -85,10 +87,13 @@ void RecordSaving::offerWhatWasUsed()
     const auto customers = std::make_shared<QStringList>();
     const auto method = std::make_shared<QString>();
     const auto references = std::make_shared<QStringList>();
+    const auto settings = std::make_shared<lab::LabSettings>();
     offering_->start(
-        [store, customers, method, references] {
+        [store, customers, method, references, settings] {
             QList<lab::ReferenceStandard> standards;
             records::StoreFailure failure = lab::customersUsed(*store, *customers);
+            if (!failure.failed())
+                failure = lab::readLabSettings(*store, *settings);
             if (!failure.failed())
                 failure = lab::lastMethod(*store, *method);
             if (!failure.failed())
@@ -98,9 +103,13 @@ void RecordSaving::offerWhatWasUsed()
                     *references << standard.identifier;
             return failure;
         },
-        [this, customers, method, references](const records::StoreFailure& failure) {
-            if (!failure.failed())
-                emit offered(*customers, *method, *references);
+        [this, customers, method, references, settings](const records::StoreFailure& failure) {
+            if (failure.failed())
+                return;
+            emit offered(*customers, *method, *references);
+            // A scope that does not read is said when the record is saved, and refused.
+            if (const calc::ScopeReading scope = settings->scope(); scope.ok())
+                emit scopeRead(scope.ranges);
         });
 }
 

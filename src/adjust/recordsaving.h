@@ -60,6 +60,8 @@ signals:
     void found(const quarvet::lab::ReferenceStandard& standard);
     void offered(const QStringList& customers, const QString& method,
                  const QStringList& references);
+    // The laboratory's scope of accreditation, read with what was used before.
+    void scopeRead(const std::vector<quarvet::calc::CmcRange>& scope);
 
 private:
     std::shared_ptr<records::RecordStore> store() const;

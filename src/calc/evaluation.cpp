@@ -1,10 +1,26 @@
 #include "evaluation.h"
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 
 namespace quarvet::calc {
 namespace {
+
+// Where the result stands against the laboratory's scope; a U smaller than the CMC there is
+// not what the laboratory may claim, so the CMC is reported in its place.
+ScopeMark placed(std::span<const CmcRange> scope, double target, Budget& budget)
+{
+    if (scope.empty())
+        return ScopeMark::NoScope;
+    const std::optional<double> cmc = cmcAt(scope, target);
+    if (!cmc)
+        return ScopeMark::Outside;
+    if (budget.U >= *cmc)
+        return ScopeMark::Within;
+    budget.U = *cmc;
+    return ScopeMark::Raised;
+}
 
 // Each point's budget and error; false, with the fault set, when one cannot be had.
 bool resultsOf(const SetUp& setUp, std::span<const PointReadings> points,
@@ -22,6 +38,7 @@ bool resultsOf(const SetUp& setUp, std::span<const PointReadings> points,
             evaluation.fault = EvaluationFault::NotFinite;
             return false;
         }
+        result.scope = placed(setUp.scope, point.target, result.budget);
         results.push_back(std::move(result));
     }
     return true;
@@ -76,6 +93,17 @@ Evaluation evaluate(const SetUp& setUp, std::span<const PointReadings> asFound,
     evaluation.asFoundOutcome = judged(evaluation.asFound, tolerance, rule);
     evaluation.asLeftOutcome = judged(evaluation.asLeft, tolerance, rule);
     return evaluation;
+}
+
+std::vector<double> outsideScope(const Evaluation& evaluation)
+{
+    std::vector<double> targets;
+    for (const std::vector<PointResult>* results : {&evaluation.asFound, &evaluation.asLeft})
+        for (const PointResult& result : *results)
+            if (result.scope == ScopeMark::Outside &&
+                std::find(targets.begin(), targets.end(), result.target) == targets.end())
+                targets.push_back(result.target);
+    return targets;
 }
 
 } // namespace quarvet::calc

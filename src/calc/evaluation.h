@@ -26,6 +26,7 @@ struct PointResult {
     Budget budget;      // its mean is the reading used
     double error = 0.0; // mean − target
     Verdict verdict = Verdict::NotJudged;
+    ScopeMark scope = ScopeMark::NoScope; // budget.U is the CMC where Raised
 };
 
 enum class EvaluationFault { None, Budget, ToleranceNotPositive, NotFinite };
@@ -47,10 +48,15 @@ struct Evaluation {
 // target read twice has two readings there.
 std::vector<PointReadings> readingsByTarget(std::span<const VerificationReading> readings);
 
-// The budget of every point under `setUp`, and with a tolerance, each point judged with its
+// The budget of every point under `setUp`, its U raised to the scope's CMC where smaller (the
+// verdict uses the U reported), and with a tolerance, each point judged with its
 // own U by judgePoint, and the outcomes as found and as left by outcomeOf.
 Evaluation evaluate(const SetUp& setUp, std::span<const PointReadings> asFound,
                     std::span<const PointReadings> asLeft, std::optional<double> tolerance,
                     DecisionRule rule);
+
+// The targets of the results, as found and as left, that lie outside the laboratory's scope,
+// each once, in the order they were read.
+std::vector<double> outsideScope(const Evaluation& evaluation);
 
 } // namespace quarvet::calc

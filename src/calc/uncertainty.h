@@ -1,5 +1,7 @@
 #pragma once
 
+#include "scope.h"
+
 #include <span>
 #include <string>
 #include <vector>
@@ -17,6 +19,8 @@ struct SetUp {
     double resolution = 0.01; // the instrument's display resolution r
     double uniformity = 0.0;  // ± a of the bath or medium
     double stability = 0.0;   // ± a
+    // The laboratory's scope: a result's U is raised to the CMC where it is smaller.
+    std::vector<CmcRange> scope;
 };
 
 enum class Distribution { Normal, Rectangular, TypeA };

@@ -1,4 +1,5 @@
 #include "certificatepage.h"
+#include "resultrows.h"
 
 #include "sheet.h"
 
@@ -25,15 +26,6 @@ constexpr double noteMaximum = 100.0;
 // More rows than a two-point record with its verification needs; further readings are
 // counted below the table, so that any record stays on its one page.
 constexpr qsizetype readingRowsShown = 8;
-
-const QString absent = QStringLiteral("—");
-
-// Values as read back: the shortest text that reads back to the same number.
-QString number(double value)
-{
-    return std::isfinite(value) ? QString::fromStdString(calc::shortestText(value))
-                                : QStringLiteral("not a number");
-}
 
 QString celsius(double value)
 {
@@ -258,14 +250,6 @@ void drawReadings(Sheet& sheet, const Record& record)
     drawTyped(sheet, record);
 }
 
-double meanOf(const QList<double>& readings)
-{
-    double sum = 0;
-    for (double reading : readings)
-        sum += reading;
-    return sum / static_cast<double>(readings.size());
-}
-
 // "÷ 2" for the reference, "√3" for a half-width, "2√3" for the resolution's ± r/2.
 QString divisorText(const calc::Component& component)
 {
@@ -279,57 +263,6 @@ QString divisorText(const calc::Component& component)
     return number(component.divisor);
 }
 
-// A result as reported, to the decimal place of its U.
-QString rounded(double value, double U)
-{
-    return QString::fromStdString(messages::roundedToUncertainty(value, U));
-}
-
-QStringList resultRow(const QString& when, const records::PointResult& point)
-{
-    const double mean = point.readings.isEmpty() ? 0.0 : meanOf(point.readings);
-    return {when,
-            number(point.target),
-            QStringLiteral("%1 (n = %2)")
-                .arg(point.readings.isEmpty() ? absent : rounded(mean, point.U))
-                .arg(point.readings.size()),
-            point.readings.isEmpty() ? absent : rounded(mean - point.target, point.U),
-            QString::fromStdString(messages::significantText(point.uc, 3)),
-            std::isfinite(point.nuEff)
-                ? QString::fromStdString(messages::significantText(point.nuEff, 3))
-                : QStringLiteral("∞"),
-            QString::fromStdString(messages::coverageFactorText(point.k)),
-            QString::fromStdString(messages::expandedUncertaintyText(point.U)),
-            records::pointVerdictText(point.verdict)};
-}
-
-const std::vector<Column>& resultColumns()
-{
-    static const double width = contentWidth / 10;
-    static const std::vector<Column> columns{
-        {QString(), 0.9 * width},
-        {QStringLiteral("Target"), 0.8 * width, Qt::AlignRight},
-        {QStringLiteral("Reading (mean of n)"), 1.6 * width, Qt::AlignRight},
-        {QStringLiteral("Error (reading − target)"), 1.2 * width, Qt::AlignRight},
-        {QStringLiteral("u_c"), 1.0 * width, Qt::AlignRight},
-        {QStringLiteral("ν_eff"), 0.8 * width, Qt::AlignRight},
-        {QStringLiteral("k"), 0.6 * width, Qt::AlignRight},
-        {QStringLiteral("Expanded uncertainty U"), 1.0 * width, Qt::AlignRight},
-        {QStringLiteral("Verdict"), 1.1 * width}};
-    return columns;
-}
-
-// Every result, as found and as left, a row each.
-std::vector<QStringList> resultRows(const Record& record)
-{
-    std::vector<QStringList> rows;
-    for (const records::PointResult& point : records::readPoints(record.asFoundPoints))
-        rows.push_back(resultRow(QStringLiteral("As found"), point));
-    for (const records::PointResult& point : records::readPoints(record.asLeftPoints))
-        rows.push_back(resultRow(QStringLiteral("As left"), point));
-    return rows;
-}
-
 // Each result with its expanded uncertainty and coverage factor, as found and as left; the
 // rows past the first page's go on the pages after it.
 void drawResults(Sheet& sheet, const Record& record, std::vector<QStringList>& further)
@@ -341,6 +274,8 @@ void drawResults(Sheet& sheet, const Record& record, std::vector<QStringList>& f
         rows.resize(static_cast<std::size_t>(readingRowsShown));
     }
     sheet.table(resultColumns(), rows);
+    if (const QString marks = scopeMarksRemark(record); !marks.isEmpty())
+        sheet.remark(marks, 1);
     if (!further.empty())
         sheet.remark(
             QStringLiteral("%1 further results follow on the next pages.").arg(further.size()), 1);
@@ -359,10 +294,14 @@ void drawBudget(Sheet& sheet, const Record& record)
 {
     const records::BudgetSetUp& setUp = *record.setUp;
     const double oneReading = 0.0;
-    const calc::Budget budget =
-        calc::budgetOf({record.referenceUncertainty, setUp.referenceK, setUp.drift,
-                        setUp.resolution, setUp.uniformity, setUp.stability},
-                       std::span<const double>(&oneReading, 1));
+    const calc::Budget budget = calc::budgetOf({record.referenceUncertainty,
+                                                setUp.referenceK,
+                                                setUp.drift,
+                                                setUp.resolution,
+                                                setUp.uniformity,
+                                                setUp.stability,
+                                                {}},
+                                               std::span<const double>(&oneReading, 1));
     sheet.heading(QStringLiteral("Uncertainty budget (°C, sensitivity coefficients 1)"));
     // One column a component, so that the budget takes three lines of the page.
     const double first = 80.0;

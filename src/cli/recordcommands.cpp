@@ -350,6 +350,9 @@ bool resolveReference(const Options& options, records::RecordInput& input, Recor
             messages::labRefusal(lab::decideReference(entries, lab, typed, day, input, lookAlike));
         !problem.isEmpty())
         return refusal(problem, io), false;
+    if (const QString problem = messages::labRefusal(lab::takeScope(lab, input));
+        !problem.isEmpty())
+        return refusal(problem, io), false;
     return true;
 }
 
@@ -381,7 +384,12 @@ void writePointResults(const char* when, const QList<records::PointResult>& poin
     for (const records::PointResult& point : points) {
         out << when << " at " << calc::shortestText(point.target) << ": U "
             << messages::expandedUncertaintyText(point.U)
-            << " (k = " << messages::coverageFactorText(point.k) << ")";
+            << " (k = " << messages::coverageFactorText(point.k);
+        if (point.scope == QLatin1String("raised"))
+            out << ", " << messages::cmcRaisedNote;
+        else if (point.scope == QLatin1String("outside"))
+            out << ", outside the laboratory's scope";
+        out << ")";
         out << ", " << said(records::pointVerdictText(point.verdict)) << "\n";
     }
 }
@@ -421,6 +429,10 @@ int addCommand(const std::vector<std::string>& args, const std::vector<OptionSha
     if (!composition.ok())
         return refusal(QString::fromStdString(messages::recordRefusal(composition.refusal)), io);
     const records::Record& record = composition.record;
+    if (const std::string outside =
+            messages::outsideScope(calc::outsideScope(composition.evaluation));
+        !outside.empty())
+        io.sayError("quarvet-cli: " + outside + "\n");
     records::StoreFailure saved;
     {
         const StoreDeadline deadline;

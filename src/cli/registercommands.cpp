@@ -8,6 +8,7 @@
 #include "lab/labsettings.h"
 #include "lab/references.h"
 #include "messages/labmessages.h"
+#include "messages/messages.h"
 #include "messages/storemessages.h"
 #include "records/recordform.h"
 #include "records/recordformat.h"
@@ -48,6 +49,11 @@ int labShow(RecordsContext& context, Output& io)
         io.out << said(name) << '\t' << said(records::printableText(value)) << '\n';
     }
     io.out.flush();
+    if (const calc::ScopeReading scope = settings.scope(); !scope.ok())
+        io.sayError("quarvet-cli: " + messages::scopeFault(scope) + "\n");
+    else if (scope.ranges.empty() && !settings.value(QStringLiteral("accreditation")).isEmpty())
+        io.sayError("quarvet-cli: the laboratory states an accreditation but no scope (lab set "
+                    "--cmc): its certificates claim accreditation without a scope.\n");
     return success;
 }
 
@@ -68,14 +74,31 @@ bool readLogo(const QString& path, QMap<QString, QString>& values, Output& io)
 // The options of `lab set`: one a setting, the logo a file's.
 std::vector<OptionShape> labSetShapes()
 {
-    std::vector<OptionShape> shapes{{"--logo", 1}, {"--registered-references-only", 1}};
+    std::vector<OptionShape> shapes{
+        {"--logo", 1}, {"--registered-references-only", 1}, {"--cmc", 1, true}};
     for (const auto& [option, setting] : labOptions())
         shapes.push_back({option, 1});
     return shapes;
 }
 
+// The scope `--cmc` gives, as the settings keep it: every range given makes the new scope,
+// "none" clears it; false, said, when it does not read.
+bool readCmc(const std::vector<std::string>& ranges, const calc::Separators& separators,
+             QMap<QString, QString>& values, Output& io)
+{
+    if (ranges.size() == 1 && ranges[0] == "none") {
+        values.insert(QStringLiteral("cmc"), QString());
+        return true;
+    }
+    const calc::ScopeReading scope = calc::readScope(ranges, separators);
+    if (!scope.ok())
+        return refusal(QString::fromStdString(messages::scopeFault(scope)), io), false;
+    values.insert(QStringLiteral("cmc"), QString::fromStdString(calc::scopeText(scope.ranges)));
+    return true;
+}
+
 int labSet(const std::vector<std::string>& args, const std::vector<OptionShape>& shapes,
-           RecordsContext& context, Output& io)
+           const calc::Separators& separators, RecordsContext& context, Output& io)
 {
     std::string fault;
     const auto options = readOptions(args, shapes, fault);
@@ -101,6 +124,8 @@ int labSet(const std::vector<std::string>& args, const std::vector<OptionShape>&
         values.insert(QStringLiteral("registered-references-only"), text(word));
     }
     if (options->count("--logo") && !readLogo(text(options->at("--logo")[0]), values, io))
+        return failure;
+    if (options->count("--cmc") && !readCmc(options->at("--cmc"), separators, values, io))
         return failure;
     if (const records::StoreFailure set = lab::setLabSettings(context.store, values); set.failed())
         return refusal(messages::storeFault(set.fault), io);
@@ -366,21 +391,22 @@ namespace {
 std::vector<Command> labCommands()
 {
     const std::string continued = usageContinued;
-    return {{"lab show",
-             {"quarvet-cli lab show | lab set [--name N] [--address A] [--accreditation X]" +
-              continued + "[--accreditation-body B] [--pattern P] [--prefix X] [--statements S]" +
-              continued + "[--logo FILE] [--registered-references-only yes|no]"},
-             {},
-             true,
-             [](const Invocation& run) {
-                 return run.words.empty()
-                            ? labShow(storeOf(run), run.io)
-                            : usageFault("lab takes show, or set with the settings to change",
-                                         run.io);
-             }},
-            {"lab set", {}, labSetShapes(), true, [](const Invocation& run) {
-                 return labSet(run.words, run.command.options, storeOf(run), run.io);
-             }}};
+    return {
+        {"lab show",
+         {"quarvet-cli lab show | lab set [--name N] [--address A] [--accreditation X]" +
+          continued + "[--accreditation-body B] [--pattern P] [--prefix X] [--statements S]" +
+          continued + "[--logo FILE] [--registered-references-only yes|no]" + continued +
+          "[--cmc LOW..HIGH=U ...|none]"},
+         {},
+         true,
+         [](const Invocation& run) {
+             return run.words.empty()
+                        ? labShow(storeOf(run), run.io)
+                        : usageFault("lab takes show, or set with the settings to change", run.io);
+         }},
+        {"lab set", {}, labSetShapes(), true, [](const Invocation& run) {
+             return labSet(run.words, run.command.options, run.separators, storeOf(run), run.io);
+         }}};
 }
 
 // references add, withdraw, show and list.

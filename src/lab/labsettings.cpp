@@ -12,6 +12,7 @@
 namespace quarvet::lab {
 
 using namespace records;
+using namespace Qt::StringLiterals;
 
 // The newest value of each setting.
 QSqlError readSettings(QSqlDatabase database, LabSettings& settings)
@@ -44,7 +45,8 @@ constexpr TableColumn<SettingEntry> settingColumns[] = {
      [](SettingEntry& s, const QVariant& v) { s.entry = v.toLongLong(); }},
     {"setting", [](const SettingEntry& s) -> QVariant { return s.setting; },
      [](SettingEntry& s, const QVariant& v) { s.setting = v.toString(); }},
-    {"value", [](const SettingEntry& s) -> QVariant { return s.value; },
+    // A cleared setting is kept as an empty text, never as NULL.
+    {"value", [](const SettingEntry& s) -> QVariant { return s.value.isNull() ? u""_s : s.value; },
      [](SettingEntry& s, const QVariant& v) { s.value = v.toString(); }},
     {"saved_utc", [](const SettingEntry& s) -> QVariant { return s.savedUtc; },
      [](SettingEntry& s, const QVariant& v) { s.savedUtc = v.toString(); }},
@@ -89,7 +91,8 @@ QSqlError insertSettings(QSqlDatabase database, const Dialect& dialect, const QS
 
 LabRefusal labSettingProblem(const QString& name, const QString& value)
 {
-    const bool long_ = name == QLatin1String("address") || name == QLatin1String("statements");
+    const bool long_ = name == QLatin1String("address") || name == QLatin1String("statements") ||
+                       name == QLatin1String("cmc");
     if (name == QLatin1String("logo"))
         return {};
     if (value.size() > (long_ ? 1000 : 200) || unsafeLine(value)) {
@@ -99,6 +102,9 @@ LabRefusal labSettingProblem(const QString& name, const QString& value)
     }
     if (name == QLatin1String("pattern") && !value.isEmpty() && !validNumberPattern(value))
         return refusedAs(LabRefusalKind::SettingPattern, name);
+    if (name == QLatin1String("cmc") && !value.isEmpty() &&
+        !calc::readKeptScope(value.toStdString()).ok())
+        return refusedAs(LabRefusalKind::SettingScope, name);
     return {};
 }
 
@@ -145,8 +151,23 @@ const QStringList& LabSettings::names()
                                    QStringLiteral("prefix"),
                                    QStringLiteral("statements"),
                                    QStringLiteral("logo"),
-                                   QStringLiteral("registered-references-only")};
+                                   QStringLiteral("registered-references-only"),
+                                   QStringLiteral("cmc")};
     return known;
+}
+
+LabRefusal takeScope(const LabSettings& lab, RecordInput& input)
+{
+    const calc::ScopeReading scope = lab.scope();
+    if (!scope.ok())
+        return refusedAs(LabRefusalKind::SettingScope, QStringLiteral("cmc"));
+    input.scope = scope.ranges;
+    return {};
+}
+
+calc::ScopeReading LabSettings::scope() const
+{
+    return calc::readKeptScope(value(QStringLiteral("cmc")).toStdString());
 }
 
 StoreFailure readLabSettings(RecordStore& store, LabSettings& settings)

@@ -1,7 +1,10 @@
 #pragma once
 
 #include "lab/labrefusal.h"
+#include "records/recordform.h"
 #include "records/recordstore.h"
+
+#include "calc/scope.h"
 
 #include <QMap>
 #include <QString>
@@ -16,6 +19,9 @@ struct LabSettings {
     QMap<QString, QString> values;
 
     QString value(const QString& name) const { return values.value(name); }
+    // The scope of accreditation ("cmc"): its ranges, none when not set, or why it does not
+    // read as this program keeps it.
+    calc::ScopeReading scope() const;
     static const QStringList& names();
 };
 records::StoreFailure readLabSettings(records::RecordStore& store, LabSettings& settings);
@@ -30,5 +36,8 @@ QString logoFromFile(const QString& path, QString& fault);
 // one line (no control character or mark that turns text around), at most 1000 characters
 // for the address and the statements, 200 for the others; a pattern that makes numbers.
 LabRefusal labSettingProblem(const QString& name, const QString& value);
+// Gives `input` the laboratory's scope, against which each result's U is held; refused when
+// the scope kept does not read.
+LabRefusal takeScope(const LabSettings& lab, records::RecordInput& input);
 
 } // namespace quarvet::lab

@@ -36,6 +36,9 @@ QString referenceEntry(const lab::LabRefusal& refusal)
     case lab::LabRefusalKind::SettingPattern:
         return QStringLiteral("A number pattern holds {seq} or {seq:N} once, and may hold {year} "
                               "and {prefix}: e.g. {prefix}-{year}-{seq:5}.");
+    case lab::LabRefusalKind::SettingScope:
+        return QStringLiteral("The scope is kept as ranges LOW..HIGH=U, \"; \" between them, "
+                              "that do not overlap: e.g. 0..100=0.02; 100..200=0.03.");
     default:
         return {};
     }

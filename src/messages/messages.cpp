@@ -449,4 +449,48 @@ std::string recordRefusal(const records::Refusal& refusal)
     }
 }
 
+std::string outsideScope(std::span<const double> targets)
+{
+    if (targets.empty())
+        return {};
+    std::string at;
+    for (std::size_t n = 0; n < targets.size(); ++n)
+        at += (n == 0                    ? ""
+               : n + 1 == targets.size() ? " and "
+                                         : ", ") +
+              calc::shortestText(targets[n]);
+    const bool one = targets.size() == 1;
+    return std::string(one ? "The result at " : "The results at ") + at +
+           (one ? " °C lies" : " °C lie") +
+           " outside the laboratory's scope of accreditation: the certificate marks " +
+           (one ? "it." : "them.");
+}
+
+std::string scopeFault(const calc::ScopeReading& reading)
+{
+    const std::string range = "'" + calc::printable(reading.what) + "'";
+    switch (reading.fault) {
+    case calc::ScopeFault::NotARange:
+        return "The range " + range +
+               " is not LOW..HIGH=U (°C, U the expanded CMC at k = 2, e.g. 0..100=0.02).";
+    case calc::ScopeFault::NotANumber:
+        return "The range " + range + " holds a bound or a CMC that is not a number.";
+    case calc::ScopeFault::ForeignSeparator:
+        return foreignSeparatorIn("The range", reading.what, {reading.foreign, reading.correct},
+                                  "the scope would keep another number than the one meant.");
+    case calc::ScopeFault::Backwards:
+        return "The range " + range + " does not end above where it begins.";
+    case calc::ScopeFault::CmcNotAbove0:
+        return "The CMC of the range " + range + " is not above 0.";
+    case calc::ScopeFault::Overlapping:
+        return "The ranges " + calc::printable(reading.what) +
+               " overlap: a temperature has one CMC.";
+    case calc::ScopeFault::NotAsKept:
+        return "The laboratory's scope as the store keeps it does not read as ranges: " + range +
+               ".";
+    default:
+        return {};
+    }
+}
+
 } // namespace quarvet::messages

@@ -77,6 +77,17 @@ std::string foreignSeparatorInJudgement(std::string_view label, std::string_view
 // A sentence naming why a calculation gave no codes; empty for none.
 std::string calculationFault(calc::CalcFault fault);
 
+// That the results at `targets` lie outside the laboratory's scope; empty for none.
+std::string outsideScope(std::span<const double> targets);
+
+// Why the laboratory's scope, as typed or as kept, is refused; empty when it reads.
+std::string scopeFault(const calc::ScopeReading& reading);
+
+// A result's place against the laboratory's scope, as the certificate notes it at its row.
+inline constexpr const char* cmcRaisedNote = "U raised to the laboratory's CMC";
+inline constexpr const char* outsideScopeNote =
+    "results marked * are outside the laboratory's scope of accreditation";
+
 // A sentence about a memory text that did not decode; characters quoted from the text are
 // made printable.
 std::string decodeFault(const instrument::DisplayCodes& codes);

@@ -264,8 +264,10 @@ QString pointsText(const QList<PointResult>& points)
         }
         said += QLatin1String(" uc=") + numberText(point.uc) + QLatin1String(" nuEff=") +
                 numberText(point.nuEff) + QLatin1String(" k=") + numberText(point.k) +
-                QLatin1String(" U=") + numberText(point.U) + QLatin1String(" verdict=") +
-                point.verdict;
+                QLatin1String(" U=") + numberText(point.U);
+        if (!point.scope.isEmpty())
+            said += QLatin1String(" scope=") + point.scope;
+        said += QLatin1String(" verdict=") + point.verdict;
     }
     return said;
 }
@@ -318,6 +320,8 @@ std::optional<PointResult> readPoint(QStringView text)
     for (const auto& [key, number] : numbers)
         if (!take(text, key, value) || !readNumber(value, *number))
             return std::nullopt;
+    if (take(text, QLatin1String("scope="), value))
+        point.scope = value.toString();
     const QLatin1String verdict("verdict=");
     if (!text.startsWith(verdict))
         return std::nullopt;

@@ -41,6 +41,9 @@ struct PointResult {
     double k = 0.0;
     double U = 0.0;  // as reported
     QString verdict; // empty when there was no tolerance to judge against
+    // Against the laboratory's scope when it was saved: "within", "raised" (U is the CMC, the
+    // budget's being smaller), "outside"; empty where the laboratory had no scope.
+    QString scope;
 
     bool operator==(const PointResult&) const = default;
 };
@@ -102,8 +105,8 @@ struct Record {
 };
 
 // Results at points as one line of text, as they are kept and exported to CSV:
-// "target=T readings=R,R uc=… nuEff=… k=… U=… verdict=V" a point, "; " between points. And
-// back: a point that does not read is left out.
+// "target=T readings=R,R uc=… nuEff=… k=… U=… [scope=S ]verdict=V" a point, "; " between points.
+// And back: a point that does not read is left out.
 QString pointsText(const QList<PointResult>& points);
 QList<PointResult> readPoints(const QString& text);
 

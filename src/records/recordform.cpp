@@ -267,6 +267,20 @@ Refusal incompleteRefusal(const RecordInput& input)
     return refusal;
 }
 
+QString scopeWord(calc::ScopeMark mark)
+{
+    switch (mark) {
+    case calc::ScopeMark::Within:
+        return QStringLiteral("within");
+    case calc::ScopeMark::Raised:
+        return QStringLiteral("raised");
+    case calc::ScopeMark::Outside:
+        return QStringLiteral("outside");
+    default:
+        return {};
+    }
+}
+
 // Each point's result; its verdict only when there was a tolerance to judge it by.
 QList<PointResult> resultsOf(const std::vector<calc::PointResult>& points, bool judged)
 {
@@ -279,7 +293,8 @@ QList<PointResult> resultsOf(const std::vector<calc::PointResult>& points, bool 
                                point.budget.k,
                                point.budget.U,
                                !judged ? QString()
-                                       : QString::fromStdString(calc::verdictText(point.verdict))};
+                                       : QString::fromStdString(calc::verdictText(point.verdict)),
+                               scopeWord(point.scope)};
     return results;
 }
 
@@ -343,8 +358,13 @@ BudgetSetUp keptSetUp(const calc::SetUp& setUp)
 
 calc::SetUp budgetSetUp(const RecordInput& input)
 {
-    return {input.referenceUncertainty, input.setUp.referenceK, input.setUp.drift,
-            input.setUp.resolution,     input.setUp.uniformity, input.setUp.stability};
+    return {input.referenceUncertainty,
+            input.setUp.referenceK,
+            input.setUp.drift,
+            input.setUp.resolution,
+            input.setUp.uniformity,
+            input.setUp.stability,
+            input.scope};
 }
 
 std::vector<calc::PointReadings> asFoundReadings(const RecordInput& input)

@@ -52,6 +52,8 @@ struct RecordInput {
     QString referenceCertificate;
     QString referenceCalibratedBy;
     QString correctionReason;
+    // The laboratory's scope of accreditation when it is saved; empty without one.
+    std::vector<calc::CmcRange> scope;
     // The day of the calibration, against which the reference's due date is held: today, or
     // for a correction the day of the calibration it corrects. Today when not set.
     QDate calibrated;

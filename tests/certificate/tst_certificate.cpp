@@ -422,8 +422,8 @@ void TestCertificate::issuedCertificateSaysAll()
     record.correctionReason = QStringLiteral("serial number mistyped");
     QList<quarvet::records::PointResult> left = quarvet::records::readPoints(record.asLeftPoints);
     for (int n = 0; n < asLeftPoints; ++n)
-        left << quarvet::records::PointResult{200.0 + n, {200.0 + n},           0.01, 1e9, 2,
-                                              0.021,     QStringLiteral("Pass")};
+        left << quarvet::records::PointResult{
+            200.0 + n, {200.0 + n}, 0.01, 1e9, 2, 0.021, QStringLiteral("Pass"), {}};
     record.asLeftPoints = quarvet::records::pointsText(left);
     quarvet::lab::CertificateStatus status;
     status.issue = quarvet::lab::CertificateIssue{

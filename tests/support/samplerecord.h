@@ -55,12 +55,12 @@ inline quarvet::records::Record evaluatedRecord()
     record.asFoundVerdict = QStringLiteral("Fail");
     const double inf = std::numeric_limits<double>::infinity();
     record.asFoundPoints = quarvet::records::pointsText(
-        {{0, {0.5}, 0.0161, inf, 2, 0.033, QStringLiteral("Fail")},
-         {100, {99, 99.01, 98.99}, 0.0187, 2.9, 3.18, 0.06, QStringLiteral("Fail")}});
+        {{0, {0.5}, 0.0161, inf, 2, 0.033, QStringLiteral("Fail"), {}},
+         {100, {99, 99.01, 98.99}, 0.0187, 2.9, 3.18, 0.06, QStringLiteral("Fail"), {}}});
     record.asLeftPoints = quarvet::records::pointsText(
-        {{0, {0.03}, 0.0162, inf, 2, 0.034, QStringLiteral("Pass")},
-         {100, {99.99}, 0.0163, inf, 2, 0.035, QStringLiteral("Pass")},
-         {50, {50.02, 50.04}, 0.0171, 1.0, 13.97, 0.24, QStringLiteral("Not judged")}});
+        {{0, {0.03}, 0.0162, inf, 2, 0.034, QStringLiteral("Pass"), {}},
+         {100, {99.99}, 0.0163, inf, 2, 0.035, QStringLiteral("Pass"), {}},
+         {50, {50.02, 50.04}, 0.0171, 1.0, 13.97, 0.24, QStringLiteral("Not judged"), {}}});
     return record;
 }
 

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "sheet.h"
+
+#include "records/record.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+// The results table of a certificate: a row a result, as found and as left, each to the
+// decimal place of its U, marked where it stands apart from the laboratory's scope.
+namespace quarvet::certificate {
+
+// A cell where there is nothing to show.
+inline const QString absent = QStringLiteral("—");
+
+// Values as read back: the shortest text that reads back to the same number.
+QString number(double value);
+// The mean of a result's readings, the reading it reports.
+double meanOf(const QList<double>& readings);
+
+const std::vector<Column>& resultColumns();
+std::vector<QStringList> resultRows(const records::Record& record);
+// What the marks of the results mean, as one remark; empty where no result has one.
+QString scopeMarksRemark(const records::Record& record);
+
+} // namespace quarvet::certificate
