@@ -90,16 +90,20 @@ std::string scopeText(std::span<const CmcRange> ranges)
 
 ScopeReading readKeptScope(std::string_view kept)
 {
+    if (kept.empty())
+        return {};
     std::vector<std::string> typed;
-    for (std::size_t from = 0; from < kept.size();) {
-        const std::size_t to = std::min(kept.find("; ", from), kept.size());
-        typed.emplace_back(kept.substr(from, to - from));
+    for (std::size_t from = 0;;) {
+        const std::size_t to = kept.find("; ", from);
+        typed.emplace_back(kept.substr(from, to == std::string_view::npos ? to : to - from));
+        if (to == std::string_view::npos)
+            break;
         from = to + 2;
     }
     ScopeReading reading = readScope(typed, Separators{".", ""});
-    // A kept scope is written by this program: one that does not read back was not.
-    if (!reading.ok())
-        reading.fault = ScopeFault::NotAsKept;
+    // A kept scope is written by this program, in this one form: any other was not.
+    if (!reading.ok() || scopeText(reading.ranges) != kept)
+        return faulty(ScopeFault::NotAsKept, kept);
     return reading;
 }
 

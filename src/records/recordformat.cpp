@@ -227,8 +227,12 @@ bool appendPointObject(QString& json, QStringView point)
     if (!field(point, QLatin1String("target="), target) ||
         !field(point, QLatin1String("readings="), readings) ||
         !field(point, QLatin1String("uc="), uc) || !field(point, QLatin1String("nuEff="), nuEff) ||
-        !field(point, QLatin1String("k="), k) || !field(point, QLatin1String("U="), U) ||
-        !field(point, QLatin1String("verdict="), verdict, true))
+        !field(point, QLatin1String("k="), k) || !field(point, QLatin1String("U="), U))
+        return false;
+    // Where the laboratory had a scope, where the result stood against it.
+    QStringView scope;
+    const bool scoped = field(point, QLatin1String("scope="), scope);
+    if (!field(point, QLatin1String("verdict="), verdict, true))
         return false;
     json += QLatin1String("{\"U\":");
     bool ok = appendStoredNumber(json, U);
@@ -242,7 +246,12 @@ bool appendPointObject(QString& json, QStringView point)
             json += QLatin1Char(',');
         ok = ok && appendStoredNumber(json, reading);
     }
-    json += QLatin1String("],\"target\":");
+    json += QLatin1Char(']');
+    if (scoped) {
+        json += QLatin1String(",\"scope\":");
+        appendJsonString(json, scope.toString());
+    }
+    json += QLatin1String(",\"target\":");
     ok = ok && appendStoredNumber(json, target);
     json += QLatin1String(",\"uc\":");
     ok = ok && appendStoredNumber(json, uc);

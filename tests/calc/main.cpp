@@ -17,5 +17,7 @@ int main(int argc, char* argv[])
     status |= QTest::qExec(&utf8Text, argc, argv);
     TestUncertainty uncertainty;
     status |= QTest::qExec(&uncertainty, argc, argv);
+    TestScope scope;
+    status |= QTest::qExec(&scope, argc, argv);
     return status;
 }

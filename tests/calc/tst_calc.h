@@ -104,3 +104,17 @@ private slots:
     void evaluation_data();
     void evaluation();
 };
+
+class TestScope : public QObject {
+    Q_OBJECT
+private slots:
+    void typed_data();
+    void typed();
+    void keptReadsBackExactly();
+    void keptByAnotherHand_data();
+    void keptByAnotherHand();
+    void cmcAt_data();
+    void cmcAt();
+    void resultsHeldAgainstTheScope_data();
+    void resultsHeldAgainstTheScope();
+};

@@ -159,6 +159,7 @@ private slots:
     void historyIssuesAndTracesReferences();
     void registerAndLaboratoryWindows();
     void checkTakesTheRegistersReference();
+    void checkHoldsResultsAgainstTheScope();
     void historyOpensOnceWithCtrlH();
     void historyFiltersBySerialAndExportsShownRows();
     void certificateOfTheSelectedRecord();
@@ -742,6 +743,36 @@ void TestRecordWindows::registerAndLaboratoryWindows()
 // The adjustment check takes a reference standard from the register as the command line
 // does: its values into the fields, refused when changed or withdrawn; the method used last
 // and the customers before are offered.
+// The window shows each U as the record will keep it: raised to the laboratory's CMC, and
+// says which results lie outside its scope before anything is saved.
+void TestRecordWindows::checkHoldsResultsAgainstTheScope()
+{
+    quarvet::records::SqliteRecordStore store(qEnvironmentVariable("XDG_DATA_HOME") +
+                                              "/Quarvet/records.sqlite");
+    QVERIFY(!quarvet::lab::setLabSettings(store, {{"cmc", "-10..50=0.05"}}).failed());
+    AdjustmentWindow* check = openCheck();
+    fillRecord(check, "SN-SCOPE");
+    QVERIFY(QTest::qWaitFor(
+        [&] { return labelText(check, "Uncertainty as found at point 1").contains("0.050"); },
+        20000));
+    QVERIFY2(!labelText(check, "Uncertainty as found at point 2").contains("0.050"),
+             qPrintable(labelText(check, "Uncertainty as found at point 2")));
+    QVERIFY2(labelText(check, "Decision rule")
+                 .contains("The result at 100 °C lies outside the laboratory's scope"),
+             qPrintable(labelText(check, "Decision rule")));
+    QVERIFY(save(check));
+    QVERIFY2(messages_->boxes.isEmpty(), qPrintable(messages_->boxes.value(0).text));
+    QList<Record> saved;
+    QVERIFY(!store.list(QString(), saved).failed());
+    QCOMPARE(saved.size(), 1);
+    const QList<quarvet::records::PointResult> left =
+        quarvet::records::readPoints(saved[0].asLeftPoints);
+    QCOMPARE(left.size(), 2);
+    QCOMPARE(left[0].scope, QStringLiteral("raised"));
+    QCOMPARE(left[0].U, 0.05);
+    QCOMPARE(left[1].scope, QStringLiteral("outside"));
+}
+
 void TestRecordWindows::checkTakesTheRegistersReference()
 {
     quarvet::records::SqliteRecordStore store(qEnvironmentVariable("XDG_DATA_HOME") +

@@ -1,0 +1,166 @@
+#include "clirun.h"
+#include "teststores.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTest>
+
+// What a laboratory that states an accreditation is held to: its scope, with the CMC of each
+// range, on every result it reports.
+class TestAccreditation : public QObject {
+    Q_OBJECT
+private slots:
+    void backends_data();
+    void scopeRaisesAndMarks_data() { backends_data(); }
+    void scopeRaisesAndMarks();
+    void scopeRefusals_data();
+    void scopeRefusals();
+    void scopeKeptByAnotherHandIsRefused();
+};
+
+namespace {
+
+QStringList addArgs(const QString& serial, const QStringList& verify)
+{
+    QStringList args{"records",       "add",  "--serial",        serial,  "--type",      "742",
+                     "--line",        "1",    "--technician",    "Jo",    "--reference", "REF-7",
+                     "--reference-u", "0.02", "--reference-due", dueDate, "--tolerance", "0.1"};
+    for (const QString& pair : verify)
+        args << "--verify" << pair.section(' ', 0, 0) << pair.section(' ', 1, 1);
+    return args + QStringList{"0", "100", "0.5", "99"};
+}
+
+QString idOf(const Run& added)
+{
+    return added.out.trimmed().section('\n', -1);
+}
+
+} // namespace
+
+void TestAccreditation::backends_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::newRow("sqlite") << "sqlite";
+    QTest::newRow("postgresql") << "postgresql";
+}
+
+// A result inside a range reports no less than its CMC, and is judged with what it reports;
+// one outside every range is said before it is kept, and marked on the certificate.
+void TestAccreditation::scopeRaisesAndMarks()
+{
+    QFETCH(QString, backend);
+    QUARVET_STORE_OR_SKIP(store, backend);
+    const QString database = store.isPostgres() ? store.location() : QString();
+    Workplace place;
+    // 0.07 off at 0 °C passes with the budget's U of 0.021 (0.07 ≤ 0.1 − 0.021).
+    const QStringList verify{"0 0.07", "100 99.99", "200 200.01"};
+    const Run before = place.run(addArgs("SN-1", verify), database);
+    QVERIFY2(before.status == 0 && before.out.contains("verdict Pass"), qPrintable(before.out));
+    QVERIFY2(!before.err.contains("scope"), qPrintable(before.err));
+
+    const Run set =
+        place.run({"lab", "set", "--cmc", "50..150=0.01", "--cmc", "0..50=0.05"}, database);
+    QVERIFY2(set.status == 0, qPrintable(set.err));
+    QVERIFY2(place.run({"lab", "show"}, database).out.contains("cmc\t0..50=0.05; 50..150=0.01"),
+             qPrintable(place.run({"lab", "show"}, database).out));
+
+    const Run added = place.run(addArgs("SN-2", verify), database);
+    QVERIFY2(added.out.contains("as left at 0: U 0.050 (k = 2.00, U raised to the laboratory's "
+                                "CMC), Fail"),
+             qPrintable(added.out));
+    QVERIFY2(added.out.contains("as left at 100: U 0.021 (k = 2.00), Pass"), qPrintable(added.out));
+    QVERIFY2(added.out.contains("as left at 200: U 0.021 (k = 2.00, outside the laboratory's "
+                                "scope), Pass"),
+             qPrintable(added.out));
+    // Guarded acceptance with U 0.05: 0.07 lies beyond 0.1 − 0.05.
+    QVERIFY2(added.out.contains("verdict Fail"), qPrintable(added.out));
+    QCOMPARE(added.status, 3);
+    QVERIFY2(added.err.contains("The result at 200 °C lies outside the laboratory's scope of "
+                                "accreditation"),
+             qPrintable(added.err));
+
+    const Run listed = place.run({"records", "list", "--format", "json"}, database);
+    QStringList scopes;
+    for (const QString& line : listed.out.split('\n', Qt::SkipEmptyParts)) {
+        const QJsonObject record = QJsonDocument::fromJson(line.toUtf8()).object();
+        if (record["serial"].toString() != "SN-2")
+            QVERIFY(!line.contains("\"scope\""));
+        for (const QJsonValue point : record["as_left_points"].toArray())
+            if (record["serial"].toString() == "SN-2")
+                scopes << point.toObject()["scope"].toString();
+    }
+    QCOMPARE(scopes, (QStringList{"raised", "within", "outside"}));
+
+    const QString pdf = place.dir.filePath("c.pdf");
+    const Run certificate = place.run({"records", "certificate", idOf(added), "-o", pdf}, database);
+    QVERIFY2(certificate.status == 0, qPrintable(certificate.err));
+    const QString page = pageText(pdf);
+    QVERIFY2(page.contains("0.050 †"), qPrintable(page));
+    QVERIFY2(page.contains("As left * 200"), qPrintable(page));
+    QVERIFY2(page.contains("† U raised to the laboratory's CMC"), qPrintable(page));
+    QVERIFY2(page.contains("Results marked * are outside the laboratory's scope of accreditation."),
+             qPrintable(page));
+}
+
+void TestAccreditation::scopeRefusals_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("overlapping") << QStringList{"--cmc", "0..100=0.02", "--cmc", "50..200=0.03"}
+                                 << 1 << "overlap";
+    QTest::newRow("a CMC of 0") << QStringList{"--cmc", "0..100=0"} << 1 << "is not above 0";
+    QTest::newRow("backwards") << QStringList{"--cmc", "100..0=0.02"} << 1
+                               << "does not end above where it begins";
+    QTest::newRow("no range") << QStringList{"--cmc", "0.02"} << 1 << "is not LOW..HIGH=U";
+    QTest::newRow("no value") << QStringList{"--cmc"} << 2 << "--cmc";
+    QTest::newRow("none beside a range")
+        << QStringList{"--cmc", "none", "--cmc", "0..100=0.02"} << 1 << "is not LOW..HIGH=U";
+}
+
+// A refused scope keeps the one before, whole.
+void TestAccreditation::scopeRefusals()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QFETCH(QString, says);
+    Workplace place;
+    QCOMPARE(place.run({"lab", "set", "--cmc", "-10..10=0.04"}).status, 0);
+    const Run refused = place.run(QStringList{"lab", "set"} + args);
+    QCOMPARE(refused.status, status);
+    QVERIFY2(refused.err.contains(says), qPrintable(refused.err));
+    QVERIFY(place.run({"lab", "show"}).out.contains("cmc\t-10..10=0.04\n"));
+    // An accredited laboratory without a scope is told what its certificates claim.
+    QCOMPARE(place.run({"lab", "set", "--cmc", "none", "--accreditation", "D-K-1"}).status, 0);
+    QVERIFY(place.run({"lab", "show"}).err.contains("claim accreditation without a scope"));
+    QCOMPARE(place.run({"lab", "set", "--cmc", "-10..10=0.04"}).status, 0);
+    QVERIFY(!place.run({"lab", "show"}).err.contains("without a scope"));
+}
+
+// A scope written into the store by another hand is not guessed at: nothing is saved.
+void TestAccreditation::scopeKeptByAnotherHandIsRefused()
+{
+    Workplace place;
+    QCOMPARE(place.run({"lab", "set", "--cmc", "0..100=0.02"}).status, 0);
+    const QString file = place.dir.filePath("data/Quarvet/records.sqlite");
+    {
+        QSqlDatabase database = QSqlDatabase::addDatabase("QSQLITE", "hand");
+        database.setDatabaseName(file);
+        QVERIFY(database.open());
+        QSqlQuery query(database);
+        QVERIFY(query.exec("INSERT INTO lab_settings VALUES (100, 'cmc', '0..100=0,02', "
+                           "'2026-01-01T00:00:00.000Z', 'someone')"));
+    }
+    QSqlDatabase::removeDatabase("hand");
+    const Run refused = place.run(addArgs("SN-1", {"0 0.03"}));
+    QCOMPARE(refused.status, 1);
+    QVERIFY2(refused.err.contains("The scope is kept as ranges"), qPrintable(refused.err));
+    QVERIFY(place.run({"records", "list"}).out.trimmed().isEmpty());
+    QVERIFY(place.run({"lab", "show"}).err.contains("does not read as ranges"));
+}
+
+QTEST_GUILESS_MAIN(TestAccreditation)
+#include "tst_accreditation.moc"
