@@ -62,14 +62,21 @@ QString dateText(const QDate& date)
     return date.isValid() ? date.toString(Qt::ISODate) : QStringLiteral("not recorded");
 }
 
-// The laboratory as the page's header names it.
-QStringList labLines(const lab::LabSettings& lab)
+// The laboratory as the page's header names it. Only an issued certificate claims its
+// accreditation: a draft is not yet a result the laboratory stands behind, and one issued
+// without the claim says that it is not covered.
+QStringList labLines(const lab::CertificateStatus& status)
 {
+    const lab::LabSettings& lab = status.lab;
     const QString name = lab.value(QStringLiteral("name"));
     QStringList lines{name.isEmpty() ? QStringLiteral("Laboratory not named") : name};
     if (const QString address = lab.value(QStringLiteral("address")); !address.isEmpty())
         lines << address;
-    if (const QString number = lab.value(QStringLiteral("accreditation")); !number.isEmpty()) {
+    const QString number = lab.value(QStringLiteral("accreditation"));
+    if (!number.isEmpty() && status.issue && !status.issue->accredited)
+        lines << QStringLiteral("Issued without the accreditation claim: not covered by the "
+                                "laboratory's accreditation");
+    if (!number.isEmpty() && status.issue && status.issue->accredited) {
         const QString body = lab.value(QStringLiteral("accreditation-body"));
         lines << (body.isEmpty() ? QStringLiteral("Accreditation %1").arg(number)
                                  : QStringLiteral("Accredited by %1, number %2").arg(body, number));
@@ -499,7 +506,7 @@ void drawCertificatePage(QPainter& painter, const Record& record, const QString&
                          const lab::CertificateStatus& status)
 {
     Sheet sheet(painter);
-    sheet.header(QStringLiteral("Calibration certificate"), labLines(status.lab),
+    sheet.header(QStringLiteral("Calibration certificate"), labLines(status),
                  status.lab.value(QStringLiteral("logo")));
     drawCertificate(sheet, record, status);
     drawReference(sheet, record);

@@ -124,6 +124,7 @@ struct IssueWords {
     std::string file;
     QString by;
     QString role;
+    bool accredited = true;
 };
 
 // The words of `records issue`, its one record id first or after the options; nothing, with
@@ -149,7 +150,8 @@ std::optional<IssueWords> issueWords(const std::vector<std::string>& args,
         return options->count(name) ? options->at(name)[0] : std::string();
     };
     IssueWords said{rest[0], value("-o").empty() ? value("--output") : value("-o"),
-                    text(value("--by")).trimmed(), text(value("--role")).trimmed()};
+                    text(value("--by")).trimmed(), text(value("--role")).trimmed(),
+                    options->count("--unaccredited") == 0};
     if (said.by.isEmpty() || said.role.isEmpty() || said.file.empty()) {
         fault = "records issue needs --by NAME, --role ROLE and -o FILE.pdf: a certificate is "
                 "issued by a person named at issue";
@@ -184,8 +186,10 @@ int issueCommand(const std::vector<std::string>& args, const std::vector<OptionS
         output.failed())
         return refusal(messages::certificateFault(output), io);
     lab::CertificateIssue issue{
-        0, {}, listed->record.id, QDateTime::currentDateTimeUtc(), words->by, words->role, {}, {}};
-    if (const records::StoreFailure issued = lab::issueCertificate(context.store, issue);
+        0,  {}, listed->record.id, QDateTime::currentDateTimeUtc(), words->by, words->role,
+        {}, {}, words->accredited};
+    if (const records::StoreFailure issued =
+            lab::issueCertificate(context.store, listed->record, issue);
         issued.failed())
         return refusal(messages::storeFault(issued.fault), io);
     lab::CertificateStatus status;

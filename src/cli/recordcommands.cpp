@@ -521,8 +521,8 @@ std::vector<Command> certificatesAndChain()
 {
     return {
         {"records issue",
-         {"quarvet-cli records issue ID --by NAME --role ROLE -o FILE.pdf"},
-         {{"--by", 1}, {"--role", 1}, {"-o", 1}, {"--output", 1}},
+         {"quarvet-cli records issue ID --by NAME --role ROLE [--unaccredited] -o FILE.pdf"},
+         {{"--by", 1}, {"--role", 1}, {"-o", 1}, {"--output", 1}, {"--unaccredited", 0}},
          true,
          [](const Invocation& run) {
              return issueCommand(run.words, run.command.options, storeOf(run), run.io);

@@ -10,6 +10,7 @@
 #include "ui/messageservice.h"
 #include "ui/storecall.h"
 
+#include <QCheckBox>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -85,7 +86,7 @@ records::StoreFailure issueInStore(records::RecordStore& store, const records::R
                                    const QString& correctedBy, lab::CertificateIssue& issue,
                                    QString& head, lab::CertificateStatus& status)
 {
-    records::StoreFailure failure = lab::issueCertificate(store, issue);
+    records::StoreFailure failure = lab::issueCertificate(store, record, issue);
     head = issue.chainHead;
     if (!failure.failed())
         failure = lab::certificateStatus(
@@ -112,6 +113,10 @@ void CertificateActions::askToIssue()
     role->setAccessibleName(QStringLiteral("Role"));
     form->addRow(QStringLiteral("&Authorised by:"), by);
     form->addRow(QStringLiteral("&Role:"), role);
+    // For work outside the laboratory's scope: the certificate then says it is not covered.
+    auto* unaccredited = new QCheckBox(QStringLiteral("&Without the accreditation claim"), &dialog);
+    unaccredited->setObjectName(QStringLiteral("WithoutAccreditation"));
+    form->addRow(unaccredited);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     form->addRow(buttons);
     // Judged in the dialog, which stays open with what was typed and the cursor in the field.
@@ -124,7 +129,7 @@ void CertificateActions::askToIssue()
     });
     connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     if (dialog.exec() == QDialog::Accepted)
-        issueSelected(by->text(), role->text());
+        issueSelected(by->text(), role->text(), !unaccredited->isChecked());
 }
 
 QString CertificateActions::certificatePath(const QString& caption, const QString& id)
@@ -164,7 +169,7 @@ bool CertificateActions::issuerRefused(const QString& by, const QString& role, b
     return !why.isEmpty();
 }
 
-void CertificateActions::issueSelected(const QString& by, const QString& role)
+void CertificateActions::issueSelected(const QString& by, const QString& role, bool accredited)
 {
     const std::optional<records::Record> record = selected_();
     if (!record)
@@ -181,7 +186,8 @@ void CertificateActions::issueSelected(const QString& by, const QString& role)
     const auto status = std::make_shared<lab::CertificateStatus>();
     const QString correctedBy = correctedBy_(record->id);
     lab::CertificateIssue issue{
-        0, {}, record->id, QDateTime::currentDateTimeUtc(), by.trimmed(), role.trimmed(), {}, {}};
+        0,  {}, record->id, QDateTime::currentDateTimeUtc(), by.trimmed(), role.trimmed(),
+        {}, {}, accredited};
     certifying_->start(
         [store, head, status, record = *record, correctedBy, issue]() mutable {
             return issueInStore(*store, record, correctedBy, issue, *head, *status);

@@ -40,7 +40,7 @@ public:
     void askToIssue();
     // Issues the selected record's certificate, authorised by `by` in `role`, into the file
     // the user chooses.
-    void issueSelected(const QString& by, const QString& role);
+    void issueSelected(const QString& by, const QString& role, bool accredited = true);
 
 signals:
     void written(const QString& said);

@@ -236,9 +236,9 @@ void HistoryWindow::writeCertificate()
     certificates_->writeCertificate();
 }
 
-void HistoryWindow::issueSelected(const QString& by, const QString& role)
+void HistoryWindow::issueSelected(const QString& by, const QString& role, bool accredited)
 {
-    certificates_->issueSelected(by, role);
+    certificates_->issueSelected(by, role, accredited);
 }
 
 records::StoreFailure HistoryWindow::readInto(records::RecordStore& store,

@@ -52,7 +52,8 @@ public:
     void writeCertificate();
     // Issues the selected record's certificate, authorised by `by` in `role`, into the file the
     // user chooses: the next number from the store, once.
-    void issueSelected(const QString& by, const QString& role);
+    // `accredited` false issues it without the laboratory's accreditation claim.
+    void issueSelected(const QString& by, const QString& role, bool accredited = true);
     void exportCsv();
     void correctSelected();
     void checkStore();

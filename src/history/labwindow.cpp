@@ -110,8 +110,7 @@ void LabWindow::show(const lab::LabSettings& settings)
     read_ = settings;
     for (auto at = fields_.cbegin(); at != fields_.cend(); ++at)
         at.value()->setText(settings.value(at.key()));
-    registeredOnly_->setChecked(settings.value(QStringLiteral("registered-references-only")) ==
-                                QLatin1String("yes"));
+    registeredOnly_->setChecked(settings.registeredReferencesOnly());
     logo_ = settings.value(QStringLiteral("logo"));
     ui::showValue(logoStatus_, logo_.isEmpty() ? QStringLiteral("none") : logo_.left(3));
 }
@@ -142,9 +141,7 @@ QMap<QString, QString> LabWindow::values() const
             changed.insert(at.key(), at.value()->text().trimmed());
     const QString only =
         registeredOnly_->isChecked() ? QStringLiteral("yes") : QStringLiteral("no");
-    if (only != (read_.value(QStringLiteral("registered-references-only")).isEmpty()
-                     ? QStringLiteral("no")
-                     : read_.value(QStringLiteral("registered-references-only"))))
+    if (registeredOnly_->isChecked() != read_.registeredReferencesOnly())
         changed.insert(QStringLiteral("registered-references-only"), only);
     if (logo_ != read_.value(QStringLiteral("logo")))
         changed.insert(QStringLiteral("logo"), logo_);

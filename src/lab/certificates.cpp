@@ -35,7 +35,9 @@ constexpr IssueColumn issueColumns[] = {
     {"saved_by", [](const CertificateIssue& i) -> QVariant { return i.savedBy; },
      [](CertificateIssue& i, const QVariant& v) { i.savedBy = v.toString(); }},
     {"chain_head", [](const CertificateIssue& i) -> QVariant { return i.chainHead; },
-     [](CertificateIssue& i, const QVariant& v) { i.chainHead = v.toString(); }}};
+     [](CertificateIssue& i, const QVariant& v) { i.chainHead = v.toString(); }},
+    {"accredited", [](const CertificateIssue& i) -> QVariant { return i.accredited ? 1 : 0; },
+     [](CertificateIssue& i, const QVariant& v) { i.accredited = v.toInt() != 0; }}};
 static_assert(namesTheFields(issueColumns, issuesTable));
 
 } // namespace
@@ -93,7 +95,7 @@ QSqlError issuable(QSqlDatabase database, const QString& recordId)
 }
 
 QSqlError insertIssue(QSqlDatabase database, const Dialect& dialect, const QString& savedBy,
-                      CertificateIssue& issue)
+                      const Record& record, CertificateIssue& issue)
 {
     QSqlError error = serialised(database, dialect);
     if (!error.isValid())
@@ -101,6 +103,11 @@ QSqlError insertIssue(QSqlDatabase database, const Dialect& dialect, const QStri
     LabSettings settings;
     if (!error.isValid())
         error = readSettings(database, settings);
+    // Read in the transaction that spends the number, so that no change of the settings
+    // slips between the check and the issue.
+    if (const QStringList gaps = issueGaps(settings, record);
+        !error.isValid() && issue.accredited && !gaps.isEmpty())
+        return refused(StoreFaultKind::NotIssuable, gaps.join(QLatin1Char(',')));
     if (!error.isValid())
         error = nextNumber(database, settings, issue.issuedUtc, issue.sequence, issue.number);
     if (error.isValid())
@@ -271,11 +278,35 @@ StoreFailure certificateStatus(RecordStore& store, const Record& record,
     return failure;
 }
 
-StoreFailure issueCertificate(RecordStore& store, CertificateIssue& issue)
+QStringList issueGaps(const LabSettings& lab, const Record& record)
+{
+    if (lab.value(QStringLiteral("accreditation")).isEmpty())
+        return {};
+    QStringList gaps;
+    for (const char* setting : {"name", "address"})
+        if (lab.value(QLatin1String(setting)).trimmed().isEmpty())
+            gaps << QLatin1String(setting);
+    if (record.method.trimmed().isEmpty())
+        gaps << QStringLiteral("method");
+    if (record.referenceSource != QLatin1String("register"))
+        gaps << QStringLiteral("reference");
+    if (!record.ambient)
+        gaps << QStringLiteral("ambient");
+    // A record kept before results had budgets reports no U at all.
+    bool everyU = record.setUp.has_value();
+    for (const QString* points : {&record.asFoundPoints, &record.asLeftPoints})
+        for (const records::PointResult& point : records::readPoints(*points))
+            everyU = everyU && point.U > 0.0;
+    if (!everyU)
+        gaps << QStringLiteral("u");
+    return gaps;
+}
+
+StoreFailure issueCertificate(RecordStore& store, const Record& record, CertificateIssue& issue)
 {
     return store.change(
         [&](QSqlDatabase database, const Dialect& dialect, const QString& savedBy) {
-            return insertIssue(database, dialect, savedBy, issue);
+            return insertIssue(database, dialect, savedBy, record, issue);
         },
         refusalOf);
 }
@@ -287,14 +318,17 @@ StoreFailure readIssue(RecordStore& store, const QString& recordId,
     return store.inspect([&](QSqlDatabase database, const Dialect&, int version) {
         if (version < registerVersion)
             return QSqlError();
+        // A store that has not been upgraded is read as it is: its issues carry the claim.
+        const auto held =
+            std::span<const IssueColumn>(issueColumns).first(fieldsAt(issuesTable, version));
         QSqlQuery query(database);
         const QSqlError error =
             exec(query,
                  QStringLiteral("SELECT %1 FROM certificate_issues WHERE record_id = ?")
-                     .arg(columnNames<CertificateIssue>(issueColumns)),
+                     .arg(columnNames<CertificateIssue>(held)),
                  {recordId});
         if (!error.isValid() && query.next())
-            issue = rowFrom<CertificateIssue>(issueColumns, query);
+            issue = rowFrom<CertificateIssue>(held, query);
         return error.isValid() ? error : query.lastError();
     });
 }

@@ -45,6 +45,9 @@ struct CertificateIssue {
     // The hash of the record the store held last at issue: every print names that head, so
     // a copy is the same certificate.
     QString chainHead;
+    // With the laboratory's accreditation claim, or issued without it on purpose (work
+    // outside its scope); issues kept before the choice carry the claim.
+    bool accredited = true;
 
     bool operator==(const CertificateIssue&) const = default;
 };
@@ -70,10 +73,19 @@ struct CertificateStatus {
 records::StoreFailure certificateStatus(records::RecordStore& store, const records::Record& record,
                                         const QStringList& correctedBy, CertificateStatus& status);
 
-// Issues the certificate of record `recordId`: the next sequence of the store under the
-// laboratory's pattern, in one transaction with the check that the record is there, not yet
-// issued and not corrected. `issue` holds who and when; its number and sequence are set.
-records::StoreFailure issueCertificate(records::RecordStore& store, CertificateIssue& issue);
+// What a certificate of `record` that claims the laboratory's accreditation would lack of
+// what ISO/IEC 17025 7.8 requires it to state, by name: "name" and "address" of the
+// laboratory, the "method", a "reference" from the register, the "ambient" conditions, a "u"
+// above 0 at every result. None for a laboratory that states no accreditation.
+QStringList issueGaps(const LabSettings& lab, const records::Record& record);
+
+// Issues the certificate of `record`: the next sequence of the store under the laboratory's
+// pattern, in one transaction with the check that the record is there, not yet issued and
+// not corrected, and, where it claims the accreditation, that it lacks nothing issueGaps
+// names (refused as NotIssuable with the gaps). `issue` holds who and when; its number and
+// sequence are set.
+records::StoreFailure issueCertificate(records::RecordStore& store, const records::Record& record,
+                                       CertificateIssue& issue);
 // The issue of a record's certificate, if there is one.
 records::StoreFailure readIssue(records::RecordStore& store, const QString& recordId,
                                 std::optional<CertificateIssue>& issue);

@@ -165,6 +165,13 @@ LabRefusal takeScope(const LabSettings& lab, RecordInput& input)
     return {};
 }
 
+bool LabSettings::registeredReferencesOnly() const
+{
+    const QString set = value(QStringLiteral("registered-references-only"));
+    return set == QLatin1String("yes") ||
+           (set.isEmpty() && !value(QStringLiteral("accreditation")).isEmpty());
+}
+
 calc::ScopeReading LabSettings::scope() const
 {
     return calc::readKeptScope(value(QStringLiteral("cmc")).toStdString());

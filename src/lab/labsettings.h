@@ -22,6 +22,10 @@ struct LabSettings {
     // The scope of accreditation ("cmc"): its ranges, none when not set, or why it does not
     // read as this program keeps it.
     calc::ScopeReading scope() const;
+    // Whether records take their reference from the register only: as set, and where not
+    // set, for a laboratory that states an accreditation (a typed reference states no
+    // traceability).
+    bool registeredReferencesOnly() const;
     static const QStringList& names();
 };
 records::StoreFailure readLabSettings(records::RecordStore& store, LabSettings& settings);

@@ -137,7 +137,7 @@ LabRefusal disagreement(bool typed, bool differs, const QString& name,
 LabRefusal typedReferenceProblem(const LabSettings& lab, const TypedReference& typed,
                                  const RecordInput& input)
 {
-    if (lab.value(QStringLiteral("registered-references-only")) == QLatin1String("yes"))
+    if (lab.registeredReferencesOnly())
         return refusedAs(LabRefusalKind::RegisteredOnly, {}, input.referenceId);
     if (typed.u && typed.due)
         return {};

@@ -112,6 +112,28 @@ QString permissionFailureOf(const StoreFault& fault)
     }
 }
 
+// What an accredited certificate lacks, each gap as `issueGaps` names it, in one sentence.
+QString issueGapsText(const QStringList& gaps)
+{
+    static const QMap<QString, QString> words{
+        {QStringLiteral("name"), QStringLiteral("the laboratory's name (lab set --name)")},
+        {QStringLiteral("address"), QStringLiteral("the laboratory's address (lab set --address)")},
+        {QStringLiteral("method"), QStringLiteral("the method of calibration")},
+        {QStringLiteral("reference"),
+         QStringLiteral("a reference standard from the register (a typed one states no "
+                        "traceability)")},
+        {QStringLiteral("ambient"), QStringLiteral("the ambient conditions")},
+        {QStringLiteral("u"), QStringLiteral("an expanded uncertainty above 0 at every result")}};
+    QStringList said;
+    for (const QString& gap : gaps)
+        said << words.value(gap, gap);
+    return QStringLiteral("The certificate was not issued, and no number was spent: a "
+                          "certificate that claims the laboratory's accreditation must state "
+                          "%1. Record what is missing (a correction of the record, or lab set), "
+                          "or issue it without the accreditation claim.")
+        .arg(said.join(QStringLiteral("; ")));
+}
+
 // The faults met before anything could be looked at, or while writing or reading.
 // What the register and the issue of certificates stood in the way of.
 QString issueFailureOf(const StoreFault& fault)
@@ -138,6 +160,8 @@ QString issueFailureOf(const StoreFault& fault)
                               "number pattern would make it again: choose a pattern or prefix "
                               "that makes new numbers (quarvet-cli lab set --pattern).")
             .arg(detail);
+    case StoreFaultKind::NotIssuable:
+        return issueGapsText(detail.split(QLatin1Char(',')));
     default:
         return permissionFailureOf(fault);
     }

@@ -15,6 +15,8 @@ struct TableField {
     const char* name;
     ColumnType type;
     const char* constraint; // "PRIMARY KEY", "REFERENCES records(id)", or ""
+    int since = 6;          // the schema version that added it; later ones come last
+    const char* fill = "";  // what rows kept before hold, as an SQL literal
 };
 
 // A table of rows that are added and never changed nor removed, like the records; every field
@@ -24,7 +26,20 @@ struct KeptTable {
     std::span<const TableField> fields;
     const char* primaryKey; // "identifier, entry", or "" where a field says it
     const char* keptAs;     // the subject of "... never changed" in SQLite's refusal
+    int since = 6;          // the schema version that made it
 };
+
+// The fields a store of `version` holds: the first so many, since later ones come last.
+constexpr std::size_t fieldsAt(const KeptTable& table, int version)
+{
+    std::size_t held = 0;
+    for (const TableField& field : table.fields)
+        held += field.since <= version ? 1 : 0;
+    return held;
+}
+
+// The version that keeps whether a certificate was issued with the accreditation claim.
+inline constexpr int claimVersion = 7;
 
 inline constexpr TableField referenceFields[] = {
     {"identifier", ColumnType::Text, ""},
@@ -62,6 +77,8 @@ inline constexpr TableField issueFields[] = {
     {"role", ColumnType::Text, ""},
     {"saved_by", ColumnType::Text, ""},
     {"chain_head", ColumnType::Text, ""},
+    // Issued with the laboratory's accreditation claim (1), or without it on purpose (0).
+    {"accredited", ColumnType::Integer, "", 7, "1"},
 };
 inline constexpr KeptTable issuesTable{"certificate_issues", issueFields, "", "issues are"};
 

@@ -168,6 +168,9 @@ const char* const postgresVersion6[] = {
 };
 #undef ISSUE_INDEXES
 
+// Version 7: a certificate issued without the laboratory's accreditation claim says so, on
+// every copy too (a column of the issues, from its description).
+
 const Migration migrations[] = {
     {1, {}, sqliteVersion1, postgresVersion1},
     {2, {}, sqliteVersion2, postgresVersion2},
@@ -175,6 +178,7 @@ const Migration migrations[] = {
     {4, {}, sqliteVersion4, postgresVersion4},
     {5, {}, sqliteVersion5, postgresVersion5},
     {6, version6Tables, sqliteVersion6, postgresVersion6},
+    {7, {}, {}, {}},
 };
 
 QString typeOf(ColumnType type, const Dialect& dialect)
@@ -225,6 +229,8 @@ QStringList keptTable(const KeptTable& table, const Dialect& dialect)
 {
     QStringList definitions;
     for (const TableField& field : table.fields) {
+        if (field.since > table.since)
+            continue;
         QString said = QLatin1String(field.name) + QLatin1Char(' ') + typeOf(field.type, dialect) +
                        QStringLiteral(" NOT NULL");
         if (*field.constraint)
@@ -299,6 +305,13 @@ QStringList migrationStatements(const Schema& schema, const Dialect& dialect, in
                                   definition(column, dialect, true);
         for (const KeptTable* table : migration.tables)
             statements << keptTable(*table, dialect);
+        for (const KeptTable* table : {&referenceTable, &settingsTable, &issuesTable})
+            for (const TableField& field : table->fields)
+                if (field.since == migration.version && field.since > table->since)
+                    statements << QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3 NOT NULL "
+                                                 "DEFAULT %4")
+                                      .arg(QLatin1String(table->name), QLatin1String(field.name),
+                                           typeOf(field.type, dialect), QLatin1String(field.fill));
         for (const char* step : dialect.postgres ? migration.postgres : migration.sqlite)
             statements << QString::fromUtf8(step);
         statements << versionStatement(dialect, migration.version);

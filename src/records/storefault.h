@@ -38,6 +38,7 @@ enum class StoreFaultKind {
     NoSuchReference,   // the register holds no reference standard `detail`
     NotIssued,         // the store holds no issue of the record's certificate
     NumberTaken,       // the number pattern makes `detail`, a number issued already
+    NotIssuable,       // an accredited certificate lacks `detail`: the gaps, comma-separated
 };
 
 // How a damaged store showed its damage.

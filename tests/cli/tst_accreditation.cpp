@@ -1,6 +1,7 @@
 #include "clirun.h"
 #include "teststores.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -19,6 +20,10 @@ private slots:
     void scopeRefusals_data();
     void scopeRefusals();
     void scopeKeptByAnotherHandIsRefused();
+    void issueRefusesWhatAccreditationRequires_data();
+    void issueRefusesWhatAccreditationRequires();
+    void issueWithoutTheClaim_data() { backends_data(); }
+    void issueWithoutTheClaim();
 };
 
 namespace {
@@ -160,6 +165,131 @@ void TestAccreditation::scopeKeptByAnotherHandIsRefused()
     QVERIFY2(refused.err.contains("The scope is kept as ranges"), qPrintable(refused.err));
     QVERIFY(place.run({"records", "list"}).out.trimmed().isEmpty());
     QVERIFY(place.run({"lab", "show"}).err.contains("does not read as ranges"));
+}
+
+namespace {
+
+// A record that lacks nothing an accredited certificate states, but what `drop` names.
+QStringList completeRecord(const QString& serial, const QString& drop)
+{
+    QStringList args{"records", "add",    "--serial", serial,         "--type",
+                     "742",     "--line", "1",        "--technician", "Jo"};
+    if (drop == "reference")
+        args << "--reference"
+             << "TYPED-1"
+             << "--reference-u"
+             << "0.02"
+             << "--reference-due" << dueDate;
+    else
+        args << "--reference"
+             << "REF-1";
+    if (drop != "method")
+        args << "--method"
+             << "QP-7";
+    if (drop != "ambient")
+        args << "--ambient"
+             << "23";
+    return args + QStringList{"0", "100", "0.5", "99"};
+}
+
+QStringList referenceArgs()
+{
+    return {"references",      "add",        "--id",          "REF-1",
+            "--description",   "PT100",      "--certificate", "C-1",
+            "--calibrated-by", "Acme",       "--u",           "0.02",
+            "--calibrated",    "2026-01-10", "--due",         dueDate};
+}
+
+} // namespace
+
+void TestAccreditation::issueRefusesWhatAccreditationRequires_data()
+{
+    QTest::addColumn<QStringList>("lab");
+    QTest::addColumn<QString>("drop");
+    QTest::addColumn<QStringList>("missing"); // as the refusal names them; none: issued
+    const QStringList accredited{"--name",          "Lab",  "--address", "1 Road",
+                                 "--accreditation", "D-K-1"};
+    QTest::newRow("nothing missing") << accredited << QString() << QStringList{};
+    QTest::newRow("no method") << accredited << "method"
+                               << QStringList{"the method of calibration"};
+    QTest::newRow("no ambient conditions")
+        << accredited << "ambient" << QStringList{"the ambient conditions"};
+    QTest::newRow("a typed reference")
+        << accredited + QStringList{"--registered-references-only", "no"} << "reference"
+        << QStringList{"a reference standard from the register"};
+    QTest::newRow("neither name nor address, nor method: every one named")
+        << QStringList{"--accreditation", "D-K-1"} << "method"
+        << QStringList{"the laboratory's name", "the laboratory's address",
+                       "the method of calibration"};
+    // A laboratory that claims no accreditation issues what it has.
+    QTest::newRow("not accredited") << QStringList{"--name", "Lab"} << "ambient" << QStringList{};
+}
+
+// Every gap named in one message, and no number spent on it.
+void TestAccreditation::issueRefusesWhatAccreditationRequires()
+{
+    QFETCH(QStringList, lab);
+    QFETCH(QString, drop);
+    QFETCH(QStringList, missing);
+    Workplace place;
+    QCOMPARE(place.run(referenceArgs()).status, 0);
+    QCOMPARE(place.run(QStringList{"lab", "set"} + lab).status, 0);
+    const Run added = place.run(completeRecord("SN-1", drop));
+    QVERIFY2(added.status == 0, qPrintable(added.err));
+    const QString pdf = place.dir.filePath("c.pdf");
+    const Run issued =
+        place.run({"records", "issue", idOf(added), "--by", "A", "--role", "B", "-o", pdf});
+    QCOMPARE(issued.status, missing.isEmpty() ? 0 : 1);
+    for (const QString& item : missing)
+        QVERIFY2(issued.err.contains(item), qPrintable(issued.err));
+    if (!missing.isEmpty()) {
+        QVERIFY(!QFile::exists(pdf));
+        QVERIFY2(issued.err.count("must state") == 1, qPrintable(issued.err));
+        // The number the refusal did not take is the next one issued.
+        const Run complete = place.run(completeRecord("SN-2", QString()));
+        QCOMPARE(place.run({"lab", "set", "--name", "Lab", "--address", "1 Road"}).status, 0);
+        const Run next =
+            place.run({"records", "issue", idOf(complete), "--by", "A", "--role", "B", "-o", pdf});
+        QVERIFY2(next.status == 0, qPrintable(next.err));
+        QVERIFY2(next.out.trimmed().endsWith("-00001"), qPrintable(next.out));
+        return;
+    }
+    const QString page = pageText(pdf);
+    QCOMPARE(page.contains("Accreditation D-K-1"), lab.contains("--accreditation"));
+}
+
+// Work outside the scope is issued without the claim, and every copy says so; a draft makes
+// no claim at all.
+void TestAccreditation::issueWithoutTheClaim()
+{
+    QFETCH(QString, backend);
+    QUARVET_STORE_OR_SKIP(store, backend);
+    const QString database = store.isPostgres() ? store.location() : QString();
+    Workplace place;
+    QCOMPARE(place.run(referenceArgs(), database).status, 0);
+    QCOMPARE(
+        place.run({"lab", "set", "--name", "Lab", "--accreditation", "D-K-1"}, database).status, 0);
+    // Accredited, the laboratory takes its references from the register unless it says not.
+    const Run typed = place.run(completeRecord("SN-0", "reference"), database);
+    QCOMPARE(typed.status, 1);
+    QVERIFY2(typed.err.contains("register"), qPrintable(typed.err));
+    const QString id = idOf(place.run(completeRecord("SN-1", "ambient"), database));
+    const QString draft = place.dir.filePath("draft.pdf");
+    QCOMPARE(place.run({"records", "certificate", id, "-o", draft}, database).status, 0);
+    QVERIFY2(!pageText(draft).contains("D-K-1"), qPrintable(pageText(draft)));
+    const QString pdf = place.dir.filePath("c.pdf");
+    const QStringList issue{"records", "issue", id, "--by", "A", "--role", "B", "-o", pdf};
+    QCOMPARE(place.run(issue, database).status, 1);
+    const Run issued = place.run(issue + QStringList{"--unaccredited"}, database);
+    QVERIFY2(issued.status == 0, qPrintable(issued.err));
+    const QString copy = place.dir.filePath("copy.pdf");
+    QCOMPARE(place.run({"records", "certificate", id, "-o", copy}, database).status, 0);
+    for (const QString& file : {pdf, copy}) {
+        const QString page = pageText(file);
+        QVERIFY2(page.contains("Issued without the accreditation claim: not covered by the"),
+                 qPrintable(page));
+        QVERIFY2(!page.contains("Accreditation D-K-1"), qPrintable(page));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestAccreditation)

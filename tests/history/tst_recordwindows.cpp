@@ -19,6 +19,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCompleter>
 #include <QDialog>
@@ -160,6 +161,7 @@ private slots:
     void registerAndLaboratoryWindows();
     void checkTakesTheRegistersReference();
     void checkHoldsResultsAgainstTheScope();
+    void historyIssuesWithoutTheClaim();
     void historyOpensOnceWithCtrlH();
     void historyFiltersBySerialAndExportsShownRows();
     void certificateOfTheSelectedRecord();
@@ -682,6 +684,55 @@ void TestRecordWindows::historyIssuesAndTracesReferences()
     QVERIFY(QTest::qWaitFor([&] { return !history->isWritingCertificate(); }, 20000));
     text = QString::fromUtf8(run("pdftotext", {"-layout", fileNames_->answer, "-"}));
     QVERIFY2(text.contains(number + " (Copy)"), qPrintable(text));
+}
+
+// An accredited laboratory's Issue... names all that its certificate would lack; issued
+// without the claim from the dialog, the certificate says so.
+void TestRecordWindows::historyIssuesWithoutTheClaim()
+{
+    quarvet::records::SqliteRecordStore store(qEnvironmentVariable("XDG_DATA_HOME") +
+                                              "/Quarvet/records.sqlite");
+    QVERIFY(!quarvet::lab::setLabSettings(store, {{"name", "Lab"},
+                                                  {"address", "1 Road"},
+                                                  {"accreditation", "D-K-1"},
+                                                  {"registered-references-only", "no"}})
+                 .failed());
+    AdjustmentWindow* check = openCheck();
+    fillRecord(check, "SN-1");
+    QVERIFY(save(check));
+    QVERIFY2(messages_->boxes.isEmpty(), qPrintable(messages_->boxes.value(0).text));
+    HistoryWindow* history = openHistory();
+    QVERIFY(history);
+    history->findChild<QTableView*>()->selectRow(0);
+    fileNames_->answer = data_.filePath("without-the-claim.pdf");
+    history->issueSelected("Dr. A. Meier", "Head of lab");
+    QVERIFY(QTest::qWaitFor([&] { return !history->isWritingCertificate(); }, 20000));
+    QCOMPARE(messages_->boxes.size(), 1);
+    for (const char* missing : {"the method of calibration",
+                                "a reference standard from the "
+                                "register",
+                                "the ambient conditions"})
+        QVERIFY2(messages_->boxes[0].text.contains(missing), qPrintable(messages_->boxes[0].text));
+    QVERIFY(!QFile::exists(fileNames_->answer));
+    messages_->boxes.clear();
+    QTimer::singleShot(0, history, [&] {
+        auto* dialog = history->findChild<QDialog*>("IssueCertificate");
+        if (!dialog) {
+            if (QWidget* modal = QApplication::activeModalWidget())
+                modal->close();
+            return;
+        }
+        for (QLineEdit* field : dialog->findChildren<QLineEdit*>())
+            field->setText(field->accessibleName() == "Role" ? "Head of lab" : "Dr. A. Meier");
+        dialog->findChild<QCheckBox*>("WithoutAccreditation")->setChecked(true);
+        dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    });
+    history->findChild<QPushButton*>("Issue")->click();
+    QVERIFY(QTest::qWaitFor([&] { return !history->isWritingCertificate(); }, 20000));
+    QVERIFY2(messages_->boxes.isEmpty(), qPrintable(messages_->boxes.value(0).text));
+    const QString text = QString::fromUtf8(run("pdftotext", {"-layout", fileNames_->answer, "-"}));
+    QVERIFY2(text.contains("Issued without the accreditation claim") && !text.contains("D-K-1"),
+             qPrintable(text));
 }
 
 // The register's window adds entries and withdraws, each a new entry; the laboratory's
