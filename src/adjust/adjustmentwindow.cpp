@@ -76,9 +76,10 @@ void AdjustmentWindow::createRecordColumn()
 void AdjustmentWindow::connectSaving()
 {
     connect(saver_, &RecordSaving::offered, recordFields_, &RecordFields::offer);
-    connect(saver_, &RecordSaving::scopeRead, this,
-            [this](const std::vector<calc::CmcRange>& scope) {
-                model_.setScope(scope);
+    connect(saver_, &RecordSaving::labTermsRead, this,
+            [this](const std::vector<calc::CmcRange>& scope,
+                   const std::optional<calc::PooledRepeatability>& pooled) {
+                model_.setLabTerms(scope, pooled);
                 refresh();
             });
     connect(saver_, &RecordSaving::found, this, &AdjustmentWindow::showFromRegister);

@@ -90,6 +90,7 @@ void CheckModel::update(const CheckTexts& texts, const calc::Separators& separat
     }
     if (std::optional<calc::SetUp> setUp = entries_.setUp()) {
         setUp->scope = scope_;
+        setUp->pooled = pooled_;
         evaluation_ = calc::evaluate(*setUp, entries_.asFound(*measurement_),
                                      calc::readingsByTarget(entries_.verification(*measurement_)),
                                      entries_.tolerance, rule);

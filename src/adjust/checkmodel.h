@@ -25,9 +25,15 @@ public:
     void setMeasurement(const std::array<double, 4>& values, const std::array<QString, 4>& typed);
     const std::optional<std::array<double, 4>>& measurement() const { return measurement_; }
     const std::array<QString, 4>& typedEntries() const { return typedEntries_; }
-    // The laboratory's scope, against which each result's U is held as the record will hold
-    // it; none until the store has been read, and where the laboratory has none.
-    void setScope(std::vector<calc::CmcRange> scope) { scope_ = std::move(scope); }
+    // What the laboratory's settings add to each budget, as the record will take it: the
+    // scope against which U is held and the pooled repeatability of a point read once; none
+    // until the store has been read, and where the laboratory has none.
+    void setLabTerms(std::vector<calc::CmcRange> scope,
+                     std::optional<calc::PooledRepeatability> pooled)
+    {
+        scope_ = std::move(scope);
+        pooled_ = pooled;
+    }
 
     // Reads the check's texts with the locale's separators, then predicts the codes and
     // evaluates the points under `rule`.
@@ -60,6 +66,7 @@ private:
     std::optional<std::array<double, 4>> measurement_;
     std::array<QString, 4> typedEntries_;
     std::vector<calc::CmcRange> scope_;
+    std::optional<calc::PooledRepeatability> pooled_;
     calc::DecisionRule rule_ = calc::DecisionRule::Guarded;
     CheckEntries entries_;
     calc::Adjustment adjustment_;

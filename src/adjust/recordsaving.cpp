@@ -36,7 +36,7 @@ records::StoreFailure decideInStore(records::RecordStore& store, const lab::Type
         problem =
             messages::labRefusal(lab::decideReference(entries, lab, typed, day, input, lookAlike));
     if (!failure.failed() && problem.isEmpty())
-        problem = messages::labRefusal(lab::takeScope(lab, input));
+        problem = messages::labRefusal(lab::takeLabTerms(lab, input));
     return failure;
 }
 
@@ -107,9 +107,10 @@ void RecordSaving::offerWhatWasUsed()
             if (failure.failed())
                 return;
             emit offered(*customers, *method, *references);
-            // A scope that does not read is said when the record is saved, and refused.
-            if (const calc::ScopeReading scope = settings->scope(); scope.ok())
-                emit scopeRead(scope.ranges);
+            // Terms that do not read are said when the record is saved, and refused.
+            records::RecordInput terms;
+            if (lab::takeLabTerms(*settings, terms).ok())
+                emit labTermsRead(terms.scope, terms.setUp.pooled);
         });
 }
 

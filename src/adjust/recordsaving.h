@@ -60,8 +60,10 @@ signals:
     void found(const quarvet::lab::ReferenceStandard& standard);
     void offered(const QStringList& customers, const QString& method,
                  const QStringList& references);
-    // The laboratory's scope of accreditation, read with what was used before.
-    void scopeRead(const std::vector<quarvet::calc::CmcRange>& scope);
+    // What the laboratory's settings add to the budgets (its scope and pooled repeatability),
+    // read with what was used before.
+    void labTermsRead(const std::vector<quarvet::calc::CmcRange>& scope,
+                      const std::optional<quarvet::calc::PooledRepeatability>& pooled);
 
 private:
     std::shared_ptr<records::RecordStore> store() const;

@@ -1,5 +1,7 @@
 #include "uncertainty.h"
 
+#include "check.h"
+
 #include <boost/math/distributions/students_t.hpp>
 
 #include <algorithm>
@@ -30,6 +32,9 @@ BudgetFault faultOf(const SetUp& setUp, std::span<const double> readings)
     if (std::any_of(std::begin(halfWidths), std::end(halfWidths),
                     [](double value) { return value < 0.0; }))
         return BudgetFault::Negative;
+    if (setUp.pooled && !(std::isfinite(setUp.pooled->s) && setUp.pooled->s > 0.0 &&
+                          std::isfinite(setUp.pooled->nu) && setUp.pooled->nu >= 1.0))
+        return BudgetFault::PooledNotValid;
     return BudgetFault::None;
 }
 
@@ -164,12 +169,48 @@ Budget budgetOf(const SetUp& setUp, std::span<const double> readings)
                                      std::sqrt(static_cast<double>(budget.n)),
                                      budget.s / std::sqrt(static_cast<double>(budget.n)),
                                      static_cast<double>(budget.n - 1)});
+    else if (setUp.pooled)
+        budget.components.push_back({"repeatability (pooled, Type A)", setUp.pooled->s,
+                                     Distribution::TypeA, 1.0, setUp.pooled->s, setUp.pooled->nu});
     combine(budget);
     // Numbers so large that their mean, spread or U overflows: no budget to report.
     if (!std::isfinite(budget.mean) || !std::isfinite(budget.s) ||
         !std::isfinite(budget.expanded) || !std::isfinite(budget.U))
         budget.fault = BudgetFault::TooLarge;
     return budget;
+}
+
+PooledReading readPooled(std::string_view typed, const Separators& separators)
+{
+    PooledReading reading;
+    const std::size_t colon = typed.find(':');
+    if (colon == std::string_view::npos) {
+        reading.fault = PooledFault::NotAPair;
+        return reading;
+    }
+    const std::string_view numbers[] = {typed.substr(0, colon), typed.substr(colon + 1)};
+    if (const auto pair = probeSeparators(separators))
+        for (const std::string_view number : numbers)
+            if (holds(number, pair->foreign)) {
+                reading.fault = PooledFault::ForeignSeparator;
+                reading.foreign = pair->foreign;
+                reading.correct = pair->correct;
+                return reading;
+            }
+    const EntryReading s = readEntry(numbers[0], separators);
+    const EntryReading nu = readEntry(numbers[1], separators);
+    if (!s.isNumber() || !nu.isNumber())
+        reading.fault = PooledFault::NotANumber;
+    else if (!(s.value > 0.0) || !(nu.value >= 1.0))
+        reading.fault = PooledFault::NotValid;
+    else
+        reading.value = {s.value, nu.value};
+    return reading;
+}
+
+std::string pooledText(const PooledRepeatability& pooled)
+{
+    return shortestText(pooled.s) + ":" + shortestText(pooled.nu);
 }
 
 } // namespace quarvet::calc

@@ -2,8 +2,10 @@
 
 #include "scope.h"
 
+#include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The expanded uncertainty of the result at one calibration point, after the GUM: the
@@ -12,6 +14,36 @@
 namespace quarvet::calc {
 
 // What describes the set-up rather than one point; inputs as the lab states them, in °C.
+// A standard deviation of single readings from the laboratory's earlier evaluation of its
+// process (GUM 4.2.4), with its degrees of freedom: the Type A term of a point read once.
+struct PooledRepeatability {
+    double s = 0.0;
+    double nu = 0.0;
+    bool operator==(const PooledRepeatability&) const = default;
+};
+
+enum class PooledFault {
+    None,
+    NotAPair,         // no "S:NU"
+    NotANumber,       // S or NU
+    ForeignSeparator, // a number holds the other separator (`foreign`, meant as `correct`)
+    NotValid,         // S not above 0, or NU below 1
+};
+
+struct PooledReading {
+    PooledFault fault = PooledFault::None;
+    PooledRepeatability value;
+    std::string foreign;
+    std::string correct;
+
+    bool ok() const { return fault == PooledFault::None; }
+};
+
+// "S:NU" as typed, the numbers read the way the entries are.
+PooledReading readPooled(std::string_view typed, const Separators& separators);
+// As it is kept: shortest texts that read back exactly, a point as decimal separator.
+std::string pooledText(const PooledRepeatability& pooled);
+
 struct SetUp {
     double referenceU = 0.0;  // the reference standard's expanded uncertainty
     double referenceK = 2.0;  // and its coverage factor
@@ -21,6 +53,8 @@ struct SetUp {
     double stability = 0.0;   // ± a
     // The laboratory's scope: a result's U is raised to the CMC where it is smaller.
     std::vector<CmcRange> scope;
+    // Used at a point read once, which has no spread of its own; none: not evaluated there.
+    std::optional<PooledRepeatability> pooled;
 };
 
 enum class Distribution { Normal, Rectangular, TypeA };
@@ -42,6 +76,7 @@ enum class BudgetFault {
     Negative,            // an uncertainty, a half-width or the resolution below zero
     CoverageNotPositive, // the reference's k is not above zero
     TooLarge,            // the readings or uncertainties are so large that the budget overflows
+    PooledNotValid,      // a pooled s not above 0, or its degrees of freedom below 1
 };
 
 struct Budget {

@@ -281,8 +281,8 @@ void drawResults(Sheet& sheet, const Record& record, std::vector<QStringList>& f
         rows.resize(static_cast<std::size_t>(readingRowsShown));
     }
     sheet.table(resultColumns(), rows);
-    if (const QString marks = scopeMarksRemark(record); !marks.isEmpty())
-        sheet.remark(marks, 1);
+    if (const QString marks = marksRemark(record); !marks.isEmpty())
+        sheet.remark(marks, 3);
     if (!further.empty())
         sheet.remark(
             QStringLiteral("%1 further results follow on the next pages.").arg(further.size()), 1);
@@ -307,7 +307,8 @@ void drawBudget(Sheet& sheet, const Record& record)
                                                 setUp.resolution,
                                                 setUp.uniformity,
                                                 setUp.stability,
-                                                {}},
+                                                {},
+                                                setUp.pooled},
                                                std::span<const double>(&oneReading, 1));
     sheet.heading(QStringLiteral("Uncertainty budget (°C, sensitivity coefficients 1)"));
     // One column a component, so that the budget takes three lines of the page.
@@ -317,21 +318,28 @@ void drawBudget(Sheet& sheet, const Record& record)
     QStringList uncertainties{QStringLiteral("u")};
     const double width = (contentWidth - first) / std::max<double>(budget.components.size(), 1);
     for (const calc::Component& component : budget.components) {
-        const bool normal = component.distribution == calc::Distribution::Normal;
-        columns.push_back(
-            {QStringLiteral("%1 (%2, ÷ %3)")
-                 .arg(QString::fromStdString(component.name),
-                      normal ? QStringLiteral("normal") : QStringLiteral("rectangular"),
-                      divisorText(component)),
-             width, Qt::AlignRight});
+        const QString name = QString::fromStdString(component.name);
+        columns.push_back({component.distribution == calc::Distribution::TypeA
+                               ? name
+                               : QStringLiteral("%1 (%2, ÷ %3)")
+                                     .arg(name,
+                                          component.distribution == calc::Distribution::Normal
+                                              ? QStringLiteral("normal")
+                                              : QStringLiteral("rectangular"),
+                                          divisorText(component)),
+                           width, Qt::AlignRight});
         inputs << number(component.input);
         uncertainties << QString::number(component.u, 'g', 3);
     }
     sheet.table(columns, {inputs, uncertainties});
-    sheet.remark(QStringLiteral("At a point read n ≥ 2 times, the readings' standard deviation s "
-                                "adds s / √n with n − 1 degrees of freedom (Type A): u_c and ν_eff "
-                                "of each result are in the results above."),
-                 1);
+    QString repeatability = QStringLiteral(
+        "At a point read n ≥ 2 times, the readings' standard deviation s adds s / √n with n − 1 "
+        "degrees of freedom (Type A): u_c and ν_eff of each result are in the results above.");
+    if (setUp.pooled)
+        repeatability += QStringLiteral(" A point read once takes the laboratory's pooled "
+                                        "standard deviation of single readings, %1 with ν = %2.")
+                             .arg(number(setUp.pooled->s), number(setUp.pooled->nu));
+    sheet.remark(repeatability, 2);
 }
 
 // A coefficient code and what it stands for: the signed 16-bit number it holds, scaled.

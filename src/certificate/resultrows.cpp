@@ -35,8 +35,16 @@ QString rounded(double value, double U)
 // The marks of a result against the laboratory's scope, explained below the results.
 const QString outsideMark = QStringLiteral("*");
 const QString raisedMark = QStringLiteral("†");
+const QString readOnceMark = QStringLiteral("‡");
 
-QStringList resultRow(const QString& when, const records::PointResult& point)
+// A point read once has no spread of its own: without the laboratory's pooled standard
+// deviation its repeatability was not evaluated, and the row says so.
+bool repeatabilityNotEvaluated(const Record& record, const records::PointResult& point)
+{
+    return point.readings.size() == 1 && record.setUp && !record.setUp->pooled;
+}
+
+QStringList resultRow(const QString& when, const records::PointResult& point, bool readOnceAlone)
 {
     const double mean = point.readings.isEmpty() ? 0.0 : meanOf(point.readings);
     const bool outside = point.scope == QLatin1String("outside");
@@ -44,8 +52,9 @@ QStringList resultRow(const QString& when, const records::PointResult& point)
     return {outside ? when + QLatin1Char(' ') + outsideMark : when,
             number(point.target),
             QStringLiteral("%1 (n = %2)")
-                .arg(point.readings.isEmpty() ? absent : rounded(mean, point.U))
-                .arg(point.readings.size()),
+                    .arg(point.readings.isEmpty() ? absent : rounded(mean, point.U))
+                    .arg(point.readings.size()) +
+                (readOnceAlone ? QLatin1Char(' ') + readOnceMark : QString()),
             point.readings.isEmpty() ? absent : rounded(mean - point.target, point.U),
             QString::fromStdString(messages::significantText(point.uc, 3)),
             std::isfinite(point.nuEff)
@@ -79,25 +88,32 @@ std::vector<QStringList> resultRows(const Record& record)
 {
     std::vector<QStringList> rows;
     for (const records::PointResult& point : records::readPoints(record.asFoundPoints))
-        rows.push_back(resultRow(QStringLiteral("As found"), point));
+        rows.push_back(
+            resultRow(QStringLiteral("As found"), point, repeatabilityNotEvaluated(record, point)));
     for (const records::PointResult& point : records::readPoints(record.asLeftPoints))
-        rows.push_back(resultRow(QStringLiteral("As left"), point));
+        rows.push_back(
+            resultRow(QStringLiteral("As left"), point, repeatabilityNotEvaluated(record, point)));
     return rows;
 }
 
-QString scopeMarksRemark(const Record& record)
+QString marksRemark(const Record& record)
 {
     bool outside = false;
     bool raised = false;
+    bool readOnce = false;
     for (const QString* points : {&record.asFoundPoints, &record.asLeftPoints})
         for (const records::PointResult& point : records::readPoints(*points)) {
             outside = outside || point.scope == QLatin1String("outside");
             raised = raised || point.scope == QLatin1String("raised");
+            readOnce = readOnce || repeatabilityNotEvaluated(record, point);
         }
     QStringList said;
+    if (readOnce)
+        said << readOnceMark + QStringLiteral(" Read once: no Type A evaluation of repeatability "
+                                              "(the laboratory set no pooled standard deviation).");
     if (raised)
         said << raisedMark + QLatin1Char(' ') + QLatin1String(messages::cmcRaisedNote) +
-                    QStringLiteral(", the budget's being smaller.");
+                    QLatin1Char('.');
     if (outside)
         said << QStringLiteral("R") + QLatin1String(messages::outsideScopeNote).mid(1) +
                     QLatin1Char('.');

@@ -23,7 +23,8 @@ double meanOf(const QList<double>& readings);
 
 const std::vector<Column>& resultColumns();
 std::vector<QStringList> resultRows(const records::Record& record);
-// What the marks of the results mean, as one remark; empty where no result has one.
-QString scopeMarksRemark(const records::Record& record);
+// What the marks of the results mean (outside the scope, U raised to the CMC, read once
+// with no repeatability evaluated), as one remark; empty where no result has one.
+QString marksRemark(const records::Record& record);
 
 } // namespace quarvet::certificate

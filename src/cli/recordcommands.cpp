@@ -350,7 +350,7 @@ bool resolveReference(const Options& options, records::RecordInput& input, Recor
             messages::labRefusal(lab::decideReference(entries, lab, typed, day, input, lookAlike));
         !problem.isEmpty())
         return refusal(problem, io), false;
-    if (const QString problem = messages::labRefusal(lab::takeScope(lab, input));
+    if (const QString problem = messages::labRefusal(lab::takeLabTerms(lab, input));
         !problem.isEmpty())
         return refusal(problem, io), false;
     return true;

@@ -49,6 +49,13 @@ int labShow(RecordsContext& context, Output& io)
         io.out << said(name) << '\t' << said(records::printableText(value)) << '\n';
     }
     io.out.flush();
+    bool readable = true;
+    settings.pooledRepeatability(readable);
+    if (!readable)
+        io.sayError(
+            "quarvet-cli: " +
+            messages::labRefusal(lab::refusedAs(lab::LabRefusalKind::SettingPooled)).toStdString() +
+            "\n");
     if (const calc::ScopeReading scope = settings.scope(); !scope.ok())
         io.sayError("quarvet-cli: " + messages::scopeFault(scope) + "\n");
     else if (scope.ranges.empty() && !settings.value(QStringLiteral("accreditation")).isEmpty())
@@ -74,8 +81,10 @@ bool readLogo(const QString& path, QMap<QString, QString>& values, Output& io)
 // The options of `lab set`: one a setting, the logo a file's.
 std::vector<OptionShape> labSetShapes()
 {
-    std::vector<OptionShape> shapes{
-        {"--logo", 1}, {"--registered-references-only", 1}, {"--cmc", 1, true}};
+    std::vector<OptionShape> shapes{{"--logo", 1},
+                                    {"--registered-references-only", 1},
+                                    {"--cmc", 1, true},
+                                    {"--pooled-repeatability", 1}};
     for (const auto& [option, setting] : labOptions())
         shapes.push_back({option, 1});
     return shapes;
@@ -94,6 +103,23 @@ bool readCmc(const std::vector<std::string>& ranges, const calc::Separators& sep
     if (!scope.ok())
         return refusal(QString::fromStdString(messages::scopeFault(scope)), io), false;
     values.insert(QStringLiteral("cmc"), QString::fromStdString(calc::scopeText(scope.ranges)));
+    return true;
+}
+
+// The pooled repeatability `--pooled-repeatability` gives, as the settings keep it ("none"
+// clears it); false, said, when it does not read.
+bool readPooled(const std::string& typed, const calc::Separators& separators,
+                QMap<QString, QString>& values, Output& io)
+{
+    if (typed == "none") {
+        values.insert(QStringLiteral("pooled-repeatability"), QString());
+        return true;
+    }
+    const calc::PooledReading pooled = calc::readPooled(typed, separators);
+    if (!pooled.ok())
+        return refusal(QString::fromStdString(messages::pooledFault(pooled, typed)), io), false;
+    values.insert(QStringLiteral("pooled-repeatability"),
+                  QString::fromStdString(calc::pooledText(pooled.value)));
     return true;
 }
 
@@ -126,6 +152,9 @@ int labSet(const std::vector<std::string>& args, const std::vector<OptionShape>&
     if (options->count("--logo") && !readLogo(text(options->at("--logo")[0]), values, io))
         return failure;
     if (options->count("--cmc") && !readCmc(options->at("--cmc"), separators, values, io))
+        return failure;
+    if (options->count("--pooled-repeatability") &&
+        !readPooled(options->at("--pooled-repeatability")[0], separators, values, io))
         return failure;
     if (const records::StoreFailure set = lab::setLabSettings(context.store, values); set.failed())
         return refusal(messages::storeFault(set.fault), io);
@@ -396,7 +425,7 @@ std::vector<Command> labCommands()
          {"quarvet-cli lab show | lab set [--name N] [--address A] [--accreditation X]" +
           continued + "[--accreditation-body B] [--pattern P] [--prefix X] [--statements S]" +
           continued + "[--logo FILE] [--registered-references-only yes|no]" + continued +
-          "[--cmc LOW..HIGH=U ...|none]"},
+          "[--cmc LOW..HIGH=U ...|none]" + continued + "[--pooled-repeatability S:NU|none]"},
          {},
          true,
          [](const Invocation& run) {

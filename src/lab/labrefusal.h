@@ -18,6 +18,7 @@ enum class LabRefusalKind {
     SettingText,         // `name`: one line of at most `limit` characters
     SettingPattern,      // a number pattern that makes no numbers
     SettingScope,        // a scope that does not read as ranges (`detail` says why)
+    SettingPooled,       // a pooled repeatability that does not read as S:NU
     LookAlike,           // the register holds `name` where `identifier` was typed
     RegisteredOnly,      // the laboratory takes references from its register only
     NotRegistered,       // a typed reference without its U (`name`) or due date (`detail`)

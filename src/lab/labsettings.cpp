@@ -105,6 +105,12 @@ LabRefusal labSettingProblem(const QString& name, const QString& value)
     if (name == QLatin1String("cmc") && !value.isEmpty() &&
         !calc::readKeptScope(value.toStdString()).ok())
         return refusedAs(LabRefusalKind::SettingScope, name);
+    if (name == QLatin1String("pooled-repeatability") && !value.isEmpty()) {
+        const calc::PooledReading pooled =
+            calc::readPooled(value.toStdString(), calc::Separators{".", ""});
+        if (!pooled.ok() || calc::pooledText(pooled.value) != value.toStdString())
+            return refusedAs(LabRefusalKind::SettingPooled, name);
+    }
     return {};
 }
 
@@ -152,17 +158,34 @@ const QStringList& LabSettings::names()
                                    QStringLiteral("statements"),
                                    QStringLiteral("logo"),
                                    QStringLiteral("registered-references-only"),
-                                   QStringLiteral("cmc")};
+                                   QStringLiteral("cmc"),
+                                   QStringLiteral("pooled-repeatability")};
     return known;
 }
 
-LabRefusal takeScope(const LabSettings& lab, RecordInput& input)
+LabRefusal takeLabTerms(const LabSettings& lab, RecordInput& input)
 {
     const calc::ScopeReading scope = lab.scope();
     if (!scope.ok())
         return refusedAs(LabRefusalKind::SettingScope, QStringLiteral("cmc"));
+    bool readable = true;
+    const std::optional<calc::PooledRepeatability> pooled = lab.pooledRepeatability(readable);
+    if (!readable)
+        return refusedAs(LabRefusalKind::SettingPooled, QStringLiteral("pooled-repeatability"));
     input.scope = scope.ranges;
+    input.setUp.pooled = pooled;
     return {};
+}
+
+std::optional<calc::PooledRepeatability> LabSettings::pooledRepeatability(bool& readable) const
+{
+    const std::string kept = value(QStringLiteral("pooled-repeatability")).toStdString();
+    readable = true;
+    if (kept.empty())
+        return std::nullopt;
+    const calc::PooledReading reading = calc::readPooled(kept, calc::Separators{".", ""});
+    readable = reading.ok() && calc::pooledText(reading.value) == kept;
+    return readable ? std::optional(reading.value) : std::nullopt;
 }
 
 bool LabSettings::registeredReferencesOnly() const

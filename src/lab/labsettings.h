@@ -22,6 +22,9 @@ struct LabSettings {
     // The scope of accreditation ("cmc"): its ranges, none when not set, or why it does not
     // read as this program keeps it.
     calc::ScopeReading scope() const;
+    // The pooled standard deviation of single readings ("pooled-repeatability"), if set;
+    // `readable` false where the kept text is not as this program writes it.
+    std::optional<calc::PooledRepeatability> pooledRepeatability(bool& readable) const;
     // Whether records take their reference from the register only: as set, and where not
     // set, for a laboratory that states an accreditation (a typed reference states no
     // traceability).
@@ -40,8 +43,9 @@ QString logoFromFile(const QString& path, QString& fault);
 // one line (no control character or mark that turns text around), at most 1000 characters
 // for the address and the statements, 200 for the others; a pattern that makes numbers.
 LabRefusal labSettingProblem(const QString& name, const QString& value);
-// Gives `input` the laboratory's scope, against which each result's U is held; refused when
-// the scope kept does not read.
-LabRefusal takeScope(const LabSettings& lab, records::RecordInput& input);
+// Gives `input` what the laboratory's settings add to its evaluation: the scope, against
+// which each result's U is held, and the pooled repeatability for a point read once; refused
+// when either, as kept, does not read.
+LabRefusal takeLabTerms(const LabSettings& lab, records::RecordInput& input);
 
 } // namespace quarvet::lab

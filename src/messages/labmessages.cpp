@@ -36,6 +36,10 @@ QString referenceEntry(const lab::LabRefusal& refusal)
     case lab::LabRefusalKind::SettingPattern:
         return QStringLiteral("A number pattern holds {seq} or {seq:N} once, and may hold {year} "
                               "and {prefix}: e.g. {prefix}-{year}-{seq:5}.");
+    case lab::LabRefusalKind::SettingPooled:
+        return QStringLiteral(
+            "The pooled repeatability is kept as S:NU, a standard deviation above "
+            "0 and at least 1 degree of freedom: e.g. 0.012:9.");
     case lab::LabRefusalKind::SettingScope:
         return QStringLiteral("The scope is kept as ranges LOW..HIGH=U, \"; \" between them, "
                               "that do not overlap: e.g. 0..100=0.02; 100..200=0.03.");

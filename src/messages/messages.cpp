@@ -139,6 +139,8 @@ std::string budgetFault(calc::BudgetFault fault)
         return "The readings or the uncertainties are too large to be combined.";
     case calc::BudgetFault::CoverageNotPositive:
         return "The reference's coverage factor k must be greater than 0.";
+    case calc::BudgetFault::PooledNotValid:
+        return "A pooled standard deviation must be above 0, with at least 1 degree of freedom.";
     default:
         return {};
     }
@@ -464,6 +466,27 @@ std::string outsideScope(std::span<const double> targets)
            (one ? " °C lies" : " °C lie") +
            " outside the laboratory's scope of accreditation: the certificate marks " +
            (one ? "it." : "them.");
+}
+
+std::string pooledFault(const calc::PooledReading& reading, std::string_view typed)
+{
+    const std::string said = "'" + calc::printable(typed) + "'";
+    switch (reading.fault) {
+    case calc::PooledFault::NotAPair:
+    case calc::PooledFault::NotANumber:
+        return "The pooled repeatability " + said +
+               " is not S:NU (a standard deviation of single readings in °C, and its degrees of "
+               "freedom, e.g. 0.012:9).";
+    case calc::PooledFault::ForeignSeparator:
+        return foreignSeparatorIn("The pooled repeatability", typed,
+                                  {reading.foreign, reading.correct},
+                                  "the laboratory would keep another number than the one meant.");
+    case calc::PooledFault::NotValid:
+        return "The pooled repeatability " + said +
+               " needs a standard deviation above 0 and at least 1 degree of freedom.";
+    default:
+        return {};
+    }
 }
 
 std::string scopeFault(const calc::ScopeReading& reading)

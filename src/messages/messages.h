@@ -80,6 +80,9 @@ std::string calculationFault(calc::CalcFault fault);
 // That the results at `targets` lie outside the laboratory's scope; empty for none.
 std::string outsideScope(std::span<const double> targets);
 
+// Why a pooled standard deviation "S:NU" is refused; empty when it reads.
+std::string pooledFault(const calc::PooledReading& reading, std::string_view typed);
+
 // Why the laboratory's scope, as typed or as kept, is refused; empty when it reads.
 std::string scopeFault(const calc::ScopeReading& reading);
 

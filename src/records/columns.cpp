@@ -102,7 +102,7 @@ void readSetUp(Record& record, double BudgetSetUp::*member, const QVariant& valu
         return;
     if (!record.setUp) {
         const double none = std::nan("");
-        record.setUp = BudgetSetUp{none, none, none, none, none};
+        record.setUp = BudgetSetUp{none, none, none, none, none, std::nullopt};
     }
     (*record.setUp).*member = value.toDouble();
 }
@@ -111,6 +111,22 @@ void readSetUp(Record& record, double BudgetSetUp::*member, const QVariant& valu
 QVariant evaluatedText(const Record& record, const QString& value)
 {
     return record.setUp ? text(value) : QVariant(QMetaType(QMetaType::QString));
+}
+
+// The pooled standard deviation and its degrees of freedom, NULL where the laboratory had
+// none; read only into a record whose results have budgets.
+QVariant pooledValue(const Record& record, double calc::PooledRepeatability::*member)
+{
+    return record.setUp && record.setUp->pooled ? QVariant((*record.setUp->pooled).*member)
+                                                : QVariant(QMetaType(QMetaType::Double));
+}
+void readPooled(Record& record, double calc::PooledRepeatability::*member, const QVariant& value)
+{
+    if (value.isNull() || !record.setUp)
+        return;
+    if (!record.setUp->pooled)
+        record.setUp->pooled = calc::PooledRepeatability{std::nan(""), std::nan("")};
+    (*record.setUp->pooled).*member = value.toDouble();
 }
 
 #define SET_UP_FIELD(member)                                                                       \
@@ -244,6 +260,15 @@ const Column columns[] = {
      [](const Record& r) { return text(r.referenceCalibratedBy); }},
     {"correction_reason", T::Text, true, 6, "", "", "correction_reason",
      LATER_TEXT_FIELD(correctionReason), [](const Record& r) { return text(r.correctionReason); }},
+    // The Type A term of a point read once, where the laboratory had evaluated one.
+    {"pooled_s", T::Real, true, 7, "", "", "pooled_s",
+     [](const Record& r) { return pooledValue(r, &calc::PooledRepeatability::s); },
+     [](Record& r, const QVariant& v) { readPooled(r, &calc::PooledRepeatability::s, v); },
+     nullptr},
+    {"pooled_nu", T::Real, true, 7, "", "", "pooled_nu",
+     [](const Record& r) { return pooledValue(r, &calc::PooledRepeatability::nu); },
+     [](Record& r, const QVariant& v) { readPooled(r, &calc::PooledRepeatability::nu, v); },
+     nullptr},
 };
 
 } // namespace

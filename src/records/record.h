@@ -6,6 +6,7 @@
 #include <QString>
 
 #include "calc/outcome.h"
+#include "calc/uncertainty.h"
 
 #include <array>
 #include <optional>
@@ -27,6 +28,8 @@ struct BudgetSetUp {
     double resolution = 0.01;
     double uniformity = 0.0;
     double stability = 0.0;
+    // The laboratory's pooled standard deviation, where it had one, used at points read once.
+    std::optional<calc::PooledRepeatability> pooled;
 
     bool operator==(const BudgetSetUp&) const = default;
 };

@@ -353,7 +353,8 @@ void fill(Record& record, const RecordInput& input, const calc::Adjustment& adju
 
 BudgetSetUp keptSetUp(const calc::SetUp& setUp)
 {
-    return {setUp.referenceK, setUp.drift, setUp.resolution, setUp.uniformity, setUp.stability};
+    return {setUp.referenceK, setUp.drift,     setUp.resolution,
+            setUp.uniformity, setUp.stability, setUp.pooled};
 }
 
 calc::SetUp budgetSetUp(const RecordInput& input)
@@ -364,7 +365,8 @@ calc::SetUp budgetSetUp(const RecordInput& input)
             input.setUp.resolution,
             input.setUp.uniformity,
             input.setUp.stability,
-            input.scope};
+            input.scope,
+            input.setUp.pooled};
 }
 
 std::vector<calc::PointReadings> asFoundReadings(const RecordInput& input)

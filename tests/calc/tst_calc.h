@@ -117,4 +117,8 @@ private slots:
     void cmcAt();
     void resultsHeldAgainstTheScope_data();
     void resultsHeldAgainstTheScope();
+    void pooledTyped_data();
+    void pooledTyped();
+    void pooledForAPointReadOnce_data();
+    void pooledForAPointReadOnce();
 };

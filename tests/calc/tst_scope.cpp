@@ -6,6 +6,7 @@
 
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -20,6 +21,8 @@ Q_DECLARE_METATYPE(std::vector<std::string>)
 Q_DECLARE_METATYPE(std::vector<CmcRange>)
 Q_DECLARE_METATYPE(quarvet::calc::ScopeFault)
 Q_DECLARE_METATYPE(quarvet::calc::ScopeMark)
+Q_DECLARE_METATYPE(quarvet::calc::PooledFault)
+Q_DECLARE_METATYPE(quarvet::calc::BudgetFault)
 
 namespace {
 
@@ -197,4 +200,95 @@ void TestScope::resultsHeldAgainstTheScope()
     }
     const std::vector<double> outside = quarvet::calc::outsideScope(evaluation);
     QCOMPARE(outside.size(), mark == ScopeMark::Outside ? 1u : 0u);
+}
+
+void TestScope::pooledTyped_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<Separators>("separators");
+    QTest::addColumn<quarvet::calc::PooledFault>("fault");
+    QTest::addColumn<QString>("kept");
+    using F = quarvet::calc::PooledFault;
+    QTest::newRow("as kept") << "0.012:9" << english << F::None << "0.012:9";
+    QTest::newRow("a German comma") << "0,012:9,5" << german << F::None << "0.012:9.5";
+    QTest::newRow("a point where the comma is the separator")
+        << "0.012:9" << german << F::ForeignSeparator << "";
+    QTest::newRow("no degrees of freedom") << "0.012" << english << F::NotAPair << "";
+    QTest::newRow("a word") << "small:9" << english << F::NotANumber << "";
+    QTest::newRow("not finite") << "0.012:1e400" << english << F::NotANumber << "";
+    QTest::newRow("s of 0") << "0:9" << english << F::NotValid << "";
+    QTest::newRow("s below 0") << "-0.01:9" << english << F::NotValid << "";
+    QTest::newRow("less than one degree of freedom") << "0.01:0.5" << english << F::NotValid << "";
+}
+
+void TestScope::pooledTyped()
+{
+    QFETCH(QString, typed);
+    QFETCH(Separators, separators);
+    QFETCH(quarvet::calc::PooledFault, fault);
+    QFETCH(QString, kept);
+    const quarvet::calc::PooledReading reading =
+        quarvet::calc::readPooled(typed.toStdString(), separators);
+    QCOMPARE(reading.fault, fault);
+    if (reading.ok())
+        QCOMPARE(QString::fromStdString(quarvet::calc::pooledText(reading.value)), kept);
+    else
+        QVERIFY(!quarvet::messages::pooledFault(reading, typed.toStdString()).empty());
+}
+
+void TestScope::pooledForAPointReadOnce_data()
+{
+    QTest::addColumn<std::vector<double>>("readings");
+    QTest::addColumn<double>("s");
+    QTest::addColumn<double>("nu");
+    QTest::addColumn<quarvet::calc::BudgetFault>("fault");
+    QTest::addColumn<bool>("pooledUsed");
+    using F = quarvet::calc::BudgetFault;
+    QTest::newRow("read once: the pooled s")
+        << std::vector<double>{50.02} << 0.01 << 9.0 << F::None << true;
+    QTest::newRow("read twice: its own s")
+        << std::vector<double>{50.02, 50.04} << 0.01 << 9.0 << F::None << false;
+    QTest::newRow("an s of 0 is no evaluation")
+        << std::vector<double>{50.02} << 0.0 << 9.0 << F::PooledNotValid << false;
+    QTest::newRow("not a number") << std::vector<double>{50.02}
+                                  << std::numeric_limits<double>::quiet_NaN() << 9.0
+                                  << F::PooledNotValid << false;
+    QTest::newRow("under one degree of freedom")
+        << std::vector<double>{50.02} << 0.01 << 0.0 << F::PooledNotValid << false;
+}
+
+// GUM 4.2.4: the Type A term of a single reading from the process's earlier evaluation, with
+// that evaluation's degrees of freedom carried into ν_eff by Welch–Satterthwaite.
+void TestScope::pooledForAPointReadOnce()
+{
+    QFETCH(std::vector<double>, readings);
+    QFETCH(double, s);
+    QFETCH(double, nu);
+    QFETCH(quarvet::calc::BudgetFault, fault);
+    QFETCH(bool, pooledUsed);
+    quarvet::calc::SetUp setUp;
+    setUp.referenceU = 0.02;
+    const quarvet::calc::Budget without = quarvet::calc::budgetOf(setUp, readings);
+    setUp.pooled = quarvet::calc::PooledRepeatability{s, nu};
+    const quarvet::calc::Budget budget = quarvet::calc::budgetOf(setUp, readings);
+    QCOMPARE(budget.fault, fault);
+    if (!budget.ok())
+        return;
+    const auto pooled = std::find_if(budget.components.begin(), budget.components.end(),
+                                     [](const quarvet::calc::Component& c) {
+                                         return c.name.find("pooled") != std::string::npos;
+                                     });
+    QCOMPARE(pooled != budget.components.end(), pooledUsed);
+    if (!pooledUsed) {
+        QCOMPARE(budget.U, without.U);
+        return;
+    }
+    QCOMPARE(pooled->u, s);
+    QCOMPARE(pooled->nu, nu);
+    // Every other term is Type B: ν_eff = u_c⁴ / (s⁴ / ν).
+    const double uc2 = without.uc * without.uc + s * s;
+    QVERIFY(std::fabs(budget.uc - std::sqrt(uc2)) <= 1e-15);
+    QVERIFY(std::fabs(budget.nuEff - uc2 * uc2 / (s * s * s * s / nu)) <= 1e-9 * budget.nuEff);
+    QVERIFY(budget.k > 2.0);
+    QVERIFY(budget.U > without.U);
 }

@@ -149,9 +149,10 @@ void TestCertificate::everyValueOnOnePage_data()
     QTest::newRow("uncertainty of each result")
         << chained(quarvet::test::evaluatedRecord())
         << QStringList{"U of the reference (k = 2.50) 0.02 °C",
-                       "As found 0 0.500 (n = 1) 0.500 0.0161 ∞ 2.00 0.033 Fail",
+                       "As found 0 0.500 (n = 1) ‡ 0.500 0.0161 ∞ 2.00 0.033 Fail",
                        "As found 100 99.000 (n = 3) -1.000 0.0187 2.9 3.18 0.060 Fail",
-                       "As left 0 0.030 (n = 1) 0.030 0.0162 ∞ 2.00 0.034 Pass",
+                       "As left 0 0.030 (n = 1) ‡ 0.030 0.0162 ∞ 2.00 0.034 Pass",
+                       "‡ Read once: no Type A evaluation of repeatability",
                        "As left 50 50.03 (n = 2) 0.03 0.0171 1 14.0 0.24 Not judged",
                        "(rectangular, ÷ 2√3)",
                        "(rectangular, ÷ √3)",
@@ -472,7 +473,7 @@ void TestCertificate::issuedCertificateSaysAll()
         "Ambient temperature 23.4 °C",
         "traceable to the SI through reference standard PT100-REF-7, calibrated by Acme Cal "
         "GmbH under certificate DKD-K-1234/2026",
-        "As found 0 0.500 (n = 1) 0.500 0.0161 ∞ 2.00 0.033 Fail",
+        "As found 0 0.500 (n = 1) ‡ 0.500 0.0161 ∞ 2.00 0.033 Fail",
         "Decision rule guarded acceptance",
         "The results relate only to the item calibrated",
         "Calibrated under quality manual QM-3.",

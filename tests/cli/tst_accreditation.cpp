@@ -24,6 +24,8 @@ private slots:
     void issueRefusesWhatAccreditationRequires();
     void issueWithoutTheClaim_data() { backends_data(); }
     void issueWithoutTheClaim();
+    void pooledRepeatabilityForAPointReadOnce_data() { backends_data(); }
+    void pooledRepeatabilityForAPointReadOnce();
 };
 
 namespace {
@@ -290,6 +292,53 @@ void TestAccreditation::issueWithoutTheClaim()
                  qPrintable(page));
         QVERIFY2(!page.contains("Accreditation D-K-1"), qPrintable(page));
     }
+}
+
+// A point read once takes the laboratory's pooled standard deviation; the record keeps it and
+// the certificate names it, where without it each such row is marked.
+void TestAccreditation::pooledRepeatabilityForAPointReadOnce()
+{
+    QFETCH(QString, backend);
+    QUARVET_STORE_OR_SKIP(store, backend);
+    const QString database = store.isPostgres() ? store.location() : QString();
+    Workplace place;
+    const QStringList verify{"0 0.03", "100 99.99", "100 99.98"};
+    const Run before = place.run(addArgs("SN-1", verify), database);
+    QVERIFY2(before.out.contains("as left at 0: U 0.021 (k = 2.00)"), qPrintable(before.out));
+    const QString draft = place.dir.filePath("before.pdf");
+    QCOMPARE(place.run({"records", "certificate", idOf(before), "-o", draft}, database).status, 0);
+    QVERIFY(pageText(draft).contains("(n = 1) ‡"));
+
+    for (const char* wrong : {"0", "0.01", "0.01:0", "0,01:9"}) {
+        const Run refused = place.run({"lab", "set", "--pooled-repeatability", wrong}, database);
+        QCOMPARE(refused.status, 1);
+        QVERIFY2(refused.err.contains("pooled repeatability"), qPrintable(refused.err));
+    }
+    QCOMPARE(place.run({"lab", "set", "--pooled-repeatability", "0.01:9"}, database).status, 0);
+    const Run added = place.run(addArgs("SN-2", verify), database);
+    // u_c = √(0.01² + 0.00289² + 0.01²) = 0.01443, ν_eff = 39.06, k = t(95.45 %) = 2.066:
+    // U = 0.0298, up to 0.030.
+    QVERIFY2(added.out.contains("as left at 0: U 0.030 (k = 2.07)"), qPrintable(added.out));
+    // Read twice, the point keeps its own spread: the same as before.
+    const QString twice = before.out.section("as left at 100: ", 1, 1).section('\n', 0, 0);
+    QVERIFY2(added.out.contains("as left at 100: " + twice), qPrintable(added.out));
+    const QString listed = place.run({"records", "list", "--format", "json"}, database).out;
+    for (const QString& line : listed.split('\n', Qt::SkipEmptyParts)) {
+        const QJsonObject record = QJsonDocument::fromJson(line.toUtf8()).object();
+        const bool pooled = record["serial"].toString() == "SN-2";
+        QCOMPARE(record["pooled_s"].toDouble(), pooled ? 0.01 : 0.0);
+        QCOMPARE(record["pooled_nu"].toDouble(), pooled ? 9.0 : 0.0);
+        QCOMPARE(record["pooled_s"].isNull(), !pooled);
+    }
+    const QString pdf = place.dir.filePath("after.pdf");
+    QCOMPARE(place.run({"records", "certificate", idOf(added), "-o", pdf}, database).status, 0);
+    const QString page = pageText(pdf);
+    QVERIFY2(!page.contains("‡"), qPrintable(page));
+    QVERIFY2(page.contains("pooled standard deviation of single readings, 0.01 with ν = 9"),
+             qPrintable(page));
+    QCOMPARE(place.run({"lab", "set", "--pooled-repeatability", "none"}, database).status, 0);
+    QVERIFY(place.run(addArgs("SN-3", verify), database)
+                .out.contains("as left at 0: U 0.021 (k = 2.00)"));
 }
 
 QTEST_GUILESS_MAIN(TestAccreditation)

@@ -53,11 +53,11 @@ QByteArray withoutUncertainty(QString json)
 {
     json.replace(QStringLiteral("\"verdict\":\"not verified\""),
                  QStringLiteral("\"verdict\":\"\""));
-    static const QRegularExpression keys(
-        QStringLiteral(",?\"(as_found_points|as_found_verdict|as_left_points|decision_rule|drift|"
-                       "reference_k|resolution|stability|uniformity)\":null|,?\"(customer|"
-                       "customer_address|method|reference_source|reference_certificate|"
-                       "reference_calibrated_by|correction_reason|item_description)\":\"\""));
+    static const QRegularExpression keys(QStringLiteral(
+        ",?\"(as_found_points|as_found_verdict|as_left_points|decision_rule|drift|"
+        "reference_k|resolution|stability|uniformity|pooled_s|pooled_nu)\":null|,?\"(customer|"
+        "customer_address|method|reference_source|reference_certificate|"
+        "reference_calibrated_by|correction_reason|item_description)\":\"\""));
     return json.remove(keys).replace(QStringLiteral("{,"), QStringLiteral("{")).toUtf8();
 }
 

@@ -48,7 +48,7 @@ inline quarvet::records::Record fixedRecord()
 inline quarvet::records::Record evaluatedRecord()
 {
     quarvet::records::Record record = fixedRecord();
-    record.setUp = quarvet::records::BudgetSetUp{2.5, 0.007, 0.001, 0.013, 0.004};
+    record.setUp = quarvet::records::BudgetSetUp{2.5, 0.007, 0.001, 0.013, 0.004, std::nullopt};
     record.decisionRule = QStringLiteral("guarded");
     record.rule = QStringLiteral("guarded acceptance: pass when |error| ≤ tolerance − U at each "
                                  "point (guard band w = U of that point's result)");
