@@ -794,19 +794,23 @@ void TestRecordWindows::registerAndLaboratoryWindows()
 // The adjustment check takes a reference standard from the register as the command line
 // does: its values into the fields, refused when changed or withdrawn; the method used last
 // and the customers before are offered.
-// The window shows each U as the record will keep it: raised to the laboratory's CMC, and
-// says which results lie outside its scope before anything is saved.
+// The window shows each U as the record will keep it: with the laboratory's pooled
+// repeatability, raised to its CMC, and says which results lie outside its scope before
+// anything is saved.
 void TestRecordWindows::checkHoldsResultsAgainstTheScope()
 {
     quarvet::records::SqliteRecordStore store(qEnvironmentVariable("XDG_DATA_HOME") +
                                               "/Quarvet/records.sqlite");
-    QVERIFY(!quarvet::lab::setLabSettings(store, {{"cmc", "-10..50=0.05"}}).failed());
+    QVERIFY(!quarvet::lab::setLabSettings(
+                 store, {{"cmc", "-10..50=0.05"}, {"pooled-repeatability", "0.01:9"}})
+                 .failed());
     AdjustmentWindow* check = openCheck();
     fillRecord(check, "SN-SCOPE");
     QVERIFY(QTest::qWaitFor(
         [&] { return labelText(check, "Uncertainty as found at point 1").contains("0.050"); },
         20000));
-    QVERIFY2(!labelText(check, "Uncertainty as found at point 2").contains("0.050"),
+    // Read once, outside the scope: the pooled repeatability's U, not the CMC.
+    QVERIFY2(labelText(check, "Uncertainty as found at point 2").contains("0.030"),
              qPrintable(labelText(check, "Uncertainty as found at point 2")));
     QVERIFY2(labelText(check, "Decision rule")
                  .contains("The result at 100 °C lies outside the laboratory's scope"),
@@ -822,6 +826,8 @@ void TestRecordWindows::checkHoldsResultsAgainstTheScope()
     QCOMPARE(left[0].scope, QStringLiteral("raised"));
     QCOMPARE(left[0].U, 0.05);
     QCOMPARE(left[1].scope, QStringLiteral("outside"));
+    QCOMPARE(left[1].U, 0.03);
+    QVERIFY(saved[0].setUp && saved[0].setUp->pooled);
 }
 
 void TestRecordWindows::checkTakesTheRegistersReference()
