@@ -62,6 +62,28 @@ void RecordFields::addPartyFields(QFormLayout* form)
     form->addRow(QStringLiteral("Item descr&iption:"), description_);
     form->addRow(QStringLiteral("Met&hod:"), method_);
     form->addRow(QStringLiteral("Reas&on for a correction:"), reason_);
+    addReceiptFields(form);
+}
+
+// Where, when and in what state, all optional: what a certificate states besides the results.
+void RecordFields::addReceiptFields(QFormLayout* form)
+{
+    location_ = addField(QStringLiteral("Location"));
+    location_->setPlaceholderText(QStringLiteral("in the laboratory; or the address on site"));
+    received_ = addField(QStringLiteral("Received on"));
+    received_->setPlaceholderText(QStringLiteral("YYYY-MM-DD, optional"));
+    condition_ = addField(QStringLiteral("Condition on receipt"));
+    deviations_ = addField(QStringLiteral("Deviations from the method"));
+    toleranceSource_ = new QComboBox(this);
+    toleranceSource_->setAccessibleName(QStringLiteral("Tolerance source"));
+    toleranceSource_->addItem(QStringLiteral("not stated"));
+    for (const QString& source : records::toleranceSources())
+        toleranceSource_->addItem(source, source);
+    form->addRow(QStringLiteral("Location:"), location_);
+    form->addRow(QStringLiteral("Received on:"), received_);
+    form->addRow(QStringLiteral("Condition on receipt:"), condition_);
+    form->addRow(QStringLiteral("Deviations:"), deviations_);
+    form->addRow(QStringLiteral("Tolerance source:"), toleranceSource_);
 }
 
 QLineEdit* RecordFields::addField(const QString& accessibleName)
@@ -85,6 +107,13 @@ records::Refusal RecordFields::readInto(records::RecordInput& input) const
     input.itemDescription = description_->text();
     input.method = method_->text();
     input.correctionReason = reason_->text();
+    input.location = location_->text();
+    input.received.reset();
+    if (const QString received = received_->text().trimmed(); !received.isEmpty())
+        input.received = records::readDueDate(received);
+    input.condition = condition_->text();
+    input.deviations = deviations_->text();
+    input.toleranceSource = toleranceSource_->currentData().toString();
     input.ambient.reset();
     if (ambient_->text().trimmed().isEmpty())
         return {};
@@ -123,6 +152,12 @@ void RecordFields::fill(const records::Record& record)
     customerAddress_->setText(record.customerAddress);
     description_->setText(record.itemDescription);
     method_->setText(record.method);
+    location_->setText(record.location);
+    received_->setText(record.received.toString(Qt::ISODate));
+    condition_->setText(record.condition);
+    deviations_->setText(record.deviations);
+    toleranceSource_->setCurrentIndex(
+        std::max(0, toleranceSource_->findData(record.toleranceSource)));
     // A correction gives its own reason.
     reason_->clear();
 }
@@ -180,6 +215,16 @@ QWidget* RecordFields::fieldFor(records::RecordField field) const
         return method_;
     case records::RecordField::Reason:
         return reason_;
+    case records::RecordField::Location:
+        return location_;
+    case records::RecordField::Received:
+        return received_;
+    case records::RecordField::Condition:
+        return condition_;
+    case records::RecordField::Deviations:
+        return deviations_;
+    case records::RecordField::ToleranceSource:
+        return toleranceSource_;
     default:
         return nullptr;
     }

@@ -39,6 +39,7 @@ signals:
 
 private:
     QLineEdit* addField(const QString& accessibleName);
+    void addReceiptFields(QFormLayout* form);
     void addPartyFields(QFormLayout* form);
 
     QComboBox* type_ = nullptr;
@@ -54,6 +55,11 @@ private:
     QLineEdit* description_ = nullptr;
     QLineEdit* method_ = nullptr;
     QLineEdit* reason_ = nullptr;
+    QLineEdit* location_ = nullptr;
+    QLineEdit* received_ = nullptr;
+    QLineEdit* condition_ = nullptr;
+    QLineEdit* deviations_ = nullptr;
+    QComboBox* toleranceSource_ = nullptr;
 };
 
 } // namespace quarvet::adjust

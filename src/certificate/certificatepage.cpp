@@ -101,6 +101,23 @@ QString amendmentText(const lab::CertificateStatus& status)
     return said;
 }
 
+// Where it was calibrated, when the item came and in what state, and what the method was not
+// followed in: the location always (in the laboratory unless on site), the rest where given.
+void drawReceipt(Sheet& sheet, const Record& record)
+{
+    sheet.fieldPair(QStringLiteral("Location"),
+                    record.location.isEmpty()
+                        ? PageText(QStringLiteral("in the laboratory"))
+                        : PageText(QStringLiteral("on site at ") + record.location),
+                    QStringLiteral("Item received"),
+                    PageText(record.received.isValid() ? dateText(record.received)
+                                                       : QStringLiteral("not recorded")));
+    if (!record.condition.isEmpty())
+        sheet.field(QStringLiteral("Condition on receipt"), record.condition, 1);
+    if (!record.deviations.isEmpty())
+        sheet.field(QStringLiteral("Deviations from the method"), record.deviations, 2);
+}
+
 // Its number and dates, for whom, of what, by which method.
 void drawCertificate(Sheet& sheet, const Record& record, const lab::CertificateStatus& status)
 {
@@ -136,6 +153,7 @@ void drawCertificate(Sheet& sheet, const Record& record, const lab::CertificateS
         sheet.field(QStringLiteral("Description"), record.itemDescription, 2);
     sheet.field(QStringLiteral("Method"),
                 record.method.isEmpty() ? QStringLiteral("method not stated") : record.method, 2);
+    drawReceipt(sheet, record);
 }
 
 // The reference standard, its own certificate, and the statement of traceability.
@@ -153,7 +171,8 @@ void drawReference(Sheet& sheet, const Record& record)
     sheet.field(QStringLiteral("U of the reference (k = %1)")
                     .arg(QString::fromStdString(messages::coverageFactorText(referenceK))),
                 celsius(record.referenceUncertainty), 1);
-    sheet.field(QStringLiteral("Due date"), dateText(record.referenceDue), 1);
+    // The reference's, not the item's: no one may read it as when the instrument is due.
+    sheet.field(QStringLiteral("Reference due date"), dateText(record.referenceDue), 1);
     sheet.remark(registered
                      ? QStringLiteral("The results are traceable to the SI through reference "
                                       "standard %1, calibrated by %2 under certificate %3.")
@@ -377,6 +396,18 @@ void drawCoefficients(Sheet& sheet, const Record& record)
                      codeCells(record.slopeCode, true) + codeCells(record.offsetCode, false)});
 }
 
+// Where the tolerance comes from, after it: " (manufacturer's specification)".
+QString toleranceSourceText(const QString& source)
+{
+    if (source == QLatin1String("manufacturer"))
+        return QStringLiteral(" (manufacturer's specification)");
+    if (source == QLatin1String("customer"))
+        return QStringLiteral(" (customer's requirement)");
+    if (source == QLatin1String("standard"))
+        return QStringLiteral(" (standard)");
+    return {};
+}
+
 void drawVerification(Sheet& sheet, const Record& record)
 {
     sheet.heading(QStringLiteral("Conformity"));
@@ -396,7 +427,8 @@ void drawVerification(Sheet& sheet, const Record& record)
                 QString::fromStdString(messages::simpleAcceptanceRisk(largest, *record.tolerance));
     sheet.field(QStringLiteral("Decision rule"), rule, 2);
     const PageText tolerance(record.tolerance
-                                 ? QStringLiteral("± %1").arg(celsius(*record.tolerance))
+                                 ? QStringLiteral("± %1").arg(celsius(*record.tolerance)) +
+                                       toleranceSourceText(record.toleranceSource)
                                  : QStringLiteral("none"));
     if (!record.setUp) {
         sheet.fieldPair(QStringLiteral("Tolerance"), tolerance, QStringLiteral("Verdict"),

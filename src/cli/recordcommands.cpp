@@ -98,7 +98,8 @@ const std::vector<OptionShape>& addShapes()
                                  "--resolution",    "--uniformity",  "--stability",
                                  "--rule",          "--customer",    "--customer-address",
                                  "--method",        "--corrects",    "--reason",
-                                 "--description"})
+                                 "--description",   "--location",    "--received",
+                                 "--condition",     "--deviations",  "--tolerance-source"})
             made.push_back({name, 1});
         made.push_back({"--current", 2, false, ValueWords::NoDoubleDash,
                         "two codes of four hexadecimal digits"});
@@ -147,7 +148,8 @@ bool readTexts(const Options& options, records::RecordInput& input, Output& io)
     // would become one: refused, as the window cannot even take them.
     for (const char* name :
          {"--serial", "--type", "--technician", "--reference", "--note", "--customer",
-          "--customer-address", "--description", "--method", "--reason"})
+          "--customer-address", "--description", "--method", "--reason", "--location", "--received",
+          "--condition", "--deviations", "--tolerance-source"})
         if (options.count(name) && !validUtf8(value(name))) {
             io.sayError(std::string("quarvet-cli: ") + name + " is not valid UTF-8 text\n");
             return false;
@@ -165,6 +167,12 @@ bool readTexts(const Options& options, records::RecordInput& input, Output& io)
     input.itemDescription = optional("--description");
     input.method = optional("--method");
     input.correctionReason = optional("--reason");
+    input.location = optional("--location");
+    if (options.count("--received"))
+        input.received = records::readDueDate(optional("--received"));
+    input.condition = optional("--condition");
+    input.deviations = optional("--deviations");
+    input.toleranceSource = optional("--tolerance-source");
     const std::string line = value("--line");
     input.displayLine = line == "1" ? 1 : line == "2" ? 2 : 0;
     if (options.count("--reference-due"))
@@ -504,6 +512,8 @@ std::vector<Command> listAndAdd()
               continued + "--reference ID [--reference-u U --reference-due YYYY-MM-DD]" +
               continued + "[--customer NAME [--customer-address A]] [--description D]" + continued +
               "[--method M]" + continued + "[--corrects ID --reason R]" + continued +
+              "[--location ON-SITE-ADDRESS] [--received YYYY-MM-DD] [--condition C]" + continued +
+              "[--deviations D] [--tolerance-source manufacturer|customer|standard]" + continued +
               "[--ambient C] [--current SLOPE OFFSET] [SET-UP] [--reading N R ...]" + continued +
               "[--tolerance T [--rule guarded|simple|non-binary]" + continued +
               " --verify T1 V1 --verify T2 V2 ...]" + continued +

@@ -335,6 +335,16 @@ std::string recordFieldName(records::RecordField field)
         return "The customer's address";
     case records::RecordField::Description:
         return "The item's description";
+    case records::RecordField::Location:
+        return "The location";
+    case records::RecordField::Received:
+        return "The day the item was received";
+    case records::RecordField::Condition:
+        return "The item's condition on receipt";
+    case records::RecordField::Deviations:
+        return "The deviations from the method";
+    case records::RecordField::ToleranceSource:
+        return "The source of the tolerance";
     case records::RecordField::AuthorisedBy:
         return "The name of who authorises the certificate";
     case records::RecordField::Role:
@@ -383,7 +393,18 @@ std::string valueRefusal(const records::Refusal& refusal)
     case records::RefusalKind::NotAboveZero:
         return "The reference's uncertainty U must be a number above 0.";
     case records::RefusalKind::NotADate:
-        return "The reference's due date is no date (YYYY-MM-DD).";
+        return refusal.field == records::RecordField::Received
+                   ? "The day the item was received is no date (YYYY-MM-DD)."
+                   : "The reference's due date is no date (YYYY-MM-DD).";
+    case records::RefusalKind::AfterCalibration:
+        return "The item cannot have been received on " + refusal.given +
+               ", after its calibration.";
+    case records::RefusalKind::NotAChoice: {
+        std::string choices;
+        for (const std::string& choice : refusal.choices)
+            choices += (choices.empty() ? "" : ", ") + choice;
+        return recordFieldName(refusal.field) + " is one of " + choices + ".";
+    }
     case records::RefusalKind::Passed:
         return "The reference's due date " + refusal.given +
                " has passed: a record made against an overdue reference cannot be saved, and "
@@ -395,7 +416,9 @@ std::string valueRefusal(const records::Refusal& refusal)
     case records::RefusalKind::Unreadable:
         return recordFieldName(refusal.field) + " is not a number.";
     case records::RefusalKind::NeedsTolerance:
-        return "Verification readings need a tolerance to be judged by.";
+        return refusal.field == records::RecordField::ToleranceSource
+                   ? "A source of the tolerance needs a tolerance."
+                   : "Verification readings need a tolerance to be judged by.";
     case records::RefusalKind::Calculation:
         return oneLine(calculationFault(refusal.calculation));
     case records::RefusalKind::Verification:

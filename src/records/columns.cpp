@@ -269,6 +269,21 @@ const Column columns[] = {
      [](const Record& r) { return pooledValue(r, &calc::PooledRepeatability::nu); },
      [](Record& r, const QVariant& v) { readPooled(r, &calc::PooledRepeatability::nu, v); },
      nullptr},
+    // Where, when and in what state; NULL in records kept before, and where not given.
+    {"location", T::Text, true, 7, "", "", "location", LATER_TEXT_FIELD(location),
+     [](const Record& r) { return text(r.location); }},
+    {"received", T::Text, true, 7, "", "", "received",
+     [](const Record& r) { return textOrNull(r.received.toString(Qt::ISODate)); },
+     [](Record& r, const QVariant& v) {
+         r.received = QDate::fromString(v.toString(), Qt::ISODate);
+     },
+     [](const Record& r) { return text(r.received.toString(Qt::ISODate)); }},
+    {"item_condition", T::Text, true, 7, "", "", "item_condition", LATER_TEXT_FIELD(condition),
+     [](const Record& r) { return text(r.condition); }},
+    {"deviations", T::Text, true, 7, "", "", "deviations", LATER_TEXT_FIELD(deviations),
+     [](const Record& r) { return text(r.deviations); }},
+    {"tolerance_source", T::Text, true, 7, "", "", "tolerance_source",
+     LATER_TEXT_FIELD(toleranceSource), [](const Record& r) { return text(r.toleranceSource); }},
 };
 
 } // namespace

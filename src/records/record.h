@@ -97,6 +97,15 @@ struct Record {
     QString referenceCertificate;  // the reference's certificate number
     QString referenceCalibratedBy; // the laboratory that calibrated the reference
     QString correctionReason;      // why this record corrects the one it names
+    // Where, when and in what state (empty or invalid where not given, and in records kept
+    // before): on site at `location` (in the laboratory when empty), the day the item was
+    // received, its condition on receipt, deviations from the method, and the source of the
+    // tolerance ("manufacturer", "customer" or "standard").
+    QString location;
+    QDate received;
+    QString condition;
+    QString deviations;
+    QString toleranceSource;
     // Set by the store as it saves: who saved it as the system sees it (login@host, or the
     // database role @ the client's address), and the record's link in the store's hash chain.
     // Empty in records saved before the store kept them.

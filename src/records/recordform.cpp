@@ -140,7 +140,10 @@ Refusal partyRefusal(const RecordInput& input)
         {RecordField::CustomerAddress, &input.customerAddress},
         {RecordField::Description, &input.itemDescription},
         {RecordField::Method, &input.method},
-        {RecordField::Reason, &input.correctionReason}};
+        {RecordField::Reason, &input.correctionReason},
+        {RecordField::Location, &input.location},
+        {RecordField::Condition, &input.condition},
+        {RecordField::Deviations, &input.deviations}};
     for (const auto& [field, text] : texts) {
         if (characters(*text) > longestNote)
             return tooLong(field, longestNote);
@@ -192,6 +195,31 @@ Refusal textRefusal(const RecordInput& input)
 }
 
 // The first thing wrong with the dates and numbers given, which are read after the texts.
+// The day of receipt, a date not after the calibration; the tolerance's source, one of three
+// and only beside a tolerance.
+Refusal receiptRefusal(const RecordInput& input, const QDate& today)
+{
+    if (input.received && !input.received->isValid())
+        return refused(RecordField::Received, RefusalKind::NotADate);
+    if (input.received &&
+        *input.received > (input.calibrated.isValid() ? input.calibrated : today)) {
+        Refusal refusal = refused(RecordField::Received, RefusalKind::AfterCalibration);
+        refusal.given = input.received->toString(Qt::ISODate).toStdString();
+        return refusal;
+    }
+    if (input.toleranceSource.isEmpty())
+        return {};
+    if (!toleranceSources().contains(input.toleranceSource)) {
+        Refusal refusal = refused(RecordField::ToleranceSource, RefusalKind::NotAChoice);
+        for (const QString& source : toleranceSources())
+            refusal.choices.push_back(source.toStdString());
+        return refusal;
+    }
+    if (!input.tolerance)
+        return refused(RecordField::ToleranceSource, RefusalKind::NeedsTolerance);
+    return {};
+}
+
 Refusal valueRefusal(const RecordInput& input, const QDate& today)
 {
     // No reference is known without uncertainty: a U of 0 (or -0) would let the resolution alone
@@ -215,6 +243,8 @@ Refusal valueRefusal(const RecordInput& input, const QDate& today)
             return refused(RecordField::Entries, RefusalKind::NotFinite);
     if (!input.verification.isEmpty() && !input.tolerance)
         return refused(RecordField::Tolerance, RefusalKind::NeedsTolerance);
+    if (Refusal refusal = receiptRefusal(input, today); !refusal.ok())
+        return refusal;
     for (const VerificationReading& reading : input.verification)
         if (!std::isfinite(reading.target) || !std::isfinite(reading.reading))
             return refused(RecordField::Verification, RefusalKind::NotFinite);
@@ -347,6 +377,11 @@ void fill(Record& record, const RecordInput& input, const calc::Adjustment& adju
     record.referenceCertificate = input.referenceCertificate;
     record.referenceCalibratedBy = input.referenceCalibratedBy;
     record.correctionReason = input.correctionReason;
+    record.location = input.location;
+    record.received = input.received.value_or(QDate());
+    record.condition = input.condition;
+    record.deviations = input.deviations;
+    record.toleranceSource = input.toleranceSource;
 }
 
 } // namespace
@@ -379,6 +414,13 @@ std::vector<calc::PointReadings> asFoundReadings(const RecordInput& input)
         points.push_back(std::move(point));
     }
     return points;
+}
+
+const QStringList& toleranceSources()
+{
+    static const QStringList sources{QStringLiteral("manufacturer"), QStringLiteral("customer"),
+                                     QStringLiteral("standard")};
+    return sources;
 }
 
 QStringList modelNumbers()

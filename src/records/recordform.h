@@ -52,6 +52,13 @@ struct RecordInput {
     QString referenceCertificate;
     QString referenceCalibratedBy;
     QString correctionReason;
+    // Where, when and in what state, as Record keeps them; `received` holds an invalid date
+    // where one was given that is none.
+    QString location;
+    std::optional<QDate> received;
+    QString condition;
+    QString deviations;
+    QString toleranceSource;
     // The laboratory's scope of accreditation when it is saved; empty without one.
     std::vector<calc::CmcRange> scope;
     // The day of the calibration, against which the reference's due date is held: today, or
@@ -76,6 +83,10 @@ struct Composition {
 // pass), a number is not finite, or the codes cannot be calculated.
 Composition composeRecord(const RecordInput& input, const QDate& today, const QDateTime& nowUtc,
                           const QString& newId);
+
+// Where a tolerance comes from, as a record keeps it: the manufacturer's specification, the
+// customer's requirement, or a standard.
+const QStringList& toleranceSources();
 
 // The budget's set-up of an input: the reference's U with the rest; and the rest of a budget's
 // set-up as a record keeps it. The one conversion for the window and the command line.

@@ -36,6 +36,11 @@ enum class RecordField {
     Description,
     AuthorisedBy, // who authorises a certificate's issue, and their role
     Role,
+    Location,        // where it was calibrated, when not in the laboratory
+    Received,        // the day the item was received
+    Condition,       // the item's condition on receipt
+    Deviations,      // from the method
+    ToleranceSource, // where the tolerance comes from
 };
 
 // What is wrong with the field.
@@ -62,6 +67,8 @@ enum class RefusalKind {
     Budget,           // a point's budget cannot be made: `budget` says why
     CodeWraps,        // a code does not hold its value: `offset` tells which, `applied`, `line`
     ForeignSeparator, // `given` holds `foreign`, the separator the locale does not use
+    AfterCalibration, // a day of receipt after the calibration, `given`
+    NotAChoice,       // none of `choices`
 };
 
 // Why something cannot become a record, with the values a sentence about it needs.

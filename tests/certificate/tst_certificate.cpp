@@ -110,8 +110,14 @@ void TestCertificate::everyValueOnOnePage_data()
     QTest::addColumn<QStringList>("notShown");
     QTest::addColumn<int>("cuts"); // texts cut with a marker
 
+    Record full = quarvet::test::fixedRecord();
+    full.location = QStringLiteral("Plant 3, Hall B");
+    full.received = QDate(2025, 3, 10);
+    full.condition = QStringLiteral("probe sheath bent");
+    full.deviations = QStringLiteral("bath at 99 °C, not 100 °C");
+    full.toleranceSource = QStringLiteral("manufacturer");
     QTest::newRow("every field set")
-        << chained(quarvet::test::fixedRecord())
+        << chained(full)
         << QStringList{"Calibration certificate",
                        "Record id 3f2b8c1e-7a4d-4e9b-9c61-2d5e8f0a1b7c",
                        "Corrects record a1b2c3d4-0000-4000-8000-00000000abcd",
@@ -122,12 +128,17 @@ void TestCertificate::everyValueOnOnePage_data()
                        "Instrument type 7420, display line 2",
                        "Performed by Jörg O'Brien",
                        "Saved by lab@bench-3",
-                       "Record hash (SHA-256) " + chained(quarvet::test::fixedRecord()).hash,
+                       "Record hash (SHA-256) " + chained(full).hash,
+                       "Location on site at Plant 3, Hall B",
+                       "Item received 2025-03-10",
+                       "Condition on receipt probe sheath bent",
+                       "Deviations from the method bath at 99 °C, not 100 °C",
+                       "Tolerance ± 0.1 °C (manufacturer's specification)",
                        "Chain head when written " + QString(64, 'c'),
                        "Ambient temperature 23.4 °C",
                        "Identifier PT100-REF-7",
                        "U of the reference (k = 2.00) 0.02 °C",
-                       "Due date 2027-03-01",
+                       "Reference due date 2027-03-01",
                        "0 0.5 0.5000 -0.0004 0.03 0.0300",
                        "100 99 -1.0000 -0.0032 99.99 -0.0100",
                        "50 — — — 50.02 0.0200",
@@ -206,7 +217,9 @@ void TestCertificate::everyValueOnOnePage_data()
     bare.referenceDue = QDate();
     QTest::newRow("nothing optional") << bare
                                       << QStringList{"Ambient temperature not recorded",
-                                                     "Due date not recorded",
+                                                     "Location in the laboratory",
+                                                     "Item received not recorded",
+                                                     "Reference due date not recorded",
                                                      "Tolerance none",
                                                      "Decision rule none",
                                                      "Verdict not verified",

@@ -26,18 +26,20 @@ private slots:
     void issueWithoutTheClaim();
     void pooledRepeatabilityForAPointReadOnce_data() { backends_data(); }
     void pooledRepeatabilityForAPointReadOnce();
+    void receiptTravelsToTheCertificate_data() { backends_data(); }
+    void receiptTravelsToTheCertificate();
 };
 
 namespace {
 
-QStringList addArgs(const QString& serial, const QStringList& verify)
+QStringList addArgs(const QString& serial, const QStringList& verify, const QStringList& more = {})
 {
     QStringList args{"records",       "add",  "--serial",        serial,  "--type",      "742",
                      "--line",        "1",    "--technician",    "Jo",    "--reference", "REF-7",
                      "--reference-u", "0.02", "--reference-due", dueDate, "--tolerance", "0.1"};
     for (const QString& pair : verify)
         args << "--verify" << pair.section(' ', 0, 0) << pair.section(' ', 1, 1);
-    return args + QStringList{"0", "100", "0.5", "99"};
+    return args + more + QStringList{"0", "100", "0.5", "99"};
 }
 
 QString idOf(const Run& added)
@@ -339,6 +341,40 @@ void TestAccreditation::pooledRepeatabilityForAPointReadOnce()
     QCOMPARE(place.run({"lab", "set", "--pooled-repeatability", "none"}, database).status, 0);
     QVERIFY(place.run(addArgs("SN-3", verify), database)
                 .out.contains("as left at 0: U 0.021 (k = 2.00)"));
+}
+
+// Where, when and in what state: kept as typed, exported, and stated on the certificate.
+void TestAccreditation::receiptTravelsToTheCertificate()
+{
+    QFETCH(QString, backend);
+    QUARVET_STORE_OR_SKIP(store, backend);
+    const QString database = store.isPostgres() ? store.location() : QString();
+    Workplace place;
+    const QString received = QDate::currentDate().addDays(-3).toString(Qt::ISODate);
+    const QStringList more{"--location",   "Plant 3, Hall B", "--received",
+                           received,       "--condition",     "probe sheath bent",
+                           "--deviations", "bath at 99 °C",   "--tolerance-source",
+                           "customer"};
+    const Run added = place.run(addArgs("SN-1", {"0 0.03", "100 99.99"}, more), database);
+    QVERIFY2(added.status == 0, qPrintable(added.err));
+    const QJsonObject record =
+        QJsonDocument::fromJson(
+            place.run({"records", "list", "--format", "json"}, database).out.toUtf8())
+            .object();
+    QCOMPARE(record["location"].toString(), QStringLiteral("Plant 3, Hall B"));
+    QCOMPARE(record["received"].toString(), received);
+    QCOMPARE(record["item_condition"].toString(), QStringLiteral("probe sheath bent"));
+    QCOMPARE(record["deviations"].toString(), QStringLiteral("bath at 99 °C"));
+    QCOMPARE(record["tolerance_source"].toString(), QStringLiteral("customer"));
+    const QString pdf = place.dir.filePath("c.pdf");
+    QCOMPARE(place.run({"records", "certificate", idOf(added), "-o", pdf}, database).status, 0);
+    const QString page = pageText(pdf);
+    for (const QString& said :
+         {QStringLiteral("Location on site at Plant 3, Hall B"), "Item received " + received,
+          QStringLiteral("Condition on receipt probe sheath bent"),
+          QStringLiteral("Deviations from the method bath at 99 °C"),
+          QStringLiteral("± 0.1 °C (customer's requirement)")})
+        QVERIFY2(page.contains(said), qPrintable(said + "\n" + page));
 }
 
 QTEST_GUILESS_MAIN(TestAccreditation)

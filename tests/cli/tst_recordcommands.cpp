@@ -268,6 +268,20 @@ void TestRecordCommands::refusals_data()
         << addArgs("SN", {"--current", "27100", "0000"}) << 2 << "--current";
     QTest::newRow("entries missing")
         << QStringList{"records", "add", "--serial", "S"} << 2 << "four entries";
+    const QString tomorrow = QDate::currentDate().addDays(1).toString(Qt::ISODate);
+    QTest::newRow("received on no date")
+        << addArgs("SN", {"--received", "2026-02-30"}) << 1 << "received is no date";
+    QTest::newRow("received after the calibration")
+        << addArgs("SN", {"--received", tomorrow}) << 1 << "received on " + tomorrow;
+    QTest::newRow("a tolerance source of its own")
+        << addArgs("SN", {"--tolerance", "0.1", "--tolerance-source", "guess"}) << 1
+        << "is one of manufacturer, customer, standard";
+    QTest::newRow("a tolerance source without a tolerance")
+        << addArgs("SN", {"--tolerance-source", "customer"}) << 1 << "needs a tolerance";
+    QTest::newRow("a condition of two lines")
+        << addArgs("SN", {"--condition", "bent\nprobe"}) << 1 << "condition on receipt";
+    QTest::newRow("a location that turns text around")
+        << addArgs("SN", {"--location", "Hall \u202EB"}) << 1 << "The location";
 }
 
 // Refused with the reason, and nothing saved.

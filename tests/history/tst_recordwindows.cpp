@@ -162,6 +162,7 @@ private slots:
     void checkTakesTheRegistersReference();
     void checkHoldsResultsAgainstTheScope();
     void historyIssuesWithoutTheClaim();
+    void receiptFieldsAreKept();
     void historyOpensOnceWithCtrlH();
     void historyFiltersBySerialAndExportsShownRows();
     void certificateOfTheSelectedRecord();
@@ -684,6 +685,39 @@ void TestRecordWindows::historyIssuesAndTracesReferences()
     QVERIFY(QTest::qWaitFor([&] { return !history->isWritingCertificate(); }, 20000));
     text = QString::fromUtf8(run("pdftotext", {"-layout", fileNames_->answer, "-"}));
     QVERIFY2(text.contains(number + " (Copy)"), qPrintable(text));
+}
+
+// Where, when and in what state, typed in the window, are kept; a day of receipt that is no
+// date is refused with the cursor put in its field.
+void TestRecordWindows::receiptFieldsAreKept()
+{
+    AdjustmentWindow* check = openCheck();
+    fillRecord(check, "SN-RECEIPT");
+    setText(check, "Location", "Plant 3");
+    setText(check, "Received on", "2026-13-01");
+    setText(check, "Condition on receipt", "sheath bent");
+    setText(check, "Deviations from the method", "bath at 99 °C");
+    qobject_cast<QComboBox*>(named(check, "Tolerance source"))->setCurrentText("standard");
+    QVERIFY(showActive(check));
+    QVERIFY(save(check));
+    QCOMPARE(messages_->boxes.size(), 1);
+    QVERIFY2(messages_->boxes[0].text.contains("received is no date"),
+             qPrintable(messages_->boxes[0].text));
+    QCOMPARE(focusOnceActive(check), named(check, "Received on"));
+    const QDate received = QDate::currentDate().addDays(-2);
+    setText(check, "Received on", received.toString(Qt::ISODate));
+    QVERIFY(save(check));
+    QCOMPARE(messages_->boxes.size(), 1);
+    quarvet::records::SqliteRecordStore store(qEnvironmentVariable("XDG_DATA_HOME") +
+                                              "/Quarvet/records.sqlite");
+    QList<Record> saved;
+    QVERIFY(!store.list(QString(), saved).failed());
+    QCOMPARE(saved.size(), 1);
+    QCOMPARE(saved[0].location, QStringLiteral("Plant 3"));
+    QCOMPARE(saved[0].received, received);
+    QCOMPARE(saved[0].condition, QStringLiteral("sheath bent"));
+    QCOMPARE(saved[0].deviations, QStringLiteral("bath at 99 °C"));
+    QCOMPARE(saved[0].toleranceSource, QStringLiteral("standard"));
 }
 
 // An accredited laboratory's Issue... names all that its certificate would lack; issued
