@@ -129,6 +129,13 @@ void drawCertificate(Sheet& sheet, const Record& record, const lab::CertificateS
                                           : QStringLiteral("not issued")));
     if (status.amendment > 0)
         sheet.field(QStringLiteral("Amendment"), amendmentText(status), 1);
+    if (status.amendment > 0 && status.replacedRecord) {
+        const QStringList changes = records::changedFields(*status.replacedRecord, record);
+        sheet.field(QStringLiteral("Changed from certificate %1").arg(status.replaces),
+                    changes.isEmpty() ? QStringLiteral("nothing but the reason")
+                                      : changes.join(QStringLiteral("; ")),
+                    3);
+    }
     if (!record.corrects.isEmpty())
         sheet.field(QStringLiteral("Reason for the correction"), record.correctionReason, 2);
     if (!status.supersededBy.isEmpty())

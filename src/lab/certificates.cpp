@@ -197,8 +197,10 @@ StoreFailure amendmentOf(RecordStore& store, const Record& record, CertificateSt
         // Only certificates issued count: the nearest replaced, the first amended.
         if (issue) {
             ++status.amendment;
-            if (status.replaces.isEmpty())
+            if (status.replaces.isEmpty()) {
                 status.replaces = issue->number;
+                status.replacedRecord = corrected;
+            }
             status.amends = issue->number;
         }
         status.calibrated = corrected->createdUtc.toLocalTime().date();

@@ -65,6 +65,8 @@ struct CertificateStatus {
     QString amends;
     QString replaces;
     QDate calibrated; // the date of calibration: for a correction, the first record's
+    // For an amendment, the record whose certificate it replaces: what it changed is listed.
+    std::optional<records::Record> replacedRecord;
 };
 
 // Everything a record's certificate says beside the record: its issue, the certificate that

@@ -439,4 +439,38 @@ std::span<const Column> recordColumns()
     return columns;
 }
 
+QStringList changedFields(const Record& before, const Record& after)
+{
+    static const QStringList identity{QStringLiteral("id"),
+                                      QStringLiteral("created_utc"),
+                                      QStringLiteral("program_version"),
+                                      QStringLiteral("target1"),
+                                      QStringLiteral("target2"),
+                                      QStringLiteral("indicated1"),
+                                      QStringLiteral("indicated2"),
+                                      QStringLiteral("corrects"),
+                                      QStringLiteral("saved_by"),
+                                      QStringLiteral("previous_hash"),
+                                      QStringLiteral("hash"),
+                                      QStringLiteral("correction_reason")};
+    const auto shown = [](const QVariant& value) {
+        const QString text = value.toString();
+        return value.isNull() || text.isEmpty() ? QStringLiteral("(none)") : text;
+    };
+    QStringList changes;
+    for (const Column& column : recordColumns()) {
+        if (identity.contains(QLatin1String(column.name)))
+            continue;
+        const QString name = QLatin1String(column.exported);
+        const QVariant was = column.exportedValue(before);
+        const QVariant is = column.exportedValue(after);
+        if (shown(was) == shown(is))
+            continue;
+        changes << (name.endsWith(QLatin1String("_points"))
+                        ? name + QStringLiteral(": changed")
+                        : QStringLiteral("%1: %2 → %3").arg(name, shown(was), shown(is)));
+    }
+    return changes;
+}
+
 } // namespace quarvet::records

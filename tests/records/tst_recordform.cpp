@@ -1,6 +1,7 @@
 // The refusals of the record form, each with the field it names, what is wrong and the very
 // sentence the adjustment window and `quarvet-cli records add` show for it.
 #include "messages/messages.h"
+#include "records/columns.h"
 #include "records/recordform.h"
 
 #include <QTest>
@@ -79,6 +80,8 @@ private slots:
     void windowRefusalsAreSaid_data();
     void windowRefusalsAreSaid();
     void setUpKeptAndGivenBack();
+    void amendmentListsWhatChanged_data();
+    void amendmentListsWhatChanged();
 };
 
 // The window and the command line keep a budget's set-up through one conversion, and the
@@ -273,4 +276,49 @@ void TestRecordForm::windowRefusalsAreSaid()
 }
 
 QTEST_GUILESS_MAIN(TestRecordForm)
+void TestRecordForm::amendmentListsWhatChanged_data()
+{
+    QTest::addColumn<QString>("what");
+    QTest::addColumn<QStringList>("changes");
+    QTest::newRow("nothing") << "nothing" << QStringList{};
+    QTest::newRow("a name") << "serial" << QStringList{"serial: SN-1 → SN-2"};
+    QTest::newRow("a value given where there was none")
+        << "ambient" << QStringList{"ambient: (none) → 23.5"};
+    QTest::newRow("a value taken away") << "customer" << QStringList{"customer: Big Co → (none)"};
+    QTest::newRow("results: said changed, not spelt out")
+        << "points" << QStringList{"as_left_points: changed"};
+    // Its identity, its place in the chain and its own reason are what any correction has.
+    QTest::newRow("identity and chain") << "identity" << QStringList{};
+}
+
+// An amendment says, field by field, what it changed of the certificate it replaces.
+void TestRecordForm::amendmentListsWhatChanged()
+{
+    QFETCH(QString, what);
+    QFETCH(QStringList, changes);
+    Record before;
+    before.serial = QStringLiteral("SN-1");
+    before.customer = QStringLiteral("Big Co");
+    before.setUp = quarvet::records::BudgetSetUp{};
+    before.asLeftPoints = QStringLiteral("target=0 readings=0.03 uc=0.01 nuEff=inf k=2 U=0.021 "
+                                         "verdict=Pass");
+    Record after = before;
+    if (what == "serial")
+        after.serial = QStringLiteral("SN-2");
+    else if (what == "ambient")
+        after.ambient = 23.5;
+    else if (what == "customer")
+        after.customer.clear();
+    else if (what == "points")
+        after.asLeftPoints.replace(QStringLiteral("0.03"), QStringLiteral("0.04"));
+    else if (what == "identity") {
+        after.id = QStringLiteral("another");
+        after.createdUtc = QDateTime::currentDateTimeUtc();
+        after.corrects = QStringLiteral("before");
+        after.correctionReason = QStringLiteral("typo");
+        after.hash = after.previousHash = after.savedBy = QStringLiteral("x");
+    }
+    QCOMPARE(quarvet::records::changedFields(before, after), changes);
+}
+
 #include "tst_recordform.moc"
