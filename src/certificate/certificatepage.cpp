@@ -283,19 +283,6 @@ void drawReadings(Sheet& sheet, const Record& record)
     drawTyped(sheet, record);
 }
 
-// "÷ 2" for the reference, "√3" for a half-width, "2√3" for the resolution's ± r/2.
-QString divisorText(const calc::Component& component)
-{
-    const double root3 = std::sqrt(3.0);
-    if (component.distribution == calc::Distribution::Rectangular &&
-        std::abs(component.divisor - root3) < 1e-12)
-        return QStringLiteral("√3");
-    if (component.distribution == calc::Distribution::Rectangular &&
-        std::abs(component.divisor - 2 * root3) < 1e-12)
-        return QStringLiteral("2√3");
-    return number(component.divisor);
-}
-
 // Each result with its expanded uncertainty and coverage factor, as found and as left; the
 // rows past the first page's go on the pages after it.
 void drawResults(Sheet& sheet, const Record& record, std::vector<QStringList>& further)
@@ -319,53 +306,6 @@ void drawResults(Sheet& sheet, const Record& record, std::vector<QStringList>& f
                      .arg(error(record.predictedErrors[0]), error(record.predictedErrors[1])),
                  2);
     drawTyped(sheet, record);
-}
-
-// The set-up's components, the same at every point; the readings' own spread is added at a
-// point read more than once.
-void drawBudget(Sheet& sheet, const Record& record)
-{
-    const records::BudgetSetUp& setUp = *record.setUp;
-    const double oneReading = 0.0;
-    const calc::Budget budget = calc::budgetOf({record.referenceUncertainty,
-                                                setUp.referenceK,
-                                                setUp.drift,
-                                                setUp.resolution,
-                                                setUp.uniformity,
-                                                setUp.stability,
-                                                {},
-                                                setUp.pooled},
-                                               std::span<const double>(&oneReading, 1));
-    sheet.heading(QStringLiteral("Uncertainty budget (°C, sensitivity coefficients 1)"));
-    // One column a component, so that the budget takes three lines of the page.
-    const double first = 80.0;
-    std::vector<Column> columns{{QString(), first}};
-    QStringList inputs{QStringLiteral("Input")};
-    QStringList uncertainties{QStringLiteral("u")};
-    const double width = (contentWidth - first) / std::max<double>(budget.components.size(), 1);
-    for (const calc::Component& component : budget.components) {
-        const QString name = QString::fromStdString(component.name);
-        columns.push_back({component.distribution == calc::Distribution::TypeA
-                               ? name
-                               : QStringLiteral("%1 (%2, ÷ %3)")
-                                     .arg(name,
-                                          component.distribution == calc::Distribution::Normal
-                                              ? QStringLiteral("normal")
-                                              : QStringLiteral("rectangular"),
-                                          divisorText(component)),
-                           width, Qt::AlignRight});
-        inputs << number(component.input);
-        uncertainties << QString::number(component.u, 'g', 3);
-    }
-    sheet.table(columns, {inputs, uncertainties});
-    QString repeatability = QStringLiteral(
-        "At a point read n ≥ 2 times, the readings' standard deviation s adds s / √n with n − 1 "
-        "degrees of freedom (Type A): u_c and ν_eff of each result are in the results above.");
-    if (setUp.pooled)
-        repeatability += QStringLiteral(" A point read once takes the laboratory's pooled "
-                                        "standard deviation of single readings, %1 with ν = %2.")
-                             .arg(number(setUp.pooled->s), number(setUp.pooled->nu));
-    sheet.remark(repeatability, 2);
 }
 
 // A coefficient code and what it stands for: the signed 16-bit number it holds, scaled.
@@ -403,11 +343,11 @@ void drawCoefficients(Sheet& sheet, const Record& record)
                      codeCells(record.slopeCode, true) + codeCells(record.offsetCode, false)});
 }
 
-// Where the tolerance comes from, after it: " (manufacturer's specification)".
+// Where the tolerance comes from, after it: " (manufacturer's stated limits)".
 QString toleranceSourceText(const QString& source)
 {
     if (source == QLatin1String("manufacturer"))
-        return QStringLiteral(" (manufacturer's specification)");
+        return QStringLiteral(" (manufacturer's stated limits)");
     if (source == QLatin1String("customer"))
         return QStringLiteral(" (customer's requirement)");
     if (source == QLatin1String("standard"))
@@ -481,8 +421,9 @@ adjust::ErrorPlotData plotData(const Record& record)
 }
 
 // The plot takes what the note leaves of the room above the signatures, within its bounds;
-// the note is fitted first so that a long one shrinks rather than the plot vanishing.
-void drawPlotAndNote(Sheet& sheet, const Record& record)
+// the note is fitted first so that a long one shrinks rather than the plot vanishing. False
+// when the page has no room for a plot worth reading: it then goes on a page of its own.
+bool drawPlotAndNote(Sheet& sheet, const Record& record)
 {
     const double room = sheet.signatureTop() - 6.0 - sheet.y() - 2 * sheet.headingHeight();
     const double noteRoom =
@@ -490,15 +431,15 @@ void drawPlotAndNote(Sheet& sheet, const Record& record)
     const FittedText note =
         sheet.fit(PageText(record.note.isEmpty() ? QStringLiteral("none") : record.note, true),
                   textPoints, contentWidth, noteRoom);
-    // A plot squeezed to nothing says nothing: left out, with its heading, when the page has
-    // no room for one worth reading.
     const double plotRoom = std::clamp(room - sheet.heightOf(note), 0.0, plotMaximum);
-    if (plotRoom >= plotMinimum / 2) {
+    const bool plotted = plotRoom >= plotMinimum / 2;
+    if (plotted) {
         sheet.heading(QStringLiteral("Error plot"));
         sheet.plot(plotData(record), plotRoom);
     }
     sheet.heading(QStringLiteral("Note"));
     sheet.block(note);
+    return plotted;
 }
 
 } // namespace
@@ -532,18 +473,47 @@ QString footerText(const lab::CertificateStatus& status, int page, int pages)
 // Results past the first page's, so many a page.
 constexpr qsizetype rowsPerPage = 40;
 
-void drawFurtherPages(Sheet& sheet, const std::vector<QStringList>& further,
-                      const lab::CertificateStatus& status, int pages)
+// What every page ends with: the signatures after the last results on the last page, the
+// draft's mark, and the footer.
+void endPage(Sheet& sheet, const Record& record, const lab::CertificateStatus& status, int page,
+             int pages)
 {
-    for (int page = 2; page <= pages; ++page) {
-        if (!sheet.newPage())
+    if (page == pages)
+        sheet.signatures(signers(record, status));
+    if (!status.issue)
+        sheet.draftMark();
+    sheet.footer(footerText(status, page, pages));
+}
+
+// A page after the first: headed with what it belongs to, so that a page on its own is known.
+bool continuationPage(Sheet& sheet, const lab::CertificateStatus& status)
+{
+    if (!sheet.newPage())
+        return false;
+    sheet.header(QStringLiteral("Calibration certificate"),
+                 {labLines(status).first(), QStringLiteral("Certificate ") + numberText(status)});
+    return true;
+}
+
+// The results past the first page's, then the plot where the first page had no room for it.
+void drawFurtherPages(Sheet& sheet, const Record& record, const std::vector<QStringList>& further,
+                      bool plotMoved, const lab::CertificateStatus& status, int pages)
+{
+    const int resultPages = pages - 1 - (plotMoved ? 1 : 0);
+    for (int page = 2; page <= 1 + resultPages; ++page) {
+        if (!continuationPage(sheet, status))
             return;
         sheet.heading(QStringLiteral("Results (°C), continued"));
         const auto from = static_cast<qsizetype>(page - 2) * rowsPerPage;
         const auto to = std::min<qsizetype>(from + rowsPerPage, further.size());
         sheet.table(resultColumns(),
                     std::vector<QStringList>(further.begin() + from, further.begin() + to));
-        sheet.footer(footerText(status, page, pages));
+        endPage(sheet, record, status, page, pages);
+    }
+    if (plotMoved && continuationPage(sheet, status)) {
+        sheet.heading(QStringLiteral("Error plot"));
+        sheet.plot(plotData(record), plotMaximum);
+        endPage(sheet, record, status, pages, pages);
     }
 }
 
@@ -568,13 +538,13 @@ void drawCertificatePage(QPainter& painter, const Record& record, const QString&
     drawVerification(sheet, record);
     drawStatements(sheet, status.lab);
     drawRecord(sheet, record, chainHead);
-    drawPlotAndNote(sheet, record);
-    sheet.signatures(signers(record, status));
+    const bool plotMoved = !drawPlotAndNote(sheet, record);
     const int pages =
         1 +
-        static_cast<int>((static_cast<qsizetype>(further.size()) + rowsPerPage - 1) / rowsPerPage);
-    sheet.footer(footerText(status, 1, pages));
-    drawFurtherPages(sheet, further, status, pages);
+        static_cast<int>((static_cast<qsizetype>(further.size()) + rowsPerPage - 1) / rowsPerPage) +
+        (plotMoved ? 1 : 0);
+    endPage(sheet, record, status, 1, pages);
+    drawFurtherPages(sheet, record, further, plotMoved, status, pages);
 }
 
 } // namespace quarvet::certificate

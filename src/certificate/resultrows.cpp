@@ -26,6 +26,19 @@ double meanOf(const QList<double>& readings)
 
 namespace {
 
+// "÷ 2" for the reference, "√3" for a half-width, "2√3" for the resolution's ± r/2.
+QString divisorText(const calc::Component& component)
+{
+    const double root3 = std::sqrt(3.0);
+    if (component.distribution == calc::Distribution::Rectangular &&
+        std::abs(component.divisor - root3) < 1e-12)
+        return QStringLiteral("√3");
+    if (component.distribution == calc::Distribution::Rectangular &&
+        std::abs(component.divisor - 2 * root3) < 1e-12)
+        return QStringLiteral("2√3");
+    return number(component.divisor);
+}
+
 // A result as reported, to the decimal place of its U.
 QString rounded(double value, double U)
 {
@@ -118,6 +131,53 @@ QString marksRemark(const Record& record)
         said << QStringLiteral("R") + QLatin1String(messages::outsideScopeNote).mid(1) +
                     QLatin1Char('.');
     return said.join(QLatin1Char(' '));
+}
+
+// The set-up's components, the same at every point; the readings' own spread is added at a
+// point read more than once.
+void drawBudget(Sheet& sheet, const Record& record)
+{
+    const records::BudgetSetUp& setUp = *record.setUp;
+    const double oneReading = 0.0;
+    const calc::Budget budget = calc::budgetOf({record.referenceUncertainty,
+                                                setUp.referenceK,
+                                                setUp.drift,
+                                                setUp.resolution,
+                                                setUp.uniformity,
+                                                setUp.stability,
+                                                {},
+                                                setUp.pooled},
+                                               std::span<const double>(&oneReading, 1));
+    sheet.heading(QStringLiteral("Uncertainty budget (°C, sensitivity coefficients 1)"));
+    // One column a component, so that the budget takes three lines of the page.
+    const double first = 80.0;
+    std::vector<Column> columns{{QString(), first}};
+    QStringList inputs{QStringLiteral("Input")};
+    QStringList uncertainties{QStringLiteral("u")};
+    const double width = (contentWidth - first) / std::max<double>(budget.components.size(), 1);
+    for (const calc::Component& component : budget.components) {
+        const QString name = QString::fromStdString(component.name);
+        columns.push_back({component.distribution == calc::Distribution::TypeA
+                               ? name
+                               : QStringLiteral("%1 (%2, ÷ %3)")
+                                     .arg(name,
+                                          component.distribution == calc::Distribution::Normal
+                                              ? QStringLiteral("normal")
+                                              : QStringLiteral("rectangular"),
+                                          divisorText(component)),
+                           width, Qt::AlignRight});
+        inputs << number(component.input);
+        uncertainties << QString::number(component.u, 'g', 3);
+    }
+    sheet.table(columns, {inputs, uncertainties});
+    QString repeatability = QStringLiteral(
+        "At a point read n ≥ 2 times, the readings' standard deviation s adds s / √n with n − 1 "
+        "degrees of freedom (Type A): u_c and ν_eff of each result are in the results above.");
+    if (setUp.pooled)
+        repeatability += QStringLiteral(" A point read once takes the laboratory's pooled "
+                                        "standard deviation of single readings, %1 with ν = %2.")
+                             .arg(number(setUp.pooled->s), number(setUp.pooled->nu));
+    sheet.remark(repeatability, setUp.pooled ? 2 : 1);
 }
 
 } // namespace quarvet::certificate

@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QPagedPaintDevice>
 #include <QPainter>
+#include <QPainterPath>
 #include <QSvgRenderer>
 
 #include <algorithm>
@@ -16,13 +17,14 @@ namespace {
 
 constexpr double labelWidth = 150.0;
 constexpr double columnGap = 8.0;
-constexpr double rowGap = 1.5;
+constexpr double rowGap = 1.2;
 constexpr double cellPadding = 2.5;
 
 const QColor inkColour(20, 20, 20);
 const QColor quietColour(85, 85, 85);
 const QColor ruleColour(160, 160, 160);
 const QColor shadeColour(232, 232, 232);
+const QColor draftColour(200, 0, 0, 50);
 
 } // namespace
 
@@ -279,6 +281,26 @@ void Sheet::footer(const QString& text)
     const double top = pageHeight - marginBottom + 4.0;
     draw(fit(PageText(text), 6.5, contentWidth, 10.0), marginLeft, top, contentWidth,
          Qt::AlignRight);
+}
+
+void Sheet::draftMark()
+{
+    // Drawn as outlines, not as text: a reader copying the page's text gets the page's words,
+    // not "DRAFT" cut into them.
+    QFont font = painter_.font();
+    font.setBold(true);
+    font.setPixelSize(static_cast<int>(u(110.0)));
+    QPainterPath outline;
+    outline.addText(0, 0, font, QStringLiteral("DRAFT"));
+    const QRectF bounds = outline.boundingRect();
+    painter_.save();
+    painter_.translate(u(pageWidth / 2), u(pageHeight / 2));
+    painter_.rotate(-50.0);
+    painter_.translate(-bounds.center());
+    painter_.setPen(Qt::NoPen);
+    painter_.setBrush(draftColour);
+    painter_.drawPath(outline);
+    painter_.restore();
 }
 
 bool Sheet::newPage()

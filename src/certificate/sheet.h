@@ -72,6 +72,8 @@ public:
     void signatures(const std::vector<std::pair<QString, QString>>& signers);
     // The line at the very foot of every page: what the page is and where it stands.
     void footer(const QString& text);
+    // "DRAFT" across the page, faint behind what is on it: a page no one may take as issued.
+    void draftMark();
     // Goes on to a new page of the document; false when the device has no further pages.
     bool newPage();
 

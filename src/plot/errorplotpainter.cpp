@@ -68,16 +68,23 @@ std::optional<std::pair<Span, Span>> spansOf(const ErrorPlotData& data)
     return std::pair{temperatures, errors};
 }
 
-// The plot's frame, the error range at its left and what the colours stand for below it.
-void drawFrame(QPainter& painter, const QRectF& outer, const QRectF& area, const Span& errors,
-               const QColor& ink)
+// The plot's frame, the error range at its left, the temperature range below it and what the
+// colours stand for under that.
+void drawFrame(QPainter& painter, const QRectF& outer, const QRectF& area,
+               const std::pair<Span, Span>& spans, const QColor& ink)
 {
+    const auto& [temperatures, errors] = spans;
     painter.setPen(QPen(ink, 1));
     painter.drawRect(area);
     painter.drawText(QRectF(outer.left(), area.top(), 36, 16), Qt::AlignRight,
                      QString::number(errors.high, 'g', 2));
     painter.drawText(QRectF(outer.left(), area.bottom() - 16, 36, 16), Qt::AlignRight,
                      QString::number(errors.low, 'g', 2));
+    // The temperature axis: its two ends, and what it measures between them.
+    const QRectF axis(area.left(), area.bottom() + 2, area.width(), 14);
+    painter.drawText(axis, Qt::AlignLeft, QString::number(temperatures.low, 'g', 6));
+    painter.drawText(axis, Qt::AlignHCenter, QStringLiteral("temperature (°C)"));
+    painter.drawText(axis, Qt::AlignRight, QString::number(temperatures.high, 'g', 6));
     // What the colours stand for, within the plot's width: smaller type first, then cut.
     const QString legend = QStringLiteral("error (°C) against temperature: as found (red), as "
                                           "left (blue), verification (black), ±tolerance (green)");
@@ -89,7 +96,7 @@ void drawFrame(QPainter& painter, const QRectF& outer, const QRectF& area, const
         painter.setFont(font);
     }
     painter.drawText(
-        QRectF(area.left(), area.bottom() + 4, area.width(), 18), Qt::AlignHCenter,
+        QRectF(area.left(), area.bottom() + 16, area.width(), 18), Qt::AlignHCenter,
         painter.fontMetrics().elidedText(legend, Qt::ElideRight, static_cast<int>(area.width())));
     painter.restore();
 }
@@ -98,7 +105,7 @@ void drawPlot(QPainter& painter, const QRectF& outer, const ErrorPlotData& data,
               const std::pair<Span, Span>& spans, const QColor& ink)
 {
     const auto& [temperatures, errors] = spans;
-    const QRectF area = outer.adjusted(40, 10, -10, -24);
+    const QRectF area = outer.adjusted(40, 10, -10, -36);
     const auto place = [&](QPointF point) {
         const double x = (point.x() - temperatures.low) / (temperatures.high - temperatures.low);
         const double y = (point.y() - errors.low) / (errors.high - errors.low);
@@ -109,7 +116,7 @@ void drawPlot(QPainter& painter, const QRectF& outer, const ErrorPlotData& data,
         const QPointF bottom = place({temperatures.high, -*tolerance});
         painter.fillRect(QRectF(top, bottom), QColor(0, 160, 0, 40));
     }
-    drawFrame(painter, outer, area, errors, ink);
+    drawFrame(painter, outer, area, spans, ink);
     painter.drawLine(place({temperatures.low, 0}), place({temperatures.high, 0}));
     const auto drawSeries = [&](const std::vector<QPointF>& points, QColor colour, bool joined) {
         painter.setPen(QPen(colour, 2));

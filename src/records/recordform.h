@@ -84,7 +84,7 @@ struct Composition {
 Composition composeRecord(const RecordInput& input, const QDate& today, const QDateTime& nowUtc,
                           const QString& newId);
 
-// Where a tolerance comes from, as a record keeps it: the manufacturer's specification, the
+// Where a tolerance comes from, as a record keeps it: the manufacturer's stated limits, the
 // customer's requirement, or a standard.
 const QStringList& toleranceSources();
 

@@ -74,6 +74,7 @@ private slots:
     void failedWriteKeepsTheOldFile();
     void issuedCertificateSaysAll_data();
     void issuedCertificateSaysAll();
+    void draftIsMarkedOnEveryPage();
 
 private:
     QTemporaryDir dir_;
@@ -133,7 +134,7 @@ void TestCertificate::everyValueOnOnePage_data()
                        "Item received 2025-03-10",
                        "Condition on receipt probe sheath bent",
                        "Deviations from the method bath at 99 °C, not 100 °C",
-                       "Tolerance ± 0.1 °C (manufacturer's specification)",
+                       "Tolerance ± 0.1 °C (manufacturer's stated limits)",
                        "Chain head when written " + QString(64, 'c'),
                        "Ambient temperature 23.4 °C",
                        "Identifier PT100-REF-7",
@@ -153,7 +154,8 @@ void TestCertificate::everyValueOnOnePage_data()
                        "Uncertainty uncertainty not evaluated",
                        "Probe cleaned before the run; drift checked.",
                        "Authorised by: not issued",
-                       "as found (red)"}
+                       "as found (red)",
+                       "temperature (°C)"}
         << QStringList{"not recorded", "not verified", "As left", "Results"} << 0;
 
     // Each result with its U and k, as found and as left; the budget; both statements.
@@ -402,6 +404,47 @@ void TestCertificate::failedWriteKeepsTheOldFile()
     QVERIFY(contentOf(path).trimmed().endsWith("%%EOF"));
 }
 
+// A draft is marked across every page, so that no page of it passes for an issued one; an
+// issued certificate carries no mark. Read from the pages as drawn, on a page of results that
+// has no plot in red of its own.
+void TestCertificate::draftIsMarkedOnEveryPage()
+{
+    Record record = quarvet::test::evaluatedRecord();
+    QList<quarvet::records::PointResult> left = quarvet::records::readPoints(record.asLeftPoints);
+    for (int n = 0; n < 40; ++n)
+        left << quarvet::records::PointResult{
+            200.0 + n, {200.0 + n}, 0.01, 1e9, 2, 0.021, QStringLiteral("Pass"), {}};
+    record.asLeftPoints = quarvet::records::pointsText(left);
+    const auto reddish = [&](const QString& pdf) {
+        const QString images = dir_.filePath(QFileInfo(pdf).baseName());
+        QDir().mkpath(images);
+        run("pdftoppm", {"-r", "20", "-f", "2", "-l", "2", "-png", pdf, images + "/page"});
+        const QImage page(images + '/' + filesIn(images).value(0));
+        int count = 0;
+        for (int y = 0; y < page.height(); ++y)
+            for (int x = 0; x < page.width(); ++x) {
+                const QColor c = page.pixelColor(x, y);
+                count += c.red() > c.green() + 20 ? 1 : 0;
+            }
+        return count;
+    };
+    const QString draft = dir_.filePath(QStringLiteral("draft-mark.pdf"));
+    QVERIFY(writeCertificate(chained(record), draft).isEmpty());
+    QVERIFY(reddish(draft) > 50);
+    quarvet::lab::CertificateStatus status;
+    status.issue = quarvet::lab::CertificateIssue{1,
+                                                  QStringLiteral("QL-1"),
+                                                  record.id,
+                                                  QDateTime::currentDateTimeUtc(),
+                                                  QStringLiteral("A"),
+                                                  QStringLiteral("B"),
+                                                  {},
+                                                  {}};
+    const QString issued = dir_.filePath(QStringLiteral("issued-mark.pdf"));
+    QVERIFY(writeCertificate(chained(record), issued, {}, QString(64, 'c'), status).isEmpty());
+    QCOMPARE(reddish(issued), 0);
+}
+
 QTEST_MAIN(TestCertificate)
 #include "tst_certificate.moc"
 
@@ -409,13 +452,15 @@ void TestCertificate::issuedCertificateSaysAll_data()
 {
     QTest::addColumn<int>("asLeftPoints"); // besides the two of the evaluated record
     QTest::addColumn<QStringList>("pages");
-    QTest::newRow("two points with verification: one page")
-        << 0 << QStringList{"Page 1 of 1 · End of certificate"};
-    // 44 results: 8 on the first page, 36 on the second.
+    // So full a first page has no room for the plot: it goes on a page of its own, never left
+    // out.
+    QTest::newRow("two points with verification: the plot on the next page")
+        << 0 << QStringList{"Page 1 of 2", "Error plot", "Page 2 of 2 · End of certificate"};
+    // 44 results: 8 on the first page, 36 on the second, then the plot.
     QTest::newRow("forty points more: numbered pages")
         << 40
-        << QStringList{"Page 1 of 2", "Results (°C), continued",
-                       "Page 2 of 2 · End of certificate"};
+        << QStringList{"Page 1 of 3", "Results (°C), continued", "Page 2 of 3",
+                       "Page 3 of 3 · End of certificate"};
 }
 
 // An issued certificate of a fully filled record says everything an accredited lab's must:
@@ -502,6 +547,16 @@ void TestCertificate::issuedCertificateSaysAll()
              1);
     const QString info = run("pdfinfo", {pdf});
     QVERIFY2(info.contains(
-                 QRegularExpression(QStringLiteral("Pages:\\s+%1\\n").arg(asLeftPoints ? 2 : 1))),
+                 QRegularExpression(QStringLiteral("Pages:\\s+%1\\n").arg(asLeftPoints ? 3 : 2))),
              qPrintable(info));
+    // Every page says what it belongs to; the signatures stand after the last results.
+    const QStringList each = run("pdftotext", {"-layout", "-enc", "UTF-8", pdf, "-"})
+                                 .split(QLatin1Char('\f'), Qt::SkipEmptyParts);
+    QCOMPARE(each.size(), asLeftPoints ? 3 : 2);
+    for (qsizetype page = 0; page < each.size(); ++page) {
+        for (const char* said :
+             {"Calibration certificate", "Quarvet Calibration Lab", "QL-2026-00007"})
+            QVERIFY2(each[page].contains(said), qPrintable(each[page]));
+        QCOMPARE(each[page].contains("Authorised by"), page + 1 == each.size());
+    }
 }
