@@ -188,46 +188,29 @@ void RecordFields::offer(const QStringList& customers, const QString& method,
 
 QWidget* RecordFields::fieldFor(records::RecordField field) const
 {
-    switch (field) {
-    case records::RecordField::Type:
-        return type_;
-    case records::RecordField::Serial:
-        return serial_;
-    case records::RecordField::DisplayLine:
-        return line_;
-    case records::RecordField::Technician:
-        return technician_;
-    case records::RecordField::Reference:
-        return reference_;
-    case records::RecordField::ReferenceDue:
-        return referenceDue_;
-    case records::RecordField::Ambient:
-        return ambient_;
-    case records::RecordField::Note:
-        return note_;
-    case records::RecordField::Customer:
-        return customer_;
-    case records::RecordField::CustomerAddress:
-        return customerAddress_;
-    case records::RecordField::Description:
-        return description_;
-    case records::RecordField::Method:
-        return method_;
-    case records::RecordField::Reason:
-        return reason_;
-    case records::RecordField::Location:
-        return location_;
-    case records::RecordField::Received:
-        return received_;
-    case records::RecordField::Condition:
-        return condition_;
-    case records::RecordField::Deviations:
-        return deviations_;
-    case records::RecordField::ToleranceSource:
-        return toleranceSource_;
-    default:
-        return nullptr;
-    }
+    using F = records::RecordField;
+    const std::pair<F, QWidget*> fields[] = {{F::Type, type_},
+                                             {F::Serial, serial_},
+                                             {F::DisplayLine, line_},
+                                             {F::Technician, technician_},
+                                             {F::Reference, reference_},
+                                             {F::ReferenceDue, referenceDue_},
+                                             {F::Ambient, ambient_},
+                                             {F::Note, note_},
+                                             {F::Customer, customer_},
+                                             {F::CustomerAddress, customerAddress_},
+                                             {F::Description, description_},
+                                             {F::Method, method_},
+                                             {F::Reason, reason_},
+                                             {F::Location, location_},
+                                             {F::Received, received_},
+                                             {F::Condition, condition_},
+                                             {F::Deviations, deviations_},
+                                             {F::ToleranceSource, toleranceSource_}};
+    for (const auto& [named, widget] : fields)
+        if (named == field)
+            return widget;
+    return nullptr;
 }
 
 } // namespace quarvet::adjust

@@ -119,6 +119,21 @@ void drawReceipt(Sheet& sheet, const Record& record)
 }
 
 // Its number and dates, for whom, of what, by which method.
+// What an amendment amends and replaces, and what it changed of the certificate it replaces.
+void drawAmendment(Sheet& sheet, const Record& record, const lab::CertificateStatus& status)
+{
+    if (status.amendment == 0)
+        return;
+    sheet.field(QStringLiteral("Amendment"), amendmentText(status), 1);
+    if (!status.replacedRecord)
+        return;
+    const QStringList changes = records::changedFields(*status.replacedRecord, record);
+    sheet.field(QStringLiteral("Changed from certificate %1").arg(status.replaces),
+                changes.isEmpty() ? QStringLiteral("nothing but the reason")
+                                  : changes.join(QStringLiteral("; ")),
+                3);
+}
+
 void drawCertificate(Sheet& sheet, const Record& record, const lab::CertificateStatus& status)
 {
     const QDate calibrated =
@@ -127,15 +142,7 @@ void drawCertificate(Sheet& sheet, const Record& record, const lab::CertificateS
                     QStringLiteral("Date of issue"),
                     PageText(status.issue ? dateText(status.issue->issuedUtc.toLocalTime().date())
                                           : QStringLiteral("not issued")));
-    if (status.amendment > 0)
-        sheet.field(QStringLiteral("Amendment"), amendmentText(status), 1);
-    if (status.amendment > 0 && status.replacedRecord) {
-        const QStringList changes = records::changedFields(*status.replacedRecord, record);
-        sheet.field(QStringLiteral("Changed from certificate %1").arg(status.replaces),
-                    changes.isEmpty() ? QStringLiteral("nothing but the reason")
-                                      : changes.join(QStringLiteral("; ")),
-                    3);
-    }
+    drawAmendment(sheet, record, status);
     if (!record.corrects.isEmpty())
         sheet.field(QStringLiteral("Reason for the correction"), record.correctionReason, 2);
     if (!status.supersededBy.isEmpty())

@@ -135,6 +135,39 @@ QString marksRemark(const Record& record)
 
 // The set-up's components, the same at every point; the readings' own spread is added at a
 // point read more than once.
+namespace {
+
+// A component's name with its distribution and divisor; a Type A term's name says it all.
+QString componentTitle(const calc::Component& component)
+{
+    const QString name = QString::fromStdString(component.name);
+    if (component.distribution == calc::Distribution::TypeA)
+        return name;
+    return QStringLiteral("%1 (%2, ÷ %3)")
+        .arg(name,
+             component.distribution == calc::Distribution::Normal ? QStringLiteral("normal")
+                                                                  : QStringLiteral("rectangular"),
+             divisorText(component));
+}
+
+// One column a component, so that the budget takes three lines of the page.
+void drawComponents(Sheet& sheet, const calc::Budget& budget)
+{
+    const double first = 80.0;
+    std::vector<Column> columns{{QString(), first}};
+    QStringList inputs{QStringLiteral("Input")};
+    QStringList uncertainties{QStringLiteral("u")};
+    const double width = (contentWidth - first) / std::max<double>(budget.components.size(), 1);
+    for (const calc::Component& component : budget.components) {
+        columns.push_back({componentTitle(component), width, Qt::AlignRight});
+        inputs << number(component.input);
+        uncertainties << QString::number(component.u, 'g', 3);
+    }
+    sheet.table(columns, {inputs, uncertainties});
+}
+
+} // namespace
+
 void drawBudget(Sheet& sheet, const Record& record)
 {
     const records::BudgetSetUp& setUp = *record.setUp;
@@ -149,27 +182,7 @@ void drawBudget(Sheet& sheet, const Record& record)
                                                 setUp.pooled},
                                                std::span<const double>(&oneReading, 1));
     sheet.heading(QStringLiteral("Uncertainty budget (°C, sensitivity coefficients 1)"));
-    // One column a component, so that the budget takes three lines of the page.
-    const double first = 80.0;
-    std::vector<Column> columns{{QString(), first}};
-    QStringList inputs{QStringLiteral("Input")};
-    QStringList uncertainties{QStringLiteral("u")};
-    const double width = (contentWidth - first) / std::max<double>(budget.components.size(), 1);
-    for (const calc::Component& component : budget.components) {
-        const QString name = QString::fromStdString(component.name);
-        columns.push_back({component.distribution == calc::Distribution::TypeA
-                               ? name
-                               : QStringLiteral("%1 (%2, ÷ %3)")
-                                     .arg(name,
-                                          component.distribution == calc::Distribution::Normal
-                                              ? QStringLiteral("normal")
-                                              : QStringLiteral("rectangular"),
-                                          divisorText(component)),
-                           width, Qt::AlignRight});
-        inputs << number(component.input);
-        uncertainties << QString::number(component.u, 'g', 3);
-    }
-    sheet.table(columns, {inputs, uncertainties});
+    drawComponents(sheet, budget);
     QString repeatability = QStringLiteral(
         "At a point read n ≥ 2 times, the readings' standard deviation s adds s / √n with n − 1 "
         "degrees of freedom (Type A): u_c and ν_eff of each result are in the results above.");

@@ -162,6 +162,38 @@ std::optional<IssueWords> issueWords(const std::vector<std::string>& args,
 
 } // namespace
 
+namespace {
+
+// The certificate just issued, written to `file`, and its number on standard output. The
+// number is spent whatever fails after it: each failure says so, so that nobody issues the
+// record again in the belief that it was not.
+int writeIssued(const records::ListedRecord& listed, const std::string& file,
+                const lab::CertificateIssue& issue, RecordsContext& context, Output& io)
+{
+    const std::string issued = "quarvet-cli: certificate " + said(issue.number) + " was issued";
+    lab::CertificateStatus status;
+    bool written = statusOf(listed, context, status, io);
+    if (written) {
+        status.issue = issue;
+        written = writeWithHead(listed.record, file, status, context, io);
+    }
+    if (!written) {
+        io.sayError(issued + "; print it with quarvet-cli records certificate\n");
+        return failure;
+    }
+    try {
+        io.out << said(issue.number) << "\n";
+        io.out.flush();
+    } catch (const WriteFailure&) {
+        io.sayError(issued + " and written to " + calc::printable(file) +
+                    ", but its number could not be written to standard output\n");
+        throw;
+    }
+    return success;
+}
+
+} // namespace
+
 // Issues a record's certificate: the next number from the store, once, with the person who
 // authorises it; the number on the last line.
 int issueCommand(const std::vector<std::string>& args, const std::vector<OptionShape>& shapes,
@@ -192,18 +224,7 @@ int issueCommand(const std::vector<std::string>& args, const std::vector<OptionS
             lab::issueCertificate(context.store, listed->record, issue);
         issued.failed())
         return refusal(messages::storeFault(issued.fault), io);
-    lab::CertificateStatus status;
-    if (!statusOf(*listed, context, status, io))
-        return failure;
-    status.issue = issue;
-    if (!writeWithHead(listed->record, file, status, context, io)) {
-        io.sayError("quarvet-cli: certificate " + said(issue.number) +
-                    " was issued; print it with quarvet-cli records certificate\n");
-        return failure;
-    }
-    io.out << said(issue.number) << "\n";
-    io.out.flush();
-    return success;
+    return writeIssued(*listed, file, issue, context, io);
 }
 
 } // namespace quarvet::cli

@@ -316,46 +316,30 @@ namespace {
 // How a sentence about a record names one of its fields.
 std::string recordFieldName(records::RecordField field)
 {
-    switch (field) {
-    case records::RecordField::Serial:
-        return "The serial number";
-    case records::RecordField::Technician:
-        return "The technician";
-    case records::RecordField::Reference:
-        return "The reference standard";
-    case records::RecordField::Note:
-        return "The note";
-    case records::RecordField::Customer:
-        return "The customer";
-    case records::RecordField::Method:
-        return "The method";
-    case records::RecordField::Reason:
-        return "The reason for the correction";
-    case records::RecordField::CustomerAddress:
-        return "The customer's address";
-    case records::RecordField::Description:
-        return "The item's description";
-    case records::RecordField::Location:
-        return "The location";
-    case records::RecordField::Received:
-        return "The day the item was received";
-    case records::RecordField::Condition:
-        return "The item's condition on receipt";
-    case records::RecordField::Deviations:
-        return "The deviations from the method";
-    case records::RecordField::ToleranceSource:
-        return "The source of the tolerance";
-    case records::RecordField::AuthorisedBy:
-        return "The name of who authorises the certificate";
-    case records::RecordField::Role:
-        return "The role of who authorises the certificate";
-    case records::RecordField::Uncertainty:
-        return "The reference's uncertainty U";
-    case records::RecordField::Ambient:
-        return "The ambient temperature";
-    default:
-        return "The entry";
-    }
+    using F = records::RecordField;
+    static const std::pair<F, const char*> names[] = {
+        {F::Serial, "The serial number"},
+        {F::Technician, "The technician"},
+        {F::Reference, "The reference standard"},
+        {F::Note, "The note"},
+        {F::Customer, "The customer"},
+        {F::Method, "The method"},
+        {F::Reason, "The reason for the correction"},
+        {F::CustomerAddress, "The customer's address"},
+        {F::Description, "The item's description"},
+        {F::Location, "The location"},
+        {F::Received, "The day the item was received"},
+        {F::Condition, "The item's condition on receipt"},
+        {F::Deviations, "The deviations from the method"},
+        {F::ToleranceSource, "The source of the tolerance"},
+        {F::AuthorisedBy, "The name of who authorises the certificate"},
+        {F::Role, "The role of who authorises the certificate"},
+        {F::Uncertainty, "The reference's uncertainty U"},
+        {F::Ambient, "The ambient temperature"}};
+    for (const auto& [named, name] : names)
+        if (named == field)
+            return name;
+    return "The entry";
 }
 
 std::string joined(const std::vector<std::string>& words)
@@ -387,24 +371,34 @@ std::string incomplete(std::size_t point)
 }
 
 // What is wrong with a date or a number of a record.
+// The day of receipt and the tolerance's source.
+std::string receiptRefusal(const records::Refusal& refusal)
+{
+    switch (refusal.kind) {
+    case records::RefusalKind::NotADate:
+        return "The day the item was received is no date (YYYY-MM-DD).";
+    case records::RefusalKind::AfterCalibration:
+        return "The item cannot have been received on " + refusal.given +
+               ", after its calibration.";
+    case records::RefusalKind::NotAChoice:
+        return recordFieldName(refusal.field) + " is one of " + joined(refusal.choices) + ".";
+    case records::RefusalKind::NeedsTolerance:
+        return "A source of the tolerance needs a tolerance.";
+    default:
+        return {};
+    }
+}
+
 std::string valueRefusal(const records::Refusal& refusal)
 {
+    if (refusal.field == records::RecordField::Received ||
+        refusal.field == records::RecordField::ToleranceSource)
+        return receiptRefusal(refusal);
     switch (refusal.kind) {
     case records::RefusalKind::NotAboveZero:
         return "The reference's uncertainty U must be a number above 0.";
     case records::RefusalKind::NotADate:
-        return refusal.field == records::RecordField::Received
-                   ? "The day the item was received is no date (YYYY-MM-DD)."
-                   : "The reference's due date is no date (YYYY-MM-DD).";
-    case records::RefusalKind::AfterCalibration:
-        return "The item cannot have been received on " + refusal.given +
-               ", after its calibration.";
-    case records::RefusalKind::NotAChoice: {
-        std::string choices;
-        for (const std::string& choice : refusal.choices)
-            choices += (choices.empty() ? "" : ", ") + choice;
-        return recordFieldName(refusal.field) + " is one of " + choices + ".";
-    }
+        return "The reference's due date is no date (YYYY-MM-DD).";
     case records::RefusalKind::Passed:
         return "The reference's due date " + refusal.given +
                " has passed: a record made against an overdue reference cannot be saved, and "
@@ -416,9 +410,7 @@ std::string valueRefusal(const records::Refusal& refusal)
     case records::RefusalKind::Unreadable:
         return recordFieldName(refusal.field) + " is not a number.";
     case records::RefusalKind::NeedsTolerance:
-        return refusal.field == records::RecordField::ToleranceSource
-                   ? "A source of the tolerance needs a tolerance."
-                   : "Verification readings need a tolerance to be judged by.";
+        return "Verification readings need a tolerance to be judged by.";
     case records::RefusalKind::Calculation:
         return oneLine(calculationFault(refusal.calculation));
     case records::RefusalKind::Verification:

@@ -612,6 +612,19 @@ void TestRecordCommands::outputThatFailsAfterTheSave()
                            .out.section("\"id\":\"", 1)
                            .section('"', 0, 0);
     QVERIFY(!id.isEmpty() && said.contains(id));
+    // Its issue spends a number whatever the output does: the number is said all the same.
+    const ShellRun issued = runInShell(
+        "cd '" + place.dir.path() + "' && ulimit -f 512 && '" QUARVET_CLI "' records issue " + id +
+            " --by A --role B -o c.pdf" + redirection,
+        environment);
+    QCOMPARE(issued.status, 1);
+    const QString number = QString::number(QDate::currentDate().year()) + "-00001";
+    QVERIFY2(QString::fromUtf8(issued.err)
+                 .contains("certificate " + number +
+                           " was issued and written to c.pdf, but its number could not be "
+                           "written"),
+             qPrintable(QString::fromUtf8(issued.err)));
+    QVERIFY(QFile::exists(place.dir.filePath("c.pdf")));
 }
 
 void TestRecordCommands::malformedUtf8IsRefused()
