@@ -218,25 +218,25 @@ QAction* MainWindow::addCommand(QMenu* menu, const char* name, const QString& te
 
 void MainWindow::createMenus()
 {
-    QMenu* steuerung = menuBar()->addMenu(QStringLiteral("&Controlling"));
-    steuerung->setObjectName(QStringLiteral("Steuerung"));
-    QAction* berechnen = addCommand(steuerung, "Berechnen", QStringLiteral("&Calculate"),
-                                    QKeySequence(Qt::CTRL | Qt::Key_B));
-    QAction* programmende = addCommand(steuerung, "Programmende", QStringLiteral("&End of Program"),
-                                       QKeySequence(Qt::CTRL | Qt::Key_P));
-    QMenu* optionen = menuBar()->addMenu(QStringLiteral("&Options"));
-    optionen->setObjectName(QStringLiteral("Optionen"));
-    QAction* voreinstellungen = addCommand(optionen, "Voreinstellungen", QStringLiteral("&Setup"),
-                                           QKeySequence(Qt::CTRL | Qt::Key_E));
+    QMenu* controlling = menuBar()->addMenu(QStringLiteral("&Controlling"));
+    controlling->setObjectName(QStringLiteral("Steuerung"));
+    QAction* calculating = addCommand(controlling, "Berechnen", QStringLiteral("&Calculate"),
+                                      QKeySequence(Qt::CTRL | Qt::Key_B));
+    QAction* ending = addCommand(controlling, "Programmende", QStringLiteral("&End of Program"),
+                                 QKeySequence(Qt::CTRL | Qt::Key_P));
+    QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
+    options->setObjectName(QStringLiteral("Optionen"));
+    QAction* setup = addCommand(options, "Voreinstellungen", QStringLiteral("&Setup"),
+                                QKeySequence(Qt::CTRL | Qt::Key_E));
     QAction* info =
-        addCommand(optionen, "Info", QStringLiteral("&Info"), QKeySequence(Qt::CTRL | Qt::Key_I));
+        addCommand(options, "Info", QStringLiteral("&Info"), QKeySequence(Qt::CTRL | Qt::Key_I));
 
-    connect(berechnen, &QAction::triggered, this, &MainWindow::calculate);
-    connect(programmende, &QAction::triggered, this, &MainWindow::requestEnd);
-    connect(voreinstellungen, &QAction::triggered, this, &MainWindow::showSetup);
+    connect(calculating, &QAction::triggered, this, &MainWindow::calculate);
+    connect(ending, &QAction::triggered, this, &MainWindow::requestEnd);
+    connect(setup, &QAction::triggered, this, &MainWindow::showSetup);
     connect(info, &QAction::triggered, this, &MainWindow::showAbout);
 
-    connect(addCommand(optionen, "Laboratory", QStringLiteral("&Laboratory..."), QKeySequence()),
+    connect(addCommand(options, "Laboratory", QStringLiteral("&Laboratory..."), QKeySequence()),
             &QAction::triggered, this, &MainWindow::showLaboratory);
     createRecordMenu();
 }

@@ -1,8 +1,7 @@
 #include "historywindow.h"
 
-#include "calc/conformity.h"
-
 #include "certificateactions.h"
+#include "historyfilter.h"
 #include "recordtablemodel.h"
 #include "storetasks.h"
 
@@ -11,14 +10,11 @@
 #include "ui/messageservice.h"
 #include "ui/storecall.h"
 
-#include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
-#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -38,8 +34,6 @@ namespace {
 
 // Enough rows to fill a tall window twice; the next page is read as the view nears its end.
 constexpr int pageSize = 200;
-// Typing a serial number asks the store once, after a pause, not at every key.
-constexpr int filterPauseMilliseconds = 250;
 
 QPushButton* addButton(QWidget* parent, QLayout* layout, const QString& text, const char* name)
 {
@@ -58,7 +52,9 @@ HistoryWindow::HistoryWindow(StoreSource storeSource, QWidget* parent)
     setWindowTitle(QStringLiteral("History"));
     setAttribute(Qt::WA_DeleteOnClose);
     auto* layout = new QVBoxLayout(this);
-    createFilter();
+    filter_ = new HistoryFilter(this);
+    layout->addWidget(filter_);
+    connect(filter_, &HistoryFilter::changed, this, &HistoryWindow::reload);
     model_ = new RecordTableModel(this);
     connect(model_, &RecordTableModel::moreWanted, this, [this] { readPage(false); });
     createActions();
@@ -82,58 +78,6 @@ HistoryWindow::HistoryWindow(StoreSource storeSource, QWidget* parent)
     resize(900, 500);
     reload();
     checkChain();
-}
-
-void HistoryWindow::createFilter()
-{
-    filterPause_ = new QTimer(this);
-    filterPause_->setSingleShot(true);
-    filterPause_->setInterval(filterPauseMilliseconds);
-    connect(filterPause_, &QTimer::timeout, this, &HistoryWindow::reload);
-    auto* filterRow = new QHBoxLayout;
-    filter_ = new QLineEdit(this);
-    filter_->setAccessibleName(QStringLiteral("Serial filter"));
-    filter_->setPlaceholderText(QStringLiteral("part of a serial number"));
-    auto* filterLabel = new QLabel(QStringLiteral("&Serial number:"), this);
-    filterLabel->setBuddy(filter_);
-    filterRow->addWidget(filterLabel);
-    filterRow->addWidget(filter_, 1);
-    // Instruments found out of tolerance are what a lab must tell its customers of.
-    asFoundFilter_ = new QComboBox(this);
-    asFoundFilter_->setObjectName(QStringLiteral("AsFoundFilter"));
-    asFoundFilter_->setAccessibleName(QStringLiteral("As-found filter"));
-    asFoundFilter_->addItem(QStringLiteral("any"), QString());
-    for (const calc::Verdict verdict :
-         {calc::Verdict::Fail, calc::Verdict::ConditionalFail, calc::Verdict::NotJudged,
-          calc::Verdict::ConditionalPass, calc::Verdict::Pass}) {
-        const QString text = QString::fromStdString(calc::verdictText(verdict));
-        asFoundFilter_->addItem(text, text);
-    }
-    auto* asFoundLabel = new QLabel(QStringLiteral("&As found:"), this);
-    asFoundLabel->setBuddy(asFoundFilter_);
-    filterRow->addWidget(asFoundLabel);
-    filterRow->addWidget(asFoundFilter_);
-    connect(asFoundFilter_, &QComboBox::currentIndexChanged, this, &HistoryWindow::reload);
-    // Reverse traceability: every record of a reference standard, or of a customer.
-    referenceFilter_ =
-        addFilter(filterRow, QStringLiteral("Re&ference:"), QStringLiteral("Reference filter"));
-    customerFilter_ =
-        addFilter(filterRow, QStringLiteral("C&ustomer:"), QStringLiteral("Customer filter"));
-    static_cast<QVBoxLayout*>(layout())->addLayout(filterRow);
-    connect(filter_, &QLineEdit::textChanged, filterPause_, qOverload<>(&QTimer::start));
-}
-
-QLineEdit* HistoryWindow::addFilter(QHBoxLayout* row, const QString& label, const QString& name)
-{
-    auto* field = new QLineEdit(this);
-    field->setAccessibleName(name);
-    field->setPlaceholderText(QStringLiteral("exactly"));
-    auto* caption = new QLabel(label, this);
-    caption->setBuddy(field);
-    row->addWidget(caption);
-    row->addWidget(field);
-    connect(field, &QLineEdit::textChanged, filterPause_, qOverload<>(&QTimer::start));
-    return field;
 }
 
 void HistoryWindow::createActions()
@@ -193,7 +137,7 @@ void HistoryWindow::createButtons()
 
 bool HistoryWindow::isLoading() const
 {
-    return reading_->isBusy() || filterPause_->isActive();
+    return reading_->isBusy() || filter_->pending();
 }
 
 bool HistoryWindow::isExporting() const
@@ -213,7 +157,7 @@ bool HistoryWindow::isCheckingChain() const
 
 void HistoryWindow::exportCsv()
 {
-    tasks_->exportCsv(filter());
+    tasks_->exportCsv(filter_->filter(pageSize));
 }
 
 void HistoryWindow::checkStore()
@@ -249,9 +193,7 @@ records::StoreFailure HistoryWindow::readInto(records::RecordStore& store,
     if (first)
         failure = store.count({}, page.total);
     // With a filter, how many it picks beside how many there are: "11 of 20 records".
-    const bool filtered = !wanted.serialContains.isEmpty() || !wanted.asFoundVerdict.isEmpty() ||
-                          !wanted.referenceId.isEmpty() || !wanted.customer.isEmpty();
-    if (first && filtered && !failure.failed())
+    if (first && HistoryFilter::narrows(wanted) && !failure.failed())
         failure = store.count(wanted, page.matching);
     if (!failure.failed())
         failure = store.visit(wanted, [&](const records::ListedRecord& listed) {
@@ -267,21 +209,9 @@ QAbstractItemModel* HistoryWindow::shownRows() const
     return model_;
 }
 
-records::RecordFilter HistoryWindow::filter() const
-{
-    records::RecordFilter filter;
-    filter.serialContains = filter_->text();
-    filter.asFoundVerdict = asFoundFilter_->currentData().toString();
-    filter.referenceId = referenceFilter_->text().trimmed();
-    filter.customer = customerFilter_->text().trimmed();
-    filter.limit = pageSize;
-    filter.corrections = true;
-    return filter;
-}
-
 void HistoryWindow::reload()
 {
-    filterPause_->stop();
+    filter_->settle();
     readPage(true);
 }
 
@@ -301,7 +231,7 @@ void HistoryWindow::readPage(bool first)
         status_->setText(QStringLiteral("There is no record store."));
         return;
     }
-    records::RecordFilter wanted = filter();
+    records::RecordFilter wanted = filter_->filter(pageSize);
     if (!first)
         wanted.after = model_->nextPosition();
     else

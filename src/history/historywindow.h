@@ -12,11 +12,7 @@
 
 class QAbstractItemModel;
 class QLabel;
-class QComboBox;
-class QHBoxLayout;
-class QLineEdit;
 class QTableView;
-class QTimer;
 
 namespace quarvet::ui {
 class StoreCall;
@@ -26,6 +22,7 @@ namespace quarvet::history {
 
 class CertificateActions;
 class StoreTasks;
+class HistoryFilter;
 class RecordTableModel;
 
 // The records of the store, newest first, filtered by serial number; for the selected record
@@ -72,12 +69,9 @@ signals:
 private:
     struct Page;
 
-    void createFilter();
     void createButtons();
-    QLineEdit* addFilter(QHBoxLayout* row, const QString& label, const QString& name);
     void createActions();
     std::optional<records::Record> selectedRecord();
-    records::RecordFilter filter() const;
     void readPage(bool first);
     static records::StoreFailure readInto(records::RecordStore& store,
                                           const records::RecordFilter& wanted, bool first,
@@ -87,11 +81,7 @@ private:
     StoreSource storeSource_;
     RecordTableModel* model_ = nullptr;
     QTableView* table_ = nullptr;
-    QLineEdit* filter_ = nullptr;
-    QComboBox* asFoundFilter_ = nullptr;
-    QLineEdit* referenceFilter_ = nullptr;
-    QLineEdit* customerFilter_ = nullptr;
-    QTimer* filterPause_ = nullptr;
+    HistoryFilter* filter_ = nullptr;
     QLabel* status_ = nullptr;
     ui::StoreCall* reading_ = nullptr;
     bool reloadAgain_ = false;
