@@ -19,7 +19,9 @@ std::optional<CmcRange> readRange(std::string_view typed, const Separators& sepa
 {
     const std::size_t dots = typed.find("..");
     const std::size_t equals = typed.find('=');
-    if (dots == std::string_view::npos || equals == std::string_view::npos || equals < dots) {
+    // "0...5" is not a range from 0 to .5: a bound next to the dots must have its digits.
+    if (dots == std::string_view::npos || equals == std::string_view::npos || equals < dots ||
+        typed.substr(dots + 2).starts_with('.')) {
         reading = faulty(ScopeFault::NotARange, typed);
         return std::nullopt;
     }

@@ -131,7 +131,7 @@ void drawAmendment(Sheet& sheet, const Record& record, const lab::CertificateSta
     sheet.field(QStringLiteral("Changed from certificate %1").arg(status.replaces),
                 changes.isEmpty() ? QStringLiteral("nothing but the reason")
                                   : changes.join(QStringLiteral("; ")),
-                3);
+                12);
 }
 
 void drawCertificate(Sheet& sheet, const Record& record, const lab::CertificateStatus& status)
@@ -435,11 +435,14 @@ bool drawPlotAndNote(Sheet& sheet, const Record& record)
     const double room = sheet.signatureTop() - 6.0 - sheet.y() - 2 * sheet.headingHeight();
     const double noteRoom =
         std::clamp(room - plotMinimum, sheet.lineHeight(textPoints), noteMaximum);
-    const FittedText note =
-        sheet.fit(PageText(record.note.isEmpty() ? QStringLiteral("none") : record.note, true),
-                  textPoints, contentWidth, noteRoom);
+    const PageText noteText(record.note.isEmpty() ? QStringLiteral("none") : record.note, true);
+    FittedText note = sheet.fit(noteText, textPoints, contentWidth, noteRoom);
     const double plotRoom = std::clamp(room - sheet.heightOf(note), 0.0, plotMaximum);
     const bool plotted = plotRoom >= plotMinimum / 2;
+    // A plot that goes on a page of its own leaves the note all the room there is.
+    if (!plotted)
+        note = sheet.fit(noteText, textPoints, contentWidth,
+                         std::max(room + sheet.headingHeight(), sheet.lineHeight(textPoints)));
     if (plotted) {
         sheet.heading(QStringLiteral("Error plot"));
         sheet.plot(plotData(record), plotRoom);

@@ -138,11 +138,7 @@ int labSet(const std::vector<std::string>& args, const std::vector<OptionShape>&
                 return refusal(QStringLiteral("%1 is not valid UTF-8 text").arg(option), io);
             values.insert(QString::fromLatin1(setting), text(value));
         }
-    for (auto at = values.cbegin(); at != values.cend(); ++at)
-        if (const QString problem =
-                messages::labRefusal(lab::labSettingProblem(at.key(), at.value()));
-            !problem.isEmpty())
-            return refusal(problem, io);
+
     if (options->count("--registered-references-only")) {
         const std::string& word = options->at("--registered-references-only")[0];
         if (word != "yes" && word != "no")
@@ -156,6 +152,12 @@ int labSet(const std::vector<std::string>& args, const std::vector<OptionShape>&
     if (options->count("--pooled-repeatability") &&
         !readPooled(options->at("--pooled-repeatability")[0], separators, values, io))
         return failure;
+    // Every value as it will be kept, the scope and the pooled term among them.
+    for (auto at = values.cbegin(); at != values.cend(); ++at)
+        if (const QString problem =
+                messages::labRefusal(lab::labSettingProblem(at.key(), at.value()));
+            !problem.isEmpty())
+            return refusal(problem, io);
     if (const records::StoreFailure set = lab::setLabSettings(context.store, values); set.failed())
         return refusal(messages::storeFault(set.fault), io);
     return success;

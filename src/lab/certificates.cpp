@@ -108,6 +108,10 @@ QSqlError insertIssue(QSqlDatabase database, const Dialect& dialect, const QStri
     if (const QStringList gaps = issueGaps(settings, record);
         !error.isValid() && issue.accredited && !gaps.isEmpty())
         return refused(StoreFaultKind::NotIssuable, gaps.join(QLatin1Char(',')));
+    // Issued by a laboratory that states no accreditation, it claims none, and no copy of it
+    // may claim one that the laboratory states later.
+    issue.accredited =
+        issue.accredited && !settings.value(QStringLiteral("accreditation")).isEmpty();
     if (!error.isValid())
         error = nextNumber(database, settings, issue.issuedUtc, issue.sequence, issue.number);
     if (error.isValid())

@@ -4,8 +4,10 @@
 
 #include <locale.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 namespace quarvet::messages {
@@ -106,11 +108,14 @@ std::string roundedToUncertainty(double value, double U)
         return calc::shortestText(value);
     int decimals = 4;
     if (std::isfinite(U) && U != 0.0) {
+        // The decimal place of U's last figure as reported: "0.021" three, "8.1e-05" six.
         const std::string reported = expandedUncertaintyText(U);
-        const std::size_t point = reported.find('.');
-        decimals = point == std::string::npos || reported.find('e') != std::string::npos
-                       ? 0
-                       : static_cast<int>(reported.size() - point - 1);
+        const std::size_t e = reported.find('e');
+        const std::string mantissa = reported.substr(0, e);
+        const std::size_t point = mantissa.find('.');
+        decimals = point == std::string::npos ? 0 : static_cast<int>(mantissa.size() - point - 1);
+        if (e != std::string::npos)
+            decimals = std::max(0, decimals - std::atoi(reported.c_str() + e + 1));
     }
     std::string text = written("%.*f", decimals, value);
     // A negative error that rounds to nothing is no error below zero.
@@ -376,7 +381,7 @@ std::string receiptRefusal(const records::Refusal& refusal)
 {
     switch (refusal.kind) {
     case records::RefusalKind::NotADate:
-        return "The day the item was received is no date (YYYY-MM-DD).";
+        return "The day the item was received is no date from 1900 on (YYYY-MM-DD).";
     case records::RefusalKind::AfterCalibration:
         return "The item cannot have been received on " + refusal.given +
                ", after its calibration.";
@@ -485,7 +490,7 @@ std::string outsideScope(std::span<const double> targets)
 
 std::string pooledFault(const calc::PooledReading& reading, std::string_view typed)
 {
-    const std::string said = "'" + calc::printable(typed) + "'";
+    const std::string said = "'" + std::string(typed) + "'";
     switch (reading.fault) {
     case calc::PooledFault::NotAPair:
     case calc::PooledFault::NotANumber:
@@ -506,7 +511,8 @@ std::string pooledFault(const calc::PooledReading& reading, std::string_view typ
 
 std::string scopeFault(const calc::ScopeReading& reading)
 {
-    const std::string range = "'" + calc::printable(reading.what) + "'";
+    // Said as typed: the command line's refusal makes the text printable, once.
+    const std::string range = "'" + reading.what + "'";
     switch (reading.fault) {
     case calc::ScopeFault::NotARange:
         return "The range " + range +
@@ -521,8 +527,7 @@ std::string scopeFault(const calc::ScopeReading& reading)
     case calc::ScopeFault::CmcNotAbove0:
         return "The CMC of the range " + range + " is not above 0.";
     case calc::ScopeFault::Overlapping:
-        return "The ranges " + calc::printable(reading.what) +
-               " overlap: a temperature has one CMC.";
+        return "The ranges " + reading.what + " overlap: a temperature has one CMC.";
     case calc::ScopeFault::NotAsKept:
         return "The laboratory's scope as the store keeps it does not read as ranges: " + range +
                ".";

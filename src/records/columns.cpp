@@ -453,20 +453,26 @@ QStringList changedFields(const Record& before, const Record& after)
                                       QStringLiteral("previous_hash"),
                                       QStringLiteral("hash"),
                                       QStringLiteral("correction_reason")};
+    // Quoted, so that a value holding "; serial: …" reads as the one value it is, and cut
+    // short, so that one long value does not push the other changes off the page.
     const auto shown = [](const QVariant& value) {
         const QString text = value.toString();
-        return value.isNull() || text.isEmpty() ? QStringLiteral("(none)") : text;
+        if (value.isNull() || text.isEmpty())
+            return QStringLiteral("(none)");
+        return QStringLiteral("“%1”").arg(text.size() > 80 ? text.left(79) + QStringLiteral("…")
+                                                           : text);
     };
     QStringList changes;
     for (const Column& column : recordColumns()) {
         if (identity.contains(QLatin1String(column.name)))
             continue;
-        const QString name = QLatin1String(column.exported);
+        const QString name =
+            QString::fromLatin1(column.exported).replace(QLatin1Char('_'), QLatin1Char(' '));
         const QVariant was = column.exportedValue(before);
         const QVariant is = column.exportedValue(after);
         if (shown(was) == shown(is))
             continue;
-        changes << (name.endsWith(QLatin1String("_points"))
+        changes << (name.endsWith(QLatin1String(" points"))
                         ? name + QStringLiteral(": changed")
                         : QStringLiteral("%1: %2 → %3").arg(name, shown(was), shown(is)));
     }

@@ -49,9 +49,10 @@ void appendPointsJson(QString& json, const Record& record, const QString& points
 std::span<const Column> recordColumns();
 
 // What a correction changed of the record it replaces, field by field in the exports' order
-// and names: "serial: SN-1 → SN-2" ("(none)" for an empty side), and the results' fields
-// only as "as_left_points: changed". A record's identity, its place in the chain and the
-// correction's own reason are not its content and are left out.
+// names, blanks for underscores: "serial: SN-1 → SN-2" ("(none)" for an empty side), and the
+// results' points only as "as left points: changed" beside the verdicts, which are listed. A
+// record's identity, its place in the chain and the correction's own reason are not its content and
+// are left out.
 QStringList changedFields(const Record& before, const Record& after);
 
 } // namespace quarvet::records

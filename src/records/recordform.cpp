@@ -199,7 +199,8 @@ Refusal textRefusal(const RecordInput& input)
 // and only beside a tolerance.
 Refusal receiptRefusal(const RecordInput& input, const QDate& today)
 {
-    if (input.received && !input.received->isValid())
+    // Before 1900, as the register's dates, is a date mistyped.
+    if (input.received && (!input.received->isValid() || input.received->year() < 1900))
         return refused(RecordField::Received, RefusalKind::NotADate);
     if (input.received &&
         *input.received > (input.calibrated.isValid() ? input.calibrated : today)) {
@@ -377,10 +378,14 @@ void fill(Record& record, const RecordInput& input, const calc::Adjustment& adju
     record.referenceCertificate = input.referenceCertificate;
     record.referenceCalibratedBy = input.referenceCalibratedBy;
     record.correctionReason = input.correctionReason;
-    record.location = input.location;
+    // Blanks alone say nothing: the certificate would print "on site at" and nothing.
+    const auto said = [](const QString& text) {
+        return text.trimmed().isEmpty() ? QString() : text;
+    };
+    record.location = said(input.location);
     record.received = input.received.value_or(QDate());
-    record.condition = input.condition;
-    record.deviations = input.deviations;
+    record.condition = said(input.condition);
+    record.deviations = said(input.deviations);
     record.toleranceSource = input.toleranceSource;
 }
 

@@ -103,6 +103,8 @@ private slots:
     void asFoundOfTheWorkedExample();
     void evaluation_data();
     void evaluation();
+    void roundedToUncertainty_data();
+    void roundedToUncertainty();
 };
 
 class TestScope : public QObject {

@@ -76,6 +76,8 @@ void TestScope::typed_data()
                                 << ScopeFault::NotANumber << std::string("0..1e400=0.02");
     QTest::newRow("empty bound") << std::vector<std::string>{"..100=0.02"} << english
                                  << ScopeFault::NotANumber << std::string("..100=0.02");
+    QTest::newRow("three dots") << std::vector<std::string>{"0...5=0.02"} << english
+                                << ScopeFault::NotARange << std::string("0...5=0.02");
 }
 
 // Ranges may meet at a bound but not share more: a temperature has one CMC.

@@ -513,3 +513,26 @@ void TestUncertainty::evaluation()
         QCOMPARE(point.budget.n, int(point.readings.size()));
     QCOMPARE(evaluation.asFound[0].budget.U, 0.021);
 }
+
+void TestUncertainty::roundedToUncertainty_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<double>("U");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("to U's third decimal") << 0.5033 << 0.017 << "0.503";
+    QTest::newRow("U with a trailing zero") << 0.5033 << 0.02 << "0.503";
+    QTest::newRow("U of two decimals") << 50.034 << 0.24 << "50.03";
+    QTest::newRow("U of whole degrees") << 101.4 << 12.0 << "101";
+    // Written in exponent form, U still tells the place: 8.1e-05 is the sixth decimal.
+    QTest::newRow("a U below 1e-4") << 0.5 << 8.1e-05 << "0.500000";
+    QTest::newRow("a negative error that rounds to nothing") << -0.0001 << 0.021 << "0.000";
+}
+
+// Each result is written to the decimal place of its U's last figure, on every face.
+void TestUncertainty::roundedToUncertainty()
+{
+    QFETCH(double, value);
+    QFETCH(double, U);
+    QFETCH(QString, written);
+    QCOMPARE(QString::fromStdString(quarvet::messages::roundedToUncertainty(value, U)), written);
+}

@@ -126,6 +126,10 @@ void TestAccreditation::scopeRefusals_data()
                                << "does not end above where it begins";
     QTest::newRow("no range") << QStringList{"--cmc", "0.02"} << 1 << "is not LOW..HIGH=U";
     QTest::newRow("no value") << QStringList{"--cmc"} << 2 << "--cmc";
+    QStringList many;
+    for (int n = 0; n < 150; ++n)
+        many << "--cmc" << QStringLiteral("%1..%2=0.1").arg(n).arg(n + 1);
+    QTest::newRow("a scope past the length of a setting") << many << 1 << "1000 characters";
     QTest::newRow("none beside a range")
         << QStringList{"--cmc", "none", "--cmc", "0..100=0.02"} << 1 << "is not LOW..HIGH=U";
 }
@@ -260,6 +264,11 @@ void TestAccreditation::issueRefusesWhatAccreditationRequires()
     }
     const QString page = pageText(pdf);
     QCOMPARE(page.contains("Accreditation D-K-1"), lab.contains("--accreditation"));
+    // A copy is the certificate that was issued: an accreditation stated since adds no claim.
+    QCOMPARE(place.run({"lab", "set", "--accreditation", "D-K-9"}).status, 0);
+    const QString copy = place.dir.filePath("copy.pdf");
+    QCOMPARE(place.run({"records", "certificate", idOf(added), "-o", copy}).status, 0);
+    QCOMPARE(pageText(copy).contains("Accreditation D-K-"), lab.contains("--accreditation"));
 }
 
 // Work outside the scope is issued without the claim, and every copy says so; a draft makes

@@ -271,6 +271,8 @@ void TestRecordCommands::refusals_data()
     const QString tomorrow = QDate::currentDate().addDays(1).toString(Qt::ISODate);
     QTest::newRow("received on no date")
         << addArgs("SN", {"--received", "2026-02-30"}) << 1 << "received is no date";
+    QTest::newRow("received before 1900")
+        << addArgs("SN", {"--received", "1899-12-31"}) << 1 << "received is no date";
     QTest::newRow("received after the calibration")
         << addArgs("SN", {"--received", tomorrow}) << 1 << "received on " + tomorrow;
     QTest::newRow("a tolerance source of its own")

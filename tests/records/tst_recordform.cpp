@@ -281,12 +281,17 @@ void TestRecordForm::amendmentListsWhatChanged_data()
     QTest::addColumn<QString>("what");
     QTest::addColumn<QStringList>("changes");
     QTest::newRow("nothing") << "nothing" << QStringList{};
-    QTest::newRow("a name") << "serial" << QStringList{"serial: SN-1 → SN-2"};
+    QTest::newRow("a name") << "serial" << QStringList{"serial: “SN-1” → “SN-2”"};
     QTest::newRow("a value given where there was none")
-        << "ambient" << QStringList{"ambient: (none) → 23.5"};
-    QTest::newRow("a value taken away") << "customer" << QStringList{"customer: Big Co → (none)"};
+        << "ambient" << QStringList{"ambient: (none) → “23.5”"};
+    QTest::newRow("a value taken away") << "customer" << QStringList{"customer: “Big Co” → (none)"};
+    // One value's text cannot pass for a change of another field, nor hide the rest.
+    QTest::newRow("a value that looks like another change")
+        << "spoof" << QStringList{"customer: “Big Co” → “x; serial: SN-1 → SN-9”"};
+    QTest::newRow("a long value, cut")
+        << "long" << QStringList{"customer: “Big Co” → “" + QString(79, QLatin1Char('y')) + "…”"};
     QTest::newRow("results: said changed, not spelt out")
-        << "points" << QStringList{"as_left_points: changed"};
+        << "points" << QStringList{"as left points: changed"};
     // Its identity, its place in the chain and its own reason are what any correction has.
     QTest::newRow("identity and chain") << "identity" << QStringList{};
 }
@@ -309,6 +314,10 @@ void TestRecordForm::amendmentListsWhatChanged()
         after.ambient = 23.5;
     else if (what == "customer")
         after.customer.clear();
+    else if (what == "spoof")
+        after.customer = QStringLiteral("x; serial: SN-1 → SN-9");
+    else if (what == "long")
+        after.customer = QString(500, QLatin1Char('y'));
     else if (what == "points")
         after.asLeftPoints.replace(QStringLiteral("0.03"), QStringLiteral("0.04"));
     else if (what == "identity") {

@@ -48,6 +48,8 @@ private slots:
     void referenceDecided();
     void issuerPrintedAsGiven_data();
     void issuerPrintedAsGiven();
+    void accreditedIssueGaps_data();
+    void accreditedIssueGaps();
 };
 
 void TestRegister::numbers_data()
@@ -271,4 +273,57 @@ void TestRegister::issuerPrintedAsGiven()
 }
 
 QTEST_GUILESS_MAIN(TestRegister)
+void TestRegister::accreditedIssueGaps_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QStringList>("gaps");
+    QTest::newRow("nothing missing") << QString() << QStringList{};
+    QTest::newRow("not accredited: nothing asked") << "no accreditation" << QStringList{};
+    QTest::newRow("no name") << "no name" << QStringList{"name"};
+    QTest::newRow("an address of blanks") << "blank address" << QStringList{"address"};
+    QTest::newRow("no method") << "no method" << QStringList{"method"};
+    QTest::newRow("a typed reference") << "typed" << QStringList{"reference"};
+    QTest::newRow("no ambient conditions") << "no ambient" << QStringList{"ambient"};
+    QTest::newRow("a U of 0 at a point") << "U 0" << QStringList{"u"};
+    QTest::newRow("a record kept before results had budgets") << "no budgets" << QStringList{"u"};
+    QTest::newRow("every gap, in order")
+        << "everything" << QStringList{"name", "address", "method", "reference", "ambient", "u"};
+}
+
+// What an accredited certificate must state, checked on the record and the laboratory.
+void TestRegister::accreditedIssueGaps()
+{
+    QFETCH(QString, change);
+    QFETCH(QStringList, gaps);
+    quarvet::lab::LabSettings lab;
+    lab.values = {{"name", "Lab"}, {"address", "1 Road"}, {"accreditation", "D-K-1"}};
+    Record record;
+    record.method = QStringLiteral("QP-7");
+    record.referenceSource = QStringLiteral("register");
+    record.ambient = 23.0;
+    record.setUp = quarvet::records::BudgetSetUp{};
+    record.asLeftPoints = QStringLiteral("target=0 readings=0.03 uc=0.01 nuEff=inf k=2 U=0.021 "
+                                         "verdict=Pass; target=100 readings=99.99 uc=0.01 "
+                                         "nuEff=inf k=2 U=0.021 verdict=Pass");
+    const bool all = change == "everything";
+    if (change == "no accreditation")
+        lab.values.remove("accreditation");
+    if (all || change == "no name")
+        lab.values.remove("name");
+    if (all || change == "blank address")
+        lab.values["address"] = QStringLiteral("   ");
+    if (all || change == "no method")
+        record.method.clear();
+    if (all || change == "typed")
+        record.referenceSource = QStringLiteral("typed");
+    if (all || change == "no ambient")
+        record.ambient.reset();
+    if (change == "U 0")
+        record.asLeftPoints.replace(QStringLiteral("U=0.021 verdict=Pass; "),
+                                    QStringLiteral("U=0 verdict=Pass; "));
+    if (all || change == "no budgets")
+        record.setUp.reset();
+    QCOMPARE(quarvet::lab::issueGaps(lab, record), gaps);
+}
+
 #include "tst_register.moc"
