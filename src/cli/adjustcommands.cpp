@@ -216,6 +216,8 @@ int adjustLabelled(std::vector<std::pair<std::string, std::string>> labelled,
     std::size_t at = 2 * count;
     for (const auto& [name, text] : parsed.setUp)
         setUp.*setUpOptions().at(name) = values[at++];
+    if (parsed.setUp.count("--reference-u") && referenceURefused(setUp, io))
+        return failure;
     std::vector<calc::ReferencePoint> points;
     Budgets budgets;
     for (std::size_t n = 0; n < count; ++n) {
@@ -378,6 +380,17 @@ const std::map<std::string, double calc::SetUp::*>& setUpOptions()
         {"--uniformity", &calc::SetUp::uniformity},
         {"--stability", &calc::SetUp::stability}};
     return options;
+}
+
+bool referenceURefused(const calc::SetUp& setUp, Output& io)
+{
+    if (setUp.referenceU > 0.0)
+        return false;
+    records::Refusal refusal;
+    refusal.field = records::RecordField::Uncertainty;
+    refusal.kind = records::RefusalKind::NotAboveZero;
+    io.sayError("quarvet-cli: " + messages::recordRefusal(refusal) + "\n");
+    return true;
 }
 
 const std::vector<OptionShape>& budgetOptions()

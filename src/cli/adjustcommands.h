@@ -37,6 +37,9 @@ bool readLabelledNumbers(const std::vector<std::pair<std::string, std::string>>&
 // The options of an uncertainty budget's set-up (budget, check, fit), each with the field of
 // the set-up it sets.
 const std::map<std::string, double calc::SetUp::*>& setUpOptions();
+// A reference's U of 0 (or -0, or below) would claim a perfect reference and let the
+// resolution alone make U: refused, said, on every face that takes one.
+bool referenceURefused(const calc::SetUp& setUp, Output& io);
 
 inline constexpr int verificationFailed = 3;
 // A verification that cannot be judged: the uncertainty is not smaller than the tolerance.

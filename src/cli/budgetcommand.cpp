@@ -116,6 +116,8 @@ int budgetCommand(const std::vector<std::string>& args, const calc::Separators& 
     calc::SetUp setUp;
     for (std::size_t n = 0; n < words.options.size(); ++n)
         setUp.*setUpOptions().at(labelled[n].first) = values[n];
+    if (referenceURefused(setUp, io))
+        return failure;
     const std::vector<double> readings(values.begin() + words.options.size(), values.end());
     const calc::Budget budget = calc::budgetOf(setUp, readings);
     if (!budget.ok()) {

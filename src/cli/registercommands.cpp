@@ -46,6 +46,10 @@ int labShow(RecordsContext& context, Output& io)
             value = value.isEmpty() ? QString() : QStringLiteral("(%1 bytes)").arg(value.size());
         else if (name == QLatin1String("pattern") && value.isEmpty())
             value = QString::fromLatin1(lab::defaultNumberPattern);
+        // What holds, not only what was set: an accredited laboratory's default is yes.
+        else if (name == QLatin1String("registered-references-only") &&
+                 settings.registeredReferencesOnly())
+            value = QStringLiteral("yes");
         io.out << said(name) << '\t' << said(records::printableText(value)) << '\n';
     }
     io.out.flush();

@@ -282,7 +282,9 @@ void TestAccreditation::issueWithoutTheClaim()
     QCOMPARE(place.run(referenceArgs(), database).status, 0);
     QCOMPARE(
         place.run({"lab", "set", "--name", "Lab", "--accreditation", "D-K-1"}, database).status, 0);
-    // Accredited, the laboratory takes its references from the register unless it says not.
+    // Accredited, the laboratory takes its references from the register unless it says not,
+    // and says so.
+    QVERIFY(place.run({"lab", "show"}, database).out.contains("registered-references-only\tyes"));
     const Run typed = place.run(completeRecord("SN-0", "reference"), database);
     QCOMPARE(typed.status, 1);
     QVERIFY2(typed.err.contains("register"), qPrintable(typed.err));

@@ -972,6 +972,15 @@ void TestCli::budgetCommand_data()
         << QByteArray("below zero");
     QTest::newRow("without the reference's U") << QStringList{"budget", "100"} << 2 << 0 << 0.0
                                                << QByteArray("budget takes --reference-u");
+    // A reference of U 0 would leave the resolution alone to make U: no result is perfect.
+    QTest::newRow("the reference's U 0")
+        << QStringList{"budget", "--reference-u", "0", "--resolution", "0", "5", "5"} << 1 << 0
+        << 0.0 << QByteArray("must be a number above 0");
+    QTest::newRow("the reference's U -0") << QStringList{"budget", "--reference-u", "-0", "5"} << 1
+                                          << 0 << 0.0 << QByteArray("must be a number above 0");
+    QTest::newRow("check with the reference's U 0")
+        << QStringList{"check", "--reference-u", "0", "0", "100", "0.5", "99"} << 1 << 0 << 0.0
+        << QByteArray("must be a number above 0");
     QTest::newRow("an option twice")
         << QStringList{"budget", "--reference-u", "0.02", "--drift", "1", "--drift", "2", "100"}
         << 2 << 0 << 0.0 << QByteArray("--drift is given twice");
