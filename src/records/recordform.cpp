@@ -346,6 +346,20 @@ void judge(const RecordInput& input, const calc::Evaluation& evaluation, Record&
         record.verdict = QString::fromStdString(calc::verdictText(*left));
 }
 
+// Where, when and in what state, as given; blanks alone say nothing (the certificate would
+// print "on site at" and nothing).
+void fillReceipt(Record& record, const RecordInput& input)
+{
+    const auto said = [](const QString& text) {
+        return text.trimmed().isEmpty() ? QString() : text;
+    };
+    record.location = said(input.location);
+    record.received = input.received.value_or(QDate());
+    record.condition = said(input.condition);
+    record.deviations = said(input.deviations);
+    record.toleranceSource = input.toleranceSource;
+}
+
 // The record's fields that are taken as given or computed by the adjustment.
 void fill(Record& record, const RecordInput& input, const calc::Adjustment& adjustment)
 {
@@ -378,15 +392,7 @@ void fill(Record& record, const RecordInput& input, const calc::Adjustment& adju
     record.referenceCertificate = input.referenceCertificate;
     record.referenceCalibratedBy = input.referenceCalibratedBy;
     record.correctionReason = input.correctionReason;
-    // Blanks alone say nothing: the certificate would print "on site at" and nothing.
-    const auto said = [](const QString& text) {
-        return text.trimmed().isEmpty() ? QString() : text;
-    };
-    record.location = said(input.location);
-    record.received = input.received.value_or(QDate());
-    record.condition = said(input.condition);
-    record.deviations = said(input.deviations);
-    record.toleranceSource = input.toleranceSource;
+    fillReceipt(record, input);
 }
 
 } // namespace
