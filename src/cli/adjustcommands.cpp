@@ -131,9 +131,14 @@ void writeAdjustmentTable(const calc::Adjustment& adjustment, const Budgets& bud
     out << "point\ttarget\tindicated\traw\tas-left\terror" << (budgets.empty() ? "\n" : "\tU\tk\n");
     for (std::size_t n = 0; n < adjustment.points.size(); ++n) {
         const calc::PointPrediction& point = adjustment.points[n];
+        // With its U, a mean and an error are worth the figures U has, as on a certificate.
+        const auto result = [&](double value) {
+            return n < budgets.size() ? messages::roundedToUncertainty(value, budgets[n].U)
+                                      : number(value);
+        };
         out << std::to_string(n + 1) << '\t' << number(point.target) << '\t'
-            << number(point.indicated) << '\t' << number(point.raw) << '\t' << number(point.asLeft)
-            << '\t' << number(point.error);
+            << result(point.indicated) << '\t' << number(point.raw) << '\t' << number(point.asLeft)
+            << '\t' << result(point.error);
         if (n < budgets.size())
             out << '\t' << messages::expandedUncertaintyText(budgets[n].U) << '\t'
                 << messages::coverageFactorText(budgets[n].k);

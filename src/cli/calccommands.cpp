@@ -214,11 +214,15 @@ std::string constantText(int type, std::string_view name)
 
 // The instrument type table, a type a line: its number, model number and the record of a
 // memory text each of its display lines shows (0 for none), as text, CSV or JSON lines.
-int typesCommand(const std::vector<std::string>& args, Output& io)
+int typesCommand(const std::vector<std::string>& args, const std::vector<OptionShape>& shapes,
+                 Output& io)
 {
-    const std::string format = args.size() == 2 && args[0] == "--format" ? args[1] : "text";
-    if (!(args.empty() || (args.size() == 2 && args[0] == "--format")) ||
-        (format != "text" && format != "csv" && format != "json"))
+    std::string fault;
+    const auto options = readOptions(args, shapes, fault);
+    if (!options)
+        return usageFault(fault, io);
+    const std::string format = options->count("--format") ? options->at("--format")[0] : "text";
+    if (format != "text" && format != "csv" && format != "json")
         return usageFault("types takes --format text, csv or json", io);
     if (format == "csv")
         io.out << "type,model,line1,line2\r\n";
@@ -288,7 +292,9 @@ std::vector<Command> entryCommands()
              {"quarvet-cli types [--format text|csv|json]  (the instrument type table)"},
              {{"--format", 1}},
              false,
-             [](const Invocation& run) { return typesCommand(run.words, run.io); }}};
+             [](const Invocation& run) {
+                 return typesCommand(run.words, run.command.options, run.io);
+             }}};
 }
 
 // The commands that judge an adjustment: check, fit, verify and budget.

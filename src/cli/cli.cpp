@@ -187,11 +187,16 @@ std::string usageOf(const CommandTable& table, const std::vector<std::string>& w
         std::string prefix = "quarvet-cli";
         for (std::size_t n = 0; n < take; ++n)
             prefix += " " + named[n];
+        // A subcommand may be told as an alternative in its group's block: "withdraw ID | show
+        // ID | list": that block, not every block of the group.
+        const std::string alternative = take == 2 ? "| " + named[1] + " " : std::string();
         std::vector<std::string> blocks;
         for (const Command& command : table.commands)
             for (const std::string& block : command.usage)
                 if (block.starts_with(prefix + " ") || block.starts_with(prefix + "\n") ||
-                    block == prefix)
+                    block == prefix ||
+                    (!alternative.empty() && block.starts_with("quarvet-cli " + named[0] + " ") &&
+                     (block + " ").find(alternative) != std::string::npos))
                     blocks.push_back(block);
         if (!blocks.empty())
             return usageLines(blocks);

@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -149,6 +150,7 @@ private slots:
     void memoryStaysFlat();
     void checkWithASetUp_data();
     void checkWithASetUp();
+    void checkTextToTheFiguresOfU();
     void budgetCommand_data();
     void budgetCommand();
     void verifyAtTheLimits_data();
@@ -921,6 +923,20 @@ void TestCli::checkWithASetUp_data()
     QTest::newRow("a set-up option twice")
         << QStringList{"check", "--drift", "1", "--drift", "2"} + entries << 2 << QList<double>{}
         << QList<double>{} << QByteArray("--drift is given twice");
+}
+
+// With its U, each point's mean and error are written to the place of U's last figure, as a
+// certificate writes them; without one, as computed.
+void TestCli::checkTextToTheFiguresOfU()
+{
+    const Run withU = run({"check", "--reference-u", "0.02", "0", "100", "0.5", "99"}, point);
+    QCOMPARE(withU.status, 0);
+    QVERIFY2(QRegularExpression("\\n1\\t0\\t0\\.500\\t\\S+\\t\\S+\\t0\\.000\\t0\\.021\\t2\\.00\\n")
+                 .match(QString::fromUtf8(withU.out))
+                 .hasMatch(),
+             withU.out.constData());
+    const Run without = run({"check", "0", "100", "0.5", "99"}, point);
+    QVERIFY2(without.out.contains("\n1\t0\t0.5\t"), without.out.constData());
 }
 
 void TestCli::checkWithASetUp()

@@ -88,6 +88,8 @@ private slots:
     void unusableStoreLeavesTheCalculatorWorking();
     void usage_data();
     void usage();
+    void helpOfASubcommandToldInItsGroup_data();
+    void helpOfASubcommandToldInItsGroup();
     void outputThatFailsAfterTheSave_data();
     void outputThatFailsAfterTheSave();
     void malformedUtf8IsRefused();
@@ -571,6 +573,34 @@ void TestRecordCommands::usage_data()
     // A number's values are never an option's name, and say what they are.
     QTest::newRow("current codes missing")
         << addArgs("SN", {"--current", "2710", "--note", "n"}) << "--current takes two codes";
+}
+
+void TestRecordCommands::helpOfASubcommandToldInItsGroup_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("says");
+    QTest::addColumn<QString>("notSaid");
+    QTest::newRow("show, an alternative of its group's block")
+        << QStringList{"references", "show", "--help"} << "| show ID |"
+        << "references add";
+    QTest::newRow("list, the last alternative")
+        << QStringList{"references", "list", "--help"} << "| list [--format"
+        << "references add";
+    QTest::newRow("add, a block of its own")
+        << QStringList{"references", "add", "--help"} << "--calibrated-by LAB"
+        << "withdraw";
+}
+
+// Asked for one command's usage, the program says that command's, not its whole group's.
+void TestRecordCommands::helpOfASubcommandToldInItsGroup()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, says);
+    QFETCH(QString, notSaid);
+    Workplace place;
+    const Run run = place.run(args);
+    QCOMPARE(run.status, 0);
+    QVERIFY2(run.out.contains(says) && !run.out.contains(notSaid), qPrintable(run.out));
 }
 
 void TestRecordCommands::usage()
