@@ -37,7 +37,9 @@ constexpr IssueColumn issueColumns[] = {
     {"chain_head", [](const CertificateIssue& i) -> QVariant { return i.chainHead; },
      [](CertificateIssue& i, const QVariant& v) { i.chainHead = v.toString(); }},
     {"accredited", [](const CertificateIssue& i) -> QVariant { return i.accredited ? 1 : 0; },
-     [](CertificateIssue& i, const QVariant& v) { i.accredited = v.toInt() != 0; }}};
+     [](CertificateIssue& i, const QVariant& v) { i.accredited = v.toInt() != 0; }},
+    {"settings_entry", [](const CertificateIssue& i) -> QVariant { return i.settingsEntry; },
+     [](CertificateIssue& i, const QVariant& v) { i.settingsEntry = v.toLongLong(); }}};
 static_assert(namesTheFields(issueColumns, issuesTable));
 
 } // namespace
@@ -94,6 +96,25 @@ QSqlError issuable(QSqlDatabase database, const QString& recordId)
     return error;
 }
 
+// What an issue takes from the laboratory as it stands: whether it claims the accreditation
+// (refused where it would lack what that requires), and the settings' last entry, which every
+// copy shows whatever the laboratory becomes.
+QSqlError takeLaboratory(QSqlDatabase database, const Record& record, const LabSettings& settings,
+                         CertificateIssue& issue)
+{
+    if (const QStringList gaps = issueGaps(settings, record); issue.accredited && !gaps.isEmpty())
+        return refused(StoreFaultKind::NotIssuable, gaps.join(QLatin1Char(',')));
+    // Issued by a laboratory that states no accreditation, it claims none, and no copy of it
+    // may claim one that the laboratory states later.
+    issue.accredited =
+        issue.accredited && !settings.value(QStringLiteral("accreditation")).isEmpty();
+    QVariant lastEntry;
+    const QSqlError error =
+        firstValue(database, QStringLiteral("SELECT max(entry) FROM lab_settings"), {}, lastEntry);
+    issue.settingsEntry = lastEntry.toLongLong();
+    return error;
+}
+
 QSqlError insertIssue(QSqlDatabase database, const Dialect& dialect, const QString& savedBy,
                       const Record& record, CertificateIssue& issue)
 {
@@ -105,13 +126,8 @@ QSqlError insertIssue(QSqlDatabase database, const Dialect& dialect, const QStri
         error = readSettings(database, settings);
     // Read in the transaction that spends the number, so that no change of the settings
     // slips between the check and the issue.
-    if (const QStringList gaps = issueGaps(settings, record);
-        !error.isValid() && issue.accredited && !gaps.isEmpty())
-        return refused(StoreFaultKind::NotIssuable, gaps.join(QLatin1Char(',')));
-    // Issued by a laboratory that states no accreditation, it claims none, and no copy of it
-    // may claim one that the laboratory states later.
-    issue.accredited =
-        issue.accredited && !settings.value(QStringLiteral("accreditation")).isEmpty();
+    if (!error.isValid())
+        error = takeLaboratory(database, record, settings, issue);
     if (!error.isValid())
         error = nextNumber(database, settings, issue.issuedUtc, issue.sequence, issue.number);
     if (error.isValid())
@@ -278,7 +294,8 @@ StoreFailure certificateStatus(RecordStore& store, const Record& record,
                        : QStringLiteral("of record %1 (not yet issued)").arg(correctedBy.first());
     }
     if (!failure.failed())
-        failure = readLabSettings(store, status.lab);
+        failure = readLabSettings(store, status.lab,
+                                  status.issue ? status.issue->settingsEntry : qint64(0));
     if (!failure.failed())
         failure = amendmentOf(store, record, status);
     return failure;

@@ -48,6 +48,7 @@ struct CertificateIssue {
     // With the laboratory's accreditation claim, or issued without it on purpose (work
     // outside its scope); issues kept before the choice carry the claim.
     bool accredited = true;
+    qint64 settingsEntry = 0; // the laboratory's settings as they stood at issue
 
     bool operator==(const CertificateIssue&) const = default;
 };

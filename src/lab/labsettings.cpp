@@ -14,16 +14,18 @@ namespace quarvet::lab {
 using namespace records;
 using namespace Qt::StringLiterals;
 
-// The newest value of each setting.
-QSqlError readSettings(QSqlDatabase database, LabSettings& settings)
+// The newest value of each setting, or as it stood after entry `upTo` where that is above 0.
+QSqlError readSettings(QSqlDatabase database, LabSettings& settings, qint64 upTo)
 {
     QSqlQuery query(database);
+    const QString asOf = upTo > 0 ? QStringLiteral(" AND n.entry <= ?") : QString();
     const QSqlError error =
         exec(query,
              QStringLiteral("SELECT s.setting, s.value FROM lab_settings s WHERE s.entry = "
                             "(SELECT max(n.entry) FROM lab_settings n WHERE n.setting = "
-                            "s.setting)"),
-             {});
+                            "s.setting%1)")
+                 .arg(asOf),
+             upTo > 0 ? QVariantList{upTo} : QVariantList{});
     while (!error.isValid() && query.next())
         settings.values.insert(query.value(QStringLiteral("setting")).toString(),
                                query.value(QStringLiteral("value")).toString());
@@ -200,11 +202,11 @@ calc::ScopeReading LabSettings::scope() const
     return calc::readKeptScope(value(QStringLiteral("cmc")).toStdString());
 }
 
-StoreFailure readLabSettings(RecordStore& store, LabSettings& settings)
+StoreFailure readLabSettings(RecordStore& store, LabSettings& settings, qint64 upTo)
 {
     settings = {};
     return store.inspect([&](QSqlDatabase database, const Dialect&, int version) {
-        return version < registerVersion ? QSqlError() : readSettings(database, settings);
+        return version < registerVersion ? QSqlError() : readSettings(database, settings, upTo);
     });
 }
 

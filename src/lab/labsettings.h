@@ -31,7 +31,9 @@ struct LabSettings {
     bool registeredReferencesOnly() const;
     static const QStringList& names();
 };
-records::StoreFailure readLabSettings(records::RecordStore& store, LabSettings& settings);
+// The settings as they are now, or where `upTo` is above 0, as they stood after that entry.
+records::StoreFailure readLabSettings(records::RecordStore& store, LabSettings& settings,
+                                      qint64 upTo = 0);
 // Sets each of `values` (a name of LabSettings::names() to its new value; empty clears it).
 records::StoreFailure setLabSettings(records::RecordStore& store,
                                      const QMap<QString, QString>& values);

@@ -81,7 +81,7 @@ Row rowFrom(std::span<const TableColumn<Row>> columns, const QSqlQuery& query)
 }
 
 // The newest value of each setting.
-QSqlError readSettings(QSqlDatabase database, LabSettings& settings);
+QSqlError readSettings(QSqlDatabase database, LabSettings& settings, qint64 upTo = 0);
 // The next number under the settings' pattern at `when`, refused when one is taken.
 QSqlError nextNumber(QSqlDatabase database, const LabSettings& settings, const QDateTime& when,
                      qint64& sequence, QString& number);

@@ -79,6 +79,9 @@ inline constexpr TableField issueFields[] = {
     {"chain_head", ColumnType::Text, ""},
     // Issued with the laboratory's accreditation claim (1), or without it on purpose (0).
     {"accredited", ColumnType::Integer, "", 7, "1"},
+    // The last entry of the laboratory's settings at issue: every copy shows them as they
+    // stood then (0 in issues kept before, shown with the settings of the day).
+    {"settings_entry", ColumnType::Integer, "", 7, "0"},
 };
 inline constexpr KeptTable issuesTable{"certificate_issues", issueFields, "", "issues are"};
 

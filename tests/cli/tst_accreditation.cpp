@@ -264,11 +264,14 @@ void TestAccreditation::issueRefusesWhatAccreditationRequires()
     }
     const QString page = pageText(pdf);
     QCOMPARE(page.contains("Accreditation D-K-1"), lab.contains("--accreditation"));
-    // A copy is the certificate that was issued: an accreditation stated since adds no claim.
-    QCOMPARE(place.run({"lab", "set", "--accreditation", "D-K-9"}).status, 0);
+    // A copy is the certificate that was issued: the laboratory as it stood then, and no
+    // accreditation stated since.
+    QCOMPARE(place.run({"lab", "set", "--accreditation", "D-K-9", "--name", "Renamed"}).status, 0);
     const QString copy = place.dir.filePath("copy.pdf");
     QCOMPARE(place.run({"records", "certificate", idOf(added), "-o", copy}).status, 0);
-    QCOMPARE(pageText(copy).contains("Accreditation D-K-"), lab.contains("--accreditation"));
+    const QString copied = pageText(copy);
+    QCOMPARE(copied.contains("Accreditation D-K-1"), lab.contains("--accreditation"));
+    QVERIFY2(!copied.contains("D-K-9") && !copied.contains("Renamed"), qPrintable(copied));
 }
 
 // Work outside the scope is issued without the claim, and every copy says so; a draft makes
