@@ -221,9 +221,10 @@ int typesCommand(const std::vector<std::string>& args, const std::vector<OptionS
     const auto options = readOptions(args, shapes, fault);
     if (!options)
         return usageFault(fault, io);
-    const std::string format = options->count("--format") ? options->at("--format")[0] : "text";
-    if (format != "text" && format != "csv" && format != "json")
+    const std::optional<std::string> chosen = formatOf(*options);
+    if (!chosen)
         return usageFault("types takes --format text, csv or json", io);
+    const std::string& format = *chosen;
     if (format == "csv")
         io.out << "type,model,line1,line2\r\n";
     for (int type = 1; instrument::typeConstant(type, "TypName").ok(); ++type) {

@@ -117,4 +117,12 @@ std::optional<std::string> valueOf(const Options& options, const std::string& na
     return found->second.front();
 }
 
+std::optional<std::string> formatOf(const Options& options)
+{
+    const std::string format = valueOf(options, "--format").value_or("text");
+    if (format != "text" && format != "csv" && format != "json")
+        return std::nullopt;
+    return format;
+}
+
 } // namespace quarvet::cli

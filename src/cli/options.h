@@ -59,5 +59,8 @@ std::optional<Options> readOptions(const std::vector<std::string>& words,
 
 // The one value of an option given once, if it was given.
 std::optional<std::string> valueOf(const Options& options, const std::string& name);
+// The output format `--format` names, "text" when it is not given; none when it names
+// another than text, csv or json (the caller says so, in its own words).
+std::optional<std::string> formatOf(const Options& options);
 
 } // namespace quarvet::cli

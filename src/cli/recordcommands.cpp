@@ -68,10 +68,12 @@ int listCommand(const std::vector<std::string>& args, const std::vector<OptionSh
     const auto options = readOptions(args, shapes, fault);
     if (!options)
         return usageFault(fault, io);
-    const std::string format = options->count("--format") ? options->at("--format")[0] : "text";
-    if (format != "text" && format != "csv" && format != "json")
-        return usageFault("--format is text, csv or json, not '" + calc::printable(format) + "'",
+    const std::optional<std::string> chosen = formatOf(*options);
+    if (!chosen)
+        return usageFault("--format is text, csv or json, not '" +
+                              calc::printable(options->at("--format")[0]) + "'",
                           io);
+    const std::string& format = *chosen;
     const auto value = [&](const char* option) {
         return options->count(option) ? text(options->at(option)[0]) : QString();
     };

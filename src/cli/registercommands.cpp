@@ -390,10 +390,12 @@ int referencesList(const std::vector<std::string>& args, const std::vector<Optio
     const auto options = readOptions(args, shapes, fault);
     if (!options)
         return usageFault(fault, io);
-    const std::string format = options->count("--format") ? options->at("--format")[0] : "text";
-    if (format != "text" && format != "csv" && format != "json")
-        return usageFault("--format is text, csv or json, not '" + calc::printable(format) + "'",
+    const std::optional<std::string> chosen = formatOf(*options);
+    if (!chosen)
+        return usageFault("--format is text, csv or json, not '" +
+                              calc::printable(options->at("--format")[0]) + "'",
                           io);
+    const std::string& format = *chosen;
     QList<lab::ReferenceStandard> standards;
     if (const records::StoreFailure read = lab::listReferences(context.store, standards);
         read.failed())
