@@ -22,12 +22,15 @@
 namespace {
 
 // Qt's database drivers need an application object, and the certificate's fonts and
-// painting a GUI one; neither needs a display, so a certificate is drawn offscreen. Made only
-// for the records commands: calc and decode start as fast as before.
+// painting a GUI one (so does the size of a logo whose text must be laid out); neither needs a
+// display, so a certificate is drawn offscreen. Made only for the commands that draw: calc and
+// decode start as fast as before.
 std::unique_ptr<QCoreApplication> applicationFor(const std::vector<std::string>& words, int& argc,
                                                  char* argv[])
 {
-    if (words.size() > 1 && (words[1] == "certificate" || words[1] == "issue")) {
+    const bool draws = words.size() > 1 && (words[1] == "certificate" || words[1] == "issue" ||
+                                            (words[0] == "lab" && words[1] == "set"));
+    if (draws) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         // Qt's graphical side wants a runtime folder and says so on standard error when there
         // is none: a folder of this run's own, the user's alone, gone when it ends.

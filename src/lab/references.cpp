@@ -101,7 +101,8 @@ LabRefusal referenceProblem(const ReferenceStandard& standard, const QDate& toda
             return refusedAs(LabRefusalKind::ReferenceText, QLatin1String(name));
     if (standard.identifier != standard.identifier.trimmed())
         return refusedAs(LabRefusalKind::ReferenceBlanks);
-    if (!std::isfinite(standard.U) || !(standard.U > 0) || !std::isfinite(standard.drift) ||
+    if (!std::isfinite(standard.U) || !(standard.U > 0) ||
+        standard.U > records::highestReferenceU || !std::isfinite(standard.drift) ||
         standard.drift < 0 || !(standard.k >= 1 && standard.k <= 10))
         return refusedAs(LabRefusalKind::ReferenceNumbers);
     if (!standard.calibrated.isValid() || !standard.due.isValid())

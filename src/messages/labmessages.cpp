@@ -19,8 +19,9 @@ QString referenceEntry(const lab::LabRefusal& refusal)
     case lab::LabRefusalKind::ReferenceBlanks:
         return QStringLiteral("The reference's identifier must not begin or end with blanks.");
     case lab::LabRefusalKind::ReferenceNumbers:
-        return QStringLiteral("The reference's U must be a number above 0, its k a number from "
-                              "1 to 10 and its drift a number of at least 0.");
+        return QStringLiteral(
+            "The reference's U must be a number above 0 and at most 10, its k a number from "
+            "1 to 10 and its drift a number of at least 0.");
     case lab::LabRefusalKind::ReferenceDates:
         return QStringLiteral("The reference's dates of calibration and due must be dates, as "
                               "YYYY-MM-DD.");

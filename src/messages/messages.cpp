@@ -411,6 +411,8 @@ std::string valueRefusal(const records::Refusal& refusal)
     case records::RefusalKind::NotFinite:
         return notFinite(refusal.field);
     case records::RefusalKind::OutOfRange:
+        if (refusal.field == records::RecordField::Uncertainty)
+            return "The reference's uncertainty U must not exceed 10 \u00B0C.";
         return "The ambient temperature must lie between \u2212100 and 100 \u00B0C.";
     case records::RefusalKind::Unreadable:
         return recordFieldName(refusal.field) + " is not a number.";

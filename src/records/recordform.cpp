@@ -117,6 +117,13 @@ Refusal nameTurnsAround(RecordField field, const QString& text)
     return turnsTextAround(text) ? refused(field, RefusalKind::TurnsTextAround) : Refusal();
 }
 
+// A tab, a line break (U+0085, U+2028 and U+2029 among them) or an escape in a name would
+// not print as the one line a certificate gives it.
+Refusal nameControl(RecordField field, const QString& text)
+{
+    return unsafeLine(text) ? refused(field, RefusalKind::Control) : Refusal();
+}
+
 Refusal nameInvisible(RecordField field, const QString& text)
 {
     const char32_t c = invisibleIn(text);
@@ -171,7 +178,7 @@ Refusal textRefusal(const RecordInput& input)
         {RecordField::Technician, &input.technician},
         {RecordField::Reference, &input.referenceId}};
     using NameCheck = Refusal (*)(RecordField, const QString&);
-    for (const NameCheck check : {&nameTooLong, &nameTurnsAround, &nameInvisible})
+    for (const NameCheck check : {&nameTooLong, &nameTurnsAround, &nameControl, &nameInvisible})
         for (const auto& [field, text] : names)
             if (Refusal refusal = check(field, *text); !refusal.ok())
                 return refusal;
@@ -227,6 +234,9 @@ Refusal valueRefusal(const RecordInput& input, const QDate& today)
     // decide each point's U, and a record say Pass where it fails.
     if (!std::isfinite(input.referenceUncertainty) || !(input.referenceUncertainty > 0))
         return refused(RecordField::Uncertainty, RefusalKind::NotAboveZero);
+    // 1e308 would stand on a certificate as a reference's uncertainty.
+    if (input.referenceUncertainty > highestReferenceU)
+        return refused(RecordField::Uncertainty, RefusalKind::OutOfRange);
     if (!input.referenceDue.isValid())
         return refused(RecordField::ReferenceDue, RefusalKind::NotADate);
     if (input.referenceDue < (input.calibrated.isValid() ? input.calibrated : today)) {
@@ -486,7 +496,7 @@ bool unsafeLine(const QString& text)
 {
     for (QChar c : text) {
         const char16_t code = c.unicode();
-        if (code < 0x20 || (code >= 0x7F && code <= 0x9F))
+        if (code < 0x20 || (code >= 0x7F && code <= 0x9F) || code == 0x2028 || code == 0x2029)
             return true;
     }
     return turnsTextAround(text);

@@ -107,6 +107,8 @@ Refusal issuerRefusal(const QString& by, const QString& role);
 // The ambient temperatures a record takes, °C: wider than any laboratory's or site's conditions.
 inline constexpr double lowestAmbient = -100.0;
 inline constexpr double highestAmbient = 100.0;
+// No reference standard of a temperature laboratory is known to worse than this, in °C.
+inline constexpr double highestReferenceU = 10.0;
 
 // A due date written exactly as YYYY-MM-DD; an invalid date for any other text.
 QDate readDueDate(const QString& text);

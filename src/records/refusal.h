@@ -58,7 +58,7 @@ enum class RefusalKind {
     NotADate,         // a due date that is no date
     Passed,           // a due date before today
     NotFinite,        // a number that is infinite or none
-    OutOfRange,       // an ambient temperature no laboratory works at
+    OutOfRange,       // an ambient temperature no laboratory works at, a reference U none has
     Unreadable,       // a text that does not read as a number
     NeedsTolerance,   // readings given without a tolerance to judge them by
     Calculation,      // the entries give no codes: `calculation` says why

@@ -121,6 +121,8 @@ private slots:
     void patternThatRepeatsANumberIsRefused_data() { backends_data(); }
     void patternThatRepeatsANumberIsRefused();
     void lookAlikeReferencesAreRefused_data();
+    void logoIsJudgedBeforeItIsKept_data();
+    void logoIsJudgedBeforeItIsKept();
     void lookAlikeReferencesAreRefused();
 };
 
@@ -995,6 +997,8 @@ void TestRecordCommands::registerAndIssueRefusals_data()
     QTest::newRow("blanks around an identifier")
         << reference({"--id", " PT-X "}) << 1 << "must not begin or end with blanks";
     QTest::newRow("U of 0") << reference({"--u", "0"}) << 1 << "U must be a number above 0";
+    QTest::newRow("U of 1e308") << reference({"--u", "1e308"}) << 1
+                                << "U must be a number above 0 and at most 10";
     QTest::newRow("k below 1") << reference({}) + QStringList{"--k", "0.5"} << 1
                                << "k a number from 1 to 10";
     QTest::newRow("calibrated tomorrow")
@@ -1049,6 +1053,37 @@ void TestRecordCommands::registerAndIssueRefusals()
         {"records", "issue", id, "--by", "A", "--role", "B", "-o", place.dir.filePath("c.pdf")});
     QCOMPARE(issued.status, 0);
     QVERIFY2(issued.out.trimmed().endsWith("-00001"), qPrintable(issued.out));
+}
+
+void TestRecordCommands::logoIsJudgedBeforeItIsKept_data()
+{
+    QTest::addColumn<QByteArray>("image");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("says");
+    // Its size is that of its text, which needs the fonts of a graphical application.
+    QTest::newRow("text with no size of its own")
+        << QByteArray(R"(<svg xmlns="http://www.w3.org/2000/svg"><text x="1" y="12" )"
+                      R"(font-size="12">Lab</text></svg>)")
+        << 0 << "";
+    QTest::newRow("a drawing of nothing")
+        << QByteArray(R"(<svg xmlns="http://www.w3.org/2000/svg" width="0" height="0"/>)") << 1
+        << "does not read as an image";
+}
+
+void TestRecordCommands::logoIsJudgedBeforeItIsKept()
+{
+    QFETCH(QByteArray, image);
+    QFETCH(int, status);
+    QFETCH(QString, says);
+    Workplace place;
+    const QString path = place.dir.filePath("logo.svg");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(image) == image.size());
+    file.close();
+    const Run run = place.run({"lab", "set", "--logo", path});
+    QCOMPARE(run.status, status);
+    QVERIFY2(run.err.contains(says), qPrintable(run.err));
+    QCOMPARE(place.run({"lab", "show"}).out.contains(QStringLiteral("logo\t(")), status == 0);
 }
 
 // A day east of UTC the laboratory's day is always tomorrow's in UTC: its certificate is dated

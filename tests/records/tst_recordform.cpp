@@ -148,6 +148,18 @@ void TestRecordForm::refusalNamesFieldAndFault_data()
         << "serial" << QVariant(QStringLiteral("SN\u20601")) << F::Serial << K::Invisible
         << "The serial number holds a character that cannot be seen (U+2060): names that look "
            "alike would be two different ones.";
+    QTest::newRow("technician with a tab")
+        << "technician" << QVariant(QStringLiteral("A\tB")) << F::Technician << K::Control
+        << "The technician holds a control character (a line break, a tab, an escape): it would "
+           "not print as one line.";
+    QTest::newRow("serial with a line separator")
+        << "serial" << QVariant(QStringLiteral("SN\u20281")) << F::Serial << K::Control
+        << "The serial number holds a control character (a line break, a tab, an escape): it "
+           "would not print as one line.";
+    QTest::newRow("reference with a next-line character")
+        << "reference" << QVariant(QStringLiteral("R\u00851")) << F::Reference << K::Control
+        << "The reference standard holds a control character (a line break, a tab, an escape): "
+           "it would not print as one line.";
     QTest::newRow("note too long")
         << "note" << QVariant(QString(10001, QLatin1Char('n'))) << F::Note << K::TooLong
         << "The note is longer than 10000 characters.";
@@ -173,6 +185,9 @@ void TestRecordForm::refusalNamesFieldAndFault_data()
     QTest::newRow("uncertainty none")
         << "uncertainty" << QVariant(std::nan("")) << F::Uncertainty << K::NotAboveZero
         << "The reference's uncertainty U must be a number above 0.";
+    QTest::newRow("uncertainty 1e308")
+        << "uncertainty" << QVariant(1e308) << F::Uncertainty << K::OutOfRange
+        << "The reference's uncertainty U must not exceed 10 \u00B0C.";
     QTest::newRow("ambient below absolute zero")
         << "ambient" << QVariant(-500.0) << F::Ambient << K::OutOfRange
         << "The ambient temperature must lie between \u2212100 and 100 \u00B0C.";
