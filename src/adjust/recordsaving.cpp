@@ -30,7 +30,7 @@ records::StoreFailure decideInStore(records::RecordStore& store, const lab::Type
     if (!failure.failed())
         failure = lab::readLabSettings(store, lab);
     if (!failure.failed() && !input.corrects.isEmpty())
-        failure = lab::calibrationDay(store, input.corrects, input.calibrated);
+        failure = lab::calibrationOf(store, input.corrects, input);
     const QDate day = input.calibrated.isValid() ? input.calibrated : QDate::currentDate();
     if (!failure.failed())
         problem =

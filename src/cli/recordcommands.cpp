@@ -304,26 +304,22 @@ bool resolveCorrection(const Options& options, records::RecordInput& input, Reco
                false;
     if (!options.count("--corrects"))
         return true;
-    QString id = text(options.at("--corrects")[0]);
-    for (int step = 0; step < 10000 && !id.isEmpty(); ++step) {
-        QList<records::Record> found;
-        records::RecordFilter filter = records::RecordFilter::ofIdPrefix(id);
-        filter.limit = 2;
-        if (const records::StoreFailure read = context.store.list(filter, found); read.failed()) {
-            refusal(messages::storeFault(read.fault), io);
-            return false;
-        }
-        if (found.size() != 1) {
-            refusal(QStringLiteral("--corrects %1 names %2")
-                        .arg(id, found.isEmpty() ? "no record" : "more than one record"),
-                    io);
-            return false;
-        }
-        if (step == 0)
-            input.corrects = found[0].id;
-        input.calibrated = found[0].createdUtc.toLocalTime().date();
-        id = found[0].corrects;
+    const QString id = text(options.at("--corrects")[0]);
+    QList<records::Record> found;
+    records::RecordFilter filter = records::RecordFilter::ofIdPrefix(id);
+    filter.limit = 2;
+    records::StoreFailure read = context.store.list(filter, found);
+    if (!read.failed() && found.size() != 1)
+        return refusal(QStringLiteral("--corrects %1 names %2")
+                           .arg(id, found.isEmpty() ? "no record" : "more than one record"),
+                       io),
+               false;
+    if (!read.failed()) {
+        input.corrects = found[0].id;
+        read = lab::calibrationOf(context.store, input.corrects, input);
     }
+    if (read.failed())
+        return refusal(messages::storeFault(read.fault), io), false;
     return true;
 }
 

@@ -231,15 +231,17 @@ StoreFailure amendmentOf(RecordStore& store, const Record& record, CertificateSt
 
 } // namespace
 
-StoreFailure calibrationDay(RecordStore& store, const QString& corrects, QDate& day)
+StoreFailure calibrationOf(RecordStore& store, const QString& corrects, RecordInput& input)
 {
-    day = QDate();
+    input.calibrated = QDate();
+    input.calibratedUtc = QDateTime();
     QString id = corrects;
     for (int step = 0; step < 10000 && !id.isEmpty(); ++step) {
         std::optional<Record> record;
         if (const StoreFailure failure = recordOf(store, id, record); failure.failed() || !record)
             return failure;
-        day = record->createdUtc.toLocalTime().date();
+        input.calibratedUtc = record->createdUtc.toUTC();
+        input.calibrated = record->createdUtc.toLocalTime().date();
         id = record->corrects;
     }
     return {};

@@ -15,10 +15,11 @@
 // certificate is as it is printed, and what a new record is offered from those before it.
 namespace quarvet::lab {
 
-// The day of the calibration a correction of record `corrects` is held against: that of the
-// first record of its line of corrections. Invalid when the store holds no such record.
-records::StoreFailure calibrationDay(records::RecordStore& store, const QString& corrects,
-                                     QDate& day);
+// The calibration a correction of record `corrects` is held against: the first record of its
+// line of corrections. Its day and when it was saved go into `input` (`calibrated`,
+// `calibratedUtc`); both invalid when the store holds no such record.
+records::StoreFailure calibrationOf(records::RecordStore& store, const QString& corrects,
+                                    records::RecordInput& input);
 // The customers records were made for, in order (at most `most`), and the method of the newest
 // record that names one: what a new record is offered.
 records::StoreFailure customersUsed(records::RecordStore& store, QStringList& customers,

@@ -147,13 +147,17 @@ LabRefusal typedReferenceProblem(const LabSettings& lab, const TypedReference& t
     return refusal;
 }
 
-// The entry that stood on the day of the calibration: a correction of an old one names the
-// reference as it was then, not as later entries changed it.
-const ReferenceStandard& standingOn(const QList<ReferenceStandard>& entries, const QDate& day)
+// The entry that stood when the calibration was saved (the newest for one saved now): a
+// correction names the reference as it was then, not as later entries changed it, later that
+// same day included.
+const ReferenceStandard& standingAt(const QList<ReferenceStandard>& entries,
+                                    const QDateTime& savedUtc)
 {
+    if (!savedUtc.isValid())
+        return entries.last();
     const ReferenceStandard* standing = &entries.first();
     for (const ReferenceStandard& entry : entries)
-        if (entry.savedUtc.toLocalTime().date() <= day)
+        if (entry.savedUtc <= savedUtc)
             standing = &entry;
     return *standing;
 }
@@ -196,7 +200,7 @@ LabRefusal decideReference(const QList<ReferenceStandard>& entries, const LabSet
             input.referenceSource = QStringLiteral("typed");
         return problem;
     }
-    const ReferenceStandard& standard = standingOn(entries, day);
+    const ReferenceStandard& standard = standingAt(entries, input.calibratedUtc);
     for (const LabRefusal& problem :
          {disagreement(typed.u, input.referenceUncertainty != standard.U, typed.uName, standard),
           disagreement(typed.k, input.setUp.referenceK != standard.k, typed.kName, standard),

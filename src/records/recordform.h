@@ -64,6 +64,9 @@ struct RecordInput {
     // The day of the calibration, against which the reference's due date is held: today, or
     // for a correction the day of the calibration it corrects. Today when not set.
     QDate calibrated;
+    // For a correction, when the calibration it corrects was saved: the register's entry that
+    // stood then is its reference's, not one changed later that day. Not set for a new one.
+    QDateTime calibratedUtc;
 };
 
 // What composing a record gives: the record, or why there is none.

@@ -148,46 +148,60 @@ void TestRegister::referenceDecided_data()
     QTest::addColumn<QString>("says"); // empty: usable
     QTest::addColumn<double>("U");     // the U the record takes
     QTest::addColumn<QString>("lookAlike");
+    // When the calibration a correction corrects was saved; none for a new one.
+    QTest::addColumn<QDateTime>("savedUtc");
     const QDate day(2026, 3, 1);
     const QList<ReferenceStandard> one{standard()};
-    QTest::newRow("from the register") << one << false << 0.0 << day << "" << 0.02 << QString();
+    QTest::newRow("from the register")
+        << one << false << 0.0 << day << "" << 0.02 << QString() << QDateTime();
     QTest::newRow("U typed as the register holds it")
-        << one << false << 0.02 << day << "" << 0.02 << QString();
+        << one << false << 0.02 << day << "" << 0.02 << QString() << QDateTime();
     QTest::newRow("U typed otherwise")
         << one << false << 0.03 << day << "is not what the register holds for PT-1 (entry 1)" << 0.0
-        << QString();
+        << QString() << QDateTime();
     ReferenceStandard withdrawn = standard();
     withdrawn.usable = false;
     QTest::newRow("withdrawn") << QList{withdrawn} << false << 0.0 << day << "has been withdrawn"
-                               << 0.0 << QString();
+                               << 0.0 << QString() << QDateTime();
     QTest::newRow("due before the calibration")
         << one << false << 0.0 << QDate(2027, 1, 11) << "was due for calibration on 2027-01-10"
-        << 0.0 << QString();
+        << 0.0 << QString() << QDateTime();
     QTest::newRow("on its due date")
-        << one << false << 0.0 << QDate(2027, 1, 10) << "" << 0.02 << QString();
+        << one << false << 0.0 << QDate(2027, 1, 10) << "" << 0.02 << QString() << QDateTime();
     QTest::newRow("calibrated after the calibration")
         << one << false << 0.0 << QDate(2026, 1, 9) << "was calibrated on 2026-01-10" << 0.0
-        << QString();
+        << QString() << QDateTime();
     // A later entry changed U: a calibration before it keeps the entry that stood then.
     ReferenceStandard changed = standard(0.03);
     changed.entry = 2;
     changed.savedUtc = QDateTime(QDate(2026, 6, 1), QTime(9, 0), QTimeZone::utc());
-    QTest::newRow("the entry that stood on the day")
-        << QList{standard(), changed} << false << 0.0 << day << "" << 0.02 << QString();
-    QTest::newRow("the entry after its change") << QList{standard(), changed} << false << 0.0
-                                                << QDate(2026, 7, 1) << "" << 0.03 << QString();
-    QTest::newRow("typed, not in the register")
-        << QList<ReferenceStandard>{} << false << 0.05 << day << "" << 0.05 << QString();
+    const auto at = [](int hour) {
+        return QDateTime(QDate(2026, 6, 1), QTime(hour, 0), QTimeZone::utc());
+    };
+    QTest::newRow("a correction: the entry that stood when it was saved")
+        << QList{standard(), changed} << false << 0.0 << day << "" << 0.02 << QString()
+        << QDateTime(day, QTime(10, 0), QTimeZone::utc());
+    QTest::newRow("a correction: not a change later that day")
+        << QList{standard(), changed} << false << 0.0 << QDate(2026, 6, 1) << "" << 0.02
+        << QString() << at(8);
+    QTest::newRow("a correction: the change made before it that day")
+        << QList{standard(), changed} << false << 0.0 << QDate(2026, 6, 1) << "" << 0.03
+        << QString() << at(10);
+    QTest::newRow("a new record: the newest entry")
+        << QList{standard(), changed} << false << 0.0 << QDate(2026, 7, 1) << "" << 0.03
+        << QString() << QDateTime();
+    QTest::newRow("typed, not in the register") << QList<ReferenceStandard>{} << false << 0.05
+                                                << day << "" << 0.05 << QString() << QDateTime();
     QTest::newRow("typed without its U")
         << QList<ReferenceStandard>{} << false << 0.0 << day << "is not in the register: give its U"
-        << 0.0 << QString();
+        << 0.0 << QString() << QDateTime();
     QTest::newRow("typed where the register alone counts")
         << QList<ReferenceStandard>{} << true << 0.05 << day << "from its register only" << 0.0
-        << QString();
+        << QString() << QDateTime();
     // "pt-1" in the register: PT-1 typed would be printed as the register's without being it.
     QTest::newRow("typed as the register's but for case")
         << QList<ReferenceStandard>{} << false << 0.05 << day << "The register holds pt-1, not PT-1"
-        << 0.0 << QStringLiteral("pt-1");
+        << 0.0 << QStringLiteral("pt-1") << QDateTime();
 }
 
 void TestRegister::referenceDecided()
@@ -199,6 +213,7 @@ void TestRegister::referenceDecided()
     QFETCH(QString, says);
     QFETCH(double, U);
     QFETCH(QString, lookAlike);
+    QFETCH(QDateTime, savedUtc);
     LabSettings lab;
     if (registeredOnly)
         lab.values.insert(QStringLiteral("registered-references-only"), QStringLiteral("yes"));
@@ -210,6 +225,7 @@ void TestRegister::referenceDecided()
     RecordInput input;
     input.referenceId = QStringLiteral("PT-1");
     input.referenceUncertainty = typedU;
+    input.calibratedUtc = savedUtc;
     input.referenceDue = entries.isEmpty() ? QDate(2027, 1, 10) : entries.first().due;
     const QString problem =
         quarvet::messages::labRefusal(decideReference(entries, lab, typed, day, input, lookAlike));
