@@ -83,9 +83,12 @@ void AdjustmentWindow::connectSaving()
                 refresh();
             });
     connect(saver_, &RecordSaving::found, this, &AdjustmentWindow::showFromRegister);
-    connect(saver_, &RecordSaving::refused, this,
-            qOverload<const records::Refusal&>(&AdjustmentWindow::refuse));
+    connect(saver_, &RecordSaving::refused, this, [this](const records::Refusal& refusal) {
+        lockEntries(false);
+        refuse(refusal);
+    });
     connect(saver_, &RecordSaving::refusedSaying, this, [this](const QString& why, bool reference) {
+        lockEntries(false);
         refuse(why, reference ? recordFields_->fieldFor(records::RecordField::Reference) : nullptr);
     });
     connect(saver_, &RecordSaving::savingStarted, this, &AdjustmentWindow::showSavingStarted);
@@ -281,22 +284,30 @@ void AdjustmentWindow::saveRecord()
 {
     if (saver_->isSaving())
         return;
-    if (const auto input = recordInput())
-        saver_->save(*input, typedReference());
+    const auto input = recordInput();
+    if (!input)
+        return;
+    // What is saved is what the window showed at Ctrl+S: every entry waits for the outcome, so
+    // that the window never shows codes or a verdict other than the record's.
+    lockEntries(true);
+    saver_->save(*input, typedReference());
+}
+
+void AdjustmentWindow::lockEntries(bool locked)
+{
+    view_->setEnabled(!locked);
+    recordFields_->setEnabled(!locked);
+    saveButton_->setEnabled(!locked);
 }
 
 void AdjustmentWindow::showSavingStarted(const QString& location)
 {
-    // What is saved is what the window showed at Ctrl+S: the record fields wait meanwhile.
-    saveButton_->setEnabled(false);
-    recordFields_->setEnabled(false);
     ui::showValue(recordStatus_, QStringLiteral("Saving the record to %1 ...").arg(location));
 }
 
 void AdjustmentWindow::showNotSaved(const QString& why)
 {
-    saveButton_->setEnabled(true);
-    recordFields_->setEnabled(true);
+    lockEntries(false);
     ui::showValue(recordStatus_, QStringLiteral("The record was not saved."));
     emit savingFinished(false);
     refuse(why, nullptr);
@@ -304,8 +315,7 @@ void AdjustmentWindow::showNotSaved(const QString& why)
 
 void AdjustmentWindow::showSaved(const records::Record& record)
 {
-    saveButton_->setEnabled(true);
-    recordFields_->setEnabled(true);
+    lockEntries(false);
     // A further save from a correction corrects this correction, so that the record it
     // corrected never has two live corrections.
     if (!corrects_.isEmpty())

@@ -76,6 +76,8 @@ private:
     lab::TypedReference typedReference() const;
     void showFromRegister(const lab::ReferenceStandard& standard);
     void connectSaving();
+    // Every entry and the save button, from a save pressed to its outcome.
+    void lockEntries(bool locked);
     void showSavingStarted(const QString& location);
     void showSaved(const records::Record& record);
     void showNotSaved(const QString& why);

@@ -325,7 +325,7 @@ void TestRecordWindows::saveRefusesNamingTheField()
 void TestRecordWindows::ctrlSSavesWhatTheWindowShows()
 {
     AdjustmentWindow* check = openCheck({"0", "100", "+0.50", "99.0"});
-    fillRecord(check, "Zähler \"7\"; №\n2");
+    fillRecord(check, "Zähler \"7\"; № 2");
     for (QComboBox* type : check->findChildren<QComboBox*>())
         if (type->accessibleName() == "Instrument type")
             type->setCurrentText("745");
@@ -342,7 +342,7 @@ void TestRecordWindows::ctrlSSavesWhatTheWindowShows()
     QVERIFY(!store.list(QString(), saved).failed());
     QCOMPARE(saved.size(), 1);
     const Record& record = saved[0];
-    QCOMPARE(record.serial, QStringLiteral("Zähler \"7\"; №\n2"));
+    QCOMPARE(record.serial, QStringLiteral("Zähler \"7\"; № 2"));
     QCOMPARE(record.instrumentType, QStringLiteral("745"));
     QCOMPARE(record.technician, QStringLiteral("Jörg O'Brien"));
     QCOMPARE(record.entriesTyped[2], QStringLiteral("+0.50")); // as typed
@@ -1023,6 +1023,10 @@ void TestRecordWindows::closingWhileSavingWaitsForTheOutcome()
                 QDate::currentDate().addDays(-1).toString(Qt::ISODate));
     check->saveRecord();
     QVERIFY(check->isSaving());
+    // What is saved is what was shown at the press: no entry changes until the outcome, from
+    // the reading of the register on.
+    QVERIFY(!named(check, "Tolerance")->isEnabled());
+    QVERIFY(!named(check, "Serial number")->isEnabled());
     QVERIFY(!check->close());
     QVERIFY(check->isVisible());
     QVERIFY(labelText(check, "Record status").contains("closes once"));
@@ -1032,6 +1036,8 @@ void TestRecordWindows::closingWhileSavingWaitsForTheOutcome()
     const bool kept = saves && !refused;
     QCOMPARE(check.isNull() || !check->isVisible(), kept);
     QCOMPARE(messages_->boxes.size(), kept ? 0 : 1);
+    if (!kept)
+        QVERIFY(named(check, "Tolerance")->isEnabled());
 }
 
 void TestRecordWindows::endOfProgramWaitsForTheSave_data()
