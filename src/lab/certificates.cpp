@@ -2,6 +2,8 @@
 
 #include "labsql.h"
 
+#include "records/keptseals.h"
+
 #include <QRegularExpression>
 #include <QTimeZone>
 
@@ -39,7 +41,9 @@ constexpr IssueColumn issueColumns[] = {
     {"accredited", [](const CertificateIssue& i) -> QVariant { return i.accredited ? 1 : 0; },
      [](CertificateIssue& i, const QVariant& v) { i.accredited = v.toInt() != 0; }},
     {"settings_entry", [](const CertificateIssue& i) -> QVariant { return i.settingsEntry; },
-     [](CertificateIssue& i, const QVariant& v) { i.settingsEntry = v.toLongLong(); }}};
+     [](CertificateIssue& i, const QVariant& v) { i.settingsEntry = v.toLongLong(); }},
+    {"record_hash", [](const CertificateIssue& i) -> QVariant { return i.recordHash; },
+     [](CertificateIssue& i, const QVariant& v) { i.recordHash = v.toString(); }}};
 static_assert(namesTheFields(issueColumns, issuesTable));
 
 } // namespace
@@ -141,12 +145,15 @@ QSqlError insertIssue(QSqlDatabase database, const Dialect& dialect, const QStri
         return error;
     issue.chainHead = head.toString();
     issue.savedBy = savedBy;
+    issue.recordHash = record.hash;
     QSqlQuery query(database);
-    return exec(query,
-                QStringLiteral("INSERT INTO certificate_issues (%1) VALUES (%2)")
-                    .arg(columnNames<CertificateIssue>(issueColumns),
-                         placeholders<CertificateIssue>(issueColumns)),
-                valuesOf<CertificateIssue>(issueColumns, issue));
+    error = exec(query,
+                 QStringLiteral("INSERT INTO certificate_issues (%1) VALUES (%2)")
+                     .arg(columnNames<CertificateIssue>(issueColumns),
+                          placeholders<CertificateIssue>(issueColumns)),
+                 valuesOf<CertificateIssue>(issueColumns, issue));
+    return error.isValid() ? error
+                           : seal(database, dialect, issuesTable, {{}, issue.sequence}, savedBy);
 }
 } // namespace
 

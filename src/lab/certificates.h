@@ -50,6 +50,7 @@ struct CertificateIssue {
     // outside its scope); issues kept before the choice carry the claim.
     bool accredited = true;
     qint64 settingsEntry = 0; // the laboratory's settings as they stood at issue
+    QString recordHash = {};  // the record's hash as issued; empty in issues kept before
 
     bool operator==(const CertificateIssue&) const = default;
 };

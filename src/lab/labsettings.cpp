@@ -2,6 +2,7 @@
 
 #include "certificates.h"
 #include "labsql.h"
+#include "records/keptseals.h"
 
 #include "records/recordform.h"
 
@@ -86,6 +87,8 @@ QSqlError insertSettings(QSqlDatabase database, const Dialect& dialect, const QS
         row.value = at.value();
         QSqlQuery query(database);
         error = exec(query, insert, valuesOf<SettingEntry>(settingColumns, row));
+        if (!error.isValid())
+            error = seal(database, dialect, settingsTable, {{}, row.entry}, savedBy);
     }
     return error;
 }

@@ -1,5 +1,7 @@
 #include "labsql.h"
 
+#include "records/keptseals.h"
+
 namespace quarvet::lab {
 
 using namespace records;
@@ -28,9 +30,7 @@ StoreFault refusalOf(const QSqlError& error)
 
 QSqlError serialised(QSqlDatabase database, const Dialect& dialect)
 {
-    return dialect.postgres
-               ? sql::run(database, QStringLiteral("SELECT pg_advisory_xact_lock(1364350550)"))
-               : QSqlError();
+    return records::serialiseKept(database, dialect);
 }
 
 QSqlError exec(QSqlQuery& query, const QString& statement, const QVariantList& values)

@@ -1,6 +1,7 @@
 #include "references.h"
 
 #include "labsql.h"
+#include "records/keptseals.h"
 
 #include <cmath>
 
@@ -81,11 +82,14 @@ QSqlError insertReference(QSqlDatabase database, const Dialect& dialect, const Q
     standard.savedBy = savedBy;
     standard.savedUtc = QDateTime::currentDateTimeUtc();
     QSqlQuery query(database);
-    return exec(query,
-                QStringLiteral("INSERT INTO reference_standards (%1) VALUES (%2)")
-                    .arg(columnNames<ReferenceStandard>(referenceColumns),
-                         placeholders<ReferenceStandard>(referenceColumns)),
-                valuesOf<ReferenceStandard>(referenceColumns, standard));
+    error = exec(query,
+                 QStringLiteral("INSERT INTO reference_standards (%1) VALUES (%2)")
+                     .arg(columnNames<ReferenceStandard>(referenceColumns),
+                          placeholders<ReferenceStandard>(referenceColumns)),
+                 valuesOf<ReferenceStandard>(referenceColumns, standard));
+    return error.isValid() ? error
+                           : seal(database, dialect, referenceTable,
+                                  {standard.identifier, standard.entry}, savedBy);
 }
 } // namespace
 

@@ -300,6 +300,76 @@ QString breakOf(const records::ChainBreak& broken)
     }
 }
 
+// A kept table as people call it.
+QString keptTableWords(const QString& table)
+{
+    if (table == QLatin1String("reference_standards"))
+        return QStringLiteral("the register of reference standards");
+    if (table == QLatin1String("lab_settings"))
+        return QStringLiteral("the laboratory's settings");
+    if (table == QLatin1String("certificate_issues"))
+        return QStringLiteral("the issues of certificates");
+    if (table == QLatin1String("store_notes"))
+        return QStringLiteral("the store's notes");
+    return QStringLiteral("the table ") + table;
+}
+
+// The row a seal names, as people call it.
+QString keptRowWords(const records::KeptBreak& broken)
+{
+    const QString number = QString::number(broken.key.number);
+    if (broken.table == QLatin1String("reference_standards"))
+        return QStringLiteral("Entry %1 of reference standard %2 in the register")
+            .arg(number, broken.key.text);
+    if (broken.table == QLatin1String("lab_settings"))
+        return QStringLiteral("Entry %1 of the laboratory's settings").arg(number);
+    if (broken.table == QLatin1String("certificate_issues"))
+        return QStringLiteral("Issue %1 of the issues of certificates").arg(number);
+    return QStringLiteral("The store's note of %1").arg(broken.key.text);
+}
+
+QString keptBreakOf(const records::KeptBreak& broken)
+{
+    using Kind = records::KeptBreak::Kind;
+    switch (broken.kind) {
+    case Kind::Changed:
+        return keptRowWords(broken) +
+               QStringLiteral(" was changed after it was kept: its fields do not give its seal.");
+    case Kind::Removed:
+        return keptRowWords(broken) + QStringLiteral(" was removed: it is sealed but not there.");
+    case Kind::Unsealed:
+        return QStringLiteral("%1 rows that no seal names were added to %2 outside this program.")
+            .arg(broken.count)
+            .arg(keptTableWords(broken.table));
+    default:
+        return QStringLiteral("The seals of the rows kept beside the records are broken at seal "
+                              "%1: one was removed, changed or added outside this program.")
+            .arg(broken.position);
+    }
+}
+
+QString issueBreakOf(const records::IssueBreak& broken)
+{
+    using Kind = records::IssueBreak::Kind;
+    const QString certificate = broken.number;
+    const QString record = broken.recordId;
+    switch (broken.kind) {
+    case Kind::NoRecord:
+        return QStringLiteral("Certificate %1 was issued for record %2, which the store no "
+                              "longer holds.")
+            .arg(certificate, record);
+    case Kind::RecordChanged:
+        return QStringLiteral("Certificate %1 was issued for record %2 with another hash: the "
+                              "record was changed after it was issued.")
+            .arg(certificate, record);
+    default:
+        return QStringLiteral("Certificate %1 names the chain head %2, which is neither its "
+                              "record's hash nor a later record's: the records were rewritten "
+                              "after it was issued.")
+            .arg(certificate, shortHash(broken.chainHead));
+    }
+}
+
 } // namespace
 
 QString chainReport(const records::ChainReport& report, const QString& location)
@@ -320,6 +390,10 @@ QString chainReport(const records::ChainReport& report, const QString& location)
                                                     "intact. ")
                                          .arg(report.intact)) +
                breakOf(*report.broken);
+    if (report.issueBroken)
+        return QStringLiteral("Not intact: ") + issueBreakOf(*report.issueBroken);
+    if (report.keptBroken)
+        return QStringLiteral("Not intact: ") + keptBreakOf(*report.keptBroken);
     return (report.count == 1 ? QStringLiteral("%1 record, chain intact, head %2")
                               : QStringLiteral("%1 records, chain intact, head %2"))
         .arg(report.count)

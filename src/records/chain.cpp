@@ -6,15 +6,14 @@
 #include <QCryptographicHash>
 
 namespace quarvet::records {
-namespace {
-
-// A value on one line, whatever it holds.
 QByteArray escaped(const QString& text)
 {
     QByteArray said = text.toUtf8();
     said.replace('\\', "\\\\").replace('\n', "\\n").replace('\r', "\\r");
     return said;
 }
+
+namespace {
 
 QByteArray valueText(const QVariant& value)
 {

@@ -15,6 +15,10 @@ namespace quarvet::records {
 // What the first record of a store links to.
 QString chainStart();
 
+// A value on one line of a canonical form, whatever it holds: backslash, line feed and
+// carriage return written as \\, \n and \r.
+QByteArray escaped(const QString& text);
+
 // The bytes a record's hash is taken over: every field it keeps, in the columns' order, each
 // as name=value on a line of its own, the empty ones of later columns left out.
 QByteArray canonicalForm(const Record& record);

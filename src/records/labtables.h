@@ -27,6 +27,9 @@ struct KeptTable {
     const char* primaryKey; // "identifier, entry", or "" where a field says it
     const char* keptAs;     // the subject of "... never changed" in SQLite's refusal
     int since = 6;          // the schema version that made it
+    // The fields that name one row for its seal: a text and a number, either may be "".
+    const char* keyText = "";
+    const char* keyNumber = "";
 };
 
 // The fields a store of `version` holds: the first so many, since later ones come last.
@@ -40,6 +43,9 @@ constexpr std::size_t fieldsAt(const KeptTable& table, int version)
 
 // The version that keeps whether a certificate was issued with the accreditation claim.
 inline constexpr int claimVersion = 7;
+// The version that seals every row kept beside the records in a chain of its own, and keeps
+// the hash of the record each certificate was issued for.
+inline constexpr int sealVersion = 8;
 
 inline constexpr TableField referenceFields[] = {
     {"identifier", ColumnType::Text, ""},
@@ -56,8 +62,9 @@ inline constexpr TableField referenceFields[] = {
     {"saved_utc", ColumnType::Text, ""},
     {"saved_by", ColumnType::Text, ""},
 };
-inline constexpr KeptTable referenceTable{"reference_standards", referenceFields,
-                                          "identifier, entry", "the register is"};
+inline constexpr KeptTable referenceTable{
+    "reference_standards", referenceFields, "identifier, entry", "the register is", 6,
+    "identifier",          "entry"};
 
 inline constexpr TableField settingFields[] = {
     {"entry", ColumnType::Integer, "PRIMARY KEY"},
@@ -66,7 +73,8 @@ inline constexpr TableField settingFields[] = {
     {"saved_utc", ColumnType::Text, ""},
     {"saved_by", ColumnType::Text, ""},
 };
-inline constexpr KeptTable settingsTable{"lab_settings", settingFields, "", "settings are"};
+inline constexpr KeptTable settingsTable{"lab_settings", settingFields, "", "settings are", 6, "",
+                                         "entry"};
 
 inline constexpr TableField issueFields[] = {
     {"sequence", ColumnType::Integer, ""},
@@ -82,8 +90,37 @@ inline constexpr TableField issueFields[] = {
     // The last entry of the laboratory's settings at issue: every copy shows them as they
     // stood then (0 in issues kept before, shown with the settings of the day).
     {"settings_entry", ColumnType::Integer, "", 7, "0"},
+    // The hash of the record as issued ('' in issues kept before).
+    {"record_hash", ColumnType::Text, "", 8, "''"},
 };
-inline constexpr KeptTable issuesTable{"certificate_issues", issueFields, "", "issues are"};
+inline constexpr KeptTable issuesTable{
+    "certificate_issues", issueFields, "", "issues are", 6, "", "sequence"};
+
+// The notes on the store, made by version 4 before tables were described: described here for
+// their seals alone.
+inline constexpr TableField noteFields[] = {
+    {"noted_utc", ColumnType::Text, "", 4},
+    {"note", ColumnType::Text, "", 4},
+};
+inline constexpr KeptTable notesTable{"store_notes", noteFields, "", "notes are", 4,
+                                      "noted_utc",   ""};
+
+// The seals: each row kept beside the records, once it is added, is sealed by a hash of its
+// fields and of the seal before it, so that a row changed, removed or slipped in shows.
+inline constexpr TableField sealFields[] = {
+    {"position", ColumnType::Integer, "PRIMARY KEY", 8},
+    {"kept_table", ColumnType::Text, "", 8},
+    {"key_text", ColumnType::Text, "", 8},
+    {"key_number", ColumnType::Integer, "", 8},
+    {"previous_hash", ColumnType::Text, "", 8},
+    {"hash", ColumnType::Text, "", 8},
+    {"saved_by", ColumnType::Text, "", 8},
+};
+inline constexpr KeptTable sealTable{"kept_seals", sealFields, "", "seals are", 8};
+
+// The tables whose rows are sealed.
+inline constexpr const KeptTable* sealedTables[] = {&notesTable, &referenceTable, &settingsTable,
+                                                    &issuesTable};
 
 // Whether `columns` (anything with a `name`) name the table's fields, all of them, in order.
 template <typename Columns> constexpr bool namesTheFields(const Columns& columns, KeptTable table)

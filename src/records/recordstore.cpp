@@ -36,7 +36,16 @@ StoreFailure RecordStore::checkChain(ChainReport& report)
     report.count = walk.count();
     report.intact = walk.intact();
     report.head = walk.head();
-    return failure;
+    if (failure.failed() || !report.whole())
+        return failure;
+    // The issues are held against a chain found whole, and the rows beside it against their
+    // seals.
+    return inspect([&](QSqlDatabase database, const Dialect& dialect, int version) {
+        QSqlError error = checkIssues(database, dialect, version, report.head, report.issueBroken);
+        if (!error.isValid() && !report.issueBroken)
+            error = checkSeals(database, dialect, version, report.keptBroken);
+        return error;
+    });
 }
 
 StoreFailure RecordStore::chainHead(QString& head)

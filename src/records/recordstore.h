@@ -2,6 +2,7 @@
 
 #include "chain.h"
 #include "interface.h"
+#include "keptseals.h"
 #include "record.h"
 #include "schema.h"
 #include "storefault.h"
@@ -98,9 +99,15 @@ struct ChainReport {
     std::optional<ChainBreak> broken;
     StoreNotes notes;
     bool chained = true; // false for records of a store that keeps no chain yet
+    // Once the records' chain is whole: where a row kept beside them, or an issue, disagrees.
+    std::optional<KeptBreak> keptBroken;
+    std::optional<IssueBreak> issueBroken;
 
     // Whether nothing was found changed, removed or slipped in.
-    bool whole() const { return !broken && notes.orphanReadings == 0; }
+    bool whole() const
+    {
+        return !broken && notes.orphanReadings == 0 && !keptBroken && !issueBroken;
+    }
 };
 
 // A change beside the records (the register of reference standards, the laboratory's

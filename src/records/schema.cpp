@@ -1,5 +1,7 @@
 #include "schema.h"
 
+#include <QCryptographicHash>
+#include <QMap>
 #include <QRegularExpression>
 
 namespace quarvet::records {
@@ -171,6 +173,15 @@ const char* const postgresVersion6[] = {
 // Version 7: a certificate issued without the laboratory's accreditation claim says so, on
 // every copy too (a column of the issues, from its description).
 
+// Version 8: the seals of every row kept beside the records, one chain (no two seals link to
+// the same one), the rows kept so far sealed in the order they were kept; and each issue keeps
+// the hash of the record it was issued for (a column of the issues).
+const KeptTable* const version8Tables[] = {&sealTable};
+const char* const version8[] = {
+    "CREATE UNIQUE INDEX seals_chained_once ON kept_seals(previous_hash)",
+    sealStep,
+};
+
 const Migration migrations[] = {
     {1, {}, sqliteVersion1, postgresVersion1},
     {2, {}, sqliteVersion2, postgresVersion2},
@@ -179,6 +190,7 @@ const Migration migrations[] = {
     {5, {}, sqliteVersion5, postgresVersion5},
     {6, version6Tables, sqliteVersion6, postgresVersion6},
     {7, {}, {}, {}},
+    {8, version8Tables, version8, version8},
 };
 
 QString typeOf(ColumnType type, const Dialect& dialect)
@@ -319,18 +331,88 @@ QStringList migrationStatements(const Schema& schema, const Dialect& dialect, in
     return statements;
 }
 
-QString expectedObjects(const Schema& schema, const Dialect& dialect, int version)
+namespace {
+
+// When a PostgreSQL trigger fires, as pg_trigger.tgtype says it: for each row 1, before 2,
+// insert 4, delete 8, update 16, truncate 32.
+int triggerType(const QString& timing, const QString& events, const QString& level)
+{
+    int type = level == QLatin1String("ROW") ? 1 : 0;
+    type |= timing == QLatin1String("BEFORE") ? 2 : 0;
+    const std::pair<const char*, int> bits[] = {
+        {"INSERT", 4}, {"DELETE", 8}, {"UPDATE", 16}, {"TRUNCATE", 32}};
+    for (const QString& event : events.split(QStringLiteral(" OR ")))
+        for (const auto& [name, bit] : bits)
+            type |= event == QLatin1String(name) ? bit : 0;
+    return type;
+}
+
+// What the guard compares of the object a statement makes, as the database describes it: an
+// SQLite index or trigger by its text; a PostgreSQL trigger by when it fires and the function
+// it runs, a function by its body. Empty for a statement that makes nothing.
+QString objectOf(const QString& statement, const Dialect& dialect)
 {
     static const QRegularExpression made(
         QStringLiteral("^CREATE (?:UNIQUE )?(TABLE|INDEX|TRIGGER) (\\w+)"));
-    QStringList objects;
-    for (const QString& statement : migrationStatements(schema, dialect, 0, version))
-        if (const QRegularExpressionMatch match = made.match(statement); match.hasMatch())
-            objects << match.captured(1).toLower() + QLatin1Char(' ') + match.captured(2);
+    static const QRegularExpression trigger(
+        QStringLiteral("^CREATE TRIGGER \\w+ (BEFORE|AFTER) ([A-Z ]+?) ON \\w+ FOR EACH "
+                       "(ROW|STATEMENT) EXECUTE FUNCTION (\\w+)\\(\\)$"));
+    static const QRegularExpression function(
+        QStringLiteral("^CREATE FUNCTION (\\w+)\\(\\).*?AS \\$\\$(.*)\\$\\$$"),
+        QRegularExpression::DotMatchesEverythingOption);
+    if (const QRegularExpressionMatch match = function.match(statement); match.hasMatch())
+        return QStringLiteral("function ") + match.captured(1) + QLatin1Char(':') +
+               QString::fromLatin1(
+                   QCryptographicHash::hash(match.captured(2).toUtf8(), QCryptographicHash::Md5)
+                       .toHex());
+    const QRegularExpressionMatch match = made.match(statement);
+    if (!match.hasMatch())
+        return {};
+    const QString kind = match.captured(1).toLower();
+    const QString object = kind + QLatin1Char(' ') + match.captured(2);
+    if (kind == QLatin1String("table"))
+        return object;
+    if (!dialect.postgres)
+        return object + QLatin1Char(':') + statement;
+    const QRegularExpressionMatch fires = trigger.match(statement);
+    if (kind == QLatin1String("index") || !fires.hasMatch())
+        return object;
+    return object + QLatin1Char(':') +
+           QString::number(triggerType(fires.captured(1), fires.captured(2), fires.captured(3))) +
+           QLatin1Char(':') + fires.captured(4);
+}
+
+QStringList sortedObjects(QStringList objects)
+{
     // A step may make again what it dropped for a moment.
     objects.removeDuplicates();
     objects.sort();
-    return objects.join(QLatin1Char(','));
+    return objects;
+}
+
+} // namespace
+
+QString expectedObjects(const Schema& schema, const Dialect& dialect, int version)
+{
+    QStringList objects;
+    QMap<QString, QString> latest; // a trigger made again may be made otherwise
+    for (const QString& statement : migrationStatements(schema, dialect, 0, version))
+        if (const QString object = objectOf(statement, dialect); !object.isEmpty())
+            latest.insert(object.section(QLatin1Char(':'), 0, 0), object);
+    for (const QString& object : std::as_const(latest))
+        objects << object;
+    return sortedObjects(objects).join(QChar(objectSeparator));
+}
+
+QStringList keptTableNames(const Schema& schema, const Dialect& dialect, int version)
+{
+    QStringList names;
+    for (const QString& statement : migrationStatements(schema, dialect, 0, version))
+        if (const QString object = objectOf(statement, dialect);
+            object.startsWith(QLatin1String("table ")))
+            names << object.mid(6);
+    names.removeDuplicates();
+    return names;
 }
 
 QList<const Column*> columnsAt(const Schema& schema, int version)
@@ -361,8 +443,11 @@ StoreFault judgeSchema(const Schema& schema, const Dialect& dialect, int version
     // A version number beside tables that are not ours: not a store of records.
     if (version < 1 || columns != expectedColumns(schema, dialect, version))
         return storeFault(StoreFaultKind::Foreign);
-    // Our tables with a trigger dropped or one added, that could turn a save away unseen.
-    if (objects != expectedObjects(schema, dialect, version))
+    // Our tables with a trigger dropped, added, disabled, weakened or made to run another
+    // function, or a function of ours changed, that could let a change through or turn a save
+    // away unseen.
+    if (sortedObjects(objects.split(QChar(objectSeparator))).join(QChar(objectSeparator)) !=
+        expectedObjects(schema, dialect, version))
         return storeFault(StoreFaultKind::Altered);
     return {};
 }

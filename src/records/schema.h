@@ -17,6 +17,8 @@ namespace quarvet::records {
 // Not a statement: where a migration chains the records the store holds, which the store's
 // code does, row by row, between the statements around it.
 inline constexpr const char* chainStep = "-- chain the records kept so far";
+// Not a statement either: where a migration seals the rows kept beside the records so far.
+inline constexpr const char* sealStep = "-- seal the rows kept beside the records so far";
 // The version that begins the chain.
 inline constexpr int chainVersion = 4;
 // The version that keeps the uncertainty of each result and the verdict as found.
@@ -60,17 +62,23 @@ const Dialect& postgresDialect();
 // order, with the statement that records each version reached.
 QStringList migrationStatements(const Schema& schema, const Dialect& dialect, int from, int to = 0);
 
-// What those statements make up to `version`, as "index NAME", "table NAME", "trigger NAME",
-// sorted and joined by commas: the objects a file of ours holds and no others.
+// What those statements make up to `version`, as "table NAME", "index NAME", "trigger NAME",
+// "function NAME", each with what the database says of it (SQLite: an index's or trigger's
+// text; PostgreSQL: when a trigger fires and what it runs, a function's body's MD5), sorted
+// and joined by `objectSeparator`: the objects a store of ours holds and no others.
 QString expectedObjects(const Schema& schema, const Dialect& dialect, int version);
+inline constexpr char16_t objectSeparator = 0x1E;
+
+// The tables those statements make up to `version`.
+QStringList keptTableNames(const Schema& schema, const Dialect& dialect, int version);
 
 // The names of the records table's columns at `version`, sorted and joined by commas, the
 // database's own order column among them: what a store of ours holds.
 QString expectedColumns(const Schema& schema, const Dialect& dialect, int version);
 
 // Whether a store that says it is of `version`, whose records table has `columns` and which
-// holds `objects` (as expectedColumns and expectedObjects write them) is one of ours that this
-// program can read and upgrade.
+// holds `objects` (as expectedColumns and expectedObjects write them, in any order) is one of
+// ours that this program can read and upgrade.
 StoreFault judgeSchema(const Schema& schema, const Dialect& dialect, int version,
                        const QString& columns, const QString& objects);
 

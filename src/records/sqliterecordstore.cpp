@@ -129,8 +129,9 @@ StoreFault judge(QSqlDatabase database, const Schema& schema, int& version)
             QStringLiteral("SELECT user_version, (SELECT count(*) FROM sqlite_master), "
                            "(SELECT group_concat(name, ',') FROM (SELECT name FROM "
                            "pragma_table_info('records') ORDER BY name)), (SELECT "
-                           "group_concat(made, ',') FROM (SELECT type || ' ' || name AS made FROM "
-                           "sqlite_master WHERE name NOT LIKE 'sqlite_%' ORDER BY made)) FROM "
+                           "group_concat(made, char(30)) FROM (SELECT type || ' ' || name || "
+                           "CASE WHEN type IN ('index', 'trigger') THEN ':' || sql ELSE '' END "
+                           "AS made FROM sqlite_master WHERE name NOT LIKE 'sqlite_%')) FROM "
                            "pragma_user_version"),
             row);
     });

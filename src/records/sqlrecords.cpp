@@ -1,6 +1,7 @@
 #include "sqlrecords.h"
 
 #include "chain.h"
+#include "keptseals.h"
 
 #include <QRegularExpression>
 #include <QSqlQuery>
@@ -80,15 +81,6 @@ QString orderOf(const RecordFilter& filter, const QString& created, const QStrin
     }
 }
 
-QSqlError prepared(QSqlQuery& query, const QString& statement, const QVariantList& values)
-{
-    if (!query.prepare(statement))
-        return query.lastError();
-    for (const QVariant& value : values)
-        query.addBindValue(value);
-    return query.exec() ? QSqlError() : query.lastError();
-}
-
 // A rule of the database's that turned a row away without an error: a trigger another program
 // added. The save must fail rather than say a record was kept that is not there.
 QSqlError notKept()
@@ -142,6 +134,15 @@ Connection::~Connection()
 QSqlDatabase Connection::database() const
 {
     return QSqlDatabase::database(name_, false);
+}
+
+QSqlError prepared(QSqlQuery& query, const QString& statement, const QVariantList& values)
+{
+    if (!query.prepare(statement))
+        return query.lastError();
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    return query.exec() ? QSqlError() : query.lastError();
 }
 
 QSqlError run(QSqlDatabase database, const QString& statement)
@@ -418,9 +419,13 @@ QSqlError migrate(QSqlDatabase database, const Dialect& dialect, const Schema& s
                   const QString& savedBy)
 {
     for (const QString& statement : migrationStatements(schema, dialect, from)) {
-        const QSqlError error = statement == QLatin1String(chainStep)
-                                    ? chainExisting(database, dialect, schema, savedBy)
-                                    : run(database, statement);
+        QSqlError error;
+        if (statement == QLatin1String(chainStep))
+            error = chainExisting(database, dialect, schema, savedBy);
+        else if (statement == QLatin1String(sealStep))
+            error = sealExisting(database, dialect, savedBy);
+        else
+            error = run(database, statement);
         if (error.isValid())
             return error;
     }

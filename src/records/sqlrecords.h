@@ -5,6 +5,7 @@
 
 #include <QSqlDatabase>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QString>
 #include <QVariant>
 
@@ -39,6 +40,8 @@ inline constexpr const char* notKeptCode = "quarvet-not-kept";
 // Runs `statement` and finishes it (an answer left open keeps COMMIT from ending the
 // transaction); an invalid error when it succeeded.
 QSqlError run(QSqlDatabase database, const QString& statement);
+// Prepares `statement`, binds `values` in order and runs it.
+QSqlError prepared(QSqlQuery& query, const QString& statement, const QVariantList& values);
 
 // The values of a statement's first row.
 QSqlError firstRow(QSqlDatabase database, const QString& statement, QVariantList& values);
