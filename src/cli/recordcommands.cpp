@@ -2,6 +2,7 @@
 #include "issuecommands.h"
 #include "recordwords.h"
 #include "storedeadline.h"
+#include "witnesscommands.h"
 
 #include "adjustcommands.h"
 
@@ -25,9 +26,6 @@
 
 namespace quarvet::cli {
 namespace {
-
-// A store whose hash chain is broken: a record was changed, removed or slipped in.
-constexpr int chainBroken = 4;
 
 // Each record written as it is read, so that a listing of a million records holds one of
 // them at a time. The store's deadline runs while the store is read, not while the output
@@ -450,29 +448,6 @@ int addCommand(const std::vector<std::string>& args, const std::vector<OptionSha
     return exitOf(composition.evaluation.asLeftOutcome);
 }
 
-// Walks the whole chain: exit 0 when it is whole, 4 naming where it is first broken.
-int verifyCommand(const std::vector<std::string>& args, RecordsContext& context, Output& io)
-{
-    if (!args.empty())
-        return usageFault("records verify takes no arguments", io);
-    records::ChainReport report;
-    records::StoreFailure failure;
-    {
-        StoreDeadline deadline;
-        failure = context.store.checkChain(report);
-    }
-    if (failure.failed())
-        return refusal(messages::storeFault(failure.fault), io);
-    const QString said = messages::chainReport(report, context.store.location());
-    if (!report.chained)
-        return refusal(said, io);
-    io.out << cli::said(said) << "\n";
-    for (const QString& note : report.notes.notes)
-        io.out << "noted " << calc::printable(cli::said(note)) << "\n";
-    io.out.flush();
-    return report.whole() ? success : chainBroken;
-}
-
 // Gives a database role what a workstation needs; run by the owner of the tables.
 int grantCommand(const std::vector<std::string>& args, RecordsContext& context, Output& io)
 {
@@ -524,7 +499,7 @@ std::vector<Command> listAndAdd()
              }}};
 }
 
-// records issue, certificate, verify and grant.
+// records issue, certificate and grant.
 std::vector<Command> certificatesAndChain()
 {
     return {
@@ -543,11 +518,6 @@ std::vector<Command> certificatesAndChain()
          [](const Invocation& run) {
              return certificateCommand(run.words, run.command.options, storeOf(run), run.io);
          }},
-        {"records verify",
-         {"quarvet-cli records verify"},
-         {},
-         true,
-         [](const Invocation& run) { return verifyCommand(run.words, storeOf(run), run.io); }},
         {"records grant", {"quarvet-cli records grant ROLE"}, {}, true, [](const Invocation& run) {
              return grantCommand(run.words, storeOf(run), run.io);
          }}};
@@ -558,9 +528,10 @@ std::vector<Command> certificatesAndChain()
 CommandTable recordCommands()
 {
     CommandTable table{listAndAdd(), {}};
-    const std::vector<Command> more = certificatesAndChain();
-    table.commands.insert(table.commands.end(), more.begin(), more.end());
-    table.groups = {{"records", "records takes list, add, issue, certificate, verify or grant"}};
+    for (const std::vector<Command>& more : {certificatesAndChain(), chainCommands()})
+        table.commands.insert(table.commands.end(), more.begin(), more.end());
+    table.groups = {{"records", "records takes list, add, issue, certificate, verify, witness "
+                                "or grant"}};
     return table;
 }
 

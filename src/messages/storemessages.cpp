@@ -370,6 +370,21 @@ QString issueBreakOf(const records::IssueBreak& broken)
     }
 }
 
+QString witnessBreakOf(const records::WitnessBreak& broken)
+{
+    const QString witnessed = QStringLiteral("the witness of %1 saw %2 records ending in head %3; ")
+                                  .arg(broken.witness.noted)
+                                  .arg(broken.witness.count)
+                                  .arg(shortHash(broken.witness.head));
+    if (broken.found.isEmpty())
+        return witnessed + QStringLiteral("the store holds fewer records now: records were "
+                                          "removed after it.");
+    return witnessed + QStringLiteral("record %1 of the store has the hash %2: the records were "
+                                      "rewritten after it.")
+                           .arg(broken.witness.count)
+                           .arg(shortHash(broken.found));
+}
+
 } // namespace
 
 QString chainReport(const records::ChainReport& report, const QString& location)
@@ -390,6 +405,8 @@ QString chainReport(const records::ChainReport& report, const QString& location)
                                                     "intact. ")
                                          .arg(report.intact)) +
                breakOf(*report.broken);
+    if (report.witnessBroken)
+        return QStringLiteral("Not intact: ") + witnessBreakOf(*report.witnessBroken);
     if (report.issueBroken)
         return QStringLiteral("Not intact: ") + issueBreakOf(*report.issueBroken);
     if (report.keptBroken)

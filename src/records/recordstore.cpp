@@ -2,6 +2,8 @@
 
 #include "schema.h"
 
+#include <algorithm>
+
 namespace quarvet::records {
 
 StoreFailure RecordStore::list(const RecordFilter& filter, QList<Record>& records)
@@ -16,8 +18,10 @@ StoreFailure RecordStore::list(const RecordFilter& filter, QList<Record>& record
     return failure;
 }
 
-StoreFailure RecordStore::checkChain(ChainReport& report)
+StoreFailure RecordStore::checkChain(ChainReport& report, std::vector<Witness> witnesses)
 {
+    std::stable_sort(witnesses.begin(), witnesses.end(),
+                     [](const Witness& a, const Witness& b) { return a.count < b.count; });
     report = {};
     if (StoreFailure failure = readNotes(report.notes); failure.failed())
         return failure;
@@ -30,9 +34,18 @@ StoreFailure RecordStore::checkChain(ChainReport& report)
     RecordFilter filter;
     filter.order = ListOrder::AsSaved;
     ChainWalk walk;
-    StoreFailure failure =
-        visit(filter, [&](const ListedRecord& listed) { return walk.add(listed.record); });
+    auto next = witnesses.cbegin();
+    StoreFailure failure = visit(filter, [&](const ListedRecord& listed) {
+        const bool goesOn = walk.add(listed.record);
+        for (; next != witnesses.cend() && next->count <= walk.count(); ++next)
+            if (!report.witnessBroken && next->head != listed.record.hash)
+                report.witnessBroken = WitnessBreak{*next, listed.record.hash};
+        return goesOn;
+    });
     report.broken = walk.finish();
+    // A witness of more records than the store holds names a head it no longer has.
+    if (!failure.failed() && !report.broken && next != witnesses.cend() && !report.witnessBroken)
+        report.witnessBroken = WitnessBreak{*next, {}};
     report.count = walk.count();
     report.intact = walk.intact();
     report.head = walk.head();

@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 class QSqlDatabase;
 class QSqlError;
@@ -90,6 +91,21 @@ struct StoreNotes {
     qint64 orphanReadings = 0; // readings whose record is not there: one was removed
 };
 
+// What a witness kept outside the store says: that after `count` records the chain's head was
+// `head`, at `noted`.
+struct Witness {
+    QString noted;
+    qint64 count = 0;
+    QString head;
+};
+
+// A witness the store contradicts: the hash of its record at that count (empty when the store
+// holds fewer records).
+struct WitnessBreak {
+    Witness witness;
+    QString found;
+};
+
 // A walk of the whole hash chain: how many records, the head when the chain is whole, and
 // otherwise the first place it is broken.
 struct ChainReport {
@@ -102,11 +118,13 @@ struct ChainReport {
     // Once the records' chain is whole: where a row kept beside them, or an issue, disagrees.
     std::optional<KeptBreak> keptBroken;
     std::optional<IssueBreak> issueBroken;
+    std::optional<WitnessBreak> witnessBroken;
 
     // Whether nothing was found changed, removed or slipped in.
     bool whole() const
     {
-        return !broken && notes.orphanReadings == 0 && !keptBroken && !issueBroken;
+        return !broken && notes.orphanReadings == 0 && !keptBroken && !issueBroken &&
+               !witnessBroken;
     }
 };
 
@@ -172,9 +190,10 @@ public:
         return StoreFailure(std::move(fault));
     }
 
-    // Walks every record in the order they were saved and checks the hash chain: slow on a
-    // large store, but holding one record at a time.
-    StoreFailure checkChain(ChainReport& report);
+    // Walks every record in the order they were saved and checks the hash chain, and each
+    // witness against the record at its count: slow on a large store, but holding one record
+    // at a time.
+    StoreFailure checkChain(ChainReport& report, std::vector<Witness> witnesses = {});
     // The hash of the record saved last: what every certificate printed now names. Empty for a
     // store without records or one that keeps no chain yet.
     StoreFailure chainHead(QString& head);

@@ -1,0 +1,196 @@
+#include "witnesscommands.h"
+
+#include "recordcommands.h"
+#include "recordwords.h"
+#include "storedeadline.h"
+
+#include "calc/utf8text.h"
+#include "messages/storemessages.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+namespace quarvet::cli {
+namespace {
+
+// A witness file is a few lines a month; one past this is no witness file.
+constexpr qint64 largestWitnessFile = 16 * 1024 * 1024;
+
+// The witnesses of a file, one a line as `records witness` writes them ("#" lines and blank
+// ones aside); false, with `fault`, when it cannot be read or a line is none.
+bool readWitnesses(const QString& path, std::vector<records::Witness>& witnesses, QString& fault)
+{
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return fault = QStringLiteral("the witness file %1 is no file").arg(path), false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return fault = QStringLiteral("the witness file %1 cannot be read: %2")
+                           .arg(path, file.errorString()),
+               false;
+    const QByteArray bytes = file.read(largestWitnessFile + 1);
+    if (file.error() != QFileDevice::NoError)
+        return fault = QStringLiteral("the witness file %1 cannot be read: %2")
+                           .arg(path, file.errorString()),
+               false;
+    if (bytes.size() > largestWitnessFile)
+        return fault = QStringLiteral("the witness file %1 is larger than 16 MiB").arg(path), false;
+    static const QRegularExpression line(
+        QStringLiteral("^([0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}Z)\\t([1-9][0-9]{0,"
+                       "17})\\t([0-9a-f]{64})$"));
+    const QList<QByteArray> lines = bytes.split('\n');
+    for (qsizetype n = 0; n < lines.size(); ++n) {
+        const QString text = QString::fromUtf8(lines[n]).remove(QLatin1Char('\r'));
+        if (text.trimmed().isEmpty() || text.startsWith(QLatin1Char('#')))
+            continue;
+        const QRegularExpressionMatch match = line.match(text);
+        if (!match.hasMatch())
+            return fault = QStringLiteral("line %1 of the witness file %2 is no witness (time, "
+                                          "count and head, as records witness writes them)")
+                               .arg(n + 1)
+                               .arg(path),
+                   false;
+        witnesses.push_back({match.captured(1), match.captured(2).toLongLong(), match.captured(3)});
+    }
+    if (witnesses.empty())
+        return fault = QStringLiteral("the witness file %1 holds no witness").arg(path), false;
+    return true;
+}
+
+// Walks the chain, the witnesses held against it; false, said, when the store cannot be read.
+bool walkChain(RecordsContext& context, const std::vector<records::Witness>& witnesses,
+               records::ChainReport& report, Output& io)
+{
+    records::StoreFailure failure;
+    {
+        const StoreDeadline deadline;
+        failure = context.store.checkChain(report, witnesses);
+    }
+    if (failure.failed())
+        return refusal(messages::storeFault(failure.fault), io), false;
+    return true;
+}
+
+// What a walk found, as verify and witness say it; the exit status.
+int sayReport(const records::ChainReport& report, RecordsContext& context, Output& io)
+{
+    const QString said = messages::chainReport(report, context.store.location());
+    if (!report.chained)
+        return refusal(said, io);
+    io.out << cli::said(said) << "\n";
+    for (const QString& note : report.notes.notes)
+        io.out << "noted " << calc::printable(cli::said(note)) << "\n";
+    io.out.flush();
+    return report.whole() ? success : storeContradicted;
+}
+
+// Walks the whole chain, and every issue and kept row beside it: exit 0 when all is whole, 4
+// naming where it is first broken or where a witness disagrees.
+int verifyCommand(const std::vector<std::string>& args, const std::vector<OptionShape>& shapes,
+                  RecordsContext& context, Output& io)
+{
+    std::string fault;
+    const auto options = readOptions(args, shapes, fault);
+    if (!options)
+        return usageFault(fault.empty() ? "records verify takes no arguments" : fault, io);
+    std::vector<records::Witness> witnesses;
+    if (const auto file = valueOf(*options, "--witness")) {
+        QString unread;
+        if (!readWitnesses(text(*file), witnesses, unread))
+            return refusal(unread, io);
+    }
+    records::ChainReport report;
+    if (!walkChain(context, witnesses, report, io))
+        return failure;
+    return sayReport(report, context, io);
+}
+
+// Appends `line` to the file at `path`, made when it is not there; the fault, if any.
+QString appendLine(const QString& path, const QByteArray& line)
+{
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile())
+        return QStringLiteral("the witness file %1 is no file").arg(path);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return QStringLiteral("the witness file %1 cannot be written: %2")
+            .arg(path, file.errorString());
+    if (file.write(line) != line.size() || !file.flush())
+        return QStringLiteral("the witness file %1 cannot be written: %2")
+            .arg(path, file.errorString());
+    file.close();
+    if (file.error() != QFileDevice::NoError)
+        return QStringLiteral("the witness file %1 cannot be written: %2")
+            .arg(path, file.errorString());
+    return {};
+}
+
+// Witnesses the chain as it stands, once it is found whole: its time, count and head, on
+// standard output or appended to a file kept outside the store.
+int witnessCommand(const std::vector<std::string>& args, const std::vector<OptionShape>& shapes,
+                   RecordsContext& context, Output& io)
+{
+    std::string fault;
+    const auto options = readOptions(args, shapes, fault);
+    if (!options)
+        return usageFault(fault.empty() ? "records witness takes no arguments" : fault, io);
+    auto file = valueOf(*options, "-o");
+    if (const auto output = valueOf(*options, "--output"); output && file)
+        return usageFault("records witness takes one output file", io);
+    else if (output)
+        file = output;
+    const QString path = file ? text(*file) : QString();
+    for (const QString& kept : context.store.files())
+        if (file && QFileInfo(path).absoluteFilePath() == QFileInfo(kept).absoluteFilePath())
+            return refusal(QStringLiteral("the witness file %1 is the record store itself: it "
+                                          "must be kept outside it")
+                               .arg(path),
+                           io);
+    records::ChainReport report;
+    if (!walkChain(context, {}, report, io))
+        return failure;
+    if (!report.chained || !report.whole())
+        return sayReport(report, context, io);
+    if (report.count == 0)
+        return refusal(QStringLiteral("The store holds no record to witness."), io);
+    const QByteArray line = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toLatin1() +
+                            '\t' + QByteArray::number(report.count) + '\t' +
+                            report.head.toLatin1() + '\n';
+    if (!file) {
+        io.out << line.toStdString();
+        io.out.flush();
+        return success;
+    }
+    if (const QString unwritten = appendLine(path, line); !unwritten.isEmpty())
+        return refusal(unwritten, io);
+    io.out << "witnessed " << std::to_string(report.count) << (report.count == 1 ? " record" : " records")
+           << ", head " << report.head.left(16).toStdString() << ", in "
+           << calc::printable(path.toStdString()) << "\n";
+    io.out.flush();
+    return success;
+}
+
+} // namespace
+
+std::vector<Command> chainCommands()
+{
+    return {{"records verify",
+             {"quarvet-cli records verify [--witness FILE]"},
+             {{"--witness", 1, false, ValueWords::NotAnOption, "one file name"}},
+             true,
+             [](const Invocation& run) {
+                 return verifyCommand(run.words, run.command.options, storeOf(run), run.io);
+             }},
+            {"records witness",
+             {"quarvet-cli records witness [-o FILE]"},
+             {{"-o", 1, false, ValueWords::NotAnOption, "one file name"},
+              {"--output", 1, false, ValueWords::NotAnOption, "one file name"}},
+             true,
+             [](const Invocation& run) {
+                 return witnessCommand(run.words, run.command.options, storeOf(run), run.io);
+             }}};
+}
+
+} // namespace quarvet::cli
