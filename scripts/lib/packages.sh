@@ -33,7 +33,7 @@ quarvet_ensure_packages() {
 
 # What building the program needs on Debian 12.
 QUARVET_BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-svg-dev libgl-dev libqt6sql6-sqlite libsqlite3-dev
-                        libqt6sql6-psql libboost-math-dev
+                        libqt6sql6-psql libboost-math-dev libpoppler-qt6-dev
                         fonts-liberation2)
 # What building the Debian package needs besides: dpkg-shlibdeps, and file to find binaries.
 QUARVET_PACKAGE_PACKAGES=(dpkg-dev file)

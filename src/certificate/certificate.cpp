@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QSvgRenderer>
 
+#include "certificatemark.h"
 #include "certificatepage.h"
 
 #include "messages/storemessages.h"
@@ -45,6 +46,8 @@ records::OutputFaultKind drawInto(QSaveFile& file, const records::Record& record
 {
     QPdfWriter writer(&file);
     setUp(writer);
+    // What records check-certificate reads back, besides the page's own text.
+    writer.setDocumentXmpMetadata(markMetadata(lab::markOf(record, chainHead, status)));
     QPainter painter;
     if (!painter.begin(&writer))
         return records::OutputFaultKind::WriterFailed;

@@ -530,8 +530,8 @@ CommandTable recordCommands()
     CommandTable table{listAndAdd(), {}};
     for (const std::vector<Command>& more : {certificatesAndChain(), chainCommands()})
         table.commands.insert(table.commands.end(), more.begin(), more.end());
-    table.groups = {{"records", "records takes list, add, issue, certificate, verify, witness "
-                                "or grant"}};
+    table.groups = {{"records", "records takes list, add, issue, certificate, verify, witness, "
+                                "check-certificate or grant"}};
     return table;
 }
 

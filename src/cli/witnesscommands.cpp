@@ -5,6 +5,8 @@
 #include "storedeadline.h"
 
 #include "calc/utf8text.h"
+#include "certificate/certificatemark.h"
+#include "lab/certificates.h"
 #include "messages/storemessages.h"
 
 #include <QDateTime>
@@ -165,9 +167,105 @@ int witnessCommand(const std::vector<std::string>& args, const std::vector<Optio
     }
     if (const QString unwritten = appendLine(path, line); !unwritten.isEmpty())
         return refusal(unwritten, io);
-    io.out << "witnessed " << std::to_string(report.count) << (report.count == 1 ? " record" : " records")
-           << ", head " << report.head.left(16).toStdString() << ", in "
-           << calc::printable(path.toStdString()) << "\n";
+    io.out << "witnessed " << std::to_string(report.count)
+           << (report.count == 1 ? " record" : " records") << ", head "
+           << report.head.left(16).toStdString() << ", in " << calc::printable(path.toStdString())
+           << "\n";
+    io.out.flush();
+    return success;
+}
+
+// What the store's answer to a certificate's mark means; empty when it holds.
+QString contradiction(const lab::CertificateMark& mark, const lab::CertificateFinding& finding)
+{
+    using Kind = lab::CertificateFinding::Kind;
+    switch (finding.kind) {
+    case Kind::NoRecord:
+        return QStringLiteral("The store holds no record %1: the certificate is another "
+                              "store's, or its record was removed.")
+            .arg(mark.recordId);
+    case Kind::RecordChanged:
+        return QStringLiteral("Record %1 in the store is not the one the certificate was "
+                              "written from: its hash differs, so it was changed since.")
+            .arg(mark.recordId);
+    case Kind::HeadNotInChain:
+        return QStringLiteral("The chain head %1 the certificate names is not in the store's "
+                              "chain at or after its record: the records were rewritten since.")
+            .arg(mark.chainHead.left(16));
+    case Kind::NotIssued:
+        return QStringLiteral("The store holds no issue of certificate %1.").arg(mark.number);
+    case Kind::IssuedOtherwise:
+        return QStringLiteral("The store issued certificate %1 for another record or under "
+                              "another chain head.")
+            .arg(mark.number);
+    default:
+        return {};
+    }
+}
+
+// What a certificate of this program's says of itself, from its metadata and its page, which
+// must agree; none, said, when it cannot be read or says nothing of the kind.
+std::optional<lab::CertificateMark> markOfFile(const QString& path, int& status, Output& io)
+{
+    const certificate::CertificateMarks marks = certificate::readCertificateMarks(path);
+    status = failure;
+    if (!marks.fault.isEmpty())
+        return refusal(QStringLiteral("the certificate ") + marks.fault, io), std::nullopt;
+    if (!marks.metadata && !marks.text)
+        return refusal(QStringLiteral("%1 is no certificate of this program's: it names no "
+                                      "record and chain head")
+                           .arg(path),
+                       io),
+               std::nullopt;
+    if (marks.metadata && marks.text && *marks.metadata != *marks.text) {
+        io.out << "Not intact: the certificate's page and its document's metadata name "
+                  "different records, hashes or numbers: one was changed.\n";
+        io.out.flush();
+        status = storeContradicted;
+        return std::nullopt;
+    }
+    return marks.metadata ? marks.metadata : marks.text;
+}
+
+// Holds a certificate against the store: exit 0 when the store holds its record unchanged and
+// its head in the chain (and, issued, its number issued so), 4 naming what contradicts it.
+int checkCertificateCommand(const std::vector<std::string>& args, RecordsContext& context,
+                            Output& io)
+{
+    if (args.size() != 1 || args[0].empty() || args[0][0] == '-')
+        return usageFault("records check-certificate takes one certificate file", io);
+    int status = failure;
+    const auto mark = markOfFile(text(args[0]), status, io);
+    if (!mark)
+        return status;
+    lab::CertificateFinding finding;
+    records::StoreFailure failed;
+    {
+        const StoreDeadline deadline;
+        failed = lab::checkCertificate(context.store, *mark, finding);
+    }
+    if (failed.failed())
+        return refusal(messages::storeFault(failed.fault), io);
+    const QString named = mark->kind == QLatin1String("draft")
+                              ? QStringLiteral("Draft of record %1").arg(mark->recordId)
+                              : QStringLiteral("Certificate %1").arg(mark->number);
+    if (const QString contradicted = contradiction(*mark, finding); !contradicted.isEmpty()) {
+        io.out << cli::said(QStringLiteral("Not intact: %1: %2").arg(named, contradicted)) << "\n";
+        io.out.flush();
+        return storeContradicted;
+    }
+    QString said =
+        QStringLiteral("%1 holds: %2 unchanged, chain head %3 in the chain")
+            .arg(named,
+                 mark->kind == QLatin1String("draft") ? QStringLiteral("the record")
+                                                      : QStringLiteral("record ") + mark->recordId,
+                 mark->chainHead.left(16));
+    if (finding.issue)
+        said += QStringLiteral(", issued %1")
+                    .arg(finding.issue->issuedUtc.toLocalTime().date().toString(Qt::ISODate));
+    if (!finding.supersededBy.isEmpty())
+        said += QStringLiteral("; superseded: record %1 corrects it").arg(finding.supersededBy);
+    io.out << cli::said(said) << "\n";
     io.out.flush();
     return success;
 }
@@ -190,6 +288,13 @@ std::vector<Command> chainCommands()
              true,
              [](const Invocation& run) {
                  return witnessCommand(run.words, run.command.options, storeOf(run), run.io);
+             }},
+            {"records check-certificate",
+             {"quarvet-cli records check-certificate FILE.pdf"},
+             {},
+             true,
+             [](const Invocation& run) {
+                 return checkCertificateCommand(run.words, storeOf(run), run.io);
              }}};
 }
 

@@ -343,25 +343,119 @@ StoreFailure issueCertificate(RecordStore& store, const Record& record, Certific
         refusalOf);
 }
 
+namespace {
+
+// The issue whose `field` (record_id or number) is `value`, in a store of `version`.
+QSqlError issueWhere(QSqlDatabase database, int version, const char* field, const QString& value,
+                     std::optional<CertificateIssue>& issue)
+{
+    issue.reset();
+    if (version < registerVersion)
+        return QSqlError();
+    // A store that has not been upgraded is read as it is: its issues carry the claim.
+    const auto held =
+        std::span<const IssueColumn>(issueColumns).first(fieldsAt(issuesTable, version));
+    QSqlQuery query(database);
+    const QSqlError error = exec(query,
+                                 QStringLiteral("SELECT %1 FROM certificate_issues WHERE %2 = ?")
+                                     .arg(columnNames<CertificateIssue>(held), field),
+                                 {value});
+    if (!error.isValid() && query.next())
+        issue = rowFrom<CertificateIssue>(held, query);
+    return error.isValid() ? error : query.lastError();
+}
+
+// Whether `head` is the chain's head now, or the hash of a record the one saved after it
+// links to, saved after the record at `order`: a head the chain passed through at or after
+// that record.
+QSqlError headAfter(QSqlDatabase database, const Dialect& dialect, const QString& head,
+                    qint64 order, bool& inChain)
+{
+    const QString column = QLatin1String(dialect.orderColumn);
+    QVariant last;
+    QSqlError error = firstValue(
+        database, QStringLiteral("SELECT hash FROM records ORDER BY %1 DESC LIMIT 1").arg(column),
+        {}, last);
+    inChain = !head.isEmpty() && last.toString() == head;
+    QVariant next;
+    if (!error.isValid() && !inChain)
+        error = firstValue(
+            database, QStringLiteral("SELECT %1 FROM records WHERE previous_hash = ?").arg(column),
+            {head}, next);
+    inChain = inChain || (next.isValid() && next.toLongLong() > order);
+    return error;
+}
+
+// What the store holds of the certificate's record: none, changed, or with the certificate's
+// head in its chain; and whether a correction supersedes it.
+QSqlError judgeRecord(QSqlDatabase database, const Dialect& dialect, const CertificateMark& mark,
+                      CertificateFinding& finding)
+{
+    using Kind = CertificateFinding::Kind;
+    QSqlQuery query(database);
+    QSqlError error =
+        exec(query,
+             QStringLiteral("SELECT hash, %1, (SELECT c.id FROM records c WHERE c.corrects = r.id "
+                            "ORDER BY c.created_utc DESC LIMIT 1) FROM records r WHERE id = ?")
+                 .arg(QLatin1String(dialect.orderColumn)),
+             {mark.recordId});
+    if (error.isValid() || !query.next())
+        return finding.kind = Kind::NoRecord, error.isValid() ? error : query.lastError();
+    finding.supersededBy = query.value(2).toString();
+    if (query.value(0).toString() != mark.recordHash)
+        return finding.kind = Kind::RecordChanged, QSqlError();
+    bool inChain = false;
+    error = headAfter(database, dialect, mark.chainHead, query.value(1).toLongLong(), inChain);
+    if (!inChain)
+        finding.kind = Kind::HeadNotInChain;
+    return error;
+}
+
+} // namespace
+
 StoreFailure readIssue(RecordStore& store, const QString& recordId,
                        std::optional<CertificateIssue>& issue)
 {
-    issue.reset();
     return store.inspect([&](QSqlDatabase database, const Dialect&, int version) {
-        if (version < registerVersion)
+        return issueWhere(database, version, "record_id", recordId, issue);
+    });
+}
+
+CertificateMark markOf(const Record& record, const QString& chainHead,
+                       const CertificateStatus& status)
+{
+    CertificateMark mark;
+    mark.kind = !status.issue ? QStringLiteral("draft")
+                : status.copy ? QStringLiteral("copy")
+                              : QStringLiteral("issued");
+    mark.number = status.issue ? status.issue->number : QString();
+    mark.recordId = record.id;
+    mark.recordHash = record.hash;
+    mark.chainHead = chainHead;
+    return mark;
+}
+
+StoreFailure checkCertificate(RecordStore& store, const CertificateMark& mark,
+                              CertificateFinding& finding)
+{
+    using Kind = CertificateFinding::Kind;
+    // A store with nothing to read (no file yet, no tables) holds no such record.
+    finding = {};
+    finding.kind = Kind::NoRecord;
+    return store.inspect([&](QSqlDatabase database, const Dialect& dialect, int version) {
+        if (version < chainVersion)
             return QSqlError();
-        // A store that has not been upgraded is read as it is: its issues carry the claim.
-        const auto held =
-            std::span<const IssueColumn>(issueColumns).first(fieldsAt(issuesTable, version));
-        QSqlQuery query(database);
-        const QSqlError error =
-            exec(query,
-                 QStringLiteral("SELECT %1 FROM certificate_issues WHERE record_id = ?")
-                     .arg(columnNames<CertificateIssue>(held)),
-                 {recordId});
-        if (!error.isValid() && query.next())
-            issue = rowFrom<CertificateIssue>(held, query);
-        return error.isValid() ? error : query.lastError();
+        finding.kind = Kind::Holds;
+        QSqlError error = judgeRecord(database, dialect, mark, finding);
+        if (error.isValid() || finding.kind != Kind::Holds || mark.kind == QLatin1String("draft"))
+            return error;
+        error = issueWhere(database, version, "number", mark.number, finding.issue);
+        if (!error.isValid() && !finding.issue)
+            finding.kind = Kind::NotIssued;
+        else if (!error.isValid() && (finding.issue->recordId != mark.recordId ||
+                                      finding.issue->chainHead != mark.chainHead))
+            finding.kind = Kind::IssuedOtherwise;
+        return error;
     });
 }
 } // namespace quarvet::lab

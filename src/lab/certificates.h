@@ -95,4 +95,37 @@ records::StoreFailure issueCertificate(records::RecordStore& store, const record
 records::StoreFailure readIssue(records::RecordStore& store, const QString& recordId,
                                 std::optional<CertificateIssue>& issue);
 
+// What a certificate says of itself, in its document's metadata and on its page: what it was
+// written as, and from which record under which chain head.
+struct CertificateMark {
+    QString kind;   // "issued", "copy" or "draft"
+    QString number; // none for a draft
+    QString recordId;
+    QString recordHash;
+    QString chainHead;
+
+    bool operator==(const CertificateMark&) const = default;
+};
+CertificateMark markOf(const records::Record& record, const QString& chainHead,
+                       const CertificateStatus& status);
+
+// Whether the store holds what a certificate says: its record unchanged, its chain head in the
+// chain at or after that record, and (issued or a copy) its number issued for that record
+// under that head. An issued certificate is a witness the store's owner cannot recall.
+struct CertificateFinding {
+    enum class Kind {
+        Holds,
+        NoRecord,        // the store holds no such record: another store's, or removed
+        RecordChanged,   // the record's hash is not the certificate's
+        HeadNotInChain,  // the chain no longer passes through its head
+        NotIssued,       // the store holds no issue of its number
+        IssuedOtherwise, // the number was issued for another record or under another head
+    };
+    Kind kind = Kind::Holds;
+    std::optional<CertificateIssue> issue; // the store's issue of its number
+    QString supersededBy;                  // the id of the record that corrects it, if any
+};
+records::StoreFailure checkCertificate(records::RecordStore& store, const CertificateMark& mark,
+                                       CertificateFinding& finding);
+
 } // namespace quarvet::lab

@@ -1,0 +1,81 @@
+#include "certificatemark.h"
+
+#include <poppler-qt6.h>
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+// Reading a certificate back goes through Poppler, the library the PDF tools read with: the
+// document's metadata, and its words placed in lines as the page shows them.
+namespace quarvet::certificate {
+namespace {
+
+// A certificate is a few pages; a file past this is none.
+constexpr qint64 largestCertificate = 64 * 1024 * 1024;
+constexpr int mostPages = 50;
+
+struct Word {
+    double y;
+    double x;
+    QString text;
+};
+
+// The page's words in lines, top to bottom, each line's words left to right joined by single
+// blanks: a label and its value, side by side on the page, on one line.
+QStringList linesOf(Poppler::Page& page)
+{
+    std::vector<Word> words;
+    for (const std::unique_ptr<Poppler::TextBox>& box : page.textList())
+        words.push_back({box->boundingBox().center().y(), box->boundingBox().left(), box->text()});
+    std::sort(words.begin(), words.end(),
+              [](const Word& a, const Word& b) { return a.y < b.y || (a.y == b.y && a.x < b.x); });
+    QStringList lines;
+    std::vector<Word> line;
+    const auto close = [&] {
+        std::sort(line.begin(), line.end(), [](const Word& a, const Word& b) { return a.x < b.x; });
+        QStringList texts;
+        for (const Word& word : line)
+            texts << word.text;
+        if (!texts.isEmpty())
+            lines << texts.join(QLatin1Char(' '));
+        line.clear();
+    };
+    for (const Word& word : words) {
+        // Words of one line share their middle within a point or two.
+        if (!line.empty() && word.y - line.front().y > 2.0)
+            close();
+        line.push_back(word);
+    }
+    close();
+    return lines;
+}
+
+} // namespace
+
+CertificateMarks readCertificateMarks(const QString& path)
+{
+    CertificateMarks marks;
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return marks.fault = QStringLiteral("%1 is no file").arg(path), marks;
+    if (info.size() > largestCertificate)
+        return marks.fault = QStringLiteral("%1 is larger than 64 MiB: no certificate of this "
+                                            "program's")
+                                 .arg(path),
+               marks;
+    const std::unique_ptr<Poppler::Document> document = Poppler::Document::load(path);
+    if (!document || document->isLocked())
+        return marks.fault = QStringLiteral("%1 does not read as a PDF document").arg(path), marks;
+    marks.metadata = markFromMetadata(document->metadata());
+    QStringList lines;
+    for (int n = 0; n < std::min(document->numPages(), mostPages); ++n)
+        if (const std::unique_ptr<Poppler::Page> page = document->page(n))
+            lines << linesOf(*page);
+    marks.text = markFromText(lines);
+    return marks;
+}
+
+} // namespace quarvet::certificate
