@@ -1,4 +1,5 @@
 #include "certificate/certificate.h"
+#include "certificate/certificatemark.h"
 #include "records/chain.h"
 #include "samplerecord.h"
 
@@ -75,6 +76,8 @@ private slots:
     void issuedCertificateSaysAll_data();
     void issuedCertificateSaysAll();
     void draftIsMarkedOnEveryPage();
+    void markReadsBackFromPageAndMetadata_data();
+    void markReadsBackFromPageAndMetadata();
 
 private:
     QTemporaryDir dir_;
@@ -443,6 +446,54 @@ void TestCertificate::draftIsMarkedOnEveryPage()
     const QString issued = dir_.filePath(QStringLiteral("issued-mark.pdf"));
     QVERIFY(writeCertificate(chained(record), issued, {}, QString(64, 'c'), status).isEmpty());
     QCOMPARE(reddish(issued), 0);
+}
+
+void TestCertificate::markReadsBackFromPageAndMetadata_data()
+{
+    QTest::addColumn<QString>("number"); // empty: a draft
+    QTest::addColumn<bool>("copy");
+    QTest::addColumn<int>("extraRows"); // rows that push the record's section to a later page
+    QTest::newRow("issued") << "2026-00001" << false << 0;
+    QTest::newRow("a copy") << "2026-00001" << true << 0;
+    QTest::newRow("a draft") << "" << false << 0;
+    // Markup and blanks in a number are the laboratory's pattern's, not the document's.
+    QTest::newRow("a number with markup and blanks") << "Lab <A> & \"B\" 7" << false << 0;
+    QTest::newRow("the record on a later page") << "2026-00002" << false << 40;
+}
+
+// What check-certificate holds against the store is what was written: the page and the
+// document's metadata give back the same number, record, hash and chain head.
+void TestCertificate::markReadsBackFromPageAndMetadata()
+{
+    QFETCH(QString, number);
+    QFETCH(bool, copy);
+    QFETCH(int, extraRows);
+    Record record = quarvet::test::evaluatedRecord();
+    QList<quarvet::records::PointResult> left = quarvet::records::readPoints(record.asLeftPoints);
+    for (int n = 0; n < extraRows; ++n)
+        left << quarvet::records::PointResult{
+            200.0 + n, {200.0 + n}, 0.01, 1e9, 2, 0.021, QStringLiteral("Pass"), {}};
+    record.asLeftPoints = quarvet::records::pointsText(left);
+    record = chained(record);
+    quarvet::lab::CertificateStatus status;
+    if (!number.isEmpty())
+        status.issue = quarvet::lab::CertificateIssue{
+            1, number, record.id, QDateTime::currentDateTimeUtc(), "A", "B", {}, {}};
+    status.copy = copy;
+    const QString head(64, 'e');
+    const QString pdf = dir_.filePath(QStringLiteral("marked.pdf"));
+    QVERIFY(writeCertificate(record, pdf, {}, head, status).isEmpty());
+    const quarvet::certificate::CertificateMarks marks =
+        quarvet::certificate::readCertificateMarks(pdf);
+    QVERIFY2(marks.fault.isEmpty(), qPrintable(marks.fault));
+    const quarvet::lab::CertificateMark written = quarvet::lab::markOf(record, head, status);
+    QCOMPARE(written.kind, number.isEmpty() ? "draft" : copy ? "copy" : "issued");
+    QVERIFY(marks.metadata && marks.text);
+    QCOMPARE(marks.metadata->number, written.number);
+    QVERIFY(*marks.metadata == written);
+    QCOMPARE(marks.text->number, written.number);
+    QCOMPARE(marks.text->recordHash, written.recordHash);
+    QVERIFY(*marks.text == written);
 }
 
 QTEST_MAIN(TestCertificate)

@@ -1,0 +1,350 @@
+#include "clirun.h"
+#include "teststores.h"
+
+#include "records/chain.h"
+#include "records/storechoice.h"
+
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTest>
+
+// What the owner of the database can do to the records and what shows it: records verify with
+// its seals, issues and witnesses, and records check-certificate with an issued PDF.
+class TestTamper : public QObject {
+    Q_OBJECT
+private slots:
+    void verifySeesTampering_data();
+    void verifySeesTampering();
+    void certificateIsAWitness_data();
+    void certificateIsAWitness();
+    void witnessSeesAConsistentRewrite_data();
+    void witnessSeesAConsistentRewrite();
+};
+
+namespace {
+
+// A store as a laboratory keeps it: its name set, one reference in the register, three
+// records made with it, the last one's certificate issued to `issued`.
+struct Seeded {
+    QStringList ids;
+    QString issued;
+};
+
+Seeded seed(const Workplace& place, const QString& database, bool issue = true)
+{
+    Seeded seeded;
+    place.run({"lab", "set", "--name", "Lab A", "--address", "1 Main St"}, database);
+    place.run({"references", "add", "--id", "PT-1", "--description", "PT100", "--certificate",
+               "C-1", "--calibrated-by", "Acme Cal", "--u", "0.02", "--calibrated", "2026-01-10",
+               "--due", dueDate},
+              database);
+    for (const QString serial : {"SN-1", "SN-2", "SN-3"})
+        seeded.ids << place
+                          .run({"records", "add", "--serial", serial, "--type", "742", "--line",
+                                "1", "--technician", "Jo", "--reference", "PT-1", "0", "100", "0.5",
+                                "99"},
+                               database)
+                          .out.trimmed()
+                          .section('\n', -1);
+    if (!issue)
+        return seeded;
+    seeded.issued = place.dir.filePath("issued.pdf");
+    place.run(
+        {"records", "issue", seeded.ids[2], "--by", "Dr A", "--role", "Head", "-o", seeded.issued},
+        database);
+    return seeded;
+}
+
+const QStringList keptTables{"records",      "verification",        "store_notes",
+                             "lab_settings", "reference_standards", "certificate_issues",
+                             "kept_seals"};
+
+// Runs statements as the owner of the database would, its triggers out of the way meanwhile
+// and back as they were afterwards, so that no guard of the schema sees them.
+bool asOwner(const quarvet::test::TestStore& store, const QStringList& statements)
+{
+    QStringList around;
+    QStringList after;
+    if (store.isPostgres()) {
+        for (const QString& table : keptTables) {
+            around << "ALTER TABLE " + table + " DISABLE TRIGGER ALL";
+            after << "ALTER TABLE " + table + " ENABLE TRIGGER ALL";
+        }
+        return store.runSql(around + statements + after);
+    }
+    store.onDatabase([&](QSqlDatabase& db) {
+        QSqlQuery triggers("SELECT name, sql FROM sqlite_master WHERE type = 'trigger'", db);
+        while (triggers.next()) {
+            around << "DROP TRIGGER " + triggers.value(0).toString();
+            after << triggers.value(1).toString();
+        }
+    });
+    return store.runSql(around + statements + after);
+}
+
+QString quoted(QString text)
+{
+    return "'" + text.replace("'", "''") + "'";
+}
+
+// Record `serial` made to say another technician, and every hash from it on made again, as one
+// who knows how the chain is formed would: the chain itself is whole afterwards.
+bool rewriteConsistently(const quarvet::test::TestStore& store, const QString& serial = "SN-1")
+{
+    const auto records = quarvet::records::chooseRecordStore(
+        store.isPostgres() ? store.location() : QString(), {}, store.location());
+    quarvet::records::RecordFilter filter;
+    filter.order = quarvet::records::ListOrder::AsSaved;
+    QList<quarvet::records::Record> saved;
+    if (records->list(filter, saved).failed() || saved.isEmpty())
+        return false;
+    QStringList statements;
+    QString previous = quarvet::records::chainStart();
+    for (quarvet::records::Record record : saved) {
+        if (record.serial == serial)
+            record.technician = "Mallory";
+        record.previousHash = previous;
+        previous = record.hash = quarvet::records::recordHash(record);
+        statements << QString("UPDATE records SET technician = %1, previous_hash = %2, hash = %3 "
+                              "WHERE id = %4")
+                          .arg(quoted(record.technician), quoted(record.previousHash),
+                               quoted(record.hash), quoted(record.id));
+    }
+    return asOwner(store, statements);
+}
+
+void backendRows(const char* name, const QStringList& sqlite, const QStringList& postgres,
+                 int status, const QString& says, bool unguarded = false)
+{
+    for (const char* backend : {"sqlite", "postgresql"}) {
+        const QStringList& statements = QByteArray(backend) == "sqlite" ? sqlite : postgres;
+        if (statements == QStringList{"-"})
+            continue; // a change only the other database has
+        QTest::addRow("%s: %s", backend, name)
+            << backend << statements << unguarded << status << says;
+    }
+}
+
+void bothRows(const char* name, const QStringList& statements, int status, const QString& says)
+{
+    backendRows(name, statements, statements, status, says);
+}
+
+} // namespace
+
+void TestTamper::verifySeesTampering_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QStringList>("statements"); // {"rewrite"}: the consistent rewrite
+    QTest::addColumn<bool>("unguarded"); // run as given, the triggers left as it leaves them
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("says");
+    bothRows("untouched", {}, 0, "3 records, chain intact");
+    bothRows("a setting edited", {"UPDATE lab_settings SET value = 'Forged Lab' WHERE entry = 1"},
+             4, "Entry 1 of the laboratory's settings was changed after it was kept");
+    bothRows("a register entry edited", {"UPDATE reference_standards SET u = 0.01"}, 4,
+             "Entry 1 of reference standard PT-1 in the register was changed");
+    bothRows("a note slipped in",
+             {"INSERT INTO store_notes (noted_utc, note) VALUES ('2026-01-01T00:00:00.000Z', "
+              "'checked, all well')"},
+             4, "1 rows that no seal names were added to the store's notes");
+    bothRows("an issue's chain head set back",
+             {"UPDATE certificate_issues SET chain_head = (SELECT hash FROM records WHERE "
+              "serial = 'SN-1')"},
+             4, "names the chain head");
+    // The last record goes with its readings: the chain of the two before it is whole.
+    bothRows("the issued record removed, its issue kept",
+             {"DELETE FROM verification WHERE record_id IN (SELECT id FROM records WHERE serial "
+              "= 'SN-3')",
+              "DELETE FROM records WHERE serial = 'SN-3'"},
+             4, "which the store no longer holds");
+    bothRows("an issue removed", {"DELETE FROM certificate_issues"}, 4,
+             "Issue 1 of the issues of certificates was removed");
+    bothRows("an issue typed by hand",
+             {"INSERT INTO certificate_issues SELECT 2, 'FORGED-1', r.id, i.issued_utc, "
+              "'Dr Forged', 'Head', i.saved_by, i.chain_head, 1, i.settings_entry, r.hash FROM "
+              "records r, certificate_issues i WHERE r.serial = 'SN-1'"},
+             4, "1 rows that no seal names were added to the issues of certificates");
+    bothRows("a seal removed", {"DELETE FROM kept_seals WHERE position = 2"}, 4,
+             "broken at seal 3");
+    // Every hash after SN-1 is new: the last record's too, whose certificate was issued.
+    bothRows("the consistent rewrite", {"rewrite"}, 4, "with another hash: the record was changed");
+    backendRows("a trigger made again to fire never",
+                {"DROP TRIGGER records_never_changed",
+                 "CREATE TRIGGER records_never_changed BEFORE UPDATE ON records WHEN 0 BEGIN "
+                 "SELECT RAISE(ABORT, 'records are never changed'); END"},
+                {"DROP TRIGGER records_never_changed ON records",
+                 "CREATE TRIGGER records_never_changed BEFORE UPDATE OR DELETE ON records FOR "
+                 "EACH ROW WHEN (false) EXECUTE FUNCTION quarvet_records_are_kept()"},
+                1, "altered by another program", true);
+    backendRows("a trigger disabled", {"-"},
+                {"ALTER TABLE records DISABLE TRIGGER records_never_changed"}, 1,
+                "altered by another program", true);
+    backendRows("a trigger that fires on replicas only", {"-"},
+                {"ALTER TABLE records ENABLE REPLICA TRIGGER records_never_changed"}, 1,
+                "altered by another program", true);
+    backendRows("the refusing function emptied", {"-"},
+                {"CREATE OR REPLACE FUNCTION quarvet_records_are_kept() RETURNS trigger "
+                 "LANGUAGE plpgsql AS $$ BEGIN RETURN NULL; END $$"},
+                1, "altered by another program", true);
+    backendRows("a trigger made to refuse inserts instead",
+                {"DROP TRIGGER kept_seals_never_removed",
+                 "CREATE TRIGGER kept_seals_never_removed BEFORE INSERT ON kept_seals BEGIN "
+                 "SELECT RAISE(ABORT, 'seals are never removed'); END"},
+                {"DROP TRIGGER kept_seals_never_changed ON kept_seals",
+                 "CREATE TRIGGER kept_seals_never_changed BEFORE INSERT ON kept_seals FOR EACH "
+                 "ROW EXECUTE FUNCTION quarvet_records_are_kept()"},
+                1, "altered by another program", true);
+}
+
+// Each change the owner of the database may make, with the triggers out of the way, and what
+// records verify must say of it: the chain, the seals of the rows beside it and the issues
+// together leave only a rewrite of everything, which the certificates and witnesses show.
+void TestTamper::verifySeesTampering()
+{
+    QFETCH(QString, backend);
+    QFETCH(QStringList, statements);
+    QFETCH(bool, unguarded);
+    QFETCH(int, status);
+    QFETCH(QString, says);
+    QUARVET_STORE_OR_SKIP(store, backend);
+    Workplace place;
+    const QString database = store.isPostgres() ? store.location() : QString();
+    if (!store.isPostgres())
+        place.dataHome = QFileInfo(store.location()).absolutePath().section('/', 0, -2);
+    const Seeded seeded = seed(place, database);
+    QVERIFY(QFile::exists(seeded.issued));
+    QVERIFY(place.run({"records", "verify"}, database).status == 0);
+    if (statements == QStringList{"rewrite"})
+        QVERIFY(rewriteConsistently(store));
+    else if (unguarded)
+        QVERIFY(store.runSql(statements));
+    else if (!statements.isEmpty())
+        QVERIFY(asOwner(store, statements));
+    const Run verified = place.run({"records", "verify"}, database);
+    QCOMPARE(verified.status, status);
+    QVERIFY2((verified.out + verified.err).contains(says), qPrintable(verified.out + verified.err));
+}
+
+void TestTamper::certificateIsAWitness_data()
+{
+    QTest::addColumn<QString>("backend");
+    // issued, copy, superseded, draft, elsewhere, rewritten, head gone
+    QTest::addColumn<QString>("which");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("says");
+    for (const char* backend : {"sqlite", "postgresql"}) {
+        QTest::addRow("%s: as issued", backend) << backend << "issued" << 0 << " holds: record ";
+        QTest::addRow("%s: a copy", backend) << backend << "copy" << 0 << " holds: record ";
+        QTest::addRow("%s: superseded", backend)
+            << backend << "superseded" << 0 << "; superseded: record ";
+        QTest::addRow("%s: a draft", backend) << backend << "draft" << 0 << " holds: the record";
+        QTest::addRow("%s: another store's", backend)
+            << backend << "elsewhere" << 4 << "is another store's, or its record was removed";
+        QTest::addRow("%s: after the consistent rewrite", backend)
+            << backend << "rewritten" << 4 << "its hash differs, so it was changed since";
+        // Its record untouched, but the one after it, whose hash it names as the head.
+        QTest::addRow("%s: the records after it rewritten", backend)
+            << backend << "head gone" << 4 << "is not in the store's chain at or after its record";
+    }
+}
+
+// An issued certificate is a witness the owner of the database cannot recall: its record, its
+// hash and the chain head it names are held against the store.
+void TestTamper::certificateIsAWitness()
+{
+    QFETCH(QString, backend);
+    QFETCH(QString, which);
+    QFETCH(int, status);
+    QFETCH(QString, says);
+    QUARVET_STORE_OR_SKIP(store, backend);
+    Workplace place;
+    const QString database = store.isPostgres() ? store.location() : QString();
+    if (!store.isPostgres())
+        place.dataHome = QFileInfo(store.location()).absolutePath().section('/', 0, -2);
+    const Seeded seeded = seed(place, database);
+    QString pdf = seeded.issued;
+    if (which == "copy" || which == "draft") {
+        pdf = place.dir.filePath(which + ".pdf");
+        const QString id = which == "copy" ? seeded.ids[2] : seeded.ids[0];
+        QCOMPARE(place.run({"records", "certificate", id, "-o", pdf}, database).status, 0);
+    } else if (which == "superseded") {
+        QCOMPARE(place
+                     .run({"records",
+                           "add",
+                           "--serial",
+                           "SN-3",
+                           "--type",
+                           "742",
+                           "--line",
+                           "1",
+                           "--technician",
+                           "Jo",
+                           "--reference",
+                           "PT-1",
+                           "--corrects",
+                           seeded.ids[2],
+                           "--reason",
+                           "serial misread",
+                           "0",
+                           "100",
+                           "0.5",
+                           "99"},
+                          database)
+                     .status,
+                 0);
+    } else if (which == "rewritten") {
+        QVERIFY(rewriteConsistently(store));
+    } else if (which == "head gone") {
+        pdf = place.dir.filePath("second.pdf");
+        QCOMPARE(place
+                     .run({"records", "issue", seeded.ids[1], "--by", "Dr A", "--role", "Head",
+                           "-o", pdf},
+                          database)
+                     .status,
+                 0);
+        QVERIFY(rewriteConsistently(store, "SN-3"));
+    }
+    Workplace other;
+    const Run checked = (which == "elsewhere" ? other : place)
+                            .run({"records", "check-certificate", pdf},
+                                 which == "elsewhere" ? QString() : database);
+    QCOMPARE(checked.status, status);
+    QVERIFY2(checked.out.contains(says), qPrintable(checked.out + checked.err));
+}
+
+void TestTamper::witnessSeesAConsistentRewrite_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::newRow("sqlite") << "sqlite";
+    QTest::newRow("postgresql") << "postgresql";
+}
+
+// Without an issued certificate, a rewrite of the whole chain leaves verify nothing to hold it
+// against: a witness kept outside the store does.
+void TestTamper::witnessSeesAConsistentRewrite()
+{
+    QFETCH(QString, backend);
+    QUARVET_STORE_OR_SKIP(store, backend);
+    Workplace place;
+    const QString database = store.isPostgres() ? store.location() : QString();
+    if (!store.isPostgres())
+        place.dataHome = QFileInfo(store.location()).absolutePath().section('/', 0, -2);
+    seed(place, database, false);
+    const QString file = place.dir.filePath("witness.txt");
+    const Run witnessed = place.run({"records", "witness", "-o", file}, database);
+    QVERIFY2(witnessed.status == 0 && witnessed.out.startsWith("witnessed 3 records, head "),
+             qPrintable(witnessed.out + witnessed.err));
+    QCOMPARE(place.run({"records", "verify", "--witness", file}, database).status, 0);
+    QVERIFY(rewriteConsistently(store));
+    QCOMPARE(place.run({"records", "verify"}, database).status, 0);
+    const Run verified = place.run({"records", "verify", "--witness", file}, database);
+    QCOMPARE(verified.status, 4);
+    QVERIFY2(verified.out.contains("saw 3 records ending in head") &&
+                 verified.out.contains("the records were rewritten after it"),
+             qPrintable(verified.out));
+}
+
+QTEST_GUILESS_MAIN(TestTamper)
+#include "tst_tamper.moc"
