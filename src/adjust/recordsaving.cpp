@@ -24,14 +24,18 @@ records::StoreFailure decideInStore(records::RecordStore& store, const lab::Type
     QList<lab::ReferenceStandard> entries;
     lab::LabSettings lab;
     QString lookAlike;
-    records::StoreFailure failure = lab::referenceEntries(store, input.referenceId, entries);
+    // A shared database's clock dates the record and gives the day its reference is held to.
+    records::StoreFailure failure = store.clock(input.nowUtc);
+    if (!failure.failed())
+        failure = lab::referenceEntries(store, input.referenceId, entries);
     if (!failure.failed() && entries.isEmpty())
         failure = lab::registeredLookAlike(store, input.referenceId, lookAlike);
     if (!failure.failed())
         failure = lab::readLabSettings(store, lab);
     if (!failure.failed() && !input.corrects.isEmpty())
         failure = lab::calibrationOf(store, input.corrects, input);
-    const QDate day = input.calibrated.isValid() ? input.calibrated : QDate::currentDate();
+    const QDate day =
+        input.calibrated.isValid() ? input.calibrated : input.nowUtc.toLocalTime().date();
     if (!failure.failed())
         problem =
             messages::labRefusal(lab::decideReference(entries, lab, typed, day, input, lookAlike));
@@ -159,7 +163,7 @@ void RecordSaving::composeAndSave(const std::shared_ptr<records::RecordStore>& s
                                   const records::RecordInput& input)
 {
     const records::Composition composition =
-        records::composeRecord(input, QDate::currentDate(), QDateTime::currentDateTimeUtc(),
+        records::composeRecord(input, input.nowUtc.toLocalTime().date(), input.nowUtc,
                                QUuid::createUuid().toString(QUuid::WithoutBraces));
     if (!composition.ok()) {
         saving_->keepOpen();

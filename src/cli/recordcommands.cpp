@@ -424,12 +424,17 @@ int addCommand(const std::vector<std::string>& args, const std::vector<OptionSha
                const calc::Separators& separators, RecordsContext& context, Output& io)
 {
     int status = success;
+    // A shared database dates the record, and holds the reference's due date against its day:
+    // a workstation's clock set back neither backdates a record nor passes an overdue reference.
+    QDateTime now;
+    if (const records::StoreFailure read = context.store.clock(now); read.failed())
+        return refusal(messages::storeFault(read.fault), io);
+    context.today = now.toLocalTime().date();
     const auto input = addInput(args, shapes, separators, context, io, status);
     if (!input)
         return status;
-    const records::Composition composition =
-        records::composeRecord(*input, context.today, QDateTime::currentDateTimeUtc(),
-                               QUuid::createUuid().toString(QUuid::WithoutBraces));
+    const records::Composition composition = records::composeRecord(
+        *input, context.today, now, QUuid::createUuid().toString(QUuid::WithoutBraces));
     if (!composition.ok())
         return refusal(QString::fromStdString(messages::recordRefusal(composition.refusal)), io);
     const records::Record& record = composition.record;

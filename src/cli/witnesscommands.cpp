@@ -94,9 +94,12 @@ int verifyCommand(const std::vector<std::string>& args, const std::vector<Option
                   RecordsContext& context, Output& io)
 {
     std::string fault;
-    const auto options = readOptions(args, shapes, fault);
+    std::vector<std::string> rest;
+    const auto options = readOptions(args, shapes, fault, &rest);
+    if (options && !rest.empty())
+        return usageFault("records verify takes no arguments but --witness FILE", io);
     if (!options)
-        return usageFault(fault.empty() ? "records verify takes no arguments" : fault, io);
+        return usageFault(fault, io);
     std::vector<records::Witness> witnesses;
     if (const auto file = valueOf(*options, "--witness")) {
         QString unread;
@@ -135,9 +138,12 @@ int witnessCommand(const std::vector<std::string>& args, const std::vector<Optio
                    RecordsContext& context, Output& io)
 {
     std::string fault;
-    const auto options = readOptions(args, shapes, fault);
+    std::vector<std::string> rest;
+    const auto options = readOptions(args, shapes, fault, &rest);
+    if (options && !rest.empty())
+        return usageFault("records witness takes no arguments but -o FILE", io);
     if (!options)
-        return usageFault(fault.empty() ? "records witness takes no arguments" : fault, io);
+        return usageFault(fault, io);
     auto file = valueOf(*options, "-o");
     if (const auto output = valueOf(*options, "--output"); output && file)
         return usageFault("records witness takes one output file", io);

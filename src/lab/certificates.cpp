@@ -123,6 +123,9 @@ QSqlError insertIssue(QSqlDatabase database, const Dialect& dialect, const QStri
                       const Record& record, CertificateIssue& issue)
 {
     QSqlError error = serialised(database, dialect);
+    // Dated by the shared database's clock, which no workstation's clock set back can move.
+    if (!error.isValid())
+        error = serverClock(database, dialect, issue.issuedUtc);
     if (!error.isValid())
         error = issuable(database, issue.recordId);
     LabSettings settings;

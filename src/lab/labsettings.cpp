@@ -61,7 +61,10 @@ QSqlError insertSettings(QSqlDatabase database, const Dialect& dialect, const QS
                          const QMap<QString, QString>& values)
 {
     QVariant last;
+    QDateTime now;
     QSqlError error = serialised(database, dialect);
+    if (!error.isValid())
+        error = serverClock(database, dialect, now);
     if (!error.isValid() &&
         (values.contains(QStringLiteral("pattern")) || values.contains(QStringLiteral("prefix")))) {
         LabSettings changed;
@@ -71,13 +74,12 @@ QSqlError insertSettings(QSqlDatabase database, const Dialect& dialect, const QS
         qint64 sequence = 0;
         QString number;
         if (!error.isValid())
-            error =
-                nextNumber(database, changed, QDateTime::currentDateTimeUtc(), sequence, number);
+            error = nextNumber(database, changed, now, sequence, number);
     }
     if (!error.isValid())
         error =
             firstValue(database, QStringLiteral("SELECT max(entry) FROM lab_settings"), {}, last);
-    SettingEntry row{last.toLongLong(), {}, {}, utcNow(), savedBy};
+    SettingEntry row{last.toLongLong(), {}, {}, now.toString(Qt::ISODateWithMs), savedBy};
     const QString insert = QStringLiteral("INSERT INTO lab_settings (%1) VALUES (%2)")
                                .arg(columnNames<SettingEntry>(settingColumns),
                                     placeholders<SettingEntry>(settingColumns));

@@ -52,9 +52,4 @@ QSqlError firstValue(QSqlDatabase database, const QString& statement, const QVar
     return error;
 }
 
-QString utcNow()
-{
-    return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
-}
-
 } // namespace quarvet::lab

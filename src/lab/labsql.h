@@ -38,7 +38,6 @@ QSqlError exec(QSqlQuery& query, const QString& statement, const QVariantList& v
 // The first row's first value of a statement, or an invalid value when it gives no row.
 QSqlError firstValue(QSqlDatabase database, const QString& statement, const QVariantList& values,
                      QVariant& value);
-QString utcNow();
 
 // One column of a table of the laboratory's: its name, and how a row's field is written to it
 // and read back. A table's rows are written and read through the list of its columns alone,

@@ -72,6 +72,8 @@ QSqlError insertReference(QSqlDatabase database, const Dialect& dialect, const Q
     QVariant last;
     QSqlError error = serialised(database, dialect);
     if (!error.isValid())
+        error = serverClock(database, dialect, standard.savedUtc);
+    if (!error.isValid())
         error = firstValue(database,
                            QStringLiteral("SELECT max(entry) FROM reference_standards WHERE "
                                           "identifier = ?"),
@@ -80,7 +82,6 @@ QSqlError insertReference(QSqlDatabase database, const Dialect& dialect, const Q
         return error;
     standard.entry = last.toInt() + 1;
     standard.savedBy = savedBy;
-    standard.savedUtc = QDateTime::currentDateTimeUtc();
     QSqlQuery query(database);
     error = exec(query,
                  QStringLiteral("INSERT INTO reference_standards (%1) VALUES (%2)")

@@ -291,6 +291,10 @@ QString breakOf(const records::ChainBreak& broken)
     case Kind::Removed:
         return QStringLiteral("A record was removed before this one: ") + record +
                QStringLiteral(" links to a record the store no longer holds.");
+    case Kind::Backwards:
+        return record + QStringLiteral(" is dated more than five minutes before the record saved "
+                                       "before it: it was saved under a clock set back, or its "
+                                       "date was changed.");
     default:
         return record + (broken.record.hash.isEmpty()
                              ? QStringLiteral(" was inserted outside this program: it has no "

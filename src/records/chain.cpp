@@ -86,12 +86,18 @@ void ChainWalk::judge(const Record* next)
     const Record& record = *pending_;
     const bool linked = record.previousHash == expected_;
     const bool whole = !record.hash.isEmpty() && recordHash(record) == record.hash;
+    using Kind = ChainBreak::Kind;
+    if (linked && whole && lastSaved_.isValid() &&
+        record.createdUtc < lastSaved_.addSecs(-clockSkewSeconds)) {
+        broken_ = ChainBreak{Kind::Backwards, record};
+        return;
+    }
     if (linked && whole) {
         expected_ = head_ = record.hash;
+        lastSaved_ = record.createdUtc;
         ++intact_;
         return;
     }
-    using Kind = ChainBreak::Kind;
     const bool passedBy = next && next->previousHash == expected_;
     if (record.hash.isEmpty() || passedBy)
         broken_ = ChainBreak{Kind::Inserted, record};

@@ -29,13 +29,18 @@ QString recordHash(const Record& record);
 // Where a walk of the chain found it broken.
 struct ChainBreak {
     enum class Kind {
-        Changed,  // its fields do not give its hash: changed, or inserted with a forged one
-        Removed,  // the record saved before it is not the one it links to
-        Inserted, // the chain passes it by, or it has no hash at all
+        Changed,   // its fields do not give its hash: changed, or inserted with a forged one
+        Removed,   // the record saved before it is not the one it links to
+        Inserted,  // the chain passes it by, or it has no hash at all
+        Backwards, // dated before the record saved before it by more than `clockSkew`
     };
     Kind kind;
     Record record; // the record named
 };
+
+// How far the clocks of workstations saving into one store may differ: a record dated before
+// the one saved before it by more than this was dated by a clock set back.
+inline constexpr qint64 clockSkewSeconds = 300;
 
 // Walks a store's records in the order they were saved, one at a time, and says where the
 // chain first breaks. Each record is judged when the next one has been seen: whether the chain
@@ -57,6 +62,7 @@ private:
     std::optional<Record> pending_;
     std::optional<ChainBreak> broken_;
     QString expected_ = chainStart();
+    QDateTime lastSaved_;
     QString head_;
     qint64 count_ = 0;
     qint64 intact_ = 0;

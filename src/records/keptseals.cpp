@@ -198,6 +198,26 @@ QSqlError keysOf(QSqlDatabase database, const KeptTable& table, const std::optio
 
 } // namespace
 
+QSqlError serverClock(QSqlDatabase database, const Dialect& dialect, QDateTime& nowUtc)
+{
+    nowUtc = QDateTime::currentDateTimeUtc();
+    if (!dialect.postgres)
+        return {};
+    QVariantList row;
+    const QSqlError error =
+        sql::firstRow(database,
+                      QStringLiteral("SELECT to_char(clock_timestamp() AT TIME ZONE 'UTC', "
+                                     "'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"')"),
+                      row);
+    if (error.isValid())
+        return error;
+    nowUtc = QDateTime::fromString(row.value(0).toString(), Qt::ISODateWithMs);
+    if (!nowUtc.isValid())
+        return QSqlError(QStringLiteral("the server's clock did not read as a time"),
+                         row.value(0).toString(), QSqlError::StatementError);
+    return {};
+}
+
 QSqlError serialiseKept(QSqlDatabase database, const Dialect& dialect)
 {
     return dialect.postgres

@@ -3,6 +3,7 @@
 #include "labtables.h"
 #include "schema.h"
 
+#include <QDateTime>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QString>
@@ -20,6 +21,10 @@ struct SealKey {
     QString text;
     qint64 number = 0;
 };
+
+// The time a row is dated by: the server's clock in a shared database, the workstation's for
+// a file of its own.
+QSqlError serverClock(QSqlDatabase database, const Dialect& dialect, QDateTime& nowUtc);
 
 // Makes the changes of the kept tables wait for each other in a shared database, so that each
 // takes the next number and the next seal; in SQLite the write transaction does that.

@@ -1,5 +1,7 @@
 #include "postgresrecordstore.h"
 
+#include "keptseals.h"
+
 #include "recordform.h"
 #include "sqlrecords.h"
 
@@ -414,6 +416,19 @@ StoreFailure PostgresRecordStore::add(const Record& record)
 StoreFailure PostgresRecordStore::change(const StoreChange& change, const ChangeFault& expected)
 {
     return write([&](QSqlDatabase database) { return save(database, schema_, change, expected); });
+}
+
+StoreFailure PostgresRecordStore::clock(QDateTime& nowUtc)
+{
+    const sql::Connection connection = connectionTo(address_);
+    if (!connection.opened())
+        return failure(storeFault(StoreFaultKind::Unreachable, sql::said(connection.error())),
+                       false);
+    QSqlError error = limitWaiting(connection.database(), true);
+    if (!error.isValid())
+        error = serverClock(connection.database(), postgresDialect(), nowUtc);
+    return error.isValid() ? failure(faultOf(error, StoreFaultKind::NotRead), false)
+                           : StoreFailure();
 }
 
 StoreFailure PostgresRecordStore::inspect(const StoreReading& reading)

@@ -38,6 +38,7 @@ class PostgresRecordStore final : public RecordStore {
 public:
     explicit PostgresRecordStore(PostgresAddress address, const Schema& schema = recordSchema());
 
+    StoreFailure clock(QDateTime& nowUtc) override;
     StoreFailure add(const Record& record) override;
     StoreFailure change(const StoreChange& change, const ChangeFault& fault) override;
     StoreFailure inspect(const StoreReading& reading) override;

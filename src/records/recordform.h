@@ -67,6 +67,8 @@ struct RecordInput {
     // For a correction, when the calibration it corrects was saved: the register's entry that
     // stood then is its reference's, not one changed later that day. Not set for a new one.
     QDateTime calibratedUtc;
+    // The store's clock as it was read before the record is composed: its time and day.
+    QDateTime nowUtc;
 };
 
 // What composing a record gives: the record, or why there is none.

@@ -7,6 +7,7 @@
 #include "schema.h"
 #include "storefault.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -160,6 +161,13 @@ public:
         return {};
     }
 
+    // The time records and issues are dated by: a shared database's own clock, which no
+    // workstation's clock set back can move; the workstation's for a file of its own.
+    virtual StoreFailure clock(QDateTime& nowUtc)
+    {
+        nowUtc = QDateTime::currentDateTimeUtc();
+        return {};
+    }
     // Adds `record` whole or not at all.
     virtual StoreFailure add(const Record& record) = 0;
     // Visits the records the filter picks, newest first, while they are read: a listing of a

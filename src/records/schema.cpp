@@ -175,11 +175,32 @@ const char* const postgresVersion6[] = {
 
 // Version 8: the seals of every row kept beside the records, one chain (no two seals link to
 // the same one), the rows kept so far sealed in the order they were kept; and each issue keeps
-// the hash of the record it was issued for (a column of the issues).
+// the hash of the record it was issued for (a column of the issues). A shared database dates
+// its records by its own clock: a workstation's role may not save one dated more than five
+// minutes off it (by a clock set back, or forged); the tables' owner, who could change
+// anything anyway, brings records of other days in.
 const KeptTable* const version8Tables[] = {&sealTable};
-const char* const version8[] = {
+const char* const sqliteVersion8[] = {
     "CREATE UNIQUE INDEX seals_chained_once ON kept_seals(previous_hash)",
     sealStep,
+};
+const char* const postgresVersion8[] = {
+    "CREATE UNIQUE INDEX seals_chained_once ON kept_seals(previous_hash)",
+    sealStep,
+    R"(CREATE FUNCTION quarvet_dated_by_the_server() RETURNS trigger LANGUAGE plpgsql AS $$
+        BEGIN
+            IF abs(extract(epoch FROM NEW.created_utc::timestamptz - clock_timestamp())) > 300
+               AND session_user <> (SELECT pg_get_userbyid(relowner) FROM pg_class
+                                    WHERE oid = TG_RELID)
+               AND NOT (SELECT rolsuper FROM pg_roles WHERE rolname = session_user)
+            THEN
+                RAISE EXCEPTION 'a record is dated by the database server''s clock'
+                    USING ERRCODE = 'QV004';
+            END IF;
+            RETURN NEW;
+        END $$)",
+    "CREATE TRIGGER records_dated_by_the_server BEFORE INSERT ON records FOR EACH ROW EXECUTE "
+    "FUNCTION quarvet_dated_by_the_server()",
 };
 
 const Migration migrations[] = {
@@ -190,7 +211,7 @@ const Migration migrations[] = {
     {5, {}, sqliteVersion5, postgresVersion5},
     {6, version6Tables, sqliteVersion6, postgresVersion6},
     {7, {}, {}, {}},
-    {8, version8Tables, version8, version8},
+    {8, version8Tables, sqliteVersion8, postgresVersion8},
 };
 
 QString typeOf(ColumnType type, const Dialect& dialect)

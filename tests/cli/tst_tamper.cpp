@@ -20,6 +20,8 @@ private slots:
     void certificateIsAWitness();
     void witnessSeesAConsistentRewrite_data();
     void witnessSeesAConsistentRewrite();
+    void clockSetBack_data() { witnessSeesAConsistentRewrite_data(); }
+    void clockSetBack();
 };
 
 namespace {
@@ -344,6 +346,74 @@ void TestTamper::witnessSeesAConsistentRewrite()
     QVERIFY2(verified.out.contains("saw 3 records ending in head") &&
                  verified.out.contains("the records were rewritten after it"),
              qPrintable(verified.out));
+}
+
+namespace {
+
+// quarvet-cli run with the workstation's clock set to `when`, through Debian's faketime.
+Run runAt(const Workplace& place, const QString& when, const QStringList& args,
+          const QString& database)
+{
+    QProcessEnvironment environment = place.environment();
+    if (!database.isEmpty())
+        environment.insert("QUARVET_DATABASE", database);
+    // The sanitizers' runtime wants to be loaded first; faketime's library comes before it.
+    environment.insert("ASAN_OPTIONS", "verify_asan_link_order=0");
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start("faketime", QStringList{when, QStringLiteral(QUARVET_CLI)} + args);
+    if (!process.waitForFinished(60000))
+        return {-1, {}, QStringLiteral("did not finish")};
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+} // namespace
+
+// A workstation whose clock was set back a year: a shared database dates the record and holds
+// the reference's due date against its own day, so an overdue reference is refused and nothing
+// is backdated; a file of the workstation's own can only be dated by it, and records verify
+// shows the record dated before the one saved before it.
+void TestTamper::clockSetBack()
+{
+    QFETCH(QString, backend);
+    QUARVET_STORE_OR_SKIP(store, backend);
+    Workplace place;
+    const QString database = store.isPostgres() ? store.location() : QString();
+    if (!store.isPostgres())
+        place.dataHome = QFileInfo(store.location()).absolutePath().section('/', 0, -2);
+    const QString past = "2025-03-01 12:00:00";
+    const QStringList add{"records",       "add",  "--serial",       "SN-1", "--type",      "742",
+                          "--line",        "1",    "--technician",   "Jo",   "--reference", "REF-7",
+                          "--reference-u", "0.02", "--reference-due"};
+    QCOMPARE(place.run(add + QStringList{dueDate, "0", "100", "0.5", "99"}, database).status, 0);
+    // Due on 2025-06-01: usable on the clock's day, long overdue on the server's.
+    const Run overdue =
+        runAt(place, past, add + QStringList{"2025-06-01", "0", "100", "0.5", "99"}, database);
+    QCOMPARE(overdue.status, store.isPostgres() ? 1 : 0);
+    if (store.isPostgres()) {
+        QVERIFY2(overdue.err.contains("The reference's due date 2025-06-01 has passed"),
+                 qPrintable(overdue.err));
+        const Run later =
+            runAt(place, past, add + QStringList{dueDate, "0", "100", "0.5", "99"}, database);
+        QCOMPARE(later.status, 0);
+        const QString listed = place.run({"records", "list", "--format", "json"}, database).out;
+        QVERIFY2(listed.section('\n', 0, 0)
+                     .contains("\"date_utc\":\"" + QDate::currentDate().toString("yyyy")),
+                 qPrintable(listed));
+        const Run issued = runAt(place, past,
+                                 {"records", "issue", later.out.trimmed().section('\n', -1), "--by",
+                                  "Dr A", "--role", "Head", "-o", place.dir.filePath("c.pdf")},
+                                 database);
+        QVERIFY2(issued.out.startsWith(QDate::currentDate().toString("yyyy") + "-"),
+                 qPrintable(issued.out + issued.err));
+    }
+    const Run verified = place.run({"records", "verify"}, database);
+    QCOMPARE(verified.status, store.isPostgres() ? 0 : 4);
+    if (!store.isPostgres())
+        QVERIFY2(verified.out.contains("is dated more than five minutes before the record saved "
+                                       "before it"),
+                 qPrintable(verified.out));
 }
 
 QTEST_GUILESS_MAIN(TestTamper)
