@@ -172,10 +172,12 @@ StoreFault upgrade(QSqlDatabase database, const Schema& schema, int version, con
 }
 
 // Two saves at once that both linked their record to the same head: the second is turned
-// away by the chain's unique index, and tries again on the new head.
+// away by the chain's unique index, or by the server seeing the first's record as the head
+// by then, and tries again on the new head.
 bool linkedToTheSameHead(const QSqlError& error)
 {
-    return error.nativeErrorCode() == QLatin1String("23505");
+    return error.nativeErrorCode() == QLatin1String("23505") ||
+           error.nativeErrorCode() == QLatin1String("QV005");
 }
 
 enum class Attempt { Done, Again, Locked };
@@ -487,17 +489,27 @@ QString quotedName(QString name)
 // What a workstation needs and no more: records and their readings read and added, the
 // schema's version and the notes read. No change, no removal, no version of its own; the
 // tables' owner keeps their triggers.
-QStringList grantsTo(const QString& role, const QString& schemaName)
+QStringList grantsTo(const QString& role, const QString& schemaName, const Schema& schema)
 {
     const QString who = quotedName(role);
+    QStringList names;
+    for (const Column* column : columnsAt(schema, schema.version()))
+        names << QLatin1String(column->name);
+    const QString columns = names.join(QStringLiteral(", "));
     return {QStringLiteral("GRANT USAGE ON SCHEMA %1 TO %2").arg(quotedName(schemaName), who),
-            QStringLiteral("GRANT SELECT, INSERT ON records, verification TO %1").arg(who),
+            QStringLiteral("GRANT SELECT, INSERT ON verification TO %1").arg(who),
+            // Every column of a record but its saving order, which the server numbers: a row
+            // typed with its own order could stop every later save.
+            QStringLiteral("REVOKE INSERT ON records FROM %1").arg(who),
+            QStringLiteral("GRANT SELECT ON records TO %1").arg(who),
+            QStringLiteral("GRANT INSERT (%1) ON records TO %2").arg(columns, who),
             QStringLiteral("GRANT SELECT ON quarvet_schema, store_notes TO %1").arg(who),
             // The register and the issues are a workstation's to add to; the laboratory's
             // settings are set by the owner of the tables.
             QStringLiteral("GRANT SELECT, INSERT ON reference_standards, certificate_issues, "
                            "kept_seals TO %1")
                 .arg(who),
+            QStringLiteral("REVOKE INSERT ON lab_settings FROM %1").arg(who),
             QStringLiteral("GRANT SELECT ON lab_settings TO %1").arg(who)};
 }
 
@@ -535,7 +547,8 @@ StoreFault grantIn(QSqlDatabase database, const Schema& schema, const QString& r
     if (!error.isValid() && !row.value(0).toBool())
         return storeFault(StoreFaultKind::NotOwner);
     if (!error.isValid())
-        error = sql::runAll(database, grantsTo(role, schemaName) << QStringLiteral("COMMIT"));
+        error =
+            sql::runAll(database, grantsTo(role, schemaName, schema) << QStringLiteral("COMMIT"));
     return error.isValid() ? faultOf(error, StoreFaultKind::NotSaved) : StoreFault{};
 }
 

@@ -201,6 +201,86 @@ const char* const postgresVersion8[] = {
         END $$)",
     "CREATE TRIGGER records_dated_by_the_server BEFORE INSERT ON records FOR EACH ROW EXECUTE "
     "FUNCTION quarvet_dated_by_the_server()",
+    // What the server assigns, no workstation's role sets: a record links to the chain's head;
+    // an issue takes the next sequence, the head and its record's hash, and the server's time;
+    // an entry of the register the next entry of its standard; a seal the next position,
+    // linked to the last. A row typed by hand that says otherwise is turned away.
+    R"(CREATE FUNCTION quarvet_linked_to_the_head() RETURNS trigger LANGUAGE plpgsql AS $$
+        BEGIN
+            IF NEW.previous_hash IS DISTINCT FROM coalesce(
+                   (SELECT hash FROM records ORDER BY saved_order DESC LIMIT 1), repeat('0', 64))
+            THEN
+                RAISE EXCEPTION 'a record links to the head of the chain' USING ERRCODE = 'QV005';
+            END IF;
+            RETURN NEW;
+        END $$)",
+    "CREATE TRIGGER records_linked_to_the_head BEFORE INSERT ON records FOR EACH ROW EXECUTE "
+    "FUNCTION quarvet_linked_to_the_head()",
+    R"(CREATE FUNCTION quarvet_issued_as_the_server_says() RETURNS trigger LANGUAGE plpgsql AS $$
+        BEGIN
+            IF NEW.sequence IS DISTINCT FROM
+                   coalesce((SELECT max(sequence) FROM certificate_issues), 0) + 1
+               OR NEW.chain_head IS DISTINCT FROM
+                   (SELECT hash FROM records ORDER BY saved_order DESC LIMIT 1)
+               OR NEW.record_hash IS DISTINCT FROM
+                   (SELECT hash FROM records WHERE id = NEW.record_id)
+               OR abs(extract(epoch FROM NEW.issued_utc::timestamptz - clock_timestamp())) > 300
+            THEN
+                RAISE EXCEPTION 'an issue takes its sequence, chain head, record hash and time '
+                    'from the server' USING ERRCODE = 'QV006';
+            END IF;
+            RETURN NEW;
+        END $$)",
+    "CREATE TRIGGER certificate_issues_as_the_server_says BEFORE INSERT ON certificate_issues "
+    "FOR EACH ROW EXECUTE FUNCTION quarvet_issued_as_the_server_says()",
+    R"(CREATE FUNCTION quarvet_entered_as_the_server_says() RETURNS trigger LANGUAGE plpgsql AS $$
+        BEGIN
+            IF NEW.entry IS DISTINCT FROM coalesce((SELECT max(entry) FROM reference_standards
+                                                    WHERE identifier = NEW.identifier), 0) + 1
+               OR abs(extract(epoch FROM NEW.saved_utc::timestamptz - clock_timestamp())) > 300
+            THEN
+                RAISE EXCEPTION 'an entry of the register takes its number and time from the '
+                    'server' USING ERRCODE = 'QV007';
+            END IF;
+            RETURN NEW;
+        END $$)",
+    "CREATE TRIGGER reference_standards_as_the_server_says BEFORE INSERT ON reference_standards "
+    "FOR EACH ROW EXECUTE FUNCTION quarvet_entered_as_the_server_says()",
+    R"(CREATE FUNCTION quarvet_sealed_in_order() RETURNS trigger LANGUAGE plpgsql AS $$
+        BEGIN
+            IF NEW.position IS DISTINCT FROM coalesce((SELECT max(position) FROM kept_seals), 0) + 1
+               OR NEW.previous_hash IS DISTINCT FROM coalesce(
+                   (SELECT hash FROM kept_seals ORDER BY position DESC LIMIT 1), repeat('0', 64))
+            THEN
+                RAISE EXCEPTION 'a seal follows the last one' USING ERRCODE = 'QV008';
+            END IF;
+            RETURN NEW;
+        END $$)",
+    "CREATE TRIGGER kept_seals_in_order BEFORE INSERT ON kept_seals FOR EACH ROW EXECUTE "
+    "FUNCTION quarvet_sealed_in_order()",
+    R"(DO $$ BEGIN
+        EXECUTE format('ALTER FUNCTION quarvet_linked_to_the_head() SET search_path = %I, pg_temp',
+                       current_schema());
+        EXECUTE format('ALTER FUNCTION quarvet_issued_as_the_server_says() '
+                       'SET search_path = %I, pg_temp', current_schema());
+        EXECUTE format('ALTER FUNCTION quarvet_entered_as_the_server_says() '
+                       'SET search_path = %I, pg_temp', current_schema());
+        EXECUTE format('ALTER FUNCTION quarvet_sealed_in_order() SET search_path = %I, pg_temp',
+                       current_schema());
+    END $$)",
+    // The roles given records already take every column but the saving order, which the
+    // server numbers.
+    R"(DO $$ DECLARE grantee TEXT; BEGIN
+        FOR grantee IN SELECT DISTINCT g.grantee FROM information_schema.role_table_grants g
+                       WHERE g.table_schema = current_schema() AND g.table_name = 'records'
+                       AND g.privilege_type = 'INSERT' AND g.grantee <> current_user LOOP
+            EXECUTE format('REVOKE INSERT ON records FROM %I', grantee);
+            EXECUTE format('GRANT INSERT (%s) ON records TO %I',
+                           (SELECT string_agg(quote_ident(attname), ', ') FROM pg_attribute
+                            WHERE attrelid = 'records'::regclass AND attnum > 0
+                            AND NOT attisdropped AND attname <> 'saved_order'), grantee);
+        END LOOP;
+    END $$)",
 };
 
 const Migration migrations[] = {

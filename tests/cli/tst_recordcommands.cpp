@@ -104,6 +104,8 @@ private slots:
     void readOnlyStoreWithItsLogUnmergedIsNotRead();
     void grantedRoleAddsButChangesNothing_data();
     void grantedRoleAddsButChangesNothing();
+    void technicianSetsNothingTheServerAssigns_data();
+    void technicianSetsNothingTheServerAssigns();
     void serverChecksWhoSaved();
     void savesAtOnceSayNothingOfTheDriver();
     void upgradeIsTheOwners();
@@ -1236,25 +1238,33 @@ QStringList unguarded(bool postgres, const QStringList& statements)
 }
 
 // A copy of the record of serial number `of` under a new id and serial number SN-X, linked to
-// it, with a hash of the forger's own; saved by `savedBy` when given.
-QString forgedCopy(const QString& of = "SN-3", const QString& savedBy = {})
+// it, with a hash of the forger's own; each column `set` names given that value instead, and
+// the saving order too when it names it.
+QString copyOf(const QString& of, QMap<QString, QString> set)
 {
+    set.insert("id", set.value("id", "'00000000-0000-4000-8000-00000000000f'"));
+    set.insert("serial", set.value("serial", "'SN-X'"));
+    set.insert("previous_hash", set.value("previous_hash", "hash"));
+    set.insert("hash", set.value("hash", "'" + QString(64, 'a') + "'"));
     QStringList names;
     QStringList values;
     for (const quarvet::records::Column& column : quarvet::records::recordColumns()) {
-        if (!column.inRecordsTable())
-            continue;
         const QString name = QString::fromLatin1(column.name);
-        names << name;
-        values << (name == "id"              ? "'00000000-0000-4000-8000-00000000000f'"
-                   : name == "serial"        ? "'SN-X'"
-                   : name == "previous_hash" ? "hash"
-                   : name == "hash"          ? "'" + QString(64, 'a') + "'"
-                   : name == "saved_by" && !savedBy.isEmpty() ? "'" + savedBy + "'"
-                                                              : name);
+        if (column.inRecordsTable())
+            names << name, values << set.value(name, name);
     }
-    return QStringLiteral("INSERT INTO records (%1) SELECT %2 FROM records WHERE serial = '%3'")
-        .arg(names.join(", "), values.join(", "), of);
+    if (set.contains("saved_order"))
+        names << "saved_order", values << set.value("saved_order");
+    return QStringLiteral("INSERT INTO records (%1) %4 SELECT %2 FROM records WHERE serial = '%3'")
+        .arg(names.join(", "), values.join(", "), of,
+             set.contains("saved_order") ? "OVERRIDING SYSTEM VALUE" : "");
+}
+
+QString forgedCopy(const QString& of = "SN-3", const QString& savedBy = {})
+{
+    return copyOf(of, savedBy.isEmpty()
+                          ? QMap<QString, QString>{}
+                          : QMap<QString, QString>{{"saved_by", "'" + savedBy + "'"}});
 }
 
 } // namespace
@@ -1465,6 +1475,76 @@ void TestRecordCommands::grantedRoleAddsButChangesNothing_data()
     QTest::newRow("the schema version changed") << "UPDATE quarvet_schema SET version = 99";
     QTest::newRow("a note") << "INSERT INTO store_notes VALUES ('2026-01-01', 'x')";
     QTest::newRow("a table beside") << "CREATE TABLE records_shadow (id TEXT)";
+}
+
+void TestRecordCommands::technicianSetsNothingTheServerAssigns_data()
+{
+    QTest::addColumn<QString>("statement"); // %1: the role's saved_by
+    QTest::addColumn<QString>("says");
+    const QString now = "to_char(clock_timestamp() AT TIME ZONE 'UTC', "
+                        "'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"')";
+    const QString head = "(SELECT hash FROM records ORDER BY saved_order DESC LIMIT 1)";
+    // SN-U is the head; SN-T, issued, the record before it.
+    QTest::newRow("a record given its saving order")
+        << copyOf("SN-U", {{"saved_by", "'%1'"}, {"saved_order", "1000000"}})
+        << "permission denied";
+    QTest::newRow("a record linked to no record's hash")
+        << copyOf("SN-U", {{"saved_by", "'%1'"}, {"previous_hash", "'" + QString(64, 'c') + "'"}})
+        << "links to the head of the chain";
+    QTest::newRow("a record dated a year back")
+        << copyOf("SN-U", {{"saved_by", "'%1'"}, {"created_utc", "'2025-03-01T12:00:00.000Z'"}})
+        << "dated by the database server's clock";
+    const QString issue = "INSERT INTO certificate_issues SELECT %2, 'FORGED-1', r.id, " + now +
+                          ", 'Dr Forged', 'Head', '%1', %3, 1, 0, r.hash FROM records r WHERE "
+                          "r.serial = 'SN-U'";
+    QTest::newRow("an issue numbered 999999")
+        << issue.arg("%1", "999999", head) << "takes its sequence, chain head";
+    QTest::newRow("an issue under a head of its own")
+        << issue.arg("%1", "2", "'" + QString(64, 'b') + "'") << "takes its sequence, chain head";
+    QTest::newRow("a register entry numbered ahead")
+        << "INSERT INTO reference_standards SELECT identifier, 5, description, certificate, "
+           "calibrated_by, u, k, drift, calibrated, due, usable, " +
+               now + ", '%1' FROM reference_standards"
+        << "takes its number and time from the server";
+    QTest::newRow("a seal out of its place")
+        << "INSERT INTO kept_seals VALUES (99, 'lab_settings', '', 1, 'x', 'y', '%1')"
+        << "a seal follows the last one";
+    QTest::newRow("a setting") << "INSERT INTO lab_settings VALUES (99, 'name', 'x', " + now +
+                                      ", '%1')"
+                               << "permission denied";
+}
+
+// What the server assigns (a record's saving order, link and date; an issue's sequence, chain
+// head, record hash and time; the register's entry numbers; the seals' order) a workstation's
+// role cannot set otherwise by hand: each statement is well formed, as the owner runs it
+// without triggers, and turned away for the role, the store left whole.
+void TestRecordCommands::technicianSetsNothingTheServerAssigns()
+{
+    QFETCH(QString, statement);
+    QFETCH(QString, says);
+    QUARVET_STORE_OR_SKIP(store, "postgresql");
+    QString technician;
+    const QString role = newRole(store, technician);
+    QVERIFY(!role.isEmpty());
+    Workplace place;
+    QCOMPARE(place.run({"records", "grant", role}, store.location()).status, 0);
+    QCOMPARE(place.run(referenceArgs("PT-1", dueDate), technician).status, 0);
+    const QString issued =
+        place.run(registeredArgs("SN-T", "PT-1"), technician).out.trimmed().section('\n', -1);
+    QCOMPARE(place
+                 .run({"records", "issue", issued, "--by", "A", "--role", "B", "-o",
+                       place.dir.filePath("t.pdf")},
+                      technician)
+                 .status,
+             0);
+    QCOMPARE(place.run(registeredArgs("SN-U", "PT-1"), technician).status, 0);
+    statement = statement.arg(role + "@local socket");
+    QVERIFY(store.runSql(
+        {"BEGIN", "SET LOCAL session_replication_role = replica", statement, "ROLLBACK"}));
+    const QString error = store.sqlError(statement, technician);
+    QVERIFY2(error.contains(says), qPrintable(error));
+    const Run verified = place.run({"records", "verify"}, technician);
+    QVERIFY2(verified.status == 0, qPrintable(verified.out + verified.err));
 }
 
 // A store this user may not write whose log holds what is not yet merged cannot be read

@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
 #include <QTemporaryDir>
@@ -89,6 +90,24 @@ public:
     {
         return runSqlOn(
             driver(), [&](QSqlDatabase& db) { configure(db, url); }, statements);
+    }
+
+    // Runs one statement by hand; the database's error, empty when it ran.
+    QString sqlError(const QString& statement, const QString& url = {}) const
+    {
+        QString said;
+        const QString name = QUuid::createUuid().toString();
+        {
+            QSqlDatabase database = QSqlDatabase::addDatabase(driver(), name);
+            configure(database, url);
+            QSqlQuery query(database);
+            if (!database.open())
+                said = QStringLiteral("not opened: ") + database.lastError().text();
+            else if (!query.exec(statement))
+                said = QStringLiteral("refused: ") + query.lastError().text();
+        }
+        QSqlDatabase::removeDatabase(name);
+        return said;
     }
 
     // Opens the store's database by hand and gives it to `use`; false when it does not open.
