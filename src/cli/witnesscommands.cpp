@@ -132,6 +132,32 @@ QString appendLine(const QString& path, const QByteArray& line)
     return {};
 }
 
+// The witness of a chain found whole: dated by the store's clock, on standard output or
+// appended to the file at `path`.
+int writeWitness(const records::ChainReport& report, const std::optional<std::string>& file,
+                 RecordsContext& context, Output& io)
+{
+    QDateTime now;
+    if (const records::StoreFailure read = context.store.clock(now); read.failed())
+        return refusal(messages::storeFault(read.fault), io);
+    const QByteArray line = now.toString(Qt::ISODate).toLatin1() + '\t' +
+                            QByteArray::number(report.count) + '\t' + report.head.toLatin1() + '\n';
+    if (!file) {
+        io.out << line.toStdString();
+        io.out.flush();
+        return success;
+    }
+    const QString path = text(*file);
+    if (const QString unwritten = appendLine(path, line); !unwritten.isEmpty())
+        return refusal(unwritten, io);
+    io.out << "witnessed " << std::to_string(report.count)
+           << (report.count == 1 ? " record" : " records") << ", head "
+           << report.head.left(16).toStdString() << ", in " << calc::printable(path.toStdString())
+           << "\n";
+    io.out.flush();
+    return success;
+}
+
 // Witnesses the chain as it stands, once it is found whole: its time, count and head, on
 // standard output or appended to a file kept outside the store.
 int witnessCommand(const std::vector<std::string>& args, const std::vector<OptionShape>& shapes,
@@ -163,22 +189,7 @@ int witnessCommand(const std::vector<std::string>& args, const std::vector<Optio
         return sayReport(report, context, io);
     if (report.count == 0)
         return refusal(QStringLiteral("The store holds no record to witness."), io);
-    const QByteArray line = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toLatin1() +
-                            '\t' + QByteArray::number(report.count) + '\t' +
-                            report.head.toLatin1() + '\n';
-    if (!file) {
-        io.out << line.toStdString();
-        io.out.flush();
-        return success;
-    }
-    if (const QString unwritten = appendLine(path, line); !unwritten.isEmpty())
-        return refusal(unwritten, io);
-    io.out << "witnessed " << std::to_string(report.count)
-           << (report.count == 1 ? " record" : " records") << ", head "
-           << report.head.left(16).toStdString() << ", in " << calc::printable(path.toStdString())
-           << "\n";
-    io.out.flush();
-    return success;
+    return writeWitness(report, file, context, io);
 }
 
 // What the store's answer to a certificate's mark means; empty when it holds.

@@ -394,6 +394,14 @@ std::string receiptRefusal(const records::Refusal& refusal)
     }
 }
 
+// A value outside what any laboratory meets.
+std::string outOfRange(records::RecordField field)
+{
+    if (field == records::RecordField::Uncertainty)
+        return "The reference's uncertainty U must not exceed 10 \u00B0C.";
+    return "The ambient temperature must lie between \u2212100 and 100 \u00B0C.";
+}
+
 std::string valueRefusal(const records::Refusal& refusal)
 {
     if (refusal.field == records::RecordField::Received ||
@@ -411,9 +419,7 @@ std::string valueRefusal(const records::Refusal& refusal)
     case records::RefusalKind::NotFinite:
         return notFinite(refusal.field);
     case records::RefusalKind::OutOfRange:
-        if (refusal.field == records::RecordField::Uncertainty)
-            return "The reference's uncertainty U must not exceed 10 \u00B0C.";
-        return "The ambient temperature must lie between \u2212100 and 100 \u00B0C.";
+        return outOfRange(refusal.field);
     case records::RefusalKind::Unreadable:
         return recordFieldName(refusal.field) + " is not a number.";
     case records::RefusalKind::NeedsTolerance:

@@ -90,29 +90,7 @@ StoreFault judge(QSqlDatabase database, const Schema& schema, int& version)
     version = 0;
     if (!row.value(0).toBool())
         return row.value(1).toBool() ? storeFault(StoreFaultKind::Foreign) : StoreFault{};
-    // Every table this program may make, so that one it had not made yet shows as well.
-    const QString tables = QStringLiteral("ARRAY['%1']")
-                               .arg(keptTableNames(schema, postgresDialect(), schema.version())
-                                        .join(QStringLiteral("', '")));
-    error = sql::firstRow(
-        database,
-        QStringLiteral(
-            "SELECT (SELECT max(version) FROM quarvet_schema), (SELECT string_agg(attname::text, "
-            "',' ORDER BY attname::text COLLATE \"C\") FROM pg_attribute WHERE attrelid = "
-            "to_regclass('records') AND attnum > 0 AND NOT attisdropped), (SELECT string_agg(made, "
-            "chr(30)) FROM (SELECT 'table ' || relname AS made FROM pg_class WHERE relnamespace = "
-            "current_schema()::regnamespace AND relkind = 'r' AND relname = ANY(%1) UNION ALL "
-            "SELECT 'index ' || indexrelid::regclass::text FROM pg_index WHERE indrelid IN "
-            "(SELECT to_regclass(name) FROM unnest(%1) name) AND NOT indisprimary UNION ALL "
-            // A trigger disabled, set to fire only on replicas or given a condition is marked.
-            "SELECT 'trigger ' || tgname || ':' || CASE WHEN tgenabled = 'O' AND tgqual IS NULL "
-            "THEN '' ELSE '!' END || tgtype || ':' || p.proname FROM pg_trigger t JOIN pg_proc p "
-            "ON p.oid = t.tgfoid WHERE tgrelid IN (SELECT to_regclass(name) FROM unnest(%1) "
-            "name) AND NOT tgisinternal UNION ALL SELECT 'function ' || proname || ':' || "
-            "md5(prosrc) FROM pg_proc WHERE pronamespace = current_schema()::regnamespace AND "
-            "proname LIKE 'quarvet\\_%') objects)")
-            .arg(tables),
-        row);
+    error = sql::firstRow(database, postgresSchemaStatement(schema), row);
     if (error.isValid())
         return faultOf(error, StoreFaultKind::Unreadable);
     version = row.value(0).toInt();

@@ -49,10 +49,11 @@ StoreFailure RecordStore::checkChain(ChainReport& report, std::vector<Witness> w
     report.count = walk.count();
     report.intact = walk.intact();
     report.head = walk.head();
-    if (failure.failed() || !report.whole())
-        return failure;
-    // The issues are held against a chain found whole, and the rows beside it against their
-    // seals.
+    return failure.failed() || !report.whole() ? failure : checkBeside(report);
+}
+
+StoreFailure RecordStore::checkBeside(ChainReport& report)
+{
     return inspect([&](QSqlDatabase database, const Dialect& dialect, int version) {
         QSqlError error = checkIssues(database, dialect, version, report.head, report.issueBroken);
         if (!error.isValid() && !report.issueBroken)

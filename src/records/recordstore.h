@@ -206,6 +206,9 @@ public:
     // store without records or one that keeps no chain yet.
     StoreFailure chainHead(QString& head);
 
+    // The issues held against a chain found whole, and the rows beside it against their seals.
+    StoreFailure checkBeside(ChainReport& report);
+
     // The records the filter picks, newest first, all at once: for short listings.
     StoreFailure list(const RecordFilter& filter, QList<Record>& records);
     // The records whose serial number is `serial` (all for an empty one), newest first.

@@ -536,6 +536,34 @@ QString expectedColumns(const Schema& schema, const Dialect& dialect, int versio
     return names.join(QLatin1Char(','));
 }
 
+// The statement that reads what the guard compares: the version, the records' columns, and
+// the objects of every table this program may make (so that one it had not made yet shows as
+// well) as expectedObjects writes them.
+QString postgresSchemaStatement(const Schema& schema)
+{
+    const QString tables = QStringLiteral("ARRAY['%1']")
+                               .arg(keptTableNames(schema, postgresDialect(), schema.version())
+                                        .join(QStringLiteral("', '")));
+    return QStringLiteral(
+               "SELECT (SELECT max(version) FROM quarvet_schema), (SELECT "
+               "string_agg(attname::text, "
+               "',' ORDER BY attname::text COLLATE \"C\") FROM pg_attribute WHERE attrelid = "
+               "to_regclass('records') AND attnum > 0 AND NOT attisdropped), (SELECT "
+               "string_agg(made, chr(30)) FROM (SELECT 'table ' || relname AS made FROM pg_class "
+               "WHERE relnamespace = current_schema()::regnamespace AND relkind = 'r' AND relname "
+               "= ANY(%1) UNION ALL SELECT 'index ' || indexrelid::regclass::text FROM pg_index "
+               "WHERE indrelid IN (SELECT to_regclass(name) FROM unnest(%1) name) AND NOT "
+               "indisprimary UNION ALL "
+               // A trigger disabled, set to fire only on replicas or given a condition is marked.
+               "SELECT 'trigger ' || tgname || ':' || CASE WHEN tgenabled = 'O' AND tgqual IS "
+               "NULL THEN '' ELSE '!' END || tgtype || ':' || p.proname FROM pg_trigger t JOIN "
+               "pg_proc p ON p.oid = t.tgfoid WHERE tgrelid IN (SELECT to_regclass(name) FROM "
+               "unnest(%1) name) AND NOT tgisinternal UNION ALL SELECT 'function ' || proname || "
+               "':' || md5(prosrc) FROM pg_proc WHERE pronamespace = "
+               "current_schema()::regnamespace AND proname LIKE 'quarvet\\_%') objects)")
+        .arg(tables);
+}
+
 StoreFault judgeSchema(const Schema& schema, const Dialect& dialect, int version,
                        const QString& columns, const QString& objects)
 {

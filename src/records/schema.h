@@ -69,6 +69,10 @@ QStringList migrationStatements(const Schema& schema, const Dialect& dialect, in
 QString expectedObjects(const Schema& schema, const Dialect& dialect, int version);
 inline constexpr char16_t objectSeparator = 0x1E;
 
+// The statement that reads from a PostgreSQL database what the guard compares: the version,
+// the records' columns, and the objects as expectedObjects writes them.
+QString postgresSchemaStatement(const Schema& schema);
+
 // The tables those statements make up to `version`.
 QStringList keptTableNames(const Schema& schema, const Dialect& dialect, int version);
 
