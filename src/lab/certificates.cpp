@@ -339,6 +339,16 @@ QStringList issueGaps(const LabSettings& lab, const Record& record)
 
 StoreFailure issueCertificate(RecordStore& store, const Record& record, CertificateIssue& issue)
 {
+    // A certificate names the chain's head: none is issued, and no number spent, while the
+    // chain, a seal or an issue is broken.
+    ChainReport report;
+    if (const StoreFailure failure = store.checkChain(report); failure.failed())
+        return failure;
+    if (report.chained && !report.whole()) {
+        StoreFault fault = storeFault(StoreFaultKind::ChainBroken, firstBreak(report));
+        fault.location = store.location();
+        return StoreFailure(std::move(fault));
+    }
     return store.change(
         [&](QSqlDatabase database, const Dialect& dialect, const QString& savedBy) {
             return insertIssue(database, dialect, savedBy, record, issue);

@@ -162,6 +162,11 @@ QString issueFailureOf(const StoreFault& fault)
             .arg(detail);
     case StoreFaultKind::NotIssuable:
         return issueGapsText(detail.split(QLatin1Char(',')));
+    case StoreFaultKind::ChainBroken:
+        return QStringLiteral("The store %1 is broken, first at %2 (quarvet-cli records verify "
+                              "says how): no certificate is issued, and no number spent, while "
+                              "it is.")
+            .arg(fault.location, detail);
     default:
         return permissionFailureOf(fault);
     }
@@ -409,12 +414,18 @@ QString chainReport(const records::ChainReport& report, const QString& location)
                                                     "intact. ")
                                          .arg(report.intact)) +
                breakOf(*report.broken);
+    // Every finding beside a chain that is whole in itself, the first of each kind.
+    QStringList found;
+    if (report.backwards)
+        found << breakOf(*report.backwards);
     if (report.witnessBroken)
-        return QStringLiteral("Not intact: ") + witnessBreakOf(*report.witnessBroken);
+        found << witnessBreakOf(*report.witnessBroken);
     if (report.issueBroken)
-        return QStringLiteral("Not intact: ") + issueBreakOf(*report.issueBroken);
+        found << issueBreakOf(*report.issueBroken);
     if (report.keptBroken)
-        return QStringLiteral("Not intact: ") + keptBreakOf(*report.keptBroken);
+        found << keptBreakOf(*report.keptBroken);
+    if (!found.isEmpty())
+        return QStringLiteral("Not intact: ") + found.join(QLatin1Char(' '));
     return (report.count == 1 ? QStringLiteral("%1 record, chain intact, head %2")
                               : QStringLiteral("%1 records, chain intact, head %2"))
         .arg(report.count)

@@ -87,11 +87,10 @@ void ChainWalk::judge(const Record* next)
     const bool linked = record.previousHash == expected_;
     const bool whole = !record.hash.isEmpty() && recordHash(record) == record.hash;
     using Kind = ChainBreak::Kind;
-    if (linked && whole && lastSaved_.isValid() &&
-        record.createdUtc < lastSaved_.addSecs(-clockSkewSeconds)) {
-        broken_ = ChainBreak{Kind::Backwards, record};
-        return;
-    }
+    // A date set back is a finding of its own: the walk goes on to the first break, if any.
+    if (linked && whole && !backwards_ && lastSaved_.isValid() &&
+        record.createdUtc < lastSaved_.addSecs(-clockSkewSeconds))
+        backwards_ = ChainBreak{Kind::Backwards, record};
     if (linked && whole) {
         expected_ = head_ = record.hash;
         lastSaved_ = record.createdUtc;

@@ -55,12 +55,15 @@ public:
     qint64 count() const { return count_; }   // the records seen
     qint64 intact() const { return intact_; } // those found linked and whole
     QString head() const { return head_; }    // the last record's hash once the chain is whole
+    // The first record dated more than the skew before the one saved before it, if any.
+    std::optional<ChainBreak> backwards() const { return backwards_; }
 
 private:
     void judge(const Record* next);
 
     std::optional<Record> pending_;
     std::optional<ChainBreak> broken_;
+    std::optional<ChainBreak> backwards_;
     QString expected_ = chainStart();
     QDateTime lastSaved_;
     QString head_;

@@ -43,13 +43,17 @@ StoreFailure RecordStore::checkChain(ChainReport& report, std::vector<Witness> w
         return goesOn;
     });
     report.broken = walk.finish();
+    report.backwards = walk.backwards();
     // A witness of more records than the store holds names a head it no longer has.
     if (!failure.failed() && !report.broken && next != witnesses.cend() && !report.witnessBroken)
         report.witnessBroken = WitnessBreak{*next, {}};
     report.count = walk.count();
     report.intact = walk.intact();
     report.head = walk.head();
-    return failure.failed() || !report.whole() ? failure : checkBeside(report);
+    // The issues and seals are checked whatever the dates say.
+    return failure.failed() || report.broken || report.notes.orphanReadings > 0
+               ? failure
+               : checkBeside(report);
 }
 
 StoreFailure RecordStore::checkBeside(ChainReport& report)
@@ -60,6 +64,26 @@ StoreFailure RecordStore::checkBeside(ChainReport& report)
             error = checkSeals(database, dialect, version, report.keptBroken);
         return error;
     });
+}
+
+QString firstBreak(const ChainReport& report)
+{
+    if (report.broken)
+        return QStringLiteral("record ") + report.broken->record.id;
+    if (report.backwards)
+        return QStringLiteral("record ") + report.backwards->record.id;
+    if (report.notes.orphanReadings > 0)
+        return QStringLiteral("readings");
+    if (report.witnessBroken)
+        return QStringLiteral("record %1").arg(report.witnessBroken->witness.count);
+    if (report.issueBroken)
+        return QStringLiteral("certificate ") + report.issueBroken->number;
+    if (report.keptBroken)
+        return report.keptBroken->table + QLatin1Char(' ') + report.keptBroken->key.text +
+               (report.keptBroken->key.number
+                    ? QLatin1Char(' ') + QString::number(report.keptBroken->key.number)
+                    : QString());
+    return {};
 }
 
 StoreFailure RecordStore::chainHead(QString& head)

@@ -114,6 +114,7 @@ struct ChainReport {
     qint64 intact = 0; // records found linked and whole before the break, if any
     QString head;
     std::optional<ChainBreak> broken;
+    std::optional<ChainBreak> backwards; // a record dated before the one saved before it
     StoreNotes notes;
     bool chained = true; // false for records of a store that keeps no chain yet
     // Once the records' chain is whole: where a row kept beside them, or an issue, disagrees.
@@ -124,10 +125,14 @@ struct ChainReport {
     // Whether nothing was found changed, removed or slipped in.
     bool whole() const
     {
-        return !broken && notes.orphanReadings == 0 && !keptBroken && !issueBroken &&
+        return !broken && !backwards && notes.orphanReadings == 0 && !keptBroken && !issueBroken &&
                !witnessBroken;
     }
 };
+
+// Where a walk found the store first broken, as an identifier: "record ID", "certificate N",
+// "TABLE KEY" or "readings"; empty when it is whole.
+QString firstBreak(const ChainReport& report);
 
 // A change beside the records (the register of reference standards, the laboratory's
 // settings, the issue of a certificate), made in the transaction that brings the schema up to

@@ -39,6 +39,7 @@ enum class StoreFaultKind {
     NotIssued,         // the store holds no issue of the record's certificate
     NumberTaken,       // the number pattern makes `detail`, a number issued already
     NotIssuable,       // an accredited certificate lacks `detail`: the gaps, comma-separated
+    ChainBroken,       // the chain, a seal or an issue is broken, first at `detail`
 };
 
 // How a damaged store showed its damage.
