@@ -1,5 +1,7 @@
 #include "certificatemark.h"
 
+#include "records/recordform.h"
+
 #include <QRegularExpression>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
@@ -17,6 +19,22 @@ const std::pair<const char*, QString lab::CertificateMark::*> markFields[] = {
     {"record", &lab::CertificateMark::recordId},
     {"recordHash", &lab::CertificateMark::recordHash},
     {"chainHead", &lab::CertificateMark::chainHead}};
+
+// Whether a mark read from a file is one this program writes: an id, hashes of 64 small
+// hexadecimal digits (or none), a kind it knows and a number on one printable line. Anything
+// else is no mark of its own, whatever it says.
+bool plausible(const lab::CertificateMark& mark)
+{
+    static const QRegularExpression id(
+        QStringLiteral("^[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}$"));
+    static const QRegularExpression hash(QStringLiteral("^([0-9a-f]{64})?$"));
+    const bool draft = mark.kind == QLatin1String("draft");
+    const bool known =
+        draft || mark.kind == QLatin1String("issued") || mark.kind == QLatin1String("copy");
+    return known && id.match(mark.recordId).hasMatch() && hash.match(mark.recordHash).hasMatch() &&
+           hash.match(mark.chainHead).hasMatch() && draft == mark.number.isEmpty() &&
+           mark.number.size() <= 200 && !records::unsafeLine(mark.number);
+}
 
 } // namespace
 
@@ -56,7 +74,7 @@ std::optional<lab::CertificateMark> markFromMetadata(const QString& metadata)
         for (const auto& [name, field] : markFields)
             mark.*field =
                 attributes.value(QLatin1String(markNamespace), QLatin1String(name)).toString();
-        return mark;
+        return plausible(mark) ? std::optional(mark) : std::nullopt;
     }
     return std::nullopt;
 }
@@ -70,13 +88,17 @@ std::optional<lab::CertificateMark> markFromText(const QStringList& lines)
         QStringLiteral("^Record hash \\(SHA-256\\) ([0-9a-f]{64}|none: .*)$"));
     static const QRegularExpression head(
         QStringLiteral("^Chain head when written ([0-9a-f]{64}|none)$"));
+    // A field's label may also begin a line of another field's wrapped value: a field found
+    // with two values tells nothing.
     QString found[4];
     const QRegularExpression* patterns[] = {&number, &record, &hash, &head};
     for (const QString& line : lines)
         for (int n = 0; n < 4; ++n)
-            if (const QRegularExpressionMatch match = patterns[n]->match(line);
-                found[n].isNull() && match.hasMatch())
+            if (const QRegularExpressionMatch match = patterns[n]->match(line); match.hasMatch()) {
+                if (!found[n].isNull() && found[n] != match.captured(1))
+                    return std::nullopt;
                 found[n] = match.captured(1);
+            }
     for (const QString& value : found)
         if (value.isNull())
             return std::nullopt;
@@ -90,7 +112,7 @@ std::optional<lab::CertificateMark> markFromText(const QStringList& lines)
     mark.recordId = found[1];
     mark.recordHash = found[2].startsWith(QLatin1String("none")) ? QString() : found[2];
     mark.chainHead = found[3] == QLatin1String("none") ? QString() : found[3];
-    return mark;
+    return plausible(mark) ? std::optional(mark) : std::nullopt;
 }
 
 } // namespace quarvet::certificate

@@ -255,6 +255,22 @@ int checkCertificateCommand(const std::vector<std::string>& args, RecordsContext
     const auto mark = markOfFile(text(args[0]), status, io);
     if (!mark)
         return status;
+    const QString named = mark->kind == QLatin1String("draft")
+                              ? QStringLiteral("Draft of record %1").arg(mark->recordId)
+                              : QStringLiteral("Certificate %1").arg(mark->number);
+    // A record's hash column says what its fields give only where the chain is found whole.
+    records::ChainReport report;
+    if (!walkChain(context, {}, report, io))
+        return failure;
+    if (report.chained && !report.whole()) {
+        io.out << cli::said(
+                      QStringLiteral("Not intact: %1: the store does not hold it as "
+                                     "written. %2")
+                          .arg(named, messages::chainReport(report, context.store.location())))
+               << "\n";
+        io.out.flush();
+        return storeContradicted;
+    }
     lab::CertificateFinding finding;
     records::StoreFailure failed;
     {
@@ -263,9 +279,6 @@ int checkCertificateCommand(const std::vector<std::string>& args, RecordsContext
     }
     if (failed.failed())
         return refusal(messages::storeFault(failed.fault), io);
-    const QString named = mark->kind == QLatin1String("draft")
-                              ? QStringLiteral("Draft of record %1").arg(mark->recordId)
-                              : QStringLiteral("Certificate %1").arg(mark->number);
     if (const QString contradicted = contradiction(*mark, finding); !contradicted.isEmpty()) {
         io.out << cli::said(QStringLiteral("Not intact: %1: %2").arg(named, contradicted)) << "\n";
         io.out.flush();

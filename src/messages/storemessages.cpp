@@ -197,6 +197,11 @@ QString failureOf(const StoreFault& fault)
             .arg(store(fault), fault.location, detail);
     case StoreFaultKind::NotSaved:
         return QStringLiteral("The record was not saved in %1: %2").arg(fault.location, detail);
+    case StoreFaultKind::ClockBehind:
+        return QStringLiteral("The record was not saved in %1: this computer's clock is more than "
+                              "five minutes behind the last record's date, %2. Set the clock "
+                              "right and save again.")
+            .arg(fault.location, detail);
     case StoreFaultKind::AlreadyCorrected:
         return QStringLiteral("The record was not saved in %1: record %2 has been corrected "
                               "already, perhaps from another window or workstation; correct that "

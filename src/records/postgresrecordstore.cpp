@@ -57,6 +57,8 @@ StoreFault faultOf(const QSqlError& error, StoreFaultKind otherwise)
     const QString state = error.nativeErrorCode();
     if (state == QLatin1String(sql::notKeptCode))
         return storeFault(StoreFaultKind::Altered);
+    if (state == QLatin1String(sql::clockBehindCode))
+        return storeFault(StoreFaultKind::ClockBehind, error.driverText());
     const auto fault = [&](StoreFaultKind kind) { return storeFault(kind, sql::said(error)); };
     // A statement that waited past its time waited for another workstation's lock.
     if (state == QLatin1String("57014") || state == QLatin1String("55P03") ||

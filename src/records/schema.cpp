@@ -189,7 +189,8 @@ const char* const postgresVersion8[] = {
     sealStep,
     R"(CREATE FUNCTION quarvet_dated_by_the_server() RETURNS trigger LANGUAGE plpgsql AS $$
         BEGIN
-            IF abs(extract(epoch FROM NEW.created_utc::timestamptz - clock_timestamp())) > 300
+            IF NEW.created_utc !~ '^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{3}Z$'
+               OR abs(extract(epoch FROM NEW.created_utc::timestamptz - clock_timestamp())) > 300
                AND session_user <> (SELECT pg_get_userbyid(relowner) FROM pg_class
                                     WHERE oid = TG_RELID)
                AND NOT (SELECT rolsuper FROM pg_roles WHERE rolname = session_user)
@@ -201,6 +202,8 @@ const char* const postgresVersion8[] = {
         END $$)",
     "CREATE TRIGGER records_dated_by_the_server BEFORE INSERT ON records FOR EACH ROW EXECUTE "
     "FUNCTION quarvet_dated_by_the_server()",
+    // No two records have one hash: a copy's would be linked to twice.
+    "CREATE UNIQUE INDEX records_hashed_once ON records(hash)",
     // What the server assigns, no workstation's role sets: a record links to the chain's head;
     // an issue takes the next sequence, the head and its record's hash, and the server's time;
     // an entry of the register the next entry of its standard; a seal the next position,
@@ -211,6 +214,12 @@ const char* const postgresVersion8[] = {
                    (SELECT hash FROM records ORDER BY saved_order DESC LIMIT 1), repeat('0', 64))
             THEN
                 RAISE EXCEPTION 'a record links to the head of the chain' USING ERRCODE = 'QV005';
+            END IF;
+            -- A hash some record links to already, or the chain's start, would leave the next
+            -- save no head to link to: every later save would fail.
+            IF NEW.hash = repeat('0', 64) OR EXISTS (SELECT 1 FROM records
+                                                     WHERE previous_hash = NEW.hash) THEN
+                RAISE EXCEPTION 'a record''s hash is its own' USING ERRCODE = 'QV009';
             END IF;
             RETURN NEW;
         END $$)",
@@ -251,6 +260,8 @@ const char* const postgresVersion8[] = {
             IF NEW.position IS DISTINCT FROM coalesce((SELECT max(position) FROM kept_seals), 0) + 1
                OR NEW.previous_hash IS DISTINCT FROM coalesce(
                    (SELECT hash FROM kept_seals ORDER BY position DESC LIMIT 1), repeat('0', 64))
+               OR NEW.hash = repeat('0', 64)
+               OR EXISTS (SELECT 1 FROM kept_seals WHERE previous_hash = NEW.hash OR hash = NEW.hash)
             THEN
                 RAISE EXCEPTION 'a seal follows the last one' USING ERRCODE = 'QV008';
             END IF;

@@ -70,6 +70,8 @@ StoreFault faultOf(const QSqlError& error, StoreFaultKind otherwise)
 {
     if (error.nativeErrorCode() == QLatin1String(sql::notKeptCode))
         return storeFault(StoreFaultKind::Altered);
+    if (error.nativeErrorCode() == QLatin1String(sql::clockBehindCode))
+        return storeFault(StoreFaultKind::ClockBehind, error.driverText());
     switch (resultCode(error)) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:

@@ -334,14 +334,19 @@ QSqlError visitRecords(QSqlDatabase database, const Dialect& dialect, const Sche
 
 namespace {
 
-QSqlError chainHead(QSqlDatabase database, const Dialect& dialect, QString& head)
+QSqlError chainHead(QSqlDatabase database, const Dialect& dialect, QString& head,
+                    QDateTime* saved = nullptr)
 {
     QSqlQuery query(database);
     query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("SELECT hash FROM records ORDER BY %1 DESC LIMIT 1")
+    if (!query.exec(QStringLiteral("SELECT hash, created_utc FROM records ORDER BY %1 DESC LIMIT 1")
                         .arg(QLatin1String(dialect.orderColumn))))
         return query.lastError();
-    head = query.next() ? query.value(0).toString() : chainStart();
+    const bool found = query.next();
+    head = found ? query.value(0).toString() : chainStart();
+    if (saved)
+        *saved = found ? QDateTime::fromString(query.value(1).toString(), Qt::ISODateWithMs)
+                       : QDateTime();
     return query.lastError();
 }
 
@@ -408,8 +413,15 @@ QSqlError insertChained(QSqlDatabase database, const Dialect& dialect, const Sch
     // A schema before the chain (an older program's, as tests make) keeps no links.
     if (schema.version() < chainVersion)
         return insertRecord(database, dialect, schema, record);
-    if (QSqlError error = chainHead(database, dialect, record.previousHash); error.isValid())
+    QDateTime headSaved;
+    if (QSqlError error = chainHead(database, dialect, record.previousHash, &headSaved);
+        error.isValid())
         return error;
+    // Dated by a clock set back: refused before it is kept, where afterwards records verify
+    // could only say so for good.
+    if (headSaved.isValid() && record.createdUtc < headSaved.addSecs(-clockSkewSeconds))
+        return QSqlError(headSaved.toString(Qt::ISODate), record.createdUtc.toString(Qt::ISODate),
+                         QSqlError::StatementError, QString::fromLatin1(clockBehindCode));
     record.savedBy = savedBy;
     record.hash = recordHash(record);
     return insertRecord(database, dialect, schema, record);

@@ -36,6 +36,9 @@ private:
 
 // The code of the error a save ends in when the database silently did not keep a row.
 inline constexpr const char* notKeptCode = "quarvet-not-kept";
+// The code of the error a save ends in when its record is dated before the last record's by
+// more than clocks differ (its driver text the last date, its database text the record's).
+inline constexpr const char* clockBehindCode = "quarvet-clock-behind";
 
 // Runs `statement` and finishes it (an answer left open keeps COMMIT from ending the
 // transaction); an invalid error when it succeeded.

@@ -40,6 +40,7 @@ enum class StoreFaultKind {
     NumberTaken,       // the number pattern makes `detail`, a number issued already
     NotIssuable,       // an accredited certificate lacks `detail`: the gaps, comma-separated
     ChainBroken,       // the chain, a seal or an issue is broken, first at `detail`
+    ClockBehind,       // the record is dated before the last record's date, `detail`
 };
 
 // How a damaged store showed its damage.

@@ -1496,6 +1496,11 @@ void TestRecordCommands::technicianSetsNothingTheServerAssigns_data()
     QTest::newRow("a record linked to no record's hash")
         << copyOf("SN-U", {{"saved_by", "'%1'"}, {"previous_hash", "'" + QString(64, 'c') + "'"}})
         << "links to the head of the chain";
+    // The next save would link to the chain's start, which the first record holds: every later
+    // save would fail.
+    QTest::newRow("a record hashed as the chain's start")
+        << copyOf("SN-U", {{"saved_by", "'%1'"}, {"hash", "repeat('0', 64)"}})
+        << "a record's hash is its own";
     QTest::newRow("a record dated a year back")
         << copyOf("SN-U", {{"saved_by", "'%1'"}, {"created_utc", "'2025-03-01T12:00:00.000Z'"}})
         << "dated by the database server's clock";
