@@ -14,6 +14,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <sys/stat.h>
+
 namespace quarvet::cli {
 namespace {
 
@@ -112,6 +114,25 @@ int verifyCommand(const std::vector<std::string>& args, const std::vector<Option
     return sayReport(report, context, io);
 }
 
+// Whether `path` is one of the store's files or a file beside them that its database keeps
+// (its log, its shared memory, its journal), by name, link or another name of the same file.
+bool isStoreFile(const QString& path, const QStringList& kept)
+{
+    struct stat given {};
+    const bool exists = ::stat(QFile::encodeName(path).constData(), &given) == 0;
+    const QString named = QFileInfo(path).absoluteFilePath();
+    for (const QString& file : kept)
+        for (const char* beside : {"", "-wal", "-shm", "-journal"}) {
+            const QString companion = file + QLatin1String(beside);
+            struct stat held {};
+            if (named == QFileInfo(companion).absoluteFilePath() ||
+                (exists && ::stat(QFile::encodeName(companion).constData(), &held) == 0 &&
+                 held.st_dev == given.st_dev && held.st_ino == given.st_ino))
+                return true;
+        }
+    return false;
+}
+
 // Appends `line` to the file at `path`, made when it is not there; the fault, if any.
 QString appendLine(const QString& path, const QByteArray& line)
 {
@@ -175,13 +196,11 @@ int witnessCommand(const std::vector<std::string>& args, const std::vector<Optio
         return usageFault("records witness takes one output file", io);
     else if (output)
         file = output;
-    const QString path = file ? text(*file) : QString();
-    for (const QString& kept : context.store.files())
-        if (file && QFileInfo(path).absoluteFilePath() == QFileInfo(kept).absoluteFilePath())
-            return refusal(QStringLiteral("the witness file %1 is the record store itself: it "
-                                          "must be kept outside it")
-                               .arg(path),
-                           io);
+    if (file && isStoreFile(text(*file), context.store.files()))
+        return refusal(QStringLiteral("the witness file %1 is the record store itself: it "
+                                      "must be kept outside it")
+                           .arg(text(*file)),
+                       io);
     records::ChainReport report;
     if (!walkChain(context, {}, report, io))
         return failure;

@@ -151,6 +151,17 @@ QString logoFromFile(const QString& path, QString& fault)
         fault = QStringLiteral("the logo %1 is no PNG or SVG image").arg(path);
         return {};
     }
+    // A drawing that takes an image from a file would draw whatever that file holds on each
+    // workstation at each print: the logo is the drawing alone.
+    static const QRegularExpression elsewhere(
+        QStringLiteral("(href\\s*=\\s*[\"']\\s*(?!#|data:)|url\\(\\s*[\"']?\\s*(?!#|data:)|@import)"),
+        QRegularExpression::CaseInsensitiveOption);
+    if (svg && elsewhere.match(QString::fromUtf8(bytes)).hasMatch()) {
+        fault = QStringLiteral("the logo %1 takes part of itself from another file or address: "
+                               "give a drawing that holds all of itself")
+                    .arg(path);
+        return {};
+    }
     return QString::fromLatin1((png ? "png:" : "svg:") + bytes.toBase64());
 }
 

@@ -1069,6 +1069,18 @@ void TestRecordCommands::logoIsJudgedBeforeItIsKept_data()
         << QByteArray(R"(<svg xmlns="http://www.w3.org/2000/svg"><text x="1" y="12" )"
                       R"(font-size="12">Lab</text></svg>)")
         << 0 << "";
+    // Whatever that file holds on each workstation at each print would be the logo.
+    QTest::newRow("an image taken from a file")
+        << QByteArray(R"(<svg xmlns="http://www.w3.org/2000/svg" )"
+                      R"(xmlns:xlink="http://www.w3.org/1999/xlink" width="10" height="10">)"
+                      R"(<image xlink:href="/etc/hosts.png" width="10" height="10"/></svg>)")
+        << 1 << "takes part of itself from another file";
+    QTest::newRow("a shape used again within itself")
+        << QByteArray(R"(<svg xmlns="http://www.w3.org/2000/svg" )"
+                      R"(xmlns:xlink="http://www.w3.org/1999/xlink" width="10" height="10">)"
+                      R"(<defs><rect id="r" width="4" height="4"/></defs>)"
+                      R"(<use xlink:href="#r" x="5"/></svg>)")
+        << 0 << "";
     QTest::newRow("a drawing of nothing")
         << QByteArray(R"(<svg xmlns="http://www.w3.org/2000/svg" width="0" height="0"/>)") << 1
         << "does not read as an image";

@@ -5,6 +5,7 @@
 #include "records/storechoice.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
@@ -23,6 +24,8 @@ private slots:
     void witnessSeesAConsistentRewrite();
     void clockSetBack_data() { witnessSeesAConsistentRewrite_data(); }
     void clockSetBack();
+    void witnessNeverWritesIntoTheStore_data();
+    void witnessNeverWritesIntoTheStore();
 };
 
 namespace {
@@ -423,6 +426,43 @@ void TestTamper::clockSetBack()
                  qPrintable(issued.out + issued.err));
     }
     QCOMPARE(place.run({"records", "verify"}, database).status, 0);
+}
+
+void TestTamper::witnessNeverWritesIntoTheStore_data()
+{
+    QTest::addColumn<QString>("how"); // the store's file itself, or a link to it
+    QTest::newRow("the store's file") << "itself";
+    QTest::newRow("its log beside it") << "log";
+    QTest::newRow("a symbolic link to it") << "symbolic";
+    QTest::newRow("a hard link to it") << "hard";
+}
+
+// A witness appended to the store's own file would damage the store and witness nothing.
+void TestTamper::witnessNeverWritesIntoTheStore()
+{
+    QFETCH(QString, how);
+    Workplace place;
+    seed(place, {}, false);
+    const QString store = place.dir.filePath("data/Quarvet/records.sqlite");
+    QString target = place.dir.filePath("witness.txt");
+    if (how == "itself")
+        target = store;
+    else if (how == "log")
+        target = store + "-wal";
+    else if (how == "symbolic")
+        QVERIFY(QFile::link(store, target));
+    else
+        QCOMPARE(QProcess::execute("ln", {store, target}), 0);
+    QFile file(store);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+    const Run witnessed = place.run({"records", "witness", "-o", target});
+    QCOMPARE(witnessed.status, 1);
+    QVERIFY2(witnessed.err.contains("is the record store itself"), qPrintable(witnessed.err));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), before);
+    QCOMPARE(place.run({"records", "verify"}).status, 0);
 }
 
 QTEST_GUILESS_MAIN(TestTamper)
