@@ -154,7 +154,8 @@ QString logoFromFile(const QString& path, QString& fault)
     // A drawing that takes an image from a file would draw whatever that file holds on each
     // workstation at each print: the logo is the drawing alone.
     static const QRegularExpression elsewhere(
-        QStringLiteral("(href\\s*=\\s*[\"']\\s*(?!#|data:)|url\\(\\s*[\"']?\\s*(?!#|data:)|@import)"),
+        QStringLiteral(
+            "(href\\s*=\\s*[\"']\\s*(?!#|data:)|url\\(\\s*[\"']?\\s*(?!#|data:)|@import)"),
         QRegularExpression::CaseInsensitiveOption);
     if (svg && elsewhere.match(QString::fromUtf8(bytes)).hasMatch()) {
         fault = QStringLiteral("the logo %1 takes part of itself from another file or address: "
