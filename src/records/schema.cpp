@@ -506,13 +506,22 @@ QStringList sortedObjects(QStringList objects)
 
 QString expectedObjects(const Schema& schema, const Dialect& dialect, int version)
 {
+    static const QRegularExpression pinning(
+        QStringLiteral("ALTER FUNCTION (\\w+)\\(\\) '?\\s*'?SET search_path"));
     QStringList objects;
+    QStringList pinned;            // functions whose search_path is the schema's own
     QMap<QString, QString> latest; // a trigger made again may be made otherwise
-    for (const QString& statement : migrationStatements(schema, dialect, 0, version))
+    for (const QString& statement : migrationStatements(schema, dialect, 0, version)) {
         if (const QString object = objectOf(statement, dialect); !object.isEmpty())
             latest.insert(object.section(QLatin1Char(':'), 0, 0), object);
-    for (const QString& object : std::as_const(latest))
-        objects << object;
+        for (const QRegularExpressionMatch& match : pinning.globalMatch(statement))
+            pinned << QStringLiteral("function ") + match.captured(1);
+    }
+    for (auto at = latest.cbegin(); at != latest.cend(); ++at)
+        objects << (at.key().startsWith(QLatin1String("function "))
+                        ? at.value() + (pinned.contains(at.key()) ? QStringLiteral(":pinned")
+                                                                  : QStringLiteral(":"))
+                        : at.value());
     return sortedObjects(objects).join(QChar(objectSeparator));
 }
 
@@ -566,11 +575,19 @@ QString postgresSchemaStatement(const Schema& schema)
                "WHERE indrelid IN (SELECT to_regclass(name) FROM unnest(%1) name) AND NOT "
                "indisprimary UNION ALL "
                // A trigger disabled, set to fire only on replicas or given a condition is marked.
+               // So is one that fires on some columns' updates only, passes arguments, or runs
+               // a function of another schema.
                "SELECT 'trigger ' || tgname || ':' || CASE WHEN tgenabled = 'O' AND tgqual IS "
-               "NULL THEN '' ELSE '!' END || tgtype || ':' || p.proname FROM pg_trigger t JOIN "
-               "pg_proc p ON p.oid = t.tgfoid WHERE tgrelid IN (SELECT to_regclass(name) FROM "
-               "unnest(%1) name) AND NOT tgisinternal UNION ALL SELECT 'function ' || proname || "
-               "':' || md5(prosrc) FROM pg_proc WHERE pronamespace = "
+               "NULL AND tgnargs = 0 AND tgattr::text = '' AND p.pronamespace = "
+               "current_schema()::regnamespace THEN '' ELSE '!' END || tgtype || ':' || p.proname "
+               "FROM pg_trigger t JOIN pg_proc p ON p.oid = t.tgfoid WHERE tgrelid IN (SELECT "
+               "to_regclass(name) FROM unnest(%1) name) AND NOT tgisinternal UNION ALL SELECT "
+               // A function is marked that runs with its owner's rights, and its search_path
+               // said: the schema's own, or none.
+               "'function ' || proname || ':' || md5(prosrc) || CASE WHEN prosecdef THEN '!' ELSE "
+               "'' END || ':' || CASE WHEN proconfig IS NULL THEN '' WHEN proconfig = "
+               "ARRAY['search_path=' || quote_ident(current_schema()) || ', pg_temp'] THEN "
+               "'pinned' ELSE '!' END FROM pg_proc WHERE pronamespace = "
                "current_schema()::regnamespace AND proname LIKE 'quarvet\\_%') objects)")
         .arg(tables);
 }

@@ -201,6 +201,17 @@ void TestTamper::verifySeesTampering_data()
                 {"CREATE OR REPLACE FUNCTION quarvet_records_are_kept() RETURNS trigger "
                  "LANGUAGE plpgsql AS $$ BEGIN RETURN NULL; END $$"},
                 1, "altered by another program", true);
+    backendRows("a trigger made again to guard one column only", {"-"},
+                {"DROP TRIGGER records_never_changed ON records",
+                 "CREATE TRIGGER records_never_changed BEFORE UPDATE OF program_version OR DELETE "
+                 "ON records FOR EACH ROW EXECUTE FUNCTION quarvet_records_are_kept()"},
+                1, "altered by another program", true);
+    backendRows("a function sent to look in another schema", {"-"},
+                {"ALTER FUNCTION quarvet_linked_to_the_head() SET search_path = pg_catalog"}, 1,
+                "altered by another program", true);
+    backendRows("a function run with its owner's rights", {"-"},
+                {"ALTER FUNCTION quarvet_saved_by() SECURITY DEFINER"}, 1,
+                "altered by another program", true);
     backendRows("a trigger made to refuse inserts instead",
                 {"DROP TRIGGER kept_seals_never_removed",
                  "CREATE TRIGGER kept_seals_never_removed BEFORE INSERT ON kept_seals BEGIN "
