@@ -263,6 +263,34 @@ std::optional<lab::CertificateMark> markOfFile(const QString& path, int& status,
     return marks.metadata ? marks.metadata : marks.text;
 }
 
+// What contradicts a certificate, said on standard output: exit 4.
+int sayNotIntact(const QString& named, const QString& why, Output& io)
+{
+    io.out << cli::said(QStringLiteral("Not intact: %1: %2").arg(named, why)) << "\n";
+    io.out.flush();
+    return storeContradicted;
+}
+
+// What the store holds of a certificate that it does not contradict: exit 0.
+int sayHolds(const lab::CertificateMark& mark, const lab::CertificateFinding& finding,
+             const QString& named, Output& io)
+{
+    QString said =
+        QStringLiteral("%1 holds: %2 unchanged, chain head %3 in the chain")
+            .arg(named,
+                 mark.kind == QLatin1String("draft") ? QStringLiteral("the record")
+                                                     : QStringLiteral("record ") + mark.recordId,
+                 mark.chainHead.left(16));
+    if (finding.issue)
+        said += QStringLiteral(", issued %1")
+                    .arg(finding.issue->issuedUtc.toLocalTime().date().toString(Qt::ISODate));
+    if (!finding.supersededBy.isEmpty())
+        said += QStringLiteral("; superseded: record %1 corrects it").arg(finding.supersededBy);
+    io.out << cli::said(said) << "\n";
+    io.out.flush();
+    return success;
+}
+
 // Holds a certificate against the store: exit 0 when the store holds its record unchanged and
 // its head in the chain (and, issued, its number issued so), 4 naming what contradicts it.
 int checkCertificateCommand(const std::vector<std::string>& args, RecordsContext& context,
@@ -281,15 +309,11 @@ int checkCertificateCommand(const std::vector<std::string>& args, RecordsContext
     records::ChainReport report;
     if (!walkChain(context, {}, report, io))
         return failure;
-    if (report.chained && !report.whole()) {
-        io.out << cli::said(
-                      QStringLiteral("Not intact: %1: the store does not hold it as "
-                                     "written. %2")
-                          .arg(named, messages::chainReport(report, context.store.location())))
-               << "\n";
-        io.out.flush();
-        return storeContradicted;
-    }
+    if (report.chained && !report.whole())
+        return sayNotIntact(named,
+                            QStringLiteral("the store does not hold it as written. ") +
+                                messages::chainReport(report, context.store.location()),
+                            io);
     lab::CertificateFinding finding;
     records::StoreFailure failed;
     {
@@ -298,25 +322,9 @@ int checkCertificateCommand(const std::vector<std::string>& args, RecordsContext
     }
     if (failed.failed())
         return refusal(messages::storeFault(failed.fault), io);
-    if (const QString contradicted = contradiction(*mark, finding); !contradicted.isEmpty()) {
-        io.out << cli::said(QStringLiteral("Not intact: %1: %2").arg(named, contradicted)) << "\n";
-        io.out.flush();
-        return storeContradicted;
-    }
-    QString said =
-        QStringLiteral("%1 holds: %2 unchanged, chain head %3 in the chain")
-            .arg(named,
-                 mark->kind == QLatin1String("draft") ? QStringLiteral("the record")
-                                                      : QStringLiteral("record ") + mark->recordId,
-                 mark->chainHead.left(16));
-    if (finding.issue)
-        said += QStringLiteral(", issued %1")
-                    .arg(finding.issue->issuedUtc.toLocalTime().date().toString(Qt::ISODate));
-    if (!finding.supersededBy.isEmpty())
-        said += QStringLiteral("; superseded: record %1 corrects it").arg(finding.supersededBy);
-    io.out << cli::said(said) << "\n";
-    io.out.flush();
-    return success;
+    if (const QString contradicted = contradiction(*mark, finding); !contradicted.isEmpty())
+        return sayNotIntact(named, contradicted, io);
+    return sayHolds(*mark, finding, named, io);
 }
 
 } // namespace

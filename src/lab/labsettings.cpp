@@ -121,6 +121,21 @@ LabRefusal labSettingProblem(const QString& name, const QString& value)
     return {};
 }
 
+namespace {
+
+// Whether a drawing takes an image from a file or address: it would draw whatever that holds
+// on each workstation at each print, where the logo is the drawing alone.
+bool takesFromElsewhere(const QByteArray& svg)
+{
+    static const QRegularExpression elsewhere(
+        QStringLiteral(
+            "(href\\s*=\\s*[\"']\\s*(?!#|data:)|url\\(\\s*[\"']?\\s*(?!#|data:)|@import)"),
+        QRegularExpression::CaseInsensitiveOption);
+    return elsewhere.match(QString::fromUtf8(svg)).hasMatch();
+}
+
+} // namespace
+
 QString logoFromFile(const QString& path, QString& fault)
 {
     // A plain file only, judged before it is opened: a pipe would never end, a device never
@@ -151,13 +166,7 @@ QString logoFromFile(const QString& path, QString& fault)
         fault = QStringLiteral("the logo %1 is no PNG or SVG image").arg(path);
         return {};
     }
-    // A drawing that takes an image from a file would draw whatever that file holds on each
-    // workstation at each print: the logo is the drawing alone.
-    static const QRegularExpression elsewhere(
-        QStringLiteral(
-            "(href\\s*=\\s*[\"']\\s*(?!#|data:)|url\\(\\s*[\"']?\\s*(?!#|data:)|@import)"),
-        QRegularExpression::CaseInsensitiveOption);
-    if (svg && elsewhere.match(QString::fromUtf8(bytes)).hasMatch()) {
+    if (svg && takesFromElsewhere(bytes)) {
         fault = QStringLiteral("the logo %1 takes part of itself from another file or address: "
                                "give a drawing that holds all of itself")
                     .arg(path);

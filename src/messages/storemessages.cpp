@@ -162,6 +162,11 @@ QString issueFailureOf(const StoreFault& fault)
             .arg(detail);
     case StoreFaultKind::NotIssuable:
         return issueGapsText(detail.split(QLatin1Char(',')));
+    case StoreFaultKind::ClockBehind:
+        return QStringLiteral("The record was not saved in %1: this computer's clock is more than "
+                              "five minutes behind the last record's date, %2. Set the clock "
+                              "right and save again.")
+            .arg(fault.location, detail);
     case StoreFaultKind::ChainBroken:
         return QStringLiteral("The store %1 is broken, first at %2 (quarvet-cli records verify "
                               "says how): no certificate is issued, and no number spent, while "
@@ -197,11 +202,6 @@ QString failureOf(const StoreFault& fault)
             .arg(store(fault), fault.location, detail);
     case StoreFaultKind::NotSaved:
         return QStringLiteral("The record was not saved in %1: %2").arg(fault.location, detail);
-    case StoreFaultKind::ClockBehind:
-        return QStringLiteral("The record was not saved in %1: this computer's clock is more than "
-                              "five minutes behind the last record's date, %2. Set the clock "
-                              "right and save again.")
-            .arg(fault.location, detail);
     case StoreFaultKind::AlreadyCorrected:
         return QStringLiteral("The record was not saved in %1: record %2 has been corrected "
                               "already, perhaps from another window or workstation; correct that "

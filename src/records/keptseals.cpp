@@ -378,8 +378,19 @@ QSqlError checkSeals(QSqlDatabase database, const Dialect& dialect, int version,
 
 namespace {
 
-// The issue of a row of the issues' page: its break, if any.
-std::optional<IssueBreak> judgeIssue(const QSqlQuery& row, const QString& head)
+QSqlError newestHash(QSqlDatabase database, const QString& order, QString& newest)
+{
+    QSqlQuery last(database);
+    last.setForwardOnly(true);
+    const QSqlError error = sql::prepared(
+        last, QStringLiteral("SELECT hash FROM records ORDER BY %1 DESC LIMIT 1").arg(order), {});
+    newest = !error.isValid() && last.next() ? last.value(0).toString() : QString();
+    return error.isValid() ? error : last.lastError();
+}
+
+// The issue of a row of the issues' page: its break, if any. `heads` are the chain's head
+// as the walk found it and as the snapshot has it.
+std::optional<IssueBreak> judgeIssue(const QSqlQuery& row, const QStringList& heads)
 {
     using Kind = IssueBreak::Kind;
     const QString number = row.value(1).toString();
@@ -392,8 +403,9 @@ std::optional<IssueBreak> judgeIssue(const QSqlQuery& row, const QString& head)
         return IssueBreak{Kind::RecordChanged, number, recordId, chainHead};
     // The head it names is the store's, or the record after it is this one or a later one.
     const QVariant nextOrder = row.value(8);
-    const bool inChain = chainHead == head || (!nextOrder.isNull() &&
-                                               nextOrder.toLongLong() > row.value(7).toLongLong());
+    const bool inChain =
+        heads.contains(chainHead) ||
+        (!nextOrder.isNull() && nextOrder.toLongLong() > row.value(7).toLongLong());
     if (!chainHead.isEmpty() && !inChain)
         return IssueBreak{Kind::HeadNotInChain, number, recordId, chainHead};
     return std::nullopt;
@@ -409,14 +421,9 @@ QSqlError checkIssues(QSqlDatabase database, const Dialect& dialect, int version
         return {};
     const QString order = QLatin1String(dialect.orderColumn);
     // Issued meanwhile under a record saved after the walk: the head as this snapshot has it.
-    QSqlQuery last(database);
-    if (QSqlError error = sql::prepared(
-            last, QStringLiteral("SELECT hash FROM records ORDER BY %1 DESC LIMIT 1").arg(order),
-            {});
-        error.isValid())
+    QString newest;
+    if (QSqlError error = newestHash(database, order, newest); error.isValid())
         return error;
-    const QString newest = last.next() ? last.value(0).toString() : QString();
-    last.finish();
     const QString issuedHash =
         version >= sealVersion ? QStringLiteral("i.record_hash") : QStringLiteral("''");
     const QString statement =
@@ -435,11 +442,7 @@ QSqlError checkIssues(QSqlDatabase database, const Dialect& dialect, int version
             return error;
         for (read = 0; query.next(); ++read) {
             sequence = query.value(0).toLongLong();
-            if ((broken = judgeIssue(query, head)) &&
-                broken->kind == IssueBreak::Kind::HeadNotInChain &&
-                query.value(3).toString() == newest)
-                broken.reset();
-            if (broken)
+            if ((broken = judgeIssue(query, {head, newest})))
                 return {};
         }
         if (query.lastError().isValid())
