@@ -260,10 +260,15 @@ bool quotable(const QString& value)
                         [](QChar c) { return c == QLatin1Char(';') || c.unicode() < 0x20; });
 }
 
-// ?host=...&port=...&sslmode=...; the fault for any other parameter.
+// ?host=...&port=...&sslmode=...; the fault for any other parameter, and for one given twice:
+// "sslmode=require&sslmode=disable" would leave which holds to the reader.
 QString readParameters(const QUrlQuery& query, PostgresAddress& address, QString& port)
 {
+    QStringList given;
     for (const auto& [name, value] : query.queryItems(QUrl::FullyDecoded)) {
+        if (given.contains(name))
+            return QStringLiteral("it gives the parameter \"%1\" twice").arg(name.left(40));
+        given << name;
         if (name == QLatin1String("host"))
             address.host = value;
         else if (name == QLatin1String("port"))

@@ -668,6 +668,11 @@ void TestRecords::postgresUrls_data()
                                        << ""
                                        << "" << 0 << ""
                                        << "sslmod";
+    // Which of the two holds would be the reader's choice: a downgrade to no TLS at all.
+    QTest::newRow("a parameter given twice") << "postgresql://u@h/d?sslmode=require&sslmode=disable"
+                                             << ""
+                                             << "" << 0 << ""
+                                             << "gives the parameter \"sslmode\" twice";
     QTest::newRow("TLS options") << "postgresql://u@h/d?sslmode=verify-full&sslrootcert=/a%20b/c"
                                  << "u"
                                  << "h" << 5432 << "d"
