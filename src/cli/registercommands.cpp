@@ -234,7 +234,11 @@ int referencesAdd(const std::vector<std::string>& args, const std::vector<Option
     lab::ReferenceStandard standard;
     if (!referenceTexts(*options, standard, io))
         return usageError;
-    if (!referenceNumbers(*options, separators, context.today, standard, io))
+    // "Calibrated up to today" on a shared database's day, not a workstation's clock's.
+    QDateTime now;
+    if (const records::StoreFailure read = context.store.clock(now); read.failed())
+        return refusal(messages::storeFault(read.fault), io);
+    if (!referenceNumbers(*options, separators, now.toLocalTime().date(), standard, io))
         return failure;
     if (const records::StoreFailure added = lab::addReference(context.store, standard);
         added.failed())

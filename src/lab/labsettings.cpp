@@ -102,7 +102,7 @@ LabRefusal labSettingProblem(const QString& name, const QString& value)
                        name == QLatin1String("cmc");
     if (name == QLatin1String("logo"))
         return {};
-    if (value.size() > (long_ ? 1000 : 200) || unsafeLine(value)) {
+    if (value.size() > (long_ ? 1000 : 200) || unsafeLine(value) || holdsInvisible(value)) {
         LabRefusal refusal = refusedAs(LabRefusalKind::SettingText, name);
         refusal.limit = long_ ? 1000 : 200;
         return refusal;

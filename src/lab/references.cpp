@@ -102,7 +102,8 @@ LabRefusal referenceProblem(const ReferenceStandard& standard, const QDate& toda
         {"certificate", &standard.certificate},
         {"laboratory that calibrated it", &standard.calibratedBy}};
     for (const auto& [name, text] : texts)
-        if (text->trimmed().isEmpty() || text->size() > 200 || unsafeLine(*text))
+        if (text->trimmed().isEmpty() || text->size() > 200 || unsafeLine(*text) ||
+            holdsInvisible(*text))
             return refusedAs(LabRefusalKind::ReferenceText, QLatin1String(name));
     if (standard.identifier != standard.identifier.trimmed())
         return refusedAs(LabRefusalKind::ReferenceBlanks);

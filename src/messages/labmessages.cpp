@@ -13,8 +13,10 @@ QString referenceEntry(const lab::LabRefusal& refusal)
 {
     switch (refusal.kind) {
     case lab::LabRefusalKind::ReferenceText:
-        return QStringLiteral("The reference's %1 must be one line of 1 to 200 characters, "
-                              "without control characters or marks that turn text around.")
+        return QStringLiteral(
+                   "The reference's %1 must be one line of 1 to 200 characters, "
+                   "without control characters, marks that turn text around or characters that "
+                   "cannot be seen.")
             .arg(refusal.name);
     case lab::LabRefusalKind::ReferenceBlanks:
         return QStringLiteral("The reference's identifier must not begin or end with blanks.");
@@ -31,7 +33,8 @@ QString referenceEntry(const lab::LabRefusal& refusal)
         return QStringLiteral("The reference's due date lies before its calibration.");
     case lab::LabRefusalKind::SettingText:
         return QStringLiteral("The laboratory's %1 must be one line of at most %2 characters, "
-                              "without control characters or marks that turn text around.")
+                              "without control characters, marks that turn text around or "
+                              "characters that cannot be seen.")
             .arg(refusal.name)
             .arg(refusal.limit);
     case lab::LabRefusalKind::SettingPattern:

@@ -156,6 +156,9 @@ Refusal partyRefusal(const RecordInput& input)
             return tooLong(field, longestNote);
         if (turnsTextAround(*text))
             return refused(field, RefusalKind::TurnsTextAround);
+        // "Big Co" with a zero-width space would be another customer that looks the same.
+        if (Refusal refusal = nameInvisible(field, *text); !refusal.ok())
+            return refusal;
         if (unsafeLine(*text))
             return refused(field, RefusalKind::Control);
     }
@@ -500,6 +503,11 @@ bool unsafeLine(const QString& text)
             return true;
     }
     return turnsTextAround(text);
+}
+
+bool holdsInvisible(const QString& text)
+{
+    return invisibleIn(text) != 0;
 }
 
 Refusal issuerRefusal(const QString& by, const QString& role)

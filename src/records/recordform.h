@@ -103,6 +103,9 @@ std::vector<calc::PointReadings> asFoundReadings(const RecordInput& input);
 // Whether a text to be printed on one line holds a control character (C0, DEL, C1) or a mark
 // that turns text around: either would print it as another text.
 bool unsafeLine(const QString& text);
+// Whether a text holds a character Unicode lets a reader ignore: two names that differ only by
+// one look alike and are two.
+bool holdsInvisible(const QString& text);
 
 // What is wrong with who authorises a certificate, as they are printed on it: each empty, longer
 // than a name may be, or holding a control character, a mark that turns text around or one

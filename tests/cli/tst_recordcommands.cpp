@@ -1001,6 +1001,11 @@ void TestRecordCommands::registerAndIssueRefusals_data()
     QTest::newRow("blanks around an identifier")
         << reference({"--id", " PT-X "}) << 1 << "must not begin or end with blanks";
     QTest::newRow("U of 0") << reference({"--u", "0"}) << 1 << "U must be a number above 0";
+    QTest::newRow("an identifier with a zero-width space")
+        << reference({"--id", "PT\u200B1"}) << 1 << "characters that cannot be seen";
+    QTest::newRow("a lab name with a byte order mark")
+        << QStringList{"lab", "set", "--name", "Lab\uFEFF A"} << 1
+        << "characters that cannot be seen";
     QTest::newRow("U of 1e308") << reference({"--u", "1e308"}) << 1
                                 << "U must be a number above 0 and at most 10";
     QTest::newRow("k below 1") << reference({}) + QStringList{"--k", "0.5"} << 1

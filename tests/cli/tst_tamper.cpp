@@ -435,6 +435,14 @@ void TestTamper::clockSetBack()
                                  database);
         QVERIFY2(issued.out.startsWith(QDate::currentDate().toString("yyyy") + "-"),
                  qPrintable(issued.out + issued.err));
+        // Nor does a clock set forward make a calibration in the server's future "up to today".
+        const QString ahead = QDate::currentDate().addYears(1).toString(Qt::ISODate);
+        const Run future = runAt(place, ahead + " 12:00:00",
+                                 {"references", "add", "--id", "PT-F", "--description", "PT100",
+                                  "--certificate", "C-F", "--calibrated-by", "Acme Cal", "--u",
+                                  "0.02", "--calibrated", ahead, "--due", ahead},
+                                 database);
+        QCOMPARE(future.status, 1);
     }
     QCOMPARE(place.run({"records", "verify"}, database).status, 0);
 }

@@ -49,6 +49,8 @@ void spoil(RecordInput& input, const QString& what, const QVariant& value)
         input.referenceId = value.toString();
     else if (what == "note")
         input.note = value.toString();
+    else if (what == "customer")
+        input.customer = value.toString();
     else if (what == "line")
         input.displayLine = value.toInt();
     else if (what == "uncertainty")
@@ -160,6 +162,10 @@ void TestRecordForm::refusalNamesFieldAndFault_data()
         << "reference" << QVariant(QStringLiteral("R\u00851")) << F::Reference << K::Control
         << "The reference standard holds a control character (a line break, a tab, an escape): "
            "it would not print as one line.";
+    QTest::newRow("customer with a zero-width space")
+        << "customer" << QVariant(QStringLiteral("Big\u200BCo")) << F::Customer << K::Invisible
+        << "The customer holds a character that cannot be seen (U+200B): names that look alike "
+           "would be two different ones.";
     QTest::newRow("note too long")
         << "note" << QVariant(QString(10001, QLatin1Char('n'))) << F::Note << K::TooLong
         << "The note is longer than 10000 characters.";
