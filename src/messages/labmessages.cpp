@@ -8,16 +8,17 @@ QString dateText(const QDate& date)
     return date.toString(Qt::ISODate);
 }
 
+// What a text of the register and the laboratory's settings must be besides its length.
+const QString oneSaneLine = QStringLiteral("without control characters, marks that turn text "
+                                           "around or characters that cannot be seen.");
+
 // What is wrong with an entry of the register.
 QString referenceEntry(const lab::LabRefusal& refusal)
 {
     switch (refusal.kind) {
     case lab::LabRefusalKind::ReferenceText:
-        return QStringLiteral(
-                   "The reference's %1 must be one line of 1 to 200 characters, "
-                   "without control characters, marks that turn text around or characters that "
-                   "cannot be seen.")
-            .arg(refusal.name);
+        return QStringLiteral("The reference's %1 must be one line of 1 to 200 characters, %2")
+            .arg(refusal.name, oneSaneLine);
     case lab::LabRefusalKind::ReferenceBlanks:
         return QStringLiteral("The reference's identifier must not begin or end with blanks.");
     case lab::LabRefusalKind::ReferenceNumbers:
@@ -32,11 +33,10 @@ QString referenceEntry(const lab::LabRefusal& refusal)
     case lab::LabRefusalKind::ReferenceDueEarly:
         return QStringLiteral("The reference's due date lies before its calibration.");
     case lab::LabRefusalKind::SettingText:
-        return QStringLiteral("The laboratory's %1 must be one line of at most %2 characters, "
-                              "without control characters, marks that turn text around or "
-                              "characters that cannot be seen.")
+        return QStringLiteral("The laboratory's %1 must be one line of at most %2 characters, %3")
             .arg(refusal.name)
-            .arg(refusal.limit);
+            .arg(refusal.limit)
+            .arg(oneSaneLine);
     case lab::LabRefusalKind::SettingPattern:
         return QStringLiteral("A number pattern holds {seq} or {seq:N} once, and may hold {year} "
                               "and {prefix}: e.g. {prefix}-{year}-{seq:5}.");
