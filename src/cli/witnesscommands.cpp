@@ -211,34 +211,6 @@ int witnessCommand(const std::vector<std::string>& args, const std::vector<Optio
     return writeWitness(report, file, context, io);
 }
 
-// What the store's answer to a certificate's mark means; empty when it holds.
-QString contradiction(const lab::CertificateMark& mark, const lab::CertificateFinding& finding)
-{
-    using Kind = lab::CertificateFinding::Kind;
-    switch (finding.kind) {
-    case Kind::NoRecord:
-        return QStringLiteral("The store holds no record %1: the certificate is another "
-                              "store's, or its record was removed.")
-            .arg(mark.recordId);
-    case Kind::RecordChanged:
-        return QStringLiteral("Record %1 in the store is not the one the certificate was "
-                              "written from: its hash differs, so it was changed since.")
-            .arg(mark.recordId);
-    case Kind::HeadNotInChain:
-        return QStringLiteral("The chain head %1 the certificate names is not in the store's "
-                              "chain at or after its record: the records were rewritten since.")
-            .arg(mark.chainHead.left(16));
-    case Kind::NotIssued:
-        return QStringLiteral("The store holds no issue of certificate %1.").arg(mark.number);
-    case Kind::IssuedOtherwise:
-        return QStringLiteral("The store issued certificate %1 for another record or under "
-                              "another chain head.")
-            .arg(mark.number);
-    default:
-        return {};
-    }
-}
-
 // What a certificate of this program's says of itself, from its metadata and its page, which
 // must agree; none, said, when it cannot be read or says nothing of the kind.
 std::optional<lab::CertificateMark> markOfFile(const QString& path, int& status, Output& io)
@@ -322,7 +294,8 @@ int checkCertificateCommand(const std::vector<std::string>& args, RecordsContext
     }
     if (failed.failed())
         return refusal(messages::storeFault(failed.fault), io);
-    if (const QString contradicted = contradiction(*mark, finding); !contradicted.isEmpty())
+    if (const QString contradicted = messages::certificateContradiction(*mark, finding);
+        !contradicted.isEmpty())
         return sayNotIntact(named, contradicted, io);
     return sayHolds(*mark, finding, named, io);
 }

@@ -446,4 +446,33 @@ QString storeFault(const StoreFault& fault)
     return failureOf(fault);
 }
 
+// What the store's answer to a certificate's mark means; empty when it holds.
+QString certificateContradiction(const lab::CertificateMark& mark,
+                                 const lab::CertificateFinding& finding)
+{
+    using Kind = lab::CertificateFinding::Kind;
+    switch (finding.kind) {
+    case Kind::NoRecord:
+        return QStringLiteral("The store holds no record %1: the certificate is another "
+                              "store's, or its record was removed.")
+            .arg(mark.recordId);
+    case Kind::RecordChanged:
+        return QStringLiteral("Record %1 in the store is not the one the certificate was "
+                              "written from: its hash differs, so it was changed since.")
+            .arg(mark.recordId);
+    case Kind::HeadNotInChain:
+        return QStringLiteral("The chain head %1 the certificate names is not in the store's "
+                              "chain at or after its record: the records were rewritten since.")
+            .arg(mark.chainHead.left(16));
+    case Kind::NotIssued:
+        return QStringLiteral("The store holds no issue of certificate %1.").arg(mark.number);
+    case Kind::IssuedOtherwise:
+        return QStringLiteral("The store issued certificate %1 for another record or under "
+                              "another chain head.")
+            .arg(mark.number);
+    default:
+        return {};
+    }
+}
+
 } // namespace quarvet::messages

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "lab/certificates.h"
 #include "records/outputfile.h"
 #include "records/recordstore.h"
 #include "records/storefault.h"
@@ -23,6 +24,10 @@ QString idPrefixFault(qsizetype count, const QString& prefix);
 // What a walk of the hash chain found: "N records, chain intact, head HHHHHHHHHHHHHHHH", or
 // where it is first broken and how, or that the store keeps no chain yet.
 QString chainReport(const records::ChainReport& report, const QString& location);
+
+// What the store's answer to a certificate's mark means; empty when it holds.
+QString certificateContradiction(const lab::CertificateMark& mark,
+                                 const lab::CertificateFinding& finding);
 
 // The first sixteen hexadecimal digits of a hash, as certificates and reports print it.
 QString shortHash(const QString& hash);
