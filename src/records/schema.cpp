@@ -290,6 +290,92 @@ const char* const postgresVersion8[] = {
     END $$)",
 };
 
+// Version 9: an issue takes what the program gives it from the store, and the server holds it
+// to that as well: the number the laboratory's pattern makes of its sequence, for the year of
+// its issue in some zone of the world (the laboratory's own is the workstation's), the
+// settings' last entry, and an accreditation claimed only where the laboratory states one and
+// the record holds what the claim needs. A row typed by hand can say no more than the program
+// would have.
+const char* const postgresVersion9[] = {
+    R"(CREATE OR REPLACE FUNCTION quarvet_issued_as_the_server_says() RETURNS trigger LANGUAGE plpgsql AS $$
+        DECLARE
+            issued CONSTANT timestamp := NEW.issued_utc::timestamptz AT TIME ZONE 'UTC';
+            counted CONSTANT text := NEW.sequence::text;
+            newest CONSTANT text := 'SELECT value FROM lab_settings WHERE setting = $1 '
+                                    'ORDER BY entry DESC LIMIT 1';
+            pattern text;
+            prefix text;
+            parts text[];
+            hit text[];
+            n bigint;
+            in_year int;
+            made text;
+            numbered boolean := false;
+            claimable boolean;
+        BEGIN
+            IF NEW.sequence IS DISTINCT FROM
+                   coalesce((SELECT max(i.sequence) FROM certificate_issues i), 0) + 1
+               OR NEW.chain_head IS DISTINCT FROM
+                   (SELECT hash FROM records ORDER BY saved_order DESC LIMIT 1)
+               OR NEW.record_hash IS DISTINCT FROM
+                   (SELECT hash FROM records WHERE id = NEW.record_id)
+               OR abs(extract(epoch FROM NEW.issued_utc::timestamptz - clock_timestamp())) > 300
+            THEN
+                RAISE EXCEPTION 'an issue takes its sequence, chain head, record hash and time '
+                    'from the server' USING ERRCODE = 'QV006';
+            END IF;
+            EXECUTE newest INTO pattern USING 'pattern';
+            EXECUTE newest INTO prefix USING 'prefix';
+            pattern := coalesce(nullif(pattern, ''), '{year}-{seq:5}');
+            parts := regexp_split_to_array(pattern, '\{(?:year|prefix|seq)(?::[0-9]{1,3})?\}');
+            FOREACH in_year IN ARRAY ARRAY[extract(year FROM issued - interval '12 hours'),
+                                        extract(year FROM issued + interval '14 hours')]::int[]
+            LOOP
+                made := parts[1];
+                FOR hit, n IN SELECT m.hit, m.place FROM regexp_matches(pattern,
+                        '\{(year|prefix|seq)(?::([0-9]{1,3}))?\}', 'g') WITH ORDINALITY
+                        AS m(hit, place) LOOP
+                    made := made || CASE hit[1]
+                        WHEN 'year' THEN in_year::text
+                        WHEN 'prefix' THEN coalesce(prefix, '')
+                        ELSE lpad(counted, greatest(length(counted),
+                                                    coalesce(hit[2]::int, 0)), '0')
+                        END || parts[n + 1];
+                END LOOP;
+                numbered := numbered OR NEW.number = made;
+            END LOOP;
+            IF NOT numbered THEN
+                RAISE EXCEPTION 'an issue takes its number from the laboratory''s pattern'
+                    USING ERRCODE = 'QV010';
+            END IF;
+            -- What a claim of the accreditation needs: the laboratory states one, its name and
+            -- address, and a record whose method, registered reference, ambient temperature
+            -- and budget are kept.
+            EXECUTE newest INTO made USING 'accreditation';
+            claimable := coalesce(made, '') <> '';
+            EXECUTE newest INTO made USING 'name';
+            claimable := claimable AND coalesce(made ~ '[^[:space:]]', false);
+            EXECUTE newest INTO made USING 'address';
+            claimable := claimable AND coalesce(made ~ '[^[:space:]]', false)
+                AND EXISTS (SELECT 1 FROM records WHERE id = NEW.record_id
+                            AND method ~ '[^[:space:]]' AND reference_source = 'register'
+                            AND ambient IS NOT NULL
+                            AND num_nonnulls(reference_k, drift, resolution, uniformity,
+                                             stability) > 0);
+            IF NEW.settings_entry IS DISTINCT FROM coalesce((SELECT max(entry) FROM lab_settings), 0)
+               OR NEW.accredited IS DISTINCT FROM 0 AND NOT (NEW.accredited = 1 AND claimable)
+            THEN
+                RAISE EXCEPTION 'an issue claims the laboratory as it stands'
+                    USING ERRCODE = 'QV011';
+            END IF;
+            RETURN NEW;
+        END $$)",
+    R"(DO $$ BEGIN
+        EXECUTE format('ALTER FUNCTION quarvet_issued_as_the_server_says() '
+                       'SET search_path = %I, pg_temp', current_schema());
+    END $$)",
+};
+
 const Migration migrations[] = {
     {1, {}, sqliteVersion1, postgresVersion1},
     {2, {}, sqliteVersion2, postgresVersion2},
@@ -299,6 +385,7 @@ const Migration migrations[] = {
     {6, version6Tables, sqliteVersion6, postgresVersion6},
     {7, {}, {}, {}},
     {8, version8Tables, sqliteVersion8, postgresVersion8},
+    {9, {}, {}, postgresVersion9},
 };
 
 QString typeOf(ColumnType type, const Dialect& dialect)

@@ -35,7 +35,7 @@ QString objectOf(const QString& statement, const Dialect& dialect)
         QStringLiteral("^CREATE TRIGGER \\w+ (BEFORE|AFTER) ([A-Z ]+?) ON \\w+ FOR EACH "
                        "(ROW|STATEMENT) EXECUTE FUNCTION (\\w+)\\(\\)$"));
     static const QRegularExpression function(
-        QStringLiteral("^CREATE FUNCTION (\\w+)\\(\\).*?AS \\$\\$(.*)\\$\\$$"),
+        QStringLiteral("^CREATE (?:OR REPLACE )?FUNCTION (\\w+)\\(\\).*?AS \\$\\$(.*)\\$\\$$"),
         QRegularExpression::DotMatchesEverythingOption);
     if (const QRegularExpressionMatch match = function.match(statement); match.hasMatch())
         return QStringLiteral("function ") + match.captured(1) + QLatin1Char(':') +

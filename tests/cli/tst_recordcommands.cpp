@@ -1528,6 +1528,22 @@ void TestRecordCommands::technicianSetsNothingTheServerAssigns_data()
         << issue.arg("%1", "999999", head) << "takes its sequence, chain head";
     QTest::newRow("an issue under a head of its own")
         << issue.arg("%1", "2", "'" + QString(64, 'b') + "'") << "takes its sequence, chain head";
+    // Sequence, head, record hash and time as the server has them; the rest as typed.
+    const QString next = "INSERT INTO certificate_issues SELECT 2, %2, r.id, " + now +
+                         ", 'Dr Forged', 'Head', '%1', " + head +
+                         ", %3, %4, r.hash FROM records r WHERE r.serial = 'SN-U'";
+    const QString numbered = "extract(year FROM clock_timestamp() AT TIME ZONE 'UTC') || '-00002'";
+    const QString settings = "coalesce((SELECT max(entry) FROM lab_settings), 0)";
+    QTest::newRow("an issue numbered as it chose")
+        << next.arg("%1", "'FORGED-1'", "0", settings) << "takes its number from the laboratory";
+    QTest::newRow("an issue numbered for another year")
+        << next.arg("%1", "'2019-00002'", "0", settings) << "takes its number from the laboratory";
+    QTest::newRow("an issue claiming an accreditation the laboratory does not state")
+        << next.arg("%1", numbered, "1", settings) << "claims the laboratory as it stands";
+    QTest::newRow("an issue claiming more than claimed")
+        << next.arg("%1", numbered, "2", settings) << "claims the laboratory as it stands";
+    QTest::newRow("an issue under settings of its own")
+        << next.arg("%1", numbered, "0", settings + " + 1") << "claims the laboratory as it stands";
     QTest::newRow("a register entry numbered ahead")
         << "INSERT INTO reference_standards SELECT identifier, 5, description, certificate, "
            "calibrated_by, u, k, drift, calibrated, due, usable, " +
