@@ -5,6 +5,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -16,6 +17,20 @@ namespace {
 // A certificate is a few pages; a file past this is none.
 constexpr qint64 largestCertificate = 64 * 1024 * 1024;
 constexpr int mostPages = 50;
+// A page drawn with its words heaped on one another takes Poppler minutes to put in lines; a
+// certificate of this program's is read in a fraction of this.
+constexpr std::chrono::seconds readingTime{10};
+using Clock = std::chrono::steady_clock;
+
+qint64 ticksOf(Clock::time_point when)
+{
+    return static_cast<qint64>(when.time_since_epoch().count());
+}
+
+bool pastDeadline(const QVariant& deadline)
+{
+    return ticksOf(Clock::now()) > deadline.toLongLong();
+}
 
 struct Word {
     double y;
@@ -25,10 +40,11 @@ struct Word {
 
 // The page's words in lines, top to bottom, each line's words left to right joined by single
 // blanks: a label and its value, side by side on the page, on one line.
-QStringList linesOf(Poppler::Page& page)
+QStringList linesOf(Poppler::Page& page, Clock::time_point deadline)
 {
     std::vector<Word> words;
-    for (const std::unique_ptr<Poppler::TextBox>& box : page.textList())
+    for (const std::unique_ptr<Poppler::TextBox>& box :
+         page.textList(Poppler::Page::Rotate0, pastDeadline, QVariant(ticksOf(deadline))))
         words.push_back({box->boundingBox().center().y(), box->boundingBox().left(), box->text()});
     std::sort(words.begin(), words.end(),
               [](const Word& a, const Word& b) { return a.y < b.y || (a.y == b.y && a.x < b.x); });
@@ -71,9 +87,16 @@ CertificateMarks readCertificateMarks(const QString& path)
         return marks.fault = QStringLiteral("%1 does not read as a PDF document").arg(path), marks;
     marks.metadata = markFromMetadata(document->metadata());
     QStringList lines;
+    const Clock::time_point deadline = Clock::now() + readingTime;
     for (int n = 0; n < std::min(document->numPages(), mostPages); ++n)
         if (const std::unique_ptr<Poppler::Page> page = document->page(n))
-            lines << linesOf(*page);
+            lines << linesOf(*page, deadline);
+    if (Clock::now() > deadline)
+        return marks.fault = QStringLiteral("%1 took more than %2 s to read: its pages hold "
+                                            "far more than a certificate's")
+                                 .arg(path)
+                                 .arg(readingTime.count()),
+               marks;
     marks.text = markFromText(lines);
     return marks;
 }

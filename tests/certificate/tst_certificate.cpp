@@ -78,6 +78,8 @@ private slots:
     void draftIsMarkedOnEveryPage();
     void markReadsBackFromPageAndMetadata_data();
     void markReadsBackFromPageAndMetadata();
+    void unreadableCertificateIsNamed_data();
+    void unreadableCertificateIsNamed();
 
 private:
     QTemporaryDir dir_;
@@ -494,6 +496,69 @@ void TestCertificate::markReadsBackFromPageAndMetadata()
     QCOMPARE(marks.text->number, written.number);
     QCOMPARE(marks.text->recordHash, written.recordHash);
     QVERIFY(*marks.text == written);
+}
+
+namespace {
+
+// A one-page PDF whose page draws `words` words one upon another: little to store, and
+// minutes for a text extractor to put in lines.
+QByteArray heapedWords(int words)
+{
+    QByteArray drawn = "BT /F1 8 Tf 10 800 Td ";
+    for (int n = 0; n < words; ++n)
+        drawn += "(ab c)Tj 0.001 0 Td ";
+    drawn += "ET";
+    const QByteArray packed = qCompress(drawn, 9).mid(4); // Qt's length first, then zlib's
+    const QList<QByteArray> objects{
+        "<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Resources << /Font << /F1 5 0 R "
+        ">> >> /Contents 4 0 R >>",
+        "<< /Length " + QByteArray::number(packed.size()) + " /Filter /FlateDecode >>\nstream\n" +
+            packed + "\nendstream",
+        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"};
+    QByteArray pdf = "%PDF-1.4\n";
+    QByteArray table = "xref\n0 6\n0000000000 65535 f \n";
+    for (qsizetype n = 0; n < objects.size(); ++n) {
+        table += QByteArray::number(pdf.size()).rightJustified(10, '0') + " 00000 n \n";
+        pdf += QByteArray::number(n + 1) + " 0 obj\n" + objects[n] + "\nendobj\n";
+    }
+    const QByteArray start = QByteArray::number(pdf.size());
+    return pdf + table + "trailer\n<< /Size 6 /Root 1 0 R >>\nstartxref\n" + start + "\n%%EOF\n";
+}
+
+} // namespace
+
+void TestCertificate::unreadableCertificateIsNamed_data()
+{
+    QTest::addColumn<QByteArray>("content"); // empty: a directory of the name
+    QTest::addColumn<QString>("says");
+    QTest::newRow("a directory") << QByteArray() << "is no file";
+    QTest::newRow("no PDF") << QByteArray("Certificate 2026-00001\n")
+                            << "does not read as a PDF document";
+    QTest::newRow("a PDF cut short")
+        << heapedWords(10).left(200) << "does not read as a PDF document";
+    QTest::newRow("words heaped on one another")
+        << heapedWords(100000) << "took more than 10 s to read";
+}
+
+// What is no certificate is said to be none, within seconds, whatever the file holds.
+void TestCertificate::unreadableCertificateIsNamed()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, says);
+    const QString path = dir_.filePath(QStringLiteral("unreadable.pdf"));
+    QFile::remove(path);
+    QDir(path).removeRecursively();
+    if (content.isEmpty()) {
+        QVERIFY(QDir().mkpath(path));
+    } else {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+    }
+    const quarvet::certificate::CertificateMarks marks =
+        quarvet::certificate::readCertificateMarks(path);
+    QVERIFY2(marks.fault.contains(path) && marks.fault.contains(says), qPrintable(marks.fault));
+    QVERIFY(!marks.metadata && !marks.text);
 }
 
 QTEST_MAIN(TestCertificate)
