@@ -30,6 +30,13 @@ QString waitingRefusalOf(const StoreFault& fault, const QString& subject)
 {
     switch (fault.kind) {
     case StoreFaultKind::Locked:
+        if (fault.database && !fault.holder.isEmpty())
+            return subject + QStringLiteral("is busy: the lock that issues and changes of the "
+                                            "register and settings take is held by %1; waited "
+                                            "15 s. Try again when it is done; if it is "
+                                            "held for good, the database's administrator can "
+                                            "end that session.")
+                                 .arg(fault.holder);
         return fault.database
                    ? subject + QStringLiteral("is busy: another workstation is saving or holds "
                                               "a lock; waited 15 s. Try again when it is done.")

@@ -218,11 +218,32 @@ QSqlError serverClock(QSqlDatabase database, const Dialect& dialect, QDateTime& 
     return {};
 }
 
+namespace {
+constexpr qint64 serialisingLock = 1364350550;
+}
+
 QSqlError serialiseKept(QSqlDatabase database, const Dialect& dialect)
 {
     return dialect.postgres
-               ? sql::run(database, QStringLiteral("SELECT pg_advisory_xact_lock(1364350550)"))
+               ? sql::run(database,
+                          QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(serialisingLock))
                : QSqlError();
+}
+
+QString serialisingHolders(QSqlDatabase database)
+{
+    // Any role may take an advisory lock, and any role sees who holds one.
+    QSqlQuery query(database);
+    const QSqlError error = sql::prepared(
+        query,
+        QStringLiteral("SELECT string_agg(DISTINCT coalesce(a.usename::text, 'a role') || ' "
+                       "(server process ' || l.pid || ')', ', ') FROM pg_locks l LEFT JOIN "
+                       "pg_stat_activity a ON a.pid = l.pid WHERE l.locktype = 'advisory' AND "
+                       "l.granted AND l.classid = 0 AND l.objid = %1 AND l.pid <> "
+                       "pg_backend_pid()")
+            .arg(serialisingLock),
+        {});
+    return !error.isValid() && query.next() ? query.value(0).toString() : QString();
 }
 
 QSqlError seal(QSqlDatabase database, const Dialect& dialect, const KeptTable& table,

@@ -30,6 +30,10 @@ QSqlError serverClock(QSqlDatabase database, const Dialect& dialect, QDateTime& 
 // takes the next number and the next seal; in SQLite the write transaction does that.
 QSqlError serialiseKept(QSqlDatabase database, const Dialect& dialect);
 
+// The other sessions of a shared database holding that lock, as "ROLE (server process PID)",
+// for whoever must end one that holds it for good; empty where none does or none is seen.
+QString serialisingHolders(QSqlDatabase database);
+
 // Seals the row of `table` that `key` names, added in the caller's transaction, as the next
 // link of the seals' chain, by `savedBy`. The store's schema holds the seals.
 QSqlError seal(QSqlDatabase database, const Dialect& dialect, const KeptTable& table,

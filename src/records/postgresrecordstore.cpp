@@ -191,6 +191,8 @@ StoreFault saveOnce(QSqlDatabase database, const Schema& schema, const StoreChan
         fault = faultOf(error, StoreFaultKind::NotSaved);
     if (fault.failed() || attempt != Attempt::Done)
         sql::run(database, QStringLiteral("ROLLBACK"));
+    if (fault.kind == StoreFaultKind::Locked)
+        fault.holder = serialisingHolders(database);
     return fault;
 }
 

@@ -54,8 +54,9 @@ struct StoreFault {
     StoreFaultKind kind = StoreFaultKind::None;
     bool database = false; // a PostgreSQL database rather than an SQLite file
     bool saving = false;   // in a save, where every sentence says that nothing was written
-    QString location;      // the file, the database's URL without a password, or a setting
-    QString detail;
+    QString location = {}; // the file, the database's URL without a password, or a setting
+    QString detail = {};
+    QString holder = {}; // who holds the lock a shared database's change waited for
     int version = 0;
     int known = 0;
     Damage damage = Damage::Page;

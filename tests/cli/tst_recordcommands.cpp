@@ -107,6 +107,7 @@ private slots:
     void technicianSetsNothingTheServerAssigns_data();
     void technicianSetsNothingTheServerAssigns();
     void serverChecksWhoSaved();
+    void lockHeldByHandIsNamed();
     void savesAtOnceSayNothingOfTheDriver();
     void upgradeIsTheOwners();
     void backends_data();
@@ -1588,6 +1589,29 @@ void TestRecordCommands::technicianSetsNothingTheServerAssigns()
     QVERIFY2(error.contains(says), qPrintable(error));
     const Run verified = place.run({"records", "verify"}, technician);
     QVERIFY2(verified.status == 0, qPrintable(verified.out + verified.err));
+}
+
+// Any role may take an advisory lock: the one issues take, held for good by a session typed by
+// hand, is named with who holds it, for the administrator who must end that session.
+void TestRecordCommands::lockHeldByHandIsNamed()
+{
+    QUARVET_STORE_OR_SKIP(store, "postgresql");
+    Workplace place;
+    const QString id = place.run(addArgs("SN-1"), store.location()).out.trimmed().section('\n', -1);
+    Run issued;
+    QVERIFY(store.onDatabase([&](QSqlDatabase& database) {
+        QSqlQuery query(database);
+        QVERIFY(query.exec("SELECT pg_advisory_lock(1364350550)"));
+        issued = place.run(
+            {"records", "issue", id, "--by", "A", "--role", "B", "-o", place.dir.filePath("c.pdf")},
+            store.location());
+    }));
+    QCOMPARE(issued.status, 1);
+    QVERIFY2(QRegularExpression("settings take is held by \\w+ \\(server process \\d+\\); "
+                                "waited 15 s")
+                 .match(issued.err)
+                 .hasMatch(),
+             qPrintable(issued.err));
 }
 
 // A store this user may not write whose log holds what is not yet merged cannot be read
