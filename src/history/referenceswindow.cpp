@@ -135,13 +135,23 @@ void ReferencesWindow::reload()
     if (!store)
         return;
     const auto standards = std::make_shared<QList<lab::ReferenceStandard>>();
-    calling_->start([store, standards] { return lab::listReferences(*store, *standards); },
-                    [this, standards](const records::StoreFailure& failure) {
-                        if (failure.failed())
-                            ui::showValue(status_, messages::storeFault(failure.fault));
-                        else
-                            show(*standards);
-                    });
+    const auto ahead = std::make_shared<qint64>(0);
+    calling_->start(
+        [store, standards, ahead] {
+            QDateTime storeNow;
+            if (const records::StoreFailure read = store->clock(storeNow); read.failed())
+                return read;
+            *ahead = QDateTime::currentDateTimeUtc().secsTo(storeNow);
+            return lab::listReferences(*store, *standards);
+        },
+        [this, standards, ahead](const records::StoreFailure& failure) {
+            if (failure.failed()) {
+                ui::showValue(status_, messages::storeFault(failure.fault));
+                return;
+            }
+            storeAheadSeconds_ = *ahead;
+            show(*standards);
+        });
 }
 
 void ReferencesWindow::show(const QList<lab::ReferenceStandard>& standards)
@@ -171,8 +181,8 @@ bool ReferencesWindow::readForm(lab::ReferenceStandard& standard)
     standard.drift = drift.value_or(-1);
     standard.calibrated = records::readDueDate(calibrated_->text().trimmed());
     standard.due = records::readDueDate(due_->text().trimmed());
-    const QString problem =
-        messages::labRefusal(lab::referenceProblem(standard, QDate::currentDate()));
+    const QDate storeToday = QDateTime::currentDateTime().addSecs(storeAheadSeconds_).date();
+    const QString problem = messages::labRefusal(lab::referenceProblem(standard, storeToday));
     if (!problem.isEmpty())
         ui::messages().show(this, ui::messageTitle, problem, ui::MessageService::Icon::Stop);
     return problem.isEmpty();

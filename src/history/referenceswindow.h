@@ -49,6 +49,9 @@ private:
     StoreSource storeSource_;
     QTableWidget* table_ = nullptr;
     QList<lab::ReferenceStandard> shown_;
+    // How far the store's clock is ahead of this workstation's, read with the register: its
+    // day is "today" for a calibration date, as the store holds it when the entry is saved.
+    qint64 storeAheadSeconds_ = 0;
     QLineEdit* identifier_ = nullptr;
     QLineEdit* description_ = nullptr;
     QLineEdit* certificate_ = nullptr;

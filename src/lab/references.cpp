@@ -73,6 +73,13 @@ QSqlError insertReference(QSqlDatabase database, const Dialect& dialect, const Q
     QSqlError error = serialised(database, dialect);
     if (!error.isValid())
         error = serverClock(database, dialect, standard.savedUtc);
+    // "Calibrated up to today" on the day of the clock that dates the entry, whatever the
+    // workstation's clock says.
+    if (const QDate today = standard.savedUtc.toLocalTime().date();
+        !error.isValid() && standard.calibrated > today)
+        return refused(StoreFaultKind::NotYetCalibrated, standard.calibrated.toString(Qt::ISODate) +
+                                                             QLatin1Char(' ') +
+                                                             today.toString(Qt::ISODate));
     if (!error.isValid())
         error = firstValue(database,
                            QStringLiteral("SELECT max(entry) FROM reference_standards WHERE "

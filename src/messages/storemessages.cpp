@@ -169,6 +169,10 @@ QString issueFailureOf(const StoreFault& fault)
             .arg(detail);
     case StoreFaultKind::NotIssuable:
         return issueGapsText(detail.split(QLatin1Char(',')));
+    case StoreFaultKind::NotYetCalibrated:
+        return QStringLiteral("The reference's calibration, %1, lies after today as the store's "
+                              "clock has it, %2: its calibration must lie between 1900 and today.")
+            .arg(detail.section(QLatin1Char(' '), 0, 0), detail.section(QLatin1Char(' '), 1, 1));
     case StoreFaultKind::ClockBehind:
         return QStringLiteral("The record was not saved in %1: this computer's clock is more than "
                               "five minutes behind the last record's date, %2. Set the clock "

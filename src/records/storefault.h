@@ -41,6 +41,7 @@ enum class StoreFaultKind {
     NotIssuable,       // an accredited certificate lacks `detail`: the gaps, comma-separated
     ChainBroken,       // the chain, a seal or an issue is broken, first at `detail`
     ClockBehind,       // the record is dated before the last record's date, `detail`
+    NotYetCalibrated,  // a reference standard calibrated on `detail`, after the store's today
 };
 
 // How a damaged store showed its damage.

@@ -109,6 +109,43 @@ private:
     bool succeeds_;
 };
 
+// A file whose clock, as the store tells it, is three days behind this workstation's, as a
+// shared database's server may be.
+class StoreThreeDaysBehind final : public quarvet::records::RecordStore {
+public:
+    explicit StoreThreeDaysBehind(const QString& path) : file_(path) {}
+    using StoreFailure = quarvet::records::StoreFailure;
+    StoreFailure change(const quarvet::records::StoreChange& change,
+                        const quarvet::records::ChangeFault& fault) override
+    {
+        return file_.change(change, fault);
+    }
+    StoreFailure inspect(const quarvet::records::StoreReading& reading) override
+    {
+        return file_.inspect(reading);
+    }
+    StoreFailure clock(QDateTime& nowUtc) override
+    {
+        nowUtc = QDateTime::currentDateTimeUtc().addDays(-3);
+        return {};
+    }
+    StoreFailure add(const Record& record) override { return file_.add(record); }
+    StoreFailure visit(const quarvet::records::RecordFilter& filter,
+                       const quarvet::records::RecordVisitor& visitor) override
+    {
+        return file_.visit(filter, visitor);
+    }
+    StoreFailure count(const quarvet::records::RecordFilter& filter, qint64& count) override
+    {
+        return file_.count(filter, count);
+    }
+    StoreFailure checkIntegrity() override { return file_.checkIntegrity(); }
+    QString location() const override { return file_.location(); }
+
+private:
+    quarvet::records::SqliteRecordStore file_;
+};
+
 QWidget* named(QWidget* window, const QString& accessibleName)
 {
     for (QWidget* widget : window->findChildren<QWidget*>())
@@ -159,6 +196,7 @@ private slots:
     void historyOfAStoreKeptBefore();
     void historyIssuesAndTracesReferences();
     void registerAndLaboratoryWindows();
+    void registerTakesTheStoresDay();
     void checkTakesTheRegistersReference();
     void checkHoldsResultsAgainstTheScope();
     void historyIssuesWithoutTheClaim();
@@ -771,6 +809,34 @@ void TestRecordWindows::historyIssuesWithoutTheClaim()
 
 // The register's window adds entries and withdraws, each a new entry; the laboratory's
 // window keeps its settings in the store and refuses a pattern that makes no numbers.
+// "Calibrated up to today" is the store's today: a calibration of this workstation's today is
+// refused where the store's clock is days behind, before anything is written.
+void TestRecordWindows::registerTakesTheStoresDay()
+{
+    auto store = std::make_shared<StoreThreeDaysBehind>(data_.filePath("behind/records.sqlite"));
+    auto* references =
+        new quarvet::history::ReferencesWindow([store] { return store; }, window_.get());
+    QVERIFY(QTest::qWaitFor([&] { return !references->isBusy(); }, 20000));
+    const QDate today = QDate::currentDate();
+    const std::pair<const char*, QString> form[] = {
+        {"Identifier", "PT-8"},
+        {"Description", "PT100"},
+        {"Its certificate", "C-8"},
+        {"Calibrated by", "Acme Cal"},
+        {"U", "0.02"},
+        {"Calibrated on", today.toString(Qt::ISODate)},
+        {"Due on", today.addYears(1).toString(Qt::ISODate)}};
+    for (const auto& [name, text] : form)
+        setText(references, name, text);
+    references->addEntry();
+    QCOMPARE(messages_->boxes.size(), 1);
+    QVERIFY2(messages_->boxes[0].text.contains("between 1900 and today"),
+             qPrintable(messages_->boxes[0].text));
+    QVERIFY(!references->isBusy()); // refused before the store was asked
+    messages_->boxes.clear();
+    delete references;
+}
+
 void TestRecordWindows::registerAndLaboratoryWindows()
 {
     window_->showReferences();
