@@ -8,6 +8,8 @@
 #include <QSqlRecord>
 #include <QUuid>
 
+#include <algorithm>
+
 namespace quarvet::records::sql {
 namespace {
 
@@ -171,6 +173,13 @@ QSqlError firstRow(QSqlDatabase database, const QString& statement, QVariantList
     // callers read the columns they asked for by position.
     if (values.isEmpty())
         return QSqlError(QStringLiteral("no answer"), {}, QSqlError::StatementError);
+    // Nor is a row of NULLs from a connection that went away while it was read: it would pass
+    // for a store without a schema, or a clock without a time.
+    if (std::any_of(values.cbegin(), values.cend(), [](const QVariant& v) { return v.isNull(); }))
+        if (QSqlQuery probe(database); !probe.exec(QStringLiteral("SELECT 1")))
+            return QSqlError(QStringLiteral("the connection to the server was lost"),
+                             probe.lastError().text(), QSqlError::ConnectionError,
+                             QStringLiteral("08006"));
     return {};
 }
 
