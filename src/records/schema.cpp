@@ -290,13 +290,16 @@ const char* const postgresVersion8[] = {
     END $$)",
 };
 
-// Version 9: an issue takes what the program gives it from the store, and the server holds it
+// Version 9 (a shared database's): an issue takes what the program gives it from the store, and the server holds it
 // to that as well: the number the laboratory's pattern makes of its sequence, for the year of
 // its issue in some zone of the world (the laboratory's own is the workstation's), the
 // settings' last entry, and an accreditation claimed only where the laboratory states one and
 // the record holds what the claim needs. A row typed by hand can say no more than the program
 // would have.
 const char* const postgresVersion9[] = {
+    // A record found by a prefix of its id through an index, in a database ordering text by
+    // a language's rules: its key in the order of its bytes.
+    "CREATE INDEX records_by_id_bytes ON records(id COLLATE \"C\")",
     R"(CREATE OR REPLACE FUNCTION quarvet_issued_as_the_server_says() RETURNS trigger LANGUAGE plpgsql AS $$
         DECLARE
             issued CONSTANT timestamp := NEW.issued_utc::timestamptz AT TIME ZONE 'UTC';

@@ -41,13 +41,20 @@ Condition conditionFor(const RecordFilter& filter, const Dialect& dialect, int v
     addExact(condition, "reference_id", filter.referenceId);
     addExact(condition, "customer", filter.customer, version >= registerVersion);
     if (!filter.idPrefix.isEmpty()) {
-        // Ids are written in small letters; the prefix is matched as text, never as a pattern.
-        QString prefix = filter.idPrefix.toLower();
-        prefix.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
-            .replace(QLatin1Char('%'), QStringLiteral("\\%"))
-            .replace(QLatin1Char('_'), QStringLiteral("\\_"));
-        condition.where += QStringLiteral(" AND r.id LIKE ? ESCAPE '\\'");
-        condition.values << prefix + QLatin1Char('%');
+        // Ids are written in small hexadecimal digits and hyphens: a prefix of them is a range
+        // of the key in the order of its bytes, found through an index however many records
+        // there are (a pattern is not, in a case-blind or language-ordered column). A prefix
+        // holding anything else is no id's.
+        static const QRegularExpression idCharacters(QStringLiteral("^[0-9a-f-]{1,36}$"));
+        const QString prefix = filter.idPrefix.toLower();
+        if (!idCharacters.match(prefix).hasMatch()) {
+            condition.where += QStringLiteral(" AND 1 = 0");
+        } else {
+            const QString key =
+                dialect.postgres ? QStringLiteral("r.id COLLATE \"C\"") : QStringLiteral("r.id");
+            condition.where += QStringLiteral(" AND %1 >= ? AND %1 < ?").arg(key);
+            condition.values << prefix << prefix + QLatin1Char('~'); // '~' follows them all
+        }
     }
     if (!filter.serialContains.isEmpty()) {
         // Both sides folded by the same function, beyond ASCII: SQLite's by this program's own,
@@ -304,7 +311,8 @@ Listing listingStatements(const Dialect& dialect, const QList<const Column*>& co
 {
     const Condition condition = conditionFor(filter, dialect, version);
     return {recordsStatement(dialect, columns, filter, condition.where),
-            readingsStatement(dialect, filter, condition.where), condition.values};
+            readingsStatement(dialect, filter, condition.where), condition.values,
+            listingStatement(dialect, columns, filter, condition.where)};
 }
 
 QSqlError visitRecords(QSqlDatabase database, const Dialect& dialect, const Schema& schema,

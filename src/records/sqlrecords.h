@@ -76,11 +76,13 @@ QSqlError visitRecords(QSqlDatabase database, const Dialect& dialect, const Sche
                        int version, const RecordFilter& filter, const RecordVisitor& visitor);
 
 // The two statements of a listing read side by side: the records the filter picks, newest
-// first, and their readings in the same order; both take `values` for their marks.
+// first, and their readings in the same order; both take `values` for their marks. `joined`
+// is the one statement that reads both, each record with its readings in the rows after it.
 struct Listing {
     QString records;
     QString readings;
     QVariantList values;
+    QString joined = {};
 };
 Listing listingStatements(const Dialect& dialect, const QList<const Column*>& columns,
                           const RecordFilter& filter, int version);

@@ -3,6 +3,7 @@
 #include "records/postgresrecordstore.h"
 #include "records/recordform.h"
 #include "records/recordformat.h"
+#include "records/schema.h"
 #include "records/sqliterecordstore.h"
 #include "records/sqlrecords.h"
 #include "records/storechoice.h"
@@ -13,6 +14,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -23,6 +27,7 @@
 #include <QUuid>
 
 #include <csignal>
+#include <functional>
 #include <memory>
 #include <pwd.h>
 #include <unistd.h>
@@ -95,6 +100,8 @@ private slots:
     void emptyFileHoldsNoRecords();
     void lockedStoreIsNamedAsLocked_data() { addBackends(); }
     void lockedStoreIsNamedAsLocked();
+    void lookupsGoThroughAnIndex_data();
+    void lookupsGoThroughAnIndex();
     void idPrefixIsTextNotPattern_data() { addBackends(); }
     void idPrefixIsTextNotPattern();
     void unreachableServerIsNamed();
@@ -429,6 +436,109 @@ void TestRecords::lockedStoreIsNamedAsLocked()
                                    : "locked") &&
                  quarvet::messages::storeFault(failure.fault).contains(storeRecords->location()),
              qPrintable(quarvet::messages::storeFault(failure.fault)));
+}
+
+namespace {
+
+// What a PostgreSQL plan, in its JSON form, reads of the records table: "reads records whole"
+// for a node that reads it without a condition on an index (a sequential scan, or an index
+// read from end to end and filtered), else nothing.
+QString recordsReadWhole(const QString& json)
+{
+    QStringList said;
+    std::function<void(const QJsonObject&)> walk = [&](const QJsonObject& node) {
+        if (node["Relation Name"].toString() == "records" && !node.contains("Index Cond") &&
+            !node.contains("Recheck Cond"))
+            said << "reads records whole: " + node["Node Type"].toString();
+        for (const QJsonValue& child : node["Plans"].toArray())
+            walk(child.toObject());
+    };
+    for (const QJsonValue& plan : QJsonDocument::fromJson(json.toUtf8()).array())
+        walk(plan.toObject()["Plan"].toObject());
+    return said.join(QStringLiteral("; "));
+}
+
+} // namespace
+
+void TestRecords::lookupsGoThroughAnIndex_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QString>("lookup");
+    for (const char* backend : {"sqlite", "postgresql"})
+        for (const char* lookup : {"id prefix", "whole id", "serial", "reference", "customer"})
+            QTest::addRow("%s: %s", backend, lookup) << backend << lookup;
+}
+
+// A record found by its id, a prefix of it, its serial, reference or customer is found through
+// an index, not by reading every record: each listing's plan, as the database makes it, reads
+// the records table through an index only.
+void TestRecords::lookupsGoThroughAnIndex()
+{
+    FRESH_STORE(store);
+    QFETCH(QString, lookup);
+    Record record = sample("A");
+    record.customer = QStringLiteral("Big Co");
+    QVERIFY(!storeRecords->add(record).failed());
+    Record other = sample("B");
+    other.referenceId = QStringLiteral("REF-OTHER");
+    QVERIFY(!storeRecords->add(other).failed());
+    RecordFilter filter;
+    if (lookup == "id prefix" || lookup == "whole id")
+        filter = RecordFilter::ofIdPrefix(lookup == "whole id" ? record.id : record.id.left(6));
+    filter.serial = lookup == "serial" ? record.serial : QString();
+    filter.referenceId = lookup == "reference" ? record.referenceId : QString();
+    filter.customer = lookup == "customer" ? record.customer : QString();
+    filter.corrections = true;
+    filter.limit = 200;
+    const quarvet::records::Dialect& dialect = store.isPostgres()
+                                                   ? quarvet::records::postgresDialect()
+                                                   : quarvet::records::sqliteDialect();
+    const auto& schema = quarvet::records::recordSchema();
+    const quarvet::records::sql::Listing listing = quarvet::records::sql::listingStatements(
+        dialect, quarvet::records::columnsAt(schema, schema.version()), filter, schema.version());
+    QStringList plans;
+    QVERIFY(store.onDatabase([&](QSqlDatabase& database) {
+        QSqlQuery query(database);
+        // A small table is read whole by choice: the plan must not need to.
+        if (store.isPostgres())
+            QVERIFY(query.exec("SET enable_seqscan = off"));
+        for (QString statement : {listing.records, listing.readings, listing.joined}) {
+            if (store.isPostgres()) {
+                // The server prepares the statement, as the program's driver has it do, and
+                // says how it runs it with these values.
+                QStringList values;
+                for (qsizetype n = 0; n < listing.values.size(); ++n) {
+                    statement.replace(statement.indexOf('?'), 1, QString("$%1").arg(n + 1));
+                    values << "'" + listing.values[n].toString().replace("'", "''") + "'";
+                }
+                QVERIFY2(query.exec("DEALLOCATE ALL") &&
+                             query.exec("PREPARE lookup AS " + statement),
+                         qPrintable(query.lastError().text()));
+                QVERIFY2(query.exec("EXPLAIN (FORMAT JSON) EXECUTE lookup" +
+                                    (values.isEmpty() ? QString() : "(" + values.join(", ") + ")")),
+                         qPrintable(query.lastError().text()));
+            } else {
+                QVERIFY2(query.prepare("EXPLAIN QUERY PLAN " + statement),
+                         qPrintable(query.lastError().text()));
+                for (const QVariant& value : listing.values)
+                    query.addBindValue(value);
+                QVERIFY2(query.exec(), qPrintable(query.lastError().text()));
+            }
+            while (query.next())
+                plans << (store.isPostgres() ? recordsReadWhole(query.value(0).toString())
+                                             : query.value(3).toString());
+        }
+    }));
+    // SQLite: "SCAN r" reads the table, or an index, from end to end; "SEARCH r" goes
+    // through an index to what it looks for.
+    const QRegularExpression wholeTable(QStringLiteral("^SCAN [rc]\\b|reads records whole"));
+    for (const QString& line : plans)
+        QVERIFY2(!wholeTable.match(line).hasMatch(), qPrintable(plans.join('\n')));
+    // A lookup found what it asked for, through the same statements.
+    QList<Record> found;
+    QVERIFY(!storeRecords->list(filter, found).failed());
+    QCOMPARE(found.size(), 1);
+    QCOMPARE(found[0].id, record.id);
 }
 
 void TestRecords::idPrefixIsTextNotPattern()
