@@ -8,6 +8,7 @@
 #include "certificate/certificatemark.h"
 #include "lab/certificates.h"
 #include "messages/storemessages.h"
+#include "records/checkpoints.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -74,6 +75,7 @@ bool walkChain(RecordsContext& context, const std::vector<records::Witness>& wit
     }
     if (failure.failed())
         return refusal(messages::storeFault(failure.fault), io), false;
+    records::keepReached(context.store, report);
     return true;
 }
 

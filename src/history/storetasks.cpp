@@ -2,6 +2,7 @@
 
 #include "messages/messages.h"
 #include "messages/storemessages.h"
+#include "records/checkpoints.h"
 #include "records/outputfile.h"
 #include "records/recordformat.h"
 #include "ui/filenameservice.h"
@@ -133,10 +134,11 @@ void StoreTasks::checkStore()
             }
             emit said(
                 QStringLiteral("Checked %1: nothing in it is damaged.").arg(store->location()));
+            checkChain(true);
         });
 }
 
-void StoreTasks::checkChain()
+void StoreTasks::checkChain(bool whole)
 {
     const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
     if (!store || chaining_->isBusy())
@@ -144,13 +146,22 @@ void StoreTasks::checkChain()
     // Every record is read and hashed, one at a time: for a large store, a while.
     emit chainSaid(QStringLiteral("Checking the hash chain ..."));
     auto report = std::make_shared<records::ChainReport>();
-    chaining_->start([store, report] { return store->checkChain(*report); },
-                     [this, store, report](const records::StoreFailure& failure) {
-                         emit chainSaid(failure.failed()
-                                            ? messages::storeFault(failure.fault)
+    chaining_->start(
+        [store, report, whole] {
+            // Opening and Reload go on from where a walk before found the store whole; Check
+            // store walks every record again.
+            if (!whole)
+                return records::checkChainOnward(*store, *report);
+            const records::StoreFailure failure = store->checkChain(*report);
+            if (!failure.failed())
+                records::keepReached(*store, *report);
+            return failure;
+        },
+        [this, store, report](const records::StoreFailure& failure) {
+            emit chainSaid(failure.failed() ? messages::storeFault(failure.fault)
                                             : messages::chainReport(*report, store->location()));
-                         emit chainChecked();
-                     });
+            emit chainChecked();
+        });
 }
 
 } // namespace quarvet::history

@@ -28,7 +28,7 @@ public:
 
     void exportCsv(const records::RecordFilter& wanted);
     void checkStore();
-    void checkChain();
+    void checkChain(bool whole = false);
     bool isExporting() const;
     bool isChecking() const;
     bool isCheckingChain() const;

@@ -2,6 +2,8 @@
 
 #include "labsql.h"
 
+#include "records/chain.h"
+#include "records/checkpoints.h"
 #include "records/keptseals.h"
 
 #include <QRegularExpression>
@@ -340,12 +342,16 @@ QStringList issueGaps(const LabSettings& lab, const Record& record)
 StoreFailure issueCertificate(RecordStore& store, const Record& record, CertificateIssue& issue)
 {
     // A certificate names the chain's head: none is issued, and no number spent, while the
-    // chain, a seal or an issue is broken.
+    // chain, a seal or an issue is broken since a walk before found it whole, or the record
+    // itself no longer gives its hash.
     ChainReport report;
-    if (const StoreFailure failure = store.checkChain(report); failure.failed())
+    if (const StoreFailure failure = checkChainOnward(store, report); failure.failed())
         return failure;
-    if (report.chained && !report.whole()) {
-        StoreFault fault = storeFault(StoreFaultKind::ChainBroken, firstBreak(report));
+    QString broken = report.chained && !report.whole() ? firstBreak(report) : QString();
+    if (broken.isEmpty() && report.chained && recordHash(record) != record.hash)
+        broken = QStringLiteral("record ") + record.id;
+    if (!broken.isEmpty()) {
+        StoreFault fault = storeFault(StoreFaultKind::ChainBroken, broken);
         fault.location = store.location();
         return StoreFailure(std::move(fault));
     }

@@ -442,6 +442,12 @@ QString chainReport(const records::ChainReport& report, const QString& location)
         found << keptBreakOf(*report.keptBroken);
     if (!found.isEmpty())
         return QStringLiteral("Not intact: ") + found.join(QLatin1Char(' '));
+    if (report.resumedAfter > 0)
+        return QStringLiteral("%1 records, chain intact, head %2 (the first %3 were found intact "
+                              "by a walk before; Check store walks them all again)")
+            .arg(report.count)
+            .arg(shortHash(report.head))
+            .arg(report.resumedAfter);
     return (report.count == 1 ? QStringLiteral("%1 record, chain intact, head %2")
                               : QStringLiteral("%1 records, chain intact, head %2"))
         .arg(report.count)

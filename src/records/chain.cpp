@@ -60,6 +60,13 @@ QString recordHash(const Record& record)
         QCryptographicHash::hash(canonicalForm(record), QCryptographicHash::Sha256).toHex());
 }
 
+void ChainWalk::resume(qint64 count, const QString& hash, const QDateTime& savedUtc)
+{
+    count_ = intact_ = count;
+    expected_ = head_ = hash;
+    lastSaved_ = savedUtc;
+}
+
 bool ChainWalk::add(const Record& record)
 {
     if (broken_)

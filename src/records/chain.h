@@ -47,6 +47,9 @@ inline constexpr qint64 clockSkewSeconds = 300;
 // goes on from it or passes it by tells a changed record from one slipped in.
 class ChainWalk {
 public:
+    // Goes on from a walk before that found `count` records whole, the last with `hash`,
+    // saved at `savedUtc`.
+    void resume(qint64 count, const QString& hash, const QDateTime& savedUtc);
     // False once the chain is found broken: the walk need not go on.
     bool add(const Record& record);
     // Judges the last record; the break, if any.
@@ -55,6 +58,7 @@ public:
     qint64 count() const { return count_; }   // the records seen
     qint64 intact() const { return intact_; } // those found linked and whole
     QString head() const { return head_; }    // the last record's hash once the chain is whole
+    QDateTime lastSaved() const { return lastSaved_; } // the last whole record's saving time
     // The first record dated more than the skew before the one saved before it, if any.
     std::optional<ChainBreak> backwards() const { return backwards_; }
 

@@ -368,33 +368,33 @@ QSqlError judgeCounts(QSqlDatabase database, const std::map<QString, qint64>& se
 } // namespace
 
 QSqlError checkSeals(QSqlDatabase database, const Dialect& dialect, int version,
-                     std::optional<KeptBreak>& broken)
+                     std::optional<KeptBreak>& broken, SealMark& mark)
 {
     Q_UNUSED(dialect);
     broken.reset();
     if (version < sealVersion)
         return {};
+    const bool fromTheStart = mark.position == 0;
     std::map<QString, qint64> sealed;
-    QString expected = chainStart();
     std::vector<Seal> page;
-    qint64 position = 0;
     do {
-        if (QSqlError error = sealsAfter(database, position, page); error.isValid())
+        if (QSqlError error = sealsAfter(database, mark.position, page); error.isValid())
             return error;
         for (const Seal& seal : page) {
-            if (seal.previous != expected) {
+            if (seal.previous != mark.hash) {
                 broken = KeptBreak{KeptBreak::Kind::Unlinked, seal.table, seal.key, seal.position};
                 return {};
             }
             if (QSqlError error = judgeSeal(database, seal, version, broken);
                 error.isValid() || broken)
                 return error;
-            expected = seal.hash;
+            mark.hash = seal.hash;
             ++sealed[seal.table];
-            position = seal.position;
+            mark.position = seal.position;
         }
     } while (page.size() == pageSize);
-    return judgeCounts(database, sealed, broken);
+    // Only a walk of every seal knows how many rows each table should hold.
+    return fromTheStart ? judgeCounts(database, sealed, broken) : QSqlError();
 }
 
 namespace {
@@ -435,7 +435,7 @@ std::optional<IssueBreak> judgeIssue(const QSqlQuery& row, const QStringList& he
 } // namespace
 
 QSqlError checkIssues(QSqlDatabase database, const Dialect& dialect, int version,
-                      const QString& head, std::optional<IssueBreak>& broken)
+                      const QString& head, std::optional<IssueBreak>& broken, qint64& sequence)
 {
     broken.reset();
     if (version < registerVersion)
@@ -454,7 +454,6 @@ QSqlError checkIssues(QSqlDatabase database, const Dialect& dialect, int version
                        "i.sequence > ? ORDER BY i.sequence LIMIT %3")
             .arg(issuedHash, order)
             .arg(pageSize);
-    qint64 sequence = 0;
     int read = 0;
     do {
         QSqlQuery query(database);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "chain.h"
 #include "labtables.h"
 #include "schema.h"
 
@@ -70,15 +71,23 @@ struct IssueBreak {
     QString chainHead;
 };
 
-// Walks the seals of a store of `version` (none before the seals began) and checks each row
-// and how many rows each table holds; the first break, if any.
+// Where a walk of the seals stands: the last seal found whole, or the chain's start.
+struct SealMark {
+    qint64 position = 0;
+    QString hash = chainStart();
+};
+
+// Walks the seals of a store of `version` (none before the seals began) after `mark`, moving
+// it on, and checks each row; and, walked from the start, how many rows each table holds.
+// The first break, if any.
 QSqlError checkSeals(QSqlDatabase database, const Dialect& dialect, int version,
-                     std::optional<KeptBreak>& broken);
+                     std::optional<KeptBreak>& broken, SealMark& mark);
 
 // Checks every issue of a store of `version` whose record chain is whole up to `head`: its
 // record is there, with the hash issued, and the chain head it names is that record's or a
 // later record's. The first break, if any.
+// Those after `sequence`, which is moved on to the last one checked.
 QSqlError checkIssues(QSqlDatabase database, const Dialect& dialect, int version,
-                      const QString& head, std::optional<IssueBreak>& broken);
+                      const QString& head, std::optional<IssueBreak>& broken, qint64& sequence);
 
 } // namespace quarvet::records

@@ -551,11 +551,11 @@ StoreFailure PostgresRecordStore::grant(const QString& role)
     });
 }
 
-StoreFailure PostgresRecordStore::readNotes(StoreNotes& notes)
+StoreFailure PostgresRecordStore::readNotes(StoreNotes& notes, bool countOrphans)
 {
     notes = {};
     return read([&](QSqlDatabase database, int version) {
-        return sql::readNotes(database, version, notes);
+        return sql::readNotes(database, version, notes, countOrphans);
     });
 }
 

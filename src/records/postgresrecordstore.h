@@ -45,7 +45,7 @@ public:
     StoreFailure visit(const RecordFilter& filter, const RecordVisitor& visitor) override;
     StoreFailure count(const RecordFilter& filter, qint64& count) override;
     StoreFailure checkIntegrity() override;
-    StoreFailure readNotes(StoreNotes& notes) override;
+    StoreFailure readNotes(StoreNotes& notes, bool countOrphans) override;
     StoreFailure grant(const QString& role) override;
     QString location() const override;
 

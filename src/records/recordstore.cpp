@@ -20,10 +20,38 @@ StoreFailure RecordStore::list(const RecordFilter& filter, QList<Record>& record
 
 StoreFailure RecordStore::checkChain(ChainReport& report, std::vector<Witness> witnesses)
 {
+    return walk(report, std::move(witnesses), std::nullopt);
+}
+
+StoreFailure RecordStore::checkChainSince(ChainReport& report, const ChainCheckpoint& from)
+{
+    return walk(report, {}, from);
+}
+
+StoreFailure RecordStore::holds(const ChainCheckpoint& from, bool& held)
+{
+    held = false;
+    if (from.count < 1 || from.order < 1)
+        return {};
+    RecordFilter filter;
+    filter.order = ListOrder::AsSaved;
+    filter.after = ListPosition{{}, from.order - 1};
+    filter.limit = 1;
+    return visit(filter, [&](const ListedRecord& listed) {
+        held = listed.position.order == from.order && listed.record.hash == from.hash &&
+               listed.record.createdUtc == from.savedUtc;
+        return false;
+    });
+}
+
+StoreFailure RecordStore::walk(ChainReport& report, std::vector<Witness> witnesses,
+                               std::optional<ChainCheckpoint> from)
+{
     std::stable_sort(witnesses.begin(), witnesses.end(),
                      [](const Witness& a, const Witness& b) { return a.count < b.count; });
     report = {};
-    if (StoreFailure failure = readNotes(report.notes); failure.failed())
+    // Readings left behind by a record removed are counted by a whole walk: they are all read.
+    if (StoreFailure failure = readNotes(report.notes, !from); failure.failed())
         return failure;
     // A store that keeps no chain yet has nothing to walk: its next save chains it.
     if (report.notes.version < chainVersion) {
@@ -31,12 +59,27 @@ StoreFailure RecordStore::checkChain(ChainReport& report, std::vector<Witness> w
         report.chained = report.count == 0;
         return failure;
     }
+    if (from) {
+        bool held = false;
+        if (StoreFailure failure = holds(*from, held); failure.failed())
+            return failure;
+        if (!held)
+            return walk(report, std::move(witnesses), std::nullopt);
+    }
     RecordFilter filter;
     filter.order = ListOrder::AsSaved;
     ChainWalk walk;
+    qint64 lastOrder = 0;
+    if (from) {
+        filter.after = ListPosition{{}, from->order};
+        walk.resume(from->count, from->hash, from->savedUtc);
+        lastOrder = from->order;
+        report.resumedAfter = from->count;
+    }
     auto next = witnesses.cbegin();
     StoreFailure failure = visit(filter, [&](const ListedRecord& listed) {
         const bool goesOn = walk.add(listed.record);
+        lastOrder = listed.position.order;
         for (; next != witnesses.cend() && next->count <= walk.count(); ++next)
             if (!report.witnessBroken && next->head != listed.record.hash)
                 report.witnessBroken = WitnessBreak{*next, listed.record.hash};
@@ -51,19 +94,33 @@ StoreFailure RecordStore::checkChain(ChainReport& report, std::vector<Witness> w
     report.intact = walk.intact();
     report.head = walk.head();
     // The issues and seals are checked whatever the dates say.
-    return failure.failed() || report.broken || report.notes.orphanReadings > 0
-               ? failure
-               : checkBeside(report);
+    if (failure.failed() || report.broken || report.notes.orphanReadings > 0)
+        return failure;
+    report.reached = ChainCheckpoint{report.count, lastOrder, report.head, walk.lastSaved()};
+    failure = checkBeside(report, from);
+    if (failure.failed() || !report.whole())
+        report.reached.reset();
+    return failure;
 }
 
-StoreFailure RecordStore::checkBeside(ChainReport& report)
+StoreFailure RecordStore::checkBeside(ChainReport& report,
+                                      const std::optional<ChainCheckpoint>& from)
 {
-    return inspect([&](QSqlDatabase database, const Dialect& dialect, int version) {
-        QSqlError error = checkIssues(database, dialect, version, report.head, report.issueBroken);
-        if (!error.isValid() && !report.issueBroken)
-            error = checkSeals(database, dialect, version, report.keptBroken);
-        return error;
-    });
+    SealMark seals = from ? from->seals : SealMark{};
+    qint64 sequence = from ? from->issueSequence : 0;
+    const StoreFailure failure =
+        inspect([&](QSqlDatabase database, const Dialect& dialect, int version) {
+            QSqlError error =
+                checkIssues(database, dialect, version, report.head, report.issueBroken, sequence);
+            if (!error.isValid() && !report.issueBroken)
+                error = checkSeals(database, dialect, version, report.keptBroken, seals);
+            return error;
+        });
+    if (report.reached) {
+        report.reached->seals = seals;
+        report.reached->issueSequence = sequence;
+    }
+    return failure;
 }
 
 QString firstBreak(const ChainReport& report)

@@ -109,6 +109,17 @@ struct WitnessBreak {
 
 // A walk of the whole hash chain: how many records, the head when the chain is whole, and
 // otherwise the first place it is broken.
+// How far a walk found the store whole: its first `count` records, the last saved at `order`
+// with `hash` at `savedUtc`; the seals up to `seals`; the issues up to `issueSequence`.
+struct ChainCheckpoint {
+    qint64 count = 0;
+    qint64 order = 0;
+    QString hash = {};
+    QDateTime savedUtc = {};
+    SealMark seals = {};
+    qint64 issueSequence = 0;
+};
+
 struct ChainReport {
     qint64 count = 0;  // records walked
     qint64 intact = 0; // records found linked and whole before the break, if any
@@ -121,6 +132,11 @@ struct ChainReport {
     std::optional<KeptBreak> keptBroken;
     std::optional<IssueBreak> issueBroken;
     std::optional<WitnessBreak> witnessBroken;
+
+    // Where the walk left everything whole, for a later walk to go on from; none when it
+    // found a break. Whether this walk went on from such a place.
+    std::optional<ChainCheckpoint> reached;
+    qint64 resumedAfter = 0; // records found whole before, which this walk did not read again
 
     // Whether nothing was found changed, removed or slipped in.
     bool whole() const
@@ -186,9 +202,11 @@ public:
     virtual QString location() const = 0;
     // The files the store lives in, which no output may replace; none for a database server.
     virtual QStringList files() const { return {}; }
-    // The store's version and notes.
-    virtual StoreFailure readNotes(StoreNotes& notes)
+    // The store's version and notes; with `countOrphans`, the readings whose record is gone,
+    // which reads every reading.
+    virtual StoreFailure readNotes(StoreNotes& notes, bool countOrphans = true)
     {
+        Q_UNUSED(countOrphans);
         notes = {};
         return {};
     }
@@ -207,12 +225,18 @@ public:
     // witness against the record at its count: slow on a large store, but holding one record
     // at a time.
     StoreFailure checkChain(ChainReport& report, std::vector<Witness> witnesses = {});
+    // The same walk over what was kept after a checkpoint an earlier walk reached: what lies
+    // before it is not read again, so a change there waits for a whole walk (records verify,
+    // Check store) to be seen. A checkpoint the store no longer holds as it was, the walk
+    // begins at the start.
+    StoreFailure checkChainSince(ChainReport& report, const ChainCheckpoint& from);
     // The hash of the record saved last: what every certificate printed now names. Empty for a
     // store without records or one that keeps no chain yet.
     StoreFailure chainHead(QString& head);
 
-    // The issues held against a chain found whole, and the rows beside it against their seals.
-    StoreFailure checkBeside(ChainReport& report);
+    // The issues held against a chain found whole, and the rows beside it against their seals,
+    // those after `from` only when given.
+    StoreFailure checkBeside(ChainReport& report, const std::optional<ChainCheckpoint>& from = {});
 
     // The records the filter picks, newest first, all at once: for short listings.
     StoreFailure list(const RecordFilter& filter, QList<Record>& records);
@@ -221,6 +245,12 @@ public:
     {
         return list(RecordFilter::ofSerial(serial), records);
     }
+
+private:
+    StoreFailure walk(ChainReport& report, std::vector<Witness> witnesses,
+                      std::optional<ChainCheckpoint> from);
+    // Whether the record saved at the checkpoint's place is still there with its hash.
+    StoreFailure holds(const ChainCheckpoint& from, bool& held);
 };
 
 } // namespace quarvet::records

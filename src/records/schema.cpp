@@ -290,9 +290,9 @@ const char* const postgresVersion8[] = {
     END $$)",
 };
 
-// Version 9 (a shared database's): an issue takes what the program gives it from the store, and the server holds it
-// to that as well: the number the laboratory's pattern makes of its sequence, for the year of
-// its issue in some zone of the world (the laboratory's own is the workstation's), the
+// Version 9 (a shared database's): an issue takes what the program gives it from the store, and the
+// server holds it to that as well: the number the laboratory's pattern makes of its sequence, for
+// the year of its issue in some zone of the world (the laboratory's own is the workstation's), the
 // settings' last entry, and an accreditation claimed only where the laboratory states one and
 // the record holds what the claim needs. A row typed by hand can say no more than the program
 // would have.

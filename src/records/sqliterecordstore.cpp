@@ -475,11 +475,11 @@ StoreFailure SqliteRecordStore::count(const RecordFilter& filter, qint64& count)
     });
 }
 
-StoreFailure SqliteRecordStore::readNotes(StoreNotes& notes)
+StoreFailure SqliteRecordStore::readNotes(StoreNotes& notes, bool countOrphans)
 {
     notes = {};
     return readFrom(path_, schema_, [&](QSqlDatabase database, int version) {
-        return sql::readNotes(database, version, notes);
+        return sql::readNotes(database, version, notes, countOrphans);
     });
 }
 

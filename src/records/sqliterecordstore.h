@@ -21,7 +21,7 @@ public:
     StoreFailure visit(const RecordFilter& filter, const RecordVisitor& visitor) override;
     StoreFailure count(const RecordFilter& filter, qint64& count) override;
     StoreFailure checkIntegrity() override;
-    StoreFailure readNotes(StoreNotes& notes) override;
+    StoreFailure readNotes(StoreNotes& notes, bool countOrphans) override;
     QString location() const override { return path_; }
     QStringList files() const override;
 

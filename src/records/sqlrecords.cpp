@@ -461,7 +461,7 @@ QSqlError migrate(QSqlDatabase database, const Dialect& dialect, const Schema& s
     return {};
 }
 
-QSqlError readNotes(QSqlDatabase database, int version, StoreNotes& notes)
+QSqlError readNotes(QSqlDatabase database, int version, StoreNotes& notes, bool countOrphans)
 {
     notes.notes.clear();
     notes.version = version;
@@ -473,7 +473,7 @@ QSqlError readNotes(QSqlDatabase database, int version, StoreNotes& notes)
         return query.lastError();
     while (query.next())
         notes.notes << query.value(0).toString() + QStringLiteral("  ") + query.value(1).toString();
-    if (query.lastError().isValid())
+    if (query.lastError().isValid() || !countOrphans)
         return query.lastError();
     // A record removed last leaves the chain whole: its readings, left behind, still tell.
     QVariantList row;

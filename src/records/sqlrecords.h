@@ -68,7 +68,7 @@ QSqlError migrate(QSqlDatabase database, const Dialect& dialect, const Schema& s
 
 // The notes on a store of `version`, oldest first, each "noted_utc  note", and how many
 // readings belong to no record.
-QSqlError readNotes(QSqlDatabase database, int version, StoreNotes& notes);
+QSqlError readNotes(QSqlDatabase database, int version, StoreNotes& notes, bool countOrphans);
 
 // Visits the records the filter picks in a store of `version`, newest first, as they are
 // read. The caller holds the transaction that keeps the reading one snapshot.
