@@ -227,7 +227,7 @@ std::optional<lab::CertificateMark> markOfFile(const QString& path, int& status,
                            .arg(path),
                        io),
                std::nullopt;
-    if (marks.metadata && marks.text && *marks.metadata != *marks.text) {
+    if (marks.metadata && marks.text && !lab::sameMarkAsPrinted(*marks.text, *marks.metadata)) {
         io.out << "Not intact: the certificate's page and its document's metadata name "
                   "different records, hashes or numbers: one was changed.\n";
         io.out.flush();
@@ -260,6 +260,8 @@ int sayHolds(const lab::CertificateMark& mark, const lab::CertificateFinding& fi
                     .arg(finding.issue->issuedUtc.toLocalTime().date().toString(Qt::ISODate));
     if (!finding.supersededBy.isEmpty())
         said += QStringLiteral("; superseded: record %1 corrects it").arg(finding.supersededBy);
+    // The mark is what the store can answer for; the values printed around it are the file's.
+    said += QStringLiteral(" (its number, record, hash and head; not the values its pages show)");
     io.out << cli::said(said) << "\n";
     io.out.flush();
     return success;

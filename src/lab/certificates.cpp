@@ -454,6 +454,23 @@ CertificateMark markOf(const Record& record, const QString& chainHead,
     return mark;
 }
 
+bool sameNumberAsPrinted(const QString& a, const QString& b)
+{
+    const auto printed = [](const QString& number) {
+        QString folded = number.normalized(QString::NormalizationForm_KC);
+        folded.removeIf([](QChar c) { return c.isSpace(); });
+        return folded;
+    };
+    return printed(a) == printed(b);
+}
+
+bool sameMarkAsPrinted(const CertificateMark& page, const CertificateMark& metadata)
+{
+    return page.kind == metadata.kind && page.recordId == metadata.recordId &&
+           page.recordHash == metadata.recordHash && page.chainHead == metadata.chainHead &&
+           sameNumberAsPrinted(page.number, metadata.number);
+}
+
 StoreFailure checkCertificate(RecordStore& store, const CertificateMark& mark,
                               CertificateFinding& finding)
 {
@@ -468,10 +485,11 @@ StoreFailure checkCertificate(RecordStore& store, const CertificateMark& mark,
         QSqlError error = judgeRecord(database, dialect, mark, finding);
         if (error.isValid() || finding.kind != Kind::Holds || mark.kind == QLatin1String("draft"))
             return error;
-        error = issueWhere(database, version, "number", mark.number, finding.issue);
+        // Found by its record, whose id the page gives exactly; its number as printed.
+        error = issueWhere(database, version, "record_id", mark.recordId, finding.issue);
         if (!error.isValid() && !finding.issue)
             finding.kind = Kind::NotIssued;
-        else if (!error.isValid() && (finding.issue->recordId != mark.recordId ||
+        else if (!error.isValid() && (!sameNumberAsPrinted(finding.issue->number, mark.number) ||
                                       finding.issue->chainHead != mark.chainHead))
             finding.kind = Kind::IssuedOtherwise;
         return error;

@@ -106,6 +106,13 @@ struct CertificateMark {
 
     bool operator==(const CertificateMark&) const = default;
 };
+
+// Whether two certificate numbers are one as a page prints them: a page's text, read back, gives
+// a run of blanks as one and a letter in one of its Unicode forms.
+bool sameNumberAsPrinted(const QString& a, const QString& b);
+// Whether a page's mark says what its document's metadata says, its number as printed.
+bool sameMarkAsPrinted(const CertificateMark& page, const CertificateMark& metadata);
+
 CertificateMark markOf(const records::Record& record, const QString& chainHead,
                        const CertificateStatus& status);
 

@@ -1,6 +1,7 @@
 #include "labsql.h"
 
 #include "records/keptseals.h"
+#include "records/sqlrecords.h"
 
 namespace quarvet::lab {
 
@@ -47,8 +48,11 @@ QSqlError firstValue(QSqlDatabase database, const QString& statement, const QVar
                      QVariant& value)
 {
     QSqlQuery query(database);
-    const QSqlError error = exec(query, statement, values);
+    QSqlError error = exec(query, statement, values);
     value = !error.isValid() && query.next() ? query.value(0) : QVariant();
+    // No row, or no value, from a connection that went away is no answer.
+    if (!error.isValid() && value.isNull())
+        error = query.lastError().isValid() ? query.lastError() : sql::stillAnswering(database);
     return error;
 }
 

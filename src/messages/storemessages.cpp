@@ -1,5 +1,7 @@
 #include "storemessages.h"
 
+#include "calc/utf8text.h"
+
 #include <QDir>
 
 namespace quarvet::messages {
@@ -359,9 +361,16 @@ QString keptBreakOf(const records::KeptBreak& broken)
     switch (broken.kind) {
     case Kind::Changed:
         return keptRowWords(broken) +
-               QStringLiteral(" was changed after it was kept: its fields do not give its seal.");
+               QStringLiteral(" does not give its seal %1, kept by %2: the row was changed after "
+                              "it was kept, or the seal written outside this program.")
+                   .arg(broken.position)
+                   .arg(QString::fromStdString(calc::printable(broken.sealedBy.toStdString())));
     case Kind::Removed:
-        return keptRowWords(broken) + QStringLiteral(" was removed: it is sealed but not there.");
+        return keptRowWords(broken) +
+               QStringLiteral(" is sealed (seal %1, kept by %2) but not there: the row was "
+                              "removed, or the seal written outside this program.")
+                   .arg(broken.position)
+                   .arg(QString::fromStdString(calc::printable(broken.sealedBy.toStdString())));
     case Kind::Unsealed:
         return QStringLiteral("%1 rows that no seal names were added to %2 outside this program.")
             .arg(broken.count)
@@ -482,11 +491,15 @@ QString certificateContradiction(const lab::CertificateMark& mark,
                               "chain at or after its record: the records were rewritten since.")
             .arg(mark.chainHead.left(16));
     case Kind::NotIssued:
-        return QStringLiteral("The store holds no issue of certificate %1.").arg(mark.number);
+        return QStringLiteral("The store holds no issue of certificate %1: its record %2 was "
+                              "never issued.")
+            .arg(mark.number, mark.recordId);
     case Kind::IssuedOtherwise:
-        return QStringLiteral("The store issued certificate %1 for another record or under "
-                              "another chain head.")
-            .arg(mark.number);
+        return QStringLiteral("The store issued record %1 as certificate %2 under chain head %3, "
+                              "not as certificate %4 under %5.")
+            .arg(mark.recordId, finding.issue ? finding.issue->number : QString(),
+                 finding.issue ? shortHash(finding.issue->chainHead) : QString(), mark.number,
+                 shortHash(mark.chainHead));
     default:
         return {};
     }

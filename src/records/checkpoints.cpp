@@ -54,9 +54,8 @@ QByteArray lineOf(const QString& location, const ChainCheckpoint& checkpoint)
     return keyOf(location) + '\t' + QByteArray::number(checkpoint.count) + '\t' +
            QByteArray::number(checkpoint.order) + '\t' + checkpoint.hash.toLatin1() + '\t' +
            checkpoint.savedUtc.toUTC().toString(Qt::ISODateWithMs).toLatin1() + '\t' +
-           QByteArray::number(checkpoint.seals.position) + '\t' +
-           checkpoint.seals.hash.toLatin1() + '\t' +
-           QByteArray::number(checkpoint.issueSequence) + '\n';
+           QByteArray::number(checkpoint.seals.position) + '\t' + checkpoint.seals.hash.toLatin1() +
+           '\t' + QByteArray::number(checkpoint.issueSequence) + '\n';
 }
 
 // The file's lines, none when it is missing, too large or unreadable: a cache starts afresh.
@@ -123,8 +122,8 @@ StoreFailure checkChainOnward(RecordStore& store, ChainReport& report)
         checkpointFile(qEnvironmentVariable("XDG_CACHE_HOME"), qEnvironmentVariable("HOME"));
     const std::optional<ChainCheckpoint> from =
         file.isEmpty() ? std::nullopt : readCheckpoint(file, store.location());
-    const StoreFailure failure = from ? store.checkChainSince(report, *from)
-                                      : store.checkChain(report);
+    const StoreFailure failure =
+        from ? store.checkChainSince(report, *from) : store.checkChain(report);
     if (!failure.failed())
         keepReached(store, report);
     return failure;

@@ -24,6 +24,7 @@ struct Seal {
     SealKey key;
     QString previous;
     QString hash;
+    QString savedBy;
 };
 
 const KeptTable* sealedTable(const QString& name)
@@ -232,15 +233,16 @@ QSqlError serialiseKept(QSqlDatabase database, const Dialect& dialect)
 
 QString serialisingHolders(QSqlDatabase database)
 {
-    // Any role may take an advisory lock, and any role sees who holds one.
+    // Any role may take an advisory lock, and any role sees who holds one. The lock of one
+    // 64-bit key is told from one of two 32-bit keys by its sub-id.
     QSqlQuery query(database);
     const QSqlError error = sql::prepared(
         query,
         QStringLiteral("SELECT string_agg(DISTINCT coalesce(a.usename::text, 'a role') || ' "
                        "(server process ' || l.pid || ')', ', ') FROM pg_locks l LEFT JOIN "
                        "pg_stat_activity a ON a.pid = l.pid WHERE l.locktype = 'advisory' AND "
-                       "l.granted AND l.classid = 0 AND l.objid = %1 AND l.pid <> "
-                       "pg_backend_pid()")
+                       "l.granted AND l.classid = 0 AND l.objid = %1 AND l.objsubid = 1 "
+                       "AND l.pid <> pg_backend_pid()")
             .arg(serialisingLock),
         {});
     return !error.isValid() && query.next() ? query.value(0).toString() : QString();
@@ -304,8 +306,8 @@ QSqlError sealsAfter(QSqlDatabase database, qint64 position, std::vector<Seal>& 
     query.setForwardOnly(true);
     QSqlError error = sql::prepared(
         query,
-        QStringLiteral("SELECT position, kept_table, key_text, key_number, previous_hash, hash "
-                       "FROM kept_seals WHERE position > ? ORDER BY position LIMIT %1")
+        QStringLiteral("SELECT position, kept_table, key_text, key_number, previous_hash, hash, "
+                       "saved_by FROM kept_seals WHERE position > ? ORDER BY position LIMIT %1")
             .arg(pageSize),
         {position});
     while (!error.isValid() && query.next())
@@ -313,7 +315,8 @@ QSqlError sealsAfter(QSqlDatabase database, qint64 position, std::vector<Seal>& 
                          query.value(1).toString(),
                          {query.value(2).toString(), query.value(3).toLongLong()},
                          query.value(4).toString(),
-                         query.value(5).toString()});
+                         query.value(5).toString(),
+                         query.value(6).toString()});
     return error.isValid() ? error : query.lastError();
 }
 
@@ -338,7 +341,12 @@ QSqlError judgeSeal(QSqlDatabase database, const Seal& seal, int version,
     }
     if (row.lastError().isValid())
         return row.lastError();
-    broken = KeptBreak{found ? Kind::Changed : Kind::Removed, seal.table, seal.key, seal.position};
+    broken = KeptBreak{found ? Kind::Changed : Kind::Removed,
+                       seal.table,
+                       seal.key,
+                       seal.position,
+                       0,
+                       seal.savedBy};
     return {};
 }
 

@@ -54,8 +54,9 @@ struct KeptBreak {
     Kind kind;
     QString table; // its name in the store
     SealKey key;
-    qint64 position = 0; // the seal's
-    qint64 count = 0;    // rows no seal names
+    qint64 position = 0;   // the seal's
+    qint64 count = 0;      // rows no seal names
+    QString sealedBy = {}; // who the seal says kept the row, as the store saw them
 };
 
 // Where an issue of a certificate disagrees with the records.

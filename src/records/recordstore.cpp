@@ -1,6 +1,7 @@
 #include "recordstore.h"
 
 #include "schema.h"
+#include "sqlrecords.h"
 
 #include <algorithm>
 
@@ -114,6 +115,9 @@ StoreFailure RecordStore::checkBeside(ChainReport& report,
                 checkIssues(database, dialect, version, report.head, report.issueBroken, sequence);
             if (!error.isValid() && !report.issueBroken)
                 error = checkSeals(database, dialect, version, report.keptBroken, seals);
+            // What was found missing may only have been cut short.
+            if (!error.isValid() && (report.issueBroken || report.keptBroken))
+                error = sql::stillAnswering(database);
             return error;
         });
     if (report.reached) {
@@ -135,11 +139,14 @@ QString firstBreak(const ChainReport& report)
         return QStringLiteral("record %1").arg(report.witnessBroken->witness.count);
     if (report.issueBroken)
         return QStringLiteral("certificate ") + report.issueBroken->number;
-    if (report.keptBroken)
-        return report.keptBroken->table + QLatin1Char(' ') + report.keptBroken->key.text +
-               (report.keptBroken->key.number
-                    ? QLatin1Char(' ') + QString::number(report.keptBroken->key.number)
-                    : QString());
+    if (report.keptBroken) {
+        QStringList named{report.keptBroken->table};
+        if (!report.keptBroken->key.text.isEmpty())
+            named << report.keptBroken->key.text;
+        if (report.keptBroken->key.number)
+            named << QString::number(report.keptBroken->key.number);
+        return named.join(QLatin1Char(' '));
+    }
     return {};
 }
 

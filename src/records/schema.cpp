@@ -315,8 +315,15 @@ const char* const postgresVersion9[] = {
             made text;
             numbered boolean := false;
             claimable boolean;
+            -- What no name printed on one line holds: control characters, line breaks, marks
+            -- that turn text around, characters that show as nothing.
+            unsafe CONSTANT text := '[\x01-\x1f\x7f-\x9f\u00ad\u034f\u061c\u115f\u1160\u17b4'
+                '\u17b5\u180b-\u180f\u200b-\u200f\u2028-\u202e\u2060-\u206f\u3164'
+                '\ufe00-\ufe0f\ufeff\uffa0\ufff0-\ufff8\U0001bca0-\U0001bca3'
+                '\U0001d173-\U0001d17a\U000e0000-\U000e0fff]';
         BEGIN
-            IF NEW.sequence IS DISTINCT FROM
+            IF NEW.issued_utc !~ '^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{3}Z$'
+               OR NEW.sequence IS DISTINCT FROM
                    coalesce((SELECT max(i.sequence) FROM certificate_issues i), 0) + 1
                OR NEW.chain_head IS DISTINCT FROM
                    (SELECT hash FROM records ORDER BY saved_order DESC LIMIT 1)
@@ -351,6 +358,16 @@ const char* const postgresVersion9[] = {
                 RAISE EXCEPTION 'an issue takes its number from the laboratory''s pattern'
                     USING ERRCODE = 'QV010';
             END IF;
+            -- Who authorised it, printed as given; and a record a correction superseded is
+            -- issued as its correction.
+            IF NOT (NEW.issued_by ~ '[^[:space:]]' AND NEW.role ~ '[^[:space:]]')
+               OR length(NEW.issued_by) > 200 OR length(NEW.role) > 200
+               OR NEW.issued_by ~ unsafe OR NEW.role ~ unsafe
+               OR EXISTS (SELECT 1 FROM records WHERE corrects = NEW.record_id)
+            THEN
+                RAISE EXCEPTION 'an issue names who authorised it on one line, for a record not '
+                    'superseded' USING ERRCODE = 'QV012';
+            END IF;
             -- What a claim of the accreditation needs: the laboratory states one, its name and
             -- address, and a record whose method, registered reference, ambient temperature
             -- and budget are kept.
@@ -373,8 +390,71 @@ const char* const postgresVersion9[] = {
             END IF;
             RETURN NEW;
         END $$)",
+    // An entry of the register as references add takes it: its texts on one line, its numbers
+    // and dates within what a reference standard can have.
+    R"(CREATE OR REPLACE FUNCTION quarvet_entered_as_the_server_says() RETURNS trigger LANGUAGE plpgsql AS $$
+        DECLARE
+            unsafe CONSTANT text := '[\x01-\x1f\x7f-\x9f\u00ad\u034f\u061c\u115f\u1160\u17b4'
+                '\u17b5\u180b-\u180f\u200b-\u200f\u2028-\u202e\u2060-\u206f\u3164'
+                '\ufe00-\ufe0f\ufeff\uffa0\ufff0-\ufff8\U0001bca0-\U0001bca3'
+                '\U0001d173-\U0001d17a\U000e0000-\U000e0fff]';
+            day CONSTANT text := '^[0-9]{4}-(0[1-9]|1[0-2])-(0[1-9]|[12][0-9]|3[01])$';
+            texts CONSTANT text[] := ARRAY[NEW.identifier, NEW.description, NEW.certificate,
+                                           NEW.calibrated_by];
+            one text;
+        BEGIN
+            IF NEW.entry IS DISTINCT FROM coalesce((SELECT max(entry) FROM reference_standards
+                                                    WHERE identifier = NEW.identifier), 0) + 1
+               OR NEW.saved_utc !~ '^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{3}Z$'
+               OR abs(extract(epoch FROM NEW.saved_utc::timestamptz - clock_timestamp())) > 300
+            THEN
+                RAISE EXCEPTION 'an entry of the register takes its number and time from the '
+                    'server' USING ERRCODE = 'QV007';
+            END IF;
+            FOREACH one IN ARRAY texts LOOP
+                IF one IS NULL OR one !~ '[^[:space:]]' OR length(one) > 200 OR one ~ unsafe THEN
+                    RAISE EXCEPTION 'an entry of the register holds one line of text in each field'
+                        USING ERRCODE = 'QV013';
+                END IF;
+            END LOOP;
+            IF NEW.identifier ~ '^[[:space:]]|[[:space:]]$'
+               OR NOT (NEW.u > 0 AND NEW.u <= 10 AND NEW.k >= 1 AND NEW.k <= 10 AND NEW.drift >= 0
+                       AND NEW.drift < 'Infinity'::double precision)
+               OR NEW.usable NOT IN (0, 1)
+               OR NEW.calibrated !~ day OR NEW.due !~ day
+            THEN
+                RAISE EXCEPTION 'an entry of the register holds what a reference standard can have'
+                    USING ERRCODE = 'QV013';
+            END IF;
+            -- The dates read as days of the calendar: calibrated from 1900 up to the server's
+            -- today wherever on Earth the laboratory is, due after it.
+            IF to_char(NEW.calibrated::date, 'YYYY-MM-DD') <> NEW.calibrated
+               OR to_char(NEW.due::date, 'YYYY-MM-DD') <> NEW.due
+               OR NEW.calibrated < '1900-01-01'
+               OR NEW.calibrated::date > (clock_timestamp() AT TIME ZONE 'UTC' + interval '14 hours')::date
+               OR NEW.due < NEW.calibrated
+            THEN
+                RAISE EXCEPTION 'an entry of the register holds what a reference standard can have'
+                    USING ERRCODE = 'QV013';
+            END IF;
+            RETURN NEW;
+        END $$)",
+    // Every function of the triggers finds the store's tables, and the catalogue's, whatever a
+    // session's search_path or temporary tables say.
     R"(DO $$ BEGIN
         EXECUTE format('ALTER FUNCTION quarvet_issued_as_the_server_says() '
+                       'SET search_path = %I, pg_temp', current_schema());
+        EXECUTE format('ALTER FUNCTION quarvet_entered_as_the_server_says() '
+                       'SET search_path = %I, pg_temp', current_schema());
+        EXECUTE format('ALTER FUNCTION quarvet_records_are_kept() SET search_path = %I, pg_temp',
+                       current_schema());
+        EXECUTE format('ALTER FUNCTION quarvet_corrected_once() SET search_path = %I, pg_temp',
+                       current_schema());
+        EXECUTE format('ALTER FUNCTION quarvet_saved_by() SET search_path = %I, pg_temp',
+                       current_schema());
+        EXECUTE format('ALTER FUNCTION quarvet_readings_with_their_record() '
+                       'SET search_path = %I, pg_temp', current_schema());
+        EXECUTE format('ALTER FUNCTION quarvet_dated_by_the_server() '
                        'SET search_path = %I, pg_temp', current_schema());
     END $$)",
 };

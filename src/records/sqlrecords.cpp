@@ -163,16 +163,29 @@ QSqlError run(QSqlDatabase database, const QString& statement)
     return error;
 }
 
+QSqlError stillAnswering(QSqlDatabase database)
+{
+    QSqlQuery probe(database);
+    if (probe.exec(QStringLiteral("SELECT 1")) && probe.next())
+        return {};
+    return QSqlError(QStringLiteral("the connection to the server was lost"),
+                     probe.lastError().text(), QSqlError::ConnectionError, QStringLiteral("08006"));
+}
+
 QSqlError firstRow(QSqlDatabase database, const QString& statement, QVariantList& values)
 {
     QSqlQuery query(database);
     values.clear();
     if (!query.exec(statement))
         return query.lastError();
-    if (!query.next())
-        return query.lastError().isValid()
-                   ? query.lastError()
+    if (!query.next()) {
+        if (query.lastError().isValid())
+            return query.lastError();
+        const QSqlError lost = stillAnswering(database);
+        return lost.isValid()
+                   ? lost
                    : QSqlError(QStringLiteral("no answer"), {}, QSqlError::StatementError);
+    }
     for (int n = 0; n < query.record().count(); ++n)
         values << query.value(n);
     query.finish();
@@ -183,10 +196,7 @@ QSqlError firstRow(QSqlDatabase database, const QString& statement, QVariantList
     // Nor is a row of NULLs from a connection that went away while it was read: it would pass
     // for a store without a schema, or a clock without a time.
     if (std::any_of(values.cbegin(), values.cend(), [](const QVariant& v) { return v.isNull(); }))
-        if (QSqlQuery probe(database); !probe.exec(QStringLiteral("SELECT 1")))
-            return QSqlError(QStringLiteral("the connection to the server was lost"),
-                             probe.lastError().text(), QSqlError::ConnectionError,
-                             QStringLiteral("08006"));
+        return stillAnswering(database);
     return {};
 }
 
@@ -346,7 +356,9 @@ QSqlError visitRecords(QSqlDatabase database, const Dialect& dialect, const Sche
         return query.lastError();
     if (current)
         visitor(*current);
-    return {};
+    // A listing cut short by a connection that went away ends like a whole one: what follows
+    // (a chain's last records, a record looked for) would read as removed.
+    return dialect.postgres ? stillAnswering(database) : QSqlError();
 }
 
 namespace {

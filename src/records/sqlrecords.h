@@ -49,6 +49,11 @@ QSqlError prepared(QSqlQuery& query, const QString& statement, const QVariantLis
 // The values of a statement's first row.
 QSqlError firstRow(QSqlDatabase database, const QString& statement, QVariantList& values);
 
+// None while the connection still answers; a lost connection's error (SQLSTATE 08006) once
+// it does not. A result cut short by a connection that went away may end as if it were whole:
+// what it lacks is not to be taken as missing from the store.
+QSqlError stillAnswering(QSqlDatabase database);
+
 // Runs the statements in order; the first error.
 QSqlError runAll(QSqlDatabase database, const QStringList& statements);
 

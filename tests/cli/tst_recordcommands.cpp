@@ -1545,6 +1545,48 @@ void TestRecordCommands::technicianSetsNothingTheServerAssigns_data()
         << next.arg("%1", numbered, "2", settings) << "claims the laboratory as it stands";
     QTest::newRow("an issue under settings of its own")
         << next.arg("%1", numbered, "0", settings + " + 1") << "claims the laboratory as it stands";
+    // Right in all the server assigns; signed or dated as the program never writes.
+    const QString signedAs = "INSERT INTO certificate_issues SELECT 2, " + numbered +
+                             ", r.id, %4, " + "%2, %3, '%1', " + head + ", 0, " + settings +
+                             ", r.hash FROM records r WHERE r.serial = 'SN-U'";
+    const char* const authorised = "names who authorised it on one line";
+    QTest::newRow("an issue signed by no one")
+        << signedAs.arg("%1", "' '", "'Head'", now) << authorised;
+    QTest::newRow("an issue signed over two lines")
+        << signedAs.arg("%1", "E'Dr\\nForged'", "'Head'", now) << authorised;
+    QTest::newRow("an issue signed with a mark that turns text around")
+        << signedAs.arg("%1", "'Dr ' || chr(8238) || 'Forged'", "'Head'", now) << authorised;
+    QTest::newRow("an issue signed with a role too long to print")
+        << signedAs.arg("%1", "'Dr Forged'", "repeat('x', 201)", now) << authorised;
+    QTest::newRow("an issue dated 'now'")
+        << signedAs.arg("%1", "'Dr Forged'", "'Head'", "'now'") << "takes its sequence, chain head";
+    // A register entry of a new standard, numbered and dated as the server would.
+    const QString entered = "INSERT INTO reference_standards SELECT %2, 1, %3, certificate, "
+                            "calibrated_by, %4, k, drift, %5, due, usable, " +
+                            now + ", '%1' FROM reference_standards";
+    const char* const standardSays = "holds what a reference standard can have";
+    QTest::newRow("a register entry with a blank after its name")
+        << entered.arg("%1", "'PT-9 '", "description", "u", "calibrated") << standardSays;
+    QTest::newRow("a register entry over two lines")
+        << entered.arg("%1", "'PT-9'", "E'line 1\\nline 2'", "u", "calibrated")
+        << "holds one line of text in each field";
+    QTest::newRow("a register entry with a U below 0")
+        << entered.arg("%1", "'PT-9'", "description", "-1", "calibrated") << standardSays;
+    QTest::newRow("a register entry calibrated in 1800")
+        << entered.arg("%1", "'PT-9'", "description", "u", "'1800-01-01'") << standardSays;
+    QTest::newRow("a register entry calibrated next week")
+        << entered.arg("%1", "'PT-9'", "description", "u",
+                       "to_char(now() + interval '7 days', 'YYYY-MM-DD')")
+        << standardSays;
+    // A session's own tables in place of the catalogue's make it look the tables' owner, whom
+    // the server lets date a record: the server's functions read only the catalogue's.
+    QTest::newRow("a record dated back by a session posing as the owner")
+        << "SET search_path = pg_temp, pg_catalog, public; CREATE TEMP TABLE pg_class (oid oid, "
+           "relowner oid); INSERT INTO pg_class SELECT 'records'::regclass, oid FROM "
+           "pg_catalog.pg_roles WHERE rolname = session_user; CREATE TEMP TABLE pg_roles "
+           "(rolname name, rolsuper boolean); INSERT INTO pg_roles VALUES (session_user, true); " +
+               copyOf("SN-U", {{"saved_by", "'%1'"}, {"created_utc", "'2025-03-01T12:00:00.000Z'"}})
+        << "dated by the database server's clock";
     QTest::newRow("a register entry numbered ahead")
         << "INSERT INTO reference_standards SELECT identifier, 5, description, certificate, "
            "calibrated_by, u, k, drift, calibrated, due, usable, " +
@@ -1582,10 +1624,11 @@ void TestRecordCommands::technicianSetsNothingTheServerAssigns()
                  .status,
              0);
     QCOMPARE(place.run(registeredArgs("SN-U", "PT-1"), technician).status, 0);
-    statement = statement.arg(role + "@local socket");
-    QVERIFY(store.runSql(
-        {"BEGIN", "SET LOCAL session_replication_role = replica", statement, "ROLLBACK"}));
-    const QString error = store.sqlError(statement, technician);
+    // Statements run one after another in one session, split where the row's text says "; ".
+    const QStringList statements = statement.arg(role + "@local socket").split("; ");
+    QVERIFY(store.runSql(QStringList{"BEGIN", "SET LOCAL session_replication_role = replica"} +
+                         statements + QStringList{"ROLLBACK"}));
+    const QString error = store.sqlError(statements, technician);
     QVERIFY2(error.contains(says), qPrintable(error));
     const Run verified = place.run({"records", "verify"}, technician);
     QVERIFY2(verified.status == 0, qPrintable(verified.out + verified.err));

@@ -152,9 +152,9 @@ void TestTamper::verifySeesTampering_data()
     QTest::addColumn<QString>("says");
     bothRows("untouched", {}, 0, "3 records, chain intact");
     bothRows("a setting edited", {"UPDATE lab_settings SET value = 'Forged Lab' WHERE entry = 1"},
-             4, "Entry 1 of the laboratory's settings was changed after it was kept");
+             4, "Entry 1 of the laboratory's settings does not give its seal 1, kept by ");
     bothRows("a register entry edited", {"UPDATE reference_standards SET u = 0.01"}, 4,
-             "Entry 1 of reference standard PT-1 in the register was changed");
+             "Entry 1 of reference standard PT-1 in the register does not give its seal");
     bothRows("a note slipped in",
              {"INSERT INTO store_notes (noted_utc, note) VALUES ('2026-01-01T00:00:00.000Z', "
               "'checked, all well')"},
@@ -170,7 +170,7 @@ void TestTamper::verifySeesTampering_data()
               "DELETE FROM records WHERE serial = 'SN-3'"},
              4, "which the store no longer holds");
     bothRows("an issue removed", {"DELETE FROM certificate_issues"}, 4,
-             "Issue 1 of the issues of certificates was removed");
+             "Issue 1 of the issues of certificates is sealed (seal 4, kept by ");
     bothRows("an issue typed by hand",
              {"INSERT INTO certificate_issues SELECT 2, 'FORGED-1', r.id, i.issued_utc, "
               "'Dr Forged', 'Head', i.saved_by, i.chain_head, 1, i.settings_entry, r.hash FROM "
@@ -178,6 +178,15 @@ void TestTamper::verifySeesTampering_data()
              4, "1 rows that no seal names were added to the issues of certificates");
     bothRows("a seal removed", {"DELETE FROM kept_seals WHERE position = 2"}, 4,
              "broken at seal 3");
+    // A seal written by hand in its place is named with who the store says wrote it, not
+    // taken for the owner's settings changed.
+    bothRows("a seal typed by hand",
+             {"INSERT INTO kept_seals SELECT max(position) + 1, 'lab_settings', '', 1, (SELECT "
+              "hash FROM kept_seals ORDER BY position DESC LIMIT 1), '" +
+              QString(64, 'a') + "', 'tech9@10.0.0.9' FROM kept_seals"},
+             4,
+             "does not give its seal 5, kept by tech9@10.0.0.9: the row was changed after it "
+             "was kept, or the seal written outside this program");
     // Every hash after SN-1 is new: the last record's too, whose certificate was issued.
     bothRows("the consistent rewrite", {"rewrite"}, 4, "with another hash: the record was changed");
     // Shown beside what else is found, the issue whose record changed with it.

@@ -92,8 +92,9 @@ public:
             driver(), [&](QSqlDatabase& db) { configure(db, url); }, statements);
     }
 
-    // Runs one statement by hand; the database's error, empty when it ran.
-    QString sqlError(const QString& statement, const QString& url = {}) const
+    // Runs statements by hand, one after another in one session; the database's error of the
+    // first refused, empty when all ran.
+    QString sqlError(const QStringList& statements, const QString& url = {}) const
     {
         QString said;
         const QString name = QUuid::createUuid().toString();
@@ -103,8 +104,9 @@ public:
             QSqlQuery query(database);
             if (!database.open())
                 said = QStringLiteral("not opened: ") + database.lastError().text();
-            else if (!query.exec(statement))
-                said = QStringLiteral("refused: ") + query.lastError().text();
+            for (const QString& statement : statements)
+                if (said.isEmpty() && !query.exec(statement))
+                    said = QStringLiteral("refused: ") + query.lastError().text();
         }
         QSqlDatabase::removeDatabase(name);
         return said;
