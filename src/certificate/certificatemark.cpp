@@ -20,6 +20,8 @@ const std::pair<const char*, QString lab::CertificateMark::*> markFields[] = {
     {"recordHash", &lab::CertificateMark::recordHash},
     {"chainHead", &lab::CertificateMark::chainHead}};
 
+} // namespace
+
 // Whether a mark read from a file is one this program writes: an id, hashes of 64 small
 // hexadecimal digits (or none), a kind it knows and a number on one printable line. Anything
 // else is no mark of its own, whatever it says.
@@ -35,8 +37,6 @@ bool plausible(const lab::CertificateMark& mark)
            hash.match(mark.chainHead).hasMatch() && draft == mark.number.isEmpty() &&
            mark.number.size() <= 200 && !records::unsafeLine(mark.number);
 }
-
-} // namespace
 
 QByteArray markMetadata(const lab::CertificateMark& mark)
 {

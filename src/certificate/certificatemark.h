@@ -12,6 +12,10 @@
 // document's XMP metadata beside the page, and read back from both.
 namespace quarvet::certificate {
 
+// Whether a mark holds only what this program writes: a known kind, an id, hashes of 64 hex
+// digits, a number of one printable line.
+bool plausible(const lab::CertificateMark& mark);
+
 // The mark as an XMP packet of the document.
 QByteArray markMetadata(const lab::CertificateMark& mark);
 // The mark an XMP packet holds; none when it holds none of this program's.

@@ -69,6 +69,35 @@ QStringList linesOf(Poppler::Page& page, Clock::time_point deadline)
     return lines;
 }
 
+// XMP is written in UTF-8; the binding hands each of its bytes over as the character
+// PDFDocEncoding gives it. Its bytes again, read as UTF-8; the text as given where a character
+// is no byte of that encoding.
+QString utf8Metadata(const QString& given)
+{
+    // The characters of bytes 0x18-0x1F and 0x80-0xA0 where they are not Latin-1's.
+    static const char16_t low[] = {0x02D8, 0x02C7, 0x02C6, 0x02D9, 0x02DD, 0x02DB, 0x02DA, 0x02DC};
+    static const char16_t high[] = {
+        0x2022, 0x2020, 0x2021, 0x2026, 0x2014, 0x2013, 0x0192, 0x2044, 0x2039, 0x203A, 0x2212,
+        0x2030, 0x201E, 0x201C, 0x201D, 0x2018, 0x2019, 0x201A, 0x2122, 0xFB01, 0xFB02, 0x0141,
+        0x0152, 0x0160, 0x0178, 0x017D, 0x0131, 0x0142, 0x0153, 0x0161, 0x017E, 0x009F, 0x20AC};
+    QByteArray bytes;
+    bytes.reserve(given.size());
+    for (const QChar c : given) {
+        const char16_t code = c.unicode();
+        const auto* inLow = std::find(std::begin(low), std::end(low), code);
+        const auto* inHigh = std::find(std::begin(high), std::end(high), code);
+        if (inLow != std::end(low))
+            bytes += static_cast<char>(0x18 + (inLow - std::begin(low)));
+        else if (inHigh != std::end(high))
+            bytes += static_cast<char>(0x80 + (inHigh - std::begin(high)));
+        else if (code <= 0xFF && !(code >= 0x18 && code <= 0x1F) && !(code >= 0x80 && code <= 0xA0))
+            bytes += static_cast<char>(code);
+        else
+            return given;
+    }
+    return QString::fromUtf8(bytes);
+}
+
 } // namespace
 
 CertificateMarks readCertificateMarks(const QString& path)
@@ -85,7 +114,7 @@ CertificateMarks readCertificateMarks(const QString& path)
     const std::unique_ptr<Poppler::Document> document = Poppler::Document::load(path);
     if (!document || document->isLocked())
         return marks.fault = QStringLiteral("%1 does not read as a PDF document").arg(path), marks;
-    marks.metadata = markFromMetadata(document->metadata());
+    marks.metadata = markFromMetadata(utf8Metadata(document->metadata()));
     QStringList lines;
     const Clock::time_point deadline = Clock::now() + readingTime;
     for (int n = 0; n < std::min(document->numPages(), mostPages); ++n)

@@ -1,5 +1,6 @@
 #include "witnesscommands.h"
 
+#include "certificatereading.h"
 #include "recordcommands.h"
 #include "recordwords.h"
 #include "storedeadline.h"
@@ -217,7 +218,7 @@ int witnessCommand(const std::vector<std::string>& args, const std::vector<Optio
 // must agree; none, said, when it cannot be read or says nothing of the kind.
 std::optional<lab::CertificateMark> markOfFile(const QString& path, int& status, Output& io)
 {
-    const certificate::CertificateMarks marks = certificate::readCertificateMarks(path);
+    const certificate::CertificateMarks marks = readMarksApart(path);
     status = failure;
     if (!marks.fault.isEmpty())
         return refusal(QStringLiteral("the certificate ") + marks.fault, io), std::nullopt;
@@ -272,6 +273,8 @@ int sayHolds(const lab::CertificateMark& mark, const lab::CertificateFinding& fi
 int checkCertificateCommand(const std::vector<std::string>& args, RecordsContext& context,
                             Output& io)
 {
+    if (args.size() == 2 && args[0] == "--marks" && !args[1].empty())
+        return printMarks(text(args[1]), io);
     if (args.size() != 1 || args[0].empty() || args[0][0] == '-')
         return usageFault("records check-certificate takes one certificate file", io);
     int status = failure;

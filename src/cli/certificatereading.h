@@ -1,0 +1,22 @@
+#pragma once
+
+#include "certificate/certificatemark.h"
+
+#include <QString>
+
+// A certificate file is read by Poppler in a process of its own, bounded in time and memory: a
+// PDF made to inflate to gigabytes, or to keep a reader busy for minutes, costs that process,
+// not the command, which says the file is no certificate of this program's.
+namespace quarvet::cli {
+
+struct Output;
+
+// The marks `path` carries, read in a child of this program; their fault when the child could
+// not read them within its time and memory.
+certificate::CertificateMarks readMarksApart(const QString& path);
+
+// What records check-certificate --marks FILE prints: the marks read, as one JSON object with
+// "metadata" and "page" (null when it carries none); exit 1 with the fault.
+int printMarks(const QString& path, Output& io);
+
+} // namespace quarvet::cli
