@@ -2,6 +2,7 @@
 
 #include <poppler-qt6.h>
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -98,6 +99,36 @@ QString utf8Metadata(const QString& given)
     return QString::fromUtf8(bytes);
 }
 
+// A byte PDFDocEncoding leaves undefined comes over as U+FFFD, and with it the number. An XMP
+// packet is written to be found by its bytes: the one in the file that names the same record,
+// hashes and kind gives the number as written; the binding's where none does (a packet
+// compressed by another program).
+QString numberAsWritten(const QString& path, const lab::CertificateMark& read)
+{
+    if (!read.number.contains(QChar::ReplacementCharacter))
+        return read.number;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return read.number;
+    const QByteArray content = file.read(largestCertificate);
+    constexpr int mostPackets = 16;
+    qsizetype from = 0;
+    for (int n = 0; n < mostPackets; ++n) {
+        const qsizetype begin = content.indexOf("<?xpacket begin=", from);
+        const qsizetype end = begin < 0 ? -1 : content.indexOf("<?xpacket end=", begin);
+        if (end < 0)
+            break;
+        const QByteArray packet = content.mid(begin, end + 20 - begin);
+        const std::optional<lab::CertificateMark> mark =
+            markFromMetadata(QString::fromUtf8(packet));
+        if (mark && mark->kind == read.kind && mark->recordId == read.recordId &&
+            mark->recordHash == read.recordHash && mark->chainHead == read.chainHead)
+            return mark->number;
+        from = end;
+    }
+    return read.number;
+}
+
 } // namespace
 
 CertificateMarks readCertificateMarks(const QString& path)
@@ -115,6 +146,8 @@ CertificateMarks readCertificateMarks(const QString& path)
     if (!document || document->isLocked())
         return marks.fault = QStringLiteral("%1 does not read as a PDF document").arg(path), marks;
     marks.metadata = markFromMetadata(utf8Metadata(document->metadata()));
+    if (marks.metadata)
+        marks.metadata->number = numberAsWritten(path, *marks.metadata);
     QStringList lines;
     const Clock::time_point deadline = Clock::now() + readingTime;
     for (int n = 0; n < std::min(document->numPages(), mostPages); ++n)
