@@ -17,6 +17,7 @@ enum class LabRefusalKind {
     ReferenceDueEarly,   // due before its calibration
     SettingText,         // `name`: one line of at most `limit` characters
     SettingPattern,      // a number pattern that makes no numbers
+    SettingNumberText,   // `name` (pattern or prefix) holds what a number cannot print as written
     SettingScope,        // a scope that does not read as ranges (`detail` says why)
     SettingPooled,       // a pooled repeatability that does not read as S:NU
     LookAlike,           // the register holds `name` where `identifier` was typed

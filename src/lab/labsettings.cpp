@@ -96,6 +96,29 @@ QSqlError insertSettings(QSqlDatabase database, const Dialect& dialect, const QS
 }
 } // namespace
 
+namespace {
+
+// Whether a certificate number's text prints in the certificate's font, left to right, and
+// reads back from its page as written: no script it has no letters of, none written right to
+// left, no mark combined with the letter before it, no run of blanks, no blank at either end.
+bool printsAsWritten(const QString& text)
+{
+    if (text != text.trimmed() || text.contains(QStringLiteral("  ")))
+        return false;
+    for (const char32_t c : text.toUcs4()) {
+        const QChar::Script script = QChar::script(c);
+        const QChar::Direction direction = QChar::direction(c);
+        const bool written = script == QChar::Script_Common || script == QChar::Script_Latin ||
+                             script == QChar::Script_Greek || script == QChar::Script_Cyrillic;
+        if (!written || direction == QChar::DirR || direction == QChar::DirAL ||
+            (QChar::category(c) == QChar::Separator_Space && c != U' '))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 LabRefusal labSettingProblem(const QString& name, const QString& value)
 {
     const bool long_ = name == QLatin1String("address") || name == QLatin1String("statements") ||
@@ -109,6 +132,9 @@ LabRefusal labSettingProblem(const QString& name, const QString& value)
     }
     if (name == QLatin1String("pattern") && !value.isEmpty() && !validNumberPattern(value))
         return refusedAs(LabRefusalKind::SettingPattern, name);
+    if ((name == QLatin1String("pattern") || name == QLatin1String("prefix")) &&
+        !printsAsWritten(value))
+        return refusedAs(LabRefusalKind::SettingNumberText, name);
     if (name == QLatin1String("cmc") && !value.isEmpty() &&
         !calc::readKeptScope(value.toStdString()).ok())
         return refusedAs(LabRefusalKind::SettingScope, name);

@@ -40,6 +40,12 @@ QString referenceEntry(const lab::LabRefusal& refusal)
     case lab::LabRefusalKind::SettingPattern:
         return QStringLiteral("A number pattern holds {seq} or {seq:N} once, and may hold {year} "
                               "and {prefix}: e.g. {prefix}-{year}-{seq:5}.");
+    case lab::LabRefusalKind::SettingNumberText:
+        return QStringLiteral("The laboratory's %1 makes certificate numbers: it may hold letters "
+                              "of the Latin, Greek and Cyrillic scripts, digits, punctuation, "
+                              "symbols and single blanks, none at either end, so that every "
+                              "number prints left to right and reads back as written.")
+            .arg(refusal.name);
     case lab::LabRefusalKind::SettingPooled:
         return QStringLiteral(
             "The pooled repeatability is kept as S:NU, a standard deviation above "
