@@ -9,6 +9,8 @@
 #include <QRegularExpression>
 #include <QTimeZone>
 
+#include <algorithm>
+
 namespace quarvet::lab {
 
 using namespace records;
@@ -121,6 +123,25 @@ QSqlError takeLaboratory(QSqlDatabase database, const Record& record, const LabS
     return error;
 }
 
+// A file of a workstation's own is dated by its clock: one set back would date the
+// certificate, and number it, before its record or the certificate issued before it.
+QSqlError notBehind(QSqlDatabase database, const Record& record, const QDateTime& issuedUtc)
+{
+    QVariant lastIssued;
+    const QSqlError error = firstValue(
+        database, QStringLiteral("SELECT max(issued_utc) FROM certificate_issues"), {}, lastIssued);
+    if (error.isValid())
+        return error;
+    // An invalid date sorts before every valid one, so a store without issues, or one whose
+    // last date cannot be read, is held to its record's date alone.
+    const QDateTime latest =
+        std::max(record.createdUtc.toUTC(),
+                 QDateTime::fromString(lastIssued.toString(), Qt::ISODateWithMs).toUTC());
+    return issuedUtc < latest.addSecs(-clockSkewSeconds)
+               ? refused(StoreFaultKind::IssueClockBehind, latest.toString(Qt::ISODate))
+               : QSqlError();
+}
+
 QSqlError insertIssue(QSqlDatabase database, const Dialect& dialect, const QString& savedBy,
                       const Record& record, CertificateIssue& issue)
 {
@@ -130,6 +151,8 @@ QSqlError insertIssue(QSqlDatabase database, const Dialect& dialect, const QStri
         error = serverClock(database, dialect, issue.issuedUtc);
     if (!error.isValid())
         error = issuable(database, issue.recordId);
+    if (!error.isValid())
+        error = notBehind(database, record, issue.issuedUtc);
     LabSettings settings;
     if (!error.isValid())
         error = readSettings(database, settings);

@@ -171,6 +171,11 @@ QString issueFailureOf(const StoreFault& fault)
             .arg(detail);
     case StoreFaultKind::NotIssuable:
         return issueGapsText(detail.split(QLatin1Char(',')));
+    case StoreFaultKind::IssueClockBehind:
+        return QStringLiteral("No certificate was issued from %1: this computer's clock is more "
+                              "than five minutes behind %2, the date of the record or of the last "
+                              "certificate issued. Set the clock right and issue again.")
+            .arg(fault.location, detail);
     case StoreFaultKind::NotYetCalibrated:
         return QStringLiteral("The reference's calibration, %1, lies after today as the store's "
                               "clock has it, %2: its calibration must lie between 1900 and today.")

@@ -42,6 +42,7 @@ enum class StoreFaultKind {
     ChainBroken,       // the chain, a seal or an issue is broken, first at `detail`
     ClockBehind,       // the record is dated before the last record's date, `detail`
     NotYetCalibrated,  // a reference standard calibrated on `detail`, after the store's today
+    IssueClockBehind,  // an issue would be dated before `detail`, its record's or the last issue's
 };
 
 // How a damaged store showed its damage.

@@ -419,7 +419,8 @@ void TestTamper::clockSetBack()
     const QStringList add{"records",       "add",  "--serial",       "SN-1", "--type",      "742",
                           "--line",        "1",    "--technician",   "Jo",   "--reference", "REF-7",
                           "--reference-u", "0.02", "--reference-due"};
-    QCOMPARE(place.run(add + QStringList{dueDate, "0", "100", "0.5", "99"}, database).status, 0);
+    const Run first = place.run(add + QStringList{dueDate, "0", "100", "0.5", "99"}, database);
+    QCOMPARE(first.status, 0);
     // Due on 2025-06-01: usable on the clock's day, long overdue on the server's.
     const Run overdue =
         runAt(place, past, add + QStringList{"2025-06-01", "0", "100", "0.5", "99"}, database);
@@ -452,6 +453,16 @@ void TestTamper::clockSetBack()
                                   "0.02", "--calibrated", ahead, "--due", ahead},
                                  database);
         QCOMPARE(future.status, 1);
+    } else {
+        // Nor is a certificate numbered and dated a year before the record it certifies.
+        const Run issued = runAt(place, past,
+                                 {"records", "issue", first.out.trimmed().section('\n', -1), "--by",
+                                  "Dr A", "--role", "Head", "-o", place.dir.filePath("c.pdf")},
+                                 database);
+        QCOMPARE(issued.status, 1);
+        QVERIFY2(issued.err.contains("this computer's clock is more than five minutes behind"),
+                 qPrintable(issued.err));
+        QVERIFY(!QFileInfo::exists(place.dir.filePath("c.pdf")));
     }
     QCOMPARE(place.run({"records", "verify"}, database).status, 0);
 }
