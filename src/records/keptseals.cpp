@@ -234,7 +234,8 @@ QSqlError serialiseKept(QSqlDatabase database, const Dialect& dialect)
 QString serialisingHolders(QSqlDatabase database)
 {
     // Any role may take an advisory lock, and any role sees who holds one. The lock of one
-    // 64-bit key is told from one of two 32-bit keys by its sub-id.
+    // 64-bit key is told from one of two 32-bit keys by its sub-id; a lock is a database's
+    // own, and the same key held in another database of the server holds up nothing here.
     QSqlQuery query(database);
     const QSqlError error = sql::prepared(
         query,
@@ -242,7 +243,8 @@ QString serialisingHolders(QSqlDatabase database)
                        "(server process ' || l.pid || ')', ', ') FROM pg_locks l LEFT JOIN "
                        "pg_stat_activity a ON a.pid = l.pid WHERE l.locktype = 'advisory' AND "
                        "l.granted AND l.classid = 0 AND l.objid = %1 AND l.objsubid = 1 "
-                       "AND l.pid <> pg_backend_pid()")
+                       "AND l.pid <> pg_backend_pid() AND l.database = (SELECT oid FROM "
+                       "pg_database WHERE datname = current_database())")
             .arg(serialisingLock),
         {});
     return !error.isValid() && query.next() ? query.value(0).toString() : QString();
