@@ -1016,6 +1016,14 @@ void TestRecordCommands::registerAndIssueRefusals_data()
         << "between 1900 and today";
     QTest::newRow("a lab name with an escape")
         << QStringList{"lab", "set", "--name", "Lab\x1b[31m"} << 1 << "one line of at most 200";
+    // A number prints left to right in the certificate's font and reads back as written.
+    for (const char* prefix : {"中文", "אב", "a\u0301", "A  B", " A"})
+        QTest::addRow("a prefix of %s", prefix)
+            << QStringList{"lab", "set", "--prefix", QString::fromUtf8(prefix)} << 1
+            << "may hold letters of the Latin, Greek and Cyrillic scripts";
+    QTest::newRow("a pattern with blanks at its ends")
+        << QStringList{"lab", "set", "--pattern", "  {seq}  "} << 1
+        << "The laboratory's pattern makes certificate numbers";
     QTest::newRow("statements past 1000 characters")
         << QStringList{"lab", "set", "--statements", QString(1001, 'x')} << 1
         << "at most 1000 characters";
@@ -1236,25 +1244,6 @@ void TestRecordCommands::copyIsTheSameCertificate()
 QTEST_GUILESS_MAIN(TestRecordCommands)
 namespace {
 
-// Another program's statements that undo the store's refusals for a moment and put them back.
-QStringList unguarded(bool postgres, const QStringList& statements)
-{
-    if (postgres)
-        return QStringList{"ALTER TABLE records DISABLE TRIGGER records_never_changed",
-                           "ALTER TABLE verification DISABLE TRIGGER readings_never_changed"} +
-               statements +
-               QStringList{"ALTER TABLE records ENABLE TRIGGER records_never_changed",
-                           "ALTER TABLE verification ENABLE TRIGGER readings_never_changed"};
-    const QString trigger = "CREATE TRIGGER %1 BEFORE %2 ON %3 BEGIN SELECT RAISE(ABORT, "
-                            "'records are never %4'); END";
-    return QStringList{"DROP TRIGGER records_never_changed", "DROP TRIGGER records_never_removed",
-                       "DROP TRIGGER readings_never_removed"} +
-           statements +
-           QStringList{trigger.arg("records_never_changed", "UPDATE", "records", "changed"),
-                       trigger.arg("records_never_removed", "DELETE", "records", "removed"),
-                       trigger.arg("readings_never_removed", "DELETE", "verification", "removed")};
-}
-
 // A copy of the record of serial number `of` under a new id and serial number SN-X, linked to
 // it, with a hash of the forger's own; each column `set` names given that value instead, and
 // the saving order too when it names it.
@@ -1340,10 +1329,10 @@ void TestRecordCommands::verifyShowsTampering()
         file = place.dir.filePath("data/Quarvet/records.sqlite");
     const auto tamper = [&](const QStringList& statements) {
         return store.isPostgres()
-                   ? store.runSql(unguarded(true, statements))
+                   ? store.runSql(quarvet::test::unguarded(true, statements))
                    : quarvet::test::runSqlOn(
                          "QSQLITE", [&](QSqlDatabase& db) { db.setDatabaseName(file); },
-                         unguarded(false, statements));
+                         quarvet::test::unguarded(false, statements));
     };
     if (tampering == "changed")
         QVERIFY(tamper({"UPDATE records SET technician = 'Mallory' WHERE serial = 'SN-2'"}));
@@ -1560,6 +1549,13 @@ void TestRecordCommands::technicianSetsNothingTheServerAssigns_data()
         << signedAs.arg("%1", "'Dr Forged'", "repeat('x', 201)", now) << authorised;
     QTest::newRow("an issue dated 'now'")
         << signedAs.arg("%1", "'Dr Forged'", "'Head'", "'now'") << "takes its sequence, chain head";
+    // A record a correction superseded is issued as its correction, never as itself. (The
+    // correction, with a hash the server does not compute, goes with the refused issue.)
+    QTest::newRow("an issue of a record a correction superseded")
+        << "BEGIN; " +
+               copyOf("SN-U", {{"saved_by", "'%1'"}, {"created_utc", now}, {"corrects", "id"}}) +
+               "; " + signedAs.arg("%1", "'Dr Forged'", "'Head'", now)
+        << authorised;
     // A register entry of a new standard, numbered and dated as the server would.
     const QString entered = "INSERT INTO reference_standards SELECT %2, 1, %3, certificate, "
                             "calibrated_by, %4, k, drift, %5, due, usable, " +

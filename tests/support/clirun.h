@@ -24,6 +24,7 @@ public:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("XDG_DATA_HOME", dataHome.isEmpty() ? dir.filePath("data") : dataHome);
         environment.insert("XDG_CONFIG_HOME", dir.filePath("config"));
+        environment.insert("XDG_CACHE_HOME", dir.filePath("cache"));
         environment.insert("LC_ALL", "C.UTF-8");
         environment.remove("QUARVET_DATABASE");
         return environment;
@@ -45,6 +46,7 @@ public:
                           QStringList{"-u", asUser, "--", "env",
                                       "XDG_DATA_HOME=" + environment.value("XDG_DATA_HOME"),
                                       "XDG_CONFIG_HOME=" + dir.filePath("config"),
+                                      "XDG_CACHE_HOME=" + dir.filePath("cache"),
                                       "HOME=" + dir.path(), dir.filePath("quarvet-cli")} +
                               args);
         if (!process.waitForFinished(60000))

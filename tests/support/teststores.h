@@ -8,6 +8,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <QUuid>
@@ -57,6 +58,25 @@ inline bool runSqlOn(const QString& driver, const std::function<void(QSqlDatabas
     }
     QSqlDatabase::removeDatabase(name);
     return ok;
+}
+
+// Another program's statements that undo the store's refusals for a moment and put them back.
+inline QStringList unguarded(bool postgres, const QStringList& statements)
+{
+    if (postgres)
+        return QStringList{"ALTER TABLE records DISABLE TRIGGER records_never_changed",
+                           "ALTER TABLE verification DISABLE TRIGGER readings_never_changed"} +
+               statements +
+               QStringList{"ALTER TABLE records ENABLE TRIGGER records_never_changed",
+                           "ALTER TABLE verification ENABLE TRIGGER readings_never_changed"};
+    const QString trigger = "CREATE TRIGGER %1 BEFORE %2 ON %3 BEGIN SELECT RAISE(ABORT, "
+                            "'records are never %4'); END";
+    return QStringList{"DROP TRIGGER records_never_changed", "DROP TRIGGER records_never_removed",
+                       "DROP TRIGGER readings_never_removed"} +
+           statements +
+           QStringList{trigger.arg("records_never_changed", "UPDATE", "records", "changed"),
+                       trigger.arg("records_never_removed", "DELETE", "records", "removed"),
+                       trigger.arg("readings_never_removed", "DELETE", "verification", "removed")};
 }
 
 // A store location of its own for one test: `backend` is "sqlite" or "postgresql". For
