@@ -142,6 +142,30 @@ QSqlError notBehind(QSqlDatabase database, const Record& record, const QDateTime
                : QSqlError();
 }
 
+// The issue kept under the chain's head as it stands in the issue's transaction, and sealed.
+QSqlError keepIssue(QSqlDatabase database, const Dialect& dialect, const QString& savedBy,
+                    const Record& record, CertificateIssue& issue)
+{
+    QVariant head;
+    QSqlError error = firstValue(database,
+                                 QStringLiteral("SELECT hash FROM records ORDER BY %1 DESC LIMIT 1")
+                                     .arg(QLatin1String(dialect.orderColumn)),
+                                 {}, head);
+    if (error.isValid())
+        return error;
+    issue.chainHead = head.toString();
+    issue.savedBy = savedBy;
+    issue.recordHash = record.hash;
+    QSqlQuery query(database);
+    error = exec(query,
+                 QStringLiteral("INSERT INTO certificate_issues (%1) VALUES (%2)")
+                     .arg(columnNames<CertificateIssue>(issueColumns),
+                          placeholders<CertificateIssue>(issueColumns)),
+                 valuesOf<CertificateIssue>(issueColumns, issue));
+    return error.isValid() ? error
+                           : seal(database, dialect, issuesTable, {{}, issue.sequence}, savedBy);
+}
+
 QSqlError insertIssue(QSqlDatabase database, const Dialect& dialect, const QString& savedBy,
                       const Record& record, CertificateIssue& issue)
 {
@@ -162,26 +186,7 @@ QSqlError insertIssue(QSqlDatabase database, const Dialect& dialect, const QStri
         error = takeLaboratory(database, record, settings, issue);
     if (!error.isValid())
         error = nextNumber(database, settings, issue.issuedUtc, issue.sequence, issue.number);
-    if (error.isValid())
-        return error;
-    QVariant head;
-    error = firstValue(database,
-                       QStringLiteral("SELECT hash FROM records ORDER BY %1 DESC LIMIT 1")
-                           .arg(QLatin1String(dialect.orderColumn)),
-                       {}, head);
-    if (error.isValid())
-        return error;
-    issue.chainHead = head.toString();
-    issue.savedBy = savedBy;
-    issue.recordHash = record.hash;
-    QSqlQuery query(database);
-    error = exec(query,
-                 QStringLiteral("INSERT INTO certificate_issues (%1) VALUES (%2)")
-                     .arg(columnNames<CertificateIssue>(issueColumns),
-                          placeholders<CertificateIssue>(issueColumns)),
-                 valuesOf<CertificateIssue>(issueColumns, issue));
-    return error.isValid() ? error
-                           : seal(database, dialect, issuesTable, {{}, issue.sequence}, savedBy);
+    return error.isValid() ? error : keepIssue(database, dialect, savedBy, record, issue);
 }
 } // namespace
 

@@ -12,26 +12,10 @@ QString dateText(const QDate& date)
 const QString oneSaneLine = QStringLiteral("without control characters, marks that turn text "
                                            "around or characters that cannot be seen.");
 
-// What is wrong with an entry of the register.
-QString referenceEntry(const lab::LabRefusal& refusal)
+// What is wrong with a setting of the laboratory.
+QString settingEntry(const lab::LabRefusal& refusal)
 {
     switch (refusal.kind) {
-    case lab::LabRefusalKind::ReferenceText:
-        return QStringLiteral("The reference's %1 must be one line of 1 to 200 characters, %2")
-            .arg(refusal.name, oneSaneLine);
-    case lab::LabRefusalKind::ReferenceBlanks:
-        return QStringLiteral("The reference's identifier must not begin or end with blanks.");
-    case lab::LabRefusalKind::ReferenceNumbers:
-        return QStringLiteral(
-            "The reference's U must be a number above 0 and at most 10, its k a number from "
-            "1 to 10 and its drift a number of at least 0.");
-    case lab::LabRefusalKind::ReferenceDates:
-        return QStringLiteral("The reference's dates of calibration and due must be dates, as "
-                              "YYYY-MM-DD.");
-    case lab::LabRefusalKind::ReferenceCalibrated:
-        return QStringLiteral("The reference's calibration must lie between 1900 and today.");
-    case lab::LabRefusalKind::ReferenceDueEarly:
-        return QStringLiteral("The reference's due date lies before its calibration.");
     case lab::LabRefusalKind::SettingText:
         return QStringLiteral("The laboratory's %1 must be one line of at most %2 characters, %3")
             .arg(refusal.name)
@@ -55,6 +39,31 @@ QString referenceEntry(const lab::LabRefusal& refusal)
                               "that do not overlap: e.g. 0..100=0.02; 100..200=0.03.");
     default:
         return {};
+    }
+}
+
+// What is wrong with an entry of the register.
+QString referenceEntry(const lab::LabRefusal& refusal)
+{
+    switch (refusal.kind) {
+    case lab::LabRefusalKind::ReferenceText:
+        return QStringLiteral("The reference's %1 must be one line of 1 to 200 characters, %2")
+            .arg(refusal.name, oneSaneLine);
+    case lab::LabRefusalKind::ReferenceBlanks:
+        return QStringLiteral("The reference's identifier must not begin or end with blanks.");
+    case lab::LabRefusalKind::ReferenceNumbers:
+        return QStringLiteral(
+            "The reference's U must be a number above 0 and at most 10, its k a number from "
+            "1 to 10 and its drift a number of at least 0.");
+    case lab::LabRefusalKind::ReferenceDates:
+        return QStringLiteral("The reference's dates of calibration and due must be dates, as "
+                              "YYYY-MM-DD.");
+    case lab::LabRefusalKind::ReferenceCalibrated:
+        return QStringLiteral("The reference's calibration must lie between 1900 and today.");
+    case lab::LabRefusalKind::ReferenceDueEarly:
+        return QStringLiteral("The reference's due date lies before its calibration.");
+    default:
+        return settingEntry(refusal);
     }
 }
 

@@ -143,6 +143,30 @@ QString issueGapsText(const QStringList& gaps)
         .arg(said.join(QStringLiteral("; ")));
 }
 
+// What a clock behind, or a date after the store's today, stood in the way of.
+QString clockFailureOf(const StoreFault& fault)
+{
+    const QString detail = fault.detail.trimmed();
+    switch (fault.kind) {
+    case StoreFaultKind::IssueClockBehind:
+        return QStringLiteral("No certificate was issued from %1: this computer's clock is more "
+                              "than five minutes behind %2, the date of the record or of the last "
+                              "certificate issued. Set the clock right and issue again.")
+            .arg(fault.location, detail);
+    case StoreFaultKind::NotYetCalibrated:
+        return QStringLiteral("The reference's calibration, %1, lies after today as the store's "
+                              "clock has it, %2: its calibration must lie between 1900 and today.")
+            .arg(detail.section(QLatin1Char(' '), 0, 0), detail.section(QLatin1Char(' '), 1, 1));
+    case StoreFaultKind::ClockBehind:
+        return QStringLiteral("The record was not saved in %1: this computer's clock is more than "
+                              "five minutes behind the last record's date, %2. Set the clock "
+                              "right and save again.")
+            .arg(fault.location, detail);
+    default:
+        return permissionFailureOf(fault);
+    }
+}
+
 // The faults met before anything could be looked at, or while writing or reading.
 // What the register and the issue of certificates stood in the way of.
 QString issueFailureOf(const StoreFault& fault)
@@ -171,27 +195,13 @@ QString issueFailureOf(const StoreFault& fault)
             .arg(detail);
     case StoreFaultKind::NotIssuable:
         return issueGapsText(detail.split(QLatin1Char(',')));
-    case StoreFaultKind::IssueClockBehind:
-        return QStringLiteral("No certificate was issued from %1: this computer's clock is more "
-                              "than five minutes behind %2, the date of the record or of the last "
-                              "certificate issued. Set the clock right and issue again.")
-            .arg(fault.location, detail);
-    case StoreFaultKind::NotYetCalibrated:
-        return QStringLiteral("The reference's calibration, %1, lies after today as the store's "
-                              "clock has it, %2: its calibration must lie between 1900 and today.")
-            .arg(detail.section(QLatin1Char(' '), 0, 0), detail.section(QLatin1Char(' '), 1, 1));
-    case StoreFaultKind::ClockBehind:
-        return QStringLiteral("The record was not saved in %1: this computer's clock is more than "
-                              "five minutes behind the last record's date, %2. Set the clock "
-                              "right and save again.")
-            .arg(fault.location, detail);
     case StoreFaultKind::ChainBroken:
         return QStringLiteral("The store %1 is broken, first at %2 (quarvet-cli records verify "
                               "says how): no certificate is issued, and no number spent, while "
                               "it is.")
             .arg(fault.location, detail);
     default:
-        return permissionFailureOf(fault);
+        return clockFailureOf(fault);
     }
 }
 
@@ -424,6 +434,21 @@ QString witnessBreakOf(const records::WitnessBreak& broken)
                            .arg(shortHash(broken.found));
 }
 
+// Every finding beside a chain that is whole in itself, the first of each kind.
+QStringList findingsBeside(const records::ChainReport& report)
+{
+    QStringList found;
+    if (report.backwards)
+        found << breakOf(*report.backwards);
+    if (report.witnessBroken)
+        found << witnessBreakOf(*report.witnessBroken);
+    if (report.issueBroken)
+        found << issueBreakOf(*report.issueBroken);
+    if (report.keptBroken)
+        found << keptBreakOf(*report.keptBroken);
+    return found;
+}
+
 } // namespace
 
 QString chainReport(const records::ChainReport& report, const QString& location)
@@ -444,17 +469,7 @@ QString chainReport(const records::ChainReport& report, const QString& location)
                                                     "intact. ")
                                          .arg(report.intact)) +
                breakOf(*report.broken);
-    // Every finding beside a chain that is whole in itself, the first of each kind.
-    QStringList found;
-    if (report.backwards)
-        found << breakOf(*report.backwards);
-    if (report.witnessBroken)
-        found << witnessBreakOf(*report.witnessBroken);
-    if (report.issueBroken)
-        found << issueBreakOf(*report.issueBroken);
-    if (report.keptBroken)
-        found << keptBreakOf(*report.keptBroken);
-    if (!found.isEmpty())
+    if (const QStringList found = findingsBeside(report); !found.isEmpty())
         return QStringLiteral("Not intact: ") + found.join(QLatin1Char(' '));
     if (report.resumedAfter > 0)
         return QStringLiteral("%1 records, chain intact, head %2 (the first %3 were found intact "

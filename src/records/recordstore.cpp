@@ -7,6 +7,42 @@
 
 namespace quarvet::records {
 
+namespace {
+
+// The records saved after `from` (all without it) added to `walk` in the order they were
+// saved, each witness held against the head at its count, and judged; `lastOrder` is where
+// it stopped.
+StoreFailure walkRecords(RecordStore& store, const std::optional<ChainCheckpoint>& from,
+                         const std::vector<Witness>& witnesses, ChainWalk& walk,
+                         ChainReport& report, qint64& lastOrder)
+{
+    RecordFilter filter;
+    filter.order = ListOrder::AsSaved;
+    if (from) {
+        filter.after = ListPosition{{}, from->order};
+        walk.resume(from->count, from->hash, from->savedUtc);
+        lastOrder = from->order;
+        report.resumedAfter = from->count;
+    }
+    auto next = witnesses.cbegin();
+    StoreFailure failure = store.visit(filter, [&](const ListedRecord& listed) {
+        const bool goesOn = walk.add(listed.record);
+        lastOrder = listed.position.order;
+        for (; next != witnesses.cend() && next->count <= walk.count(); ++next)
+            if (!report.witnessBroken && next->head != listed.record.hash)
+                report.witnessBroken = WitnessBreak{*next, listed.record.hash};
+        return goesOn;
+    });
+    report.broken = walk.finish();
+    report.backwards = walk.backwards();
+    // A witness of more records than the store holds names a head it no longer has.
+    if (!failure.failed() && !report.broken && next != witnesses.cend() && !report.witnessBroken)
+        report.witnessBroken = WitnessBreak{*next, {}};
+    return failure;
+}
+
+} // namespace
+
 StoreFailure RecordStore::list(const RecordFilter& filter, QList<Record>& records)
 {
     records.clear();
@@ -67,30 +103,9 @@ StoreFailure RecordStore::walk(ChainReport& report, std::vector<Witness> witness
         if (!held)
             return walk(report, std::move(witnesses), std::nullopt);
     }
-    RecordFilter filter;
-    filter.order = ListOrder::AsSaved;
     ChainWalk walk;
     qint64 lastOrder = 0;
-    if (from) {
-        filter.after = ListPosition{{}, from->order};
-        walk.resume(from->count, from->hash, from->savedUtc);
-        lastOrder = from->order;
-        report.resumedAfter = from->count;
-    }
-    auto next = witnesses.cbegin();
-    StoreFailure failure = visit(filter, [&](const ListedRecord& listed) {
-        const bool goesOn = walk.add(listed.record);
-        lastOrder = listed.position.order;
-        for (; next != witnesses.cend() && next->count <= walk.count(); ++next)
-            if (!report.witnessBroken && next->head != listed.record.hash)
-                report.witnessBroken = WitnessBreak{*next, listed.record.hash};
-        return goesOn;
-    });
-    report.broken = walk.finish();
-    report.backwards = walk.backwards();
-    // A witness of more records than the store holds names a head it no longer has.
-    if (!failure.failed() && !report.broken && next != witnesses.cend() && !report.witnessBroken)
-        report.witnessBroken = WitnessBreak{*next, {}};
+    StoreFailure failure = walkRecords(*this, from, witnesses, walk, report, lastOrder);
     report.count = walk.count();
     report.intact = walk.intact();
     report.head = walk.head();

@@ -33,6 +33,26 @@ void addExact(Condition& condition, const char* column, const QString& value, bo
     condition.values << value;
 }
 
+// Ids are written in small hexadecimal digits and hyphens: a prefix of them is a range of the
+// key in the order of its bytes, found through an index however many records there are (a
+// pattern is not, in a case-blind or language-ordered column). A prefix holding anything else
+// is no id's.
+void addIdPrefix(Condition& condition, const QString& idPrefix, const Dialect& dialect)
+{
+    if (idPrefix.isEmpty())
+        return;
+    static const QRegularExpression idCharacters(QStringLiteral("^[0-9a-f-]{1,36}$"));
+    const QString prefix = idPrefix.toLower();
+    if (!idCharacters.match(prefix).hasMatch()) {
+        condition.where += QStringLiteral(" AND 1 = 0");
+    } else {
+        const QString key =
+            dialect.postgres ? QStringLiteral("r.id COLLATE \"C\"") : QStringLiteral("r.id");
+        condition.where += QStringLiteral(" AND %1 >= ? AND %1 < ?").arg(key);
+        condition.values << prefix << prefix + QLatin1Char('~'); // '~' follows them all
+    }
+}
+
 Condition conditionFor(const RecordFilter& filter, const Dialect& dialect, int version)
 {
     Condition condition{QStringLiteral("1 = 1"), {}};
@@ -40,22 +60,7 @@ Condition conditionFor(const RecordFilter& filter, const Dialect& dialect, int v
     addExact(condition, "serial", filter.serial);
     addExact(condition, "reference_id", filter.referenceId);
     addExact(condition, "customer", filter.customer, version >= registerVersion);
-    if (!filter.idPrefix.isEmpty()) {
-        // Ids are written in small hexadecimal digits and hyphens: a prefix of them is a range
-        // of the key in the order of its bytes, found through an index however many records
-        // there are (a pattern is not, in a case-blind or language-ordered column). A prefix
-        // holding anything else is no id's.
-        static const QRegularExpression idCharacters(QStringLiteral("^[0-9a-f-]{1,36}$"));
-        const QString prefix = filter.idPrefix.toLower();
-        if (!idCharacters.match(prefix).hasMatch()) {
-            condition.where += QStringLiteral(" AND 1 = 0");
-        } else {
-            const QString key =
-                dialect.postgres ? QStringLiteral("r.id COLLATE \"C\"") : QStringLiteral("r.id");
-            condition.where += QStringLiteral(" AND %1 >= ? AND %1 < ?").arg(key);
-            condition.values << prefix << prefix + QLatin1Char('~'); // '~' follows them all
-        }
-    }
+    addIdPrefix(condition, filter.idPrefix, dialect);
     if (!filter.serialContains.isEmpty()) {
         // Both sides folded by the same function, beyond ASCII: SQLite's by this program's own,
         // PostgreSQL's by ICU, whatever locale the lab's database was made with.
