@@ -33,7 +33,7 @@ struct HistoryWindow::Page {
 namespace {
 
 // Enough rows to fill a tall window twice; the next page is read as the view nears its end.
-constexpr int pageSize = 200;
+constexpr int pageSize = RecordTableModel::pageRows;
 
 QPushButton* addButton(QWidget* parent, QLayout* layout, const QString& text, const char* name)
 {
@@ -55,18 +55,8 @@ HistoryWindow::HistoryWindow(StoreSource storeSource, QWidget* parent)
     filter_ = new HistoryFilter(this);
     layout->addWidget(filter_);
     connect(filter_, &HistoryFilter::changed, this, &HistoryWindow::reload);
-    model_ = new RecordTableModel(this);
-    connect(model_, &RecordTableModel::moreWanted, this, [this] { readPage(false); });
     createActions();
-    table_ = new QTableView(this);
-    table_->setAccessibleName(QStringLiteral("Records"));
-    table_->setModel(model_);
-    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table_->setSelectionMode(QAbstractItemView::SingleSelection);
-    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table_->verticalHeader()->hide();
-    table_->horizontalHeader()->setStretchLastSection(true);
-    layout->addWidget(table_, 1);
+    layout->addWidget(createTable(), 1);
     createButtons();
     reading_ = new ui::StoreCall(ui::StoreCall::readingThreads(), this);
     const auto overdue = [this] {
@@ -78,6 +68,25 @@ HistoryWindow::HistoryWindow(StoreSource storeSource, QWidget* parent)
     resize(900, 500);
     reload();
     checkChain();
+}
+
+QTableView* HistoryWindow::createTable()
+{
+    model_ = new RecordTableModel(this);
+    connect(model_, &RecordTableModel::moreWanted, this, [this] { readPage(false); });
+    connect(model_, &RecordTableModel::pageWanted, this, &HistoryWindow::readPageAgain);
+    table_ = new QTableView(this);
+    table_->setAccessibleName(QStringLiteral("Records"));
+    table_->setModel(model_);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::SingleSelection);
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->verticalHeader()->hide();
+    table_->horizontalHeader()->setStretchLastSection(true);
+    // The selected record stays at hand however far the view scrolls from it.
+    connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) { model_->holdRow(current.row()); });
+    return table_;
 }
 
 void HistoryWindow::createActions()
@@ -241,9 +250,42 @@ void HistoryWindow::readPage(bool first)
                     [this, store, first, page](const records::StoreFailure& failure) {
                         page->failure = failure;
                         showPage(*page, first, store->location());
-                        if (std::exchange(reloadAgain_, false))
-                            reload();
+                        afterReading();
                     });
+}
+
+// A page let go as the view scrolled away, read again now that it is shown. While another
+// reading is under way it is left to be asked for again when the view next shows it.
+void HistoryWindow::readPageAgain(int number)
+{
+    const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
+    if (reading_->isBusy() || !store) {
+        model_->forgetAsked(number);
+        return;
+    }
+    records::RecordFilter wanted = filter_->filter(pageSize);
+    wanted.after = model_->restartOf(number);
+    const int listing = model_->listing();
+    auto page = std::make_shared<Page>();
+    reading_->start([store, wanted, page] { return readInto(*store, wanted, false, *page); },
+                    [this, number, listing, page](const records::StoreFailure& failure) {
+                        if (failure.failed()) {
+                            status_->setText(messages::storeFault(failure.fault));
+                            model_->forgetAsked(number);
+                        } else {
+                            model_->restorePage(number, listing, page->records);
+                        }
+                        afterReading();
+                    });
+}
+
+// What waited for a reading to end: a reload asked for meanwhile, and the rows left blank
+// that the view shows.
+void HistoryWindow::afterReading()
+{
+    if (std::exchange(reloadAgain_, false))
+        reload();
+    table_->viewport()->update();
 }
 
 void HistoryWindow::showPage(const Page& page, bool first, const QString& location)
@@ -286,7 +328,13 @@ std::optional<records::Record> HistoryWindow::selectedRecord()
         return std::nullopt;
     }
     // A copy: a reload that ends while a dialog is open replaces the model's records.
-    return model_->recordAt(rows.first().row());
+    if (const records::Record* record = model_->recordAt(rows.first().row()))
+        return *record;
+    ui::messages().show(this, ui::messageTitle,
+                        QStringLiteral("The selected record is being read again from the "
+                                       "store: try again in a moment."),
+                        ui::MessageService::Icon::None);
+    return std::nullopt;
 }
 
 void HistoryWindow::correctSelected()

@@ -72,7 +72,10 @@ private:
     void createButtons();
     void createActions();
     std::optional<records::Record> selectedRecord();
+    QTableView* createTable();
     void readPage(bool first);
+    void readPageAgain(int number);
+    void afterReading();
     static records::StoreFailure readInto(records::RecordStore& store,
                                           const records::RecordFilter& wanted, bool first,
                                           Page& page);

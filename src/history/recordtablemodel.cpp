@@ -6,6 +6,9 @@
 #include <QFont>
 #include <QLocale>
 
+#include <algorithm>
+#include <cstdlib>
+
 namespace quarvet::history {
 
 RecordTableModel::RecordTableModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -13,55 +16,141 @@ RecordTableModel::RecordTableModel(QObject* parent) : QAbstractTableModel(parent
 void RecordTableModel::setFirstPage(QList<records::ListedRecord> page, bool complete)
 {
     beginResetModel();
-    rows_ = std::move(page);
-    complete_ = complete;
-    asked_ = false;
+    pages_.clear();
+    rows_ = 0;
+    ++listing_;
+    heldPage_ = -1;
+    shownPage_ = 0;
+    asked_.clear();
+    complete_ = true;
+    askedMore_ = false;
     endResetModel();
+    appendPage(std::move(page), complete);
 }
 
 void RecordTableModel::appendPage(QList<records::ListedRecord> page, bool complete)
 {
-    asked_ = false;
+    askedMore_ = false;
     complete_ = complete;
     if (page.isEmpty())
         return;
-    const int first = static_cast<int>(rows_.size());
-    beginInsertRows({}, first, first + static_cast<int>(page.size()) - 1);
-    rows_.append(std::move(page));
+    const int size = static_cast<int>(page.size());
+    beginInsertRows({}, rows_, rows_ + size - 1);
+    pages_.append({rows_, size, page.first().position, page.last().position, std::move(page)});
+    rows_ += size;
     endInsertRows();
+    letGoFarPages(static_cast<int>(pages_.size()) - 1);
+}
+
+void RecordTableModel::restorePage(int page, int listing, QList<records::ListedRecord> rows)
+{
+    if (listing != listing_ || page < 0 || page >= pages_.size())
+        return;
+    asked_.remove(page);
+    Page& restored = pages_[page];
+    // The store keeps every record it listed: a page read again is the page it was. Should
+    // it not be (rows removed behind the program's back), it is shown no longer than it was.
+    if (rows.size() > restored.size)
+        rows.resize(restored.size);
+    restored.rows = std::move(rows);
+    emit dataChanged(index(restored.firstRow, 0),
+                     index(restored.firstRow + restored.size - 1, Count - 1));
+    letGoFarPages(page);
 }
 
 std::optional<records::ListPosition> RecordTableModel::nextPosition() const
 {
-    if (rows_.isEmpty())
+    if (pages_.isEmpty())
         return std::nullopt;
-    return rows_.last().position;
+    return pages_.last().last;
+}
+
+records::ListPosition RecordTableModel::restartOf(int page) const
+{
+    // Newest first, by the time saved and then the saving order, both kept in every record:
+    // "after" one order further on is "from" the page's first row.
+    records::ListPosition first = pages_.value(page).first;
+    ++first.order;
+    return first;
+}
+
+void RecordTableModel::holdRow(int row)
+{
+    heldPage_ = row >= 0 && row < rows_ ? pageOf(row) : -1;
+}
+
+int RecordTableModel::pagesHeld() const
+{
+    return static_cast<int>(std::count_if(pages_.cbegin(), pages_.cend(),
+                                          [](const Page& page) { return !page.rows.isEmpty(); }));
+}
+
+int RecordTableModel::pageOf(int row) const
+{
+    const auto after = std::upper_bound(pages_.cbegin(), pages_.cend(), row,
+                                        [](int r, const Page& page) { return r < page.firstRow; });
+    return static_cast<int>(after - pages_.cbegin()) - 1;
+}
+
+const records::ListedRecord* RecordTableModel::held(int row) const
+{
+    if (row < 0 || row >= rows_)
+        return nullptr;
+    const int page = pageOf(row);
+    const Page& holding = pages_[page];
+    const qsizetype at = row - holding.firstRow;
+    if (at < holding.rows.size())
+        return &holding.rows[at];
+    if (holding.rows.isEmpty() && !asked_.contains(page)) {
+        asked_.insert(page);
+        // Asked for once the view has painted: a reading that ends at once would otherwise
+        // change the rows while they are being drawn.
+        auto* model = const_cast<RecordTableModel*>(this);
+        QMetaObject::invokeMethod(
+            model, [model, page] { emit model->pageWanted(page); }, Qt::QueuedConnection);
+    }
+    return nullptr;
+}
+
+void RecordTableModel::letGoFarPages(int kept)
+{
+    for (int page = 0; page < pages_.size(); ++page)
+        if (std::abs(page - shownPage_) > pagesAround && page != heldPage_ && page != kept &&
+            !pages_[page].rows.isEmpty())
+            pages_[page].rows = {};
+}
+
+const records::Record* RecordTableModel::recordAt(int row) const
+{
+    const records::ListedRecord* listed = held(row);
+    return listed ? &listed->record : nullptr;
 }
 
 QString RecordTableModel::correctedBy(const QString& id) const
 {
-    for (const records::ListedRecord& row : rows_)
-        if (row.record.id == id)
-            return row.correctedBy.value(0);
+    for (const Page& page : pages_)
+        for (const records::ListedRecord& row : page.rows)
+            if (row.record.id == id)
+                return row.correctedBy.value(0);
     return {};
 }
 
 bool RecordTableModel::canFetchMore(const QModelIndex& parent) const
 {
-    return !parent.isValid() && !complete_ && !asked_;
+    return !parent.isValid() && !complete_ && !askedMore_;
 }
 
 void RecordTableModel::fetchMore(const QModelIndex& parent)
 {
     if (!canFetchMore(parent))
         return;
-    asked_ = true;
+    askedMore_ = true;
     emit moreWanted();
 }
 
 int RecordTableModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+    return parent.isValid() ? 0 : rows_;
 }
 
 int RecordTableModel::columnCount(const QModelIndex& parent) const
@@ -112,9 +201,14 @@ QString RecordTableModel::text(const records::ListedRecord& row, int column) con
 
 QVariant RecordTableModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= rows_.size())
+    if (!index.isValid() || index.row() >= rows_)
         return {};
-    const records::ListedRecord& row = rows_[index.row()];
+    if (role == Qt::DisplayRole)
+        shownPage_ = pageOf(index.row());
+    const records::ListedRecord* listed = held(index.row());
+    if (!listed)
+        return {};
+    const records::ListedRecord& row = *listed;
     const records::Record& record = row.record;
     if (role == Qt::DisplayRole)
         return text(row, index.column());

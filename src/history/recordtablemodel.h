@@ -4,6 +4,7 @@
 
 #include <QAbstractTableModel>
 #include <QList>
+#include <QSet>
 
 #include <optional>
 
@@ -13,7 +14,9 @@ namespace quarvet::history {
 // line, codes before and after, the verdicts as found and as left, technician, and the record's
 // short id with what corrects what. A record that a later one corrects is marked. The model reads
 // nothing itself: it asks for the next page with moreWanted() when the view scrolls near its end,
-// and whoever reads the store hands the page in.
+// and whoever reads the store hands the page in. It holds the pages around the rows last shown
+// and the selected row's, however far the view has scrolled; a page it let go is asked for again
+// with pageWanted() when the view shows it, and shown blank until it comes.
 class RecordTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -31,17 +34,35 @@ public:
         Count
     };
 
+    static constexpr int pageRows = 200;
+    // Pages held on either side of the one last shown: a screen's rows and some to scroll.
+    static constexpr int pagesAround = 3;
+
     explicit RecordTableModel(QObject* parent = nullptr);
 
     // The first page of a new listing, and whether it is all there is.
     void setFirstPage(QList<records::ListedRecord> page, bool complete);
     // The page after the last one.
     void appendPage(QList<records::ListedRecord> page, bool complete);
+    // Page `page` read again, for the listing `listing` names; one of an earlier listing is
+    // dropped.
+    void restorePage(int page, int listing, QList<records::ListedRecord> rows);
     // Where the next page begins; nothing before the first.
     std::optional<records::ListPosition> nextPosition() const;
+    // Where page `page` is read again from: the listing's rows after this position.
+    records::ListPosition restartOf(int page) const;
+    // Which listing the pages belong to: each first page begins a new one.
+    int listing() const { return listing_; }
+    // The page of `row` is held whatever is shown (the selection); -1 for none.
+    void holdRow(int row);
+    // A page asked for again but not read (the store was busy) is asked for when next shown.
+    void forgetAsked(int page) { asked_.remove(page); }
+    // How many pages hold their rows.
+    int pagesHeld() const;
 
-    const records::Record& recordAt(int row) const { return rows_[row].record; }
-    // The id of the newest record that corrects `id`, among the rows read, or empty.
+    // The row's record, or null while its page is being read again.
+    const records::Record* recordAt(int row) const;
+    // The id of the newest record that corrects `id`, among the rows held, or empty.
     QString correctedBy(const QString& id) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -53,13 +74,32 @@ public:
 
 signals:
     void moreWanted();
+    void pageWanted(int page);
 
 private:
-    QString text(const records::ListedRecord& row, int column) const;
+    struct Page {
+        int firstRow = 0;
+        int size = 0;
+        records::ListPosition first;
+        records::ListPosition last;
+        QList<records::ListedRecord> rows = {}; // empty once let go
+    };
 
-    QList<records::ListedRecord> rows_;
+    QString text(const records::ListedRecord& row, int column) const;
+    int pageOf(int row) const;
+    // The row as held, or null when its page was let go (and then asked for again).
+    const records::ListedRecord* held(int row) const;
+    // Lets go of the pages far from the one shown, but for the selected one and `kept`.
+    void letGoFarPages(int kept);
+
+    QList<Page> pages_;
+    int rows_ = 0;
+    int listing_ = 0;
+    int heldPage_ = -1;
+    mutable int shownPage_ = 0;
+    mutable QSet<int> asked_;
     bool complete_ = true;
-    bool asked_ = false;
+    bool askedMore_ = false;
 };
 
 } // namespace quarvet::history

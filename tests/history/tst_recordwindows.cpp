@@ -213,6 +213,7 @@ private slots:
     void reloadsDoNotPileUp();
     void historySaysWhenTheChainIsBroken();
     void historyReadsPagesAndChecksTheStore();
+    void historyHoldsPagesAroundWhatIsShown();
     void foreignSeparatorIsRefused_data();
     void foreignSeparatorIsRefused();
     void layoutHasNoSlips();
@@ -997,7 +998,7 @@ void TestRecordWindows::correctionNamesTheCorrectedRecord()
     HistoryWindow* history = openHistory();
     QVERIFY(history);
     history->findChild<QTableView*>()->selectRow(0);
-    const Record original = history->records()->recordAt(0);
+    const Record original = *history->records()->recordAt(0);
     QCOMPARE(original.verdict, QStringLiteral("Fail"));
     history->correctSelected();
     const auto checks = window_->findChildren<AdjustmentWindow*>();
@@ -1019,7 +1020,7 @@ void TestRecordWindows::correctionNamesTheCorrectedRecord()
     QVERIFY2(messages_->boxes.isEmpty(), qPrintable(messages_->boxes.value(0).text));
     QVERIFY(QTest::qWaitFor(
         [&] { return history->records()->rowCount() == 2 && !history->isLoading(); }, 20000));
-    const Record fixed = history->records()->recordAt(0);
+    const Record fixed = *history->records()->recordAt(0);
     QCOMPARE(fixed.corrects, original.id);
     QCOMPARE(fixed.correctionReason, QStringLiteral("as-left reading 1 mistyped"));
     QCOMPARE(fixed.verdict, QStringLiteral("Pass"));
@@ -1034,7 +1035,7 @@ void TestRecordWindows::correctionNamesTheCorrectedRecord()
     QVERIFY(save(correction));
     QVERIFY(QTest::qWaitFor(
         [&] { return history->records()->rowCount() == 3 && !history->isLoading(); }, 20000));
-    QCOMPARE(history->records()->recordAt(0).corrects, fixed.id);
+    QCOMPARE(history->records()->recordAt(0)->corrects, fixed.id);
     // The original cannot be corrected a second time beside its correction.
     messages_->boxes.clear();
     history->findChild<QTableView*>()->selectRow(2);
@@ -1202,7 +1203,7 @@ void TestRecordWindows::historyReadsPagesAndChecksTheStore()
     };
     QVERIFY(settled());
     QCOMPARE(history->records()->rowCount(), 200);
-    QCOMPARE(history->records()->recordAt(0).serial, QStringLiteral("SN-449"));
+    QCOMPARE(history->records()->recordAt(0)->serial, QStringLiteral("SN-449"));
     for (const int expected : {400, 450}) {
         QVERIFY(history->records()->canFetchMore({}));
         history->records()->fetchMore({});
@@ -1210,7 +1211,7 @@ void TestRecordWindows::historyReadsPagesAndChecksTheStore()
         QCOMPARE(history->records()->rowCount(), expected);
     }
     QVERIFY(!history->records()->canFetchMore({}));
-    QCOMPARE(history->records()->recordAt(449).serial, QStringLiteral("SN-0"));
+    QCOMPARE(history->records()->recordAt(449)->serial, QStringLiteral("SN-0"));
     // A serial of 200 characters is elided: the columns after it stay in sight.
     auto* table = history->findChild<QTableView*>();
     QVERIFY(table->columnWidth(quarvet::history::RecordTableModel::Serial) <=
@@ -1219,7 +1220,7 @@ void TestRecordWindows::historyReadsPagesAndChecksTheStore()
     QVERIFY(settled());
     // SN-4, SN-40 to SN-49 and SN-400 to SN-449, newest first, the oldest past a first page.
     QCOMPARE(history->records()->rowCount(), 61);
-    QCOMPARE(history->records()->recordAt(60).serial, QStringLiteral("SN-4"));
+    QCOMPARE(history->records()->recordAt(60)->serial, QStringLiteral("SN-4"));
     history->findChild<QPushButton*>("CheckStore")->click();
     QVERIFY(QTest::qWaitFor([&] { return !history->isChecking(); }, 20000));
     QVERIFY2(labelText(history, "History status").contains("nothing in it is damaged"),
@@ -1233,6 +1234,57 @@ void TestRecordWindows::historyReadsPagesAndChecksTheStore()
     QVERIFY(QTest::qWaitFor([&] { return !history->isChecking(); }, 20000));
     QCOMPARE(messages_->boxes.size(), 1);
     QVERIFY2(messages_->boxes[0].text.contains("is damaged"), qPrintable(messages_->boxes[0].text));
+    delete history;
+}
+
+// Scrolled through eight pages, the history holds the pages around the rows shown and the
+// selected row's; a page let go is read again when it is shown, as it was listed, whatever
+// was saved since.
+void TestRecordWindows::historyHoldsPagesAroundWhatIsShown()
+{
+    using Model = quarvet::history::RecordTableModel;
+    auto store = std::make_shared<quarvet::records::SqliteRecordStore>(
+        data_.filePath("window/records.sqlite"));
+    Record record = quarvet::test::fixedRecord();
+    record.corrects.clear();
+    const int count = 8 * Model::pageRows;
+    const auto save = [&](int n) {
+        record.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        record.serial = QStringLiteral("SN-%1").arg(n);
+        record.createdUtc = QDateTime::fromMSecsSinceEpoch(1700000000000 + n, QTimeZone::utc());
+        return !store->add(record).failed();
+    };
+    for (int n = 0; n < count; ++n)
+        QVERIFY(save(n));
+    HistoryWindow* history = new HistoryWindow([store] { return store; }, window_.get());
+    history->show();
+    QVERIFY(QTest::qWaitForWindowExposed(history));
+    Model* model = history->records();
+    auto* table = history->findChild<QTableView*>();
+    const auto settled = [&] { return QTest::qWaitFor([&] { return !history->isLoading(); }); };
+    QVERIFY(settled());
+    const int selected = 3 * Model::pageRows + 7;
+    table->selectRow(selected);
+    while (model->canFetchMore({})) {
+        table->scrollToBottom();
+        QVERIFY(settled());
+    }
+    QCOMPARE(model->rowCount(), count);
+    QVERIFY(QTest::qWaitFor([&] { return model->recordAt(count - 1) != nullptr; }));
+    QVERIFY2(model->pagesHeld() <= 2 * Model::pagesAround + 2,
+             qPrintable(QString::number(model->pagesHeld())));
+    QVERIFY(!model->recordAt(0));
+    QCOMPARE(model->recordAt(selected)->serial, QStringLiteral("SN-%1").arg(count - 1 - selected));
+    // Saved since the listing was read: shown after a Reload, not in a page read again.
+    QVERIFY(save(count));
+    table->scrollToTop();
+    QVERIFY(QTest::qWaitFor([&] { return model->recordAt(0) != nullptr; }));
+    for (const int row : {0, Model::pageRows - 1})
+        QCOMPARE(model->recordAt(row)->serial, QStringLiteral("SN-%1").arg(count - 1 - row));
+    QCOMPARE(model->data(model->index(0, Model::Serial), Qt::UserRole).toString(),
+             QStringLiteral("SN-%1").arg(count - 1));
+    QVERIFY(!model->recordAt(count - 1));
+    QVERIFY(model->pagesHeld() <= 2 * Model::pagesAround + 2);
     delete history;
 }
 
