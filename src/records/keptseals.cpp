@@ -213,6 +213,9 @@ QSqlError serverClock(QSqlDatabase database, const Dialect& dialect, QDateTime& 
     if (error.isValid())
         return error;
     nowUtc = QDateTime::fromString(row.value(0).toString(), Qt::ISODateWithMs);
+    if (const QSqlError lost = nowUtc.isValid() ? QSqlError() : sql::stillAnswering(database);
+        lost.isValid())
+        return lost;
     if (!nowUtc.isValid())
         return QSqlError(QStringLiteral("the server's clock did not read as a time"),
                          row.value(0).toString(), QSqlError::StatementError);

@@ -96,8 +96,13 @@ StoreFault judge(QSqlDatabase database, const Schema& schema, int& version)
     if (error.isValid())
         return faultOf(error, StoreFaultKind::Unreadable);
     version = row.value(0).toInt();
-    return judgeSchema(schema, postgresDialect(), version, row.value(1).toString(),
-                       row.value(2).toString());
+    const StoreFault judged = judgeSchema(schema, postgresDialect(), version,
+                                          row.value(1).toString(), row.value(2).toString());
+    // What a connection lost while the catalogue was read leaves out is no alteration.
+    if (judged.kind == StoreFaultKind::Altered || judged.kind == StoreFaultKind::Foreign)
+        if (const QSqlError lost = sql::stillAnswering(database); lost.isValid())
+            return faultOf(lost, StoreFaultKind::Unreadable);
+    return judged;
 }
 
 // A lock held by a stuck workstation ends in an error, not in a window that never answers;

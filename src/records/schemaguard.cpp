@@ -144,7 +144,11 @@ QString postgresSchemaStatement(const Schema& schema)
                "'' END || ':' || CASE WHEN proconfig IS NULL THEN '' WHEN proconfig = "
                "ARRAY['search_path=' || quote_ident(current_schema()) || ', pg_temp'] THEN "
                "'pinned' ELSE '!' END FROM pg_proc WHERE pronamespace = "
-               "current_schema()::regnamespace AND proname LIKE 'quarvet\\_%') objects)")
+               "current_schema()::regnamespace AND proname LIKE 'quarvet\\_%' UNION ALL "
+               // Sessions that play a replica (a default of the database or of the role) fire
+               // no trigger at all: the guards are there but stand aside.
+               "SELECT 'sessions as ' || current_setting('session_replication_role') WHERE "
+               "current_setting('session_replication_role') <> 'origin') objects)")
         .arg(tables);
 }
 

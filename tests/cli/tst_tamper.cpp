@@ -218,6 +218,11 @@ void TestTamper::verifySeesTampering_data()
     backendRows("a function sent to look in another schema", {"-"},
                 {"ALTER FUNCTION quarvet_linked_to_the_head() SET search_path = pg_catalog"}, 1,
                 "altered by another program", true);
+    // Every session then plays a replica, and no trigger fires for anyone.
+    backendRows("sessions made replicas by the database's default", {"-"},
+                {"DO $$ BEGIN EXECUTE format('ALTER DATABASE %I SET session_replication_role = "
+                 "replica', current_database()); END $$"},
+                1, "altered by another program", true);
     backendRows("a function run with its owner's rights", {"-"},
                 {"ALTER FUNCTION quarvet_saved_by() SECURITY DEFINER"}, 1,
                 "altered by another program", true);
