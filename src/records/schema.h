@@ -19,6 +19,8 @@ namespace quarvet::records {
 inline constexpr const char* chainStep = "-- chain the records kept so far";
 // Not a statement either: where a migration seals the rows kept beside the records so far.
 inline constexpr const char* sealStep = "-- seal the rows kept beside the records so far";
+// The version that finds a record's corrections by an index.
+inline constexpr int correctionIndexVersion = 2;
 // The version that begins the chain.
 inline constexpr int chainVersion = 4;
 // The version that keeps the uncertainty of each result and the verdict as found.

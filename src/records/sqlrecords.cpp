@@ -270,23 +270,46 @@ QSqlError insertRecord(QSqlDatabase database, const Dialect& dialect, const Sche
 
 namespace {
 
+// The ids of the records that correct each record, newest first, as a column `corrected_by`
+// and what the listing joins to make it. A store of the first version has no index of the
+// corrections: one pass gathers them all, instead of a pass for every record listed.
+std::pair<QString, QString> correctionsOf(const Dialect& dialect, bool indexed)
+{
+    if (indexed)
+        return {dialect.postgres
+                    ? QStringLiteral("(SELECT string_agg(c.id, ',' ORDER BY c.created_utc DESC, "
+                                     "c.saved_order DESC) FROM records c WHERE c.corrects = r.id)")
+                    : QStringLiteral("(SELECT group_concat(id, ',') FROM (SELECT c.id FROM "
+                                     "records c WHERE c.corrects = r.id ORDER BY c.created_utc "
+                                     "DESC, c.rowid DESC))"),
+                {}};
+    return {QStringLiteral("k.corrected_by"),
+            dialect.postgres
+                ? QStringLiteral(" LEFT JOIN (SELECT corrects, string_agg(id, ',' ORDER BY "
+                                 "created_utc DESC, saved_order DESC) AS corrected_by FROM records "
+                                 "WHERE corrects <> '' GROUP BY corrects) k ON k.corrects = r.id")
+                : QStringLiteral(" LEFT JOIN (SELECT corrects, group_concat(id, ',') AS "
+                                 "corrected_by FROM (SELECT corrects, id FROM records WHERE "
+                                 "corrects <> '' ORDER BY created_utc DESC, rowid DESC) GROUP BY "
+                                 "corrects) k ON k.corrects = r.id")};
+}
+
 // The records the filter picks, newest first, a page of them when it has a limit.
 QString recordsStatement(const Dialect& dialect, const QList<const Column*>& columns,
-                         const RecordFilter& filter, const QString& where)
+                         const RecordFilter& filter, const QString& where, int version)
 {
     const QString order = QLatin1String(dialect.orderColumn);
     QString picked =
         QStringLiteral("SELECT %1, r.%2 AS list_order").arg(namesOf(columns, "r."), order);
-    if (filter.corrections)
-        picked += dialect.postgres
-                      ? QStringLiteral(", (SELECT string_agg(c.id, ',' ORDER BY c.created_utc "
-                                       "DESC, c.saved_order DESC) FROM records c WHERE c.corrects "
-                                       "= r.id) AS corrected_by")
-                      : QStringLiteral(", (SELECT group_concat(id, ',') FROM (SELECT c.id FROM "
-                                       "records c WHERE c.corrects = r.id ORDER BY c.created_utc "
-                                       "DESC, c.rowid DESC)) AS corrected_by");
-    picked += QStringLiteral(" FROM records r WHERE %1 ORDER BY %2")
-                  .arg(where, orderOf(filter, QStringLiteral("r.created_utc"), "r." + order));
+    QString joined;
+    if (filter.corrections) {
+        const auto [column, join] = correctionsOf(dialect, version >= correctionIndexVersion);
+        picked += QStringLiteral(", %1 AS corrected_by").arg(column);
+        joined = join;
+    }
+    picked +=
+        QStringLiteral(" FROM records r%1 WHERE %2 ORDER BY %3")
+            .arg(joined, where, orderOf(filter, QStringLiteral("r.created_utc"), "r." + order));
     if (filter.limit > 0)
         picked += QStringLiteral(" LIMIT %1").arg(filter.limit);
     return picked;
@@ -295,11 +318,11 @@ QString recordsStatement(const Dialect& dialect, const QList<const Column*>& col
 // The same records, each with its readings in the rows that follow it: one statement, read
 // as it goes.
 QString listingStatement(const Dialect& dialect, const QList<const Column*>& columns,
-                         const RecordFilter& filter, const QString& where)
+                         const RecordFilter& filter, const QString& where, int version)
 {
     return QStringLiteral("SELECT q.*, v.target, v.reading FROM (%1) q LEFT JOIN verification v "
                           "ON v.record_id = q.id ORDER BY %2, v.position")
-        .arg(recordsStatement(dialect, columns, filter, where),
+        .arg(recordsStatement(dialect, columns, filter, where, version),
              orderOf(filter, QStringLiteral("q.created_utc"), QStringLiteral("q.list_order")));
 }
 
@@ -325,9 +348,9 @@ Listing listingStatements(const Dialect& dialect, const QList<const Column*>& co
                           const RecordFilter& filter, int version)
 {
     const Condition condition = conditionFor(filter, dialect, version);
-    return {recordsStatement(dialect, columns, filter, condition.where),
+    return {recordsStatement(dialect, columns, filter, condition.where, version),
             readingsStatement(dialect, filter, condition.where), condition.values,
-            listingStatement(dialect, columns, filter, condition.where)};
+            listingStatement(dialect, columns, filter, condition.where, version)};
 }
 
 QSqlError visitRecords(QSqlDatabase database, const Dialect& dialect, const Schema& schema,
@@ -339,8 +362,9 @@ QSqlError visitRecords(QSqlDatabase database, const Dialect& dialect, const Sche
     const Condition condition = conditionFor(filter, dialect, version);
     QSqlQuery query(database);
     query.setForwardOnly(true);
-    if (QSqlError error = prepared(
-            query, listingStatement(dialect, columns, filter, condition.where), condition.values);
+    if (QSqlError error =
+            prepared(query, listingStatement(dialect, columns, filter, condition.where, version),
+                     condition.values);
         error.isValid())
         return error;
     const int readingColumn = static_cast<int>(columns.size()) + (filter.corrections ? 2 : 1);

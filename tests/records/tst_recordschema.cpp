@@ -135,6 +135,7 @@ class TestRecordSchema : public QObject {
     Q_OBJECT
 private slots:
     void schema1FileUpgradedKeepsEveryField();
+    void firstVersionNamesCorrectionsAsUpgraded();
     void todaysReleaseFileReadsAsWritten();
     void firstVersionUpgradedBySave_data() { addBackends(); }
     void firstVersionUpgradedBySave();
@@ -202,6 +203,47 @@ void TestRecordSchema::schema1FileUpgradedKeepsEveryField()
     QCOMPARE(chain.notes.notes.size(), 1);
     QVERIFY2(chain.notes.notes[0].contains("11 records saved before"),
              qPrintable(chain.notes.notes[0]));
+}
+
+// A file of the first version, which has no index of corrections, names each record's
+// corrections page by page as the same file does once upgraded (where the index finds them).
+void TestRecordSchema::firstVersionNamesCorrectionsAsUpgraded()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("records.sqlite");
+    QVERIFY(QFile::copy(QStringLiteral(FIXTURES "/schema1.sqlite"), path));
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    SqliteRecordStore store(path);
+    QMap<QString, QStringList> named[2];
+    for (const bool upgraded : {false, true}) {
+        if (upgraded)
+            QVERIFY(!store.add(sample("after upgrade", 1893456000000)).failed());
+        QCOMPARE(sqliteValue(path, "PRAGMA user_version").toInt() > 1, upgraded);
+        RecordFilter filter;
+        filter.corrections = true;
+        filter.limit = 4;
+        for (bool more = true; more;) {
+            int read = 0;
+            QVERIFY(!store
+                         .visit(filter,
+                                [&](const ListedRecord& listed) {
+                                    named[upgraded][listed.record.id] = listed.correctedBy;
+                                    filter.after = listed.position;
+                                    ++read;
+                                    return true;
+                                })
+                         .failed());
+            more = read == filter.limit;
+        }
+    }
+    QCOMPARE(named[0].size(), 11);
+    QCOMPARE(named[1].size(), 12);
+    int corrected = 0;
+    for (auto it = named[0].cbegin(); it != named[0].cend(); ++it) {
+        QCOMPARE(it.value(), named[1].value(it.key()));
+        corrected += it.value().isEmpty() ? 0 : 1;
+    }
+    QCOMPARE(corrected, 2); // the original and its correction, each corrected once
 }
 
 // A file of the release that first kept the chain (schema 4), as its own listing gave it: read
