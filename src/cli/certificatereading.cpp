@@ -9,6 +9,7 @@
 #include <QProcess>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace quarvet::cli {
 namespace {
@@ -94,6 +95,9 @@ certificate::CertificateMarks readMarksApart(const QString& path)
 
 int printMarks(const QString& path, Output& io)
 {
+    // Run by hand as well as by the check: held to the same bounds either way.
+    limitReading();
+    alarm(readingSeconds);
     const certificate::CertificateMarks marks = certificate::readCertificateMarks(path);
     if (!marks.fault.isEmpty())
         return refusal(QStringLiteral("the certificate ") + marks.fault, io);

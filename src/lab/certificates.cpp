@@ -69,6 +69,10 @@ QSqlError nextNumber(QSqlDatabase database, const LabSettings& settings, const Q
         // The laboratory's year, as its people date things: at 00:30 on 1 January it is the new
         // year's number, whatever the year in UTC.
         when.toLocalTime().date().year(), settings.value(QStringLiteral("prefix")));
+    // A pattern and prefix that each print may make a number that does not read back: a
+    // blank at its end, or two together, where the prefix is empty.
+    if (number != number.trimmed() || number.contains(QStringLiteral("  ")))
+        return refused(StoreFaultKind::NumberBlanks, number);
     QVariant taken;
     error = firstValue(database,
                        QStringLiteral("SELECT record_id FROM certificate_issues WHERE number = ?"),

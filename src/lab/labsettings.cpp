@@ -98,19 +98,40 @@ QSqlError insertSettings(QSqlDatabase database, const Dialect& dialect, const QS
 
 namespace {
 
+// Whether a character is in a block the certificate's font draws, for its script: the
+// letters of the Latin, Greek and Cyrillic alphabets as written today, and the punctuation,
+// currency, arrows and operators beside them; no compatibility form (full-width, circled,
+// ligatures, mathematical letters), which reads back as another character.
+bool inDrawnBlock(char32_t c, QChar::Script script)
+{
+    const auto within = [c](char32_t from, char32_t to) { return c >= from && c <= to; };
+    switch (script) {
+    case QChar::Script_Latin:
+        return within(0x20, 0x24F) || within(0x1E00, 0x1EFF);
+    case QChar::Script_Greek:
+        return within(0x370, 0x3FF) || within(0x1F00, 0x1FFF);
+    case QChar::Script_Cyrillic:
+        return within(0x400, 0x4FF);
+    case QChar::Script_Common:
+        return within(0x20, 0xFF) || within(0x2010, 0x205E) || within(0x20A0, 0x20C0) ||
+               within(0x2190, 0x21FF) || within(0x2200, 0x22FF);
+    default:
+        return false;
+    }
+}
+
 // Whether a certificate number's text prints in the certificate's font, left to right, and
 // reads back from its page as written: no script it has no letters of, none written right to
 // left, no mark combined with the letter before it, no run of blanks, no blank at either end.
 bool printsAsWritten(const QString& text)
 {
-    if (text != text.trimmed() || text.contains(QStringLiteral("  ")))
+    if (text != text.trimmed() || text.contains(QStringLiteral("  ")) ||
+        text != text.normalized(QString::NormalizationForm_KC))
         return false;
     for (const char32_t c : text.toUcs4()) {
-        const QChar::Script script = QChar::script(c);
         const QChar::Direction direction = QChar::direction(c);
-        const bool written = script == QChar::Script_Common || script == QChar::Script_Latin ||
-                             script == QChar::Script_Greek || script == QChar::Script_Cyrillic;
-        if (!written || direction == QChar::DirR || direction == QChar::DirAL ||
+        if (!inDrawnBlock(c, QChar::script(c)) || direction == QChar::DirR ||
+            direction == QChar::DirAL ||
             (QChar::category(c) == QChar::Separator_Space && c != U' '))
             return false;
     }

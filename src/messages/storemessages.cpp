@@ -195,6 +195,12 @@ QString issueFailureOf(const StoreFault& fault)
             .arg(detail);
     case StoreFaultKind::NotIssuable:
         return issueGapsText(detail.split(QLatin1Char(',')));
+    case StoreFaultKind::NumberBlanks:
+        return QStringLiteral("The laboratory's pattern and prefix make the certificate number "
+                              "\"%1\", with a blank at its end or two together, which does not "
+                              "read back from its page as written: choose a pattern or prefix "
+                              "that makes one without (quarvet-cli lab set --pattern).")
+            .arg(fault.detail);
     case StoreFaultKind::ChainBroken:
         return QStringLiteral("The store %1 is broken, first at %2 (quarvet-cli records verify "
                               "says how): no certificate is issued, and no number spent, while "

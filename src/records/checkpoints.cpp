@@ -62,8 +62,8 @@ QByteArray lineOf(const QString& location, const ChainCheckpoint& checkpoint)
 QList<QByteArray> linesOf(const QString& file)
 {
     QFile cache(file);
-    if (!QFileInfo(file).isFile() || QFileInfo(file).size() > largestFile ||
-        !cache.open(QIODevice::ReadOnly))
+    if (QFileInfo(file).isSymLink() || !QFileInfo(file).isFile() ||
+        QFileInfo(file).size() > largestFile || !cache.open(QIODevice::ReadOnly))
         return {};
     const QByteArray content = cache.read(largestFile + 1);
     if (cache.error() != QFileDevice::NoError || content.size() > largestFile)
@@ -96,11 +96,12 @@ std::optional<ChainCheckpoint> readCheckpoint(const QString& file, const QString
     return std::nullopt;
 }
 
-bool keepCheckpoint(const QString& file, const QString& location, const ChainCheckpoint& reached)
+bool keepCheckpoint(const QString& file, const QString& location,
+                    const std::optional<ChainCheckpoint>& reached)
 {
     const QByteArray key = keyOf(location);
-    QByteArray content = lineOf(location, reached);
-    int kept = 1;
+    QByteArray content = reached ? lineOf(location, *reached) : QByteArray();
+    int kept = reached ? 1 : 0;
     // The stores walked most lately first; those walked longest ago drop out.
     for (const QByteArray& line : linesOf(file)) {
         const QList<QByteArray> fields = line.split('\t');
@@ -111,9 +112,16 @@ bool keepCheckpoint(const QString& file, const QString& location, const ChainChe
     }
     if (!QDir().mkpath(QFileInfo(file).absolutePath()))
         return false;
+    // Only a file of its own is replaced: a saving file writes through a link, to wherever it
+    // points.
+    const QFileInfo cacheFile(file);
+    if (cacheFile.isSymLink() || (cacheFile.exists() && !cacheFile.isFile()))
+        return false;
     QSaveFile cache(file);
-    return cache.open(QIODevice::WriteOnly) && cache.write(content) == content.size() &&
-           cache.commit();
+    // It names the user's stores: the user's alone, as the stores are.
+    return cache.open(QIODevice::WriteOnly) &&
+           cache.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
+           cache.write(content) == content.size() && cache.commit();
 }
 
 StoreFailure checkChainOnward(RecordStore& store, ChainReport& report)
@@ -134,8 +142,13 @@ void keepReached(const RecordStore& store, const ChainReport& report)
     const QString file =
         checkpointFile(qEnvironmentVariable("XDG_CACHE_HOME"), qEnvironmentVariable("HOME"));
     // A cache not kept costs the next walk its time, nothing else: it is not worth a message.
-    if (report.reached && report.whole() && !file.isEmpty())
-        keepCheckpoint(file, store.location(), *report.reached);
+    // A store found broken keeps none: every walk reads it whole until it is mended.
+    if (file.isEmpty())
+        return;
+    if (report.reached && report.whole())
+        keepCheckpoint(file, store.location(), report.reached);
+    else if (!report.whole())
+        keepCheckpoint(file, store.location(), std::nullopt);
 }
 
 } // namespace quarvet::records

@@ -19,15 +19,16 @@ QString checkpointFile(const QString& cacheHome, const QString& home);
 // The checkpoint kept for the store at `location`; none when the file holds none that reads.
 std::optional<ChainCheckpoint> readCheckpoint(const QString& file, const QString& location);
 
-// Keeps `reached` for the store at `location` in place of the one before; false when the
-// file could not be written (the next walk then goes on from the one before, or the start).
-bool keepCheckpoint(const QString& file, const QString& location, const ChainCheckpoint& reached);
+// Keeps `reached` for the store at `location` in place of the one before (none: forgets it);
+// false when the file could not be written, or is not a file of its own (a link, a folder).
+bool keepCheckpoint(const QString& file, const QString& location,
+                    const std::optional<ChainCheckpoint>& reached);
 
 // The store's chain walked on from the checkpoint its user's cache holds for it (from the
 // start without one), and the checkpoint the walk reached kept for the next.
 StoreFailure checkChainOnward(RecordStore& store, ChainReport& report);
 
-// The checkpoint a whole walk reached, kept for the store.
+// The checkpoint a whole walk reached, kept for the store; a store found broken keeps none.
 void keepReached(const RecordStore& store, const ChainReport& report);
 
 } // namespace quarvet::records

@@ -1,5 +1,6 @@
 #include "recordstore.h"
 
+#include "labtables.h"
 #include "schema.h"
 #include "sqlrecords.h"
 
@@ -74,10 +75,39 @@ StoreFailure RecordStore::holds(const ChainCheckpoint& from, bool& held)
     filter.order = ListOrder::AsSaved;
     filter.after = ListPosition{{}, from.order - 1};
     filter.limit = 1;
-    return visit(filter, [&](const ListedRecord& listed) {
+    StoreFailure failure = visit(filter, [&](const ListedRecord& listed) {
         held = listed.position.order == from.order && listed.record.hash == from.hash &&
                listed.record.createdUtc == from.savedUtc;
         return false;
+    });
+    if (failure.failed() || !held)
+        return failure;
+    // The rest of what it says must stand too: as many records up to it, and the seal and
+    // issue it reached, each still there (the seal with its hash). A cache is a file any
+    // program may write.
+    return inspect([&](QSqlDatabase database, const Dialect& dialect, int version) {
+        QVariantList row;
+        const QSqlError error = sql::firstRow(
+            database,
+            QStringLiteral("SELECT (SELECT count(*) FROM records WHERE %1 <= %2), %3, %4")
+                .arg(QLatin1String(dialect.orderColumn))
+                .arg(from.order)
+                .arg(version < sealVersion
+                         ? QStringLiteral("0")
+                         : QStringLiteral("(SELECT count(*) FROM kept_seals WHERE position = %1 "
+                                          "AND hash = '%2')")
+                               .arg(from.seals.position)
+                               .arg(from.seals.hash),
+                     version < registerVersion
+                         ? QStringLiteral("0")
+                         : QStringLiteral("(SELECT count(*) FROM certificate_issues WHERE "
+                                          "sequence = %1)")
+                               .arg(from.issueSequence)),
+            row);
+        held = !error.isValid() && row.value(0).toLongLong() == from.count &&
+               row.value(1).toLongLong() == (from.seals.position > 0 ? 1 : 0) &&
+               row.value(2).toLongLong() == (from.issueSequence > 0 ? 1 : 0);
+        return error;
     });
 }
 

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QSaveFile>
 #include <QSqlDriver>
 #include <QSysInfo>
 #include <QThread>
@@ -328,13 +329,55 @@ StoreFault withJournal(StoreFault fault, const QString& path)
 }
 
 // Whether the file is ours, judged through a connection that cannot change it.
-StoreFault judgeUntouched(const QString& path, const Schema& schema)
+StoreFault judgeUntouched(const QString& path, const Schema& schema, int& version)
 {
     const sql::Connection connection = connectionTo(path, Access::Read);
     if (!connection.opened())
         return storeFault(StoreFaultKind::CannotOpen, sql::said(connection.error()));
-    int version = 0;
     return withJournal(judge(connection.database(), schema, version), path);
+}
+
+// Beside a store while this program brings it up to date: a journal found with it is the
+// upgrade's own, cut short (the program killed, the machine stopped), not another program's.
+QString upgradeMark(const QString& path)
+{
+    return path + QStringLiteral("-upgrading");
+}
+
+// Marks the upgrade about to begin; unmarked, a cut-short upgrade leaves the store to be
+// opened by hand, as another program's transaction would.
+void markUpgrade(const QString& path, int from)
+{
+    QSaveFile mark(upgradeMark(path));
+    const QByteArray said = QStringLiteral("Quarvet Basic is bringing this store up from schema "
+                                           "%1; a journal beside it is this upgrade's own.\n")
+                                .arg(from)
+                                .toUtf8();
+    if (mark.open(QIODevice::WriteOnly) && mark.write(said) == said.size())
+        mark.commit();
+}
+
+// A journal of this program's own upgrade, cut short, rolled back as SQLite rolls back any
+// journal whose transaction no process holds any more (one still held is left to its
+// program): the store is as it was before, and the next save upgrades it again.
+void rollBackOwnUpgrade(const QString& path)
+{
+    const QString journal = path + QStringLiteral("-journal");
+    if (!exists(upgradeMark(path)))
+        return;
+    if (exists(journal) && QFileInfo(journal).size() > 0) {
+        if (!writable(path))
+            return;
+        const sql::Connection connection = connectionTo(path, Access::Write);
+        QVariantList row;
+        if (!connection.opened() ||
+            sql::firstRow(connection.database(),
+                          QStringLiteral("SELECT count(*) FROM sqlite_master"), row)
+                .isValid())
+            return;
+    }
+    if (!exists(journal) || QFileInfo(journal).size() == 0)
+        QFile::remove(upgradeMark(path));
 }
 
 // A save turned away by a file beside the store that this user may not write: one that a
@@ -396,8 +439,14 @@ StoreFailure SqliteRecordStore::change(const StoreChange& change, const ChangeFa
             storeFault(StoreFaultKind::Unwritable, QStringLiteral("this user may not write it")),
             path_, true);
     if (existed)
-        if (StoreFault fault = judgeUntouched(path_, schema_); fault.failed())
+        rollBackOwnUpgrade(path_);
+    int version = 0;
+    if (existed)
+        if (StoreFault fault = judgeUntouched(path_, schema_, version); fault.failed())
             return failure(std::move(fault), path_, true);
+    const bool upgrading = existed && version > 0 && version < schema_.version();
+    if (upgrading)
+        markUpgrade(path_, version);
     const sql::Connection connection = connectionTo(path_, Access::Write);
     if (!connection.opened())
         return failure(storeFault(StoreFaultKind::CannotOpen, sql::said(connection.error())), path_,
@@ -410,6 +459,8 @@ StoreFailure SqliteRecordStore::change(const StoreChange& change, const ChangeFa
     // record is saved all the same and the next save tries again.
     if (!saved.failed())
         runWaiting(database, QStringLiteral("PRAGMA journal_mode = WAL"));
+    if (upgrading)
+        QFile::remove(upgradeMark(path_));
     return failure(std::move(saved), path_, true);
 }
 
@@ -428,6 +479,7 @@ StoreFailure readFrom(const QString& path, const Schema& schema, Reading reading
     case Presence::File:
         break;
     }
+    rollBackOwnUpgrade(path);
     const std::optional<Access> access = readingAccess(path);
     if (!access)
         return failure(storeFault(StoreFaultKind::ReadOnlyUnmerged), path, false);

@@ -43,6 +43,7 @@ enum class StoreFaultKind {
     ClockBehind,       // the record is dated before the last record's date, `detail`
     NotYetCalibrated,  // a reference standard calibrated on `detail`, after the store's today
     IssueClockBehind,  // an issue would be dated before `detail`, its record's or the last issue's
+    NumberBlanks,      // the number `detail` has a blank at an end, or two together
 };
 
 // How a damaged store showed its damage.

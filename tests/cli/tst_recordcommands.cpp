@@ -1017,13 +1017,18 @@ void TestRecordCommands::registerAndIssueRefusals_data()
     QTest::newRow("a lab name with an escape")
         << QStringList{"lab", "set", "--name", "Lab\x1b[31m"} << 1 << "one line of at most 200";
     // A number prints left to right in the certificate's font and reads back as written.
-    for (const char* prefix : {"中文", "אב", "a\u0301", "A  B", " A"})
+    // Nor does a compatibility form or a letter the font has no glyph for.
+    for (const char* prefix : {"中文", "אב", "a\u0301", "A  B", " A", "Ａ", "𝐀", "ꞵ", "😀", "ﬁ"})
         QTest::addRow("a prefix of %s", prefix)
             << QStringList{"lab", "set", "--prefix", QString::fromUtf8(prefix)} << 1
             << "may hold letters of the Latin, Greek and Cyrillic scripts";
     QTest::newRow("a pattern with blanks at its ends")
         << QStringList{"lab", "set", "--pattern", "  {seq}  "} << 1
         << "The laboratory's pattern makes certificate numbers";
+    // Each prints; the number they make together, with no prefix, ends in a blank.
+    QTest::newRow("a pattern whose empty prefix leaves a blank")
+        << QStringList{"lab", "set", "--pattern", "{seq:3} {prefix}"} << 1
+        << "with a blank at its end or two together";
     QTest::newRow("statements past 1000 characters")
         << QStringList{"lab", "set", "--statements", QString(1001, 'x')} << 1
         << "at most 1000 characters";

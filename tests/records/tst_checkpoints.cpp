@@ -71,6 +71,8 @@ private slots:
     void latestStoresKept();
     void walkGoesOnFromTheCheckpoint_data();
     void walkGoesOnFromTheCheckpoint();
+    void checkpointThatDoesNotStandIsNotUsed_data();
+    void checkpointThatDoesNotStandIsNotUsed();
 };
 
 void TestCheckpoints::cacheFileFromTheEnvironment_data()
@@ -175,6 +177,15 @@ void TestCheckpoints::latestStoresKept()
     QVERIFY(QFile::remove(file) && QDir().mkpath(file));
     QVERIFY(!keepCheckpoint(file, QStringLiteral("/s1"), checkpointOf(1)));
     QVERIFY(!readCheckpoint(file, QStringLiteral("/s1")));
+    // A link in its place is neither read nor written through, to wherever it points.
+    const QString elsewhere = dir.filePath("elsewhere");
+    QVERIFY(writeFile(elsewhere, lineFor("/s1")));
+    QVERIFY(QDir(file).removeRecursively() && QFile::link(elsewhere, file));
+    QVERIFY(!readCheckpoint(file, QStringLiteral("/s1")));
+    QVERIFY(!keepCheckpoint(file, QStringLiteral("/s2"), checkpointOf(2)));
+    QFile target(elsewhere);
+    QVERIFY(target.open(QIODevice::ReadOnly));
+    QCOMPARE(target.readAll(), lineFor("/s1"));
 }
 
 void TestCheckpoints::walkGoesOnFromTheCheckpoint_data()
@@ -246,14 +257,63 @@ void TestCheckpoints::walkGoesOnFromTheCheckpoint()
     QCOMPARE(onward.resumedAfter, resumedAfter);
     QCOMPARE(firstBreak(onward),
              brokenAt == 0 ? QString() : QStringLiteral("record ") + ids[brokenAt - 1]);
-    // A broken walk keeps no checkpoint: the next goes on from the one before.
+    // A store found broken keeps no checkpoint: every walk reads it whole until it is mended.
     const QString file = checkpointFile(cache.path(), {});
-    QCOMPARE(readCheckpoint(file, records->location())->count, brokenAt == 0 ? 5 : 3);
+    const std::optional<ChainCheckpoint> kept = readCheckpoint(file, records->location());
+    QCOMPARE(kept.has_value(), brokenAt == 0);
+    if (kept)
+        QCOMPARE(kept->count, 5);
     ChainReport whole;
     QVERIFY(!records->checkChain(whole).failed());
     QCOMPARE(firstBreak(whole), wholeWalkBrokenAt == 0
                                     ? QString()
                                     : QStringLiteral("record ") + ids[wholeWalkBrokenAt - 1]);
+}
+
+void TestCheckpoints::checkpointThatDoesNotStandIsNotUsed_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QString>("forged"); // which of the checkpoint's claims is not the store's
+    for (const char* backend : {"sqlite", "postgresql"})
+        for (const char* forged : {"more records", "a seal", "an issue"})
+            QTest::addRow("%s: %s", backend, forged) << backend << forged;
+}
+
+// A checkpoint whose record stands but whose count, seal or issue the store does not hold (a
+// cache any program may write, or a store put back from a copy) is not gone on from: the
+// whole chain is walked.
+void TestCheckpoints::checkpointThatDoesNotStandIsNotUsed()
+{
+    QFETCH(QString, backend);
+    QFETCH(QString, forged);
+    QString skipReason;
+    quarvet::test::TestStore store(backend, skipReason);
+    if (store.location().isEmpty())
+        QSKIP(qPrintable("PostgreSQL cases skipped: " + skipReason));
+    const auto records = chooseRecordStore(store.isPostgres() ? store.location() : QString(),
+                                           QString(), store.location());
+    QTemporaryDir cache;
+    qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
+    for (int n = 0; n < 3; ++n)
+        QVERIFY(!records->add(sample(QStringLiteral("SN-%1").arg(n))).failed());
+    ChainReport first;
+    QVERIFY(!checkChainOnward(*records, first).failed());
+    const QString file = checkpointFile(cache.path(), {});
+    std::optional<ChainCheckpoint> checkpoint = readCheckpoint(file, records->location());
+    QVERIFY(checkpoint);
+    if (forged == "more records")
+        checkpoint->count = 1000000;
+    else if (forged == "a seal")
+        checkpoint->seals = {999, hashB};
+    else
+        checkpoint->issueSequence = 999;
+    QVERIFY(keepCheckpoint(file, records->location(), checkpoint));
+    QVERIFY(!records->add(sample(QStringLiteral("SN-3"))).failed());
+    ChainReport onward;
+    QVERIFY(!checkChainOnward(*records, onward).failed());
+    QCOMPARE(onward.resumedAfter, 0);
+    QCOMPARE(onward.count, 4);
+    QVERIFY(onward.whole());
 }
 
 QTEST_GUILESS_MAIN(TestCheckpoints)
