@@ -15,6 +15,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 
 #include <QRegularExpression>
 #include <QSqlDatabase>
@@ -26,6 +27,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <cstring>
 #include <limits>
 #include <random>
@@ -136,6 +138,8 @@ class TestRecordSchema : public QObject {
 private slots:
     void schema1FileUpgradedKeepsEveryField();
     void firstVersionNamesCorrectionsAsUpgraded();
+    void upgradeCutShortIsTakenUp_data();
+    void upgradeCutShortIsTakenUp();
     void todaysReleaseFileReadsAsWritten();
     void firstVersionUpgradedBySave_data() { addBackends(); }
     void firstVersionUpgradedBySave();
@@ -244,6 +248,58 @@ void TestRecordSchema::firstVersionNamesCorrectionsAsUpgraded()
         corrected += it.value().isEmpty() ? 0 : 1;
     }
     QCOMPARE(corrected, 2); // the original and its correction, each corrected once
+}
+
+void TestRecordSchema::upgradeCutShortIsTakenUp_data()
+{
+    QTest::addColumn<int>("after"); // milliseconds before the saving program is killed
+    QTest::newRow("as it begins") << 150;
+    QTest::newRow("while it chains") << 1200;
+    QTest::newRow("later") << 3000;
+}
+
+// A program killed while its save brings a large file of the first version up to date leaves
+// the upgrade's journal: the next program that opens the file rolls it back as its own and
+// reads it, and the next save upgrades it, with every record kept and chained.
+void TestRecordSchema::upgradeCutShortIsTakenUp()
+{
+    QFETCH(int, after);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("records.sqlite");
+    QVERIFY(QFile::copy(QStringLiteral(FIXTURES "/schema1.sqlite"), path));
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    // Enough records that chaining them takes seconds: copies of a record of the fixture,
+    // saved after its records, one a second.
+    const QString columns = sqliteValue(path, "SELECT group_concat(name, ', ') FROM "
+                                              "pragma_table_info('records') WHERE name NOT IN "
+                                              "('id', 'created_utc', 'serial', 'corrects')")
+                                .toString();
+    QVERIFY(quarvet::test::runSqlOn(
+        "QSQLITE", [&](QSqlDatabase& db) { db.setDatabaseName(path); },
+        {"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 60000) "
+         "INSERT INTO records (id, created_utc, serial, corrects, " +
+         columns +
+         ") SELECT printf('%08x-0000-4000-8000-000000000000', i), strftime('%Y-%m-%dT%H:%M:"
+         "%S.000Z', '2026-12-08T21:00:00', '+' || i || ' seconds'), 'SN-' || i, '', " +
+         columns + " FROM n, (SELECT * FROM records LIMIT 1)"}));
+    const qint64 before = sqliteValue(path, "SELECT count(*) FROM records").toLongLong();
+    QProcess saver;
+    saver.start(QStringLiteral(RECORDS_HELPER), {path, "1", "killed-"});
+    QVERIFY(saver.waitForStarted());
+    QTest::qWait(after);
+    ::kill(static_cast<pid_t>(saver.processId()), SIGKILL);
+    QVERIFY(saver.waitForFinished(10000));
+    SqliteRecordStore store(path);
+    qint64 count = 0;
+    const StoreFailure read = store.count({}, count);
+    QVERIFY2(!read.failed(), qPrintable(quarvet::messages::storeFault(read.fault)));
+    QVERIFY(count == before || count == before + 1); // the save cut short, or just done
+    QVERIFY(!QFile::exists(path + "-upgrading"));
+    QVERIFY(!store.add(sample("after", 1893456000000)).failed());
+    ChainReport chain;
+    QVERIFY(!store.checkChain(chain).failed());
+    QVERIFY(chain.whole());
+    QCOMPARE(chain.count, count + 1);
 }
 
 // A file of the release that first kept the chain (schema 4), as its own listing gave it: read
