@@ -143,11 +143,23 @@ QString issueGapsText(const QStringList& gaps)
         .arg(said.join(QStringLiteral("; ")));
 }
 
-// What a clock behind, or a date after the store's today, stood in the way of.
-QString clockFailureOf(const StoreFault& fault)
+// What a clock behind, a date after the store's today, or an issue's number stood in the way
+// of.
+QString dateOrNumberFailureOf(const StoreFault& fault)
 {
     const QString detail = fault.detail.trimmed();
     switch (fault.kind) {
+    case StoreFaultKind::NumberTaken:
+        return QStringLiteral("The certificate number %1 was issued already, and the laboratory's "
+                              "number pattern would make it again: choose a pattern or prefix "
+                              "that makes new numbers (quarvet-cli lab set --pattern).")
+            .arg(detail);
+    case StoreFaultKind::NumberBlanks:
+        return QStringLiteral("The laboratory's pattern and prefix make the certificate number "
+                              "\"%1\", with a blank at its end or two together, which does not "
+                              "read back from its page as written: choose a pattern or prefix "
+                              "that makes one without (quarvet-cli lab set --pattern).")
+            .arg(fault.detail);
     case StoreFaultKind::IssueClockBehind:
         return QStringLiteral("No certificate was issued from %1: this computer's clock is more "
                               "than five minutes behind %2, the date of the record or of the last "
@@ -188,26 +200,15 @@ QString issueFailureOf(const StoreFault& fault)
             .arg(fault.location, detail);
     case StoreFaultKind::NotIssued:
         return QStringLiteral("The certificate of record %1 has not been issued.").arg(detail);
-    case StoreFaultKind::NumberTaken:
-        return QStringLiteral("The certificate number %1 was issued already, and the laboratory's "
-                              "number pattern would make it again: choose a pattern or prefix "
-                              "that makes new numbers (quarvet-cli lab set --pattern).")
-            .arg(detail);
     case StoreFaultKind::NotIssuable:
         return issueGapsText(detail.split(QLatin1Char(',')));
-    case StoreFaultKind::NumberBlanks:
-        return QStringLiteral("The laboratory's pattern and prefix make the certificate number "
-                              "\"%1\", with a blank at its end or two together, which does not "
-                              "read back from its page as written: choose a pattern or prefix "
-                              "that makes one without (quarvet-cli lab set --pattern).")
-            .arg(fault.detail);
     case StoreFaultKind::ChainBroken:
         return QStringLiteral("The store %1 is broken, first at %2 (quarvet-cli records verify "
                               "says how): no certificate is issued, and no number spent, while "
                               "it is.")
             .arg(fault.location, detail);
     default:
-        return clockFailureOf(fault);
+        return dateOrNumberFailureOf(fault);
     }
 }
 

@@ -66,6 +66,40 @@ StoreFailure RecordStore::checkChainSince(ChainReport& report, const ChainCheckp
     return walk(report, {}, from);
 }
 
+namespace {
+
+// Whether the store holds as many records up to the checkpoint's as it says, and the seal and
+// issue it reached (the seal with its hash).
+QSqlError stands(QSqlDatabase database, const Dialect& dialect, int version,
+                 const ChainCheckpoint& from, bool& held)
+{
+    const QString seals = version < sealVersion
+                              ? QStringLiteral("0")
+                              : QStringLiteral("(SELECT count(*) FROM kept_seals WHERE position = "
+                                               "%1 AND hash = '%2')")
+                                    .arg(from.seals.position)
+                                    .arg(from.seals.hash);
+    const QString issues =
+        version < registerVersion
+            ? QStringLiteral("0")
+            : QStringLiteral("(SELECT count(*) FROM certificate_issues WHERE sequence = %1)")
+                  .arg(from.issueSequence);
+    QVariantList row;
+    const QSqlError error =
+        sql::firstRow(database,
+                      QStringLiteral("SELECT (SELECT count(*) FROM records WHERE %1 <= %2), %3, %4")
+                          .arg(QLatin1String(dialect.orderColumn))
+                          .arg(from.order)
+                          .arg(seals, issues),
+                      row);
+    held = !error.isValid() && row.value(0).toLongLong() == from.count &&
+           row.value(1).toLongLong() == (from.seals.position > 0 ? 1 : 0) &&
+           row.value(2).toLongLong() == (from.issueSequence > 0 ? 1 : 0);
+    return error;
+}
+
+} // namespace
+
 StoreFailure RecordStore::holds(const ChainCheckpoint& from, bool& held)
 {
     held = false;
@@ -86,28 +120,7 @@ StoreFailure RecordStore::holds(const ChainCheckpoint& from, bool& held)
     // issue it reached, each still there (the seal with its hash). A cache is a file any
     // program may write.
     return inspect([&](QSqlDatabase database, const Dialect& dialect, int version) {
-        QVariantList row;
-        const QSqlError error = sql::firstRow(
-            database,
-            QStringLiteral("SELECT (SELECT count(*) FROM records WHERE %1 <= %2), %3, %4")
-                .arg(QLatin1String(dialect.orderColumn))
-                .arg(from.order)
-                .arg(version < sealVersion
-                         ? QStringLiteral("0")
-                         : QStringLiteral("(SELECT count(*) FROM kept_seals WHERE position = %1 "
-                                          "AND hash = '%2')")
-                               .arg(from.seals.position)
-                               .arg(from.seals.hash),
-                     version < registerVersion
-                         ? QStringLiteral("0")
-                         : QStringLiteral("(SELECT count(*) FROM certificate_issues WHERE "
-                                          "sequence = %1)")
-                               .arg(from.issueSequence)),
-            row);
-        held = !error.isValid() && row.value(0).toLongLong() == from.count &&
-               row.value(1).toLongLong() == (from.seals.position > 0 ? 1 : 0) &&
-               row.value(2).toLongLong() == (from.issueSequence > 0 ? 1 : 0);
-        return error;
+        return stands(database, dialect, version, from, held);
     });
 }
 

@@ -380,6 +380,23 @@ void rollBackOwnUpgrade(const QString& path)
         QFile::remove(upgradeMark(path));
 }
 
+// A file that is there, judged before it is written, its own upgrade cut short rolled back,
+// and the upgrade its save will make marked.
+StoreFault readyToWrite(const QString& path, const Schema& schema, bool& upgrading)
+{
+    // Not opened at all when it may not be written: SQLite would make files beside it.
+    if (!writable(path))
+        return storeFault(StoreFaultKind::Unwritable, QStringLiteral("this user may not write it"));
+    rollBackOwnUpgrade(path);
+    int version = 0;
+    if (StoreFault fault = judgeUntouched(path, schema, version); fault.failed())
+        return fault;
+    upgrading = version > 0 && version < schema.version();
+    if (upgrading)
+        markUpgrade(path, version);
+    return {};
+}
+
 // A save turned away by a file beside the store that this user may not write: one that a
 // reading left while the store itself was read-only.
 StoreFault namedCompanion(StoreFault fault, const QString& path)
@@ -433,20 +450,10 @@ StoreFailure SqliteRecordStore::change(const StoreChange& change, const ChangeFa
     const bool existed = presence == Presence::File;
     if (!existed && !makePrivateFile(path_))
         return failure(storeFault(StoreFaultKind::NoFolder), path_, true);
-    // Not opened at all when it may not be written: SQLite would make files beside it.
-    if (existed && !writable(path_))
-        return failure(
-            storeFault(StoreFaultKind::Unwritable, QStringLiteral("this user may not write it")),
-            path_, true);
+    bool upgrading = false;
     if (existed)
-        rollBackOwnUpgrade(path_);
-    int version = 0;
-    if (existed)
-        if (StoreFault fault = judgeUntouched(path_, schema_, version); fault.failed())
+        if (StoreFault fault = readyToWrite(path_, schema_, upgrading); fault.failed())
             return failure(std::move(fault), path_, true);
-    const bool upgrading = existed && version > 0 && version < schema_.version();
-    if (upgrading)
-        markUpgrade(path_, version);
     const sql::Connection connection = connectionTo(path_, Access::Write);
     if (!connection.opened())
         return failure(storeFault(StoreFaultKind::CannotOpen, sql::said(connection.error())), path_,
