@@ -130,6 +130,12 @@ QString postgresSchemaStatement(const Schema& schema)
                "= ANY(%1) UNION ALL SELECT 'index ' || indexrelid::regclass::text FROM pg_index "
                "WHERE indrelid IN (SELECT to_regclass(name) FROM unnest(%1) name) AND NOT "
                "indisprimary UNION ALL "
+               // A rule rewrites a change into another or into nothing, and row security hides
+               // rows from a session: neither is ours.
+               "SELECT 'rule ' || rulename FROM pg_rules WHERE schemaname = current_schema() AND "
+               "tablename = ANY(%1) UNION ALL SELECT 'row security ' || relname FROM pg_class "
+               "WHERE relnamespace = current_schema()::regnamespace AND relname = ANY(%1) AND "
+               "(relrowsecurity OR relforcerowsecurity) UNION ALL "
                // A trigger disabled, set to fire only on replicas or given a condition is marked.
                // So is one that fires on some columns' updates only, passes arguments, or runs
                // a function of another schema.

@@ -218,6 +218,13 @@ void TestTamper::verifySeesTampering_data()
     backendRows("a function sent to look in another schema", {"-"},
                 {"ALTER FUNCTION quarvet_linked_to_the_head() SET search_path = pg_catalog"}, 1,
                 "altered by another program", true);
+    backendRows("a rule that turns a change into nothing", {"-"},
+                {"CREATE RULE kept_quiet AS ON UPDATE TO records DO INSTEAD NOTHING"}, 1,
+                "altered by another program", true);
+    backendRows("row security that hides records", {"-"},
+                {"ALTER TABLE records ENABLE ROW LEVEL SECURITY",
+                 "CREATE POLICY none_after_the_first ON records USING (saved_order < 2)"},
+                1, "altered by another program", true);
     // Every session then plays a replica, and no trigger fires for anyone.
     backendRows("sessions made replicas by the database's default", {"-"},
                 {"DO $$ BEGIN EXECUTE format('ALTER DATABASE %I SET session_replication_role = "
