@@ -92,6 +92,14 @@ void AdjustmentWindow::connectSaving()
         refuse(why, reference ? recordFields_->fieldFor(records::RecordField::Reference) : nullptr);
     });
     connect(saver_, &RecordSaving::savingStarted, this, &AdjustmentWindow::showSavingStarted);
+    connect(saver_, &RecordSaving::upgrading, this, [this](qint64 done, qint64 total) {
+        ui::showValue(recordStatus_,
+                      QStringLiteral("Bringing the record store up to date, once: %1 of %2 "
+                                     "records chained (%3 %); the record is saved after it.")
+                          .arg(done)
+                          .arg(total)
+                          .arg(total > 0 ? done * 100 / total : 100));
+    });
     connect(saver_, &RecordSaving::saved, this, &AdjustmentWindow::showSaved);
     connect(saver_, &RecordSaving::notSaved, this, &AdjustmentWindow::showNotSaved);
     // A database whose network went quiet can keep the answer for long: said, not hidden.

@@ -7,8 +7,10 @@
 #include "records/recordformat.h"
 #include "ui/storecall.h"
 
+#include <QCoreApplication>
 #include <QDate>
 #include <QDateTime>
+#include <QPointer>
 #include <QUuid>
 #include <QWidget>
 
@@ -187,8 +189,21 @@ void RecordSaving::startSaving(const std::shared_ptr<records::RecordStore>& stor
                                const records::Record& record)
 {
     emit savingStarted(store->location());
+    // Told on the saving thread, shown on the window's.
+    records::setUpgradeProgress([self = QPointer<RecordSaving>(this)](qint64 done, qint64 total) {
+        QMetaObject::invokeMethod(
+            qApp,
+            [self, done, total] {
+                if (self) {
+                    self->saving_->progressed();
+                    emit self->upgrading(done, total);
+                }
+            },
+            Qt::QueuedConnection);
+    });
     saving_->start([store, record] { return store->add(record); },
                    [this, record](const records::StoreFailure& failure) {
+                       records::setUpgradeProgress({});
                        if (failure.failed()) {
                            emit notSaved(messages::storeFault(failure.fault));
                            return;

@@ -54,6 +54,8 @@ signals:
     void refused(const records::Refusal& refusal);
     void refusedSaying(const QString& why, bool atReference);
     void savingStarted(const QString& location);
+    // The save brings the store up to date first: `done` of `total` records chained.
+    void upgrading(qint64 done, qint64 total);
     void saved(const quarvet::records::Record& record);
     void notSaved(const QString& why);
     void overdue();

@@ -21,9 +21,18 @@ inline constexpr unsigned storeDeadlineSeconds = 120;
 // it for every record.
 class StoreDeadline {
 public:
-    StoreDeadline() : watcher_([this] { watch(); }) {}
+    // `passed` is what happens past the deadline: the command's end, but for tests.
+    explicit StoreDeadline(
+        std::chrono::milliseconds limit = std::chrono::seconds(storeDeadlineSeconds),
+        void (*passed)() = storeDeadlinePassed)
+        : limit_(limit.count()), passed_(passed), watcher_([this] { watch(); })
+    {
+        current().store(this);
+    }
     ~StoreDeadline()
     {
+        StoreDeadline* self = this;
+        current().compare_exchange_strong(self, nullptr);
         {
             const std::lock_guard lock(mutex_);
             done_ = true;
@@ -41,7 +50,20 @@ public:
         paused_.store(false, std::memory_order_relaxed);
     }
 
+    // Work that tells how far it has come (an upgrade chaining a store's records) is no store
+    // that does not answer: each step it reports starts the deadline afresh.
+    static void progressed()
+    {
+        if (StoreDeadline* deadline = current().load())
+            deadline->since_.store(now(), std::memory_order_relaxed);
+    }
+
 private:
+    static std::atomic<StoreDeadline*>& current()
+    {
+        static std::atomic<StoreDeadline*> watching{nullptr};
+        return watching;
+    }
     static std::int64_t now()
     {
         return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -53,10 +75,14 @@ private:
         std::unique_lock lock(mutex_);
         while (!wake_.wait_for(lock, std::chrono::milliseconds(250), [this] { return done_; }))
             if (!paused_.load(std::memory_order_relaxed) &&
-                now() - since_.load(std::memory_order_relaxed) > storeDeadlineSeconds * 1000LL)
-                storeDeadlinePassed();
+                now() - since_.load(std::memory_order_relaxed) > limit_) {
+                passed_();
+                return;
+            }
     }
 
+    const std::int64_t limit_;
+    void (*const passed_)();
     std::atomic<std::int64_t> since_{now()};
     std::atomic<bool> paused_{false};
     std::mutex mutex_;

@@ -5,6 +5,7 @@
 #include "sqlrecords.h"
 
 #include <algorithm>
+#include <mutex>
 
 namespace quarvet::records {
 
@@ -218,6 +219,34 @@ StoreFailure RecordStore::chainHead(QString& head)
         head = listed.record.hash;
         return false;
     });
+}
+
+namespace {
+
+std::mutex progressGuard;
+UpgradeProgress& upgradeProgress()
+{
+    static UpgradeProgress progress;
+    return progress;
+}
+
+} // namespace
+
+void setUpgradeProgress(UpgradeProgress progress)
+{
+    const std::lock_guard lock(progressGuard);
+    upgradeProgress() = std::move(progress);
+}
+
+void reportUpgrade(qint64 done, qint64 total)
+{
+    UpgradeProgress progress;
+    {
+        const std::lock_guard lock(progressGuard);
+        progress = upgradeProgress();
+    }
+    if (progress)
+        progress(done, total);
 }
 
 } // namespace quarvet::records

@@ -37,7 +37,12 @@ struct StoreFailure {
 struct ListPosition {
     QString createdUtc;
     qint64 order = 0;
+    QString sortKey = {}; // the sort key's value, in a listing sorted by one
 };
+
+// What a listing newest first is sorted by before the time saved: the time alone, or a
+// column first (its verdicts, technician, customer or certificate number).
+enum class SortKey { Date, Serial, Type, AsFound, Verdict, Technician, Customer, Certificate };
 
 // The order of a listing: newest first by the time they were saved, as the history shows
 // them; or in the order the store kept them, which the hash chain follows, first to last or
@@ -58,6 +63,8 @@ struct RecordFilter {
     int limit = 0;            // 0: no limit
     bool corrections = false; // whether to name the records that correct each
     ListOrder order = ListOrder::NewestFirst;
+    SortKey sortBy = SortKey::Date; // in a listing newest first
+    bool ascending = false;         // the key and the time from the least, not the greatest
 
     static RecordFilter ofSerial(const QString& serial)
     {
@@ -149,6 +156,14 @@ struct ChainReport {
 // Where a walk found the store first broken, as an identifier: "record ID", "certificate N",
 // "TABLE KEY" or "readings"; empty when it is whole.
 QString firstBreak(const ChainReport& report);
+
+// Told how far the upgrade that chains a store's earlier records has come: `done` of `total`,
+// first with none done, then after each page, on the thread that saves. A program that shows
+// it sets one (a terminal's line, a window's bar; a command's deadline waits for it); by
+// default nothing is told.
+using UpgradeProgress = std::function<void(qint64 done, qint64 total)>;
+void setUpgradeProgress(UpgradeProgress progress);
+void reportUpgrade(qint64 done, qint64 total);
 
 // A change beside the records (the register of reference standards, the laboratory's
 // settings, the issue of a certificate), made in the transaction that brings the schema up to

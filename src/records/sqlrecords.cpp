@@ -53,6 +53,60 @@ void addIdPrefix(Condition& condition, const QString& idPrefix, const Dialect& d
     }
 }
 
+// The sort key's expression on the records `r` in a listing sorted by one. Every record has a
+// value, none NULL, so that a position compares with every row; a column the store's version
+// does not keep is the same for all.
+QString sortExpression(const RecordFilter& filter, int version)
+{
+    switch (filter.sortBy) {
+    case SortKey::Serial:
+        return QStringLiteral("r.serial");
+    case SortKey::Type:
+        return QStringLiteral("r.instrument_type");
+    case SortKey::AsFound:
+        return version >= asFoundVersion ? QStringLiteral("coalesce(r.as_found_verdict, '')")
+                                         : QStringLiteral("''");
+    case SortKey::Verdict:
+        return QStringLiteral("coalesce(r.verdict, '')");
+    case SortKey::Technician:
+        return QStringLiteral("r.technician");
+    case SortKey::Customer:
+        return version >= registerVersion ? QStringLiteral("coalesce(r.customer, '')")
+                                          : QStringLiteral("''");
+    case SortKey::Certificate:
+        return version >= registerVersion
+                   ? QStringLiteral("coalesce((SELECT i.number FROM certificate_issues i WHERE "
+                                    "i.record_id = r.id), '')")
+                   : QStringLiteral("''");
+    default:
+        return {};
+    }
+}
+
+// The records after a position of the listing, in its order.
+void addAfter(Condition& condition, const RecordFilter& filter, const Dialect& dialect, int version)
+{
+    const QString order = QStringLiteral("r.") + QLatin1String(dialect.orderColumn);
+    if (!filter.after)
+        return;
+    if (filter.order == ListOrder::AsSaved) {
+        condition.where += QStringLiteral(" AND %1 > ?").arg(order);
+        condition.values << filter.after->order;
+        return;
+    }
+    const QString beyond = filter.ascending && filter.order == ListOrder::NewestFirst
+                               ? QStringLiteral(">")
+                               : QStringLiteral("<");
+    if (sortedByKey(filter)) {
+        condition.where += QStringLiteral(" AND (%1, r.created_utc, %2) %3 (?, ?, ?)")
+                               .arg(sortExpression(filter, version), order, beyond);
+        condition.values << filter.after->sortKey;
+    } else {
+        condition.where += QStringLiteral(" AND (r.created_utc, %1) %2 (?, ?)").arg(order, beyond);
+    }
+    condition.values << filter.after->createdUtc << filter.after->order;
+}
+
 Condition conditionFor(const RecordFilter& filter, const Dialect& dialect, int version)
 {
     Condition condition{QStringLiteral("1 = 1"), {}};
@@ -71,27 +125,25 @@ Condition conditionFor(const RecordFilter& filter, const Dialect& dialect, int v
                 : QStringLiteral(" AND instr(quarvet_fold(r.serial), quarvet_fold(?)) > 0");
         condition.values << filter.serialContains;
     }
-    if (filter.after && filter.order == ListOrder::AsSaved) {
-        condition.where += QStringLiteral(" AND r.%1 > ?").arg(QLatin1String(dialect.orderColumn));
-        condition.values << filter.after->order;
-    } else if (filter.after) {
-        condition.where += QStringLiteral(" AND (r.created_utc, r.%1) < (?, ?)")
-                               .arg(QLatin1String(dialect.orderColumn));
-        condition.values << filter.after->createdUtc << filter.after->order;
-    }
+    addAfter(condition, filter, dialect, version);
     return condition;
 }
 
-// The listing's order, on a table or query whose columns are `created` and `order`.
-QString orderOf(const RecordFilter& filter, const QString& created, const QString& order)
+// The listing's order, on a table or query whose columns are `created` and `order` (and `key`,
+// the sort key, in a listing sorted by one).
+QString orderOf(const RecordFilter& filter, const QString& created, const QString& order,
+                const QString& key)
 {
     switch (filter.order) {
     case ListOrder::AsSaved:
         return order;
     case ListOrder::LastSavedFirst:
         return order + QStringLiteral(" DESC");
-    default:
-        return created + QStringLiteral(" DESC, ") + order + QStringLiteral(" DESC");
+    default: {
+        const QString direction = filter.ascending ? QString() : QStringLiteral(" DESC");
+        const QString byTime = created + direction + QStringLiteral(", ") + order + direction;
+        return sortedByKey(filter) ? key + direction + QStringLiteral(", ") + byTime : byTime;
+    }
     }
 }
 
@@ -307,9 +359,12 @@ QString recordsStatement(const Dialect& dialect, const QList<const Column*>& col
         picked += QStringLiteral(", %1 AS corrected_by").arg(column);
         joined = join;
     }
-    picked +=
-        QStringLiteral(" FROM records r%1 WHERE %2 ORDER BY %3")
-            .arg(joined, where, orderOf(filter, QStringLiteral("r.created_utc"), "r." + order));
+    const QString key = sortExpression(filter, version);
+    if (sortedByKey(filter))
+        picked += QStringLiteral(", %1 AS sort_key").arg(key);
+    picked += QStringLiteral(" FROM records r%1 WHERE %2 ORDER BY %3")
+                  .arg(joined, where,
+                       orderOf(filter, QStringLiteral("r.created_utc"), "r." + order, key));
     if (filter.limit > 0)
         picked += QStringLiteral(" LIMIT %1").arg(filter.limit);
     return picked;
@@ -323,23 +378,27 @@ QString listingStatement(const Dialect& dialect, const QList<const Column*>& col
     return QStringLiteral("SELECT q.*, v.target, v.reading FROM (%1) q LEFT JOIN verification v "
                           "ON v.record_id = q.id ORDER BY %2, v.position")
         .arg(recordsStatement(dialect, columns, filter, where, version),
-             orderOf(filter, QStringLiteral("q.created_utc"), QStringLiteral("q.list_order")));
+             orderOf(filter, QStringLiteral("q.created_utc"), QStringLiteral("q.list_order"),
+                     QStringLiteral("q.sort_key")));
 }
 
 // The readings of the same records, in the same order, for reading beside them.
-QString readingsStatement(const Dialect& dialect, const RecordFilter& filter, const QString& where)
+QString readingsStatement(const Dialect& dialect, const RecordFilter& filter, const QString& where,
+                          int version)
 {
     const QString order = QLatin1String(dialect.orderColumn);
+    const QString key = sortExpression(filter, version);
     QString picked =
-        QStringLiteral("SELECT r.id, r.created_utc, r.%1 AS list_order FROM records "
+        QStringLiteral("SELECT r.id, r.created_utc, r.%1 AS list_order%4 FROM records "
                        "r WHERE %2 ORDER BY %3")
-            .arg(order, where, orderOf(filter, QStringLiteral("r.created_utc"), "r." + order));
+            .arg(order, where, orderOf(filter, QStringLiteral("r.created_utc"), "r." + order, key),
+                 sortedByKey(filter) ? QStringLiteral(", %1 AS sort_key").arg(key) : QString());
     if (filter.limit > 0)
         picked += QStringLiteral(" LIMIT %1").arg(filter.limit);
     return QStringLiteral("SELECT v.record_id, v.target, v.reading FROM (%1) q JOIN verification v "
                           "ON v.record_id = q.id ORDER BY %2, v.position")
-        .arg(picked,
-             orderOf(filter, QStringLiteral("q.created_utc"), QStringLiteral("q.list_order")));
+        .arg(picked, orderOf(filter, QStringLiteral("q.created_utc"),
+                             QStringLiteral("q.list_order"), QStringLiteral("q.sort_key")));
 }
 
 } // namespace
@@ -349,7 +408,7 @@ Listing listingStatements(const Dialect& dialect, const QList<const Column*>& co
 {
     const Condition condition = conditionFor(filter, dialect, version);
     return {recordsStatement(dialect, columns, filter, condition.where, version),
-            readingsStatement(dialect, filter, condition.where), condition.values,
+            readingsStatement(dialect, filter, condition.where, version), condition.values,
             listingStatement(dialect, columns, filter, condition.where, version)};
 }
 
@@ -367,15 +426,15 @@ QSqlError visitRecords(QSqlDatabase database, const Dialect& dialect, const Sche
                      condition.values);
         error.isValid())
         return error;
-    const int readingColumn = static_cast<int>(columns.size()) + (filter.corrections ? 2 : 1);
+    const int readingColumn = static_cast<int>(columns.size()) + (filter.corrections ? 2 : 1) +
+                              (sortedByKey(filter) ? 1 : 0);
     std::optional<ListedRecord> current;
     while (query.next()) {
         const QString id = query.value(0).toString();
         if (!current || current->record.id != id) {
             if (current && !visitor(*current))
                 return {};
-            current =
-                listedFrom([&query](int n) { return query.value(n); }, columns, filter.corrections);
+            current = listedFrom([&query](int n) { return query.value(n); }, columns, filter);
         }
         if (const QVariant target = query.value(readingColumn); !target.isNull())
             current->record.verification.append(
@@ -425,11 +484,30 @@ QSqlError unchainedPage(QSqlDatabase database, const Dialect& dialect, const Sch
                         });
 }
 
-// The records kept before the chain, chained oldest first, and a note saying so.
+// The note of how many records an upgrade chained, and by whom.
+QSqlError noteChained(QSqlDatabase database, qint64 chained, const QString& savedBy)
+{
+    QSqlQuery note(database);
+    return prepared(note, QStringLiteral("INSERT INTO store_notes (noted_utc, note) VALUES (?, ?)"),
+                    {QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs),
+                     QStringLiteral("%1 records saved before the store kept a hash chain were "
+                                    "chained in the order they were saved, by %2")
+                         .arg(chained)
+                         .arg(savedBy)});
+}
+
+// The records kept before the chain, chained oldest first, how far told page by page, and a
+// note saying so.
 QSqlError chainExisting(QSqlDatabase database, const Dialect& dialect, const Schema& schema,
                         const QString& savedBy)
 {
     QSqlQuery update(database);
+    QVariantList counted;
+    if (QSqlError error =
+            firstRow(database, QStringLiteral("SELECT count(*) FROM records"), counted);
+        error.isValid())
+        return error;
+    const qint64 total = counted.value(0).toLongLong();
     if (!update.prepare(
             QStringLiteral("UPDATE records SET previous_hash = ?, hash = ? WHERE id = ?")))
         return update.lastError();
@@ -438,6 +516,9 @@ QSqlError chainExisting(QSqlDatabase database, const Dialect& dialect, const Sch
     std::optional<ListPosition> after;
     QList<Record> page;
     do {
+        // A new store, made through the same steps, has nothing to chain nor to tell.
+        if (total > 0)
+            reportUpgrade(chained, total);
         if (QSqlError error = unchainedPage(database, dialect, schema, after, page);
             error.isValid())
             return error;
@@ -452,15 +533,7 @@ QSqlError chainExisting(QSqlDatabase database, const Dialect& dialect, const Sch
             ++chained;
         }
     } while (!page.isEmpty());
-    if (chained == 0)
-        return {};
-    QSqlQuery note(database);
-    return prepared(note, QStringLiteral("INSERT INTO store_notes (noted_utc, note) VALUES (?, ?)"),
-                    {QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs),
-                     QStringLiteral("%1 records saved before the store kept a hash chain were "
-                                    "chained in the order they were saved, by %2")
-                         .arg(chained)
-                         .arg(savedBy)});
+    return chained == 0 ? QSqlError() : noteChained(database, chained, savedBy);
 }
 
 } // namespace

@@ -47,6 +47,12 @@ void StoreCall::finish(const records::StoreFailure& failure, const Done& done)
         window_->close();
 }
 
+void StoreCall::progressed()
+{
+    if (busy_)
+        deadline_->start();
+}
+
 bool StoreCall::holdClose(QCloseEvent* event)
 {
     if (!busy_)

@@ -37,6 +37,9 @@ public:
     // runs.
     bool start(Work work, Done done);
     bool isBusy() const { return busy_; }
+    // The call told how far it has come (an upgrade's progress): its deadline starts afresh,
+    // since a store that works and says so is no store that does not answer.
+    void progressed();
     // For the window's closeEvent: true, with the event ignored, while a call runs.
     bool holdClose(QCloseEvent* event);
     // For an outcome the window refuses after all (the store answered, yet nothing was kept):

@@ -1,6 +1,7 @@
 #include "cli/cli.h"
 #include "cli/options.h"
 #include "cli/recordcommands.h"
+#include "cli/storedeadline.h"
 #include "fixtures.h"
 #include "shellrun.h"
 
@@ -13,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <csignal>
 #include <fcntl.h>
 #include <spawn.h>
@@ -121,6 +123,7 @@ long peakResidentKiB(std::size_t lineBytes)
 class TestCli : public QObject {
     Q_OBJECT
 private slots:
+    void deadlineWaitsForWorkThatSaysHowFarItIs();
     void optionsReadFromTheirShapes_data();
     void optionsReadFromTheirShapes();
     void calcArguments_data();
@@ -1169,6 +1172,25 @@ void TestCli::optionsReadFromTheirShapes()
     // Words that did not read leave nothing to act on: no option without its values.
     if (!got.ok())
         QVERIFY(got.options.empty() && got.entries.empty());
+}
+
+namespace {
+std::atomic<bool> deadlinePassed{false};
+}
+
+// A store's deadline passes when nothing is heard for longer than it, not while work (an
+// upgrade) tells how far it has come, however long that work takes in all.
+void TestCli::deadlineWaitsForWorkThatSaysHowFarItIs()
+{
+    using namespace std::chrono_literals;
+    deadlinePassed = false;
+    quarvet::cli::StoreDeadline deadline(1500ms, [] { deadlinePassed = true; });
+    for (int step = 0; step < 30; ++step) {
+        QTest::qSleep(100);
+        quarvet::cli::StoreDeadline::progressed();
+    }
+    QVERIFY(!deadlinePassed);
+    QVERIFY(QTest::qWaitFor([] { return deadlinePassed.load(); }, 20000));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -80,6 +80,23 @@ QVariant sqliteValue(const QString& path, const QString& statement)
     return value;
 }
 
+// `count` copies of a record of a first-version file, saved after its records, one a second.
+bool addCopies(const QString& path, int count)
+{
+    const QString columns = sqliteValue(path, "SELECT group_concat(name, ', ') FROM "
+                                              "pragma_table_info('records') WHERE name NOT IN "
+                                              "('id', 'created_utc', 'serial', 'corrects')")
+                                .toString();
+    return quarvet::test::runSqlOn(
+        "QSQLITE", [&](QSqlDatabase& db) { db.setDatabaseName(path); },
+        {"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+         QString::number(count) + ") INSERT INTO records (id, created_utc, serial, corrects, " +
+         columns +
+         ") SELECT printf('%08x-0000-4000-8000-000000000000', i), strftime('%Y-%m-%dT%H:%M:"
+         "%S.000Z', '2026-12-08T21:00:00', '+' || i || ' seconds'), 'SN-' || i, '', " +
+         columns + " FROM n, (SELECT * FROM records LIMIT 1)"});
+}
+
 QByteArray contents(const QString& path)
 {
     QFile file(path);
@@ -140,6 +157,7 @@ private slots:
     void firstVersionNamesCorrectionsAsUpgraded();
     void upgradeCutShortIsTakenUp_data();
     void upgradeCutShortIsTakenUp();
+    void upgradeTellsHowFarItHasCome();
     void todaysReleaseFileReadsAsWritten();
     void firstVersionUpgradedBySave_data() { addBackends(); }
     void firstVersionUpgradedBySave();
@@ -268,20 +286,8 @@ void TestRecordSchema::upgradeCutShortIsTakenUp()
     const QString path = dir.filePath("records.sqlite");
     QVERIFY(QFile::copy(QStringLiteral(FIXTURES "/schema1.sqlite"), path));
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
-    // Enough records that chaining them takes seconds: copies of a record of the fixture,
-    // saved after its records, one a second.
-    const QString columns = sqliteValue(path, "SELECT group_concat(name, ', ') FROM "
-                                              "pragma_table_info('records') WHERE name NOT IN "
-                                              "('id', 'created_utc', 'serial', 'corrects')")
-                                .toString();
-    QVERIFY(quarvet::test::runSqlOn(
-        "QSQLITE", [&](QSqlDatabase& db) { db.setDatabaseName(path); },
-        {"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 60000) "
-         "INSERT INTO records (id, created_utc, serial, corrects, " +
-         columns +
-         ") SELECT printf('%08x-0000-4000-8000-000000000000', i), strftime('%Y-%m-%dT%H:%M:"
-         "%S.000Z', '2026-12-08T21:00:00', '+' || i || ' seconds'), 'SN-' || i, '', " +
-         columns + " FROM n, (SELECT * FROM records LIMIT 1)"}));
+    // Enough records that chaining them takes seconds.
+    QVERIFY(addCopies(path, 60000));
     const qint64 before = sqliteValue(path, "SELECT count(*) FROM records").toLongLong();
     QProcess saver;
     saver.start(QStringLiteral(RECORDS_HELPER), {path, "1", "killed-"});
@@ -302,6 +308,26 @@ void TestRecordSchema::upgradeCutShortIsTakenUp()
     QVERIFY(!store.checkChain(chain).failed());
     QVERIFY(chain.whole());
     QCOMPARE(chain.count, count + 1);
+}
+
+// The upgrade that chains a file's records tells how far it has come, page by page, before it
+// begins and when it is done; a new store, made through the same steps, tells nothing.
+void TestRecordSchema::upgradeTellsHowFarItHasCome()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("records.sqlite");
+    QVERIFY(QFile::copy(QStringLiteral(FIXTURES "/schema1.sqlite"), path));
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    QVERIFY(addCopies(path, 2500));
+    QList<QPair<qint64, qint64>> told;
+    setUpgradeProgress([&](qint64 done, qint64 total) { told.append({done, total}); });
+    QVERIFY(!SqliteRecordStore(path).add(sample("after", 1893456000000)).failed());
+    QVERIFY(
+        !SqliteRecordStore(dir.filePath("new.sqlite")).add(sample("new", 1893456000000)).failed());
+    setUpgradeProgress({});
+    const qint64 all = 2511;
+    const QList<QPair<qint64, qint64>> expected{{0, all}, {1000, all}, {2000, all}, {all, all}};
+    QCOMPARE(told, expected);
 }
 
 // A file of the release that first kept the chain (schema 4), as its own listing gave it: read
