@@ -14,6 +14,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -86,7 +87,38 @@ QTableView* HistoryWindow::createTable()
     // The selected record stays at hand however far the view scrolls from it.
     connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) { model_->holdRow(current.row()); });
+    connectSorting();
     return table_;
+}
+
+// A header's click sorts the records in the store, with the filter, a page at a time.
+void HistoryWindow::connectSorting()
+{
+    connect(model_, &RecordTableModel::sortWanted, this,
+            [this](records::SortKey key, bool ascending) {
+                if (key == sort_ && ascending == ascending_)
+                    return;
+                sort_ = key;
+                ascending_ = ascending;
+                sortColumn_ = table_->horizontalHeader()->sortIndicatorSection();
+                reload();
+            });
+    // A column the store does not sort by leaves the order, and its mark, as they were.
+    connect(model_, &RecordTableModel::sortRefused, this, [this] {
+        const QSignalBlocker quiet(table_->horizontalHeader());
+        table_->horizontalHeader()->setSortIndicator(sortColumn_, ascending_ ? Qt::AscendingOrder
+                                                                             : Qt::DescendingOrder);
+    });
+    table_->horizontalHeader()->setSortIndicator(RecordTableModel::Date, Qt::DescendingOrder);
+    table_->setSortingEnabled(true);
+}
+
+records::RecordFilter HistoryWindow::wantedRecords() const
+{
+    records::RecordFilter wanted = filter_->filter(pageSize);
+    wanted.sortBy = sort_;
+    wanted.ascending = ascending_;
+    return wanted;
 }
 
 void HistoryWindow::createActions()
@@ -166,7 +198,7 @@ bool HistoryWindow::isCheckingChain() const
 
 void HistoryWindow::exportCsv()
 {
-    tasks_->exportCsv(filter_->filter(pageSize));
+    tasks_->exportCsv(wantedRecords());
 }
 
 void HistoryWindow::checkStore()
@@ -240,11 +272,13 @@ void HistoryWindow::readPage(bool first)
         status_->setText(QStringLiteral("There is no record store."));
         return;
     }
-    records::RecordFilter wanted = filter_->filter(pageSize);
+    records::RecordFilter wanted = wantedRecords();
     if (!first)
         wanted.after = model_->nextPosition();
     else
         status_->setText(QStringLiteral("Reading the records of %1 ...").arg(store->location()));
+    if (first)
+        model_->setAscending(ascending_);
     auto page = std::make_shared<Page>();
     reading_->start([store, wanted, first, page] { return readInto(*store, wanted, first, *page); },
                     [this, store, first, page](const records::StoreFailure& failure) {
@@ -263,7 +297,7 @@ void HistoryWindow::readPageAgain(int number)
         model_->forgetAsked(number);
         return;
     }
-    records::RecordFilter wanted = filter_->filter(pageSize);
+    records::RecordFilter wanted = wantedRecords();
     wanted.after = model_->restartOf(number);
     const int listing = model_->listing();
     auto page = std::make_shared<Page>();

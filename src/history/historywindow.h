@@ -73,6 +73,9 @@ private:
     void createActions();
     std::optional<records::Record> selectedRecord();
     QTableView* createTable();
+    void connectSorting();
+    // The records the filter picks, in the order the header asks for, a page of them.
+    records::RecordFilter wantedRecords() const;
     void readPage(bool first);
     void readPageAgain(int number);
     void afterReading();
@@ -88,6 +91,9 @@ private:
     QLabel* status_ = nullptr;
     ui::StoreCall* reading_ = nullptr;
     bool reloadAgain_ = false;
+    records::SortKey sort_ = records::SortKey::Date;
+    bool ascending_ = false;
+    int sortColumn_ = 0; // the header's column of the sort in force
     CertificateActions* certificates_ = nullptr;
     StoreTasks* tasks_ = nullptr; // export and the checks of the store
     QLabel* chainStatus_ = nullptr;

@@ -67,10 +67,10 @@ std::optional<records::ListPosition> RecordTableModel::nextPosition() const
 
 records::ListPosition RecordTableModel::restartOf(int page) const
 {
-    // Newest first, by the time saved and then the saving order, both kept in every record:
-    // "after" one order further on is "from" the page's first row.
+    // By the sort key, the time saved and then the saving order, all kept in every position:
+    // "after" one order further back is "from" the page's first row.
     records::ListPosition first = pages_.value(page).first;
-    ++first.order;
+    first.order += ascending_ ? -1 : 1;
     return first;
 }
 
@@ -133,6 +133,18 @@ QString RecordTableModel::correctedBy(const QString& id) const
             if (row.record.id == id)
                 return row.correctedBy.value(0);
     return {};
+}
+
+void RecordTableModel::sort(int column, Qt::SortOrder order)
+{
+    using records::SortKey;
+    static const std::optional<SortKey> keys[Count] = {
+        SortKey::Date,    SortKey::Serial,  SortKey::Type,       std::nullopt, std::nullopt,
+        SortKey::AsFound, SortKey::Verdict, SortKey::Technician, std::nullopt, std::nullopt};
+    if (column >= 0 && column < Count && keys[column])
+        emit sortWanted(*keys[column], order == Qt::AscendingOrder);
+    else
+        emit sortRefused();
 }
 
 bool RecordTableModel::canFetchMore(const QModelIndex& parent) const

@@ -53,6 +53,8 @@ public:
     records::ListPosition restartOf(int page) const;
     // Which listing the pages belong to: each first page begins a new one.
     int listing() const { return listing_; }
+    // The order the next listing is read in, which the pages read again follow.
+    void setAscending(bool ascending) { ascending_ = ascending; }
     // The page of `row` is held whatever is shown (the selection); -1 for none.
     void holdRow(int row);
     // A page asked for again but not read (the store was busy) is asked for when next shown.
@@ -70,11 +72,16 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     bool canFetchMore(const QModelIndex& parent) const override;
+    // A header's click: a column the store sorts by is asked for with sortWanted(); another
+    // is refused with sortRefused(), the order left as it is.
+    void sort(int column, Qt::SortOrder order) override;
     void fetchMore(const QModelIndex& parent) override;
 
 signals:
     void moreWanted();
     void pageWanted(int page);
+    void sortWanted(quarvet::records::SortKey key, bool ascending);
+    void sortRefused();
 
 private:
     struct Page {
@@ -99,6 +106,7 @@ private:
     mutable int shownPage_ = 0;
     mutable QSet<int> asked_;
     bool complete_ = true;
+    bool ascending_ = false;
     bool askedMore_ = false;
 };
 

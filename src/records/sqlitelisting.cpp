@@ -106,8 +106,8 @@ QSqlError visitRecords(QSqlDatabase database, const Schema& schema, int version,
     Statement readings(connection, listing.readings, listing.values);
     bool reading = readings.next();
     while (!readings.failed() && records.next()) {
-        ListedRecord listed = sql::listedFrom([&records](int n) { return records.value(n); },
-                                              columns, filter.corrections);
+        ListedRecord listed =
+            sql::listedFrom([&records](int n) { return records.value(n); }, columns, filter);
         for (; reading && readings.text(0) == listed.record.id; reading = readings.next())
             listed.record.verification.append({readings.number(1), readings.number(2)});
         if (readings.failed())

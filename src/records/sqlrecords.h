@@ -92,20 +92,29 @@ struct Listing {
 Listing listingStatements(const Dialect& dialect, const QList<const Column*>& columns,
                           const RecordFilter& filter, int version);
 
+// Whether the listing is sorted by a column before the time saved.
+inline bool sortedByKey(const RecordFilter& filter)
+{
+    return filter.order == ListOrder::NewestFirst && filter.sortBy != SortKey::Date;
+}
+
 // A record of a listing from a row of its records statement, whose n-th value `value(n)`
 // gives: the columns, then the saving order, then (when asked for) the ids of the records that
-// correct it, newest first, joined by commas.
+// correct it, newest first, joined by commas, then the sort key in a listing sorted by one.
 template <typename Value>
-ListedRecord listedFrom(Value value, const QList<const Column*>& columns, bool corrections)
+ListedRecord listedFrom(Value value, const QList<const Column*>& columns,
+                        const RecordFilter& filter)
 {
     constexpr int createdColumn = 1; // the saving time, second in every version
     ListedRecord listed;
     for (qsizetype n = 0; n < columns.size(); ++n)
         columns[n]->read(listed.record, value(static_cast<int>(n)));
-    const int next = static_cast<int>(columns.size());
-    listed.position = {value(createdColumn).toString(), value(next).toLongLong()};
-    if (corrections)
-        listed.correctedBy = value(next + 1).toString().split(QLatin1Char(','), Qt::SkipEmptyParts);
+    int next = static_cast<int>(columns.size());
+    listed.position = {value(createdColumn).toString(), value(next++).toLongLong()};
+    if (filter.corrections)
+        listed.correctedBy = value(next++).toString().split(QLatin1Char(','), Qt::SkipEmptyParts);
+    if (sortedByKey(filter))
+        listed.position.sortKey = value(next).toString();
     return listed;
 }
 

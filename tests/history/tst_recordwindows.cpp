@@ -26,6 +26,7 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -214,6 +215,7 @@ private slots:
     void historySaysWhenTheChainIsBroken();
     void historyReadsPagesAndChecksTheStore();
     void historyHoldsPagesAroundWhatIsShown();
+    void historySortsInTheStoreWithTheFilter();
     void foreignSeparatorIsRefused_data();
     void foreignSeparatorIsRefused();
     void layoutHasNoSlips();
@@ -1285,6 +1287,56 @@ void TestRecordWindows::historyHoldsPagesAroundWhatIsShown()
              QStringLiteral("SN-%1").arg(count - 1));
     QVERIFY(!model->recordAt(count - 1));
     QVERIFY(model->pagesHeld() <= 2 * Model::pagesAround + 2);
+    delete history;
+}
+
+// A header's click sorts in the store, the filter kept: the rows are the filter's, in the
+// column's order, past a first page; a column the store does not sort by changes nothing.
+void TestRecordWindows::historySortsInTheStoreWithTheFilter()
+{
+    using Model = quarvet::history::RecordTableModel;
+    auto store = std::make_shared<quarvet::records::SqliteRecordStore>(
+        data_.filePath("sorted/records.sqlite"));
+    Record record = quarvet::test::fixedRecord();
+    record.corrects.clear();
+    const QStringList technicians{"Mo", "Al", "Jo"};
+    for (int n = 0; n < 2 * Model::pageRows + 30; ++n) {
+        record.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        record.serial = QStringLiteral("%1-%2").arg(n % 2 ? "SN" : "XY").arg(n);
+        record.technician = technicians[n % 3];
+        record.createdUtc = QDateTime::fromMSecsSinceEpoch(1700000000000 + n, QTimeZone::utc());
+        QVERIFY(!store->add(record).failed());
+    }
+    HistoryWindow* history = new HistoryWindow([store] { return store; }, window_.get());
+    Model* model = history->records();
+    auto* table = history->findChild<QTableView*>();
+    const auto settled = [&] { return QTest::qWaitFor([&] { return !history->isLoading(); }); };
+    QVERIFY(settled());
+    setText(history, "Serial filter", "sn-");
+    QVERIFY(settled());
+    table->sortByColumn(Model::Technician, Qt::AscendingOrder);
+    QVERIFY(settled());
+    while (model->canFetchMore({})) {
+        model->fetchMore({});
+        QVERIFY(settled());
+    }
+    QCOMPARE(model->rowCount(), Model::pageRows + 15);
+    QString before = "Al";
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const Record* shown = model->recordAt(row);
+        QVERIFY(shown);
+        QVERIFY(shown->serial.startsWith("SN-"));
+        QVERIFY2(before <= shown->technician, qPrintable(shown->serial));
+        before = shown->technician;
+    }
+    QCOMPARE(model->recordAt(0)->technician, QStringLiteral("Al"));
+    QCOMPARE(model->recordAt(model->rowCount() - 1)->technician, QStringLiteral("Mo"));
+    // Within a technician's records, by the time saved in the same direction.
+    QVERIFY(model->recordAt(0)->createdUtc < model->recordAt(1)->createdUtc);
+    table->sortByColumn(Model::Codes, Qt::AscendingOrder);
+    QVERIFY(settled());
+    QCOMPARE(table->horizontalHeader()->sortIndicatorSection(), int(Model::Technician));
+    QCOMPARE(model->recordAt(0)->technician, QStringLiteral("Al"));
     delete history;
 }
 

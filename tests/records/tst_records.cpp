@@ -30,6 +30,7 @@
 #include <functional>
 #include <memory>
 #include <pwd.h>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -104,6 +105,8 @@ private slots:
     void lookupsGoThroughAnIndex();
     void idPrefixIsTextNotPattern_data() { addBackends(); }
     void idPrefixIsTextNotPattern();
+    void sortedListingsReadInPages_data();
+    void sortedListingsReadInPages();
     void unreachableServerIsNamed();
     void reachedOverTls_data();
     void reachedOverTls();
@@ -1003,6 +1006,100 @@ void TestRecords::answerWithoutColumnsIsNoRow()
     }));
     QVERIFY2(!error.isValid(), qPrintable(error.text()));
     QCOMPARE(row, (QVariantList{1, QStringLiteral("a")}));
+}
+
+void TestRecords::sortedListingsReadInPages_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("ascending");
+    const std::pair<SortKey, const char*> keys[] = {
+        {SortKey::Date, "date"},         {SortKey::Serial, "serial"},
+        {SortKey::Type, "type"},         {SortKey::AsFound, "as found"},
+        {SortKey::Verdict, "as left"},   {SortKey::Technician, "technician"},
+        {SortKey::Customer, "customer"}, {SortKey::Certificate, "certificate"}};
+    for (const char* backend : {"sqlite", "postgresql"})
+        for (const auto& [key, name] : keys)
+            for (const bool ascending : {false, true})
+                QTest::addRow("%s: %s, %s", backend, name, ascending ? "ascending" : "descending")
+                    << QString::fromLatin1(backend) << static_cast<int>(key) << ascending;
+}
+
+// A listing sorted by a column, read a page at a time from where the page before ended, is
+// the whole listing in that order: every record once, ties in the time saved and then the
+// saving order, in the direction asked for.
+void TestRecords::sortedListingsReadInPages()
+{
+    FRESH_STORE(store);
+    QFETCH(int, key);
+    QFETCH(bool, ascending);
+    const QStringList few{"Al", "Jo", "Mo"};
+    for (int n = 0; n < 23; ++n) {
+        Record record = sample(QStringLiteral("SN-%1").arg(QChar(u'a' + n % 4)));
+        // Pairs saved in the same millisecond: the saving order decides between them.
+        record.createdUtc =
+            QDateTime::fromMSecsSinceEpoch(1700000000000 + n / 2 * 1000, QTimeZone::utc());
+        record.instrumentType = QString::number(742 + n % 3);
+        record.verdict = QStringList{"Pass", "Fail", ""}[n % 3];
+        record.asFoundVerdict = QStringList{"Fail", "Pass"}[n % 2];
+        record.technician = few[(n / 3) % 3];
+        record.customer = QStringList{"", "Acme", "Zeta"}[n % 3];
+        QVERIFY(!storeRecords->add(record).failed());
+    }
+    const auto keyOf = [key](const Record& record) -> QString {
+        switch (static_cast<SortKey>(key)) {
+        case SortKey::Serial:
+            return record.serial;
+        case SortKey::Type:
+            return record.instrumentType;
+        case SortKey::AsFound:
+            return record.asFoundVerdict;
+        case SortKey::Verdict:
+            return record.verdict;
+        case SortKey::Technician:
+            return record.technician;
+        case SortKey::Customer:
+            return record.customer;
+        default:
+            return {};
+        }
+    };
+    QList<ListedRecord> all;
+    QVERIFY(!storeRecords
+                 ->visit({},
+                         [&](const ListedRecord& listed) {
+                             all.append(listed);
+                             return true;
+                         })
+                 .failed());
+    QCOMPARE(all.size(), 23);
+    std::stable_sort(all.begin(), all.end(), [&](const ListedRecord& a, const ListedRecord& b) {
+        const auto rank = [&](const ListedRecord& r) {
+            return std::make_tuple(keyOf(r.record), r.position.createdUtc, r.position.order);
+        };
+        return ascending ? rank(a) < rank(b) : rank(b) < rank(a);
+    });
+    RecordFilter filter;
+    filter.sortBy = static_cast<SortKey>(key);
+    filter.ascending = ascending;
+    filter.limit = 4;
+    QStringList paged;
+    for (qsizetype read = -1; read != 0;) {
+        read = 0;
+        QVERIFY(!storeRecords
+                     ->visit(filter,
+                             [&](const ListedRecord& listed) {
+                                 paged << listed.record.id;
+                                 filter.after = listed.position;
+                                 ++read;
+                                 return true;
+                             })
+                     .failed());
+    }
+    QStringList expected;
+    for (const ListedRecord& listed : all)
+        expected << listed.record.id;
+    QCOMPARE(paged, expected);
 }
 
 QTEST_GUILESS_MAIN(TestRecords)
