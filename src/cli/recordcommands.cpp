@@ -59,6 +59,26 @@ records::StoreFailure writeRecords(records::RecordStore& store, const records::R
     return failure;
 }
 
+// The sort a listing's --sort names (by the time saved when none), or none for a word that
+// names no column.
+std::optional<records::SortKey> sortKeyOf(const QString& word)
+{
+    using records::SortKey;
+    static const std::pair<const char*, SortKey> keys[] = {{"", SortKey::Date},
+                                                           {"date", SortKey::Date},
+                                                           {"serial", SortKey::Serial},
+                                                           {"type", SortKey::Type},
+                                                           {"as-found", SortKey::AsFound},
+                                                           {"as-left", SortKey::Verdict},
+                                                           {"technician", SortKey::Technician},
+                                                           {"customer", SortKey::Customer},
+                                                           {"certificate", SortKey::Certificate}};
+    for (const auto& [name, key] : keys)
+        if (word == QLatin1String(name))
+            return key;
+    return std::nullopt;
+}
+
 int listCommand(const std::vector<std::string>& args, const std::vector<OptionShape>& shapes,
                 RecordsContext& context, Output& io)
 {
@@ -79,6 +99,14 @@ int listCommand(const std::vector<std::string>& args, const std::vector<OptionSh
     records::RecordFilter filter = records::RecordFilter::ofSerial(value("--serial"));
     filter.referenceId = value("--reference");
     filter.customer = value("--customer");
+    const std::optional<records::SortKey> sorted = sortKeyOf(value("--sort"));
+    if (!sorted)
+        return usageFault("--sort is date, serial, type, as-found, as-left, technician, customer "
+                          "or certificate, not '" +
+                              calc::printable(options->at("--sort")[0]) + "'",
+                          io);
+    filter.sortBy = *sorted;
+    filter.ascending = options->count("--ascending") > 0;
     if (const records::StoreFailure failure = writeRecords(context.store, filter, format, io);
         failure.failed())
         return refusal(messages::storeFault(failure.fault), io);
@@ -479,8 +507,13 @@ std::vector<Command> listAndAdd()
     const std::string continued = usageContinued;
     return {{"records list",
              {"quarvet-cli records list [--serial S] [--reference ID] [--customer NAME]" +
-              continued + "[--format text|csv|json]"},
-             {{"--serial", 1}, {"--format", 1}, {"--reference", 1}, {"--customer", 1}},
+              continued + "[--sort COLUMN [--ascending]] [--format text|csv|json]"},
+             {{"--serial", 1},
+              {"--format", 1},
+              {"--reference", 1},
+              {"--customer", 1},
+              {"--sort", 1},
+              {"--ascending", 0}},
              true,
              [](const Invocation& run) {
                  return listCommand(run.words, run.command.options, storeOf(run), run.io);

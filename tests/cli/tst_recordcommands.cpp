@@ -567,6 +567,8 @@ void TestRecordCommands::usage_data()
         << QStringList{"records", "list", "--format", "xml"} << "text, csv or json";
     QTest::newRow("serial without value")
         << QStringList{"records", "list", "--serial"} << "takes a value";
+    QTest::newRow("a sort by no column")
+        << QStringList{"records", "list", "--sort", "codes"} << "--sort is date, serial, type";
     QTest::newRow("certificate without file")
         << QStringList{"records", "certificate", "ab"} << "-o FILE.pdf";
     // Two files named: neither is taken, and no number is spent on the guess.
