@@ -14,6 +14,7 @@
 #include "records/sqliterecordstore.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
@@ -233,6 +234,18 @@ void report(const char* what, double seconds, double floor, long kib = 0)
     std::printf("\n");
 }
 
+// The resident size of this process now, in KiB.
+long currentKib()
+{
+    QFile status("/proc/self/status");
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return 0;
+}
+
 // The largest resident size of this process so far.
 long residentKib()
 {
@@ -274,6 +287,54 @@ void saveAndLookup(const QString& cli, const QString& large, const QString& smal
     report("save, large store", median(saves[1]), median(saves[0]));
     report("records list --serial, store of 10 (floor)", lookups[0].seconds, lookups[0].seconds);
     report("records list --serial, large store", lookups[1].seconds, lookups[0].seconds);
+}
+
+// A command run to its end, output thrown away; its time.
+double timedCommand(const QString& program, const QStringList& arguments,
+                    const QProcessEnvironment& environment)
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    QElapsedTimer timer;
+    timer.start();
+    process.start(program, arguments);
+    process.waitForFinished(-1);
+    if (process.exitCode() != 0)
+        std::fprintf(stderr, "%s failed: %s\n", qPrintable(arguments.join(' ')),
+                     process.readAllStandardError().constData());
+    return timer.nsecsElapsed() / 1e9;
+}
+
+// Commands that find one record by a prefix of its id (a certificate; a correction, which
+// finds the record it corrects), in the small store against the large one, in turn: another
+// record each round, since a record is corrected once.
+void lookups(const QString& cli, const QString& large, const QString& small, int runs)
+{
+    const QString folders[2] = {small, large};
+    std::vector<double> seconds[2][2];
+    QTemporaryDir out;
+    for (int round = 0; round < std::min(runs, 9); ++round)
+        for (int store = 0; store < 2; ++store) {
+            const QProcessEnvironment environment = environmentFor(folders[store], {});
+            const QString id = QStringLiteral("%1").arg(round + 1, 8, 16, QLatin1Char('0'));
+            seconds[0][store].push_back(timedCommand(
+                cli, {"records", "certificate", id, "-o", out.filePath("c.pdf")}, environment));
+            seconds[1][store].push_back(timedCommand(
+                cli,
+                {"records", "add", "--corrects", id, "--reason", "bench", "--serial", "SN-C",
+                 "--type", "742", "--line", "1", "--technician", "Jo", "--reference", "REF-7",
+                 "--reference-u", "0.02", "--reference-due", "2099-01-01", "0", "100", "0.5",
+                 "99"},
+                environment));
+        }
+    report("records certificate ID, store of 10 (floor)", median(seconds[0][0]),
+           median(seconds[0][0]));
+    report("records certificate ID, large store", median(seconds[0][1]), median(seconds[0][0]));
+    report("correction (records add --corrects), store of 10", median(seconds[1][0]),
+           median(seconds[1][0]));
+    report("correction (records add --corrects), large store", median(seconds[1][1]),
+           median(seconds[1][0]));
 }
 
 // quarvet-cli's listings against sqlite3 -csv printing the same rows, in turn.
@@ -318,8 +379,18 @@ void historyWindow(const QString& file, int runs)
     }
     kib = residentKib();
     const int rows = window->records()->rowCount();
+    // On to the end: the pages scrolled past are let go, so memory stays as it was.
+    while (window->records()->canFetchMore({})) {
+        window->records()->fetchMore({});
+        (void)QTest::qWaitFor([&] { return !window->isLoading(); }, 600000);
+        window->records()->data(window->records()->index(window->records()->rowCount() - 1, 0),
+                                Qt::DisplayRole);
+    }
+    const long endKib = currentKib();
+    const int allRows = window->records()->rowCount();
     QElapsedTimer timer;
     timer.start();
+    const int held = window->records()->pagesHeld();
     window->findChild<QLineEdit*>()->setText("SN-4242");
     (void)QTest::qWaitFor([&] { return !window->isLoading(); }, 600000);
     const double filterSeconds = timer.nsecsElapsed() / 1e9;
@@ -328,12 +399,61 @@ void historyWindow(const QString& file, int runs)
     report("history window: first rows shown", shown, 1.0);
     std::printf("%-52s %8d rows, largest resident size %.1f MiB\n",
                 "history window: ten pages scrolled", rows, kib / 1024.0);
+    std::printf("%-52s %8d rows, resident size %.1f MiB, %d pages held\n",
+                "history window: scrolled to the end", allRows, endKib / 1024.0, held);
     qint64 matches = 0;
     records::RecordFilter filter;
     filter.serialContains = "SN-4242";
     records::SqliteRecordStore(file).count(filter, matches);
     std::printf("%-52s %8.3f s, %d of %lld matches shown\n",
                 "history window: filter SN-4242 (250 ms pause)", filterSeconds, filtered, matches);
+}
+
+// The history's first rows of a store of the first schema, only read (a reader that may not
+// upgrade it): copies of a record of a file that schema's program wrote.
+void firstSchemaHistory(int count, int runs)
+{
+    QTemporaryDir folder;
+    const QString file = folder.filePath("Quarvet/records.sqlite");
+    QDir().mkpath(folder.filePath("Quarvet"));
+    bool made = QFile::copy(QStringLiteral(QUARVET_SCHEMA1_STORE), file) &&
+                QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+    {
+        QSqlDatabase database = QSqlDatabase::addDatabase("QSQLITE", "first");
+        database.setDatabaseName(file);
+        QSqlQuery query(database);
+        const QString columns =
+            "program_version, instrument_type, display_line, technician, reference_id, "
+            "reference_u, reference_due, ambient, target1_typed, target2_typed, "
+            "indicated1_typed, indicated2_typed, target1, target2, indicated1, indicated2, "
+            "current_slope_code, current_offset_code, slope_code, offset_code, "
+            "predicted_error1, predicted_error2, tolerance, rule, verdict, note";
+        made = made && database.open() &&
+               query.exec(QStringLiteral(
+                              "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                              "WHERE i < %1) INSERT INTO records (id, created_utc, serial, "
+                              "corrects, %2) SELECT printf('%08x-0000-4000-8000-000000000000', "
+                              "i), strftime('%Y-%m-%dT%H:%M:%S.000Z', '2026-12-08T21:00:00', "
+                              "'+' || (i / 100) || ' seconds'), 'SN-' || (i % 16000), '', %2 "
+                              "FROM n, (SELECT * FROM records LIMIT 1)")
+                              .arg(count)
+                              .arg(columns));
+    }
+    QSqlDatabase::removeDatabase("first");
+    if (!made) {
+        std::fprintf(stderr, "records_scale: the first schema's store could not be made\n");
+        return;
+    }
+    QFile::setPermissions(file, QFile::ReadOwner);
+    const double shown = timed(runs, [&] {
+        auto* window = new history::HistoryWindow(
+            [&] { return std::make_shared<records::SqliteRecordStore>(file); });
+        QSignalSpy loaded(window, &history::HistoryWindow::loaded);
+        window->show();
+        loaded.wait(600000);
+        delete window;
+    });
+    report("history window, first schema only read: first rows", shown, 1.0);
 }
 
 // The same listing from PostgreSQL against psql fetching in batches of 1000.
@@ -386,7 +506,9 @@ int main(int argc, char* argv[])
     std::printf("SQLite stores of %d and 10 records; medians of %d runs\n", count, runs);
     listings(cli, large.path(), runs);
     historyWindow(largeFile, runs);
+    firstSchemaHistory(count, runs);
     saveAndLookup(cli, large.path(), small.path(), runs);
+    lookups(cli, large.path(), small.path(), runs);
     if (!postgres.isEmpty())
         postgresListing(cli, postgres, count, runs);
     return 0;

@@ -49,6 +49,10 @@ QString waitingRefusalOf(const StoreFault& fault, const QString& subject)
                                         "(the journal %1-journal beside it); it was left as it "
                                         "is. Open it with that program to finish it.")
                              .arg(fault.location);
+    case StoreFaultKind::Upgrading:
+        return subject + QStringLiteral("is being brought up to date by this program (another "
+                                        "run of it, saving a record); it was left as it is. Try "
+                                        "again when that is done.");
     case StoreFaultKind::OwnerMustUpgrade:
         return subject + QStringLiteral("must be brought up to this program's schema by the "
                                         "owner of its tables: run quarvet-cli records grant ROLE "

@@ -317,15 +317,25 @@ bool journalOfAnEmptyFile(const QString& path)
     return header.mid(16, 4) == QByteArray(4, '\0');
 }
 
+// Beside a store while this program brings it up to date: a journal found with it is the
+// upgrade's own (under way, or cut short), not another program's.
+QString upgradeMark(const QString& path)
+{
+    return path + QStringLiteral("-upgrading");
+}
+
 // A judgement a connection that may not write could not make for a journal beside the file:
-// none for the journal of a first save cut short, else that the file holds another's
-// unfinished transaction.
+// none for the journal of a first save cut short; that it is being brought up to date where
+// this program's upgrade holds it; else that the file holds another's unfinished transaction.
 StoreFault withJournal(StoreFault fault, const QString& path)
 {
     const QString journal = path + QStringLiteral("-journal");
     if (!fault.failed() || !exists(journal) || QFileInfo(journal).size() == 0)
         return fault;
-    return journalOfAnEmptyFile(path) ? StoreFault() : storeFault(StoreFaultKind::Unfinished);
+    if (journalOfAnEmptyFile(path))
+        return {};
+    return storeFault(exists(upgradeMark(path)) ? StoreFaultKind::Upgrading
+                                                : StoreFaultKind::Unfinished);
 }
 
 // Whether the file is ours, judged through a connection that cannot change it.
@@ -337,47 +347,42 @@ StoreFault judgeUntouched(const QString& path, const Schema& schema, int& versio
     return withJournal(judge(connection.database(), schema, version), path);
 }
 
-// Beside a store while this program brings it up to date: a journal found with it is the
-// upgrade's own, cut short (the program killed, the machine stopped), not another program's.
-QString upgradeMark(const QString& path)
-{
-    return path + QStringLiteral("-upgrading");
-}
-
 // Marks the upgrade about to begin; unmarked, a cut-short upgrade leaves the store to be
 // opened by hand, as another program's transaction would.
 void markUpgrade(const QString& path, int from)
 {
+    // Not through a link, to wherever it points: a file of its own, the user's alone.
+    if (QFileInfo(upgradeMark(path)).isSymLink())
+        return;
     QSaveFile mark(upgradeMark(path));
     const QByteArray said = QStringLiteral("Quarvet Basic is bringing this store up from schema "
                                            "%1; a journal beside it is this upgrade's own.\n")
                                 .arg(from)
                                 .toUtf8();
-    if (mark.open(QIODevice::WriteOnly) && mark.write(said) == said.size())
+    if (mark.open(QIODevice::WriteOnly) &&
+        mark.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
+        mark.write(said) == said.size())
         mark.commit();
 }
 
 // A journal of this program's own upgrade, cut short, rolled back as SQLite rolls back any
-// journal whose transaction no process holds any more (one still held is left to its
-// program): the store is as it was before, and the next save upgrades it again.
+// journal whose transaction no process holds any more: the store is as it was before, and the
+// next save upgrades it again. An upgrade still under way holds the file's write lock: it is
+// left to finish, and its mark with it.
 void rollBackOwnUpgrade(const QString& path)
 {
-    const QString journal = path + QStringLiteral("-journal");
-    if (!exists(upgradeMark(path)))
+    if (!exists(upgradeMark(path)) || QFileInfo(upgradeMark(path)).isSymLink() || !writable(path))
         return;
-    if (exists(journal) && QFileInfo(journal).size() > 0) {
-        if (!writable(path))
-            return;
-        const sql::Connection connection = connectionTo(path, Access::Write);
-        QVariantList row;
-        if (!connection.opened() ||
-            sql::firstRow(connection.database(),
-                          QStringLiteral("SELECT count(*) FROM sqlite_master"), row)
-                .isValid())
-            return;
-    }
-    if (!exists(journal) || QFileInfo(journal).size() == 0)
-        QFile::remove(upgradeMark(path));
+    const sql::Connection connection = connectionTo(path, Access::Write);
+    if (!connection.opened())
+        return;
+    QSqlDatabase database = connection.database();
+    // Taking the write lock reads the file, which rolls a journal no one holds back.
+    if (run(database, QStringLiteral("PRAGMA busy_timeout = 0")).isValid() ||
+        run(database, QStringLiteral("BEGIN IMMEDIATE")).isValid())
+        return;
+    run(database, QStringLiteral("ROLLBACK"));
+    QFile::remove(upgradeMark(path));
 }
 
 // A file that is there, judged before it is written, its own upgrade cut short rolled back,

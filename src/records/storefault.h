@@ -29,6 +29,7 @@ enum class StoreFaultKind {
     NoRoles,           // a record file has no database roles to grant anything to
     NoSuchRole,        // the database has no role named `detail`
     Unfinished,        // another program's transaction never ended (a hot journal beside it)
+    Upgrading,         // this program is bringing the file up to date (its journal and mark)
     ReadOnlyCompanion, // a file beside the store, `detail`, may not be written
     ReadOnlyUnmerged,  // a store this user may not write holds records in its unmerged log
     NotOwner,          // only the owner of a database's tables may grant roles anything
