@@ -292,6 +292,25 @@ const char* const postgresVersion8[] = {
     END $$)",
 };
 
+// Version 10: the history sorted by a column, a page at a time, without sorting the table:
+// each column it sorts by, then the time saved (and the saving order), in an index.
+const char* const sqliteVersion10[] = {
+    "CREATE INDEX records_by_technician ON records(technician, created_utc)",
+    "CREATE INDEX records_by_type ON records(instrument_type, created_utc)",
+    "CREATE INDEX records_by_verdict ON records(verdict, created_utc)",
+    "CREATE INDEX records_by_found ON records(coalesce(as_found_verdict, ''), created_utc)",
+    "CREATE INDEX records_by_customer_sorted ON records(coalesce(customer, ''), created_utc)",
+};
+const char* const postgresVersion10[] = {
+    "CREATE INDEX records_by_technician ON records(technician, created_utc, saved_order)",
+    "CREATE INDEX records_by_type ON records(instrument_type, created_utc, saved_order)",
+    "CREATE INDEX records_by_verdict ON records(verdict, created_utc, saved_order)",
+    "CREATE INDEX records_by_found ON records(coalesce(as_found_verdict, ''), created_utc, "
+    "saved_order)",
+    "CREATE INDEX records_by_customer_sorted ON records(coalesce(customer, ''), created_utc, "
+    "saved_order)",
+};
+
 const Migration migrations[] = {
     {1, {}, sqliteVersion1, postgresVersion1},
     {2, {}, sqliteVersion2, postgresVersion2},
@@ -302,6 +321,7 @@ const Migration migrations[] = {
     {7, {}, {}, {}},
     {8, version8Tables, sqliteVersion8, postgresVersion8},
     {9, {}, {}, postgresVersion9},
+    {10, {}, sqliteVersion10, postgresVersion10},
 };
 
 QString typeOf(ColumnType type, const Dialect& dialect)

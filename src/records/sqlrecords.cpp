@@ -67,7 +67,7 @@ QString sortExpression(const RecordFilter& filter, int version)
         return version >= asFoundVersion ? QStringLiteral("coalesce(r.as_found_verdict, '')")
                                          : QStringLiteral("''");
     case SortKey::Verdict:
-        return QStringLiteral("coalesce(r.verdict, '')");
+        return QStringLiteral("r.verdict");
     case SortKey::Technician:
         return QStringLiteral("r.technician");
     case SortKey::Customer:
@@ -91,6 +91,11 @@ void addAfter(Condition& condition, const RecordFilter& filter, const Dialect& d
         return;
     if (filter.order == ListOrder::AsSaved) {
         condition.where += QStringLiteral(" AND %1 > ?").arg(order);
+        condition.values << filter.after->order;
+        return;
+    }
+    if (filter.order == ListOrder::LastSavedFirst) {
+        condition.where += QStringLiteral(" AND %1 < ?").arg(order);
         condition.values << filter.after->order;
         return;
     }
@@ -346,6 +351,18 @@ std::pair<QString, QString> correctionsOf(const Dialect& dialect, bool indexed)
                                  "corrects) k ON k.corrects = r.id")};
 }
 
+// A store of the first version has no index of the time saved: newest first, its records
+// would be sorted whole for every page. The last saved first, by the table's own order, is the
+// same but for a clock set back, and is read a page at a time.
+RecordFilter asListed(const RecordFilter& filter, int version)
+{
+    RecordFilter listed = filter;
+    if (version < correctionIndexVersion && filter.order == ListOrder::NewestFirst &&
+        !sortedByKey(filter) && !filter.ascending)
+        listed.order = ListOrder::LastSavedFirst;
+    return listed;
+}
+
 // The records the filter picks, newest first, a page of them when it has a limit.
 QString recordsStatement(const Dialect& dialect, const QList<const Column*>& columns,
                          const RecordFilter& filter, const QString& where, int version)
@@ -404,8 +421,9 @@ QString readingsStatement(const Dialect& dialect, const RecordFilter& filter, co
 } // namespace
 
 Listing listingStatements(const Dialect& dialect, const QList<const Column*>& columns,
-                          const RecordFilter& filter, int version)
+                          const RecordFilter& asked, int version)
 {
+    const RecordFilter filter = asListed(asked, version);
     const Condition condition = conditionFor(filter, dialect, version);
     return {recordsStatement(dialect, columns, filter, condition.where, version),
             readingsStatement(dialect, filter, condition.where, version), condition.values,
@@ -413,8 +431,9 @@ Listing listingStatements(const Dialect& dialect, const QList<const Column*>& co
 }
 
 QSqlError visitRecords(QSqlDatabase database, const Dialect& dialect, const Schema& schema,
-                       int version, const RecordFilter& filter, const RecordVisitor& visitor)
+                       int version, const RecordFilter& asked, const RecordVisitor& visitor)
 {
+    const RecordFilter filter = asListed(asked, version);
     const QList<const Column*> columns = columnsAt(schema, version);
     // One statement: PostgreSQL answers one at a time on a connection, so the readings come
     // in the rows that follow their record.
