@@ -74,7 +74,8 @@ records::Record sample(const QString& serial)
     return record;
 }
 
-// The copies of the first record, one a minute, about 63 to a serial number at a million.
+// The copies of the first record, one a second (so that the last is saved before today, as the
+// store's clock check wants), about 63 to a serial number at a million.
 const char* const copyRecords =
     "INSERT INTO records (id, created_utc, program_version, instrument_type, serial, "
     "display_line, technician, reference_id, reference_u, reference_due, ambient, target1_typed, "
@@ -110,7 +111,7 @@ bool makeSqlite(const QString& path, int count)
                 .arg(count - 1);
         const QString id = "printf('%08x-0000-4000-8000-000000000000', i)";
         const QString when = "strftime('%Y-%m-%dT%H:%M:%f', '2026-01-01', '+' || i || "
-                             "' minutes') || 'Z'";
+                             "' seconds') || 'Z'";
         // The readings first, as the store saves them: it takes none for a record kept already.
         ok = database.open() && query.exec("BEGIN") &&
              query.exec(QString(copyReadings).arg(id, numbers, first.id)) &&
@@ -140,7 +141,7 @@ bool makePostgres(const QString& url, int count)
         QSqlQuery query(database);
         const QString numbers = QStringLiteral("generate_series(1, %1) AS g(i)").arg(count - 1);
         const QString id = "lpad(to_hex(i), 8, '0') || '-0000-4000-8000-000000000000'";
-        const QString when = "to_char(timestamp '2026-01-01' + i * interval '1 minute', "
+        const QString when = "to_char(timestamp '2026-01-01' + i * interval '1 second', "
                              "'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"')";
         ok = database.open() && query.exec("BEGIN") &&
              query.exec(QString(copyRecords).arg(id, when, numbers, first.id)) &&
@@ -322,10 +323,10 @@ void lookups(const QString& cli, const QString& large, const QString& small, int
                 cli, {"records", "certificate", id, "-o", out.filePath("c.pdf")}, environment));
             seconds[1][store].push_back(timedCommand(
                 cli,
-                {"records", "add", "--corrects", id, "--reason", "bench", "--serial", "SN-C",
-                 "--type", "742", "--line", "1", "--technician", "Jo", "--reference", "REF-7",
-                 "--reference-u", "0.02", "--reference-due", "2099-01-01", "0", "100", "0.5",
-                 "99"},
+                {"records",         "add",        "--corrects",  id,      "--reason",      "bench",
+                 "--serial",        "SN-C",       "--type",      "742",   "--line",        "1",
+                 "--technician",    "Jo",         "--reference", "REF-7", "--reference-u", "0.02",
+                 "--reference-due", "2099-01-01", "0",           "100",   "0.5",           "99"},
                 environment));
         }
     report("records certificate ID, store of 10 (floor)", median(seconds[0][0]),
@@ -429,15 +430,15 @@ void firstSchemaHistory(int count, int runs)
             "current_slope_code, current_offset_code, slope_code, offset_code, "
             "predicted_error1, predicted_error2, tolerance, rule, verdict, note";
         made = made && database.open() &&
-               query.exec(QStringLiteral(
-                              "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
-                              "WHERE i < %1) INSERT INTO records (id, created_utc, serial, "
-                              "corrects, %2) SELECT printf('%08x-0000-4000-8000-000000000000', "
-                              "i), strftime('%Y-%m-%dT%H:%M:%S.000Z', '2026-12-08T21:00:00', "
-                              "'+' || (i / 100) || ' seconds'), 'SN-' || (i % 16000), '', %2 "
-                              "FROM n, (SELECT * FROM records LIMIT 1)")
-                              .arg(count)
-                              .arg(columns));
+               query.exec(
+                   QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                                  "WHERE i < %1) INSERT INTO records (id, created_utc, serial, "
+                                  "corrects, %2) SELECT printf('%08x-0000-4000-8000-000000000000', "
+                                  "i), strftime('%Y-%m-%dT%H:%M:%S.000Z', '2026-12-08T21:00:00', "
+                                  "'+' || (i / 100) || ' seconds'), 'SN-' || (i % 16000), '', %2 "
+                                  "FROM n, (SELECT * FROM records LIMIT 1)")
+                       .arg(count)
+                       .arg(columns));
     }
     QSqlDatabase::removeDatabase("first");
     if (!made) {

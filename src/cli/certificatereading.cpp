@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <QProcess>
 
+#include <csignal>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -95,8 +96,15 @@ certificate::CertificateMarks readMarksApart(const QString& path)
 
 int printMarks(const QString& path, Output& io)
 {
-    // Run by hand as well as by the check: held to the same bounds either way.
+    // Run by hand as well as by the check: held to the same bounds either way, and said so
+    // when the time runs out.
     limitReading();
+    std::signal(SIGALRM, [](int) {
+        static const char said[] = "quarvet-cli: the certificate could not be read within 20 s: "
+                                   "no certificate of this program's\n";
+        (void)!::write(2, said, sizeof said - 1);
+        ::_exit(failure);
+    });
     alarm(readingSeconds);
     const certificate::CertificateMarks marks = certificate::readCertificateMarks(path);
     if (!marks.fault.isEmpty())

@@ -59,20 +59,15 @@ records::StoreFailure writeRecords(records::RecordStore& store, const records::R
     return failure;
 }
 
-// The sort a listing's --sort names (by the time saved when none), or none for a word that
-// names no column.
+// The sort a listing's --sort names, or none for a word that names no column.
 std::optional<records::SortKey> sortKeyOf(const QString& word)
 {
     using records::SortKey;
-    static const std::pair<const char*, SortKey> keys[] = {{"", SortKey::Date},
-                                                           {"date", SortKey::Date},
-                                                           {"serial", SortKey::Serial},
-                                                           {"type", SortKey::Type},
-                                                           {"as-found", SortKey::AsFound},
-                                                           {"as-left", SortKey::Verdict},
-                                                           {"technician", SortKey::Technician},
-                                                           {"customer", SortKey::Customer},
-                                                           {"certificate", SortKey::Certificate}};
+    static const std::pair<const char*, SortKey> keys[] = {
+        {"date", SortKey::Date},         {"serial", SortKey::Serial},
+        {"type", SortKey::Type},         {"as-found", SortKey::AsFound},
+        {"as-left", SortKey::Verdict},   {"technician", SortKey::Technician},
+        {"customer", SortKey::Customer}, {"certificate", SortKey::Certificate}};
     for (const auto& [name, key] : keys)
         if (word == QLatin1String(name))
             return key;
@@ -99,7 +94,8 @@ int listCommand(const std::vector<std::string>& args, const std::vector<OptionSh
     records::RecordFilter filter = records::RecordFilter::ofSerial(value("--serial"));
     filter.referenceId = value("--reference");
     filter.customer = value("--customer");
-    const std::optional<records::SortKey> sorted = sortKeyOf(value("--sort"));
+    const std::optional<records::SortKey> sorted =
+        options->count("--sort") ? sortKeyOf(value("--sort")) : records::SortKey::Date;
     if (!sorted)
         return usageFault("--sort is date, serial, type, as-found, as-left, technician, customer "
                           "or certificate, not '" +

@@ -374,11 +374,14 @@ QStringList issueGaps(const LabSettings& lab, const Record& record)
 StoreFailure issueCertificate(RecordStore& store, const Record& record, CertificateIssue& issue)
 {
     // A certificate names the chain's head: none is issued, and no number spent, while the
-    // chain, a seal or an issue is broken since a walk before found it whole, or the record
-    // itself no longer gives its hash.
+    // chain, a seal or an issue is broken anywhere, or the record itself no longer gives its
+    // hash. The whole chain is walked: a row changed before where an earlier walk stopped is
+    // seen only so, and an issue is worth that walk (the history's opening is not). The
+    // checkpoint it reaches serves the history.
     ChainReport report;
-    if (const StoreFailure failure = checkChainOnward(store, report); failure.failed())
+    if (const StoreFailure failure = store.checkChain(report); failure.failed())
         return failure;
+    keepReached(store, report);
     QString broken = report.chained && !report.whole() ? firstBreak(report) : QString();
     if (broken.isEmpty() && report.chained && recordHash(record) != record.hash)
         broken = QStringLiteral("record ") + record.id;

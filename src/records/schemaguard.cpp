@@ -112,24 +112,14 @@ QString expectedColumns(const Schema& schema, const Dialect& dialect, int versio
     return names.join(QLatin1Char(','));
 }
 
-// The statement that reads what the guard compares: the version, the records' columns, and
-// the objects of every table this program may make (so that one it had not made yet shows as
-// well) as expectedObjects writes them.
-QString postgresSchemaStatement(const Schema& schema)
+namespace {
+
+// The part of the guard's reading that says how the store's tables are guarded: rules, row
+// security, triggers, the functions they run, and how sessions fire them; `tables` is the
+// array of the tables' names.
+QString guardObjects(const QString& tables)
 {
-    const QString tables = QStringLiteral("ARRAY['%1']")
-                               .arg(keptTableNames(schema, postgresDialect(), schema.version())
-                                        .join(QStringLiteral("', '")));
     return QStringLiteral(
-               "SELECT (SELECT max(version) FROM quarvet_schema), (SELECT "
-               "string_agg(attname::text, "
-               "',' ORDER BY attname::text COLLATE \"C\") FROM pg_attribute WHERE attrelid = "
-               "to_regclass('records') AND attnum > 0 AND NOT attisdropped), (SELECT "
-               "string_agg(made, chr(30)) FROM (SELECT 'table ' || relname AS made FROM pg_class "
-               "WHERE relnamespace = current_schema()::regnamespace AND relkind = 'r' AND relname "
-               "= ANY(%1) UNION ALL SELECT 'index ' || indexrelid::regclass::text FROM pg_index "
-               "WHERE indrelid IN (SELECT to_regclass(name) FROM unnest(%1) name) AND NOT "
-               "indisprimary UNION ALL "
                // A rule rewrites a change into another or into nothing, and row security hides
                // rows from a session: neither is ours.
                "SELECT 'rule ' || rulename FROM pg_rules WHERE schemaname = current_schema() AND "
@@ -154,8 +144,31 @@ QString postgresSchemaStatement(const Schema& schema)
                // Sessions that play a replica (a default of the database or of the role) fire
                // no trigger at all: the guards are there but stand aside.
                "SELECT 'sessions as ' || current_setting('session_replication_role') WHERE "
-               "current_setting('session_replication_role') <> 'origin') objects)")
+               "current_setting('session_replication_role') <> 'origin'")
         .arg(tables);
+}
+
+} // namespace
+
+// The statement that reads what the guard compares: the version, the records' columns, and
+// the objects of every table this program may make (so that one it had not made yet shows as
+// well) as expectedObjects writes them.
+QString postgresSchemaStatement(const Schema& schema)
+{
+    const QString tables = QStringLiteral("ARRAY['%1']")
+                               .arg(keptTableNames(schema, postgresDialect(), schema.version())
+                                        .join(QStringLiteral("', '")));
+    return QStringLiteral(
+               "SELECT (SELECT max(version) FROM quarvet_schema), (SELECT "
+               "string_agg(attname::text, "
+               "',' ORDER BY attname::text COLLATE \"C\") FROM pg_attribute WHERE attrelid = "
+               "to_regclass('records') AND attnum > 0 AND NOT attisdropped), (SELECT "
+               "string_agg(made, chr(30)) FROM (SELECT 'table ' || relname AS made FROM pg_class "
+               "WHERE relnamespace = current_schema()::regnamespace AND relkind = 'r' AND relname "
+               "= ANY(%1) UNION ALL SELECT 'index ' || indexrelid::regclass::text FROM pg_index "
+               "WHERE indrelid IN (SELECT to_regclass(name) FROM unnest(%1) name) AND NOT "
+               "indisprimary UNION ALL %2) objects)")
+        .arg(tables, guardObjects(tables));
 }
 
 StoreFault judgeSchema(const Schema& schema, const Dialect& dialect, int version,

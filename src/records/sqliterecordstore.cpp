@@ -324,6 +324,20 @@ QString upgradeMark(const QString& path)
     return path + QStringLiteral("-upgrading");
 }
 
+// What the mark says, which a file of another's making, or none at all, does not.
+const QByteArray markText = "Quarvet Basic is bringing this store up from schema ";
+
+// Whether the mark beside the file is one this program wrote: a file of its own (no link, no
+// folder) that says so. Anything else leaves a journal beside the store to its program.
+bool isOwnMark(const QString& path)
+{
+    const QFileInfo info(upgradeMark(path));
+    if (info.isSymLink() || !info.isFile())
+        return false;
+    QFile mark(upgradeMark(path));
+    return mark.open(QIODevice::ReadOnly) && mark.read(markText.size()) == markText;
+}
+
 // A judgement a connection that may not write could not make for a journal beside the file:
 // none for the journal of a first save cut short; that it is being brought up to date where
 // this program's upgrade holds it; else that the file holds another's unfinished transaction.
@@ -334,8 +348,7 @@ StoreFault withJournal(StoreFault fault, const QString& path)
         return fault;
     if (journalOfAnEmptyFile(path))
         return {};
-    return storeFault(exists(upgradeMark(path)) ? StoreFaultKind::Upgrading
-                                                : StoreFaultKind::Unfinished);
+    return storeFault(isOwnMark(path) ? StoreFaultKind::Upgrading : StoreFaultKind::Unfinished);
 }
 
 // Whether the file is ours, judged through a connection that cannot change it.
@@ -355,10 +368,8 @@ void markUpgrade(const QString& path, int from)
     if (QFileInfo(upgradeMark(path)).isSymLink())
         return;
     QSaveFile mark(upgradeMark(path));
-    const QByteArray said = QStringLiteral("Quarvet Basic is bringing this store up from schema "
-                                           "%1; a journal beside it is this upgrade's own.\n")
-                                .arg(from)
-                                .toUtf8();
+    const QByteArray said =
+        markText + QByteArray::number(from) + "; a journal beside it is this upgrade's own.\n";
     if (mark.open(QIODevice::WriteOnly) &&
         mark.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
         mark.write(said) == said.size())
@@ -371,7 +382,7 @@ void markUpgrade(const QString& path, int from)
 // left to finish, and its mark with it.
 void rollBackOwnUpgrade(const QString& path)
 {
-    if (!exists(upgradeMark(path)) || QFileInfo(upgradeMark(path)).isSymLink() || !writable(path))
+    if (!isOwnMark(path) || !writable(path))
         return;
     const sql::Connection connection = connectionTo(path, Access::Write);
     if (!connection.opened())

@@ -24,6 +24,8 @@ private slots:
     void witnessSeesAConsistentRewrite();
     void clockSetBack_data() { witnessSeesAConsistentRewrite_data(); }
     void clockSetBack();
+    void issueWalksTheWholeChain_data() { witnessSeesAConsistentRewrite_data(); }
+    void issueWalksTheWholeChain();
     void witnessNeverWritesIntoTheStore_data();
     void witnessNeverWritesIntoTheStore();
 };
@@ -477,6 +479,28 @@ void TestTamper::clockSetBack()
         QVERIFY(!QFileInfo::exists(place.dir.filePath("c.pdf")));
     }
     QCOMPARE(place.run({"records", "verify"}, database).status, 0);
+}
+
+// A record changed before where an earlier walk found the chain whole: the history's opening
+// goes on from there, but no certificate is issued, and no number spent, until it is mended.
+void TestTamper::issueWalksTheWholeChain()
+{
+    QFETCH(QString, backend);
+    QUARVET_STORE_OR_SKIP(store, backend);
+    Workplace place;
+    const QString database = store.isPostgres() ? store.location() : QString();
+    if (!store.isPostgres())
+        place.dataHome = QFileInfo(store.location()).absolutePath().section('/', 0, -2);
+    const Seeded seeded = seed(place, database, false);
+    QCOMPARE(place.run({"records", "verify"}, database).status, 0);
+    QVERIFY(asOwner(store, {"UPDATE records SET technician = 'Mallory' WHERE serial = 'SN-1'"}));
+    const Run issued = place.run({"records", "issue", seeded.ids[2], "--by", "Dr A", "--role",
+                                  "Head", "-o", place.dir.filePath("c.pdf")},
+                                 database);
+    QCOMPARE(issued.status, 1);
+    QVERIFY2(issued.err.contains("is broken, first at record " + seeded.ids[0]),
+             qPrintable(issued.err));
+    QVERIFY(!QFileInfo::exists(place.dir.filePath("c.pdf")));
 }
 
 void TestTamper::witnessNeverWritesIntoTheStore_data()
