@@ -34,6 +34,15 @@ namespace {
 
 // A store as a laboratory keeps it: its name set, one reference in the register, three
 // records made with it, the last one's certificate issued to `issued`.
+// The workplace's store is the test's: its database, or the data folder of its file.
+QString useStore(const quarvet::test::TestStore& store, Workplace& place)
+{
+    if (store.isPostgres())
+        return store.location();
+    place.dataHome = QFileInfo(store.location()).absolutePath().section('/', 0, -2);
+    return {};
+}
+
 struct Seeded {
     QStringList ids;
     QString issued;
@@ -257,9 +266,7 @@ void TestTamper::verifySeesTampering()
     QFETCH(QString, says);
     QUARVET_STORE_OR_SKIP(store, backend);
     Workplace place;
-    const QString database = store.isPostgres() ? store.location() : QString();
-    if (!store.isPostgres())
-        place.dataHome = QFileInfo(store.location()).absolutePath().section('/', 0, -2);
+    const QString database = useStore(store, place);
     const Seeded seeded = seed(place, database);
     QVERIFY(QFile::exists(seeded.issued));
     QVERIFY(place.run({"records", "verify"}, database).status == 0);
@@ -309,9 +316,7 @@ void TestTamper::certificateIsAWitness()
     QFETCH(QString, says);
     QUARVET_STORE_OR_SKIP(store, backend);
     Workplace place;
-    const QString database = store.isPostgres() ? store.location() : QString();
-    if (!store.isPostgres())
-        place.dataHome = QFileInfo(store.location()).absolutePath().section('/', 0, -2);
+    const QString database = useStore(store, place);
     const Seeded seeded = seed(place, database);
     QString pdf = seeded.issued;
     if (which == "copy" || which == "draft") {
@@ -377,9 +382,7 @@ void TestTamper::witnessSeesAConsistentRewrite()
     QFETCH(QString, backend);
     QUARVET_STORE_OR_SKIP(store, backend);
     Workplace place;
-    const QString database = store.isPostgres() ? store.location() : QString();
-    if (!store.isPostgres())
-        place.dataHome = QFileInfo(store.location()).absolutePath().section('/', 0, -2);
+    const QString database = useStore(store, place);
     seed(place, database, false);
     const QString file = place.dir.filePath("witness.txt");
     const Run witnessed = place.run({"records", "witness", "-o", file}, database);
@@ -426,9 +429,7 @@ void TestTamper::clockSetBack()
     QFETCH(QString, backend);
     QUARVET_STORE_OR_SKIP(store, backend);
     Workplace place;
-    const QString database = store.isPostgres() ? store.location() : QString();
-    if (!store.isPostgres())
-        place.dataHome = QFileInfo(store.location()).absolutePath().section('/', 0, -2);
+    const QString database = useStore(store, place);
     const QString past = "2025-03-01 12:00:00";
     const QStringList add{"records",       "add",  "--serial",       "SN-1", "--type",      "742",
                           "--line",        "1",    "--technician",   "Jo",   "--reference", "REF-7",
@@ -488,9 +489,7 @@ void TestTamper::issueWalksTheWholeChain()
     QFETCH(QString, backend);
     QUARVET_STORE_OR_SKIP(store, backend);
     Workplace place;
-    const QString database = store.isPostgres() ? store.location() : QString();
-    if (!store.isPostgres())
-        place.dataHome = QFileInfo(store.location()).absolutePath().section('/', 0, -2);
+    const QString database = useStore(store, place);
     const Seeded seeded = seed(place, database, false);
     QCOMPARE(place.run({"records", "verify"}, database).status, 0);
     QVERIFY(asOwner(store, {"UPDATE records SET technician = 'Mallory' WHERE serial = 'SN-1'"}));

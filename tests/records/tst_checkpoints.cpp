@@ -59,6 +59,19 @@ Record sample(const QString& serial)
     return record;
 }
 
+// A store of the row's backend, `records` to reach it, and a cache of the test's own for its
+// checkpoints; the test skipped when the backend is missing.
+#define STORE_WITH_ITS_CACHE()                                                                     \
+    QFETCH(QString, backend);                                                                      \
+    QString skipReason;                                                                            \
+    quarvet::test::TestStore store(backend, skipReason);                                           \
+    if (store.location().isEmpty())                                                                \
+        QSKIP(qPrintable("PostgreSQL cases skipped: " + skipReason));                              \
+    const auto records = chooseRecordStore(store.isPostgres() ? store.location() : QString(),      \
+                                           QString(), store.location());                           \
+    QTemporaryDir cache;                                                                           \
+    qputenv("XDG_CACHE_HOME", cache.path().toUtf8())
+
 } // namespace
 
 class TestCheckpoints : public QObject {
@@ -220,19 +233,11 @@ void TestCheckpoints::walkGoesOnFromTheCheckpoint_data()
 // it stopped, and holds those records to the chain as a whole walk does.
 void TestCheckpoints::walkGoesOnFromTheCheckpoint()
 {
-    QFETCH(QString, backend);
     QFETCH(QString, statement);
     QFETCH(int, resumedAfter);
     QFETCH(int, brokenAt);
     QFETCH(int, wholeWalkBrokenAt);
-    QString skipReason;
-    quarvet::test::TestStore store(backend, skipReason);
-    if (store.location().isEmpty())
-        QSKIP(qPrintable("PostgreSQL cases skipped: " + skipReason));
-    const auto records = chooseRecordStore(store.isPostgres() ? store.location() : QString(),
-                                           QString(), store.location());
-    QTemporaryDir cache;
-    qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
+    STORE_WITH_ITS_CACHE();
     QStringList ids;
     const auto save = [&] {
         const Record record = sample(QStringLiteral("SN-%1").arg(ids.size() + 1));
@@ -284,16 +289,8 @@ void TestCheckpoints::checkpointThatDoesNotStandIsNotUsed_data()
 // whole chain is walked.
 void TestCheckpoints::checkpointThatDoesNotStandIsNotUsed()
 {
-    QFETCH(QString, backend);
     QFETCH(QString, forged);
-    QString skipReason;
-    quarvet::test::TestStore store(backend, skipReason);
-    if (store.location().isEmpty())
-        QSKIP(qPrintable("PostgreSQL cases skipped: " + skipReason));
-    const auto records = chooseRecordStore(store.isPostgres() ? store.location() : QString(),
-                                           QString(), store.location());
-    QTemporaryDir cache;
-    qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
+    STORE_WITH_ITS_CACHE();
     for (int n = 0; n < 3; ++n)
         QVERIFY(!records->add(sample(QStringLiteral("SN-%1").arg(n))).failed());
     ChainReport first;
