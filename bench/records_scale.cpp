@@ -247,27 +247,15 @@ void report(const char* what, double seconds, double floor, long kib = 0)
     std::printf("\n");
 }
 
-// The resident size of this process now, in KiB.
-long currentKib()
+// A size this process's status gives, in KiB: "VmRSS" now, "VmHWM" the largest so far.
+long statusKib(const QByteArray& field)
 {
     QFile status("/proc/self/status");
     if (!status.open(QIODevice::ReadOnly))
         return 0;
     for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return 0;
-}
-
-// The largest resident size of this process so far.
-long residentKib()
-{
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
+        if (line.startsWith(field + ':'))
+            return line.mid(field.size() + 1).trimmed().split(' ').first().toLong();
     return 0;
 }
 
@@ -399,7 +387,7 @@ void historyWindow(const QString& file, int runs)
         window->records()->fetchMore({});
         (void)QTest::qWaitFor([&] { return !window->isLoading(); }, 600000);
     }
-    kib = residentKib();
+    kib = statusKib("VmHWM");
     const int rows = window->records()->rowCount();
     // On to the end: the pages scrolled past are let go, so memory stays as it was.
     while (window->records()->canFetchMore({})) {
@@ -408,7 +396,7 @@ void historyWindow(const QString& file, int runs)
         window->records()->data(window->records()->index(window->records()->rowCount() - 1, 0),
                                 Qt::DisplayRole);
     }
-    const long endKib = currentKib();
+    const long endKib = statusKib("VmRSS");
     const int allRows = window->records()->rowCount();
     QElapsedTimer timer;
     timer.start();

@@ -62,6 +62,17 @@ QByteArray fingerprint(const QString& path)
                : QByteArray("<unreadable>");
 }
 
+// The statements that list what `filter` picks from the store, as the program runs them.
+quarvet::records::sql::Listing listingOf(const quarvet::test::TestStore& store,
+                                         const RecordFilter& filter)
+{
+    const auto& schema = quarvet::records::recordSchema();
+    return quarvet::records::sql::listingStatements(
+        store.isPostgres() ? quarvet::records::postgresDialect()
+                           : quarvet::records::sqliteDialect(),
+        quarvet::records::columnsAt(schema, schema.version()), filter, schema.version());
+}
+
 // Both backends, as rows of a test's table.
 void addBackends()
 {
@@ -495,12 +506,7 @@ void TestRecords::lookupsGoThroughAnIndex()
     filter.customer = lookup == "customer" ? record.customer : QString();
     filter.corrections = true;
     filter.limit = 200;
-    const quarvet::records::Dialect& dialect = store.isPostgres()
-                                                   ? quarvet::records::postgresDialect()
-                                                   : quarvet::records::sqliteDialect();
-    const auto& schema = quarvet::records::recordSchema();
-    const quarvet::records::sql::Listing listing = quarvet::records::sql::listingStatements(
-        dialect, quarvet::records::columnsAt(schema, schema.version()), filter, schema.version());
+    const quarvet::records::sql::Listing listing = listingOf(store, filter);
     QStringList plans;
     QVERIFY(store.onDatabase([&](QSqlDatabase& database) {
         QSqlQuery query(database);
@@ -1129,12 +1135,7 @@ void TestRecords::sortedPagesNeedNoSort()
     filter.sortBy = static_cast<SortKey>(key);
     filter.limit = 200;
     filter.after = ListPosition{"2026-01-01T00:00:00.000Z", 5, "M"};
-    const quarvet::records::Dialect& dialect = store.isPostgres()
-                                                   ? quarvet::records::postgresDialect()
-                                                   : quarvet::records::sqliteDialect();
-    const auto& schema = quarvet::records::recordSchema();
-    const quarvet::records::sql::Listing listing = quarvet::records::sql::listingStatements(
-        dialect, quarvet::records::columnsAt(schema, schema.version()), filter, schema.version());
+    const quarvet::records::sql::Listing listing = listingOf(store, filter);
     QString statement = listing.records;
     QStringList plan;
     QVERIFY(store.onDatabase([&](QSqlDatabase& database) {
