@@ -298,7 +298,9 @@ void TestRecordSchema::upgradeCutShortIsTakenUp()
     // Once it has ended it has no process to kill (and a process id of 0 is the whole group).
     if (const qint64 pid = saver.processId(); pid > 0)
         ::kill(static_cast<pid_t>(pid), SIGKILL);
-    QVERIFY(saver.waitForFinished(10000));
+    // A quick machine may have finished the save while the test waited; waitForFinished()
+    // then says false, though nothing is wrong.
+    QVERIFY(saver.state() == QProcess::NotRunning || saver.waitForFinished(10000));
     // Cut short inside the upgrade: its journal and its mark are there.
     if (within)
         QVERIFY(QFile::exists(path + "-journal") && QFile::exists(path + "-upgrading"));
