@@ -6,8 +6,10 @@
 // - quarvet-cli records list in each format against sqlite3 -csv printing the same rows,
 //   (a row a record, as the listing prints), with the largest resident size of each;
 // - the history window: until its first rows are shown, its resident size, and its filter;
+// - the history's filter against the database's own query of the same records;
 // - with a PostgreSQL URL, the same listing from a database of as many records against psql
 //   fetching in batches.
+#include "history/historypage.h"
 #include "history/historywindow.h"
 #include "history/recordtablemodel.h"
 #include "records/postgresrecordstore.h"
@@ -22,6 +24,7 @@
 #include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUuid>
@@ -421,6 +424,50 @@ void historyWindow(const QString& file, int runs)
                 "history window: filter SN-4242 (250 ms pause)", filterSeconds, filtered, matches);
 }
 
+// The history's filter as the window reads it (the first page, the store's count and the
+// count of those picked), against the database's own query of the same records with their
+// readings, in turn in this process.
+void filterAgainstQuery(const QString& file, int runs)
+{
+    records::RecordFilter wanted;
+    wanted.serialContains = "SN-4242";
+    wanted.corrections = true;
+    wanted.limit = history::RecordTableModel::pageRows;
+    QSqlDatabase database = QSqlDatabase::addDatabase("QSQLITE", "floor");
+    database.setDatabaseName(file);
+    database.open();
+    records::SqliteRecordStore store(file);
+    std::vector<double> seconds[2];
+    qint64 shown = 0;
+    qint64 rows = 0;
+    for (int round = 0; round < runs; ++round) {
+        seconds[0].push_back(timed(1, [&] {
+            QSqlQuery query(database);
+            query.setForwardOnly(true);
+            query.exec("SELECT r.*, v.target, v.reading FROM records r LEFT JOIN verification v "
+                       "ON v.record_id = r.id WHERE r.serial LIKE '%SN-4242%' ORDER BY "
+                       "r.created_utc DESC, r.rowid DESC, v.position");
+            for (rows = 0; query.next(); ++rows)
+                for (int n = 0; n < query.record().count(); ++n)
+                    (void)query.value(n);
+        }));
+        seconds[1].push_back(timed(1, [&] {
+            history::HistoryPage page;
+            history::readHistoryPage(store, wanted, true, page);
+            shown = page.matching;
+        }));
+    }
+    database.close();
+    database = {};
+    QSqlDatabase::removeDatabase("floor");
+    report("sqlite3 query, serial LIKE '%SN-4242%' (floor)", median(seconds[0]),
+           median(seconds[0]));
+    report("history's filter SN-4242: page and counts", median(seconds[1]), median(seconds[0]));
+    std::printf("%-52s %8lld records picked, %lld rows of the query\n", "", shown, rows);
+    holdTo(median(seconds[1]) <= 1.5 * median(seconds[0]),
+           "the history's filter within 1.5x of the database's query");
+}
+
 // The history's first rows of a store of the first schema, only read (a reader that may not
 // upgrade it): copies of a record of a file that schema's program wrote.
 void firstSchemaHistory(int count, int runs)
@@ -519,6 +566,7 @@ int main(int argc, char* argv[])
     std::printf("SQLite stores of %d and 10 records; medians of %d runs\n", count, runs);
     listings(cli, large.path(), runs);
     historyWindow(largeFile, runs);
+    filterAgainstQuery(largeFile, runs);
     firstSchemaHistory(count, runs);
     saveAndLookup(cli, large.path(), small.path(), runs);
     lookups(cli, large.path(), small.path(), runs);

@@ -2,6 +2,7 @@
 
 #include "certificateactions.h"
 #include "historyfilter.h"
+#include "historypage.h"
 #include "recordtablemodel.h"
 #include "storetasks.h"
 
@@ -20,16 +21,6 @@
 #include <algorithm>
 
 namespace quarvet::history {
-
-// What one reading of the store gave: a page of records, whether it is the last, and for a
-// first page how many records the store holds.
-struct HistoryWindow::Page {
-    records::StoreFailure failure;
-    QList<records::ListedRecord> records;
-    bool complete = false;
-    qint64 total = 0;
-    qint64 matching = -1; // those the filter picks; -1 without a filter
-};
 
 namespace {
 
@@ -226,25 +217,6 @@ void HistoryWindow::issueSelected(const QString& by, const QString& role, bool a
     certificates_->issueSelected(by, role, accredited);
 }
 
-records::StoreFailure HistoryWindow::readInto(records::RecordStore& store,
-                                              const records::RecordFilter& wanted, bool first,
-                                              Page& page)
-{
-    records::StoreFailure failure;
-    if (first)
-        failure = store.count({}, page.total);
-    // With a filter, how many it picks beside how many there are: "11 of 20 records".
-    if (first && HistoryFilter::narrows(wanted) && !failure.failed())
-        failure = store.count(wanted, page.matching);
-    if (!failure.failed())
-        failure = store.visit(wanted, [&](const records::ListedRecord& listed) {
-            page.records.append(listed);
-            return true;
-        });
-    page.complete = page.records.size() < wanted.limit;
-    return failure;
-}
-
 QAbstractItemModel* HistoryWindow::shownRows() const
 {
     return model_;
@@ -279,13 +251,14 @@ void HistoryWindow::readPage(bool first)
         status_->setText(QStringLiteral("Reading the records of %1 ...").arg(store->location()));
     if (first)
         model_->setAscending(ascending_);
-    auto page = std::make_shared<Page>();
-    reading_->start([store, wanted, first, page] { return readInto(*store, wanted, first, *page); },
-                    [this, store, first, page](const records::StoreFailure& failure) {
-                        page->failure = failure;
-                        showPage(*page, first, store->location());
-                        afterReading();
-                    });
+    auto page = std::make_shared<HistoryPage>();
+    reading_->start(
+        [store, wanted, first, page] { return readHistoryPage(*store, wanted, first, *page); },
+        [this, store, first, page](const records::StoreFailure& failure) {
+            page->failure = failure;
+            showPage(*page, first, store->location());
+            afterReading();
+        });
 }
 
 // A page let go as the view scrolled away, read again now that it is shown. While another
@@ -300,8 +273,8 @@ void HistoryWindow::readPageAgain(int number)
     records::RecordFilter wanted = wantedRecords();
     wanted.after = model_->restartOf(number);
     const int listing = model_->listing();
-    auto page = std::make_shared<Page>();
-    reading_->start([store, wanted, page] { return readInto(*store, wanted, false, *page); },
+    auto page = std::make_shared<HistoryPage>();
+    reading_->start([store, wanted, page] { return readHistoryPage(*store, wanted, false, *page); },
                     [this, number, listing, page](const records::StoreFailure& failure) {
                         if (failure.failed()) {
                             status_->setText(messages::storeFault(failure.fault));
@@ -322,7 +295,7 @@ void HistoryWindow::afterReading()
     table_->viewport()->update();
 }
 
-void HistoryWindow::showPage(const Page& page, bool first, const QString& location)
+void HistoryWindow::showPage(const HistoryPage& page, bool first, const QString& location)
 {
     if (page.failure.failed()) {
         status_->setText(messages::storeFault(page.failure.fault));

@@ -23,6 +23,7 @@ namespace quarvet::history {
 class CertificateActions;
 class StoreTasks;
 class HistoryFilter;
+struct HistoryPage;
 class RecordTableModel;
 
 // The records of the store, newest first, filtered by serial number; for the selected record
@@ -67,8 +68,6 @@ signals:
     void chainChecked();
 
 private:
-    struct Page;
-
     void createButtons();
     void createActions();
     std::optional<records::Record> selectedRecord();
@@ -79,10 +78,7 @@ private:
     void readPage(bool first);
     void readPageAgain(int number);
     void afterReading();
-    static records::StoreFailure readInto(records::RecordStore& store,
-                                          const records::RecordFilter& wanted, bool first,
-                                          Page& page);
-    void showPage(const Page& page, bool first, const QString& location);
+    void showPage(const HistoryPage& page, bool first, const QString& location);
 
     StoreSource storeSource_;
     RecordTableModel* model_ = nullptr;

@@ -119,11 +119,12 @@ Condition conditionFor(const RecordFilter& filter, const Dialect& dialect, int v
         // Both sides folded by the same function, beyond ASCII: SQLite's by this program's own,
         // PostgreSQL's by ICU, whatever locale the lab's database was made with.
         condition.where +=
-            dialect.postgres
-                ? QStringLiteral(" AND strpos(lower(r.serial COLLATE \"und-x-icu\"), "
-                                 "lower(CAST(? AS TEXT) COLLATE \"und-x-icu\")) > 0")
-                : QStringLiteral(" AND instr(quarvet_fold(r.serial), quarvet_fold(?)) > 0");
-        condition.values << filter.serialContains;
+            dialect.postgres ? QStringLiteral(" AND strpos(lower(r.serial COLLATE \"und-x-icu\"), "
+                                              "lower(CAST(? AS TEXT) COLLATE \"und-x-icu\")) > 0")
+                             : QStringLiteral(" AND instr(quarvet_fold(r.serial), ?) > 0");
+        // Folded here by the same rule as each serial, once rather than once a record.
+        condition.values << (dialect.postgres ? filter.serialContains
+                                              : filter.serialContains.toCaseFolded());
     }
     addAfter(condition, filter, dialect, version);
     return condition;

@@ -46,7 +46,7 @@ struct PointResult {
     QString verdict; // empty when there was no tolerance to judge against
     // Against the laboratory's scope when it was saved: "within", "raised" (U is the CMC, the
     // budget's being smaller), "outside"; empty where the laboratory had no scope.
-    QString scope;
+    QString scope = {};
 
     bool operator==(const PointResult&) const = default;
 };

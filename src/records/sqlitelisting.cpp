@@ -2,6 +2,7 @@
 
 #include "sqlrecords.h"
 
+#include <QHash>
 #include <QSqlDriver>
 
 #include <sqlite3.h>
@@ -89,6 +90,51 @@ sqlite3* connectionOf(QSqlDatabase& database)
     return *static_cast<sqlite3* const*>(handle.data());
 }
 
+// Pages this long or shorter are read records first, then their readings by key.
+constexpr int longestPage = 1000;
+
+// A page of records, then the readings of just those through the readings' key: the
+// filter's search runs once, not once more beside them, which for a serial few records hold
+// would read through the whole store twice. Records are never changed or removed and their
+// readings are kept before them, so no record read here lacks a reading it has.
+QSqlError visitPage(sqlite3* connection, const QList<const Column*>& columns,
+                    const RecordFilter& filter, const sql::Listing& listing,
+                    const RecordVisitor& visitor)
+{
+    QList<ListedRecord> page;
+    {
+        Statement records(connection, listing.records, listing.values);
+        while (records.next())
+            page.append(
+                sql::listedFrom([&records](int n) { return records.value(n); }, columns, filter));
+        if (records.failed())
+            return records.error();
+    }
+    if (page.isEmpty())
+        return {};
+    QHash<QString, qsizetype> at;
+    QVariantList ids;
+    for (qsizetype n = 0; n < page.size(); ++n) {
+        at.insert(page[n].record.id, n);
+        ids << page[n].record.id;
+    }
+    const QString marks = QStringLiteral("?,").repeated(ids.size()).chopped(1);
+    Statement readings(connection,
+                       QStringLiteral("SELECT record_id, target, reading FROM verification WHERE "
+                                      "record_id IN (%1) ORDER BY record_id, position")
+                           .arg(marks),
+                       ids);
+    while (readings.next())
+        if (const auto found = at.constFind(readings.text(0)); found != at.cend())
+            page[*found].record.verification.append({readings.number(1), readings.number(2)});
+    if (readings.failed())
+        return readings.error();
+    for (const ListedRecord& listed : page)
+        if (!visitor(listed))
+            break;
+    return {};
+}
+
 } // namespace
 
 QSqlError visitRecords(QSqlDatabase database, const Schema& schema, int version,
@@ -99,6 +145,8 @@ QSqlError visitRecords(QSqlDatabase database, const Schema& schema, int version,
         return sql::visitRecords(database, sqliteDialect(), schema, version, filter, visitor);
     const QList<const Column*> columns = columnsAt(schema, version);
     const sql::Listing listing = sql::listingStatements(sqliteDialect(), columns, filter, version);
+    if (filter.limit > 0 && filter.limit <= longestPage)
+        return visitPage(connection, columns, filter, listing, visitor);
     // The two read side by side in one snapshot: a record's columns are read once however
     // many readings it has. A reading that cannot be read ends the listing, so that no record
     // is shown without readings it has.

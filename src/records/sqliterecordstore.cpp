@@ -17,7 +17,9 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <optional>
+#include <string>
 
 #ifdef Q_OS_UNIX
 #include <pwd.h>
@@ -104,8 +106,19 @@ void foldCase(sqlite3_context* context, int, sqlite3_value** values)
         sqlite3_result_null(context);
         return;
     }
-    const QByteArray folded =
-        QString::fromUtf8(text, sqlite3_value_bytes(values[0])).toCaseFolded().toUtf8();
+    // Serials are nearly always ASCII, whose folding is its lower case: done in place, the
+    // filter searching a large store costs what the database's own lower() would.
+    const int size = sqlite3_value_bytes(values[0]);
+    if (std::all_of(text, text + size,
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        std::string folded(text, static_cast<std::size_t>(size));
+        for (char& c : folded)
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+        sqlite3_result_text(context, folded.data(), size, SQLITE_TRANSIENT);
+        return;
+    }
+    const QByteArray folded = QString::fromUtf8(text, size).toCaseFolded().toUtf8();
     sqlite3_result_text(context, folded.constData(), static_cast<int>(folded.size()),
                         SQLITE_TRANSIENT);
 }
