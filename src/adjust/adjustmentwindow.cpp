@@ -10,6 +10,7 @@
 #include "ui/controls.h"
 #include "ui/localeseparators.h"
 #include "ui/messageservice.h"
+#include "ui/upgradebar.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -66,9 +67,13 @@ void AdjustmentWindow::createRecordColumn()
     column->addWidget(recordFields_);
     column->addWidget(saveButton_);
     column->addWidget(recordStatus_);
+    auto* upgradeBar = new ui::UpgradeBar(this);
+    column->addWidget(upgradeBar);
     column->addStretch(1);
     static_cast<QHBoxLayout*>(layout())->addLayout(column, 2);
     saver_ = new RecordSaving(this);
+    connect(saver_, &RecordSaving::upgrading, upgradeBar, &ui::UpgradeBar::showProgress);
+    connect(saver_, &RecordSaving::savingEnded, upgradeBar, &QWidget::hide);
     connect(recordFields_, &RecordFields::referenceEdited, saver_, &RecordSaving::lookUp);
     connectSaving();
 }

@@ -63,6 +63,8 @@ RecordSaving::RecordSaving(QWidget* window) : QObject(window)
     looking_ = new ui::StoreCall(ui::StoreCall::readingThreads(), window);
     offering_ = new ui::StoreCall(ui::StoreCall::readingThreads(), window);
     connect(saving_, &ui::StoreCall::overdue, this, &RecordSaving::overdue);
+    connect(saving_, &ui::StoreCall::upgrading, this, &RecordSaving::upgrading);
+    connect(saving_, &ui::StoreCall::ended, this, &RecordSaving::savingEnded);
 }
 
 void RecordSaving::setStoreSource(StoreSource source)
@@ -189,21 +191,8 @@ void RecordSaving::startSaving(const std::shared_ptr<records::RecordStore>& stor
                                const records::Record& record)
 {
     emit savingStarted(store->location());
-    // Told on the saving thread, shown on the window's.
-    records::setUpgradeProgress([self = QPointer<RecordSaving>(this)](qint64 done, qint64 total) {
-        QMetaObject::invokeMethod(
-            qApp,
-            [self, done, total] {
-                if (self) {
-                    self->saving_->progressed();
-                    emit self->upgrading(done, total);
-                }
-            },
-            Qt::QueuedConnection);
-    });
     saving_->start([store, record] { return store->add(record); },
                    [this, record](const records::StoreFailure& failure) {
-                       records::setUpgradeProgress({});
                        if (failure.failed()) {
                            emit notSaved(messages::storeFault(failure.fault));
                            return;

@@ -56,6 +56,8 @@ signals:
     void savingStarted(const QString& location);
     // The save brings the store up to date first: `done` of `total` records chained.
     void upgrading(qint64 done, qint64 total);
+    // The save has ended, before its outcome is told.
+    void savingEnded();
     void saved(const quarvet::records::Record& record);
     void notSaved(const QString& why);
     void overdue();

@@ -36,6 +36,8 @@ public:
                        CorrectedBy correctedBy);
 
     bool isBusy() const;
+    // The calls that write certificates, issue and note them, for what follows them.
+    ui::StoreCall* calls() const { return certifying_; }
     void writeCertificate();
     void askToIssue();
     // Issues the selected record's certificate, authorised by `by` in `role`, into the file

@@ -10,6 +10,7 @@
 #include "records/recordform.h"
 #include "ui/messageservice.h"
 #include "ui/storecall.h"
+#include "ui/upgradebar.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -165,6 +166,10 @@ void HistoryWindow::createButtons()
     chainStatus_->setTextFormat(Qt::PlainText);
     chainStatus_->setWordWrap(true);
     layout->addWidget(chainStatus_);
+    // Issuing into a store of an earlier schema brings it up to date first.
+    upgradeBar_ = new ui::UpgradeBar(this);
+    layout->addWidget(upgradeBar_);
+    upgradeBar_->follow(certificates_->calls());
 }
 
 bool HistoryWindow::isLoading() const

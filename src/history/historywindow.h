@@ -16,7 +16,8 @@ class QTableView;
 
 namespace quarvet::ui {
 class StoreCall;
-}
+class UpgradeBar;
+} // namespace quarvet::ui
 
 namespace quarvet::history {
 
@@ -93,6 +94,7 @@ private:
     CertificateActions* certificates_ = nullptr;
     StoreTasks* tasks_ = nullptr; // export and the checks of the store
     QLabel* chainStatus_ = nullptr;
+    ui::UpgradeBar* upgradeBar_ = nullptr;
 };
 
 } // namespace quarvet::history

@@ -6,6 +6,7 @@
 #include "ui/controls.h"
 #include "ui/messageservice.h"
 #include "ui/storecall.h"
+#include "ui/upgradebar.h"
 
 #include <QCheckBox>
 #include <QFileDialog>
@@ -53,6 +54,10 @@ LabWindow::LabWindow(StoreSource storeSource, QWidget* parent)
     layout->addWidget(saveButton);
     status_ = addStatus(layout);
     calling_ = new ui::StoreCall(ui::StoreCall::readingThreads(), this);
+    // Saving into a store of an earlier schema brings it up to date first.
+    auto* upgradeBar = new ui::UpgradeBar(this);
+    layout->addWidget(upgradeBar);
+    upgradeBar->follow(calling_);
     reload();
 }
 

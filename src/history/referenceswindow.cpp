@@ -10,6 +10,7 @@
 #include "ui/localeseparators.h"
 #include "ui/messageservice.h"
 #include "ui/storecall.h"
+#include "ui/upgradebar.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -75,6 +76,10 @@ ReferencesWindow::ReferencesWindow(StoreSource storeSource, QWidget* parent)
     status_->setWordWrap(true);
     layout->addWidget(status_);
     calling_ = new ui::StoreCall(ui::StoreCall::readingThreads(), this);
+    // Saving into a store of an earlier schema brings it up to date first.
+    auto* upgradeBar = new ui::UpgradeBar(this);
+    layout->addWidget(upgradeBar);
+    upgradeBar->follow(calling_);
     resize(900, 480);
     reload();
 }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <utility>
 
 namespace quarvet::records {
 
@@ -238,8 +239,28 @@ void setUpgradeProgress(UpgradeProgress progress)
     upgradeProgress() = std::move(progress);
 }
 
+namespace {
+
+thread_local UpgradeProgress progressOnThisThread;
+
+} // namespace
+
+UpgradeProgressOnThisThread::UpgradeProgressOnThisThread(UpgradeProgress progress)
+    : before_(std::exchange(progressOnThisThread, std::move(progress)))
+{
+}
+
+UpgradeProgressOnThisThread::~UpgradeProgressOnThisThread()
+{
+    progressOnThisThread = std::move(before_);
+}
+
 void reportUpgrade(qint64 done, qint64 total)
 {
+    if (progressOnThisThread) {
+        progressOnThisThread(done, total);
+        return;
+    }
     UpgradeProgress progress;
     {
         const std::lock_guard lock(progressGuard);

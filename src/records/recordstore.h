@@ -165,6 +165,19 @@ using UpgradeProgress = std::function<void(qint64 done, qint64 total)>;
 void setUpgradeProgress(UpgradeProgress progress);
 void reportUpgrade(qint64 done, qint64 total);
 
+// While it lives, upgrades made on this thread tell `progress` in place of what
+// setUpgradeProgress set: each window's call into the store is told of its own upgrade.
+class UpgradeProgressOnThisThread {
+public:
+    explicit UpgradeProgressOnThisThread(UpgradeProgress progress);
+    ~UpgradeProgressOnThisThread();
+    UpgradeProgressOnThisThread(const UpgradeProgressOnThisThread&) = delete;
+    UpgradeProgressOnThisThread& operator=(const UpgradeProgressOnThisThread&) = delete;
+
+private:
+    UpgradeProgress before_;
+};
+
 // A change beside the records (the register of reference standards, the laboratory's
 // settings, the issue of a certificate), made in the transaction that brings the schema up to
 // date first; `savedBy` is who the store says makes it. An error it gives undoes all of it.

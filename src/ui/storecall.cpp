@@ -29,7 +29,23 @@ bool StoreCall::start(Work work, Done done)
         watcher->deleteLater();
         finish(failure, done);
     });
-    watcher->setFuture(QtConcurrent::run(threads_, std::move(work)));
+    // An upgrade the call makes is told on its thread and shown on the window's; a call that
+    // has ended meanwhile (its window gone) is told nothing.
+    auto told = [self = QPointer<StoreCall>(this)](qint64 done, qint64 total) {
+        QMetaObject::invokeMethod(
+            qApp,
+            [self, done, total] {
+                if (self && self->busy_) {
+                    self->progressed();
+                    emit self->upgrading(done, total);
+                }
+            },
+            Qt::QueuedConnection);
+    };
+    watcher->setFuture(QtConcurrent::run(threads_, [work = std::move(work), told] {
+        const records::UpgradeProgressOnThisThread progress(told);
+        return work();
+    }));
     deadline_->start();
     return true;
 }
@@ -38,6 +54,7 @@ void StoreCall::finish(const records::StoreFailure& failure, const Done& done)
 {
     deadline_->stop();
     busy_ = false;
+    emit ended();
     // Told to the window before it closes, so that a saved record is announced.
     if (done)
         done(failure);

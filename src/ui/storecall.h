@@ -55,6 +55,10 @@ public:
 signals:
     // The deadline passed and the store has not answered yet.
     void overdue();
+    // The call brings the store up to date first: `done` of `total` records chained so far.
+    void upgrading(qint64 done, qint64 total);
+    // The call has ended, before its outcome is told.
+    void ended();
 
 private:
     void finish(const records::StoreFailure& failure, const Done& done);

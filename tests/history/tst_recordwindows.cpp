@@ -31,6 +31,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSemaphore>
 #include <QSignalSpy>
@@ -181,6 +182,26 @@ QByteArray run(const QString& program, const QStringList& arguments)
     return process.waitForFinished(30000) ? process.readAllStandardOutput() : QByteArray();
 }
 
+// Readings of the record's own, numbered in its note, so that one given to another shows.
+void giveOwnReadings(Record& record, int n)
+{
+    record.note = QString::number(n);
+    record.verification = {{0, n / 1000.0}, {100, 100 - n / 1000.0}};
+}
+
+// Whether each row shown has the readings its record was saved with.
+bool readingsBelong(const quarvet::history::RecordTableModel* rows)
+{
+    for (int row = 0; row < rows->rowCount(); ++row) {
+        const Record* shown = rows->recordAt(row);
+        const int n = shown ? shown->note.toInt() : -1;
+        if (!shown || shown->verification != QList<quarvet::records::VerificationReading>{
+                                                 {0, n / 1000.0}, {100, 100 - n / 1000.0}})
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 class TestRecordWindows : public QObject {
@@ -197,6 +218,8 @@ private slots:
     void historyOfAStoreKeptBefore();
     void historyIssuesAndTracesReferences();
     void registerAndLaboratoryWindows();
+    void upgradeShowsItsProgress_data();
+    void upgradeShowsItsProgress();
     void registerTakesTheStoresDay();
     void checkTakesTheRegistersReference();
     void checkHoldsResultsAgainstTheScope();
@@ -227,6 +250,7 @@ private:
     HistoryWindow* openHistory();
 
     QTemporaryDir data_;
+    int testRun_ = 0; // each row of a test its own files
     std::unique_ptr<TemporaryStore> settings_;
     std::unique_ptr<MainWindow> window_;
     std::unique_ptr<RecordingMessages> messages_;
@@ -237,7 +261,9 @@ void TestRecordWindows::init()
 {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     // Every test its own record file, never the user's.
-    qputenv("XDG_DATA_HOME", (data_.path() + "/" + QTest::currentTestFunction()).toUtf8());
+    qputenv("XDG_DATA_HOME",
+            (data_.path() + "/" + QTest::currentTestFunction() + "/" + QString::number(++testRun_))
+                .toUtf8());
     qunsetenv("QUARVET_DATABASE");
     messages_ = std::make_unique<RecordingMessages>();
     fileNames_ = std::make_unique<ChosenFileNames>();
@@ -894,6 +920,68 @@ void TestRecordWindows::registerAndLaboratoryWindows()
     QCOMPARE(settings.value("pattern"), QStringLiteral("Q-{seq:3}"));
 }
 
+void TestRecordWindows::upgradeShowsItsProgress_data()
+{
+    QTest::addColumn<QString>("window"); // the window whose save brings the store up to date
+    QTest::newRow("adjustment check") << "check";
+    QTest::newRow("register of reference standards") << "register";
+    QTest::newRow("laboratory") << "laboratory";
+}
+
+// The first save into a large store of the first schema chains its records first: the window
+// that saves shows a bar of the records chained, all of them at the end, and hides it when the
+// save is done.
+void TestRecordWindows::upgradeShowsItsProgress()
+{
+    QFETCH(QString, window);
+    const QString path = qEnvironmentVariable("XDG_DATA_HOME") + "/Quarvet/records.sqlite";
+    QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+    QVERIFY(QFile::copy(QStringLiteral(FIXTURES "/schema1.sqlite"), path));
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    QVERIFY(quarvet::test::addCopies(path, 2500));
+    const qint64 records =
+        quarvet::test::sqliteValue(path, "SELECT count(*) FROM records").toLongLong();
+    QWidget* saving = nullptr;
+    if (window == "check") {
+        AdjustmentWindow* check = openCheck();
+        fillRecord(check, "SN-upgrade");
+        QVERIFY(save(check));
+        saving = check;
+    } else if (window == "register") {
+        window_->showReferences();
+        auto* references = window_->findChild<quarvet::history::ReferencesWindow*>();
+        QVERIFY(QTest::qWaitFor([&] { return !references->isBusy(); }, 20000));
+        for (const auto& [name, text] : {std::pair{"Identifier", "PT-9"},
+                                         {"Description", "PT100"},
+                                         {"Its certificate", "C-9"},
+                                         {"Calibrated by", "Acme Cal"},
+                                         {"U", "0.02"},
+                                         {"Calibrated on", "2026-01-10"},
+                                         {"Due on", "2027-01-10"}})
+            setText(references, name, text);
+        references->addEntry();
+        QVERIFY(QTest::qWaitFor([&] { return !references->isBusy(); }, 60000));
+        saving = references;
+    } else {
+        window_->showLaboratory();
+        auto* lab = window_->findChild<quarvet::history::LabWindow*>();
+        QVERIFY(QTest::qWaitFor([&] { return !lab->isBusy(); }, 20000));
+        setText(lab, "Laboratory name", "Quarvet Lab");
+        lab->save();
+        QVERIFY(QTest::qWaitFor([&] { return !lab->isBusy(); }, 60000));
+        saving = lab;
+    }
+    QVERIFY2(messages_->boxes.isEmpty(), qPrintable(messages_->boxes.value(0).text));
+    QCOMPARE(quarvet::test::sqliteValue(path, "PRAGMA user_version").toInt(),
+             quarvet::records::recordSchema().version());
+    auto* bar = saving->findChild<QProgressBar*>("upgradeProgress");
+    QVERIFY(bar);
+    QVERIFY(!bar->isVisible());
+    QCOMPARE(bar->maximum(), records);
+    QCOMPARE(bar->value(), records);
+    QCOMPARE(bar->format(), QStringLiteral("%1 of %1 records chained").arg(records));
+}
+
 // The adjustment check takes a reference standard from the register as the command line
 // does: its values into the fields, refused when changed or withdrawn; the method used last
 // and the customers before are offered.
@@ -1197,6 +1285,7 @@ void TestRecordWindows::historyReadsPagesAndChecksTheStore()
         record.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
         record.serial = n == 300 ? QString(200, 'W') : QStringLiteral("SN-%1").arg(n);
         record.createdUtc = QDateTime::fromMSecsSinceEpoch(1700000000000 + n, QTimeZone::utc());
+        giveOwnReadings(record, n);
         QVERIFY(!store->add(record).failed());
     }
     HistoryWindow* history = new HistoryWindow([store] { return store; }, window_.get());
@@ -1206,6 +1295,7 @@ void TestRecordWindows::historyReadsPagesAndChecksTheStore()
     QVERIFY(settled());
     QCOMPARE(history->records()->rowCount(), 200);
     QCOMPARE(history->records()->recordAt(0)->serial, QStringLiteral("SN-449"));
+    QVERIFY(readingsBelong(history->records()));
     for (const int expected : {400, 450}) {
         QVERIFY(history->records()->canFetchMore({}));
         history->records()->fetchMore({});
@@ -1223,6 +1313,14 @@ void TestRecordWindows::historyReadsPagesAndChecksTheStore()
     // SN-4, SN-40 to SN-49 and SN-400 to SN-449, newest first, the oldest past a first page.
     QCOMPARE(history->records()->rowCount(), 61);
     QCOMPARE(history->records()->recordAt(60)->serial, QStringLiteral("SN-4"));
+    QVERIFY(readingsBelong(history->records()));
+    // Counted from the page that holds them all, or by the store past a page.
+    QVERIFY2(labelText(history, "History status").startsWith("61 of 450 records"),
+             qPrintable(labelText(history, "History status")));
+    setText(history, "Serial filter", "sn-");
+    QVERIFY(settled());
+    QVERIFY2(labelText(history, "History status").startsWith("449 of 450 records"),
+             qPrintable(labelText(history, "History status")));
     history->findChild<QPushButton*>("CheckStore")->click();
     QVERIFY(QTest::qWaitFor([&] { return !history->isChecking(); }, 20000));
     QVERIFY2(labelText(history, "History status").contains("nothing in it is damaged"),
@@ -1305,6 +1403,7 @@ void TestRecordWindows::historySortsInTheStoreWithTheFilter()
         record.serial = QStringLiteral("%1-%2").arg(n % 2 ? "SN" : "XY").arg(n);
         record.technician = technicians[n % 3];
         record.createdUtc = QDateTime::fromMSecsSinceEpoch(1700000000000 + n, QTimeZone::utc());
+        giveOwnReadings(record, n);
         QVERIFY(!store->add(record).failed());
     }
     HistoryWindow* history = new HistoryWindow([store] { return store; }, window_.get());
@@ -1331,6 +1430,7 @@ void TestRecordWindows::historySortsInTheStoreWithTheFilter()
     }
     QCOMPARE(model->recordAt(0)->technician, QStringLiteral("Al"));
     QCOMPARE(model->recordAt(model->rowCount() - 1)->technician, QStringLiteral("Mo"));
+    QVERIFY(readingsBelong(model));
     // Within a technician's records, by the time saved in the same direction.
     QVERIFY(model->recordAt(0)->createdUtc < model->recordAt(1)->createdUtc);
     table->sortByColumn(Model::Codes, Qt::AscendingOrder);

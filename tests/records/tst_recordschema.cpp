@@ -35,6 +35,8 @@
 #include <sys/stat.h>
 
 using namespace quarvet::records;
+using quarvet::test::addCopies;
+using quarvet::test::sqliteValue;
 
 namespace {
 
@@ -62,39 +64,6 @@ QByteArray withoutUncertainty(QString json)
         "reference_calibrated_by|correction_reason|item_description|location|received|"
         "item_condition|deviations|tolerance_source)\":\"\""));
     return json.remove(keys).replace(QStringLiteral("{,"), QStringLiteral("{")).toUtf8();
-}
-
-// A value of one SQL statement run by hand on an SQLite file.
-QVariant sqliteValue(const QString& path, const QString& statement)
-{
-    QVariant value;
-    const QString name = QUuid::createUuid().toString();
-    {
-        QSqlDatabase database = QSqlDatabase::addDatabase("QSQLITE", name);
-        database.setDatabaseName(path);
-        QSqlQuery query(database);
-        if (database.open() && query.exec(statement) && query.next())
-            value = query.value(0);
-    }
-    QSqlDatabase::removeDatabase(name);
-    return value;
-}
-
-// `count` copies of a record of a first-version file, saved after its records, one a second.
-bool addCopies(const QString& path, int count)
-{
-    const QString columns = sqliteValue(path, "SELECT group_concat(name, ', ') FROM "
-                                              "pragma_table_info('records') WHERE name NOT IN "
-                                              "('id', 'created_utc', 'serial', 'corrects')")
-                                .toString();
-    return quarvet::test::runSqlOn(
-        "QSQLITE", [&](QSqlDatabase& db) { db.setDatabaseName(path); },
-        {"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
-         QString::number(count) + ") INSERT INTO records (id, created_utc, serial, corrects, " +
-         columns +
-         ") SELECT printf('%08x-0000-4000-8000-000000000000', i), strftime('%Y-%m-%dT%H:%M:"
-         "%S.000Z', '2026-12-08T21:00:00', '+' || i || ' seconds'), 'SN-' || i, '', " +
-         columns + " FROM n, (SELECT * FROM records LIMIT 1)"});
 }
 
 QByteArray contents(const QString& path)

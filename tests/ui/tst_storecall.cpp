@@ -1,6 +1,7 @@
 // One call into a record store off the window's thread: its outcome, its deadline, and a
 // window closed while it runs.
 #include "ui/storecall.h"
+#include "ui/upgradebar.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -8,13 +9,16 @@
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 #include <QThreadPool>
 #include <QWidget>
 
+#include <atomic>
 #include <memory>
 
 using quarvet::records::StoreFailure;
 using quarvet::ui::StoreCall;
+using quarvet::ui::UpgradeBar;
 
 namespace {
 
@@ -41,6 +45,7 @@ private slots:
     void closingWaitsForTheOutcome_data();
     void closingWaitsForTheOutcome();
     void silenceIsSaidPastTheDeadline();
+    void upgradeIsToldToItsOwnCall();
 };
 
 void TestStoreCall::cleanup()
@@ -141,6 +146,50 @@ void TestStoreCall::silenceIsSaidPastTheDeadline()
     gate->release();
     QVERIFY(QTest::qWaitFor([&] { return told; }, 20000));
     QCOMPARE(overdue.size(), 1);
+}
+
+// Two calls at once are each told of the upgrade made on their own thread, in place of the
+// program's handler; progress told restarts the deadline, so that a long upgrade is never
+// taken for a store that does not answer; the bar following a call ends hidden at its total.
+void TestStoreCall::upgradeIsToldToItsOwnCall()
+{
+    std::atomic<int> toldTheProgram = 0;
+    quarvet::records::setUpgradeProgress([&](qint64, qint64) { ++toldTheProgram; });
+    QWidget window;
+    StoreCall first(QThreadPool::globalInstance(), &window, std::chrono::milliseconds(300));
+    StoreCall second(QThreadPool::globalInstance(), &window, std::chrono::milliseconds(300));
+    QList<qint64> told[2];
+    connect(&first, &StoreCall::upgrading, &window, [&](qint64 done) { told[0] << done; });
+    connect(&second, &StoreCall::upgrading, &window, [&](qint64 done) { told[1] << done; });
+    QSignalSpy overdue(&first, &StoreCall::overdue);
+    UpgradeBar bar(&window);
+    bar.follow(&first);
+    int answers = 0;
+    QVERIFY(first.start(
+        [] {
+            // Longer than the deadline altogether, never silent for as long.
+            for (int done = 0; done <= 10; ++done) {
+                quarvet::records::reportUpgrade(done, 10);
+                QThread::msleep(60);
+            }
+            return StoreFailure();
+        },
+        [&](const StoreFailure&) { ++answers; }));
+    QVERIFY(second.start(
+        [] {
+            quarvet::records::reportUpgrade(7, 7);
+            return StoreFailure();
+        },
+        [&](const StoreFailure&) { ++answers; }));
+    QVERIFY(QTest::qWaitFor([&] { return answers == 2; }, 20000));
+    quarvet::records::setUpgradeProgress({});
+    QCOMPARE(told[0], (QList<qint64>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+    QCOMPARE(told[1], QList<qint64>{7});
+    QCOMPARE(toldTheProgram.load(), 0);
+    QCOMPARE(overdue.size(), 0);
+    QVERIFY(bar.isHidden());
+    QCOMPARE(bar.format(), QStringLiteral("10 of 10 records chained"));
+    QCOMPARE(bar.value(), 10);
 }
 
 QTEST_MAIN(TestStoreCall)
