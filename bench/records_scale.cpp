@@ -7,22 +7,29 @@
 //   (a row a record, as the listing prints), with the largest resident size of each;
 // - the history window: until its first rows are shown, its resident size, and its filter;
 // - the history's filter against the database's own query of the same records;
-// - with a PostgreSQL URL, the same listing from a database of as many records against psql
-//   fetching in batches.
+// - a store of the first schema: the history's first rows, and the first save, which brings
+//   it up to date, against its schema's steps with the records chained by hand;
+// - with a PostgreSQL URL, a database of as many records beside one of ten: the same listing
+//   against psql fetching in batches, the lookups, the history's first rows and its filter.
 #include "history/historypage.h"
 #include "history/historywindow.h"
 #include "history/recordtablemodel.h"
+#include "records/chain.h"
 #include "records/postgresrecordstore.h"
+#include "records/schema.h"
 #include "records/sqliterecordstore.h"
 
 #include <QApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTemporaryDir>
@@ -127,6 +134,49 @@ bool makeSqlite(const QString& path, int count)
     return ok;
 }
 
+// A connection of this process to the database at `address`, named `name`.
+QSqlDatabase postgresConnection(const records::PostgresAddress& address, const QString& name)
+{
+    QSqlDatabase database = QSqlDatabase::addDatabase("QPSQL", name);
+    database.setHostName(address.host);
+    database.setPort(address.port);
+    database.setUserName(address.user);
+    database.setDatabaseName(address.databaseName);
+    return database;
+}
+
+// The first copies hashed and chained as the program would, so that the lookups' commands,
+// which write certificates of them, find each record's fields give its hash.
+bool rehashFirstCopies(const records::PostgresAddress& address, int copies, QSqlQuery& query)
+{
+    records::PostgresRecordStore store(address);
+    QList<records::Record> read;
+    records::RecordFilter filter;
+    filter.order = records::ListOrder::AsSaved;
+    filter.limit = copies + 1;
+    if (store
+            .visit(filter,
+                   [&](const records::ListedRecord& listed) {
+                       read.append(listed.record);
+                       return true;
+                   })
+            .failed() ||
+        read.size() != copies + 1 || !query.exec("BEGIN") ||
+        !query.exec("SET LOCAL session_replication_role = replica") ||
+        !query.prepare("UPDATE records SET previous_hash = ?, hash = ? WHERE id = ?"))
+        return false;
+    for (int n = 1; n <= copies; ++n) {
+        read[n].previousHash = read[n - 1].hash;
+        read[n].hash = records::recordHash(read[n]);
+        query.addBindValue(read[n].previousHash);
+        query.addBindValue(read[n].hash);
+        query.addBindValue(read[n].id);
+        if (!query.exec())
+            return false;
+    }
+    return query.exec("COMMIT");
+}
+
 bool makePostgres(const QString& url, int count)
 {
     QString fault;
@@ -136,20 +186,30 @@ bool makePostgres(const QString& url, int count)
         return false;
     bool ok = true;
     {
-        QSqlDatabase database = QSqlDatabase::addDatabase("QPSQL", "fill");
-        database.setHostName(address->host);
-        database.setPort(address->port);
-        database.setUserName(address->user);
-        database.setDatabaseName(address->databaseName);
+        QSqlDatabase database = postgresConnection(*address, "fill");
         QSqlQuery query(database);
         const QString numbers = QStringLiteral("generate_series(1, %1) AS g(i)").arg(count - 1);
         const QString id = "lpad(to_hex(i), 8, '0') || '-0000-4000-8000-000000000000'";
         const QString when = "to_char(timestamp '2026-01-01' + i * interval '1 second', "
                              "'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"')";
-        ok = database.open() && query.exec("BEGIN") &&
-             query.exec(QString(copyRecords).arg(id, when, numbers, first.id)) &&
-             query.exec(QString(copyReadings).arg(id, numbers, first.id)) && query.exec("COMMIT") &&
-             query.exec("ANALYZE");
+        // The server holds each record to the head of the chain as it comes; the copies are
+        // linked one to the next instead (their hashes stand for ones, which no save reads),
+        // with the server's checks held off for this transaction alone.
+        const QString records = QString(copyRecords)
+                                    .replace("INSERT INTO records (id, created_utc, ",
+                                             "INSERT INTO records (id, created_utc, "
+                                             "previous_hash, hash, ")
+                                    .replace("SELECT %1, %2, ", "SELECT %1, %2, %5, %6, ");
+        ok =
+            database.open() && query.exec("BEGIN") &&
+            query.exec("SET LOCAL session_replication_role = replica") &&
+            query.exec(records.arg(id, when, numbers, first.id,
+                                   "CASE WHEN i = 1 THEN records.hash ELSE 'bench-' || (i - 1) END",
+                                   "'bench-' || i")) &&
+            query.exec(QString(copyReadings).arg(id, numbers, first.id)) && query.exec("COMMIT") &&
+            rehashFirstCopies(*address, std::min(count - 1, 9), query) && query.exec("ANALYZE");
+        if (!ok)
+            std::fprintf(stderr, "records_scale: %s\n", qPrintable(query.lastError().text()));
     }
     QSqlDatabase::removeDatabase("fill");
     return ok;
@@ -315,14 +375,15 @@ double timedCommand(const QString& program, const QStringList& arguments,
 // Commands that find one record by a prefix of its id (a certificate; a correction, which
 // finds the record it corrects), in the small store against the large one, in turn: another
 // record each round, since a record is corrected once.
-void lookups(const QString& cli, const QString& large, const QString& small, int runs)
+void lookups(const QString& cli, const QProcessEnvironment& small, const QProcessEnvironment& large,
+             int runs)
 {
-    const QString folders[2] = {small, large};
+    const QProcessEnvironment environments[2] = {small, large};
     std::vector<double> seconds[2][2];
     QTemporaryDir out;
     for (int round = 0; round < std::min(runs, 9); ++round)
         for (int store = 0; store < 2; ++store) {
-            const QProcessEnvironment environment = environmentFor(folders[store], {});
+            const QProcessEnvironment& environment = environments[store];
             const QString id = QStringLiteral("%1").arg(round + 1, 8, 16, QLatin1Char('0'));
             seconds[0][store].push_back(timedCommand(
                 cli, {"records", "certificate", id, "-o", out.filePath("c.pdf")}, environment));
@@ -367,21 +428,28 @@ void listings(const QString& cli, const QString& folder, int runs)
     }
 }
 
-// The history window over the large store: until its first rows are shown, its resident
-// size after scrolling through ten pages, and its filter.
-void historyWindow(const QString& file, int runs)
+// Until the history window's first rows are shown, on a store `source` gives: the median of
+// `runs`.
+double firstRowsShown(const history::HistoryWindow::StoreSource& source, int runs)
 {
-    long kib = 0;
-    int filtered = 0;
-    const double shown = timed(runs, [&] {
-        auto* window = new history::HistoryWindow(
-            [&] { return std::make_shared<records::SqliteRecordStore>(file); });
+    return timed(runs, [&] {
+        auto* window = new history::HistoryWindow(source);
         QSignalSpy loaded(window, &history::HistoryWindow::loaded);
         window->show();
         loaded.wait(600000);
         QApplication::processEvents();
         delete window;
     });
+}
+
+// The history window over the large store: until its first rows are shown, its resident
+// size after scrolling through ten pages, and its filter.
+void historyWindow(const QString& file, int runs)
+{
+    long kib = 0;
+    int filtered = 0;
+    const double shown =
+        firstRowsShown([&] { return std::make_shared<records::SqliteRecordStore>(file); }, runs);
     auto* window = new history::HistoryWindow(
         [&] { return std::make_shared<records::SqliteRecordStore>(file); });
     window->show();
@@ -427,16 +495,13 @@ void historyWindow(const QString& file, int runs)
 // The history's filter as the window reads it (the first page, the store's count and the
 // count of those picked), against the database's own query of the same records with their
 // readings, in turn in this process.
-void filterAgainstQuery(const QString& file, int runs)
+void filterAgainstQuery(records::RecordStore& store, QSqlDatabase database, const char* floor,
+                        const char* floorLabel, int runs)
 {
     records::RecordFilter wanted;
     wanted.serialContains = "SN-4242";
     wanted.corrections = true;
     wanted.limit = history::RecordTableModel::pageRows;
-    QSqlDatabase database = QSqlDatabase::addDatabase("QSQLITE", "floor");
-    database.setDatabaseName(file);
-    database.open();
-    records::SqliteRecordStore store(file);
     std::vector<double> seconds[2];
     qint64 shown = 0;
     qint64 rows = 0;
@@ -444,9 +509,7 @@ void filterAgainstQuery(const QString& file, int runs)
         seconds[0].push_back(timed(1, [&] {
             QSqlQuery query(database);
             query.setForwardOnly(true);
-            query.exec("SELECT r.*, v.target, v.reading FROM records r LEFT JOIN verification v "
-                       "ON v.record_id = r.id WHERE r.serial LIKE '%SN-4242%' ORDER BY "
-                       "r.created_utc DESC, r.rowid DESC, v.position");
+            query.exec(QString::fromLatin1(floor));
             for (rows = 0; query.next(); ++rows)
                 for (int n = 0; n < query.record().count(); ++n)
                     (void)query.value(n);
@@ -457,24 +520,41 @@ void filterAgainstQuery(const QString& file, int runs)
             shown = page.matching;
         }));
     }
-    database.close();
-    database = {};
-    QSqlDatabase::removeDatabase("floor");
-    report("sqlite3 query, serial LIKE '%SN-4242%' (floor)", median(seconds[0]),
-           median(seconds[0]));
+    report(floorLabel, median(seconds[0]), median(seconds[0]));
     report("history's filter SN-4242: page and counts", median(seconds[1]), median(seconds[0]));
     std::printf("%-52s %8lld records picked, %lld rows of the query\n", "", shown, rows);
     holdTo(median(seconds[1]) <= 1.5 * median(seconds[0]),
            "the history's filter within 1.5x of the database's query");
 }
 
-// The history's first rows of a store of the first schema, only read (a reader that may not
-// upgrade it): copies of a record of a file that schema's program wrote.
-void firstSchemaHistory(int count, int runs)
+// The floors of the filter: the records whose serial holds SN-4242, whatever its case, with
+// their readings, newest first.
+const char* const filterQuery =
+    "SELECT r.*, v.target, v.reading FROM records r LEFT JOIN verification v ON v.record_id = "
+    "r.id WHERE r.serial LIKE '%SN-4242%' ORDER BY r.created_utc DESC, r.rowid DESC, v.position";
+const char* const postgresFilterQuery =
+    "SELECT r.*, v.target, v.reading FROM records r LEFT JOIN verification v ON v.record_id = "
+    "r.id WHERE r.serial ILIKE '%SN-4242%' ORDER BY r.created_utc DESC, r.saved_order DESC, "
+    "v.position";
+
+void sqliteFilter(const QString& file, int runs)
 {
-    QTemporaryDir folder;
-    const QString file = folder.filePath("Quarvet/records.sqlite");
-    QDir().mkpath(folder.filePath("Quarvet"));
+    {
+        QSqlDatabase database = QSqlDatabase::addDatabase("QSQLITE", "floor");
+        database.setDatabaseName(file);
+        database.open();
+        records::SqliteRecordStore store(file);
+        filterAgainstQuery(store, database, filterQuery,
+                           "sqlite3 query, serial LIKE '%SN-4242%' (floor)", runs);
+    }
+    QSqlDatabase::removeDatabase("floor");
+}
+
+// A store of the first schema: `count` copies of a record of a file that schema's program
+// wrote, saved a hundred to the second.
+bool makeFirstSchema(const QString& file, int count)
+{
+    QDir().mkpath(QFileInfo(file).absolutePath());
     bool made = QFile::copy(QStringLiteral(QUARVET_SCHEMA1_STORE), file) &&
                 QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
     {
@@ -499,30 +579,128 @@ void firstSchemaHistory(int count, int runs)
                        .arg(columns));
     }
     QSqlDatabase::removeDatabase("first");
-    if (!made) {
-        std::fprintf(stderr, "records_scale: the first schema's store could not be made\n");
+    return made;
+}
+
+// The history's first rows of a store of the first schema, only read (a reader that may not
+// upgrade it).
+void firstSchemaHistory(const QString& firstSchema, int runs)
+{
+    QTemporaryDir folder;
+    const QString file = folder.filePath("Quarvet/records.sqlite");
+    if (!QDir().mkpath(folder.filePath("Quarvet")) || !QFile::copy(firstSchema, file)) {
+        std::fprintf(stderr, "records_scale: the first schema's store could not be copied\n");
         return;
     }
     QFile::setPermissions(file, QFile::ReadOwner);
-    const double shown = timed(runs, [&] {
-        auto* window = new history::HistoryWindow(
-            [&] { return std::make_shared<records::SqliteRecordStore>(file); });
-        QSignalSpy loaded(window, &history::HistoryWindow::loaded);
-        window->show();
-        loaded.wait(600000);
-        delete window;
-    });
+    const double shown =
+        firstRowsShown([&] { return std::make_shared<records::SqliteRecordStore>(file); }, runs);
     report("history window, first schema only read: first rows", shown, 1.0);
     holdTo(shown <= 1.0, "a first-schema store's first rows within 1 s");
 }
 
-// The same listing from PostgreSQL against psql fetching in batches of 1000.
-void postgresListing(const QString& cli, const QString& url, int count, int runs)
+// Each record's SHA-256 over its columns and the hash before it, written back with one
+// UPDATE a record.
+bool chainRows(QSqlDatabase& database)
 {
-    if (!makePostgres(url, count)) {
-        std::fprintf(stderr, "records_scale: the PostgreSQL records could not be made\n");
-        return;
+    QSqlQuery rows(database);
+    rows.setForwardOnly(true);
+    QSqlQuery update(database);
+    bool ok = rows.exec("SELECT * FROM records ORDER BY rowid") &&
+              update.prepare("UPDATE records SET previous_hash = ?, hash = ? WHERE id = ?");
+    const int columns = rows.record().count();
+    QByteArray previous(64, '0');
+    while (ok && rows.next()) {
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        hash.addData(previous);
+        for (int n = 0; n < columns; ++n)
+            hash.addData(rows.value(n).toString().toUtf8() + '\x1f');
+        const QByteArray hex = hash.result().toHex();
+        update.addBindValue(QString::fromLatin1(previous));
+        update.addBindValue(QString::fromLatin1(hex));
+        update.addBindValue(rows.value(0));
+        ok = update.exec();
+        previous = hex;
     }
+    if (!ok)
+        std::fprintf(stderr, "records_scale: chaining by hand: %s%s\n",
+                     qPrintable(rows.lastError().text()), qPrintable(update.lastError().text()));
+    return ok;
+}
+
+// The floor of an upgrade: the schema's own steps, in one transaction, with the records
+// chained by hand where the program chains them.
+bool upgradeByHand(const QString& file)
+{
+    bool ok = true;
+    {
+        QSqlDatabase database = QSqlDatabase::addDatabase("QSQLITE", "chain");
+        database.setDatabaseName(file);
+        QSqlQuery query(database);
+        ok = database.open() && query.exec("BEGIN");
+        for (const QString& statement :
+             records::migrationStatements(records::recordSchema(), records::sqliteDialect(), 1)) {
+            if (statement == QLatin1String(records::chainStep))
+                ok = ok && chainRows(database);
+            else if (statement != QLatin1String(records::sealStep)) // nothing kept beside yet
+                ok = ok && query.exec(statement);
+        }
+        ok = ok && query.exec("COMMIT");
+        if (!ok && query.lastError().isValid())
+            std::fprintf(stderr, "records_scale: the schema's steps by hand: %s\n",
+                         qPrintable(query.lastError().text()));
+    }
+    QSqlDatabase::removeDatabase("chain");
+    return ok;
+}
+
+// The first save into a store of the first schema, which brings it up to date, against the
+// floor of its steps by hand, each on a copy of the store.
+void upgradeAgainstFloor(const QString& cli, const QString& firstSchema)
+{
+    QTemporaryDir folders[2];
+    const QString files[2] = {folders[0].filePath("Quarvet/records.sqlite"),
+                              folders[1].filePath("Quarvet/records.sqlite")};
+    for (const QString& file : files)
+        if (!QDir().mkpath(QFileInfo(file).absolutePath()) || !QFile::copy(firstSchema, file)) {
+            std::fprintf(stderr, "records_scale: the first schema's store could not be copied\n");
+            return;
+        }
+    bool chained = false;
+    const double floor = timed(1, [&] { chained = upgradeByHand(files[0]); });
+    const double upgrade = timedCommand(
+        cli, {"records",       "add",  "--serial",        "SN-U",       "--type",      "742",
+              "--line",        "1",    "--technician",    "Jo",         "--reference", "REF-7",
+              "--reference-u", "0.02", "--reference-due", "2099-01-01", "0",           "100",
+              "0.5",           "99"},
+        environmentFor(folders[1].path(), {}));
+    report("its steps by hand, SHA-256 and an UPDATE a record (floor)", floor, floor);
+    report("first save into it, which brings it up to date", upgrade, floor);
+    holdTo(chained, "the floor's steps by hand");
+    holdTo(upgrade <= 2 * floor, "an upgrade within 2x of its floor");
+}
+
+// An empty database of its own beside the one at `url`, for a small store: its URL, or
+// empty when it could not be made.
+QString emptyDatabaseBeside(const QString& url, const QString& name)
+{
+    QString fault;
+    const auto address = records::readPostgresUrl(url, fault);
+    bool made = false;
+    {
+        QSqlDatabase database = postgresConnection(*address, "beside");
+        QSqlQuery query(database);
+        made = database.open() &&
+               query.exec(QStringLiteral("DROP DATABASE IF EXISTS %1").arg(name)) &&
+               query.exec(QStringLiteral("CREATE DATABASE %1").arg(name));
+    }
+    QSqlDatabase::removeDatabase("beside");
+    return made ? url.left(url.lastIndexOf(QLatin1Char('/')) + 1) + name : QString();
+}
+
+// The same listing from PostgreSQL against psql fetching in batches of 1000.
+void postgresListing(const QString& cli, const QString& url, int runs)
+{
     QString fault;
     const auto address = records::readPostgresUrl(url, fault);
     QProcessEnvironment psql = environmentFor({}, url);
@@ -534,10 +712,39 @@ void postgresListing(const QString& cli, const QString& url, int count, int runs
     const std::vector<Timing> timings = alternating(
         runs, {{"psql", {"-X", "-q", "--csv", "-v", "FETCH_COUNT=1000", "-c", query}, psql},
                {cli, {"records", "list", "--format", "csv"}, environmentFor({}, url)}});
-    std::printf("PostgreSQL, %d records\n", count);
     report("psql --csv, FETCH_COUNT=1000 (floor)", timings[0].seconds, timings[0].seconds,
            timings[0].kib);
     report("records list --format csv", timings[1].seconds, timings[0].seconds, timings[1].kib);
+}
+
+// A PostgreSQL database of `count` records beside one of ten: the listing, the lookups, the
+// history's first rows and its filter.
+void postgresScale(const QString& cli, const QString& url, int count, int runs)
+{
+    const QString small = emptyDatabaseBeside(url, QStringLiteral("quarvet_bench_small"));
+    if (small.isEmpty() || !makePostgres(url, count) || !makePostgres(small, 10)) {
+        std::fprintf(stderr, "records_scale: the PostgreSQL records could not be made (%s)\n",
+                     small.isEmpty() ? "no database beside" : qPrintable(small));
+        ++missedGoals;
+        return;
+    }
+    std::printf("PostgreSQL databases of %d and 10 records\n", count);
+    postgresListing(cli, url, runs);
+    lookups(cli, environmentFor({}, small), environmentFor({}, url), runs);
+    QString fault;
+    const auto address = records::readPostgresUrl(url, fault);
+    const double shown = firstRowsShown(
+        [&] { return std::make_shared<records::PostgresRecordStore>(*address); }, runs);
+    report("history window: first rows shown", shown, 1.0);
+    holdTo(shown <= 1.0, "the history's first rows within 1 s");
+    {
+        records::PostgresRecordStore store(*address);
+        QSqlDatabase database = postgresConnection(*address, "floor");
+        database.open();
+        filterAgainstQuery(store, database, postgresFilterQuery,
+                           "psql query, serial ILIKE '%SN-4242%' (floor)", runs);
+    }
+    QSqlDatabase::removeDatabase("floor");
 }
 
 } // namespace
@@ -566,12 +773,20 @@ int main(int argc, char* argv[])
     std::printf("SQLite stores of %d and 10 records; medians of %d runs\n", count, runs);
     listings(cli, large.path(), runs);
     historyWindow(largeFile, runs);
-    filterAgainstQuery(largeFile, runs);
-    firstSchemaHistory(count, runs);
+    sqliteFilter(largeFile, runs);
+    QTemporaryDir firstSchemaFolder;
+    const QString firstSchema = firstSchemaFolder.filePath("records.sqlite");
+    if (makeFirstSchema(firstSchema, count)) {
+        firstSchemaHistory(firstSchema, runs);
+        upgradeAgainstFloor(cli, firstSchema);
+    } else {
+        std::fprintf(stderr, "records_scale: the first schema's store could not be made\n");
+        ++missedGoals;
+    }
     saveAndLookup(cli, large.path(), small.path(), runs);
-    lookups(cli, large.path(), small.path(), runs);
+    lookups(cli, environmentFor(small.path(), {}), environmentFor(large.path(), {}), runs);
     if (!postgres.isEmpty())
-        postgresListing(cli, postgres, count, runs);
+        postgresScale(cli, postgres, count, runs);
     if (missedGoals > 0)
         std::fprintf(stderr, "records_scale: %d goals missed\n", missedGoals);
     return missedGoals > 0 ? 1 : 0;
