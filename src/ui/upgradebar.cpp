@@ -29,8 +29,11 @@ void UpgradeBar::showProgress(qint64 done, qint64 total)
     const qint64 scale = total / std::numeric_limits<int>::max() + 1;
     setRange(0, static_cast<int>(total / scale));
     setValue(static_cast<int>(std::clamp<qint64>(done, 0, total) / scale));
-    setFormat(QStringLiteral("%1 of %2 records chained").arg(done).arg(total));
-    setToolTip(QStringLiteral("The record store is brought up to date once."));
+    setFormat(QStringLiteral("Bringing the record store up to date, once: %1 of %2 records chained")
+                  .arg(done)
+                  .arg(total));
+    setToolTip(QStringLiteral("A store an earlier version of the program kept is brought up to "
+                              "date once, by the first save into it."));
     show();
 }
 

@@ -6,8 +6,8 @@ namespace quarvet::ui {
 
 class StoreCall;
 
-// How far a call of the window has come in bringing the record store up to date: "N of M
-// records chained", shown while such a call runs. Hidden, it keeps its room in the layout, so
+// How far a call of the window has come in bringing the record store up to date ("... N of
+// M records chained"), shown while such a call runs. Hidden, it keeps its room in the layout, so
 // that nothing moves when it appears.
 class UpgradeBar : public QProgressBar {
     Q_OBJECT

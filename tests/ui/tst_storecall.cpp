@@ -188,7 +188,9 @@ void TestStoreCall::upgradeIsToldToItsOwnCall()
     QCOMPARE(toldTheProgram.load(), 0);
     QCOMPARE(overdue.size(), 0);
     QVERIFY(bar.isHidden());
-    QCOMPARE(bar.format(), QStringLiteral("10 of 10 records chained"));
+    QCOMPARE(
+        bar.format(),
+        QStringLiteral("Bringing the record store up to date, once: 10 of 10 records chained"));
     QCOMPARE(bar.value(), 10);
 }
 
