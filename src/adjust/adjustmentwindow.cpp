@@ -13,6 +13,7 @@
 #include "ui/upgradebar.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -43,6 +44,32 @@ AdjustmentWindow::AdjustmentWindow(QWidget* parent) : QWidget(parent, Qt::Window
     connect(view_, &CheckView::memoryTextRequested, this, &AdjustmentWindow::readFromMemory);
     createRecordColumn();
     refresh();
+    watchEdits();
+}
+
+// Entries count as typed from the user's own edits and choices on; what the program fills in
+// (the measurement, a record to correct, the register's values) does not.
+void AdjustmentWindow::watchEdits()
+{
+    const auto edited = [this] {
+        unsaved_ = true;
+        discardAgreed_ = false;
+    };
+    for (QLineEdit* field : findChildren<QLineEdit*>())
+        connect(field, &QLineEdit::textEdited, this, edited);
+    for (QComboBox* choice : findChildren<QComboBox*>())
+        connect(choice, &QComboBox::activated, this, edited);
+}
+
+bool AdjustmentWindow::mayDiscardEntries()
+{
+    if (!unsaved_ || discardAgreed_)
+        return true;
+    discardAgreed_ = ui::messages().confirm(
+        this, ui::messageTitle,
+        QStringLiteral("The adjustment check holds entries that are not saved. Discard them?"),
+        QStringLiteral("&Discard"));
+    return discardAgreed_;
 }
 
 AdjustmentWindow::~AdjustmentWindow()
@@ -179,6 +206,7 @@ void AdjustmentWindow::correct(const records::Record& record)
         view_->field(CheckField(n))->setText(texts[n]);
     view_->setRule(rule);
     recordFields_->fill(record);
+    unsaved_ = false;
     ui::showValue(recordStatus_, QStringLiteral("Correcting record %1: saving makes a new record "
                                                 "that names it.")
                                      .arg(records::shortId(record.id)));
@@ -329,6 +357,7 @@ void AdjustmentWindow::showNotSaved(const QString& why)
 void AdjustmentWindow::showSaved(const records::Record& record)
 {
     lockEntries(false);
+    unsaved_ = false;
     // A further save from a correction corrects this correction, so that the record it
     // corrected never has two live corrections.
     if (!corrects_.isEmpty())
@@ -355,6 +384,10 @@ void AdjustmentWindow::closeEvent(QCloseEvent* event)
                                                     "it is saved."));
         return;
     }
+    if (!mayDiscardEntries()) {
+        event->ignore();
+        return;
+    }
     QWidget::closeEvent(event);
 }
 
@@ -374,6 +407,8 @@ bool AdjustmentWindow::takeCurrentCodesFromMemory(const QString& memoryText, int
     }
     view_->field(CheckField::CurrentSlope)->setText(QString::fromStdString(slope).toUpper());
     view_->field(CheckField::CurrentOffset)->setText(QString::fromStdString(offset));
+    unsaved_ = true;
+    discardAgreed_ = false;
     return true;
 }
 

@@ -50,6 +50,10 @@ public:
     // names the field and puts the focus there.
     void saveRecord();
     bool isSaving() const;
+    // Whether the user has typed or chosen something since the window opened or last saved.
+    bool holdsUnsavedEntries() const { return unsaved_; }
+    // True when nothing typed would be lost, or the user, asked, chose to discard it.
+    bool mayDiscardEntries();
     // Says something of the record in the window's record status line.
     void showRecordStatus(const QString& text);
 
@@ -83,6 +87,7 @@ private:
     void showNotSaved(const QString& why);
     void readFromMemory();
     void refresh();
+    void watchEdits();
 
     CheckModel model_; // what the view's fields hold, read at their last edit, and its results
     CheckView* view_ = nullptr;
@@ -91,6 +96,8 @@ private:
     QLabel* recordStatus_ = nullptr;
     RecordSaving* saver_ = nullptr;
     QString corrects_;
+    bool unsaved_ = false;
+    bool discardAgreed_ = false; // the user chose to discard what is typed now
 };
 
 } // namespace quarvet::adjust

@@ -422,8 +422,17 @@ QList<adjust::AdjustmentWindow*> savingWindows(const QObject* main)
 
 } // namespace
 
+// End of Program closes every window at once, saving nothing: a calibration typed into the
+// adjustment check and not saved is lost only when the user, asked, chose so.
+bool MainWindow::mayEnd()
+{
+    return !adjustment_ || adjustment_->isSaving() || adjustment_->mayDiscardEntries();
+}
+
 void MainWindow::requestEnd()
 {
+    if (!mayEnd())
+        return;
     const QList<adjust::AdjustmentWindow*> saving = savingWindows(this);
     if (saving.isEmpty()) {
         emit endRequested();
@@ -450,6 +459,10 @@ void MainWindow::requestEnd()
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     // Closing the main window ends the program: a save in flight is waited for first.
+    if (!mayEnd()) {
+        event->ignore();
+        return;
+    }
     if (!savingWindows(this).isEmpty()) {
         event->ignore();
         requestEnd();

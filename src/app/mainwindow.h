@@ -93,6 +93,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    bool mayEnd();
     void createMenus();
     void createRecordMenu();
     QAction* addCommand(QMenu* menu, const char* name, const QString& text, QKeySequence shortcut);

@@ -4,6 +4,7 @@
 #include "messages/messages.h"
 
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace quarvet::ui {
 namespace {
@@ -20,6 +21,19 @@ void BoxMessageService::show(QWidget* parent, const QString& title, const QStrin
                     QMessageBox::Ok, parent);
     box.setTextFormat(Qt::PlainText);
     box.exec();
+}
+
+bool BoxMessageService::confirm(QWidget* parent, const QString& title, const QString& text,
+                                const QString& action)
+{
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
+    box.setTextFormat(Qt::PlainText);
+    QPushButton* going = box.addButton(action, QMessageBox::DestructiveRole);
+    QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    box.exec();
+    return box.clickedButton() == going;
 }
 
 MessageService& messages()

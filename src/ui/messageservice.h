@@ -22,11 +22,17 @@ public:
     // Modal, one OK button; returns when the user has closed it. Carriage returns in
     // `text` are line breaks.
     virtual void show(QWidget* parent, const QString& title, const QString& text, Icon icon) = 0;
+    // Modal, asking whether to go on: a button `action` and Cancel, the default (and Esc);
+    // true when the user chose `action`.
+    virtual bool confirm(QWidget* parent, const QString& title, const QString& text,
+                         const QString& action) = 0;
 };
 
 class BoxMessageService final : public MessageService {
 public:
     void show(QWidget* parent, const QString& title, const QString& text, Icon icon) override;
+    bool confirm(QWidget* parent, const QString& title, const QString& text,
+                 const QString& action) override;
 };
 
 // The service in use; the program's own box unless a test has put another in place.

@@ -212,6 +212,8 @@ private slots:
     void saveRefusesNamingTheField_data();
     void saveRefusesNamingTheField();
     void ctrlSSavesWhatTheWindowShows();
+    void unsavedEntriesAreAskedFor_data();
+    void unsavedEntriesAreAskedFor();
     void windowAndRecordAgree_data();
     void windowAndRecordAgree();
     void budgetWindowFollowsTheEntries();
@@ -432,6 +434,61 @@ void TestRecordWindows::ctrlSSavesWhatTheWindowShows()
     QVERIFY(save(check));
     QVERIFY(!store.list(QString(), saved).failed());
     QCOMPARE(saved.size(), 2);
+}
+
+void TestRecordWindows::unsavedEntriesAreAskedFor_data()
+{
+    QTest::addColumn<bool>("ending");  // Ctrl+P (End of Program), or closing the check
+    QTest::addColumn<bool>("typed");   // a serial number typed into the check
+    QTest::addColumn<bool>("saved");   // and the record saved after it
+    QTest::addColumn<bool>("discard"); // the answer: Discard, or Cancel
+    QTest::newRow("End of Program, nothing typed") << true << false << false << false;
+    QTest::newRow("End of Program, typed, Cancel") << true << true << false << false;
+    QTest::newRow("End of Program, typed, Discard") << true << true << false << true;
+    QTest::newRow("End of Program, typed and saved") << true << true << true << false;
+    QTest::newRow("closing the check, nothing typed") << false << false << false << false;
+    QTest::newRow("closing the check, typed, Cancel") << false << true << false << false;
+    QTest::newRow("closing the check, typed, Discard") << false << true << false << true;
+    QTest::newRow("closing the check, typed and saved") << false << true << true << false;
+}
+
+// A calibration typed into the adjustment check and not saved is discarded by End of Program
+// or by closing the check only when the user, asked, chooses so; Cancel keeps it as typed.
+// Nothing asks when nothing is typed or all of it is saved.
+void TestRecordWindows::unsavedEntriesAreAskedFor()
+{
+    QFETCH(bool, ending);
+    QFETCH(bool, typed);
+    QFETCH(bool, saved);
+    QFETCH(bool, discard);
+    QPointer<AdjustmentWindow> check = openCheck();
+    QVERIFY(showActive(check));
+    if (typed) {
+        named(check, "Serial number")->setFocus();
+        QTest::keyClicks(named(check, "Serial number"), "SN-1");
+    }
+    if (saved) {
+        fillRecord(check, "SN-1");
+        QVERIFY(save(check));
+        QVERIFY2(messages_->boxes.isEmpty(), qPrintable(messages_->boxes.value(0).text));
+    }
+    messages_->answers = {discard};
+    QSignalSpy ended(window_.get(), &MainWindow::endRequested);
+    if (ending) {
+        // Its shortcut, Ctrl+P, is the main window's own test's.
+        window_->findChild<QAction*>("Programmende")->trigger();
+    } else {
+        check->close();
+    }
+    const bool asked = typed && !saved;
+    QCOMPARE(messages_->questions.size(), asked ? 1 : 0);
+    const bool gone = !asked || discard;
+    if (ending)
+        QCOMPARE(ended.size(), gone ? 1 : 0);
+    else
+        QCOMPARE(check.isNull() || !check->isVisible(), gone);
+    if (!gone)
+        QCOMPARE(fieldText(check, "Serial number"), QStringLiteral("SN-1"));
 }
 
 void TestRecordWindows::windowAndRecordAgree_data()

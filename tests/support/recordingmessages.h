@@ -24,8 +24,17 @@ public:
     {
         boxes.append({title, text, icon});
     }
+    // A question is recorded as a box of its own and answered with the next of `answers`,
+    // Cancel when none is left.
+    bool confirm(QWidget*, const QString& title, const QString& text, const QString&) override
+    {
+        questions.append({title, text, Icon::None});
+        return !answers.isEmpty() && answers.takeFirst();
+    }
 
     QList<Box> boxes;
+    QList<Box> questions;
+    QList<bool> answers;
 
 private:
     quarvet::ui::MessageService* previous_;
