@@ -3,7 +3,8 @@
 // a postgresql:// URL. records_helper STORE hold SECONDS holds the file locked exclusively, or
 // the database's records table, as another program might; hold-schema holds the lock every
 // workstation takes to upgrade a database's schema. It says so on standard output once it
-// holds it.
+// holds it. A fifth argument, K, kills the helper at the K-th report of an upgrade's progress
+// (0: at its last, when every record is chained), inside the upgrade its first save makes.
 #include "messages/storemessages.h"
 #include "records/postgresrecordstore.h"
 #include "records/storechoice.h"
@@ -14,6 +15,7 @@
 #include <QThread>
 #include <QUuid>
 
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -54,11 +56,20 @@ int hold(const QString& path, int seconds, bool schemaLock)
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    if (argc != 4)
+    if (argc != 4 && argc != 5)
         return 2;
     if (QByteArray(argv[2]) == "hold" || QByteArray(argv[2]) == "hold-schema")
         return hold(QString::fromLocal8Bit(argv[1]), std::atoi(argv[3]),
                     QByteArray(argv[2]) == "hold-schema");
+    if (argc == 5) {
+        // Told through copies of the function: the count is kept outside it.
+        static int told = 0;
+        const int killAt = std::atoi(argv[4]);
+        quarvet::records::setUpgradeProgress([killAt](qint64 done, qint64 total) {
+            if (++told == killAt || (killAt == 0 && done == total))
+                ::raise(SIGKILL);
+        });
+    }
     const QString where = QString::fromLocal8Bit(argv[1]);
     const bool url = where.startsWith(QLatin1String("postgresql://"));
     const auto store =
