@@ -29,26 +29,6 @@ namespace {
 // painting a GUI one (so does the size of a logo whose text must be laid out); neither needs a
 // display, so a certificate is drawn offscreen. Made only for the commands that draw: calc and
 // decode start as fast as before.
-// An upgrade that chains a store's earlier records takes a minute at a lab's scale: said before
-// it begins, its share shown on a terminal, and the store's deadline waiting for it. Its words
-// are told, not kept: one that cannot be written costs the save nothing.
-void showUpgradeProgress()
-{
-    quarvet::records::setUpgradeProgress([](qint64 done, qint64 total) {
-        quarvet::cli::StoreDeadline::progressed();
-        static const bool terminal = ::isatty(2) == 1;
-        std::string line;
-        if (done == 0)
-            line = "quarvet-cli: bringing the record store up to date, once: chaining the " +
-                   std::to_string(total) + " records it holds\n";
-        else if (terminal)
-            line = "\rquarvet-cli: " + std::to_string(done * 100 / total) + " % (" +
-                   std::to_string(done) + " of " + std::to_string(total) + " records chained)" +
-                   (done == total ? "\n" : "");
-        (void)!::write(2, line.data(), line.size());
-    });
-}
-
 std::unique_ptr<QCoreApplication> applicationFor(const std::vector<std::string>& words, int& argc,
                                                  char* argv[])
 {
@@ -83,7 +63,7 @@ int runWithStore(const std::vector<std::string>& args, char* argv[],
     int qtArgc = 1;
     qInstallMessageHandler(dropQtWarnings);
     const auto application = applicationFor(args, qtArgc, argv);
-    showUpgradeProgress();
+    quarvet::records::setUpgradeProgress(quarvet::cli::showUpgradeProgress);
     const quarvet::settings::QtSettingsStore settings;
     const auto store = quarvet::records::recordStoreFor(
         settings.read(quarvet::records::databaseSection, quarvet::records::databaseKey, QString()));

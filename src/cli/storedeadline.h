@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QtGlobal>
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -15,6 +17,12 @@ namespace quarvet::cli {
 inline constexpr unsigned storeDeadlineSeconds = 120;
 
 [[noreturn]] void storeDeadlinePassed();
+
+// An upgrade that chains a store's earlier records takes a minute at a lab's scale: said on
+// standard error before it begins, its share shown there when it is a terminal, and each
+// report starting the store's deadline afresh. Its words are told, not kept: one that cannot
+// be written costs the save nothing.
+void showUpgradeProgress(qint64 done, qint64 total);
 
 // A watch beside the command: paused while the output waits for a slow reader, since the
 // store is not at fault then. Pausing and resuming cost no system call, so a listing can do
