@@ -10,6 +10,7 @@
 #include <QTimeZone>
 
 #include <algorithm>
+#include <optional>
 
 namespace quarvet::lab {
 
@@ -371,20 +372,66 @@ QStringList issueGaps(const LabSettings& lab, const Record& record)
     return gaps;
 }
 
+namespace {
+
+// The one record `filter` picks first, if any.
+StoreFailure firstOf(RecordStore& store, RecordFilter filter, std::optional<ListedRecord>& found)
+{
+    filter.limit = 1;
+    found.reset();
+    return store.visit(filter, [&](const ListedRecord& listed) {
+        found = listed;
+        return false;
+    });
+}
+
+// The links on either side of the record to be issued, which a walk gone on from a place
+// beyond it does not read: one changed with its hash made again breaks one of them. The first
+// record found out of its place, or empty.
+StoreFailure linksAround(RecordStore& store, const Record& record, QString& broken)
+{
+    RecordFilter filter;
+    filter.idPrefix = record.id;
+    filter.order = ListOrder::AsSaved;
+    std::optional<ListedRecord> self;
+    std::optional<ListedRecord> before;
+    std::optional<ListedRecord> after;
+    StoreFailure failure = firstOf(store, filter, self);
+    if (failure.failed() || !self)
+        return failure;
+    filter.idPrefix.clear();
+    filter.after = self->position;
+    if (failure = firstOf(store, filter, after); failure.failed())
+        return failure;
+    filter.order = ListOrder::LastSavedFirst;
+    if (failure = firstOf(store, filter, before); failure.failed())
+        return failure;
+    if (self->record.previousHash != (before ? before->record.hash : chainStart()))
+        broken = QStringLiteral("record ") + record.id;
+    else if (after && after->record.previousHash != self->record.hash)
+        broken = QStringLiteral("record ") + after->record.id;
+    return {};
+}
+
+} // namespace
+
 StoreFailure issueCertificate(RecordStore& store, const Record& record, CertificateIssue& issue)
 {
     // A certificate names the chain's head: none is issued, and no number spent, while the
-    // chain, a seal or an issue is broken anywhere, or the record itself no longer gives its
-    // hash. The whole chain is walked: a row changed before where an earlier walk stopped is
-    // seen only so, and an issue is worth that walk (the history's opening is not). The
-    // checkpoint it reaches serves the history.
+    // chain, a seal or an issue is found broken, or the record itself no longer gives its
+    // hash. The walk goes on from where one before found the store whole (its place, count,
+    // seal and issue checked first), so that a lab of ten years issues as fast as a new one;
+    // a row changed before that place is found by records verify and Check store, which walk
+    // every record.
     ChainReport report;
-    if (const StoreFailure failure = store.checkChain(report); failure.failed())
+    if (const StoreFailure failure = checkChainOnward(store, report); failure.failed())
         return failure;
-    keepReached(store, report);
     QString broken = report.chained && !report.whole() ? firstBreak(report) : QString();
     if (broken.isEmpty() && report.chained && recordHash(record) != record.hash)
         broken = QStringLiteral("record ") + record.id;
+    if (broken.isEmpty() && report.chained)
+        if (const StoreFailure failure = linksAround(store, record, broken); failure.failed())
+            return failure;
     if (!broken.isEmpty()) {
         StoreFault fault = storeFault(StoreFaultKind::ChainBroken, broken);
         fault.location = store.location();

@@ -24,8 +24,8 @@ private slots:
     void witnessSeesAConsistentRewrite();
     void clockSetBack_data() { witnessSeesAConsistentRewrite_data(); }
     void clockSetBack();
-    void issueWalksTheWholeChain_data() { witnessSeesAConsistentRewrite_data(); }
-    void issueWalksTheWholeChain();
+    void issueSeesWhatItCertifies_data();
+    void issueSeesWhatItCertifies();
     void witnessNeverWritesIntoTheStore_data();
     void witnessNeverWritesIntoTheStore();
 };
@@ -482,24 +482,80 @@ void TestTamper::clockSetBack()
     QCOMPARE(place.run({"records", "verify"}, database).status, 0);
 }
 
-// A record changed before where an earlier walk found the chain whole: the history's opening
-// goes on from there, but no certificate is issued, and no number spent, until it is mended.
-void TestTamper::issueWalksTheWholeChain()
+// Record `serial` made to say another technician with its own hash made again, as one who
+// knows how the chain is formed would, leaving the link of the record after it broken.
+bool rehashOne(const quarvet::test::TestStore& store, const QString& serial)
+{
+    const auto records = quarvet::records::chooseRecordStore(
+        store.isPostgres() ? store.location() : QString(), {}, store.location());
+    quarvet::records::RecordFilter filter;
+    filter.serial = serial;
+    QList<quarvet::records::Record> found;
+    if (records->list(filter, found).failed() || found.size() != 1)
+        return false;
+    quarvet::records::Record record = found[0];
+    record.technician = "Mallory";
+    record.hash = quarvet::records::recordHash(record);
+    return asOwner(store, {QString("UPDATE records SET technician = 'Mallory', hash = %1 WHERE "
+                                   "id = %2")
+                               .arg(quoted(record.hash), quoted(record.id))});
+}
+
+void TestTamper::issueSeesWhatItCertifies_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QString>("changed"); // the record the owner changed, before the checkpoint
+    QTest::addColumn<bool>("rehashed");   // with its hash made again
+    QTest::addColumn<int>("issued");      // the record issued
+    QTest::addColumn<QString>("says");    // what the refusal says; empty: issued
+    QTest::addColumn<int>("named");       // and the record it names broken
+    for (const char* backend : {"sqlite", "postgresql"}) {
+        QTest::addRow("%s: the record issued", backend)
+            << backend << "SN-2" << false << 1 << "the record's fields do not give its hash" << -1;
+        QTest::addRow("%s: the record issued, rehashed", backend)
+            << backend << "SN-2" << true << 1 << "is broken, first at record " << 2;
+        QTest::addRow("%s: the record before it, rehashed", backend)
+            << backend << "SN-2" << true << 2 << "is broken, first at record " << 2;
+        QTest::addRow("%s: the first record, rehashed", backend)
+            << backend << "SN-1" << true << 1 << "is broken, first at record " << 1;
+        QTest::addRow("%s: an earlier record", backend)
+            << backend << "SN-1" << false << 2 << "" << -1;
+    }
+}
+
+// An issue walks on from where an earlier walk found the chain whole, and reads the record it
+// certifies and the links on either side of it: a change to that record or its neighbours is
+// refused, rehashed or not, and no number spent. A record changed further back is found by
+// records verify, which walks every record.
+void TestTamper::issueSeesWhatItCertifies()
 {
     QFETCH(QString, backend);
+    QFETCH(QString, changed);
+    QFETCH(bool, rehashed);
+    QFETCH(int, issued);
+    QFETCH(QString, says);
+    QFETCH(int, named);
     QUARVET_STORE_OR_SKIP(store, backend);
     Workplace place;
     const QString database = useStore(store, place);
     const Seeded seeded = seed(place, database, false);
     QCOMPARE(place.run({"records", "verify"}, database).status, 0);
-    QVERIFY(asOwner(store, {"UPDATE records SET technician = 'Mallory' WHERE serial = 'SN-1'"}));
-    const Run issued = place.run({"records", "issue", seeded.ids[2], "--by", "Dr A", "--role",
-                                  "Head", "-o", place.dir.filePath("c.pdf")},
-                                 database);
-    QCOMPARE(issued.status, 1);
-    QVERIFY2(issued.err.contains("is broken, first at record " + seeded.ids[0]),
-             qPrintable(issued.err));
-    QVERIFY(!QFileInfo::exists(place.dir.filePath("c.pdf")));
+    if (rehashed)
+        QVERIFY(rehashOne(store, changed));
+    else
+        QVERIFY(asOwner(store, {"UPDATE records SET technician = 'Mallory' WHERE serial = " +
+                                quoted(changed)}));
+    const Run issue = place.run({"records", "issue", seeded.ids[issued], "--by", "Dr A", "--role",
+                                 "Head", "-o", place.dir.filePath("c.pdf")},
+                                database);
+    QCOMPARE(issue.status, says.isEmpty() ? 0 : 1);
+    QCOMPARE(QFileInfo::exists(place.dir.filePath("c.pdf")), says.isEmpty());
+    if (!says.isEmpty())
+        QVERIFY2(issue.err.contains(says + (named < 0 ? QString() : seeded.ids[named])),
+                 qPrintable(issue.err));
+    else
+        QVERIFY2(place.run({"records", "verify"}, database).out.contains(seeded.ids[0]),
+                 "records verify names the earlier record");
 }
 
 void TestTamper::witnessNeverWritesIntoTheStore_data()
