@@ -8,7 +8,8 @@
 // - the history window: until its first rows are shown, its resident size, and its filter;
 // - the history's filter against the database's own query of the same records;
 // - a store of the first schema: the history's first rows, and the first save, which brings
-//   it up to date, against its schema's steps with the records chained by hand;
+//   it up to date, against its schema's steps with the records chained by hand; in it, once
+//   upgraded, issues against a store of twenty, and the history's chain check on opening;
 // - with a PostgreSQL URL, a database of as many records beside one of ten: the same listing
 //   against psql fetching in batches, the lookups, the history's first rows and its filter.
 #include "history/historypage.h"
@@ -656,7 +657,61 @@ bool upgradeByHand(const QString& file)
 
 // The first save into a store of the first schema, which brings it up to date, against the
 // floor of its steps by hand, each on a copy of the store.
-void upgradeAgainstFloor(const QString& cli, const QString& firstSchema)
+const QStringList saveArguments{
+    "records",       "add",  "--serial",        "SN-U",       "--type",      "742",
+    "--line",        "1",    "--technician",    "Jo",         "--reference", "REF-7",
+    "--reference-u", "0.02", "--reference-due", "2099-01-01", "0",           "100",
+    "0.5",           "99"};
+
+// Issues of certificates in an upgraded store of the first schema (every record chained) of
+// `folder` against one of twenty, in turn, each after an issue that leaves where its walk found
+// the chain whole, as a lab's everyday issue does; then the history's chain check on opening,
+// which goes on from there.
+void issues(const QString& cli, const QString& folder, int runs)
+{
+    QTemporaryDir small;
+    const QString smallFile = small.filePath("Quarvet/records.sqlite");
+    if (!makeFirstSchema(smallFile, 20)) {
+        ++missedGoals;
+        return;
+    }
+    const QProcessEnvironment environments[2] = {environmentFor(small.path(), {}),
+                                                 environmentFor(folder, {})};
+    QTemporaryDir out;
+    const auto issue = [&](int id, int store) {
+        return timedCommand(cli,
+                            {"records", "issue",
+                             QStringLiteral("%1").arg(id, 8, 16, QLatin1Char('0')), "--by",
+                             "A. Meier", "--role", "Head of lab", "-o", out.filePath("issued.pdf")},
+                            environments[store]);
+    };
+    for (int store = 0; store < 2; ++store) {
+        timedCommand(cli, saveArguments, environments[store]);
+        timedCommand(cli, {"lab", "set", "--name", "Bench lab", "--address", "1 Road"},
+                     environments[store]);
+        issue(19, store);
+    }
+    std::vector<double> seconds[2];
+    for (int round = 0; round < std::min(runs, 9); ++round)
+        for (int store = 0; store < 2; ++store)
+            seconds[store].push_back(issue(round + 1, store));
+    report("records issue ID, store of 20 (floor)", median(seconds[0]), median(seconds[0]));
+    report("records issue ID, large store", median(seconds[1]), median(seconds[0]));
+    holdTo(median(seconds[1]) <= 1.5 * median(seconds[0]), "an issue within 1.5x");
+    const QString file = folder + "/Quarvet/records.sqlite";
+    const double checked = timed(runs, [&] {
+        auto* window = new history::HistoryWindow(
+            [&] { return std::make_shared<records::SqliteRecordStore>(file); });
+        QSignalSpy chainChecked(window, &history::HistoryWindow::chainChecked);
+        window->show();
+        chainChecked.wait(600000);
+        delete window;
+    });
+    report("history window: chain checked on opening", checked, 1.0);
+    holdTo(checked <= 2.0, "the history's chain check on opening within 2 s");
+}
+
+void upgradeAgainstFloor(const QString& cli, const QString& firstSchema, int runs)
 {
     QTemporaryDir folders[2];
     const QString files[2] = {folders[0].filePath("Quarvet/records.sqlite"),
@@ -668,16 +723,12 @@ void upgradeAgainstFloor(const QString& cli, const QString& firstSchema)
         }
     bool chained = false;
     const double floor = timed(1, [&] { chained = upgradeByHand(files[0]); });
-    const double upgrade = timedCommand(
-        cli, {"records",       "add",  "--serial",        "SN-U",       "--type",      "742",
-              "--line",        "1",    "--technician",    "Jo",         "--reference", "REF-7",
-              "--reference-u", "0.02", "--reference-due", "2099-01-01", "0",           "100",
-              "0.5",           "99"},
-        environmentFor(folders[1].path(), {}));
+    const double upgrade = timedCommand(cli, saveArguments, environmentFor(folders[1].path(), {}));
     report("its steps by hand, SHA-256 and an UPDATE a record (floor)", floor, floor);
     report("first save into it, which brings it up to date", upgrade, floor);
     holdTo(chained, "the floor's steps by hand");
     holdTo(upgrade <= 2 * floor, "an upgrade within 2x of its floor");
+    issues(cli, folders[1].path(), runs);
 }
 
 // An empty database of its own beside the one at `url`, for a small store: its URL, or
@@ -778,7 +829,7 @@ int main(int argc, char* argv[])
     const QString firstSchema = firstSchemaFolder.filePath("records.sqlite");
     if (makeFirstSchema(firstSchema, count)) {
         firstSchemaHistory(firstSchema, runs);
-        upgradeAgainstFloor(cli, firstSchema);
+        upgradeAgainstFloor(cli, firstSchema, runs);
     } else {
         std::fprintf(stderr, "records_scale: the first schema's store could not be made\n");
         ++missedGoals;
