@@ -178,14 +178,23 @@ QString savingUser()
 }
 
 // The schema brought up to date and the change made, in one transaction: all of it or none.
-StoreFault saveInTransaction(QSqlDatabase database, const Schema& schema, const StoreChange& change,
-                             const ChangeFault& expected)
+void markUpgrade(const QString& path, int from);
+
+// The change made in one transaction, after the schema's steps a file of an earlier version
+// needs; such a file is marked as this program's upgrade once the transaction holds the write
+// lock (`marked`), so that no program rolling back a cut-short upgrade meanwhile takes the mark
+// of one about to begin.
+StoreFault saveInTransaction(QSqlDatabase database, const QString& path, const Schema& schema,
+                             const StoreChange& change, const ChangeFault& expected, bool& marked)
 {
     if (QSqlError error = runWaiting(database, QStringLiteral("BEGIN IMMEDIATE")); error.isValid())
         return faultOf(error, StoreFaultKind::NotSaved);
     int version = 0;
     // Looked at again under the lock: another program may have made or upgraded the tables.
     StoreFault fault = judge(database, schema, version);
+    marked = !fault.failed() && version > 0 && version < schema.version();
+    if (marked)
+        markUpgrade(path, version);
     QSqlError error;
     const QString savedBy = savingUser();
     if (!fault.failed())
@@ -409,21 +418,15 @@ void rollBackOwnUpgrade(const QString& path)
     QFile::remove(upgradeMark(path));
 }
 
-// A file that is there, judged before it is written, its own upgrade cut short rolled back,
-// and the upgrade its save will make marked.
-StoreFault readyToWrite(const QString& path, const Schema& schema, bool& upgrading)
+// A file that is there, judged before it is written, its own upgrade cut short rolled back.
+StoreFault readyToWrite(const QString& path, const Schema& schema)
 {
     // Not opened at all when it may not be written: SQLite would make files beside it.
     if (!writable(path))
         return storeFault(StoreFaultKind::Unwritable, QStringLiteral("this user may not write it"));
     rollBackOwnUpgrade(path);
     int version = 0;
-    if (StoreFault fault = judgeUntouched(path, schema, version); fault.failed())
-        return fault;
-    upgrading = version > 0 && version < schema.version();
-    if (upgrading)
-        markUpgrade(path, version);
-    return {};
+    return judgeUntouched(path, schema, version);
 }
 
 // A save turned away by a file beside the store that this user may not write: one that a
@@ -479,17 +482,17 @@ StoreFailure SqliteRecordStore::change(const StoreChange& change, const ChangeFa
     const bool existed = presence == Presence::File;
     if (!existed && !makePrivateFile(path_))
         return failure(storeFault(StoreFaultKind::NoFolder), path_, true);
-    bool upgrading = false;
     if (existed)
-        if (StoreFault fault = readyToWrite(path_, schema_, upgrading); fault.failed())
+        if (StoreFault fault = readyToWrite(path_, schema_); fault.failed())
             return failure(std::move(fault), path_, true);
     const sql::Connection connection = connectionTo(path_, Access::Write);
     if (!connection.opened())
         return failure(storeFault(StoreFaultKind::CannotOpen, sql::said(connection.error())), path_,
                        true);
     QSqlDatabase database = connection.database();
-    StoreFault saved =
-        namedCompanion(saveInTransaction(database, schema_, change, expected), path_);
+    bool upgrading = false;
+    StoreFault saved = namedCompanion(
+        saveInTransaction(database, path_, schema_, change, expected, upgrading), path_);
     // WAL lets readers and a saving program go on side by side; switched only once a save
     // went through, so that a refused file keeps every byte. Should the switch fail, the
     // record is saved all the same and the next save tries again.
