@@ -208,7 +208,7 @@ int issueCommand(const std::vector<std::string>& args, const std::vector<OptionS
         !refused.ok())
         return refusal(QString::fromStdString(messages::recordRefusal(refused)), io);
     const std::string& file = words->file;
-    const auto listed = recordByPrefix(text(words->id).trimmed(), context, io);
+    auto listed = recordByPrefix(text(words->id).trimmed(), context, io);
     if (!listed)
         return failure;
     // The number is spent once: not on a record changed since its saving, nor on a file that

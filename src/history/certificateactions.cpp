@@ -82,7 +82,7 @@ void CertificateActions::writeCertificate()
 namespace {
 
 // The certificate issued, and what its page needs: the chain's head and its status.
-records::StoreFailure issueInStore(records::RecordStore& store, const records::Record& record,
+records::StoreFailure issueInStore(records::RecordStore& store, records::Record& record,
                                    const QString& correctedBy, lab::CertificateIssue& issue,
                                    QString& head, lab::CertificateStatus& status)
 {
@@ -188,12 +188,14 @@ void CertificateActions::issueSelected(const QString& by, const QString& role, b
     lab::CertificateIssue issue{
         0,  {}, record->id, QDateTime::currentDateTimeUtc(), by.trimmed(), role.trimmed(),
         {}, {}, accredited};
+    // Read again by the issue where it brought the store up to date first.
+    const auto certified = std::make_shared<records::Record>(*record);
     certifying_->start(
-        [store, head, status, record = *record, correctedBy, issue]() mutable {
-            return issueInStore(*store, record, correctedBy, issue, *head, *status);
+        [store, head, status, certified, correctedBy, issue]() mutable {
+            return issueInStore(*store, *certified, correctedBy, issue, *head, *status);
         },
-        [this, store, head, status, record = *record, path](const records::StoreFailure& failure) {
-            if (!writeCertificateFile(failure, record, path, store->files(), *head, *status))
+        [this, store, head, status, certified, path](const records::StoreFailure& failure) {
+            if (!writeCertificateFile(failure, *certified, path, store->files(), *head, *status))
                 return;
             emit issued(status->issue->number);
         });

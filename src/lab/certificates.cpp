@@ -413,9 +413,27 @@ StoreFailure linksAround(RecordStore& store, const Record& record, QString& brok
     return {};
 }
 
+// A store kept before the hash chain brought up to date by a change of nothing, and the
+// record read again with the hash its upgrade gave it, which the certificate names.
+StoreFailure upgradeFor(RecordStore& store, Record& record)
+{
+    StoreFailure failure =
+        store.change([](QSqlDatabase, const Dialect&, const QString&) { return QSqlError(); }, {});
+    RecordFilter filter;
+    filter.idPrefix = record.id;
+    std::optional<ListedRecord> upgraded;
+    if (!failure.failed())
+        failure = firstOf(store, filter, upgraded);
+    if (!failure.failed() && !upgraded)
+        failure = StoreFailure(storeFault(StoreFaultKind::NoSuchRecord, record.id));
+    if (!failure.failed())
+        record = upgraded->record;
+    return failure;
+}
+
 } // namespace
 
-StoreFailure issueCertificate(RecordStore& store, const Record& record, CertificateIssue& issue)
+StoreFailure issueCertificate(RecordStore& store, Record& record, CertificateIssue& issue)
 {
     // A certificate names the chain's head: none is issued, and no number spent, while the
     // chain, a seal or an issue is found broken, or the record itself no longer gives its
@@ -426,6 +444,9 @@ StoreFailure issueCertificate(RecordStore& store, const Record& record, Certific
     ChainReport report;
     if (const StoreFailure failure = checkChainOnward(store, report); failure.failed())
         return failure;
+    if (!report.chained)
+        if (const StoreFailure failure = upgradeFor(store, record); failure.failed())
+            return failure;
     QString broken = report.chained && !report.whole() ? firstBreak(report) : QString();
     if (broken.isEmpty() && report.chained && recordHash(record) != record.hash)
         broken = QStringLiteral("record ") + record.id;

@@ -88,8 +88,9 @@ QStringList issueGaps(const LabSettings& lab, const records::Record& record);
 // pattern, in one transaction with the check that the record is there, not yet issued and
 // not corrected, and, where it claims the accreditation, that it lacks nothing issueGaps
 // names (refused as NotIssuable with the gaps). `issue` holds who and when; its number and
-// sequence are set.
-records::StoreFailure issueCertificate(records::RecordStore& store, const records::Record& record,
+// sequence are set. A store kept before the hash chain is brought up to date first, and
+// `record` read again with the hash that gave it.
+records::StoreFailure issueCertificate(records::RecordStore& store, records::Record& record,
                                        CertificateIssue& issue);
 // The issue of a record's certificate, if there is one.
 records::StoreFailure readIssue(records::RecordStore& store, const QString& recordId,

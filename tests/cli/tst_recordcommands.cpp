@@ -74,6 +74,7 @@ QList<QStringList> readCsv(const QString& text)
 class TestRecordCommands : public QObject {
     Q_OBJECT
 private slots:
+    void issueUpgradesAStoreOfTheFirstVersion();
     void serialTravelsExactly_data();
     void serialTravelsExactly();
     void refusals_data();
@@ -1246,6 +1247,24 @@ void TestRecordCommands::copyIsTheSameCertificate()
     QCOMPARE(place.run({"records", "certificate", id, "-o", copy}).status, 0);
     QVERIFY2(pageText(copy).contains("Superseded by certificate " + issued.out.trimmed()),
              qPrintable(pageText(copy)));
+}
+
+// An issue may be the first save into a store of the first version: it brings the store up
+// to date once and certifies the record with the hash the upgrade gave it.
+void TestRecordCommands::issueUpgradesAStoreOfTheFirstVersion()
+{
+    Workplace place;
+    const QString folder = place.dir.filePath("data/Quarvet");
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(QFile::copy(QStringLiteral(FIXTURES "/schema1.sqlite"), folder + "/records.sqlite"));
+    QFile::setPermissions(folder + "/records.sqlite", QFile::ReadOwner | QFile::WriteOwner);
+    const QString pdf = place.dir.filePath("issued.pdf");
+    const Run issued = place.run({"records", "issue", "990f", "--by", "A. Meier", "--role", "Head",
+                                  "--unaccredited", "-o", pdf});
+    QVERIFY2(issued.status == 0, qPrintable(issued.err));
+    QCOMPARE(place.run({"records", "verify"}).status, 0);
+    const Run checked = place.run({"records", "check-certificate", pdf});
+    QVERIFY2(checked.status == 0, qPrintable(checked.out + checked.err));
 }
 
 QTEST_GUILESS_MAIN(TestRecordCommands)
