@@ -42,8 +42,8 @@ void addIdPrefix(Condition& condition, const QString& idPrefix, const Dialect& d
 }
 
 // The sort key's expression on the records `r` in a listing sorted by one. Every record has a
-// value, none NULL, so that a position compares with every row; a column the store's version
-// does not keep is the same for all.
+// value, none NULL, so that a position compares with every row. A column the store's version
+// does not keep is listed by the time saved instead (see asListed).
 QString sortExpression(const RecordFilter& filter, int version)
 {
     switch (filter.sortBy) {
@@ -182,8 +182,16 @@ std::pair<QString, QString> correctionsOf(const Dialect& dialect, bool indexed)
 RecordFilter asListed(const RecordFilter& filter, int version)
 {
     RecordFilter listed = filter;
-    if (version < correctionIndexVersion && filter.order == ListOrder::NewestFirst &&
-        !sortedByKey(filter) && !filter.ascending)
+    // A column the store's version does not keep is the same for every record: sorted by it,
+    // the records stand in the order of the time saved.
+    const bool held =
+        !((filter.sortBy == SortKey::AsFound && version < asFoundVersion) ||
+          ((filter.sortBy == SortKey::Customer || filter.sortBy == SortKey::Certificate) &&
+           version < registerVersion));
+    if (!held)
+        listed.sortBy = SortKey::Date;
+    if (version < correctionIndexVersion && listed.order == ListOrder::NewestFirst &&
+        !sortedByKey(listed) && !listed.ascending)
         listed.order = ListOrder::LastSavedFirst;
     return listed;
 }

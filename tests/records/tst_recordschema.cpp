@@ -134,6 +134,8 @@ private slots:
     void addedColumnIsOneRowAndOneStep();
     void damagedPagesAreNamedAndLeftAlone();
     void damagedReadingsEndTheListing();
+    void sortByAColumnTheStoreLacks_data();
+    void sortByAColumnTheStoreLacks();
     void recordCorrectedOnce_data() { addBackends(); }
     void recordCorrectedOnce();
     void pagesAndFilterFindEveryMatch_data() { addBackends(); }
@@ -526,6 +528,45 @@ void TestRecordSchema::damagedReadingsEndTheListing()
     });
     QCOMPARE(read.fault.kind, StoreFaultKind::Damaged);
     QCOMPARE(shown, 0);
+}
+
+void TestRecordSchema::sortByAColumnTheStoreLacks_data()
+{
+    QTest::addColumn<QString>("fixture");
+    QTest::addColumn<int>("key"); // a SortKey
+    for (const char* fixture : {"schema1", "schema4"})
+        for (const auto& [name, key] :
+             {std::pair{"as found", SortKey::AsFound}, std::pair{"customer", SortKey::Customer},
+              std::pair{"certificate", SortKey::Certificate}})
+            QTest::addRow("%s: %s", fixture, name) << fixture << int(key);
+}
+
+// Sorted by a column a store of an earlier version does not keep (the same for every record),
+// its records are listed by the time saved, either way round, and not refused.
+void TestRecordSchema::sortByAColumnTheStoreLacks()
+{
+    QFETCH(QString, fixture);
+    QFETCH(int, key);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("records.sqlite");
+    QVERIFY(QFile::copy(QStringLiteral(FIXTURES "/") + fixture + ".sqlite", path));
+    QFile::setPermissions(path, QFile::ReadOwner);
+    SqliteRecordStore store(path);
+    for (const bool ascending : {false, true}) {
+        QStringList listed[2];
+        for (const SortKey sortBy : {SortKey::Date, SortKey(key)}) {
+            RecordFilter filter;
+            filter.sortBy = sortBy;
+            filter.ascending = ascending;
+            const StoreFailure read = store.visit(filter, [&](const ListedRecord& record) {
+                listed[sortBy != SortKey::Date] << record.record.id;
+                return true;
+            });
+            QVERIFY2(!read.failed(), qPrintable(quarvet::messages::storeFault(read.fault)));
+        }
+        QVERIFY(!listed[0].isEmpty());
+        QCOMPARE(listed[1], listed[0]);
+    }
 }
 
 // Pages follow one another without a gap or a repeat, even with records of the same
