@@ -86,14 +86,17 @@ QSqlError stands(QSqlDatabase database, const Dialect& dialect, int version,
             ? QStringLiteral("0")
             : QStringLiteral("(SELECT count(*) FROM certificate_issues WHERE sequence = %1)")
                   .arg(from.issueSequence);
+    // Those up to it counted as all of them but those after it: a count of the whole table
+    // reads its smallest index, where one up to a place would read every record's row.
     QVariantList row;
-    const QSqlError error =
-        sql::firstRow(database,
-                      QStringLiteral("SELECT (SELECT count(*) FROM records WHERE %1 <= %2), %3, %4")
-                          .arg(QLatin1String(dialect.orderColumn))
-                          .arg(from.order)
-                          .arg(seals, issues),
-                      row);
+    const QSqlError error = sql::firstRow(
+        database,
+        QStringLiteral("SELECT (SELECT count(*) FROM records) - (SELECT count(*) FROM records "
+                       "WHERE %1 > %2), %3, %4")
+            .arg(QLatin1String(dialect.orderColumn))
+            .arg(from.order)
+            .arg(seals, issues),
+        row);
     held = !error.isValid() && row.value(0).toLongLong() == from.count &&
            row.value(1).toLongLong() == (from.seals.position > 0 ? 1 : 0) &&
            row.value(2).toLongLong() == (from.issueSequence > 0 ? 1 : 0);

@@ -370,7 +370,15 @@ StoreFault withJournal(StoreFault fault, const QString& path)
         return fault;
     if (journalOfAnEmptyFile(path))
         return {};
-    return storeFault(isOwnMark(path) ? StoreFaultKind::Upgrading : StoreFaultKind::Unfinished);
+    if (!isOwnMark(path))
+        return storeFault(StoreFaultKind::Unfinished);
+    // No upgrade runs in a folder no journal can be written to: this is one cut short, which
+    // may be rolled back but whose journal cannot be taken away.
+    if (!QFileInfo(QFileInfo(path).absolutePath()).isWritable())
+        return storeFault(StoreFaultKind::Unwritable,
+                          QStringLiteral("its folder may not be written, and the journal of an "
+                                         "upgrade cut short cannot be taken away from beside it"));
+    return storeFault(StoreFaultKind::Upgrading);
 }
 
 // Whether the file is ours, judged through a connection that cannot change it.
