@@ -52,12 +52,8 @@ LabWindow::LabWindow(StoreSource storeSource, QWidget* parent)
     saveButton->setObjectName(QStringLiteral("SaveLaboratory"));
     connect(saveButton, &QPushButton::clicked, this, &LabWindow::save);
     layout->addWidget(saveButton);
-    status_ = addStatus(layout);
     calling_ = new ui::StoreCall(ui::StoreCall::readingThreads(), this);
-    // Saving into a store of an earlier schema brings it up to date first.
-    auto* upgradeBar = new ui::UpgradeBar(this);
-    layout->addWidget(upgradeBar);
-    upgradeBar->follow(calling_);
+    status_ = addStatus(layout);
     reload();
 }
 
@@ -67,6 +63,10 @@ QLabel* LabWindow::addStatus(QVBoxLayout* layout)
     status->setAccessibleName(QStringLiteral("Laboratory status"));
     status->setWordWrap(true);
     layout->addWidget(status);
+    // Saving into a store of an earlier schema brings it up to date first.
+    auto* upgradeBar = new ui::UpgradeBar(this);
+    layout->addWidget(upgradeBar);
+    upgradeBar->follow(calling_);
     return status;
 }
 

@@ -156,8 +156,8 @@ void TestStoreCall::upgradeIsToldToItsOwnCall()
     std::atomic<int> toldTheProgram = 0;
     quarvet::records::setUpgradeProgress([&](qint64, qint64) { ++toldTheProgram; });
     QWidget window;
-    StoreCall first(QThreadPool::globalInstance(), &window, std::chrono::milliseconds(300));
-    StoreCall second(QThreadPool::globalInstance(), &window, std::chrono::milliseconds(300));
+    StoreCall first(QThreadPool::globalInstance(), &window, std::chrono::milliseconds(1000));
+    StoreCall second(QThreadPool::globalInstance(), &window, std::chrono::milliseconds(1000));
     QList<qint64> told[2];
     connect(&first, &StoreCall::upgrading, &window, [&](qint64 done) { told[0] << done; });
     connect(&second, &StoreCall::upgrading, &window, [&](qint64 done) { told[1] << done; });
@@ -170,7 +170,7 @@ void TestStoreCall::upgradeIsToldToItsOwnCall()
             // Longer than the deadline altogether, never silent for as long.
             for (int done = 0; done <= 10; ++done) {
                 quarvet::records::reportUpgrade(done, 10);
-                QThread::msleep(60);
+                QThread::msleep(150);
             }
             return StoreFailure();
         },
