@@ -3,6 +3,7 @@
 #include "calc/check.h"
 #include "calc/entry.h"
 #include "messages/labmessages.h"
+#include "messages/messages.h"
 #include "messages/storemessages.h"
 #include "records/recordform.h"
 #include "records/recordformat.h"
@@ -99,7 +100,7 @@ void ReferencesWindow::createForm()
     description_ = addField(QStringLiteral("Description"));
     certificate_ = addField(QStringLiteral("Its certificate"));
     calibratedBy_ = addField(QStringLiteral("Calibrated by"));
-    u_ = addField(QStringLiteral("U"));
+    u_ = addField(QStringLiteral("U"), QStringLiteral("required"));
     k_ = addField(QStringLiteral("k"), QStringLiteral("2"));
     drift_ = addField(QStringLiteral("Drift"), QStringLiteral("0"));
     calibrated_ = addField(QStringLiteral("Calibrated on"), QStringLiteral("YYYY-MM-DD"));
@@ -172,8 +173,32 @@ void ReferencesWindow::show(const QList<lab::ReferenceStandard>& standards)
                   QStringLiteral("%1 reference standards in the register.").arg(standards.size()));
 }
 
+// A number typed with the separator the locale does not use ("0,02" where '.' is decimal)
+// would be read as another ("2"), and the register keeps every entry: refused, the cursor put
+// in the field.
+bool ReferencesWindow::foreignSeparatorRefused()
+{
+    const auto pair = calc::probeSeparators(ui::currentSeparators());
+    if (!pair)
+        return false;
+    for (QLineEdit* field : {u_, k_, drift_}) {
+        const std::string typed = field->text().trimmed().toStdString();
+        if (!calc::holds(typed, pair->foreign))
+            continue;
+        ui::messages().show(this, ui::messageTitle,
+                            QString::fromStdString(messages::foreignSeparatorInRegister(
+                                field->accessibleName().toStdString(), typed, *pair)),
+                            ui::MessageService::Icon::Stop);
+        field->setFocus();
+        return true;
+    }
+    return false;
+}
+
 bool ReferencesWindow::readForm(lab::ReferenceStandard& standard)
 {
+    if (foreignSeparatorRefused())
+        return false;
     standard.identifier = identifier_->text().trimmed();
     standard.description = description_->text().trimmed();
     standard.certificate = certificate_->text().trimmed();

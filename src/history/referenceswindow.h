@@ -44,6 +44,7 @@ private:
     void createForm();
     void show(const QList<lab::ReferenceStandard>& standards);
     void write(lab::ReferenceStandard standard);
+    bool foreignSeparatorRefused();
     bool readForm(lab::ReferenceStandard& standard);
 
     StoreSource storeSource_;

@@ -229,6 +229,14 @@ std::string foreignSeparatorInRecord(std::string_view label, std::string_view te
                               "a record would keep another number than the one meant.");
 }
 
+std::string foreignSeparatorInRegister(std::string_view label, std::string_view text,
+                                       const calc::SeparatorPair& pair)
+{
+    return foreignSeparatorIn(label, text, pair,
+                              "the register, which keeps every entry for good, would keep "
+                              "another number than the one meant.");
+}
+
 std::string foreignSeparatorInJudgement(std::string_view label, std::string_view text,
                                         const calc::SeparatorPair& pair)
 {

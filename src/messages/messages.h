@@ -69,6 +69,9 @@ std::string separatorWarning(const calc::SeparatorPair& pair);
 // record would keep another number than the one meant (0.1 read as 1 where ',' is decimal).
 std::string foreignSeparatorInRecord(std::string_view label, std::string_view text,
                                      const calc::SeparatorPair& pair);
+// The same of a number typed into the register of reference standards.
+std::string foreignSeparatorInRegister(std::string_view label, std::string_view text,
+                                       const calc::SeparatorPair& pair);
 // The same for a number a verdict or a budget is worked out from (verify, budget): refused, as
 // the program's own judgement, where the calculator only warns.
 std::string foreignSeparatorInJudgement(std::string_view label, std::string_view text,

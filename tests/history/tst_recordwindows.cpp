@@ -243,6 +243,8 @@ private slots:
     void historySortsInTheStoreWithTheFilter();
     void foreignSeparatorIsRefused_data();
     void foreignSeparatorIsRefused();
+    void registerRefusesAForeignSeparator_data();
+    void registerRefusesAForeignSeparator();
     void layoutHasNoSlips();
 
 private:
@@ -1542,6 +1544,55 @@ void TestRecordWindows::foreignSeparatorIsRefused()
     if (!field.isEmpty())
         QCOMPARE(focusOnceActive(check), named(check, field));
     QVERIFY(!QFile::exists(qEnvironmentVariable("XDG_DATA_HOME") + "/Quarvet/records.sqlite"));
+}
+
+void TestRecordWindows::registerRefusesAForeignSeparator_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("U, English") << "en_US"
+                                << "U"
+                                << "0,02";
+    QTest::newRow("k, English") << "en_US"
+                                << "k"
+                                << "2,0";
+    QTest::newRow("drift, English") << "en_US"
+                                    << "Drift"
+                                    << "0,01";
+    QTest::newRow("U, German") << "de_DE"
+                               << "U"
+                               << "0.02";
+}
+
+// A number of the register typed with the separator the locale does not use ("0,02" read as 2
+// where '.' is decimal) is refused before the entry is kept for good, naming it, with the
+// cursor in its field.
+void TestRecordWindows::registerRefusesAForeignSeparator()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, field);
+    QFETCH(QString, text);
+    QLocale::setDefault(QLocale(locale));
+    window_->showReferences();
+    auto* references = window_->findChild<quarvet::history::ReferencesWindow*>();
+    QVERIFY(QTest::qWaitFor([&] { return !references->isBusy(); }, 20000));
+    for (const auto& [name, value] : {std::pair{"Identifier", "PT-9"},
+                                      {"Description", "PT100"},
+                                      {"Its certificate", "C-9"},
+                                      {"Calibrated by", "Acme Cal"},
+                                      {"Calibrated on", "2026-01-10"},
+                                      {"Due on", "2027-01-10"}})
+        setText(references, name, value);
+    setText(references, field, text);
+    QVERIFY(showActive(references));
+    references->addEntry();
+    QCOMPARE(messages_->boxes.size(), 1);
+    QVERIFY2(messages_->boxes[0].text.startsWith(field + " '" + text + "' holds"),
+             qPrintable(messages_->boxes[0].text));
+    QCOMPARE(focusOnceActive(references), named(references, field));
+    QVERIFY(!references->isBusy());
+    QCOMPARE(references->findChild<QTableWidget*>()->rowCount(), 0);
 }
 
 void TestRecordWindows::layoutHasNoSlips()
