@@ -155,7 +155,7 @@ void MainWindow::showAdjustmentCheck()
         adjustment_->setRecordStoreSource([this] { return recordStore(); });
         connect(adjustment_, &adjust::AdjustmentWindow::recordSaved, this, [this] {
             if (history_)
-                history_->reload();
+                history_->storeChanged();
         });
         if (lastMeasurement_)
             adjustment_->setMeasurement(*lastMeasurement_, lastTyped_);
@@ -200,7 +200,7 @@ void MainWindow::openCorrection(const records::Record& record)
     correction->setRecordStoreSource([this] { return recordStore(); });
     connect(correction, &adjust::AdjustmentWindow::recordSaved, this, [this] {
         if (history_)
-            history_->reload();
+            history_->storeChanged();
     });
     correction->correct(record);
     bringForward(correction);

@@ -131,6 +131,7 @@ void HistoryWindow::createActions()
     connect(certificates_, &CertificateActions::issued, this, [this](const QString& number) {
         status_->setText(status_->text() +
                          QStringLiteral(" Issued as certificate %1.").arg(number));
+        checkChain();
     });
 }
 
@@ -149,10 +150,7 @@ void HistoryWindow::createButtons()
     connect(addButton(this, buttons, QStringLiteral("Chec&k store"), "CheckStore"),
             &QPushButton::clicked, this, &HistoryWindow::checkStore);
     connect(addButton(this, buttons, QStringLiteral("&Reload"), "Reload"), &QPushButton::clicked,
-            this, [this] {
-                reload();
-                checkChain();
-            });
+            this, &HistoryWindow::storeChanged);
     auto* layout = static_cast<QVBoxLayout*>(this->layout());
     layout->addLayout(buttons);
     status_ = new QLabel(this);
@@ -200,6 +198,12 @@ void HistoryWindow::exportCsv()
 void HistoryWindow::checkStore()
 {
     tasks_->checkStore();
+}
+
+void HistoryWindow::storeChanged()
+{
+    reload();
+    checkChain();
 }
 
 void HistoryWindow::checkChain()

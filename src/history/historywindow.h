@@ -41,6 +41,9 @@ public:
 
     // Reads the records again; what is shown stays until they are in.
     void reload();
+    // The store was changed (a record saved): the records and the chain's status read again,
+    // so that the two status lines agree.
+    void storeChanged();
     bool isLoading() const;
     bool isExporting() const;
     bool isChecking() const;

@@ -228,6 +228,7 @@ private slots:
     void historyIssuesWithoutTheClaim();
     void receiptFieldsAreKept();
     void historyOpensOnceWithCtrlH();
+    void historyStatusFollowsSaves();
     void historyFiltersBySerialAndExportsShownRows();
     void certificateOfTheSelectedRecord();
     void correctionNamesTheCorrectedRecord();
@@ -654,6 +655,28 @@ void TestRecordWindows::historyOpensOnceWithCtrlH()
     auto* history = window_->findChild<HistoryWindow*>();
     QVERIFY(QTest::qWaitFor([&] { return !history->isLoading(); }, 20000));
     QVERIFY(labelText(history, "History status").startsWith("0 records"));
+}
+
+// A record saved while the history is open is shown in both its status lines: the count of
+// records and the chain's, which agree without a Reload.
+void TestRecordWindows::historyStatusFollowsSaves()
+{
+    AdjustmentWindow* check = openCheck();
+    fillRecord(check, "SN-1");
+    QVERIFY(save(check));
+    HistoryWindow* history = openHistory();
+    QVERIFY(history);
+    QVERIFY(QTest::qWaitFor([&] { return !history->isCheckingChain(); }, 20000));
+    QVERIFY2(labelText(history, "Chain status").startsWith("1 record, chain intact"),
+             qPrintable(labelText(history, "Chain status")));
+    fillRecord(check, "SN-2");
+    QVERIFY(save(check));
+    QVERIFY(QTest::qWaitFor([&] { return !history->isLoading() && !history->isCheckingChain(); },
+                            20000));
+    QVERIFY2(labelText(history, "History status").startsWith("2 records in "),
+             qPrintable(labelText(history, "History status")));
+    QVERIFY2(labelText(history, "Chain status").startsWith("2 records, chain intact"),
+             qPrintable(labelText(history, "Chain status")));
 }
 
 void TestRecordWindows::historyFiltersBySerialAndExportsShownRows()
