@@ -159,6 +159,8 @@ void MainWindow::showAdjustmentCheck()
         });
         if (lastMeasurement_)
             adjustment_->setMeasurement(*lastMeasurement_, lastTyped_);
+        for (QLineEdit* field : adjustment_->findChildren<QLineEdit*>())
+            field->installEventFilter(this);
     }
     bringForward(adjustment_);
 }
@@ -248,9 +250,11 @@ void MainWindow::createRecordMenu()
     connect(addCommand(record, "AdjustmentCheck", QStringLiteral("&Adjustment check..."),
                        QKeySequence(Qt::CTRL | Qt::Key_R)),
             &QAction::triggered, this, &MainWindow::showAdjustmentCheck);
-    connect(addCommand(record, "History", QStringLiteral("&History..."),
-                       QKeySequence(Qt::CTRL | Qt::Key_H)),
-            &QAction::triggered, this, &MainWindow::showHistory);
+    QAction* history = addCommand(record, "History", QStringLiteral("&History..."),
+                                  QKeySequence(Qt::CTRL | Qt::Key_H));
+    // From the adjustment check too, where a calibration's records are looked up.
+    history->setShortcutContext(Qt::ApplicationShortcut);
+    connect(history, &QAction::triggered, this, &MainWindow::showHistory);
     connect(addCommand(record, "References", QStringLiteral("Re&ferences..."), QKeySequence()),
             &QAction::triggered, this, &MainWindow::showReferences);
 }
@@ -338,8 +342,12 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
     // the window's commands must win while the focus is in an entry.
     if (event->type() == QEvent::ShortcutOverride) {
         const QKeySequence pressed(static_cast<QKeyEvent*>(event)->keyCombination());
+        // In another window's entries, only the commands that reach every window.
+        const auto* widget = qobject_cast<const QWidget*>(watched);
+        const bool mine = widget && widget->window() == this;
         for (const QAction* command : std::as_const(commands_)) {
-            if (command->isEnabled() && command->shortcut() == pressed) {
+            if (command->isEnabled() && command->shortcut() == pressed &&
+                (mine || command->shortcutContext() == Qt::ApplicationShortcut)) {
                 event->ignore();
                 return true;
             }

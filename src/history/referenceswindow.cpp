@@ -169,8 +169,10 @@ void ReferencesWindow::show(const QList<lab::ReferenceStandard>& standards)
         for (int column = 0; column < cells.size(); ++column)
             table_->setItem(row, column, new QTableWidgetItem(cells[column]));
     }
-    ui::showValue(status_,
-                  QStringLiteral("%1 reference standards in the register.").arg(standards.size()));
+    ui::showValue(status_, (standards.size() == 1
+                                ? QStringLiteral("%1 reference standard in the register.")
+                                : QStringLiteral("%1 reference standards in the register."))
+                               .arg(standards.size()));
 }
 
 // A number typed with the separator the locale does not use ("0,02" where '.' is decimal)

@@ -398,7 +398,11 @@ QString keptBreakOf(const records::KeptBreak& broken)
                    .arg(broken.position)
                    .arg(QString::fromStdString(calc::printable(broken.sealedBy.toStdString())));
     case Kind::Unsealed:
-        return QStringLiteral("%1 rows that no seal names were added to %2 outside this program.")
+        return (broken.count == 1
+                    ? QStringLiteral("%1 row that no seal names was added to %2 outside this "
+                                     "program.")
+                    : QStringLiteral("%1 rows that no seal names were added to %2 outside this "
+                                     "program."))
             .arg(broken.count)
             .arg(keptTableWords(broken.table));
     default:
@@ -483,8 +487,11 @@ QString chainReport(const records::ChainReport& report, const QString& location)
     if (const QStringList found = findingsBeside(report); !found.isEmpty())
         return QStringLiteral("Not intact: ") + found.join(QLatin1Char(' '));
     if (report.resumedAfter > 0)
-        return QStringLiteral("%1 records, chain intact, head %2 (the first %3 were found intact "
-                              "by a walk before; Check store walks them all again)")
+        return (report.resumedAfter == 1
+                    ? QStringLiteral("%1 records, chain intact, head %2 (the first %3 was found "
+                                     "intact by a walk before; Check store walks them all again)")
+                    : QStringLiteral("%1 records, chain intact, head %2 (the first %3 were found "
+                                     "intact by a walk before; Check store walks them all again)"))
             .arg(report.count)
             .arg(shortHash(report.head))
             .arg(report.resumedAfter);

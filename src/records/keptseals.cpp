@@ -292,8 +292,10 @@ QSqlError sealExisting(QSqlDatabase database, const Dialect& dialect, const QStr
     QSqlQuery note(database);
     error = sql::prepared(
         note, QStringLiteral("INSERT INTO store_notes (noted_utc, note) VALUES (?, ?)"),
-        {noted, QStringLiteral("%1 rows kept beside the records before they were sealed were "
-                               "sealed, by %2")
+        {noted, (beside == 1 ? QStringLiteral("%1 row kept beside the records before they were "
+                                              "sealed was sealed, by %2")
+                             : QStringLiteral("%1 rows kept beside the records before they were "
+                                              "sealed were sealed, by %2"))
                     .arg(beside)
                     .arg(savedBy)});
     return error.isValid()

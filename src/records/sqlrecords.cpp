@@ -267,8 +267,11 @@ QSqlError noteChained(QSqlDatabase database, qint64 chained, const QString& save
     QSqlQuery note(database);
     return prepared(note, QStringLiteral("INSERT INTO store_notes (noted_utc, note) VALUES (?, ?)"),
                     {QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs),
-                     QStringLiteral("%1 records saved before the store kept a hash chain were "
-                                    "chained in the order they were saved, by %2")
+                     (chained == 1 ? QStringLiteral("%1 record saved before the store kept a hash "
+                                                    "chain was chained, by %2")
+                                   : QStringLiteral("%1 records saved before the store kept a hash "
+                                                    "chain were chained in the order they were "
+                                                    "saved, by %2"))
                          .arg(chained)
                          .arg(savedBy)});
 }

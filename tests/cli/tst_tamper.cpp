@@ -169,7 +169,7 @@ void TestTamper::verifySeesTampering_data()
     bothRows("a note slipped in",
              {"INSERT INTO store_notes (noted_utc, note) VALUES ('2026-01-01T00:00:00.000Z', "
               "'checked, all well')"},
-             4, "1 rows that no seal names were added to the store's notes");
+             4, "1 row that no seal names was added to the store's notes");
     bothRows("an issue's chain head set back",
              {"UPDATE certificate_issues SET chain_head = (SELECT hash FROM records WHERE "
               "serial = 'SN-1')"},
@@ -186,7 +186,7 @@ void TestTamper::verifySeesTampering_data()
              {"INSERT INTO certificate_issues SELECT 2, 'FORGED-1', r.id, i.issued_utc, "
               "'Dr Forged', 'Head', i.saved_by, i.chain_head, 1, i.settings_entry, r.hash FROM "
               "records r, certificate_issues i WHERE r.serial = 'SN-1'"},
-             4, "1 rows that no seal names were added to the issues of certificates");
+             4, "1 row that no seal names was added to the issues of certificates");
     bothRows("a seal removed", {"DELETE FROM kept_seals WHERE position = 2"}, 4,
              "broken at seal 3");
     // A seal written by hand in its place is named with who the store says wrote it, not

@@ -655,6 +655,16 @@ void TestRecordWindows::historyOpensOnceWithCtrlH()
     auto* history = window_->findChild<HistoryWindow*>();
     QVERIFY(QTest::qWaitFor([&] { return !history->isLoading(); }, 20000));
     QVERIFY(labelText(history, "History status").startsWith("0 records"));
+    // From inside the adjustment check as well, a field's editing keys notwithstanding.
+    delete history;
+    AdjustmentWindow* check = openCheck();
+    QVERIFY(showActive(check));
+    auto* serial = qobject_cast<QLineEdit*>(named(check, "Serial number"));
+    serial->setFocus();
+    QTest::keyClicks(serial, "SN-12");
+    QTest::keyClick(serial, Qt::Key_H, Qt::ControlModifier);
+    QCOMPARE(window_->findChildren<HistoryWindow*>().size(), 1);
+    QCOMPARE(serial->text(), QStringLiteral("SN-12"));
 }
 
 // A record saved while the history is open is shown in both its status lines: the count of
@@ -974,6 +984,8 @@ void TestRecordWindows::registerAndLaboratoryWindows()
     QVERIFY(
         QTest::qWaitFor([&] { return !references->isBusy() && table->rowCount() == 1; }, 20000));
     QCOMPARE(table->item(0, 0)->text(), QStringLiteral("PT-9"));
+    QCOMPARE(labelText(references, "Register status"),
+             QStringLiteral("1 reference standard in the register."));
     table->selectRow(0);
     references->withdrawSelected();
     QVERIFY(QTest::qWaitFor(
