@@ -54,6 +54,7 @@ LabWindow::LabWindow(StoreSource storeSource, QWidget* parent)
     layout->addWidget(saveButton);
     calling_ = new ui::StoreCall(ui::StoreCall::readingThreads(), this);
     status_ = addStatus(layout);
+    ui::closeOnEscape(this);
     reload();
 }
 
@@ -167,13 +168,16 @@ void LabWindow::save()
     if (changed.isEmpty() || !store || calling_->isBusy())
         return;
     calling_->start([store, changed] { return lab::setLabSettings(*store, changed); },
-                    [this](const records::StoreFailure& failure) {
+                    [this, changed](const records::StoreFailure& failure) {
                         if (failure.failed()) {
                             ui::messages().show(this, ui::messageTitle,
                                                 messages::storeFault(failure.fault),
                                                 ui::MessageService::Icon::Stop);
                             return;
                         }
+                        ui::showValue(status_, QStringLiteral("Kept in the laboratory's "
+                                                              "settings: %1.")
+                                                   .arg(changed.keys().join(QStringLiteral(", "))));
                         reload();
                     });
 }

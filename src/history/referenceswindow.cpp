@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -69,8 +70,11 @@ ReferencesWindow::ReferencesWindow(StoreSource storeSource, QWidget* parent)
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->verticalHeader()->hide();
+    connect(table_, &QTableWidget::currentCellChanged, this,
+            [this](int row) { takeIntoForm(row); });
     layout->addWidget(table_, 1);
     createForm();
+    ui::closeOnEscape(this);
     status_ = new QLabel(this);
     status_->setAccessibleName(QStringLiteral("Register status"));
     status_->setTextFormat(Qt::PlainText);
@@ -109,11 +113,11 @@ void ReferencesWindow::createForm()
     form->addRow(QStringLiteral("&Description:"), description_);
     form->addRow(QStringLiteral("Its &certificate:"), certificate_);
     form->addRow(QStringLiteral("Calibrated &by:"), calibratedBy_);
-    form->addRow(QStringLiteral("&U (°C), k, drift ± (°C):"), u_);
-    form->addRow(QString(), k_);
-    form->addRow(QString(), drift_);
-    form->addRow(QStringLiteral("Ca&librated on, due on:"), calibrated_);
-    form->addRow(QString(), due_);
+    form->addRow(QStringLiteral("&U (°C):"), u_);
+    form->addRow(QStringLiteral("&k:"), k_);
+    form->addRow(QStringLiteral("Dri&ft ± (°C):"), drift_);
+    form->addRow(QStringLiteral("Ca&librated on:"), calibrated_);
+    form->addRow(QStringLiteral("Due o&n:"), due_);
     auto* buttons = new QHBoxLayout;
     const std::pair<QString, void (ReferencesWindow::*)()> actions[] = {
         {QStringLiteral("&Add entry"), &ReferencesWindow::addEntry},
@@ -162,6 +166,8 @@ void ReferencesWindow::reload()
 
 void ReferencesWindow::show(const QList<lab::ReferenceStandard>& standards)
 {
+    // Read again, the rows are not the user's choice of one for the form.
+    const QSignalBlocker quiet(table_);
     shown_ = standards;
     table_->setRowCount(static_cast<int>(standards.size()));
     for (int row = 0; row < table_->rowCount(); ++row) {
@@ -169,10 +175,51 @@ void ReferencesWindow::show(const QList<lab::ReferenceStandard>& standards)
         for (int column = 0; column < cells.size(); ++column)
             table_->setItem(row, column, new QTableWidgetItem(cells[column]));
     }
-    ui::showValue(status_, (standards.size() == 1
-                                ? QStringLiteral("%1 reference standard in the register.")
-                                : QStringLiteral("%1 reference standards in the register."))
-                               .arg(standards.size()));
+    const QString counted =
+        (standards.size() == 1 ? QStringLiteral("%1 reference standard in the register.")
+                               : QStringLiteral("%1 reference standards in the register."))
+            .arg(standards.size());
+    // What the last entry kept, before the register as it now reads.
+    ui::showValue(status_, kept_.isEmpty() ? counted : kept_ + QLatin1Char(' ') + counted);
+    kept_.clear();
+}
+
+// The selected standard's last entry in the form, to be changed into its next one.
+void ReferencesWindow::takeIntoForm(int row)
+{
+    if (row < 0 || row >= shown_.size())
+        return;
+    const lab::ReferenceStandard& standard = shown_[row];
+    const auto number = [](double value) {
+        return QLocale().toString(value, 'g', QLocale::FloatingPointShortest);
+    };
+    const std::pair<QLineEdit*, QString> values[] = {
+        {identifier_, standard.identifier},
+        {description_, standard.description},
+        {certificate_, standard.certificate},
+        {calibratedBy_, standard.calibratedBy},
+        {u_, number(standard.U)},
+        {k_, number(standard.k)},
+        {drift_, number(standard.drift)},
+        {calibrated_, standard.calibrated.toString(Qt::ISODate)},
+        {due_, standard.due.toString(Qt::ISODate)}};
+    for (const auto& [field, value] : values)
+        field->setText(value);
+}
+
+// Whether `standard` is, in all it says, the entry the register holds last for it.
+bool ReferencesWindow::holdsAlready(const lab::ReferenceStandard& standard) const
+{
+    for (const lab::ReferenceStandard& held : shown_) {
+        if (held.identifier != standard.identifier)
+            continue;
+        lab::ReferenceStandard same = standard;
+        same.entry = held.entry;
+        same.savedUtc = held.savedUtc;
+        same.savedBy = held.savedBy;
+        return same == held;
+    }
+    return false;
 }
 
 // A number typed with the separator the locale does not use ("0,02" where '.' is decimal)
@@ -223,8 +270,18 @@ bool ReferencesWindow::readForm(lab::ReferenceStandard& standard)
 void ReferencesWindow::addEntry()
 {
     lab::ReferenceStandard standard;
-    if (readForm(standard))
-        write(standard);
+    if (!readForm(standard))
+        return;
+    // Pressed twice, Add entry would keep the same entry twice, for good.
+    if (holdsAlready(standard)) {
+        ui::messages().show(this, ui::messageTitle,
+                            QStringLiteral("The register holds %1 as typed already: an entry "
+                                           "that changes nothing is not added.")
+                                .arg(standard.identifier),
+                            ui::MessageService::Icon::None);
+        return;
+    }
+    write(standard, QStringLiteral("Kept %1 in the register.").arg(standard.identifier));
 }
 
 void ReferencesWindow::withdrawSelected()
@@ -237,24 +294,32 @@ void ReferencesWindow::withdrawSelected()
         return;
     }
     lab::ReferenceStandard standard = shown_[row];
+    if (!standard.usable ||
+        !ui::messages().confirm(this, ui::messageTitle,
+                                QStringLiteral("Withdraw %1? The register keeps it, withdrawn: no "
+                                               "record can take it as its reference any more.")
+                                    .arg(standard.identifier),
+                                QStringLiteral("&Withdraw")))
+        return;
     standard.usable = false;
-    write(standard);
+    write(standard, QStringLiteral("Withdrew %1.").arg(standard.identifier));
 }
 
-void ReferencesWindow::write(lab::ReferenceStandard standard)
+void ReferencesWindow::write(lab::ReferenceStandard standard, const QString& kept)
 {
     const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
     if (!store || calling_->isBusy())
         return;
     const auto entry = std::make_shared<lab::ReferenceStandard>(std::move(standard));
     calling_->start([store, entry] { return lab::addReference(*store, *entry); },
-                    [this, entry](const records::StoreFailure& failure) {
+                    [this, entry, kept](const records::StoreFailure& failure) {
                         if (failure.failed()) {
                             ui::messages().show(this, ui::messageTitle,
                                                 messages::storeFault(failure.fault),
                                                 ui::MessageService::Icon::Stop);
                             return;
                         }
+                        kept_ = kept;
                         emit changed();
                         reload();
                     });

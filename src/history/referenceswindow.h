@@ -43,7 +43,9 @@ private:
     QLineEdit* addField(const QString& accessibleName, const QString& placeholder = {});
     void createForm();
     void show(const QList<lab::ReferenceStandard>& standards);
-    void write(lab::ReferenceStandard standard);
+    void write(lab::ReferenceStandard standard, const QString& kept);
+    void takeIntoForm(int row);
+    bool holdsAlready(const lab::ReferenceStandard& standard) const;
     bool foreignSeparatorRefused();
     bool readForm(lab::ReferenceStandard& standard);
 
@@ -63,6 +65,7 @@ private:
     QLineEdit* calibrated_ = nullptr;
     QLineEdit* due_ = nullptr;
     QLabel* status_ = nullptr;
+    QString kept_; // what the last entry kept, said once the register is read again
     ui::StoreCall* calling_ = nullptr;
 };
 

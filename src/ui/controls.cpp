@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 
 namespace quarvet::ui {
 
@@ -49,6 +50,12 @@ void showValue(QLabel* value, const QString& text)
 {
     value->setText(text);
     value->setAccessibleDescription(text);
+}
+
+void closeOnEscape(QWidget* window)
+{
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), window);
+    QObject::connect(escape, &QShortcut::activated, window, &QWidget::close);
 }
 
 } // namespace quarvet::ui

@@ -30,4 +30,7 @@ QPushButton* addButton(QWidget* parent, const char* name, const QString& text, Q
 // is read after the name.
 void showValue(QLabel* value, const QString& text);
 
+// Esc closes `window`, as it closes a dialog: for the windows that are forms of their own.
+void closeOnEscape(QWidget* window);
+
 } // namespace quarvet::ui

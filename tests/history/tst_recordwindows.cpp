@@ -220,6 +220,8 @@ private slots:
     void historyOfAStoreKeptBefore();
     void historyIssuesAndTracesReferences();
     void registerAndLaboratoryWindows();
+    void registerSaysWhatItKeepsAndAsks();
+    void laboratorySaysWhatItKeeps();
     void upgradeShowsItsProgress_data();
     void upgradeShowsItsProgress();
     void registerTakesTheStoresDay();
@@ -984,9 +986,8 @@ void TestRecordWindows::registerAndLaboratoryWindows()
     QVERIFY(
         QTest::qWaitFor([&] { return !references->isBusy() && table->rowCount() == 1; }, 20000));
     QCOMPARE(table->item(0, 0)->text(), QStringLiteral("PT-9"));
-    QCOMPARE(labelText(references, "Register status"),
-             QStringLiteral("1 reference standard in the register."));
     table->selectRow(0);
+    messages_->answers = {true};
     references->withdrawSelected();
     QVERIFY(QTest::qWaitFor(
         [&] { return !references->isBusy() && table->item(0, 9)->text() == "withdrawn"; }, 20000));
@@ -1012,6 +1013,69 @@ void TestRecordWindows::registerAndLaboratoryWindows()
     QVERIFY(!quarvet::lab::readLabSettings(store, settings).failed());
     QCOMPARE(settings.value("name"), QStringLiteral("Quarvet Lab"));
     QCOMPARE(settings.value("pattern"), QStringLiteral("Q-{seq:3}"));
+}
+
+// The register says what each entry kept; an entry that changes nothing is not added twice;
+// a row chosen fills the form for its next entry; withdrawing asks first; Esc closes it.
+void TestRecordWindows::registerSaysWhatItKeepsAndAsks()
+{
+    window_->showReferences();
+    auto* references = window_->findChild<quarvet::history::ReferencesWindow*>();
+    QVERIFY(showActive(references));
+    QVERIFY(QTest::qWaitFor([&] { return !references->isBusy(); }, 20000));
+    for (const auto& [name, text] : {std::pair{"Identifier", "PT-9"},
+                                     {"Description", "PT100"},
+                                     {"Its certificate", "C-9"},
+                                     {"Calibrated by", "Acme Cal"},
+                                     {"U", "0.02"},
+                                     {"Calibrated on", "2026-01-10"},
+                                     {"Due on", "2027-01-10"}})
+        setText(references, name, text);
+    auto* table = references->findChild<QTableWidget*>();
+    const auto settled = [&] { return QTest::qWaitFor([&] { return !references->isBusy(); }); };
+    for (int press = 0; press < 2; ++press) {
+        references->addEntry();
+        QVERIFY(settled());
+    }
+    QCOMPARE(table->rowCount(), 1);
+    QCOMPARE(labelText(references, "Register status"),
+             QStringLiteral("Kept PT-9 in the register. 1 reference standard in the register."));
+    QCOMPARE(messages_->boxes.size(), 1);
+    QVERIFY2(messages_->boxes[0].text.contains("holds PT-9 as typed already"),
+             qPrintable(messages_->boxes[0].text));
+    setText(references, "Description", QString());
+    table->setCurrentCell(0, 0);
+    QCOMPARE(fieldText(references, "Description"), QStringLiteral("PT100"));
+    QCOMPARE(fieldText(references, "U"), QStringLiteral("0.02"));
+    for (const bool withdraw : {false, true}) {
+        messages_->answers = {withdraw};
+        references->withdrawSelected();
+        QVERIFY(settled());
+        QCOMPARE(table->item(0, 9)->text(),
+                 withdraw ? QStringLiteral("withdrawn") : QStringLiteral("yes"));
+    }
+    QCOMPARE(messages_->questions.size(), 2);
+    QVERIFY(labelText(references, "Register status").startsWith("Withdrew PT-9."));
+    QVERIFY(showActive(references));
+    QTest::keyClick(references, Qt::Key_Escape);
+    QVERIFY(!references->isVisible());
+}
+
+// The Laboratory window's Save says what it kept; Esc closes it.
+void TestRecordWindows::laboratorySaysWhatItKeeps()
+{
+    window_->showLaboratory();
+    auto* lab = window_->findChild<quarvet::history::LabWindow*>();
+    QVERIFY(showActive(lab));
+    QVERIFY(QTest::qWaitFor([&] { return !lab->isBusy(); }, 20000));
+    setText(lab, "Laboratory name", "Quarvet Lab");
+    lab->save();
+    QVERIFY(QTest::qWaitFor([&] { return !lab->isBusy(); }, 20000));
+    QCOMPARE(labelText(lab, "Laboratory status"),
+             QStringLiteral("Kept in the laboratory's settings: name."));
+    QVERIFY(showActive(lab));
+    QTest::keyClick(lab, Qt::Key_Escape);
+    QVERIFY(!lab->isVisible());
 }
 
 void TestRecordWindows::upgradeShowsItsProgress_data()
