@@ -202,6 +202,19 @@ bool readingsBelong(const quarvet::history::RecordTableModel* rows)
     return true;
 }
 
+// The register's form filled for a new standard PT-9 with `u` as its U.
+void fillRegisterForm(QWidget* references, const QString& u)
+{
+    for (const auto& [name, text] : {std::pair<const char*, QString>{"Identifier", "PT-9"},
+                                     {"Description", "PT100"},
+                                     {"Its certificate", "C-9"},
+                                     {"Calibrated by", "Acme Cal"},
+                                     {"U", u},
+                                     {"Calibrated on", "2026-01-10"},
+                                     {"Due on", "2027-01-10"}})
+        setText(references, name, text);
+}
+
 } // namespace
 
 class TestRecordWindows : public QObject {
@@ -1023,14 +1036,7 @@ void TestRecordWindows::registerSaysWhatItKeepsAndAsks()
     auto* references = window_->findChild<quarvet::history::ReferencesWindow*>();
     QVERIFY(showActive(references));
     QVERIFY(QTest::qWaitFor([&] { return !references->isBusy(); }, 20000));
-    for (const auto& [name, text] : {std::pair{"Identifier", "PT-9"},
-                                     {"Description", "PT100"},
-                                     {"Its certificate", "C-9"},
-                                     {"Calibrated by", "Acme Cal"},
-                                     {"U", "0.02"},
-                                     {"Calibrated on", "2026-01-10"},
-                                     {"Due on", "2027-01-10"}})
-        setText(references, name, text);
+    fillRegisterForm(references, "0.02");
     auto* table = references->findChild<QTableWidget*>();
     const auto settled = [&] { return QTest::qWaitFor([&] { return !references->isBusy(); }); };
     for (int press = 0; press < 2; ++press) {
@@ -1109,14 +1115,7 @@ void TestRecordWindows::upgradeShowsItsProgress()
         window_->showReferences();
         auto* references = window_->findChild<quarvet::history::ReferencesWindow*>();
         QVERIFY(QTest::qWaitFor([&] { return !references->isBusy(); }, 20000));
-        for (const auto& [name, text] : {std::pair{"Identifier", "PT-9"},
-                                         {"Description", "PT100"},
-                                         {"Its certificate", "C-9"},
-                                         {"Calibrated by", "Acme Cal"},
-                                         {"U", "0.02"},
-                                         {"Calibrated on", "2026-01-10"},
-                                         {"Due on", "2027-01-10"}})
-            setText(references, name, text);
+        fillRegisterForm(references, "0.02");
         references->addEntry();
         QVERIFY(QTest::qWaitFor([&] { return !references->isBusy(); }, 60000));
         saving = references;
@@ -1676,13 +1675,7 @@ void TestRecordWindows::registerRefusesAForeignSeparator()
     window_->showReferences();
     auto* references = window_->findChild<quarvet::history::ReferencesWindow*>();
     QVERIFY(QTest::qWaitFor([&] { return !references->isBusy(); }, 20000));
-    for (const auto& [name, value] : {std::pair{"Identifier", "PT-9"},
-                                      {"Description", "PT100"},
-                                      {"Its certificate", "C-9"},
-                                      {"Calibrated by", "Acme Cal"},
-                                      {"Calibrated on", "2026-01-10"},
-                                      {"Due on", "2027-01-10"}})
-        setText(references, name, value);
+    fillRegisterForm(references, QString());
     setText(references, field, text);
     QVERIFY(showActive(references));
     references->addEntry();
