@@ -214,9 +214,14 @@ QString recordsStatement(const Dialect& dialect, const QList<const Column*>& col
     const QString key = sortExpression(filter, version);
     if (sortedByKey(filter))
         picked += QStringLiteral(", %1 AS sort_key").arg(key);
+    // PostgreSQL cannot tell how few records a part of a serial picks, and would walk the
+    // date's index through every record for a page of them; ordered by an expression of the
+    // date, it reads the table once and sorts the few it finds.
+    const QString created = dialect.postgres && !filter.serialContains.isEmpty()
+                                ? QStringLiteral("coalesce(r.created_utc, r.created_utc)")
+                                : QStringLiteral("r.created_utc");
     picked += QStringLiteral(" FROM records r%1 WHERE %2 ORDER BY %3")
-                  .arg(joined, where,
-                       orderOf(filter, QStringLiteral("r.created_utc"), "r." + order, key));
+                  .arg(joined, where, orderOf(filter, created, "r." + order, key));
     if (filter.limit > 0)
         picked += QStringLiteral(" LIMIT %1").arg(filter.limit);
     return picked;
