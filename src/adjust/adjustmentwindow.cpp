@@ -174,10 +174,22 @@ void AdjustmentWindow::showFromRegister(const lab::ReferenceStandard& standard)
     view_->field(CheckField::ReferenceK)->setText(fieldText(standard.k));
     view_->field(CheckField::Drift)->setText(fieldText(standard.drift));
     recordFields_->setReferenceDue(standard.due);
-    ui::showValue(
-        recordStatus_,
+    QString said =
         QStringLiteral("Reference %1 from the register: its certificate %2, due %3.")
-            .arg(standard.identifier, standard.certificate, standard.due.toString(Qt::ISODate)));
+            .arg(standard.identifier, standard.certificate, standard.due.toString(Qt::ISODate));
+    // Said where it is chosen, not first at Save, after the whole calibration is typed.
+    switch (lab::referenceUse(standard, QDate::currentDate())) {
+    case lab::ReferenceUse::Withdrawn:
+        said += QStringLiteral(" It is withdrawn: Save will refuse it; choose another standard.");
+        break;
+    case lab::ReferenceUse::Overdue:
+        said += QStringLiteral(" It is overdue: Save will refuse it until the register holds its "
+                               "next calibration.");
+        break;
+    default:
+        break;
+    }
+    ui::showValue(recordStatus_, said);
 }
 
 lab::TypedReference AdjustmentWindow::typedReference() const

@@ -31,6 +31,7 @@ const QStringList headings{
     QStringLiteral("Calibrated by"), QStringLiteral("U (°C)"),      QStringLiteral("k"),
     QStringLiteral("Drift (°C)"),    QStringLiteral("Calibrated"),  QStringLiteral("Due"),
     QStringLiteral("In use"),        QStringLiteral("Entry")};
+constexpr int inUseColumn = 9;
 
 QStringList cellsOf(const lab::ReferenceStandard& standard)
 {
@@ -170,10 +171,21 @@ void ReferencesWindow::show(const QList<lab::ReferenceStandard>& standards)
     const QSignalBlocker quiet(table_);
     shown_ = standards;
     table_->setRowCount(static_cast<int>(standards.size()));
+    const QDate storeToday = QDateTime::currentDateTime().addSecs(storeAheadSeconds_).date();
     for (int row = 0; row < table_->rowCount(); ++row) {
-        const QStringList cells = cellsOf(standards[row]);
-        for (int column = 0; column < cells.size(); ++column)
-            table_->setItem(row, column, new QTableWidgetItem(cells[column]));
+        QStringList cells = cellsOf(standards[row]);
+        // An overdue standard stands out, in words and in bold: no record may take it.
+        const bool overdue =
+            lab::referenceUse(standards[row], storeToday) == lab::ReferenceUse::Overdue;
+        if (overdue)
+            cells[inUseColumn] = QStringLiteral("overdue");
+        for (int column = 0; column < cells.size(); ++column) {
+            auto* cell = new QTableWidgetItem(cells[column]);
+            QFont font = cell->font();
+            font.setBold(overdue);
+            cell->setFont(font);
+            table_->setItem(row, column, cell);
+        }
     }
     const QString counted =
         (standards.size() == 1 ? QStringLiteral("%1 reference standard in the register.")

@@ -239,6 +239,8 @@ private slots:
     void upgradeShowsItsProgress();
     void registerTakesTheStoresDay();
     void checkTakesTheRegistersReference();
+    void standardIsFlaggedWhereChosen_data();
+    void standardIsFlaggedWhereChosen();
     void checkHoldsResultsAgainstTheScope();
     void historyIssuesWithoutTheClaim();
     void receiptFieldsAreKept();
@@ -1236,6 +1238,60 @@ void TestRecordWindows::checkTakesTheRegistersReference()
     QVERIFY(offered);
     QCOMPARE(offered->model()->index(0, 0).data().toString(), QStringLiteral("PT-REG"));
     delete next;
+}
+
+void TestRecordWindows::standardIsFlaggedWhereChosen_data()
+{
+    QTest::addColumn<bool>("usable");
+    QTest::addColumn<int>("dueInDays");
+    QTest::addColumn<QString>("said");  // what the check says once it is chosen; "": no flag
+    QTest::addColumn<QString>("inUse"); // what the register's row says of it
+    QTest::newRow("in use") << true << 365 << ""
+                            << "yes";
+    QTest::newRow("overdue") << true << -1 << "It is overdue: Save will refuse it"
+                             << "overdue";
+    QTest::newRow("withdrawn") << false << 365 << "It is withdrawn: Save will refuse it"
+                               << "withdrawn";
+}
+
+// A standard overdue or withdrawn is flagged where it is chosen, saying that Save will refuse
+// it, and stands out in the register; one in use is taken without a word of either.
+void TestRecordWindows::standardIsFlaggedWhereChosen()
+{
+    QFETCH(bool, usable);
+    QFETCH(int, dueInDays);
+    QFETCH(QString, said);
+    QFETCH(QString, inUse);
+    quarvet::records::SqliteRecordStore store(qEnvironmentVariable("XDG_DATA_HOME") +
+                                              "/Quarvet/records.sqlite");
+    quarvet::lab::ReferenceStandard standard;
+    standard.identifier = "PT-REG";
+    standard.description = "PT100";
+    standard.certificate = "C-77";
+    standard.calibratedBy = "Acme Cal";
+    standard.U = 0.03;
+    standard.calibrated = QDate::currentDate().addYears(-2);
+    standard.due = QDate::currentDate().addDays(dueInDays);
+    QVERIFY(!quarvet::lab::addReference(store, standard).failed());
+    if (!usable) {
+        standard.usable = false;
+        QVERIFY(!quarvet::lab::addReference(store, standard).failed());
+    }
+    AdjustmentWindow* check = openCheck();
+    auto* reference = qobject_cast<QLineEdit*>(named(check, "Reference standard"));
+    reference->setText("PT-REG");
+    emit reference->editingFinished();
+    QVERIFY(QTest::qWaitFor([&] { return fieldText(check, "Uncertainty") == "0.03"; }, 20000));
+    const QString status = labelText(check, "Record status");
+    QVERIFY2(said.isEmpty() ? !status.contains("Save will refuse") : status.contains(said),
+             qPrintable(status));
+    window_->showReferences();
+    auto* references = window_->findChild<quarvet::history::ReferencesWindow*>();
+    auto* table = references->findChild<QTableWidget*>();
+    QVERIFY(
+        QTest::qWaitFor([&] { return !references->isBusy() && table->rowCount() == 1; }, 20000));
+    QCOMPARE(table->item(0, 9)->text(), inUse);
+    QCOMPARE(table->item(0, 0)->font().bold(), inUse == "overdue");
 }
 
 void TestRecordWindows::correctionNamesTheCorrectedRecord()
