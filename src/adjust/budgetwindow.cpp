@@ -87,7 +87,13 @@ void BudgetWindow::showBudgets(const std::vector<Point>& points, const QString& 
         addRow(table_, {point.title}, true);
         for (const calc::Component& component : point.budget.components)
             addRow(table_,
-                   {QString::fromStdString(component.name), localNumber(component.input),
+                   // A stated input as it was typed; a standard deviation worked out from the
+                   // readings to the figures of the rest of the table, not to all a double
+                   // holds.
+                   {QString::fromStdString(component.name),
+                    component.distribution == calc::Distribution::TypeA
+                        ? significant(component.input)
+                        : localNumber(component.input),
                     distributionText(component.distribution), significant(component.divisor),
                     significant(component.u), significant(component.nu)});
         const calc::Budget& budget = point.budget;

@@ -604,6 +604,10 @@ void TestRecordWindows::budgetWindowFollowsTheEntries()
     QCOMPARE(rows().filter("As left at").size(), 2);
     QCOMPARE(rows().filter("Type A").size(), 2);
     QVERIFY(rows().contains("drift of the reference"));
+    // Every input as typed, or to four figures where it was worked out from the readings.
+    for (int row = 0; row < table->rowCount(); ++row)
+        if (const QTableWidgetItem* input = table->item(row, 1))
+            QVERIFY2(input->text().size() <= 8, qPrintable(input->text()));
     setText(check, "Uncertainty", "");
     QCOMPARE(table->rowCount(), 0);
     setText(check, "Uncertainty", "0.02");
