@@ -1,5 +1,7 @@
 #include "mainwindow.h"
 
+#include "manualwindow.h"
+
 #include "calc/adjustment.h"
 
 #include "about/aboutwindow.h"
@@ -188,6 +190,13 @@ void MainWindow::showReferences()
     bringForward(references_);
 }
 
+void MainWindow::showManual()
+{
+    if (!manual_)
+        manual_ = new ManualWindow(this);
+    bringForward(manual_);
+}
+
 void MainWindow::showLaboratory()
 {
     if (!laboratory_)
@@ -257,6 +266,13 @@ void MainWindow::createRecordMenu()
     connect(history, &QAction::triggered, this, &MainWindow::showHistory);
     connect(addCommand(record, "References", QStringLiteral("Re&ferences..."), QKeySequence()),
             &QAction::triggered, this, &MainWindow::showReferences);
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    help->setObjectName(QStringLiteral("Help"));
+    QAction* manual =
+        addCommand(help, "Manual", QStringLiteral("&Manual"), QKeySequence::HelpContents);
+    // From every window of the program.
+    manual->setShortcutContext(Qt::ApplicationShortcut);
+    connect(manual, &QAction::triggered, this, &MainWindow::showManual);
 }
 
 void MainWindow::createTitle(QWidget* client)

@@ -46,6 +46,8 @@ class SettingsStore;
 
 namespace quarvet::app {
 
+class ManualWindow;
+
 // The main window: four entries of a two-point calibration, the two result codes and the
 // commands that start every other action of the program.
 class MainWindow : public QMainWindow {
@@ -74,6 +76,8 @@ public:
     // The register of reference standards, and the laboratory's settings.
     void showReferences();
     void showLaboratory();
+    // The manual (Help > Manual, F1), likewise one instance.
+    void showManual();
     // A new adjustment-check window filled from `record`, whose saved record corrects it.
     void openCorrection(const records::Record& record);
     // Where records go now: QUARVET_DATABASE, else the setting Records/Database, else the
@@ -123,6 +127,7 @@ private:
     QPointer<history::HistoryWindow> history_;
     QPointer<history::ReferencesWindow> references_;
     QPointer<history::LabWindow> laboratory_;
+    QPointer<ManualWindow> manual_;
     std::optional<std::array<double, 4>> lastMeasurement_; // of the last successful calculation
     std::array<QString, 4> lastTyped_;                     // its entries as typed
 };

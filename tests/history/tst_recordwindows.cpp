@@ -40,6 +40,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimeZone>
 #include <QTimer>
 #include <QUuid>
@@ -246,6 +247,7 @@ private slots:
     void receiptFieldsAreKept();
     void historyOpensOnceWithCtrlH();
     void historyStatusFollowsSaves();
+    void manualOpensWithF1FromEveryWindow();
     void historyFiltersBySerialAndExportsShownRows();
     void certificateOfTheSelectedRecord();
     void correctionNamesTheCorrectedRecord();
@@ -686,6 +688,26 @@ void TestRecordWindows::historyOpensOnceWithCtrlH()
     QTest::keyClick(serial, Qt::Key_H, Qt::ControlModifier);
     QCOMPARE(window_->findChildren<HistoryWindow*>().size(), 1);
     QCOMPARE(serial->text(), QStringLiteral("SN-12"));
+}
+
+// Help > Manual, and F1 from every window, open the program's manual, once.
+void TestRecordWindows::manualOpensWithF1FromEveryWindow()
+{
+    QCOMPARE(window_->findChild<QAction*>("Manual")->text(), QStringLiteral("&Manual"));
+    AdjustmentWindow* check = openCheck();
+    for (QWidget* from : {static_cast<QWidget*>(check), static_cast<QWidget*>(window_.get())}) {
+        QVERIFY(showActive(from));
+        QWidget* field =
+            from == check ? named(check, "Serial number") : window_->findChild<QLineEdit*>("Soll1");
+        field->setFocus();
+        QTest::keyClick(field, Qt::Key_F1);
+        const auto manuals = window_->findChildren<QTextBrowser*>("Manual");
+        QCOMPARE(manuals.size(), 1);
+        QVERIFY(manuals[0]->isVisible());
+        QVERIFY2(manuals[0]->toPlainText().contains("Quarvet Basic"),
+                 qPrintable(manuals[0]->toPlainText().left(200)));
+        manuals[0]->close();
+    }
 }
 
 // A record saved while the history is open is shown in both its status lines: the count of
