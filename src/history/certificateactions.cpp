@@ -134,10 +134,9 @@ void CertificateActions::askToIssue()
 
 QString CertificateActions::certificatePath(const QString& caption, const QString& id)
 {
-    return ui::fileNames().saveFileName(
-        window_, caption,
-        QDir::home().filePath(QStringLiteral("certificate-%1.pdf").arg(records::shortId(id))),
-        QStringLiteral("PDF (*.pdf)"));
+    return ui::chooseFileToWrite(window_, caption,
+                                 QStringLiteral("certificate-%1.pdf").arg(records::shortId(id)),
+                                 QStringLiteral("PDF (*.pdf)"));
 }
 
 bool CertificateActions::issuable(const records::Record& record, const QString& path,

@@ -89,9 +89,8 @@ void StoreTasks::exportCsv(const records::RecordFilter& wanted)
     const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
     const QString path =
         store && !exporting_->isBusy()
-            ? ui::fileNames().saveFileName(window_, QStringLiteral("Export CSV"),
-                                           QDir::home().filePath(QStringLiteral("records.csv")),
-                                           QStringLiteral("CSV (*.csv)"))
+            ? ui::chooseFileToWrite(window_, QStringLiteral("Export CSV"),
+                                    QStringLiteral("records.csv"), QStringLiteral("CSV (*.csv)"))
             : QString();
     if (path.isEmpty())
         return;

@@ -1,6 +1,8 @@
 #include "filenameservice.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 
 namespace quarvet::ui {
 namespace {
@@ -13,6 +15,18 @@ QString DialogFileNameService::saveFileName(QWidget* parent, const QString& capt
                                             const QString& suggested, const QString& filter)
 {
     return QFileDialog::getSaveFileName(parent, caption, suggested, filter);
+}
+
+QString chooseFileToWrite(QWidget* parent, const QString& caption, const QString& fileName,
+                          const QString& filter)
+{
+    static QString lastFolder;
+    const QString folder = lastFolder.isEmpty() ? QDir::homePath() : lastFolder;
+    const QString chosen =
+        fileNames().saveFileName(parent, caption, QDir(folder).filePath(fileName), filter);
+    if (!chosen.isEmpty())
+        lastFolder = QFileInfo(chosen).absolutePath();
+    return chosen;
 }
 
 FileNameService& fileNames()

@@ -26,6 +26,11 @@ public:
 
 // The service in use; the program's own dialog unless a test has put another in place.
 FileNameService& fileNames();
+
+// Asks the service for a file to write, suggesting `fileName` in the folder a file was last
+// written to in this run (the home folder before any): empty when the user cancelled.
+QString chooseFileToWrite(QWidget* parent, const QString& caption, const QString& fileName,
+                          const QString& filter);
 // Puts `service` in place (nullptr restores the program's own) and returns the previous one.
 FileNameService* setFileNameService(FileNameService* service);
 

@@ -59,11 +59,13 @@ class ChosenFileNames final : public quarvet::ui::FileNameService {
 public:
     ChosenFileNames() : previous_(quarvet::ui::setFileNameService(this)) {}
     ~ChosenFileNames() override { quarvet::ui::setFileNameService(previous_); }
-    QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override
+    QString saveFileName(QWidget*, const QString&, const QString& offered, const QString&) override
     {
+        suggested << offered;
         return answer;
     }
     QString answer;
+    QStringList suggested;
 
 private:
     quarvet::ui::FileNameService* previous_;
@@ -247,6 +249,7 @@ private slots:
     void receiptFieldsAreKept();
     void historyOpensOnceWithCtrlH();
     void historyStatusFollowsSaves();
+    void fileDialogsStartInTheLastFolder();
     void manualOpensWithF1FromEveryWindow();
     void historyFiltersBySerialAndExportsShownRows();
     void certificateOfTheSelectedRecord();
@@ -708,6 +711,29 @@ void TestRecordWindows::manualOpensWithF1FromEveryWindow()
                  qPrintable(manuals[0]->toPlainText().left(200)));
         manuals[0]->close();
     }
+}
+
+// A file dialog suggests the folder a file was last written to, not the home folder again.
+void TestRecordWindows::fileDialogsStartInTheLastFolder()
+{
+    AdjustmentWindow* check = openCheck();
+    fillRecord(check, "SN-1");
+    QVERIFY(save(check));
+    HistoryWindow* history = openHistory();
+    QVERIFY(history);
+    const QString folder = data_.filePath("exports");
+    QVERIFY(QDir().mkpath(folder));
+    fileNames_->answer = folder + "/records.csv";
+    history->exportCsv();
+    QVERIFY(QTest::qWaitFor([&] { return !history->isExporting(); }, 20000));
+    QVERIFY(QFile::exists(folder + "/records.csv"));
+    fileNames_->answer.clear();
+    history->findChild<QTableView*>()->selectRow(0);
+    history->writeCertificate();
+    QCOMPARE(fileNames_->suggested.size(), 2);
+    QCOMPARE(QFileInfo(fileNames_->suggested[1]).absolutePath(), folder);
+    QVERIFY2(QFileInfo(fileNames_->suggested[1]).fileName().startsWith("certificate-"),
+             qPrintable(fileNames_->suggested[1]));
 }
 
 // A record saved while the history is open is shown in both its status lines: the count of
