@@ -450,7 +450,11 @@ QList<adjust::AdjustmentWindow*> savingWindows(const QObject* main)
 // adjustment check and not saved is lost only when the user, asked, chose so.
 bool MainWindow::mayEnd()
 {
-    return !adjustment_ || adjustment_->isSaving() || adjustment_->mayDiscardEntries();
+    // The adjustment check and every correction open beside it.
+    for (adjust::AdjustmentWindow* window : findChildren<adjust::AdjustmentWindow*>())
+        if (!window->isSaving() && !window->mayDiscardEntries())
+            return false;
+    return true;
 }
 
 void MainWindow::requestEnd()

@@ -230,6 +230,7 @@ private slots:
     void ctrlSSavesWhatTheWindowShows();
     void unsavedEntriesAreAskedFor_data();
     void unsavedEntriesAreAskedFor();
+    void correctionBeingTypedIsAskedFor();
     void windowAndRecordAgree_data();
     void windowAndRecordAgree();
     void budgetWindowFollowsTheEntries();
@@ -514,6 +515,30 @@ void TestRecordWindows::unsavedEntriesAreAskedFor()
         QCOMPARE(check.isNull() || !check->isVisible(), gone);
     if (!gone)
         QCOMPARE(fieldText(check, "Serial number"), QStringLiteral("SN-1"));
+}
+
+// A correction typed in a window of its own is asked for at End of Program too.
+void TestRecordWindows::correctionBeingTypedIsAskedFor()
+{
+    AdjustmentWindow* check = openCheck();
+    fillRecord(check, "SN-1");
+    QVERIFY(save(check));
+    quarvet::records::SqliteRecordStore store(qEnvironmentVariable("XDG_DATA_HOME") +
+                                              "/Quarvet/records.sqlite");
+    QList<Record> saved;
+    QVERIFY(!store.list(QString(), saved).failed());
+    QCOMPARE(saved.size(), 1);
+    window_->openCorrection(saved[0]);
+    AdjustmentWindow* correction = nullptr;
+    for (AdjustmentWindow* window : window_->findChildren<AdjustmentWindow*>())
+        correction = window != check ? window : correction;
+    QVERIFY(correction && showActive(correction));
+    named(correction, "Note")->setFocus();
+    QTest::keyClicks(named(correction, "Note"), " and again");
+    QSignalSpy ended(window_.get(), &MainWindow::endRequested);
+    window_->findChild<QAction*>("Programmende")->trigger();
+    QCOMPARE(messages_->questions.size(), 1);
+    QCOMPARE(ended.size(), 0);
 }
 
 void TestRecordWindows::windowAndRecordAgree_data()
