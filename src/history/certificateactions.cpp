@@ -59,8 +59,12 @@ void CertificateActions::writeCertificate()
     if (!record)
         return;
     const QString path = certificatePath(QStringLiteral("Certificate"), record->id);
-    if (path.isEmpty())
-        return;
+    if (!path.isEmpty())
+        writeTo(*record, path);
+}
+
+void CertificateActions::writeTo(const records::Record& record, const QString& path)
+{
     const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
     if (!store || certifying_->isBusy())
         return;
@@ -69,12 +73,12 @@ void CertificateActions::writeCertificate()
     // issued, as a draft.
     const auto head = std::make_shared<QString>();
     const auto status = std::make_shared<lab::CertificateStatus>();
-    const QString correctedBy = correctedBy_(record->id);
+    const QString correctedBy = correctedBy_(record.id);
     certifying_->start(
-        [store, head, status, record = *record, correctedBy] {
+        [store, head, status, record, correctedBy] {
             return readForCertificate(*store, record, correctedBy, *head, *status);
         },
-        [this, store, head, status, record = *record, path](const records::StoreFailure& failure) {
+        [this, store, head, status, record, path](const records::StoreFailure& failure) {
             writeCertificateFile(failure, record, path, store->files(), *head, *status);
         });
 }
@@ -194,6 +198,17 @@ void CertificateActions::issueSelected(const QString& by, const QString& role, b
             return issueInStore(*store, *certified, correctedBy, issue, *head, *status);
         },
         [this, store, head, status, certified, path](const records::StoreFailure& failure) {
+            // Issued before: its copy is offered here, not sent to the command line.
+            if (failure.fault.kind == records::StoreFaultKind::AlreadyIssued) {
+                if (ui::messages().confirm(
+                        window_, ui::messageTitle,
+                        QStringLiteral("The certificate of this record was issued already, as "
+                                       "number %1. Write a copy of it to %2?")
+                            .arg(failure.fault.detail.trimmed(), path),
+                        QStringLiteral("Write a &copy")))
+                    writeTo(*certified, path);
+                return;
+            }
             if (!writeCertificateFile(failure, *certified, path, store->files(), *head, *status))
                 return;
             emit issued(status->issue->number);

@@ -57,6 +57,8 @@ private:
     bool issuerRefused(const QString& by, const QString& role, bool* roleWrong = nullptr);
     // The file the user chooses for the certificate of record `id`.
     QString certificatePath(const QString& caption, const QString& id);
+    // Writes the certificate of `record` to `path`: a copy when it was issued, else a draft.
+    void writeTo(const records::Record& record, const QString& path);
     // Writes the certificate once the store was read; false, said, when either failed.
     bool writeCertificateFile(const records::StoreFailure& read, const records::Record& record,
                               const QString& path, const QStringList& kept,

@@ -247,6 +247,8 @@ private slots:
     void standardIsFlaggedWhereChosen();
     void checkHoldsResultsAgainstTheScope();
     void historyIssuesWithoutTheClaim();
+    void issuedAgainOffersACopy_data();
+    void issuedAgainOffersACopy();
     void receiptFieldsAreKept();
     void historyOpensOnceWithCtrlH();
     void historyStatusFollowsSaves();
@@ -1020,6 +1022,46 @@ void TestRecordWindows::historyIssuesWithoutTheClaim()
     const QString text = QString::fromUtf8(run("pdftotext", {"-layout", fileNames_->answer, "-"}));
     QVERIFY2(text.contains("Issued without the accreditation claim") && !text.contains("D-K-1"),
              qPrintable(text));
+}
+
+void TestRecordWindows::issuedAgainOffersACopy_data()
+{
+    QTest::addColumn<bool>("copy"); // the answer: write a copy, or cancel
+    QTest::newRow("a copy written") << true;
+    QTest::newRow("cancelled") << false;
+}
+
+// Issue... on a record issued already offers its copy in the window instead of sending the
+// user to the command line; cancelled, nothing is written.
+void TestRecordWindows::issuedAgainOffersACopy()
+{
+    QFETCH(bool, copy);
+    quarvet::records::SqliteRecordStore store(qEnvironmentVariable("XDG_DATA_HOME") +
+                                              "/Quarvet/records.sqlite");
+    QVERIFY(
+        !quarvet::lab::setLabSettings(store, {{"name", "Lab"}, {"address", "1 Road"}}).failed());
+    AdjustmentWindow* check = openCheck();
+    fillRecord(check, "SN-1");
+    QVERIFY(save(check));
+    HistoryWindow* history = openHistory();
+    QVERIFY(history);
+    history->findChild<QTableView*>()->selectRow(0);
+    for (const char* file : {"issued.pdf", "again.pdf"}) {
+        fileNames_->answer = data_.filePath(QString::number(copy) + file);
+        messages_->answers = {copy};
+        history->issueSelected("Dr. A. Meier", "Head of lab");
+        QVERIFY(QTest::qWaitFor([&] { return !history->isWritingCertificate(); }, 20000));
+    }
+    QCOMPARE(messages_->questions.size(), 1);
+    QVERIFY2(messages_->questions[0].text.contains("was issued already, as number"),
+             qPrintable(messages_->questions[0].text));
+    QVERIFY2(messages_->boxes.isEmpty(), qPrintable(messages_->boxes.value(0).text));
+    QCOMPARE(QFile::exists(fileNames_->answer), copy);
+    if (copy) {
+        const QString text =
+            QString::fromUtf8(run("pdftotext", {"-layout", fileNames_->answer, "-"}));
+        QVERIFY2(text.contains("COPY") || text.contains("Copy"), qPrintable(text.left(400)));
+    }
 }
 
 // The register's window adds entries and withdraws, each a new entry; the laboratory's
