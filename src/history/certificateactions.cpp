@@ -63,6 +63,21 @@ void CertificateActions::writeCertificate()
         writeTo(*record, path);
 }
 
+// A record issued before: its copy is offered here, not sent to the command line.
+bool CertificateActions::offeredCopy(const records::StoreFailure& failure,
+                                     const records::Record& record, const QString& path)
+{
+    if (failure.fault.kind != records::StoreFaultKind::AlreadyIssued)
+        return false;
+    if (ui::messages().confirm(window_, ui::messageTitle,
+                               QStringLiteral("The certificate of this record was issued already, "
+                                              "as number %1. Write a copy of it to %2?")
+                                   .arg(failure.fault.detail.trimmed(), path),
+                               QStringLiteral("Write a &copy")))
+        writeTo(record, path);
+    return true;
+}
+
 void CertificateActions::writeTo(const records::Record& record, const QString& path)
 {
     const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
@@ -198,17 +213,8 @@ void CertificateActions::issueSelected(const QString& by, const QString& role, b
             return issueInStore(*store, *certified, correctedBy, issue, *head, *status);
         },
         [this, store, head, status, certified, path](const records::StoreFailure& failure) {
-            // Issued before: its copy is offered here, not sent to the command line.
-            if (failure.fault.kind == records::StoreFaultKind::AlreadyIssued) {
-                if (ui::messages().confirm(
-                        window_, ui::messageTitle,
-                        QStringLiteral("The certificate of this record was issued already, as "
-                                       "number %1. Write a copy of it to %2?")
-                            .arg(failure.fault.detail.trimmed(), path),
-                        QStringLiteral("Write a &copy")))
-                    writeTo(*certified, path);
+            if (offeredCopy(failure, *certified, path))
                 return;
-            }
             if (!writeCertificateFile(failure, *certified, path, store->files(), *head, *status))
                 return;
             emit issued(status->issue->number);

@@ -59,6 +59,10 @@ private:
     QString certificatePath(const QString& caption, const QString& id);
     // Writes the certificate of `record` to `path`: a copy when it was issued, else a draft.
     void writeTo(const records::Record& record, const QString& path);
+    // For an issue refused as issued already: the copy offered, and written where the user
+    // wants it; false for any other outcome.
+    bool offeredCopy(const records::StoreFailure& failure, const records::Record& record,
+                     const QString& path);
     // Writes the certificate once the store was read; false, said, when either failed.
     bool writeCertificateFile(const records::StoreFailure& read, const records::Record& record,
                               const QString& path, const QStringList& kept,
