@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 namespace quarvet::adjust {
@@ -45,6 +46,7 @@ AdjustmentWindow::AdjustmentWindow(QWidget* parent) : QWidget(parent, Qt::Window
     createRecordColumn();
     refresh();
     watchEdits();
+    ui::fitToScreen(this);
 }
 
 // Entries count as typed from the user's own edits and choices on; what the program fills in
@@ -91,12 +93,15 @@ void AdjustmentWindow::createRecordColumn()
     connect(saveButton_, &QPushButton::clicked, this, &AdjustmentWindow::saveRecord);
     recordStatus_ = valueLabel(this, QStringLiteral("Record status"));
     recordStatus_->setWordWrap(true);
-    column->addWidget(recordFields_);
+    ui::reserveLines(recordStatus_, 3);
+    // The record's fields scroll where the screen is short of room; Save, the plot and what
+    // a save said stay in sight, in places that do not move as texts come and go.
+    column->addWidget(ui::scrolling(recordFields_), 1);
     column->addWidget(saveButton_);
+    column->addWidget(view_->plot());
     column->addWidget(recordStatus_);
     auto* upgradeBar = new ui::UpgradeBar(this);
     column->addWidget(upgradeBar);
-    column->addStretch(1);
     static_cast<QHBoxLayout*>(layout())->addLayout(column, 2);
     saver_ = new RecordSaving(this);
     connect(saver_, &RecordSaving::upgrading, upgradeBar, &ui::UpgradeBar::showProgress);

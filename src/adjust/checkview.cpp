@@ -6,10 +6,13 @@
 #include "messages/messages.h"
 #include "ui/controls.h"
 
+#include <QScrollArea>
+
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -78,17 +81,25 @@ QString fieldText(double value)
 
 CheckView::CheckView(QWidget* parent) : QWidget(parent)
 {
-    leftColumn_ = new QVBoxLayout(this);
+    // The groups scroll where the screen is short of room; what is wrong with the entries
+    // stays in sight under them.
+    auto* content = new QWidget(this);
+    leftColumn_ = new QVBoxLayout(content);
     leftColumn_->setContentsMargins(0, 0, 0, 0);
     createCodeGroup();
     createPointGroup();
     createBudgetGroup();
     createVerificationGroup();
+    leftColumn_->addStretch(1);
     plot_ = new ErrorPlot(this);
     plot_->setObjectName(QStringLiteral("ErrorPlot"));
     problems_ = addValue(QStringLiteral("Entry problems"));
-    leftColumn_->addWidget(plot_, 1);
-    leftColumn_->addWidget(problems_);
+    problems_->setWordWrap(true);
+    ui::reserveLines(problems_, 2);
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->addWidget(ui::scrolling(content), 1);
+    column->addWidget(problems_);
 }
 
 CheckTexts CheckView::texts() const
@@ -162,14 +173,19 @@ QLabel* CheckView::addValue(const QString& accessibleName)
     return valueLabel(this, accessibleName);
 }
 
+QWidget* CheckView::plot() const
+{
+    return plot_;
+}
+
 void CheckView::createCodeGroup()
 {
     auto* group = new QGroupBox(QStringLiteral("Codes"), this);
-    auto* form = new QFormLayout(group);
-    addField(CheckField::CurrentSlope, QStringLiteral("Current slope code"),
-             QStringLiteral("2710"));
-    addField(CheckField::CurrentOffset, QStringLiteral("Current offset code"),
-             QStringLiteral("0000"));
+    auto* grid = new QGridLayout(group);
+    QLineEdit* slope = addField(CheckField::CurrentSlope, QStringLiteral("Current slope code"),
+                                QStringLiteral("2710"));
+    QLineEdit* offset = addField(CheckField::CurrentOffset, QStringLiteral("Current offset code"),
+                                 QStringLiteral("0000"));
     auto* read = new QPushButton(QStringLiteral("Read from &memory text..."), group);
     read->setObjectName(QStringLiteral("ReadFromMemory"));
     connect(read, &QPushButton::clicked, this, &CheckView::memoryTextRequested);
@@ -183,18 +199,36 @@ void CheckView::createCodeGroup()
         // Out of the tab chain, yet a click selects the code so that it can be copied.
         result->setFocusPolicy(Qt::ClickFocus);
     }
+    for (QLineEdit* code : {slope, offset, slopeCode_, offsetCode_})
+        ui::reserveWidth(code, QStringLiteral("FFFFFF"));
     codeValues_ = addValue(QStringLiteral("Code values"));
+    ui::reserveWidth(codeValues_, QStringLiteral("slope 1.0000, offset -200.0000 \u00B0C"));
     composedNote_ = addValue(QStringLiteral("Composed codes note"));
+    composedNote_->setWordWrap(true);
     codeWarning_ = addValue(QStringLiteral("Code warning"));
     codeWarning_->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));
     codeWarning_->setWordWrap(true);
-    form->addRow(QStringLiteral("Current codes (slope, offset):"), field(CheckField::CurrentSlope));
-    form->addRow(QString(), field(CheckField::CurrentOffset));
-    form->addRow(QString(), read);
-    form->addRow(QStringLiteral("Codes to write (slope, offset):"), slopeCode_);
-    for (QWidget* row :
-         std::initializer_list<QWidget*>{offsetCode_, codeValues_, composedNote_, codeWarning_})
-        form->addRow(QString(), row);
+    auto* current = new QLabel(QStringLiteral("Current codes (slope, offset):"), group);
+    current->setBuddy(slope);
+    grid->addWidget(current, 0, 0);
+    grid->addWidget(slope, 0, 1);
+    grid->addWidget(offset, 0, 2);
+    grid->addWidget(read, 0, 3, Qt::AlignLeft);
+    grid->addWidget(new QLabel(QStringLiteral("Codes to write (slope, offset):"), group), 1, 0);
+    grid->addWidget(slopeCode_, 1, 1);
+    grid->addWidget(offsetCode_, 1, 2);
+    grid->addWidget(codeValues_, 1, 3);
+    // The note and the warning seldom come together: two lines held for both.
+    auto* notes = new QWidget(group);
+    auto* noteLines = new QVBoxLayout(notes);
+    noteLines->setContentsMargins(0, 0, 0, 0);
+    noteLines->setSpacing(0);
+    noteLines->addWidget(composedNote_);
+    noteLines->addWidget(codeWarning_);
+    noteLines->addStretch(1);
+    notes->setMinimumHeight(2 * codeWarning_->fontMetrics().lineSpacing());
+    grid->addWidget(notes, 2, 0, 1, 4);
+    grid->setColumnStretch(3, 1);
     leftColumn_->addWidget(group);
 }
 
@@ -203,8 +237,8 @@ void CheckView::createPointGroup()
     auto* group = new QGroupBox(QStringLiteral("Predicted as left"), this);
     auto* grid = new QGridLayout(group);
     const QStringList headings{QStringLiteral("Point"),
-                               QStringLiteral("Target, indicated"),
                                QStringLiteral("Further readings"),
+                               QStringLiteral("Target, indicated"),
                                QStringLiteral("As-left reading"),
                                QStringLiteral("Error"),
                                QStringLiteral("U as found")};
@@ -219,11 +253,16 @@ void CheckView::createPointGroup()
                      QStringLiteral("Further readings at point ") + number);
         further->setToolTip(QStringLiteral("Readings taken at this point besides the main "
                                            "window's, separated by spaces: their mean is used"));
+        ui::reserveWidth(further, QStringLiteral("100.000 100.000 100.000"));
         asLeft_[n] = addValue(QStringLiteral("Predicted as-left reading at point ") + number);
         predictedError_[n] = addValue(QStringLiteral("Predicted error at point ") + number);
         foundU_[n] = addValue(QStringLiteral("Uncertainty as found at point ") + number);
-        grid->addWidget(pointTexts_[n], n + 1, 1);
-        grid->addWidget(further, n + 1, 2);
+        ui::reserveWidth(pointTexts_[n], QStringLiteral("-200.0000, -200.0000"));
+        ui::reserveWidth(asLeft_[n], QStringLiteral("-200.0000"));
+        ui::reserveWidth(predictedError_[n], QStringLiteral("-0.0000"));
+        ui::reserveWidth(foundU_[n], QStringLiteral("U 0.00012 (k = 2.00)"));
+        grid->addWidget(further, n + 1, 1);
+        grid->addWidget(pointTexts_[n], n + 1, 2);
         grid->addWidget(asLeft_[n], n + 1, 3);
         grid->addWidget(predictedError_[n], n + 1, 4);
         grid->addWidget(foundU_[n], n + 1, 5);
@@ -231,6 +270,7 @@ void CheckView::createPointGroup()
     largestError_ = addValue(QStringLiteral("Largest error"));
     grid->addWidget(new QLabel(QStringLiteral("Largest error:"), group), 3, 3);
     grid->addWidget(largestError_, 3, 4);
+    grid->setColumnStretch(5, 1);
     leftColumn_->addWidget(group);
 }
 
@@ -259,14 +299,16 @@ void CheckView::createBudgetGroup()
         field->setPlaceholderText(input.field == CheckField::Uncertainty
                                       ? QStringLiteral("required")
                                       : QLocale().toString(input.fallback));
-        grid->addWidget(new QLabel(QString::fromUtf8(input.label), group), at / 2, at % 2 * 2);
-        grid->addWidget(field, at / 2, at % 2 * 2 + 1);
+        ui::reserveWidth(field, QStringLiteral("0.00000"));
+        grid->addWidget(new QLabel(QString::fromUtf8(input.label), group), at / 3, at % 3 * 2);
+        grid->addWidget(field, at / 3, at % 3 * 2 + 1);
         ++at;
     }
     auto* budget = new QPushButton(QStringLiteral("Bud&get..."), group);
     budget->setObjectName(QStringLiteral("ShowBudget"));
     connect(budget, &QPushButton::clicked, this, &CheckView::showBudgetWindow);
-    grid->addWidget(budget, 3, 3);
+    grid->addWidget(budget, 1, 6);
+    grid->setColumnStretch(7, 1);
     leftColumn_->addWidget(group);
 }
 
@@ -275,7 +317,9 @@ void CheckView::createVerificationGroup()
     auto* group = new QGroupBox(QStringLiteral("Verification"), this);
     auto* grid = new QGridLayout(group);
     grid->addWidget(new QLabel(QStringLiteral("Tolerance (\u00B0C):"), group), 0, 0);
-    grid->addWidget(addField(CheckField::Tolerance, QStringLiteral("Tolerance")), 0, 1);
+    QLineEdit* tolerance = addField(CheckField::Tolerance, QStringLiteral("Tolerance"));
+    ui::reserveWidth(tolerance, QStringLiteral("0.00000"));
+    grid->addWidget(tolerance, 0, 1);
     ruleChoice_ = new QComboBox(group);
     ruleChoice_->setObjectName(QStringLiteral("DecisionRuleChoice"));
     ruleChoice_->setAccessibleName(QStringLiteral("Decision rule choice"));
@@ -286,18 +330,21 @@ void CheckView::createVerificationGroup()
     auto* ruleLabel = new QLabel(QStringLiteral("Decision r&ule:"), group);
     ruleLabel->setBuddy(ruleChoice_);
     grid->addWidget(ruleLabel, 0, 2);
-    grid->addWidget(ruleChoice_, 0, 3);
+    grid->addWidget(ruleChoice_, 0, 3, Qt::AlignLeft);
     addReadingRows(grid);
     asFoundVerdict_ = addValue(QStringLiteral("As-found verdict"));
     verdict_ = addValue(QStringLiteral("Verdict"));
     verdict_->setStyleSheet(QStringLiteral("font-weight: bold"));
     rule_ = addValue(QStringLiteral("Decision rule"));
-    rule_->setWordWrap(true);
+    // Below every field, so that the sentence growing or going moves none of them.
+    for (QLabel* said : {asFoundVerdict_, verdict_, rule_})
+        said->setWordWrap(true);
     grid->addWidget(new QLabel(QStringLiteral("As found:"), group), 4, 0);
-    grid->addWidget(asFoundVerdict_, 4, 1);
-    grid->addWidget(new QLabel(QStringLiteral("As left:"), group), 4, 2);
-    grid->addWidget(verdict_, 4, 3);
-    grid->addWidget(rule_, 5, 0, 1, 5);
+    grid->addWidget(asFoundVerdict_, 4, 1, 1, 4);
+    grid->addWidget(new QLabel(QStringLiteral("As left:"), group), 5, 0);
+    grid->addWidget(verdict_, 5, 1, 1, 4);
+    grid->addWidget(rule_, 6, 0, 1, 5);
+    grid->setColumnStretch(4, 1);
     leftColumn_->addWidget(group);
 }
 
@@ -318,18 +365,31 @@ void CheckView::addReadingRows(QGridLayout* grid)
         QLineEdit* field = addField(reading, QStringLiteral("As-left reading at point ") + number);
         field->setToolTip(several);
         grid->addWidget(field, n + 1, 1);
-        grid->addWidget(leftU_[n], n + 1, 3);
+        grid->addWidget(leftU_[n], n + 1, 2, 1, 2);
         grid->addWidget(pointVerdicts_[n], n + 1, 4);
     }
     pointVerdicts_[2] = addValue(QStringLiteral("Verdict at point 3"));
     leftU_[2] = addValue(QStringLiteral("Uncertainty as left at point 3"));
     grid->addWidget(new QLabel(QStringLiteral("Third point (target, readings):"), group), 3, 0);
-    grid->addWidget(addField(CheckField::ThirdTarget, QStringLiteral("Third point target")), 3, 1);
+    QLineEdit* thirdTarget =
+        addField(CheckField::ThirdTarget, QStringLiteral("Third point target"));
     QLineEdit* third = addField(CheckField::ThirdReading, QStringLiteral("Third point reading"));
     third->setToolTip(several);
-    grid->addWidget(third, 3, 2);
-    grid->addWidget(leftU_[2], 3, 3);
+    ui::reserveWidth(thirdTarget, QStringLiteral("-200.00"));
+    ui::reserveWidth(third, QStringLiteral("100.000 100.000"));
+    // The third point's target and readings share the field's room, so that its U and
+    // verdict stand in line with the other two points'.
+    auto* thirdRow = new QHBoxLayout;
+    thirdRow->setContentsMargins(0, 0, 0, 0);
+    thirdRow->addWidget(thirdTarget, 1);
+    thirdRow->addWidget(third, 2);
+    grid->addLayout(thirdRow, 3, 1);
+    grid->addWidget(leftU_[2], 3, 2, 1, 2);
     grid->addWidget(pointVerdicts_[2], 3, 4);
+    for (std::size_t n = 0; n < 3; ++n) {
+        ui::reserveWidth(leftU_[n], QStringLiteral("error -0.0000, U 0.00012 (k = 2.00)"));
+        ui::reserveWidth(pointVerdicts_[n], QStringLiteral("conditional pass"));
+    }
 }
 
 void CheckView::showAdjustment()

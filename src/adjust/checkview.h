@@ -35,6 +35,8 @@ public:
     calc::DecisionRule rule() const;
     void setRule(calc::DecisionRule rule);
     QLineEdit* field(CheckField which) const { return fields_[index(which)]; }
+    // The plot of the errors, for the window to place.
+    QWidget* plot() const;
 
     // Shows what `model` holds; it must outlive the view or be shown anew.
     void show(const CheckModel& model);

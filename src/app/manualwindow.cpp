@@ -1,5 +1,7 @@
 #include "manualwindow.h"
 
+#include "ui/controls.h"
+
 #include <QFile>
 
 namespace quarvet::app {
@@ -16,7 +18,7 @@ ManualWindow::ManualWindow(QWidget* parent) : QTextBrowser(parent)
         setMarkdown(QString::fromUtf8(manual.readAll()));
     else
         setPlainText(QStringLiteral("The manual is not built into this program."));
-    resize(900, 700);
+    ui::fitToScreen(this, QSize(900, 700));
 }
 
 } // namespace quarvet::app

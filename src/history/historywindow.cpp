@@ -8,6 +8,7 @@
 
 #include "messages/storemessages.h"
 #include "records/recordform.h"
+#include "ui/controls.h"
 #include "ui/messageservice.h"
 #include "ui/storecall.h"
 #include "ui/upgradebar.h"
@@ -58,7 +59,7 @@ HistoryWindow::HistoryWindow(StoreSource storeSource, QWidget* parent)
     connect(reading_, &ui::StoreCall::overdue, this, overdue);
     connect(certificates_, &CertificateActions::overdue, this, overdue);
     connect(tasks_, &StoreTasks::overdue, this, overdue);
-    resize(900, 500);
+    ui::fitToScreen(this, QSize(900, 500));
     reload();
     checkChain();
 }

@@ -86,7 +86,7 @@ ReferencesWindow::ReferencesWindow(StoreSource storeSource, QWidget* parent)
     auto* upgradeBar = new ui::UpgradeBar(this);
     layout->addWidget(upgradeBar);
     upgradeBar->follow(calling_);
-    resize(900, 480);
+    ui::fitToScreen(this, QSize(900, 480));
     reload();
 }
 

@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <QStringList>
 
 #include <algorithm>
 #include <cmath>
@@ -85,27 +86,20 @@ void drawFrame(QPainter& painter, const QRectF& outer, const QRectF& area,
     painter.drawText(axis, Qt::AlignLeft, QString::number(temperatures.low, 'g', 6));
     painter.drawText(axis, Qt::AlignHCenter, QStringLiteral("temperature (°C)"));
     painter.drawText(axis, Qt::AlignRight, QString::number(temperatures.high, 'g', 6));
-    // What the colours stand for, within the plot's width: smaller type first, then cut.
-    const QString legend = QStringLiteral("error (°C) against temperature: as found (red), as "
-                                          "left (blue), verification (black), ±tolerance (green)");
-    painter.save();
-    QFont font = painter.font();
-    const qreal width = painter.fontMetrics().horizontalAdvance(legend);
-    if (width > area.width() && font.pointSizeF() > 0) {
-        font.setPointSizeF(font.pointSizeF() * std::max(0.7, area.width() / width));
-        painter.setFont(font);
+    qreal top = area.bottom() + 16;
+    for (const QString& line : errorPlotLegend(QFontMetricsF(painter.font()), area.width())) {
+        painter.drawText(QRectF(area.left(), top, area.width(), 18), Qt::AlignHCenter, line);
+        top += 16;
     }
-    painter.drawText(
-        QRectF(area.left(), area.bottom() + 16, area.width(), 18), Qt::AlignHCenter,
-        painter.fontMetrics().elidedText(legend, Qt::ElideRight, static_cast<int>(area.width())));
-    painter.restore();
 }
 
 void drawPlot(QPainter& painter, const QRectF& outer, const ErrorPlotData& data,
               const std::pair<Span, Span>& spans, const QColor& ink)
 {
     const auto& [temperatures, errors] = spans;
-    const QRectF area = outer.adjusted(40, 10, -10, -36);
+    const qreal legend =
+        16.0 * errorPlotLegend(QFontMetricsF(painter.font()), outer.width() - 50).size();
+    const QRectF area = outer.adjusted(40, 10, -10, -20 - legend);
     const auto place = [&](QPointF point) {
         const double x = (point.x() - temperatures.low) / (temperatures.high - temperatures.low);
         const double y = (point.y() - errors.low) / (errors.high - errors.low);
@@ -137,6 +131,24 @@ void drawPlot(QPainter& painter, const QRectF& outer, const ErrorPlotData& data,
 }
 
 } // namespace
+
+QStringList errorPlotLegend(const QFontMetricsF& metrics, qreal width)
+{
+    // Broken only after its phrases, each of which stays whole.
+    const QStringList phrases{QStringLiteral("error (°C) against temperature:"),
+                              QStringLiteral("as found (red),"), QStringLiteral("as left (blue),"),
+                              QStringLiteral("verification (black),"),
+                              QStringLiteral("±tolerance (green)")};
+    QStringList lines;
+    for (const QString& phrase : phrases) {
+        const QString joined = lines.isEmpty() ? phrase : lines.last() + QLatin1Char(' ') + phrase;
+        if (!lines.isEmpty() && metrics.horizontalAdvance(joined) <= width)
+            lines.last() = joined;
+        else
+            lines << phrase;
+    }
+    return lines;
+}
 
 void paintErrorPlot(QPainter& painter, const QRectF& area, const ErrorPlotData& data,
                     const QColor& background, const QColor& ink)

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QPointF>
+#include <QStringList>
 
 #include <optional>
 #include <vector>
 
 class QColor;
+class QFontMetricsF;
 class QPainter;
 class QRectF;
 
@@ -35,6 +37,10 @@ ErrorPlotData errorPlotData(const std::vector<AtTarget>& foundMeans,
                             const std::vector<AtTarget>& predictedErrors,
                             const std::vector<AtTarget>& verification,
                             std::optional<double> tolerance);
+
+// What the plot's colours stand for, in as few lines of `width` as its phrases allow: a plot
+// too narrow for the whole sentence wraps it rather than cutting it.
+QStringList errorPlotLegend(const QFontMetricsF& metrics, qreal width);
 
 // Draws the plot into `area` of any painter, so the window and a printed page show the same
 // picture. Margins, pens and dots are sized in the painter's logical units as on a 96 dpi

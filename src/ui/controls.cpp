@@ -1,9 +1,14 @@
 #include "controls.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QShortcut>
+#include <QStyle>
 
 namespace quarvet::ui {
 
@@ -50,6 +55,62 @@ void showValue(QLabel* value, const QString& text)
 {
     value->setText(text);
     value->setAccessibleDescription(text);
+}
+
+void reserveWidth(QWidget* control, const QString& sample)
+{
+    // A field's frame and text margins come on top of its text.
+    const int frame = qobject_cast<QLineEdit*>(control) ? 14 : 2;
+    control->setMinimumWidth(control->fontMetrics().horizontalAdvance(sample) + frame);
+}
+
+void reserveLines(QLabel* label, int lines)
+{
+    label->setMinimumHeight(label->fontMetrics().lineSpacing() * lines +
+                            label->contentsMargins().top() + label->contentsMargins().bottom());
+    label->setAlignment(label->alignment() | Qt::AlignTop);
+}
+
+namespace {
+
+// Asks for room for all it holds; Qt's own caps its wish at a few dozen lines.
+class WholeScrollArea final : public QScrollArea {
+public:
+    QSize sizeHint() const override
+    {
+        if (!widget())
+            return QScrollArea::sizeHint();
+        const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+        return widget()->sizeHint() + QSize(bar + 2 * frameWidth(), 2 * frameWidth());
+    }
+};
+
+} // namespace
+
+QScrollArea* scrolling(QWidget* content)
+{
+    QScrollArea* area = new WholeScrollArea;
+    area->setWidget(content);
+    area->setWidgetResizable(true);
+    area->setFrameShape(QFrame::NoFrame);
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    QObject::connect(qApp, &QApplication::focusChanged, area, [area](QWidget*, QWidget* now) {
+        if (now && area->widget() && area->widget()->isAncestorOf(now))
+            area->ensureWidgetVisible(now);
+    });
+    return area;
+}
+
+void fitToScreen(QWidget* window, QSize wanted)
+{
+    const QScreen* screen = window->screen();
+    if (!screen)
+        return;
+    // The window manager's title bar is outside the window's own size.
+    const QSize room = screen->availableGeometry().size() - QSize(0, 40);
+    if (!wanted.isValid())
+        wanted = window->sizeHint();
+    window->resize(wanted.expandedTo(window->minimumSizeHint()).boundedTo(room));
 }
 
 void closeOnEscape(QWidget* window)

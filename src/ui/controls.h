@@ -2,11 +2,13 @@
 
 #include <QFont>
 #include <QRect>
+#include <QSize>
 #include <QString>
 
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QScrollArea;
 class QWidget;
 
 namespace quarvet::ui {
@@ -29,6 +31,20 @@ QPushButton* addButton(QWidget* parent, const char* name, const QString& text, Q
 // name and not the text, so the text goes into the accessible description as well, where it
 // is read after the name.
 void showValue(QLabel* value, const QString& text);
+
+// Reserves the room `sample` takes in `control`'s font, so that a value shown there later
+// neither squeezes its neighbours nor moves them.
+void reserveWidth(QWidget* control, const QString& sample);
+// Reserves `lines` lines of height for a label whose text comes and goes.
+void reserveLines(QLabel* label, int lines);
+
+// A vertical scroll area around `content`, sized to show all of it where the screen has room,
+// that brings whatever takes the focus into sight, whether by Tab, a click or a refusal.
+QScrollArea* scrolling(QWidget* content);
+
+// Gives `window` the size it asks for (or `wanted`) where the screen has room for it, else
+// the room the screen has, leaving space for a title bar.
+void fitToScreen(QWidget* window, QSize wanted = {});
 
 // Esc closes `window`, as it closes a dialog: for the windows that are forms of their own.
 void closeOnEscape(QWidget* window);

@@ -1,0 +1,330 @@
+// The windows on a laptop's screen: each fits 1366x768 with room for a title bar and a
+// panel, and the adjustment check keeps its fields in place, wide enough for what they hold,
+// as results, verdicts and warnings come and go.
+#include "activewindow.h"
+#include "adjust/adjustmentwindow.h"
+#include "adjust/checkview.h"
+#include "app/mainwindow.h"
+#include "history/historywindow.h"
+#include "layoutinvariants.h"
+#include "plot/errorplotpainter.h"
+#include "recordingmessages.h"
+#include "temporarystore.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMap>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+using quarvet::adjust::AdjustmentWindow;
+using quarvet::app::MainWindow;
+
+namespace {
+
+// A 1366x768 screen less a panel and a title bar.
+const QSize laptop(1366, 768 - 64);
+
+using Entries = QList<QPair<QString, QString>>;
+
+QLineEdit* entry(QWidget* window, const QString& accessibleName)
+{
+    for (QLineEdit* field : window->findChildren<QLineEdit*>())
+        if (field->accessibleName() == accessibleName)
+            return field;
+    return nullptr;
+}
+
+// Where each entry and choice of `window` is, and how large, in the window's coordinates.
+QMap<QString, QRect> placesOfEntries(QWidget* window)
+{
+    QMap<QString, QRect> places;
+    QList<QWidget*> entries;
+    for (QLineEdit* field : window->findChildren<QLineEdit*>())
+        entries << field;
+    for (QComboBox* choice : window->findChildren<QComboBox*>())
+        entries << choice;
+    for (QWidget* control : entries)
+        if (control->isVisibleTo(window) && !control->accessibleName().isEmpty())
+            places.insert(control->accessibleName(),
+                          QRect(control->mapTo(window, QPoint(0, 0)), control->size()));
+    return places;
+}
+
+// The texts of `window` that do not fit where they are shown: an entry too narrow for what
+// it holds, a label whose text is cut rather than wrapped.
+QStringList cutTexts(QWidget* window)
+{
+    QStringList faults;
+    for (QLineEdit* field : window->findChildren<QLineEdit*>()) {
+        // The frame and the text's margins take about ten pixels of a field.
+        if (field->isVisibleTo(window) &&
+            field->fontMetrics().horizontalAdvance(field->text()) > field->width() - 10)
+            faults << QStringLiteral("%1 (%2 px) cuts \"%3\"")
+                          .arg(field->accessibleName())
+                          .arg(field->width())
+                          .arg(field->text());
+    }
+    for (QLabel* label : window->findChildren<QLabel*>()) {
+        if (!label->isVisibleTo(window) || label->text().isEmpty() || !label->pixmap().isNull())
+            continue;
+        const QString text = QString(label->text()).remove(QLatin1Char('&'));
+        const bool cut = label->wordWrap() ? label->heightForWidth(label->width()) > label->height()
+                                           : label->fontMetrics().horizontalAdvance(text) >
+                                                 label->contentsRect().width();
+        if (cut)
+            faults << QStringLiteral("\"%1\" is cut (%2x%3)")
+                          .arg(text)
+                          .arg(label->width())
+                          .arg(label->height());
+    }
+    return faults;
+}
+
+} // namespace
+
+class TestLayout : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void checkKeepsItsFieldsInPlace_data();
+    void checkKeepsItsFieldsInPlace();
+    void windowsFitALaptop_data();
+    void windowsFitALaptop();
+    void dialogsFitALaptop_data();
+    void dialogsFitALaptop();
+    void plotLegendIsNeverCut_data();
+    void plotLegendIsNeverCut();
+
+private:
+    AdjustmentWindow* openCheck(const QStringList& entries);
+    QWidget* openWindow(const QString& name);
+
+    QTemporaryDir data_;
+    int testRun_ = 0;
+    std::unique_ptr<RecordingMessages> messages_;
+    std::unique_ptr<TemporaryStore> settings_;
+    std::unique_ptr<MainWindow> window_;
+};
+
+void TestLayout::init()
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    qputenv("XDG_DATA_HOME", data_.filePath(QString::number(++testRun_)).toUtf8());
+    qunsetenv("QUARVET_DATABASE");
+    messages_ = std::make_unique<RecordingMessages>();
+    settings_ = std::make_unique<TemporaryStore>();
+    window_ = std::make_unique<MainWindow>(settings_->store());
+    QVERIFY(showActive(window_.get()));
+}
+
+void TestLayout::cleanup()
+{
+    window_.reset();
+    settings_.reset();
+    messages_.reset();
+    QLocale::setDefault(QLocale::system());
+    QVERIFY(QApplication::topLevelWidgets().isEmpty());
+}
+
+AdjustmentWindow* TestLayout::openCheck(const QStringList& entries)
+{
+    const char* names[] = {"Soll1", "Soll2", "Ist1", "Ist2"};
+    for (int n = 0; n < 4; ++n)
+        window_->findChild<QLineEdit*>(names[n])->setText(entries[n]);
+    window_->calculate();
+    window_->showAdjustmentCheck();
+    return window_->findChild<AdjustmentWindow*>();
+}
+
+void TestLayout::checkKeepsItsFieldsInPlace_data()
+{
+    QTest::addColumn<QStringList>("measurement");
+    QTest::addColumn<Entries>("steps");
+    const QStringList usual{"0", "100", "0.5", "99.0"};
+    const Entries verdicts{{"Uncertainty", "0.02"},
+                           {"Tolerance", "0"},
+                           {"Tolerance", "0.1"},
+                           {"As-left reading at point 1", "0.03"},
+                           {"As-left reading at point 2", "99.99 100.00"},
+                           {"Further readings at point 1", "0.51 0.49 0.5"},
+                           {"Third point target", "50"},
+                           {"Third point reading", "50.01 49.99"}};
+    QTest::newRow("tolerance, verdicts and a third point") << usual << verdicts;
+    QTest::newRow("verdicts taken back")
+        << usual << verdicts + Entries{{"Tolerance", ""}, {"Uncertainty", ""}};
+    QTest::newRow("entries that are no numbers")
+        << usual
+        << Entries{{"Uncertainty", "0,02"},
+                   {"Tolerance", "zero"},
+                   {"As-left reading at point 1", "0.03 x"},
+                   {"Current slope code", "27G0"}};
+    QTest::newRow("codes that do not fit, with verdicts")
+        << QStringList{"0", "70", "0", "10"} << verdicts;
+}
+
+// Results, verdicts, the rule's sentence and warnings appear and go as the entries are
+// typed: no entry moves or narrows, none cuts what it holds, no text is cut and the window
+// keeps its size.
+void TestLayout::checkKeepsItsFieldsInPlace()
+{
+    QFETCH(QStringList, measurement);
+    QFETCH(Entries, steps);
+    AdjustmentWindow* check = openCheck(measurement);
+    QVERIFY(check);
+    check->resize(laptop);
+    QVERIFY(showActive(check));
+    const QSize size = check->size();
+    const QMap<QString, QRect> places = placesOfEntries(check);
+    QVERIFY(places.size() > 30);
+    for (const auto& [name, text] : steps) {
+        QLineEdit* field = entry(check, name);
+        QVERIFY2(field, qPrintable(name));
+        field->setText(text);
+        QCoreApplication::processEvents();
+        QCOMPARE(check->size(), size);
+        const QMap<QString, QRect> now = placesOfEntries(check);
+        for (auto place = places.begin(); place != places.end(); ++place)
+            QVERIFY2(now.value(place.key()) == place.value(),
+                     qPrintable(
+                         QStringLiteral("%1 moved after %2 \"%3\"").arg(place.key(), name, text)));
+        QVERIFY2(cutTexts(check).isEmpty(), qPrintable(cutTexts(check).join('\n')));
+    }
+}
+
+void TestLayout::windowsFitALaptop_data()
+{
+    QTest::addColumn<QString>("window");
+    for (const char* name : {"Form1", "Form2", "frmAbout", "AdjustmentCheck", "Budget", "History",
+                             "References", "Laboratory", "Manual"})
+        QTest::newRow(name) << name;
+}
+
+QWidget* TestLayout::openWindow(const QString& name)
+{
+    if (name == "Form2")
+        window_->showSetup();
+    else if (name == "frmAbout")
+        window_->showAbout();
+    else if (name == "History")
+        window_->showHistory();
+    else if (name == "References")
+        window_->showReferences();
+    else if (name == "Laboratory")
+        window_->showLaboratory();
+    else if (name == "Manual")
+        window_->showManual();
+    else if (name != "Form1") {
+        AdjustmentWindow* check = openCheck({"0", "100", "0.5", "99.0"});
+        if (name == "Budget" && check)
+            check->findChild<QPushButton*>("ShowBudget")->click();
+    }
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->objectName() == name && window->isVisible())
+            return window;
+    return nullptr;
+}
+
+// Each window opens no larger than the screen, can be made as small as a laptop's screen,
+// and at that size shows every control it names; the adjustment check shows all of its
+// entries, the plot, what is wrong and Save without scrolling.
+void TestLayout::windowsFitALaptop()
+{
+    QFETCH(QString, window);
+    QWidget* opened = openWindow(window);
+    QVERIFY2(opened, qPrintable(window));
+    QVERIFY(showActive(opened));
+    const QSize room = opened->screen()->availableGeometry().size();
+    QVERIFY2(opened->width() <= room.width() && opened->height() <= room.height(),
+             qPrintable(QStringLiteral("%1x%2 on a screen of %3x%4")
+                            .arg(opened->width())
+                            .arg(opened->height())
+                            .arg(room.width())
+                            .arg(room.height())));
+    const QSize smallest = opened->minimumSizeHint().expandedTo(opened->minimumSize());
+    QVERIFY2(
+        smallest.width() <= laptop.width() && smallest.height() <= laptop.height(),
+        qPrintable(QStringLiteral("at least %1x%2").arg(smallest.width()).arg(smallest.height())));
+    opened->resize(laptop);
+    QTest::qWait(50);
+    QVERIFY2(layout::outside(opened).isEmpty(), qPrintable(layout::outside(opened).join('\n')));
+    if (window != "AdjustmentCheck")
+        return;
+    auto* view = opened->findChild<quarvet::adjust::CheckView*>();
+    for (QLineEdit* field : view->findChildren<QLineEdit*>())
+        QVERIFY2(field->visibleRegion().boundingRect() == field->rect(),
+                 qPrintable(field->accessibleName() + " is out of sight"));
+    for (const char* shown : {"ErrorPlot", "SaveRecord"}) {
+        auto* control = opened->findChild<QWidget*>(shown);
+        QVERIFY2(control->visibleRegion().boundingRect() == control->rect(), shown);
+    }
+    for (QLabel* label : opened->findChildren<QLabel*>())
+        if (label->accessibleName() == "Entry problems" ||
+            label->accessibleName() == "Record status")
+            QVERIFY2(label->visibleRegion().boundingRect() == label->rect(),
+                     qPrintable(label->accessibleName()));
+}
+
+void TestLayout::dialogsFitALaptop_data()
+{
+    QTest::addColumn<QString>("dialog");
+    QTest::newRow("memory text") << "MemoryText";
+}
+
+// The dialogs a window opens over itself fit too, and the check's own sits within it.
+void TestLayout::dialogsFitALaptop()
+{
+    QFETCH(QString, dialog);
+    AdjustmentWindow* check = openCheck({"0", "100", "0.5", "99.0"});
+    QVERIFY(showActive(check));
+    QSize seen;
+    QTimer::singleShot(0, check, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            if (modal->objectName() == dialog)
+                seen = modal->minimumSizeHint().expandedTo(modal->size());
+            modal->close();
+        }
+    });
+    check->findChild<QPushButton*>("ReadFromMemory")->click();
+    QVERIFY(seen.isValid());
+    QVERIFY2(seen.width() <= laptop.width() && seen.height() <= laptop.height(),
+             qPrintable(QStringLiteral("%1x%2").arg(seen.width()).arg(seen.height())));
+}
+
+void TestLayout::plotLegendIsNeverCut_data()
+{
+    QTest::addColumn<qreal>("width");
+    QTest::newRow("the check's plot at its narrowest") << qreal(270);
+    QTest::newRow("a certificate's column") << qreal(550);
+    QTest::newRow("a wide plot") << qreal(1200);
+}
+
+// What the plot's colours stand for goes onto further lines rather than being cut, and is
+// whole; on one line where there is room.
+void TestLayout::plotLegendIsNeverCut()
+{
+    QFETCH(qreal, width);
+    const QFontMetricsF metrics(QApplication::font());
+    const QStringList lines = quarvet::adjust::errorPlotLegend(metrics, width);
+    for (const QString& line : lines)
+        QVERIFY2(metrics.horizontalAdvance(line) <= width, qPrintable(line));
+    const QString whole = lines.join(' ');
+    QVERIFY(whole.startsWith("error (\u00B0C) against temperature: as found (red), "));
+    QVERIFY(whole.endsWith("verification (black), \u00B1tolerance (green)"));
+    QCOMPARE(lines.size() == 1, metrics.horizontalAdvance(whole) <= width);
+}
+
+QTEST_MAIN(TestLayout)
+#include "tst_layout.moc"
