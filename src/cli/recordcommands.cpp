@@ -90,10 +90,12 @@ int listCommand(const std::vector<std::string>& args, const std::vector<OptionSh
     const auto value = [&](const char* option) {
         return options->count(option) ? text(options->at(option)[0]) : QString();
     };
-    // Reverse traceability: every record made with a standard, or for a customer.
+    // Reverse traceability: every record made with a standard, or for a customer; and the
+    // record a certificate's number names.
     records::RecordFilter filter = records::RecordFilter::ofSerial(value("--serial"));
     filter.referenceId = value("--reference");
     filter.customer = value("--customer");
+    filter.certificate = value("--certificate").trimmed();
     const std::optional<records::SortKey> sorted =
         options->count("--sort") ? sortKeyOf(value("--sort")) : records::SortKey::Date;
     if (!sorted)
@@ -503,11 +505,13 @@ std::vector<Command> listAndAdd()
     const std::string continued = usageContinued;
     return {{"records list",
              {"quarvet-cli records list [--serial S] [--reference ID] [--customer NAME]" +
-              continued + "[--sort COLUMN [--ascending]] [--format text|csv|json]"},
+              continued + "[--certificate NUMBER] [--sort COLUMN [--ascending]]" + continued +
+              "[--format text|csv|json]"},
              {{"--serial", 1},
               {"--format", 1},
               {"--reference", 1},
               {"--customer", 1},
+              {"--certificate", 1},
               {"--sort", 1},
               {"--ascending", 0}},
              true,

@@ -51,6 +51,8 @@ HistoryFilter::HistoryFilter(QWidget* parent) : QWidget(parent)
     // Reverse traceability: every record of a reference standard, or of a customer.
     reference_ = addField(row, QStringLiteral("Re&ference:"), QStringLiteral("Reference filter"));
     customer_ = addField(row, QStringLiteral("C&ustomer:"), QStringLiteral("Customer filter"));
+    certificate_ =
+        addField(row, QStringLiteral("Certifica&te:"), QStringLiteral("Certificate filter"));
 }
 
 QLineEdit* HistoryFilter::addField(QHBoxLayout* row, const QString& label, const QString& name)
@@ -73,6 +75,7 @@ records::RecordFilter HistoryFilter::filter(int limit) const
     filter.asFoundVerdict = asFound_->currentData().toString();
     filter.referenceId = reference_->text().trimmed();
     filter.customer = customer_->text().trimmed();
+    filter.certificate = certificate_->text().trimmed();
     filter.limit = limit;
     filter.corrections = true;
     return filter;
@@ -81,7 +84,8 @@ records::RecordFilter HistoryFilter::filter(int limit) const
 bool HistoryFilter::narrows(const records::RecordFilter& filter)
 {
     return !filter.serialContains.isEmpty() || !filter.asFoundVerdict.isEmpty() ||
-           !filter.referenceId.isEmpty() || !filter.customer.isEmpty();
+           !filter.referenceId.isEmpty() || !filter.customer.isEmpty() ||
+           !filter.certificate.isEmpty();
 }
 
 bool HistoryFilter::pending() const

@@ -12,8 +12,8 @@ class QTimer;
 namespace quarvet::history {
 
 // The history's filter: part of a serial number, the verdict as found, and exactly a
-// reference standard or a customer (reverse traceability). Typing asks once, after a pause,
-// not at every key; choosing a verdict asks at once.
+// reference standard, a customer (reverse traceability) or a certificate's number. Typing
+// asks once, after a pause, not at every key; choosing a verdict asks at once.
 class HistoryFilter : public QWidget {
     Q_OBJECT
 
@@ -39,6 +39,7 @@ private:
     QComboBox* asFound_ = nullptr;
     QLineEdit* reference_ = nullptr;
     QLineEdit* customer_ = nullptr;
+    QLineEdit* certificate_ = nullptr;
     QTimer* pause_ = nullptr;
 };
 

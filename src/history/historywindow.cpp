@@ -130,9 +130,11 @@ void HistoryWindow::createActions()
         emit certificateWritten();
     });
     connect(certificates_, &CertificateActions::issued, this, [this](const QString& number) {
-        status_->setText(status_->text() +
-                         QStringLiteral(" Issued as certificate %1.").arg(number));
-        checkChain();
+        // Read again to show its number and state; what was written is said after the count.
+        noteAfterReading_ =
+            status_->text() + QStringLiteral(" Issued as certificate %1.").arg(number);
+        status_->setText(noteAfterReading_);
+        storeChanged();
     });
 }
 
@@ -305,25 +307,44 @@ void HistoryWindow::afterReading()
     table_->viewport()->update();
 }
 
+namespace {
+
+// How many records the store holds, and how many of them the filter picks.
+QString countText(const HistoryPage& page, const QString& location)
+{
+    const QString records = page.total == 1 ? QStringLiteral("record") : QStringLiteral("records");
+    if (page.matching >= 0)
+        return QStringLiteral("%1 of %2 %3 in %4.")
+            .arg(page.matching)
+            .arg(page.total)
+            .arg(records, location);
+    return QStringLiteral("%1 %2 in %3.").arg(page.total).arg(records, location);
+}
+
+} // namespace
+
 void HistoryWindow::showPage(const HistoryPage& page, bool first, const QString& location)
 {
+    // Said after a certificate is issued, and kept through the reading that follows it.
+    const QString note = first ? std::exchange(noteAfterReading_, QString()) : QString();
+    const auto withNote = [&note](const QString& said) {
+        return note.isEmpty() ? said : said + QLatin1Char(' ') + note;
+    };
     if (page.failure.failed()) {
-        status_->setText(messages::storeFault(page.failure.fault));
+        status_->setText(withNote(messages::storeFault(page.failure.fault)));
         if (!first)
             model_->appendPage({}, true);
     } else if (first) {
-        status_->setText(
-            page.matching >= 0
-                ? QStringLiteral("%1 of %2 %3 in %4.")
-                      .arg(page.matching)
-                      .arg(page.total)
-                      .arg(page.total == 1 ? QStringLiteral("record") : QStringLiteral("records"),
-                           location)
-                : (page.total == 1 ? QStringLiteral("%1 record in %2.")
-                                   : QStringLiteral("%1 records in %2."))
-                      .arg(page.total)
-                      .arg(location));
+        status_->setText(withNote(countText(page, location)));
+        // The record selected stays selected where the new rows still hold it.
+        const QModelIndexList selected = table_->selectionModel()->selectedRows();
+        const records::Record* was =
+            selected.isEmpty() ? nullptr : model_->recordAt(selected.first().row());
+        const QString wasId = was ? was->id : QString();
         model_->setFirstPage(page.records, page.complete);
+        for (int row = 0; !wasId.isEmpty() && row < page.records.size(); ++row)
+            if (page.records[row].record.id == wasId)
+                table_->selectRow(row);
         table_->resizeColumnsToContents();
         // A serial of 200 characters is shown elided, not pushing every other column away.
         const int widest = table_->fontMetrics().averageCharWidth() * 32;

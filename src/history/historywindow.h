@@ -98,6 +98,7 @@ private:
     StoreTasks* tasks_ = nullptr; // export and the checks of the store
     QLabel* chainStatus_ = nullptr;
     ui::UpgradeBar* upgradeBar_ = nullptr;
+    QString noteAfterReading_; // what an issue said, shown again once the records are read
 };
 
 } // namespace quarvet::history

@@ -139,8 +139,9 @@ void RecordTableModel::sort(int column, Qt::SortOrder order)
 {
     using records::SortKey;
     static const std::optional<SortKey> keys[Count] = {
-        SortKey::Date,    SortKey::Serial,  SortKey::Type,       std::nullopt, std::nullopt,
-        SortKey::AsFound, SortKey::Verdict, SortKey::Technician, std::nullopt, std::nullopt};
+        SortKey::Date, SortKey::Serial,  SortKey::Type,    std::nullopt,
+        std::nullopt,  SortKey::AsFound, SortKey::Verdict, SortKey::Technician,
+        std::nullopt,  std::nullopt,     std::nullopt,     std::nullopt};
     if (column >= 0 && column < Count && keys[column])
         emit sortWanted(*keys[column], order == Qt::AscendingOrder);
     else
@@ -170,6 +171,18 @@ int RecordTableModel::columnCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : Count;
 }
 
+QString issueState(const records::ListedRecord& row)
+{
+    QStringList state{row.certificate.isEmpty() ? QStringLiteral("not issued")
+                                                : QStringLiteral("issued")};
+    // A correction's certificate amends the one before it; a corrected record's is superseded.
+    if (!row.record.corrects.isEmpty())
+        state << QStringLiteral("amended");
+    if (!row.correctedBy.isEmpty())
+        state << QStringLiteral("superseded");
+    return state.join(QStringLiteral(", "));
+}
+
 QString RecordTableModel::text(const records::ListedRecord& row, int column) const
 {
     const records::Record& record = row.record;
@@ -192,6 +205,10 @@ QString RecordTableModel::text(const records::ListedRecord& row, int column) con
         return records::asLeftVerdictText(record);
     case Technician:
         return records::leftToRightAsStored(records::printableText(record.technician));
+    case Certificate:
+        return records::leftToRightAsStored(records::printableText(row.certificate));
+    case IssueState:
+        return issueState(row);
     case Id:
         return records::shortId(record.id);
     case Correction: {
@@ -242,8 +259,9 @@ QVariant RecordTableModel::headerData(int section, Qt::Orientation orientation, 
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
     static const char* const titles[] = {
-        "Date",     "Serial",  "Type",       "Line", "Codes before \u2192 after",
-        "As found", "As left", "Technician", "Id",   "Correction"};
+        "Date",     "Serial",    "Type",       "Line",        "Codes before \u2192 after",
+        "As found", "As left",   "Technician", "Certificate", "Issue",
+        "Id",       "Correction"};
     return section >= 0 && section < Count ? QString::fromUtf8(titles[section]) : QVariant();
 }
 

@@ -11,12 +11,16 @@
 namespace quarvet::history {
 
 // The records of a store as a table, newest first, a page at a time: date, serial, type,
-// line, codes before and after, the verdicts as found and as left, technician, and the record's
-// short id with what corrects what. A record that a later one corrects is marked. The model reads
-// nothing itself: it asks for the next page with moreWanted() when the view scrolls near its end,
-// and whoever reads the store hands the page in. It holds the pages around the rows last shown
-// and the selected row's, however far the view has scrolled; a page it let go is asked for again
-// with pageWanted() when the view shows it, and shown blank until it comes.
+// line, codes before and after, the verdicts as found and as left, technician, the number and
+// state of its certificate, and the record's short id with what corrects what. A record that a
+// later one corrects is marked. The model reads nothing itself: it asks for the next page with
+// moreWanted() when the view scrolls near its end, and whoever reads the store hands the page in.
+// It holds the pages around the rows last shown and the selected row's, however far the view has
+// scrolled; a page it let go is asked for again with pageWanted() when the view shows it, and shown
+// blank until it comes. Whether the row's certificate is issued, and whether it is amended (the
+// record corrects an earlier one) or superseded (a later one corrects it): "issued, superseded".
+QString issueState(const records::ListedRecord& row);
+
 class RecordTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -29,6 +33,8 @@ public:
         AsFound,
         Verdict,
         Technician,
+        Certificate,
+        IssueState,
         Id,
         Correction,
         Count

@@ -114,6 +114,15 @@ Condition conditionFor(const RecordFilter& filter, const Dialect& dialect, int v
     addExact(condition, "serial", filter.serial);
     addExact(condition, "reference_id", filter.referenceId);
     addExact(condition, "customer", filter.customer, version >= registerVersion);
+    if (!filter.certificate.isEmpty()) {
+        // Through the index of the issues' numbers: one record at most, however many there are.
+        condition.where += version >= registerVersion
+                               ? QStringLiteral(" AND r.id IN (SELECT i.record_id FROM "
+                                                "certificate_issues i WHERE i.number = ?)")
+                               : QStringLiteral(" AND 1 = 0");
+        if (version >= registerVersion)
+            condition.values << filter.certificate;
+    }
     addIdPrefix(condition, filter.idPrefix, dialect);
     if (!filter.serialContains.isEmpty()) {
         // Both sides folded by the same function, beyond ASCII: SQLite's by this program's own,
@@ -210,6 +219,11 @@ QString recordsStatement(const Dialect& dialect, const QList<const Column*>& col
         const auto [column, join] = correctionsOf(dialect, version >= correctionIndexVersion);
         picked += QStringLiteral(", %1 AS corrected_by").arg(column);
         joined = join;
+        // Through the index of the issues' records, one look-up a record listed.
+        picked += version >= registerVersion
+                      ? QStringLiteral(", (SELECT i.number FROM certificate_issues i WHERE "
+                                       "i.record_id = r.id) AS certificate_number")
+                      : QStringLiteral(", '' AS certificate_number");
     }
     const QString key = sortExpression(filter, version);
     if (sortedByKey(filter))

@@ -59,9 +59,11 @@ struct RecordFilter {
     QString asFoundVerdict; // "Pass", "Fail", ...: those found so
     QString referenceId;    // those made with this reference standard
     QString customer;       // those calibrated for this customer
+    QString certificate;    // the record whose certificate has this number
     std::optional<ListPosition> after;
     int limit = 0;            // 0: no limit
-    bool corrections = false; // whether to name the records that correct each
+    bool corrections = false; // whether to name the records that correct each, and its
+                              // certificate's number
     ListOrder order = ListOrder::NewestFirst;
     SortKey sortBy = SortKey::Date; // in a listing newest first
     bool ascending = false;         // the key and the time from the least, not the greatest
@@ -81,11 +83,12 @@ struct RecordFilter {
 };
 
 // What a listing says of a record besides the record: where it stands, and the records that
-// correct it, if any.
+// correct it and the number of its certificate, if any.
 struct ListedRecord {
     Record record;
     ListPosition position;
     QStringList correctedBy; // newest first: a store of an earlier version may hold two
+    QString certificate = {};
 };
 
 // Called for each record of a listing as it is read; a false answer ends the listing.

@@ -203,8 +203,7 @@ QSqlError visitRecords(QSqlDatabase database, const Dialect& dialect, const Sche
                      condition.values);
         error.isValid())
         return error;
-    const int readingColumn = static_cast<int>(columns.size()) + (filter.corrections ? 2 : 1) +
-                              (sortedByKey(filter) ? 1 : 0);
+    const int readingColumn = listedWidth(columns, filter);
     std::optional<ListedRecord> current;
     while (query.next()) {
         const QString id = query.value(0).toString();

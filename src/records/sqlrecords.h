@@ -98,9 +98,19 @@ inline bool sortedByKey(const RecordFilter& filter)
     return filter.order == ListOrder::NewestFirst && filter.sortBy != SortKey::Date;
 }
 
+// How many values of a row of a listing's records statement make its record: the columns, the
+// saving order, the corrections and the certificate's number when asked for, the sort key in a
+// listing sorted by one. The readings, where joined, come after them.
+inline int listedWidth(const QList<const Column*>& columns, const RecordFilter& filter)
+{
+    return static_cast<int>(columns.size()) + 1 + (filter.corrections ? 2 : 0) +
+           (sortedByKey(filter) ? 1 : 0);
+}
+
 // A record of a listing from a row of its records statement, whose n-th value `value(n)`
 // gives: the columns, then the saving order, then (when asked for) the ids of the records that
-// correct it, newest first, joined by commas, then the sort key in a listing sorted by one.
+// correct it, newest first, joined by commas, and its certificate's number, then the sort key
+// in a listing sorted by one.
 template <typename Value>
 ListedRecord listedFrom(Value value, const QList<const Column*>& columns,
                         const RecordFilter& filter)
@@ -111,8 +121,10 @@ ListedRecord listedFrom(Value value, const QList<const Column*>& columns,
         columns[n]->read(listed.record, value(static_cast<int>(n)));
     int next = static_cast<int>(columns.size());
     listed.position = {value(createdColumn).toString(), value(next++).toLongLong()};
-    if (filter.corrections)
+    if (filter.corrections) {
         listed.correctedBy = value(next++).toString().split(QLatin1Char(','), Qt::SkipEmptyParts);
+        listed.certificate = value(next++).toString();
+    }
     if (sortedByKey(filter))
         listed.position.sortKey = value(next).toString();
     return listed;

@@ -971,6 +971,18 @@ void TestRecordCommands::issuesAtOnceAreNumberedOnce()
         QVERIFY2(process->exitCode() == 0, process->readAllStandardError().constData());
         numbers << QString::fromUtf8(process->readAllStandardOutput()).trimmed();
     }
+    // Each number finds its record, blanks around it or not; a number never issued, none.
+    for (int n : {0, 5}) {
+        const QString listed =
+            place.run({"records", "list", "--format", "json", "--certificate", " " + numbers[n]},
+                      database)
+                .out;
+        QCOMPARE(serialsOf(listed), QStringList{QStringLiteral("SN-%1").arg(n)});
+    }
+    QCOMPARE(serialsOf(place.run({"records", "list", "--format", "json", "--certificate", "QL"},
+                                 database)
+                           .out),
+             QStringList());
     numbers.sort();
     const QString year = QString::number(QDateTime::currentDateTimeUtc().date().year());
     for (int n = 0; n < numbers.size(); ++n)

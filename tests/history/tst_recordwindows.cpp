@@ -32,6 +32,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QSemaphore>
 #include <QSignalSpy>
@@ -257,6 +258,7 @@ private slots:
     void historyFiltersBySerialAndExportsShownRows();
     void certificateOfTheSelectedRecord();
     void correctionNamesTheCorrectedRecord();
+    void historyShowsCertificatesAndFindsThem();
     void unusableStoreLeavesTheCalculatorWorking();
     void closingWhileSavingWaitsForTheOutcome_data();
     void closingWhileSavingWaitsForTheOutcome();
@@ -1412,6 +1414,66 @@ void TestRecordWindows::standardIsFlaggedWhereChosen()
         QTest::qWaitFor([&] { return !references->isBusy() && table->rowCount() == 1; }, 20000));
     QCOMPARE(table->item(0, 9)->text(), inUse);
     QCOMPARE(table->item(0, 0)->font().bold(), inUse == "overdue");
+}
+
+// The history names each record's certificate and whether it is issued, amends an earlier
+// one or is superseded by a correction; the filter finds a record by its certificate's number.
+void TestRecordWindows::historyShowsCertificatesAndFindsThem()
+{
+    AdjustmentWindow* check = openCheck();
+    fillRecord(check, "FIX-1");
+    QVERIFY(save(check));
+    fillRecord(check, "OTHER-2");
+    QVERIFY(save(check));
+    HistoryWindow* history = openHistory();
+    QVERIFY(history);
+    using Model = quarvet::history::RecordTableModel;
+    // As shown, without the marks that keep a stored text left to right.
+    const auto shown = [&](int row, int column) {
+        return history->shownRows()->index(row, column).data().toString().remove(
+            QRegularExpression("[\u2066-\u2069\u202A-\u202E]"));
+    };
+    const auto rowOf = [&](const QString& serial) {
+        for (int row = 0; row < history->shownRows()->rowCount(); ++row)
+            if (shown(row, Model::Serial) == serial)
+                return row;
+        return -1;
+    };
+    history->findChild<QTableView*>()->selectRow(rowOf("FIX-1"));
+    fileNames_->answer = data_.filePath("fix.pdf");
+    history->issueSelected("Dr. A. Meier", "Head of lab");
+    QVERIFY(QTest::qWaitFor([&] { return !history->isWritingCertificate(); }, 20000));
+    QVERIFY2(messages_->boxes.isEmpty(), qPrintable(messages_->boxes.value(0).text));
+    const QString number = QString::number(QDate::currentDate().year()) + "-00001";
+    QVERIFY(QTest::qWaitFor([&] { return shown(rowOf("FIX-1"), Model::Certificate) == number; },
+                            20000));
+    QCOMPARE(shown(rowOf("FIX-1"), Model::IssueState), QStringLiteral("issued"));
+    QCOMPARE(shown(rowOf("OTHER-2"), Model::Certificate), QString());
+    QCOMPARE(shown(rowOf("OTHER-2"), Model::IssueState), QStringLiteral("not issued"));
+    // Corrected: the issued record is superseded, its correction amends it.
+    history->findChild<QTableView*>()->selectRow(rowOf("FIX-1"));
+    history->correctSelected();
+    AdjustmentWindow* correction = nullptr;
+    for (AdjustmentWindow* window : window_->findChildren<AdjustmentWindow*>())
+        correction = window != check ? window : correction;
+    QVERIFY(correction);
+    setText(correction, "Correction reason", "reading mistyped");
+    QVERIFY(save(correction));
+    QVERIFY(QTest::qWaitFor(
+        [&] { return history->shownRows()->rowCount() == 3 && !history->isLoading(); }, 20000));
+    QCOMPARE(shown(0, Model::IssueState), QStringLiteral("not issued, amended"));
+    QCOMPARE(shown(2, Model::Serial), QStringLiteral("FIX-1"));
+    QCOMPARE(shown(2, Model::IssueState), QStringLiteral("issued, superseded"));
+    const auto filtered = [&](const QString& text) {
+        setText(history, "Certificate filter", text);
+        return QTest::qWaitFor([&] { return !history->isLoading(); }, 20000)
+                   ? history->shownRows()->rowCount()
+                   : -1;
+    };
+    QCOMPARE(filtered(" " + number + " "), 1);
+    QCOMPARE(rowOf("FIX-1"), 0);
+    QCOMPARE(filtered(number.left(4)), 0); // a number whole, not a part of one
+    QCOMPARE(filtered(""), 3);
 }
 
 void TestRecordWindows::correctionNamesTheCorrectedRecord()
