@@ -14,6 +14,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QLineEdit>
 
@@ -51,16 +52,37 @@ records::StoreFailure readForCertificate(records::RecordStore& store, const reco
     return failure;
 }
 
+// The name a certificate's file is offered under: its number; a copy and a draft say so.
+QString offeredName(const records::Record& record, const lab::CertificateStatus& status)
+{
+    if (status.issue && !status.issue->number.isEmpty())
+        return lab::fileNameOf(status.issue->number) + QStringLiteral("-copy.pdf");
+    return QStringLiteral("draft-%1.pdf").arg(records::shortId(record.id));
+}
+
 } // namespace
 
+// Whether the record was issued is read first: it names the file offered.
 void CertificateActions::writeCertificate()
 {
     const std::optional<records::Record> record = selected_();
-    if (!record)
+    const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
+    if (!record || !store || certifying_->isBusy())
         return;
-    const QString path = certificatePath(QStringLiteral("Certificate"), record->id);
-    if (!path.isEmpty())
-        writeTo(*record, path);
+    const auto head = std::make_shared<QString>();
+    const auto status = std::make_shared<lab::CertificateStatus>();
+    const QString correctedBy = correctedBy_(record->id);
+    certifying_->start(
+        [store, head, status, record = *record, correctedBy] {
+            return readForCertificate(*store, record, correctedBy, *head, *status);
+        },
+        [this, store, head, status, record = *record](const records::StoreFailure& failure) {
+            const QString path = failure.failed() ? QString()
+                                                  : certificatePath(QStringLiteral("Certificate"),
+                                                                    offeredName(record, *status));
+            if (failure.failed() || !path.isEmpty())
+                writeCertificateFile(failure, record, path, store->files(), *head, *status);
+        });
 }
 
 // A record issued before: its copy is offered here, not sent to the command line.
@@ -151,11 +173,9 @@ void CertificateActions::askToIssue()
         issueSelected(by->text(), role->text(), !unaccredited->isChecked());
 }
 
-QString CertificateActions::certificatePath(const QString& caption, const QString& id)
+QString CertificateActions::certificatePath(const QString& caption, const QString& fileName)
 {
-    return ui::chooseFileToWrite(window_, caption,
-                                 QStringLiteral("certificate-%1.pdf").arg(records::shortId(id)),
-                                 QStringLiteral("PDF (*.pdf)"));
+    return ui::chooseFileToWrite(window_, caption, fileName, QStringLiteral("PDF (*.pdf)"));
 }
 
 bool CertificateActions::issuable(const records::Record& record, const QString& path,
@@ -187,35 +207,86 @@ bool CertificateActions::issuerRefused(const QString& by, const QString& role, b
     return !why.isEmpty();
 }
 
+// The number the issue will most likely take names the file offered: read first, beside the
+// window. One not read costs only that name: the issue itself says what is wrong.
 void CertificateActions::issueSelected(const QString& by, const QString& role, bool accredited)
 {
     const std::optional<records::Record> record = selected_();
-    if (!record)
+    if (!record || issuerRefused(by.trimmed(), role.trimmed()))
         return;
-    if (issuerRefused(by.trimmed(), role.trimmed()))
+    const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
+    if (!store || certifying_->isBusy())
         return;
-    const QString path = certificatePath(QStringLiteral("Issue certificate"), record->id);
+    const auto number = std::make_shared<QString>();
+    certifying_->start(
+        [store, number] { return lab::nextCertificateNumber(*store, *number); },
+        [this, record = *record, by, role, accredited, number](const records::StoreFailure& read) {
+            const QString offered =
+                number->isEmpty() || read.failed()
+                    ? QStringLiteral("certificate-%1.pdf").arg(records::shortId(record.id))
+                    : lab::fileNameOf(*number) + QStringLiteral(".pdf");
+            const QString path = certificatePath(QStringLiteral("Issue certificate"), offered);
+            issueInto(record, path, offered == QFileInfo(path).fileName(),
+                      {0,
+                       {},
+                       record.id,
+                       QDateTime::currentDateTimeUtc(),
+                       by.trimmed(),
+                       role.trimmed(),
+                       {},
+                       {},
+                       accredited});
+        });
+}
+
+namespace {
+
+// The file of an issue whose name was the one offered, named by the number the issue took:
+// another workstation may have taken the one foreseen.
+QString namedByNumber(const QString& path, bool offered, const lab::CertificateStatus& status)
+{
+    if (!offered || !status.issue || status.issue->number.isEmpty())
+        return path;
+    return QFileInfo(path).dir().filePath(lab::fileNameOf(status.issue->number) +
+                                          QStringLiteral(".pdf"));
+}
+
+// The file a copy is offered in when the record was issued already: named by its number
+// where the name was the one offered.
+QString copyPath(const QString& path, bool offered, const records::StoreFailure& failure)
+{
+    if (!offered || failure.fault.kind != records::StoreFaultKind::AlreadyIssued)
+        return path;
+    return QFileInfo(path).dir().filePath(lab::fileNameOf(failure.fault.detail.trimmed()) +
+                                          QStringLiteral("-copy.pdf"));
+}
+
+} // namespace
+
+void CertificateActions::issueInto(const records::Record& record, const QString& path,
+                                   bool offeredName, const lab::CertificateIssue& issue)
+{
     const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
     // The number is spent once: not on a file that cannot be written.
     if (path.isEmpty() || !store || certifying_->isBusy() ||
-        !issuable(*record, path, store->files()))
+        !issuable(record, path, store->files()))
         return;
     const auto head = std::make_shared<QString>();
     const auto status = std::make_shared<lab::CertificateStatus>();
-    const QString correctedBy = correctedBy_(record->id);
-    lab::CertificateIssue issue{
-        0,  {}, record->id, QDateTime::currentDateTimeUtc(), by.trimmed(), role.trimmed(),
-        {}, {}, accredited};
+    const QString correctedBy = correctedBy_(record.id);
     // Read again by the issue where it brought the store up to date first.
-    const auto certified = std::make_shared<records::Record>(*record);
+    const auto certified = std::make_shared<records::Record>(record);
     certifying_->start(
-        [store, head, status, certified, correctedBy, issue]() mutable {
+        [store, head, status, certified, correctedBy, issue = issue]() mutable {
             return issueInStore(*store, *certified, correctedBy, issue, *head, *status);
         },
-        [this, store, head, status, certified, path](const records::StoreFailure& failure) {
-            if (offeredCopy(failure, *certified, path))
+        [this, store, head, status, certified, path,
+         offeredName](const records::StoreFailure& failure) {
+            if (offeredCopy(failure, *certified, copyPath(path, offeredName, failure)))
                 return;
-            if (!writeCertificateFile(failure, *certified, path, store->files(), *head, *status))
+            if (!writeCertificateFile(failure, *certified,
+                                      namedByNumber(path, offeredName, *status), store->files(),
+                                      *head, *status))
                 return;
             emit issued(status->issue->number);
         });

@@ -55,8 +55,12 @@ private:
     // Whether who authorises an issue cannot be printed as given; said when so, and whether the
     // role rather than the name is wrong.
     bool issuerRefused(const QString& by, const QString& role, bool* roleWrong = nullptr);
-    // The file the user chooses for the certificate of record `id`.
-    QString certificatePath(const QString& caption, const QString& id);
+    // The file the user chooses for a certificate, `fileName` offered.
+    QString certificatePath(const QString& caption, const QString& fileName);
+    // Issues `record`'s certificate into `path`, whose name is the one offered when
+    // `offeredName`: that name then follows the number the issue takes.
+    void issueInto(const records::Record& record, const QString& path, bool offeredName,
+                   const lab::CertificateIssue& issue);
     // Writes the certificate of `record` to `path`: a copy when it was issued, else a draft.
     void writeTo(const records::Record& record, const QString& path);
     // For an issue refused as issued already: the copy offered, and written where the user

@@ -259,7 +259,7 @@ void HistoryWindow::readPage(bool first)
     records::RecordFilter wanted = wantedRecords();
     if (!first)
         wanted.after = model_->nextPosition();
-    else
+    else if (noteAfterReading_.isEmpty()) // what an issue said stays until the count comes
         status_->setText(QStringLiteral("Reading the records of %1 ...").arg(store->location()));
     if (first)
         model_->setAscending(ascending_);

@@ -196,6 +196,39 @@ QSqlError insertIssue(QSqlDatabase database, const Dialect& dialect, const QStri
 }
 } // namespace
 
+StoreFailure nextCertificateNumber(RecordStore& store, QString& number)
+{
+    number.clear();
+    return store.inspect([&](QSqlDatabase database, const Dialect&, int version) {
+        if (version < registerVersion)
+            return QSqlError();
+        LabSettings settings;
+        QSqlError error = readSettings(database, settings);
+        qint64 sequence = 0;
+        if (!error.isValid())
+            error =
+                nextNumber(database, settings, QDateTime::currentDateTimeUtc(), sequence, number);
+        // A number that an issue would refuse names no file: the issue says why.
+        if (refusalOf(error).kind != StoreFaultKind::None) {
+            number.clear();
+            return QSqlError();
+        }
+        return error;
+    });
+}
+
+QString fileNameOf(const QString& number)
+{
+    QString name;
+    for (const QChar c : number)
+        name += c.isSpace() || c.category() == QChar::Other_Control ||
+                        QStringLiteral("/\\:*?\"<>|").contains(c)
+                    ? QLatin1Char('-')
+                    : c;
+    // A name of dots alone is a folder's.
+    return name.startsWith(QLatin1Char('.')) ? QLatin1Char('-') + name : name;
+}
+
 bool validNumberPattern(const QString& pattern)
 {
     static const QRegularExpression placeholder(QStringLiteral("\\{([^}]*)\\}"));

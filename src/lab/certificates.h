@@ -92,6 +92,12 @@ QStringList issueGaps(const LabSettings& lab, const records::Record& record);
 // `record` read again with the hash that gave it.
 records::StoreFailure issueCertificate(records::RecordStore& store, records::Record& record,
                                        CertificateIssue& issue);
+// The number the next issue would take now, for a file's name: another issue may take it
+// first. Empty in a store that has not issued nor set anything yet, or where the number
+// would be refused.
+records::StoreFailure nextCertificateNumber(records::RecordStore& store, QString& number);
+// A certificate's number as a file's name: what no file system takes, and blanks, become '-'.
+QString fileNameOf(const QString& number);
 // The issue of a record's certificate, if there is one.
 records::StoreFailure readIssue(records::RecordStore& store, const QString& recordId,
                                 std::optional<CertificateIssue>& issue);

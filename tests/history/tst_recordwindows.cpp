@@ -7,10 +7,12 @@
 #include "history/labwindow.h"
 #include "history/recordtablemodel.h"
 #include "history/referenceswindow.h"
+#include "lab/certificates.h"
 #include "lab/labsettings.h"
 #include "lab/references.h"
 #include "layoutinvariants.h"
 #include "recordingmessages.h"
+#include "records/recordformat.h"
 #include "records/sqliterecordstore.h"
 #include "samplerecord.h"
 #include "temporarystore.h"
@@ -32,8 +34,8 @@
 #include <QPointer>
 #include <QProcess>
 #include <QProgressBar>
-#include <QRegularExpression>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QSortFilterProxyModel>
@@ -63,10 +65,14 @@ public:
     QString saveFileName(QWidget*, const QString&, const QString& offered, const QString&) override
     {
         suggested << offered;
-        return answer;
+        if (whenAsked)
+            whenAsked();
+        return inFolder.isEmpty() ? answer : inFolder + "/" + QFileInfo(offered).fileName();
     }
     QString answer;
+    QString inFolder; // when set, the name offered is taken, in this folder
     QStringList suggested;
+    std::function<void()> whenAsked; // what happens elsewhere while the dialog is open
 
 private:
     quarvet::ui::FileNameService* previous_;
@@ -254,6 +260,7 @@ private slots:
     void historyOpensOnceWithCtrlH();
     void historyStatusFollowsSaves();
     void fileDialogsStartInTheLastFolder();
+    void certificateFilesAreNamedByTheirNumber();
     void manualOpensWithF1FromEveryWindow();
     void historyFiltersBySerialAndExportsShownRows();
     void certificateOfTheSelectedRecord();
@@ -759,10 +766,66 @@ void TestRecordWindows::fileDialogsStartInTheLastFolder()
     fileNames_->answer.clear();
     history->findChild<QTableView*>()->selectRow(0);
     history->writeCertificate();
+    QVERIFY(QTest::qWaitFor([&] { return !history->isWritingCertificate(); }, 20000));
     QCOMPARE(fileNames_->suggested.size(), 2);
     QCOMPARE(QFileInfo(fileNames_->suggested[1]).absolutePath(), folder);
-    QVERIFY2(QFileInfo(fileNames_->suggested[1]).fileName().startsWith("certificate-"),
-             qPrintable(fileNames_->suggested[1]));
+}
+
+// A certificate's file is offered under its number; a draft and a copy say so in the name. An
+// issue offers the number it foresees, and where another workstation took that number while
+// the dialog was open, the file is named by the number the issue took.
+void TestRecordWindows::certificateFilesAreNamedByTheirNumber()
+{
+    AdjustmentWindow* check = openCheck();
+    for (const char* serial : {"SN-1", "SN-2", "SN-3"}) {
+        fillRecord(check, serial);
+        QVERIFY(save(check));
+    }
+    HistoryWindow* history = openHistory();
+    QVERIFY(history);
+    fileNames_->inFolder = data_.filePath("named");
+    QVERIFY(QDir().mkpath(fileNames_->inFolder));
+    const QString year = QString::number(QDate::currentDate().year());
+    const auto offered = [&](bool issuing) {
+        fileNames_->suggested.clear();
+        if (issuing)
+            history->issueSelected("Dr. A. Meier", "Head of lab");
+        else
+            history->writeCertificate();
+        return QTest::qWaitFor([&] { return !history->isWritingCertificate(); }, 20000)
+                   ? QFileInfo(fileNames_->suggested.value(0)).fileName()
+                   : QString("(still writing)");
+    };
+    auto* table = history->findChild<QTableView*>();
+    table->selectRow(0); // SN-3, newest first
+    const QString id = history->records()->recordAt(0)->id;
+    QCOMPARE(offered(false), "draft-" + quarvet::records::shortId(id) + ".pdf");
+    QCOMPARE(offered(true), year + "-00001.pdf");
+    QVERIFY(QFile::exists(fileNames_->inFolder + "/" + year + "-00001.pdf"));
+    table->selectRow(0);
+    QCOMPARE(offered(false), year + "-00001-copy.pdf");
+    // Another workstation issues SN-2 while this one's dialog for SN-1 is open.
+    QVERIFY(QTest::qWaitFor([&] { return !history->isLoading(); }, 20000));
+    table->selectRow(2);
+    fileNames_->whenAsked = [&] {
+        fileNames_->whenAsked = nullptr;
+        quarvet::records::SqliteRecordStore store(qEnvironmentVariable("XDG_DATA_HOME") +
+                                                  "/Quarvet/records.sqlite");
+        QList<Record> other;
+        QVERIFY(!store.list(QStringLiteral("SN-2"), other).failed());
+        quarvet::lab::CertificateIssue issue{
+            0,  {}, other.value(0).id, QDateTime::currentDateTimeUtc(), "B. Other", "Deputy",
+            {}, {}};
+        QVERIFY(!quarvet::lab::issueCertificate(store, other[0], issue).failed());
+        QCOMPARE(issue.number, year + "-00002");
+    };
+    QCOMPARE(offered(true), year + "-00002.pdf");
+    QVERIFY2(messages_->boxes.isEmpty(), qPrintable(messages_->boxes.value(0).text));
+    QVERIFY(QFile::exists(fileNames_->inFolder + "/" + year + "-00003.pdf"));
+    QVERIFY(!QFile::exists(fileNames_->inFolder + "/" + year + "-00002.pdf"));
+    QVERIFY(QTest::qWaitFor([&] { return !history->isLoading(); }, 20000));
+    QVERIFY2(labelText(history, "History status").contains(year + "-00003.pdf"),
+             qPrintable(labelText(history, "History status")));
 }
 
 // A record saved while the history is open is shown in both its status lines: the count of
@@ -1430,8 +1493,11 @@ void TestRecordWindows::historyShowsCertificatesAndFindsThem()
     using Model = quarvet::history::RecordTableModel;
     // As shown, without the marks that keep a stored text left to right.
     const auto shown = [&](int row, int column) {
-        return history->shownRows()->index(row, column).data().toString().remove(
-            QRegularExpression("[\u2066-\u2069\u202A-\u202E]"));
+        return history->shownRows()
+            ->index(row, column)
+            .data()
+            .toString()
+            .remove(QRegularExpression("[\u2066-\u2069\u202A-\u202E]"));
     };
     const auto rowOf = [&](const QString& serial) {
         for (int row = 0; row < history->shownRows()->rowCount(); ++row)

@@ -42,6 +42,8 @@ class TestRegister : public QObject {
 private slots:
     void numbers_data();
     void numbers();
+    void numbersAsFileNames_data();
+    void numbersAsFileNames();
     void referenceProblems_data();
     void referenceProblems();
     void referenceDecided_data();
@@ -86,6 +88,32 @@ void TestRegister::numbers()
     QCOMPARE(validNumberPattern(pattern), valid);
     if (valid)
         QCOMPARE(certificateNumber(pattern, sequence, 2026, QStringLiteral("QL")), number);
+}
+
+void TestRegister::numbersAsFileNames_data()
+{
+    QTest::addColumn<QString>("number");
+    QTest::addColumn<QString>("fileName");
+    QTest::newRow("as it is") << "2026-00042"
+                              << "2026-00042";
+    QTest::newRow("letters beyond ASCII kept") << "Kärnten-7"
+                                               << "Kärnten-7";
+    QTest::newRow("folders' separators") << "QL/2026\\007"
+                                         << "QL-2026-007";
+    QTest::newRow("what Windows refuses") << "A:B*C?D\"E<F>G|H"
+                                          << "A-B-C-D-E-F-G-H";
+    QTest::newRow("blanks and controls") << "QL 2026\t7\x01"
+                                         << "QL-2026-7-";
+    QTest::newRow("dots alone, a folder's name") << ".."
+                                                 << "-..";
+}
+
+// A certificate's number names its file on any file system, and never another folder.
+void TestRegister::numbersAsFileNames()
+{
+    QFETCH(QString, number);
+    QFETCH(QString, fileName);
+    QCOMPARE(quarvet::lab::fileNameOf(number), fileName);
 }
 
 void TestRegister::referenceProblems_data()
