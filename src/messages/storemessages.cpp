@@ -487,14 +487,13 @@ QString chainReport(const records::ChainReport& report, const QString& location)
     if (const QStringList found = findingsBeside(report); !found.isEmpty())
         return QStringLiteral("Not intact: ") + found.join(QLatin1Char(' '));
     if (report.resumedAfter > 0)
-        return (report.resumedAfter == 1
-                    ? QStringLiteral("%1 records, chain intact, head %2 (the first %3 was found "
-                                     "intact by a walk before; Check store walks them all again)")
-                    : QStringLiteral("%1 records, chain intact, head %2 (the first %3 were found "
-                                     "intact by a walk before; Check store walks them all again)"))
+        return QStringLiteral("%1 %2, chain intact, head %3 (the first %4 %5 found intact by a "
+                              "walk before; Check store walks them all again)")
             .arg(report.count)
+            .arg(report.count == 1 ? QStringLiteral("record") : QStringLiteral("records"))
             .arg(shortHash(report.head))
-            .arg(report.resumedAfter);
+            .arg(report.resumedAfter)
+            .arg(report.resumedAfter == 1 ? QStringLiteral("was") : QStringLiteral("were"));
     return (report.count == 1 ? QStringLiteral("%1 record, chain intact, head %2")
                               : QStringLiteral("%1 records, chain intact, head %2"))
         .arg(report.count)

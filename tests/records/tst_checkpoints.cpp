@@ -86,6 +86,8 @@ private slots:
     void walkGoesOnFromTheCheckpoint();
     void checkpointThatDoesNotStandIsNotUsed_data();
     void checkpointThatDoesNotStandIsNotUsed();
+    void walkOnwardSaysItsCounts_data();
+    void walkOnwardSaysItsCounts();
 };
 
 void TestCheckpoints::cacheFileFromTheEnvironment_data()
@@ -311,6 +313,38 @@ void TestCheckpoints::checkpointThatDoesNotStandIsNotUsed()
     QCOMPARE(onward.resumedAfter, 0);
     QCOMPARE(onward.count, 4);
     QVERIFY(onward.whole());
+}
+
+void TestCheckpoints::walkOnwardSaysItsCounts_data()
+{
+    QTest::addColumn<qint64>("count");
+    QTest::addColumn<qint64>("resumedAfter");
+    QTest::addColumn<QString>("begins");
+    QTest::newRow("one record, found before")
+        << qint64(1) << qint64(1) << "1 record, chain intact, head ";
+    QTest::newRow("two, one found before")
+        << qint64(2) << qint64(1) << "2 records, chain intact, head ";
+    QTest::newRow("three, two found before")
+        << qint64(3) << qint64(2) << "3 records, chain intact, head ";
+}
+
+// What the history says of a walk that went on from a checkpoint, in the singular where it
+// counts one.
+void TestCheckpoints::walkOnwardSaysItsCounts()
+{
+    QFETCH(qint64, count);
+    QFETCH(qint64, resumedAfter);
+    QFETCH(QString, begins);
+    ChainReport report;
+    report.count = count;
+    report.resumedAfter = resumedAfter;
+    report.head = QString(64, QLatin1Char('a'));
+    const QString said = quarvet::messages::chainReport(report, QStringLiteral("here"));
+    QVERIFY2(said.startsWith(begins), qPrintable(said));
+    QVERIFY2(said.contains(QStringLiteral("(the first %1 %2 found intact")
+                               .arg(resumedAfter)
+                               .arg(resumedAfter == 1 ? "was" : "were")),
+             qPrintable(said));
 }
 
 QTEST_GUILESS_MAIN(TestCheckpoints)
