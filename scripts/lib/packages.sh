@@ -52,8 +52,8 @@ QUARVET_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # The benchmarks: Google Benchmark, Xvfb for the start-up measurement, mawk and GNU time for
 # the command-line comparison, and sqlite3 for the floor of the record listings.
 QUARVET_BENCH_PACKAGES=(libbenchmark-dev xvfb xauth mawk time sqlite3)
-# The screenshot: a real window under Xvfb, typed into and captured.
-QUARVET_SCREENSHOT_PACKAGES=(xvfb xauth xdotool x11-utils imagemagick)
+# The screenshots: the real windows drawn on Xvfb.
+QUARVET_SCREENSHOT_PACKAGES=(xvfb xauth)
 # The record tests run a PostgreSQL server of their own, reached over TLS with a certificate
 # openssl makes.
 QUARVET_DATABASE_TEST_PACKAGES=(postgresql openssl)

@@ -71,6 +71,12 @@ double largestU(const CheckModel& model)
     return largest;
 }
 
+// What an as-left field takes.
+QString severalReadings()
+{
+    return QStringLiteral("Readings separated by spaces: their mean is judged");
+}
+
 // A stored number as the user's locale writes it, exactly.
 QString fieldText(double value)
 {
@@ -186,9 +192,26 @@ void CheckView::createCodeGroup()
                                 QStringLiteral("2710"));
     QLineEdit* offset = addField(CheckField::CurrentOffset, QStringLiteral("Current offset code"),
                                  QStringLiteral("0000"));
+    for (QLineEdit* code : {slope, offset})
+        ui::reserveWidth(code, QStringLiteral("FFFFFF"));
     auto* read = new QPushButton(QStringLiteral("Read from &memory text..."), group);
     read->setObjectName(QStringLiteral("ReadFromMemory"));
     connect(read, &QPushButton::clicked, this, &CheckView::memoryTextRequested);
+    auto* current = new QLabel(QStringLiteral("Current codes (slope, offset):"), group);
+    current->setBuddy(slope);
+    grid->addWidget(current, 0, 0);
+    grid->addWidget(slope, 0, 1);
+    grid->addWidget(offset, 0, 2);
+    grid->addWidget(read, 0, 3, Qt::AlignLeft);
+    addCodeResults(grid);
+    grid->setColumnStretch(3, 1);
+    leftColumn_->addWidget(group);
+}
+
+// The codes to write, what they apply, and what is to be known of them.
+void CheckView::addCodeResults(QGridLayout* grid)
+{
+    QWidget* group = grid->parentWidget();
     slopeCode_ = new QLineEdit(this);
     offsetCode_ = new QLineEdit(this);
     slopeCode_->setAccessibleName(QStringLiteral("Slope code to write"));
@@ -198,22 +221,13 @@ void CheckView::createCodeGroup()
         result->setReadOnly(true);
         // Out of the tab chain, yet a click selects the code so that it can be copied.
         result->setFocusPolicy(Qt::ClickFocus);
+        ui::reserveWidth(result, QStringLiteral("FFFFFF"));
     }
-    for (QLineEdit* code : {slope, offset, slopeCode_, offsetCode_})
-        ui::reserveWidth(code, QStringLiteral("FFFFFF"));
     codeValues_ = addValue(QStringLiteral("Code values"));
     ui::reserveWidth(codeValues_, QStringLiteral("slope 1.0000, offset -200.0000 \u00B0C"));
     composedNote_ = addValue(QStringLiteral("Composed codes note"));
-    composedNote_->setWordWrap(true);
     codeWarning_ = addValue(QStringLiteral("Code warning"));
     codeWarning_->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));
-    codeWarning_->setWordWrap(true);
-    auto* current = new QLabel(QStringLiteral("Current codes (slope, offset):"), group);
-    current->setBuddy(slope);
-    grid->addWidget(current, 0, 0);
-    grid->addWidget(slope, 0, 1);
-    grid->addWidget(offset, 0, 2);
-    grid->addWidget(read, 0, 3, Qt::AlignLeft);
     grid->addWidget(new QLabel(QStringLiteral("Codes to write (slope, offset):"), group), 1, 0);
     grid->addWidget(slopeCode_, 1, 1);
     grid->addWidget(offsetCode_, 1, 2);
@@ -223,13 +237,13 @@ void CheckView::createCodeGroup()
     auto* noteLines = new QVBoxLayout(notes);
     noteLines->setContentsMargins(0, 0, 0, 0);
     noteLines->setSpacing(0);
-    noteLines->addWidget(composedNote_);
-    noteLines->addWidget(codeWarning_);
+    for (QLabel* note : {composedNote_, codeWarning_}) {
+        note->setWordWrap(true);
+        noteLines->addWidget(note);
+    }
     noteLines->addStretch(1);
     notes->setMinimumHeight(2 * codeWarning_->fontMetrics().lineSpacing());
     grid->addWidget(notes, 2, 0, 1, 4);
-    grid->setColumnStretch(3, 1);
-    leftColumn_->addWidget(group);
 }
 
 void CheckView::createPointGroup()
@@ -244,34 +258,38 @@ void CheckView::createPointGroup()
                                QStringLiteral("U as found")};
     for (int column = 0; column < headings.size(); ++column)
         grid->addWidget(new QLabel(headings[column], group), 0, column);
-    for (int n = 0; n < 2; ++n) {
-        const QString number = QString::number(n + 1);
-        grid->addWidget(new QLabel(number, group), n + 1, 0);
-        pointTexts_[n] = addValue(QStringLiteral("Target and indicated at point ") + number);
-        QLineEdit* further =
-            addField(n == 0 ? CheckField::FoundReadings1 : CheckField::FoundReadings2,
-                     QStringLiteral("Further readings at point ") + number);
-        further->setToolTip(QStringLiteral("Readings taken at this point besides the main "
-                                           "window's, separated by spaces: their mean is used"));
-        ui::reserveWidth(further, QStringLiteral("100.000 100.000 100.000"));
-        asLeft_[n] = addValue(QStringLiteral("Predicted as-left reading at point ") + number);
-        predictedError_[n] = addValue(QStringLiteral("Predicted error at point ") + number);
-        foundU_[n] = addValue(QStringLiteral("Uncertainty as found at point ") + number);
-        ui::reserveWidth(pointTexts_[n], QStringLiteral("-200.0000, -200.0000"));
-        ui::reserveWidth(asLeft_[n], QStringLiteral("-200.0000"));
-        ui::reserveWidth(predictedError_[n], QStringLiteral("-0.0000"));
-        ui::reserveWidth(foundU_[n], QStringLiteral("U 0.00012 (k = 2.00)"));
-        grid->addWidget(further, n + 1, 1);
-        grid->addWidget(pointTexts_[n], n + 1, 2);
-        grid->addWidget(asLeft_[n], n + 1, 3);
-        grid->addWidget(predictedError_[n], n + 1, 4);
-        grid->addWidget(foundU_[n], n + 1, 5);
-    }
+    for (int n = 0; n < 2; ++n)
+        addPointRow(grid, n);
     largestError_ = addValue(QStringLiteral("Largest error"));
     grid->addWidget(new QLabel(QStringLiteral("Largest error:"), group), 3, 3);
     grid->addWidget(largestError_, 3, 4);
     grid->setColumnStretch(5, 1);
     leftColumn_->addWidget(group);
+}
+
+// A calibration point's further readings, and what the codes predict there.
+void CheckView::addPointRow(QGridLayout* grid, int n)
+{
+    const QString number = QString::number(n + 1);
+    grid->addWidget(new QLabel(number, grid->parentWidget()), n + 1, 0);
+    pointTexts_[n] = addValue(QStringLiteral("Target and indicated at point ") + number);
+    QLineEdit* further = addField(n == 0 ? CheckField::FoundReadings1 : CheckField::FoundReadings2,
+                                  QStringLiteral("Further readings at point ") + number);
+    further->setToolTip(QStringLiteral("Readings taken at this point besides the main "
+                                       "window's, separated by spaces: their mean is used"));
+    ui::reserveWidth(further, QStringLiteral("100.000 100.000 100.000"));
+    asLeft_[n] = addValue(QStringLiteral("Predicted as-left reading at point ") + number);
+    predictedError_[n] = addValue(QStringLiteral("Predicted error at point ") + number);
+    foundU_[n] = addValue(QStringLiteral("Uncertainty as found at point ") + number);
+    ui::reserveWidth(pointTexts_[n], QStringLiteral("-200.0000, -200.0000"));
+    ui::reserveWidth(asLeft_[n], QStringLiteral("-200.0000"));
+    ui::reserveWidth(predictedError_[n], QStringLiteral("-0.0000"));
+    ui::reserveWidth(foundU_[n], QStringLiteral("U 0.00012 (k = 2.00)"));
+    grid->addWidget(further, n + 1, 1);
+    grid->addWidget(pointTexts_[n], n + 1, 2);
+    grid->addWidget(asLeft_[n], n + 1, 3);
+    grid->addWidget(predictedError_[n], n + 1, 4);
+    grid->addWidget(foundU_[n], n + 1, 5);
 }
 
 void CheckView::createBudgetGroup()
@@ -353,7 +371,6 @@ void CheckView::createVerificationGroup()
 void CheckView::addReadingRows(QGridLayout* grid)
 {
     QWidget* group = grid->parentWidget();
-    const QString several = QStringLiteral("Readings separated by spaces: their mean is judged");
     for (int n = 0; n < 2; ++n) {
         const QString number = QString::number(n + 1);
         const CheckField reading = n == 0 ? CheckField::Reading1 : CheckField::Reading2;
@@ -363,22 +380,32 @@ void CheckView::addReadingRows(QGridLayout* grid)
             new QLabel(QStringLiteral("As-left reading at point %1:").arg(number), group), n + 1,
             0);
         QLineEdit* field = addField(reading, QStringLiteral("As-left reading at point ") + number);
-        field->setToolTip(several);
+        field->setToolTip(severalReadings());
         grid->addWidget(field, n + 1, 1);
         grid->addWidget(leftU_[n], n + 1, 2, 1, 2);
         grid->addWidget(pointVerdicts_[n], n + 1, 4);
     }
+    addThirdPointRow(grid);
+    for (std::size_t n = 0; n < 3; ++n) {
+        ui::reserveWidth(leftU_[n], QStringLiteral("error -0.0000, U 0.00012 (k = 2.00)"));
+        ui::reserveWidth(pointVerdicts_[n], QStringLiteral("conditional pass"));
+    }
+}
+
+// The third point: its target and readings share the field's room, so that its U and verdict
+// stand in line with the other two points'.
+void CheckView::addThirdPointRow(QGridLayout* grid)
+{
     pointVerdicts_[2] = addValue(QStringLiteral("Verdict at point 3"));
     leftU_[2] = addValue(QStringLiteral("Uncertainty as left at point 3"));
-    grid->addWidget(new QLabel(QStringLiteral("Third point (target, readings):"), group), 3, 0);
+    grid->addWidget(
+        new QLabel(QStringLiteral("Third point (target, readings):"), grid->parentWidget()), 3, 0);
     QLineEdit* thirdTarget =
         addField(CheckField::ThirdTarget, QStringLiteral("Third point target"));
     QLineEdit* third = addField(CheckField::ThirdReading, QStringLiteral("Third point reading"));
-    third->setToolTip(several);
+    third->setToolTip(severalReadings());
     ui::reserveWidth(thirdTarget, QStringLiteral("-200.00"));
     ui::reserveWidth(third, QStringLiteral("100.000 100.000"));
-    // The third point's target and readings share the field's room, so that its U and
-    // verdict stand in line with the other two points'.
     auto* thirdRow = new QHBoxLayout;
     thirdRow->setContentsMargins(0, 0, 0, 0);
     thirdRow->addWidget(thirdTarget, 1);
@@ -386,10 +413,6 @@ void CheckView::addReadingRows(QGridLayout* grid)
     grid->addLayout(thirdRow, 3, 1);
     grid->addWidget(leftU_[2], 3, 2, 1, 2);
     grid->addWidget(pointVerdicts_[2], 3, 4);
-    for (std::size_t n = 0; n < 3; ++n) {
-        ui::reserveWidth(leftU_[n], QStringLiteral("error -0.0000, U 0.00012 (k = 2.00)"));
-        ui::reserveWidth(pointVerdicts_[n], QStringLiteral("conditional pass"));
-    }
 }
 
 void CheckView::showAdjustment()

@@ -47,10 +47,13 @@ signals:
 
 private:
     void createCodeGroup();
+    void addCodeResults(QGridLayout* grid);
     void createPointGroup();
+    void addPointRow(QGridLayout* grid, int n);
     void createBudgetGroup();
     void createVerificationGroup();
     void addReadingRows(QGridLayout* grid);
+    void addThirdPointRow(QGridLayout* grid);
     QLineEdit* addField(CheckField field, const QString& accessibleName, const QString& text = {});
     QLabel* addValue(const QString& accessibleName);
     void showAdjustment();

@@ -1,6 +1,7 @@
 #include "historyfilter.h"
 
 #include "calc/conformity.h"
+#include "ui/controls.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -27,6 +28,7 @@ HistoryFilter::HistoryFilter(QWidget* parent) : QWidget(parent)
     serial_ = new QLineEdit(this);
     serial_->setAccessibleName(QStringLiteral("Serial filter"));
     serial_->setPlaceholderText(QStringLiteral("part of a serial number"));
+    ui::reserveWidth(serial_, serial_->placeholderText());
     auto* serialLabel = new QLabel(QStringLiteral("&Serial number:"), this);
     serialLabel->setBuddy(serial_);
     row->addWidget(serialLabel);
@@ -60,6 +62,7 @@ QLineEdit* HistoryFilter::addField(QHBoxLayout* row, const QString& label, const
     auto* field = new QLineEdit(this);
     field->setAccessibleName(name);
     field->setPlaceholderText(QStringLiteral("exactly"));
+    ui::reserveWidth(field, QStringLiteral("PT100-REF-7"));
     auto* caption = new QLabel(label, this);
     caption->setBuddy(field);
     row->addWidget(caption);

@@ -59,7 +59,7 @@ HistoryWindow::HistoryWindow(StoreSource storeSource, QWidget* parent)
     connect(reading_, &ui::StoreCall::overdue, this, overdue);
     connect(certificates_, &CertificateActions::overdue, this, overdue);
     connect(tasks_, &StoreTasks::overdue, this, overdue);
-    ui::fitToScreen(this, QSize(900, 500));
+    ui::fitToScreen(this, QSize(1100, 560));
     reload();
     checkChain();
 }

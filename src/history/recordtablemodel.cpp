@@ -183,6 +183,25 @@ QString issueState(const records::ListedRecord& row)
     return state.join(QStringLiteral(", "));
 }
 
+namespace {
+
+// What corrects the row's record, and what it corrects.
+QString correctionText(const records::ListedRecord& row)
+{
+    QStringList said;
+    if (!row.correctedBy.isEmpty()) {
+        QStringList by;
+        for (const QString& id : row.correctedBy)
+            by << records::shortId(id);
+        said << QStringLiteral("corrected by %1").arg(by.join(QStringLiteral(", ")));
+    }
+    if (!row.record.corrects.isEmpty())
+        said << QStringLiteral("corrects %1").arg(records::shortId(row.record.corrects));
+    return said.join(QStringLiteral("; "));
+}
+
+} // namespace
+
 QString RecordTableModel::text(const records::ListedRecord& row, int column) const
 {
     const records::Record& record = row.record;
@@ -211,18 +230,8 @@ QString RecordTableModel::text(const records::ListedRecord& row, int column) con
         return issueState(row);
     case Id:
         return records::shortId(record.id);
-    case Correction: {
-        QStringList said;
-        if (!row.correctedBy.isEmpty()) {
-            QStringList by;
-            for (const QString& id : row.correctedBy)
-                by << records::shortId(id);
-            said << QStringLiteral("corrected by %1").arg(by.join(QStringLiteral(", ")));
-        }
-        if (!record.corrects.isEmpty())
-            said << QStringLiteral("corrects %1").arg(records::shortId(record.corrects));
-        return said.join(QStringLiteral("; "));
-    }
+    case Correction:
+        return correctionText(row);
     default:
         return {};
     }

@@ -80,9 +80,19 @@ public:
     {
         if (!widget())
             return QScrollArea::sizeHint();
-        const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
-        return widget()->sizeHint() + QSize(bar + 2 * frameWidth(), 2 * frameWidth());
+        return widget()->sizeHint() + QSize(bar() + 2 * frameWidth(), 2 * frameWidth());
     }
+    // As wide as what it holds at its narrowest: it scrolls up and down, never sideways.
+    QSize minimumSizeHint() const override
+    {
+        const QSize least = QScrollArea::minimumSizeHint();
+        if (!widget())
+            return least;
+        return {widget()->minimumSizeHint().width() + bar() + 2 * frameWidth(), least.height()};
+    }
+
+private:
+    int bar() const { return style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this); }
 };
 
 } // namespace
@@ -93,7 +103,7 @@ QScrollArea* scrolling(QWidget* content)
     area->setWidget(content);
     area->setWidgetResizable(true);
     area->setFrameShape(QFrame::NoFrame);
-    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     QObject::connect(qApp, &QApplication::focusChanged, area, [area](QWidget*, QWidget* now) {
         if (now && area->widget() && area->widget()->isAncestorOf(now))
             area->ensureWidgetVisible(now);

@@ -38,8 +38,9 @@ void reserveWidth(QWidget* control, const QString& sample);
 // Reserves `lines` lines of height for a label whose text comes and goes.
 void reserveLines(QLabel* label, int lines);
 
-// A vertical scroll area around `content`, sized to show all of it where the screen has room,
-// that brings whatever takes the focus into sight, whether by Tab, a click or a refusal.
+// A vertical scroll area around `content`, as wide as it is at its narrowest and sized to show
+// all of it where the screen has room, that brings whatever takes the focus into sight,
+// whether by Tab, a click or a refusal.
 QScrollArea* scrolling(QWidget* content);
 
 // Gives `window` the size it asks for (or `wanted`) where the screen has room for it, else

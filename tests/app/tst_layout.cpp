@@ -10,14 +10,17 @@
 #include "plot/errorplotpainter.h"
 #include "recordingmessages.h"
 #include "temporarystore.h"
+#include "windowoutline.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMap>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -107,6 +110,9 @@ private slots:
     void dialogsFitALaptop();
     void plotLegendIsNeverCut_data();
     void plotLegendIsNeverCut();
+    void picturesShowTheWindowsAsTheyAre_data();
+    void picturesShowTheWindowsAsTheyAre();
+    void everyPictureOfAWindowIsHeldToIt();
 
 private:
     AdjustmentWindow* openCheck(const QStringList& entries);
@@ -246,7 +252,9 @@ void TestLayout::windowsFitALaptop()
     QWidget* opened = openWindow(window);
     QVERIFY2(opened, qPrintable(window));
     QVERIFY(showActive(opened));
-    const QSize room = opened->screen()->availableGeometry().size();
+    // The offscreen platform's screen is smaller than a laptop's: there, no larger than that.
+    const QSize room =
+        opened->screen()->availableGeometry().size().expandedTo(QSize(laptop.width(), 768));
     QVERIFY2(opened->width() <= room.width() && opened->height() <= room.height(),
              qPrintable(QStringLiteral("%1x%2 on a screen of %3x%4")
                             .arg(opened->width())
@@ -324,6 +332,64 @@ void TestLayout::plotLegendIsNeverCut()
     QVERIFY(whole.startsWith("error (\u00B0C) against temperature: as found (red), "));
     QVERIFY(whole.endsWith("verification (black), \u00B1tolerance (green)"));
     QCOMPARE(lines.size() == 1, metrics.horizontalAdvance(whole) <= width);
+}
+
+void TestLayout::picturesShowTheWindowsAsTheyAre_data()
+{
+    QTest::addColumn<QString>("picture");
+    QTest::addColumn<QString>("window");
+    QTest::newRow("main window") << "main-window"
+                                 << "Form1";
+    QTest::newRow("laboratory") << "laboratory"
+                                << "Laboratory";
+    QTest::newRow("references") << "references"
+                                << "References";
+    QTest::newRow("adjustment check") << "adjustment-check"
+                                      << "AdjustmentCheck";
+    QTest::newRow("history") << "history"
+                             << "History";
+}
+
+// Each picture README shows has the outline of its window recorded beside it as it was
+// taken: a window changed since (a control added, moved, renamed or captioned anew) and
+// not pictured again is named here.
+void TestLayout::picturesShowTheWindowsAsTheyAre()
+{
+    QFETCH(QString, picture);
+    QFETCH(QString, window);
+    QFile recorded(QStringLiteral(SCREENSHOTS "/") + picture + ".outline");
+    QVERIFY2(recorded.open(QIODevice::ReadOnly), qPrintable(recorded.fileName()));
+    const QStringList then = QString::fromUtf8(recorded.readAll()).split('\n');
+    QWidget* opened = openWindow(window);
+    QVERIFY(opened);
+    const QStringList now = outline::of(opened).split('\n');
+    for (qsizetype line = 0; line < std::max(then.size(), now.size()); ++line)
+        QVERIFY2(then.value(line) == now.value(line),
+                 qPrintable(QStringLiteral("docs/screenshots/%1.png is older than its window "
+                                           "(run scripts/screenshot): line %2 was \"%3\", is "
+                                           "\"%4\"")
+                                .arg(picture)
+                                .arg(line + 1)
+                                .arg(then.value(line), now.value(line))));
+}
+
+// Every picture of a window README shows has its outline beside it; the certificate's is a
+// page of a PDF (scripts/certificate-picture), no window's.
+void TestLayout::everyPictureOfAWindowIsHeldToIt()
+{
+    QFile readme(QStringLiteral(SCREENSHOTS "/../../README.md"));
+    QVERIFY(readme.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(readme.readAll());
+    static const QRegularExpression picture(QStringLiteral(R"(\]\(docs/([^)]+)\.png\))"));
+    int pictures = 0;
+    for (const QRegularExpressionMatch& shown : picture.globalMatch(text)) {
+        ++pictures;
+        const QString name = shown.captured(1);
+        if (name != QLatin1String("screenshots/certificate"))
+            QVERIFY2(QFile::exists(QStringLiteral(SCREENSHOTS "/../") + name + ".outline"),
+                     qPrintable(name + ".png has no outline beside it"));
+    }
+    QVERIFY(pictures >= 6);
 }
 
 QTEST_MAIN(TestLayout)

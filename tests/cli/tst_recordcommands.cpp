@@ -974,14 +974,15 @@ void TestRecordCommands::issuesAtOnceAreNumberedOnce()
     // Each number finds its record, blanks around it or not; a number never issued, none.
     for (int n : {0, 5}) {
         const QString listed =
-            place.run({"records", "list", "--format", "json", "--certificate", " " + numbers[n]},
-                      database)
+            place
+                .run({"records", "list", "--format", "json", "--certificate", " " + numbers[n]},
+                     database)
                 .out;
         QCOMPARE(serialsOf(listed), QStringList{QStringLiteral("SN-%1").arg(n)});
     }
-    QCOMPARE(serialsOf(place.run({"records", "list", "--format", "json", "--certificate", "QL"},
-                                 database)
-                           .out),
+    QCOMPARE(serialsOf(
+                 place.run({"records", "list", "--format", "json", "--certificate", "QL"}, database)
+                     .out),
              QStringList());
     numbers.sort();
     const QString year = QString::number(QDateTime::currentDateTimeUtc().date().year());
