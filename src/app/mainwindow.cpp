@@ -17,6 +17,7 @@
 #include "ui/artwork.h"
 #include "ui/clickablelabel.h"
 #include "ui/controls.h"
+#include "ui/filenameservice.h"
 #include "ui/localeseparators.h"
 #include "ui/messageservice.h"
 
@@ -29,6 +30,8 @@
 #include <QLocale>
 #include <QMenuBar>
 #include <QPushButton>
+
+#include <cstdio>
 
 namespace quarvet::app {
 namespace {
@@ -124,6 +127,27 @@ MainWindow::MainWindow(settings::SettingsStore& store, QWidget* parent)
     setTabOrder(target1_, target2_);
     indicated1_->setFocus();
     fillTargetsFromDefaults();
+    keepLastFolder();
+}
+
+MainWindow::~MainWindow()
+{
+    // The settings this window keeps the folder in may go with it.
+    ui::startFileDialogsIn(QString(), nullptr);
+}
+
+// File dialogs start where the user last wrote a file, in this run or one before.
+void MainWindow::keepLastFolder()
+{
+    const QString section = QStringLiteral("Files");
+    const QString key = QStringLiteral("LastFolder");
+    ui::startFileDialogsIn(store_.read(section, key, QString()), [this, section,
+                                                                  key](const QString& folder) {
+        // Not kept, it costs only where the next run's first dialog starts: said, not boxed.
+        if (!store_.write(section, {{key, folder}}))
+            std::fprintf(stderr, "quarvet: the folder last written to could not be kept in %s\n",
+                         qPrintable(store_.location()));
+    });
 }
 
 void MainWindow::fillTargetsFromDefaults()

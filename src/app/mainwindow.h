@@ -54,6 +54,7 @@ class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
     explicit MainWindow(settings::SettingsStore& store, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // Fills both target fields from the stored defaults, over whatever they held.
     void fillTargetsFromDefaults();
@@ -98,6 +99,7 @@ protected:
 
 private:
     bool mayEnd();
+    void keepLastFolder();
     void createMenus();
     void createRecordMenu();
     QAction* addCommand(QMenu* menu, const char* name, const QString& text, QKeySequence shortcut);

@@ -13,6 +13,8 @@ ManualWindow::ManualWindow(QWidget* parent) : QTextBrowser(parent)
     setWindowTitle(QStringLiteral("Quarvet manual"));
     setAccessibleName(QStringLiteral("Manual"));
     setOpenExternalLinks(true);
+    // Its pictures are named from where README stands.
+    setSearchPaths({QStringLiteral(":/quarvet/manual")});
     QFile manual(QStringLiteral(":/quarvet/manual/README.md"));
     if (manual.open(QIODevice::ReadOnly))
         setMarkdown(QString::fromUtf8(manual.readAll()));

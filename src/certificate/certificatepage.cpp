@@ -285,7 +285,9 @@ void drawReadings(Sheet& sheet, const Record& record)
     qsizetype left = 0;
     sheet.table(columns, readingRows(record, left));
     if (left > 0)
-        sheet.remark(QStringLiteral("%1 further verification readings are not shown.").arg(left),
+        sheet.remark((left == 1 ? QStringLiteral("%1 further verification reading is not shown.")
+                                : QStringLiteral("%1 further verification readings are not shown."))
+                         .arg(left),
                      1);
     drawTyped(sheet, record);
 }

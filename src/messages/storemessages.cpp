@@ -436,10 +436,12 @@ QString issueBreakOf(const records::IssueBreak& broken)
 
 QString witnessBreakOf(const records::WitnessBreak& broken)
 {
-    const QString witnessed = QStringLiteral("the witness of %1 saw %2 records ending in head %3; ")
-                                  .arg(broken.witness.noted)
-                                  .arg(broken.witness.count)
-                                  .arg(shortHash(broken.witness.head));
+    const QString witnessed =
+        QStringLiteral("the witness of %1 saw %2 %3 ending in head %4; ")
+            .arg(broken.witness.noted)
+            .arg(broken.witness.count)
+            .arg(broken.witness.count == 1 ? QStringLiteral("record") : QStringLiteral("records"))
+            .arg(shortHash(broken.witness.head));
     if (broken.found.isEmpty())
         return witnessed + QStringLiteral("the store holds fewer records now: records were "
                                           "removed after it.");
@@ -470,13 +472,17 @@ QString chainReport(const records::ChainReport& report, const QString& location)
 {
     if (!report.chained)
         return QStringLiteral("The record store %1 keeps no hash chain yet (schema %2): the next "
-                              "save chains its %3 records.")
+                              "save chains its %3 %4.")
             .arg(location)
             .arg(report.notes.version)
-            .arg(report.count);
+            .arg(report.count)
+            .arg(report.count == 1 ? QStringLiteral("record") : QStringLiteral("records"));
     if (!report.broken && report.notes.orphanReadings > 0)
-        return QStringLiteral("Chain broken: %1 readings belong to no record in the store: the "
-                              "record they were saved with was removed.")
+        return (report.notes.orphanReadings == 1
+                    ? QStringLiteral("Chain broken: %1 reading belongs to no record in the store: "
+                                     "the record it was saved with was removed.")
+                    : QStringLiteral("Chain broken: %1 readings belong to no record in the store: "
+                                     "the record they were saved with was removed."))
             .arg(report.notes.orphanReadings);
     if (report.broken)
         return (report.intact == 1 ? QStringLiteral("Chain broken: the first record is intact. ")

@@ -8,6 +8,8 @@ namespace quarvet::ui {
 namespace {
 
 FileNameService* replacement = nullptr;
+QString lastFolder;
+std::function<void(const QString&)> folderMoved;
 
 } // namespace
 
@@ -17,15 +19,24 @@ QString DialogFileNameService::saveFileName(QWidget* parent, const QString& capt
     return QFileDialog::getSaveFileName(parent, caption, suggested, filter);
 }
 
+void startFileDialogsIn(const QString& folder, std::function<void(const QString&)> moved)
+{
+    lastFolder = QDir::isAbsolutePath(folder) ? QDir::cleanPath(folder) : QString();
+    folderMoved = std::move(moved);
+}
+
 QString chooseFileToWrite(QWidget* parent, const QString& caption, const QString& fileName,
                           const QString& filter)
 {
-    static QString lastFolder;
-    const QString folder = lastFolder.isEmpty() ? QDir::homePath() : lastFolder;
+    // A folder kept that is gone, or never was one, is not offered.
+    const QString folder = QFileInfo(lastFolder).isDir() ? lastFolder : QDir::homePath();
     const QString chosen =
         fileNames().saveFileName(parent, caption, QDir(folder).filePath(fileName), filter);
-    if (!chosen.isEmpty())
-        lastFolder = QFileInfo(chosen).absolutePath();
+    if (chosen.isEmpty() || QFileInfo(chosen).absolutePath() == lastFolder)
+        return chosen;
+    lastFolder = QFileInfo(chosen).absolutePath();
+    if (folderMoved)
+        folderMoved(lastFolder);
     return chosen;
 }
 

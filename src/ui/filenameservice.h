@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class QWidget;
 
 namespace quarvet::ui {
@@ -27,8 +29,11 @@ public:
 // The service in use; the program's own dialog unless a test has put another in place.
 FileNameService& fileNames();
 
+// Where file dialogs start: `folder`, kept from a run before (the home folder when it is no
+// folder), and whom to tell of each new folder a file is written to, to keep it for the next.
+void startFileDialogsIn(const QString& folder, std::function<void(const QString&)> moved);
 // Asks the service for a file to write, suggesting `fileName` in the folder a file was last
-// written to in this run (the home folder before any): empty when the user cancelled.
+// written to (the home folder before any): empty when the user cancelled.
 QString chooseFileToWrite(QWidget* parent, const QString& caption, const QString& fileName,
                           const QString& filter);
 // Puts `service` in place (nullptr restores the program's own) and returns the previous one.

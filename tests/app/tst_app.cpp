@@ -62,6 +62,8 @@ private slots:
     void shortcutsWinInEntryFields();
     void endOfProgramAsksToEnd();
     void realMessageBoxShowsLineBreaks();
+    void realQuestionDefaultsToCancel_data();
+    void realQuestionDefaultsToCancel();
     void adjustmentCheckOpensOnce_data();
     void adjustmentCheckOpensOnce();
     void adjustmentCheckFollowsCalculations();
@@ -519,6 +521,41 @@ void TestMainWindow::realMessageBoxShowsLineBreaks()
                                  QStringLiteral("one\rtwo\r"), Icon::Stop);
     QCOMPARE(shownText, QStringLiteral("one\ntwo\n"));
     QCOMPARE(shownIcon, QMessageBox::Critical);
+}
+
+void TestMainWindow::realQuestionDefaultsToCancel_data()
+{
+    QTest::addColumn<int>("key"); // 0: the action's button clicked
+    QTest::addColumn<bool>("going");
+    QTest::newRow("Enter takes Cancel, the default") << int(Qt::Key_Return) << false;
+    QTest::newRow("Esc cancels") << int(Qt::Key_Escape) << false;
+    QTest::newRow("the action clicked") << 0 << true;
+}
+
+// A question before something is lost offers the action by name and Cancel, the default.
+void TestMainWindow::realQuestionDefaultsToCancel()
+{
+    QFETCH(int, key);
+    QFETCH(bool, going);
+    messages_.reset();
+    QStringList buttons;
+    QTimer::singleShot(0, this, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        for (QAbstractButton* button : box->buttons())
+            buttons << button->text();
+        QCOMPARE(box->defaultButton(), box->button(QMessageBox::Cancel));
+        if (key == 0)
+            box->buttons().value(buttons.indexOf("&Discard"))->click();
+        else
+            QTest::keyClick(box, Qt::Key(key));
+    });
+    const bool answer = quarvet::ui::messages().confirm(window_.get(), QStringLiteral("Quarvet"),
+                                                        QStringLiteral("Discard them?"),
+                                                        QStringLiteral("&Discard"));
+    QCOMPARE(buttons.size(), 2);
+    QVERIFY(buttons.contains("&Discard"));
+    QCOMPARE(answer, going);
 }
 
 namespace {

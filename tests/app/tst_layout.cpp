@@ -157,6 +157,7 @@ AdjustmentWindow* TestLayout::openCheck(const QStringList& entries)
 
 void TestLayout::checkKeepsItsFieldsInPlace_data()
 {
+    QTest::addColumn<QString>("size"); // the window's: as it opens, a laptop's, its smallest
     QTest::addColumn<QStringList>("measurement");
     QTest::addColumn<Entries>("steps");
     const QStringList usual{"0", "100", "0.5", "99.0"};
@@ -168,17 +169,19 @@ void TestLayout::checkKeepsItsFieldsInPlace_data()
                            {"Further readings at point 1", "0.51 0.49 0.5"},
                            {"Third point target", "50"},
                            {"Third point reading", "50.01 49.99"}};
-    QTest::newRow("tolerance, verdicts and a third point") << usual << verdicts;
-    QTest::newRow("verdicts taken back")
-        << usual << verdicts + Entries{{"Tolerance", ""}, {"Uncertainty", ""}};
-    QTest::newRow("entries that are no numbers")
-        << usual
-        << Entries{{"Uncertainty", "0,02"},
-                   {"Tolerance", "zero"},
-                   {"As-left reading at point 1", "0.03 x"},
-                   {"Current slope code", "27G0"}};
-    QTest::newRow("codes that do not fit, with verdicts")
-        << QStringList{"0", "70", "0", "10"} << verdicts;
+    const Entries wrong{{"Uncertainty", "0,02"},
+                        {"Tolerance", "zero"},
+                        {"As-left reading at point 1", "0.03 x"},
+                        {"Current slope code", "27G0"}};
+    for (const char* size : {"as it opens", "a laptop's", "its smallest"}) {
+        QTest::addRow("%s: tolerance, verdicts and a third point", size)
+            << size << usual << verdicts;
+        QTest::addRow("%s: verdicts taken back", size)
+            << size << usual << verdicts + Entries{{"Tolerance", ""}, {"Uncertainty", ""}};
+        QTest::addRow("%s: entries that are no numbers", size) << size << usual << wrong;
+        QTest::addRow("%s: codes that do not fit, with verdicts", size)
+            << size << QStringList{"0", "70", "0", "10"} << verdicts;
+    }
 }
 
 // Results, verdicts, the rule's sentence and warnings appear and go as the entries are
@@ -186,13 +189,17 @@ void TestLayout::checkKeepsItsFieldsInPlace_data()
 // keeps its size.
 void TestLayout::checkKeepsItsFieldsInPlace()
 {
+    QFETCH(QString, size);
     QFETCH(QStringList, measurement);
     QFETCH(Entries, steps);
     AdjustmentWindow* check = openCheck(measurement);
     QVERIFY(check);
-    check->resize(laptop);
+    if (size == "a laptop's")
+        check->resize(laptop);
+    else if (size == "its smallest")
+        check->resize(check->minimumSizeHint());
     QVERIFY(showActive(check));
-    const QSize size = check->size();
+    const QSize opened = check->size();
     const QMap<QString, QRect> places = placesOfEntries(check);
     QVERIFY(places.size() > 30);
     for (const auto& [name, text] : steps) {
@@ -200,7 +207,7 @@ void TestLayout::checkKeepsItsFieldsInPlace()
         QVERIFY2(field, qPrintable(name));
         field->setText(text);
         QCoreApplication::processEvents();
-        QCOMPARE(check->size(), size);
+        QCOMPARE(check->size(), opened);
         const QMap<QString, QRect> now = placesOfEntries(check);
         for (auto place = places.begin(); place != places.end(); ++place)
             QVERIFY2(now.value(place.key()) == place.value(),

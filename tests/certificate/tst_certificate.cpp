@@ -253,6 +253,13 @@ void TestCertificate::everyValueOnOnePage_data()
                        "U of the reference (k = 2.00) 0.035 °C"}
         << QStringList{} << 0;
 
+    Record oneMore = quarvet::test::fixedRecord();
+    for (int n = 0; n < 6; ++n)
+        oneMore.verification.append({n + 200.0, n + 200.5});
+    QTest::newRow("one reading more than the table shows")
+        << oneMore << QStringList{"1 further verification reading is not shown."}
+        << QStringList{"readings are not shown"} << 0;
+
     Record huge = quarvet::test::fixedRecord();
     for (QString* text : {&huge.id, &huge.programVersion, &huge.instrumentType, &huge.serial,
                           &huge.technician, &huge.referenceId, &huge.rule, &huge.verdict,

@@ -260,6 +260,8 @@ private slots:
     void historyOpensOnceWithCtrlH();
     void historyStatusFollowsSaves();
     void fileDialogsStartInTheLastFolder();
+    void fileDialogsStartWhereTheLastRunWrote_data();
+    void fileDialogsStartWhereTheLastRunWrote();
     void certificateFilesAreNamedByTheirNumber();
     void manualOpensWithF1FromEveryWindow();
     void historyFiltersBySerialAndExportsShownRows();
@@ -519,6 +521,7 @@ void TestRecordWindows::unsavedEntriesAreAskedFor()
     }
     const bool asked = typed && !saved;
     QCOMPARE(messages_->questions.size(), asked ? 1 : 0);
+    QCOMPARE(messages_->actions, asked ? QStringList{"&Discard"} : QStringList());
     const bool gone = !asked || discard;
     if (ending)
         QCOMPARE(ended.size(), gone ? 1 : 0);
@@ -745,6 +748,10 @@ void TestRecordWindows::manualOpensWithF1FromEveryWindow()
         QVERIFY(manuals[0]->isVisible());
         QVERIFY2(manuals[0]->toPlainText().contains("Quarvet Basic"),
                  qPrintable(manuals[0]->toPlainText().left(200)));
+        // The pictures of the windows it shows are there, not placeholders.
+        const QVariant picture = manuals[0]->loadResource(
+            QTextDocument::ImageResource, QUrl(QStringLiteral("docs/screenshots/main-window.png")));
+        QVERIFY(!picture.toByteArray().isEmpty() || !picture.value<QImage>().isNull());
         manuals[0]->close();
     }
 }
@@ -769,6 +776,40 @@ void TestRecordWindows::fileDialogsStartInTheLastFolder()
     QVERIFY(QTest::qWaitFor([&] { return !history->isWritingCertificate(); }, 20000));
     QCOMPARE(fileNames_->suggested.size(), 2);
     QCOMPARE(QFileInfo(fileNames_->suggested[1]).absolutePath(), folder);
+}
+
+void TestRecordWindows::fileDialogsStartWhereTheLastRunWrote_data()
+{
+    QTest::addColumn<QString>("kept"); // what the settings hold; %1 is a folder that is there
+    QTest::addColumn<bool>("there");   // whether the dialog starts there, else at home
+    QTest::newRow("a folder written to") << "%1" << true;
+    QTest::newRow("a folder since removed") << "%1/gone" << false;
+    QTest::newRow("a relative path") << "exports" << false;
+    QTest::newRow("a file, not a folder") << "%1/records.csv" << false;
+    QTest::newRow("nothing") << "" << false;
+}
+
+// The folder a file was last written to is kept for the next run, read back as any setting
+// is: one that is no folder now is not offered.
+void TestRecordWindows::fileDialogsStartWhereTheLastRunWrote()
+{
+    QFETCH(QString, kept);
+    QFETCH(bool, there);
+    const QString folder = data_.filePath("kept");
+    QVERIFY(QDir().mkpath(folder));
+    QFile file(folder + "/records.csv");
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    fileNames_->answer = folder + "/written.pdf";
+    quarvet::ui::chooseFileToWrite(window_.get(), "Write", "first.pdf", "");
+    QCOMPARE(settings_->store().read("Files", "LastFolder", ""), folder);
+    QVERIFY(settings_->store().write("Files", {{"LastFolder", kept.arg(folder)}}));
+    window_.reset(); // the next run
+    window_ = std::make_unique<MainWindow>(settings_->store());
+    fileNames_->suggested.clear();
+    fileNames_->answer.clear();
+    quarvet::ui::chooseFileToWrite(window_.get(), "Write", "next.pdf", "");
+    QCOMPARE(QFileInfo(fileNames_->suggested.value(0)).absolutePath(),
+             there ? folder : QDir::homePath());
 }
 
 // A certificate's file is offered under its number; a draft and a copy say so in the name. An

@@ -326,10 +326,18 @@ void TestCheckpoints::walkOnwardSaysItsCounts_data()
         << qint64(2) << qint64(1) << "2 records, chain intact, head ";
     QTest::newRow("three, two found before")
         << qint64(3) << qint64(2) << "3 records, chain intact, head ";
+    // Said of stores whose chain is not whole or not made yet: the singular where it counts one.
+    QTest::newRow("one record not chained yet")
+        << qint64(1) << qint64(-1)
+        << "The record store here keeps no hash chain yet (schema 1): the next save chains its "
+           "1 record.";
+    QTest::newRow("one reading left of a removed record")
+        << qint64(1) << qint64(-2)
+        << "Chain broken: 1 reading belongs to no record in the store: the record it was saved "
+           "with was removed.";
 }
 
-// What the history says of a walk that went on from a checkpoint, in the singular where it
-// counts one.
+// What the history says of a walk of the chain, in the singular where it counts one.
 void TestCheckpoints::walkOnwardSaysItsCounts()
 {
     QFETCH(qint64, count);
@@ -337,10 +345,16 @@ void TestCheckpoints::walkOnwardSaysItsCounts()
     QFETCH(QString, begins);
     ChainReport report;
     report.count = count;
-    report.resumedAfter = resumedAfter;
     report.head = QString(64, QLatin1Char('a'));
+    // -1: a store that keeps no chain yet; -2: one with a reading whose record is gone.
+    report.chained = resumedAfter != -1;
+    report.notes.version = 1;
+    report.notes.orphanReadings = resumedAfter == -2 ? 1 : 0;
+    report.resumedAfter = std::max<qint64>(resumedAfter, 0);
     const QString said = quarvet::messages::chainReport(report, QStringLiteral("here"));
     QVERIFY2(said.startsWith(begins), qPrintable(said));
+    if (resumedAfter < 0)
+        return;
     QVERIFY2(said.contains(QStringLiteral("(the first %1 %2 found intact")
                                .arg(resumedAfter)
                                .arg(resumedAfter == 1 ? "was" : "were")),

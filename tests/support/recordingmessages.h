@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // Stands in for the message boxes: records what the user would have been shown, in order,
 // and puts the program's own service back when it goes.
@@ -26,14 +27,17 @@ public:
     }
     // A question is recorded as a box of its own and answered with the next of `answers`,
     // Cancel when none is left.
-    bool confirm(QWidget*, const QString& title, const QString& text, const QString&) override
+    bool confirm(QWidget*, const QString& title, const QString& text,
+                 const QString& action) override
     {
         questions.append({title, text, Icon::None});
+        actions.append(action);
         return !answers.isEmpty() && answers.takeFirst();
     }
 
     QList<Box> boxes;
     QList<Box> questions;
+    QStringList actions; // what each question's button other than Cancel says
     QList<bool> answers;
 
 private:
