@@ -93,7 +93,7 @@ void AdjustmentWindow::createRecordColumn()
     connect(saveButton_, &QPushButton::clicked, this, &AdjustmentWindow::saveRecord);
     recordStatus_ = valueLabel(this, QStringLiteral("Record status"));
     recordStatus_->setWordWrap(true);
-    ui::reserveLines(recordStatus_, 3);
+    ui::reserveLines(recordStatus_, 4);
     // The record's fields scroll where the screen is short of room; Save, the plot and what
     // a save said stay in sight, in places that do not move as texts come and go.
     column->addWidget(ui::scrolling(recordFields_), 1);

@@ -17,7 +17,7 @@ RecordFields::RecordFields(QWidget* parent) : QGroupBox(QStringLiteral("Record")
     auto* form = new QFormLayout(this);
     // Serial numbers and names are read whole, not through a slit.
     form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-    setMinimumWidth(340);
+    setMinimumWidth(420);
     type_ = new QComboBox(this);
     type_->setAccessibleName(QStringLiteral("Instrument type"));
     type_->addItems(records::modelNumbers());
@@ -69,7 +69,7 @@ void RecordFields::addPartyFields(QFormLayout* form)
 void RecordFields::addReceiptFields(QFormLayout* form)
 {
     location_ = addField(QStringLiteral("Location"));
-    location_->setPlaceholderText(QStringLiteral("in the laboratory; or the address on site"));
+    location_->setPlaceholderText(QStringLiteral("blank: in the laboratory"));
     received_ = addField(QStringLiteral("Received on"));
     received_->setPlaceholderText(QStringLiteral("YYYY-MM-DD, optional"));
     condition_ = addField(QStringLiteral("Condition on receipt"));

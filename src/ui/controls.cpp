@@ -88,7 +88,8 @@ public:
         const QSize least = QScrollArea::minimumSizeHint();
         if (!widget())
             return least;
-        return {widget()->minimumSizeHint().width() + bar() + 2 * frameWidth(), least.height()};
+        const QSize content = widget()->minimumSizeHint().expandedTo(widget()->minimumSize());
+        return {content.width() + bar() + 2 * frameWidth(), least.height()};
     }
 
 private:

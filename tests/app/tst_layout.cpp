@@ -71,13 +71,15 @@ QStringList cutTexts(QWidget* window)
 {
     QStringList faults;
     for (QLineEdit* field : window->findChildren<QLineEdit*>()) {
-        // The frame and the text's margins take about ten pixels of a field.
+        // The frame and the text's margins take about ten pixels of a field; an empty one
+        // shows its placeholder.
+        const QString shown = field->text().isEmpty() ? field->placeholderText() : field->text();
         if (field->isVisibleTo(window) &&
-            field->fontMetrics().horizontalAdvance(field->text()) > field->width() - 10)
+            field->fontMetrics().horizontalAdvance(shown) > field->width() - 10)
             faults << QStringLiteral("%1 (%2 px) cuts \"%3\"")
                           .arg(field->accessibleName())
                           .arg(field->width())
-                          .arg(field->text());
+                          .arg(shown);
     }
     for (QLabel* label : window->findChildren<QLabel*>()) {
         if (!label->isVisibleTo(window) || label->text().isEmpty() || !label->pixmap().isNull())
@@ -106,6 +108,8 @@ private slots:
     void checkKeepsItsFieldsInPlace();
     void windowsFitALaptop_data();
     void windowsFitALaptop();
+    void columnsAreNeverClipped_data();
+    void columnsAreNeverClipped();
     void dialogsFitALaptop_data();
     void dialogsFitALaptop();
     void plotLegendIsNeverCut_data();
@@ -290,6 +294,41 @@ void TestLayout::windowsFitALaptop()
             label->accessibleName() == "Record status")
             QVERIFY2(label->visibleRegion().boundingRect() == label->rect(),
                      qPrintable(label->accessibleName()));
+}
+
+void TestLayout::columnsAreNeverClipped_data()
+{
+    QTest::addColumn<int>("extra"); // pixels above the window's smallest width; -1: as it opens
+    QTest::newRow("at its smallest") << 0;
+    QTest::newRow("slightly wider") << 20;
+    QTest::newRow("as it opens") << -1;
+}
+
+// The check's columns scroll up and down, never sideways: at any width the window takes, no
+// entry of theirs runs under the other column or out of the window.
+void TestLayout::columnsAreNeverClipped()
+{
+    QFETCH(int, extra);
+    AdjustmentWindow* check = openCheck({"0", "100", "0.5", "99.0"});
+    QVERIFY(showActive(check));
+    if (extra >= 0)
+        check->resize(check->minimumSizeHint().width() + extra, laptop.height());
+    QTest::qWait(50);
+    const auto areas = check->findChildren<QScrollArea*>();
+    QCOMPARE(areas.size(), 2);
+    for (QScrollArea* area : areas) {
+        QList<QWidget*> entries;
+        for (QLineEdit* field : area->widget()->findChildren<QLineEdit*>())
+            entries << field;
+        for (QComboBox* choice : area->widget()->findChildren<QComboBox*>())
+            entries << choice;
+        for (QWidget* entry : entries)
+            QVERIFY2(entry->mapTo(area->viewport(), QPoint(entry->width(), 0)).x() <=
+                         area->viewport()->width(),
+                     qPrintable(QStringLiteral("%1 is clipped at a width of %2")
+                                    .arg(entry->accessibleName())
+                                    .arg(check->width())));
+    }
 }
 
 void TestLayout::dialogsFitALaptop_data()
