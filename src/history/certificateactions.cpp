@@ -217,12 +217,22 @@ void CertificateActions::issueSelected(const QString& by, const QString& role, b
     const std::shared_ptr<records::RecordStore> store = storeSource_ ? storeSource_() : nullptr;
     if (!store || certifying_->isBusy())
         return;
+    // Issued already, it is its copy that is offered.
     const auto number = std::make_shared<QString>();
+    const auto issued = std::make_shared<std::optional<lab::CertificateIssue>>();
     certifying_->start(
-        [store, number] { return lab::nextCertificateNumber(*store, *number); },
-        [this, record = *record, by, role, accredited, number](const records::StoreFailure& read) {
+        [store, number, issued, id = record->id] {
+            const records::StoreFailure failure = lab::readIssue(*store, id, *issued);
+            return failure.failed() || *issued ? failure
+                                               : lab::nextCertificateNumber(*store, *number);
+        },
+        [this, record = *record, by, role, accredited, number,
+         issued](const records::StoreFailure& read) {
             const QString offered =
-                number->isEmpty() || read.failed()
+                read.failed()
+                    ? QStringLiteral("certificate-%1.pdf").arg(records::shortId(record.id))
+                : *issued ? lab::fileNameOf((*issued)->number) + QStringLiteral("-copy.pdf")
+                : number->isEmpty()
                     ? QStringLiteral("certificate-%1.pdf").arg(records::shortId(record.id))
                     : lab::fileNameOf(*number) + QStringLiteral(".pdf");
             const QString path = certificatePath(QStringLiteral("Issue certificate"), offered);
@@ -247,8 +257,10 @@ QString namedByNumber(const QString& path, bool offered, const lab::CertificateS
 {
     if (!offered || !status.issue || status.issue->number.isEmpty())
         return path;
-    return QFileInfo(path).dir().filePath(lab::fileNameOf(status.issue->number) +
-                                          QStringLiteral(".pdf"));
+    const QString named = QFileInfo(path).dir().filePath(lab::fileNameOf(status.issue->number) +
+                                                         QStringLiteral(".pdf"));
+    // A file of that name was not the user's to replace: the name they agreed to stands.
+    return named == path || !QFileInfo::exists(named) ? named : path;
 }
 
 // The file a copy is offered in when the record was issued already: named by its number
@@ -284,11 +296,12 @@ void CertificateActions::issueInto(const records::Record& record, const QString&
          offeredName](const records::StoreFailure& failure) {
             if (offeredCopy(failure, *certified, copyPath(path, offeredName, failure)))
                 return;
-            if (!writeCertificateFile(failure, *certified,
-                                      namedByNumber(path, offeredName, *status), store->files(),
-                                      *head, *status))
-                return;
-            emit issued(status->issue->number);
+            const bool written =
+                writeCertificateFile(failure, *certified, namedByNumber(path, offeredName, *status),
+                                     store->files(), *head, *status);
+            // A number spent is shown at once, its page written or not.
+            if (written || (!failure.failed() && status->issue))
+                emit issued(status->issue->number);
         });
 }
 

@@ -175,8 +175,9 @@ QString issueState(const records::ListedRecord& row)
 {
     QStringList state{row.certificate.isEmpty() ? QStringLiteral("not issued")
                                                 : QStringLiteral("issued")};
-    // A correction's certificate amends the one before it; a corrected record's is superseded.
-    if (!row.record.corrects.isEmpty())
+    // A correction's certificate amends one issued before it; a corrected record's is
+    // superseded.
+    if (row.amends)
         state << QStringLiteral("amended");
     if (!row.correctedBy.isEmpty())
         state << QStringLiteral("superseded");

@@ -225,8 +225,16 @@ QString fileNameOf(const QString& number)
                         QStringLiteral("/\\:*?\"<>|").contains(c)
                     ? QLatin1Char('-')
                     : c;
-    // A name of dots alone is a folder's.
-    return name.startsWith(QLatin1Char('.')) ? QLatin1Char('-') + name : name;
+    // A name of dots alone is a folder's; one Windows keeps for a device names none there.
+    static const QRegularExpression device(
+        QStringLiteral("^(con|prn|aux|nul|com[0-9]|lpt[0-9])(\\.|$)"),
+        QRegularExpression::CaseInsensitiveOption);
+    if (name.startsWith(QLatin1Char('.')) || device.match(name).hasMatch())
+        name.prepend(QLatin1Char('-'));
+    // File systems take 255 bytes a name: room is left for "-copy.pdf".
+    while (name.toUtf8().size() > 240)
+        name.chop(name.size() >= 2 && name.at(name.size() - 1).isLowSurrogate() ? 2 : 1);
+    return name;
 }
 
 bool validNumberPattern(const QString& pattern)

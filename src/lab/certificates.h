@@ -96,7 +96,8 @@ records::StoreFailure issueCertificate(records::RecordStore& store, records::Rec
 // first. Empty in a store that has not issued nor set anything yet, or where the number
 // would be refused.
 records::StoreFailure nextCertificateNumber(records::RecordStore& store, QString& number);
-// A certificate's number as a file's name: what no file system takes, and blanks, become '-'.
+// A certificate's number as a file's name: what no file system takes, and blanks, become '-';
+// a name of dots or of a Windows device is marked with a '-' before it; at most 240 bytes.
 QString fileNameOf(const QString& number);
 // The issue of a record's certificate, if there is one.
 records::StoreFailure readIssue(records::RecordStore& store, const QString& recordId,

@@ -219,11 +219,19 @@ QString recordsStatement(const Dialect& dialect, const QList<const Column*>& col
         const auto [column, join] = correctionsOf(dialect, version >= correctionIndexVersion);
         picked += QStringLiteral(", %1 AS corrected_by").arg(column);
         joined = join;
-        // Through the index of the issues' records, one look-up a record listed.
-        picked += version >= registerVersion
-                      ? QStringLiteral(", (SELECT i.number FROM certificate_issues i WHERE "
-                                       "i.record_id = r.id) AS certificate_number")
-                      : QStringLiteral(", '' AS certificate_number");
+        // Through the index of the issues' records, one look-up a record listed; and along
+        // its line of corrections, back to the first, those of them issued. UNION, not UNION
+        // ALL: a line a changed store turned into a ring ends.
+        picked +=
+            version >= registerVersion
+                ? QStringLiteral(
+                      ", (SELECT i.number FROM certificate_issues i WHERE i.record_id = "
+                      "r.id) AS certificate_number, (WITH RECURSIVE earlier(id, corrects) AS "
+                      "(SELECT c.id, c.corrects FROM records c WHERE c.id = r.corrects "
+                      "UNION SELECT c.id, c.corrects FROM records c JOIN earlier ON c.id = "
+                      "earlier.corrects) SELECT count(*) FROM earlier JOIN certificate_issues i "
+                      "ON i.record_id = earlier.id) AS amends_issued")
+                : QStringLiteral(", '' AS certificate_number, 0 AS amends_issued");
     }
     const QString key = sortExpression(filter, version);
     if (sortedByKey(filter))

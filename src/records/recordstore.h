@@ -62,8 +62,8 @@ struct RecordFilter {
     QString certificate;    // the record whose certificate has this number
     std::optional<ListPosition> after;
     int limit = 0;            // 0: no limit
-    bool corrections = false; // whether to name the records that correct each, and its
-                              // certificate's number
+    bool corrections = false; // whether to name the records that correct each, its
+                              // certificate's number and whether that amends one issued
     ListOrder order = ListOrder::NewestFirst;
     SortKey sortBy = SortKey::Date; // in a listing newest first
     bool ascending = false;         // the key and the time from the least, not the greatest
@@ -89,6 +89,7 @@ struct ListedRecord {
     ListPosition position;
     QStringList correctedBy; // newest first: a store of an earlier version may hold two
     QString certificate = {};
+    bool amends = false; // a record it corrects, or one before that, was issued
 };
 
 // Called for each record of a listing as it is read; a false answer ends the listing.

@@ -99,18 +99,18 @@ inline bool sortedByKey(const RecordFilter& filter)
 }
 
 // How many values of a row of a listing's records statement make its record: the columns, the
-// saving order, the corrections and the certificate's number when asked for, the sort key in a
-// listing sorted by one. The readings, where joined, come after them.
+// saving order, the corrections, the certificate's number and whether it amends one when asked
+// for, the sort key in a listing sorted by one. The readings, where joined, come after them.
 inline int listedWidth(const QList<const Column*>& columns, const RecordFilter& filter)
 {
-    return static_cast<int>(columns.size()) + 1 + (filter.corrections ? 2 : 0) +
+    return static_cast<int>(columns.size()) + 1 + (filter.corrections ? 3 : 0) +
            (sortedByKey(filter) ? 1 : 0);
 }
 
 // A record of a listing from a row of its records statement, whose n-th value `value(n)`
 // gives: the columns, then the saving order, then (when asked for) the ids of the records that
-// correct it, newest first, joined by commas, and its certificate's number, then the sort key
-// in a listing sorted by one.
+// correct it, newest first, joined by commas, its certificate's number and how many of the
+// records it corrects were issued, then the sort key in a listing sorted by one.
 template <typename Value>
 ListedRecord listedFrom(Value value, const QList<const Column*>& columns,
                         const RecordFilter& filter)
@@ -124,6 +124,7 @@ ListedRecord listedFrom(Value value, const QList<const Column*>& columns,
     if (filter.corrections) {
         listed.correctedBy = value(next++).toString().split(QLatin1Char(','), Qt::SkipEmptyParts);
         listed.certificate = value(next++).toString();
+        listed.amends = value(next++).toLongLong() > 0;
     }
     if (sortedByKey(filter))
         listed.position.sortKey = value(next).toString();

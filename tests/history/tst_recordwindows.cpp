@@ -262,6 +262,7 @@ private slots:
     void fileDialogsStartInTheLastFolder();
     void fileDialogsStartWhereTheLastRunWrote_data();
     void fileDialogsStartWhereTheLastRunWrote();
+    void certificateFilesAreNamedByTheirNumber_data();
     void certificateFilesAreNamedByTheirNumber();
     void manualOpensWithF1FromEveryWindow();
     void historyFiltersBySerialAndExportsShownRows();
@@ -812,11 +813,20 @@ void TestRecordWindows::fileDialogsStartWhereTheLastRunWrote()
              there ? folder : QDir::homePath());
 }
 
+void TestRecordWindows::certificateFilesAreNamedByTheirNumber_data()
+{
+    QTest::addColumn<bool>("kept"); // a file named by the number taken is in the folder already
+    QTest::newRow("no file of the number taken") << false;
+    QTest::newRow("a file of the number taken, kept") << true;
+}
+
 // A certificate's file is offered under its number; a draft and a copy say so in the name. An
 // issue offers the number it foresees, and where another workstation took that number while
-// the dialog was open, the file is named by the number the issue took.
+// the dialog was open, the file is named by the number the issue took, unless a file of that
+// name is there, which is not replaced.
 void TestRecordWindows::certificateFilesAreNamedByTheirNumber()
 {
+    QFETCH(bool, kept);
     AdjustmentWindow* check = openCheck();
     for (const char* serial : {"SN-1", "SN-2", "SN-3"}) {
         fillRecord(check, serial);
@@ -845,6 +855,13 @@ void TestRecordWindows::certificateFilesAreNamedByTheirNumber()
     QVERIFY(QFile::exists(fileNames_->inFolder + "/" + year + "-00001.pdf"));
     table->selectRow(0);
     QCOMPARE(offered(false), year + "-00001-copy.pdf");
+    table->selectRow(0);
+    QCOMPARE(offered(true), year + "-00001-copy.pdf"); // issued already: its copy is offered
+    QCOMPARE(messages_->questions.size(), 1);
+    const QString taken = fileNames_->inFolder + "/" + year + "-00003.pdf";
+    QFile keptFile(taken);
+    QVERIFY(!kept || (keptFile.open(QIODevice::WriteOnly) && keptFile.write("kept") == 4));
+    keptFile.close();
     // Another workstation issues SN-2 while this one's dialog for SN-1 is open.
     QVERIFY(QTest::qWaitFor([&] { return !history->isLoading(); }, 20000));
     table->selectRow(2);
@@ -862,10 +879,14 @@ void TestRecordWindows::certificateFilesAreNamedByTheirNumber()
     };
     QCOMPARE(offered(true), year + "-00002.pdf");
     QVERIFY2(messages_->boxes.isEmpty(), qPrintable(messages_->boxes.value(0).text));
-    QVERIFY(QFile::exists(fileNames_->inFolder + "/" + year + "-00003.pdf"));
-    QVERIFY(!QFile::exists(fileNames_->inFolder + "/" + year + "-00002.pdf"));
+    const QString written =
+        fileNames_->inFolder + "/" + year + (kept ? "-00002.pdf" : "-00003.pdf");
+    QVERIFY(QFile::exists(written));
+    QCOMPARE(QFile::exists(fileNames_->inFolder + "/" + year + "-00002.pdf"), kept);
+    QVERIFY(keptFile.open(QIODevice::ReadOnly));
+    QCOMPARE(keptFile.readAll().startsWith("kept"), kept);
     QVERIFY(QTest::qWaitFor([&] { return !history->isLoading(); }, 20000));
-    QVERIFY2(labelText(history, "History status").contains(year + "-00003.pdf"),
+    QVERIFY2(labelText(history, "History status").contains(written),
              qPrintable(labelText(history, "History status")));
 }
 
@@ -1557,20 +1578,29 @@ void TestRecordWindows::historyShowsCertificatesAndFindsThem()
     QCOMPARE(shown(rowOf("FIX-1"), Model::IssueState), QStringLiteral("issued"));
     QCOMPARE(shown(rowOf("OTHER-2"), Model::Certificate), QString());
     QCOMPARE(shown(rowOf("OTHER-2"), Model::IssueState), QStringLiteral("not issued"));
-    // Corrected: the issued record is superseded, its correction amends it.
-    history->findChild<QTableView*>()->selectRow(rowOf("FIX-1"));
-    history->correctSelected();
-    AdjustmentWindow* correction = nullptr;
-    for (AdjustmentWindow* window : window_->findChildren<AdjustmentWindow*>())
-        correction = window != check ? window : correction;
-    QVERIFY(correction);
-    setText(correction, "Correction reason", "reading mistyped");
-    QVERIFY(save(correction));
-    QVERIFY(QTest::qWaitFor(
-        [&] { return history->shownRows()->rowCount() == 3 && !history->isLoading(); }, 20000));
-    QCOMPARE(shown(0, Model::IssueState), QStringLiteral("not issued, amended"));
-    QCOMPARE(shown(2, Model::Serial), QStringLiteral("FIX-1"));
-    QCOMPARE(shown(2, Model::IssueState), QStringLiteral("issued, superseded"));
+    // Corrected: the issued record is superseded, and its correction amends it; a correction
+    // of a record never issued amends nothing.
+    int rows = 2;
+    for (const char* serial : {"FIX-1", "OTHER-2"}) {
+        history->findChild<QTableView*>()->selectRow(rowOf(serial));
+        const auto before = window_->findChildren<AdjustmentWindow*>();
+        history->correctSelected();
+        AdjustmentWindow* correction = nullptr;
+        for (AdjustmentWindow* window : window_->findChildren<AdjustmentWindow*>())
+            correction = before.contains(window) ? correction : window;
+        QVERIFY(correction);
+        setText(correction, "Correction reason", "reading mistyped");
+        QVERIFY(save(correction));
+        ++rows;
+        QVERIFY(QTest::qWaitFor(
+            [&] { return history->shownRows()->rowCount() == rows && !history->isLoading(); },
+            20000));
+    }
+    const QStringList states{"not issued", "not issued, amended", "not issued, superseded",
+                             "issued, superseded"};
+    for (int row = 0; row < 4; ++row)
+        QCOMPARE(shown(row, Model::IssueState), states[row]);
+    QCOMPARE(shown(3, Model::Serial), QStringLiteral("FIX-1"));
     const auto filtered = [&](const QString& text) {
         setText(history, "Certificate filter", text);
         return QTest::qWaitFor([&] { return !history->isLoading(); }, 20000)
@@ -1580,7 +1610,7 @@ void TestRecordWindows::historyShowsCertificatesAndFindsThem()
     QCOMPARE(filtered(" " + number + " "), 1);
     QCOMPARE(rowOf("FIX-1"), 0);
     QCOMPARE(filtered(number.left(4)), 0); // a number whole, not a part of one
-    QCOMPARE(filtered(""), 3);
+    QCOMPARE(filtered(""), 4);
 }
 
 void TestRecordWindows::correctionNamesTheCorrectedRecord()

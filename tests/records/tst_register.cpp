@@ -106,6 +106,17 @@ void TestRegister::numbersAsFileNames_data()
                                          << "QL-2026-7-";
     QTest::newRow("dots alone, a folder's name") << ".."
                                                  << "-..";
+    QTest::newRow("a device's name on Windows") << "CON.1"
+                                                << "-CON.1";
+    QTest::newRow("one that only begins like one") << "CONTROL-1"
+                                                   << "CONTROL-1";
+    // 2 bytes a letter: 120 of them fill the 240 bytes a name may take.
+    QTest::newRow("too long for a file system")
+        << QString(300, QChar(0x0416)) << QString(120, QChar(0x0416));
+    // 4 bytes a letter, two halves each: 59 whole ones after the "a".
+    QTest::newRow("too long, not cut inside a letter")
+        << "a" + QStringLiteral("\U0001F600").repeated(150)
+        << "a" + QStringLiteral("\U0001F600").repeated(59);
 }
 
 // A certificate's number names its file on any file system, and never another folder.
