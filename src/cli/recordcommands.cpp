@@ -96,6 +96,9 @@ int listCommand(const std::vector<std::string>& args, const std::vector<OptionSh
     filter.referenceId = value("--reference");
     filter.customer = value("--customer");
     filter.certificate = value("--certificate").trimmed();
+    // A number left blank (an empty variable in a script) would list every record.
+    if (options->count("--certificate") && filter.certificate.isEmpty())
+        return usageFault("--certificate names no number", io);
     const std::optional<records::SortKey> sorted =
         options->count("--sort") ? sortKeyOf(value("--sort")) : records::SortKey::Date;
     if (!sorted)

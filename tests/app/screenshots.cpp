@@ -22,7 +22,6 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTableWidget>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <cstdio>
@@ -183,7 +182,13 @@ int main(int argc, char** argv)
         return 2;
     }
     const QString folder = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
-    QTemporaryDir scratch;
+    // A folder of a name that stays the same, as the pictures show where the store and the
+    // certificate are.
+    QDir scratch(QDir::tempPath() + QStringLiteral("/quarvet-screenshots"));
+    if (!scratch.removeRecursively() || !scratch.mkpath(QStringLiteral("."))) {
+        std::fprintf(stderr, "cannot make %s afresh\n", qPrintable(scratch.path()));
+        return 1;
+    }
     qputenv("XDG_DATA_HOME", scratch.filePath(QStringLiteral("data")).toUtf8());
     qunsetenv("QUARVET_DATABASE");
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
@@ -196,5 +201,6 @@ int main(int argc, char** argv)
                      checkAndSave(main, folder) && issue(main, folder);
     for (const auto& box : messages.boxes)
         std::fprintf(stderr, "said: %s\n", qPrintable(box.text));
-    return all && messages.boxes.isEmpty() ? 0 : 1;
+    main.close();
+    return all && messages.boxes.isEmpty() && scratch.removeRecursively() ? 0 : 1;
 }

@@ -984,6 +984,11 @@ void TestRecordCommands::issuesAtOnceAreNumberedOnce()
                  place.run({"records", "list", "--format", "json", "--certificate", "QL"}, database)
                      .out),
              QStringList());
+    // Left blank, as an empty variable in a script leaves it, it lists nothing and says why.
+    const Run blank = place.run({"records", "list", "--certificate", " "}, database);
+    QCOMPARE(blank.status, 2);
+    QVERIFY2(blank.out.isEmpty() && blank.err.contains("--certificate names no number"),
+             qPrintable(blank.err));
     numbers.sort();
     const QString year = QString::number(QDateTime::currentDateTimeUtc().date().year());
     for (int n = 0; n < numbers.size(); ++n)
