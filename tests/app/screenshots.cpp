@@ -6,6 +6,7 @@
 //   quarvet_screenshots FOLDER   (scripts/screenshot runs it on Xvfb)
 #include "adjust/adjustmentwindow.h"
 #include "app/mainwindow.h"
+#include "calculatedcheck.h"
 #include "history/historywindow.h"
 #include "history/labwindow.h"
 #include "history/referenceswindow.h"
@@ -85,11 +86,7 @@ template <typename Window> Window* waitedFor(MainWindow& main)
 
 bool calculate(MainWindow& main, const QString& folder)
 {
-    const char* names[] = {"Soll1", "Soll2", "Ist1", "Ist2"};
-    const char* values[] = {"0", "100", "0.5", "99.0"};
-    for (int n = 0; n < 4; ++n)
-        main.findChild<QLineEdit*>(names[n])->setText(QString::fromLatin1(values[n]));
-    main.calculate();
+    calculateIn(main, {"0", "100", "0.5", "99.0"});
     return keep(&main, folder, QStringLiteral("main-window"));
 }
 

@@ -5,6 +5,7 @@
 #include "adjust/adjustmentwindow.h"
 #include "adjust/checkview.h"
 #include "app/mainwindow.h"
+#include "calculatedcheck.h"
 #include "history/historywindow.h"
 #include "layoutinvariants.h"
 #include "plot/errorplotpainter.h"
@@ -151,12 +152,7 @@ void TestLayout::cleanup()
 
 AdjustmentWindow* TestLayout::openCheck(const QStringList& entries)
 {
-    const char* names[] = {"Soll1", "Soll2", "Ist1", "Ist2"};
-    for (int n = 0; n < 4; ++n)
-        window_->findChild<QLineEdit*>(names[n])->setText(entries[n]);
-    window_->calculate();
-    window_->showAdjustmentCheck();
-    return window_->findChild<AdjustmentWindow*>();
+    return openCheckAfter(*window_, entries);
 }
 
 void TestLayout::checkKeepsItsFieldsInPlace_data()

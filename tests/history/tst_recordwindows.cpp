@@ -3,6 +3,7 @@
 #include "activewindow.h"
 #include "adjust/adjustmentwindow.h"
 #include "app/mainwindow.h"
+#include "calculatedcheck.h"
 #include "history/historywindow.h"
 #include "history/labwindow.h"
 #include "history/recordtablemodel.h"
@@ -326,12 +327,7 @@ void TestRecordWindows::cleanup()
 
 AdjustmentWindow* TestRecordWindows::openCheck(const QStringList& entries)
 {
-    const char* names[] = {"Soll1", "Soll2", "Ist1", "Ist2"};
-    for (int n = 0; n < 4; ++n)
-        window_->findChild<QLineEdit*>(names[n])->setText(entries[n]);
-    window_->calculate();
-    window_->showAdjustmentCheck();
-    return window_->findChild<AdjustmentWindow*>();
+    return openCheckAfter(*window_, entries);
 }
 
 void TestRecordWindows::fillRecord(AdjustmentWindow* check, const QString& serial)
