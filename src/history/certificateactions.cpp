@@ -219,19 +219,19 @@ void CertificateActions::issueSelected(const QString& by, const QString& role, b
         return;
     // Issued already, it is its copy that is offered.
     const auto number = std::make_shared<QString>();
-    const auto issued = std::make_shared<std::optional<lab::CertificateIssue>>();
+    const auto issuedAs = std::make_shared<std::optional<lab::CertificateIssue>>();
     certifying_->start(
-        [store, number, issued, id = record->id] {
-            const records::StoreFailure failure = lab::readIssue(*store, id, *issued);
-            return failure.failed() || *issued ? failure
-                                               : lab::nextCertificateNumber(*store, *number);
+        [store, number, issuedAs, id = record->id] {
+            const records::StoreFailure failure = lab::readIssue(*store, id, *issuedAs);
+            return failure.failed() || *issuedAs ? failure
+                                                 : lab::nextCertificateNumber(*store, *number);
         },
         [this, record = *record, by, role, accredited, number,
-         issued](const records::StoreFailure& read) {
+         issuedAs](const records::StoreFailure& read) {
             const QString offered =
                 read.failed()
                     ? QStringLiteral("certificate-%1.pdf").arg(records::shortId(record.id))
-                : *issued ? lab::fileNameOf((*issued)->number) + QStringLiteral("-copy.pdf")
+                : *issuedAs ? lab::fileNameOf((*issuedAs)->number) + QStringLiteral("-copy.pdf")
                 : number->isEmpty()
                     ? QStringLiteral("certificate-%1.pdf").arg(records::shortId(record.id))
                     : lab::fileNameOf(*number) + QStringLiteral(".pdf");
