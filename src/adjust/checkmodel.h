@@ -41,8 +41,9 @@ public:
                 calc::DecisionRule rule);
 
     const CheckEntries& entries() const { return entries_; }
-    // The codes for readings taken under the current ones; not ok before both are there.
+    // The codes for readings taken under the current ones, once both are there and read.
     const calc::Adjustment& adjustment() const { return adjustment_; }
+    bool predicted() const { return measurement_ && entries_.current && adjustment_.ok(); }
     // Each point's budget and verdict, once the reference's U is given.
     const std::optional<calc::Evaluation>& evaluation() const { return evaluation_; }
     bool evaluated() const { return evaluation_ && evaluation_->ok(); }

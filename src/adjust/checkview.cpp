@@ -420,7 +420,8 @@ void CheckView::showAdjustment()
     const CheckModel& model = *model_;
     const calc::Adjustment& adjustment = model.adjustment();
     const calc::CalcResult& line = adjustment.line;
-    const bool ok = adjustment.ok() && model.measurement();
+    // Current codes that are no codes predict nothing: no line of zeros.
+    const bool ok = model.predicted();
     slopeCode_->setText(ok ? QString::fromStdString(line.slopeCode) : QString());
     offsetCode_->setText(ok ? QString::fromStdString(line.offsetCode) : QString());
     ui::showValue(

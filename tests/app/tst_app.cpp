@@ -629,6 +629,13 @@ void TestMainWindow::adjustmentCheckFollowsCalculations()
     QCOMPARE(shownIn(check, "Predicted error at point 2"), QStringLiteral("-0.0032"));
     QCOMPARE(shownIn(check, "Largest error"), QStringLiteral("0.0032"));
     QCOMPARE(shownIn(check, "Code warning"), QString());
+    // Current codes that are no codes predict nothing, rather than a line of zeros.
+    fieldNamed(check, "Current slope code")->setText("27G0");
+    for (const char* nothing :
+         {"Slope code to write", "Code values", "Largest error", "Predicted error at point 1"})
+        QCOMPARE(shownIn(check, nothing), QString());
+    fieldNamed(check, "Current slope code")->setText("2710");
+    QCOMPARE(shownIn(check, "Code values"), QStringLiteral("slope 1.0152, offset -0.5080 \u00B0C"));
     // A new calculation refreshes it; one that fails leaves the last good one.
     enter("0", "70", "0", "10");
     window_->calculate();
