@@ -1,5 +1,6 @@
 #include "recordcommands.h"
 #include "registercommands.h"
+#include "signercommands.h"
 
 namespace quarvet::cli {
 
@@ -9,6 +10,7 @@ const CommandTable& programCommands()
         CommandTable all = calculatorCommands();
         all += recordCommands();
         all += registerCommands();
+        all += signerCommands();
         return all;
     }();
     return table;

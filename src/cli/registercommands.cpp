@@ -443,7 +443,8 @@ std::vector<Command> labCommands()
          [](const Invocation& run) {
              return run.words.empty()
                         ? labShow(storeOf(run), run.io)
-                        : usageFault("lab takes show, or set with the settings to change", run.io);
+                        : usageFault("lab takes show, set with the settings to change, or signer",
+                                     run.io);
          }},
         {"lab set", {}, labSetShapes(), true, [](const Invocation& run) {
              return labSet(run.words, run.command.options, run.separators, storeOf(run), run.io);
@@ -487,7 +488,7 @@ CommandTable registerCommands()
     CommandTable table{labCommands(), {}};
     const std::vector<Command> more = referenceCommands();
     table.commands.insert(table.commands.end(), more.begin(), more.end());
-    table.groups = {{"lab", "lab takes show, or set with the settings to change"},
+    table.groups = {{"lab", "lab takes show, set with the settings to change, or signer"},
                     {"references", "references takes add, withdraw, list or show"}};
     return table;
 }

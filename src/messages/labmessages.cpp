@@ -62,6 +62,12 @@ QString referenceEntry(const lab::LabRefusal& refusal)
         return QStringLiteral("The reference's calibration must lie between 1900 and today.");
     case lab::LabRefusalKind::ReferenceDueEarly:
         return QStringLiteral("The reference's due date lies before its calibration.");
+    case lab::LabRefusalKind::SignerText:
+        return QStringLiteral("The signer's %1 must be one line of 1 to 200 characters, %2")
+            .arg(refusal.name, oneSaneLine);
+    case lab::LabRefusalKind::SignerLogin:
+        return QStringLiteral("The signer's login must hold no blanks: it is the name the "
+                              "store knows them by.");
     default:
         return settingEntry(refusal);
     }

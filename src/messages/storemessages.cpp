@@ -364,6 +364,8 @@ QString keptTableWords(const QString& table)
         return QStringLiteral("the issues of certificates");
     if (table == QLatin1String("store_notes"))
         return QStringLiteral("the store's notes");
+    if (table == QLatin1String("lab_signers"))
+        return QStringLiteral("the laboratory's signers");
     return QStringLiteral("the table ") + table;
 }
 
@@ -378,6 +380,8 @@ QString keptRowWords(const records::KeptBreak& broken)
         return QStringLiteral("Entry %1 of the laboratory's settings").arg(number);
     if (broken.table == QLatin1String("certificate_issues"))
         return QStringLiteral("Issue %1 of the issues of certificates").arg(number);
+    if (broken.table == QLatin1String("lab_signers"))
+        return QStringLiteral("Entry %1 of signer %2").arg(number, broken.key.text);
     return QStringLiteral("The store's note of %1").arg(broken.key.text);
 }
 

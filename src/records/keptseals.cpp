@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QSqlQuery>
 
+#include <algorithm>
 #include <map>
 #include <vector>
 
@@ -70,11 +71,18 @@ QByteArray fieldText(const TableField& field, const QVariant& value)
     }
 }
 
+// The version whose fields a table's rows are sealed over: the seals' first, or the table's
+// own where it was made after them.
+int sealedFrom(const KeptTable& table)
+{
+    return std::max(sealVersion, table.since);
+}
+
 // A field added after the seals began is left out of the forms of rows that hold what older
 // rows were filled with: those sealed before it keep their seals.
-bool leftOut(const TableField& field, const QByteArray& text)
+bool leftOut(const KeptTable& table, const TableField& field, const QByteArray& text)
 {
-    if (field.since <= sealVersion)
+    if (field.since <= sealedFrom(table))
         return false;
     QByteArray fill(field.fill);
     if (fill.startsWith('\'') && fill.endsWith('\'') && fill.size() >= 2)
@@ -89,7 +97,7 @@ QString sealHash(const KeptTable& table, const QString& previous, const QSqlQuer
     for (std::size_t n = 0; n < fieldsAt(table, version); ++n) {
         const TableField& field = table.fields[n];
         const QByteArray text = fieldText(field, row.value(QLatin1String(field.name)));
-        if (leftOut(field, text))
+        if (leftOut(table, field, text))
             continue;
         form += field.name;
         form += '=';
@@ -130,11 +138,11 @@ QSqlError sealAfter(QSqlDatabase database, const KeptTable& table, const SealKey
                     const QString& savedBy, QString& previous, qint64& position)
 {
     QSqlQuery row(database);
-    if (QSqlError error = keyedRows(row, table, key, sealVersion); error.isValid())
+    if (QSqlError error = keyedRows(row, table, key, sealedFrom(table)); error.isValid())
         return error;
     QString hash;
     while (row.next())
-        hash = sealHash(table, previous, row, sealVersion);
+        hash = sealHash(table, previous, row, sealedFrom(table));
     if (row.lastError().isValid())
         return row.lastError();
     if (hash.isEmpty())
@@ -273,6 +281,9 @@ QSqlError sealExisting(QSqlDatabase database, const Dialect& dialect, const QStr
         error = lastSeal(database, previous, position);
     qint64 beside = 0; // rows sealed beside the notes, which alone are worth a note
     for (const KeptTable* table : sealedTables) {
+        // A table made after the seals is sealed from its first row.
+        if (table->since > sealVersion)
+            continue;
         std::vector<SealKey> keys;
         std::optional<SealKey> last;
         do {
@@ -359,10 +370,12 @@ QSqlError judgeSeal(QSqlDatabase database, const Seal& seal, int version,
 
 // Whether each sealed table holds as many rows as it has seals: a row added by another program
 // has none.
-QSqlError judgeCounts(QSqlDatabase database, const std::map<QString, qint64>& sealed,
+QSqlError judgeCounts(QSqlDatabase database, int version, const std::map<QString, qint64>& sealed,
                       std::optional<KeptBreak>& broken)
 {
     for (const KeptTable* table : sealedTables) {
+        if (table->since > version) // not made yet in a store of this version
+            continue;
         QVariantList row;
         const QString name = QLatin1String(table->name);
         if (QSqlError error =
@@ -409,7 +422,7 @@ QSqlError checkSeals(QSqlDatabase database, const Dialect& dialect, int version,
         }
     } while (page.size() == pageSize);
     // Only a walk of every seal knows how many rows each table should hold.
-    return fromTheStart ? judgeCounts(database, sealed, broken) : QSqlError();
+    return fromTheStart ? judgeCounts(database, version, sealed, broken) : QSqlError();
 }
 
 namespace {

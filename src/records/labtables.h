@@ -118,9 +118,27 @@ inline constexpr TableField sealFields[] = {
 };
 inline constexpr KeptTable sealTable{"kept_seals", sealFields, "", "seals are", 8};
 
-// The tables whose rows are sealed.
+// The version that keeps the laboratory's signers.
+inline constexpr int signerVersion = 11;
+
+// Who may sign records: a login the store authenticates, its printed name and role, each
+// change a new entry; withdrawn by an entry no longer listed.
+inline constexpr TableField signerFields[] = {
+    {"login", ColumnType::Text, "", signerVersion},
+    {"entry", ColumnType::Integer, "", signerVersion},
+    {"name", ColumnType::Text, "", signerVersion},
+    {"role", ColumnType::Text, "", signerVersion},
+    {"listed", ColumnType::Integer, "", signerVersion},
+    {"saved_utc", ColumnType::Text, "", signerVersion},
+    {"saved_by", ColumnType::Text, "", signerVersion},
+};
+inline constexpr KeptTable signersTable{
+    "lab_signers", signerFields, "login, entry", "the signers are",
+    signerVersion, "login",      "entry"};
+
+// The tables whose rows are sealed; a table is sealed from the version that makes it.
 inline constexpr const KeptTable* sealedTables[] = {&notesTable, &referenceTable, &settingsTable,
-                                                    &issuesTable};
+                                                    &issuesTable, &signersTable};
 
 // Whether `columns` (anything with a `name`) name the table's fields, all of them, in order.
 template <typename Columns> constexpr bool namesTheFields(const Columns& columns, KeptTable table)

@@ -497,12 +497,12 @@ QStringList grantsTo(const QString& role, const QString& schemaName, const Schem
             QStringLiteral("GRANT INSERT (%1) ON records TO %2").arg(columns, who),
             QStringLiteral("GRANT SELECT ON quarvet_schema, store_notes TO %1").arg(who),
             // The register and the issues are a workstation's to add to; the laboratory's
-            // settings are set by the owner of the tables.
+            // settings and who signs are set by the owner of the tables.
             QStringLiteral("GRANT SELECT, INSERT ON reference_standards, certificate_issues, "
                            "kept_seals TO %1")
                 .arg(who),
-            QStringLiteral("REVOKE INSERT ON lab_settings FROM %1").arg(who),
-            QStringLiteral("GRANT SELECT ON lab_settings TO %1").arg(who)};
+            QStringLiteral("REVOKE INSERT ON lab_settings, lab_signers FROM %1").arg(who),
+            QStringLiteral("GRANT SELECT ON lab_settings, lab_signers TO %1").arg(who)};
 }
 
 StoreFault grantIn(QSqlDatabase database, const Schema& schema, const QString& role)

@@ -311,6 +311,9 @@ const char* const postgresVersion10[] = {
     "saved_order)",
 };
 
+// Version 11: the laboratory's signers (the table from its description).
+const KeptTable* const version11Tables[] = {&signersTable};
+
 const Migration migrations[] = {
     {1, {}, sqliteVersion1, postgresVersion1},
     {2, {}, sqliteVersion2, postgresVersion2},
@@ -322,6 +325,7 @@ const Migration migrations[] = {
     {8, version8Tables, sqliteVersion8, postgresVersion8},
     {9, {}, {}, postgresVersion9},
     {10, {}, sqliteVersion10, postgresVersion10},
+    {11, version11Tables, {}, {}},
 };
 
 QString typeOf(ColumnType type, const Dialect& dialect)

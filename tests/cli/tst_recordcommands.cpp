@@ -1530,6 +1530,9 @@ void TestRecordCommands::grantedRoleAddsButChangesNothing_data()
     QTest::newRow("a newer schema version") << "INSERT INTO quarvet_schema VALUES (99)";
     QTest::newRow("the schema version changed") << "UPDATE quarvet_schema SET version = 99";
     QTest::newRow("a note") << "INSERT INTO store_notes VALUES ('2026-01-01', 'x')";
+    // Who signs is the owner's to say, as the laboratory's settings are.
+    QTest::newRow("a signer listed")
+        << "INSERT INTO lab_signers VALUES ('eve', 1, 'Eve', 'Head', 1, '2026-01-01', 'eve')";
     QTest::newRow("a table beside") << "CREATE TABLE records_shadow (id TEXT)";
 }
 

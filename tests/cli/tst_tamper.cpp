@@ -70,12 +70,14 @@ Seeded seed(const Workplace& place, const QString& database, bool issue = true)
     place.run(
         {"records", "issue", seeded.ids[2], "--by", "Dr A", "--role", "Head", "-o", seeded.issued},
         database);
+    place.run({"lab", "signer", "add", "mia", "--name", "Dr. Mia Weber", "--role", "Head"},
+              database);
     return seeded;
 }
 
 const QStringList keptTables{"records",      "verification",        "store_notes",
                              "lab_settings", "reference_standards", "certificate_issues",
-                             "kept_seals"};
+                             "kept_seals",   "lab_signers"};
 
 // Runs statements as the owner of the database would, its triggers out of the way meanwhile
 // and back as they were afterwards, so that no guard of the schema sees them.
@@ -166,6 +168,12 @@ void TestTamper::verifySeesTampering_data()
              4, "Entry 1 of the laboratory's settings does not give its seal 1, kept by ");
     bothRows("a register entry edited", {"UPDATE reference_standards SET u = 0.01"}, 4,
              "Entry 1 of reference standard PT-1 in the register does not give its seal");
+    bothRows("a signer's name edited", {"UPDATE lab_signers SET name = 'Eve'"}, 4,
+             "Entry 1 of signer mia does not give its seal");
+    bothRows("a signer slipped in",
+             {"INSERT INTO lab_signers SELECT 'eve', 1, 'Eve', 'Head', 1, saved_utc, saved_by "
+              "FROM lab_signers"},
+             4, "1 row that no seal names was added to the laboratory's signers");
     bothRows("a note slipped in",
              {"INSERT INTO store_notes (noted_utc, note) VALUES ('2026-01-01T00:00:00.000Z', "
               "'checked, all well')"},
@@ -196,7 +204,7 @@ void TestTamper::verifySeesTampering_data()
               "hash FROM kept_seals ORDER BY position DESC LIMIT 1), '" +
               QString(64, 'a') + "', 'tech9@10.0.0.9' FROM kept_seals"},
              4,
-             "does not give its seal 5, kept by tech9@10.0.0.9: the row was changed after it "
+             "does not give its seal 6, kept by tech9@10.0.0.9: the row was changed after it "
              "was kept, or the seal written outside this program");
     // Every hash after SN-1 is new: the last record's too, whose certificate was issued.
     bothRows("the consistent rewrite", {"rewrite"}, 4, "with another hash: the record was changed");
