@@ -281,8 +281,7 @@ QSqlError sealExisting(QSqlDatabase database, const Dialect& dialect, const QStr
         error = lastSeal(database, previous, position);
     qint64 beside = 0; // rows sealed beside the notes, which alone are worth a note
     for (const KeptTable* table : sealedTables) {
-        // A table made after the seals is sealed from its first row.
-        if (table->since > sealVersion)
+        if (table->since > sealVersion) // made after the seals: sealed from its first row
             continue;
         std::vector<SealKey> keys;
         std::optional<SealKey> last;
