@@ -11,6 +11,20 @@ std::string said(const QString& text)
     return text.toStdString();
 }
 
+QString jsonText(const QString& value)
+{
+    QString quoted = QStringLiteral("\"");
+    for (const QChar c : value) {
+        if (c == u'"' || c == u'\\')
+            quoted += QLatin1Char('\\') + c;
+        else if (c.unicode() < 0x20)
+            quoted += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        else
+            quoted += c;
+    }
+    return quoted + QLatin1Char('"');
+}
+
 int refusal(const QString& why, Output& io)
 {
     io.sayError("quarvet-cli: " + calc::printable(said(why)) + "\n");

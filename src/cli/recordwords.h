@@ -17,6 +17,8 @@
 namespace quarvet::cli {
 
 std::string said(const QString& text);
+// A text as a JSON string: quoted, its quotes, backslashes and control characters escaped.
+QString jsonText(const QString& value);
 // Says `why` on standard error; the exit status of a refusal.
 int refusal(const QString& why, Output& io);
 

@@ -336,20 +336,6 @@ QString csvField(const QString& value)
            QLatin1Char('"');
 }
 
-QString jsonText(const QString& value)
-{
-    QString said = QStringLiteral("\"");
-    for (const QChar c : value) {
-        if (c == u'"' || c == u'\\')
-            said += QLatin1Char('\\') + c;
-        else if (c.unicode() < 0x20)
-            said += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-        else
-            said += c;
-    }
-    return said + QLatin1Char('"');
-}
-
 // Numbers and yes/no as JSON has them, texts quoted.
 QString jsonLine(const QStringList& values)
 {

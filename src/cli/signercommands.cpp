@@ -76,20 +76,6 @@ int signerWithdraw(const std::vector<std::string>& args, RecordsContext& context
     return keep(*signer, context, io, " withdrawn,");
 }
 
-QString jsonText(const QString& value)
-{
-    QString quoted = QStringLiteral("\"");
-    for (const QChar c : value) {
-        if (c == u'"' || c == u'\\')
-            quoted += QLatin1Char('\\') + c;
-        else if (c.unicode() < 0x20)
-            quoted += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-        else
-            quoted += c;
-    }
-    return quoted + QLatin1Char('"');
-}
-
 QString signerJson(const lab::Signer& signer)
 {
     return QStringLiteral("{\"login\":%1,\"entry\":%2,\"name\":%3,\"role\":%4,\"listed\":%5,"
