@@ -34,7 +34,7 @@ quarvet_ensure_packages() {
 # What building the program needs on Debian 12.
 QUARVET_BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-svg-dev libgl-dev libqt6sql6-sqlite libsqlite3-dev
                         libqt6sql6-psql libboost-math-dev libpoppler-qt6-dev
-                        fonts-liberation2)
+                        fonts-liberation2 libpq-dev libpam0g-dev libqrencode-dev)
 # What building the Debian package needs besides: dpkg-shlibdeps, and file to find binaries.
 QUARVET_PACKAGE_PACKAGES=(dpkg-dev file)
 # What the tests need besides: a real X server for the focus and shortcut tests, the
@@ -55,8 +55,10 @@ QUARVET_BENCH_PACKAGES=(libbenchmark-dev xvfb xauth mawk time sqlite3)
 # The screenshots: the real windows drawn on Xvfb.
 QUARVET_SCREENSHOT_PACKAGES=(xvfb xauth)
 # The record tests run a PostgreSQL server of their own, reached over TLS with a certificate
-# openssl makes.
-QUARVET_DATABASE_TEST_PACKAGES=(postgresql openssl)
+# openssl makes; the signing tests ask a PAM stack of their own (pam_wrapper and its
+# pam_matrix) for a login's password, make keys with openssl and NSS's tools, check signed
+# certificates with pdfsig and read their QR codes with zbarimg.
+QUARVET_DATABASE_TEST_PACKAGES=(postgresql openssl libpam-wrapper libnss3-tools zbar-tools)
 
 # Generates each UTF-8 locale named (de_DE.UTF-8) that glibc does not have yet, as a fresh
 # machine lacks a desktop's: a program under a locale that is missing falls back to the C

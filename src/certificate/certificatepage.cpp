@@ -2,6 +2,7 @@
 #include "resultrows.h"
 
 #include "sheet.h"
+#include "signatureblock.h"
 
 #include "calc/adjustment.h"
 #include "calc/entry.h"
@@ -458,18 +459,6 @@ bool drawPlotAndNote(Sheet& sheet, const Record& record)
 
 namespace {
 
-// Who performed the calibration and who authorised the certificate, each to sign above.
-std::vector<std::pair<QString, QString>> signers(const Record& record,
-                                                 const lab::CertificateStatus& status)
-{
-    return {{QStringLiteral("Performed by"), record.technician},
-            status.issue
-                ? std::pair(QStringLiteral("Authorised by"),
-                            status.issue->issuedBy + QStringLiteral(", ") + status.issue->role)
-                : std::pair(QStringLiteral("Authorised by: not issued"), QString()),
-            {QStringLiteral("Date"), QString()}};
-}
-
 QString footerText(const lab::CertificateStatus& status, int page, int pages)
 {
     QString said = QStringLiteral("Certificate %1 · Page %2 of %3")
@@ -535,6 +524,7 @@ void drawCertificatePage(QPainter& painter, const Record& record, const QString&
                          const lab::CertificateStatus& status)
 {
     Sheet sheet(painter);
+    sheet.setMarkCode(markCode(lab::markOf(record, chainHead, status)));
     sheet.header(QStringLiteral("Calibration certificate"), labLines(status),
                  status.lab.value(QStringLiteral("logo")));
     drawCertificate(sheet, record, status);

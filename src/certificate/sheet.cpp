@@ -251,32 +251,48 @@ void Sheet::plot(const adjust::ErrorPlotData& data, double height)
     y_ += height;
 }
 
-void Sheet::signatures(const std::vector<std::pair<QString, QString>>& signers)
+// The side of the mark's code at the foot of the page, and the gap before it.
+constexpr double markCodeSide = 52.0;
+
+void Sheet::signatures(const std::vector<Signer>& signers)
 {
     const double top = signatureTop();
-    const double gap = 18.0;
-    const double width =
-        (contentWidth - gap * static_cast<double>(signers.size() - 1)) / signers.size();
+    const double gap = 14.0;
+    const double room = contentWidth - markCodeSide - gap;
+    const double width = (room - gap * static_cast<double>(signers.size() - 1)) / signers.size();
     for (std::size_t n = 0; n < signers.size(); ++n) {
+        const Signer& signer = signers[n];
         const double x = marginLeft + static_cast<double>(n) * (width + gap);
         painter_.setPen(QPen(inkColour, u(0.6)));
         painter_.drawLine(QPointF(u(x), u(top + 22.0)), QPointF(u(x + width), u(top + 22.0)));
         painter_.setPen(quietColour);
-        const FittedText label = fit(PageText(signers[n].first), 7.5, width, 10.0);
+        const FittedText label = fit(PageText(signer.label), 7.5, width, 10.0);
         const QFontMetricsF metrics(label.font, painter_.device());
         const double used =
-            signers[n].second.isEmpty()
+            signer.name.isEmpty()
                 ? width
                 : std::min(metrics.horizontalAdvance(label.text) / scale_ + 3.0, width / 2);
         draw(label, x, top + 24.0, used);
-        if (!signers[n].second.isEmpty())
-            draw(fit(PageText::name(signers[n].second), 7.5, width - used, 18.0), x + used,
-                 top + 24.0, width - used);
+        if (!signer.name.isEmpty())
+            draw(fit(PageText::name(signer.name), 7.5, width - used, 18.0), x + used, top + 24.0,
+                 width - used);
+        if (!signer.signedAs.isEmpty())
+            draw(fit(PageText(signer.signedAs), 6.0, width, 16.0), x, top + 3.0, width);
     }
 }
 
 void Sheet::footer(const QString& text)
 {
+    if (!markCode_.isNull()) {
+        const double side = markCodeSide;
+        const QRectF place(u(marginLeft + contentWidth - side), u(signatureTop()), u(side),
+                           u(side));
+        painter_.save();
+        // Each module a sharp square, as a reader expects it.
+        painter_.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        painter_.drawImage(place, markCode_);
+        painter_.restore();
+    }
     painter_.setPen(quietColour);
     const double top = pageHeight - marginBottom + 4.0;
     draw(fit(PageText(text), 6.5, contentWidth, 10.0), marginLeft, top, contentWidth,

@@ -3,6 +3,7 @@
 #include "pagetext.h"
 
 #include <QColor>
+#include <QImage>
 #include <QRectF>
 #include <QStringList>
 
@@ -68,8 +69,17 @@ public:
     void block(const FittedText& text);
     void plot(const adjust::ErrorPlotData& data, double height);
     // The lines to sign on at the page's foot, each with what it is for and the name of whom
-    // it is for beneath (a name shown as stored, left to right).
-    void signatures(const std::vector<std::pair<QString, QString>>& signers);
+    // it is for beside it (a name shown as stored, left to right), and beneath, where a
+    // signature was given, when and how; room kept at the right for the page's code.
+    struct Signer {
+        QString label;
+        QString name;
+        QString signedAs = {};
+    };
+    void signatures(const std::vector<Signer>& signers);
+    // The code a phone or a program reads the certificate's mark from, at the right of each
+    // page's foot.
+    void setMarkCode(const QImage& code) { markCode_ = code; }
     // The line at the very foot of every page: what the page is and where it stands.
     void footer(const QString& text);
     // "DRAFT" across the page, faint behind what is on it: a page no one may take as issued.
@@ -78,6 +88,7 @@ public:
     bool newPage();
 
 private:
+    QImage markCode_;
     void field(const QString& label, const PageText& value, int maxLines);
     // The logo drawn into `box`, its proportions kept; its width, 0 when it is no image.
     double drawLogo(const QString& logo, const QRectF& box);

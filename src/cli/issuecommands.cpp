@@ -16,25 +16,6 @@
 
 namespace quarvet::cli {
 
-// ID -o FILE in any order; the usage fault, if any.
-namespace {
-
-std::string certificateWords(const std::vector<std::string>& args,
-                             const std::vector<OptionShape>& shapes,
-                             std::vector<std::string>& words, std::string& file)
-{
-    ReadWords read = readWords(args, shapes, EntryWords::Anywhere);
-    if (!read.ok())
-        return read.fault;
-    const std::optional<std::string> o = valueOf(read.options, "-o");
-    const std::optional<std::string> output = valueOf(read.options, "--output");
-    if (o && output)
-        return "name one file, with -o or --output";
-    file = o ? *o : output.value_or(std::string());
-    words = std::move(read.entries);
-    return words.size() != 1 || file.empty() ? "records certificate ID -o FILE.pdf" : "";
-}
-
 // The one record whose id begins with `prefix`, with the records that correct it; nothing,
 // said, when none or several do.
 std::optional<records::ListedRecord> recordByPrefix(const QString& prefix, RecordsContext& context,
@@ -61,6 +42,25 @@ std::optional<records::ListedRecord> recordByPrefix(const QString& prefix, Recor
         return std::nullopt;
     }
     return found;
+}
+
+// ID -o FILE in any order; the usage fault, if any.
+namespace {
+
+std::string certificateWords(const std::vector<std::string>& args,
+                             const std::vector<OptionShape>& shapes,
+                             std::vector<std::string>& words, std::string& file)
+{
+    ReadWords read = readWords(args, shapes, EntryWords::Anywhere);
+    if (!read.ok())
+        return read.fault;
+    const std::optional<std::string> o = valueOf(read.options, "-o");
+    const std::optional<std::string> output = valueOf(read.options, "--output");
+    if (o && output)
+        return "name one file, with -o or --output";
+    file = o ? *o : output.value_or(std::string());
+    words = std::move(read.entries);
+    return words.size() != 1 || file.empty() ? "records certificate ID -o FILE.pdf" : "";
 }
 
 // Whether the record's certificate was issued, and by which certificate a correction
@@ -152,9 +152,9 @@ std::optional<IssueWords> issueWords(const std::vector<std::string>& args,
     IssueWords said{rest[0], value("-o").empty() ? value("--output") : value("-o"),
                     text(value("--by")).trimmed(), text(value("--role")).trimmed(),
                     options->count("--unaccredited") == 0};
-    if (said.by.isEmpty() || said.role.isEmpty() || said.file.empty()) {
-        fault = "records issue needs --by NAME, --role ROLE and -o FILE.pdf: a certificate is "
-                "issued by a person named at issue";
+    if (said.by.isEmpty() != said.role.isEmpty() || said.file.empty()) {
+        fault = "records issue needs -o FILE.pdf, and --by NAME with --role ROLE where the "
+                "laboratory takes no signatures: who authorised it, as typed";
         return std::nullopt;
     }
     return said;
@@ -205,7 +205,7 @@ int issueCommand(const std::vector<std::string>& args, const std::vector<OptionS
         return usageFault(fault, io);
     // Printed on the certificate as given: one sane line each, as a record's names.
     if (const records::Refusal refused = records::issuerRefusal(words->by, words->role);
-        !refused.ok())
+        !words->by.isEmpty() && !refused.ok())
         return refusal(QString::fromStdString(messages::recordRefusal(refused)), io);
     const std::string& file = words->file;
     auto listed = recordByPrefix(text(words->id).trimmed(), context, io);

@@ -1,6 +1,7 @@
 #include "recordcommands.h"
 #include "registercommands.h"
 #include "signercommands.h"
+#include "signingcommands.h"
 
 namespace quarvet::cli {
 
@@ -11,6 +12,7 @@ const CommandTable& programCommands()
         all += recordCommands();
         all += registerCommands();
         all += signerCommands();
+        all += signingCommands();
         return all;
     }();
     return table;

@@ -545,7 +545,7 @@ std::vector<Command> certificatesAndChain()
 {
     return {
         {"records issue",
-         {"quarvet-cli records issue ID --by NAME --role ROLE [--unaccredited] -o FILE.pdf"},
+         {"quarvet-cli records issue ID [--by NAME --role ROLE] [--unaccredited] -o FILE.pdf"},
          {{"--by", 1}, {"--role", 1}, {"-o", 1}, {"--output", 1}, {"--unaccredited", 0}},
          true,
          [](const Invocation& run) {
@@ -571,8 +571,8 @@ CommandTable recordCommands()
     CommandTable table{listAndAdd(), {}};
     for (const std::vector<Command>& more : {certificatesAndChain(), chainCommands()})
         table.commands.insert(table.commands.end(), more.begin(), more.end());
-    table.groups = {{"records", "records takes list, add, issue, certificate, verify, witness, "
-                                "check-certificate or grant"}};
+    table.groups = {{"records", "records takes list, add, sign, signatures, issue, certificate, "
+                                "verify, witness, check-certificate or grant"}};
     return table;
 }
 

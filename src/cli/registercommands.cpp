@@ -7,6 +7,7 @@
 #include "lab/certificates.h"
 #include "lab/labsettings.h"
 #include "lab/references.h"
+#include "lab/signatures.h"
 #include "messages/labmessages.h"
 #include "messages/messages.h"
 #include "messages/storemessages.h"
@@ -50,6 +51,10 @@ int labShow(RecordsContext& context, Output& io)
         else if (name == QLatin1String("registered-references-only") &&
                  settings.registeredReferencesOnly())
             value = QStringLiteral("yes");
+        else if (name == QLatin1String("issue-needs") && value.isEmpty())
+            value = QStringLiteral("none");
+        else if (name == QLatin1String("same-person-may-approve") && value.isEmpty())
+            value = QStringLiteral("no");
         io.out << said(name) << '\t' << said(records::printableText(value)) << '\n';
     }
     io.out.flush();
@@ -65,6 +70,11 @@ int labShow(RecordsContext& context, Output& io)
     else if (scope.ranges.empty() && !settings.value(QStringLiteral("accreditation")).isEmpty())
         io.sayError("quarvet-cli: the laboratory states an accreditation but no scope (lab set "
                     "--cmc): its certificates claim accreditation without a scope.\n");
+    if (lab::issueNeedsOf(settings) == lab::IssueNeeds::None &&
+        !settings.value(QStringLiteral("accreditation")).isEmpty())
+        io.sayError("quarvet-cli: the laboratory states an accreditation but issues certificates "
+                    "without signatures (lab set --issue-needs reviewed or approved): anyone may "
+                    "issue one in anyone's name.\n");
     return success;
 }
 
@@ -87,6 +97,8 @@ std::vector<OptionShape> labSetShapes()
 {
     std::vector<OptionShape> shapes{{"--logo", 1},
                                     {"--registered-references-only", 1},
+                                    {"--same-person-may-approve", 1},
+                                    {"--issue-needs", 1},
                                     {"--cmc", 1, true},
                                     {"--pooled-repeatability", 1}};
     for (const auto& [option, setting] : labOptions())
@@ -143,11 +155,20 @@ int labSet(const std::vector<std::string>& args, const std::vector<OptionShape>&
             values.insert(QString::fromLatin1(setting), text(value));
         }
 
-    if (options->count("--registered-references-only")) {
-        const std::string& word = options->at("--registered-references-only")[0];
-        if (word != "yes" && word != "no")
-            return usageFault("--registered-references-only takes yes or no", io);
-        values.insert(QStringLiteral("registered-references-only"), text(word));
+    // The settings that take one of a few words.
+    const std::pair<const char*, std::vector<std::string>> choices[] = {
+        {"--registered-references-only", {"yes", "no"}},
+        {"--same-person-may-approve", {"yes", "no"}},
+        {"--issue-needs", {"none", "reviewed", "approved"}}};
+    for (const auto& [option, words] : choices) {
+        if (!options->count(option))
+            continue;
+        const std::string& word = options->at(option)[0];
+        if (std::find(words.begin(), words.end(), word) == words.end())
+            return usageFault(std::string(option) + " takes " +
+                                  (words.size() == 2 ? "yes or no" : "none, reviewed or approved"),
+                              io);
+        values.insert(QString::fromLatin1(option + 2), text(word));
     }
     if (options->count("--logo") && !readLogo(text(options->at("--logo")[0]), values, io))
         return failure;

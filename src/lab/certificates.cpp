@@ -49,7 +49,9 @@ constexpr IssueColumn issueColumns[] = {
     {"settings_entry", [](const CertificateIssue& i) -> QVariant { return i.settingsEntry; },
      [](CertificateIssue& i, const QVariant& v) { i.settingsEntry = v.toLongLong(); }},
     {"record_hash", [](const CertificateIssue& i) -> QVariant { return i.recordHash; },
-     [](CertificateIssue& i, const QVariant& v) { i.recordHash = v.toString(); }}};
+     [](CertificateIssue& i, const QVariant& v) { i.recordHash = v.toString(); }},
+    {"signature", [](const CertificateIssue& i) -> QVariant { return i.signature; },
+     [](CertificateIssue& i, const QVariant& v) { i.signature = v.toLongLong(); }}};
 static_assert(namesTheFields(issueColumns, issuesTable));
 
 } // namespace
@@ -129,6 +131,35 @@ QSqlError takeLaboratory(QSqlDatabase database, const Record& record, const LabS
     return error;
 }
 
+// Who authorised the issue: where the laboratory asks for signatures, the record's approving
+// signature (refused without those it asks for, or with a person typed); where it asks for
+// none, the person typed, or else a signature there is.
+QSqlError takeAuthorisation(QSqlDatabase database, const Record& record,
+                            const LabSettings& settings, CertificateIssue& issue)
+{
+    QList<Signature> signatures;
+    if (QSqlError error = readSignatures(database, signatureVersion, record.id, signatures);
+        error.isValid())
+        return error;
+    // Only what was signed of the record as it is counts.
+    signatures.removeIf([&](const Signature& s) { return s.recordHash != record.hash; });
+    const IssueNeeds needs = issueNeedsOf(settings);
+    const bool typed = !issue.issuedBy.isEmpty();
+    if (needs != IssueNeeds::None && typed)
+        return refused(StoreFaultKind::SignedIssue, {});
+    if (const QStringList missing = missingMeanings(needs, signatures); !missing.isEmpty())
+        return refused(StoreFaultKind::SignaturesMissing, missing.join(QLatin1Char(',')));
+    if (typed)
+        return {};
+    const std::optional<Signature> authorising = authorisingSignature(signatures);
+    if (!authorising)
+        return refused(StoreFaultKind::SignaturesMissing, meaningWord(Meaning::Approved));
+    issue.issuedBy = authorising->name;
+    issue.role = authorising->role;
+    issue.signature = authorising->sequence;
+    return {};
+}
+
 // A file of a workstation's own is dated by its clock: one set back would date the
 // certificate, and number it, before its record or the certificate issued before it.
 QSqlError notBehind(QSqlDatabase database, const Record& record, const QDateTime& issuedUtc)
@@ -190,6 +221,8 @@ QSqlError insertIssue(QSqlDatabase database, const Dialect& dialect, const QStri
     // slips between the check and the issue.
     if (!error.isValid())
         error = takeLaboratory(database, record, settings, issue);
+    if (!error.isValid())
+        error = takeAuthorisation(database, record, settings, issue);
     if (!error.isValid())
         error = nextNumber(database, settings, issue.issuedUtc, issue.sequence, issue.number);
     return error.isValid() ? error : keepIssue(database, dialect, savedBy, record, issue);
@@ -387,6 +420,10 @@ StoreFailure certificateStatus(RecordStore& store, const Record& record,
                                   status.issue ? status.issue->settingsEntry : qint64(0));
     if (!failure.failed())
         failure = amendmentOf(store, record, status);
+    if (!failure.failed())
+        failure = signaturesOf(store, record.id, status.signatures);
+    // What was signed of another record, or of this one before a change, is no signature here.
+    status.signatures.removeIf([&](const Signature& s) { return s.recordHash != record.hash; });
     return failure;
 }
 

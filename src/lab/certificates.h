@@ -1,6 +1,7 @@
 #pragma once
 
 #include "lab/labsettings.h"
+#include "lab/signatures.h"
 #include "records/record.h"
 #include "records/recordstore.h"
 
@@ -51,6 +52,8 @@ struct CertificateIssue {
     bool accredited = true;
     qint64 settingsEntry = 0; // the laboratory's settings as they stood at issue
     QString recordHash = {};  // the record's hash as issued; empty in issues kept before
+    // The signature whose signer authorised it; 0 where the person was named as typed.
+    qint64 signature = {};
 
     bool operator==(const CertificateIssue&) const = default;
 };
@@ -70,6 +73,8 @@ struct CertificateStatus {
     QDate calibrated; // the date of calibration: for a correction, the first record's
     // For an amendment, the record whose certificate it replaces: what it changed is listed.
     std::optional<records::Record> replacedRecord;
+    // The record's signatures on the record as it is, in the order given.
+    QList<Signature> signatures = {};
 };
 
 // Everything a record's certificate says beside the record: its issue, the certificate that

@@ -151,6 +151,12 @@ LabRefusal labSettingProblem(const QString& name, const QString& value)
         refusal.limit = long_ ? 1000 : 200;
         return refusal;
     }
+    const QStringList yesOrNo{QString(), QStringLiteral("yes"), QStringLiteral("no")};
+    const QStringList needs{QString(), QStringLiteral("none"), QStringLiteral("reviewed"),
+                            QStringLiteral("approved")};
+    if ((name == QLatin1String("same-person-may-approve") && !yesOrNo.contains(value)) ||
+        (name == QLatin1String("issue-needs") && !needs.contains(value)))
+        return refusedAs(LabRefusalKind::SettingChoice, name);
     if (name == QLatin1String("pattern") && !value.isEmpty() && !validNumberPattern(value))
         return refusedAs(LabRefusalKind::SettingPattern, name);
     if ((name == QLatin1String("pattern") || name == QLatin1String("prefix")) &&
@@ -234,7 +240,9 @@ const QStringList& LabSettings::names()
                                    QStringLiteral("logo"),
                                    QStringLiteral("registered-references-only"),
                                    QStringLiteral("cmc"),
-                                   QStringLiteral("pooled-repeatability")};
+                                   QStringLiteral("pooled-repeatability"),
+                                   QStringLiteral("same-person-may-approve"),
+                                   QStringLiteral("issue-needs")};
     return known;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "lab/labsettings.h"
+#include "lab/signatures.h"
 #include "records/labtables.h"
 #include "records/recordstore.h"
 #include "records/sqlrecords.h"
@@ -78,6 +79,10 @@ Row rowFrom(std::span<const TableColumn<Row>> columns, const QSqlQuery& query)
         column.read(row, query.value(QLatin1String(column.name)));
     return row;
 }
+
+// The signatures on a record in a store of `version`, in the order given.
+QSqlError readSignatures(QSqlDatabase database, int version, const QString& recordId,
+                         QList<Signature>& signatures);
 
 // The newest value of each setting.
 QSqlError readSettings(QSqlDatabase database, LabSettings& settings, qint64 upTo = 0);

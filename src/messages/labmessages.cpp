@@ -34,6 +34,10 @@ QString settingEntry(const lab::LabRefusal& refusal)
         return QStringLiteral(
             "The pooled repeatability is kept as S:NU, a standard deviation above "
             "0 and at least 1 degree of freedom: e.g. 0.012:9.");
+    case lab::LabRefusalKind::SettingChoice:
+        return refusal.name == QLatin1String("issue-needs")
+                   ? QStringLiteral("The laboratory's issue-needs is none, reviewed or approved.")
+                   : QStringLiteral("The laboratory's %1 is yes or no.").arg(refusal.name);
     case lab::LabRefusalKind::SettingScope:
         return QStringLiteral("The scope is kept as ranges LOW..HIGH=U, \"; \" between them, "
                               "that do not overlap: e.g. 0..100=0.02; 100..200=0.03.");

@@ -199,6 +199,39 @@ QString issueFailureOf(const StoreFault& fault)
         return QStringLiteral("The record has been corrected by record %1: issue the "
                               "certificate of the correction instead.")
             .arg(detail);
+    case StoreFaultKind::NotASigner:
+        return QStringLiteral("%1 is not a signer of the laboratory (quarvet-cli lab signer "
+                              "list): nothing was signed.")
+            .arg(detail);
+    case StoreFaultKind::SamePerson:
+        return QStringLiteral("%1 performed or saved this record and may not approve it too "
+                              "(the laboratory may allow it: quarvet-cli lab set "
+                              "--same-person-may-approve yes): nothing was signed.")
+            .arg(detail);
+    case StoreFaultKind::SignedAlready:
+        return QStringLiteral("You signed this record as %1 already: nothing was signed.")
+            .arg(detail);
+    case StoreFaultKind::SignCorrected:
+        return QStringLiteral("The record has been corrected by record %1: sign the correction "
+                              "instead. Nothing was signed.")
+            .arg(detail);
+    case StoreFaultKind::SignIssued:
+        return QStringLiteral("The certificate of this record was issued already, as number %1: "
+                              "a signature now would not be on it. Nothing was signed.")
+            .arg(detail);
+    case StoreFaultKind::SignaturesMissing:
+        return QStringLiteral("The laboratory issues a certificate only for a record signed as "
+                              "%1 (quarvet-cli records sign): no certificate was issued, and no "
+                              "number spent.")
+            .arg(detail.split(QLatin1Char(',')).join(QStringLiteral(" and ")));
+    case StoreFaultKind::SigningLocked:
+        return QStringLiteral("Three wrong passwords in a row: signing as this login is refused "
+                              "until %1 UTC. Nothing was signed.")
+            .arg(detail);
+    case StoreFaultKind::SignedIssue:
+        return QStringLiteral("The laboratory takes who authorised a certificate from its "
+                              "record's signatures: --by and --role are not taken. Nothing was "
+                              "issued.");
     case StoreFaultKind::NoSuchReference:
         return QStringLiteral("The register in %1 holds no reference standard %2.")
             .arg(fault.location, detail);
@@ -366,6 +399,10 @@ QString keptTableWords(const QString& table)
         return QStringLiteral("the store's notes");
     if (table == QLatin1String("lab_signers"))
         return QStringLiteral("the laboratory's signers");
+    if (table == QLatin1String("record_signatures"))
+        return QStringLiteral("the signatures on records");
+    if (table == QLatin1String("signing_failures"))
+        return QStringLiteral("the failed attempts to sign");
     return QStringLiteral("the table ") + table;
 }
 
@@ -382,6 +419,10 @@ QString keptRowWords(const records::KeptBreak& broken)
         return QStringLiteral("Issue %1 of the issues of certificates").arg(number);
     if (broken.table == QLatin1String("lab_signers"))
         return QStringLiteral("Entry %1 of signer %2").arg(number, broken.key.text);
+    if (broken.table == QLatin1String("record_signatures"))
+        return QStringLiteral("Signature %1 of the signatures on records").arg(number);
+    if (broken.table == QLatin1String("signing_failures"))
+        return QStringLiteral("Failed attempt %1 to sign").arg(number);
     return QStringLiteral("The store's note of %1").arg(broken.key.text);
 }
 
@@ -401,6 +442,12 @@ QString keptBreakOf(const records::KeptBreak& broken)
                               "removed, or the seal written outside this program.")
                    .arg(broken.position)
                    .arg(QString::fromStdString(calc::printable(broken.sealedBy.toStdString())));
+    case Kind::NotItsRecord:
+        return keptRowWords(broken) +
+               QStringLiteral(" (seal %1) signed a record that is not there or no longer has the "
+                              "hash signed: the signature was carried to another record, or the "
+                              "record changed.")
+                   .arg(broken.position);
     case Kind::Unsealed:
         return (broken.count == 1
                     ? QStringLiteral("%1 row that no seal names was added to %2 outside this "

@@ -9,6 +9,7 @@
 #include <QSqlQuery>
 
 #include <algorithm>
+#include <limits>
 #include <map>
 #include <vector>
 
@@ -133,16 +134,21 @@ QSqlError lastSeal(QSqlDatabase database, QString& previous, qint64& position)
     return error.isValid() ? error : query.lastError();
 }
 
-// Seals the row after the seal at `position` whose hash is `previous`; both move on to it.
+// Every field a table holds in a store brought up to date.
+constexpr int everyField = std::numeric_limits<int>::max();
+
+// Seals the row after the seal at `position` whose hash is `previous`, over the fields a
+// store of `version` holds; both move on to it.
 QSqlError sealAfter(QSqlDatabase database, const KeptTable& table, const SealKey& key,
-                    const QString& savedBy, QString& previous, qint64& position)
+                    const QString& savedBy, QString& previous, qint64& position,
+                    int version = everyField)
 {
     QSqlQuery row(database);
-    if (QSqlError error = keyedRows(row, table, key, sealedFrom(table)); error.isValid())
+    if (QSqlError error = keyedRows(row, table, key, version); error.isValid())
         return error;
     QString hash;
     while (row.next())
-        hash = sealHash(table, previous, row, sealedFrom(table));
+        hash = sealHash(table, previous, row, version);
     if (row.lastError().isValid())
         return row.lastError();
     if (hash.isEmpty())
@@ -289,7 +295,10 @@ QSqlError sealExisting(QSqlDatabase database, const Dialect& dialect, const QStr
             if (!error.isValid())
                 error = keysOf(database, *table, last, keys);
             for (std::size_t n = 0; n < keys.size() && !error.isValid(); ++n)
-                error = sealAfter(database, *table, keys[n], savedBy, previous, position);
+                // Sealed as the seals' first version has the table: its later fields hold
+                // what rows kept before are filled with, which the seals leave out.
+                error = sealAfter(database, *table, keys[n], savedBy, previous, position,
+                                  sealedFrom(*table));
             if (table != &notesTable)
                 beside += static_cast<qint64>(keys.size());
             if (!keys.empty())
@@ -308,9 +317,9 @@ QSqlError sealExisting(QSqlDatabase database, const Dialect& dialect, const QStr
                                               "sealed were sealed, by %2"))
                     .arg(beside)
                     .arg(savedBy)});
-    return error.isValid()
-               ? error
-               : sealAfter(database, notesTable, {noted, 0}, savedBy, previous, position);
+    return error.isValid() ? error
+                           : sealAfter(database, notesTable, {noted, 0}, savedBy, previous,
+                                       position, sealedFrom(notesTable));
 }
 
 namespace {
@@ -337,6 +346,27 @@ QSqlError sealsAfter(QSqlDatabase database, qint64 position, std::vector<Seal>& 
     return error.isValid() ? error : query.lastError();
 }
 
+// Whether the record a signature names still has the hash signed: a signature carried to
+// another record, or standing for a record since changed, breaks even where its seal was made
+// again.
+QSqlError judgeSigned(QSqlDatabase database, const QSqlQuery& signature, const Seal& seal,
+                      std::optional<KeptBreak>& broken)
+{
+    QSqlQuery record(database);
+    record.setForwardOnly(true);
+    QSqlError error = sql::prepared(record, QStringLiteral("SELECT hash FROM records WHERE id = ?"),
+                                    {signature.value(QStringLiteral("record_id"))});
+    const bool there = !error.isValid() && record.next();
+    if (!error.isValid())
+        error = record.lastError();
+    if (!error.isValid() &&
+        (!there ||
+         record.value(0).toString() != signature.value(QStringLiteral("record_hash")).toString()))
+        broken = KeptBreak{
+            KeptBreak::Kind::NotItsRecord, seal.table, seal.key, seal.position, 0, seal.savedBy};
+    return error;
+}
+
 // Whether the seal names a row that still gives it; its break when not.
 QSqlError judgeSeal(QSqlDatabase database, const Seal& seal, int version,
                     std::optional<KeptBreak>& broken)
@@ -354,7 +384,8 @@ QSqlError judgeSeal(QSqlDatabase database, const Seal& seal, int version,
     while (row.next()) {
         found = true;
         if (sealHash(*table, seal.previous, row, version) == seal.hash)
-            return {};
+            return table == &signaturesTable ? judgeSigned(database, row, seal, broken)
+                                             : QSqlError();
     }
     if (row.lastError().isValid())
         return row.lastError();

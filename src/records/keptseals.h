@@ -50,6 +50,8 @@ struct KeptBreak {
         Removed,  // a sealed row is not there
         Unsealed, // the table holds rows that no seal names: added by another program
         Unlinked, // a seal does not link to the one before it: one removed, changed or added
+        // a signature's record is not there, or no longer has the hash it signed
+        NotItsRecord,
     };
     Kind kind;
     QString table; // its name in the store

@@ -92,6 +92,9 @@ inline constexpr TableField issueFields[] = {
     {"settings_entry", ColumnType::Integer, "", 7, "0"},
     // The hash of the record as issued ('' in issues kept before).
     {"record_hash", ColumnType::Text, "", 8, "''"},
+    // The signature whose signer authorised it, by its sequence; 0 where the person was named
+    // as typed, not signed.
+    {"signature", ColumnType::Integer, "", 12, "0"},
 };
 inline constexpr KeptTable issuesTable{
     "certificate_issues", issueFields, "", "issues are", 6, "", "sequence"};
@@ -136,9 +139,46 @@ inline constexpr KeptTable signersTable{
     "lab_signers", signerFields, "login, entry", "the signers are",
     signerVersion, "login",      "entry"};
 
+// The version that keeps signatures on records, and the failed attempts to sign.
+inline constexpr int signatureVersion = 12;
+
+// A signature on a record: who (as the store authenticated them, with their name and role as
+// listed then), what it means, when, and the hash of the record signed, so that it cannot be
+// carried to another record or stand for one since changed.
+inline constexpr TableField signatureFields[] = {
+    {"sequence", ColumnType::Integer, "PRIMARY KEY", signatureVersion},
+    {"record_id", ColumnType::Text, "REFERENCES records(id)", signatureVersion},
+    {"record_hash", ColumnType::Text, "", signatureVersion},
+    {"login", ColumnType::Text, "", signatureVersion},
+    {"signer_entry", ColumnType::Integer, "", signatureVersion},
+    {"name", ColumnType::Text, "", signatureVersion},
+    {"role", ColumnType::Text, "", signatureVersion},
+    {"meaning", ColumnType::Text, "", signatureVersion},
+    {"signed_utc", ColumnType::Text, "", signatureVersion},
+    // "server" where a database server checked the password, "system" where the computer's
+    // login did.
+    {"authenticated_by", ColumnType::Text, "", signatureVersion},
+    {"saved_by", ColumnType::Text, "", signatureVersion},
+};
+inline constexpr KeptTable signaturesTable{
+    "record_signatures", signatureFields, "", "signatures are", signatureVersion, "", "sequence"};
+
+// An attempt to sign whose password was wrong: kept, so that three in a row shut the login
+// out for a while on every workstation, and an auditor sees them.
+inline constexpr TableField signingFailureFields[] = {
+    {"sequence", ColumnType::Integer, "PRIMARY KEY", signatureVersion},
+    {"login", ColumnType::Text, "", signatureVersion},
+    {"failed_utc", ColumnType::Text, "", signatureVersion},
+    {"saved_by", ColumnType::Text, "", signatureVersion},
+};
+inline constexpr KeptTable signingFailuresTable{
+    "signing_failures", signingFailureFields, "", "failed signings are", signatureVersion, "",
+    "sequence"};
+
 // The tables whose rows are sealed; a table is sealed from the version that makes it.
-inline constexpr const KeptTable* sealedTables[] = {&notesTable, &referenceTable, &settingsTable,
-                                                    &issuesTable, &signersTable};
+inline constexpr const KeptTable* sealedTables[] = {
+    &notesTable,   &referenceTable,  &settingsTable,       &issuesTable,
+    &signersTable, &signaturesTable, &signingFailuresTable};
 
 // Whether `columns` (anything with a `name`) name the table's fields, all of them, in order.
 template <typename Columns> constexpr bool namesTheFields(const Columns& columns, KeptTable table)

@@ -48,6 +48,8 @@ public:
     StoreFailure readNotes(StoreNotes& notes, bool countOrphans) override;
     StoreFailure grant(const QString& role) override;
     QString location() const override;
+    StoreFailure signingLogin(QString& login, bool& byServer) override;
+    PasswordAnswer checkPassword(const QString& login, const QString& password) override;
 
 private:
     using Reading = std::function<QSqlError(QSqlDatabase, int version)>;

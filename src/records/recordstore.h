@@ -1,5 +1,6 @@
 #pragma once
 
+#include "authentication.h"
 #include "chain.h"
 #include "interface.h"
 #include "keptseals.h"
@@ -251,6 +252,22 @@ public:
         StoreFault fault = storeFault(StoreFaultKind::NoRoles);
         fault.location = location();
         return StoreFailure(std::move(fault));
+    }
+
+    // Who signs through this store: the role a shared database's server authenticated
+    // (`byServer`), or for a file of one's own the computer's login.
+    virtual StoreFailure signingLogin(QString& login, bool& byServer)
+    {
+        login.clear();
+        byServer = false;
+        return StoreFailure(storeFault(StoreFaultKind::NotRead, QStringLiteral("unsupported")));
+    }
+    // Whether `password` is `login`'s, asked afresh of whoever authenticated it.
+    virtual PasswordAnswer checkPassword(const QString& login, const QString& password)
+    {
+        Q_UNUSED(login);
+        Q_UNUSED(password);
+        return {PasswordCheck::Unavailable, QStringLiteral("this store authenticates nobody")};
     }
 
     // Walks every record in the order they were saved and checks the hash chain, and each

@@ -314,6 +314,30 @@ const char* const postgresVersion10[] = {
 // Version 11: the laboratory's signers (the table from its description).
 const KeptTable* const version11Tables[] = {&signersTable};
 
+// Version 12: signatures on records and failed attempts to sign (the tables from their
+// descriptions); the issues name the signature that authorised them.
+const KeptTable* const version12Tables[] = {&signaturesTable, &signingFailuresTable};
+// A record's signatures are read with it; a login's failures before each signing.
+const char* const sqliteVersion12[] = {
+    "CREATE INDEX record_signatures_by_record ON record_signatures(record_id)",
+    "CREATE INDEX signing_failures_by_login ON signing_failures(login, sequence)",
+};
+// The workstations granted records before: they sign, and read who may.
+const char* const postgresVersion12[] = {
+    "CREATE INDEX record_signatures_by_record ON record_signatures(record_id)",
+    "CREATE INDEX signing_failures_by_login ON signing_failures(login, sequence)",
+    R"(DO $$ DECLARE grantee TEXT; BEGIN
+        FOR grantee IN SELECT DISTINCT g.grantee FROM information_schema.role_table_grants g
+                       WHERE g.table_schema = current_schema()
+                       AND g.table_name = 'certificate_issues' AND g.privilege_type = 'INSERT'
+                       AND g.grantee <> current_user LOOP
+            EXECUTE format('GRANT SELECT, INSERT ON record_signatures, signing_failures TO %I',
+                           grantee);
+            EXECUTE format('GRANT SELECT ON lab_signers TO %I', grantee);
+        END LOOP;
+    END $$)",
+};
+
 const Migration migrations[] = {
     {1, {}, sqliteVersion1, postgresVersion1},
     {2, {}, sqliteVersion2, postgresVersion2},
@@ -326,6 +350,7 @@ const Migration migrations[] = {
     {9, {}, {}, postgresVersion9},
     {10, {}, sqliteVersion10, postgresVersion10},
     {11, version11Tables, {}, {}},
+    {12, version12Tables, sqliteVersion12, postgresVersion12},
 };
 
 QString typeOf(ColumnType type, const Dialect& dialect)

@@ -23,6 +23,8 @@ public:
     StoreFailure checkIntegrity() override;
     StoreFailure readNotes(StoreNotes& notes, bool countOrphans) override;
     QString location() const override { return path_; }
+    StoreFailure signingLogin(QString& login, bool& byServer) override;
+    PasswordAnswer checkPassword(const QString& login, const QString& password) override;
     QStringList files() const override;
 
 private:

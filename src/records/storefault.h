@@ -45,6 +45,14 @@ enum class StoreFaultKind {
     NotYetCalibrated,  // a reference standard calibrated on `detail`, after the store's today
     IssueClockBehind,  // an issue would be dated before `detail`, its record's or the last issue's
     NumberBlanks,      // the number `detail` has a blank at an end, or two together
+    NotASigner,        // the login `detail` is not a listed signer (never, or withdrawn)
+    SamePerson,        // `detail` would approve a record they performed or saved
+    SignedAlready,     // the signer signed the record with that meaning already, `detail`
+    SignCorrected,     // the record was corrected by `detail`: the correction is signed instead
+    SignIssued,        // the record's certificate was issued already, as number `detail`
+    SignaturesMissing, // the issue lacks the signatures `detail` names, comma-separated
+    SigningLocked,     // three wrong passwords: no signing before `detail`
+    SignedIssue,       // the laboratory takes who authorised from the signatures, not typed
 };
 
 // How a damaged store showed its damage.
