@@ -70,6 +70,9 @@ constexpr const char* codeForm = "QUARVET-MARK:1";
 struct CodeEnd {
     void operator()(QRcode* code) const { QRcode_free(code); }
 };
+struct InputEnd {
+    void operator()(QRinput* input) const { QRinput_free(input); }
+};
 
 } // namespace
 
@@ -104,11 +107,23 @@ std::optional<lab::CertificateMark> markFromCodeText(const QString& text)
 
 QImage markCode(const lab::CertificateMark& mark)
 {
-    const QByteArray text = markCodeText(mark).toUtf8();
-    // The lowest correction, and each part in the densest mode that holds it: the code stays
-    // small enough for the foot of the page, and a print is read whole or not at all.
-    const std::unique_ptr<QRcode, CodeEnd> code(
-        QRcode_encodeString(text.constData(), 0, QR_ECLEVEL_L, QR_MODE_8, 1));
+    // All but the number is in the code's alphanumeric set, the densest that holds it; the
+    // number is written as UTF-8 bytes, said to be so, so that no reader takes them for
+    // another character set. The lowest correction keeps the code small enough for the foot
+    // of the page; a print is read whole or not at all.
+    const QString text = markCodeText(mark);
+    const QByteArray fixed = text.left(text.size() - mark.number.size()).toLatin1();
+    const QByteArray number = mark.number.toUtf8();
+    const std::unique_ptr<QRinput, InputEnd> input(QRinput_new2(0, QR_ECLEVEL_L));
+    constexpr unsigned int utf8 = 26;
+    if (!input || QRinput_appendECIheader(input.get(), utf8) != 0 ||
+        QRinput_append(input.get(), QR_MODE_AN, int(fixed.size()),
+                       reinterpret_cast<const unsigned char*>(fixed.constData())) != 0 ||
+        (!number.isEmpty() &&
+         QRinput_append(input.get(), QR_MODE_8, int(number.size()),
+                        reinterpret_cast<const unsigned char*>(number.constData())) != 0))
+        return {};
+    const std::unique_ptr<QRcode, CodeEnd> code(QRcode_encodeInput(input.get()));
     if (!code)
         return {};
     // The page around it is white: a quiet zone of two modules is room enough.

@@ -1,5 +1,6 @@
 #include "certificate/certificate.h"
 #include "certificate/certificatemark.h"
+#include "certificate/signatureblock.h"
 #include "records/chain.h"
 #include "samplerecord.h"
 
@@ -512,6 +513,16 @@ void TestCertificate::markReadsBackFromPageAndMetadata()
              qPrintable(marks.text->number));
     QCOMPARE(marks.text->recordHash, written.recordHash);
     QVERIFY(quarvet::lab::sameMarkAsPrinted(*marks.text, written));
+    // The code at the foot of the page, read from a print of it as a phone reads it, gives
+    // the same mark.
+    QVERIFY(
+        run("pdftoppm", {"-r", "300", "-f", "1", "-l", "1", "-png", pdf, dir_.filePath("marked")})
+            .isEmpty());
+    const QString code = run("zbarimg", {"--raw", "-q", dir_.filePath("marked-1.png")});
+    QVERIFY2(code.endsWith('\n'), qPrintable(code));
+    const std::optional<quarvet::lab::CertificateMark> read =
+        quarvet::certificate::markFromCodeText(code.chopped(1));
+    QVERIFY2(read && *read == written, qPrintable(code));
 }
 
 namespace {
@@ -674,9 +685,10 @@ void TestCertificate::issuedCertificateSaysAll()
     for (const QString& value : shown + pages)
         QVERIFY2(text.contains(squeezed(value)), qPrintable(value + "\n\n" + text));
     QVERIFY(!text.contains("Copy") && !text.contains("Draft"));
-    // The logo is on the page as an image, the only one: the plot is drawn.
+    // The logo is on the page as an image, and the code of the certificate's mark: the plot
+    // is drawn.
     QCOMPARE(run("pdfimages", {"-list", pdf}).count(QRegularExpression("\\n\\s+1\\s+\\d+ image")),
-             1);
+             2);
     const QString info = run("pdfinfo", {pdf});
     QVERIFY2(info.contains(
                  QRegularExpression(QStringLiteral("Pages:\\s+%1\\n").arg(asLeftPoints ? 3 : 2))),

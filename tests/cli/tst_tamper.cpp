@@ -1,6 +1,7 @@
 #include "clirun.h"
 #include "teststores.h"
 
+#include "lab/signatures.h"
 #include "records/chain.h"
 #include "records/storechoice.h"
 
@@ -48,7 +49,8 @@ struct Seeded {
     QString issued;
 };
 
-Seeded seed(const Workplace& place, const QString& database, bool issue = true)
+Seeded seed(const Workplace& place, const QString& database, bool issue = true,
+            bool signature = true)
 {
     Seeded seeded;
     place.run({"lab", "set", "--name", "Lab A", "--address", "1 Main St"}, database);
@@ -64,20 +66,33 @@ Seeded seed(const Workplace& place, const QString& database, bool issue = true)
                                database)
                           .out.trimmed()
                           .section('\n', -1);
-    if (!issue)
-        return seeded;
-    seeded.issued = place.dir.filePath("issued.pdf");
-    place.run(
-        {"records", "issue", seeded.ids[2], "--by", "Dr A", "--role", "Head", "-o", seeded.issued},
-        database);
+    if (issue) {
+        seeded.issued = place.dir.filePath("issued.pdf");
+        place.run({"records", "issue", seeded.ids[2], "--by", "Dr A", "--role", "Head", "-o",
+                   seeded.issued},
+                  database);
+    }
     place.run({"lab", "signer", "add", "mia", "--name", "Dr. Mia Weber", "--role", "Head"},
               database);
+    if (!signature)
+        return seeded;
+    // Her review of the first record, as her session keeps it once her password was asked.
+    const auto store = quarvet::records::chooseRecordStore(
+        database, {}, place.dataHome + "/Quarvet/records.sqlite");
+    quarvet::lab::Signature review;
+    review.recordId = seeded.ids[0];
+    review.login = "mia";
+    review.meaning = "reviewed";
+    review.authenticatedBy = "system";
+    if (quarvet::lab::addSignature(*store, review).failed())
+        seeded.ids.clear();
     return seeded;
 }
 
-const QStringList keptTables{"records",      "verification",        "store_notes",
-                             "lab_settings", "reference_standards", "certificate_issues",
-                             "kept_seals",   "lab_signers"};
+const QStringList keptTables{"records",         "verification",        "store_notes",
+                             "lab_settings",    "reference_standards", "certificate_issues",
+                             "kept_seals",      "lab_signers",         "record_signatures",
+                             "signing_failures"};
 
 // Runs statements as the owner of the database would, its triggers out of the way meanwhile
 // and back as they were afterwards, so that no guard of the schema sees them.
@@ -174,6 +189,17 @@ void TestTamper::verifySeesTampering_data()
              {"INSERT INTO lab_signers SELECT 'eve', 1, 'Eve', 'Head', 1, saved_utc, saved_by "
               "FROM lab_signers"},
              4, "1 row that no seal names was added to the laboratory's signers");
+    bothRows("a signature carried to another record",
+             {"UPDATE record_signatures SET record_id = (SELECT id FROM records WHERE serial = "
+              "'SN-2')"},
+             4, "Signature 1 of the signatures on records does not give its seal");
+    bothRows("a signature's name edited", {"UPDATE record_signatures SET name = 'Eve'"}, 4,
+             "Signature 1 of the signatures on records does not give its seal");
+    bothRows("a signature slipped in",
+             {"INSERT INTO record_signatures SELECT 2, record_id, record_hash, login, "
+              "signer_entry, name, role, 'approved', signed_utc, authenticated_by, saved_by "
+              "FROM record_signatures"},
+             4, "1 row that no seal names was added to the signatures on records");
     bothRows("a note slipped in",
              {"INSERT INTO store_notes (noted_utc, note) VALUES ('2026-01-01T00:00:00.000Z', "
               "'checked, all well')"},
@@ -192,7 +218,8 @@ void TestTamper::verifySeesTampering_data()
              "Issue 1 of the issues of certificates is sealed (seal 4, kept by ");
     bothRows("an issue typed by hand",
              {"INSERT INTO certificate_issues SELECT 2, 'FORGED-1', r.id, i.issued_utc, "
-              "'Dr Forged', 'Head', i.saved_by, i.chain_head, 1, i.settings_entry, r.hash FROM "
+              "'Dr Forged', 'Head', i.saved_by, i.chain_head, 1, i.settings_entry, r.hash, 0 "
+              "FROM "
               "records r, certificate_issues i WHERE r.serial = 'SN-1'"},
              4, "1 row that no seal names was added to the issues of certificates");
     bothRows("a seal removed", {"DELETE FROM kept_seals WHERE position = 2"}, 4,
@@ -204,10 +231,14 @@ void TestTamper::verifySeesTampering_data()
               "hash FROM kept_seals ORDER BY position DESC LIMIT 1), '" +
               QString(64, 'a') + "', 'tech9@10.0.0.9' FROM kept_seals"},
              4,
-             "does not give its seal 6, kept by tech9@10.0.0.9: the row was changed after it "
+             "does not give its seal 7, kept by tech9@10.0.0.9: the row was changed after it "
              "was kept, or the seal written outside this program");
     // Every hash after SN-1 is new: the last record's too, whose certificate was issued.
     bothRows("the consistent rewrite", {"rewrite"}, 4, "with another hash: the record was changed");
+    // No certificate names the records: the signature on SN-1 still signed its old hash.
+    bothRows("a signed record rewritten, nothing issued", {"rewrite unissued"}, 4,
+             "Signature 1 of the signatures on records (seal 5) signed a record that is not "
+             "there or no longer has the hash signed");
     // Shown beside what else is found, the issue whose record changed with it.
     bothRows("a record dated back, every hash made again", {"rewrite dated back"}, 4,
              "is dated more than five minutes before the record saved before it");
@@ -275,10 +306,11 @@ void TestTamper::verifySeesTampering()
     QUARVET_STORE_OR_SKIP(store, backend);
     Workplace place;
     const QString database = useStore(store, place);
-    const Seeded seeded = seed(place, database);
-    QVERIFY(QFile::exists(seeded.issued));
+    const bool issue = statements != QStringList{"rewrite unissued"};
+    const Seeded seeded = seed(place, database, issue);
+    QVERIFY(seeded.ids.size() == 3 && (!issue || QFile::exists(seeded.issued)));
     QVERIFY(place.run({"records", "verify"}, database).status == 0);
-    if (statements == QStringList{"rewrite"})
+    if (statements == QStringList{"rewrite"} || !issue)
         QVERIFY(rewriteConsistently(store));
     else if (statements == QStringList{"rewrite dated back"})
         QVERIFY(rewriteConsistently(store, "SN-2", true));
@@ -383,15 +415,15 @@ void TestTamper::witnessSeesAConsistentRewrite_data()
     QTest::newRow("postgresql") << "postgresql";
 }
 
-// Without an issued certificate, a rewrite of the whole chain leaves verify nothing to hold it
-// against: a witness kept outside the store does.
+// Without an issued certificate or a signature, a rewrite of the whole chain leaves verify
+// nothing to hold it against: a witness kept outside the store does.
 void TestTamper::witnessSeesAConsistentRewrite()
 {
     QFETCH(QString, backend);
     QUARVET_STORE_OR_SKIP(store, backend);
     Workplace place;
     const QString database = useStore(store, place);
-    seed(place, database, false);
+    seed(place, database, false, false);
     const QString file = place.dir.filePath("witness.txt");
     const Run witnessed = place.run({"records", "witness", "-o", file}, database);
     QVERIFY2(witnessed.status == 0 && witnessed.out.startsWith("witnessed 3 records, head "),

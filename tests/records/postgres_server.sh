@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Starts or stops the PostgreSQL server the record tests use: its own data folder under the
-# build tree, a Unix socket in a fresh folder, trust for the local user; and TCP on 127.0.0.1
+# build tree, a Unix socket in a fresh folder, trust for the local user but a password for the
+# members of quarvet_password_login; and TCP on 127.0.0.1
 # that takes TLS connections only, with a certificate made here by openssl.
 #   postgres_server.sh start FOLDER   writes FOLDER/url (a postgresql:// URL of the socket)
 #                                     and FOLDER/url_tls (one over TCP, verifying the server's
@@ -80,8 +81,15 @@ openssl req -x509 -newkey rsa:2048 -nodes -days 3 -subj /CN=127.0.0.1 \
 cp "$data/server.crt" "$folder/root.crt"
 chmod 600 "$data/server.key"
 [ "$(id -u)" -eq 0 ] && chown postgres "$data/server.key" "$data/server.crt"
-# Over TCP only TLS is let in: a client that does not ask for it is turned away.
-{ echo "hostnossl all all 127.0.0.1/32 reject"; cat "$data/pg_hba.conf"; } >"$data/pg_hba.new"
+# Over TCP only TLS is let in: a client that does not ask for it is turned away. The roles
+# of the group quarvet_password_login log in with a password, as signers must: the signing
+# tests make theirs members.
+{
+    echo "hostnossl all all 127.0.0.1/32 reject"
+    echo "local all +quarvet_password_login scram-sha-256"
+    echo "hostssl all +quarvet_password_login 127.0.0.1/32 scram-sha-256"
+    cat "$data/pg_hba.conf"
+} >"$data/pg_hba.new"
 cat "$data/pg_hba.new" >"$data/pg_hba.conf" && rm -f "$data/pg_hba.new"
 # A port of its own: another run on the machine may hold one.
 started=
@@ -96,6 +104,9 @@ for attempt in 1 2 3 4 5 6 7 8; do
 done
 [ -n "$started" ] ||
     unavailable "the server did not start: $(tail -n 3 "$data/server.log" 2>/dev/null | tr '\n' ' ')"
+"$bin/psql" -h "$socket" -p "$port" -U quarvet -d postgres -q \
+    -c "CREATE ROLE quarvet_password_login NOLOGIN" >>"$folder/log" 2>&1 ||
+    unavailable "the group of roles that log in with a password could not be made"
 # Percent-encoded, the socket folder is the URL's host.
 host=$(printf '%s' "$socket" | sed 's,/,%2F,g')
 echo "postgresql://quarvet@$host:$port/postgres" >"$folder/url"

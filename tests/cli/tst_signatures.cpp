@@ -1,0 +1,366 @@
+// Signatures on records from the command line, on a SQLite file (the computer's login, asked
+// through a PAM stack of the test's own) and on a shared PostgreSQL database (roles that log
+// in with a password): who may sign, the password asked afresh on the terminal, three wrong
+// ones shutting the login out, the same person not approving what they did, and the issue
+// that takes who authorised it from the approving signature, its page and its code.
+#include "clirun.h"
+#include "terminalrun.h"
+#include "teststores.h"
+
+#include <QDateTime>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimeZone>
+#include <QUuid>
+
+#include <pwd.h>
+#include <unistd.h>
+
+class TestSignatures : public QObject {
+    Q_OBJECT
+private slots:
+    void signingIsRefused_data();
+    void signingIsRefused();
+    void wrongPasswordsShutTheLoginOut_data();
+    void wrongPasswordsShutTheLoginOut();
+    void issueTakesTheApprovingSignature_data();
+    void issueTakesTheApprovingSignature();
+    void correctionNeedsNewSignatures_data();
+    void correctionNeedsNewSignatures();
+};
+
+namespace {
+
+const QString password = QStringLiteral("Sesam öffne dich 42");
+
+QString systemLogin()
+{
+    const passwd* user = ::getpwuid(::geteuid());
+    return user ? QString::fromLocal8Bit(user->pw_name) : QString();
+}
+
+// A laboratory of two people: a technician who saves and performs, and an approver. On a
+// file both are the one login of the computer; on a shared database each is a role of its
+// own that logs in with a password.
+class SigningLab {
+public:
+    SigningLab(const quarvet::test::TestStore& store) : store_(store)
+    {
+        if (!store.isPostgres()) {
+            place.dataHome = QFileInfo(store.location()).absolutePath().section('/', 0, -2);
+            technician = approver = systemLogin();
+            // The computer's login asked through PAM: a service of the test's own whose
+            // module knows the password.
+            QDir(place.dir.path()).mkpath("pam");
+            writeFile("pam/quarvet", QStringLiteral("auth required %1 passdb=%2\n"
+                                                    "account required %1 passdb=%2\n")
+                                         .arg(pamMatrix, place.dir.filePath("passdb")));
+            writeFile("passdb", technician + ":" + password + ":quarvet\n");
+            ready = true;
+            return;
+        }
+        const QString tag = QUuid::createUuid().toString(QUuid::Id128).left(10);
+        technician = "tech_" + tag;
+        approver = "appr_" + tag;
+        QStringList made;
+        for (const QString& role : {technician, approver})
+            made << QStringLiteral("CREATE ROLE %1 LOGIN PASSWORD '%2' IN ROLE "
+                                   "quarvet_password_login")
+                        .arg(role, password);
+        ready = store.runSql(made) && owner({"records", "grant", technician}).status == 0 &&
+                owner({"records", "grant", approver}).status == 0;
+    }
+
+    // The URL the person's workstation opens; the file's own for a file.
+    QString database(const QString& who = {}) const
+    {
+        if (!store_.isPostgres())
+            return {};
+        if (who.isEmpty())
+            return store_.location();
+        QString url = store_.location();
+        return url.replace("quarvet@", who + ":" + QUrl::toPercentEncoding(password) + "@");
+    }
+
+    Run owner(const QStringList& args) const { return place.run(args, database()); }
+    Run as(const QString& who, const QStringList& args) const
+    {
+        return place.run(args, database(who));
+    }
+
+    QProcessEnvironment environment(const QString& who) const
+    {
+        QProcessEnvironment environment = place.environment();
+        if (store_.isPostgres()) {
+            environment.insert("QUARVET_DATABASE", database(who));
+            return environment;
+        }
+        environment.insert("LD_PRELOAD", "libpam_wrapper.so");
+        environment.insert("PAM_WRAPPER", "1");
+        environment.insert("PAM_WRAPPER_SERVICE_DIR", place.dir.filePath("pam"));
+        // The sanitizers' runtime comes after the wrapper then.
+        environment.insert("ASAN_OPTIONS",
+                           environment.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
+        return environment;
+    }
+
+    TerminalRun sign(const QString& who, const QString& id, const QString& meaning,
+                     const QString& typed = password, bool withTerminal = true) const
+    {
+        return runOnTerminal(QStringLiteral(QUARVET_CLI),
+                             {"records", "sign", id, "--meaning", meaning}, environment(who), typed,
+                             withTerminal);
+    }
+
+    // A record saved by the technician; its id.
+    QString saveRecord(const QStringList& more = {}) const
+    {
+        return as(technician,
+                  QStringList{"records", "add", "--serial", "SN-7", "--type", "742", "--line", "1",
+                              "--technician", "Jo", "--reference", "REF-7", "--reference-u", "0.02",
+                              "--reference-due", dueDate} +
+                      more + QStringList{"0", "100", "0.5", "99"})
+            .out.trimmed()
+            .section('\n', -1);
+    }
+
+    QList<QJsonObject> signatures(const QString& id) const
+    {
+        QList<QJsonObject> found;
+        const QString listed =
+            owner({"records", "signatures", id, "--format", "json"}).out.trimmed();
+        for (const QString& line : listed.split('\n', Qt::SkipEmptyParts))
+            found << QJsonDocument::fromJson(line.toUtf8()).object();
+        return found;
+    }
+
+    void listBoth() const
+    {
+        owner({"lab", "signer", "add", technician, "--name", "Jo Tech", "--role", "Technician"});
+        if (approver != technician)
+            owner({"lab", "signer", "add", approver, "--name", "Dr. Ana Approver", "--role",
+                   "Head of lab"});
+    }
+
+    Workplace place;
+    QString technician;
+    QString approver;
+    bool ready = false;
+
+private:
+    void writeFile(const QString& name, const QString& text) const
+    {
+        QFile file(place.dir.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.write(text.toUtf8()) == text.toUtf8().size());
+    }
+
+    static inline const QString pamMatrix =
+        QStringLiteral("/usr/lib/x86_64-linux-gnu/pam_wrapper/pam_matrix.so");
+    const quarvet::test::TestStore& store_;
+};
+
+void bothBackends()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::newRow("sqlite") << "sqlite";
+    QTest::newRow("postgresql") << "postgresql";
+}
+
+#define QUARVET_SIGNING_LAB(lab, store)                                                            \
+    SigningLab lab(store);                                                                         \
+    if (!lab.ready)                                                                                \
+        QFAIL("the signers could not be set up");
+
+} // namespace
+
+void TestSignatures::signingIsRefused_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QString>("setUp");
+    QTest::addColumn<QString>("says");
+    for (const char* backend : {"sqlite", "postgresql"}) {
+        QTest::addRow("%s: no signer listed", backend) << backend << "none"
+                                                       << "is not a signer of the laboratory";
+        QTest::addRow("%s: the signer withdrawn", backend) << backend << "withdrawn"
+                                                           << "is not a signer of the laboratory";
+        QTest::addRow("%s: a wrong password", backend) << backend << "wrong"
+                                                       << "That is not the password of";
+        QTest::addRow("%s: the saver approving", backend) << backend << "saver approves"
+                                                          << "may not approve it too";
+        QTest::addRow("%s: no terminal to ask on", backend) << backend << "no terminal"
+                                                            << "has none: nothing was signed";
+    }
+    // The tables' owner logs in without a password: the server confirms nobody.
+    QTest::addRow("postgresql: a login the server does not ask a password of")
+        << "postgresql"
+        << "trusted"
+        << "without asking for a password";
+}
+
+// Each refusal signs nothing, and says why.
+void TestSignatures::signingIsRefused()
+{
+    QFETCH(QString, backend);
+    QFETCH(QString, setUp);
+    QFETCH(QString, says);
+    QUARVET_STORE_OR_SKIP(store, backend);
+    QUARVET_SIGNING_LAB(lab, store);
+    const QString id = lab.saveRecord();
+    QVERIFY(!id.isEmpty());
+    if (setUp != "none")
+        lab.listBoth();
+    QString who = setUp == "saver approves" ? lab.technician : lab.approver;
+    if (setUp == "withdrawn")
+        QCOMPARE(lab.owner({"lab", "signer", "withdraw", who}).status, 0);
+    if (setUp == "trusted") {
+        QCOMPARE(lab.owner({"lab", "signer", "add", "quarvet", "--name", "Owner", "--role", "DBA"})
+                     .status,
+                 0);
+        who = QString(); // the owner's own URL
+    }
+    const TerminalRun run =
+        lab.sign(who, id, setUp == "saver approves" ? "approved" : "reviewed",
+                 setUp == "wrong" ? QStringLiteral("not it") : password, setUp != "no terminal");
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.contains(says), qPrintable(run.err));
+    QVERIFY2(run.out.isEmpty(), qPrintable(run.out));
+    QVERIFY(lab.signatures(id).isEmpty());
+    // What was refused keeps the store whole: a wrong password is kept, sealed.
+    QCOMPARE(lab.owner({"records", "verify"}).status, 0);
+}
+
+void TestSignatures::wrongPasswordsShutTheLoginOut_data()
+{
+    bothBackends();
+}
+
+// Three wrong passwords in a row: the right one is then refused for a minute, before any is
+// asked; what was typed never reaches the terminal's screen.
+void TestSignatures::wrongPasswordsShutTheLoginOut()
+{
+    QFETCH(QString, backend);
+    QUARVET_STORE_OR_SKIP(store, backend);
+    QUARVET_SIGNING_LAB(lab, store);
+    const QString id = lab.saveRecord();
+    lab.listBoth();
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+        const TerminalRun wrong =
+            lab.sign(lab.approver, id, "reviewed", "guess " + QString::number(attempt));
+        QCOMPARE(wrong.status, 1);
+        QVERIFY2(wrong.err.contains("That is not the password"), qPrintable(wrong.err));
+        QVERIFY(wrong.terminal.contains("Password of " + lab.approver));
+        QVERIFY(!wrong.terminal.contains("guess"));
+    }
+    const QDateTime before = QDateTime::currentDateTimeUtc();
+    const TerminalRun locked = lab.sign(lab.approver, id, "reviewed");
+    QCOMPARE(locked.status, 1);
+    QVERIFY2(locked.err.contains("Three wrong passwords in a row"), qPrintable(locked.err));
+    QVERIFY(!locked.terminal.contains("Password"));
+    const QRegularExpressionMatch until =
+        QRegularExpression("until (\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d) UTC")
+            .match(locked.err);
+    QVERIFY(until.hasMatch());
+    QDateTime end = QDateTime::fromString(until.captured(1), "yyyy-MM-dd HH:mm:ss");
+    end.setTimeZone(QTimeZone::utc());
+    QVERIFY2(before.secsTo(end) > 0 && before.secsTo(end) <= 61, qPrintable(until.captured(1)));
+    QVERIFY(lab.signatures(id).isEmpty());
+    // Another signer is not shut out by them.
+    if (lab.technician != lab.approver)
+        QCOMPARE(lab.sign(lab.technician, id, "performed").status, 0);
+    QCOMPARE(lab.owner({"records", "verify"}).status, 0);
+}
+
+void TestSignatures::issueTakesTheApprovingSignature_data()
+{
+    bothBackends();
+}
+
+// A laboratory that asks for a review and an approval issues nothing before them, takes no
+// person typed, and then prints the signatures and a code that holds the certificate's mark.
+void TestSignatures::issueTakesTheApprovingSignature()
+{
+    QFETCH(QString, backend);
+    QUARVET_STORE_OR_SKIP(store, backend);
+    QUARVET_SIGNING_LAB(lab, store);
+    QCOMPARE(lab.owner({"lab", "set", "--issue-needs", "approved"}).status, 0);
+    if (!store.isPostgres())
+        QCOMPARE(lab.owner({"lab", "set", "--same-person-may-approve", "yes"}).status, 0);
+    lab.listBoth();
+    const QString id = lab.saveRecord();
+    const QString pdf = lab.place.dir.filePath("issued.pdf");
+    QCOMPARE(lab.sign(lab.technician, id, "performed").status, 0);
+    Run refused = lab.as(lab.technician, {"records", "issue", id, "-o", pdf});
+    QCOMPARE(refused.status, 1);
+    QVERIFY2(refused.err.contains("signed as reviewed and approved"), qPrintable(refused.err));
+    QCOMPARE(lab.sign(lab.approver, id, "reviewed").status, 0);
+    const TerminalRun approved = lab.sign(lab.approver, id, "approved");
+    QCOMPARE(approved.status, 0);
+    QVERIFY(approved.out.contains("signed as approved by Dr. Ana Approver, Head of lab") ||
+            approved.out.contains("signed as approved by Jo Tech, Technician"));
+    refused = lab.as(lab.technician,
+                     {"records", "issue", id, "--by", "Eve", "--role", "Boss", "-o", pdf});
+    QCOMPARE(refused.status, 1);
+    QVERIFY2(refused.err.contains("--by and --role are not taken"), qPrintable(refused.err));
+    QVERIFY(!QFile::exists(pdf));
+    const Run issued = lab.as(lab.technician, {"records", "issue", id, "-o", pdf});
+    QCOMPARE(issued.status, 0);
+    const QString number = issued.out.trimmed();
+    const QString page = pageText(pdf);
+    const QString approverName =
+        store.isPostgres() ? "Dr. Ana Approver, Head of lab" : "Jo Tech, Technician";
+    QVERIFY2(page.contains("Approved by " + approverName), qPrintable(page));
+    QVERIFY(page.contains("Performed by Jo Tech, Technician"));
+    QVERIFY(page.contains(store.isPostgres() ? "authenticated by the database server"
+                                             : "no server authenticated it"));
+    QVERIFY(!page.contains("(not signed)"));
+    // The code at the page's foot holds the store's number, record, hash and chain head.
+    const QList<QJsonObject> signatures = lab.signatures(id);
+    QCOMPARE(signatures.size(), 3);
+    const QString hash = signatures[0]["record_hash"].toString();
+    QProcess render;
+    render.start("pdftoppm",
+                 {"-r", "300", "-f", "1", "-l", "1", "-png", pdf, lab.place.dir.filePath("page")});
+    QVERIFY(render.waitForFinished(60000));
+    QProcess decode;
+    decode.start("zbarimg", {"--raw", "-q", lab.place.dir.filePath("page-1.png")});
+    QVERIFY(decode.waitForFinished(60000));
+    const QString code = QString::fromUtf8(decode.readAllStandardOutput()).trimmed();
+    QCOMPARE(code, QStringLiteral("QUARVET-MARK:1 K:ISSUED R:%1 H:%2 C:%2 N:%3")
+                       .arg(id.toUpper(), hash.toUpper(), number));
+    QCOMPARE(lab.owner({"records", "check-certificate", pdf}).status, 0);
+    QCOMPARE(lab.owner({"records", "verify"}).status, 0);
+}
+
+void TestSignatures::correctionNeedsNewSignatures_data()
+{
+    bothBackends();
+}
+
+// A correction is signed afresh; the corrected record keeps its signatures and takes no more.
+void TestSignatures::correctionNeedsNewSignatures()
+{
+    QFETCH(QString, backend);
+    QUARVET_STORE_OR_SKIP(store, backend);
+    QUARVET_SIGNING_LAB(lab, store);
+    QCOMPARE(lab.owner({"lab", "set", "--issue-needs", "reviewed"}).status, 0);
+    lab.listBoth();
+    const QString id = lab.saveRecord();
+    QCOMPARE(lab.sign(lab.approver, id, "reviewed").status, 0);
+    const QString correction = lab.saveRecord({"--corrects", id, "--reason", "typo"});
+    QVERIFY(!correction.isEmpty() && correction != id);
+    const TerminalRun late = lab.sign(lab.approver, id, "approved");
+    QCOMPARE(late.status, 1);
+    QVERIFY2(late.err.contains("sign the correction instead"), qPrintable(late.err));
+    const Run refused = lab.as(
+        lab.technician, {"records", "issue", correction, "-o", lab.place.dir.filePath("c.pdf")});
+    QCOMPARE(refused.status, 1);
+    QVERIFY2(refused.err.contains("signed as reviewed"), qPrintable(refused.err));
+    QCOMPARE(lab.signatures(id).size(), 1);
+    QCOMPARE(lab.signatures(correction).size(), 0);
+}
+
+QTEST_GUILESS_MAIN(TestSignatures)
+#include "tst_signatures.moc"
