@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pdfsigning.h"
+
 #include "lab/certificates.h"
 
 #include <QByteArray>
@@ -30,6 +32,7 @@ struct CertificateMarks {
     std::optional<lab::CertificateMark> metadata;
     std::optional<lab::CertificateMark> text;
     QString fault;
+    PdfSignature signature = {}; // the file's PDF signature, checked
 };
 CertificateMarks readCertificateMarks(const QString& path);
 

@@ -44,6 +44,32 @@ std::optional<lab::CertificateMark> markOf(const QJsonValue& value)
     return certificate::plausible(mark) ? std::optional(mark) : std::nullopt;
 }
 
+QJsonValue jsonOf(const certificate::PdfSignature& signature)
+{
+    if (!signature.present)
+        return QJsonValue::Null;
+    return QJsonObject{{QStringLiteral("valid"), signature.valid},
+                       {QStringLiteral("whole_document"), signature.wholeDocument},
+                       {QStringLiteral("trusted"), signature.trusted},
+                       {QStringLiteral("signer"), signature.signer},
+                       {QStringLiteral("reason"), signature.reason}};
+}
+
+certificate::PdfSignature signatureOf(const QJsonValue& value)
+{
+    certificate::PdfSignature signature;
+    if (!value.isObject())
+        return signature;
+    const QJsonObject object = value.toObject();
+    signature.present = true;
+    signature.valid = object[QStringLiteral("valid")].toBool();
+    signature.wholeDocument = object[QStringLiteral("whole_document")].toBool();
+    signature.trusted = object[QStringLiteral("trusted")].toBool();
+    signature.signer = object[QStringLiteral("signer")].toString();
+    signature.reason = object[QStringLiteral("reason")].toString();
+    return signature;
+}
+
 void limitReading()
 {
     const rlimit seconds{readingSeconds, readingSeconds + 5};
@@ -57,14 +83,17 @@ void limitReading()
 
 } // namespace
 
-certificate::CertificateMarks readMarksApart(const QString& path)
+certificate::CertificateMarks readMarksApart(const QString& path, const QString& nssFolder)
 {
     certificate::CertificateMarks marks;
     const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
     QProcess child;
     child.setProgram(self);
-    child.setArguments({QStringLiteral("records"), QStringLiteral("check-certificate"),
-                        QStringLiteral("--marks"), path});
+    QStringList arguments{QStringLiteral("records"), QStringLiteral("check-certificate"),
+                          QStringLiteral("--marks"), path};
+    if (!nssFolder.isEmpty())
+        arguments << nssFolder;
+    child.setArguments(arguments);
     child.setChildProcessModifier(limitReading);
     child.start();
     const bool finished = child.waitForFinished(readingSeconds * 1000);
@@ -79,6 +108,7 @@ certificate::CertificateMarks readMarksApart(const QString& path)
         read.isObject()) {
         marks.metadata = markOf(read[QStringLiteral("metadata")]);
         marks.text = markOf(read[QStringLiteral("page")]);
+        marks.signature = signatureOf(read[QStringLiteral("signature")]);
     } else if (finished && child.exitStatus() == QProcess::NormalExit && !fault.isEmpty()) {
         // The child's own words, past its program's name.
         marks.fault = fault.section(QStringLiteral("the certificate "), 1);
@@ -94,7 +124,7 @@ certificate::CertificateMarks readMarksApart(const QString& path)
     return marks;
 }
 
-int printMarks(const QString& path, Output& io)
+int printMarks(const QString& path, const QString& nssFolder, Output& io)
 {
     // Run by hand as well as by the check: held to the same bounds either way, and said so
     // when the time runs out.
@@ -109,8 +139,15 @@ int printMarks(const QString& path, Output& io)
     const certificate::CertificateMarks marks = certificate::readCertificateMarks(path);
     if (!marks.fault.isEmpty())
         return refusal(QStringLiteral("the certificate ") + marks.fault, io);
+    // Its signature checked against the database that trusts the laboratory's certificate,
+    // where there is one; its bytes whatever the database.
+    QString fault;
+    if (!nssFolder.isEmpty())
+        certificate::openSigningDatabase(nssFolder);
+    const certificate::PdfSignature signature = certificate::readPdfSignature(path, fault);
     const QJsonObject object{{QStringLiteral("metadata"), jsonOf(marks.metadata)},
-                             {QStringLiteral("page"), jsonOf(marks.text)}};
+                             {QStringLiteral("page"), jsonOf(marks.text)},
+                             {QStringLiteral("signature"), jsonOf(signature)}};
     io.out << QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString() << "\n";
     io.out.flush();
     return success;

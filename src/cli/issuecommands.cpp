@@ -1,5 +1,6 @@
 #include "issuecommands.h"
 #include "recordwords.h"
+#include "signingkey.h"
 #include "storedeadline.h"
 
 #include "calc/utf8text.h"
@@ -113,7 +114,15 @@ int certificateCommand(const std::vector<std::string>& args, const std::vector<O
     if (!listed || !statusOf(*listed, context, status, io))
         return failure;
     status.copy = status.issue.has_value();
-    return writeWithHead(listed->record, file, status, context, io) ? success : failure;
+    if (!writeWithHead(listed->record, file, status, context, io))
+        return failure;
+    // Only the issued file carries the laboratory's signature: a print made later is not the
+    // certificate issued, and no reader may take it for one.
+    if (signingKeyOf(status.lab).set())
+        io.sayError(std::string("quarvet-cli: ") + (status.copy ? "a copy" : "a draft") +
+                    " is not signed: only the file written at issue carries the laboratory's "
+                    "signature\n");
+    return success;
 }
 
 namespace {
@@ -164,11 +173,23 @@ std::optional<IssueWords> issueWords(const std::vector<std::string>& args,
 
 namespace {
 
+// What the file's signature says it is for: the certificate, and who authorised it.
+QString signingReason(const lab::CertificateIssue& issue, const lab::CertificateStatus& status)
+{
+    const QString laboratory = status.lab.value(QStringLiteral("name"));
+    return QStringLiteral("Certificate %1 issued%2; authorised by %3, %4%5")
+        .arg(issue.number,
+             laboratory.isEmpty() ? QString() : QStringLiteral(" by ") + laboratory,
+             issue.issuedBy, issue.role,
+             issue.signature != 0 ? QStringLiteral(" (signed)") : QStringLiteral(" (not signed)"));
+}
+
 // The certificate just issued, written to `file`, and its number on standard output. The
 // number is spent whatever fails after it: each failure says so, so that nobody issues the
 // record again in the belief that it was not.
 int writeIssued(const records::ListedRecord& listed, const std::string& file,
-                const lab::CertificateIssue& issue, RecordsContext& context, Output& io)
+                const lab::CertificateIssue& issue, const certificate::SigningKey& key,
+                RecordsContext& context, Output& io)
 {
     const std::string issued = "quarvet-cli: certificate " + said(issue.number) + " was issued";
     lab::CertificateStatus status;
@@ -181,6 +202,13 @@ int writeIssued(const records::ListedRecord& listed, const std::string& file,
         io.sayError(issued + "; print it with quarvet-cli records certificate\n");
         return failure;
     }
+    if (key.set())
+        if (const QString fault = certificate::signPdf(text(file), key, signingReason(issue, status));
+            !fault.isEmpty()) {
+            io.sayError(issued + " and written to " + calc::printable(file) +
+                        ", but not signed: " + fault.toStdString() + "\n");
+            return failure;
+        }
     try {
         io.out << said(issue.number) << "\n";
         io.out.flush();
@@ -190,6 +218,25 @@ int writeIssued(const records::ListedRecord& listed, const std::string& file,
         throw;
     }
     return success;
+}
+
+// The laboratory's signing key, made ready; false, said, where it is set and cannot sign.
+bool signingReady(RecordsContext& context, certificate::SigningKey& key, Output& io)
+{
+    lab::LabSettings settings;
+    if (const records::StoreFailure read = lab::readLabSettings(context.store, settings);
+        read.failed())
+        return refusal(messages::storeFault(read.fault), io), false;
+    key = signingKeyOf(settings);
+    if (!key.set())
+        return true;
+    if (const QString fault = readySigning(key); !fault.isEmpty())
+        return refusal(QStringLiteral("The laboratory's key cannot sign the certificate: %1. No "
+                                      "certificate was issued, and no number spent.")
+                           .arg(fault),
+                       io),
+               false;
+    return true;
 }
 
 } // namespace
@@ -217,6 +264,10 @@ int issueCommand(const std::vector<std::string>& args, const std::vector<OptionS
             records::certificateOutput(listed->record, text(file), context.store.files());
         output.failed())
         return refusal(messages::certificateFault(output), io);
+    // Nor where the laboratory's key, which signs the file, cannot sign now.
+    certificate::SigningKey key;
+    if (!signingReady(context, key, io))
+        return failure;
     lab::CertificateIssue issue{
         0,  {}, listed->record.id, QDateTime::currentDateTimeUtc(), words->by, words->role,
         {}, {}, words->accredited};
@@ -224,7 +275,7 @@ int issueCommand(const std::vector<std::string>& args, const std::vector<OptionS
             lab::issueCertificate(context.store, listed->record, issue);
         issued.failed())
         return refusal(messages::storeFault(issued.fault), io);
-    return writeIssued(*listed, file, issue, context, io);
+    return writeIssued(*listed, file, issue, key, context, io);
 }
 
 } // namespace quarvet::cli

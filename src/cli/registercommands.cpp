@@ -1,6 +1,7 @@
 #include "registercommands.h"
 
 #include "recordwords.h"
+#include "signingkey.h"
 
 #include "calc/utf8text.h"
 #include "certificate/certificate.h"
@@ -58,6 +59,7 @@ int labShow(RecordsContext& context, Output& io)
         io.out << said(name) << '\t' << said(records::printableText(value)) << '\n';
     }
     io.out.flush();
+    showSigningKey(settings, io);
     bool readable = true;
     settings.pooledRepeatability(readable);
     if (!readable)
@@ -98,6 +100,9 @@ std::vector<OptionShape> labSetShapes()
     std::vector<OptionShape> shapes{{"--logo", 1},
                                     {"--registered-references-only", 1},
                                     {"--same-person-may-approve", 1},
+                                    {"--signing-key", 1},
+                                    {"--signing-nss", 1},
+                                    {"--signing-nick", 1},
                                     {"--issue-needs", 1},
                                     {"--cmc", 1, true},
                                     {"--pooled-repeatability", 1}};
@@ -139,6 +144,21 @@ bool readPooled(const std::string& typed, const calc::Separators& separators,
     return true;
 }
 
+// The signing key `lab set` is given: a PKCS#12 file to import, or a database and nickname;
+// false, said, when it cannot be used.
+bool signingSettings(const Options& options, QMap<QString, QString>& values, QString& described,
+                     Output& io)
+{
+    const bool imported = options.count("--signing-key") != 0;
+    const bool named = options.count("--signing-nss") != 0;
+    if (imported)
+        return importSigningKey(text(options.at("--signing-key")[0]), values, described, io);
+    if (named)
+        return chooseSigningKey(text(options.at("--signing-nss")[0]),
+                                text(options.at("--signing-nick")[0]), values, described, io);
+    return true;
+}
+
 int labSet(const std::vector<std::string>& args, const std::vector<OptionShape>& shapes,
            const calc::Separators& separators, RecordsContext& context, Output& io)
 {
@@ -177,6 +197,15 @@ int labSet(const std::vector<std::string>& args, const std::vector<OptionShape>&
     if (options->count("--pooled-repeatability") &&
         !readPooled(options->at("--pooled-repeatability")[0], separators, values, io))
         return failure;
+    if (const bool named = options->count("--signing-nss") != 0;
+        named != (options->count("--signing-nick") != 0) ||
+        (named && options->count("--signing-key") != 0))
+        return usageFault("lab set takes --signing-key FILE.p12, or --signing-nss DIR with "
+                          "--signing-nick NICK",
+                          io);
+    QString signing;
+    if (!signingSettings(*options, values, signing, io))
+        return failure;
     // Every value as it will be kept, the scope and the pooled term among them.
     for (auto at = values.cbegin(); at != values.cend(); ++at)
         if (const QString problem =
@@ -185,6 +214,10 @@ int labSet(const std::vector<std::string>& args, const std::vector<OptionShape>&
             return refusal(problem, io);
     if (const records::StoreFailure set = lab::setLabSettings(context.store, values); set.failed())
         return refusal(messages::storeFault(set.fault), io);
+    if (!signing.isEmpty()) {
+        io.out << said(QStringLiteral("signing with ") + signing) << '\n';
+        io.out.flush();
+    }
     return success;
 }
 

@@ -1,6 +1,7 @@
 #include "witnesscommands.h"
 
 #include "certificatereading.h"
+#include "signingkey.h"
 #include "recordcommands.h"
 #include "recordwords.h"
 #include "storedeadline.h"
@@ -216,9 +217,12 @@ int witnessCommand(const std::vector<std::string>& args, const std::vector<Optio
 
 // What a certificate of this program's says of itself, from its metadata and its page, which
 // must agree; none, said, when it cannot be read or says nothing of the kind.
-std::optional<lab::CertificateMark> markOfFile(const QString& path, int& status, Output& io)
+std::optional<lab::CertificateMark> markOfFile(const QString& path, const QString& nssFolder,
+                                               certificate::PdfSignature& signature, int& status,
+                                               Output& io)
 {
-    const certificate::CertificateMarks marks = readMarksApart(path);
+    const certificate::CertificateMarks marks = readMarksApart(path, nssFolder);
+    signature = marks.signature;
     status = failure;
     if (!marks.fault.isEmpty())
         return refusal(QStringLiteral("the certificate ") + marks.fault, io), std::nullopt;
@@ -246,9 +250,22 @@ int sayNotIntact(const QString& named, const QString& why, Output& io)
     return storeContradicted;
 }
 
+// What a file's PDF signature that holds says of it, to follow what the store holds.
+QString signedWords(const certificate::PdfSignature& signature, bool signedAtIssue)
+{
+    // A laboratory that signs its issues says so of an issued file that carries none; a copy,
+    // a draft or the certificate of a laboratory that signs nothing carries none by design.
+    if (!signature.present)
+        return signedAtIssue ? QStringLiteral("; the file carries no PDF signature") : QString();
+    return QStringLiteral("; the file is signed by %1, whole, its certificate %2")
+        .arg(signature.signer, signature.trusted
+                                   ? QStringLiteral("trusted here")
+                                   : QStringLiteral("not known to be trusted here"));
+}
+
 // What the store holds of a certificate that it does not contradict: exit 0.
 int sayHolds(const lab::CertificateMark& mark, const lab::CertificateFinding& finding,
-             const QString& named, Output& io)
+             const QString& named, const QString& signedAs, Output& io)
 {
     QString said =
         QStringLiteral("%1 holds: %2 unchanged, chain head %3 in the chain")
@@ -263,6 +280,7 @@ int sayHolds(const lab::CertificateMark& mark, const lab::CertificateFinding& fi
         said += QStringLiteral("; superseded: record %1 corrects it").arg(finding.supersededBy);
     // The mark is what the store can answer for; the values printed around it are the file's.
     said += QStringLiteral(" (its number, record, hash and head; not the values its pages show)");
+    said += signedAs;
     io.out << cli::said(said) << "\n";
     io.out.flush();
     return success;
@@ -273,12 +291,19 @@ int sayHolds(const lab::CertificateMark& mark, const lab::CertificateFinding& fi
 int checkCertificateCommand(const std::vector<std::string>& args, RecordsContext& context,
                             Output& io)
 {
-    if (args.size() == 2 && args[0] == "--marks" && !args[1].empty())
-        return printMarks(text(args[1]), io);
+    if ((args.size() == 2 || args.size() == 3) && args[0] == "--marks" && !args[1].empty())
+        return printMarks(text(args[1]), args.size() == 3 ? text(args[2]) : QString(), io);
     if (args.size() != 1 || args[0].empty() || args[0][0] == '-')
         return usageFault("records check-certificate takes one certificate file", io);
     int status = failure;
-    const auto mark = markOfFile(text(args[0]), status, io);
+    lab::LabSettings settings;
+    if (const records::StoreFailure read = lab::readLabSettings(context.store, settings);
+        read.failed())
+        return refusal(messages::storeFault(read.fault), io);
+    const certificate::SigningKey key = signingKeyOf(settings);
+    certificate::PdfSignature signature;
+    const auto mark = markOfFile(text(args[0]), key.set() ? key.nssFolder : QString(), signature,
+                                 status, io);
     if (!mark)
         return status;
     const QString named = mark->kind == QLatin1String("draft")
@@ -304,7 +329,14 @@ int checkCertificateCommand(const std::vector<std::string>& args, RecordsContext
     if (const QString contradicted = messages::certificateContradiction(*mark, finding);
         !contradicted.isEmpty())
         return sayNotIntact(named, contradicted, io);
-    return sayHolds(*mark, finding, named, io);
+    if (signature.present && (!signature.valid || !signature.wholeDocument))
+        return sayNotIntact(named,
+                            QStringLiteral("its PDF signature does not hold for the file as it is: "
+                                           "the file was changed after it was signed"),
+                            io);
+    return sayHolds(*mark, finding, named,
+                    signedWords(signature, key.set() && mark->kind == QLatin1String("issued")),
+                    io);
 }
 
 } // namespace

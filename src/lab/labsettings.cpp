@@ -143,7 +143,7 @@ bool printsAsWritten(const QString& text)
 LabRefusal labSettingProblem(const QString& name, const QString& value)
 {
     const bool long_ = name == QLatin1String("address") || name == QLatin1String("statements") ||
-                       name == QLatin1String("cmc");
+                       name == QLatin1String("cmc") || name == QLatin1String("signing-nss");
     if (name == QLatin1String("logo"))
         return {};
     if (value.size() > (long_ ? 1000 : 200) || unsafeLine(value) || holdsInvisible(value)) {
@@ -242,7 +242,9 @@ const QStringList& LabSettings::names()
                                    QStringLiteral("cmc"),
                                    QStringLiteral("pooled-repeatability"),
                                    QStringLiteral("same-person-may-approve"),
-                                   QStringLiteral("issue-needs")};
+                                   QStringLiteral("issue-needs"),
+                                   QStringLiteral("signing-nss"),
+                                   QStringLiteral("signing-nick")};
     return known;
 }
 

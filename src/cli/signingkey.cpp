@@ -1,0 +1,187 @@
+#include "signingkey.h"
+
+#include "recordwords.h"
+#include "terminal.h"
+
+#include "records/storechoice.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <algorithm>
+
+namespace quarvet::cli {
+namespace {
+
+// Runs one of NSS's tools; empty, or what it said when it failed.
+QString runTool(const QString& tool, const QStringList& arguments)
+{
+    const QString program = QStandardPaths::findExecutable(tool);
+    if (program.isEmpty())
+        return QStringLiteral("%1 is not installed (Debian's libnss3-tools)").arg(tool);
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0)
+        return QStringLiteral("%1 failed: %2")
+            .arg(tool, QString::fromLocal8Bit(process.readAll()).simplified());
+    return {};
+}
+
+// The program's own database, made empty (no password of its own: the folder is the user's
+// alone) where there is none yet.
+QString ownDatabase(QString& folder)
+{
+    folder = ownSigningFolder();
+    if (folder.isEmpty())
+        return QStringLiteral("there is no place for the program's own NSS database");
+    if (!QDir().mkpath(folder) ||
+        !QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
+        return QStringLiteral("the folder %1 cannot be made the user's own").arg(folder);
+    if (QFileInfo::exists(folder + QStringLiteral("/cert9.db")))
+        return {};
+    return runTool(QStringLiteral("certutil"),
+                   {QStringLiteral("-N"), QStringLiteral("-d"), QStringLiteral("sql:") + folder,
+                    QStringLiteral("--empty-password")});
+}
+
+// The PKCS#12 file imported into `folder`, its password asked on the terminal and handed to
+// the tool in a file only the user may read, never on its command line.
+QString importInto(const QString& folder, const QString& file)
+{
+    QString fault;
+    const std::optional<QString> password =
+        askPassword(QStringLiteral("Password of %1: ").arg(file), fault);
+    if (!password)
+        return fault;
+    QTemporaryDir privateFolder;
+    const QString passwordFile = privateFolder.filePath(QStringLiteral("password"));
+    QFile written(passwordFile);
+    if (!privateFolder.isValid() || !written.open(QIODevice::WriteOnly) ||
+        !written.setPermissions(QFile::ReadOwner | QFile::WriteOwner) ||
+        written.write(password->toUtf8()) != password->toUtf8().size() || !written.flush())
+        return QStringLiteral("the password could not be handed to pk12util");
+    written.close();
+    fault = runTool(QStringLiteral("pk12util"),
+                    {QStringLiteral("-i"), file, QStringLiteral("-d"),
+                     QStringLiteral("sql:") + folder, QStringLiteral("-w"), passwordFile});
+    return fault.contains(QLatin1String("SEC_ERROR_BAD_PASSWORD")) ||
+                   fault.contains(QLatin1String("PKCS12 decode"))
+               ? QStringLiteral("that is not the password of %1, or it is no PKCS#12 file")
+                     .arg(file)
+               : fault;
+}
+
+QString validityText(const certificate::SigningCertificate& certificate)
+{
+    return QStringLiteral("%1, valid %2 to %3")
+        .arg(certificate.subject,
+             certificate.validFrom.toString(QStringLiteral("yyyy-MM-dd HH:mm 'UTC'")),
+             certificate.validUntil.toString(QStringLiteral("yyyy-MM-dd HH:mm 'UTC'")));
+}
+
+} // namespace
+
+QString ownSigningFolder()
+{
+    const QString file = records::defaultRecordFile(qEnvironmentVariable("XDG_DATA_HOME"),
+                                                    qEnvironmentVariable("HOME"));
+    return file.isEmpty() ? QString() : QFileInfo(file).path() + QStringLiteral("/nss");
+}
+
+certificate::SigningKey signingKeyOf(const lab::LabSettings& settings)
+{
+    const QString folder = settings.value(QStringLiteral("signing-nss"));
+    return {folder.isEmpty() ? ownSigningFolder() : folder,
+            settings.value(QStringLiteral("signing-nick"))};
+}
+
+bool importSigningKey(const QString& file, QMap<QString, QString>& values, QString& described,
+                      Output& io)
+{
+    if (file == QLatin1String("none")) {
+        values.insert(QStringLiteral("signing-nss"), QString());
+        values.insert(QStringLiteral("signing-nick"), QString());
+        return true;
+    }
+    QString folder;
+    QString fault = QFileInfo(file).isFile() && QFileInfo(file).isReadable()
+                        ? ownDatabase(folder)
+                        : QStringLiteral("%1 is no file that can be read").arg(file);
+    if (fault.isEmpty())
+        fault = importInto(folder, file);
+    if (fault.isEmpty())
+        fault = certificate::openSigningDatabase(folder);
+    // The certificate valid now that runs longest: the one just imported, or its renewal.
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    std::optional<certificate::SigningCertificate> chosen;
+    for (const certificate::SigningCertificate& held : certificate::signingCertificates())
+        if (held.validFrom <= now && now <= held.validUntil &&
+            (!chosen || held.validUntil > chosen->validUntil))
+            chosen = held;
+    if (fault.isEmpty() && !chosen)
+        fault = QStringLiteral("%1 holds no certificate valid now with its key").arg(file);
+    if (!fault.isEmpty())
+        return refusal(QStringLiteral("The signing key was not taken: %1.").arg(fault), io),
+               false;
+    values.insert(QStringLiteral("signing-nss"), QString());
+    values.insert(QStringLiteral("signing-nick"), chosen->nickname);
+    described = validityText(*chosen);
+    return true;
+}
+
+bool chooseSigningKey(const QString& folder, const QString& nickname,
+                      QMap<QString, QString>& values, QString& described, Output& io)
+{
+    const QString absolute = QFileInfo(folder).absoluteFilePath();
+    QString fault = certificate::openSigningDatabase(absolute);
+    std::optional<certificate::SigningCertificate> found;
+    if (fault.isEmpty())
+        found = certificate::signingCertificate({absolute, nickname}, fault);
+    if (!found)
+        return refusal(QStringLiteral("The signing key was not taken: %1.").arg(fault), io),
+               false;
+    values.insert(QStringLiteral("signing-nss"), absolute);
+    values.insert(QStringLiteral("signing-nick"), nickname);
+    described = validityText(*found);
+    return true;
+}
+
+void showSigningKey(const lab::LabSettings& settings, Output& io)
+{
+    const certificate::SigningKey key = signingKeyOf(settings);
+    if (!key.set())
+        return;
+    QString fault = certificate::openSigningDatabase(key.nssFolder);
+    std::optional<certificate::SigningCertificate> found;
+    if (fault.isEmpty())
+        found = certificate::signingCertificate(key, fault);
+    if (found)
+        io.out << said(QStringLiteral("signing-certificate\t") + validityText(*found)) << '\n';
+    else
+        io.sayError("quarvet-cli: the laboratory's signing key cannot be used on this "
+                    "workstation: " +
+                    fault.toStdString() + ".\n");
+    if (found && found->validUntil < QDateTime::currentDateTimeUtc())
+        io.sayError("quarvet-cli: the laboratory's signing certificate has expired.\n");
+    io.out.flush();
+}
+
+QString readySigning(const certificate::SigningKey& key)
+{
+    QString fault = certificate::openSigningDatabase(key.nssFolder, [](const QString& token) {
+        QString why;
+        return askPassword(QStringLiteral("Password of the signing database %1: ").arg(token),
+                           why)
+            .value_or(QString());
+    });
+    return fault.isEmpty() ? certificate::readyToSign(key, QDateTime::currentDateTimeUtc())
+                           : fault;
+}
+
+} // namespace quarvet::cli
