@@ -178,8 +178,7 @@ QString signingReason(const lab::CertificateIssue& issue, const lab::Certificate
 {
     const QString laboratory = status.lab.value(QStringLiteral("name"));
     return QStringLiteral("Certificate %1 issued%2; authorised by %3, %4%5")
-        .arg(issue.number,
-             laboratory.isEmpty() ? QString() : QStringLiteral(" by ") + laboratory,
+        .arg(issue.number, laboratory.isEmpty() ? QString() : QStringLiteral(" by ") + laboratory,
              issue.issuedBy, issue.role,
              issue.signature != 0 ? QStringLiteral(" (signed)") : QStringLiteral(" (not signed)"));
 }
@@ -203,7 +202,8 @@ int writeIssued(const records::ListedRecord& listed, const std::string& file,
         return failure;
     }
     if (key.set())
-        if (const QString fault = certificate::signPdf(text(file), key, signingReason(issue, status));
+        if (const QString fault =
+                certificate::signPdf(text(file), key, signingReason(issue, status));
             !fault.isEmpty()) {
             io.sayError(issued + " and written to " + calc::printable(file) +
                         ", but not signed: " + fault.toStdString() + "\n");

@@ -127,8 +127,7 @@ bool importSigningKey(const QString& file, QMap<QString, QString>& values, QStri
     if (fault.isEmpty() && !chosen)
         fault = QStringLiteral("%1 holds no certificate valid now with its key").arg(file);
     if (!fault.isEmpty())
-        return refusal(QStringLiteral("The signing key was not taken: %1.").arg(fault), io),
-               false;
+        return refusal(QStringLiteral("The signing key was not taken: %1.").arg(fault), io), false;
     values.insert(QStringLiteral("signing-nss"), QString());
     values.insert(QStringLiteral("signing-nick"), chosen->nickname);
     described = validityText(*chosen);
@@ -144,8 +143,7 @@ bool chooseSigningKey(const QString& folder, const QString& nickname,
     if (fault.isEmpty())
         found = certificate::signingCertificate({absolute, nickname}, fault);
     if (!found)
-        return refusal(QStringLiteral("The signing key was not taken: %1.").arg(fault), io),
-               false;
+        return refusal(QStringLiteral("The signing key was not taken: %1.").arg(fault), io), false;
     values.insert(QStringLiteral("signing-nss"), absolute);
     values.insert(QStringLiteral("signing-nick"), nickname);
     described = validityText(*found);
@@ -176,12 +174,10 @@ QString readySigning(const certificate::SigningKey& key)
 {
     QString fault = certificate::openSigningDatabase(key.nssFolder, [](const QString& token) {
         QString why;
-        return askPassword(QStringLiteral("Password of the signing database %1: ").arg(token),
-                           why)
+        return askPassword(QStringLiteral("Password of the signing database %1: ").arg(token), why)
             .value_or(QString());
     });
-    return fault.isEmpty() ? certificate::readyToSign(key, QDateTime::currentDateTimeUtc())
-                           : fault;
+    return fault.isEmpty() ? certificate::readyToSign(key, QDateTime::currentDateTimeUtc()) : fault;
 }
 
 } // namespace quarvet::cli

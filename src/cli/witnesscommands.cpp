@@ -1,9 +1,9 @@
 #include "witnesscommands.h"
 
 #include "certificatereading.h"
-#include "signingkey.h"
 #include "recordcommands.h"
 #include "recordwords.h"
+#include "signingkey.h"
 #include "storedeadline.h"
 
 #include "calc/utf8text.h"
@@ -258,9 +258,8 @@ QString signedWords(const certificate::PdfSignature& signature, bool signedAtIss
     if (!signature.present)
         return signedAtIssue ? QStringLiteral("; the file carries no PDF signature") : QString();
     return QStringLiteral("; the file is signed by %1, whole, its certificate %2")
-        .arg(signature.signer, signature.trusted
-                                   ? QStringLiteral("trusted here")
-                                   : QStringLiteral("not known to be trusted here"));
+        .arg(signature.signer, signature.trusted ? QStringLiteral("trusted here")
+                                                 : QStringLiteral("not known to be trusted here"));
 }
 
 // What the store holds of a certificate that it does not contradict: exit 0.
@@ -302,8 +301,8 @@ int checkCertificateCommand(const std::vector<std::string>& args, RecordsContext
         return refusal(messages::storeFault(read.fault), io);
     const certificate::SigningKey key = signingKeyOf(settings);
     certificate::PdfSignature signature;
-    const auto mark = markOfFile(text(args[0]), key.set() ? key.nssFolder : QString(), signature,
-                                 status, io);
+    const auto mark =
+        markOfFile(text(args[0]), key.set() ? key.nssFolder : QString(), signature, status, io);
     if (!mark)
         return status;
     const QString named = mark->kind == QLatin1String("draft")
@@ -335,8 +334,7 @@ int checkCertificateCommand(const std::vector<std::string>& args, RecordsContext
                                            "the file was changed after it was signed"),
                             io);
     return sayHolds(*mark, finding, named,
-                    signedWords(signature, key.set() && mark->kind == QLatin1String("issued")),
-                    io);
+                    signedWords(signature, key.set() && mark->kind == QLatin1String("issued")), io);
 }
 
 } // namespace

@@ -10,7 +10,9 @@
 #include <QDateTime>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
 #include <QUuid>
@@ -29,6 +31,10 @@ private slots:
     void issueTakesTheApprovingSignature();
     void correctionNeedsNewSignatures_data();
     void correctionNeedsNewSignatures();
+    void signedFileHoldsUntilChanged_data();
+    void signedFileHoldsUntilChanged();
+    void unusableKeySpendsNoNumber_data();
+    void unusableKeySpendsNoNumber();
 };
 
 namespace {
@@ -168,6 +174,68 @@ void bothBackends()
     QTest::newRow("sqlite") << "sqlite";
     QTest::newRow("postgresql") << "postgresql";
 }
+
+QString tool(const QString& program, const QStringList& arguments, const QString& folder)
+{
+    QProcess process;
+    process.setWorkingDirectory(folder);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    if (!process.waitForFinished(120000) || process.exitCode() != 0)
+        return "<" + program + " failed: " + QString::fromUtf8(process.readAll()) + ">";
+    return QString::fromUtf8(process.readAll());
+}
+
+// A certificate authority and the laboratory's certificate from it, made with openssl: a
+// PKCS#12 file of the key valid for twenty days, one that expired as it was made (in an NSS
+// database of its own), and a database that trusts the authority, as a customer's reader
+// would.
+struct SigningAuthority {
+    QTemporaryDir dir;
+    QString failed;
+    const QString password = QStringLiteral("p12 secret");
+
+    SigningAuthority()
+    {
+        const QString pass = "pass:" + password;
+        const QList<QStringList> steps{
+            {"openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "30", "-subj",
+             "/CN=Test Calibration CA", "-keyout", "ca.key", "-out", "ca.crt", "-addext",
+             "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=critical,keyCertSign"},
+            {"openssl", "req", "-newkey", "rsa:2048", "-nodes", "-subj",
+             "/CN=Quarvet Test Laboratory", "-keyout", "lab.key", "-out", "lab.csr"},
+            {"openssl", "x509", "-req", "-in", "lab.csr", "-CA", "ca.crt", "-CAkey", "ca.key",
+             "-CAcreateserial", "-days", "20", "-extfile", "ext", "-out", "lab.crt"},
+            {"openssl", "x509", "-req", "-in", "lab.csr", "-CA", "ca.crt", "-CAkey", "ca.key",
+             "-days", "0", "-extfile", "ext", "-out", "old.crt"},
+            {"openssl", "pkcs12", "-export", "-inkey", "lab.key", "-in", "lab.crt", "-certfile",
+             "ca.crt", "-name", "Quarvet lab", "-passout", pass, "-out", "lab.p12"},
+            {"openssl", "pkcs12", "-export", "-inkey", "lab.key", "-in", "old.crt", "-name",
+             "Quarvet old", "-passout", pass, "-out", "old.p12"},
+            {"certutil", "-N", "-d", "sql:trust", "--empty-password"},
+            {"certutil", "-A", "-d", "sql:trust", "-n", "ca", "-t", "CT,C,C", "-i", "ca.crt"},
+            {"certutil", "-N", "-d", "sql:old", "--empty-password"},
+            {"pk12util", "-i", "old.p12", "-d", "sql:old", "-W", password},
+            {"certutil", "-N", "-d", "sql:other", "--empty-password"},
+            {"pk12util", "-i", "lab.p12", "-d", "sql:other", "-W", password}};
+        QDir(dir.path()).mkpath("trust");
+        QDir(dir.path()).mkpath("old");
+        QDir(dir.path()).mkpath("other");
+        QFile ext(dir.filePath("ext"));
+        if (!ext.open(QIODevice::WriteOnly) ||
+            ext.write("basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature,"
+                      "nonRepudiation\n") < 0)
+            failed = "no extensions file";
+        ext.close();
+        for (const QStringList& step : steps)
+            if (failed.isEmpty()) {
+                const QString said = tool(step[0], step.mid(1), dir.path());
+                if (said.startsWith("<"))
+                    failed = said;
+            }
+    }
+    QString path(const QString& name) const { return dir.filePath(name); }
+};
 
 #define QUARVET_SIGNING_LAB(lab, store)                                                            \
     SigningLab lab(store);                                                                         \
@@ -360,6 +428,120 @@ void TestSignatures::correctionNeedsNewSignatures()
     QVERIFY2(refused.err.contains("signed as reviewed"), qPrintable(refused.err));
     QCOMPARE(lab.signatures(id).size(), 1);
     QCOMPARE(lab.signatures(correction).size(), 0);
+}
+
+void TestSignatures::signedFileHoldsUntilChanged_data()
+{
+    bothBackends();
+}
+
+// The issued file carries the laboratory's PDF signature, which a reader trusting its
+// authority finds valid over the whole file; a byte changed afterwards breaks it, for pdfsig
+// and for check-certificate; a copy is not signed and says so.
+void TestSignatures::signedFileHoldsUntilChanged()
+{
+    QFETCH(QString, backend);
+    QUARVET_STORE_OR_SKIP(store, backend);
+    QUARVET_SIGNING_LAB(lab, store);
+    const SigningAuthority authority;
+    QVERIFY2(authority.failed.isEmpty(), qPrintable(authority.failed));
+    const QStringList setKey{"lab", "set", "--signing-key", authority.path("lab.p12")};
+    TerminalRun set = runOnTerminal(QUARVET_CLI, setKey, lab.environment({}), "not it");
+    QCOMPARE(set.status, 1);
+    QVERIFY2(set.err.contains("is not the password of"), qPrintable(set.err));
+    QVERIFY(!lab.owner({"lab", "show"}).out.contains("signing-certificate"));
+    set = runOnTerminal(QUARVET_CLI, setKey, lab.environment({}), authority.password);
+    QVERIFY2(set.status == 0, qPrintable(set.err));
+    QVERIFY2(set.out.startsWith("signing with CN=Quarvet Test Laboratory, valid "),
+             qPrintable(set.out));
+    QVERIFY(lab.owner({"lab", "show"})
+                .out.contains("signing-certificate\tCN=Quarvet Test "
+                              "Laboratory, valid "));
+    const QString id = lab.saveRecord();
+    const QString pdf = lab.place.dir.filePath("signed.pdf");
+    const Run issued = lab.as(
+        lab.technician, {"records", "issue", id, "--by", "Dr A", "--role", "Head", "-o", pdf});
+    QVERIFY2(issued.status == 0 && issued.err.isEmpty(), qPrintable(issued.err));
+    const QString trusted = "sql:" + authority.path("trust");
+    const QString checked = tool("pdfsig", {"-nssdir", trusted, pdf}, lab.place.dir.path());
+    for (const char* said :
+         {"Signature Validation: Signature is Valid.", "Total document signed",
+          "Certificate Validation: Certificate is Trusted.", "Signing Hash Algorithm: SHA-256",
+          "Signer Certificate Common Name: Quarvet Test Laboratory"})
+        QVERIFY2(checked.contains(said), qPrintable(checked));
+    Run held = lab.owner({"records", "check-certificate", pdf});
+    QVERIFY2(held.status == 0 && held.out.contains("; the file is signed by CN=Quarvet Test "
+                                                   "Laboratory, whole"),
+             qPrintable(held.out + held.err));
+    const QString copy = lab.place.dir.filePath("copy.pdf");
+    const Run copied = lab.owner({"records", "certificate", id, "-o", copy});
+    QCOMPARE(copied.status, 0);
+    QVERIFY2(copied.err.contains("a copy is not signed"), qPrintable(copied.err));
+    QVERIFY(tool("pdfsig", {copy}, lab.place.dir.path()).contains("does not contain any"));
+    // One byte of the page's text changed after signing.
+    QFile file(pdf);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QByteArray bytes = file.readAll();
+    const qsizetype at = bytes.indexOf("/Title");
+    QVERIFY(at > 0);
+    bytes[at + 1] = 't';
+    QVERIFY(file.seek(0) && file.write(bytes) == bytes.size());
+    file.close();
+    QVERIFY(tool("pdfsig", {"-nssdir", trusted, pdf}, lab.place.dir.path())
+                .contains("Digest Mismatch"));
+    held = lab.owner({"records", "check-certificate", pdf});
+    QCOMPARE(held.status, 4);
+    QVERIFY2(held.out.contains("the file was changed after it was signed"), qPrintable(held.out));
+}
+
+void TestSignatures::unusableKeySpendsNoNumber_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QString>("database"); // the NSS database named
+    QTest::addColumn<QString>("nickname");
+    QTest::addColumn<QString>("says");
+    for (const char* backend : {"sqlite", "postgresql"}) {
+        QTest::addRow("%s: a certificate that expired", backend) << backend << "old"
+                                                                 << "Quarvet old"
+                                                                 << "is valid from";
+        QTest::addRow("%s: a database removed after it was named", backend)
+            << backend << "gone"
+            << "Quarvet lab"
+            << "holds no NSS database";
+    }
+}
+
+// A key that cannot sign is refused before the issue: no number is spent, and the next issue
+// once the key is taken away takes the first.
+void TestSignatures::unusableKeySpendsNoNumber()
+{
+    QFETCH(QString, backend);
+    QFETCH(QString, database);
+    QFETCH(QString, nickname);
+    QFETCH(QString, says);
+    QUARVET_STORE_OR_SKIP(store, backend);
+    QUARVET_SIGNING_LAB(lab, store);
+    const SigningAuthority authority;
+    QVERIFY2(authority.failed.isEmpty(), qPrintable(authority.failed));
+    const QString folder = database == "gone" ? authority.path("other") : authority.path("old");
+    const Run named =
+        lab.owner({"lab", "set", "--signing-nss", folder, "--signing-nick", nickname});
+    QVERIFY2(named.status == 0, qPrintable(named.err));
+    if (database == "gone")
+        QVERIFY(QDir(folder).removeRecursively());
+    const QString id = lab.saveRecord();
+    const QString pdf = lab.place.dir.filePath("c.pdf");
+    const QStringList issue{"records", "issue", id, "--by", "Dr A", "--role", "Head", "-o", pdf};
+    const Run refused = lab.as(lab.technician, issue);
+    QCOMPARE(refused.status, 1);
+    QVERIFY2(refused.err.contains("cannot sign the certificate") && refused.err.contains(says) &&
+                 refused.err.contains("no number spent"),
+             qPrintable(refused.err));
+    QVERIFY(!QFile::exists(pdf));
+    QCOMPARE(lab.owner({"lab", "set", "--signing-key", "none"}).status, 0);
+    const Run issued = lab.as(lab.technician, issue);
+    QVERIFY2(issued.status == 0 && issued.out.trimmed().endsWith("-00001"),
+             qPrintable(issued.out + issued.err));
 }
 
 QTEST_GUILESS_MAIN(TestSignatures)
