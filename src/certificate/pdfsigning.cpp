@@ -1,5 +1,7 @@
 #include "pdfsigning.h"
 
+#include "records/storechoice.h"
+
 #include <QColor>
 #include <QDir>
 #include <QFile>
@@ -38,6 +40,20 @@ SigningCertificate described(const Poppler::CertificateInfo& info)
 }
 
 } // namespace
+
+QString ownSigningFolder()
+{
+    const QString file = records::defaultRecordFile(qEnvironmentVariable("XDG_DATA_HOME"),
+                                                    qEnvironmentVariable("HOME"));
+    return file.isEmpty() ? QString() : QFileInfo(file).path() + QStringLiteral("/nss");
+}
+
+SigningKey signingKeyOf(const lab::LabSettings& settings)
+{
+    const QString folder = settings.value(QStringLiteral("signing-nss"));
+    return {folder.isEmpty() ? ownSigningFolder() : folder,
+            settings.value(QStringLiteral("signing-nick"))};
+}
 
 QString openSigningDatabase(const QString& folder,
                             const std::function<QString(const QString&)>& askPassword)
@@ -158,6 +174,16 @@ QString signPdf(const QString& path, const SigningKey& key, const QString& reaso
         return QStringLiteral("the signed file could not take the place of %1: %2").arg(path, why);
     }
     return {};
+}
+
+// What the file's signature says it is for: the certificate, and who authorised it.
+QString signingReason(const lab::CertificateIssue& issue, const lab::CertificateStatus& status)
+{
+    const QString laboratory = status.lab.value(QStringLiteral("name"));
+    return QStringLiteral("Certificate %1 issued%2; authorised by %3, %4%5")
+        .arg(issue.number, laboratory.isEmpty() ? QString() : QStringLiteral(" by ") + laboratory,
+             issue.issuedBy, issue.role,
+             issue.signature != 0 ? QStringLiteral(" (signed)") : QStringLiteral(" (not signed)"));
 }
 
 PdfSignature readPdfSignature(const QString& path, QString& fault)

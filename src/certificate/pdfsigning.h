@@ -1,5 +1,8 @@
 #pragma once
 
+#include "lab/certificates.h"
+#include "lab/labsettings.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -19,6 +22,12 @@ struct SigningKey {
 
     bool set() const { return !nickname.isEmpty(); }
 };
+
+// The NSS database of the program's own: beside the user's record file.
+QString ownSigningFolder();
+// The key the laboratory's settings name ("signing-nss", the program's own database where
+// empty, and "signing-nick"); not set where they name none.
+SigningKey signingKeyOf(const lab::LabSettings& settings);
 
 struct SigningCertificate {
     QString nickname;
@@ -46,6 +55,10 @@ QString readyToSign(const SigningKey& key, const QDateTime& now);
 // Signs the PDF at `path` in place with `key`, SHA-256, the reason given: the signed file
 // replaces it only once whole. Empty, or why it was not signed (the file then as it was).
 QString signPdf(const QString& path, const SigningKey& key, const QString& reason);
+
+// What the file's signature says it is for: the certificate issued, and who authorised it,
+// signed or named as typed.
+QString signingReason(const lab::CertificateIssue& issue, const lab::CertificateStatus& status);
 
 // What the PDF signature of a certificate's file says, checked against the file's bytes.
 struct PdfSignature {

@@ -173,16 +173,6 @@ std::optional<IssueWords> issueWords(const std::vector<std::string>& args,
 
 namespace {
 
-// What the file's signature says it is for: the certificate, and who authorised it.
-QString signingReason(const lab::CertificateIssue& issue, const lab::CertificateStatus& status)
-{
-    const QString laboratory = status.lab.value(QStringLiteral("name"));
-    return QStringLiteral("Certificate %1 issued%2; authorised by %3, %4%5")
-        .arg(issue.number, laboratory.isEmpty() ? QString() : QStringLiteral(" by ") + laboratory,
-             issue.issuedBy, issue.role,
-             issue.signature != 0 ? QStringLiteral(" (signed)") : QStringLiteral(" (not signed)"));
-}
-
 // The certificate just issued, written to `file`, and its number on standard output. The
 // number is spent whatever fails after it: each failure says so, so that nobody issues the
 // record again in the belief that it was not.
@@ -203,7 +193,7 @@ int writeIssued(const records::ListedRecord& listed, const std::string& file,
     }
     if (key.set())
         if (const QString fault =
-                certificate::signPdf(text(file), key, signingReason(issue, status));
+                certificate::signPdf(text(file), key, certificate::signingReason(issue, status));
             !fault.isEmpty()) {
             io.sayError(issued + " and written to " + calc::printable(file) +
                         ", but not signed: " + fault.toStdString() + "\n");

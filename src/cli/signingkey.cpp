@@ -3,8 +3,6 @@
 #include "recordwords.h"
 #include "terminal.h"
 
-#include "records/storechoice.h"
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -37,7 +35,7 @@ QString runTool(const QString& tool, const QStringList& arguments)
 // alone) where there is none yet.
 QString ownDatabase(QString& folder)
 {
-    folder = ownSigningFolder();
+    folder = certificate::ownSigningFolder();
     if (folder.isEmpty())
         return QStringLiteral("there is no place for the program's own NSS database");
     if (!QDir().mkpath(folder) ||
@@ -86,20 +84,6 @@ QString validityText(const certificate::SigningCertificate& certificate)
 }
 
 } // namespace
-
-QString ownSigningFolder()
-{
-    const QString file = records::defaultRecordFile(qEnvironmentVariable("XDG_DATA_HOME"),
-                                                    qEnvironmentVariable("HOME"));
-    return file.isEmpty() ? QString() : QFileInfo(file).path() + QStringLiteral("/nss");
-}
-
-certificate::SigningKey signingKeyOf(const lab::LabSettings& settings)
-{
-    const QString folder = settings.value(QStringLiteral("signing-nss"));
-    return {folder.isEmpty() ? ownSigningFolder() : folder,
-            settings.value(QStringLiteral("signing-nick"))};
-}
 
 bool importSigningKey(const QString& file, QMap<QString, QString>& values, QString& described,
                       Output& io)

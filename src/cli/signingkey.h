@@ -13,10 +13,7 @@
 // before an issue spends a number.
 namespace quarvet::cli {
 
-// The NSS database of the program's own: beside the user's record file.
-QString ownSigningFolder();
-// The key the laboratory's settings name; not set where they name none.
-certificate::SigningKey signingKeyOf(const lab::LabSettings& settings);
+using certificate::signingKeyOf;
 
 // `lab set --signing-key FILE.p12` (or "none"): the certificate and key imported into the
 // program's own database, the PKCS#12 password asked on the terminal; the settings to keep

@@ -1,6 +1,7 @@
 #include "certificateactions.h"
 
 #include "certificate/certificate.h"
+#include "certificate/pdfsigning.h"
 #include "messages/messages.h"
 #include "messages/storemessages.h"
 #include "records/outputfile.h"
@@ -16,6 +17,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFormLayout>
+#include <QLabel>
 #include <QLineEdit>
 
 namespace quarvet::history {
@@ -122,12 +124,32 @@ void CertificateActions::writeTo(const records::Record& record, const QString& p
 
 namespace {
 
-// The certificate issued, and what its page needs: the chain's head and its status.
+// What an issue needs besides the store: the laboratory's key, which signs its file, ready.
+struct IssueSigning {
+    certificate::SigningKey key;
+    QString fault; // why the key cannot sign: then nothing is issued
+};
+
+// The certificate issued, and what its page needs: the chain's head and its status; nothing
+// where the laboratory's key cannot sign it.
 records::StoreFailure issueInStore(records::RecordStore& store, records::Record& record,
                                    const QString& correctedBy, lab::CertificateIssue& issue,
-                                   QString& head, lab::CertificateStatus& status)
+                                   QString& head, lab::CertificateStatus& status,
+                                   IssueSigning& signing)
 {
-    records::StoreFailure failure = lab::issueCertificate(store, record, issue);
+    lab::LabSettings settings;
+    records::StoreFailure failure = lab::readLabSettings(store, settings);
+    signing.key = certificate::signingKeyOf(settings);
+    if (!failure.failed() && signing.key.set()) {
+        // A database that asks for a password is the command line's: no window asks here.
+        signing.fault = certificate::openSigningDatabase(signing.key.nssFolder);
+        if (signing.fault.isEmpty())
+            signing.fault = certificate::readyToSign(signing.key, QDateTime::currentDateTimeUtc());
+        if (!signing.fault.isEmpty())
+            return failure;
+    }
+    if (!failure.failed())
+        failure = lab::issueCertificate(store, record, issue);
     head = issue.chainHead;
     if (!failure.failed())
         failure = lab::certificateStatus(
@@ -139,7 +161,8 @@ records::StoreFailure issueInStore(records::RecordStore& store, records::Record&
 
 } // namespace
 
-// Who authorises the certificate, asked in a dialog of its own: both must be given.
+// Who authorises the certificate, asked in a dialog of its own: both given, or neither where the
+// record's signatures say it.
 void CertificateActions::askToIssue()
 {
     if (!selected_())
@@ -154,6 +177,11 @@ void CertificateActions::askToIssue()
     role->setAccessibleName(QStringLiteral("Role"));
     form->addRow(QStringLiteral("&Authorised by:"), by);
     form->addRow(QStringLiteral("&Role:"), role);
+    auto* signedNote = new QLabel(QStringLiteral("Leave both empty where the record's approving "
+                                                 "signature authorises it."),
+                                  &dialog);
+    signedNote->setWordWrap(true);
+    form->addRow(signedNote);
     // For work outside the laboratory's scope: the certificate then says it is not covered.
     auto* unaccredited = new QCheckBox(QStringLiteral("&Without the accreditation claim"), &dialog);
     unaccredited->setObjectName(QStringLiteral("WithoutAccreditation"));
@@ -192,9 +220,12 @@ bool CertificateActions::issuerRefused(const QString& by, const QString& role, b
 {
     QString why;
     bool inRole = false;
-    if (by.isEmpty() || role.isEmpty()) {
-        why = QStringLiteral("A certificate is issued by a person named at issue: give who "
-                             "authorises it and their role.");
+    if (by.isEmpty() && role.isEmpty()) {
+        // The store takes who authorised it from the record's signatures, or says what lacks.
+    } else if (by.isEmpty() || role.isEmpty()) {
+        why = QStringLiteral("A certificate is issued by a person named at issue, or by the "
+                             "record's approving signature: give who authorises it and their "
+                             "role, or neither.");
         inRole = !by.isEmpty();
     } else if (const records::Refusal refusal = records::issuerRefusal(by, role); !refusal.ok()) {
         why = QString::fromStdString(messages::recordRefusal(refusal));
@@ -288,21 +319,47 @@ void CertificateActions::issueInto(const records::Record& record, const QString&
     const QString correctedBy = correctedBy_(record.id);
     // Read again by the issue where it brought the store up to date first.
     const auto certified = std::make_shared<records::Record>(record);
+    const auto signing = std::make_shared<IssueSigning>();
     certifying_->start(
-        [store, head, status, certified, correctedBy, issue = issue]() mutable {
-            return issueInStore(*store, *certified, correctedBy, issue, *head, *status);
+        [store, head, status, certified, correctedBy, signing, issue = issue]() mutable {
+            return issueInStore(*store, *certified, correctedBy, issue, *head, *status, *signing);
         },
-        [this, store, head, status, certified, path,
-         offeredName](const records::StoreFailure& failure) {
+        [this, store, head, status, certified, path, offeredName,
+         signing](const records::StoreFailure& failure) {
+            if (!signing->fault.isEmpty()) {
+                ui::messages().show(window_, ui::messageTitle,
+                                    QStringLiteral("The laboratory's key cannot sign the "
+                                                   "certificate: %1. No certificate was issued, "
+                                                   "and no number spent.")
+                                        .arg(signing->fault),
+                                    ui::MessageService::Icon::Stop);
+                return;
+            }
             if (offeredCopy(failure, *certified, copyPath(path, offeredName, failure)))
                 return;
-            const bool written =
-                writeCertificateFile(failure, *certified, namedByNumber(path, offeredName, *status),
-                                     store->files(), *head, *status);
+            const QString named = namedByNumber(path, offeredName, *status);
+            bool written =
+                writeCertificateFile(failure, *certified, named, store->files(), *head, *status);
+            if (written && signing->key.set())
+                written = signedFile(named, signing->key, *status);
             // A number spent is shown at once, its page written or not.
             if (written || (!failure.failed() && status->issue))
                 emit issued(status->issue->number);
         });
+}
+
+bool CertificateActions::signedFile(const QString& path, const certificate::SigningKey& key,
+                                    const lab::CertificateStatus& status)
+{
+    const QString fault =
+        certificate::signPdf(path, key, certificate::signingReason(*status.issue, status));
+    if (!fault.isEmpty())
+        ui::messages().show(window_, ui::messageTitle,
+                            QStringLiteral("Certificate %1 was issued and written to %2, but not "
+                                           "signed: %3.")
+                                .arg(status.issue->number, path, fault),
+                            ui::MessageService::Icon::Stop);
+    return fault.isEmpty();
 }
 
 bool CertificateActions::writeCertificateFile(const records::StoreFailure& read,

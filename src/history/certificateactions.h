@@ -1,5 +1,6 @@
 #pragma once
 
+#include "certificate/pdfsigning.h"
 #include "lab/certificates.h"
 #include "records/record.h"
 #include "records/recordstore.h"
@@ -67,6 +68,9 @@ private:
     // wants it; false for any other outcome.
     bool offeredCopy(const records::StoreFailure& failure, const records::Record& record,
                      const QString& path);
+    // Signs an issued certificate's file with the laboratory's key; false, said, when not.
+    bool signedFile(const QString& path, const certificate::SigningKey& key,
+                    const lab::CertificateStatus& status);
     // Writes the certificate once the store was read; false, said, when either failed.
     bool writeCertificateFile(const records::StoreFailure& read, const records::Record& record,
                               const QString& path, const QStringList& kept,

@@ -4,6 +4,7 @@
 #include "historyfilter.h"
 #include "historypage.h"
 #include "recordtablemodel.h"
+#include "signingactions.h"
 #include "storetasks.h"
 
 #include "messages/storemessages.h"
@@ -129,6 +130,9 @@ void HistoryWindow::createActions()
         status_->setText(said);
         emit certificateWritten();
     });
+    signing_ = new SigningActions(this, storeSource_, [this] { return selectedRecord(); });
+    connect(signing_, &SigningActions::signedRecord, this,
+            [this](const QString& said) { status_->setText(said); });
     connect(certificates_, &CertificateActions::issued, this, [this](const QString& number) {
         // Read again to show its number and state; what was written is said after the count.
         noteAfterReading_ =
@@ -143,6 +147,8 @@ void HistoryWindow::createButtons()
     auto* buttons = new QHBoxLayout;
     connect(addButton(this, buttons, QStringLiteral("&Certificate..."), "Certificate"),
             &QPushButton::clicked, this, &HistoryWindow::writeCertificate);
+    connect(addButton(this, buttons, QStringLiteral("Si&gn..."), "Sign"), &QPushButton::clicked,
+            signing_, &SigningActions::askToSign);
     connect(addButton(this, buttons, QStringLiteral("&Issue..."), "Issue"), &QPushButton::clicked,
             certificates_, &CertificateActions::askToIssue);
     connect(addButton(this, buttons, QStringLiteral("&Export CSV..."), "ExportCsv"),
@@ -217,6 +223,11 @@ void HistoryWindow::checkChain()
 bool HistoryWindow::isWritingCertificate() const
 {
     return certificates_->isBusy();
+}
+
+bool HistoryWindow::isSigning() const
+{
+    return signing_->isBusy();
 }
 
 void HistoryWindow::writeCertificate()

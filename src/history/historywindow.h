@@ -22,6 +22,7 @@ class UpgradeBar;
 namespace quarvet::history {
 
 class CertificateActions;
+class SigningActions;
 class StoreTasks;
 class HistoryFilter;
 struct HistoryPage;
@@ -64,6 +65,8 @@ public:
     void checkChain();
     bool isCheckingChain() const;
     bool isWritingCertificate() const;
+    // Whether a signature is being asked for or kept.
+    bool isSigning() const;
 
 signals:
     void correctionRequested(const quarvet::records::Record& record);
@@ -95,6 +98,7 @@ private:
     bool ascending_ = false;
     int sortColumn_ = 0; // the header's column of the sort in force
     CertificateActions* certificates_ = nullptr;
+    SigningActions* signing_ = nullptr;
     StoreTasks* tasks_ = nullptr; // export and the checks of the store
     QLabel* chainStatus_ = nullptr;
     ui::UpgradeBar* upgradeBar_ = nullptr;
