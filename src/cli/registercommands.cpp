@@ -528,7 +528,8 @@ CommandTable registerCommands()
     CommandTable table{labCommands(), {}};
     const std::vector<Command> more = referenceCommands();
     table.commands.insert(table.commands.end(), more.begin(), more.end());
-    table.groups = {{"lab", "lab takes show, set with the settings to change, or signer"},
+    table.groups = {{"lab", "lab takes show, set with the settings to change, signer or "
+                            "import-key"},
                     {"references", "references takes add, withdraw, list or show"}};
     return table;
 }

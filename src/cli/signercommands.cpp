@@ -3,6 +3,7 @@
 #include "options.h"
 #include "recordwords.h"
 #include "run.h"
+#include "signingkey.h"
 
 #include "calc/utf8text.h"
 #include "lab/signers.h"
@@ -120,6 +121,23 @@ int signerList(const std::vector<std::string>& args, RecordsContext& context, Ou
     return success;
 }
 
+// The laboratory's signing key imported into this user's own NSS database, for a workstation
+// that issues with the key the laboratory's owner named (lab set --signing-key).
+int importKey(const std::vector<std::string>& args, Output& io)
+{
+    if (args.size() != 1 || args[0].starts_with("-"))
+        return usageFault("lab import-key takes one PKCS#12 file", io);
+    QMap<QString, QString> values;
+    QString described;
+    if (!importSigningKey(text(args[0]), values, described, io))
+        return failure;
+    io.out << said(QStringLiteral("imported %1 as \"%2\"")
+                       .arg(described, values.value(QStringLiteral("signing-nick"))))
+           << '\n';
+    io.out.flush();
+    return success;
+}
+
 } // namespace
 
 CommandTable signerCommands()
@@ -142,7 +160,12 @@ CommandTable signerCommands()
                   if (what == "list")
                       return signerList(rest, storeOf(run), run.io);
                   return usageFault("lab signer takes add, withdraw or list", run.io);
-              }}},
+              }},
+             {"lab import-key",
+              {"quarvet-cli lab import-key FILE.p12"},
+              {},
+              false,
+              [](const Invocation& run) { return importKey(run.words, run.io); }}},
             {}};
 }
 

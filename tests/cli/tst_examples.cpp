@@ -6,7 +6,8 @@
 // folder that holds the repository's files and a home of its own. The comment lines right
 // below a command (no blank line between) are what it prints: "# TEXT" a line of standard
 // output, "# stderr: TEXT" one of standard error, "# (exit N)" its exit status (0 unless
-// said), "..." within a line any text and "# ..." alone any lines. A quarvet-cli command that
+// said), "# typed: TEXT" what is typed on its terminal when it asks for a password, "..."
+// within a line any text and "# ..." alone any lines. A quarvet-cli command that
 // shows nothing prints nothing, on either stream. An HTML comment right above a block marks
 // it: "<!-- example: set-up NAME -->" runs the blocks of that set-up together, in order, after
 // the set-up below; "<!-- example: not run, REASON -->" leaves it out, and the output says so.
@@ -39,6 +40,7 @@ struct Command {
     QStringList err;
     int status = 0;
     bool checksErr = false; // whether its standard error is compared
+    QString typed;          // what is typed on its terminal when it asks, if anything
 };
 
 struct Example {
@@ -73,6 +75,8 @@ void expect(Command& command, QString said)
         command.status = match.captured(1).toInt();
     else if (said.startsWith(QLatin1String("stderr: ")))
         command.err << said.mid(8);
+    else if (said.startsWith(QLatin1String("typed: ")))
+        command.typed = said.mid(7);
     else
         command.out << said;
 }
@@ -277,10 +281,17 @@ QString TestExamples::script(const QList<Example>& examples, const QString& resu
     QString text;
     int n = 0;
     for (const Example& example : examples)
-        for (const Command& command : example.commands)
+        for (const Command& command : example.commands) {
+            // A command that asks on the terminal is run by the typist, who answers there.
+            QString typed = command.typed;
+            const QString run = typed.isEmpty()
+                                    ? command.text
+                                    : QStringLiteral("\"$TYPIST\" '%1' %2")
+                                          .arg(typed.replace('\'', "'\\''"), command.text);
             text += QStringLiteral("{ %1\n} >'%2/%3.out' 2>'%2/%3.err' </dev/null; "
                                    "echo $? >'%2/%3.status'\n")
-                        .arg(command.text, results, QString::number(n++));
+                        .arg(run, results, QString::number(n++));
+        }
     return text;
 }
 
@@ -364,6 +375,7 @@ QString TestExamples::run(const QList<Example>& examples, const QTemporaryDir& d
     environment.insert("LANG", "C.UTF-8");
     environment.insert("PATH", QStringLiteral(CLI_DIR ":" GUI_DIR ":") + environment.value("PATH"));
     environment.insert("WORK", work);
+    environment.insert("TYPIST", QStringLiteral(TYPIST));
     environment.insert("SERVER", dir.filePath("server"));
     const bool namespaced = !examples.first().setUp.isEmpty();
     environment.insert("HOME", namespaced ? QStringLiteral("/root") : work + "/home");
