@@ -36,28 +36,33 @@ const std::vector<std::pair<const char*, const char*>>& labOptions()
     return options;
 }
 
+// A setting as lab show says it: what holds, not only what was set.
+QString shownValue(const lab::LabSettings& settings, const QString& name)
+{
+    const QString value = settings.value(name);
+    if (name == QLatin1String("logo"))
+        return value.isEmpty() ? QString() : QStringLiteral("(%1 bytes)").arg(value.size());
+    if (name == QLatin1String("pattern") && value.isEmpty())
+        return QString::fromLatin1(lab::defaultNumberPattern);
+    // An accredited laboratory's default is yes.
+    if (name == QLatin1String("registered-references-only") && settings.registeredReferencesOnly())
+        return QStringLiteral("yes");
+    if (name == QLatin1String("issue-needs") && value.isEmpty())
+        return QStringLiteral("none");
+    if (name == QLatin1String("same-person-may-approve") && value.isEmpty())
+        return QStringLiteral("no");
+    return value;
+}
+
 int labShow(RecordsContext& context, Output& io)
 {
     lab::LabSettings settings;
     if (const records::StoreFailure read = lab::readLabSettings(context.store, settings);
         read.failed())
         return refusal(messages::storeFault(read.fault), io);
-    for (const QString& name : lab::LabSettings::names()) {
-        QString value = settings.value(name);
-        if (name == QLatin1String("logo"))
-            value = value.isEmpty() ? QString() : QStringLiteral("(%1 bytes)").arg(value.size());
-        else if (name == QLatin1String("pattern") && value.isEmpty())
-            value = QString::fromLatin1(lab::defaultNumberPattern);
-        // What holds, not only what was set: an accredited laboratory's default is yes.
-        else if (name == QLatin1String("registered-references-only") &&
-                 settings.registeredReferencesOnly())
-            value = QStringLiteral("yes");
-        else if (name == QLatin1String("issue-needs") && value.isEmpty())
-            value = QStringLiteral("none");
-        else if (name == QLatin1String("same-person-may-approve") && value.isEmpty())
-            value = QStringLiteral("no");
-        io.out << said(name) << '\t' << said(records::printableText(value)) << '\n';
-    }
+    for (const QString& name : lab::LabSettings::names())
+        io.out << said(name) << '\t' << said(records::printableText(shownValue(settings, name)))
+               << '\n';
     io.out.flush();
     showSigningKey(settings, io);
     bool readable = true;
@@ -67,13 +72,13 @@ int labShow(RecordsContext& context, Output& io)
             "quarvet-cli: " +
             messages::labRefusal(lab::refusedAs(lab::LabRefusalKind::SettingPooled)).toStdString() +
             "\n");
+    const bool accredited = !settings.value(QStringLiteral("accreditation")).isEmpty();
     if (const calc::ScopeReading scope = settings.scope(); !scope.ok())
         io.sayError("quarvet-cli: " + messages::scopeFault(scope) + "\n");
-    else if (scope.ranges.empty() && !settings.value(QStringLiteral("accreditation")).isEmpty())
+    else if (scope.ranges.empty() && accredited)
         io.sayError("quarvet-cli: the laboratory states an accreditation but no scope (lab set "
                     "--cmc): its certificates claim accreditation without a scope.\n");
-    if (lab::issueNeedsOf(settings) == lab::IssueNeeds::None &&
-        !settings.value(QStringLiteral("accreditation")).isEmpty())
+    if (lab::issueNeedsOf(settings) == lab::IssueNeeds::None && accredited)
         io.sayError("quarvet-cli: the laboratory states an accreditation but issues certificates "
                     "without signatures (lab set --issue-needs reviewed or approved): anyone may "
                     "issue one in anyone's name.\n");
@@ -159,6 +164,40 @@ bool signingSettings(const Options& options, QMap<QString, QString>& values, QSt
     return true;
 }
 
+// The settings `lab set` is given as text, and those that take one of a few words; the exit
+// status where one is wrong.
+std::optional<int> wordSettings(const Options& options, QMap<QString, QString>& values, Output& io)
+{
+    for (const auto& [option, setting] : labOptions())
+        if (options.count(option)) {
+            const std::string& value = options.at(option)[0];
+            if (!validUtf8(value))
+                return refusal(QStringLiteral("%1 is not valid UTF-8 text").arg(option), io);
+            values.insert(QString::fromLatin1(setting), text(value));
+        }
+    const std::pair<const char*, std::vector<std::string>> choices[] = {
+        {"--registered-references-only", {"yes", "no"}},
+        {"--same-person-may-approve", {"yes", "no"}},
+        {"--issue-needs", {"none", "reviewed", "approved"}}};
+    for (const auto& [option, words] : choices) {
+        if (!options.count(option))
+            continue;
+        const std::string& word = options.at(option)[0];
+        if (std::find(words.begin(), words.end(), word) == words.end())
+            return usageFault(std::string(option) + " takes " +
+                                  (words.size() == 2 ? "yes or no" : "none, reviewed or approved"),
+                              io);
+        values.insert(QString::fromLatin1(option + 2), text(word));
+    }
+    const bool named = options.count("--signing-nss") != 0;
+    if (named != (options.count("--signing-nick") != 0) ||
+        (named && options.count("--signing-key") != 0))
+        return usageFault("lab set takes --signing-key FILE.p12, or --signing-nss DIR with "
+                          "--signing-nick NICK",
+                          io);
+    return std::nullopt;
+}
+
 int labSet(const std::vector<std::string>& args, const std::vector<OptionShape>& shapes,
            const calc::Separators& separators, RecordsContext& context, Output& io)
 {
@@ -167,29 +206,8 @@ int labSet(const std::vector<std::string>& args, const std::vector<OptionShape>&
     if (!options || options->empty())
         return usageFault(options ? "lab set takes at least one setting" : fault, io);
     QMap<QString, QString> values;
-    for (const auto& [option, setting] : labOptions())
-        if (options->count(option)) {
-            const std::string& value = options->at(option)[0];
-            if (!validUtf8(value))
-                return refusal(QStringLiteral("%1 is not valid UTF-8 text").arg(option), io);
-            values.insert(QString::fromLatin1(setting), text(value));
-        }
-
-    // The settings that take one of a few words.
-    const std::pair<const char*, std::vector<std::string>> choices[] = {
-        {"--registered-references-only", {"yes", "no"}},
-        {"--same-person-may-approve", {"yes", "no"}},
-        {"--issue-needs", {"none", "reviewed", "approved"}}};
-    for (const auto& [option, words] : choices) {
-        if (!options->count(option))
-            continue;
-        const std::string& word = options->at(option)[0];
-        if (std::find(words.begin(), words.end(), word) == words.end())
-            return usageFault(std::string(option) + " takes " +
-                                  (words.size() == 2 ? "yes or no" : "none, reviewed or approved"),
-                              io);
-        values.insert(QString::fromLatin1(option + 2), text(word));
-    }
+    if (const std::optional<int> status = wordSettings(*options, values, io))
+        return *status;
     if (options->count("--logo") && !readLogo(text(options->at("--logo")[0]), values, io))
         return failure;
     if (options->count("--cmc") && !readCmc(options->at("--cmc"), separators, values, io))
@@ -197,12 +215,6 @@ int labSet(const std::vector<std::string>& args, const std::vector<OptionShape>&
     if (options->count("--pooled-repeatability") &&
         !readPooled(options->at("--pooled-repeatability")[0], separators, values, io))
         return failure;
-    if (const bool named = options->count("--signing-nss") != 0;
-        named != (options->count("--signing-nick") != 0) ||
-        (named && options->count("--signing-key") != 0))
-        return usageFault("lab set takes --signing-key FILE.p12, or --signing-nss DIR with "
-                          "--signing-nick NICK",
-                          io);
     QString signing;
     if (!signingSettings(*options, values, signing, io))
         return failure;

@@ -77,6 +77,22 @@ bool confirmed(const QString& login, const QString& password, RecordsContext& co
     }
 }
 
+// The signature kept, and said.
+int keepSignature(lab::Signature& signature, RecordsContext& context, Output& io)
+{
+    if (const records::StoreFailure added = lab::addSignature(context.store, signature);
+        added.failed())
+        return refusal(messages::storeFault(added.fault), io);
+    io.out << said(QStringLiteral("record %1 signed as %2 by %3, %4 (signature %5)")
+                       .arg(signature.recordId, signature.meaning,
+                            records::printableText(signature.name),
+                            records::printableText(signature.role))
+                       .arg(signature.sequence))
+           << '\n';
+    io.out.flush();
+    return success;
+}
+
 int signCommand(const std::vector<std::string>& args, RecordsContext& context, Output& io)
 {
     const ReadWords read = readWords(args, {{"--meaning", 1}}, EntryWords::Anywhere);
@@ -110,17 +126,7 @@ int signCommand(const std::vector<std::string>& args, RecordsContext& context, O
     signature.recordId = listed->record.id;
     signature.meaning = lab::meaningWord(*meaning);
     signature.authenticatedBy = byServer ? QStringLiteral("server") : QStringLiteral("system");
-    if (const records::StoreFailure added = lab::addSignature(context.store, signature);
-        added.failed())
-        return refusal(messages::storeFault(added.fault), io);
-    io.out << said(QStringLiteral("record %1 signed as %2 by %3, %4 (signature %5)")
-                       .arg(signature.recordId, signature.meaning,
-                            records::printableText(signature.name),
-                            records::printableText(signature.role))
-                       .arg(signature.sequence))
-           << '\n';
-    io.out.flush();
-    return success;
+    return keepSignature(signature, context, io);
 }
 
 QString signatureJson(const lab::Signature& s)

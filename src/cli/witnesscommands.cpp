@@ -242,6 +242,21 @@ std::optional<lab::CertificateMark> markOfFile(const QString& path, const QStrin
     return marks.metadata ? marks.metadata : marks.text;
 }
 
+// The file's mark and signature, its signature checked against the laboratory's key's
+// database where it has one; none, said, with the exit status in `status`, where it has no mark.
+std::optional<lab::CertificateMark> markAndSignature(const QString& path, RecordsContext& context,
+                                                     certificate::SigningKey& key,
+                                                     certificate::PdfSignature& signature,
+                                                     int& status, Output& io)
+{
+    lab::LabSettings settings;
+    if (const records::StoreFailure read = lab::readLabSettings(context.store, settings);
+        read.failed())
+        return refusal(messages::storeFault(read.fault), io), std::nullopt;
+    key = signingKeyOf(settings);
+    return markOfFile(path, key.set() ? key.nssFolder : QString(), signature, status, io);
+}
+
 // What contradicts a certificate, said on standard output: exit 4.
 int sayNotIntact(const QString& named, const QString& why, Output& io)
 {
@@ -285,6 +300,22 @@ int sayHolds(const lab::CertificateMark& mark, const lab::CertificateFinding& fi
     return success;
 }
 
+// What the store holds of a certificate, and what its file's PDF signature says: exit 4 where
+// the signature does not hold for the file as it is.
+int sayWithSignature(const lab::CertificateMark& mark, const lab::CertificateFinding& finding,
+                     const QString& named, const certificate::PdfSignature& signature,
+                     bool laboratorySigns, Output& io)
+{
+    if (signature.present && (!signature.valid || !signature.wholeDocument))
+        return sayNotIntact(named,
+                            QStringLiteral("its PDF signature does not hold for the file as it is: "
+                                           "the file was changed after it was signed"),
+                            io);
+    return sayHolds(mark, finding, named,
+                    signedWords(signature, laboratorySigns && mark.kind == QLatin1String("issued")),
+                    io);
+}
+
 // Holds a certificate against the store: exit 0 when the store holds its record unchanged and
 // its head in the chain (and, issued, its number issued so), 4 naming what contradicts it.
 int checkCertificateCommand(const std::vector<std::string>& args, RecordsContext& context,
@@ -295,14 +326,9 @@ int checkCertificateCommand(const std::vector<std::string>& args, RecordsContext
     if (args.size() != 1 || args[0].empty() || args[0][0] == '-')
         return usageFault("records check-certificate takes one certificate file", io);
     int status = failure;
-    lab::LabSettings settings;
-    if (const records::StoreFailure read = lab::readLabSettings(context.store, settings);
-        read.failed())
-        return refusal(messages::storeFault(read.fault), io);
-    const certificate::SigningKey key = signingKeyOf(settings);
+    certificate::SigningKey key;
     certificate::PdfSignature signature;
-    const auto mark =
-        markOfFile(text(args[0]), key.set() ? key.nssFolder : QString(), signature, status, io);
+    const auto mark = markAndSignature(text(args[0]), context, key, signature, status, io);
     if (!mark)
         return status;
     const QString named = mark->kind == QLatin1String("draft")
@@ -328,13 +354,7 @@ int checkCertificateCommand(const std::vector<std::string>& args, RecordsContext
     if (const QString contradicted = messages::certificateContradiction(*mark, finding);
         !contradicted.isEmpty())
         return sayNotIntact(named, contradicted, io);
-    if (signature.present && (!signature.valid || !signature.wholeDocument))
-        return sayNotIntact(named,
-                            QStringLiteral("its PDF signature does not hold for the file as it is: "
-                                           "the file was changed after it was signed"),
-                            io);
-    return sayHolds(*mark, finding, named,
-                    signedWords(signature, key.set() && mark->kind == QLatin1String("issued")), io);
+    return sayWithSignature(*mark, finding, named, signature, key.set(), io);
 }
 
 } // namespace

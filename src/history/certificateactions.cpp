@@ -326,16 +326,8 @@ void CertificateActions::issueInto(const records::Record& record, const QString&
         },
         [this, store, head, status, certified, path, offeredName,
          signing](const records::StoreFailure& failure) {
-            if (!signing->fault.isEmpty()) {
-                ui::messages().show(window_, ui::messageTitle,
-                                    QStringLiteral("The laboratory's key cannot sign the "
-                                                   "certificate: %1. No certificate was issued, "
-                                                   "and no number spent.")
-                                        .arg(signing->fault),
-                                    ui::MessageService::Icon::Stop);
-                return;
-            }
-            if (offeredCopy(failure, *certified, copyPath(path, offeredName, failure)))
+            if (keyRefused(signing->fault) ||
+                offeredCopy(failure, *certified, copyPath(path, offeredName, failure)))
                 return;
             const QString named = namedByNumber(path, offeredName, *status);
             bool written =
@@ -346,6 +338,17 @@ void CertificateActions::issueInto(const records::Record& record, const QString&
             if (written || (!failure.failed() && status->issue))
                 emit issued(status->issue->number);
         });
+}
+
+bool CertificateActions::keyRefused(const QString& fault)
+{
+    if (!fault.isEmpty())
+        ui::messages().show(window_, ui::messageTitle,
+                            QStringLiteral("The laboratory's key cannot sign the certificate: "
+                                           "%1. No certificate was issued, and no number spent.")
+                                .arg(fault),
+                            ui::MessageService::Icon::Stop);
+    return !fault.isEmpty();
 }
 
 bool CertificateActions::signedFile(const QString& path, const certificate::SigningKey& key,

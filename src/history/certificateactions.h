@@ -68,6 +68,8 @@ private:
     // wants it; false for any other outcome.
     bool offeredCopy(const records::StoreFailure& failure, const records::Record& record,
                      const QString& path);
+    // Whether the laboratory's key could not sign (`fault`), said when so: nothing was issued.
+    bool keyRefused(const QString& fault);
     // Signs an issued certificate's file with the laboratory's key; false, said, when not.
     bool signedFile(const QString& path, const certificate::SigningKey& key,
                     const lab::CertificateStatus& status);

@@ -131,35 +131,6 @@ QSqlError takeLaboratory(QSqlDatabase database, const Record& record, const LabS
     return error;
 }
 
-// Who authorised the issue: where the laboratory asks for signatures, the record's approving
-// signature (refused without those it asks for, or with a person typed); where it asks for
-// none, the person typed, or else a signature there is.
-QSqlError takeAuthorisation(QSqlDatabase database, const Record& record,
-                            const LabSettings& settings, CertificateIssue& issue)
-{
-    QList<Signature> signatures;
-    if (QSqlError error = readSignatures(database, signatureVersion, record.id, signatures);
-        error.isValid())
-        return error;
-    // Only what was signed of the record as it is counts.
-    signatures.removeIf([&](const Signature& s) { return s.recordHash != record.hash; });
-    const IssueNeeds needs = issueNeedsOf(settings);
-    const bool typed = !issue.issuedBy.isEmpty();
-    if (needs != IssueNeeds::None && typed)
-        return refused(StoreFaultKind::SignedIssue, {});
-    if (const QStringList missing = missingMeanings(needs, signatures); !missing.isEmpty())
-        return refused(StoreFaultKind::SignaturesMissing, missing.join(QLatin1Char(',')));
-    if (typed)
-        return {};
-    const std::optional<Signature> authorising = authorisingSignature(signatures);
-    if (!authorising)
-        return refused(StoreFaultKind::SignaturesMissing, meaningWord(Meaning::Approved));
-    issue.issuedBy = authorising->name;
-    issue.role = authorising->role;
-    issue.signature = authorising->sequence;
-    return {};
-}
-
 // A file of a workstation's own is dated by its clock: one set back would date the
 // certificate, and number it, before its record or the certificate issued before it.
 QSqlError notBehind(QSqlDatabase database, const Record& record, const QDateTime& issuedUtc)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "lab/certificates.h"
 #include "lab/labsettings.h"
 #include "lab/signatures.h"
 #include "records/labtables.h"
@@ -83,6 +84,12 @@ Row rowFrom(std::span<const TableColumn<Row>> columns, const QSqlQuery& query)
 // The signatures on a record in a store of `version`, in the order given.
 QSqlError readSignatures(QSqlDatabase database, int version, const QString& recordId,
                          QList<Signature>& signatures);
+
+// Who authorised an issue of `record`: where the laboratory asks for signatures, its approving
+// signature (refused without those it asks for, or with a person typed); where it asks for
+// none, the person typed, or else a signature there is.
+QSqlError takeAuthorisation(QSqlDatabase database, const records::Record& record,
+                            const LabSettings& settings, CertificateIssue& issue);
 
 // The newest value of each setting.
 QSqlError readSettings(QSqlDatabase database, LabSettings& settings, qint64 upTo = 0);

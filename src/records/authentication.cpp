@@ -92,20 +92,32 @@ PasswordAnswer systemPasswordCheck(const QString& login, const QString& password
     return result;
 }
 
+namespace {
+
+// The client library's keywords and values, each after the other: the password typed, and no
+// password file whatever the environment names.
+std::vector<QByteArray> keywordsAndValues(const QList<ServerParameter>& parameters,
+                                          const QByteArray& secret)
+{
+    std::vector<QByteArray> texts;
+    for (const ServerParameter& parameter : parameters)
+        if (parameter.keyword != QLatin1String("password") &&
+            parameter.keyword != QLatin1String("passfile"))
+            texts.insert(texts.end(), {parameter.keyword.toUtf8(), parameter.value.toUtf8()});
+    texts.insert(texts.end(), {QByteArrayLiteral("passfile"), QByteArrayLiteral("/dev/null"),
+                               QByteArrayLiteral("password"), secret});
+    return texts;
+}
+
+} // namespace
+
 PasswordAnswer serverPasswordCheck(const QList<ServerParameter>& parameters,
                                    const QString& password)
 {
     if (password.isEmpty())
         return {PasswordCheck::Wrong};
     QByteArray secret = password.toUtf8();
-    std::vector<QByteArray> texts;
-    for (const ServerParameter& parameter : parameters)
-        if (parameter.keyword != QLatin1String("password") &&
-            parameter.keyword != QLatin1String("passfile"))
-            texts.insert(texts.end(), {parameter.keyword.toUtf8(), parameter.value.toUtf8()});
-    // Only the password typed: no password file, whatever the environment names.
-    texts.insert(texts.end(), {QByteArrayLiteral("passfile"), QByteArrayLiteral("/dev/null"),
-                               QByteArrayLiteral("password"), secret});
+    std::vector<QByteArray> texts = keywordsAndValues(parameters, secret);
     std::vector<const char*> keywords;
     std::vector<const char*> values;
     for (std::size_t n = 0; n < texts.size(); n += 2) {

@@ -278,6 +278,18 @@ QSqlError seal(QSqlDatabase database, const Dialect& dialect, const KeptTable& t
     return error.isValid() ? error : sealAfter(database, table, key, savedBy, previous, position);
 }
 
+namespace {
+
+// A row kept before the seals, sealed as the seals' first version has its table: its later
+// fields hold what rows kept before are filled with, which the seals leave out.
+QSqlError sealKeptBefore(QSqlDatabase database, const KeptTable& table, const SealKey& key,
+                         const QString& savedBy, QString& previous, qint64& position)
+{
+    return sealAfter(database, table, key, savedBy, previous, position, sealedFrom(table));
+}
+
+} // namespace
+
 QSqlError sealExisting(QSqlDatabase database, const Dialect& dialect, const QString& savedBy)
 {
     QString previous;
@@ -295,10 +307,7 @@ QSqlError sealExisting(QSqlDatabase database, const Dialect& dialect, const QStr
             if (!error.isValid())
                 error = keysOf(database, *table, last, keys);
             for (std::size_t n = 0; n < keys.size() && !error.isValid(); ++n)
-                // Sealed as the seals' first version has the table: its later fields hold
-                // what rows kept before are filled with, which the seals leave out.
-                error = sealAfter(database, *table, keys[n], savedBy, previous, position,
-                                  sealedFrom(*table));
+                error = sealKeptBefore(database, *table, keys[n], savedBy, previous, position);
             if (table != &notesTable)
                 beside += static_cast<qint64>(keys.size());
             if (!keys.empty())
@@ -317,9 +326,9 @@ QSqlError sealExisting(QSqlDatabase database, const Dialect& dialect, const QStr
                                               "sealed were sealed, by %2"))
                     .arg(beside)
                     .arg(savedBy)});
-    return error.isValid() ? error
-                           : sealAfter(database, notesTable, {noted, 0}, savedBy, previous,
-                                       position, sealedFrom(notesTable));
+    return error.isValid()
+               ? error
+               : sealKeptBefore(database, notesTable, {noted, 0}, savedBy, previous, position);
 }
 
 namespace {
