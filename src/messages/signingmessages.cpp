@@ -4,9 +4,29 @@
 
 namespace quarvet::messages {
 
+namespace {
+
+using records::StoreFaultKind;
+
+// What stood in the way of an issue for want of signatures.
+QString issueWithoutSignatures(const records::StoreFault& fault)
+{
+    if (fault.kind == StoreFaultKind::SignaturesMissing)
+        return QStringLiteral("The laboratory issues a certificate only for a record signed as "
+                              "%1 (quarvet-cli records sign): no certificate was issued, and no "
+                              "number spent.")
+            .arg(fault.detail.trimmed().split(QLatin1Char(',')).join(QStringLiteral(" and ")));
+    if (fault.kind == StoreFaultKind::SignedIssue)
+        return QStringLiteral("The laboratory takes who authorised a certificate from its "
+                              "record's signatures: --by and --role are not taken. Nothing was "
+                              "issued.");
+    return {};
+}
+
+} // namespace
+
 QString signingFailureOf(const records::StoreFault& fault)
 {
-    using records::StoreFaultKind;
     const QString detail = fault.detail.trimmed();
     switch (fault.kind) {
     case StoreFaultKind::NotASigner:
@@ -29,21 +49,12 @@ QString signingFailureOf(const records::StoreFault& fault)
         return QStringLiteral("The certificate of this record was issued already, as number %1: "
                               "a signature now would not be on it. Nothing was signed.")
             .arg(detail);
-    case StoreFaultKind::SignaturesMissing:
-        return QStringLiteral("The laboratory issues a certificate only for a record signed as "
-                              "%1 (quarvet-cli records sign): no certificate was issued, and no "
-                              "number spent.")
-            .arg(detail.split(QLatin1Char(',')).join(QStringLiteral(" and ")));
     case StoreFaultKind::SigningLocked:
         return QStringLiteral("Three wrong passwords in a row: signing as this login is refused "
                               "until %1 UTC. Nothing was signed.")
             .arg(detail);
-    case StoreFaultKind::SignedIssue:
-        return QStringLiteral("The laboratory takes who authorised a certificate from its "
-                              "record's signatures: --by and --role are not taken. Nothing was "
-                              "issued.");
     default:
-        return {};
+        return issueWithoutSignatures(fault);
     }
 }
 
