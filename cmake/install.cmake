@@ -61,7 +61,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt loads its SQLite driver as a plugin; the PostgreSQL one is needed only for a lab database.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2, libqt6sql6-sqlite")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "libqt6sql6-psql")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "hardinfo")
+# lab set --signing-key and lab import-key hand the laboratory's key to NSS's own tools.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "hardinfo, libnss3-tools")
 set(conffiles ${CMAKE_CURRENT_BINARY_DIR}/debian/conffiles)
 file(WRITE ${conffiles} "/etc/xdg/Quarvet/registry.reg\n")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${conffiles})

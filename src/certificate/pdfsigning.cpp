@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 namespace quarvet::certificate {
 namespace {
@@ -36,7 +37,7 @@ extern "C" void quietAtExit()
 SigningCertificate described(const Poppler::CertificateInfo& info)
 {
     return {info.nickName(), info.subjectInfo(Poppler::CertificateInfo::DistinguishedName),
-            info.validityStart().toUTC(), info.validityEnd().toUTC()};
+            info.validityStart().toUTC(), info.validityEnd().toUTC(), info.certificateData()};
 }
 
 } // namespace
@@ -68,7 +69,11 @@ QString openSigningDatabase(const QString& folder,
         return QStringLiteral("%1 holds no NSS database (cert9.db)").arg(folder);
     if (!QFileInfo(folder + QStringLiteral("/key4.db")).isReadable())
         return QStringLiteral("the NSS database %1 may not be read").arg(folder);
-    Poppler::setNSSPasswordCallback([askPassword](const char* token) -> char* {
+    // Asked once: the library asks again after a wrong one, and would for good.
+    auto asked = std::make_shared<bool>(false);
+    Poppler::setNSSPasswordCallback([askPassword, asked](const char* token) -> char* {
+        if (std::exchange(*asked, true))
+            return nullptr;
         const QString given =
             askPassword ? askPassword(QString::fromUtf8(token ? token : "")) : QString();
         return given.isEmpty() ? nullptr : ::strdup(given.toUtf8().constData());
@@ -186,8 +191,11 @@ QString signingReason(const lab::CertificateIssue& issue, const lab::Certificate
              issue.signature != 0 ? QStringLiteral(" (signed)") : QStringLiteral(" (not signed)"));
 }
 
-PdfSignature readPdfSignature(const QString& path, QString& fault)
+PdfSignature readPdfSignature(const QString& path, const SigningKey& key, QString& fault)
 {
+    QString unknown;
+    const std::optional<SigningCertificate> laboratorys =
+        key.set() ? signingCertificate(key, unknown) : std::nullopt;
     PdfSignature found;
     const std::unique_ptr<Poppler::Document> document(Poppler::Document::load(path));
     if (!document || document->isLocked()) {
@@ -202,6 +210,9 @@ PdfSignature readPdfSignature(const QString& path, QString& fault)
                                 Poppler::FormFieldSignature::ValidateWithoutOCSPRevocationCheck,
                             QDateTime::currentDateTimeUtc());
         found.present = true;
+        ++found.count;
+        if (laboratorys)
+            found.laboratorys = info.certificateInfo().certificateData() == laboratorys->der;
         found.valid = info.signatureStatus() == Poppler::SignatureValidationInfo::SignatureValid;
         found.wholeDocument = info.signsTotalDocument();
         found.trusted =

@@ -3,6 +3,7 @@
 #include "lab/certificates.h"
 #include "lab/labsettings.h"
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QString>
 
@@ -34,6 +35,7 @@ struct SigningCertificate {
     QString subject; // its distinguished name
     QDateTime validFrom;
     QDateTime validUntil;
+    QByteArray der = {}; // the certificate itself
 };
 
 // Opens the NSS database at `folder` for this process's signing and checking (once: the
@@ -63,6 +65,10 @@ QString signingReason(const lab::CertificateIssue& issue, const lab::Certificate
 // What the PDF signature of a certificate's file says, checked against the file's bytes.
 struct PdfSignature {
     bool present = false;
+    int count = 0; // signatures in the file: an issued one carries one
+    // Whether the signing certificate is the laboratory's own: unknown where the laboratory's
+    // key is not at hand to compare.
+    std::optional<bool> laboratorys;
     bool valid = false;         // the signature is the file's, its digest matches
     bool wholeDocument = false; // it covers the whole file but itself
     bool trusted = false;       // its certificate chains to one the database trusts
@@ -70,7 +76,8 @@ struct PdfSignature {
     QString reason;
     QDateTime signedUtc;
 };
-// The last signature of the PDF at `path`; `fault` says why the file could not be read.
-PdfSignature readPdfSignature(const QString& path, QString& fault);
+// The last signature of the PDF at `path`, held against the certificate of `key` where it is
+// set and at hand; `fault` says why the file could not be read.
+PdfSignature readPdfSignature(const QString& path, const SigningKey& key, QString& fault);
 
 } // namespace quarvet::certificate

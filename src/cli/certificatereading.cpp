@@ -48,7 +48,10 @@ QJsonValue jsonOf(const certificate::PdfSignature& signature)
 {
     if (!signature.present)
         return QJsonValue::Null;
-    return QJsonObject{{QStringLiteral("valid"), signature.valid},
+    return QJsonObject{{QStringLiteral("count"), signature.count},
+                       {QStringLiteral("laboratorys"),
+                        signature.laboratorys ? QJsonValue(*signature.laboratorys) : QJsonValue()},
+                       {QStringLiteral("valid"), signature.valid},
                        {QStringLiteral("whole_document"), signature.wholeDocument},
                        {QStringLiteral("trusted"), signature.trusted},
                        {QStringLiteral("signer"), signature.signer},
@@ -62,6 +65,9 @@ certificate::PdfSignature signatureOf(const QJsonValue& value)
         return signature;
     const QJsonObject object = value.toObject();
     signature.present = true;
+    signature.count = object[QStringLiteral("count")].toInt();
+    if (object[QStringLiteral("laboratorys")].isBool())
+        signature.laboratorys = object[QStringLiteral("laboratorys")].toBool();
     signature.valid = object[QStringLiteral("valid")].toBool();
     signature.wholeDocument = object[QStringLiteral("whole_document")].toBool();
     signature.trusted = object[QStringLiteral("trusted")].toBool();
@@ -83,7 +89,8 @@ void limitReading()
 
 } // namespace
 
-certificate::CertificateMarks readMarksApart(const QString& path, const QString& nssFolder)
+certificate::CertificateMarks readMarksApart(const QString& path,
+                                             const certificate::SigningKey& key)
 {
     certificate::CertificateMarks marks;
     const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
@@ -91,8 +98,8 @@ certificate::CertificateMarks readMarksApart(const QString& path, const QString&
     child.setProgram(self);
     QStringList arguments{QStringLiteral("records"), QStringLiteral("check-certificate"),
                           QStringLiteral("--marks"), path};
-    if (!nssFolder.isEmpty())
-        arguments << nssFolder;
+    if (key.set())
+        arguments << key.nssFolder << key.nickname;
     child.setArguments(arguments);
     child.setChildProcessModifier(limitReading);
     child.start();
@@ -124,7 +131,7 @@ certificate::CertificateMarks readMarksApart(const QString& path, const QString&
     return marks;
 }
 
-int printMarks(const QString& path, const QString& nssFolder, Output& io)
+int printMarks(const QString& path, const certificate::SigningKey& key, Output& io)
 {
     // Run by hand as well as by the check: held to the same bounds either way, and said so
     // when the time runs out.
@@ -142,9 +149,9 @@ int printMarks(const QString& path, const QString& nssFolder, Output& io)
     // Its signature checked against the database that trusts the laboratory's certificate,
     // where there is one; its bytes whatever the database.
     QString fault;
-    if (!nssFolder.isEmpty())
-        certificate::openSigningDatabase(nssFolder);
-    const certificate::PdfSignature signature = certificate::readPdfSignature(path, fault);
+    if (key.set())
+        certificate::openSigningDatabase(key.nssFolder);
+    const certificate::PdfSignature signature = certificate::readPdfSignature(path, key, fault);
     const QJsonObject object{{QStringLiteral("metadata"), jsonOf(marks.metadata)},
                              {QStringLiteral("page"), jsonOf(marks.text)},
                              {QStringLiteral("signature"), jsonOf(signature)}};

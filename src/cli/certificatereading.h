@@ -11,14 +11,15 @@ namespace quarvet::cli {
 
 struct Output;
 
-// The marks `path` carries and its PDF signature (checked against the NSS database at
-// `nssFolder`, where given), read in a child of this program; their fault when the child could
-// not read them within its time and memory.
-certificate::CertificateMarks readMarksApart(const QString& path, const QString& nssFolder = {});
+// The marks `path` carries and its PDF signature (held against the laboratory's `key`, where
+// it is set), read in a child of this program; their fault when the child could not read them
+// within its time and memory.
+certificate::CertificateMarks readMarksApart(const QString& path,
+                                             const certificate::SigningKey& key = {});
 
-// What records check-certificate --marks FILE [NSS-FOLDER] prints: the marks read, as one
-// JSON object with "metadata", "page" and "signature" (null when it carries none); exit 1
-// with the fault.
-int printMarks(const QString& path, const QString& nssFolder, Output& io);
+// What records check-certificate --marks FILE [NSS-FOLDER NICKNAME] prints: the marks read,
+// as one JSON object with "metadata", "page" and "signature" (null when it carries none);
+// exit 1 with the fault.
+int printMarks(const QString& path, const certificate::SigningKey& key, Output& io);
 
 } // namespace quarvet::cli

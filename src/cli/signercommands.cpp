@@ -54,6 +54,10 @@ int signerAdd(const std::vector<std::string>& args, RecordsContext& context, Out
         return usageFault(fault, io);
     if (!options->count("--name") || !options->count("--role"))
         return usageFault("lab signer add takes a login, then --name and --role", io);
+    for (const std::string& word : {args[0], options->at("--name")[0], options->at("--role")[0]})
+        if (!validUtf8(word))
+            return refusal(QStringLiteral("A signer's login, name and role are valid UTF-8 text."),
+                           io);
     lab::Signer signer;
     signer.login = text(args[0]);
     signer.name = text(options->at("--name")[0]);

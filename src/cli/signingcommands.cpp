@@ -48,6 +48,18 @@ bool maySign(const QString& login, RecordsContext& context, Output& io)
 // said, when it is not confirmed.
 bool confirmed(const QString& login, const QString& password, RecordsContext& context, Output& io)
 {
+    // Shut out meanwhile, by passwords tried on another terminal: this one is not even tried.
+    QDateTime until;
+    if (const records::StoreFailure read = lab::signingLockedUntil(context.store, login, until);
+        read.failed() || until.isValid())
+        return refusal(messages::storeFault(
+                           read.failed()
+                               ? read.fault
+                               : records::storeFault(records::StoreFaultKind::SigningLocked,
+                                                     until.toUTC().toString(
+                                                         QStringLiteral("yyyy-MM-dd HH:mm:ss")))),
+                       io),
+               false;
     const records::PasswordAnswer answer = context.store.checkPassword(login, password);
     switch (answer.check) {
     case PasswordCheck::Confirmed:

@@ -1,6 +1,7 @@
 #include "terminal.h"
 
 #include <QByteArray>
+#include <QUtf8StringView>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -26,7 +27,10 @@ extern "C" void restoreAndEnd(int signal)
     ::raise(signal);
 }
 
-constexpr int endingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP};
+constexpr int endingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+// A stop at the prompt would come back to a terminal that shows what is typed: the prompt is
+// not stopped.
+constexpr int stoppingSignals[] = {SIGTSTP, SIGTTIN, SIGTTOU};
 
 bool writeAll(int fd, const QByteArray& bytes)
 {
@@ -79,9 +83,14 @@ std::optional<QString> askPassword(const QString& prompt, QString& fault)
     struct sigaction ending {};
     ending.sa_handler = restoreAndEnd;
     struct sigaction kept[std::size(endingSignals)];
+    struct sigaction ignoring {};
+    ignoring.sa_handler = SIG_IGN;
+    struct sigaction keptStops[std::size(stoppingSignals)];
     askedOn = fd;
     for (std::size_t n = 0; n < std::size(endingSignals); ++n)
         ::sigaction(endingSignals[n], &ending, &kept[n]);
+    for (std::size_t n = 0; n < std::size(stoppingSignals); ++n)
+        ::sigaction(stoppingSignals[n], &ignoring, &keptStops[n]);
     QByteArray line;
     const bool asked = ::tcsetattr(fd, TCSAFLUSH, &quiet) == 0 && writeAll(fd, prompt.toUtf8()) &&
                        readLine(fd, line);
@@ -89,6 +98,8 @@ std::optional<QString> askPassword(const QString& prompt, QString& fault)
     askedOn = -1;
     for (std::size_t n = 0; n < std::size(endingSignals); ++n)
         ::sigaction(endingSignals[n], &kept[n], nullptr);
+    for (std::size_t n = 0; n < std::size(stoppingSignals); ++n)
+        ::sigaction(stoppingSignals[n], &keptStops[n], nullptr);
     ::close(fd);
     if (!asked || line.isEmpty()) {
         line.fill('\0');
@@ -96,8 +107,14 @@ std::optional<QString> askPassword(const QString& prompt, QString& fault)
                       : QStringLiteral("the terminal could not be read");
         return std::nullopt;
     }
-    QString password = QString::fromUtf8(line);
+    // A password is text: bytes that are none would be read as another password's.
+    const bool text = QUtf8StringView(line).isValidUtf8();
+    QString password = text ? QString::fromUtf8(line) : QString();
     line.fill('\0');
+    if (!text) {
+        fault = QStringLiteral("what was typed is not valid UTF-8 text");
+        return std::nullopt;
+    }
     return password;
 }
 

@@ -217,11 +217,12 @@ int witnessCommand(const std::vector<std::string>& args, const std::vector<Optio
 
 // What a certificate of this program's says of itself, from its metadata and its page, which
 // must agree; none, said, when it cannot be read or says nothing of the kind.
-std::optional<lab::CertificateMark> markOfFile(const QString& path, const QString& nssFolder,
+std::optional<lab::CertificateMark> markOfFile(const QString& path,
+                                               const certificate::SigningKey& key,
                                                certificate::PdfSignature& signature, int& status,
                                                Output& io)
 {
-    const certificate::CertificateMarks marks = readMarksApart(path, nssFolder);
+    const certificate::CertificateMarks marks = readMarksApart(path, key);
     signature = marks.signature;
     status = failure;
     if (!marks.fault.isEmpty())
@@ -254,7 +255,7 @@ std::optional<lab::CertificateMark> markAndSignature(const QString& path, Record
         read.failed())
         return refusal(messages::storeFault(read.fault), io), std::nullopt;
     key = signingKeyOf(settings);
-    return markOfFile(path, key.set() ? key.nssFolder : QString(), signature, status, io);
+    return markOfFile(path, key, signature, status, io);
 }
 
 // What contradicts a certificate, said on standard output: exit 4.
@@ -306,10 +307,18 @@ int sayWithSignature(const lab::CertificateMark& mark, const lab::CertificateFin
                      const QString& named, const certificate::PdfSignature& signature,
                      bool laboratorySigns, Output& io)
 {
-    if (signature.present && (!signature.valid || !signature.wholeDocument))
+    // An issued file carries the laboratory's one signature over all of it: a second one
+    // signs what was added after it.
+    if (signature.present && (signature.count != 1 || !signature.valid || !signature.wholeDocument))
         return sayNotIntact(named,
                             QStringLiteral("its PDF signature does not hold for the file as it is: "
                                            "the file was changed after it was signed"),
+                            io);
+    if (signature.laboratorys == false)
+        return sayNotIntact(named,
+                            QStringLiteral("its PDF signature was made with another certificate "
+                                           "than the laboratory's (%1)")
+                                .arg(signature.signer),
                             io);
     return sayHolds(mark, finding, named,
                     signedWords(signature, laboratorySigns && mark.kind == QLatin1String("issued")),
@@ -321,8 +330,11 @@ int sayWithSignature(const lab::CertificateMark& mark, const lab::CertificateFin
 int checkCertificateCommand(const std::vector<std::string>& args, RecordsContext& context,
                             Output& io)
 {
-    if ((args.size() == 2 || args.size() == 3) && args[0] == "--marks" && !args[1].empty())
-        return printMarks(text(args[1]), args.size() == 3 ? text(args[2]) : QString(), io);
+    if ((args.size() == 2 || args.size() == 4) && args[0] == "--marks" && !args[1].empty())
+        return printMarks(text(args[1]),
+                          args.size() == 4 ? certificate::SigningKey{text(args[2]), text(args[3])}
+                                           : certificate::SigningKey{},
+                          io);
     if (args.size() != 1 || args[0].empty() || args[0][0] == '-')
         return usageFault("records check-certificate takes one certificate file", io);
     int status = failure;

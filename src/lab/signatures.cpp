@@ -138,6 +138,45 @@ QSqlError judgeSigner(QSqlDatabase database, const Signature& signature, const Q
     return {};
 }
 
+// Until when `login` is shut out at `now`: its newest failures since it last signed, three in
+// a row within the time, shut it out for as long after the last; invalid where it is not.
+QSqlError lockedUntil(QSqlDatabase database, const QString& login, const QDateTime& now,
+                      QDateTime& until)
+{
+    until = {};
+    QSqlQuery query(database);
+    const QSqlError error =
+        exec(query,
+             QStringLiteral("SELECT failed_utc FROM signing_failures WHERE login = ? AND "
+                            "failed_utc > coalesce((SELECT max(signed_utc) FROM record_signatures "
+                            "WHERE login = ?), '') ORDER BY sequence DESC LIMIT %1")
+                 .arg(signingFailuresAllowed),
+             {login, login});
+    QList<QDateTime> failed;
+    while (!error.isValid() && query.next())
+        failed << utcOf(query.value(0));
+    if (error.isValid() || query.lastError().isValid())
+        return error.isValid() ? error : query.lastError();
+    if (failed.size() == signingFailuresAllowed &&
+        failed.last().secsTo(failed.first()) <= signingLockSeconds &&
+        now < failed.first().addSecs(signingLockSeconds))
+        until = failed.first().addSecs(signingLockSeconds);
+    return {};
+}
+
+// Refused where the login is shut out now: checked again in the signature's own transaction,
+// after its password was checked, so that passwords tried at once on several terminals do not
+// slip past the shutting out.
+QSqlError notLockedOut(QSqlDatabase database, const Signature& signature)
+{
+    QDateTime until;
+    const QSqlError error = lockedUntil(database, signature.login, signature.signedUtc, until);
+    if (!error.isValid() && until.isValid())
+        return refused(StoreFaultKind::SigningLocked,
+                       until.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    return error;
+}
+
 QSqlError nextSequence(QSqlDatabase database, const char* table, qint64& sequence)
 {
     QVariant last;
@@ -154,6 +193,8 @@ QSqlError insertSignature(QSqlDatabase database, const Dialect& dialect, const Q
     QSqlError error = serialised(database, dialect);
     if (!error.isValid())
         error = serverClock(database, dialect, signature.signedUtc);
+    if (!error.isValid())
+        error = notLockedOut(database, signature);
     if (!error.isValid())
         error = takeSigner(database, signature);
     if (!error.isValid())
@@ -265,28 +306,7 @@ StoreFailure signingLockedUntil(RecordStore& store, const QString& login, QDateT
     if (const StoreFailure failure = store.clock(now); failure.failed())
         return failure;
     return store.inspect([&](QSqlDatabase database, const Dialect&, int version) {
-        if (version < signatureVersion)
-            return QSqlError();
-        // The newest failures since the login last signed: three in a row within the time
-        // shut it out for as long after the last.
-        QSqlQuery query(database);
-        const QSqlError error = exec(
-            query,
-            QStringLiteral("SELECT failed_utc FROM signing_failures WHERE login = ? AND "
-                           "failed_utc > coalesce((SELECT max(signed_utc) FROM record_signatures "
-                           "WHERE login = ?), '') ORDER BY sequence DESC LIMIT %1")
-                .arg(signingFailuresAllowed),
-            {login, login});
-        QList<QDateTime> failed;
-        while (!error.isValid() && query.next())
-            failed << utcOf(query.value(0));
-        if (error.isValid() || query.lastError().isValid())
-            return error.isValid() ? error : query.lastError();
-        if (failed.size() == signingFailuresAllowed &&
-            failed.last().secsTo(failed.first()) <= signingLockSeconds &&
-            now < failed.first().addSecs(signingLockSeconds))
-            until = failed.first().addSecs(signingLockSeconds);
-        return QSqlError();
+        return version < signatureVersion ? QSqlError() : lockedUntil(database, login, now, until);
     });
 }
 
@@ -346,9 +366,10 @@ QSqlError takeAuthorisation(QSqlDatabase database, const Record& record,
         return refused(StoreFaultKind::SignaturesMissing, missing.join(QLatin1Char(',')));
     if (typed)
         return {};
+    // Nobody named, and nobody who signed to authorise it.
     const std::optional<Signature> authorising = authorisingSignature(signatures);
     if (!authorising)
-        return refused(StoreFaultKind::SignaturesMissing, meaningWord(Meaning::Approved));
+        return refused(StoreFaultKind::SignaturesMissing, QStringLiteral("--by"));
     issue.issuedBy = authorising->name;
     issue.role = authorising->role;
     issue.signature = authorising->sequence;

@@ -11,6 +11,10 @@ using records::StoreFaultKind;
 // What stood in the way of an issue for want of signatures.
 QString issueWithoutSignatures(const records::StoreFault& fault)
 {
+    if (fault.kind == StoreFaultKind::SignaturesMissing && fault.detail == QLatin1String("--by"))
+        return QStringLiteral("Nobody authorises the certificate: name who does with --by and "
+                              "--role, or have the record signed as approved (quarvet-cli records "
+                              "sign). No certificate was issued, and no number spent.");
     if (fault.kind == StoreFaultKind::SignaturesMissing)
         return QStringLiteral("The laboratory issues a certificate only for a record signed as "
                               "%1 (quarvet-cli records sign): no certificate was issued, and no "

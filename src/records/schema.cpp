@@ -326,6 +326,50 @@ const char* const sqliteVersion12[] = {
 const char* const postgresVersion12[] = {
     "CREATE INDEX record_signatures_by_record ON record_signatures(record_id)",
     "CREATE INDEX signing_failures_by_login ON signing_failures(login, sequence)",
+    // A signature is the signing session's own: its role, listed as it signs, the record's
+    // hash, the next sequence and the server's time; a failed attempt likewise. No role adds
+    // one in another's name, nor shuts another out.
+    R"(CREATE FUNCTION quarvet_signed_as_the_server_says() RETURNS trigger LANGUAGE plpgsql AS $$
+        BEGIN
+            IF NEW.login IS DISTINCT FROM session_user::text
+               OR NEW.authenticated_by IS DISTINCT FROM 'server'
+               OR NEW.sequence IS DISTINCT FROM
+                   coalesce((SELECT max(sequence) FROM record_signatures), 0) + 1
+               OR NEW.record_hash IS DISTINCT FROM (SELECT hash FROM records WHERE id = NEW.record_id)
+               OR abs(extract(epoch FROM NEW.signed_utc::timestamptz - clock_timestamp())) > 300
+               OR NOT EXISTS (SELECT 1 FROM lab_signers s WHERE s.login = NEW.login
+                              AND s.entry = NEW.signer_entry AND s.name = NEW.name
+                              AND s.role = NEW.role AND s.listed = 1
+                              AND s.entry = (SELECT max(entry) FROM lab_signers
+                                             WHERE login = NEW.login))
+            THEN
+                RAISE EXCEPTION 'a signature is the signing session''s own, as the server says'
+                    USING ERRCODE = 'QV010';
+            END IF;
+            RETURN NEW;
+        END $$)",
+    "CREATE TRIGGER record_signatures_as_the_server_says BEFORE INSERT ON record_signatures "
+    "FOR EACH ROW EXECUTE FUNCTION quarvet_signed_as_the_server_says()",
+    R"(CREATE FUNCTION quarvet_failed_as_the_server_says() RETURNS trigger LANGUAGE plpgsql AS $$
+        BEGIN
+            IF NEW.login IS DISTINCT FROM session_user::text
+               OR NEW.sequence IS DISTINCT FROM
+                   coalesce((SELECT max(sequence) FROM signing_failures), 0) + 1
+               OR abs(extract(epoch FROM NEW.failed_utc::timestamptz - clock_timestamp())) > 300
+            THEN
+                RAISE EXCEPTION 'a failed signing is the session''s own, as the server says'
+                    USING ERRCODE = 'QV011';
+            END IF;
+            RETURN NEW;
+        END $$)",
+    "CREATE TRIGGER signing_failures_as_the_server_says BEFORE INSERT ON signing_failures "
+    "FOR EACH ROW EXECUTE FUNCTION quarvet_failed_as_the_server_says()",
+    R"(DO $$ BEGIN
+        EXECUTE format('ALTER FUNCTION quarvet_signed_as_the_server_says() '
+                       'SET search_path = %I, pg_temp', current_schema());
+        EXECUTE format('ALTER FUNCTION quarvet_failed_as_the_server_says() '
+                       'SET search_path = %I, pg_temp', current_schema());
+    END $$)",
     R"(DO $$ DECLARE grantee TEXT; BEGIN
         FOR grantee IN SELECT DISTINCT g.grantee FROM information_schema.role_table_grants g
                        WHERE g.table_schema = current_schema()

@@ -33,6 +33,7 @@ private slots:
     void correctionNeedsNewSignatures();
     void signedFileHoldsUntilChanged_data();
     void signedFileHoldsUntilChanged();
+    void forgedRowsAreTurnedAway();
     void unusableKeySpendsNoNumber_data();
     void unusableKeySpendsNoNumber();
 };
@@ -194,6 +195,7 @@ struct SigningAuthority {
     QTemporaryDir dir;
     QString failed;
     const QString password = QStringLiteral("p12 secret");
+    const QString databasePassword = QStringLiteral("nss secret");
 
     SigningAuthority()
     {
@@ -217,10 +219,18 @@ struct SigningAuthority {
             {"certutil", "-N", "-d", "sql:old", "--empty-password"},
             {"pk12util", "-i", "old.p12", "-d", "sql:old", "-W", password},
             {"certutil", "-N", "-d", "sql:other", "--empty-password"},
-            {"pk12util", "-i", "lab.p12", "-d", "sql:other", "-W", password}};
+            {"pk12util", "-i", "lab.p12", "-d", "sql:other", "-W", password},
+            {"certutil", "-N", "-d", "sql:locked", "-f", "databasepassword"},
+            {"pk12util", "-i", "lab.p12", "-d", "sql:locked", "-W", password, "-K",
+             databasePassword}};
         QDir(dir.path()).mkpath("trust");
         QDir(dir.path()).mkpath("old");
         QDir(dir.path()).mkpath("other");
+        QDir(dir.path()).mkpath("locked");
+        QFile secret(dir.filePath("databasepassword"));
+        if (!secret.open(QIODevice::WriteOnly) || secret.write(databasePassword.toUtf8()) < 0)
+            failed = "no password file";
+        secret.close();
         QFile ext(dir.filePath("ext"));
         if (!ext.open(QIODevice::WriteOnly) ||
             ext.write("basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature,"
@@ -478,6 +488,17 @@ void TestSignatures::signedFileHoldsUntilChanged()
     QCOMPARE(copied.status, 0);
     QVERIFY2(copied.err.contains("a copy is not signed"), qPrintable(copied.err));
     QVERIFY(tool("pdfsig", {copy}, lab.place.dir.path()).contains("does not contain any"));
+    // Signed again over the first signature, with the laboratory's own key even: what the
+    // second signs was added after the first.
+    const QString twice = lab.place.dir.filePath("twice.pdf");
+    QVERIFY(!tool("pdfsig",
+                  {"-add-signature", "-nssdir", "sql:" + authority.path("other"), "-nick",
+                   "Quarvet lab", "-reason", "again", pdf, twice},
+                  lab.place.dir.path())
+                 .startsWith("<"));
+    held = lab.owner({"records", "check-certificate", twice});
+    QCOMPARE(held.status, 4);
+    QVERIFY2(held.out.contains("changed after it was signed"), qPrintable(held.out));
     // One byte of the page's text changed after signing.
     QFile file(pdf);
     QVERIFY(file.open(QIODevice::ReadWrite));
@@ -494,6 +515,38 @@ void TestSignatures::signedFileHoldsUntilChanged()
     QVERIFY2(held.out.contains("the file was changed after it was signed"), qPrintable(held.out));
 }
 
+// On a shared database the server turns away a signature or a failed attempt that a role
+// writes by hand in another's name, or with another record's hash, as the approver.
+void TestSignatures::forgedRowsAreTurnedAway()
+{
+    QUARVET_STORE_OR_SKIP(store, "postgresql");
+    QUARVET_SIGNING_LAB(lab, store);
+    lab.listBoth();
+    const QString id = lab.saveRecord();
+    const QString hash = lab.owner({"records", "list", "--format", "json"})
+                             .out.section("\"hash\":\"", 1)
+                             .section('"', 0, 0);
+    const QString now = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
+    const QString forged =
+        QStringLiteral("INSERT INTO record_signatures VALUES (1, '%1', '%2', '%3', 1, 'Dr. Ana "
+                       "Approver', 'Head of lab', 'approved', '%4', 'server', 'x')")
+            .arg(id, hash, lab.approver, now);
+    const QString shutOut =
+        QStringLiteral("INSERT INTO signing_failures VALUES (1, '%1', '2099-12-31T23:59:00.000Z', "
+                       "'x')")
+            .arg(lab.approver);
+    for (const QString& statement : {forged, shutOut}) {
+        QProcess psql;
+        psql.start("psql",
+                   {lab.database(lab.technician), "-v", "ON_ERROR_STOP=1", "-c", statement});
+        QVERIFY(psql.waitForFinished(60000));
+        QCOMPARE(psql.exitCode(), 1);
+        QVERIFY2(psql.readAllStandardError().contains("as the server says"), qPrintable(statement));
+    }
+    QVERIFY(lab.signatures(id).isEmpty());
+    QCOMPARE(lab.sign(lab.approver, id, "reviewed").status, 0);
+}
+
 void TestSignatures::unusableKeySpendsNoNumber_data()
 {
     QTest::addColumn<QString>("backend");
@@ -508,6 +561,11 @@ void TestSignatures::unusableKeySpendsNoNumber_data()
             << backend << "gone"
             << "Quarvet lab"
             << "holds no NSS database";
+        // Its password typed right when the key was named, wrong at the issue.
+        QTest::addRow("%s: a database whose password is typed wrong", backend)
+            << backend << "locked"
+            << "Quarvet lab"
+            << "with its private key";
     }
 }
 
@@ -523,16 +581,19 @@ void TestSignatures::unusableKeySpendsNoNumber()
     QUARVET_SIGNING_LAB(lab, store);
     const SigningAuthority authority;
     QVERIFY2(authority.failed.isEmpty(), qPrintable(authority.failed));
-    const QString folder = database == "gone" ? authority.path("other") : authority.path("old");
-    const Run named =
-        lab.owner({"lab", "set", "--signing-nss", folder, "--signing-nick", nickname});
+    const QString folder = authority.path(database == "gone" ? "other" : database);
+    const TerminalRun named = runOnTerminal(
+        QUARVET_CLI, {"lab", "set", "--signing-nss", folder, "--signing-nick", nickname},
+        lab.environment({}), authority.databasePassword);
     QVERIFY2(named.status == 0, qPrintable(named.err));
+    QCOMPARE(named.terminal.contains("Password of the signing database"), database == "locked");
     if (database == "gone")
         QVERIFY(QDir(folder).removeRecursively());
     const QString id = lab.saveRecord();
     const QString pdf = lab.place.dir.filePath("c.pdf");
     const QStringList issue{"records", "issue", id, "--by", "Dr A", "--role", "Head", "-o", pdf};
-    const Run refused = lab.as(lab.technician, issue);
+    const TerminalRun refused =
+        runOnTerminal(QUARVET_CLI, issue, lab.environment(lab.technician), "not the password");
     QCOMPARE(refused.status, 1);
     QVERIFY2(refused.err.contains("cannot sign the certificate") && refused.err.contains(says) &&
                  refused.err.contains("no number spent"),
