@@ -271,6 +271,14 @@ void TestSignatures::signingIsRefused_data()
         QTest::addRow("%s: no terminal to ask on", backend) << backend << "no terminal"
                                                             << "has none: nothing was signed";
     }
+    // Two people: the approver who performed the work may not approve it, nor perform what
+    // they approved.
+    QTest::addRow("postgresql: the performer approving") << "postgresql"
+                                                         << "performer approves"
+                                                         << "may not approve it too";
+    QTest::addRow("postgresql: the approver performing") << "postgresql"
+                                                         << "approver performs"
+                                                         << "may not approve it too";
     // The tables' owner logs in without a password: the server confirms nobody.
     QTest::addRow("postgresql: a login the server does not ask a password of")
         << "postgresql"
@@ -299,13 +307,21 @@ void TestSignatures::signingIsRefused()
                  0);
         who = QString(); // the owner's own URL
     }
+    // The first of two signatures of one person, signed as asked.
+    const QStringList firstAndSecond =
+        setUp == "performer approves"  ? QStringList{"performed", "approved"}
+        : setUp == "approver performs" ? QStringList{"approved", "performed"}
+        : setUp == "saver approves"    ? QStringList{"", "approved"}
+                                       : QStringList{"", "reviewed"};
+    if (!firstAndSecond[0].isEmpty())
+        QCOMPARE(lab.sign(who, id, firstAndSecond[0]).status, 0);
     const TerminalRun run =
-        lab.sign(who, id, setUp == "saver approves" ? "approved" : "reviewed",
-                 setUp == "wrong" ? QStringLiteral("not it") : password, setUp != "no terminal");
+        lab.sign(who, id, firstAndSecond[1], setUp == "wrong" ? QStringLiteral("not it") : password,
+                 setUp != "no terminal");
     QCOMPARE(run.status, 1);
     QVERIFY2(run.err.contains(says), qPrintable(run.err));
     QVERIFY2(run.out.isEmpty(), qPrintable(run.out));
-    QVERIFY(lab.signatures(id).isEmpty());
+    QCOMPARE(lab.signatures(id).size(), firstAndSecond[0].isEmpty() ? 0 : 1);
     // What was refused keeps the store whole: a wrong password is kept, sealed.
     QCOMPARE(lab.owner({"records", "verify"}).status, 0);
 }
@@ -383,6 +399,11 @@ void TestSignatures::issueTakesTheApprovingSignature()
     QCOMPARE(refused.status, 1);
     QVERIFY2(refused.err.contains("--by and --role are not taken"), qPrintable(refused.err));
     QVERIFY(!QFile::exists(pdf));
+    // A record saved after it: the chain's head at issue is that record's hash, not this one's.
+    lab.saveRecord();
+    const QString head = lab.owner({"records", "list", "--format", "json"})
+                             .out.section("\"hash\":\"", 1)
+                             .section('"', 0, 0);
     const Run issued = lab.as(lab.technician, {"records", "issue", id, "-o", pdf});
     QCOMPARE(issued.status, 0);
     const QString number = issued.out.trimmed();
@@ -406,8 +427,9 @@ void TestSignatures::issueTakesTheApprovingSignature()
     decode.start("zbarimg", {"--raw", "-q", lab.place.dir.filePath("page-1.png")});
     QVERIFY(decode.waitForFinished(60000));
     const QString code = QString::fromUtf8(decode.readAllStandardOutput()).trimmed();
-    QCOMPARE(code, QStringLiteral("QUARVET-MARK:1 K:ISSUED R:%1 H:%2 C:%2 N:%3")
-                       .arg(id.toUpper(), hash.toUpper(), number));
+    QVERIFY(head.size() == 64 && head != hash);
+    QCOMPARE(code, QStringLiteral("QUARVET-MARK:1 K:ISSUED R:%1 H:%2 C:%3 N:%4")
+                       .arg(id.toUpper(), hash.toUpper(), head.toUpper(), number));
     QCOMPARE(lab.owner({"records", "check-certificate", pdf}).status, 0);
     QCOMPARE(lab.owner({"records", "verify"}).status, 0);
 }
@@ -472,6 +494,9 @@ void TestSignatures::signedFileHoldsUntilChanged()
     const Run issued = lab.as(
         lab.technician, {"records", "issue", id, "--by", "Dr A", "--role", "Head", "-o", pdf});
     QVERIFY2(issued.status == 0 && issued.err.isEmpty(), qPrintable(issued.err));
+    // Named as typed, signed by nobody: the page says so.
+    QVERIFY2(pageText(pdf).contains("Authorised by Dr A, Head (not signed)"),
+             qPrintable(pageText(pdf)));
     const QString trusted = "sql:" + authority.path("trust");
     const QString checked = tool("pdfsig", {"-nssdir", trusted, pdf}, lab.place.dir.path());
     for (const char* said :
