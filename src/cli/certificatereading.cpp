@@ -96,11 +96,9 @@ certificate::CertificateMarks readMarksApart(const QString& path,
     const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
     QProcess child;
     child.setProgram(self);
-    QStringList arguments{QStringLiteral("records"), QStringLiteral("check-certificate"),
-                          QStringLiteral("--marks"), path};
-    if (key.set())
-        arguments << key.nssFolder << key.nickname;
-    child.setArguments(arguments);
+    child.setArguments(QStringList{QStringLiteral("records"), QStringLiteral("check-certificate"),
+                                   QStringLiteral("--marks"), path} +
+                       (key.set() ? QStringList{key.nssFolder, key.nickname} : QStringList()));
     child.setChildProcessModifier(limitReading);
     child.start();
     const bool finished = child.waitForFinished(readingSeconds * 1000);

@@ -16,6 +16,21 @@ namespace {
 
 using records::PasswordCheck;
 
+// Whether `login` is shut out now, or it cannot be told: said when so.
+bool shutOut(const QString& login, RecordsContext& context, Output& io)
+{
+    QDateTime until;
+    const records::StoreFailure read = lab::signingLockedUntil(context.store, login, until);
+    if (read.failed() || until.isValid())
+        refusal(messages::storeFault(
+                    read.failed() ? read.fault
+                                  : records::storeFault(records::StoreFaultKind::SigningLocked,
+                                                        until.toUTC().toString(QStringLiteral(
+                                                            "yyyy-MM-dd HH:mm:ss")))),
+                io);
+    return read.failed() || until.isValid();
+}
+
 // Refuses `login` before any password is asked where it is no listed signer or is shut out;
 // false, said, when it is.
 bool maySign(const QString& login, RecordsContext& context, Output& io)
@@ -31,17 +46,7 @@ bool maySign(const QString& login, RecordsContext& context, Output& io)
                            records::storeFault(records::StoreFaultKind::NotASigner, login)),
                        io),
                false;
-    QDateTime until;
-    if (const records::StoreFailure read = lab::signingLockedUntil(context.store, login, until);
-        read.failed())
-        return refusal(messages::storeFault(read.fault), io), false;
-    if (until.isValid())
-        return refusal(messages::storeFault(records::storeFault(
-                           records::StoreFaultKind::SigningLocked,
-                           until.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))),
-                       io),
-               false;
-    return true;
+    return !shutOut(login, context, io);
 }
 
 // Whether the password typed is the login's; a wrong one is kept against the login. False,
@@ -49,17 +54,8 @@ bool maySign(const QString& login, RecordsContext& context, Output& io)
 bool confirmed(const QString& login, const QString& password, RecordsContext& context, Output& io)
 {
     // Shut out meanwhile, by passwords tried on another terminal: this one is not even tried.
-    QDateTime until;
-    if (const records::StoreFailure read = lab::signingLockedUntil(context.store, login, until);
-        read.failed() || until.isValid())
-        return refusal(messages::storeFault(
-                           read.failed()
-                               ? read.fault
-                               : records::storeFault(records::StoreFaultKind::SigningLocked,
-                                                     until.toUTC().toString(
-                                                         QStringLiteral("yyyy-MM-dd HH:mm:ss")))),
-                       io),
-               false;
+    if (shutOut(login, context, io))
+        return false;
     const records::PasswordAnswer answer = context.store.checkPassword(login, password);
     switch (answer.check) {
     case PasswordCheck::Confirmed:

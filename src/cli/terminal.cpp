@@ -64,12 +64,57 @@ bool readLine(int fd, QByteArray& line)
     }
 }
 
+// The signals that would end or stop the program taken while the terminal hides what is
+// typed, and given back as they were.
+class PromptSignals {
+public:
+    explicit PromptSignals(int fd)
+    {
+        struct sigaction ending {};
+        ending.sa_handler = restoreAndEnd;
+        struct sigaction ignoring {};
+        ignoring.sa_handler = SIG_IGN;
+        askedOn = fd;
+        for (std::size_t n = 0; n < std::size(endingSignals); ++n)
+            ::sigaction(endingSignals[n], &ending, &ending_[n]);
+        for (std::size_t n = 0; n < std::size(stoppingSignals); ++n)
+            ::sigaction(stoppingSignals[n], &ignoring, &stopping_[n]);
+    }
+    ~PromptSignals()
+    {
+        askedOn = -1;
+        for (std::size_t n = 0; n < std::size(endingSignals); ++n)
+            ::sigaction(endingSignals[n], &ending_[n], nullptr);
+        for (std::size_t n = 0; n < std::size(stoppingSignals); ++n)
+            ::sigaction(stoppingSignals[n], &stopping_[n], nullptr);
+    }
+    PromptSignals(const PromptSignals&) = delete;
+    PromptSignals& operator=(const PromptSignals&) = delete;
+
+private:
+    struct sigaction ending_[std::size(endingSignals)];
+    struct sigaction stopping_[std::size(stoppingSignals)];
+};
+
+// A password is text: bytes that are none would be read as another password's.
+std::optional<QString> passwordOf(QByteArray& line, bool asked, QString& fault)
+{
+    const bool text = asked && !line.isEmpty() && QUtf8StringView(line).isValidUtf8();
+    QString password = text ? QString::fromUtf8(line) : QString();
+    line.fill('\0');
+    if (text)
+        return password;
+    fault = !asked           ? QStringLiteral("the terminal could not be read")
+            : line.isEmpty() ? QStringLiteral("no password was typed")
+                             : QStringLiteral("what was typed is not valid UTF-8 text");
+    return std::nullopt;
+}
+
 } // namespace
 
 std::optional<QString> askPassword(const QString& prompt, QString& fault)
 {
     const int fd = ::open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY);
-    termios quiet{};
     if (fd < 0 || ::tcgetattr(fd, &before) != 0) {
         if (fd >= 0)
             ::close(fd);
@@ -77,45 +122,19 @@ std::optional<QString> askPassword(const QString& prompt, QString& fault)
                                "program has none");
         return std::nullopt;
     }
-    quiet = before;
+    termios quiet = before;
     quiet.c_lflag &= ~tcflag_t(ECHO);
     quiet.c_lflag |= ECHONL | ICANON;
-    struct sigaction ending {};
-    ending.sa_handler = restoreAndEnd;
-    struct sigaction kept[std::size(endingSignals)];
-    struct sigaction ignoring {};
-    ignoring.sa_handler = SIG_IGN;
-    struct sigaction keptStops[std::size(stoppingSignals)];
-    askedOn = fd;
-    for (std::size_t n = 0; n < std::size(endingSignals); ++n)
-        ::sigaction(endingSignals[n], &ending, &kept[n]);
-    for (std::size_t n = 0; n < std::size(stoppingSignals); ++n)
-        ::sigaction(stoppingSignals[n], &ignoring, &keptStops[n]);
     QByteArray line;
-    const bool asked = ::tcsetattr(fd, TCSAFLUSH, &quiet) == 0 && writeAll(fd, prompt.toUtf8()) &&
-                       readLine(fd, line);
-    ::tcsetattr(fd, TCSAFLUSH, &before);
-    askedOn = -1;
-    for (std::size_t n = 0; n < std::size(endingSignals); ++n)
-        ::sigaction(endingSignals[n], &kept[n], nullptr);
-    for (std::size_t n = 0; n < std::size(stoppingSignals); ++n)
-        ::sigaction(stoppingSignals[n], &keptStops[n], nullptr);
+    bool asked = false;
+    {
+        const PromptSignals taken(fd);
+        asked = ::tcsetattr(fd, TCSAFLUSH, &quiet) == 0 && writeAll(fd, prompt.toUtf8()) &&
+                readLine(fd, line);
+        ::tcsetattr(fd, TCSAFLUSH, &before);
+    }
     ::close(fd);
-    if (!asked || line.isEmpty()) {
-        line.fill('\0');
-        fault = asked ? QStringLiteral("no password was typed")
-                      : QStringLiteral("the terminal could not be read");
-        return std::nullopt;
-    }
-    // A password is text: bytes that are none would be read as another password's.
-    const bool text = QUtf8StringView(line).isValidUtf8();
-    QString password = text ? QString::fromUtf8(line) : QString();
-    line.fill('\0');
-    if (!text) {
-        fault = QStringLiteral("what was typed is not valid UTF-8 text");
-        return std::nullopt;
-    }
-    return password;
+    return passwordOf(line, asked, fault);
 }
 
 } // namespace quarvet::cli

@@ -332,8 +332,8 @@ int checkCertificateCommand(const std::vector<std::string>& args, RecordsContext
 {
     if ((args.size() == 2 || args.size() == 4) && args[0] == "--marks" && !args[1].empty())
         return printMarks(text(args[1]),
-                          args.size() == 4 ? certificate::SigningKey{text(args[2]), text(args[3])}
-                                           : certificate::SigningKey{},
+                          {text(args.size() == 4 ? args[2] : std::string()),
+                           text(args.size() == 4 ? args[3] : std::string())},
                           io);
     if (args.size() != 1 || args[0].empty() || args[0][0] == '-')
         return usageFault("records check-certificate takes one certificate file", io);
