@@ -325,16 +325,21 @@ int sayWithSignature(const lab::CertificateMark& mark, const lab::CertificateFin
                     io);
 }
 
+// records check-certificate --marks FILE [NSS-FOLDER NICKNAME]: what the reading child says.
+int printMarksOf(const std::vector<std::string>& args, Output& io)
+{
+    const bool keyed = args.size() == 4;
+    return printMarks(text(args[1]),
+                      {keyed ? text(args[2]) : QString(), keyed ? text(args[3]) : QString()}, io);
+}
+
 // Holds a certificate against the store: exit 0 when the store holds its record unchanged and
 // its head in the chain (and, issued, its number issued so), 4 naming what contradicts it.
 int checkCertificateCommand(const std::vector<std::string>& args, RecordsContext& context,
                             Output& io)
 {
     if ((args.size() == 2 || args.size() == 4) && args[0] == "--marks" && !args[1].empty())
-        return printMarks(text(args[1]),
-                          {text(args.size() == 4 ? args[2] : std::string()),
-                           text(args.size() == 4 ? args[3] : std::string())},
-                          io);
+        return printMarksOf(args, io);
     if (args.size() != 1 || args[0].empty() || args[0][0] == '-')
         return usageFault("records check-certificate takes one certificate file", io);
     int status = failure;
