@@ -1,5 +1,7 @@
 #include "recordwords.h"
 
+#include "records/recordformat.h"
+
 #include "calc/check.h"
 #include "calc/utf8text.h"
 #include "messages/messages.h"
@@ -9,6 +11,14 @@ namespace quarvet::cli {
 std::string said(const QString& text)
 {
     return text.toStdString();
+}
+
+QString printableLine(const QStringList& values)
+{
+    QStringList printable;
+    for (const QString& value : values)
+        printable << records::printableText(value);
+    return printable.join(QLatin1Char('\t'));
 }
 
 QString jsonText(const QString& value)

@@ -6,6 +6,7 @@
 #include "calc/entry.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <map>
 #include <optional>
@@ -19,6 +20,8 @@ namespace quarvet::cli {
 std::string said(const QString& text);
 // A text as a JSON string: quoted, its quotes, backslashes and control characters escaped.
 QString jsonText(const QString& value);
+// A row of a listing as one line of text: each value made printable, tabs between them.
+QString printableLine(const QStringList& values);
 // Says `why` on standard error; the exit status of a refusal.
 int refusal(const QString& why, Output& io);
 

@@ -95,16 +95,14 @@ QString signerJson(const lab::Signer& signer)
 // One line of text: each value made printable, so that a signer is one line.
 QString signerLine(const lab::Signer& signer)
 {
-    QStringList values{signer.login,
-                       QString::number(signer.entry),
-                       signer.name,
-                       signer.role,
-                       signer.listed ? QStringLiteral("listed") : QStringLiteral("withdrawn"),
-                       signer.savedUtc.toString(Qt::ISODateWithMs),
-                       signer.savedBy};
-    for (QString& value : values)
-        value = records::printableText(value);
-    return values.join(QLatin1Char('\t'));
+    const QStringList values{signer.login,
+                             QString::number(signer.entry),
+                             signer.name,
+                             signer.role,
+                             signer.listed ? QStringLiteral("listed") : QStringLiteral("withdrawn"),
+                             signer.savedUtc.toString(Qt::ISODateWithMs),
+                             signer.savedBy};
+    return printableLine(values);
 }
 
 int signerList(const std::vector<std::string>& args, RecordsContext& context, Output& io)

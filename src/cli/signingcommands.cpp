@@ -152,16 +152,14 @@ QString signatureJson(const lab::Signature& s)
 
 QString signatureLine(const lab::Signature& s)
 {
-    QStringList values{QString::number(s.sequence),
-                       s.meaning,
-                       s.name,
-                       s.role,
-                       s.login,
-                       s.signedUtc.toString(Qt::ISODateWithMs),
-                       s.authenticatedBy};
-    for (QString& value : values)
-        value = records::printableText(value);
-    return values.join(QLatin1Char('\t'));
+    const QStringList values{QString::number(s.sequence),
+                             s.meaning,
+                             s.name,
+                             s.role,
+                             s.login,
+                             s.signedUtc.toString(Qt::ISODateWithMs),
+                             s.authenticatedBy};
+    return printableLine(values);
 }
 
 int signaturesCommand(const std::vector<std::string>& args, RecordsContext& context, Output& io)
