@@ -33,7 +33,8 @@ std::unique_ptr<QCoreApplication> applicationFor(const std::vector<std::string>&
                                                  char* argv[])
 {
     const bool draws = words.size() > 1 && (words[1] == "certificate" || words[1] == "issue" ||
-                                            (words[0] == "lab" && words[1] == "set"));
+                                            (words[0] == "lab" && words[1] == "set") ||
+                                            (words[0] == "instruments" && words[1] == "history"));
     if (draws) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         // Qt's graphical side wants a runtime folder and says so on standard error when there

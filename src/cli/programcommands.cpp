@@ -2,6 +2,7 @@
 #include "registercommands.h"
 #include "signercommands.h"
 #include "signingcommands.h"
+#include "instrumentcommands.h"
 
 namespace quarvet::cli {
 
@@ -13,6 +14,7 @@ const CommandTable& programCommands()
         all += registerCommands();
         all += signerCommands();
         all += signingCommands();
+        all += instrumentCommands();
         return all;
     }();
     return table;

@@ -22,6 +22,8 @@ std::string said(const QString& text);
 QString jsonText(const QString& value);
 // A row of a listing as one line of text: each value made printable, tabs between them.
 QString printableLine(const QStringList& values);
+// A value as a CSV field: quoted where it holds a comma, a quote or a line break.
+QString csvField(const QString& value);
 // Says `why` on standard error; the exit status of a refusal.
 int refusal(const QString& why, Output& io);
 

@@ -393,15 +393,6 @@ const QStringList& referenceFields()
     return fields;
 }
 
-QString csvField(const QString& value)
-{
-    if (!value.contains(QLatin1Char(',')) && !value.contains(QLatin1Char('"')) &&
-        !value.contains(QLatin1Char('\n')) && !value.contains(QLatin1Char('\r')))
-        return value;
-    return QLatin1Char('"') + QString(value).replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
-           QLatin1Char('"');
-}
-
 // Numbers and yes/no as JSON has them, texts quoted.
 QString jsonLine(const QStringList& values)
 {

@@ -30,6 +30,14 @@ enum class LabRefusalKind {
     SignerText,    // `name` (login, name or role): one line of 1 to 200 characters
     SignerLogin,   // a login with blanks in it
     SettingChoice, // `name` takes one of a few words, and was given another
+    SettingFactors,     // interval factors that do not read as UP:DOWN
+    InstrumentText,     // `name`: one line of at most 200 characters (the serial: 1 to 200)
+    InstrumentBlanks,   // the serial number begins or ends with blanks
+    InstrumentType,     // `name` is no model number of the type table
+    InstrumentLine,     // the display line is neither 1 nor 2
+    InstrumentInterval, // the interval is not a whole number of months from 1 to 120
+    InstrumentNumbers,  // `name` (tolerance or targets) is not finite, or not above 0, or equal
+    InstrumentRule,     // a decision rule the program does not know
 };
 
 struct LabRefusal {

@@ -165,6 +165,11 @@ LabRefusal labSettingProblem(const QString& name, const QString& value)
     if (name == QLatin1String("cmc") && !value.isEmpty() &&
         !calc::readKeptScope(value.toStdString()).ok())
         return refusedAs(LabRefusalKind::SettingScope, name);
+    if (name == QLatin1String("interval-factors") && !value.isEmpty()) {
+        const auto factors = calc::readIntervalFactors(value.toStdString());
+        if (!factors || calc::intervalFactorsText(*factors) != value.toStdString())
+            return refusedAs(LabRefusalKind::SettingFactors, name);
+    }
     if (name == QLatin1String("pooled-repeatability") && !value.isEmpty()) {
         const calc::PooledReading pooled =
             calc::readPooled(value.toStdString(), calc::Separators{".", ""});
@@ -228,6 +233,14 @@ QString logoFromFile(const QString& path, QString& fault)
     return QString::fromLatin1((png ? "png:" : "svg:") + bytes.toBase64());
 }
 
+calc::IntervalFactors LabSettings::intervalFactors(bool& readable) const
+{
+    const QString kept = value(QStringLiteral("interval-factors"));
+    const auto factors = calc::readIntervalFactors(kept.toStdString());
+    readable = kept.isEmpty() || factors.has_value();
+    return factors.value_or(calc::IntervalFactors{});
+}
+
 const QStringList& LabSettings::names()
 {
     static const QStringList known{QStringLiteral("name"),
@@ -244,7 +257,8 @@ const QStringList& LabSettings::names()
                                    QStringLiteral("same-person-may-approve"),
                                    QStringLiteral("issue-needs"),
                                    QStringLiteral("signing-nss"),
-                                   QStringLiteral("signing-nick")};
+                                   QStringLiteral("signing-nick"),
+                                   QStringLiteral("interval-factors")};
     return known;
 }
 

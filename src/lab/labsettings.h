@@ -4,6 +4,7 @@
 #include "records/recordform.h"
 #include "records/recordstore.h"
 
+#include "calc/recall.h"
 #include "calc/scope.h"
 
 #include <QMap>
@@ -29,6 +30,9 @@ struct LabSettings {
     // set, for a laboratory that states an accreditation (a typed reference states no
     // traceability).
     bool registeredReferencesOnly() const;
+    // The factors an instrument's interval steps by ("interval-factors"): as set, the defaults
+    // where not; `readable` false where the kept text is not as this program writes it.
+    calc::IntervalFactors intervalFactors(bool& readable) const;
     static const QStringList& names();
 };
 // The settings as they are now, or where `upTo` is above 0, as they stood after that entry.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "lab/certificates.h"
+#include "lab/instruments.h"
 #include "lab/labsettings.h"
 #include "lab/signatures.h"
 #include "records/labtables.h"
@@ -80,6 +81,9 @@ Row rowFrom(std::span<const TableColumn<Row>> columns, const QSqlQuery& query)
         column.read(row, query.value(QLatin1String(column.name)));
     return row;
 }
+
+// The instrument entry the query stands on.
+Instrument instrumentOf(const QSqlQuery& query);
 
 // The signatures on a record in a store of `version`, in the order given.
 QSqlError readSignatures(QSqlDatabase database, int version, const QString& recordId,

@@ -38,6 +38,9 @@ QString settingEntry(const lab::LabRefusal& refusal)
         return refusal.name == QLatin1String("issue-needs")
                    ? QStringLiteral("The laboratory's issue-needs is none, reviewed or approved.")
                    : QStringLiteral("The laboratory's %1 is yes or no.").arg(refusal.name);
+    case lab::LabRefusalKind::SettingFactors:
+        return QStringLiteral("The interval factors are UP:DOWN, UP from 1 to 4 and DOWN above 0 "
+                              "and at most 1, as 1.25:0.5.");
     case lab::LabRefusalKind::SettingScope:
         return QStringLiteral("The scope is kept as ranges LOW..HIGH=U, \"; \" between them, "
                               "that do not overlap: e.g. 0..100=0.02; 100..200=0.03.");
@@ -69,6 +72,28 @@ QString referenceEntry(const lab::LabRefusal& refusal)
     case lab::LabRefusalKind::SignerText:
         return QStringLiteral("The signer's %1 must be one line of 1 to 200 characters, %2")
             .arg(refusal.name, oneSaneLine);
+    case lab::LabRefusalKind::InstrumentText:
+        return QStringLiteral("The instrument's %1 must be one line of at most 200 characters "
+                              "(the serial number at least one), %2")
+            .arg(refusal.name, oneSaneLine);
+    case lab::LabRefusalKind::InstrumentBlanks:
+        return QStringLiteral("The serial number must not begin or end with blanks.");
+    case lab::LabRefusalKind::InstrumentType:
+        return QStringLiteral("'%1' is no instrument type of the type table (quarvet-cli types "
+                              "lists them).")
+            .arg(refusal.name);
+    case lab::LabRefusalKind::InstrumentLine:
+        return QStringLiteral("The display line is 1 or 2.");
+    case lab::LabRefusalKind::InstrumentInterval:
+        return QStringLiteral("The calibration interval is a whole number of months from 1 to "
+                              "120.");
+    case lab::LabRefusalKind::InstrumentNumbers:
+        return refusal.name == QLatin1String("tolerance")
+                   ? QStringLiteral("The instrument's tolerance must be a number above 0.")
+                   : QStringLiteral("The instrument's targets must be two numbers that differ, "
+                                    "and its third point a number.");
+    case lab::LabRefusalKind::InstrumentRule:
+        return QStringLiteral("The decision rule is guarded, simple or non-binary.");
     case lab::LabRefusalKind::SignerLogin:
         return QStringLiteral("The signer's login must hold no blanks: it is the name the "
                               "store knows them by.");
@@ -120,6 +145,41 @@ QString recordReference(const lab::LabRefusal& refusal)
 QString labRefusal(const lab::LabRefusal& refusal)
 {
     return recordReference(refusal);
+}
+
+QString intervalReason(const lab::IntervalReview& review)
+{
+    const auto factor = [](double value) { return QString::number(value, 'g', 17); };
+    const QString found = QStringLiteral("The last calibration, on %1, found it %2")
+                              .arg(review.basedOn.toString(Qt::ISODate), review.verdict);
+    switch (review.suggestion.step) {
+    case calc::IntervalStep::Lengthened:
+        return QStringLiteral("%1: in tolerance, so %2 months × %3 = %4 months.")
+            .arg(found)
+            .arg(review.current)
+            .arg(factor(review.factors.up))
+            .arg(review.suggestion.months);
+    case calc::IntervalStep::Shortened:
+        return QStringLiteral("%1: out of tolerance, so %2 months × %3 = %4 months.")
+            .arg(found)
+            .arg(review.current)
+            .arg(factor(review.factors.down))
+            .arg(review.suggestion.months);
+    case calc::IntervalStep::Kept:
+        return QStringLiteral("%1: in tolerance but not with the confidence asked, so the "
+                              "interval of %2 months is kept.")
+            .arg(found)
+            .arg(review.current);
+    default:
+        return review.basedOn.isValid()
+                   ? QStringLiteral("%1: no verdict to step by, so the interval of %2 months is "
+                                    "kept.")
+                         .arg(found.section(QStringLiteral(" found it"), 0, 0))
+                         .arg(review.current)
+                   : QStringLiteral("No calibration of it is kept: the interval of %1 months is "
+                                    "kept.")
+                         .arg(review.current);
+    }
 }
 
 } // namespace quarvet::messages

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "lab/instrumenthistory.h"
 #include "lab/labrefusal.h"
 
 #include <QString>
@@ -9,5 +10,8 @@ namespace quarvet::messages {
 // Why the register, a laboratory setting or a record's reference refuses what was given, as
 // the windows and the command line say it.
 QString labRefusal(const lab::LabRefusal& refusal);
+
+// Why the staircase suggests the interval it does, in one sentence.
+QString intervalReason(const lab::IntervalReview& review);
 
 } // namespace quarvet::messages

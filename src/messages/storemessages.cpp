@@ -308,6 +308,14 @@ QString exportFault(const records::OutputFault& fault)
         .arg(fault.path, outputReason(fault));
 }
 
+QString historyFault(const records::OutputFault& fault)
+{
+    if (!fault.failed())
+        return {};
+    return QStringLiteral("The instrument's history could not be written to %1: %2.")
+        .arg(fault.path, outputReason(fault));
+}
+
 QString idPrefixFault(qsizetype count, const QString& prefix)
 {
     if (count == 0)
@@ -373,6 +381,8 @@ QString keptTableWords(const QString& table)
         return QStringLiteral("the signatures on records");
     if (table == QLatin1String("signing_failures"))
         return QStringLiteral("the failed attempts to sign");
+    if (table == QLatin1String("instruments"))
+        return QStringLiteral("the register of instruments");
     return QStringLiteral("the table ") + table;
 }
 
@@ -393,6 +403,8 @@ QString keptRowWords(const records::KeptBreak& broken)
         return QStringLiteral("Signature %1 of the signatures on records").arg(number);
     if (broken.table == QLatin1String("signing_failures"))
         return QStringLiteral("Failed attempt %1 to sign").arg(number);
+    if (broken.table == QLatin1String("instruments"))
+        return QStringLiteral("Entry %1 of the register of instruments").arg(number);
     return QStringLiteral("The store's note of %1").arg(broken.key.text);
 }
 

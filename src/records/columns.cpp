@@ -288,6 +288,11 @@ const Column columns[] = {
 
 } // namespace
 
+QDateTime storedTime(const QString& text)
+{
+    return timeFrom(text);
+}
+
 // Written and read by hand: a listing of a million records reads and writes these texts for
 // every record.
 QString pointsText(const QList<PointResult>& points)

@@ -48,6 +48,10 @@ void appendPointsJson(QString& json, const Record& record, const QString& points
 // The columns of this program's newest schema, in the order the exports show them.
 std::span<const Column> recordColumns();
 
+// A time as the store keeps it (yyyy-MM-ddTHH:mm:ss.zzzZ), read quickly; any other ISO form
+// read as Qt reads it.
+QDateTime storedTime(const QString& text);
+
 // What a correction changed of the record it replaces, field by field in the exports' order
 // names, blanks for underscores: "serial: SN-1 → SN-2" ("(none)" for an empty side), and the
 // results' points only as "as left points: changed" beside the verdicts, which are listed. A

@@ -175,10 +175,45 @@ inline constexpr KeptTable signingFailuresTable{
     "signing_failures", signingFailureFields, "", "failed signings are", signatureVersion, "",
     "sequence"};
 
+// The version that keeps the register of instruments the laboratory looks after.
+inline constexpr int instrumentVersion = 13;
+
+// An instrument the laboratory looks after, as it stood from `saved_utc` on: each change a new
+// entry of its type and serial number. Numbers that may be absent (tolerance, targets, the
+// third point) are kept as their shortest decimal text, empty where not given.
+inline constexpr TableField instrumentFields[] = {
+    {"sequence", ColumnType::Integer, "PRIMARY KEY", instrumentVersion},
+    {"instrument_type", ColumnType::Text, "", instrumentVersion},
+    {"serial", ColumnType::Text, "", instrumentVersion},
+    {"entry", ColumnType::Integer, "", instrumentVersion},
+    {"display_line", ColumnType::Integer, "", instrumentVersion},
+    {"description", ColumnType::Text, "", instrumentVersion},
+    {"owner", ColumnType::Text, "", instrumentVersion}, // empty: the laboratory's own
+    {"location", ColumnType::Text, "", instrumentVersion},
+    {"interval_months", ColumnType::Integer, "", instrumentVersion},
+    {"tolerance", ColumnType::Text, "", instrumentVersion},
+    {"decision_rule", ColumnType::Text, "", instrumentVersion},
+    {"target1", ColumnType::Text, "", instrumentVersion},
+    {"target2", ColumnType::Text, "", instrumentVersion},
+    {"third_point", ColumnType::Text, "", instrumentVersion},
+    // "in service", "out of service" or "retired".
+    {"state", ColumnType::Text, "", instrumentVersion},
+    // The day it was first registered, and the day it last came back into service ('' when
+    // it never left it): either makes it due where no calibration came after.
+    {"registered", ColumnType::Text, "", instrumentVersion},
+    {"returned", ColumnType::Text, "", instrumentVersion},
+    // When a person last looked at its interval ('' never): a failure found before asks again.
+    {"interval_reviewed_utc", ColumnType::Text, "", instrumentVersion},
+    {"saved_utc", ColumnType::Text, "", instrumentVersion},
+    {"saved_by", ColumnType::Text, "", instrumentVersion},
+};
+inline constexpr KeptTable instrumentsTable{
+    "instruments", instrumentFields, "", "the instruments are", instrumentVersion, "", "sequence"};
+
 // The tables whose rows are sealed; a table is sealed from the version that makes it.
 inline constexpr const KeptTable* sealedTables[] = {
-    &notesTable,   &referenceTable,  &settingsTable,       &issuesTable,
-    &signersTable, &signaturesTable, &signingFailuresTable};
+    &notesTable,   &referenceTable,  &settingsTable,        &issuesTable,
+    &signersTable, &signaturesTable, &signingFailuresTable, &instrumentsTable};
 
 // Whether `columns` (anything with a `name`) name the table's fields, all of them, in order.
 template <typename Columns> constexpr bool namesTheFields(const Columns& columns, KeptTable table)

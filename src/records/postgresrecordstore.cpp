@@ -499,7 +499,7 @@ QStringList grantsTo(const QString& role, const QString& schemaName, const Schem
             // The register and the issues are a workstation's to add to; the laboratory's
             // settings and who signs are set by the owner of the tables.
             QStringLiteral("GRANT SELECT, INSERT ON reference_standards, certificate_issues, "
-                           "kept_seals, record_signatures, signing_failures TO %1")
+                           "kept_seals, record_signatures, signing_failures, instruments TO %1")
                 .arg(who),
             QStringLiteral("REVOKE INSERT ON lab_settings, lab_signers FROM %1").arg(who),
             QStringLiteral("GRANT SELECT ON lab_settings, lab_signers TO %1").arg(who)};

@@ -382,6 +382,27 @@ const char* const postgresVersion12[] = {
     END $$)",
 };
 
+// Version 13: the register of instruments (the table from its description), found by its
+// type and serial number, and by serial number alone as a record names it.
+const KeptTable* const version13Tables[] = {&instrumentsTable};
+#define INSTRUMENT_INDEXES                                                                         \
+    "CREATE UNIQUE INDEX instruments_entered_once ON instruments(instrument_type, serial, entry)", \
+        "CREATE INDEX instruments_by_serial ON instruments(serial)"
+const char* const sqliteVersion13[] = {INSTRUMENT_INDEXES};
+// The workstations granted records before look after the instruments too.
+const char* const postgresVersion13[] = {
+    INSTRUMENT_INDEXES,
+    R"(DO $$ DECLARE grantee TEXT; BEGIN
+        FOR grantee IN SELECT DISTINCT g.grantee FROM information_schema.role_table_grants g
+                       WHERE g.table_schema = current_schema()
+                       AND g.table_name = 'certificate_issues' AND g.privilege_type = 'INSERT'
+                       AND g.grantee <> current_user LOOP
+            EXECUTE format('GRANT SELECT, INSERT ON instruments TO %I', grantee);
+        END LOOP;
+    END $$)",
+};
+#undef INSTRUMENT_INDEXES
+
 const Migration migrations[] = {
     {1, {}, sqliteVersion1, postgresVersion1},
     {2, {}, sqliteVersion2, postgresVersion2},
@@ -395,6 +416,7 @@ const Migration migrations[] = {
     {10, {}, sqliteVersion10, postgresVersion10},
     {11, version11Tables, {}, {}},
     {12, version12Tables, sqliteVersion12, postgresVersion12},
+    {13, version13Tables, sqliteVersion13, postgresVersion13},
 };
 
 QString typeOf(ColumnType type, const Dialect& dialect)

@@ -53,6 +53,9 @@ enum class StoreFaultKind {
     SignaturesMissing, // the issue lacks the signatures `detail` names, comma-separated
     SigningLocked,     // three wrong passwords: no signing before `detail`
     SignedIssue,       // the laboratory takes who authorised from the signatures, not typed
+    InstrumentExists,  // the register holds `detail` ("TYPE SERIAL") already
+    NoSuchInstrument,  // the register holds no instrument `detail` ("TYPE SERIAL")
+    InstrumentChanged, // another entry of `detail` ("TYPE SERIAL") came first
 };
 
 // How a damaged store showed its damage.

@@ -19,5 +19,7 @@ int main(int argc, char* argv[])
     status |= QTest::qExec(&uncertainty, argc, argv);
     TestScope scope;
     status |= QTest::qExec(&scope, argc, argv);
+    TestRecall recall;
+    status |= QTest::qExec(&recall, argc, argv);
     return status;
 }

@@ -124,3 +124,14 @@ private slots:
     void pooledForAPointReadOnce_data();
     void pooledForAPointReadOnce();
 };
+
+class TestRecall : public QObject {
+    Q_OBJECT
+private slots:
+    void staircase_data();
+    void staircase();
+    void factors_data();
+    void factors();
+    void drift_data();
+    void drift();
+};

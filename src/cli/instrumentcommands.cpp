@@ -1,0 +1,446 @@
+#include "instrumentcommands.h"
+#include "instrumentwords.h"
+
+#include "recordwords.h"
+
+#include "calc/utf8text.h"
+#include "lab/labsettings.h"
+#include "messages/labmessages.h"
+#include "messages/storemessages.h"
+#include "records/recordformat.h"
+
+namespace quarvet::cli {
+namespace {
+
+// The options that describe an instrument, for add and change alike. A text travels exactly,
+// even one that begins with "--".
+std::vector<OptionShape> describingShapes()
+{
+    return {{"--type", 1},
+            {"--line", 1},
+            {"--interval", 1},
+            {"--description", 1, false, ValueWords::AnyWord},
+            {"--owner", 1, false, ValueWords::AnyWord},
+            {"--location", 1, false, ValueWords::AnyWord},
+            {"--tolerance", 1, false, ValueWords::NoDoubleDash},
+            {"--rule", 1},
+            {"--targets", 2, false, ValueWords::NoDoubleDash, "two target temperatures"},
+            {"--third-point", 1, false, ValueWords::NoDoubleDash}};
+}
+
+std::vector<OptionShape> addShapes()
+{
+    std::vector<OptionShape> shapes = describingShapes();
+    shapes.push_back({"--serial", 1, false, ValueWords::AnyWord});
+    return shapes;
+}
+
+// A whole number as typed, within its bounds; none otherwise.
+std::optional<int> wholeNumber(const std::string& word, int lowest, int highest)
+{
+    if (word.empty() || word.size() > 4 ||
+        word.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    const int value = std::stoi(word);
+    return value >= lowest && value <= highest ? std::optional<int>(value) : std::nullopt;
+}
+
+// A number option, or "none" to clear it; false, said, when it is neither.
+bool readNumberOption(const Options& options, const char* name, const calc::Separators& separators,
+                      std::optional<double>& value, Output& io)
+{
+    if (!options.count(name))
+        return true;
+    const std::string& word = options.at(name)[0];
+    if (word == "none") {
+        value.reset();
+        return true;
+    }
+    double read = 0.0;
+    if (!numberOf(name, word, separators, read, io))
+        return false;
+    value = read;
+    return true;
+}
+
+bool readTargets(const Options& options, const calc::Separators& separators,
+                 lab::Instrument& instrument, Output& io)
+{
+    if (!options.count("--targets"))
+        return true;
+    const auto& words = options.at("--targets");
+    if (words[0] == "none" && words[1] == "none") {
+        instrument.target1.reset();
+        instrument.target2.reset();
+        return true;
+    }
+    double first = 0.0;
+    double second = 0.0;
+    if (!numberOf("--targets", words[0], separators, first, io) ||
+        !numberOf("--targets", words[1], separators, second, io))
+        return false;
+    instrument.target1 = first;
+    instrument.target2 = second;
+    return true;
+}
+
+// What the options say of an instrument, over what it was; false, said, where one is wrong.
+bool describe(const Options& options, const calc::Separators& separators,
+              lab::Instrument& instrument, Output& io, int& status)
+{
+    status = usageError;
+    for (const char* name : {"--description", "--owner", "--location", "--serial", "--type"})
+        if (options.count(name) && !validUtf8(options.at(name)[0]))
+            return usageFault(std::string(name) + " is not valid UTF-8", io), false;
+    const auto textOf = [&](const char* name, QString& field) {
+        if (options.count(name))
+            field = text(options.at(name)[0]);
+    };
+    textOf("--serial", instrument.serial);
+    textOf("--type", instrument.type);
+    textOf("--description", instrument.description);
+    textOf("--owner", instrument.owner);
+    textOf("--location", instrument.location);
+    textOf("--rule", instrument.rule);
+    if (options.count("--line")) {
+        const auto line = wholeNumber(options.at("--line")[0], 1, 2);
+        if (!line)
+            return usageFault("--line is 1 or 2", io), false;
+        instrument.line = *line;
+    }
+    if (options.count("--interval")) {
+        const auto months =
+            wholeNumber(options.at("--interval")[0], calc::shortestInterval, calc::longestInterval);
+        if (!months)
+            return usageFault("--interval is a whole number of months from 1 to 120", io), false;
+        instrument.intervalMonths = *months;
+    }
+    status = failure;
+    if (!readNumberOption(options, "--tolerance", separators, instrument.tolerance, io) ||
+        !readNumberOption(options, "--third-point", separators, instrument.thirdPoint, io) ||
+        !readTargets(options, separators, instrument, io))
+        return false;
+    if (const lab::LabRefusal problem = lab::instrumentProblem(instrument); !problem.ok())
+        return refusal(messages::labRefusal(problem), io), false;
+    return true;
+}
+
+} // namespace
+
+int storeRefusal(const records::StoreFailure& failure, RecordsContext& context, Output& io)
+{
+    records::StoreFault fault = failure.fault;
+    if (fault.location.isEmpty())
+        fault.location = context.store.location();
+    return refusal(messages::storeFault(fault), io);
+}
+
+namespace {
+
+void sayEntry(const lab::Instrument& instrument, const char* what, Output& io)
+{
+    io.out << said(records::printableText(instrument.serial)) << ' ' << said(instrument.type) << ' '
+           << what << ", entry " << std::to_string(instrument.entry) << '\n';
+    io.out.flush();
+}
+
+int addCommand(const Invocation& run)
+{
+    std::string fault;
+    const auto options = readOptions(run.words, run.command.options, fault);
+    if (!options)
+        return usageFault(fault, run.io);
+    for (const char* required : {"--serial", "--type", "--line", "--interval"})
+        if (!options->count(required))
+            return usageFault(std::string("instruments add needs ") + required, run.io);
+    lab::Instrument instrument;
+    int status = success;
+    if (!describe(*options, run.separators, instrument, run.io, status))
+        return status;
+    if (const records::StoreFailure added = lab::registerInstrument(storeOf(run).store, instrument);
+        added.failed())
+        return storeRefusal(added, storeOf(run), run.io);
+    sayEntry(instrument, "added", run.io);
+    return success;
+}
+
+} // namespace
+
+// The newest entry of the one instrument `serial` (of `type`, where given) names; none, said,
+// where the register holds none or several.
+std::optional<lab::Instrument> oneInstrument(RecordsContext& context, const QString& serial,
+                                             const std::optional<QString>& type, Output& io)
+{
+    QList<lab::Instrument> found;
+    if (const records::StoreFailure read = lab::instrumentsWithSerial(context.store, serial, found);
+        read.failed())
+        return storeRefusal(read, context, io), std::nullopt;
+    QStringList types;
+    for (qsizetype n = found.size() - 1; n >= 0; --n) {
+        if (type && found[n].type != *type)
+            found.removeAt(n);
+        else
+            types.prepend(found[n].type);
+    }
+    if (found.isEmpty())
+        return storeRefusal(records::StoreFailure(records::storeFault(
+                                records::StoreFaultKind::NoSuchInstrument,
+                                type.value_or(QString()) + QLatin1Char(' ') + serial)),
+                            context, io),
+               std::nullopt;
+    if (found.size() > 1)
+        return refusal(QStringLiteral("The register holds serial number %1 for the types %2: name "
+                                      "one with --type.")
+                           .arg(records::printableText(serial), types.join(QStringLiteral(", "))),
+                       io),
+               std::nullopt;
+    return found.first();
+}
+
+// The serial number a command names, and the type where given; false, said, on wrong usage.
+bool namedInstrument(const Invocation& run, const std::vector<OptionShape>& shapes,
+                     Options& options, QString& serial, std::optional<QString>& type)
+{
+    const ReadWords read = readWords(run.words, shapes, EntryWords::Anywhere);
+    if (!read.ok())
+        return usageFault(read.fault, run.io), false;
+    if (read.entries.size() != 1)
+        return usageFault(run.command.name + " takes one serial number", run.io), false;
+    if (!validUtf8(read.entries[0]))
+        return usageFault("the serial number is not valid UTF-8", run.io), false;
+    options = read.options;
+    serial = text(read.entries[0]);
+    if (options.count("--type"))
+        type = text(options.at("--type")[0]);
+    return true;
+}
+
+namespace {
+
+int changeCommand(const Invocation& run)
+{
+    Options options;
+    QString serial;
+    std::optional<QString> type;
+    if (!namedInstrument(run, run.command.options, options, serial, type))
+        return usageError;
+    auto instrument = oneInstrument(storeOf(run), serial, type, run.io);
+    if (!instrument)
+        return failure;
+    const int basedOn = instrument->entry;
+    int status = success;
+    if (!describe(options, run.separators, *instrument, run.io, status))
+        return status;
+    if (const records::StoreFailure changed =
+            lab::changeInstrument(storeOf(run).store, *instrument, basedOn);
+        changed.failed())
+        return storeRefusal(changed, storeOf(run), run.io);
+    sayEntry(*instrument, "changed", run.io);
+    return success;
+}
+
+int stateCommand(const Invocation& run, lab::InstrumentState state)
+{
+    Options options;
+    QString serial;
+    std::optional<QString> type;
+    if (!namedInstrument(run, run.command.options, options, serial, type))
+        return usageError;
+    auto instrument = oneInstrument(storeOf(run), serial, type, run.io);
+    if (!instrument)
+        return failure;
+    if (instrument->state == state)
+        return refusal(QStringLiteral("Instrument %1 of type %2 is %3 already (entry %4): nothing "
+                                      "was changed.")
+                           .arg(records::printableText(instrument->serial), instrument->type,
+                                lab::stateText(state))
+                           .arg(instrument->entry),
+                       run.io);
+    const int basedOn = instrument->entry;
+    instrument->state = state;
+    if (const records::StoreFailure changed =
+            lab::changeInstrument(storeOf(run).store, *instrument, basedOn);
+        changed.failed())
+        return storeRefusal(changed, storeOf(run), run.io);
+    const std::string what = lab::stateText(state).toStdString();
+    sayEntry(*instrument, what.c_str(), run.io);
+    return success;
+}
+
+// The filter of list and due; false, said, where a word is wrong.
+bool readFilter(const Options& options, lab::InstrumentFilter& filter, Output& io)
+{
+    for (const char* name : {"--owner", "--location"})
+        if (options.count(name) && !validUtf8(options.at(name)[0]))
+            return usageFault(std::string(name) + " is not valid UTF-8", io), false;
+    if (options.count("--owner"))
+        filter.owner = text(options.at("--owner")[0]);
+    if (options.count("--location"))
+        filter.location = text(options.at("--location")[0]);
+    if (options.count("--state")) {
+        filter.state = lab::readState(text(options.at("--state")[0]));
+        if (!filter.state)
+            return usageFault("--state is in-service, out-of-service or retired", io), false;
+    }
+    return true;
+}
+
+void writeListed(const lab::Recall& recall, const QDate& today, const std::string& format,
+                 Output& io)
+{
+    if (format == "json") {
+        io.out << said(instrumentJson(recall, today)) << '\n';
+        return;
+    }
+    QStringList values = instrumentListValues(recall, today);
+    if (format == "csv") {
+        for (QString& value : values)
+            value = csvField(value);
+        io.out << said(values.join(QLatin1Char(','))) << "\r\n";
+        return;
+    }
+    io.out << said(printableLine(values)) << '\n';
+}
+
+// The format of list and due; none, said, for another.
+std::optional<std::string> chosenFormat(const Options& options, bool calendar, Output& io)
+{
+    const std::string format = options.count("--format") ? options.at("--format")[0] : "text";
+    if (format == "text" || format == "csv" || format == "json" || (calendar && format == "ics"))
+        return format;
+    usageFault(std::string("--format is text, csv, json") + (calendar ? " or ics" : " or json") +
+                   ", not '" + calc::printable(format) + "'",
+               io);
+    return std::nullopt;
+}
+
+int listCommand(const Invocation& run)
+{
+    std::string fault;
+    const auto options = readOptions(run.words, run.command.options, fault);
+    if (!options)
+        return usageFault(fault, run.io);
+    lab::InstrumentFilter filter;
+    const auto format = chosenFormat(*options, false, run.io);
+    if (!format || !readFilter(*options, filter, run.io))
+        return usageError;
+    QDateTime now;
+    if (const records::StoreFailure read = storeOf(run).store.clock(now); read.failed())
+        return storeRefusal(read, storeOf(run), run.io);
+    const QDate today = now.toLocalTime().date();
+    if (*format == "csv")
+        run.io.out << said(instrumentListFields().join(QLatin1Char(','))) << "\r\n";
+    const records::StoreFailure walked =
+        lab::walkInstruments(storeOf(run).store, filter, [&](lab::Recall&& recall) {
+            writeListed(recall, today, *format, run.io);
+            return true;
+        });
+    run.io.out.flush();
+    return walked.failed() ? storeRefusal(walked, storeOf(run), run.io) : success;
+}
+
+int dueCommand(const Invocation& run)
+{
+    std::string fault;
+    const auto options = readOptions(run.words, run.command.options, fault);
+    if (!options)
+        return usageFault(fault, run.io);
+    lab::InstrumentFilter filter;
+    const auto format = chosenFormat(*options, true, run.io);
+    if (!format || !readFilter(*options, filter, run.io))
+        return usageError;
+    const auto within = options->count("--within")
+                            ? wholeNumber(options->at("--within")[0], 0, 3660)
+                            : std::optional<int>(30);
+    if (!within)
+        return usageFault("--within is a whole number of days from 0 to 3660", run.io);
+    QDateTime now;
+    if (const records::StoreFailure read = storeOf(run).store.clock(now); read.failed())
+        return storeRefusal(read, storeOf(run), run.io);
+    const QDate today = now.toLocalTime().date();
+    QList<lab::Recall> due;
+    if (const records::StoreFailure read =
+            lab::dueBy(storeOf(run).store, filter, today.addDays(*within), due);
+        read.failed())
+        return storeRefusal(read, storeOf(run), run.io);
+    if (*format == "ics") {
+        run.io.out << said(dueCalendar(due, today, now));
+    } else {
+        if (*format == "csv")
+            run.io.out << said(instrumentListFields().join(QLatin1Char(','))) << "\r\n";
+        for (const lab::Recall& recall : std::as_const(due))
+            writeListed(recall, today, *format, run.io);
+    }
+    run.io.out.flush();
+    return success;
+}
+
+} // namespace
+
+CommandTable instrumentCommands()
+{
+    const std::string continued = usageContinued;
+    const std::vector<OptionShape> typeOnly{{"--type", 1}};
+    std::vector<OptionShape> changeShapes = describingShapes();
+    std::vector<OptionShape> listShapes{{"--owner", 1, false, ValueWords::AnyWord},
+                                        {"--location", 1, false, ValueWords::AnyWord},
+                                        {"--state", 1},
+                                        {"--format", 1}};
+    std::vector<OptionShape> dueShapes{
+        {"--owner", 1, false, ValueWords::AnyWord}, {"--within", 1}, {"--format", 1}};
+    CommandTable table;
+    table.commands = {
+        {"instruments add",
+         {"quarvet-cli instruments add --serial S --type MODEL --line N --interval MONTHS" +
+              continued + "[--description D] [--owner NAME] [--location L] [--tolerance T]" +
+              continued + "[--rule guarded|simple|non-binary] [--targets T1 T2] [--third-point T]",
+          "quarvet-cli instruments change SERIAL [--type MODEL] [the options of add]",
+          "quarvet-cli instruments retire|out-of-service|in-service SERIAL [--type MODEL]",
+          "quarvet-cli instruments show SERIAL [--type MODEL]",
+          "quarvet-cli instruments list [--owner NAME] [--location L] [--state S]" + continued +
+              "[--format text|csv|json]",
+          "quarvet-cli instruments due [--within DAYS] [--owner NAME]" + continued +
+              "[--format text|csv|json|ics]",
+          "quarvet-cli instruments history SERIAL [--type MODEL] [--format text|json]" + continued +
+              "[-o FILE.pdf]",
+          "quarvet-cli instruments interval SERIAL [--type MODEL] [--accept|--keep]"},
+         addShapes(),
+         true,
+         addCommand},
+        {"instruments change", {}, changeShapes, true, changeCommand},
+        {"instruments retire",
+         {},
+         typeOnly,
+         true,
+         [](const Invocation& run) { return stateCommand(run, lab::InstrumentState::Retired); }},
+        {"instruments out-of-service",
+         {},
+         typeOnly,
+         true,
+         [](const Invocation& run) {
+             return stateCommand(run, lab::InstrumentState::OutOfService);
+         }},
+        {"instruments in-service",
+         {},
+         typeOnly,
+         true,
+         [](const Invocation& run) { return stateCommand(run, lab::InstrumentState::InService); }},
+        {"instruments show", {}, typeOnly, true, showInstrument},
+        {"instruments list", {}, listShapes, true, listCommand},
+        {"instruments due", {}, dueShapes, true, dueCommand},
+        {"instruments history",
+         {},
+         {{"--type", 1}, {"--format", 1}, {"-o", 1, false, ValueWords::AnyWord}},
+         true,
+         historyCommand},
+        {"instruments interval",
+         {},
+         {{"--type", 1}, {"--accept", 0}, {"--keep", 0}},
+         true,
+         intervalCommand}};
+    table.groups = {{"instruments", "instruments takes add, change, retire, out-of-service, "
+                                    "in-service, show, list, due, history or interval"}};
+    return table;
+}
+
+} // namespace quarvet::cli

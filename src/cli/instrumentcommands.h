@@ -1,0 +1,27 @@
+#pragma once
+
+#include "recordcommands.h"
+
+#include "lab/instruments.h"
+
+#include <QDateTime>
+#include <QString>
+
+namespace quarvet::cli {
+
+// quarvet-cli instruments add | change | retire | out-of-service | in-service | show | list |
+// due | history | interval: the register of instruments, what is due, and each instrument's
+// history and interval.
+CommandTable instrumentCommands();
+
+// The due instruments as an iCalendar file (RFC 5545): one all-day event each, on its due day.
+QString dueCalendar(const QList<lab::Recall>& due, const QDate& today, const QDateTime& nowUtc);
+
+// The fields of a listing of instruments, and one instrument's values in the same order,
+// as text: its columns for CSV and JSON alike.
+const QStringList& instrumentListFields();
+QStringList instrumentListValues(const lab::Recall& recall, const QDate& today);
+// One instrument as a JSON object of those fields: numbers and true/false as JSON has them.
+QString instrumentJson(const lab::Recall& recall, const QDate& today);
+
+} // namespace quarvet::cli
