@@ -4,6 +4,7 @@
 #include "recordfields.h"
 #include "recordsaving.h"
 
+#include "calc/entry.h"
 #include "instrument/memorydecoder.h"
 #include "messages/messages.h"
 #include "records/recordformat.h"
@@ -107,6 +108,23 @@ void AdjustmentWindow::createRecordColumn()
     connect(saver_, &RecordSaving::upgrading, upgradeBar, &ui::UpgradeBar::showProgress);
     connect(saver_, &RecordSaving::savingEnded, upgradeBar, &QWidget::hide);
     connect(recordFields_, &RecordFields::referenceEdited, saver_, &RecordSaving::lookUp);
+    connect(recordFields_, &RecordFields::serialEdited, saver_, &RecordSaving::lookUpInstrument);
+    registerButton_ = new QPushButton(QStringLiteral("Re&gister instrument..."), this);
+    registerButton_->setObjectName(QStringLiteral("RegisterInstrument"));
+    registerButton_->hide();
+    connect(registerButton_, &QPushButton::clicked, this, [this] {
+        lab::Instrument instrument = recordFields_->instrument();
+        const CheckTexts texts = view_->texts();
+        const auto number = [](const QString& typed) -> std::optional<double> {
+            const calc::EntryReading reading =
+                calc::readEntry(typed.trimmed().toStdString(), ui::currentSeparators());
+            return reading.isNumber() ? std::optional(reading.value) : std::nullopt;
+        };
+        instrument.tolerance = number(texts[index(CheckField::Tolerance)]);
+        instrument.thirdPoint = number(texts[index(CheckField::ThirdTarget)]);
+        emit instrumentToRegister(instrument);
+    });
+    column->insertWidget(2, registerButton_);
     connectSaving();
 }
 
@@ -120,6 +138,7 @@ void AdjustmentWindow::connectSaving()
                 refresh();
             });
     connect(saver_, &RecordSaving::found, this, &AdjustmentWindow::showFromRegister);
+    connect(saver_, &RecordSaving::instrumentsFound, this, &AdjustmentWindow::showInstruments);
     connect(saver_, &RecordSaving::refused, this, [this](const records::Refusal& refusal) {
         lockEntries(false);
         refuse(refusal);
@@ -195,6 +214,46 @@ void AdjustmentWindow::showFromRegister(const lab::ReferenceStandard& standard)
         break;
     }
     ui::showValue(recordStatus_, said);
+}
+
+// What the register of instruments holds of the serial number typed: its type, line, owner,
+// description and procedure's defaults into the fields still empty. A serial number it does not
+// hold is offered to it.
+void AdjustmentWindow::showInstruments(const QString& serial, const QList<lab::Instrument>& found)
+{
+    registerButton_->setVisible(found.isEmpty());
+    if (found.isEmpty()) {
+        ui::showValue(recordStatus_,
+                      QStringLiteral("Serial number %1 is not in the register of instruments: "
+                                     "the record is saved as typed, and Register instrument... "
+                                     "adds it.")
+                          .arg(records::printableText(serial)));
+        return;
+    }
+    const lab::Instrument* chosen = &found.first();
+    for (const lab::Instrument& instrument : found)
+        if (instrument.type == recordFields_->instrument().type)
+            chosen = &instrument;
+    recordFields_->takeInstrument(*chosen);
+    const auto fill = [this](CheckField which, const std::optional<double>& value) {
+        QLineEdit* field = view_->field(which);
+        if (value && field->text().trimmed().isEmpty())
+            field->setText(fieldText(*value));
+    };
+    fill(CheckField::Tolerance, chosen->tolerance);
+    fill(CheckField::ThirdTarget, chosen->thirdPoint);
+    if (calc::DecisionRule rule; calc::readRule(chosen->rule.toStdString(), rule))
+        view_->setRule(rule);
+    refresh();
+    ui::showValue(recordStatus_,
+                  QStringLiteral("Instrument %1 from the register: type %2, line %3, interval %4 "
+                                 "months.%5")
+                      .arg(records::printableText(chosen->serial), chosen->type)
+                      .arg(chosen->line)
+                      .arg(chosen->intervalMonths)
+                      .arg(found.size() > 1 ? QStringLiteral(" The register holds it under "
+                                                             "other types too: check the type.")
+                                            : QString()));
 }
 
 lab::TypedReference AdjustmentWindow::typedReference() const

@@ -4,6 +4,7 @@
 #include "checkmodel.h"
 #include "checkview.h"
 
+#include "lab/instruments.h"
 #include "lab/references.h"
 #include "records/record.h"
 #include "records/recordform.h"
@@ -65,6 +66,9 @@ signals:
     void recordSaved(const quarvet::records::Record& record);
     // A save ended, kept or not; a save that failed is reported by the window itself.
     void savingFinished(bool saved);
+    // The user asks to add the serial number, which the register of instruments does not
+    // hold, as the fields name it.
+    void instrumentToRegister(const quarvet::lab::Instrument& instrument);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -79,6 +83,7 @@ private:
     QWidget* fieldFor(const records::Refusal& refusal) const;
     lab::TypedReference typedReference() const;
     void showFromRegister(const lab::ReferenceStandard& standard);
+    void showInstruments(const QString& serial, const QList<lab::Instrument>& found);
     void connectSaving();
     // Every entry and the save button, from a save pressed to its outcome.
     void lockEntries(bool locked);
@@ -93,6 +98,7 @@ private:
     CheckView* view_ = nullptr;
     RecordFields* recordFields_ = nullptr;
     QPushButton* saveButton_ = nullptr;
+    QPushButton* registerButton_ = nullptr; // shown for a serial number the register lacks
     QLabel* recordStatus_ = nullptr;
     RecordSaving* saver_ = nullptr;
     QString corrects_;

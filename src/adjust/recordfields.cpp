@@ -35,6 +35,8 @@ RecordFields::RecordFields(QWidget* parent) : QGroupBox(QStringLiteral("Record")
     note_ = addField(QStringLiteral("Note"));
     connect(reference_, &QLineEdit::editingFinished, this,
             [this] { emit referenceEdited(reference_->text().trimmed()); });
+    connect(serial_, &QLineEdit::editingFinished, this,
+            [this] { emit serialEdited(serial_->text().trimmed()); });
     form->addRow(QStringLiteral("&Type, line:"), type_);
     form->addRow(QString(), line_);
     form->addRow(QStringLiteral("Seria&l number:"), serial_);
@@ -211,6 +213,28 @@ QWidget* RecordFields::fieldFor(records::RecordField field) const
         if (named == field)
             return widget;
     return nullptr;
+}
+
+void RecordFields::takeInstrument(const lab::Instrument& instrument)
+{
+    type_->setCurrentText(instrument.type);
+    line_->setCurrentIndex(instrument.line - 1);
+    if (customer_->text().trimmed().isEmpty())
+        customer_->setText(instrument.owner);
+    if (description_->text().trimmed().isEmpty())
+        description_->setText(instrument.description);
+}
+
+lab::Instrument RecordFields::instrument() const
+{
+    lab::Instrument instrument;
+    instrument.serial = serial_->text().trimmed();
+    instrument.type = type_->currentText();
+    instrument.line = line_->currentIndex() + 1;
+    instrument.owner = customer_->text().trimmed();
+    instrument.description = description_->text().trimmed();
+    instrument.location = location_->text().trimmed();
+    return instrument;
 }
 
 } // namespace quarvet::adjust

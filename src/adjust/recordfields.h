@@ -1,5 +1,6 @@
 #pragma once
 
+#include "lab/instruments.h"
 #include "records/recordform.h"
 
 #include <QGroupBox>
@@ -32,10 +33,17 @@ public:
     // none is typed yet.
     void offer(const QStringList& customers, const QString& method,
                const QStringList& references = {});
+    // What the register of instruments holds of the serial number: its type and line, and its
+    // owner and description where none is typed.
+    void takeInstrument(const lab::Instrument& instrument);
+    // The instrument as the fields name it, for the register.
+    lab::Instrument instrument() const;
 
 signals:
     // The reference standard's identifier, once it has been typed.
     void referenceEdited(const QString& identifier);
+    // The serial number, once it has been typed.
+    void serialEdited(const QString& serial);
 
 private:
     QLineEdit* addField(const QString& accessibleName);

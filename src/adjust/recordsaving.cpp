@@ -61,6 +61,7 @@ RecordSaving::RecordSaving(QWidget* window) : QObject(window)
 {
     saving_ = new ui::StoreCall(ui::StoreCall::savingThreads(), window);
     looking_ = new ui::StoreCall(ui::StoreCall::readingThreads(), window);
+    instrumentLooking_ = new ui::StoreCall(ui::StoreCall::readingThreads(), window);
     offering_ = new ui::StoreCall(ui::StoreCall::readingThreads(), window);
     connect(saving_, &ui::StoreCall::overdue, this, &RecordSaving::overdue);
     connect(saving_, &ui::StoreCall::upgrading, this, &RecordSaving::upgrading);
@@ -134,6 +135,20 @@ void RecordSaving::lookUp(const QString& identifier)
                         if (!failure.failed() && !entries->isEmpty())
                             emit found(entries->last());
                     });
+}
+
+void RecordSaving::lookUpInstrument(const QString& serial)
+{
+    const std::shared_ptr<records::RecordStore> store = this->store();
+    if (!store || serial.isEmpty() || instrumentLooking_->isBusy())
+        return;
+    const auto found = std::make_shared<QList<lab::Instrument>>();
+    instrumentLooking_->start(
+        [store, found, serial] { return lab::instrumentsWithSerial(*store, serial, *found); },
+        [this, found, serial](const records::StoreFailure& failure) {
+            if (!failure.failed())
+                emit instrumentsFound(serial, *found);
+        });
 }
 
 void RecordSaving::save(const records::RecordInput& input, const lab::TypedReference& typed)

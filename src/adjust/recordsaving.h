@@ -1,5 +1,6 @@
 #pragma once
 
+#include "lab/instruments.h"
 #include "lab/references.h"
 #include "records/record.h"
 #include "records/recordform.h"
@@ -44,6 +45,9 @@ public:
     void save(const records::RecordInput& input, const lab::TypedReference& typed);
     // The register's newest entry of `identifier`, through found().
     void lookUp(const QString& identifier);
+    // The instruments the register holds under `serial`, one a type, through
+    // instrumentsFound().
+    void lookUpInstrument(const QString& serial);
     // The customers of the records before, the newest record's method and the register's
     // usable standards, through offered().
     void offerWhatWasUsed();
@@ -62,6 +66,7 @@ signals:
     void notSaved(const QString& why);
     void overdue();
     void found(const quarvet::lab::ReferenceStandard& standard);
+    void instrumentsFound(const QString& serial, const QList<quarvet::lab::Instrument>& found);
     void offered(const QStringList& customers, const QString& method,
                  const QStringList& references);
     // What the laboratory's settings add to the budgets (its scope and pooled repeatability),
@@ -78,9 +83,10 @@ private:
 
     StoreSource storeSource_;
     ui::StoreCall* saving_ = nullptr;
-    ui::StoreCall* looking_ = nullptr;         // the register
-    ui::StoreCall* offering_ = nullptr;        // what records used before
-    std::optional<records::Record> lastSaved_; // the last record saved from the window
+    ui::StoreCall* looking_ = nullptr;           // the register
+    ui::StoreCall* instrumentLooking_ = nullptr; // the register of instruments
+    ui::StoreCall* offering_ = nullptr;          // what records used before
+    std::optional<records::Record> lastSaved_;   // the last record saved from the window
 };
 
 } // namespace quarvet::adjust

@@ -8,6 +8,7 @@
 #include "adjust/adjustmentwindow.h"
 #include "calc/calculation.h"
 #include "history/historywindow.h"
+#include "history/instrumentswindow.h"
 #include "history/labwindow.h"
 #include "history/referenceswindow.h"
 #include "messages/messages.h"
@@ -20,6 +21,7 @@
 #include "ui/filenameservice.h"
 #include "ui/localeseparators.h"
 #include "ui/messageservice.h"
+#include "ui/storecall.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -30,6 +32,8 @@
 #include <QLocale>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -115,8 +119,14 @@ MainWindow::MainWindow(settings::SettingsStore& store, QWidget* parent)
     setCentralWidget(client);
 
     createMenus();
-    // The client area below the menu bar; the frame stays resizable and nothing moves.
-    resize(507, 438 + menuBar()->sizeHint().height());
+    overdue_ = new QLabel(this);
+    overdue_->setObjectName(QStringLiteral("OverdueInstruments"));
+    overdue_->setAccessibleName(QStringLiteral("Overdue instruments"));
+    statusBar()->addWidget(overdue_);
+    counting_ = new ui::StoreCall(ui::StoreCall::readingThreads(), this);
+    // The client area between the menu bar and the status bar; the frame stays resizable and
+    // nothing moves.
+    resize(507, 438 + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
     createTitle(client);
     createMeasurementFrame(client);
 
@@ -128,6 +138,8 @@ MainWindow::MainWindow(settings::SettingsStore& store, QWidget* parent)
     indicated1_->setFocus();
     fillTargetsFromDefaults();
     keepLastFolder();
+    // Once the window is up: a distant database never holds its first painting.
+    QTimer::singleShot(0, this, &MainWindow::countOverdue);
 }
 
 MainWindow::~MainWindow()
@@ -182,7 +194,13 @@ void MainWindow::showAdjustmentCheck()
         connect(adjustment_, &adjust::AdjustmentWindow::recordSaved, this, [this] {
             if (history_)
                 history_->storeChanged();
+            countOverdue();
         });
+        connect(adjustment_, &adjust::AdjustmentWindow::instrumentToRegister, this,
+                [this](const lab::Instrument& instrument) {
+                    showInstruments();
+                    instruments_->fillForm(instrument);
+                });
         if (lastMeasurement_)
             adjustment_->setMeasurement(*lastMeasurement_, lastTyped_);
         for (QLineEdit* field : adjustment_->findChildren<QLineEdit*>())
@@ -212,6 +230,44 @@ void MainWindow::showReferences()
     if (!references_)
         references_ = new history::ReferencesWindow([this] { return recordStore(); }, this);
     bringForward(references_);
+}
+
+void MainWindow::showInstruments()
+{
+    if (!instruments_) {
+        instruments_ = new history::InstrumentsWindow([this] { return recordStore(); }, this);
+        connect(instruments_, &history::InstrumentsWindow::changed, this,
+                &MainWindow::countOverdue);
+    }
+    bringForward(instruments_);
+}
+
+void MainWindow::countOverdue()
+{
+    const std::shared_ptr<records::RecordStore> store = recordStore();
+    if (!store || counting_->isBusy())
+        return;
+    const auto overdue = std::make_shared<qint64>(0);
+    counting_->start(
+        [store, overdue] {
+            QDateTime now;
+            if (const records::StoreFailure read = store->clock(now); read.failed())
+                return read;
+            const QDate today = now.toLocalTime().date();
+            return lab::walkInstruments(*store, {}, [&](lab::Recall&& recall) {
+                *overdue += recall.overdueOn(today) ? 1 : 0;
+                return true;
+            });
+        },
+        [this, overdue](const records::StoreFailure& failure) {
+            // A store that cannot be read says so where it is used; here nothing is known.
+            if (failure.failed() || *overdue == 0)
+                return ui::showValue(overdue_, QString());
+            ui::showValue(overdue_,
+                          (*overdue == 1 ? QStringLiteral("1 instrument overdue")
+                                         : QStringLiteral("%1 instruments overdue").arg(*overdue)) +
+                              QStringLiteral(" (Record > Instruments...)"));
+        });
 }
 
 void MainWindow::showManual()
@@ -290,6 +346,8 @@ void MainWindow::createRecordMenu()
     connect(history, &QAction::triggered, this, &MainWindow::showHistory);
     connect(addCommand(record, "References", QStringLiteral("Re&ferences..."), QKeySequence()),
             &QAction::triggered, this, &MainWindow::showReferences);
+    connect(addCommand(record, "Instruments", QStringLiteral("&Instruments..."), QKeySequence()),
+            &QAction::triggered, this, &MainWindow::showInstruments);
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("Help"));
     QAction* manual =

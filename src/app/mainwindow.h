@@ -32,6 +32,7 @@ class QMenu;
 
 namespace quarvet::history {
 class HistoryWindow;
+class InstrumentsWindow;
 class LabWindow;
 class ReferencesWindow;
 } // namespace quarvet::history
@@ -39,6 +40,9 @@ namespace quarvet::records {
 struct Record;
 class RecordStore;
 } // namespace quarvet::records
+namespace quarvet::ui {
+class StoreCall;
+} // namespace quarvet::ui
 namespace quarvet::settings {
 class SetupDialog;
 class SettingsStore;
@@ -77,6 +81,10 @@ public:
     // The register of reference standards, and the laboratory's settings.
     void showReferences();
     void showLaboratory();
+    // The register of instruments, likewise one instance.
+    void showInstruments();
+    // Counts the overdue instruments beside the window and says how many in the status bar.
+    void countOverdue();
     // The manual (Help > Manual, F1), likewise one instance.
     void showManual();
     // A new adjustment-check window filled from `record`, whose saved record corrects it.
@@ -129,6 +137,9 @@ private:
     QPointer<history::HistoryWindow> history_;
     QPointer<history::ReferencesWindow> references_;
     QPointer<history::LabWindow> laboratory_;
+    QPointer<history::InstrumentsWindow> instruments_;
+    QLabel* overdue_ = nullptr;
+    ui::StoreCall* counting_ = nullptr;
     QPointer<ManualWindow> manual_;
     std::optional<std::array<double, 4>> lastMeasurement_; // of the last successful calculation
     std::array<QString, 4> lastTyped_;                     // its entries as typed

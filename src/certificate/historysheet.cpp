@@ -31,8 +31,9 @@ records::OutputFaultKind drawHistory(QSaveFile& file, const QStringList& heading
     painter.scale(scale, scale);
     const QRectF page(0, 0, writer.width() / scale, writer.height() / scale);
     const QRectF text = page.adjusted(60, 60, -60, -60);
+    // Sized in the painter's units, which the scale above turns into the page's.
     QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPointSizeF(9);
+    font.setPixelSize(12);
     font.setBold(true);
     painter.setFont(font);
     double top = text.top();
@@ -60,6 +61,29 @@ records::OutputFaultKind drawHistory(QSaveFile& file, const QStringList& heading
 }
 
 } // namespace
+
+adjust::DriftPlotData historyPlotData(const QList<lab::HistoryPoint>& history,
+                                      std::optional<double> tolerance)
+{
+    adjust::DriftPlotData data;
+    if (!history.isEmpty())
+        data.origin = history.first().calibrated;
+    data.tolerance = tolerance;
+    for (qsizetype n = history.size() - 1; n >= 0 && !data.tolerance; --n)
+        data.tolerance = history[n].tolerance;
+    for (const lab::TargetDrift& target : lab::driftsOf(history)) {
+        adjust::DriftSeries series;
+        series.target = target.target;
+        for (const lab::HistoryPoint& point : history)
+            for (const lab::FoundError& found : point.asFound)
+                if (found.target == target.target)
+                    series.errors.append({point.calibrated, found.error});
+        if (target.line)
+            series.line = std::pair{target.line->intercept, target.line->perYear};
+        data.series << series;
+    }
+    return data;
+}
 
 records::OutputFault writeHistoryPdf(const QString& path, const QStringList& kept,
                                      const QStringList& heading, const adjust::DriftPlotData& data,

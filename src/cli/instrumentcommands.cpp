@@ -197,6 +197,40 @@ std::optional<lab::Instrument> oneInstrument(RecordsContext& context, const QStr
     return found.first();
 }
 
+bool takeRegisteredDefaults(Options& options, RecordsContext& context, Output& io,
+                            std::optional<double>& tolerance)
+{
+    const std::string& serial = options.at("--serial")[0];
+    if (!validUtf8(serial))
+        return true; // said as the record's own fault
+    std::optional<QString> type;
+    if (options.count("--type"))
+        type = text(options.at("--type")[0]);
+    QList<lab::Instrument> found;
+    if (const records::StoreFailure read =
+            lab::instrumentsWithSerial(context.store, text(serial), found);
+        read.failed())
+        return storeRefusal(read, context, io), false;
+    if (type)
+        found.removeIf([&](const lab::Instrument& instrument) { return instrument.type != *type; });
+    if (found.isEmpty())
+        return true;
+    if (found.size() > 1)
+        return oneInstrument(context, text(serial), type, io).has_value();
+    const lab::Instrument& instrument = found.first();
+    const auto fill = [&](const char* name, const QString& value) {
+        if (!options.count(name) && !value.isEmpty())
+            options[name] = {value.toStdString()};
+    };
+    fill("--type", instrument.type);
+    fill("--line", QString::number(instrument.line));
+    fill("--customer", instrument.owner);
+    fill("--description", instrument.description);
+    fill("--rule", instrument.rule);
+    tolerance = instrument.tolerance;
+    return true;
+}
+
 // The serial number a command names, and the type where given; false, said, on wrong usage.
 bool namedInstrument(const Invocation& run, const std::vector<OptionShape>& shapes,
                      Options& options, QString& serial, std::optional<QString>& type)

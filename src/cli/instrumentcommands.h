@@ -14,6 +14,13 @@ namespace quarvet::cli {
 // history and interval.
 CommandTable instrumentCommands();
 
+// What the register holds of the instrument `records add` names by its serial number (and its
+// --type, where given), over which the options typed win: its type, line, owner as the
+// customer, description and decision rule into `options`, its tolerance into `tolerance`. Where
+// the register holds none, nothing; false, said, where it holds several and no --type tells.
+bool takeRegisteredDefaults(Options& options, RecordsContext& context, Output& io,
+                            std::optional<double>& tolerance);
+
 // The due instruments as an iCalendar file (RFC 5545): one all-day event each, on its due day.
 QString dueCalendar(const QList<lab::Recall>& due, const QDate& today, const QDateTime& nowUtc);
 

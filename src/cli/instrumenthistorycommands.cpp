@@ -162,51 +162,6 @@ QString summaryLine(const Looked& looked)
         .arg(jsonText(messages::intervalReason(looked.review)));
 }
 
-// The sentences beneath the plot and after the text listing: drift at each target, the interval.
-QStringList summarySentences(const Looked& looked)
-{
-    QStringList said;
-    for (const lab::TargetDrift& target : lab::driftsOf(looked.history))
-        said << (target.line ? QStringLiteral("At %1 °C: drift %2 °C a year, u = %3 °C a year, "
-                                              "from %4 calibrations.")
-                                   .arg(records::numberText(target.target),
-                                        QString::number(target.line->perYear, 'g', 3),
-                                        QString::number(target.line->u, 'g', 2))
-                                   .arg(target.count)
-                             : QStringLiteral("At %1 °C: %2 calibration(s), too few for a drift "
-                                              "(three are needed).")
-                                   .arg(records::numberText(target.target))
-                                   .arg(target.count));
-    said << QStringLiteral("Interval %1 months; suggested %2 months. %3")
-                .arg(looked.review.current)
-                .arg(looked.review.suggestion.months)
-                .arg(messages::intervalReason(looked.review));
-    return said;
-}
-
-adjust::DriftPlotData plotData(const Looked& looked)
-{
-    adjust::DriftPlotData data;
-    if (!looked.history.isEmpty())
-        data.origin = looked.history.first().calibrated;
-    data.tolerance = looked.recall.instrument.tolerance;
-    for (const lab::HistoryPoint& point : looked.history)
-        if (!data.tolerance && point.tolerance)
-            data.tolerance = point.tolerance;
-    for (const lab::TargetDrift& target : lab::driftsOf(looked.history)) {
-        adjust::DriftSeries series;
-        series.target = target.target;
-        for (const lab::HistoryPoint& point : looked.history)
-            for (const lab::FoundError& found : point.asFound)
-                if (found.target == target.target)
-                    series.errors.append({point.calibrated, found.error});
-        if (target.line)
-            series.line = std::pair{target.line->intercept, target.line->perYear};
-        data.series << series;
-    }
-    return data;
-}
-
 int writeHistoryFile(const Looked& looked, const QString& path, const Invocation& run)
 {
     const lab::Instrument& instrument = looked.recall.instrument;
@@ -220,7 +175,9 @@ int writeHistoryFile(const Looked& looked, const QString& path, const Invocation
                      ? QStringLiteral("±%1 °C").arg(records::numberText(*instrument.tolerance))
                      : QStringLiteral("none"))};
     const records::OutputFault fault = certificate::writeHistoryPdf(
-        path, storeOf(run).store.files(), heading, plotData(looked), summarySentences(looked));
+        path, storeOf(run).store.files(), heading,
+        certificate::historyPlotData(looked.history, looked.recall.instrument.tolerance),
+        messages::historySentences(looked.history, looked.review));
     if (fault.failed())
         return refusal(messages::historyFault(fault), run.io);
     run.io.out << said(path) << '\n';
@@ -261,7 +218,7 @@ int historyCommand(const Invocation& run)
     if (format == "json")
         run.io.out << said(summaryLine(*looked)) << '\n';
     else
-        for (const QString& sentence : summarySentences(*looked))
+        for (const QString& sentence : messages::historySentences(looked->history, looked->review))
             run.io.out << said(sentence) << '\n';
     run.io.out.flush();
     return success;

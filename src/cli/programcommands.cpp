@@ -1,8 +1,8 @@
+#include "instrumentcommands.h"
 #include "recordcommands.h"
 #include "registercommands.h"
 #include "signercommands.h"
 #include "signingcommands.h"
-#include "instrumentcommands.h"
 
 namespace quarvet::cli {
 

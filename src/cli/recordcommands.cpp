@@ -1,4 +1,5 @@
 #include "recordcommands.h"
+#include "instrumentcommands.h"
 #include "issuecommands.h"
 #include "recordwords.h"
 #include "storedeadline.h"
@@ -161,7 +162,7 @@ std::optional<Options> addOptions(const std::vector<std::string>& words,
                    io);
         return std::nullopt;
     }
-    for (const char* required : {"--serial", "--type", "--line", "--technician", "--reference"})
+    for (const char* required : {"--serial", "--technician", "--reference"})
         if (!options->count(required)) {
             usageFault(std::string("records add needs ") + required, io);
             return std::nullopt;
@@ -397,11 +398,24 @@ std::optional<records::RecordInput> addInput(const std::vector<std::string>& arg
 {
     status = usageError;
     std::vector<std::string> entries;
-    const auto options = addOptions(args, shapes, entries, io);
+    auto options = addOptions(args, shapes, entries, io);
     if (!options)
         return std::nullopt;
     status = failure;
+    std::optional<double> tolerance;
+    if (!takeRegisteredDefaults(*options, context, io, tolerance))
+        return std::nullopt;
+    for (const char* required : {"--type", "--line"})
+        if (!options->count(required)) {
+            status = usageError;
+            usageFault(std::string("records add needs ") + required +
+                           " for a serial number the register of instruments does not hold",
+                       io);
+            return std::nullopt;
+        }
     records::RecordInput input;
+    if (!options->count("--tolerance"))
+        input.tolerance = tolerance;
     if (!readTexts(*options, input, io) ||
         !readNumbers(entries, *options, separators, input, io, status) ||
         !resolveCorrection(*options, input, context, io) ||

@@ -26,10 +26,10 @@ enum class LabRefusalKind {
     Disagrees,           // `name` typed is not the register's entry `entry` of `identifier`
     CalibratedAfter,     // calibrated on `first`, after the calibration on `second`
     Withdrawn,
-    Overdue,       // due on `first`, before the calibration on `second`
-    SignerText,    // `name` (login, name or role): one line of 1 to 200 characters
-    SignerLogin,   // a login with blanks in it
-    SettingChoice, // `name` takes one of a few words, and was given another
+    Overdue,            // due on `first`, before the calibration on `second`
+    SignerText,         // `name` (login, name or role): one line of 1 to 200 characters
+    SignerLogin,        // a login with blanks in it
+    SettingChoice,      // `name` takes one of a few words, and was given another
     SettingFactors,     // interval factors that do not read as UP:DOWN
     InstrumentText,     // `name`: one line of at most 200 characters (the serial: 1 to 200)
     InstrumentBlanks,   // the serial number begins or ends with blanks

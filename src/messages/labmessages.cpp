@@ -1,5 +1,7 @@
 #include "labmessages.h"
 
+#include "records/recordformat.h"
+
 namespace quarvet::messages {
 namespace {
 
@@ -180,6 +182,28 @@ QString intervalReason(const lab::IntervalReview& review)
                                     "kept.")
                          .arg(review.current);
     }
+}
+
+QStringList historySentences(const QList<lab::HistoryPoint>& history,
+                             const lab::IntervalReview& review)
+{
+    QStringList said;
+    for (const lab::TargetDrift& target : lab::driftsOf(history))
+        said << (target.line ? QStringLiteral("At %1 °C: drift %2 °C a year, u = %3 °C a year, "
+                                              "from %4 calibrations.")
+                                   .arg(records::numberText(target.target),
+                                        QString::number(target.line->perYear, 'g', 3),
+                                        QString::number(target.line->u, 'g', 2))
+                                   .arg(target.count)
+                             : QStringLiteral("At %1 °C: %2 calibration(s), too few for a drift "
+                                              "(three are needed).")
+                                   .arg(records::numberText(target.target))
+                                   .arg(target.count));
+    said << QStringLiteral("Interval %1 months; suggested %2 months. %3")
+                .arg(review.current)
+                .arg(review.suggestion.months)
+                .arg(intervalReason(review));
+    return said;
 }
 
 } // namespace quarvet::messages

@@ -4,6 +4,7 @@
 #include "lab/labrefusal.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace quarvet::messages {
 
@@ -13,5 +14,9 @@ QString labRefusal(const lab::LabRefusal& refusal);
 
 // Why the staircase suggests the interval it does, in one sentence.
 QString intervalReason(const lab::IntervalReview& review);
+// What an instrument's history comes to: the drift at each target, then its interval and the
+// one suggested, with why.
+QStringList historySentences(const QList<lab::HistoryPoint>& history,
+                             const lab::IntervalReview& review);
 
 } // namespace quarvet::messages
