@@ -119,10 +119,7 @@ MainWindow::MainWindow(settings::SettingsStore& store, QWidget* parent)
     setCentralWidget(client);
 
     createMenus();
-    overdue_ = new QLabel(this);
-    overdue_->setObjectName(QStringLiteral("OverdueInstruments"));
-    overdue_->setAccessibleName(QStringLiteral("Overdue instruments"));
-    statusBar()->addWidget(overdue_);
+    statusBar()->setAccessibleName(QStringLiteral("Overdue instruments"));
     counting_ = new ui::StoreCall(ui::StoreCall::readingThreads(), this);
     // The client area between the menu bar and the status bar; the frame stays resizable and
     // nothing moves.
@@ -262,11 +259,11 @@ void MainWindow::countOverdue()
         [this, overdue](const records::StoreFailure& failure) {
             // A store that cannot be read says so where it is used; here nothing is known.
             if (failure.failed() || *overdue == 0)
-                return ui::showValue(overdue_, QString());
-            ui::showValue(overdue_,
-                          (*overdue == 1 ? QStringLiteral("1 instrument overdue")
-                                         : QStringLiteral("%1 instruments overdue").arg(*overdue)) +
-                              QStringLiteral(" (Record > Instruments...)"));
+                return statusBar()->clearMessage();
+            statusBar()->showMessage(
+                (*overdue == 1 ? QStringLiteral("1 instrument overdue")
+                               : QStringLiteral("%1 instruments overdue").arg(*overdue)) +
+                QStringLiteral(" (Record > Instruments...)"));
         });
 }
 

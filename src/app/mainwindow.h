@@ -138,7 +138,6 @@ private:
     QPointer<history::ReferencesWindow> references_;
     QPointer<history::LabWindow> laboratory_;
     QPointer<history::InstrumentsWindow> instruments_;
-    QLabel* overdue_ = nullptr;
     ui::StoreCall* counting_ = nullptr;
     QPointer<ManualWindow> manual_;
     std::optional<std::array<double, 4>> lastMeasurement_; // of the last successful calculation

@@ -241,7 +241,11 @@ void InstrumentsWindow::readPage()
         [this, page](const records::StoreFailure& failure) {
             if (failure.failed())
                 return ui::showValue(status_, messages::storeFault(failure.fault));
+            const bool first = model_->rowCount() == 0;
             model_->append(*page, page->size() < pageSize);
+            // Sized to the first page only: sizing to every row would read them all.
+            if (first)
+                table_->resizeColumnsToContents();
             const QString shown =
                 QStringLiteral("%1 instruments shown, by due date.").arg(model_->rowCount());
             ui::showValue(status_, kept_.isEmpty() ? shown : kept_ + QLatin1Char(' ') + shown);

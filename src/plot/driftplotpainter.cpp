@@ -92,9 +92,12 @@ void paintDriftPlot(QPainter& painter, const QRectF& area, const DriftPlotData& 
         painter.drawText(
             QRectF(area.left(), y(error) - line / 2, plot.left() - area.left() - 6, line),
             Qt::AlignRight | Qt::AlignVCenter, numberLabel(error));
-    for (double day : {days.low, days.high})
-        painter.drawText(QRectF(x(day) - 60, plot.bottom() + 4, 120, line), Qt::AlignCenter,
-                         data.origin.addDays(std::lround(day)).toString(Qt::ISODate));
+    // The first and last days at the frame's ends, within it.
+    painter.drawText(QRectF(plot.left(), plot.bottom() + 4, plot.width() / 2, line), Qt::AlignLeft,
+                     data.origin.addDays(std::lround(days.low)).toString(Qt::ISODate));
+    painter.drawText(QRectF(plot.center().x(), plot.bottom() + 4, plot.width() / 2, line),
+                     Qt::AlignRight,
+                     data.origin.addDays(std::lround(days.high)).toString(Qt::ISODate));
     painter.drawText(QRectF(plot.left(), plot.bottom() + 4 + line, plot.width(), line),
                      Qt::AlignCenter, QStringLiteral("Error as found (°C) by date"));
     for (qsizetype n = 0; n < data.series.size(); ++n) {

@@ -8,8 +8,11 @@
 #include "app/mainwindow.h"
 #include "calculatedcheck.h"
 #include "history/historywindow.h"
+#include "history/instrumentswindow.h"
+#include "history/instrumenttablemodel.h"
 #include "history/labwindow.h"
 #include "history/referenceswindow.h"
+#include "lab/instruments.h"
 #include "recordingmessages.h"
 #include "temporarystore.h"
 #include "ui/filenameservice.h"
@@ -24,6 +27,8 @@
 #include <QTableView>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimeZone>
+#include <QUuid>
 
 #include <cstdio>
 
@@ -129,6 +134,95 @@ bool registerStandard(MainWindow& main, const QString& folder)
     return kept;
 }
 
+// A calibration of years before, kept in the store as the adjustment check would have kept it:
+// found with `errors` at 0 and 100 °C against ±0.1 °C.
+quarvet::records::Record pastCalibration(const QString& serial, const QDate& day,
+                                         std::pair<double, double> errors)
+{
+    using quarvet::records::PointResult;
+    quarvet::records::Record record;
+    record.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    record.createdUtc = QDateTime(day, QTime(10, 0), QTimeZone::utc());
+    record.programVersion = QStringLiteral("1.0.0");
+    record.instrumentType = QStringLiteral("742");
+    record.serial = serial;
+    record.technician = QStringLiteral("A. Technician");
+    record.referenceId = QStringLiteral("PT100-REF-7");
+    record.referenceUncertainty = 0.02;
+    record.referenceDue = day.addYears(1);
+    record.entriesTyped = {"0", "100", QString::number(errors.first),
+                           QString::number(100 + errors.second)};
+    record.entriesRead = {0, 100, errors.first, 100 + errors.second};
+    record.currentSlopeCode = record.slopeCode = QStringLiteral("2710");
+    record.currentOffsetCode = record.offsetCode = QStringLiteral("0000");
+    record.tolerance = 0.1;
+    record.decisionRule = QStringLiteral("simple");
+    const auto verdict = [](double error) {
+        return std::abs(error) <= 0.1 ? QStringLiteral("Pass") : QStringLiteral("Fail");
+    };
+    record.asFoundVerdict = verdict(errors.first) == QLatin1String("Fail") ||
+                                    verdict(errors.second) == QLatin1String("Fail")
+                                ? QStringLiteral("Fail")
+                                : QStringLiteral("Pass");
+    record.asFoundPoints = quarvet::records::pointsText(
+        {PointResult{0, {errors.first}, 0.01, 1e9, 2, 0.02, verdict(errors.first), {}},
+         PointResult{100, {100 + errors.second}, 0.01, 1e9, 2, 0.02, verdict(errors.second), {}}});
+    return record;
+}
+
+// The register of instruments: the one calibrated next, with its years of history, one
+// overdue and one due within the month.
+bool registerInstruments(MainWindow& main)
+{
+    const auto store = main.recordStore();
+    const QDate today = QDate::currentDate();
+    const std::tuple<const char*, const char*, const char*, int> instruments[] = {
+        {"SN-4711-A", "Big Co Ltd", "Cold store 2", 12},
+        {"SN-2210", "", "Laboratory, bench 1", 12},
+        {"SN-3305", "Big Co Ltd", "Packing hall", 6}};
+    for (const auto& [serial, owner, location, months] : instruments) {
+        quarvet::lab::Instrument instrument;
+        instrument.type = QStringLiteral("742");
+        instrument.serial = QLatin1String(serial);
+        instrument.owner = QString::fromUtf8(owner);
+        instrument.location = QString::fromUtf8(location);
+        instrument.intervalMonths = months;
+        instrument.tolerance = 0.1;
+        if (quarvet::lab::registerInstrument(*store, instrument).failed())
+            return false;
+    }
+    const quarvet::records::Record past[] = {
+        pastCalibration("SN-4711-A", today.addYears(-3), {0.01, -0.02}),
+        pastCalibration("SN-4711-A", today.addYears(-2), {0.04, -0.03}),
+        pastCalibration("SN-2210", today.addMonths(-13), {0.02, 0.01}),
+        pastCalibration("SN-4711-A", today.addYears(-1).addDays(-5), {0.07, -0.05}),
+        pastCalibration("SN-3305", today.addMonths(-6).addDays(12), {0.03, 0.0})};
+    for (const quarvet::records::Record& record : past)
+        if (store->add(record).failed())
+            return false;
+    return true;
+}
+
+// The register by due date, the instrument just calibrated selected with its history.
+bool showInstruments(MainWindow& main, const QString& folder)
+{
+    main.showInstruments();
+    auto* instruments = waitedFor<quarvet::history::InstrumentsWindow>(main);
+    if (!instruments ||
+        !QTest::qWaitFor(
+            [&] { return !instruments->isBusy() && instruments->model()->rowCount() == 3; }, 20000))
+        return false;
+    auto* table = instruments->findChild<QTableView*>();
+    for (int row = 0; row < 3; ++row)
+        if (instruments->model()->recallAt(row)->instrument.serial == QLatin1String("SN-4711-A"))
+            table->setCurrentIndex(instruments->model()->index(row, 0));
+    if (!QTest::qWaitFor([&] { return !instruments->history().isEmpty(); }, 20000))
+        return false;
+    const bool kept = keep(instruments, folder, QStringLiteral("instruments"));
+    instruments->close();
+    return kept;
+}
+
 bool checkAndSave(MainWindow& main, const QString& folder)
 {
     main.showAdjustmentCheck();
@@ -143,9 +237,11 @@ bool checkAndSave(MainWindow& main, const QString& folder)
                                 {"Customer", "Big Co Ltd"},
                                 {"Method", "QP-12 rev. 3"}}))
         return false;
-    // The register fills U, k, drift and the due date as the reference is left.
+    // The register fills U, k, drift and the due date as the reference is left, and the
+    // register of instruments the type as the serial number is.
     for (QLineEdit* field : check->findChildren<QLineEdit*>())
-        if (field->accessibleName() == QLatin1String("Reference standard"))
+        if (field->accessibleName() == QLatin1String("Reference standard") ||
+            field->accessibleName() == QLatin1String("Serial number"))
             emit field->editingFinished();
     QTest::qWait(500);
     check->saveRecord();
@@ -195,7 +291,8 @@ int main(int argc, char** argv)
     MainWindow main(settings.store());
     const bool all = QDir().mkpath(folder) && calculate(main, folder) &&
                      setUpLaboratory(main, folder) && registerStandard(main, folder) &&
-                     checkAndSave(main, folder) && issue(main, folder);
+                     registerInstruments(main) && checkAndSave(main, folder) &&
+                     issue(main, folder) && showInstruments(main, folder);
     for (const auto& box : messages.boxes)
         std::fprintf(stderr, "said: %s\n", qPrintable(box.text));
     main.close();
