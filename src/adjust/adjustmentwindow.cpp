@@ -109,6 +109,14 @@ void AdjustmentWindow::createRecordColumn()
     connect(saver_, &RecordSaving::savingEnded, upgradeBar, &QWidget::hide);
     connect(recordFields_, &RecordFields::referenceEdited, saver_, &RecordSaving::lookUp);
     connect(recordFields_, &RecordFields::serialEdited, saver_, &RecordSaving::lookUpInstrument);
+    column->insertWidget(2, createRegisterButton());
+    connectSaving();
+}
+
+// Shown for a serial number the register of instruments does not hold: it asks for the
+// instrument to be added as the fields name it.
+QPushButton* AdjustmentWindow::createRegisterButton()
+{
     registerButton_ = new QPushButton(QStringLiteral("Re&gister instrument..."), this);
     registerButton_->setObjectName(QStringLiteral("RegisterInstrument"));
     registerButton_->hide();
@@ -124,8 +132,7 @@ void AdjustmentWindow::createRecordColumn()
         instrument.thirdPoint = number(texts[index(CheckField::ThirdTarget)]);
         emit instrumentToRegister(instrument);
     });
-    column->insertWidget(2, registerButton_);
-    connectSaving();
+    return registerButton_;
 }
 
 void AdjustmentWindow::connectSaving()
@@ -221,6 +228,9 @@ void AdjustmentWindow::showFromRegister(const lab::ReferenceStandard& standard)
 // hold is offered to it.
 void AdjustmentWindow::showInstruments(const QString& serial, const QList<lab::Instrument>& found)
 {
+    // A correction says what the calibration was, not what the register says today.
+    if (!corrects_.isEmpty())
+        return;
     registerButton_->setVisible(found.isEmpty());
     if (found.isEmpty()) {
         ui::showValue(recordStatus_,

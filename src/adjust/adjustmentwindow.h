@@ -84,6 +84,7 @@ private:
     lab::TypedReference typedReference() const;
     void showFromRegister(const lab::ReferenceStandard& standard);
     void showInstruments(const QString& serial, const QList<lab::Instrument>& found);
+    QPushButton* createRegisterButton();
     void connectSaving();
     // Every entry and the save button, from a save pressed to its outcome.
     void lockEntries(bool locked);

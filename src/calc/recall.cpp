@@ -64,7 +64,13 @@ IntervalSuggestion nextInterval(int current, std::optional<Verdict> found,
         suggestion.step = IntervalStep::Shortened;
         break;
     }
-    const long stepped = std::lround(static_cast<double>(current) * factor);
+    long stepped = std::lround(static_cast<double>(current) * factor);
+    // A step is at least a month where its factor moves at all: 1 month × 1.25 rounds to 1,
+    // and an interval that never lengthens would never learn.
+    if (factor > 1.0)
+        stepped = std::max<long>(stepped, current + 1L);
+    if (factor < 1.0)
+        stepped = std::min<long>(stepped, current - 1L);
     suggestion.months =
         static_cast<int>(std::clamp<long>(stepped, shortestInterval, longestInterval));
     return suggestion;

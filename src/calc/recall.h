@@ -35,6 +35,7 @@ enum class IntervalStep {
     Shortened,  // found out of tolerance: a fail or a conditional fail
     Kept,       // a conditional pass: in tolerance, but not with the confidence asked
     NoVerdict,  // not judged: nothing to step by
+    Reviewed,   // a person reviewed the interval after the calibration: it steps once a calibration
 };
 
 struct IntervalSuggestion {
@@ -43,8 +44,8 @@ struct IntervalSuggestion {
 };
 
 // The interval that follows `current` months after a calibration found `found`: the current one
-// times the step's factor, to the nearest whole month, within shortestInterval and
-// longestInterval. Without a verdict, the current one.
+// times the step's factor, to the nearest whole month but a month at least where the factor is
+// not 1, within shortestInterval and longestInterval. Without a verdict, the current one.
 IntervalSuggestion nextInterval(int current, std::optional<Verdict> found,
                                 const IntervalFactors& factors);
 

@@ -13,6 +13,27 @@ namespace {
 
 constexpr int resolution = 300;
 
+// The heading's lines from the top of `text`, the first in bold; where they end.
+double drawHeading(QPainter& painter, const QRectF& text, const QStringList& heading)
+{
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(12);
+    font.setBold(true);
+    painter.setFont(font);
+    double top = text.top();
+    const double line = QFontMetricsF(font).height();
+    for (qsizetype n = 0; n < heading.size(); ++n) {
+        painter.drawText(QRectF(text.left(), top, text.width(), line * 1.2), Qt::AlignLeft,
+                         heading[n]);
+        top += line * 1.3;
+        if (n == 0) {
+            font.setBold(false);
+            painter.setFont(font);
+        }
+    }
+    return top;
+}
+
 records::OutputFaultKind drawHistory(QSaveFile& file, const QStringList& heading,
                                      const adjust::DriftPlotData& data, const QStringList& lines)
 {
@@ -32,21 +53,8 @@ records::OutputFaultKind drawHistory(QSaveFile& file, const QStringList& heading
     const QRectF page(0, 0, writer.width() / scale, writer.height() / scale);
     const QRectF text = page.adjusted(60, 60, -60, -60);
     // Sized in the painter's units, which the scale above turns into the page's.
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(12);
-    font.setBold(true);
-    painter.setFont(font);
-    double top = text.top();
-    const double line = QFontMetricsF(font).height();
-    for (qsizetype n = 0; n < heading.size(); ++n) {
-        painter.drawText(QRectF(text.left(), top, text.width(), line * 1.2), Qt::AlignLeft,
-                         heading[n]);
-        top += line * 1.3;
-        if (n == 0) {
-            font.setBold(false);
-            painter.setFont(font);
-        }
-    }
+    double top = drawHeading(painter, text, heading);
+    const double line = QFontMetricsF(painter.font()).height();
     const QRectF plot(text.left(), top + line, text.width(), text.width() * 0.6);
     adjust::paintDriftPlot(painter, plot, data, Qt::white, Qt::black);
     top = plot.bottom() + line;

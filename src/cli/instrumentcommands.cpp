@@ -9,6 +9,8 @@
 #include "messages/storemessages.h"
 #include "records/recordformat.h"
 
+#include <algorithm>
+
 namespace quarvet::cli {
 namespace {
 
@@ -201,8 +203,9 @@ bool takeRegisteredDefaults(Options& options, RecordsContext& context, Output& i
                             std::optional<double>& tolerance)
 {
     const std::string& serial = options.at("--serial")[0];
-    if (!validUtf8(serial))
-        return true; // said as the record's own fault
+    // A correction says what the calibration was, not what the register says today.
+    if (!validUtf8(serial) || options.count("--corrects"))
+        return true; // a serial that is no text is said as the record's own fault
     std::optional<QString> type;
     if (options.count("--type"))
         type = text(options.at("--type")[0]);
@@ -235,9 +238,13 @@ bool takeRegisteredDefaults(Options& options, RecordsContext& context, Output& i
 bool namedInstrument(const Invocation& run, const std::vector<OptionShape>& shapes,
                      Options& options, QString& serial, std::optional<QString>& type)
 {
-    const ReadWords read = readWords(run.words, shapes, EntryWords::Anywhere);
+    // After "--" the serial number alone, as a serial number may begin with "--" itself.
+    const auto dashes = std::find(run.words.begin(), run.words.end(), std::string("--"));
+    ReadWords read = readWords({run.words.begin(), dashes}, shapes, EntryWords::Anywhere);
     if (!read.ok())
         return usageFault(read.fault, run.io), false;
+    if (dashes != run.words.end())
+        read.entries.insert(read.entries.end(), dashes + 1, run.words.end());
     if (read.entries.size() != 1)
         return usageFault(run.command.name + " takes one serial number", run.io), false;
     if (!validUtf8(read.entries[0]))
@@ -262,9 +269,15 @@ int changeCommand(const Invocation& run)
     if (!instrument)
         return failure;
     const int basedOn = instrument->entry;
+    const lab::Instrument before = *instrument;
     int status = success;
     if (!describe(options, run.separators, *instrument, run.io, status))
         return status;
+    if (*instrument == before)
+        return refusal(QStringLiteral("The change would change nothing of instrument %1: "
+                                      "nothing was added.")
+                           .arg(records::printableText(before.serial)),
+                       run.io);
     if (const records::StoreFailure changed =
             lab::changeInstrument(storeOf(run).store, *instrument, basedOn);
         changed.failed())
@@ -319,21 +332,25 @@ bool readFilter(const Options& options, lab::InstrumentFilter& filter, Output& i
     return true;
 }
 
-void writeListed(const lab::Recall& recall, const QDate& today, const std::string& format,
-                 Output& io)
+// A CSV listing's first line names its fields.
+void writeHeading(const std::string& format, Output& io)
 {
-    if (format == "json") {
-        io.out << said(instrumentJson(recall, today)) << '\n';
-        return;
-    }
+    if (format == "csv")
+        io.out << said(instrumentListFields().join(QLatin1Char(','))) << "\r\n";
+}
+
+// One instrument as a line of the listing's format, its line break with it.
+std::string listedLine(const lab::Recall& recall, const QDate& today, const std::string& format)
+{
+    if (format == "json")
+        return said(instrumentJson(recall, today)) + "\n";
     QStringList values = instrumentListValues(recall, today);
     if (format == "csv") {
         for (QString& value : values)
             value = csvField(value);
-        io.out << said(values.join(QLatin1Char(','))) << "\r\n";
-        return;
+        return said(values.join(QLatin1Char(','))) + "\r\n";
     }
-    io.out << said(printableLine(values)) << '\n';
+    return said(printableLine(values)) + "\n";
 }
 
 // The format of list and due; none, said, for another.
@@ -342,31 +359,52 @@ std::optional<std::string> chosenFormat(const Options& options, bool calendar, O
     const std::string format = options.count("--format") ? options.at("--format")[0] : "text";
     if (format == "text" || format == "csv" || format == "json" || (calendar && format == "ics"))
         return format;
-    usageFault(std::string("--format is text, csv, json") + (calendar ? " or ics" : " or json") +
+    usageFault(std::string("--format is text, csv") + (calendar ? ", json or ics" : " or json") +
                    ", not '" + calc::printable(format) + "'",
                io);
     return std::nullopt;
 }
 
+// What list and due are asked for, and the store's time they answer at.
+struct Listing {
+    Options options;
+    lab::InstrumentFilter filter;
+    std::string format;
+    QDateTime now;
+    QDate today;
+};
+
+// The words of list or due (`calendar`: due, which writes a calendar too) and the store's
+// clock; none, said, with the exit status in `status`.
+std::optional<Listing> readListing(const Invocation& run, bool calendar, int& status)
+{
+    status = usageError;
+    std::string fault;
+    auto options = readOptions(run.words, run.command.options, fault);
+    if (!options)
+        return usageFault(fault, run.io), std::nullopt;
+    Listing listing{*options, {}, {}, {}, {}};
+    const auto format = chosenFormat(listing.options, calendar, run.io);
+    if (!format || !readFilter(listing.options, listing.filter, run.io))
+        return std::nullopt;
+    listing.format = *format;
+    status = failure;
+    if (const records::StoreFailure read = storeOf(run).store.clock(listing.now); read.failed())
+        return storeRefusal(read, storeOf(run), run.io), std::nullopt;
+    listing.today = listing.now.toLocalTime().date();
+    return listing;
+}
+
 int listCommand(const Invocation& run)
 {
-    std::string fault;
-    const auto options = readOptions(run.words, run.command.options, fault);
-    if (!options)
-        return usageFault(fault, run.io);
-    lab::InstrumentFilter filter;
-    const auto format = chosenFormat(*options, false, run.io);
-    if (!format || !readFilter(*options, filter, run.io))
-        return usageError;
-    QDateTime now;
-    if (const records::StoreFailure read = storeOf(run).store.clock(now); read.failed())
-        return storeRefusal(read, storeOf(run), run.io);
-    const QDate today = now.toLocalTime().date();
-    if (*format == "csv")
-        run.io.out << said(instrumentListFields().join(QLatin1Char(','))) << "\r\n";
+    int status = success;
+    const auto listing = readListing(run, false, status);
+    if (!listing)
+        return status;
+    writeHeading(listing->format, run.io);
     const records::StoreFailure walked =
-        lab::walkInstruments(storeOf(run).store, filter, [&](lab::Recall&& recall) {
-            writeListed(recall, today, *format, run.io);
+        lab::walkInstruments(storeOf(run).store, listing->filter, [&](lab::Recall&& recall) {
+            run.io.out << listedLine(recall, listing->today, listing->format);
             return true;
         });
     run.io.out.flush();
@@ -375,45 +413,63 @@ int listCommand(const Invocation& run)
 
 int dueCommand(const Invocation& run)
 {
-    std::string fault;
-    const auto options = readOptions(run.words, run.command.options, fault);
-    if (!options)
-        return usageFault(fault, run.io);
-    lab::InstrumentFilter filter;
-    const auto format = chosenFormat(*options, true, run.io);
-    if (!format || !readFilter(*options, filter, run.io))
-        return usageError;
-    const auto within = options->count("--within")
-                            ? wholeNumber(options->at("--within")[0], 0, 3660)
-                            : std::optional<int>(30);
+    int status = success;
+    const auto listing = readListing(run, true, status);
+    if (!listing)
+        return status;
+    const Options& options = listing->options;
+    const auto within = options.count("--within") ? wholeNumber(options.at("--within")[0], 0, 3660)
+                                                  : std::optional<int>(30);
     if (!within)
         return usageFault("--within is a whole number of days from 0 to 3660", run.io);
-    QDateTime now;
-    if (const records::StoreFailure read = storeOf(run).store.clock(now); read.failed())
-        return storeRefusal(read, storeOf(run), run.io);
-    const QDate today = now.toLocalTime().date();
-    QList<lab::Recall> due;
+    // Each due instrument's line made as it is read: the listing holds what it prints, no more.
+    const std::string& format = listing->format;
+    const QDate today = listing->today;
+    const std::function<std::string(const lab::Recall&)> render = [&](const lab::Recall& recall) {
+        return format == "ics" ? calendarEvent(recall, today, listing->now)
+                               : listedLine(recall, today, format);
+    };
+    std::vector<std::string> due;
     if (const records::StoreFailure read =
-            lab::dueBy(storeOf(run).store, filter, today.addDays(*within), due);
+            lab::dueBy(storeOf(run).store, listing->filter, today.addDays(*within), render, due);
         read.failed())
         return storeRefusal(read, storeOf(run), run.io);
-    if (*format == "ics") {
-        run.io.out << said(dueCalendar(due, today, now));
-    } else {
-        if (*format == "csv")
-            run.io.out << said(instrumentListFields().join(QLatin1Char(','))) << "\r\n";
-        for (const lab::Recall& recall : std::as_const(due))
-            writeListed(recall, today, *format, run.io);
-    }
+    writeHeading(format, run.io);
+    if (format == "ics")
+        run.io.out << calendarHead();
+    for (const std::string& line : due)
+        run.io.out << line;
+    if (format == "ics")
+        run.io.out << calendarEnd();
     run.io.out.flush();
     return success;
+}
+
+// The usage of every command of the register, one block a form.
+std::vector<std::string> instrumentUsage()
+{
+    const std::string continued = usageContinued;
+    return {
+        "quarvet-cli instruments add --serial S --type MODEL --line N --interval MONTHS" +
+            continued + "[--description D] [--owner NAME] [--location L] [--tolerance T]" +
+            continued + "[--rule guarded|simple|non-binary] [--targets T1 T2] [--third-point T]",
+        "quarvet-cli instruments change SERIAL [--type MODEL] [the options of add]" + continued +
+            "(a serial number that begins with -- after --, as the last word of each)",
+        "quarvet-cli instruments retire|out-of-service|in-service SERIAL [--type MODEL]",
+        "quarvet-cli instruments show SERIAL [--type MODEL]",
+        "quarvet-cli instruments list [--owner NAME] [--location L] [--state S]" + continued +
+            "[--format text|csv|json]",
+        "quarvet-cli instruments due [--within DAYS] [--owner NAME]" + continued +
+            "[--format text|csv|json|ics]",
+        "quarvet-cli instruments history SERIAL [--type MODEL] [--format text|json]" + continued +
+            "[-o FILE.pdf]",
+        "quarvet-cli instruments interval SERIAL [--type MODEL] [--accept|--keep]"};
 }
 
 } // namespace
 
 CommandTable instrumentCommands()
 {
-    const std::string continued = usageContinued;
     const std::vector<OptionShape> typeOnly{{"--type", 1}};
     std::vector<OptionShape> changeShapes = describingShapes();
     std::vector<OptionShape> listShapes{{"--owner", 1, false, ValueWords::AnyWord},
@@ -424,23 +480,7 @@ CommandTable instrumentCommands()
         {"--owner", 1, false, ValueWords::AnyWord}, {"--within", 1}, {"--format", 1}};
     CommandTable table;
     table.commands = {
-        {"instruments add",
-         {"quarvet-cli instruments add --serial S --type MODEL --line N --interval MONTHS" +
-              continued + "[--description D] [--owner NAME] [--location L] [--tolerance T]" +
-              continued + "[--rule guarded|simple|non-binary] [--targets T1 T2] [--third-point T]",
-          "quarvet-cli instruments change SERIAL [--type MODEL] [the options of add]",
-          "quarvet-cli instruments retire|out-of-service|in-service SERIAL [--type MODEL]",
-          "quarvet-cli instruments show SERIAL [--type MODEL]",
-          "quarvet-cli instruments list [--owner NAME] [--location L] [--state S]" + continued +
-              "[--format text|csv|json]",
-          "quarvet-cli instruments due [--within DAYS] [--owner NAME]" + continued +
-              "[--format text|csv|json|ics]",
-          "quarvet-cli instruments history SERIAL [--type MODEL] [--format text|json]" + continued +
-              "[-o FILE.pdf]",
-          "quarvet-cli instruments interval SERIAL [--type MODEL] [--accept|--keep]"},
-         addShapes(),
-         true,
-         addCommand},
+        {"instruments add", instrumentUsage(), addShapes(), true, addCommand},
         {"instruments change", {}, changeShapes, true, changeCommand},
         {"instruments retire",
          {},

@@ -7,6 +7,8 @@
 #include <QDateTime>
 #include <QString>
 
+#include <string>
+
 namespace quarvet::cli {
 
 // quarvet-cli instruments add | change | retire | out-of-service | in-service | show | list |
@@ -17,12 +19,16 @@ CommandTable instrumentCommands();
 // What the register holds of the instrument `records add` names by its serial number (and its
 // --type, where given), over which the options typed win: its type, line, owner as the
 // customer, description and decision rule into `options`, its tolerance into `tolerance`. Where
-// the register holds none, nothing; false, said, where it holds several and no --type tells.
+// the register holds none, or for a correction, nothing; false, said, where it holds several
+// and no --type tells.
 bool takeRegisteredDefaults(Options& options, RecordsContext& context, Output& io,
                             std::optional<double>& tolerance);
 
-// The due instruments as an iCalendar file (RFC 5545): one all-day event each, on its due day.
-QString dueCalendar(const QList<lab::Recall>& due, const QDate& today, const QDateTime& nowUtc);
+// The due instruments as an iCalendar file (RFC 5545), in UTF-8: its head, one all-day event
+// for each on its due day, stamped `nowUtc`, and its end.
+std::string calendarHead();
+std::string calendarEvent(const lab::Recall& recall, const QDate& today, const QDateTime& nowUtc);
+std::string calendarEnd();
 
 // The fields of a listing of instruments, and one instrument's values in the same order,
 // as text: its columns for CSV and JSON alike.

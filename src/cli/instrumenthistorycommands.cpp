@@ -94,7 +94,11 @@ int showInstrument(const Invocation& run)
         return status;
     const lab::Recall& recall = looked->recall;
     const lab::Instrument& instrument = recall.instrument;
-    const QDate today = storeOf(run).today;
+    // Overdue on the store's day, as list and due say it.
+    QDateTime now;
+    if (const records::StoreFailure read = storeOf(run).store.clock(now); read.failed())
+        return storeRefusal(read, storeOf(run), run.io);
+    const QDate today = now.toLocalTime().date();
     const QStringList values = instrumentListValues(recall, today);
     for (qsizetype n = 0; n < values.size(); ++n)
         field(run.io, instrumentListFields()[n].toUtf8().constData(), values[n]);
@@ -198,6 +202,8 @@ int historyCommand(const Invocation& run)
     if (format != "text" && format != "json")
         return usageFault("--format is text or json, not '" + calc::printable(format) + "'",
                           run.io);
+    if (options.count("-o") && options.count("--format"))
+        return usageFault("-o writes the history's page: --format goes without it", run.io);
     if (options.count("-o")) {
         if (!validUtf8(options.at("-o")[0]))
             return usageFault("the file name is not valid UTF-8", run.io);
@@ -242,6 +248,10 @@ int intervalCommand(const Invocation& run)
     run.io.out.flush();
     if (!accept && !keep)
         return success;
+    if (looked->review.suggestion.step == calc::IntervalStep::Reviewed)
+        return refusal(QStringLiteral("Nothing was changed: the interval was reviewed already "
+                                      "after the last calibration."),
+                       run.io);
     lab::Instrument instrument = looked->recall.instrument;
     const int basedOn = instrument.entry;
     if (accept)

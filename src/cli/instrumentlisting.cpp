@@ -111,13 +111,11 @@ QString dateValue(const QDate& date)
     return date.toString(QStringLiteral("yyyyMMdd"));
 }
 
-// The same event each time the same instrument is due on the same day: a calendar that imports
-// the file again updates it rather than adding it twice.
+// The same event for the same instrument whenever it is due: a calendar that imports a newer
+// file moves it to the new day rather than keeping the old one beside it.
 QString eventUid(const lab::Recall& recall)
 {
-    const QByteArray key = (recall.instrument.type + QChar(0) + recall.instrument.serial +
-                            QChar(0) + recall.due->toString(Qt::ISODate))
-                               .toUtf8();
+    const QByteArray key = (recall.instrument.type + QChar(0) + recall.instrument.serial).toUtf8();
     return QString::fromLatin1(
                QCryptographicHash::hash(key, QCryptographicHash::Sha256).toHex().left(32)) +
            QStringLiteral("@quarvet");
@@ -126,23 +124,27 @@ QString eventUid(const lab::Recall& recall)
 QStringList eventLines(const lab::Recall& recall, const QDate& today, const QString& stamp)
 {
     const lab::Instrument& instrument = recall.instrument;
+    // A line each, as a calendar shows a description: the instrument's own texts stand as
+    // typed, with nothing added to them that could read as theirs.
     QStringList about;
-    about << QStringLiteral("Type %1, serial number %2.").arg(instrument.type, instrument.serial);
+    about << QStringLiteral("Type %1, serial number %2")
+                 .arg(instrument.type, records::printableText(instrument.serial));
     if (!instrument.description.isEmpty())
-        about << instrument.description;
-    about << (instrument.owner.isEmpty() ? QStringLiteral("Owner: the laboratory.")
-                                         : QStringLiteral("Owner: %1.").arg(instrument.owner));
+        about << records::printableText(instrument.description);
+    about << (instrument.owner.isEmpty()
+                  ? QStringLiteral("Owner: the laboratory")
+                  : QStringLiteral("Owner: %1").arg(records::printableText(instrument.owner)));
     if (!instrument.location.isEmpty())
-        about << QStringLiteral("Location: %1.").arg(instrument.location);
+        about << QStringLiteral("Location: %1").arg(records::printableText(instrument.location));
     about << (recall.lastCalibration.isValid()
-                  ? QStringLiteral("Last calibrated %1; interval %2 months.")
+                  ? QStringLiteral("Last calibrated %1; interval %2 months")
                         .arg(recall.lastCalibration.toString(Qt::ISODate))
                         .arg(instrument.intervalMonths)
-                  : QStringLiteral("Never calibrated."));
+                  : QStringLiteral("Never calibrated"));
     if (recall.overdueOn(today))
-        about << QStringLiteral("Overdue.");
+        about << QStringLiteral("Overdue");
     if (recall.review)
-        about << QStringLiteral("Its interval is to be reviewed.");
+        about << QStringLiteral("Its interval is to be reviewed");
     return {QStringLiteral("BEGIN:VEVENT"),
             QStringLiteral("UID:") + eventUid(recall),
             QStringLiteral("DTSTAMP:") + stamp,
@@ -151,27 +153,36 @@ QStringList eventLines(const lab::Recall& recall, const QDate& today, const QStr
             QStringLiteral("SUMMARY:") +
                 calendarText(QStringLiteral("Calibration due: %1 %2")
                                  .arg(instrument.type, records::printableText(instrument.serial))),
-            QStringLiteral("DESCRIPTION:") + calendarText(about.join(QLatin1Char(' '))),
+            QStringLiteral("DESCRIPTION:") + calendarText(about.join(QLatin1Char('\n'))),
             QStringLiteral("TRANSP:TRANSPARENT"),
             QStringLiteral("END:VEVENT")};
 }
 
 } // namespace
 
-QString dueCalendar(const QList<lab::Recall>& due, const QDate& today, const QDateTime& nowUtc)
+std::string calendarHead()
+{
+    std::string head;
+    for (const char* line :
+         {"BEGIN:VCALENDAR", "VERSION:2.0", "PRODID:-//Quarvet//Quarvet Basic//EN",
+          "CALSCALE:GREGORIAN", "METHOD:PUBLISH"})
+        head += foldedLine(QLatin1String(line)).toStdString();
+    return head;
+}
+
+std::string calendarEvent(const lab::Recall& recall, const QDate& today, const QDateTime& nowUtc)
 {
     const QString stamp = nowUtc.toUTC().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
-    QStringList lines{QStringLiteral("BEGIN:VCALENDAR"), QStringLiteral("VERSION:2.0"),
-                      QStringLiteral("PRODID:-//Quarvet//Quarvet Basic//EN"),
-                      QStringLiteral("CALSCALE:GREGORIAN"), QStringLiteral("METHOD:PUBLISH")};
-    for (const lab::Recall& recall : due)
-        if (recall.due)
-            lines << eventLines(recall, today, stamp);
-    lines << QStringLiteral("END:VCALENDAR");
-    QByteArray file;
-    for (const QString& line : lines)
-        file += foldedLine(line);
-    return QString::fromUtf8(file);
+    std::string event;
+    if (recall.due)
+        for (const QString& line : eventLines(recall, today, stamp))
+            event += foldedLine(line).toStdString();
+    return event;
+}
+
+std::string calendarEnd()
+{
+    return foldedLine(QStringLiteral("END:VCALENDAR")).toStdString();
 }
 
 } // namespace quarvet::cli

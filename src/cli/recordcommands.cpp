@@ -536,7 +536,7 @@ std::vector<Command> listAndAdd()
                  return listCommand(run.words, run.command.options, storeOf(run), run.io);
              }},
             {"records add",
-             {"quarvet-cli records add --serial S --type MODEL --line N --technician NAME" +
+             {"quarvet-cli records add --serial S [--type MODEL --line N] --technician NAME" +
               continued + "--reference ID [--reference-u U --reference-due YYYY-MM-DD]" +
               continued + "[--customer NAME [--customer-address A]] [--description D]" + continued +
               "[--method M]" + continued + "[--corrects ID --reason R]" + continued +

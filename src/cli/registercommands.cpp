@@ -32,7 +32,8 @@ const std::vector<std::pair<const char*, const char*>>& labOptions()
         {"--accreditation-body", "accreditation-body"},
         {"--pattern", "pattern"},
         {"--prefix", "prefix"},
-        {"--statements", "statements"}};
+        {"--statements", "statements"},
+        {"--interval-factors", "interval-factors"}};
     return options;
 }
 
@@ -51,6 +52,8 @@ QString shownValue(const lab::LabSettings& settings, const QString& name)
         return QStringLiteral("none");
     if (name == QLatin1String("same-person-may-approve") && value.isEmpty())
         return QStringLiteral("no");
+    if (name == QLatin1String("interval-factors") && value.isEmpty())
+        return QString::fromStdString(calc::intervalFactorsText({}));
     return value;
 }
 
@@ -175,6 +178,11 @@ std::optional<int> wordSettings(const Options& options, QMap<QString, QString>& 
                 return refusal(QStringLiteral("%1 is not valid UTF-8 text").arg(option), io);
             values.insert(QString::fromLatin1(setting), text(value));
         }
+    // Kept in one form, whichever digits were typed ("1.50:0.5" as 1.5:0.5).
+    if (const auto factors = calc::readIntervalFactors(
+            values.value(QStringLiteral("interval-factors")).toStdString()))
+        values.insert(QStringLiteral("interval-factors"),
+                      QString::fromStdString(calc::intervalFactorsText(*factors)));
     const std::pair<const char*, std::vector<std::string>> choices[] = {
         {"--registered-references-only", {"yes", "no"}},
         {"--same-person-may-approve", {"yes", "no"}},
@@ -480,7 +488,8 @@ std::vector<Command> labCommands()
          {"quarvet-cli lab show | lab set [--name N] [--address A] [--accreditation X]" +
           continued + "[--accreditation-body B] [--pattern P] [--prefix X] [--statements S]" +
           continued + "[--logo FILE] [--registered-references-only yes|no]" + continued +
-          "[--cmc LOW..HIGH=U ...|none]" + continued + "[--pooled-repeatability S:NU|none]"},
+          "[--cmc LOW..HIGH=U ...|none]" + continued + "[--pooled-repeatability S:NU|none]" +
+          continued + "[--interval-factors UP:DOWN]"},
          {},
          true,
          [](const Invocation& run) {

@@ -27,6 +27,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace quarvet::history {
@@ -121,9 +122,8 @@ InstrumentsWindow::InstrumentsWindow(StoreSource storeSource, QWidget* parent)
     reload();
 }
 
-void InstrumentsWindow::createForm(QWidget* holder)
+void InstrumentsWindow::createFields()
 {
-    auto* form = new QFormLayout(holder);
     const auto field = [this](const QString& name, const QString& placeholder = {}) {
         auto* made = new QLineEdit(this);
         made->setAccessibleName(name);
@@ -153,6 +153,12 @@ void InstrumentsWindow::createForm(QWidget* holder)
     target1_ = field(QStringLiteral("Target 1"));
     target2_ = field(QStringLiteral("Target 2"));
     thirdPoint_ = field(QStringLiteral("Third point"));
+}
+
+void InstrumentsWindow::createForm(QWidget* holder)
+{
+    createFields();
+    auto* form = new QFormLayout(holder);
     auto* targets = new QHBoxLayout;
     for (QLineEdit* target : {target1_, target2_, thirdPoint_})
         targets->addWidget(target);
@@ -282,11 +288,14 @@ void InstrumentsWindow::showSelected()
     if (!recall || !store)
         return;
     fillForm(recall->instrument);
+    // Until this one's history is read, no other's suggestion may be accepted for it.
+    history_.clear();
+    review_ = {};
+    if (reading_->isBusy())
+        return; // read once the history being read has come
     const lab::Instrument instrument = recall->instrument;
     const auto history = std::make_shared<QList<lab::HistoryPoint>>();
     const auto settings = std::make_shared<lab::LabSettings>();
-    if (reading_->isBusy())
-        return;
     reading_->start(
         [store, instrument, history, settings] {
             const records::StoreFailure read =
@@ -294,6 +303,11 @@ void InstrumentsWindow::showSelected()
             return read.failed() ? read : lab::readLabSettings(*store, *settings);
         },
         [this, instrument, history, settings](const records::StoreFailure& failure) {
+            const lab::Recall* now = selected();
+            // Another was selected meanwhile: its history is read instead.
+            if (now && (now->instrument.type != instrument.type ||
+                        now->instrument.serial != instrument.serial))
+                return QTimer::singleShot(0, this, &InstrumentsWindow::showSelected);
             if (failure.failed())
                 return ui::showValue(status_, messages::storeFault(failure.fault));
             bool readable = true;
@@ -377,7 +391,8 @@ void InstrumentsWindow::setSelectedState(lab::InstrumentState state)
 void InstrumentsWindow::acceptSuggestion()
 {
     const lab::Recall* recall = selected();
-    if (!recall || review_.basedOn.isNull() || history_.isEmpty())
+    if (!recall || review_.basedOn.isNull() || history_.isEmpty() ||
+        review_.suggestion.step == calc::IntervalStep::Reviewed)
         return;
     lab::Instrument instrument = recall->instrument;
     if (!ui::messages().confirm(this, ui::messageTitle,

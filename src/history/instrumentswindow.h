@@ -59,6 +59,7 @@ signals:
     void historyShown();
 
 private:
+    void createFields();
     void createForm(QWidget* holder);
     QWidget* createHistory();
     void createButtons();

@@ -37,21 +37,11 @@ QString InstrumentTableModel::statusOf(const lab::Recall& recall) const
     return {};
 }
 
-QVariant InstrumentTableModel::data(const QModelIndex& index, int role) const
+QVariant InstrumentTableModel::cellOf(const lab::Recall& recall, int column,
+                                      const QString& status) const
 {
-    if (!index.isValid() || index.row() >= rows_.size())
-        return {};
-    const lab::Recall& recall = rows_[index.row()];
     const lab::Instrument& instrument = recall.instrument;
-    const QString status = statusOf(recall);
-    if (role == Qt::BackgroundRole && !status.isEmpty())
-        return QBrush(status == QLatin1String("overdue") ? QColor(255, 190, 190)
-                                                         : QColor(255, 222, 150));
-    if (role == Qt::ForegroundRole && !status.isEmpty())
-        return QBrush(Qt::black);
-    if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole)
-        return {};
-    switch (index.column()) {
+    switch (column) {
     case Status:
         return status;
     case Due:
@@ -79,6 +69,22 @@ QVariant InstrumentTableModel::data(const QModelIndex& index, int role) const
     default:
         return {};
     }
+}
+
+QVariant InstrumentTableModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= rows_.size())
+        return {};
+    const lab::Recall& recall = rows_[index.row()];
+    const QString status = statusOf(recall);
+    if (role == Qt::BackgroundRole && !status.isEmpty())
+        return QBrush(status == QLatin1String("overdue") ? QColor(255, 190, 190)
+                                                         : QColor(255, 222, 150));
+    if (role == Qt::ForegroundRole && !status.isEmpty())
+        return QBrush(Qt::black);
+    if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole)
+        return {};
+    return cellOf(recall, index.column(), status);
 }
 
 QVariant InstrumentTableModel::headerData(int section, Qt::Orientation orientation, int role) const

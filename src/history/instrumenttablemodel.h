@@ -44,6 +44,8 @@ signals:
     void moreWanted();
 
 private:
+    QVariant cellOf(const lab::Recall& recall, int column, const QString& status) const;
+
     QList<lab::Recall> rows_;
     QDate today_;
     bool complete_ = true;

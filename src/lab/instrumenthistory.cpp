@@ -13,16 +13,17 @@ using namespace records;
 namespace {
 
 // As the recall reads it: each record no correction replaced, on the day of the calibration
-// it stands for.
+// it stands for; found by the index of serial numbers (the type written as an expression, so
+// that no planner takes the index of types, which a laboratory of one type holds whole).
 const char* const historyStatement =
     "WITH RECURSIVE corrected(id, calibrated) AS ("
     "SELECT p.id, p.created_utc FROM records c JOIN records p ON p.id = c.corrects "
     "WHERE c.corrects > '' AND coalesce(p.corrects, '') = '' "
     "UNION SELECT r.id, k.calibrated FROM records r JOIN corrected k ON r.corrects = k.id) "
-    "SELECT r.id, r.as_found_points, r.as_found_verdict, r.tolerance, "
+    "SELECT r.id, r.as_found_points, r.as_found_verdict, r.tolerance, r.created_utc, "
     "CASE WHEN coalesce(r.corrects, '') = '' THEN r.created_utc ELSE "
     "(SELECT min(k.calibrated) FROM corrected k WHERE k.id = r.id) END AS calibrated "
-    "FROM records r WHERE r.serial = ? AND r.instrument_type = ? AND NOT EXISTS "
+    "FROM records r WHERE r.serial = ? AND r.instrument_type || '' = ? AND NOT EXISTS "
     "(SELECT 1 FROM records s WHERE s.corrects = r.id) ORDER BY calibrated, r.created_utc";
 
 HistoryPoint pointOf(const QSqlQuery& query)
@@ -41,7 +42,8 @@ HistoryPoint pointOf(const QSqlQuery& query)
     point.asFoundVerdict = query.value(2).toString();
     if (!query.value(3).isNull())
         point.tolerance = query.value(3).toDouble();
-    point.calibrated = storedTime(query.value(4).toString()).toLocalTime().date();
+    point.calibratedUtc = storedTime(query.value(5).toString());
+    point.calibrated = point.calibratedUtc.toLocalTime().date();
     return point;
 }
 
@@ -91,6 +93,12 @@ IntervalReview reviewInterval(const Instrument& instrument, const QList<HistoryP
         found = calc::readVerdict(review.verdict.toStdString());
     }
     review.suggestion = calc::nextInterval(instrument.intervalMonths, found, factors);
+    // Stepped already: accepted twice, or again after a correction of it, one calibration
+    // would step the interval twice.
+    if (!history.isEmpty() && instrument.intervalReviewedUtc.isValid() &&
+        instrument.intervalReviewedUtc >= history.last().calibratedUtc)
+        review.suggestion = {instrument.intervalMonths, calc::IntervalStep::Reviewed};
+    review.reviewedUtc = instrument.intervalReviewedUtc;
     return review;
 }
 

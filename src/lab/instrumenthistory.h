@@ -5,6 +5,7 @@
 #include "calc/recall.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QList>
 #include <QString>
 
@@ -24,7 +25,8 @@ struct FoundError {
 
 // One calibration of the instrument: a record no correction replaced.
 struct HistoryPoint {
-    QDate calibrated; // a correction's: the day of the calibration it corrects
+    QDate calibrated;        // a correction's: the day of the calibration it corrects
+    QDateTime calibratedUtc; // when the calibration was saved (a correction's: what it corrects)
     QString recordId;
     QList<FoundError> asFound; // empty in records kept before results had budgets
     std::optional<double> tolerance;
@@ -46,13 +48,15 @@ struct TargetDrift {
 // The drift at each target found in the history, by target.
 QList<TargetDrift> driftsOf(const QList<HistoryPoint>& history);
 
-// The interval the last calibration suggests, by the staircase method.
+// The interval the last calibration suggests, by the staircase method: once for each
+// calibration, so that an interval reviewed since it stands.
 struct IntervalReview {
     int current = 0;
     calc::IntervalSuggestion suggestion;
     QDate basedOn;   // the calibration it steps from; invalid without one
     QString verdict; // what that calibration found, as kept
     calc::IntervalFactors factors;
+    QDateTime reviewedUtc; // when a person last reviewed the interval; invalid: never
 };
 IntervalReview reviewInterval(const Instrument& instrument, const QList<HistoryPoint>& history,
                               const calc::IntervalFactors& factors);

@@ -29,15 +29,21 @@ QString calibratedOf(const QString& alias)
 }
 
 // Every instrument's newest entry beside its last calibration: of the records of its type and
-// serial number that no correction replaced, the one of the latest calibration.
+// serial number that no correction replaced, the one of the latest calibration. The records
+// are found by the index of serial numbers, a few each: the type is written as an expression,
+// so that no planner takes the index of types, which a laboratory of one type holds whole.
 QString walkStatement(const InstrumentFilter& filter, QVariantList& values)
 {
     QString statement =
         QLatin1String(correctedLines) +
         QStringLiteral(
-            "SELECT %1, l.id AS last_id, l.created_utc AS last_saved, l.as_found_verdict AS "
-            "last_found, %2 AS last_calibrated FROM instruments i LEFT JOIN records l ON l.id = "
-            "(SELECT r.id FROM records r WHERE r.serial = i.serial AND r.instrument_type = "
+            "SELECT %1, l.id AS last_id, l.as_found_verdict AS last_found, %2 AS "
+            "last_calibrated, EXISTS (SELECT 1 FROM records f WHERE f.serial = i.serial AND "
+            "f.instrument_type || '' = i.instrument_type AND f.as_found_verdict IN ('Fail', "
+            "'Conditional fail') AND %4 > i.interval_reviewed_utc AND NOT EXISTS (SELECT 1 FROM "
+            "records s WHERE s.corrects = f.id)) AS failed_since FROM instruments i LEFT JOIN "
+            "records l ON l.id = "
+            "(SELECT r.id FROM records r WHERE r.serial = i.serial AND r.instrument_type || '' = "
             "i.instrument_type AND NOT EXISTS (SELECT 1 FROM records s WHERE s.corrects = r.id) "
             "ORDER BY %3 DESC, r.created_utc DESC LIMIT 1) WHERE i.entry = (SELECT max(n.entry) "
             "FROM instruments n WHERE n.instrument_type = i.instrument_type AND n.serial = "
@@ -47,7 +53,8 @@ QString walkStatement(const InstrumentFilter& filter, QVariantList& values)
                      "i.description, i.owner, i.location, i.interval_months, i.tolerance, "
                      "i.decision_rule, i.target1, i.target2, i.third_point, i.state, i.registered, "
                      "i.returned, i.interval_reviewed_utc, i.saved_utc, i.saved_by"),
-                 calibratedOf(QStringLiteral("l")), calibratedOf(QStringLiteral("r")));
+                 calibratedOf(QStringLiteral("l")), calibratedOf(QStringLiteral("r")),
+                 calibratedOf(QStringLiteral("f")));
     const auto condition = [&](const char* column, const QVariant& value) {
         statement += QStringLiteral(" AND i.%1 = ?").arg(QLatin1String(column));
         values << value;
@@ -82,8 +89,6 @@ StoreFailure walkInstruments(RecordStore& store, const InstrumentFilter& filter,
             recall.instrument = instrumentOf(query);
             recall.lastRecordId = query.value(QStringLiteral("last_id")).toString();
             if (!recall.lastRecordId.isEmpty()) {
-                recall.lastSavedUtc =
-                    storedTime(query.value(QStringLiteral("last_saved")).toString());
                 recall.lastCalibration =
                     storedTime(query.value(QStringLiteral("last_calibrated")).toString())
                         .toLocalTime()
@@ -91,7 +96,7 @@ StoreFailure walkInstruments(RecordStore& store, const InstrumentFilter& filter,
                 recall.lastAsFoundVerdict = query.value(QStringLiteral("last_found")).toString();
             }
             recall.due = dueDay(recall.instrument, recall.lastCalibration);
-            recall.review = reviewAsked(recall);
+            recall.review = query.value(QStringLiteral("failed_since")).toInt() != 0;
             if (!each(std::move(recall)))
                 return QSqlError();
         }
@@ -122,19 +127,6 @@ bool recallBefore(const Recall& a, const Recall& b)
 }
 
 } // namespace
-
-StoreFailure dueBy(RecordStore& store, const InstrumentFilter& filter, const QDate& limit,
-                   QList<Recall>& due)
-{
-    due.clear();
-    const StoreFailure failure = walkInstruments(store, filter, [&](Recall&& recall) {
-        if (recall.due && *recall.due <= limit)
-            due << std::move(recall);
-        return true;
-    });
-    std::stable_sort(due.begin(), due.end(), recallBefore);
-    return failure;
-}
 
 StoreFailure duePage(RecordStore& store, const InstrumentFilter& filter,
                      const std::optional<DueKey>& after, int count, QList<Recall>& page)

@@ -240,6 +240,12 @@ bool wrongNumber(const std::optional<double>& value)
     return value && !std::isfinite(*value);
 }
 
+// A temperature no instrument of the table reads: below absolute zero, or hotter than any.
+bool noTemperature(const std::optional<double>& value)
+{
+    return wrongNumber(value) || (value && (*value < -273.15 || *value > 3000.0));
+}
+
 } // namespace
 
 Instrument instrumentOf(const QSqlQuery& query)
@@ -268,8 +274,8 @@ LabRefusal instrumentProblem(const Instrument& instrument)
         return refusedAs(LabRefusalKind::InstrumentInterval);
     if (wrongNumber(instrument.tolerance) || (instrument.tolerance && !(*instrument.tolerance > 0)))
         return refusedAs(LabRefusalKind::InstrumentNumbers, QStringLiteral("tolerance"));
-    if (wrongNumber(instrument.target1) || wrongNumber(instrument.target2) ||
-        wrongNumber(instrument.thirdPoint) ||
+    if (noTemperature(instrument.target1) || noTemperature(instrument.target2) ||
+        noTemperature(instrument.thirdPoint) ||
         instrument.target1.has_value() != instrument.target2.has_value() ||
         (instrument.target1 && *instrument.target1 == *instrument.target2))
         return refusedAs(LabRefusalKind::InstrumentNumbers, QStringLiteral("targets"));
@@ -334,16 +340,6 @@ std::optional<QDate> dueDay(const Instrument& instrument, const QDate& lastCalib
     if (!lastCalibration.isValid())
         return instrument.registered;
     return lastCalibration.addMonths(instrument.intervalMonths);
-}
-
-bool reviewAsked(const Recall& recall)
-{
-    const std::optional<calc::Verdict> found =
-        calc::readVerdict(recall.lastAsFoundVerdict.toStdString());
-    if (!found || *found == calc::Verdict::NotJudged || calc::passes(*found))
-        return false;
-    return !recall.instrument.intervalReviewedUtc.isValid() ||
-           recall.instrument.intervalReviewedUtc < recall.lastSavedUtc;
 }
 
 } // namespace quarvet::lab

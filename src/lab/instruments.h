@@ -11,8 +11,11 @@
 #include <QList>
 #include <QString>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
+#include <utility>
+#include <vector>
 
 // The register of the instruments the laboratory looks after, kept in the store beside the
 // records and, like them, never changed: a new entry for every change. And when each is due:
@@ -87,10 +90,10 @@ struct Recall {
     Instrument instrument;
     QString lastRecordId;       // its last calibration's record, empty when none
     QDate lastCalibration;      // that calibration's day (a correction's: the day it corrects)
-    QDateTime lastSavedUtc;     // when that record was saved
     QString lastAsFoundVerdict; // as the record keeps it
     std::optional<QDate> due;   // none out of service or retired
-    bool review = false;        // its interval is to be reviewed
+    // A calibration since its interval was last reviewed found it out of tolerance.
+    bool review = false;
 
     bool overdueOn(const QDate& today) const { return due && *due < today; }
 };
@@ -100,19 +103,11 @@ struct Recall {
 // calibrated or came back into service after its last calibration; none out of service or
 // retired.
 std::optional<QDate> dueDay(const Instrument& instrument, const QDate& lastCalibration);
-// Whether its last calibration found it out of tolerance and nobody looked at its interval
-// since.
-bool reviewAsked(const Recall& recall);
 
 // Calls `each` with every instrument `filter` takes, its newest entry with what its records
 // say, by type and serial number, reading a row at a time; stops where `each` says false.
 records::StoreFailure walkInstruments(records::RecordStore& store, const InstrumentFilter& filter,
                                       const std::function<bool(Recall&&)>& each);
-
-// The instruments due by `limit` (overdue ones included), earliest first, then by type and
-// serial.
-records::StoreFailure dueBy(records::RecordStore& store, const InstrumentFilter& filter,
-                            const QDate& limit, QList<Recall>& due);
 
 // Where a page of instruments in the order of their due days stops: the next page begins after.
 struct DueKey {
@@ -122,6 +117,28 @@ struct DueKey {
 };
 bool dueBefore(const DueKey& a, const DueKey& b);
 DueKey dueKeyOf(const Recall& recall);
+
+// What `keep` makes of each instrument due by `limit` (overdue ones included), earliest first,
+// then by type and serial number: only that is held while the register is read, however many
+// are due, so a caller that keeps the line it prints holds no more than its output.
+template <typename Kept>
+records::StoreFailure dueBy(records::RecordStore& store, const InstrumentFilter& filter,
+                            const QDate& limit, const std::function<Kept(const Recall&)>& keep,
+                            std::vector<Kept>& due)
+{
+    std::vector<std::pair<DueKey, Kept>> held;
+    const records::StoreFailure failure = walkInstruments(store, filter, [&](Recall&& recall) {
+        if (recall.due && *recall.due <= limit)
+            held.emplace_back(dueKeyOf(recall), keep(recall));
+        return true;
+    });
+    std::stable_sort(held.begin(), held.end(),
+                     [](const auto& a, const auto& b) { return dueBefore(a.first, b.first); });
+    due.clear();
+    for (auto& [key, kept] : held)
+        due.push_back(std::move(kept));
+    return failure;
+}
 // Up to `count` instruments in the order of their due days (those not due last), after
 // `after` when given: one pass over the register, holding no more than a page.
 records::StoreFailure duePage(records::RecordStore& store, const InstrumentFilter& filter,

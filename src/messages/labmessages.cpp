@@ -51,6 +51,38 @@ QString settingEntry(const lab::LabRefusal& refusal)
     }
 }
 
+// What is wrong with an entry of the register of instruments.
+QString instrumentEntry(const lab::LabRefusal& refusal)
+{
+    switch (refusal.kind) {
+    case lab::LabRefusalKind::InstrumentText:
+        return QStringLiteral("The instrument's %1 must be one line of at most 200 characters "
+                              "(the serial number at least one), %2")
+            .arg(refusal.name, oneSaneLine);
+    case lab::LabRefusalKind::InstrumentBlanks:
+        return QStringLiteral("The serial number must not begin or end with blanks.");
+    case lab::LabRefusalKind::InstrumentType:
+        return QStringLiteral("'%1' is no instrument type of the type table (quarvet-cli types "
+                              "lists them).")
+            .arg(refusal.name);
+    case lab::LabRefusalKind::InstrumentLine:
+        return QStringLiteral("The display line is 1 or 2.");
+    case lab::LabRefusalKind::InstrumentInterval:
+        return QStringLiteral("The calibration interval is a whole number of months from 1 to "
+                              "120.");
+    case lab::LabRefusalKind::InstrumentNumbers:
+        return refusal.name == QLatin1String("tolerance")
+                   ? QStringLiteral("The instrument's tolerance must be a number above 0.")
+                   : QStringLiteral("The instrument's targets must be two temperatures that "
+                                    "differ, and its third point one, each from -273.15 to 3000 "
+                                    "°C.");
+    case lab::LabRefusalKind::InstrumentRule:
+        return QStringLiteral("The decision rule is guarded, simple or non-binary.");
+    default:
+        return settingEntry(refusal);
+    }
+}
+
 // What is wrong with an entry of the register.
 QString referenceEntry(const lab::LabRefusal& refusal)
 {
@@ -74,33 +106,11 @@ QString referenceEntry(const lab::LabRefusal& refusal)
     case lab::LabRefusalKind::SignerText:
         return QStringLiteral("The signer's %1 must be one line of 1 to 200 characters, %2")
             .arg(refusal.name, oneSaneLine);
-    case lab::LabRefusalKind::InstrumentText:
-        return QStringLiteral("The instrument's %1 must be one line of at most 200 characters "
-                              "(the serial number at least one), %2")
-            .arg(refusal.name, oneSaneLine);
-    case lab::LabRefusalKind::InstrumentBlanks:
-        return QStringLiteral("The serial number must not begin or end with blanks.");
-    case lab::LabRefusalKind::InstrumentType:
-        return QStringLiteral("'%1' is no instrument type of the type table (quarvet-cli types "
-                              "lists them).")
-            .arg(refusal.name);
-    case lab::LabRefusalKind::InstrumentLine:
-        return QStringLiteral("The display line is 1 or 2.");
-    case lab::LabRefusalKind::InstrumentInterval:
-        return QStringLiteral("The calibration interval is a whole number of months from 1 to "
-                              "120.");
-    case lab::LabRefusalKind::InstrumentNumbers:
-        return refusal.name == QLatin1String("tolerance")
-                   ? QStringLiteral("The instrument's tolerance must be a number above 0.")
-                   : QStringLiteral("The instrument's targets must be two numbers that differ, "
-                                    "and its third point a number.");
-    case lab::LabRefusalKind::InstrumentRule:
-        return QStringLiteral("The decision rule is guarded, simple or non-binary.");
     case lab::LabRefusalKind::SignerLogin:
         return QStringLiteral("The signer's login must hold no blanks: it is the name the "
                               "store knows them by.");
     default:
-        return settingEntry(refusal);
+        return instrumentEntry(refusal);
     }
 }
 
@@ -149,34 +159,52 @@ QString labRefusal(const lab::LabRefusal& refusal)
     return recordReference(refusal);
 }
 
+namespace {
+
+// "12 months × 0.5 = 6 months", or where the step was rounded or bounded, what the product was.
+QString steppedBy(const lab::IntervalReview& review, double factor)
+{
+    const double product = review.current * factor;
+    const QString said = QStringLiteral("%1 months × %2 = ")
+                             .arg(review.current)
+                             .arg(QString::number(factor, 'g', 17));
+    if (product == review.suggestion.months)
+        return said + QStringLiteral("%1 months").arg(review.suggestion.months);
+    return said + QStringLiteral("%1, taken as %2 months (whole months, a month at least, from "
+                                 "1 to 120)")
+                      .arg(QString::number(product, 'g', 6))
+                      .arg(review.suggestion.months);
+}
+
+} // namespace
+
 QString intervalReason(const lab::IntervalReview& review)
 {
-    const auto factor = [](double value) { return QString::number(value, 'g', 17); };
-    const QString found = QStringLiteral("The last calibration, on %1, found it %2")
-                              .arg(review.basedOn.toString(Qt::ISODate), review.verdict);
+    const QString calibration =
+        QStringLiteral("The last calibration, on %1,").arg(review.basedOn.toString(Qt::ISODate));
     switch (review.suggestion.step) {
     case calc::IntervalStep::Lengthened:
-        return QStringLiteral("%1: in tolerance, so %2 months × %3 = %4 months.")
-            .arg(found)
-            .arg(review.current)
-            .arg(factor(review.factors.up))
-            .arg(review.suggestion.months);
+        return QStringLiteral("%1 found it %2: in tolerance, so %3.")
+            .arg(calibration, review.verdict, steppedBy(review, review.factors.up));
     case calc::IntervalStep::Shortened:
-        return QStringLiteral("%1: out of tolerance, so %2 months × %3 = %4 months.")
-            .arg(found)
+        return QStringLiteral("%1 found it %2: out of tolerance, so %3.")
+            .arg(calibration, review.verdict, steppedBy(review, review.factors.down));
+    case calc::IntervalStep::Reviewed:
+        return QStringLiteral("The interval of %1 months was reviewed on %2, after the last "
+                              "calibration on %3: it stands until the next calibration.")
             .arg(review.current)
-            .arg(factor(review.factors.down))
-            .arg(review.suggestion.months);
+            .arg(review.reviewedUtc.toLocalTime().date().toString(Qt::ISODate),
+                 review.basedOn.toString(Qt::ISODate));
     case calc::IntervalStep::Kept:
-        return QStringLiteral("%1: in tolerance but not with the confidence asked, so the "
-                              "interval of %2 months is kept.")
-            .arg(found)
+        return QStringLiteral("%1 found it %2: in tolerance but not with the confidence asked, so "
+                              "the interval of %3 months is kept.")
+            .arg(calibration, review.verdict)
             .arg(review.current);
     default:
         return review.basedOn.isValid()
-                   ? QStringLiteral("%1: no verdict to step by, so the interval of %2 months is "
-                                    "kept.")
-                         .arg(found.section(QStringLiteral(" found it"), 0, 0))
+                   ? QStringLiteral("%1 gave no verdict to step by, so the interval of %2 months "
+                                    "is kept.")
+                         .arg(calibration)
                          .arg(review.current)
                    : QStringLiteral("No calibration of it is kept: the interval of %1 months is "
                                     "kept.")

@@ -27,6 +27,32 @@ QString issueWithoutSignatures(const records::StoreFault& fault)
     return {};
 }
 
+// What stood in the way of a change of the register of instruments.
+QString instrumentFailureOf(const records::StoreFault& fault)
+{
+    const QString detail = fault.detail.trimmed();
+    switch (fault.kind) {
+    case StoreFaultKind::InstrumentExists:
+        return QStringLiteral("The register holds instrument %1 of type %2 already: nothing was "
+                              "added (quarvet-cli instruments change changes it).")
+            .arg(detail.section(QLatin1Char(' '), 1), detail.section(QLatin1Char(' '), 0, 0));
+    case StoreFaultKind::NoSuchInstrument: {
+        // The type is left out where none was named: "TYPE SERIAL" or " SERIAL".
+        const QString type = fault.detail.section(QLatin1Char(' '), 0, 0);
+        const QString serial = fault.detail.section(QLatin1Char(' '), 1);
+        return type.isEmpty() ? QStringLiteral("The register holds no instrument %1.").arg(serial)
+                              : QStringLiteral("The register holds no instrument %1 of type %2.")
+                                    .arg(serial, type);
+    }
+    case StoreFaultKind::InstrumentChanged:
+        return QStringLiteral("Instrument %1 of type %2 was changed meanwhile by another entry: "
+                              "nothing was changed. Look at it again and repeat the change.")
+            .arg(detail.section(QLatin1Char(' '), 1), detail.section(QLatin1Char(' '), 0, 0));
+    default:
+        return {};
+    }
+}
+
 } // namespace
 
 QString signingFailureOf(const records::StoreFault& fault)
@@ -53,28 +79,14 @@ QString signingFailureOf(const records::StoreFault& fault)
         return QStringLiteral("The certificate of this record was issued already, as number %1: "
                               "a signature now would not be on it. Nothing was signed.")
             .arg(detail);
-    case StoreFaultKind::InstrumentExists:
-        return QStringLiteral("The register holds instrument %1 of type %2 already: nothing was "
-                              "added (quarvet-cli instruments change changes it).")
-            .arg(detail.section(QLatin1Char(' '), 1), detail.section(QLatin1Char(' '), 0, 0));
-    case StoreFaultKind::NoSuchInstrument: {
-        // The type is left out where none was named: "TYPE SERIAL" or " SERIAL".
-        const QString type = fault.detail.section(QLatin1Char(' '), 0, 0);
-        const QString serial = fault.detail.section(QLatin1Char(' '), 1);
-        return type.isEmpty() ? QStringLiteral("The register holds no instrument %1.").arg(serial)
-                              : QStringLiteral("The register holds no instrument %1 of type %2.")
-                                    .arg(serial, type);
-    }
-    case StoreFaultKind::InstrumentChanged:
-        return QStringLiteral("Instrument %1 of type %2 was changed meanwhile by another entry: "
-                              "nothing was changed. Look at it again and repeat the change.")
-            .arg(detail.section(QLatin1Char(' '), 1), detail.section(QLatin1Char(' '), 0, 0));
     case StoreFaultKind::SigningLocked:
         return QStringLiteral("Three wrong passwords in a row: signing as this login is refused "
                               "until %1 UTC. Nothing was signed.")
             .arg(detail);
-    default:
-        return issueWithoutSignatures(fault);
+    default: {
+        const QString instrument = instrumentFailureOf(fault);
+        return instrument.isEmpty() ? issueWithoutSignatures(fault) : instrument;
+    }
     }
 }
 

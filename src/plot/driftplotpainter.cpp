@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <tuple>
 
 namespace quarvet::adjust {
 
@@ -62,6 +63,83 @@ QString numberLabel(double value)
     return QString::number(value, 'g', 4);
 }
 
+// Where the plot stands in its area, and where a day and an error stand in it.
+struct Frame {
+    QRectF area;
+    QRectF plot;
+    Span days;
+    Span errors;
+    double line = 0;
+
+    double x(double day) const
+    {
+        return plot.left() + (day - days.low) / (days.high - days.low) * plot.width();
+    }
+    double y(double error) const
+    {
+        return plot.bottom() - (error - errors.low) / (errors.high - errors.low) * plot.height();
+    }
+};
+
+// The band, the frame with its zero line, and the labels of its axes.
+void paintAxes(QPainter& painter, const Frame& frame, const DriftPlotData& data, const QColor& ink)
+{
+    const QRectF& plot = frame.plot;
+    if (data.tolerance && *data.tolerance > 0 && std::isfinite(*data.tolerance))
+        painter.fillRect(QRectF(QPointF(plot.left(), frame.y(*data.tolerance)),
+                                QPointF(plot.right(), frame.y(-*data.tolerance))),
+                         QColor(0, 158, 115, 40));
+    painter.setPen(QPen(ink, 1));
+    painter.drawRect(plot);
+    painter.drawLine(QPointF(plot.left(), frame.y(0)), QPointF(plot.right(), frame.y(0)));
+    for (double error : {frame.errors.low, 0.0, frame.errors.high})
+        painter.drawText(QRectF(frame.area.left(), frame.y(error) - frame.line / 2,
+                                plot.left() - frame.area.left() - 6, frame.line),
+                         Qt::AlignRight | Qt::AlignVCenter, numberLabel(error));
+    // The first and last days at the frame's ends, within it.
+    const QRectF below(plot.left(), plot.bottom() + 4, plot.width(), frame.line);
+    painter.drawText(below, Qt::AlignLeft,
+                     data.origin.addDays(std::lround(frame.days.low)).toString(Qt::ISODate));
+    painter.drawText(below, Qt::AlignRight,
+                     data.origin.addDays(std::lround(frame.days.high)).toString(Qt::ISODate));
+    painter.drawText(below.translated(0, frame.line), Qt::AlignCenter,
+                     QStringLiteral("Error as found (°C) by date"));
+}
+
+// One target's errors joined, its drift line dashed, and its key above the plot.
+void paintSeries(QPainter& painter, const Frame& frame, const DriftPlotData& data, qsizetype n)
+{
+    const DriftSeries& series = data.series[n];
+    const QColor colour = seriesColours[n % std::size(seriesColours)];
+    painter.setPen(QPen(colour, 1.5));
+    painter.setBrush(colour);
+    QPainterPath path;
+    for (const auto& [date, error] : series.errors) {
+        if (!std::isfinite(error) || !date.isValid())
+            continue;
+        const QPointF at(frame.x(static_cast<double>(data.origin.daysTo(date))), frame.y(error));
+        painter.drawEllipse(at, 3, 3);
+        path.isEmpty() ? path.moveTo(at) : path.lineTo(at);
+    }
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(path);
+    if (series.line) {
+        painter.setPen(QPen(colour, 1, Qt::DashLine));
+        const auto [intercept, slope] = *series.line;
+        const auto at = [&](double day) {
+            return QPointF(frame.x(day), frame.y(intercept + slope * day / 365.25));
+        };
+        painter.setClipRect(frame.plot);
+        painter.drawLine(at(frame.days.low), at(frame.days.high));
+        painter.setClipping(false);
+    }
+    const QRectF key(frame.area.left() + (n % 3) * frame.area.width() / 3,
+                     frame.area.top() + (n / 3) * frame.line, frame.area.width() / 3, frame.line);
+    painter.setPen(QPen(colour, 1));
+    painter.drawText(key, Qt::AlignLeft | Qt::AlignVCenter,
+                     QStringLiteral("● at %1 °C").arg(numberLabel(series.target)));
+}
+
 } // namespace
 
 void paintDriftPlot(QPainter& painter, const QRectF& area, const DriftPlotData& data,
@@ -70,67 +148,16 @@ void paintDriftPlot(QPainter& painter, const QRectF& area, const DriftPlotData& 
     painter.save();
     painter.fillRect(area, background);
     const QFontMetricsF metrics(painter.font());
-    const double line = metrics.height();
-    const QRectF plot =
+    Frame frame;
+    frame.area = area;
+    frame.line = metrics.height();
+    frame.plot =
         area.adjusted(metrics.horizontalAdvance(QStringLiteral("-0.0000")) + 12,
-                      line * (1.5 + (data.series.size() + 2) / 3), -12, -2.2 * line);
-    const auto [days, errors] = spansOf(data);
-    const auto x = [&, days = days](double day) {
-        return plot.left() + (day - days.low) / (days.high - days.low) * plot.width();
-    };
-    const auto y = [&, errors = errors](double error) {
-        return plot.bottom() - (error - errors.low) / (errors.high - errors.low) * plot.height();
-    };
-    if (data.tolerance && *data.tolerance > 0 && std::isfinite(*data.tolerance))
-        painter.fillRect(QRectF(QPointF(plot.left(), y(*data.tolerance)),
-                                QPointF(plot.right(), y(-*data.tolerance))),
-                         QColor(0, 158, 115, 40));
-    painter.setPen(QPen(ink, 1));
-    painter.drawRect(plot);
-    painter.drawLine(QPointF(plot.left(), y(0)), QPointF(plot.right(), y(0)));
-    for (double error : {errors.low, 0.0, errors.high})
-        painter.drawText(
-            QRectF(area.left(), y(error) - line / 2, plot.left() - area.left() - 6, line),
-            Qt::AlignRight | Qt::AlignVCenter, numberLabel(error));
-    // The first and last days at the frame's ends, within it.
-    painter.drawText(QRectF(plot.left(), plot.bottom() + 4, plot.width() / 2, line), Qt::AlignLeft,
-                     data.origin.addDays(std::lround(days.low)).toString(Qt::ISODate));
-    painter.drawText(QRectF(plot.center().x(), plot.bottom() + 4, plot.width() / 2, line),
-                     Qt::AlignRight,
-                     data.origin.addDays(std::lround(days.high)).toString(Qt::ISODate));
-    painter.drawText(QRectF(plot.left(), plot.bottom() + 4 + line, plot.width(), line),
-                     Qt::AlignCenter, QStringLiteral("Error as found (°C) by date"));
-    for (qsizetype n = 0; n < data.series.size(); ++n) {
-        const DriftSeries& series = data.series[n];
-        const QColor colour = seriesColours[n % std::size(seriesColours)];
-        painter.setPen(QPen(colour, 1.5));
-        painter.setBrush(colour);
-        QPainterPath path;
-        for (const auto& [date, error] : series.errors) {
-            if (!std::isfinite(error) || !date.isValid())
-                continue;
-            const QPointF at(x(static_cast<double>(data.origin.daysTo(date))), y(error));
-            painter.drawEllipse(at, 3, 3);
-            path.isEmpty() ? path.moveTo(at) : path.lineTo(at);
-        }
-        painter.setBrush(Qt::NoBrush);
-        painter.drawPath(path);
-        if (series.line) {
-            painter.setPen(QPen(colour, 1, Qt::DashLine));
-            const auto [intercept, slope] = *series.line;
-            const auto at = [&](double day) {
-                return QPointF(x(day), y(intercept + slope * day / 365.25));
-            };
-            painter.setClipRect(plot);
-            painter.drawLine(at(days.low), at(days.high));
-            painter.setClipping(false);
-        }
-        const QRectF key(area.left() + (n % 3) * area.width() / 3, area.top() + (n / 3) * line,
-                         area.width() / 3, line);
-        painter.setPen(QPen(colour, 1));
-        painter.drawText(key, Qt::AlignLeft | Qt::AlignVCenter,
-                         QStringLiteral("● at %1 °C").arg(numberLabel(series.target)));
-    }
+                      frame.line * (1.5 + (data.series.size() + 2) / 3), -12, -2.2 * frame.line);
+    std::tie(frame.days, frame.errors) = spansOf(data);
+    paintAxes(painter, frame, data, ink);
+    for (qsizetype n = 0; n < data.series.size(); ++n)
+        paintSeries(painter, frame, data, n);
     painter.restore();
 }
 

@@ -36,6 +36,10 @@ void TestRecall::staircase_data()
     row("6, not judged: kept", 6, Verdict::NotJudged, 6, IntervalStep::NoVerdict);
     row("6, no verdict: kept", 6, noVerdict, 6, IntervalStep::NoVerdict);
     row("1, fail: never below a month", 1, Verdict::Fail, 1, IntervalStep::Shortened);
+    row("1, pass: 1.25 rounds to 1, a month longer", 1, Verdict::Pass, 2, IntervalStep::Lengthened);
+    row("3, conditional fail: 1.5 rounds to 2", 3, Verdict::ConditionalFail, 2,
+        IntervalStep::Shortened);
+    row("120, pass: stays at ten years", 120, Verdict::Pass, 120, IntervalStep::Lengthened);
     row("100, pass: never above ten years", 100, Verdict::Pass, 120, IntervalStep::Lengthened);
 }
 

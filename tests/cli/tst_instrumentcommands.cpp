@@ -19,6 +19,7 @@ private slots:
     void registerRecordAndRecall();
     void refusals_data();
     void refusals();
+    void serialsThatLookLikeOptions();
 };
 
 namespace {
@@ -146,9 +147,17 @@ void TestInstrumentCommands::registerRecordAndRecall()
     QVERIFY(summary["drift_per_year"].toObject()["0"].isNull());
     QCOMPARE(summary["suggested_interval_months"].toInt(), 6);
     QVERIFY(summary["reason"].toString().contains("out of tolerance"));
+    // The laboratory's factors step it; once accepted, the same calibration steps it no more.
+    QCOMPARE(run({"lab", "set", "--interval-factors", "1.50:0.25"}).status, 0);
+    QVERIFY(run({"lab", "show"}).out.contains("interval-factors\t1.5:0.25\n"));
+    QVERIFY(run({"instruments", "interval", "P-1"}).out.contains("12 months × 0.25 = 3 months"));
+    QCOMPARE(run({"lab", "set", "--interval-factors", "1.25:0.5"}).status, 0);
     const Run accepted = run({"instruments", "interval", "P-1", "--accept"});
     QVERIFY2(accepted.out.endsWith("P-1 742 interval 6 months reviewed, entry 2\n"),
              qPrintable(accepted.out + accepted.err));
+    const Run again = run({"instruments", "interval", "P-1", "--accept"});
+    QCOMPARE(again.status, 1);
+    QVERIFY2(again.err.contains("reviewed already"), qPrintable(again.err));
     const QJsonObject after = jsonLines(run({"instruments", "list", "--format", "json"}).out)[0];
     QCOMPARE(after["interval_months"].toInt(), 6);
     QCOMPARE(after["review"].toBool(), false);
@@ -219,6 +228,18 @@ void TestInstrumentCommands::refusals_data()
                        "100"}
         << 2 << "--type for a serial number the register of instruments does not hold";
     QTest::newRow("no subcommand") << QStringList{"instruments"} << 2 << "instruments takes add";
+    QTest::newRow("factors that shorten after a pass")
+        << QStringList{"lab", "set", "--interval-factors", "0.8:0.5"} << 1
+        << "interval factors are UP:DOWN";
+    QTest::newRow("a change of nothing")
+        << QStringList{"instruments", "change", "TAKEN", "--interval", "12"} << 1
+        << "would change nothing";
+    QTest::newRow("a target below absolute zero")
+        << QStringList{"instruments", "change", "TAKEN", "--targets", "-300", "0"} << 1
+        << "from -273.15 to 3000";
+    QTest::newRow("a page with a format")
+        << QStringList{"instruments", "history", "TAKEN", "-o", "h.pdf", "--format", "json"} << 2
+        << "--format goes without it";
 }
 
 // Each refusal says what is wrong and keeps nothing: the register stays as it was.
@@ -242,6 +263,23 @@ void TestInstrumentCommands::refusals()
     QCOMPARE(refused.status, status);
     QVERIFY2(refused.err.contains(says), qPrintable(refused.err));
     QCOMPARE(place.run({"instruments", "list", "--format", "json"}).out, before);
+}
+
+// A serial number may begin with "--": given to add by its option, and after "--" to the
+// commands that name an instrument by it, it is that instrument's, never an option.
+void TestInstrumentCommands::serialsThatLookLikeOptions()
+{
+    Workplace place;
+    QCOMPARE(place
+                 .run({"instruments", "add", "--serial", "--help", "--type", "742", "--line", "1",
+                       "--interval", "12"})
+                 .out,
+             QStringLiteral("--help 742 added, entry 1\n"));
+    const Run changed = place.run({"instruments", "change", "--interval", "6", "--", "--help"});
+    QCOMPARE(changed.out, QStringLiteral("--help 742 changed, entry 2\n"));
+    const Run shown = place.run({"instruments", "show", "--type", "742", "--", "--help"});
+    QVERIFY2(shown.out.contains("interval_months\t6\n"), qPrintable(shown.out + shown.err));
+    QCOMPARE(place.run({"instruments", "show", "--", "--help", "more"}).status, 2);
 }
 
 QTEST_GUILESS_MAIN(TestInstrumentCommands)

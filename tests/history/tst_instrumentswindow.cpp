@@ -2,10 +2,19 @@
 // due, overdue ones red and those due soon amber, read a page at a time as the list is
 // scrolled; an instrument added from the form; the selected one's history and its interval
 // accepted only when confirmed.
+#include "adjust/adjustmentwindow.h"
+#include "app/mainwindow.h"
 #include "history/instrumentswindow.h"
 #include "history/instrumenttablemodel.h"
+#include "pastcalibration.h"
 #include "recordingmessages.h"
 #include "records/sqliterecordstore.h"
+#include "temporarystore.h"
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStatusBar>
 
 #include <QBrush>
 #include <QLineEdit>
@@ -13,8 +22,6 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimeZone>
-#include <QUuid>
 
 using namespace quarvet;
 
@@ -25,34 +32,14 @@ private slots:
     void pagesAsScrolled();
     void addAndAcceptInterval_data();
     void addAndAcceptInterval();
+    void adjustmentCheckTakesTheRegister();
+    void statusBarCountsOverdue();
 
 private:
     QTemporaryDir dir_;
 };
 
 namespace {
-
-records::Record calibration(const QString& serial, const QDate& day, const QString& found)
-{
-    records::Record record;
-    record.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    record.createdUtc = QDateTime(day, QTime(12, 0), QTimeZone::utc());
-    record.programVersion = QStringLiteral("1.0.0");
-    record.instrumentType = QStringLiteral("742");
-    record.serial = serial;
-    record.technician = QStringLiteral("T");
-    record.referenceId = QStringLiteral("R");
-    record.referenceUncertainty = 0.02;
-    record.referenceDue = QDate(2099, 1, 1);
-    record.entriesTyped = {"0", "100", "0.1", "99.8"};
-    record.entriesRead = {0, 100, 0.1, 99.8};
-    record.currentSlopeCode = record.slopeCode = QStringLiteral("2710");
-    record.currentOffsetCode = record.offsetCode = QStringLiteral("0000");
-    record.tolerance = 0.5;
-    record.asFoundVerdict = found;
-    record.asFoundPoints = records::pointsText({{0, {0.1}, 0.01, 1e9, 2, 0.02, found, {}}});
-    return record;
-}
 
 bool registered(records::RecordStore& store, const QString& serial, int months)
 {
@@ -78,7 +65,7 @@ void TestInstrumentsWindow::dueOrderAndColours()
     for (const auto& [serial, day] : calibrated)
         QVERIFY(registered(*store, QLatin1String(serial), 12));
     for (const auto& [serial, day] : calibrated)
-        QVERIFY(!store->add(calibration(QLatin1String(serial), day, "Pass")).failed());
+        QVERIFY(!store->add(test::calibrationOn(QLatin1String(serial), day, "Pass")).failed());
     history::InstrumentsWindow window([store] { return store; });
     window.show();
     history::InstrumentTableModel* model = window.model();
@@ -155,7 +142,7 @@ void TestInstrumentsWindow::addAndAcceptInterval()
     QVERIFY(QTest::qWaitFor([&] { return !window.isBusy() && window.model()->rowCount() == 1; },
                             20000));
     QVERIFY2(messages.boxes.isEmpty(), qPrintable(messages.boxes.value(0).text));
-    QVERIFY(!store->add(calibration("FORM-1", QDate(2025, 6, 2), "Fail")).failed());
+    QVERIFY(!store->add(test::calibrationOn("FORM-1", QDate(2025, 6, 2), "Fail")).failed());
     window.reload();
     QVERIFY(QTest::qWaitFor([&] { return !window.isBusy() && window.model()->rowCount() == 1; },
                             20000));
@@ -172,6 +159,72 @@ void TestInstrumentsWindow::addAndAcceptInterval()
     QCOMPARE(entries.size(), confirmed ? 2 : 1);
     QCOMPARE(entries.last().intervalMonths, confirmed ? 6 : 12);
     QCOMPARE(entries.last().tolerance, std::optional<double>(0.05));
+}
+
+// The adjustment check, told a serial number: the register's type, line, owner and tolerance
+// for one it holds; for one it does not, Register instrument..., which hands the fields on.
+void TestInstrumentsWindow::adjustmentCheckTakesTheRegister()
+{
+    const auto store =
+        std::make_shared<records::SqliteRecordStore>(dir_.filePath("adjustment.sqlite"));
+    lab::Instrument held;
+    held.type = QStringLiteral("736");
+    held.serial = QStringLiteral("HELD-1");
+    held.line = 2;
+    held.owner = QStringLiteral("Big Co Ltd");
+    held.tolerance = 0.25;
+    QVERIFY(!lab::registerInstrument(*store, held).failed());
+    adjust::AdjustmentWindow window;
+    window.setRecordStoreSource([store] { return store; });
+    const auto field = [&](const QString& name) {
+        for (QLineEdit* found : window.findChildren<QLineEdit*>())
+            if (found->accessibleName() == name)
+                return found;
+        return static_cast<QLineEdit*>(nullptr);
+    };
+    auto* registering = window.findChild<QPushButton*>("RegisterInstrument");
+    QVERIFY(registering && field("Serial number") && field("Tolerance") && field("Customer"));
+    field("Serial number")->setText("HELD-1");
+    emit field("Serial number")->editingFinished();
+    QVERIFY(QTest::qWaitFor([&] { return field("Customer")->text() == "Big Co Ltd"; }, 20000));
+    QCOMPARE(field("Tolerance")->text(), QStringLiteral("0.25"));
+    QStringList combos;
+    for (QComboBox* combo : window.findChildren<QComboBox*>())
+        combos << combo->accessibleName() + "=" + combo->currentText();
+    QVERIFY2(combos.contains("Instrument type=736") && combos.contains("Display line=2"),
+             qPrintable(combos.join(", ")));
+    QVERIFY(registering->isHidden());
+    field("Serial number")->setText("NEW-7");
+    emit field("Serial number")->editingFinished();
+    QVERIFY(QTest::qWaitFor([&] { return !registering->isHidden(); }, 20000));
+    QSignalSpy asked(&window, &adjust::AdjustmentWindow::instrumentToRegister);
+    registering->click();
+    QCOMPARE(asked.size(), 1);
+    const auto offered = asked[0][0].value<lab::Instrument>();
+    QCOMPARE(offered.serial, QStringLiteral("NEW-7"));
+    QCOMPARE(offered.owner, QStringLiteral("Big Co Ltd"));
+}
+
+// The main window says how many instruments are overdue once the store is read, in its
+// status bar; none overdue, nothing.
+void TestInstrumentsWindow::statusBarCountsOverdue()
+{
+    QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", data.path().toUtf8());
+    qunsetenv("QUARVET_DATABASE");
+    records::SqliteRecordStore store(data.filePath("Quarvet/records.sqlite"));
+    for (const char* serial : {"LATE-1", "LATE-2", "FINE"})
+        QVERIFY(registered(store, QLatin1String(serial), 12));
+    const QDate today = QDate::currentDate();
+    QVERIFY(!store.add(test::calibrationOn("LATE-1", today.addMonths(-14), "Pass")).failed());
+    QVERIFY(!store.add(test::calibrationOn("LATE-2", today.addMonths(-13), "Pass")).failed());
+    QVERIFY(!store.add(test::calibrationOn("FINE", today.addDays(-1), "Pass")).failed());
+    TemporaryStore settings;
+    app::MainWindow main(settings.store());
+    QVERIFY(QTest::qWaitFor(
+        [&] { return main.statusBar()->currentMessage().startsWith("2 instruments overdue"); },
+        20000));
+    qunsetenv("XDG_DATA_HOME");
 }
 
 QTEST_MAIN(TestInstrumentsWindow)

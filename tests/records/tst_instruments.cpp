@@ -1,6 +1,7 @@
 // The register of instruments in a store, on a SQLite file and on a shared PostgreSQL database:
 // when each is due from its records (month ends, leap days, corrections), its states, the
 // review of its interval, and a listing in the order instruments fall due, a page at a time.
+#include "pastcalibration.h"
 #include "teststores.h"
 
 #include "lab/instrumenthistory.h"
@@ -11,8 +12,6 @@
 #include "records/storechoice.h"
 
 #include <QTest>
-#include <QTimeZone>
-#include <QUuid>
 
 using namespace quarvet;
 
@@ -44,36 +43,6 @@ std::unique_ptr<records::RecordStore> storeOf(const test::TestStore& store)
 {
     return records::chooseRecordStore(store.isPostgres() ? store.location() : QString(), QString(),
                                       store.location());
-}
-
-// A record of `serial` calibrated at noon UTC on `day`, which is that day in any time zone
-// within twelve hours of it, found `found` before adjustment: errors 0.1 at 0 °C, −0.2 at 100.
-records::Record calibration(const QString& serial, const QDate& day, const QString& found,
-                            const QString& corrects = {})
-{
-    records::Record record;
-    record.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    record.createdUtc = QDateTime(day, QTime(12, 0), QTimeZone::utc());
-    record.programVersion = QStringLiteral("1.0.0");
-    record.instrumentType = QStringLiteral("742");
-    record.serial = serial;
-    record.technician = QStringLiteral("T");
-    record.referenceId = QStringLiteral("R");
-    record.referenceUncertainty = 0.02;
-    record.referenceDue = QDate(2030, 1, 1);
-    record.entriesTyped = {"0", "100", "0.1", "99.8"};
-    record.entriesRead = {0, 100, 0.1, 99.8};
-    record.currentSlopeCode = record.slopeCode = QStringLiteral("2710");
-    record.currentOffsetCode = record.offsetCode = QStringLiteral("0000");
-    record.tolerance = 0.5;
-    record.decisionRule = QStringLiteral("simple");
-    record.asFoundVerdict = found;
-    record.asFoundPoints = records::pointsText(
-        {{0, {0.1}, 0.01, 1e9, 2, 0.02, found, {}}, {100, {99.8}, 0.01, 1e9, 2, 0.02, found, {}}});
-    record.corrects = corrects;
-    if (!corrects.isEmpty())
-        record.correctionReason = QStringLiteral("typing error");
-    return record;
 }
 
 lab::Instrument instrument(const QString& serial, int months)
@@ -184,7 +153,7 @@ void TestInstruments::problems_data()
                                            << "tolerance must be";
     QTest::newRow("equal targets") << "targets"
                                    << "50"
-                                   << "targets must be two numbers";
+                                   << "targets must be two temperatures that differ";
     QTest::newRow("an unknown rule") << "rule"
                                      << "strict"
                                      << "guarded, simple or non-binary";
@@ -239,12 +208,13 @@ void TestInstruments::dueFromRecords()
     }
     // LEAP: 29 February 2024, and a later calibration that a correction moved to MOVED.
     // TWICE: a calibration corrected twice, each correction later: it stands on its first day.
-    const records::Record leap = calibration("LEAP", QDate(2024, 2, 29), "Pass");
-    const records::Record wrong = calibration("LEAP", QDate(2024, 11, 4), "Pass");
-    records::Record moved = calibration("MOVED", QDate(2025, 1, 10), "Pass", wrong.id);
-    const records::Record twice = calibration("TWICE", QDate(2025, 3, 31), "Pass");
-    const records::Record again = calibration("TWICE", QDate(2025, 5, 1), "Pass", twice.id);
-    const records::Record thrice = calibration("TWICE", QDate(2025, 6, 1), "Fail", again.id);
+    const records::Record leap = test::calibrationOn("LEAP", QDate(2024, 2, 29), "Pass");
+    const records::Record wrong = test::calibrationOn("LEAP", QDate(2024, 11, 4), "Pass");
+    records::Record moved = test::calibrationOn("MOVED", QDate(2025, 1, 10), "Pass", wrong.id);
+    const records::Record twice = test::calibrationOn("TWICE", QDate(2025, 3, 31), "Pass");
+    const records::Record again = test::calibrationOn("TWICE", QDate(2025, 5, 1), "Pass", twice.id);
+    const records::Record thrice =
+        test::calibrationOn("TWICE", QDate(2025, 6, 1), "Fail", again.id);
     for (const records::Record& record : {leap, wrong, moved, twice, again, thrice}) {
         const records::StoreFailure added = store->add(record);
         QVERIFY2(!added.failed(), qPrintable(said(added)));
@@ -268,12 +238,12 @@ void TestInstruments::dueFromRecords()
     QVERIFY(!recalled["NEVER"].lastCalibration.isValid());
     QCOMPARE(recalled["NEVER"].due, recalled["NEVER"].instrument.registered);
     // What is due by 1 October 2025: oldest first; NEVER, registered today, is not yet.
-    QList<lab::Recall> due;
-    QVERIFY(!lab::dueBy(*store, {}, QDate(2025, 10, 1), due).failed());
-    QStringList order;
-    for (const lab::Recall& recall : std::as_const(due))
-        order << recall.instrument.serial;
-    QCOMPARE(order, QStringList({"LEAP", "TWICE"}));
+    std::vector<QString> order;
+    QVERIFY(!lab::dueBy<QString>(
+                 *store, {}, QDate(2025, 10, 1),
+                 [](const lab::Recall& recall) { return recall.instrument.serial; }, order)
+                 .failed());
+    QCOMPARE(QStringList(order.begin(), order.end()), QStringList({"LEAP", "TWICE"}));
     // Page by page, one a page: the whole register in the order it falls due, each once.
     QStringList paged;
     std::optional<lab::DueKey> after;
@@ -317,7 +287,9 @@ void TestInstruments::statesAndReview()
     QCOMPARE(twice.fault.kind, records::StoreFaultKind::InstrumentExists);
     QVERIFY2(said(twice).contains("holds instrument S1 of type 742 already"),
              qPrintable(said(twice)));
-    QVERIFY(!store->add(calibration("S1", QDate(2025, 1, 15), "Fail")).failed());
+    QVERIFY(!store->add(test::calibrationOn("S1", QDate(2025, 1, 15), "Fail")).failed());
+    // A later calibration that passes does not answer the failure: a person does.
+    QVERIFY(!store->add(test::calibrationOn("S1", QDate(2025, 2, 15), "Pass")).failed());
     const auto recallOf = [&]() {
         lab::InstrumentFilter filter;
         filter.serial = QStringLiteral("S1");
@@ -329,7 +301,7 @@ void TestInstruments::statesAndReview()
         return found;
     };
     QVERIFY(recallOf().review);
-    QCOMPARE(recallOf().due, QDate(2026, 1, 15));
+    QCOMPARE(recallOf().due, QDate(2026, 2, 15));
     lab::Instrument changed = recallOf().instrument;
     changed.state = lab::InstrumentState::OutOfService;
     QVERIFY(!lab::changeInstrument(*store, changed, 1).failed());
@@ -345,19 +317,23 @@ void TestInstruments::statesAndReview()
     QCOMPARE(back.instrument.returned, back.instrument.savedUtc.toLocalTime().date());
     QCOMPARE(back.due, back.instrument.returned);
     QVERIFY(back.review);
-    // The staircase halves 12 months after the failure; accepted, the review is done.
+    // The staircase steps from the last calibration, which passed: 12 months × 1.25. Accepted,
+    // the review is done, and the same calibration steps it no further.
     QList<lab::HistoryPoint> history;
     QVERIFY(!lab::instrumentHistory(*store, "742", "S1", history).failed());
-    const lab::IntervalReview review = lab::reviewInterval(back.instrument, history, {});
-    QCOMPARE(review.suggestion.months, 6);
-    QVERIFY2(messages::intervalReason(review).contains("12 months × 0.5 = 6 months"),
+    lab::IntervalReview review = lab::reviewInterval(back.instrument, history, {});
+    QCOMPARE(review.suggestion.months, 15);
+    QVERIFY2(messages::intervalReason(review).contains("12 months × 1.25 = 15 months"),
              qPrintable(messages::intervalReason(review)));
     lab::Instrument accepted = back.instrument;
     accepted.intervalMonths = review.suggestion.months;
     QVERIFY(!lab::changeInstrument(*store, accepted, 3, true).failed());
     QCOMPARE(accepted.entry, 4);
     QVERIFY(!recallOf().review);
-    QCOMPARE(recallOf().instrument.intervalMonths, 6);
+    QCOMPARE(recallOf().instrument.intervalMonths, 15);
+    review = lab::reviewInterval(recallOf().instrument, history, {});
+    QCOMPARE(review.suggestion.step, calc::IntervalStep::Reviewed);
+    QCOMPARE(review.suggestion.months, 15);
     QList<lab::Instrument> entries;
     QVERIFY(!lab::instrumentEntries(*store, "742", "S1", entries).failed());
     QCOMPARE(entries.size(), 4);
