@@ -29,11 +29,21 @@ using namespace quarvet::bench;
 
 namespace {
 
-records::Record sample()
+// Ten records an instrument, the last of each within the year before today: the copy numbered
+// i is saved `spacing` seconds after the one before, from `start`.
+constexpr int spacingAtAHundredThousand = 300;
+
+QDate startFor(int instruments)
+{
+    const qint64 span = qint64(instruments) * 10 * spacingAtAHundredThousand * 100000 / instruments;
+    return QDate::currentDate().addDays(-span / 86400 - 2);
+}
+
+records::Record sample(const QDate& start)
 {
     records::Record record;
     record.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    record.createdUtc = QDateTime(QDate(2015, 12, 1), QTime(8, 0), Qt::UTC);
+    record.createdUtc = QDateTime(start.addDays(-1), QTime(8, 0), Qt::UTC);
     record.programVersion = QStringLiteral("1.0.0");
     record.instrumentType = QStringLiteral("742");
     record.serial = QStringLiteral("SN-0");
@@ -53,9 +63,9 @@ records::Record sample()
     return record;
 }
 
-// Ten records an instrument, a year or so apart: the copy numbered i goes to SN-(i mod count)
-// and is saved 300 s after the one before, so that each instrument's last calibration falls
-// within the last year of ten; one record in a thousand is corrected.
+// Ten records an instrument, a year or so apart: the copy numbered i goes to SN-(i mod count),
+// so that each instrument's last calibration falls within the last year of ten; one record in
+// a thousand is corrected, and one in seven found out of tolerance.
 const char* const copyRecords =
     "INSERT INTO records (id, created_utc, program_version, instrument_type, serial, "
     "display_line, technician, reference_id, reference_u, reference_due, target1_typed, "
@@ -81,7 +91,8 @@ const char* const addInstruments =
 
 bool makeStore(const QString& path, int instruments)
 {
-    const records::Record first = sample();
+    const QDate start = startFor(instruments);
+    const records::Record first = sample(start);
     if (records::SqliteRecordStore(path).add(first).failed())
         return false;
     // The register's table is made as the program makes it, by its first change.
@@ -105,9 +116,10 @@ bool makeStore(const QString& path, int instruments)
                            "WHERE i < %1) SELECT i FROM n)")
                 .arg(count - 1);
         const QString id = "printf('%08x-0000-4000-8000-000000000000', i)";
-        const QString when = QStringLiteral("strftime('%Y-%m-%dT%H:%M:%f', '2016-01-01', '+' || "
-                                            "(i * %1) || ' seconds') || 'Z'")
-                                 .arg(300 * 100000 / instruments);
+        const QString when = QStringLiteral("strftime('%Y-%m-%dT%H:%M:%f', '%1', '+' || "
+                                            "(i * %2) || ' seconds') || 'Z'")
+                                 .arg(start.toString(Qt::ISODate))
+                                 .arg(spacingAtAHundredThousand * 100000 / instruments);
         ok = database.open() && query.exec("BEGIN") &&
              query.exec(QString(copyRecords)
                             .arg(id, when, QString::number(instruments), numbers, first.id)) &&
@@ -119,8 +131,9 @@ bool makeStore(const QString& path, int instruments)
     return ok;
 }
 
-// The floor: the same last calibration of each instrument, its due day by SQLite's own month
-// arithmetic, held to the window and sorted in SQL, the rows printed as CSV.
+// The floor: the same last calibration of each instrument and whether its interval is to be
+// reviewed, its due day by SQLite's own month arithmetic, held to the window and sorted in
+// SQL, the rows printed as CSV.
 const char* const floorQuery =
     "WITH RECURSIVE corrected(id, calibrated) AS (SELECT p.id, p.created_utc FROM records c JOIN "
     "records p ON p.id = c.corrects WHERE c.corrects > '' AND coalesce(p.corrects, '') = '' UNION "
@@ -129,11 +142,17 @@ const char* const floorQuery =
     "ELSE (SELECT min(k.calibrated) FROM corrected k WHERE k.id = r.id) END FROM records r WHERE "
     "r.serial = i.serial AND r.instrument_type || '' = i.instrument_type AND NOT EXISTS (SELECT 1 "
     "FROM "
-    "records s WHERE s.corrects = r.id) ORDER BY 1 DESC LIMIT 1) AS last FROM instruments i "
+    "records s WHERE s.corrects = r.id) ORDER BY 1 DESC LIMIT 1) AS last, EXISTS (SELECT 1 FROM "
+    "records f WHERE f.serial = i.serial AND f.instrument_type || '' = i.instrument_type AND "
+    "f.as_found_verdict IN ('Fail', 'Conditional fail') AND f.created_utc > "
+    "i.interval_reviewed_utc AND CASE WHEN coalesce(f.corrects, '') = '' THEN f.created_utc ELSE "
+    "(SELECT min(k.calibrated) FROM corrected k WHERE k.id = f.id) END > i.interval_reviewed_utc "
+    "AND NOT EXISTS (SELECT 1 FROM records s WHERE s.corrects = f.id)) AS review FROM "
+    "instruments i "
     "WHERE i.entry = (SELECT max(n.entry) FROM instruments n WHERE n.instrument_type = "
     "i.instrument_type AND n.serial = i.serial) AND i.state = 'in service') "
     "SELECT serial, instrument_type, display_line, owner, location, interval_months, state, "
-    "date(last), date(last, '+' || interval_months || ' months') AS due FROM listed WHERE "
+    "date(last), date(last, '+' || interval_months || ' months') AS due, review FROM listed WHERE "
     "date(last, '+' || interval_months || ' months') <= date('now', '+30 days') ORDER BY due, "
     "instrument_type, serial";
 

@@ -3,6 +3,8 @@
 #include "labsql.h"
 #include "records/columns.h"
 
+#include <QSqlRecord>
+
 #include <algorithm>
 
 // When each instrument is due, read in one pass over the register beside the records it names.
@@ -29,9 +31,12 @@ QString calibratedOf(const QString& alias)
 }
 
 // Every instrument's newest entry beside its last calibration: of the records of its type and
-// serial number that no correction replaced, the one of the latest calibration. The records
-// are found by the index of serial numbers, a few each: the type is written as an expression,
-// so that no planner takes the index of types, which a laboratory of one type holds whole.
+// serial number that no correction replaced, the one of the latest calibration; and whether
+// one of them found it out of tolerance in a calibration since its interval was last reviewed
+// ('' where it never was, before every time; a calibration is saved before its corrections,
+// so only those saved since are looked at). The records are found by the index of serial
+// numbers, a few each: the type is written as an expression, so that no planner takes the
+// index of types, which a laboratory of one type holds whole.
 QString walkStatement(const InstrumentFilter& filter, QVariantList& values)
 {
     QString statement =
@@ -40,7 +45,8 @@ QString walkStatement(const InstrumentFilter& filter, QVariantList& values)
             "SELECT %1, l.id AS last_id, l.as_found_verdict AS last_found, %2 AS "
             "last_calibrated, EXISTS (SELECT 1 FROM records f WHERE f.serial = i.serial AND "
             "f.instrument_type || '' = i.instrument_type AND f.as_found_verdict IN ('Fail', "
-            "'Conditional fail') AND %4 > i.interval_reviewed_utc AND NOT EXISTS (SELECT 1 FROM "
+            "'Conditional fail') AND f.created_utc > i.interval_reviewed_utc AND %4 > "
+            "i.interval_reviewed_utc AND NOT EXISTS (SELECT 1 FROM "
             "records s WHERE s.corrects = f.id)) AS failed_since FROM instruments i LEFT JOIN "
             "records l ON l.id = "
             "(SELECT r.id FROM records r WHERE r.serial = i.serial AND r.instrument_type || '' = "
@@ -84,19 +90,23 @@ StoreFailure walkInstruments(RecordStore& store, const InstrumentFilter& filter,
         const QString statement = walkStatement(filter, values);
         QSqlQuery query(database);
         QSqlError error = exec(query, statement, values);
+        const std::vector<int> positions = instrumentPositions(query);
+        const QSqlRecord shape = query.record();
+        const int id = shape.indexOf(QStringLiteral("last_id"));
+        const int calibrated = shape.indexOf(QStringLiteral("last_calibrated"));
+        const int found = shape.indexOf(QStringLiteral("last_found"));
+        const int failed = shape.indexOf(QStringLiteral("failed_since"));
         while (!error.isValid() && query.next()) {
             Recall recall;
-            recall.instrument = instrumentOf(query);
-            recall.lastRecordId = query.value(QStringLiteral("last_id")).toString();
+            recall.instrument = instrumentOf(query, positions);
+            recall.lastRecordId = query.value(id).toString();
             if (!recall.lastRecordId.isEmpty()) {
                 recall.lastCalibration =
-                    storedTime(query.value(QStringLiteral("last_calibrated")).toString())
-                        .toLocalTime()
-                        .date();
-                recall.lastAsFoundVerdict = query.value(QStringLiteral("last_found")).toString();
+                    storedTime(query.value(calibrated).toString()).toLocalTime().date();
+                recall.lastAsFoundVerdict = query.value(found).toString();
             }
             recall.due = dueDay(recall.instrument, recall.lastCalibration);
-            recall.review = query.value(QStringLiteral("failed_since")).toInt() != 0;
+            recall.review = query.value(failed).toInt() != 0;
             if (!each(std::move(recall)))
                 return QSqlError();
         }

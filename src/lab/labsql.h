@@ -16,6 +16,7 @@
 #include <QVariant>
 
 #include <span>
+#include <vector>
 
 // What the laboratory's registers share in the store: a refusal carried out of a transaction,
 // changes that wait for each other, and the reads the settings and the numbering need.
@@ -82,8 +83,11 @@ Row rowFrom(std::span<const TableColumn<Row>> columns, const QSqlQuery& query)
     return row;
 }
 
-// The instrument entry the query stands on.
+// The instrument entry the query stands on; with `positions`, each column at the position the
+// query's result gives it (instrumentPositions), which a walk of many rows finds once.
 Instrument instrumentOf(const QSqlQuery& query);
+Instrument instrumentOf(const QSqlQuery& query, const std::vector<int>& positions);
+std::vector<int> instrumentPositions(const QSqlQuery& query);
 
 // The signatures on a record in a store of `version`, in the order given.
 QSqlError readSignatures(QSqlDatabase database, int version, const QString& recordId,
