@@ -256,21 +256,28 @@ bool namedInstrument(const Invocation& run, const std::vector<OptionShape>& shap
     return true;
 }
 
+std::optional<lab::Instrument> namedAndHeld(const Invocation& run, Options& options, int& status)
+{
+    QString serial;
+    std::optional<QString> type;
+    status = usageError;
+    if (!namedInstrument(run, run.command.options, options, serial, type))
+        return std::nullopt;
+    status = failure;
+    return oneInstrument(storeOf(run), serial, type, run.io);
+}
+
 namespace {
 
 int changeCommand(const Invocation& run)
 {
     Options options;
-    QString serial;
-    std::optional<QString> type;
-    if (!namedInstrument(run, run.command.options, options, serial, type))
-        return usageError;
-    auto instrument = oneInstrument(storeOf(run), serial, type, run.io);
+    int status = success;
+    auto instrument = namedAndHeld(run, options, status);
     if (!instrument)
-        return failure;
+        return status;
     const int basedOn = instrument->entry;
     const lab::Instrument before = *instrument;
-    int status = success;
     if (!describe(options, run.separators, *instrument, run.io, status))
         return status;
     if (*instrument == before)
@@ -289,13 +296,10 @@ int changeCommand(const Invocation& run)
 int stateCommand(const Invocation& run, lab::InstrumentState state)
 {
     Options options;
-    QString serial;
-    std::optional<QString> type;
-    if (!namedInstrument(run, run.command.options, options, serial, type))
-        return usageError;
-    auto instrument = oneInstrument(storeOf(run), serial, type, run.io);
+    int status = success;
+    auto instrument = namedAndHeld(run, options, status);
     if (!instrument)
-        return failure;
+        return status;
     if (instrument->state == state)
         return refusal(QStringLiteral("Instrument %1 of type %2 is %3 already (entry %4): nothing "
                                       "was changed.")
@@ -466,52 +470,51 @@ std::vector<std::string> instrumentUsage()
         "quarvet-cli instruments interval SERIAL [--type MODEL] [--accept|--keep]"};
 }
 
+// retire, out-of-service and in-service: a new entry in that state.
+std::vector<Command> stateCommands()
+{
+    std::vector<Command> commands;
+    for (const auto& [name, state] :
+         {std::pair{"instruments retire", lab::InstrumentState::Retired},
+          {"instruments out-of-service", lab::InstrumentState::OutOfService},
+          {"instruments in-service", lab::InstrumentState::InService}})
+        commands.push_back(
+            {name, {}, {{"--type", 1}}, true, [state = state](const Invocation& run) {
+                 return stateCommand(run, state);
+             }});
+    return commands;
+}
+
 } // namespace
 
 CommandTable instrumentCommands()
 {
     const std::vector<OptionShape> typeOnly{{"--type", 1}};
-    std::vector<OptionShape> changeShapes = describingShapes();
-    std::vector<OptionShape> listShapes{{"--owner", 1, false, ValueWords::AnyWord},
-                                        {"--location", 1, false, ValueWords::AnyWord},
-                                        {"--state", 1},
-                                        {"--format", 1}};
-    std::vector<OptionShape> dueShapes{
+    const std::vector<OptionShape> listShapes{{"--owner", 1, false, ValueWords::AnyWord},
+                                              {"--location", 1, false, ValueWords::AnyWord},
+                                              {"--state", 1},
+                                              {"--format", 1}};
+    const std::vector<OptionShape> dueShapes{
         {"--owner", 1, false, ValueWords::AnyWord}, {"--within", 1}, {"--format", 1}};
     CommandTable table;
-    table.commands = {
-        {"instruments add", instrumentUsage(), addShapes(), true, addCommand},
-        {"instruments change", {}, changeShapes, true, changeCommand},
-        {"instruments retire",
-         {},
-         typeOnly,
-         true,
-         [](const Invocation& run) { return stateCommand(run, lab::InstrumentState::Retired); }},
-        {"instruments out-of-service",
-         {},
-         typeOnly,
-         true,
-         [](const Invocation& run) {
-             return stateCommand(run, lab::InstrumentState::OutOfService);
-         }},
-        {"instruments in-service",
-         {},
-         typeOnly,
-         true,
-         [](const Invocation& run) { return stateCommand(run, lab::InstrumentState::InService); }},
-        {"instruments show", {}, typeOnly, true, showInstrument},
-        {"instruments list", {}, listShapes, true, listCommand},
-        {"instruments due", {}, dueShapes, true, dueCommand},
-        {"instruments history",
-         {},
-         {{"--type", 1}, {"--format", 1}, {"-o", 1, false, ValueWords::AnyWord}},
-         true,
-         historyCommand},
-        {"instruments interval",
-         {},
-         {{"--type", 1}, {"--accept", 0}, {"--keep", 0}},
-         true,
-         intervalCommand}};
+    table.commands = {{"instruments add", instrumentUsage(), addShapes(), true, addCommand},
+                      {"instruments change", {}, describingShapes(), true, changeCommand}};
+    for (Command& command : stateCommands())
+        table.commands.push_back(std::move(command));
+    table.commands.insert(table.commands.end(),
+                          {{"instruments show", {}, typeOnly, true, showInstrument},
+                           {"instruments list", {}, listShapes, true, listCommand},
+                           {"instruments due", {}, dueShapes, true, dueCommand},
+                           {"instruments history",
+                            {},
+                            {{"--type", 1}, {"--format", 1}, {"-o", 1, false, ValueWords::AnyWord}},
+                            true,
+                            historyCommand},
+                           {"instruments interval",
+                            {},
+                            {{"--type", 1}, {"--accept", 0}, {"--keep", 0}},
+                            true,
+                            intervalCommand}});
     table.groups = {{"instruments", "instruments takes add, change, retire, out-of-service, "
                                     "in-service, show, list, due, history or interval"}};
     return table;

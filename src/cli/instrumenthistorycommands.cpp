@@ -46,14 +46,8 @@ struct Looked {
 // The instrument the words name, its history and its interval's review; none, said.
 std::optional<Looked> lookAt(const Invocation& run, Options& options, int& status)
 {
-    QString serial;
-    std::optional<QString> type;
-    status = usageError;
-    if (!namedInstrument(run, run.command.options, options, serial, type))
-        return std::nullopt;
-    status = failure;
     RecordsContext& context = storeOf(run);
-    const auto instrument = oneInstrument(context, serial, type, run.io);
+    const auto instrument = namedAndHeld(run, options, status);
     if (!instrument)
         return std::nullopt;
     auto recall = recallOf(context, *instrument, run.io);

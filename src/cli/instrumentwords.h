@@ -23,6 +23,10 @@ bool namedInstrument(const Invocation& run, const std::vector<OptionShape>& shap
 std::optional<lab::Instrument> oneInstrument(RecordsContext& context, const QString& serial,
                                              const std::optional<QString>& type, Output& io);
 
+// Both: the newest entry of the one instrument the words name; none, said, with the exit
+// status in `status`.
+std::optional<lab::Instrument> namedAndHeld(const Invocation& run, Options& options, int& status);
+
 int showInstrument(const Invocation& run);
 int historyCommand(const Invocation& run);
 int intervalCommand(const Invocation& run);
