@@ -408,8 +408,11 @@ std::optional<records::RecordInput> addInput(const std::vector<std::string>& arg
     for (const char* required : {"--type", "--line"})
         if (!options->count(required)) {
             status = usageError;
+            // A correction says it all itself; a new record, of a serial the register lacks.
             usageFault(std::string("records add needs ") + required +
-                           " for a serial number the register of instruments does not hold",
+                           (options->count("--corrects")
+                                ? " for a correction"
+                                : " for a serial number the register of instruments does not hold"),
                        io);
             return std::nullopt;
         }

@@ -42,8 +42,8 @@ HistoryPoint pointOf(const QSqlQuery& query)
     point.asFoundVerdict = query.value(2).toString();
     if (!query.value(3).isNull())
         point.tolerance = query.value(3).toDouble();
-    point.calibratedUtc = storedTime(query.value(5).toString());
-    point.calibrated = point.calibratedUtc.toLocalTime().date();
+    point.savedUtc = storedTime(query.value(4).toString());
+    point.calibrated = storedTime(query.value(5).toString()).toLocalTime().date();
     return point;
 }
 
@@ -93,10 +93,9 @@ IntervalReview reviewInterval(const Instrument& instrument, const QList<HistoryP
         found = calc::readVerdict(review.verdict.toStdString());
     }
     review.suggestion = calc::nextInterval(instrument.intervalMonths, found, factors);
-    // Stepped already: accepted twice, or again after a correction of it, one calibration
-    // would step the interval twice.
+    // Stepped already: accepted twice, one record would step the interval twice.
     if (!history.isEmpty() && instrument.intervalReviewedUtc.isValid() &&
-        instrument.intervalReviewedUtc >= history.last().calibratedUtc)
+        instrument.intervalReviewedUtc >= history.last().savedUtc)
         review.suggestion = {instrument.intervalMonths, calc::IntervalStep::Reviewed};
     review.reviewedUtc = instrument.intervalReviewedUtc;
     return review;

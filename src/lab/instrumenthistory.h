@@ -25,8 +25,8 @@ struct FoundError {
 
 // One calibration of the instrument: a record no correction replaced.
 struct HistoryPoint {
-    QDate calibrated;        // a correction's: the day of the calibration it corrects
-    QDateTime calibratedUtc; // when the calibration was saved (a correction's: what it corrects)
+    QDate calibrated;   // a correction's: the day of the calibration it corrects
+    QDateTime savedUtc; // when its record was saved (a correction: when it corrected)
     QString recordId;
     QList<FoundError> asFound; // empty in records kept before results had budgets
     std::optional<double> tolerance;
@@ -48,8 +48,9 @@ struct TargetDrift {
 // The drift at each target found in the history, by target.
 QList<TargetDrift> driftsOf(const QList<HistoryPoint>& history);
 
-// The interval the last calibration suggests, by the staircase method: once for each
-// calibration, so that an interval reviewed since it stands.
+// The interval the last calibration suggests, by the staircase method: once for each record,
+// so that an interval reviewed since the last was saved stands (a correction saved after a
+// review may have changed what was found, and is reviewed again).
 struct IntervalReview {
     int current = 0;
     calc::IntervalSuggestion suggestion;

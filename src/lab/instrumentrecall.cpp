@@ -32,9 +32,9 @@ QString calibratedOf(const QString& alias)
 
 // Every instrument's newest entry beside its last calibration: of the records of its type and
 // serial number that no correction replaced, the one of the latest calibration; and whether
-// one of them found it out of tolerance in a calibration since its interval was last reviewed
-// ('' where it never was, before every time; a calibration is saved before its corrections,
-// so only those saved since are looked at). The records are found by the index of serial
+// one of them saved since its interval was last reviewed ('' where it never was, before every
+// time) found it out of tolerance: a correction saved after a review may have changed what
+// was found, and asks again. The records are found by the index of serial
 // numbers, a few each: the type is written as an expression, so that no planner takes the
 // index of types, which a laboratory of one type holds whole.
 QString walkStatement(const InstrumentFilter& filter, QVariantList& values)
@@ -45,8 +45,8 @@ QString walkStatement(const InstrumentFilter& filter, QVariantList& values)
             "SELECT %1, l.id AS last_id, l.as_found_verdict AS last_found, %2 AS "
             "last_calibrated, EXISTS (SELECT 1 FROM records f WHERE f.serial = i.serial AND "
             "f.instrument_type || '' = i.instrument_type AND f.as_found_verdict IN ('Fail', "
-            "'Conditional fail') AND f.created_utc > i.interval_reviewed_utc AND %4 > "
-            "i.interval_reviewed_utc AND NOT EXISTS (SELECT 1 FROM "
+            "'Conditional fail') AND f.created_utc > i.interval_reviewed_utc AND NOT EXISTS "
+            "(SELECT 1 FROM "
             "records s WHERE s.corrects = f.id)) AS failed_since FROM instruments i LEFT JOIN "
             "records l ON l.id = "
             "(SELECT r.id FROM records r WHERE r.serial = i.serial AND r.instrument_type || '' = "
@@ -59,8 +59,7 @@ QString walkStatement(const InstrumentFilter& filter, QVariantList& values)
                      "i.description, i.owner, i.location, i.interval_months, i.tolerance, "
                      "i.decision_rule, i.target1, i.target2, i.third_point, i.state, i.registered, "
                      "i.returned, i.interval_reviewed_utc, i.saved_utc, i.saved_by"),
-                 calibratedOf(QStringLiteral("l")), calibratedOf(QStringLiteral("r")),
-                 calibratedOf(QStringLiteral("f")));
+                 calibratedOf(QStringLiteral("l")), calibratedOf(QStringLiteral("r")));
     const auto condition = [&](const char* column, const QVariant& value) {
         statement += QStringLiteral(" AND i.%1 = ?").arg(QLatin1String(column));
         values << value;

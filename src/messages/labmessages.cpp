@@ -2,6 +2,10 @@
 
 #include "records/recordformat.h"
 
+#include <QLocale>
+
+#include <cmath>
+
 namespace quarvet::messages {
 namespace {
 
@@ -164,15 +168,16 @@ namespace {
 // "12 months × 0.5 = 6 months", or where the step was rounded or bounded, what the product was.
 QString steppedBy(const lab::IntervalReview& review, double factor)
 {
+    // As the factor was typed and the product as a person works it out: 12 × 1.1 is 13.2.
     const double product = review.current * factor;
     const QString said = QStringLiteral("%1 months × %2 = ")
                              .arg(review.current)
-                             .arg(QString::number(factor, 'g', 17));
-    if (product == review.suggestion.months)
+                             .arg(QString::number(factor, 'g', QLocale::FloatingPointShortest));
+    if (std::abs(product - review.suggestion.months) < 1e-9)
         return said + QStringLiteral("%1 months").arg(review.suggestion.months);
     return said + QStringLiteral("%1, taken as %2 months (whole months, a month at least, from "
                                  "1 to 120)")
-                      .arg(QString::number(product, 'g', 6))
+                      .arg(QString::number(product, 'g', 12))
                       .arg(review.suggestion.months);
 }
 

@@ -228,6 +228,28 @@ void TestInstrumentCommands::refusals_data()
                        "100"}
         << 2 << "--type for a serial number the register of instruments does not hold";
     QTest::newRow("no subcommand") << QStringList{"instruments"} << 2 << "instruments takes add";
+    QTest::newRow("a correction without its type")
+        << QStringList{"records",
+                       "add",
+                       "--serial",
+                       "TAKEN",
+                       "--technician",
+                       "T",
+                       "--reference",
+                       "R",
+                       "--reference-u",
+                       "0.02",
+                       "--reference-due",
+                       "2099-01-01",
+                       "--corrects",
+                       "abc",
+                       "--reason",
+                       "typo",
+                       "0",
+                       "100",
+                       "0",
+                       "100"}
+        << 2 << "records add needs --type for a correction";
     QTest::newRow("factors that shorten after a pass")
         << QStringList{"lab", "set", "--interval-factors", "0.8:0.5"} << 1
         << "interval factors are UP:DOWN";

@@ -334,6 +334,20 @@ void TestInstruments::statesAndReview()
     review = lab::reviewInterval(recallOf().instrument, history, {});
     QCOMPARE(review.suggestion.step, calc::IntervalStep::Reviewed);
     QCOMPARE(review.suggestion.months, 15);
+    // Factors as typed, the product as a person works it out.
+    review = lab::reviewInterval(back.instrument, history, {1.1, 0.7});
+    QVERIFY2(messages::intervalReason(review).contains("12 months × 1.1 = 13.2, taken as 13 "
+                                                       "months"),
+             qPrintable(messages::intervalReason(review)));
+    // A correction saved since that finds the pass was a failure asks again.
+    records::Record corrected =
+        test::calibrationOn("S1", QDate::currentDate(), "Fail", history.last().recordId);
+    corrected.createdUtc = QDateTime::currentDateTimeUtc().addSecs(1);
+    QVERIFY(!store->add(corrected).failed());
+    QVERIFY(recallOf().review);
+    QVERIFY(!lab::instrumentHistory(*store, "742", "S1", history).failed());
+    review = lab::reviewInterval(recallOf().instrument, history, {});
+    QCOMPARE(review.suggestion.step, calc::IntervalStep::Shortened);
     QList<lab::Instrument> entries;
     QVERIFY(!lab::instrumentEntries(*store, "742", "S1", entries).failed());
     QCOMPARE(entries.size(), 4);
