@@ -1,0 +1,299 @@
+#include "dccwriter.h"
+
+#include "calc/outcome.h"
+#include "quarvet/version.h"
+#include "records/recordformat.h"
+
+#include <QXmlStreamWriter>
+
+#include <cmath>
+
+namespace quarvet::dcc {
+namespace {
+
+const QString dccNamespace = QStringLiteral("https://ptb.de/dcc");
+const QString siNamespace = QStringLiteral("https://ptb.de/si");
+const QString celsius = QStringLiteral("\\degreecelsius");
+
+// Writes the DCC's elements, each in its namespace; a text as the schema's textType wants it.
+class Writer {
+public:
+    explicit Writer(QByteArray& bytes) : xml_(&bytes) { xml_.setAutoFormatting(true); }
+
+    QXmlStreamWriter& xml() { return xml_; }
+    void open(const QString& name, const QString& refType = {})
+    {
+        xml_.writeStartElement(dccNamespace, name);
+        if (!refType.isEmpty())
+            xml_.writeAttribute(QStringLiteral("refType"), refType);
+    }
+    void close() { xml_.writeEndElement(); }
+    void element(const QString& name, const QString& value)
+    {
+        xml_.writeTextElement(dccNamespace, name, value);
+    }
+    void text(const QString& name, const QString& value)
+    {
+        open(name);
+        xml_.writeStartElement(dccNamespace, QStringLiteral("content"));
+        xml_.writeAttribute(QStringLiteral("lang"), QStringLiteral("en"));
+        xml_.writeCharacters(value);
+        xml_.writeEndElement();
+        close();
+    }
+    void si(const QString& name, const QString& value)
+    {
+        xml_.writeTextElement(siNamespace, name, value);
+    }
+
+private:
+    QXmlStreamWriter xml_;
+};
+
+QString number(double value)
+{
+    return records::numberText(value);
+}
+
+QString dateOf(const QDateTime& utc)
+{
+    return utc.toLocalTime().date().toString(Qt::ISODate);
+}
+
+// A temperature, or an error of one, in D-SI, with its expanded uncertainty where it has one.
+void real(Writer& out, const QString& label, double value, const records::PointResult* budget)
+{
+    out.xml().writeStartElement(siNamespace, QStringLiteral("real"));
+    out.si(QStringLiteral("label"), label);
+    out.si(QStringLiteral("value"), number(value));
+    out.si(QStringLiteral("unit"), celsius);
+    if (budget && std::isfinite(budget->U) && budget->U >= 0 && std::isfinite(budget->k) &&
+        budget->k >= 1) {
+        out.xml().writeStartElement(siNamespace, QStringLiteral("expandedUnc"));
+        out.si(QStringLiteral("uncertainty"), number(budget->U));
+        out.si(QStringLiteral("coverageFactor"), number(budget->k));
+        out.si(QStringLiteral("coverageProbability"), QStringLiteral("0.95"));
+        out.xml().writeEndElement();
+    }
+    out.xml().writeEndElement();
+}
+
+void quantity(Writer& out, const QString& refType, const QString& name, double value,
+              const records::PointResult* budget = nullptr)
+{
+    out.open(QStringLiteral("quantity"), refType);
+    out.text(QStringLiteral("name"), name);
+    real(out, name, value, budget);
+    out.close();
+}
+
+// "pass", "fail", ... as the schema names a verdict; empty where there is none.
+QString conformityOf(const QString& verdict)
+{
+    const std::optional<calc::Verdict> read = calc::readVerdict(verdict.toStdString());
+    if (!read)
+        return {};
+    switch (*read) {
+    case calc::Verdict::Pass:
+        return QStringLiteral("pass");
+    case calc::Verdict::ConditionalPass:
+        return QStringLiteral("conditionalPass");
+    case calc::Verdict::ConditionalFail:
+        return QStringLiteral("conditionalFail");
+    case calc::Verdict::Fail:
+        return QStringLiteral("fail");
+    default:
+        return {};
+    }
+}
+
+// One point as found or as left: the reference value, the mean indicated, the error with its
+// expanded uncertainty, the number of readings, and its verdict where it has one.
+void point(Writer& out, const records::PointResult& result, const QString& when,
+           const QString& refType)
+{
+    double sum = 0;
+    for (double reading : result.readings)
+        sum += reading;
+    const double mean = sum / static_cast<double>(result.readings.size());
+    out.open(QStringLiteral("list"), QStringLiteral("basic_calibrationPoint ") + refType);
+    out.text(QStringLiteral("name"),
+             QStringLiteral("%1 at %2 °C").arg(when, number(result.target)));
+    quantity(out, QStringLiteral("basic_referenceValue"), QStringLiteral("Reference value"),
+             result.target);
+    quantity(out, QStringLiteral("basic_measuredValue"), QStringLiteral("Mean indicated value"),
+             mean);
+    quantity(out, QStringLiteral("basic_measurementError"), QStringLiteral("Error"),
+             mean - result.target, &result);
+    out.open(QStringLiteral("quantity"), QStringLiteral("quarvet_readings"));
+    out.text(QStringLiteral("name"), QStringLiteral("Number of readings"));
+    out.text(QStringLiteral("noQuantity"), QString::number(result.readings.size()));
+    out.close();
+    if (const QString conformity = conformityOf(result.verdict); !conformity.isEmpty()) {
+        out.open(QStringLiteral("measurementMetaData"));
+        out.open(QStringLiteral("metaData"), QStringLiteral("basic_conformity"));
+        out.element(QStringLiteral("conformity"), conformity);
+        out.close();
+        out.close();
+    }
+    out.close();
+}
+
+void points(Writer& out, const QString& refType, const QString& name, const QString& kept)
+{
+    QList<records::PointResult> results = records::readPoints(kept);
+    results.removeIf([](const records::PointResult& result) { return result.readings.isEmpty(); });
+    if (results.isEmpty())
+        return;
+    out.open(QStringLiteral("result"), refType);
+    out.text(QStringLiteral("name"), name);
+    out.open(QStringLiteral("data"));
+    out.open(QStringLiteral("list"));
+    for (const records::PointResult& result : results)
+        point(out, result, name, refType);
+    out.close();
+    out.close();
+    out.close();
+}
+
+void contact(Writer& out, const QString& element, const QString& name, const QString& address)
+{
+    out.open(element);
+    out.text(QStringLiteral("name"), name);
+    out.element(QStringLiteral("eMail"), QString());
+    out.open(QStringLiteral("location"));
+    out.text(QStringLiteral("further"), address.isEmpty() ? QStringLiteral("not stated") : address);
+    out.close();
+    out.close();
+}
+
+void coreData(Writer& out, const records::Record& record, const lab::CertificateStatus& status,
+              const QString& country)
+{
+    out.open(QStringLiteral("coreData"));
+    out.element(QStringLiteral("countryCodeISO3166_1"), country);
+    out.element(QStringLiteral("usedLangCodeISO639_1"), QStringLiteral("en"));
+    out.element(QStringLiteral("mandatoryLangCodeISO639_1"), QStringLiteral("en"));
+    out.element(QStringLiteral("uniqueIdentifier"),
+                status.issue ? status.issue->number : QStringLiteral("draft ") + record.id);
+    if (record.received.isValid())
+        out.element(QStringLiteral("receiptDate"), record.received.toString(Qt::ISODate));
+    const QString day = status.calibrated.isValid() ? status.calibrated.toString(Qt::ISODate)
+                                                    : dateOf(record.createdUtc);
+    out.element(QStringLiteral("beginPerformanceDate"), day);
+    out.element(QStringLiteral("endPerformanceDate"), day);
+    out.element(QStringLiteral("performanceLocation"), record.location.isEmpty()
+                                                           ? QStringLiteral("laboratory")
+                                                           : QStringLiteral("customer"));
+    out.close();
+}
+
+void item(Writer& out, const records::Record& record)
+{
+    out.open(QStringLiteral("items"));
+    out.open(QStringLiteral("item"));
+    out.text(QStringLiteral("name"), record.itemDescription.isEmpty()
+                                         ? QStringLiteral("Temperature instrument")
+                                         : record.itemDescription);
+    out.open(QStringLiteral("manufacturer"));
+    out.text(QStringLiteral("name"), QStringLiteral("not stated"));
+    out.close();
+    out.element(QStringLiteral("model"), record.instrumentType);
+    out.open(QStringLiteral("identifications"));
+    out.open(QStringLiteral("identification"));
+    out.element(QStringLiteral("issuer"), QStringLiteral("manufacturer"));
+    out.element(QStringLiteral("value"), record.serial);
+    out.text(QStringLiteral("name"), QStringLiteral("Serial number"));
+    out.close();
+    out.close();
+    out.close();
+    out.close();
+}
+
+void people(Writer& out, const records::Record& record, const lab::CertificateStatus& status)
+{
+    out.open(QStringLiteral("respPersons"));
+    out.open(QStringLiteral("respPerson"));
+    out.open(QStringLiteral("person"));
+    out.text(QStringLiteral("name"), record.technician);
+    out.close();
+    out.element(QStringLiteral("role"), QStringLiteral("Performed by"));
+    out.close();
+    if (status.issue && !status.issue->issuedBy.isEmpty()) {
+        out.open(QStringLiteral("respPerson"));
+        out.open(QStringLiteral("person"));
+        out.text(QStringLiteral("name"), status.issue->issuedBy);
+        out.close();
+        out.element(QStringLiteral("role"), status.issue->role);
+        out.element(QStringLiteral("mainSigner"), QStringLiteral("true"));
+        out.close();
+    }
+    out.close();
+}
+
+void administrativeData(Writer& out, const records::Record& record,
+                        const lab::CertificateStatus& status, const QString& country)
+{
+    out.open(QStringLiteral("administrativeData"));
+    out.open(QStringLiteral("dccSoftware"));
+    out.open(QStringLiteral("software"));
+    out.text(QStringLiteral("name"), QString::fromUtf8(programTitle));
+    out.element(QStringLiteral("release"), QString::fromUtf8(versionText));
+    out.close();
+    out.close();
+    coreData(out, record, status, country);
+    item(out, record);
+    out.open(QStringLiteral("calibrationLaboratory"));
+    contact(out, QStringLiteral("contact"), status.lab.value(QStringLiteral("name")),
+            status.lab.value(QStringLiteral("address")));
+    out.close();
+    people(out, record, status);
+    contact(out, QStringLiteral("customer"),
+            record.customer.isEmpty() ? QStringLiteral("in-house calibration") : record.customer,
+            record.customerAddress);
+    out.close();
+}
+
+} // namespace
+
+QByteArray dccOf(const records::Record& record, const lab::CertificateStatus& status,
+                 DccFault& fault)
+{
+    fault = {};
+    const QString country = status.lab.value(QStringLiteral("country"));
+    if (country.size() != 2 || country != country.toUpper() || !country.at(0).isLetter() ||
+        !country.at(1).isLetter()) {
+        fault.setting = QStringLiteral("country");
+        return {};
+    }
+    QByteArray bytes;
+    Writer out(bytes);
+    out.xml().writeStartDocument();
+    out.xml().writeNamespace(dccNamespace, QStringLiteral("dcc"));
+    out.xml().writeNamespace(siNamespace, QStringLiteral("si"));
+    out.open(QStringLiteral("digitalCalibrationCertificate"));
+    out.xml().writeAttribute(QStringLiteral("schemaVersion"), QStringLiteral("3.1.2"));
+    administrativeData(out, record, status, country);
+    out.open(QStringLiteral("measurementResults"));
+    out.open(QStringLiteral("measurementResult"));
+    out.text(QStringLiteral("name"), QStringLiteral("Calibration of a temperature instrument"));
+    out.open(QStringLiteral("results"));
+    points(out, QStringLiteral("basic_asFound"), QStringLiteral("As found"), record.asFoundPoints);
+    points(out, QStringLiteral("basic_asLeft"), QStringLiteral("As left"), record.asLeftPoints);
+    out.open(QStringLiteral("result"), QStringLiteral("basic_adjustment"));
+    out.text(QStringLiteral("name"), QStringLiteral("Coefficient codes"));
+    out.open(QStringLiteral("data"));
+    out.text(QStringLiteral("text"), QStringLiteral("before %1 %2, after %3 %4")
+                                         .arg(record.currentSlopeCode, record.currentOffsetCode,
+                                              record.slopeCode, record.offsetCode));
+    out.close();
+    out.close();
+    out.close();
+    out.close();
+    out.close();
+    out.close();
+    out.xml().writeEndDocument();
+    return bytes;
+}
+
+} // namespace quarvet::dcc

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "lab/certificates.h"
+#include "records/record.h"
+
+#include <QByteArray>
+#include <QString>
+
+// The Digital Calibration Certificate of a record's certificate: the same certificate as XML
+// under the published DCC schema (3.1.2) with its quantities in D-SI (2.1.0), for a customer's
+// software to take in without retyping.
+namespace quarvet::dcc {
+
+// Why a record's DCC cannot be written: the laboratory's setting it needs (`setting`, as
+// `lab set` names it) is not set.
+struct DccFault {
+    QString setting;
+
+    bool failed() const { return !setting.isEmpty(); }
+};
+
+// The DCC of `record`'s certificate as `status` has it (issued, a copy or a draft), in UTF-8;
+// empty, with `fault` saying why, where the laboratory lacks what it needs. Numbers are written
+// as kept, in their shortest form that reads back as the same double.
+QByteArray dccOf(const records::Record& record, const lab::CertificateStatus& status,
+                 DccFault& fault);
+
+} // namespace quarvet::dcc
