@@ -43,11 +43,12 @@ QUARVET_PACKAGE_PACKAGES=(dpkg-dev file)
 # Debian's Python with pyatspi, which read the windows as a screen reader does; iproute2's ip,
 # which gives the shared-database example a network of its own; clang-format for the check
 # that every source file is formatted; faketime, which sets a workstation's clock back;
-# Python's icalendar, a calendar program's reading of the due instruments' calendar file.
+# Python's icalendar, a calendar program's reading of the due instruments' calendar file;
+# xmllint, which holds the Digital Calibration Certificate to its published schema.
 QUARVET_TEST_PACKAGES=(xvfb xauth g++-mingw-w64-x86-64-posix wine64 "${QUARVET_PACKAGE_PACKAGES[@]}"
                        desktop-file-utils appstream lintian man-db groff-base poppler-utils faketime
                        dbus-daemon at-spi2-core python3 python3-pyatspi gir1.2-atspi-2.0
-                       iproute2 clang-format python3-icalendar)
+                       iproute2 clang-format python3-icalendar libxml2-utils)
 # The fuzzers: clang with its libFuzzer and sanitizer runtimes.
 QUARVET_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # The benchmarks: Google Benchmark, Xvfb for the start-up measurement, mawk and GNU time for

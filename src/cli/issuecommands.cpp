@@ -1,4 +1,6 @@
 #include "issuecommands.h"
+
+#include "dcccommands.h"
 #include "recordwords.h"
 #include "signingkey.h"
 #include "storedeadline.h"
@@ -134,6 +136,7 @@ struct IssueWords {
     QString by;
     QString role;
     bool accredited = true;
+    std::optional<std::string> dcc; // where the DCC goes, where not beside the PDF
 };
 
 // The words of `records issue`, its one record id first or after the options; nothing, with
@@ -158,9 +161,12 @@ std::optional<IssueWords> issueWords(const std::vector<std::string>& args,
     const auto value = [&](const char* name) {
         return options->count(name) ? options->at(name)[0] : std::string();
     };
-    IssueWords said{rest[0], value("-o").empty() ? value("--output") : value("-o"),
-                    text(value("--by")).trimmed(), text(value("--role")).trimmed(),
-                    options->count("--unaccredited") == 0};
+    IssueWords said{rest[0],
+                    value("-o").empty() ? value("--output") : value("-o"),
+                    text(value("--by")).trimmed(),
+                    text(value("--role")).trimmed(),
+                    options->count("--unaccredited") == 0,
+                    valueOf(*options, "--dcc")};
     if (said.by.isEmpty() != said.role.isEmpty() || said.file.empty()) {
         fault = "records issue needs -o FILE.pdf, and --by NAME with --role ROLE where the "
                 "laboratory takes no signatures: who authorised it, as typed";
@@ -176,7 +182,7 @@ namespace {
 // The certificate just issued, written to `file`, and its number on standard output. The
 // number is spent whatever fails after it: each failure says so, so that nobody issues the
 // record again in the belief that it was not.
-int writeIssued(const records::ListedRecord& listed, const std::string& file,
+int writeIssued(const records::ListedRecord& listed, const std::string& file, const QString& dcc,
                 const lab::CertificateIssue& issue, const certificate::SigningKey& key,
                 RecordsContext& context, Output& io)
 {
@@ -199,6 +205,13 @@ int writeIssued(const records::ListedRecord& listed, const std::string& file,
                         ", but not signed: " + fault.toStdString() + "\n");
             return failure;
         }
+    // A laboratory that names its country issues the machine-readable certificate beside it.
+    if (!status.lab.value(QStringLiteral("country")).isEmpty() &&
+        !writeDcc(listed.record, status, dcc, context, io)) {
+        io.sayError(issued + " and written to " + calc::printable(file) +
+                    "; write its DCC with quarvet-cli records dcc\n");
+        return failure;
+    }
     try {
         io.out << said(issue.number) << "\n";
         io.out.flush();
@@ -254,6 +267,10 @@ int issueCommand(const std::vector<std::string>& args, const std::vector<OptionS
             records::certificateOutput(listed->record, text(file), context.store.files());
         output.failed())
         return refusal(messages::certificateFault(output), io);
+    const QString dcc = dccPathFor(file, words->dcc);
+    if (const records::OutputFault output = records::writableOutput(dcc, context.store.files());
+        output.failed())
+        return refusal(messages::dccFault(output), io);
     // Nor where the laboratory's key, which signs the file, cannot sign now.
     certificate::SigningKey key;
     if (!signingReady(context, key, io))
@@ -265,7 +282,7 @@ int issueCommand(const std::vector<std::string>& args, const std::vector<OptionS
             lab::issueCertificate(context.store, listed->record, issue);
         issued.failed())
         return refusal(messages::storeFault(issued.fault), io);
-    return writeIssued(*listed, file, issue, key, context, io);
+    return writeIssued(*listed, file, dcc, issue, key, context, io);
 }
 
 } // namespace quarvet::cli

@@ -1,4 +1,5 @@
 #include "recordcommands.h"
+#include "dcccommands.h"
 #include "instrumentcommands.h"
 #include "issuecommands.h"
 #include "recordwords.h"
@@ -562,8 +563,14 @@ std::vector<Command> certificatesAndChain()
 {
     return {
         {"records issue",
-         {"quarvet-cli records issue ID [--by NAME --role ROLE] [--unaccredited] -o FILE.pdf"},
-         {{"--by", 1}, {"--role", 1}, {"-o", 1}, {"--output", 1}, {"--unaccredited", 0}},
+         {"quarvet-cli records issue ID [--by NAME --role ROLE] [--unaccredited] -o FILE.pdf" +
+          std::string(usageContinued) + "[--dcc FILE.xml]"},
+         {{"--by", 1},
+          {"--role", 1},
+          {"-o", 1},
+          {"--output", 1},
+          {"--unaccredited", 0},
+          {"--dcc", 1}},
          true,
          [](const Invocation& run) {
              return issueCommand(run.words, run.command.options, storeOf(run), run.io);
@@ -576,6 +583,11 @@ std::vector<Command> certificatesAndChain()
          [](const Invocation& run) {
              return certificateCommand(run.words, run.command.options, storeOf(run), run.io);
          }},
+        {"records dcc",
+         {"quarvet-cli records dcc ID -o FILE.xml"},
+         {{"-o", 1, false, ValueWords::NotAnOption, "one file name"}},
+         true,
+         dccCommand},
         {"records grant", {"quarvet-cli records grant ROLE"}, {}, true, [](const Invocation& run) {
              return grantCommand(run.words, storeOf(run), run.io);
          }}};
@@ -589,7 +601,7 @@ CommandTable recordCommands()
     for (const std::vector<Command>& more : {certificatesAndChain(), chainCommands()})
         table.commands.insert(table.commands.end(), more.begin(), more.end());
     table.groups = {{"records", "records takes list, add, sign, signatures, issue, certificate, "
-                                "verify, witness, check-certificate or grant"}};
+                                "dcc, verify, witness, check-certificate or grant"}};
     return table;
 }
 

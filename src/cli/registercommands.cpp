@@ -33,7 +33,8 @@ const std::vector<std::pair<const char*, const char*>>& labOptions()
         {"--pattern", "pattern"},
         {"--prefix", "prefix"},
         {"--statements", "statements"},
-        {"--interval-factors", "interval-factors"}};
+        {"--interval-factors", "interval-factors"},
+        {"--country", "country"}};
     return options;
 }
 
@@ -489,7 +490,7 @@ std::vector<Command> labCommands()
           continued + "[--accreditation-body B] [--pattern P] [--prefix X] [--statements S]" +
           continued + "[--logo FILE] [--registered-references-only yes|no]" + continued +
           "[--cmc LOW..HIGH=U ...|none]" + continued + "[--pooled-repeatability S:NU|none]" +
-          continued + "[--interval-factors UP:DOWN]"},
+          continued + "[--interval-factors UP:DOWN] [--country XX]"},
          {},
          true,
          [](const Invocation& run) {

@@ -231,6 +231,42 @@ void people(Writer& out, const records::Record& record, const lab::CertificateSt
     out.close();
 }
 
+void statement(Writer& out, const QString& refType, const QString& declaration,
+               const QString& norm = {})
+{
+    out.open(QStringLiteral("statement"), refType);
+    if (!norm.isEmpty())
+        out.element(QStringLiteral("norm"), norm);
+    out.text(QStringLiteral("declaration"), declaration);
+    out.close();
+}
+
+// What the certificate states beside its results, and what this document is: the issued
+// certificate, a copy of it, or a draft of one not issued.
+void statements(Writer& out, const records::Record& record, const lab::CertificateStatus& status)
+{
+    out.open(QStringLiteral("statements"));
+    if (!status.issue)
+        statement(out, QStringLiteral("quarvet_draft"),
+                  QStringLiteral("Draft: no certificate of this record has been issued."));
+    else if (status.copy)
+        statement(out, QStringLiteral("quarvet_copy"),
+                  QStringLiteral("Copy of certificate %1: the certificate issued is the one "
+                                 "written at issue.")
+                      .arg(status.issue->number));
+    if (!record.rule.isEmpty())
+        statement(out, QStringLiteral("basic_conformity"), record.rule,
+                  QStringLiteral("ILAC-G8:09/2019"));
+    statement(out, QStringLiteral("basic_validityRange"),
+              QStringLiteral("The results relate only to the item calibrated."));
+    statement(out, QStringLiteral("basic_reproduction"),
+              QStringLiteral("This certificate may not be reproduced other than in full."));
+    if (!status.lab.value(QStringLiteral("statements")).isEmpty())
+        statement(out, QStringLiteral("basic_traceability"),
+                  status.lab.value(QStringLiteral("statements")));
+    out.close();
+}
+
 void administrativeData(Writer& out, const records::Record& record,
                         const lab::CertificateStatus& status, const QString& country)
 {
@@ -251,6 +287,7 @@ void administrativeData(Writer& out, const records::Record& record,
     contact(out, QStringLiteral("customer"),
             record.customer.isEmpty() ? QStringLiteral("in-house calibration") : record.customer,
             record.customerAddress);
+    statements(out, record, status);
     out.close();
 }
 

@@ -31,6 +31,7 @@ enum class LabRefusalKind {
     SignerLogin,        // a login with blanks in it
     SettingChoice,      // `name` takes one of a few words, and was given another
     SettingFactors,     // interval factors that do not read as UP:DOWN
+    SettingCountry,     // a country that is not two capital letters
     InstrumentText,     // `name`: one line of at most 200 characters (the serial: 1 to 200)
     InstrumentBlanks,   // the serial number begins or ends with blanks
     InstrumentType,     // `name` is no model number of the type table

@@ -165,6 +165,11 @@ LabRefusal labSettingProblem(const QString& name, const QString& value)
     if (name == QLatin1String("cmc") && !value.isEmpty() &&
         !calc::readKeptScope(value.toStdString()).ok())
         return refusedAs(LabRefusalKind::SettingScope, name);
+    // ISO 3166-1's two capital letters, as a Digital Calibration Certificate names its country.
+    if (name == QLatin1String("country") && !value.isEmpty() &&
+        (value.size() != 2 || value.at(0) < QLatin1Char('A') || value.at(0) > QLatin1Char('Z') ||
+         value.at(1) < QLatin1Char('A') || value.at(1) > QLatin1Char('Z')))
+        return refusedAs(LabRefusalKind::SettingCountry, name);
     if (name == QLatin1String("interval-factors") && !value.isEmpty()) {
         const auto factors = calc::readIntervalFactors(value.toStdString());
         if (!factors || calc::intervalFactorsText(*factors) != value.toStdString())
@@ -258,7 +263,8 @@ const QStringList& LabSettings::names()
                                    QStringLiteral("issue-needs"),
                                    QStringLiteral("signing-nss"),
                                    QStringLiteral("signing-nick"),
-                                   QStringLiteral("interval-factors")};
+                                   QStringLiteral("interval-factors"),
+                                   QStringLiteral("country")};
     return known;
 }
 

@@ -44,6 +44,9 @@ QString settingEntry(const lab::LabRefusal& refusal)
         return refusal.name == QLatin1String("issue-needs")
                    ? QStringLiteral("The laboratory's issue-needs is none, reviewed or approved.")
                    : QStringLiteral("The laboratory's %1 is yes or no.").arg(refusal.name);
+    case lab::LabRefusalKind::SettingCountry:
+        return QStringLiteral("The laboratory's country is its ISO 3166-1 code, two capital "
+                              "letters, as DE or GB.");
     case lab::LabRefusalKind::SettingFactors:
         return QStringLiteral("The interval factors are UP:DOWN, UP from 1 to 4 and DOWN above 0 "
                               "and at most 1, as 1.25:0.5.");

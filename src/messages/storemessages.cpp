@@ -308,6 +308,14 @@ QString exportFault(const records::OutputFault& fault)
         .arg(fault.path, outputReason(fault));
 }
 
+QString dccFault(const records::OutputFault& fault)
+{
+    if (!fault.failed())
+        return {};
+    return QStringLiteral("The DCC could not be written to %1: %2.")
+        .arg(fault.path, outputReason(fault));
+}
+
 QString historyFault(const records::OutputFault& fault)
 {
     if (!fault.failed())

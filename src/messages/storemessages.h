@@ -16,6 +16,8 @@ QString storeFault(const records::StoreFault& fault);
 QString certificateFault(const records::OutputFault& fault);
 // "The records could not be written to FILE: why."; empty for no fault.
 QString exportFault(const records::OutputFault& fault);
+// "The DCC could not be written to FILE: why."; empty for no fault.
+QString dccFault(const records::OutputFault& fault);
 // "The instrument's history could not be written to FILE: why."; empty for no fault.
 QString historyFault(const records::OutputFault& fault);
 

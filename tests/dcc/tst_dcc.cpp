@@ -1,7 +1,10 @@
 // The Digital Calibration Certificate of records as the certificate tests know them, held to
 // the published schema by xmllint, offline, with the schemas beside the repository.
+#include "clirun.h"
 #include "dcc/dccwriter.h"
 #include "samplerecord.h"
+
+#include <QFileInfo>
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -15,6 +18,8 @@ private slots:
     void validAgainstTheSchema_data();
     void validAgainstTheSchema();
     void withoutACountry();
+    void writtenAtIssue_data();
+    void writtenAtIssue();
 };
 
 namespace {
@@ -108,6 +113,90 @@ void TestDcc::withoutACountry()
         QVERIFY(dcc::dccOf(test::evaluatedRecord(), status, fault).isEmpty());
         QCOMPARE(fault.setting, QStringLiteral("country"));
     }
+}
+
+void TestDcc::writtenAtIssue_data()
+{
+    QTest::addColumn<QString>("country");
+    QTest::addColumn<QStringList>("extra"); // to records issue
+    QTest::addColumn<QString>("written");   // the DCC's file; empty: none
+    QTest::newRow("beside the PDF") << "DE" << QStringList{} << "c.xml";
+    QTest::newRow("elsewhere") << "GB" << QStringList{"--dcc", "m/machine.xml"} << "m/machine.xml";
+    QTest::newRow("no country: none") << "" << QStringList{} << "";
+}
+
+// A laboratory that names its country issues the DCC with the PDF: valid, its identifier the
+// certificate's number; a copy written later says it is one. Without a country, none.
+void TestDcc::writtenAtIssue()
+{
+    QFETCH(QString, country);
+    QFETCH(QStringList, extra);
+    QFETCH(QString, written);
+    Workplace place;
+    QVERIFY(QDir(place.dir.path()).mkpath("m"));
+    QStringList lab{"lab", "set", "--name", "Lab", "--address", "Street 1"};
+    if (!country.isEmpty())
+        lab << "--country" << country;
+    QCOMPARE(place.run(lab).status, 0);
+    const Run saved = place.run({"records",
+                                 "add",
+                                 "--serial",
+                                 "S1",
+                                 "--type",
+                                 "742",
+                                 "--line",
+                                 "1",
+                                 "--technician",
+                                 "T",
+                                 "--reference",
+                                 "R",
+                                 "--reference-u",
+                                 "0.02",
+                                 "--reference-due",
+                                 "2099-01-01",
+                                 "--tolerance",
+                                 "0.5",
+                                 "--verify",
+                                 "0",
+                                 "0.1",
+                                 "--verify",
+                                 "100",
+                                 "100.1",
+                                 "0",
+                                 "100",
+                                 "0.5",
+                                 "99.5"});
+    const QString id = saved.out.trimmed().section('\n', -1);
+    QStringList issue{"records", "issue", id,
+                      "--by",    "Dr A",  "--role",
+                      "Head",    "-o",    place.dir.filePath("c.pdf")};
+    for (const QString& word : extra)
+        issue << (word.startsWith("m/") ? place.dir.filePath(word) : word);
+    const Run issued = place.run(issue);
+    QVERIFY2(issued.status == 0 && issued.err.isEmpty(), qPrintable(issued.err));
+    const QString number = issued.out.trimmed();
+    if (written.isEmpty()) {
+        QVERIFY(!QFileInfo::exists(place.dir.filePath("c.xml")));
+        return;
+    }
+    QFile file(place.dir.filePath(written));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    QCOMPARE(schemaFaults(bytes), QString());
+    QVERIFY(bytes.contains(("<dcc:uniqueIdentifier>" + number + "<").toUtf8()));
+    QVERIFY(!bytes.contains("quarvet_copy"));
+    const Run copy = place.run({"records", "dcc", id, "-o", place.dir.filePath("copy.xml")});
+    QCOMPARE(copy.status, 0);
+    QFile copied(place.dir.filePath("copy.xml"));
+    QVERIFY(copied.open(QIODevice::ReadOnly));
+    const QByteArray copyBytes = copied.readAll();
+    QCOMPARE(schemaFaults(copyBytes), QString());
+    QVERIFY(copyBytes.contains("quarvet_copy"));
+    // Never over the store's own file.
+    const Run over =
+        place.run({"records", "dcc", id, "-o", place.dir.filePath("data/Quarvet/records.sqlite")});
+    QCOMPARE(over.status, 1);
+    QVERIFY2(over.err.contains("The DCC could not be written"), qPrintable(over.err));
 }
 
 QTEST_GUILESS_MAIN(TestDcc)
