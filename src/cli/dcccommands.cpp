@@ -47,6 +47,8 @@ bool writeDcc(const records::Record& record, const lab::CertificateStatus& statu
     return true;
 }
 
+namespace {
+
 int dccCommand(const Invocation& run)
 {
     const ReadWords read = readWords(run.words, run.command.options, EntryWords::Anywhere);
@@ -70,6 +72,18 @@ int dccCommand(const Invocation& run)
     status.copy = status.issue.has_value();
     return writeDcc(listed->record, status, text(options->at("-o")[0]), context, run.io) ? success
                                                                                          : failure;
+}
+
+} // namespace
+
+CommandTable dccCommands()
+{
+    return {{{"records dcc",
+              {"quarvet-cli records dcc ID -o FILE.xml"},
+              {{"-o", 1, false, ValueWords::NotAnOption, "one file name"}},
+              true,
+              dccCommand}},
+            {}};
 }
 
 } // namespace quarvet::cli

@@ -23,6 +23,6 @@ bool writeDcc(const records::Record& record, const lab::CertificateStatus& statu
               const QString& path, RecordsContext& context, Output& io);
 
 // records dcc ID -o FILE.xml: a copy's DCC, or a draft's.
-int dccCommand(const Invocation& run);
+CommandTable dccCommands();
 
 } // namespace quarvet::cli

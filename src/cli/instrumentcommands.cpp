@@ -199,8 +199,11 @@ std::optional<lab::Instrument> oneInstrument(RecordsContext& context, const QStr
     return found.first();
 }
 
-bool takeRegisteredDefaults(Options& options, RecordsContext& context, Output& io,
-                            std::optional<double>& tolerance)
+namespace {
+
+// The register's defaults taken into `options` and `tolerance` where it holds the serial.
+bool registeredDefaults(Options& options, RecordsContext& context, Output& io,
+                        std::optional<double>& tolerance)
 {
     const std::string& serial = options.at("--serial")[0];
     // A correction says what the calibration was, not what the register says today.
@@ -231,6 +234,29 @@ bool takeRegisteredDefaults(Options& options, RecordsContext& context, Output& i
     fill("--description", instrument.description);
     fill("--rule", instrument.rule);
     tolerance = instrument.tolerance;
+    return true;
+}
+
+} // namespace
+
+bool takeRegisteredDefaults(Options& options, RecordsContext& context, Output& io,
+                            std::optional<double>& tolerance, int& status)
+{
+    status = failure;
+    if (!registeredDefaults(options, context, io, tolerance))
+        return false;
+    status = usageError;
+    for (const char* required : {"--type", "--line"})
+        if (!options.count(required))
+            // A correction says it all itself; a new record, of a serial the register lacks.
+            return usageFault(std::string("records add needs ") + required +
+                                  (options.count("--corrects")
+                                       ? " for a correction"
+                                       : " for a serial number the register of instruments does "
+                                         "not hold"),
+                              io),
+                   false;
+    status = failure;
     return true;
 }
 

@@ -19,10 +19,10 @@ CommandTable instrumentCommands();
 // What the register holds of the instrument `records add` names by its serial number (and its
 // --type, where given), over which the options typed win: its type, line, owner as the
 // customer, description and decision rule into `options`, its tolerance into `tolerance`. Where
-// the register holds none, or for a correction, nothing; false, said, where it holds several
-// and no --type tells.
+// the register holds none, or for a correction, nothing; false, said, with the exit status in
+// `status`, where it holds several and no --type tells, or --type or --line is still not given.
 bool takeRegisteredDefaults(Options& options, RecordsContext& context, Output& io,
-                            std::optional<double>& tolerance);
+                            std::optional<double>& tolerance, int& status);
 
 // The due instruments as an iCalendar file (RFC 5545), in UTF-8: its head, one all-day event
 // for each on its due day, stamped `nowUtc`, and its end.

@@ -1,3 +1,4 @@
+#include "dcccommands.h"
 #include "instrumentcommands.h"
 #include "recordcommands.h"
 #include "registercommands.h"
@@ -15,6 +16,7 @@ const CommandTable& programCommands()
         all += signerCommands();
         all += signingCommands();
         all += instrumentCommands();
+        all += dccCommands();
         return all;
     }();
     return table;

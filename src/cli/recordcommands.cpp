@@ -1,5 +1,4 @@
 #include "recordcommands.h"
-#include "dcccommands.h"
 #include "instrumentcommands.h"
 #include "issuecommands.h"
 #include "recordwords.h"
@@ -404,19 +403,8 @@ std::optional<records::RecordInput> addInput(const std::vector<std::string>& arg
         return std::nullopt;
     status = failure;
     std::optional<double> tolerance;
-    if (!takeRegisteredDefaults(*options, context, io, tolerance))
+    if (!takeRegisteredDefaults(*options, context, io, tolerance, status))
         return std::nullopt;
-    for (const char* required : {"--type", "--line"})
-        if (!options->count(required)) {
-            status = usageError;
-            // A correction says it all itself; a new record, of a serial the register lacks.
-            usageFault(std::string("records add needs ") + required +
-                           (options->count("--corrects")
-                                ? " for a correction"
-                                : " for a serial number the register of instruments does not hold"),
-                       io);
-            return std::nullopt;
-        }
     records::RecordInput input;
     if (!options->count("--tolerance"))
         input.tolerance = tolerance;
@@ -583,11 +571,6 @@ std::vector<Command> certificatesAndChain()
          [](const Invocation& run) {
              return certificateCommand(run.words, run.command.options, storeOf(run), run.io);
          }},
-        {"records dcc",
-         {"quarvet-cli records dcc ID -o FILE.xml"},
-         {{"-o", 1, false, ValueWords::NotAnOption, "one file name"}},
-         true,
-         dccCommand},
         {"records grant", {"quarvet-cli records grant ROLE"}, {}, true, [](const Invocation& run) {
              return grantCommand(run.words, storeOf(run), run.io);
          }}};

@@ -140,6 +140,18 @@ bool printsAsWritten(const QString& text)
 
 } // namespace
 
+namespace {
+
+// ISO 3166-1's two capital letters, as a Digital Calibration Certificate names its country.
+bool isCountryCode(const QString& value)
+{
+    return value.size() == 2 && value.at(0) >= QLatin1Char('A') &&
+           value.at(0) <= QLatin1Char('Z') && value.at(1) >= QLatin1Char('A') &&
+           value.at(1) <= QLatin1Char('Z');
+}
+
+} // namespace
+
 LabRefusal labSettingProblem(const QString& name, const QString& value)
 {
     const bool long_ = name == QLatin1String("address") || name == QLatin1String("statements") ||
@@ -165,10 +177,7 @@ LabRefusal labSettingProblem(const QString& name, const QString& value)
     if (name == QLatin1String("cmc") && !value.isEmpty() &&
         !calc::readKeptScope(value.toStdString()).ok())
         return refusedAs(LabRefusalKind::SettingScope, name);
-    // ISO 3166-1's two capital letters, as a Digital Calibration Certificate names its country.
-    if (name == QLatin1String("country") && !value.isEmpty() &&
-        (value.size() != 2 || value.at(0) < QLatin1Char('A') || value.at(0) > QLatin1Char('Z') ||
-         value.at(1) < QLatin1Char('A') || value.at(1) > QLatin1Char('Z')))
+    if (name == QLatin1String("country") && !value.isEmpty() && !isCountryCode(value))
         return refusedAs(LabRefusalKind::SettingCountry, name);
     if (name == QLatin1String("interval-factors") && !value.isEmpty()) {
         const auto factors = calc::readIntervalFactors(value.toStdString());
