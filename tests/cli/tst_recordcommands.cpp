@@ -556,14 +556,14 @@ void TestRecordCommands::usage_data()
 {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("says");
-    QTest::newRow("no subcommand")
-        << QStringList{"records"}
-        << "list, add, sign, signatures, issue, certificate, verify, witness, check-certificate "
-           "or grant";
-    QTest::newRow("unknown subcommand")
-        << QStringList{"records", "delete"}
-        << "list, add, sign, signatures, issue, certificate, verify, witness, check-certificate "
-           "or grant";
+    QTest::newRow("no subcommand") << QStringList{"records"}
+                                   << "list, add, sign, signatures, issue, certificate, dcc, "
+                                      "verify, witness, check-certificate "
+                                      "or grant";
+    QTest::newRow("unknown subcommand") << QStringList{"records", "delete"}
+                                        << "list, add, sign, signatures, issue, certificate, dcc, "
+                                           "verify, witness, check-certificate "
+                                           "or grant";
     QTest::newRow("verify with an argument")
         << QStringList{"records", "verify", "x"} << "records verify takes no arguments";
     QTest::newRow("unknown format")
