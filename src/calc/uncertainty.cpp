@@ -11,6 +11,18 @@
 #include <limits>
 
 namespace quarvet::calc {
+
+double readingsMean(std::span<const double> readings)
+{
+    if (readings.empty())
+        return 0.0;
+    const double first = readings.front();
+    double sum = 0.0;
+    for (const double reading : readings)
+        sum += reading - first;
+    return first + sum / static_cast<double>(readings.size());
+}
+
 namespace {
 
 constexpr double infinite = std::numeric_limits<double>::infinity();
@@ -47,11 +59,8 @@ void describe(std::span<const double> readings, Budget& budget)
 {
     budget.n = static_cast<int>(readings.size());
     const double first = readings.front();
-    double sum = 0.0;
-    for (const double reading : readings)
-        sum += reading - first;
-    const double meanDifference = sum / budget.n;
-    budget.mean = first + meanDifference;
+    budget.mean = readingsMean(readings);
+    const double meanDifference = budget.mean - first;
     if (budget.n < 2)
         return;
     // Deviations divided by the largest, so that tiny ones do not vanish when squared.

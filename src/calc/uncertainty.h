@@ -104,6 +104,10 @@ inline constexpr double coverageProbability = 0.95449973610364158;
 // infinite ones.
 double coverageFactor(double nu);
 
+// The mean of readings as every budget takes it: the first plus the mean of the others'
+// differences from it, so that equal readings give that reading exactly; 0 for none.
+double readingsMean(std::span<const double> readings);
+
 // `value` rounded up to two significant figures (0.028133 → 0.029); a value that is already
 // two figures, within the last bits of its binary form, stays as it is.
 double roundUpToTwoFigures(double value);

@@ -7,6 +7,7 @@
 #include "messages/storemessages.h"
 #include "records/outputfile.h"
 
+#include <QFileInfo>
 #include <QSaveFile>
 
 namespace quarvet::cli {
@@ -21,17 +22,44 @@ QString dccPathFor(const std::string& pdf, const std::optional<std::string>& dcc
     return path + QStringLiteral(".xml");
 }
 
+QString dccRefusal(const dcc::DccFault& fault)
+{
+    if (!fault.setting.isEmpty())
+        return QStringLiteral("No DCC was written: the laboratory's %1 is not set (quarvet-cli "
+                              "lab set --%1).")
+            .arg(fault.setting);
+    return QStringLiteral("No DCC was written: the certificate holds %1, which it would leave out "
+                          "or change.")
+        .arg(fault.unwritable);
+}
+
+bool dccPlaceRefused(const QString& pdf, const QString& dcc, Output& io)
+{
+    if (dcc.isEmpty())
+        return usageFault("--dcc names no file", io), true;
+    const QFileInfo a(pdf);
+    const QFileInfo b(dcc);
+    const bool same = a.absoluteFilePath() == b.absoluteFilePath() ||
+                      (a.exists() && b.exists() && a.canonicalFilePath() == b.canonicalFilePath());
+    if (same)
+        return refusal(QStringLiteral("The DCC would be written over the certificate %1: name "
+                                      "another file with --dcc. Nothing was issued.")
+                           .arg(pdf),
+                       io),
+               true;
+    return false;
+}
+
 bool writeDcc(const records::Record& record, const lab::CertificateStatus& status,
               const QString& path, RecordsContext& context, Output& io)
 {
+    if (!records::asSaved(record))
+        return refusal(messages::dccFault({records::OutputFaultKind::NotAsSaved, path, {}}), io),
+               false;
     dcc::DccFault fault;
     const QByteArray bytes = dcc::dccOf(record, status, fault);
     if (fault.failed())
-        return refusal(QStringLiteral("No DCC was written: the laboratory's %1 is not set "
-                                      "(quarvet-cli lab set --%1).")
-                           .arg(fault.setting),
-                       io),
-               false;
+        return refusal(dccRefusal(fault), io), false;
     QString store;
     if (const records::OutputFaultKind why =
             records::unreplaceable(path, context.store.files(), &store);

@@ -2,6 +2,7 @@
 
 #include "recordcommands.h"
 
+#include "dcc/dccwriter.h"
 #include "lab/certificates.h"
 
 #include <QString>
@@ -16,6 +17,11 @@ namespace quarvet::cli {
 // Where an issue's DCC goes: `--dcc FILE` where given, else the PDF's name with .xml for .pdf
 // (or .xml added).
 QString dccPathFor(const std::string& pdf, const std::optional<std::string>& dcc);
+
+// Why a DCC was not written, in a sentence.
+QString dccRefusal(const dcc::DccFault& fault);
+// Whether the DCC's place is refused, said: no name, or the certificate's own file.
+bool dccPlaceRefused(const QString& pdf, const QString& dcc, Output& io);
 
 // The DCC of `record`'s certificate written to `path`, whole or not at all; false, said on
 // standard error, where the laboratory lacks what it needs or the file cannot be written.

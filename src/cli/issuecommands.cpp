@@ -209,7 +209,7 @@ int writeIssued(const records::ListedRecord& listed, const std::string& file, co
     if (!status.lab.value(QStringLiteral("country")).isEmpty() &&
         !writeDcc(listed.record, status, dcc, context, io)) {
         io.sayError(issued + " and written to " + calc::printable(file) +
-                    "; write its DCC with quarvet-cli records dcc\n");
+                    ", but its DCC was not written\n");
         return failure;
     }
     try {
@@ -242,6 +242,42 @@ bool signingReady(RecordsContext& context, certificate::SigningKey& key, Output&
     return true;
 }
 
+// Whether the DCC can be written, tried before a number is spent: its place, and its content
+// from what the certificate will hold; a --dcc named where the laboratory writes none is
+// refused rather than left unwritten.
+bool dccReady(const records::Record& record, const IssueWords& words, const QString& dcc,
+              RecordsContext& context, Output& io)
+{
+    lab::LabSettings settings;
+    if (const records::StoreFailure read = lab::readLabSettings(context.store, settings);
+        read.failed())
+        return refusal(messages::storeFault(read.fault), io), false;
+    const bool writes = !settings.value(QStringLiteral("country")).isEmpty();
+    if (!writes && words.dcc)
+        return refusal(QStringLiteral("--dcc names a DCC the laboratory does not write: its "
+                                      "country is not set (quarvet-cli lab set --country). "
+                                      "Nothing was issued."),
+                       io),
+               false;
+    if (!writes)
+        return true;
+    if (dccPlaceRefused(text(words.file), dcc, io))
+        return false;
+    if (const records::OutputFault output = records::writableOutput(dcc, context.store.files());
+        output.failed())
+        return refusal(messages::dccFault(output), io), false;
+    lab::CertificateStatus trial;
+    trial.lab = settings;
+    trial.issue = lab::CertificateIssue{};
+    trial.issue->number = QStringLiteral("trial");
+    trial.issue->issuedBy = words.by;
+    trial.issue->role = words.role;
+    dcc::DccFault fault;
+    if (dcc::dccOf(record, trial, fault).isEmpty())
+        return refusal(dccRefusal(fault) + QStringLiteral(" Nothing was issued."), io), false;
+    return true;
+}
+
 } // namespace
 
 // Issues a record's certificate: the next number from the store, once, with the person who
@@ -268,9 +304,8 @@ int issueCommand(const std::vector<std::string>& args, const std::vector<OptionS
         output.failed())
         return refusal(messages::certificateFault(output), io);
     const QString dcc = dccPathFor(file, words->dcc);
-    if (const records::OutputFault output = records::writableOutput(dcc, context.store.files());
-        output.failed())
-        return refusal(messages::dccFault(output), io);
+    if (!dccReady(listed->record, *words, dcc, context, io))
+        return failure;
     // Nor where the laboratory's key, which signs the file, cannot sign now.
     certificate::SigningKey key;
     if (!signingReady(context, key, io))

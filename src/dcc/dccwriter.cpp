@@ -1,6 +1,7 @@
 #include "dccwriter.h"
 
 #include "calc/outcome.h"
+#include "calc/uncertainty.h"
 #include "quarvet/version.h"
 #include "records/recordformat.h"
 
@@ -21,6 +22,30 @@ public:
     explicit Writer(QByteArray& bytes) : xml_(&bytes) { xml_.setAutoFormatting(true); }
 
     QXmlStreamWriter& xml() { return xml_; }
+    // What could not be written as it is kept; empty when all could.
+    QString unwritable;
+    QString number(double value)
+    {
+        if (!std::isfinite(value))
+            unwritable = QStringLiteral("a number that is not finite");
+        return records::numberText(value);
+    }
+    // A text as kept, noted where XML cannot carry one of its characters.
+    const QString& kept(const QString& value)
+    {
+        for (qsizetype n = 0; n < value.size(); ++n) {
+            const QChar c = value.at(n);
+            const bool paired =
+                c.isHighSurrogate() && n + 1 < value.size() && value.at(n + 1).isLowSurrogate();
+            const char32_t code = paired ? QChar::surrogateToUcs4(c, value.at(n + 1)) : c.unicode();
+            if ((code < 0x20 && code != 0x9 && code != 0xA && code != 0xD) ||
+                (c.isSurrogate() && !paired) || (code & 0xFFFE) == 0xFFFE ||
+                (code >= 0xFDD0 && code <= 0xFDEF))
+                unwritable = QStringLiteral("a text that holds a character XML cannot carry");
+            n += paired ? 1 : 0;
+        }
+        return value;
+    }
     void open(const QString& name, const QString& refType = {})
     {
         xml_.writeStartElement(dccNamespace, name);
@@ -30,14 +55,14 @@ public:
     void close() { xml_.writeEndElement(); }
     void element(const QString& name, const QString& value)
     {
-        xml_.writeTextElement(dccNamespace, name, value);
+        xml_.writeTextElement(dccNamespace, name, kept(value));
     }
     void text(const QString& name, const QString& value)
     {
         open(name);
         xml_.writeStartElement(dccNamespace, QStringLiteral("content"));
         xml_.writeAttribute(QStringLiteral("lang"), QStringLiteral("en"));
-        xml_.writeCharacters(value);
+        xml_.writeCharacters(kept(value));
         xml_.writeEndElement();
         close();
     }
@@ -50,11 +75,6 @@ private:
     QXmlStreamWriter xml_;
 };
 
-QString number(double value)
-{
-    return records::numberText(value);
-}
-
 QString dateOf(const QDateTime& utc)
 {
     return utc.toLocalTime().date().toString(Qt::ISODate);
@@ -65,14 +85,15 @@ void real(Writer& out, const QString& label, double value, const records::PointR
 {
     out.xml().writeStartElement(siNamespace, QStringLiteral("real"));
     out.si(QStringLiteral("label"), label);
-    out.si(QStringLiteral("value"), number(value));
+    out.si(QStringLiteral("value"), out.number(value));
     out.si(QStringLiteral("unit"), celsius);
     if (budget && std::isfinite(budget->U) && budget->U >= 0 && std::isfinite(budget->k) &&
         budget->k >= 1) {
         out.xml().writeStartElement(siNamespace, QStringLiteral("expandedUnc"));
-        out.si(QStringLiteral("uncertainty"), number(budget->U));
-        out.si(QStringLiteral("coverageFactor"), number(budget->k));
-        out.si(QStringLiteral("coverageProbability"), QStringLiteral("0.95"));
+        out.si(QStringLiteral("uncertainty"), out.number(budget->U));
+        out.si(QStringLiteral("coverageFactor"), out.number(budget->k));
+        // k is Student's t for 95.45 %, as the budget takes it.
+        out.si(QStringLiteral("coverageProbability"), QStringLiteral("0.9545"));
         out.xml().writeEndElement();
     }
     out.xml().writeEndElement();
@@ -112,13 +133,11 @@ QString conformityOf(const QString& verdict)
 void point(Writer& out, const records::PointResult& result, const QString& when,
            const QString& refType)
 {
-    double sum = 0;
-    for (double reading : result.readings)
-        sum += reading;
-    const double mean = sum / static_cast<double>(result.readings.size());
+    const std::vector<double> readings(result.readings.begin(), result.readings.end());
+    const double mean = calc::readingsMean(readings);
     out.open(QStringLiteral("list"), QStringLiteral("basic_calibrationPoint ") + refType);
     out.text(QStringLiteral("name"),
-             QStringLiteral("%1 at %2 °C").arg(when, number(result.target)));
+             QStringLiteral("%1 at %2 °C").arg(when, out.number(result.target)));
     quantity(out, QStringLiteral("basic_referenceValue"), QStringLiteral("Reference value"),
              result.target);
     quantity(out, QStringLiteral("basic_measuredValue"), QStringLiteral("Mean indicated value"),
@@ -330,6 +349,11 @@ QByteArray dccOf(const records::Record& record, const lab::CertificateStatus& st
     out.close();
     out.close();
     out.xml().writeEndDocument();
+    if (!out.unwritable.isEmpty() || out.xml().hasError()) {
+        fault.unwritable =
+            out.unwritable.isEmpty() ? QStringLiteral("what XML cannot carry") : out.unwritable;
+        return {};
+    }
     return bytes;
 }
 

@@ -12,11 +12,14 @@
 namespace quarvet::dcc {
 
 // Why a record's DCC cannot be written: the laboratory's setting it needs (`setting`, as
-// `lab set` names it) is not set.
+// `lab set` names it) is not set; or what the record holds cannot be written as the schema
+// takes it (`unwritable`: a number that is not finite, a character XML cannot carry), which
+// would otherwise be left out or changed without a word.
 struct DccFault {
     QString setting;
+    QString unwritable;
 
-    bool failed() const { return !setting.isEmpty(); }
+    bool failed() const { return !setting.isEmpty() || !unwritable.isEmpty(); }
 };
 
 // The DCC of `record`'s certificate as `status` has it (issued, a copy or a draft), in UTF-8;

@@ -20,6 +20,8 @@ private slots:
     void withoutACountry();
     void writtenAtIssue_data();
     void writtenAtIssue();
+    void refusedBeforeTheNumber_data();
+    void refusedBeforeTheNumber();
 };
 
 namespace {
@@ -197,6 +199,67 @@ void TestDcc::writtenAtIssue()
         place.run({"records", "dcc", id, "-o", place.dir.filePath("data/Quarvet/records.sqlite")});
     QCOMPARE(over.status, 1);
     QVERIFY2(over.err.contains("The DCC could not be written"), qPrintable(over.err));
+}
+
+namespace {
+
+// A laboratory of `country` (none where empty) with one record saved; the record's id.
+QString recordIn(const Workplace& place, const QString& country)
+{
+    QStringList lab{"lab", "set", "--name", "Lab", "--address", "Street 1"};
+    if (!country.isEmpty())
+        lab << "--country" << country;
+    place.run(lab);
+    return place
+        .run({"records",       "add",  "--serial",        "S1",         "--type",      "742",
+              "--line",        "1",    "--technician",    "T",          "--reference", "R",
+              "--reference-u", "0.02", "--reference-due", "2099-01-01", "0",           "100",
+              "0.5",           "99.5"})
+        .out.trimmed()
+        .section('\n', -1);
+}
+
+} // namespace
+
+void TestDcc::refusedBeforeTheNumber_data()
+{
+    QTest::addColumn<QString>("country");
+    QTest::addColumn<QStringList>("extra");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("over the certificate itself")
+        << "DE" << QStringList{"--dcc", "c.pdf"} << "written over the certificate";
+    QTest::newRow("over it through another name")
+        << "DE" << QStringList{"--dcc", "./m/../c.pdf"} << "written over the certificate";
+    QTest::newRow("no name") << "DE" << QStringList{"--dcc", ""} << "--dcc names no file";
+    QTest::newRow("asked for where none is written")
+        << "" << QStringList{"--dcc", "m/x.xml"} << "its country is not set";
+    QTest::newRow("a character XML cannot carry")
+        << "DE" << QStringList{"--role", "Head\uFFFE"} << "a character XML cannot carry";
+}
+
+// A DCC that could not be written as asked stops the issue before its number is spent: the
+// certificate itself is never overwritten, and nothing named is silently left out.
+void TestDcc::refusedBeforeTheNumber()
+{
+    QFETCH(QString, country);
+    QFETCH(QStringList, extra);
+    QFETCH(QString, says);
+    Workplace place;
+    QVERIFY(QDir(place.dir.path()).mkpath("m"));
+    const QString id = recordIn(place, country);
+    QStringList issue{"records", "issue", id, "--by", "Dr A", "-o", place.dir.filePath("c.pdf")};
+    if (!extra.contains("--role"))
+        issue << "--role"
+              << "Head";
+    for (const QString& word : extra)
+        issue << (word.endsWith(".pdf") || word.endsWith(".xml") ? place.dir.filePath(word) : word);
+    const Run refused = place.run(issue);
+    QVERIFY(refused.status != 0);
+    QVERIFY2(refused.err.contains(says), qPrintable(refused.err));
+    QVERIFY(!QFileInfo::exists(place.dir.filePath("c.pdf")));
+    const Run issued = place.run({"records", "issue", id, "--by", "Dr A", "--role", "Head", "-o",
+                                  place.dir.filePath("c.pdf")});
+    QVERIFY2(issued.out.trimmed().endsWith("-00001"), qPrintable(issued.out + issued.err));
 }
 
 QTEST_GUILESS_MAIN(TestDcc)
