@@ -310,6 +310,25 @@ void administrativeData(Writer& out, const records::Record& record,
     out.close();
 }
 
+// Each point as found and as left, and the codes the adjustment wrote.
+void measurementResults(Writer& out, const records::Record& record)
+{
+    out.open(QStringLiteral("measurementResults"));
+    out.open(QStringLiteral("measurementResult"));
+    out.text(QStringLiteral("name"), QStringLiteral("Calibration of a temperature instrument"));
+    out.open(QStringLiteral("results"));
+    points(out, QStringLiteral("basic_asFound"), QStringLiteral("As found"), record.asFoundPoints);
+    points(out, QStringLiteral("basic_asLeft"), QStringLiteral("As left"), record.asLeftPoints);
+    out.open(QStringLiteral("result"), QStringLiteral("basic_adjustment"));
+    out.text(QStringLiteral("name"), QStringLiteral("Coefficient codes"));
+    out.open(QStringLiteral("data"));
+    out.text(QStringLiteral("text"), QStringLiteral("before %1 %2, after %3 %4")
+                                         .arg(record.currentSlopeCode, record.currentOffsetCode,
+                                              record.slopeCode, record.offsetCode));
+    for (int level = 0; level < 5; ++level) // data, result, results, measurementResult(s)
+        out.close();
+}
+
 } // namespace
 
 QByteArray dccOf(const records::Record& record, const lab::CertificateStatus& status,
@@ -330,23 +349,7 @@ QByteArray dccOf(const records::Record& record, const lab::CertificateStatus& st
     out.open(QStringLiteral("digitalCalibrationCertificate"));
     out.xml().writeAttribute(QStringLiteral("schemaVersion"), QStringLiteral("3.1.2"));
     administrativeData(out, record, status, country);
-    out.open(QStringLiteral("measurementResults"));
-    out.open(QStringLiteral("measurementResult"));
-    out.text(QStringLiteral("name"), QStringLiteral("Calibration of a temperature instrument"));
-    out.open(QStringLiteral("results"));
-    points(out, QStringLiteral("basic_asFound"), QStringLiteral("As found"), record.asFoundPoints);
-    points(out, QStringLiteral("basic_asLeft"), QStringLiteral("As left"), record.asLeftPoints);
-    out.open(QStringLiteral("result"), QStringLiteral("basic_adjustment"));
-    out.text(QStringLiteral("name"), QStringLiteral("Coefficient codes"));
-    out.open(QStringLiteral("data"));
-    out.text(QStringLiteral("text"), QStringLiteral("before %1 %2, after %3 %4")
-                                         .arg(record.currentSlopeCode, record.currentOffsetCode,
-                                              record.slopeCode, record.offsetCode));
-    out.close();
-    out.close();
-    out.close();
-    out.close();
-    out.close();
+    measurementResults(out, record);
     out.close();
     out.xml().writeEndDocument();
     if (!out.unwritable.isEmpty() || out.xml().hasError()) {
