@@ -92,16 +92,6 @@ QString numberText(const lab::CertificateStatus& status)
     return status.copy ? status.issue->number + QStringLiteral(" (Copy)") : status.issue->number;
 }
 
-// What an amendment amends and replaces; the certificates not issued are named by record.
-QString amendmentText(const lab::CertificateStatus& status)
-{
-    QString said =
-        QStringLiteral("Amendment %1 to certificate %2").arg(status.amendment).arg(status.amends);
-    if (status.replaces != status.amends)
-        said += QStringLiteral("; it replaces certificate %1").arg(status.replaces);
-    return said;
-}
-
 // Where it was calibrated, when the item came and in what state, and what the method was not
 // followed in: the location always (in the laboratory unless on site), the rest where given.
 void drawReceipt(Sheet& sheet, const Record& record)
@@ -125,7 +115,7 @@ void drawAmendment(Sheet& sheet, const Record& record, const lab::CertificateSta
 {
     if (status.amendment == 0)
         return;
-    sheet.field(QStringLiteral("Amendment"), amendmentText(status), 1);
+    sheet.field(QStringLiteral("Amendment"), lab::amendmentText(status), 1);
     if (!status.replacedRecord)
         return;
     const QStringList changes = records::changedFields(*status.replacedRecord, record);

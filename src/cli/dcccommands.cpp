@@ -56,8 +56,11 @@ bool writeDcc(const records::Record& record, const lab::CertificateStatus& statu
     if (!records::asSaved(record))
         return refusal(messages::dccFault({records::OutputFaultKind::NotAsSaved, path, {}}), io),
                false;
+    QString head;
+    if (!certificateHead(status, context, head, io))
+        return false;
     dcc::DccFault fault;
-    const QByteArray bytes = dcc::dccOf(record, status, fault);
+    const QByteArray bytes = dcc::dccOf(record, status, head, fault);
     if (fault.failed())
         return refusal(dccRefusal(fault), io), false;
     QString store;
@@ -72,6 +75,17 @@ bool writeDcc(const records::Record& record, const lab::CertificateStatus& statu
                            {records::OutputFaultKind::CannotWrite, path, file.errorString()}),
                        io),
                false;
+    return true;
+}
+
+bool takeCountryNow(lab::CertificateStatus& status, RecordsContext& context, Output& io)
+{
+    if (!status.lab.value(QStringLiteral("country")).isEmpty())
+        return true;
+    lab::LabSettings now;
+    if (const records::StoreFailure read = lab::readLabSettings(context.store, now); read.failed())
+        return refusal(messages::storeFault(read.fault), io), false;
+    status.lab.values.insert(QStringLiteral("country"), now.value(QStringLiteral("country")));
     return true;
 }
 
@@ -98,6 +112,8 @@ int dccCommand(const Invocation& run)
         read.failed())
         return refusal(messages::storeFault(read.fault), run.io);
     status.copy = status.issue.has_value();
+    if (!takeCountryNow(status, context, run.io))
+        return failure;
     return writeDcc(listed->record, status, text(options->at("-o")[0]), context, run.io) ? success
                                                                                          : failure;
 }

@@ -28,6 +28,10 @@ bool dccPlaceRefused(const QString& pdf, const QString& dcc, Output& io);
 bool writeDcc(const records::Record& record, const lab::CertificateStatus& status,
               const QString& path, RecordsContext& context, Output& io);
 
+// The laboratory's country as set now where `status` holds the settings of an issue made
+// before it was set: the country a laboratory is in does not change with its settings.
+bool takeCountryNow(lab::CertificateStatus& status, RecordsContext& context, Output& io);
+
 // records dcc ID -o FILE.xml: a copy's DCC, or a draft's.
 CommandTable dccCommands();
 

@@ -83,14 +83,9 @@ bool statusOf(const records::ListedRecord& listed, RecordsContext& context,
 bool writeWithHead(const records::Record& record, const std::string& file,
                    const lab::CertificateStatus& status, RecordsContext& context, Output& io)
 {
-    QString head = status.issue ? status.issue->chainHead : QString();
-    records::StoreFailure failure;
-    if (!status.issue) {
-        const StoreDeadline deadline;
-        failure = context.store.chainHead(head);
-    }
-    if (failure.failed())
-        return refusal(messages::storeFault(failure.fault), io), false;
+    QString head;
+    if (!certificateHead(status, context, head, io))
+        return false;
     if (const QString fault =
             context.writeCertificate(record, text(file), context.store.files(), head, status);
         !fault.isEmpty())
@@ -99,6 +94,20 @@ bool writeWithHead(const records::Record& record, const std::string& file,
 }
 
 } // namespace
+
+bool certificateHead(const lab::CertificateStatus& status, RecordsContext& context, QString& head,
+                     Output& io)
+{
+    head = status.issue ? status.issue->chainHead : QString();
+    records::StoreFailure failure;
+    if (!status.issue) {
+        const StoreDeadline deadline;
+        failure = context.store.chainHead(head);
+    }
+    if (failure.failed())
+        return refusal(messages::storeFault(failure.fault), io), false;
+    return true;
+}
 
 // An issued certificate printed again is marked a copy; one not issued, a draft.
 int certificateCommand(const std::vector<std::string>& args, const std::vector<OptionShape>& shapes,
@@ -273,7 +282,7 @@ bool dccReady(const records::Record& record, const IssueWords& words, const QStr
     trial.issue->issuedBy = words.by;
     trial.issue->role = words.role;
     dcc::DccFault fault;
-    if (dcc::dccOf(record, trial, fault).isEmpty())
+    if (dcc::dccOf(record, trial, QString(64, u'0'), fault).isEmpty())
         return refusal(dccRefusal(fault) + QStringLiteral(" Nothing was issued."), io), false;
     return true;
 }

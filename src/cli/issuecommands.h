@@ -2,6 +2,8 @@
 
 #include "recordcommands.h"
 
+#include "lab/certificates.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,6 +16,11 @@ namespace quarvet::cli {
 // said, when none or several do.
 std::optional<records::ListedRecord> recordByPrefix(const QString& prefix, RecordsContext& context,
                                                     Output& io);
+
+// The chain head a certificate of `status` names: the one its issue was made under, or for a
+// draft the store's head now; false, said, when it cannot be read.
+bool certificateHead(const lab::CertificateStatus& status, RecordsContext& context, QString& head,
+                     Output& io);
 
 int certificateCommand(const std::vector<std::string>& args, const std::vector<OptionShape>& shapes,
                        RecordsContext& context, Output& io);

@@ -25,7 +25,12 @@ struct DccFault {
 // The DCC of `record`'s certificate as `status` has it (issued, a copy or a draft), in UTF-8;
 // empty, with `fault` saying why, where the laboratory lacks what it needs. Numbers are written
 // as kept, in their shortest form that reads back as the same double.
+// The document names its record, the record's hash and `chainHead` (the head its issue names;
+// for a draft, the chain's head when written), which the store answers for.
 QByteArray dccOf(const records::Record& record, const lab::CertificateStatus& status,
-                 DccFault& fault);
+                 const QString& chainHead, DccFault& fault);
+
+// Whether `country` is a country as the DCC takes it: two capital letters A–Z.
+bool validCountry(const QString& country);
 
 } // namespace quarvet::dcc

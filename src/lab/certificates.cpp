@@ -398,6 +398,15 @@ StoreFailure certificateStatus(RecordStore& store, const Record& record,
     return failure;
 }
 
+QString amendmentText(const CertificateStatus& status)
+{
+    QString said =
+        QStringLiteral("Amendment %1 to certificate %2").arg(status.amendment).arg(status.amends);
+    if (status.replaces != status.amends)
+        said += QStringLiteral("; it replaces certificate %1").arg(status.replaces);
+    return said;
+}
+
 QStringList issueGaps(const LabSettings& lab, const Record& record)
 {
     if (lab.value(QStringLiteral("accreditation")).isEmpty())

@@ -77,6 +77,10 @@ struct CertificateStatus {
     QList<Signature> signatures = {};
 };
 
+// What an amendment amends and replaces, as every face of the certificate says it; the
+// certificates not issued are named by record.
+QString amendmentText(const CertificateStatus& status);
+
 // Everything a record's certificate says beside the record: its issue, the certificate that
 // supersedes it (`correctedBy`, newest first, as a listing gives them), the laboratory, and
 // for a correction what it amends and the date of the calibration it corrects.
