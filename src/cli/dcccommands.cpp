@@ -1,5 +1,7 @@
 #include "dcccommands.h"
 
+#include "dccreading.h"
+
 #include "issuecommands.h"
 #include "recordwords.h"
 
@@ -126,7 +128,8 @@ CommandTable dccCommands()
               {"quarvet-cli records dcc ID -o FILE.xml"},
               {{"-o", 1, false, ValueWords::NotAnOption, "one file name"}},
               true,
-              dccCommand}},
+              dccCommand},
+             readDccCommandEntry()},
             {}};
 }
 

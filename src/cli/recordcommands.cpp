@@ -584,7 +584,7 @@ CommandTable recordCommands()
     for (const std::vector<Command>& more : {certificatesAndChain(), chainCommands()})
         table.commands.insert(table.commands.end(), more.begin(), more.end());
     table.groups = {{"records", "records takes list, add, sign, signatures, issue, certificate, "
-                                "dcc, verify, witness, check-certificate or grant"}};
+                                "dcc, read-dcc, verify, witness, check-certificate or grant"}};
     return table;
 }
 

@@ -258,14 +258,6 @@ std::optional<lab::CertificateMark> markAndSignature(const QString& path, Record
     return markOfFile(path, key, signature, status, io);
 }
 
-// What contradicts a certificate, said on standard output: exit 4.
-int sayNotIntact(const QString& named, const QString& why, Output& io)
-{
-    io.out << cli::said(QStringLiteral("Not intact: %1: %2").arg(named, why)) << "\n";
-    io.out.flush();
-    return storeContradicted;
-}
-
 // What a file's PDF signature that holds says of it, to follow what the store holds.
 QString signedWords(const certificate::PdfSignature& signature, bool signedAtIssue)
 {
@@ -351,6 +343,24 @@ int checkCertificateCommand(const std::vector<std::string>& args, RecordsContext
     const QString named = mark->kind == QLatin1String("draft")
                               ? QStringLiteral("Draft of record %1").arg(mark->recordId)
                               : QStringLiteral("Certificate %1").arg(mark->number);
+    lab::CertificateFinding finding;
+    if (const int held = holdMark(*mark, named, context, finding, io); held != markHeld)
+        return held;
+    return sayWithSignature(*mark, finding, named, signature, key.set(), io);
+}
+
+} // namespace
+
+int sayNotIntact(const QString& named, const QString& why, Output& io)
+{
+    io.out << cli::said(QStringLiteral("Not intact: %1: %2").arg(named, why)) << "\n";
+    io.out.flush();
+    return storeContradicted;
+}
+
+int holdMark(const lab::CertificateMark& mark, const QString& named, RecordsContext& context,
+             lab::CertificateFinding& finding, Output& io)
+{
     // A record's hash column says what its fields give only where the chain is found whole.
     records::ChainReport report;
     if (!walkChain(context, {}, report, io))
@@ -360,21 +370,18 @@ int checkCertificateCommand(const std::vector<std::string>& args, RecordsContext
                             QStringLiteral("the store does not hold it as written. ") +
                                 messages::chainReport(report, context.store.location()),
                             io);
-    lab::CertificateFinding finding;
     records::StoreFailure failed;
     {
         const StoreDeadline deadline;
-        failed = lab::checkCertificate(context.store, *mark, finding);
+        failed = lab::checkCertificate(context.store, mark, finding);
     }
     if (failed.failed())
         return refusal(messages::storeFault(failed.fault), io);
-    if (const QString contradicted = messages::certificateContradiction(*mark, finding);
+    if (const QString contradicted = messages::certificateContradiction(mark, finding);
         !contradicted.isEmpty())
         return sayNotIntact(named, contradicted, io);
-    return sayWithSignature(*mark, finding, named, signature, key.set(), io);
+    return markHeld;
 }
-
-} // namespace
 
 std::vector<Command> chainCommands()
 {

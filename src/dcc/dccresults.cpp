@@ -24,7 +24,7 @@ void point(Writer& out, const records::PointResult& result, const QString& when,
     quantity(out, QStringLiteral("basic_measuredValue"), QStringLiteral("Mean indicated value"),
              {mean});
     quantity(out, QStringLiteral("basic_measurementError"), QStringLiteral("Error"),
-             {mean - result.target, result.U, result.k});
+             {decimalDifference(mean, result.target), result.U, result.k});
     noQuantity(out, QStringLiteral("quarvet_readings"), QStringLiteral("Number of readings"),
                QString::number(result.readings.size()));
     if (const QString conformity = conformityOf(result.verdict); !conformity.isEmpty()) {

@@ -3,7 +3,12 @@
 #include "calc/outcome.h"
 #include "records/recordformat.h"
 
+#include "calc/entry.h"
+
+#include <charconv>
 #include <cmath>
+#include <cstdlib>
+#include <string>
 
 namespace quarvet::dcc::detail {
 QString Writer::number(double value)
@@ -54,6 +59,61 @@ void Writer::text(const QString& name, const QString& value)
 void Writer::si(const QString& name, const QString& value)
 {
     xml_.writeTextElement(siNamespace, name, value);
+}
+
+namespace {
+
+// Wide enough for two numbers of 18 digits set 20 places apart.
+__extension__ typedef __int128 Wide;
+
+// A double's shortest decimal as a whole number of units of 10^exponent; false where it has
+// more digits than the difference can carry exactly.
+bool decimalOf(double value, Wide& units, int& exponent)
+{
+    const std::string text = calc::shortestText(value);
+    const std::size_t mark = text.find_first_of("eE");
+    const std::size_t end = mark == std::string::npos ? text.size() : mark;
+    const std::size_t point = text.find('.');
+    units = 0;
+    int digits = 0;
+    for (std::size_t n = text[0] == '-' ? 1 : 0; n < end; ++n)
+        if (text[n] != '.') {
+            units = units * 10 + (text[n] - '0');
+            digits += 1;
+        }
+    exponent = point == std::string::npos ? 0 : -int(end - point - 1);
+    if (mark != std::string::npos)
+        exponent += std::atoi(text.c_str() + mark + 1);
+    if (text[0] == '-')
+        units = -units;
+    return digits <= 18;
+}
+
+} // namespace
+
+double decimalDifference(double a, double b)
+{
+    Wide x = 0;
+    Wide y = 0;
+    int ex = 0;
+    int ey = 0;
+    if (!std::isfinite(a) || !std::isfinite(b) || !decimalOf(a, x, ex) || !decimalOf(b, y, ey) ||
+        std::abs(ex - ey) > 20)
+        return a - b;
+    const int exponent = std::min(ex, ey);
+    for (; ex > exponent; --ex)
+        x *= 10;
+    for (; ey > exponent; --ey)
+        y *= 10;
+    Wide units = x - y;
+    const bool negative = units < 0;
+    std::string digits;
+    for (units = negative ? -units : units; units > 0 || digits.empty(); units /= 10)
+        digits.insert(digits.begin(), char('0' + int(units % 10)));
+    const std::string text = (negative ? "-" : "") + digits + "e" + std::to_string(exponent);
+    double difference = 0.0;
+    const auto read = std::from_chars(text.data(), text.data() + text.size(), difference);
+    return read.ec == std::errc() ? difference : a - b;
 }
 
 QString dateOf(const QDateTime& utc)

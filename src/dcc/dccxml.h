@@ -48,6 +48,11 @@ void quantity(Writer& out, const QString& refType, const QString& name, const Va
 void noQuantity(Writer& out, const QString& refType, const QString& name, const QString& value);
 // "pass", "fail", ... as the schema names a verdict; empty where there is none.
 QString conformityOf(const QString& verdict);
+// a − b worked out in decimals from the shortest text of each, then read to the nearest
+// double: an error of 100.1 against 100 is 0.1, as a person works it out, not the binary
+// difference 0.09999999999999432. Where either has more digits than that can carry exactly,
+// the binary difference.
+double decimalDifference(double a, double b);
 // The day of a time kept in UTC, as the workstation's calendar has it.
 QString dateOf(const QDateTime& utc);
 

@@ -1,0 +1,236 @@
+#include "dccreading.h"
+
+#include "dcccommands.h"
+#include "issuecommands.h"
+#include "recordwords.h"
+#include "witnesscommands.h"
+
+#include "calc/entry.h"
+#include "dcc/dccreader.h"
+#include "dcc/dccwriter.h"
+#include "messages/storemessages.h"
+#include "records/recordformat.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace quarvet::cli {
+namespace {
+
+// The file's bytes; false, with `fault`, where it is no file, cannot be read whole, or is
+// larger than any DCC.
+bool readDccFile(const QString& path, QByteArray& bytes, QString& fault)
+{
+    if (!QFileInfo(path).isFile())
+        return fault = QStringLiteral("%1 is no file").arg(path), false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return fault = QStringLiteral("%1 cannot be read: %2").arg(path, file.errorString()), false;
+    bytes = file.read(dcc::largestDcc + 1);
+    if (file.error() != QFileDevice::NoError)
+        return fault = QStringLiteral("%1 cannot be read: %2").arg(path, file.errorString()), false;
+    if (bytes.size() > dcc::largestDcc)
+        return fault = QStringLiteral("%1 is larger than any DCC (%2 MiB)")
+                           .arg(path)
+                           .arg(dcc::largestDcc >> 20),
+               false;
+    return true;
+}
+
+// A number of the document as JSON: the same double in its shortest form, or the text as
+// written where it reads as no number; null where the document gives none.
+QString jsonNumber(const QString& value)
+{
+    if (value.isEmpty())
+        return QStringLiteral("null");
+    const calc::EntryReading read = calc::readEntry(value.trimmed().toStdString(), {".", ""});
+    return read.isNumber() ? records::numberText(read.value) : jsonText(value);
+}
+
+QString orNull(const QString& value)
+{
+    return value.isEmpty() ? QStringLiteral("null") : jsonText(value);
+}
+
+void printJson(const dcc::DccReading& reading, Output& io)
+{
+    QStringList points;
+    for (const dcc::DccPoint& point : reading.points)
+        points << QStringLiteral("{\"result\":%1,\"reference\":%2,\"indicated\":%3,\"error\":%4,"
+                                 "\"U\":%5,\"k\":%6,\"coverage_probability\":%7,\"readings\":%8,"
+                                 "\"conformity\":%9}")
+                      .arg(orNull(point.section), jsonNumber(point.reference),
+                           jsonNumber(point.indicated), jsonNumber(point.error),
+                           jsonNumber(point.U), jsonNumber(point.k), jsonNumber(point.probability),
+                           jsonNumber(point.readings), orNull(point.conformity));
+    io.out << QStringLiteral("{\"certificate\":%1,\"kind\":%2,\"country\":%3,\"laboratory\":%4,"
+                             "\"customer\":%5,\"item\":{\"name\":%6,\"model\":%7,\"serial\":%8},"
+                             "\"as_found\":%9,")
+                  .arg(orNull(reading.number), jsonText(reading.kind), orNull(reading.country),
+                       orNull(reading.laboratory), orNull(reading.customer), orNull(reading.item),
+                       orNull(reading.model), orNull(reading.serial), orNull(reading.asFound))
+                  .toStdString()
+           << QStringLiteral("\"as_left\":%1,\"record\":%2,\"signed\":%3,\"results\":[%4]}")
+                  .arg(orNull(reading.asLeft), orNull(reading.recordId),
+                       reading.signedDocument ? QStringLiteral("true") : QStringLiteral("false"),
+                       points.join(QLatin1Char(',')))
+                  .toStdString()
+           << "\n";
+}
+
+QString cell(const QString& value)
+{
+    return value.isEmpty() ? QStringLiteral("—") : value;
+}
+
+void printText(const dcc::DccReading& reading, Output& io)
+{
+    const auto line = [&io](const QString& label, const QString& value) {
+        io.out << said(label + QLatin1Char(' ') + cell(value)) << "\n";
+    };
+    line(QStringLiteral("Certificate"),
+         reading.kind == QLatin1String("issued")
+             ? reading.number
+             : reading.number + QStringLiteral(" (") + reading.kind + QLatin1Char(')'));
+    line(QStringLiteral("Laboratory"), reading.laboratory);
+    line(QStringLiteral("Country"), reading.country);
+    line(QStringLiteral("Customer"), reading.customer);
+    line(QStringLiteral("Item"), reading.item);
+    line(QStringLiteral("Model"), reading.model);
+    line(QStringLiteral("Serial number"), reading.serial);
+    if (!reading.asFound.isEmpty() || !reading.asLeft.isEmpty())
+        io.out << said(cell(reading.asFound) + QStringLiteral("; ") + cell(reading.asLeft)) << "\n";
+    io.out << "Result\tReference\tIndicated\tError\tU\tk\tn\tConformity\n";
+    for (const dcc::DccPoint& point : reading.points)
+        io.out << printableLine({cell(point.section), cell(point.reference), cell(point.indicated),
+                                 cell(point.error), cell(point.U), cell(point.k),
+                                 cell(point.readings), cell(point.conformity)})
+                      .toStdString()
+               << "\n";
+    io.out.flush();
+}
+
+// The mark a DCC of this program carries, as a certificate's.
+lab::CertificateMark markOf(const dcc::DccReading& reading)
+{
+    const auto kept = [](const QString& hash) {
+        return hash == QLatin1String("none") ? QString() : hash;
+    };
+    return {reading.kind, reading.kind == QLatin1String("draft") ? QString() : reading.number,
+            reading.recordId, kept(reading.recordHash), kept(reading.chainHead)};
+}
+
+// The DCC the store writes of the certificate `mark` names, as it was written: issued, a copy
+// or a draft, under the head it names; false, said, where it cannot.
+bool dccFromStore(const lab::CertificateMark& mark, const lab::CertificateFinding& finding,
+                  RecordsContext& context, QByteArray& bytes, Output& io)
+{
+    const auto listed = recordByPrefix(mark.recordId, context, io);
+    if (!listed)
+        return false;
+    lab::CertificateStatus status;
+    if (const records::StoreFailure read =
+            lab::certificateStatus(context.store, listed->record, listed->correctedBy, status);
+        read.failed())
+        return refusal(messages::storeFault(read.fault), io), false;
+    status.issue = mark.kind == QLatin1String("draft") ? std::nullopt : finding.issue;
+    status.copy = mark.kind == QLatin1String("copy");
+    if (!takeCountryNow(status, context, io))
+        return false;
+    dcc::DccFault fault;
+    bytes = dcc::dccOf(listed->record, status, mark.chainHead, fault);
+    if (fault.failed())
+        return refusal(dccRefusal(fault), io), false;
+    return true;
+}
+
+QString differenceText(const dcc::DccDifference& difference)
+{
+    if (!difference.otherPart)
+        return QStringLiteral("its %1 reads “%2” where the store gives “%3” (%4)")
+            .arg(difference.label, difference.found, difference.expected, difference.path);
+    if (difference.label.isEmpty())
+        return QStringLiteral("it holds %1 (“%2”), which the store does not give")
+            .arg(difference.fileLabel, difference.found);
+    if (difference.fileLabel.isEmpty())
+        return QStringLiteral("it lacks %1 (“%2”), which the store gives (%3)")
+            .arg(difference.label, difference.expected, difference.path);
+    return QStringLiteral("it holds %1 (“%2”) where the store gives %3 (“%4”, %5)")
+        .arg(difference.fileLabel, difference.found, difference.label, difference.expected,
+             difference.path);
+}
+
+// Holds every value of one of this program's DCCs against the store: exit 0 where the store
+// writes the same document, 4 naming the first value it does not.
+int checkDcc(const dcc::DccReading& reading, RecordsContext& context, Output& io)
+{
+    const lab::CertificateMark mark = markOf(reading);
+    if (mark.recordId.isEmpty())
+        return refusal(QStringLiteral("The DCC %1 names no record of this program's stores: "
+                                      "--check holds only the DCCs it writes.")
+                           .arg(reading.number),
+                       io);
+    const QString named = mark.kind == QLatin1String("draft")
+                              ? QStringLiteral("DCC, draft of record %1").arg(mark.recordId)
+                              : QStringLiteral("DCC of certificate %1").arg(mark.number);
+    lab::CertificateFinding finding;
+    if (const int held = holdMark(mark, named, context, finding, io); held != markHeld)
+        return held;
+    QByteArray bytes;
+    if (!dccFromStore(mark, finding, context, bytes, io))
+        return failure;
+    if (const auto difference = dcc::firstDifference(reading, dcc::readDcc(bytes)))
+        return sayNotIntact(named, differenceText(*difference), io);
+    QString holds = QStringLiteral("%1 holds: every value as record %2 gives it, chain head %3 "
+                                   "in the chain")
+                        .arg(named, mark.recordId, mark.chainHead.left(16));
+    if (!finding.supersededBy.isEmpty())
+        holds += QStringLiteral("; superseded: record %1 corrects it").arg(finding.supersededBy);
+    io.out << said(holds) << "\n";
+    io.out.flush();
+    return success;
+}
+
+int readDccCommand(const Invocation& run)
+{
+    const ReadWords read = readWords(run.words, run.command.options, EntryWords::Anywhere);
+    if (!read.ok())
+        return usageFault(read.fault, run.io);
+    const std::vector<std::string>& rest = read.entries;
+    const Options* options = &read.options;
+    const auto format = formatOf(*options);
+    if (rest.size() != 1 || rest[0].empty() || !format || *format == "csv")
+        return usageFault("records read-dcc FILE.xml [--format text|json] [--check]", run.io);
+    if (!validUtf8(rest[0]))
+        return usageFault("the file name is not valid UTF-8", run.io);
+    QByteArray bytes;
+    QString unread;
+    if (!readDccFile(text(rest[0]), bytes, unread))
+        return refusal(QStringLiteral("The DCC was not read: ") + unread, run.io);
+    const dcc::DccReading reading = dcc::readDcc(bytes);
+    if (!reading.fault.isEmpty())
+        return refusal(
+            QStringLiteral("%1 is no DCC that reads: %2").arg(text(rest[0]), reading.fault),
+            run.io);
+    if (options->count("--check"))
+        return checkDcc(reading, storeOf(run), run.io);
+    if (*format == "json")
+        printJson(reading, run.io);
+    else
+        printText(reading, run.io);
+    return success;
+}
+
+} // namespace
+
+Command readDccCommandEntry()
+{
+    return {"records read-dcc",
+            {"quarvet-cli records read-dcc FILE.xml [--format text|json] [--check]"},
+            {{"--format", 1, false, ValueWords::NotAnOption, "text or json"},
+             {"--check", 0, false, ValueWords::NotAnOption, nullptr}},
+            true,
+            readDccCommand};
+}
+
+} // namespace quarvet::cli
