@@ -113,13 +113,18 @@ void Reader::start(const QXmlStreamReader& xml)
         reading_.kind = QStringLiteral("draft");
     if (holds(frame.refType, QLatin1StringView("quarvet_copy")))
         reading_.kind = QStringLiteral("copy");
-    frames_.push_back(frame);
-    for (const QXmlStreamAttribute& attribute : xml.attributes())
+    QStringList names;
+    for (const Frame& holder : frames_)
+        if (!holder.name.isEmpty())
+            names << holder.name;
+    for (const QXmlStreamAttribute& attribute : xml.attributes()) {
+        const QString name = attribute.qualifiedName().toString();
         reading_.values.append(
-            {frames_.back().path + QStringLiteral("/@") + attribute.qualifiedName().toString(),
-             {},
-             attribute.value().toString(),
-             frames_.back().compared});
+            {frame.path + QStringLiteral("/@") + name,
+             (names + QStringList{frame.local + QLatin1Char(' ') + name}).join(markBetween),
+             attribute.value().toString(), frame.compared});
+    }
+    frames_.push_back(frame);
     if (frame.local == "quantity" && roleOf(frame.refType) != Role::None) {
         frames_.back().role = roleOf(frame.refType);
         frames_.back().group = pointGroup();

@@ -1,6 +1,7 @@
 // The Digital Calibration Certificate of records as the certificate tests know them, held to
 // the published schema by xmllint, offline, with the schemas beside the repository.
 #include "clirun.h"
+#include "dcc/dccreader.h"
 #include "dcc/dccwriter.h"
 #include "samplerecord.h"
 
@@ -17,6 +18,8 @@ class TestDcc : public QObject {
 private slots:
     void validAgainstTheSchema_data();
     void validAgainstTheSchema();
+    void readsBackAsWritten_data();
+    void readsBackAsWritten();
     void withoutACountry();
     void writtenAtIssue_data();
     void writtenAtIssue();
@@ -102,6 +105,68 @@ void TestDcc::validAgainstTheSchema()
     }
     QVERIFY(bytes.contains(("<dcc:uniqueIdentifier>" + number.toHtmlEscaped()).toUtf8()) ||
             number.contains('"'));
+}
+
+void TestDcc::readsBackAsWritten_data()
+{
+    QTest::addColumn<QString>("shape");
+    QTest::addColumn<int>("points"); // as found and as left
+    for (const auto& [shape, points] :
+         std::initializer_list<std::pair<const char*, int>>{{"nothing optional", 2},
+                                                            {"verified without a tolerance", 5},
+                                                            {"an amendment", 5},
+                                                            {"everything huge", 65},
+                                                            {"evaluated", 5}})
+        QTest::newRow(shape) << shape << points;
+}
+
+// The records the certificate tests print, each as a DCC: valid, every point read back with
+// the numbers as kept, an amendment naming the certificate it replaces.
+void TestDcc::readsBackAsWritten()
+{
+    QFETCH(QString, shape);
+    QFETCH(int, points);
+    records::Record record = shape == "evaluated" ? test::evaluatedRecord() : test::fixedRecord();
+    lab::CertificateStatus status = issued("QCL-7");
+    if (shape == "nothing optional") {
+        record.ambient.reset();
+        record.tolerance.reset();
+        record.verification.clear();
+        record.rule.clear();
+        record.verdict.clear();
+        record.corrects.clear();
+    } else if (shape == "verified without a tolerance") {
+        record.tolerance.reset();
+        record.rule.clear();
+        record.verdict.clear();
+    } else if (shape == "an amendment") {
+        status.amendment = 1;
+        status.amends = status.replaces = QStringLiteral("QCL-6");
+        status.replacedRecord = test::fixedRecord();
+        status.replacedRecord->hash = QString(64, 'a');
+    } else if (shape == "everything huge") {
+        for (QString* text :
+             {&record.serial, &record.technician, &record.referenceId, &record.note})
+            *text = QString(3000, u'W');
+        for (int n = 0; n < 60; ++n)
+            record.verification.append({n + 200.0, n + 200.5});
+    }
+    dcc::DccFault fault;
+    const QByteArray bytes = dcc::dccOf(record, status, QString(64, 'c'), fault);
+    QVERIFY(!fault.failed());
+    const QString faults = schemaFaults(bytes);
+    QVERIFY2(faults.isEmpty(), qPrintable(faults));
+    const dcc::DccReading read = dcc::readDcc(bytes);
+    QCOMPARE(read.fault, QString());
+    QCOMPARE(read.points.size(), points);
+    QCOMPARE(read.serial, record.serial);
+    QCOMPARE(read.recordId, record.id);
+    QCOMPARE(read.chainHead, QString(64, 'c'));
+    // The first as-found point as the record keeps it: the error of 0.5 at 0 °C.
+    QCOMPARE(read.points[0].reference, QStringLiteral("0"));
+    QCOMPARE(read.points[0].error, QStringLiteral("0.5"));
+    QCOMPARE(bytes.contains("<dcc:referralID>QCL-6</dcc:referralID>"), shape == "an amendment");
+    QVERIFY(!dcc::firstDifference(read, dcc::readDcc(bytes)));
 }
 
 // Without the laboratory's country a DCC cannot say where it was issued: none is written, and

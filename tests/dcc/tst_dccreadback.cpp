@@ -1,0 +1,348 @@
+// The DCC of every kind of certificate a laboratory issues, written by quarvet-cli into a real
+// store, held to the published schema by xmllint and read back by records read-dcc: --check
+// agrees with the store on every value, and names the one value changed by hand.
+#include "clirun.h"
+#include "teststores.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+
+class TestDccReadBack : public QObject {
+    Q_OBJECT
+private slots:
+    void everyCertificateAgrees_data();
+    void everyCertificateAgrees();
+    void changedValueIsNamed_data();
+    void changedValueIsNamed();
+    void hostileFilesAreRefused_data();
+    void hostileFilesAreRefused();
+    void anotherLaboratorysDcc();
+};
+
+namespace {
+
+// xmllint's verdict on a file; empty where it is valid.
+QString schemaFaults(const QString& path)
+{
+    QProcess xmllint;
+    xmllint.start("xmllint", {"--noout", "--nonet", "--schema", QUARVET_DCC_SCHEMA, path});
+    if (!xmllint.waitForFinished(120000))
+        return QStringLiteral("xmllint did not finish");
+    return xmllint.exitCode() == 0 ? QString() : QString::fromUtf8(xmllint.readAllStandardError());
+}
+
+QByteArray contentOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+}
+
+// A record's words for records add: a calibration of type 742 at 0 and 100 °C, with `more`.
+QStringList recordWords(const QStringList& more)
+{
+    QStringList words{"records", "add",    "--serial", "S-1",          "--type",
+                      "742",     "--line", "1",        "--technician", "Ann Lee"};
+    if (!more.contains("--reference"))
+        words << "--reference"
+              << "R-typed"
+              << "--reference-u"
+              << "0.02"
+              << "--reference-due"
+              << "2099-01-01";
+    return words + more + QStringList{"0", "100", "0.5", "99.5"};
+}
+
+// Verified at both calibration points within `tolerance`, and at `more` targets between.
+QStringList verified(const QString& tolerance, int more = 0)
+{
+    QStringList words{"--tolerance", tolerance, "--verify", "0", "0.1", "--verify", "100", "100.1"};
+    for (int n = 1; n <= more; ++n)
+        words << "--verify" << QString::number(n * 2.5) << QString::number(n * 2.5 + 0.01 * n);
+    return words;
+}
+
+// A laboratory of this store, with its country, and a reference in its register.
+struct Laboratory {
+    Workplace place;
+    QString database;
+
+    Run run(const QStringList& args) const { return place.run(args, database); }
+    QString path(const QString& name) const { return place.dir.filePath(name); }
+    QString add(const QStringList& more) const
+    {
+        const Run added = run(recordWords(more));
+        return added.status == 0 ? added.out.trimmed().section('\n', -1) : added.err;
+    }
+    QString issue(const QString& id, const QString& name) const
+    {
+        const Run issued = run(
+            {"records", "issue", id, "--by", "Dr Mia Weber", "--role", "Head", "-o", path(name)});
+        return issued.status == 0 ? issued.out.trimmed() : issued.err;
+    }
+};
+
+} // namespace
+
+void TestDccReadBack::everyCertificateAgrees_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QStringList>("more"); // to records add
+    QTest::addColumn<QString>("kind");     // issued, copy, draft or amendment
+    const QString hostile = QStringLiteral("<b>&amp; \"Q\" 'x' ]]> </dcc:content>");
+    const QList<std::tuple<const char*, QStringList, QString>> cases{
+        {"one page, every field",
+         {"--customer",
+          "Kälte GmbH",
+          "--customer-address",
+          "Weg 2, Kiel",
+          "--description",
+          "Pt100 probe",
+          "--method",
+          "QP-7",
+          "--location",
+          "Plant 3",
+          "--received",
+          "2026-01-05",
+          "--condition",
+          "sheath bent",
+          "--deviations",
+          "bath at 99 °C",
+          "--tolerance-source",
+          "manufacturer",
+          "--ambient",
+          "23.4",
+          "--current",
+          "2710",
+          "0000",
+          "--note",
+          "cleaned first",
+          "--tolerance",
+          "0.6",
+          "--verify",
+          "0",
+          "0.1",
+          "--verify",
+          "100",
+          "100.1"},
+         "issued"},
+        {"forty points", verified("0.5", 38), "issued"},
+        {"amendment", verified("0.5"), "amendment"},
+        {"no tolerance", {}, "issued"},
+        {"non-binary", verified("0.11") + QStringList{"--rule", "non-binary"}, "issued"},
+        {"a reference from the register", verified("1") + QStringList{"--reference", "REF-1"},
+         "issued"},
+        {"hostile texts in every field",
+         {"--customer", hostile, "--customer-address", hostile, "--description", hostile,
+          "--method", hostile, "--location", hostile, "--condition", hostile, "--deviations",
+          hostile, "--note", hostile},
+         "issued"},
+        {"right-to-left names",
+         verified("0.5") + QStringList{"--customer", "מעבדת כיול 7", "--description", "מדחום"},
+         "issued"},
+        {"a copy", verified("0.5"), "copy"},
+        {"a draft", verified("0.5"), "draft"}};
+    for (const QString backend : {"sqlite", "postgresql"})
+        for (const auto& [name, more, kind] : cases)
+            QTest::newRow(qPrintable(backend + ": " + name)) << backend << more << kind;
+}
+
+// Each DCC is valid, and the store writes every value of it the same: the file's --check
+// holds; for an amendment, the certificate it replaces holds too and is said superseded.
+void TestDccReadBack::everyCertificateAgrees()
+{
+    QFETCH(QString, backend);
+    QFETCH(QStringList, more);
+    QFETCH(QString, kind);
+    QUARVET_STORE_OR_SKIP(store, backend);
+    Laboratory lab{{}, store.isPostgres() ? store.location() : QString()};
+    QCOMPARE(
+        lab.run({"lab", "set", "--name", "Prüflabor <Nord> & Söhne", "--address", "Messweg 1, Kiel",
+                 "--country", "DE", "--statements", "Traceable to national standards."})
+            .status,
+        0);
+    QCOMPARE(lab.run({"references", "add", "--id", "REF-1", "--description", "SPRT",
+                      "--certificate", "DKD-K-0815", "--calibrated-by", "National lab", "--u",
+                      "0.004", "--k", "2", "--calibrated", "2026-01-01", "--due", "2099-01-01"})
+                 .status,
+             0);
+    QString id = lab.add(more);
+    QVERIFY2(QRegularExpression("^[0-9a-f-]{36}$").match(id).hasMatch(), qPrintable(id));
+    QString dcc = lab.path("c.xml");
+    if (kind == "draft") {
+        QCOMPARE(lab.run({"records", "dcc", id, "-o", dcc}).status, 0);
+    } else {
+        const QString number = lab.issue(id, "c.pdf");
+        QVERIFY2(number.endsWith("-00001"), qPrintable(number));
+    }
+    if (kind == "copy")
+        QCOMPARE(lab.run({"records", "dcc", id, "-o", dcc = lab.path("copy.xml")}).status, 0);
+    if (kind == "amendment") {
+        const QString first = dcc;
+        id = lab.add(more + QStringList{"--corrects", id, "--reason", "typing error in the note"});
+        QVERIFY2(lab.issue(id, "amended.pdf").endsWith("-00002"), qPrintable(id));
+        dcc = lab.path("amended.xml");
+        QVERIFY(contentOf(dcc).contains("<dcc:previousReport>"));
+        const Run before = lab.run({"records", "read-dcc", first, "--check"});
+        QVERIFY2(before.status == 0 && before.out.contains("superseded"), qPrintable(before.out));
+    }
+    QCOMPARE(schemaFaults(dcc), QString());
+    const Run checked = lab.run({"records", "read-dcc", dcc, "--check"});
+    QVERIFY2(checked.status == 0 && checked.out.contains("holds: every value"),
+             qPrintable(checked.out + checked.err));
+    // Read back, its points are the record's: two as found, and as left as verified.
+    const Run json = lab.run({"records", "read-dcc", dcc, "--format", "json"});
+    const QJsonObject read = QJsonDocument::fromJson(json.out.toUtf8()).object();
+    QCOMPARE(read["kind"].toString(), kind == "amendment" ? "issued" : kind);
+    QCOMPARE(read["record"].toString(), id);
+    const QJsonArray results = read["results"].toArray();
+    QCOMPARE(results.size(), 2 + more.count("--verify"));
+    QCOMPARE(results[0].toObject()["error"].toDouble(), 0.5);
+    QCOMPARE(results[1].toObject()["indicated"].toDouble(), 99.5);
+}
+
+void TestDccReadBack::changedValueIsNamed_data()
+{
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("to");
+    QTest::addColumn<QString>("named");
+    QTest::newRow("an error") << "<si:value>0.1</si:value>"
+                              << "<si:value>0.01</si:value>"
+                              << "As left at 0 °C › Mean indicated value › value reads “0.01”";
+    QTest::newRow("an expanded uncertainty")
+        << "<si:uncertainty>0.021</si:uncertainty>"
+        << "<si:uncertainty>0.01</si:uncertainty>"
+        << "As found at 0 °C › Error › uncertainty reads “0.01”";
+    QTest::newRow("a verdict") << "<dcc:conformity>fail</dcc:conformity>"
+                               << "<dcc:conformity>pass</dcc:conformity>"
+                               << "conformity reads “pass” where the store gives “fail”";
+    QTest::newRow("the serial number") << "<dcc:value>S-1</dcc:value>"
+                                       << "<dcc:value>S-7</dcc:value>"
+                                       << "value reads “S-7” where the store gives “S-1”";
+    QTest::newRow("a statement taken out")
+        << "<dcc:statement refType=\"basic_reproduction\">"
+        << "<dcc:statement refType=\"basic_other\">"
+        << "it holds statement refType (“basic_other”) where the store gives statement refType "
+           "(“basic_reproduction”";
+    QTest::newRow("the customer") << "in-house calibration"
+                                  << "ACME"
+                                  << "reads “ACME” where the store gives “in-house calibration”";
+}
+
+// One value changed by hand: --check says the DCC does not hold, naming that value by the
+// names of the parts that hold it.
+void TestDccReadBack::changedValueIsNamed()
+{
+    QFETCH(QString, from);
+    QFETCH(QString, to);
+    QFETCH(QString, named);
+    Laboratory lab;
+    QCOMPARE(lab.run({"lab", "set", "--name", "Lab", "--country", "FR"}).status, 0);
+    const QString id = lab.add(verified("0.4"));
+    QVERIFY(lab.issue(id, "c.pdf").endsWith("-00001"));
+    QByteArray bytes = contentOf(lab.path("c.xml"));
+    QVERIFY2(bytes.contains(from.toUtf8()), qPrintable(from));
+    writeFile(lab.path("changed.xml"), bytes.replace(from.toUtf8(), to.toUtf8()));
+    const Run checked = lab.run({"records", "read-dcc", lab.path("changed.xml"), "--check"});
+    QCOMPARE(checked.status, 4);
+    QVERIFY2(checked.out.startsWith("Not intact: DCC of certificate") &&
+                 checked.out.contains(named),
+             qPrintable(checked.out + checked.err));
+}
+
+void TestDccReadBack::hostileFilesAreRefused_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("extra");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("no XML") << QByteArray("%PDF-1.7\n") << QStringList{} << 1
+                            << "is no DCC that reads: line 1";
+    QTest::newRow("empty") << QByteArray() << QStringList{} << 1 << "is no DCC that reads";
+    QTest::newRow("entities that multiply")
+        << QByteArray("<?xml version=\"1.0\"?><!DOCTYPE d [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b "
+                      "\"&a;&a;&a;&a;&a;&a;&a;&a;\">]><d>&b;</d>")
+        << QStringList{} << 1 << "declares a document type";
+    QTest::newRow("another root") << QByteArray("<html xmlns=\"https://ptb.de/dcc\"/>")
+                                  << QStringList{} << 1
+                                  << "its root is not a digitalCalibrationCertificate";
+    QTest::newRow("cut off")
+        << QByteArray("<dcc:digitalCalibrationCertificate xmlns:dcc=\"https://ptb.de/dcc\"><dcc:a>")
+        << QStringList{} << 1 << "is no DCC that reads: line 1";
+    QTest::newRow("nested without end")
+        << (QByteArray("<dcc:digitalCalibrationCertificate xmlns:dcc=\"https://ptb.de/dcc\">") +
+            QByteArray("<dcc:list>").repeated(100))
+        << QStringList{} << 1 << "nested deeper than 64";
+    QTest::newRow("a DCC of no record, checked")
+        << QByteArray("<dcc:digitalCalibrationCertificate xmlns:dcc=\"https://ptb.de/dcc\"/>")
+        << QStringList{"--check"} << 1 << "names no record of this program's stores";
+    QTest::newRow("a record this store does not hold")
+        << QByteArray("<dcc:digitalCalibrationCertificate xmlns:dcc=\"https://ptb.de/dcc\">"
+                      "<dcc:coreData><dcc:uniqueIdentifier>X-1</dcc:uniqueIdentifier>"
+                      "<dcc:identifications><dcc:identification refType=\"quarvet_record\">"
+                      "<dcc:issuer>calibrationLaboratory</dcc:issuer><dcc:value>"
+                      "0f0f0f0f-0000-4000-8000-000000000000</dcc:value></dcc:identification>"
+                      "</dcc:identifications></dcc:coreData></dcc:digitalCalibrationCertificate>")
+        << QStringList{"--check"} << 4 << "Not intact: DCC of certificate X-1";
+}
+
+// A file that is no DCC, or one that would make the reader take the machine's memory, is
+// refused with what is wrong with it, and --check never holds a DCC the store did not write.
+void TestDccReadBack::hostileFilesAreRefused()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, extra);
+    QFETCH(int, status);
+    QFETCH(QString, says);
+    Laboratory lab;
+    writeFile(lab.path("x.xml"), bytes);
+    const Run read = lab.run(QStringList{"records", "read-dcc", lab.path("x.xml")} + extra);
+    QCOMPARE(read.status, status);
+    QVERIFY2((read.err + read.out).contains(says), qPrintable(read.err + read.out));
+    const Run folder = lab.run({"records", "read-dcc", lab.path(".")});
+    QVERIFY2(folder.status == 1 && folder.err.contains("is no file"), qPrintable(folder.err));
+}
+
+// Another laboratory's DCC that follows the good practice with its values in lists: each
+// point read from the lists, its U and k where the list gives one for all.
+void TestDccReadBack::anotherLaboratorysDcc()
+{
+    Laboratory lab;
+    writeFile(lab.path("other.xml"),
+              "<dcc:digitalCalibrationCertificate xmlns:dcc=\"https://ptb.de/dcc\" "
+              "xmlns:si=\"https://ptb.de/si\"><dcc:administrativeData><dcc:coreData>"
+              "<dcc:uniqueIdentifier>PTB 7.5-0042</dcc:uniqueIdentifier></dcc:coreData>"
+              "<dcc:items><dcc:item><dcc:name><dcc:content>Thermometer</dcc:content></dcc:name>"
+              "<dcc:identifications><dcc:identification><dcc:issuer>manufacturer</dcc:issuer>"
+              "<dcc:value>4711</dcc:value></dcc:identification></dcc:identifications></dcc:item>"
+              "</dcc:items></dcc:administrativeData><dcc:measurementResults><dcc:measurementResult>"
+              "<dcc:results><dcc:result refType=\"basic_asLeft\"><dcc:data><dcc:list>"
+              "<dcc:quantity refType=\"basic_referenceValue\"><si:realListXMLList>"
+              "<si:valueXMLList>0 50.5 100</si:valueXMLList></si:realListXMLList></dcc:quantity>"
+              "<dcc:quantity refType=\"basic_measurementError\"><si:realListXMLList>"
+              "<si:valueXMLList>0.01 -0.02 0.03</si:valueXMLList><si:expandedUncXMLList>"
+              "<si:uncertaintyXMLList>0.05</si:uncertaintyXMLList><si:coverageFactorXMLList>2"
+              "</si:coverageFactorXMLList></si:expandedUncXMLList></si:realListXMLList>"
+              "</dcc:quantity></dcc:list></dcc:data></dcc:result></dcc:results>"
+              "</dcc:measurementResult></dcc:measurementResults>"
+              "</dcc:digitalCalibrationCertificate>");
+    const Run read = lab.run({"records", "read-dcc", lab.path("other.xml")});
+    QCOMPARE(read.status, 0);
+    QVERIFY2(read.out.contains("Certificate PTB 7.5-0042\n") &&
+                 read.out.contains("Serial number 4711\n") &&
+                 read.out.contains("as left\t50.5\t—\t-0.02\t0.05\t2\t—\t—\n"),
+             qPrintable(read.out));
+}
+
+QTEST_GUILESS_MAIN(TestDccReadBack)
+#include "tst_dccreadback.moc"
