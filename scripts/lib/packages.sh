@@ -34,7 +34,8 @@ quarvet_ensure_packages() {
 # What building the program needs on Debian 12.
 QUARVET_BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-svg-dev libgl-dev libqt6sql6-sqlite libsqlite3-dev
                         libqt6sql6-psql libboost-math-dev libpoppler-qt6-dev
-                        fonts-liberation2 libpq-dev libpam0g-dev libqrencode-dev)
+                        fonts-liberation2 libpq-dev libpam0g-dev libqrencode-dev libxmlsec1-dev
+                        libxmlsec1-nss)
 # What building the Debian package needs besides: dpkg-shlibdeps, and file to find binaries.
 QUARVET_PACKAGE_PACKAGES=(dpkg-dev file)
 # What the tests need besides: a real X server for the focus and shortcut tests, the
@@ -44,11 +45,14 @@ QUARVET_PACKAGE_PACKAGES=(dpkg-dev file)
 # which gives the shared-database example a network of its own; clang-format for the check
 # that every source file is formatted; faketime, which sets a workstation's clock back;
 # Python's icalendar, a calendar program's reading of the due instruments' calendar file;
-# xmllint, which holds the Digital Calibration Certificate to its published schema.
+# xmllint, which holds the Digital Calibration Certificate to its published schema, with the
+# XML signature's schema from Debian's pysaml2 for a signed one; xmlsec1, which checks its
+# signature.
 QUARVET_TEST_PACKAGES=(xvfb xauth g++-mingw-w64-x86-64-posix wine64 "${QUARVET_PACKAGE_PACKAGES[@]}"
                        desktop-file-utils appstream lintian man-db groff-base poppler-utils faketime
                        dbus-daemon at-spi2-core python3 python3-pyatspi gir1.2-atspi-2.0
-                       iproute2 clang-format python3-icalendar libxml2-utils)
+                       iproute2 clang-format python3-icalendar libxml2-utils xmlsec1
+                       python3-pysaml2)
 # The fuzzers: clang with its libFuzzer and sanitizer runtimes.
 QUARVET_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # The benchmarks: Google Benchmark, Xvfb for the start-up measurement, mawk and GNU time for

@@ -6,6 +6,7 @@
 #include "storedeadline.h"
 
 #include "calc/utf8text.h"
+#include "certificate/dccsigning.h"
 #include "lab/certificates.h"
 #include "messages/messages.h"
 #include "messages/storemessages.h"
@@ -188,6 +189,24 @@ std::optional<IssueWords> issueWords(const std::vector<std::string>& args,
 
 namespace {
 
+// The DCC of a certificate just issued, where the laboratory writes one, signed with the
+// PDF's key where it has one: only the DCC written at issue is; false, said, where it could
+// not be written or signed.
+bool writeIssuedDcc(const records::Record& record, const lab::CertificateStatus& status,
+                    const QString& dcc, const certificate::SigningKey& key, RecordsContext& context,
+                    Output& io)
+{
+    if (status.lab.value(QStringLiteral("country")).isEmpty())
+        return true;
+    if (!writeDcc(record, status, dcc, context, io))
+        return false;
+    if (const QString fault =
+            key.set() ? certificate::signDcc(dcc, key, QDateTime::currentDateTimeUtc()) : QString();
+        !fault.isEmpty())
+        return refusal(QStringLiteral("The DCC %1 was not signed: %2").arg(dcc, fault), io), false;
+    return true;
+}
+
 // The certificate just issued, written to `file`, and its number on standard output. The
 // number is spent whatever fails after it: each failure says so, so that nobody issues the
 // record again in the belief that it was not.
@@ -215,10 +234,9 @@ int writeIssued(const records::ListedRecord& listed, const std::string& file, co
             return failure;
         }
     // A laboratory that names its country issues the machine-readable certificate beside it.
-    if (!status.lab.value(QStringLiteral("country")).isEmpty() &&
-        !writeDcc(listed.record, status, dcc, context, io)) {
+    if (!writeIssuedDcc(listed.record, status, dcc, key, context, io)) {
         io.sayError(issued + " and written to " + calc::printable(file) +
-                    ", but its DCC was not written\n");
+                    ", but its DCC was not written whole\n");
         return failure;
     }
     try {

@@ -33,6 +33,8 @@ private slots:
     void correctionNeedsNewSignatures();
     void signedFileHoldsUntilChanged_data();
     void signedFileHoldsUntilChanged();
+    void signedDccHoldsUntilChanged_data();
+    void signedDccHoldsUntilChanged();
     void forgedRowsAreTurnedAway();
     void unusableKeySpendsNoNumber_data();
     void unusableKeySpendsNoNumber();
@@ -552,6 +554,75 @@ void TestSignatures::signedFileHoldsUntilChanged()
     held = lab.owner({"records", "check-certificate", pdf});
     QCOMPARE(held.status, 4);
     QVERIFY2(held.out.contains("the file was changed after it was signed"), qPrintable(held.out));
+}
+
+void TestSignatures::signedDccHoldsUntilChanged_data()
+{
+    bothBackends();
+}
+
+// The DCC issued beside the signed PDF carries the laboratory's XML signature: valid under the
+// DCC schema with the signature's own, found whole by xmlsec1 with the authority trusted, and
+// held by read-dcc --check; a value changed afterwards breaks it for both; a copy is unsigned.
+void TestSignatures::signedDccHoldsUntilChanged()
+{
+    QFETCH(QString, backend);
+    QUARVET_STORE_OR_SKIP(store, backend);
+    QUARVET_SIGNING_LAB(lab, store);
+    const SigningAuthority authority;
+    QVERIFY2(authority.failed.isEmpty(), qPrintable(authority.failed));
+    const TerminalRun set =
+        runOnTerminal(QUARVET_CLI, {"lab", "set", "--signing-key", authority.path("lab.p12")},
+                      lab.environment({}), authority.password);
+    QVERIFY2(set.status == 0, qPrintable(set.err));
+    QCOMPARE(lab.owner({"lab", "set", "--country", "AT"}).status, 0);
+    const QString id = lab.saveRecord();
+    const QString pdf = lab.place.dir.filePath("signed.pdf");
+    const Run issued = lab.as(
+        lab.technician, {"records", "issue", id, "--by", "Dr A", "--role", "Head", "-o", pdf});
+    QVERIFY2(issued.status == 0 && issued.err.isEmpty(), qPrintable(issued.err));
+    const QString dcc = lab.place.dir.filePath("signed.xml");
+    // The DCC's schema leaves its comment open to any element its reader knows: the
+    // signature's schema, from Debian's pysaml2, declares ds:Signature.
+    QFile schema(lab.place.dir.filePath("signed.xsd"));
+    QVERIFY(schema.open(QIODevice::WriteOnly));
+    schema.write("<xs:schema xmlns:xs=\"http://www.w3.org/2001/XMLSchema\"><xs:import "
+                 "namespace=\"https://ptb.de/dcc\" schemaLocation=\"" QUARVET_DCC_SCHEMA
+                 "\"/><xs:import namespace=\"http://www.w3.org/2000/09/xmldsig#\" "
+                 "schemaLocation=\"/usr/lib/python3/dist-packages/saml2/data/schemas/"
+                 "xmldsig-core-schema.xsd\"/></xs:schema>");
+    schema.close();
+    const QString valid =
+        tool("xmllint", {"--noout", "--nonet", "--schema", schema.fileName(), dcc},
+             lab.place.dir.path());
+    QVERIFY2(valid.endsWith("signed.xml validates\n"), qPrintable(valid));
+    const QStringList verify{"--verify", "--trusted-pem", authority.path("ca.crt"), "--id-attr:Id",
+                             "http://uri.etsi.org/01903/v1.3.2#:SignedProperties"};
+    const QString checked = tool("xmlsec1", verify + QStringList{dcc}, lab.place.dir.path());
+    QVERIFY2(checked.startsWith("OK") && checked.contains("References (ok/all): 2/2"),
+             qPrintable(checked));
+    Run held = lab.owner({"records", "read-dcc", dcc, "--check"});
+    QVERIFY2(held.status == 0, qPrintable(held.out + held.err));
+    const QString copy = lab.place.dir.filePath("copy.xml");
+    QCOMPARE(lab.owner({"records", "dcc", id, "-o", copy}).status, 0);
+    QFile copied(copy);
+    QVERIFY(copied.open(QIODevice::ReadOnly));
+    QVERIFY(!copied.readAll().contains("Signature"));
+    // One value changed after signing: the document's digest no longer holds.
+    QFile file(dcc);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QByteArray bytes = file.readAll();
+    QVERIFY(bytes.contains("<dcc:role>Head</dcc:role>"));
+    bytes.replace("<dcc:role>Head</dcc:role>", "<dcc:role>Director</dcc:role>");
+    QVERIFY(file.resize(0) && file.write(bytes) == bytes.size());
+    file.close();
+    QVERIFY2(tool("xmlsec1", verify + QStringList{dcc}, lab.place.dir.path())
+                 .contains("failed to verify"),
+             qPrintable(tool("xmlsec1", verify + QStringList{dcc}, lab.place.dir.path())));
+    held = lab.owner({"records", "read-dcc", dcc, "--check"});
+    QCOMPARE(held.status, 4);
+    QVERIFY2(held.out.contains("role reads “Director” where the store gives “Head”"),
+             qPrintable(held.out));
 }
 
 // On a shared database the server turns away a signature or a failed attempt that a role

@@ -1,0 +1,226 @@
+#include "dccsigning.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QSaveFile>
+
+// NSS names a member "slots", which Qt's headers make a word of their own.
+#pragma push_macro("slots")
+#undef slots
+#include <cert.h>
+#include <keyhi.h>
+#include <pk11pub.h>
+
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <libxml/valid.h>
+#include <xmlsec/nss/crypto.h>
+#include <xmlsec/nss/pkikeys.h>
+#include <xmlsec/nss/x509.h>
+#include <xmlsec/templates.h>
+#include <xmlsec/xmldsig.h>
+#include <xmlsec/xmlsec.h>
+#pragma pop_macro("slots")
+
+#include <memory>
+
+namespace quarvet::certificate {
+namespace {
+
+const char* const dccNamespace = "https://ptb.de/dcc";
+const char* const xadesNamespace = "http://uri.etsi.org/01903/v1.3.2#";
+const char* const signatureId = "quarvet-signature";
+const char* const propertiesId = "quarvet-signed-properties";
+
+const xmlChar* xml(const char* text)
+{
+    return reinterpret_cast<const xmlChar*>(text);
+}
+
+// xmlsec and its NSS engine, set up once; NSS itself is the database opened for signing.
+QString readyXmlSec()
+{
+    static const QString fault = [] {
+        xmlInitParser();
+        if (xmlSecInit() < 0)
+            return QStringLiteral("the XML security library could not be started");
+        if (xmlSecCheckVersion() != 1)
+            return QStringLiteral("the XML security library is not the version built against");
+        if (xmlSecNssInit() < 0)
+            return QStringLiteral("the XML security library's NSS engine could not be started");
+        return QString();
+    }();
+    return fault;
+}
+
+struct CertificateFree {
+    void operator()(CERTCertificate* certificate) const { CERT_DestroyCertificate(certificate); }
+};
+struct DocumentFree {
+    void operator()(xmlDoc* document) const { xmlFreeDoc(document); }
+};
+struct KeyFree {
+    void operator()(xmlSecKey* key) const { xmlSecKeyDestroy(key); }
+};
+struct ContextFree {
+    void operator()(xmlSecDSigCtx* context) const { xmlSecDSigCtxDestroy(context); }
+};
+using Certificate = std::unique_ptr<CERTCertificate, CertificateFree>;
+
+// The key of `certificate` as xmlsec signs with it, its certificate beside it for KeyInfo;
+// the signature method it takes in `method`.
+std::unique_ptr<xmlSecKey, KeyFree> keyOf(CERTCertificate* certificate, xmlSecTransformId& method,
+                                          QString& fault)
+{
+    SECKEYPrivateKey* privateKey = PK11_FindKeyByAnyCert(certificate, nullptr);
+    SECKEYPublicKey* publicKey = CERT_ExtractPublicKey(certificate);
+    if (!privateKey || !publicKey) {
+        fault = QStringLiteral("its private key cannot be used");
+        SECKEY_DestroyPrivateKey(privateKey);
+        SECKEY_DestroyPublicKey(publicKey);
+        return nullptr;
+    }
+    const KeyType type = SECKEY_GetPublicKeyType(publicKey);
+    method = type == rsaKey  ? xmlSecNssTransformRsaSha256Id
+             : type == ecKey ? xmlSecNssTransformEcdsaSha256Id
+                             : nullptr;
+    std::unique_ptr<xmlSecKey, KeyFree> key(xmlSecKeyCreate());
+    xmlSecKeyDataPtr value = xmlSecNssPKIAdoptKey(privateKey, publicKey);
+    if (!method || !key || !value || xmlSecKeySetValue(key.get(), value) < 0) {
+        fault = method ? QStringLiteral("its key cannot be used to sign XML")
+                       : QStringLiteral("its key is neither RSA nor ECDSA");
+        return nullptr;
+    }
+    xmlSecKeyDataPtr x509 = xmlSecKeyEnsureData(key.get(), xmlSecNssKeyDataX509Id);
+    CERTCertificate* first = CERT_DupCertificate(certificate);
+    CERTCertificate* second = CERT_DupCertificate(certificate);
+    if (!x509 || xmlSecNssKeyDataX509AdoptKeyCert(x509, first) < 0 ||
+        xmlSecNssKeyDataX509AdoptCert(x509, second) < 0) {
+        fault = QStringLiteral("its certificate cannot be put beside the signature");
+        return nullptr;
+    }
+    return key;
+}
+
+xmlNode* child(xmlNode* parent, xmlNs* space, const char* name, const QByteArray& text = {})
+{
+    return xmlNewChild(parent, space, xml(name), text.isEmpty() ? nullptr : xml(text.constData()));
+}
+
+// The XAdES properties the signature covers: when it was signed, and with which certificate
+// (its SHA-256), so that a reader cannot be shown another certificate of the same key.
+void qualifyingProperties(xmlDoc* document, xmlNode* object, const CERTCertificate* certificate,
+                          const QDateTime& signedUtc)
+{
+    xmlNode* properties = xmlNewChild(object, nullptr, xml("QualifyingProperties"), nullptr);
+    xmlNs* xades = xmlNewNs(properties, xml(xadesNamespace), xml("xades"));
+    xmlSetNs(properties, xades);
+    xmlSetProp(properties, xml("Target"), xml(QByteArray("#") + signatureId));
+    xmlNode* signedProperties = child(properties, xades, "SignedProperties");
+    xmlAttr* id = xmlSetProp(signedProperties, xml("Id"), xml(propertiesId));
+    xmlAddID(nullptr, document, xml(propertiesId), id);
+    xmlNode* signature = child(signedProperties, xades, "SignedSignatureProperties");
+    child(signature, xades, "SigningTime", signedUtc.toUTC().toString(Qt::ISODate).toUtf8());
+    xmlNode* digest = child(child(child(signature, xades, "SigningCertificateV2"), xades, "Cert"),
+                            xades, "CertDigest");
+    xmlNs* dsig = xmlSearchNsByHref(document, object, xmlSecDSigNs);
+    xmlSetProp(child(digest, dsig, "DigestMethod"), xml("Algorithm"),
+               xml("http://www.w3.org/2001/04/xmlenc#sha256"));
+    const QByteArray der(reinterpret_cast<const char*>(certificate->derCert.data),
+                         qsizetype(certificate->derCert.len));
+    child(digest, dsig, "DigestValue",
+          QCryptographicHash::hash(der, QCryptographicHash::Sha256).toBase64());
+}
+
+// The signature's template in the DCC's comment, the one place its schema leaves open: the
+// whole document but the signature, and the signed properties, each by SHA-256.
+xmlNode* signatureTemplate(xmlDoc* document, xmlSecTransformId method)
+{
+    xmlNode* root = xmlDocGetRootElement(document);
+    xmlNs* dcc = root ? xmlSearchNsByHref(document, root, xml(dccNamespace)) : nullptr;
+    if (!dcc)
+        return nullptr;
+    xmlNode* comment = child(root, dcc, "comment");
+    xmlNode* signature = xmlSecTmplSignatureCreateNsPref(document, xmlSecTransformExclC14NId,
+                                                         method, xml(signatureId), xml("ds"));
+    xmlAddChild(comment, signature);
+    xmlNode* whole = xmlSecTmplSignatureAddReference(signature, xmlSecNssTransformSha256Id, nullptr,
+                                                     xml(""), nullptr);
+    xmlNode* properties = xmlSecTmplSignatureAddReference(
+        signature, xmlSecNssTransformSha256Id, nullptr, xml(QByteArray("#") + propertiesId),
+        xml("http://uri.etsi.org/01903#SignedProperties"));
+    xmlNode* keyInfo = xmlSecTmplSignatureEnsureKeyInfo(signature, nullptr);
+    xmlNode* x509 = keyInfo ? xmlSecTmplKeyInfoAddX509Data(keyInfo) : nullptr;
+    if (!whole || !properties || !x509 ||
+        !xmlSecTmplReferenceAddTransform(whole, xmlSecTransformEnvelopedId) ||
+        !xmlSecTmplReferenceAddTransform(whole, xmlSecTransformExclC14NId) ||
+        !xmlSecTmplReferenceAddTransform(properties, xmlSecTransformExclC14NId) ||
+        !xmlSecTmplX509DataAddCertificate(x509))
+        return nullptr;
+    return signature;
+}
+
+// The signed document, or why not.
+QString signedDocument(const QByteArray& bytes, CERTCertificate* certificate,
+                       const QDateTime& signedUtc, QByteArray& signedBytes)
+{
+    std::unique_ptr<xmlDoc, DocumentFree> document(
+        xmlReadMemory(bytes.constData(), int(bytes.size()), "dcc.xml", nullptr, XML_PARSE_NONET));
+    if (!document)
+        return QStringLiteral("the DCC written could not be read back to sign");
+    QString fault;
+    xmlSecTransformId method = nullptr;
+    auto key = keyOf(certificate, method, fault);
+    if (!key)
+        return fault;
+    xmlNode* signature = signatureTemplate(document.get(), method);
+    xmlNode* object =
+        signature ? xmlSecTmplSignatureAddObject(signature, nullptr, nullptr, nullptr) : nullptr;
+    if (!object)
+        return QStringLiteral("the signature's place could not be made");
+    qualifyingProperties(document.get(), object, certificate, signedUtc);
+    std::unique_ptr<xmlSecDSigCtx, ContextFree> context(xmlSecDSigCtxCreate(nullptr));
+    if (!context)
+        return QStringLiteral("the XML security library could not sign");
+    context->signKey = key.release();
+    if (xmlSecDSigCtxSign(context.get(), signature) < 0)
+        return QStringLiteral("the XML security library could not sign it");
+    xmlChar* text = nullptr;
+    int size = 0;
+    xmlDocDumpMemoryEnc(document.get(), &text, &size, "UTF-8");
+    if (!text)
+        return QStringLiteral("the signed DCC could not be written out");
+    signedBytes = QByteArray(reinterpret_cast<const char*>(text), size);
+    xmlFree(text);
+    return {};
+}
+
+} // namespace
+
+QString signDcc(const QString& path, const SigningKey& key, const QDateTime& signedUtc)
+{
+    if (const QString fault = readyXmlSec(); !fault.isEmpty())
+        return fault;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("%1 cannot be read: %2").arg(path, file.errorString());
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return QStringLiteral("%1 cannot be read: %2").arg(path, file.errorString());
+    file.close();
+    const Certificate certificate(
+        PK11_FindCertFromNickname(key.nickname.toUtf8().constData(), nullptr));
+    if (!certificate)
+        return QStringLiteral("the signing database holds no certificate \"%1\"").arg(key.nickname);
+    QByteArray signedBytes;
+    if (const QString fault = signedDocument(bytes, certificate.get(), signedUtc, signedBytes);
+        !fault.isEmpty())
+        return fault;
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(signedBytes) != signedBytes.size() ||
+        !out.commit())
+        return QStringLiteral("%1 cannot be written: %2").arg(path, out.errorString());
+    return {};
+}
+
+} // namespace quarvet::certificate

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "pdfsigning.h"
+
+#include <QDateTime>
+#include <QString>
+
+// The laboratory's signature on an issued certificate's DCC: an enveloped XML signature in
+// XAdES baseline form (the signing time and the signing certificate's digest among what is
+// signed), made with the same certificate and key as the PDF's, through xmlsec's NSS engine.
+namespace quarvet::certificate {
+
+// Signs the DCC at `path` in place with `key`, of the database opened for signing, at
+// `signedUtc`: the signed file replaces it only once whole. Empty, or why it was not signed
+// (the file then as it was).
+QString signDcc(const QString& path, const SigningKey& key, const QDateTime& signedUtc);
+
+} // namespace quarvet::certificate
