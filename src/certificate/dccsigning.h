@@ -15,4 +15,16 @@ namespace quarvet::certificate {
 // (the file then as it was).
 QString signDcc(const QString& path, const SigningKey& key, const QDateTime& signedUtc);
 
+// What the XML signature of a DCC says, checked against the document's bytes with the
+// certificate it carries.
+struct DccSignature {
+    bool present = false;
+    int count = 0;
+    bool valid = false;         // every reference's digest and the signature value hold
+    bool wholeDocument = false; // one reference is the whole document but the signature
+    QString signer;             // the signing certificate's subject
+    QString fault;              // why it could not be checked at all
+};
+DccSignature checkDccSignature(const QByteArray& bytes);
+
 } // namespace quarvet::certificate

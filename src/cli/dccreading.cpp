@@ -6,6 +6,8 @@
 #include "witnesscommands.h"
 
 #include "calc/entry.h"
+#include "certificate/dccsigning.h"
+#include "certificate/pdfsigning.h"
 #include "dcc/dccreader.h"
 #include "dcc/dccwriter.h"
 #include "messages/storemessages.h"
@@ -98,6 +100,8 @@ void printText(const dcc::DccReading& reading, Output& io)
     line(QStringLiteral("Item"), reading.item);
     line(QStringLiteral("Model"), reading.model);
     line(QStringLiteral("Serial number"), reading.serial);
+    if (reading.signedDocument)
+        io.out << "Signed with an XML signature (records read-dcc --check checks it)\n";
     if (!reading.asFound.isEmpty() || !reading.asLeft.isEmpty())
         io.out << said(cell(reading.asFound) + QStringLiteral("; ") + cell(reading.asLeft)) << "\n";
     io.out << "Result\tReference\tIndicated\tError\tU\tk\tn\tConformity\n";
@@ -160,9 +164,45 @@ QString differenceText(const dcc::DccDifference& difference)
              difference.path);
 }
 
+// What the DCC's XML signature says, to follow what the store holds: false where it does not
+// hold (`said` why) or cannot be checked (said on standard error, `said` empty). A
+// laboratory that signs its issues says so of an issued DCC that carries none; a copy or a
+// draft carries none by design.
+bool signatureHolds(const QByteArray& file, const lab::CertificateMark& mark,
+                    RecordsContext& context, QString& said, Output& io)
+{
+    const certificate::DccSignature signature = certificate::checkDccSignature(file);
+    if (!signature.fault.isEmpty())
+        return refusal(QStringLiteral("The DCC's XML signature could not be checked: ") +
+                           signature.fault,
+                       io),
+               false;
+    if (signature.count > 1)
+        return said = QStringLiteral("it carries %1 XML signatures, where the laboratory signs "
+                                     "an issued DCC once")
+                          .arg(signature.count),
+               false;
+    if (signature.present && (!signature.valid || !signature.wholeDocument))
+        return said = QStringLiteral("its XML signature does not hold for the document as it is: "
+                                     "the document was changed after it was signed"),
+               false;
+    if (signature.present) {
+        said = QStringLiteral("; the document is signed by %1, whole").arg(signature.signer);
+        return true;
+    }
+    lab::LabSettings settings;
+    if (const records::StoreFailure read = lab::readLabSettings(context.store, settings);
+        read.failed())
+        return refusal(messages::storeFault(read.fault), io), false;
+    if (mark.kind == QLatin1String("issued") && certificate::signingKeyOf(settings).set())
+        said = QStringLiteral("; the document carries no XML signature");
+    return true;
+}
+
 // Holds every value of one of this program's DCCs against the store: exit 0 where the store
 // writes the same document, 4 naming the first value it does not.
-int checkDcc(const dcc::DccReading& reading, RecordsContext& context, Output& io)
+int checkDcc(const QByteArray& file, const dcc::DccReading& reading, RecordsContext& context,
+             Output& io)
 {
     const lab::CertificateMark mark = markOf(reading);
     if (mark.recordId.isEmpty())
@@ -181,11 +221,15 @@ int checkDcc(const dcc::DccReading& reading, RecordsContext& context, Output& io
         return failure;
     if (const auto difference = dcc::firstDifference(reading, dcc::readDcc(bytes)))
         return sayNotIntact(named, differenceText(*difference), io);
+    QString signedAs;
+    if (!signatureHolds(file, mark, context, signedAs, io))
+        return signedAs.isEmpty() ? failure : sayNotIntact(named, signedAs, io);
     QString holds = QStringLiteral("%1 holds: every value as record %2 gives it, chain head %3 "
                                    "in the chain")
                         .arg(named, mark.recordId, mark.chainHead.left(16));
     if (!finding.supersededBy.isEmpty())
         holds += QStringLiteral("; superseded: record %1 corrects it").arg(finding.supersededBy);
+    holds += signedAs;
     io.out << said(holds) << "\n";
     io.out.flush();
     return success;
@@ -213,7 +257,7 @@ int readDccCommand(const Invocation& run)
             QStringLiteral("%1 is no DCC that reads: %2").arg(text(rest[0]), reading.fault),
             run.io);
     if (options->count("--check"))
-        return checkDcc(reading, storeOf(run), run.io);
+        return checkDcc(bytes, reading, storeOf(run), run.io);
     if (*format == "json")
         printJson(reading, run.io);
     else

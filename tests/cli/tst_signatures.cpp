@@ -602,12 +602,28 @@ void TestSignatures::signedDccHoldsUntilChanged()
     QVERIFY2(checked.startsWith("OK") && checked.contains("References (ok/all): 2/2"),
              qPrintable(checked));
     Run held = lab.owner({"records", "read-dcc", dcc, "--check"});
-    QVERIFY2(held.status == 0, qPrintable(held.out + held.err));
+    QVERIFY2(held.status == 0 &&
+                 held.out.contains("; the document is signed by CN=Quarvet Test Laboratory, whole"),
+             qPrintable(held.out + held.err));
     const QString copy = lab.place.dir.filePath("copy.xml");
     QCOMPARE(lab.owner({"records", "dcc", id, "-o", copy}).status, 0);
     QFile copied(copy);
     QVERIFY(copied.open(QIODevice::ReadOnly));
     QVERIFY(!copied.readAll().contains("Signature"));
+    // What the signature says of itself changed: the values agree, the signature does not.
+    QFile original(dcc);
+    QVERIFY(original.open(QIODevice::ReadOnly));
+    QByteArray timed = original.readAll();
+    original.close();
+    QVERIFY(timed.contains("<xades:SigningTime>2"));
+    timed.replace("<xades:SigningTime>2", "<xades:SigningTime>1");
+    QFile retimed(lab.place.dir.filePath("retimed.xml"));
+    QVERIFY(retimed.open(QIODevice::WriteOnly) && retimed.write(timed) == timed.size());
+    retimed.close();
+    held = lab.owner({"records", "read-dcc", retimed.fileName(), "--check"});
+    QVERIFY2(held.status == 4 && held.out.contains("its XML signature does not hold") &&
+                 held.err.isEmpty(),
+             qPrintable(held.out + held.err));
     // One value changed after signing: the document's digest no longer holds.
     QFile file(dcc);
     QVERIFY(file.open(QIODevice::ReadWrite));
