@@ -171,16 +171,7 @@ void drawComponents(Sheet& sheet, const calc::Budget& budget)
 void drawBudget(Sheet& sheet, const Record& record)
 {
     const records::BudgetSetUp& setUp = *record.setUp;
-    const double oneReading = 0.0;
-    const calc::Budget budget = calc::budgetOf({record.referenceUncertainty,
-                                                setUp.referenceK,
-                                                setUp.drift,
-                                                setUp.resolution,
-                                                setUp.uniformity,
-                                                setUp.stability,
-                                                {},
-                                                setUp.pooled},
-                                               std::span<const double>(&oneReading, 1));
+    const calc::Budget budget = records::setUpBudget(record);
     sheet.heading(QStringLiteral("Uncertainty budget (°C, sensitivity coefficients 1)"));
     drawComponents(sheet, budget);
     QString repeatability = QStringLiteral(

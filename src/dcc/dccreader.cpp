@@ -70,6 +70,9 @@ public:
     }
 
 private:
+    Frame childFrame(const QXmlStreamReader& xml);
+    QStringList names() const;
+    QString section() const;
     int pointGroup();
     void assign(const Frame& frame, const QString& text);
     void leaf(const Frame& frame);
@@ -86,23 +89,9 @@ void Reader::start(const QXmlStreamReader& xml)
         reading_.fault = QStringLiteral("its elements are nested deeper than %1").arg(deepest);
         return;
     }
-    Frame frame;
-    frame.local = xml.name().toString();
-    frame.refType = xml.attributes().value(QLatin1String("refType")).toString().simplified();
+    Frame frame = childFrame(xml);
     const bool signature = xml.namespaceUri() == signatureNamespace;
-    const QString prefix = xml.namespaceUri() == detail::siNamespace ? QStringLiteral("si:")
-                           : signature                               ? QStringLiteral("ds:")
-                                                                     : QString();
     reading_.signedDocument = reading_.signedDocument || (signature && frame.local == "Signature");
-    if (!frames_.empty()) {
-        Frame& parent = frames_.back();
-        parent.hasChildren = true;
-        frame.compared = parent.compared;
-        frame.role = parent.role;
-        frame.group = parent.group;
-        frame.path = parent.path;
-    }
-    frame.path += QLatin1Char('/') + prefix + frame.local;
     if (!frame.refType.isEmpty())
         frame.path += QLatin1Char('[') + frame.refType + QLatin1Char(']');
     // Which program wrote it, what has superseded it since, and its signature are not what
@@ -113,15 +102,11 @@ void Reader::start(const QXmlStreamReader& xml)
         reading_.kind = QStringLiteral("draft");
     if (holds(frame.refType, QLatin1StringView("quarvet_copy")))
         reading_.kind = QStringLiteral("copy");
-    QStringList names;
-    for (const Frame& holder : frames_)
-        if (!holder.name.isEmpty())
-            names << holder.name;
     for (const QXmlStreamAttribute& attribute : xml.attributes()) {
         const QString name = attribute.qualifiedName().toString();
         reading_.values.append(
             {frame.path + QStringLiteral("/@") + name,
-             (names + QStringList{frame.local + QLatin1Char(' ') + name}).join(markBetween),
+             (names() + QStringList{frame.local + QLatin1Char(' ') + name}).join(markBetween),
              attribute.value().toString(), frame.compared});
     }
     frames_.push_back(frame);
@@ -129,6 +114,50 @@ void Reader::start(const QXmlStreamReader& xml)
         frames_.back().role = roleOf(frame.refType);
         frames_.back().group = pointGroup();
     }
+}
+
+// The element just begun, with what it takes from the one that holds it.
+Frame Reader::childFrame(const QXmlStreamReader& xml)
+{
+    Frame frame;
+    frame.local = xml.name().toString();
+    frame.refType = xml.attributes().value(QLatin1String("refType")).toString().simplified();
+    if (!frames_.empty()) {
+        Frame& parent = frames_.back();
+        parent.hasChildren = true;
+        frame.compared = parent.compared;
+        frame.role = parent.role;
+        frame.group = parent.group;
+        frame.path = parent.path;
+    }
+    const QString prefix = xml.namespaceUri() == detail::siNamespace  ? QStringLiteral("si:")
+                           : xml.namespaceUri() == signatureNamespace ? QStringLiteral("ds:")
+                                                                      : QString();
+    frame.path += QLatin1Char('/') + prefix + frame.local;
+    return frame;
+}
+
+// The names of the parts being read, outermost first.
+QStringList Reader::names() const
+{
+    QStringList names;
+    for (const Frame& holder : frames_)
+        if (!holder.name.isEmpty())
+            names << holder.name;
+    return names;
+}
+
+// Where the point being read stands: as found, as left, or its result's name.
+QString Reader::section() const
+{
+    for (auto frame = frames_.rbegin(); frame != frames_.rend(); ++frame)
+        if (frame->local == "result")
+            return holds(frame->refType, QLatin1StringView("basic_asFound"))
+                       ? QStringLiteral("as found")
+                   : holds(frame->refType, QLatin1StringView("basic_asLeft"))
+                       ? QStringLiteral("as left")
+                       : frame->name;
+    return {};
 }
 
 // The points of the list nearest above the quantity being read, begun where none are.
@@ -157,16 +186,7 @@ void Reader::assign(const Frame& frame, const QString& text)
                                  : QStringList{text.trimmed()};
     if (group.size() < size_t(each.size()))
         group.resize(each.size());
-    const QString section = [this] {
-        for (auto frame = frames_.rbegin(); frame != frames_.rend(); ++frame)
-            if (frame->local == "result")
-                return holds(frame->refType, QLatin1StringView("basic_asFound"))
-                           ? QStringLiteral("as found")
-                       : holds(frame->refType, QLatin1StringView("basic_asLeft"))
-                           ? QStringLiteral("as left")
-                           : frame->name;
-        return QString();
-    }();
+    const QString section = this->section();
     const QString field =
         frame.local.chopped(frame.local.endsWith(QLatin1String("XMLList")) ? 7 : 0);
     for (size_t n = 0; n < group.size(); ++n) {
@@ -204,12 +224,8 @@ void Reader::end()
 // point or the field it says.
 void Reader::leaf(const Frame& frame)
 {
-    QStringList names;
-    for (const Frame& holder : frames_)
-        if (!holder.name.isEmpty())
-            names << holder.name;
-    names << frame.local;
-    reading_.values.append({frame.path, names.join(markBetween), frame.text, frame.compared});
+    reading_.values.append(
+        {frame.path, (names() << frame.local).join(markBetween), frame.text, frame.compared});
     const Frame* parent = frames_.empty() ? nullptr : &frames_.back();
     if (frame.local == "content" && parent && parent->local == "name" && frames_.size() >= 2 &&
         frames_[frames_.size() - 2].name.isEmpty())
@@ -271,6 +287,37 @@ void Reader::said(const Frame& frame)
     }
 }
 
+// One token of the document: a declaration that could make it grow refused, the root held
+// to the DCC's, each element and its text taken.
+void step(QXmlStreamReader& xml, Reader& reader, DccReading& reading, bool& root)
+{
+    switch (xml.readNext()) {
+    case QXmlStreamReader::DTD:
+        reading.fault = QStringLiteral("it declares a document type, which a DCC has no use for");
+        break;
+    case QXmlStreamReader::EntityReference:
+        reading.fault = QStringLiteral("it refers to an entity it does not define");
+        break;
+    case QXmlStreamReader::StartElement:
+        if (root && (xml.name() != QLatin1String("digitalCalibrationCertificate") ||
+                     xml.namespaceUri() != detail::dccNamespace))
+            reading.fault = QStringLiteral("its root is not a digitalCalibrationCertificate of "
+                                           "the namespace %1")
+                                .arg(detail::dccNamespace);
+        root = false;
+        reader.start(xml);
+        break;
+    case QXmlStreamReader::EndElement:
+        reader.end();
+        break;
+    case QXmlStreamReader::Characters:
+        reader.characters(xml.text());
+        break;
+    default:
+        break;
+    }
+}
+
 } // namespace
 
 DccReading readDcc(const QByteArray& bytes)
@@ -283,34 +330,8 @@ DccReading readDcc(const QByteArray& bytes)
     QXmlStreamReader xml(bytes);
     Reader reader(reading);
     bool root = true;
-    while (!xml.atEnd() && reading.fault.isEmpty() && reading.values.size() < mostValues) {
-        switch (xml.readNext()) {
-        case QXmlStreamReader::DTD:
-            reading.fault =
-                QStringLiteral("it declares a document type, which a DCC has no use for");
-            break;
-        case QXmlStreamReader::EntityReference:
-            reading.fault = QStringLiteral("it refers to an entity it does not define");
-            break;
-        case QXmlStreamReader::StartElement:
-            if (root && (xml.name() != QLatin1String("digitalCalibrationCertificate") ||
-                         xml.namespaceUri() != detail::dccNamespace))
-                reading.fault = QStringLiteral("its root is not a digitalCalibrationCertificate of "
-                                               "the namespace %1")
-                                    .arg(detail::dccNamespace);
-            root = false;
-            reader.start(xml);
-            break;
-        case QXmlStreamReader::EndElement:
-            reader.end();
-            break;
-        case QXmlStreamReader::Characters:
-            reader.characters(xml.text());
-            break;
-        default:
-            break;
-        }
-    }
+    while (!xml.atEnd() && reading.fault.isEmpty() && reading.values.size() < mostValues)
+        step(xml, reader, reading, root);
     if (reading.fault.isEmpty() && reading.values.size() >= mostValues)
         reading.fault = QStringLiteral("it holds more than %1 values").arg(mostValues);
     if (reading.fault.isEmpty() && xml.hasError())

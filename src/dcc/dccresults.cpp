@@ -113,45 +113,37 @@ QString distributionOf(const calc::Component& component)
 
 // The set-up's components, the same at every point; at a point read more than once the
 // readings' own spread adds a Type A term, which its u_c holds.
+void component(Writer& out, const calc::Component& component)
+{
+    out.open(QStringLiteral("list"), QStringLiteral("quarvet_budgetComponent"));
+    out.text(QStringLiteral("name"), QString::fromStdString(component.name));
+    quantity(out, QStringLiteral("quarvet_input"), QStringLiteral("Input"), {component.input});
+    noQuantity(out, QStringLiteral("quarvet_distribution"), QStringLiteral("Distribution"),
+               distributionOf(component));
+    quantity(out, QStringLiteral("quarvet_divisor"), QStringLiteral("Divisor"),
+             {component.divisor, -1, 0, one});
+    quantity(out, QStringLiteral("basic_standardUncertainty"),
+             QStringLiteral("Standard uncertainty"), {component.u});
+    out.close();
+}
+
 void budget(Writer& out, const records::Record& record)
 {
     if (!record.setUp)
         return;
-    const records::BudgetSetUp& setUp = *record.setUp;
-    const double oneReading = 0.0;
-    const calc::Budget budget = calc::budgetOf({record.referenceUncertainty,
-                                                setUp.referenceK,
-                                                setUp.drift,
-                                                setUp.resolution,
-                                                setUp.uniformity,
-                                                setUp.stability,
-                                                {},
-                                                setUp.pooled},
-                                               std::span<const double>(&oneReading, 1));
     out.open(QStringLiteral("result"), QStringLiteral("quarvet_uncertaintyBudget"));
     out.text(QStringLiteral("name"), QStringLiteral("Uncertainty budget"));
     out.open(QStringLiteral("data"));
     out.open(QStringLiteral("list"));
-    for (const calc::Component& component : budget.components) {
-        out.open(QStringLiteral("list"), QStringLiteral("quarvet_budgetComponent"));
-        out.text(QStringLiteral("name"), QString::fromStdString(component.name));
-        quantity(out, QStringLiteral("quarvet_input"), QStringLiteral("Input"), {component.input});
-        noQuantity(out, QStringLiteral("quarvet_distribution"), QStringLiteral("Distribution"),
-                   distributionOf(component));
-        quantity(out, QStringLiteral("quarvet_divisor"), QStringLiteral("Divisor"),
-                 {component.divisor, -1, 0, one});
-        quantity(out, QStringLiteral("basic_standardUncertainty"),
-                 QStringLiteral("Standard uncertainty"), {component.u});
-        out.close();
-    }
-    if (setUp.pooled) {
+    for (const calc::Component& each : records::setUpBudget(record).components)
+        component(out, each);
+    if (const auto& pooled = record.setUp->pooled) {
         out.open(QStringLiteral("list"), QStringLiteral("quarvet_pooledRepeatability"));
         out.text(QStringLiteral("name"),
                  QStringLiteral("Pooled standard deviation of single readings"));
-        quantity(out, QStringLiteral("quarvet_pooledDeviation"), QStringLiteral("s"),
-                 {setUp.pooled->s});
+        quantity(out, QStringLiteral("quarvet_pooledDeviation"), QStringLiteral("s"), {pooled->s});
         quantity(out, QStringLiteral("quarvet_degreesOfFreedom"),
-                 QStringLiteral("Degrees of freedom"), {setUp.pooled->nu, -1, 0, one});
+                 QStringLiteral("Degrees of freedom"), {pooled->nu, -1, 0, one});
         out.close();
     }
     for (int level = 0; level < 3; ++level) // list, data, result
@@ -166,6 +158,28 @@ void usedMethods(Writer& out, const records::Record& record)
     out.open(QStringLiteral("usedMethod"), QStringLiteral("basic_calibrationMethod"));
     out.text(QStringLiteral("name"), record.method);
     out.close();
+    out.close();
+}
+
+// The reference standard's U at its k, each a quantity of the equipment.
+void referenceQuantities(Writer& out, const records::Record& record)
+{
+    const auto real = [&out](const QString& refType, const QString& name, double value,
+                             const QString& unit) {
+        out.open(QStringLiteral("measuringEquipmentQuantity"), refType);
+        out.text(QStringLiteral("name"), name);
+        out.xml().writeStartElement(siNamespace, QStringLiteral("real"));
+        out.si(QStringLiteral("value"), out.number(value));
+        out.si(QStringLiteral("unit"), unit);
+        out.close();
+        out.close();
+    };
+    out.open(QStringLiteral("measuringEquipmentQuantities"));
+    real(QStringLiteral("basic_expandedUncertainty"), QStringLiteral("U of the reference"),
+         record.referenceUncertainty, celsius);
+    if (record.setUp)
+        real(QStringLiteral("basic_coverageFactor"), QStringLiteral("k of the reference's U"),
+             record.setUp->referenceK, one);
     out.close();
 }
 
@@ -199,27 +213,9 @@ void referenceStandard(Writer& out, const records::Record& record)
     out.text(QStringLiteral("name"), QStringLiteral("Identifier"));
     out.close();
     out.close();
-    out.open(QStringLiteral("measuringEquipmentQuantities"));
-    out.open(QStringLiteral("measuringEquipmentQuantity"),
-             QStringLiteral("basic_expandedUncertainty"));
-    out.text(QStringLiteral("name"), QStringLiteral("U of the reference"));
-    out.xml().writeStartElement(siNamespace, QStringLiteral("real"));
-    out.si(QStringLiteral("value"), out.number(record.referenceUncertainty));
-    out.si(QStringLiteral("unit"), celsius);
+    referenceQuantities(out, record);
     out.close();
     out.close();
-    if (record.setUp) {
-        out.open(QStringLiteral("measuringEquipmentQuantity"),
-                 QStringLiteral("basic_coverageFactor"));
-        out.text(QStringLiteral("name"), QStringLiteral("k of the reference's U"));
-        out.xml().writeStartElement(siNamespace, QStringLiteral("real"));
-        out.si(QStringLiteral("value"), out.number(record.setUp->referenceK));
-        out.si(QStringLiteral("unit"), one);
-        out.close();
-        out.close();
-    }
-    for (int level = 0; level < 3; ++level) // quantities, equipment, equipments
-        out.close();
 }
 
 void influenceConditions(Writer& out, const records::Record& record)

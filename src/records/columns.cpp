@@ -388,6 +388,21 @@ QString stated(const QString& stored, const calc::Outcome& outcome)
 
 } // namespace
 
+calc::Budget setUpBudget(const Record& record)
+{
+    const BudgetSetUp setUp = record.setUp.value_or(BudgetSetUp{});
+    const double oneReading = 0.0;
+    return calc::budgetOf({record.referenceUncertainty,
+                           setUp.referenceK,
+                           setUp.drift,
+                           setUp.resolution,
+                           setUp.uniformity,
+                           setUp.stability,
+                           {},
+                           setUp.pooled},
+                          std::span<const double>(&oneReading, 1));
+}
+
 calc::Outcome asLeftOutcome(const Record& record)
 {
     if (const auto verdict = calc::readVerdict(record.verdict.toStdString()))

@@ -129,6 +129,10 @@ QList<PointResult> readPoints(const QString& text);
 calc::Outcome asLeftOutcome(const Record& record);
 calc::Outcome asFoundOutcome(const Record& record);
 calc::Outcome pointOutcome(QStringView verdict);
+// The budget's components a record's set-up gives, the same at every point: as at a point
+// read once, to which a point read more than once adds its readings' Type A term. Only for a
+// record with a set-up.
+calc::Budget setUpBudget(const Record& record);
 // The same in words, the same on every face and in every export (calc::outcomeText).
 QString asLeftVerdictText(const Record& record);
 QString asFoundVerdictText(const Record& record);
