@@ -178,16 +178,7 @@ void drawReference(Sheet& sheet, const Record& record)
                 celsius(record.referenceUncertainty), 1);
     // The reference's, not the item's: no one may read it as when the instrument is due.
     sheet.field(QStringLiteral("Reference due date"), dateText(record.referenceDue), 1);
-    sheet.remark(registered
-                     ? QStringLiteral("The results are traceable to the SI through reference "
-                                      "standard %1, calibrated by %2 under certificate %3.")
-                           .arg(record.referenceId, record.referenceCalibratedBy,
-                                record.referenceCertificate)
-                     : QStringLiteral("Reference standard %1 was typed, not taken from the "
-                                      "register: its own calibration certificate is not named "
-                                      "with this record.")
-                           .arg(record.referenceId),
-                 2);
+    sheet.remark(records::referenceTraceability(record), 2);
 }
 
 // The record the page was written from, and its place in the store's hash chain.

@@ -38,6 +38,7 @@ const char* const dccNamespace = "https://ptb.de/dcc";
 const char* const xadesNamespace = "http://uri.etsi.org/01903/v1.3.2#";
 const char* const signatureId = "quarvet-signature";
 const char* const propertiesId = "quarvet-signed-properties";
+const char* const signedPropertiesType = "http://uri.etsi.org/01903#SignedProperties";
 
 const xmlChar* xml(const char* text)
 {
@@ -160,7 +161,7 @@ xmlNode* signatureTemplate(xmlDoc* document, xmlSecTransformId method)
                                                      xml(""), nullptr);
     xmlNode* properties = xmlSecTmplSignatureAddReference(
         signature, xmlSecNssTransformSha256Id, nullptr, xml(QByteArray("#") + propertiesId),
-        xml("http://uri.etsi.org/01903#SignedProperties"));
+        xml(signedPropertiesType));
     xmlNode* keyInfo = xmlSecTmplSignatureEnsureKeyInfo(signature, nullptr);
     xmlNode* x509 = keyInfo ? xmlSecTmplKeyInfoAddX509Data(keyInfo) : nullptr;
     if (!whole || !properties || !x509 ||
@@ -211,21 +212,54 @@ struct ManagerFree {
     void operator()(xmlSecKeysMngr* manager) const { xmlSecKeysMngrDestroy(manager); }
 };
 
-// Whether one of the signature's references is the whole document, the signature taken out.
-bool signsWholeDocument(xmlSecDSigCtx* context)
+// Whether one of the signature's references, found whole, is the whole document (the
+// signature taken out) or, with `type`, the XAdES signed properties.
+bool signsReference(xmlSecDSigCtx* context, const char* type)
 {
     for (xmlSecSize n = 0; n < xmlSecPtrListGetSize(&context->signedInfoReferences); ++n) {
         const auto* reference = static_cast<xmlSecDSigReferenceCtx*>(
             xmlSecPtrListGetItem(&context->signedInfoReferences, n));
-        if (reference && reference->status == xmlSecDSigStatusSucceeded && reference->uri &&
-            reference->uri[0] == '\0')
+        if (!reference || reference->status != xmlSecDSigStatusSucceeded || !reference->uri)
+            continue;
+        if (type ? reference->type && xmlStrEqual(reference->type, xml(type))
+                 : reference->uri[0] == '\0')
             return true;
     }
     return false;
 }
 
+// The first element `name` of `space` under `node`, depth first.
+xmlNode* elementUnder(xmlNode* node, const xmlChar* name, const xmlChar* space)
+{
+    for (xmlNode* child = node ? node->children : nullptr; child; child = child->next) {
+        if (child->type != XML_ELEMENT_NODE)
+            continue;
+        if (xmlSecCheckNodeName(child, name, space))
+            return child;
+        if (xmlNode* found = elementUnder(child, name, space))
+            return found;
+    }
+    return nullptr;
+}
+
+// Whether the signed properties under `signature` name `certificate` by its SHA-256.
+bool namesCertificate(xmlNode* signature, const CERTCertificate* certificate)
+{
+    xmlNode* digest = elementUnder(elementUnder(signature, xml("CertDigest"), xml(xadesNamespace)),
+                                   xml("DigestValue"), xmlSecDSigNs);
+    xmlChar* content = digest ? xmlNodeGetContent(digest) : nullptr;
+    const QByteArray named = QByteArray(content ? reinterpret_cast<const char*>(content) : "")
+                                 .simplified()
+                                 .replace(' ', "");
+    xmlFree(content);
+    const QByteArray der(reinterpret_cast<const char*>(certificate->derCert.data),
+                         qsizetype(certificate->derCert.len));
+    return !named.isEmpty() &&
+           named == QCryptographicHash::hash(der, QCryptographicHash::Sha256).toBase64();
+}
+
 // The signature at `node` checked with the certificate it carries; its signer's subject.
-void verifySignature(xmlNode* node, DccSignature& found)
+void verifySignature(xmlNode* node, const QByteArray& laboratorys, DccSignature& found)
 {
     std::unique_ptr<xmlSecKeysMngr, ManagerFree> manager(xmlSecKeysMngrCreate());
     if (!manager || xmlSecNssAppDefaultKeysMngrInit(manager.get()) < 0) {
@@ -242,16 +276,23 @@ void verifySignature(xmlNode* node, DccSignature& found)
     context->keyInfoReadCtx.flags |= XMLSEC_KEYINFO_FLAGS_X509DATA_DONT_VERIFY_CERTS;
     found.valid = xmlSecDSigCtxVerify(context.get(), node) >= 0 &&
                   context->status == xmlSecDSigStatusSucceeded;
-    found.wholeDocument = found.valid && signsWholeDocument(context.get());
+    found.wholeDocument = found.valid && signsReference(context.get(), nullptr);
     xmlSecKeyDataPtr x509 =
         context->signKey ? xmlSecKeyGetData(context->signKey, xmlSecNssKeyDataX509Id) : nullptr;
-    if (CERTCertificate* certificate = x509 ? xmlSecNssKeyDataX509GetKeyCert(x509) : nullptr)
-        found.signer = QString::fromUtf8(certificate->subjectName);
+    CERTCertificate* certificate = x509 ? xmlSecNssKeyDataX509GetKeyCert(x509) : nullptr;
+    if (!certificate)
+        return;
+    found.signer = QString::fromUtf8(certificate->subjectName);
+    found.certificateNamed = found.valid && signsReference(context.get(), signedPropertiesType) &&
+                             namesCertificate(node, certificate);
+    if (!laboratorys.isEmpty())
+        found.laboratorys = QByteArray(reinterpret_cast<const char*>(certificate->derCert.data),
+                                       qsizetype(certificate->derCert.len)) == laboratorys;
 }
 
 } // namespace
 
-DccSignature checkDccSignature(const QByteArray& bytes)
+DccSignature checkDccSignature(const QByteArray& bytes, const QByteArray& laboratorys)
 {
     DccSignature found;
     if (const QString fault = readyXmlSec(); !fault.isEmpty())
@@ -270,8 +311,8 @@ DccSignature checkDccSignature(const QByteArray& bytes)
         if (node->type == XML_ELEMENT_NODE &&
             xmlSecCheckNodeName(node, xmlSecNodeSignature, xmlSecDSigNs))
             signatures << node;
-        // Depth first, the signature's own elements aside.
-        if (node->children && !(signatures.size() && signatures.back() == node))
+        // Depth first, into signatures too: one wrapped in another counts.
+        if (node->children)
             node = node->children;
         else {
             while (node && !node->next && node != root)
@@ -282,7 +323,7 @@ DccSignature checkDccSignature(const QByteArray& bytes)
     found.present = !signatures.isEmpty();
     found.count = int(signatures.size());
     if (found.count == 1)
-        verifySignature(signatures.first(), found);
+        verifySignature(signatures.first(), laboratorys, found);
     return found;
 }
 

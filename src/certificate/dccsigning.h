@@ -5,6 +5,8 @@
 #include <QDateTime>
 #include <QString>
 
+#include <optional>
+
 // The laboratory's signature on an issued certificate's DCC: an enveloped XML signature in
 // XAdES baseline form (the signing time and the signing certificate's digest among what is
 // signed), made with the same certificate and key as the PDF's, through xmlsec's NSS engine.
@@ -22,9 +24,16 @@ struct DccSignature {
     int count = 0;
     bool valid = false;         // every reference's digest and the signature value hold
     bool wholeDocument = false; // one reference is the whole document but the signature
-    QString signer;             // the signing certificate's subject
-    QString fault;              // why it could not be checked at all
+    // Its signed XAdES properties name, by SHA-256, the certificate it carries.
+    bool certificateNamed = false;
+    // Whether that certificate is the laboratory's: unknown where the laboratory's is not
+    // given.
+    std::optional<bool> laboratorys;
+    QString signer; // the signing certificate's subject
+    QString fault;  // why it could not be checked at all
 };
-DccSignature checkDccSignature(const QByteArray& bytes);
+// The signature of the DCC `bytes`, held against `laboratorys`, the laboratory's certificate
+// (DER), where given.
+DccSignature checkDccSignature(const QByteArray& bytes, const QByteArray& laboratorys = {});
 
 } // namespace quarvet::certificate

@@ -39,10 +39,18 @@ bool dccPlaceRefused(const QString& pdf, const QString& dcc, Output& io)
 {
     if (dcc.isEmpty())
         return usageFault("--dcc names no file", io), true;
-    const QFileInfo a(pdf);
-    const QFileInfo b(dcc);
-    const bool same = a.absoluteFilePath() == b.absoluteFilePath() ||
-                      (a.exists() && b.exists() && a.canonicalFilePath() == b.canonicalFilePath());
+    // Named through links, and before the certificate is written: the folder each is in,
+    // resolved, and the name in it.
+    const auto resolved = [](const QString& path) {
+        const QFileInfo file(path);
+        if (file.exists())
+            return file.canonicalFilePath();
+        const QString folder = QFileInfo(file.absolutePath()).canonicalFilePath();
+        return folder.isEmpty() ? file.absoluteFilePath()
+                                : folder + QLatin1Char('/') + file.fileName();
+    };
+    const bool same = QFileInfo(pdf).absoluteFilePath() == QFileInfo(dcc).absoluteFilePath() ||
+                      resolved(pdf) == resolved(dcc);
     if (same)
         return refusal(QStringLiteral("The DCC would be written over the certificate %1: name "
                                       "another file with --dcc. Nothing was issued.")

@@ -15,6 +15,11 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
+#include <QRegularExpression>
+#include <QTimeZone>
+
+#include <ctime>
 
 namespace quarvet::cli {
 namespace {
@@ -58,24 +63,27 @@ void printJson(const dcc::DccReading& reading, Output& io)
 {
     QStringList points;
     for (const dcc::DccPoint& point : reading.points)
-        points << QStringLiteral("{\"result\":%1,\"reference\":%2,\"indicated\":%3,\"error\":%4,"
-                                 "\"U\":%5,\"k\":%6,\"coverage_probability\":%7,\"readings\":%8,"
-                                 "\"conformity\":%9}")
-                      .arg(orNull(point.section), jsonNumber(point.reference),
-                           jsonNumber(point.indicated), jsonNumber(point.error),
-                           jsonNumber(point.U), jsonNumber(point.k), jsonNumber(point.probability),
-                           jsonNumber(point.readings), orNull(point.conformity));
+        points << QStringLiteral("{\"result\":%1,\"reference\":%2,\"indicated\":%3,\"unit\":%4,"
+                                 "\"error\":%5,\"U\":%6,\"error_unit\":%7,\"k\":%8,")
+                          .arg(orNull(point.section), jsonNumber(point.reference),
+                               jsonNumber(point.indicated), orNull(point.unit),
+                               jsonNumber(point.error), jsonNumber(point.U),
+                               orNull(point.errorUnit), jsonNumber(point.k)) +
+                      QStringLiteral("\"coverage_probability\":%1,\"readings\":%2,"
+                                     "\"conformity\":%3}")
+                          .arg(jsonNumber(point.probability), jsonNumber(point.readings),
+                               orNull(point.conformity));
     io.out << QStringLiteral("{\"certificate\":%1,\"kind\":%2,\"country\":%3,\"laboratory\":%4,"
                              "\"customer\":%5,\"item\":{\"name\":%6,\"model\":%7,\"serial\":%8},"
                              "\"as_found\":%9,")
-                  .arg(orNull(reading.number), jsonText(reading.kind), orNull(reading.country),
+                  .arg(orNull(reading.number), orNull(reading.kind), orNull(reading.country),
                        orNull(reading.laboratory), orNull(reading.customer), orNull(reading.item),
                        orNull(reading.model), orNull(reading.serial), orNull(reading.asFound))
                   .toStdString()
-           << QStringLiteral("\"as_left\":%1,\"record\":%2,\"signed\":%3,\"results\":[%4]}")
-                  .arg(orNull(reading.asLeft), orNull(reading.recordId),
-                       reading.signedDocument ? QStringLiteral("true") : QStringLiteral("false"),
-                       points.join(QLatin1Char(',')))
+           << QStringLiteral("\"as_left\":%1,\"record\":%2,\"signatures\":%3,\"results\":[%4]}")
+                  .arg(orNull(reading.asLeft), orNull(reading.recordId))
+                  .arg(reading.signatures)
+                  .arg(points.join(QLatin1Char(',')))
                   .toStdString()
            << "\n";
 }
@@ -85,13 +93,24 @@ QString cell(const QString& value)
     return value.isEmpty() ? QStringLiteral("—") : value;
 }
 
+// A D-SI unit as a person writes it, where it is one of a thermometer's; else as written.
+QString unitText(const QString& unit)
+{
+    static const QMap<QString, QString> known{
+        {QStringLiteral("\\degreecelsius"), QStringLiteral("°C")},
+        {QStringLiteral("\\kelvin"), QStringLiteral("K")},
+        {QStringLiteral("\\milli\\kelvin"), QStringLiteral("mK")}};
+    return known.value(unit, unit);
+}
+
 void printText(const dcc::DccReading& reading, Output& io)
 {
+    // What the file says is printed, never its control characters or marks that turn text.
     const auto line = [&io](const QString& label, const QString& value) {
-        io.out << said(label + QLatin1Char(' ') + cell(value)) << "\n";
+        io.out << said(label + QLatin1Char(' ') + records::printableText(cell(value))) << "\n";
     };
     line(QStringLiteral("Certificate"),
-         reading.kind == QLatin1String("issued")
+         reading.kind.isEmpty() || reading.kind == QLatin1String("issued")
              ? reading.number
              : reading.number + QStringLiteral(" (") + reading.kind + QLatin1Char(')'));
     line(QStringLiteral("Laboratory"), reading.laboratory);
@@ -100,14 +119,17 @@ void printText(const dcc::DccReading& reading, Output& io)
     line(QStringLiteral("Item"), reading.item);
     line(QStringLiteral("Model"), reading.model);
     line(QStringLiteral("Serial number"), reading.serial);
-    if (reading.signedDocument)
+    if (reading.signatures > 0)
         io.out << "Signed with an XML signature (records read-dcc --check checks it)\n";
     if (!reading.asFound.isEmpty() || !reading.asLeft.isEmpty())
-        io.out << said(cell(reading.asFound) + QStringLiteral("; ") + cell(reading.asLeft)) << "\n";
-    io.out << "Result\tReference\tIndicated\tError\tU\tk\tn\tConformity\n";
+        io.out << said(records::printableText(cell(reading.asFound) + QStringLiteral("; ") +
+                                              cell(reading.asLeft)))
+               << "\n";
+    io.out << "Result\tReference\tIndicated\tUnit\tError\tU\tUnit\tk\tn\tConformity\n";
     for (const dcc::DccPoint& point : reading.points)
         io.out << printableLine({cell(point.section), cell(point.reference), cell(point.indicated),
-                                 cell(point.error), cell(point.U), cell(point.k),
+                                 cell(unitText(point.unit)), cell(point.error), cell(point.U),
+                                 cell(unitText(point.errorUnit)), cell(point.k),
                                  cell(point.readings), cell(point.conformity)})
                       .toStdString()
                << "\n";
@@ -148,20 +170,55 @@ bool dccFromStore(const lab::CertificateMark& mark, const lab::CertificateFindin
     return true;
 }
 
-QString differenceText(const dcc::DccDifference& difference)
+QString differenceText(dcc::DccDifference difference)
 {
+    for (QString* text : {&difference.label, &difference.found, &difference.expected,
+                          &difference.path, &difference.fileLabel, &difference.filePath})
+        *text = records::printableText(*text);
     if (!difference.otherPart)
         return QStringLiteral("its %1 reads “%2” where the store gives “%3” (%4)")
             .arg(difference.label, difference.found, difference.expected, difference.path);
     if (difference.label.isEmpty())
-        return QStringLiteral("it holds %1 (“%2”), which the store does not give")
-            .arg(difference.fileLabel, difference.found);
+        return QStringLiteral("it holds %1 (“%2”, %3), which the store does not give")
+            .arg(difference.fileLabel, difference.found, difference.filePath);
     if (difference.fileLabel.isEmpty())
         return QStringLiteral("it lacks %1 (“%2”), which the store gives (%3)")
             .arg(difference.label, difference.expected, difference.path);
-    return QStringLiteral("it holds %1 (“%2”) where the store gives %3 (“%4”, %5)")
-        .arg(difference.fileLabel, difference.found, difference.label, difference.expected,
-             difference.path);
+    return QStringLiteral("it holds %1 (“%2”, %3) where the store gives %4 (“%5”, %6)")
+        .arg(difference.fileLabel, difference.found, difference.filePath, difference.label,
+             difference.expected, difference.path);
+}
+
+// The laboratory's signing certificate (DER), where it has one and its database gives it
+// without a password: what a signed DCC's certificate is held against.
+QByteArray laboratoryCertificate(const certificate::SigningKey& key)
+{
+    if (!key.set() || !certificate::openSigningDatabase(key.nssFolder).isEmpty())
+        return {};
+    QString unknown;
+    const auto found = certificate::signingCertificate(key, unknown);
+    return found ? found->der : QByteArray();
+}
+
+// The days of the store's times taken in the time zone the DCC was written in, which it
+// names: a workstation elsewhere gives the same days. False, said, for a zone this machine
+// does not know.
+bool takeTimeZone(const QString& zone, Output& io)
+{
+    if (zone.isEmpty())
+        return true;
+    // A name of the zone database, never a path or a rule the C library would read instead.
+    static const QRegularExpression name(
+        QStringLiteral("^[A-Za-z][A-Za-z0-9_+-]*(/[A-Za-z0-9_+-]+)*$"));
+    if (zone.size() > 64 || !name.match(zone).hasMatch() || !QTimeZone(zone.toUtf8()).isValid())
+        return refusal(QStringLiteral("The DCC's dates are days in the time zone %1, which this "
+                                      "machine does not know: it cannot be checked here.")
+                           .arg(zone),
+                       io),
+               false;
+    qputenv("TZ", zone.toUtf8());
+    ::tzset();
+    return true;
 }
 
 // What the DCC's XML signature says, to follow what the store holds: false where it does not
@@ -171,7 +228,13 @@ QString differenceText(const dcc::DccDifference& difference)
 bool signatureHolds(const QByteArray& file, const lab::CertificateMark& mark,
                     RecordsContext& context, QString& said, Output& io)
 {
-    const certificate::DccSignature signature = certificate::checkDccSignature(file);
+    lab::LabSettings settings;
+    if (const records::StoreFailure read = lab::readLabSettings(context.store, settings);
+        read.failed())
+        return refusal(messages::storeFault(read.fault), io), false;
+    const certificate::SigningKey key = certificate::signingKeyOf(settings);
+    const certificate::DccSignature signature =
+        certificate::checkDccSignature(file, laboratoryCertificate(key));
     if (!signature.fault.isEmpty())
         return refusal(QStringLiteral("The DCC's XML signature could not be checked: ") +
                            signature.fault,
@@ -186,15 +249,23 @@ bool signatureHolds(const QByteArray& file, const lab::CertificateMark& mark,
         return said = QStringLiteral("its XML signature does not hold for the document as it is: "
                                      "the document was changed after it was signed"),
                false;
-    if (signature.present) {
-        said = QStringLiteral("; the document is signed by %1, whole").arg(signature.signer);
-        return true;
-    }
-    lab::LabSettings settings;
-    if (const records::StoreFailure read = lab::readLabSettings(context.store, settings);
-        read.failed())
-        return refusal(messages::storeFault(read.fault), io), false;
-    if (mark.kind == QLatin1String("issued") && certificate::signingKeyOf(settings).set())
+    if (signature.present && !signature.certificateNamed)
+        return said = QStringLiteral("its XML signature's signed properties do not name the "
+                                     "certificate it carries (%1)")
+                          .arg(signature.signer),
+               false;
+    if (signature.laboratorys == false)
+        return said = QStringLiteral("its XML signature was made with another certificate than "
+                                     "the laboratory's (%1)")
+                          .arg(signature.signer),
+               false;
+    if (signature.present)
+        said = QStringLiteral("; the document is signed by %1, whole, %2")
+                   .arg(signature.signer, signature.laboratorys
+                                              ? QStringLiteral("the laboratory's certificate")
+                                              : QStringLiteral("a certificate not compared with "
+                                                               "the laboratory's here"));
+    else if (mark.kind == QLatin1String("issued") && key.set())
         said = QStringLiteral("; the document carries no XML signature");
     return true;
 }
@@ -208,14 +279,17 @@ int checkDcc(const QByteArray& file, const dcc::DccReading& reading, RecordsCont
     if (mark.recordId.isEmpty())
         return refusal(QStringLiteral("The DCC %1 names no record of this program's stores: "
                                       "--check holds only the DCCs it writes.")
-                           .arg(reading.number),
+                           .arg(records::printableText(reading.number)),
                        io);
-    const QString named = mark.kind == QLatin1String("draft")
-                              ? QStringLiteral("DCC, draft of record %1").arg(mark.recordId)
-                              : QStringLiteral("DCC of certificate %1").arg(mark.number);
+    const QString named =
+        records::printableText(mark.kind == QLatin1String("draft")
+                                   ? QStringLiteral("DCC, draft of record %1").arg(mark.recordId)
+                                   : QStringLiteral("DCC of certificate %1").arg(mark.number));
     lab::CertificateFinding finding;
     if (const int held = holdMark(mark, named, context, finding, io); held != markHeld)
         return held;
+    if (!takeTimeZone(reading.timeZone, io))
+        return failure;
     QByteArray bytes;
     if (!dccFromStore(mark, finding, context, bytes, io))
         return failure;
@@ -230,7 +304,7 @@ int checkDcc(const QByteArray& file, const dcc::DccReading& reading, RecordsCont
     if (!finding.supersededBy.isEmpty())
         holds += QStringLiteral("; superseded: record %1 corrects it").arg(finding.supersededBy);
     holds += signedAs;
-    io.out << said(holds) << "\n";
+    io.out << said(records::printableText(holds)) << "\n";
     io.out.flush();
     return success;
 }

@@ -11,6 +11,7 @@
 #include "lab/certificates.h"
 #include "messages/storemessages.h"
 #include "records/checkpoints.h"
+#include "records/recordformat.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -379,7 +380,8 @@ int holdMark(const lab::CertificateMark& mark, const QString& named, RecordsCont
         return refusal(messages::storeFault(failed.fault), io);
     if (const QString contradicted = messages::certificateContradiction(mark, finding);
         !contradicted.isEmpty())
-        return sayNotIntact(named, contradicted, io);
+        // It names what the file says, which may hold anything.
+        return sayNotIntact(named, records::printableText(contradicted), io);
     return markHeld;
 }
 

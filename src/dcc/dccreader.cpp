@@ -4,15 +4,36 @@
 
 #include <QXmlStreamReader>
 
+#include <functional>
 #include <vector>
 
 namespace quarvet::dcc {
+
+QString DccValue::label() const
+{
+    return (names +
+            QStringList{attribute.isEmpty() ? element : element + QLatin1Char(' ') + attribute})
+        .join(QStringLiteral(" › "));
+}
+
 namespace {
 
 const QString signatureNamespace = QStringLiteral("http://www.w3.org/2000/09/xmldsig#");
-const QString markBetween = QStringLiteral(" › ");
 constexpr int deepest = 64;
 constexpr qsizetype mostValues = 4'000'000;
+// What the reader keeps of a document, in characters: far above any DCC of thousands of
+// points, and below what a document made to multiply paths and names would take.
+constexpr qint64 mostKept = 64 * 1024 * 1024;
+constexpr qsizetype longestName = 200;
+constexpr qsizetype longestRefType = 1000;
+
+// What may differ between two writings of one certificate: which program release wrote it,
+// what has superseded it since, and its signature. Only at these places.
+const QStringList uncompared{
+    QStringLiteral("/digitalCalibrationCertificate/administrativeData/dccSoftware"),
+    QStringLiteral("/digitalCalibrationCertificate/administrativeData/statements/"
+                   "statement[quarvet_supersededBy]"),
+    QStringLiteral("/digitalCalibrationCertificate/comment/ds:Signature")};
 
 // What a point's number is: which quantity holds it.
 enum class Role { None, Reference, Indicated, Error, Readings };
@@ -25,7 +46,7 @@ struct Frame {
     QString name; // its name's first content, once read
     QString text;
     QString value; // an identification's value, until its name says what it is
-    bool hasChildren = false;
+    int children = 0;
     bool compared = true;
     Role role = Role::None;
     int group = -1; // the points of the list that holds it, in `groups`
@@ -49,6 +70,20 @@ Role roleOf(const QString& refTypes)
     return Role::None;
 }
 
+// The path's mark of an element's namespace: none for the DCC's, "si:" and "ds:" for D-SI's
+// and the XML signature's, the namespace itself for any other, so that an element moved to
+// another namespace stands elsewhere.
+QString prefixOf(QStringView space)
+{
+    if (space == detail::dccNamespace)
+        return {};
+    if (space == detail::siNamespace)
+        return QStringLiteral("si:");
+    if (space == signatureNamespace)
+        return QStringLiteral("ds:");
+    return QLatin1Char('{') + space.toString() + QLatin1Char('}');
+}
+
 class Reader {
 public:
     explicit Reader(DccReading& reading) : reading_(reading) {}
@@ -57,7 +92,7 @@ public:
     void end();
     void characters(QStringView text)
     {
-        if (!frames_.empty())
+        if (!frames_.empty() && keep(text.size()))
             frames_.back().text += text;
     }
     // The points read, in the order their lists began.
@@ -67,10 +102,14 @@ public:
             for (const DccPoint& point : group)
                 if (!point.reference.isEmpty() || !point.error.isEmpty())
                     reading_.points.append(point);
+        if (reading_.kind.isEmpty() && !reading_.recordId.isEmpty())
+            reading_.kind = QStringLiteral("issued");
     }
 
 private:
+    bool keep(qint64 characters);
     Frame childFrame(const QXmlStreamReader& xml);
+    void value(const Frame& frame, const QString& attribute, const QString& text);
     QStringList names() const;
     QString section() const;
     int pointGroup();
@@ -81,7 +120,19 @@ private:
     DccReading& reading_;
     std::vector<Frame> frames_;
     std::vector<std::vector<DccPoint>> groups_;
+    qint64 kept_ = 0;
 };
+
+// Counts what is kept; false, with the fault, past what any DCC needs.
+bool Reader::keep(qint64 characters)
+{
+    kept_ += characters;
+    if (kept_ <= mostKept)
+        return true;
+    if (reading_.fault.isEmpty())
+        reading_.fault = QStringLiteral("it holds more than any DCC this program reads");
+    return false;
+}
 
 void Reader::start(const QXmlStreamReader& xml)
 {
@@ -89,28 +140,24 @@ void Reader::start(const QXmlStreamReader& xml)
         reading_.fault = QStringLiteral("its elements are nested deeper than %1").arg(deepest);
         return;
     }
-    Frame frame = childFrame(xml);
-    const bool signature = xml.namespaceUri() == signatureNamespace;
-    reading_.signedDocument = reading_.signedDocument || (signature && frame.local == "Signature");
-    if (!frame.refType.isEmpty())
-        frame.path += QLatin1Char('[') + frame.refType + QLatin1Char(']');
-    // Which program wrote it, what has superseded it since, and its signature are not what
-    // the store answers for.
-    frame.compared = frame.compared && !signature && frame.local != "dccSoftware" &&
-                     !holds(frame.refType, QLatin1StringView("quarvet_supersededBy"));
-    if (holds(frame.refType, QLatin1StringView("quarvet_draft")))
-        reading_.kind = QStringLiteral("draft");
-    if (holds(frame.refType, QLatin1StringView("quarvet_copy")))
-        reading_.kind = QStringLiteral("copy");
-    for (const QXmlStreamAttribute& attribute : xml.attributes()) {
-        const QString name = attribute.qualifiedName().toString();
-        reading_.values.append(
-            {frame.path + QStringLiteral("/@") + name,
-             (names() + QStringList{frame.local + QLatin1Char(' ') + name}).join(markBetween),
-             attribute.value().toString(), frame.compared});
+    if (xml.name().size() > longestName ||
+        xml.attributes().value(QLatin1String("refType")).size() > longestRefType) {
+        reading_.fault = QStringLiteral("an element's name or refType is longer than any DCC's");
+        return;
     }
+    Frame frame = childFrame(xml);
+    const bool signature = xml.namespaceUri() == signatureNamespace && frame.local == "Signature";
+    reading_.signatures += signature ? 1 : 0;
+    if (!keep(frame.path.size()))
+        return;
+    if (frame.compared && holds(frame.refType, QLatin1StringView("quarvet_draft")))
+        reading_.kind = QStringLiteral("draft");
+    if (frame.compared && holds(frame.refType, QLatin1StringView("quarvet_copy")))
+        reading_.kind = QStringLiteral("copy");
+    for (const QXmlStreamAttribute& attribute : xml.attributes())
+        value(frame, attribute.qualifiedName().toString(), attribute.value().toString());
     frames_.push_back(frame);
-    if (frame.local == "quantity" && roleOf(frame.refType) != Role::None) {
+    if (frame.local == "quantity" && roleOf(frame.refType) != Role::None && frame.compared) {
         frames_.back().role = roleOf(frame.refType);
         frames_.back().group = pointGroup();
     }
@@ -124,17 +171,24 @@ Frame Reader::childFrame(const QXmlStreamReader& xml)
     frame.refType = xml.attributes().value(QLatin1String("refType")).toString().simplified();
     if (!frames_.empty()) {
         Frame& parent = frames_.back();
-        parent.hasChildren = true;
+        parent.children += 1;
         frame.compared = parent.compared;
-        frame.role = parent.role;
+        // Of a quantity given in two units at once, the first is read.
+        frame.role = parent.local == "hybrid" && parent.children > 1 ? Role::None : parent.role;
         frame.group = parent.group;
         frame.path = parent.path;
     }
-    const QString prefix = xml.namespaceUri() == detail::siNamespace  ? QStringLiteral("si:")
-                           : xml.namespaceUri() == signatureNamespace ? QStringLiteral("ds:")
-                                                                      : QString();
-    frame.path += QLatin1Char('/') + prefix + frame.local;
+    frame.path += QLatin1Char('/') + prefixOf(xml.namespaceUri()) + frame.local;
+    if (!frame.refType.isEmpty())
+        frame.path += QLatin1Char('[') + frame.refType + QLatin1Char(']');
+    frame.compared = frame.compared && !uncompared.contains(frame.path);
     return frame;
+}
+
+void Reader::value(const Frame& frame, const QString& attribute, const QString& text)
+{
+    if (keep(text.size() + attribute.size()))
+        reading_.values.append({frame.path, attribute, names(), frame.local, text, frame.compared});
 }
 
 // The names of the parts being read, outermost first.
@@ -175,68 +229,85 @@ int Reader::pointGroup()
     return -1;
 }
 
-// A number of a point, or one for each point of a list written as one.
+// Where in a point a field of a quantity of `role` goes; none where it is not one it reads.
+QString* fieldOf(DccPoint& point, Role role, const QString& field)
+{
+    if (field == "value" && role != Role::Readings)
+        return role == Role::Reference   ? &point.reference
+               : role == Role::Indicated ? &point.indicated
+                                         : &point.error;
+    if (field == "unit" && role != Role::Readings)
+        return role == Role::Error ? &point.errorUnit : &point.unit;
+    if (role == Role::Error && field == "uncertainty")
+        return &point.U;
+    if (role == Role::Error && field == "coverageFactor")
+        return &point.k;
+    if (role == Role::Error && field == "coverageProbability")
+        return &point.probability;
+    if (role == Role::Readings && field == "content")
+        return &point.readings;
+    return nullptr;
+}
+
+// A field of each point of a list, from a value, or one for each point of a list written as
+// one.
+void assignEach(std::vector<DccPoint>& group, const QString& section, const QString& local,
+                const QString& text, const std::function<QString*(DccPoint&)>& field)
+{
+    const bool listed = local.endsWith(QLatin1String("XMLList"));
+    const QStringList each =
+        listed ? text.split(QLatin1Char(' '), Qt::SkipEmptyParts) : QStringList{text.trimmed()};
+    if (group.size() < size_t(each.size()))
+        group.resize(each.size());
+    for (size_t n = 0; n < group.size(); ++n) {
+        group[n].section = section;
+        QString* into = field(group[n]);
+        // A unit or a k given once holds for each point of the list; a value, for its own.
+        if (into && into->isEmpty())
+            *into = each.size() == 1 ? each[0] : each.value(qsizetype(n));
+    }
+}
+
 void Reader::assign(const Frame& frame, const QString& text)
 {
     if (frame.group < 0 || frame.role == Role::None)
         return;
-    std::vector<DccPoint>& group = groups_[frame.group];
-    const QStringList each = frame.local.endsWith(QLatin1String("XMLList"))
-                                 ? text.split(QLatin1Char(' '), Qt::SkipEmptyParts)
-                                 : QStringList{text.trimmed()};
-    if (group.size() < size_t(each.size()))
-        group.resize(each.size());
-    const QString section = this->section();
     const QString field =
         frame.local.chopped(frame.local.endsWith(QLatin1String("XMLList")) ? 7 : 0);
-    for (size_t n = 0; n < group.size(); ++n) {
-        DccPoint& point = group[n];
-        const QString& value = each.size() == 1 ? each[0] : each.value(qsizetype(n));
-        point.section = section;
-        QString* into = nullptr;
-        if (field == "value" && frame.role != Role::Readings)
-            into = frame.role == Role::Reference   ? &point.reference
-                   : frame.role == Role::Indicated ? &point.indicated
-                                                   : &point.error;
-        else if (frame.role == Role::Error && field == "uncertainty")
-            into = &point.U;
-        else if (frame.role == Role::Error && field == "coverageFactor")
-            into = &point.k;
-        else if (frame.role == Role::Error && field == "coverageProbability")
-            into = &point.probability;
-        else if (frame.role == Role::Readings && field == "content")
-            into = &point.readings;
-        if (into)
-            *into = value;
-    }
+    assignEach(groups_[frame.group], section(), frame.local, text,
+               [&](DccPoint& point) { return fieldOf(point, frame.role, field); });
 }
 
 void Reader::end()
 {
     Frame frame = std::move(frames_.back());
     frames_.pop_back();
-    if (!frame.hasChildren)
+    if (frame.children == 0)
         leaf(frame);
-    said(frame);
+    else if (!frame.text.trimmed().isEmpty())
+        value(frame, QStringLiteral("#text"), frame.text);
+    if (frame.compared)
+        said(frame);
 }
 
 // An element's text: kept as a value, named by the parts that hold it, and taken into the
 // point or the field it says.
 void Reader::leaf(const Frame& frame)
 {
-    reading_.values.append(
-        {frame.path, (names() << frame.local).join(markBetween), frame.text, frame.compared});
+    value(frame, {}, frame.text);
+    if (!frame.compared)
+        return;
     const Frame* parent = frames_.empty() ? nullptr : &frames_.back();
     if (frame.local == "content" && parent && parent->local == "name" && frames_.size() >= 2 &&
         frames_[frames_.size() - 2].name.isEmpty())
-        frames_[frames_.size() - 2].name = frame.text.simplified();
+        frames_[frames_.size() - 2].name = frame.text.simplified().left(longestName);
     if (frame.role == Role::Readings
             ? frame.local == "content" && parent && parent->local == "noQuantity"
             : frame.role != Role::None)
         assign(frame, frame.text);
     if (frame.local.startsWith(QLatin1String("conformity")) && frame.group >= 0)
-        for (DccPoint& point : groups_[frame.group])
-            point.conformity = frame.text.trimmed();
+        assignEach(groups_[frame.group], section(), frame.local, frame.text,
+                   [](DccPoint& point) { return &point.conformity; });
     if (parent && parent->local == "identification" && frame.local == "value")
         frames_.back().value = frame.text.trimmed();
     // The verdicts overall, in the words of their declaration.
@@ -261,7 +332,9 @@ void Reader::said(const Frame& frame)
         if (field.isEmpty())
             field = value.trimmed();
     };
-    if (at(QLatin1StringView("/coreData/uniqueIdentifier")))
+    if (at(QLatin1StringView("/statement[quarvet_timeZone]/convention")))
+        first(reading_.timeZone, frame.text);
+    else if (at(QLatin1StringView("/coreData/uniqueIdentifier")))
         first(reading_.number, frame.text);
     else if (at(QLatin1StringView("/coreData/countryCodeISO3166_1")))
         first(reading_.country, frame.text);
@@ -358,18 +431,19 @@ std::optional<DccDifference> firstDifference(const DccReading& file, const DccRe
     for (qsizetype n = 0; n < std::max(found.size(), expected.size()); ++n) {
         const DccValue* a = found.value(n);
         const DccValue* b = expected.value(n);
-        if (a && b && a->path == b->path && a->value == b->value)
+        const bool samePlace = a && b && a->path == b->path && a->attribute == b->attribute;
+        if (samePlace && a->value == b->value)
             continue;
-        if (a && b && a->path == b->path)
-            return DccDifference{
-                b->path, b->label.isEmpty() ? b->path : b->label, a->value, b->value, false, {}};
+        if (samePlace)
+            return DccDifference{b->where(), b->label(), a->value, b->value, false, {}, {}};
         DccDifference difference;
         difference.otherPart = true;
-        difference.path = b ? b->path : a->path;
-        difference.label = b ? (b->label.isEmpty() ? b->path : b->label) : QString();
+        difference.path = b ? b->where() : a->where();
+        difference.label = b ? b->label() : QString();
         difference.expected = b ? b->value : QString();
         difference.found = a ? a->value : QString();
-        difference.fileLabel = a ? (a->label.isEmpty() ? a->path : a->label) : QString();
+        difference.fileLabel = a ? a->label() : QString();
+        difference.filePath = a ? a->where() : QString();
         return difference;
     }
     return std::nullopt;

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -23,34 +24,46 @@ struct DccPoint {
     QString probability;
     QString readings;
     QString conformity;
+    QString unit;      // of the reference and indicated values, as the document writes it
+    QString errorUnit; // of the error and its uncertainty
 };
 
-// One value of the document: an element's text or an attribute, where it stands (`path`)
-// and what it is called by the names of the parts that hold it (`label`).
+// One value of the document: an element's text or an attribute, where it stands (`path`,
+// with `attribute` for an attribute's value or "#text" for text beside elements), and what
+// it is called by the names of the parts that hold it (`names`, then the element's own).
 struct DccValue {
     QString path;
-    QString label;
+    QString attribute;
+    QStringList names;
+    QString element;
     QString value;
     bool compared = true; // false: what may differ between prints of one certificate
+
+    QString where() const
+    {
+        return attribute.isEmpty() ? path : path + QStringLiteral("/@") + attribute;
+    }
+    QString label() const;
 };
 
 struct DccReading {
     QString fault; // why the document does not read as a DCC; empty when it does
     QString number;
-    QString kind = QStringLiteral("issued"); // or "copy", "draft"
+    QString kind; // "issued", "copy" or "draft" for this program's; empty for another's
     QString country;
     QString laboratory;
     QString customer;
     QString item;
     QString model;
     QString serial;
-    QString asFound; // the verdicts in words, where the document states them
+    QString timeZone; // whose days its dates are, where it says
+    QString asFound;  // the verdicts in words, where the document states them
     QString asLeft;
     // What the document says of itself: its record, the record's hash, the chain head.
     QString recordId;
     QString recordHash;
     QString chainHead;
-    bool signedDocument = false;
+    int signatures = 0; // XML signatures, wherever they stand
     QList<DccPoint> points;
     QList<DccValue> values;
 };
@@ -70,6 +83,7 @@ struct DccDifference {
     // The file holds another part there (`fileLabel`), or none, or one the store lacks.
     bool otherPart = false;
     QString fileLabel;
+    QString filePath;
 };
 std::optional<DccDifference> firstDifference(const DccReading& file, const DccReading& store);
 

@@ -9,10 +9,43 @@ namespace {
 
 const QString one = QStringLiteral("\\one");
 
+// What a point's budget adds to the set-up's components: its readings' own Type A term
+// (or the laboratory's pooled one, read once), the combined standard uncertainty and its
+// effective degrees of freedom, as kept. None in a record kept before budgets.
+void budgetOfPoint(Writer& out, const records::Record& record, const records::PointResult& result)
+{
+    if (!record.setUp || !(result.k >= 1))
+        return;
+    const records::BudgetSetUp& setUp = *record.setUp;
+    const std::vector<double> readings(result.readings.begin(), result.readings.end());
+    const calc::Budget budget = calc::budgetOf({record.referenceUncertainty,
+                                                setUp.referenceK,
+                                                setUp.drift,
+                                                setUp.resolution,
+                                                setUp.uniformity,
+                                                setUp.stability,
+                                                {},
+                                                setUp.pooled},
+                                               readings);
+    for (const calc::Component& component : budget.components)
+        if (component.distribution == calc::Distribution::TypeA)
+            quantity(out, QStringLiteral("quarvet_typeA"), QString::fromStdString(component.name),
+                     {component.u});
+    quantity(out, QStringLiteral("basic_combinedStandardUncertainty"),
+             QStringLiteral("Combined standard uncertainty"), {result.uc});
+    if (std::isfinite(result.nuEff))
+        quantity(out, QStringLiteral("quarvet_effectiveDegreesOfFreedom"),
+                 QStringLiteral("Effective degrees of freedom"), {result.nuEff, -1, 0, one});
+    else
+        noQuantity(out, QStringLiteral("quarvet_effectiveDegreesOfFreedom"),
+                   QStringLiteral("Effective degrees of freedom"),
+                   QStringLiteral("infinite: every component is Type B"));
+}
+
 // One point as found or as left: the reference value, the mean indicated, the error with its
 // expanded uncertainty, the number of readings, and its verdict where it has one.
-void point(Writer& out, const records::PointResult& result, const QString& when,
-           const QString& refType)
+void point(Writer& out, const records::Record& record, const records::PointResult& result,
+           const QString& when, const QString& refType)
 {
     const std::vector<double> readings(result.readings.begin(), result.readings.end());
     const double mean = calc::readingsMean(readings);
@@ -27,6 +60,7 @@ void point(Writer& out, const records::PointResult& result, const QString& when,
              {decimalDifference(mean, result.target), result.U, result.k});
     noQuantity(out, QStringLiteral("quarvet_readings"), QStringLiteral("Number of readings"),
                QString::number(result.readings.size()));
+    budgetOfPoint(out, record, result);
     if (const QString conformity = conformityOf(result.verdict); !conformity.isEmpty()) {
         out.open(QStringLiteral("measurementMetaData"));
         out.open(QStringLiteral("metaData"), QStringLiteral("basic_conformity"));
@@ -74,7 +108,7 @@ void points(Writer& out, const records::Record& record, bool asFound)
     out.open(QStringLiteral("data"));
     out.open(QStringLiteral("list"));
     for (const records::PointResult& result : results)
-        point(out, result, name, refType);
+        point(out, record, result, name, refType);
     out.close();
     out.close();
     out.close();
@@ -193,14 +227,17 @@ void referenceStandard(Writer& out, const records::Record& record)
     QStringList said{record.referenceSource == QLatin1String("register")
                          ? QStringLiteral("Taken from the laboratory's register of references.")
                          : QStringLiteral("Typed at the calibration, not taken from a register.")};
-    if (!record.referenceCalibratedBy.isEmpty())
-        said << QStringLiteral("Calibrated by ") + record.referenceCalibratedBy;
     if (record.referenceDue.isValid())
-        said << QStringLiteral("Due ") + record.referenceDue.toString(Qt::ISODate);
+        said << QStringLiteral("Due for calibration %1.")
+                    .arg(record.referenceDue.toString(Qt::ISODate));
     out.text(QStringLiteral("description"), said.join(QLatin1Char(' ')));
     if (!record.referenceCertificate.isEmpty()) {
         out.open(QStringLiteral("certificate"));
-        out.text(QStringLiteral("referral"), QStringLiteral("Certificate of the reference"));
+        out.text(QStringLiteral("referral"),
+                 record.referenceCalibratedBy.isEmpty()
+                     ? QStringLiteral("Certificate of the reference")
+                     : QStringLiteral("Certificate of the reference, issued by %1")
+                           .arg(record.referenceCalibratedBy));
         out.element(QStringLiteral("referralID"), record.referenceCertificate);
         out.element(QStringLiteral("procedure"), QStringLiteral("none"));
         out.element(QStringLiteral("value"), QString());

@@ -4,6 +4,8 @@
 
 #include "quarvet/version.h"
 
+#include <QTimeZone>
+
 namespace quarvet::dcc {
 
 namespace {
@@ -91,6 +93,11 @@ void item(Writer& out, const records::Record& record)
     out.text(QStringLiteral("name"), record.itemDescription.isEmpty()
                                          ? QStringLiteral("Temperature instrument")
                                          : record.itemDescription);
+    // The type is the instrument's model number; the line is the one of its display that was
+    // calibrated.
+    out.text(QStringLiteral("description"), QStringLiteral("Instrument type %1, display line %2")
+                                                .arg(record.instrumentType)
+                                                .arg(record.displayLine));
     out.open(QStringLiteral("manufacturer"));
     out.text(QStringLiteral("name"), QStringLiteral("not stated"));
     out.close();
@@ -200,9 +207,24 @@ void receiptStatements(Writer& out, const records::Record& record)
         statement(out, QStringLiteral("quarvet_deviations"), record.deviations);
 }
 
+// The time zone whose days the dates are, by its name: a reader elsewhere gives the same
+// days from the same times in it.
+void timeZone(Writer& out)
+{
+    const QByteArray zone = QTimeZone::systemTimeZoneId();
+    if (zone.isEmpty())
+        return;
+    out.open(QStringLiteral("statement"), QStringLiteral("quarvet_timeZone"));
+    out.element(QStringLiteral("convention"), QString::fromUtf8(zone));
+    out.text(QStringLiteral("declaration"),
+             QStringLiteral("Dates are days in the time zone %1.").arg(QString::fromUtf8(zone)));
+    out.close();
+}
+
 void statements(Writer& out, const records::Record& record, const lab::CertificateStatus& status)
 {
     out.open(QStringLiteral("statements"));
+    timeZone(out);
     issueStatements(out, status);
     correctionStatements(out, record, status);
     receiptStatements(out, record);
@@ -213,9 +235,10 @@ void statements(Writer& out, const records::Record& record, const lab::Certifica
               QStringLiteral("The results relate only to the item calibrated."));
     statement(out, QStringLiteral("basic_reproduction"),
               QStringLiteral("This certificate may not be reproduced other than in full."));
-    if (!status.lab.value(QStringLiteral("statements")).isEmpty())
-        statement(out, QStringLiteral("basic_traceability"),
-                  status.lab.value(QStringLiteral("statements")));
+    const QString laboratorys = status.lab.value(QStringLiteral("statements"));
+    statement(out, QStringLiteral("basic_traceability"),
+              records::referenceTraceability(record) +
+                  (laboratorys.isEmpty() ? QString() : QLatin1Char(' ') + laboratorys));
     if (!record.note.isEmpty())
         statement(out, QStringLiteral("quarvet_note"), record.note);
     out.close();

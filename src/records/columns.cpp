@@ -388,6 +388,17 @@ QString stated(const QString& stored, const calc::Outcome& outcome)
 
 } // namespace
 
+QString referenceTraceability(const Record& record)
+{
+    if (record.referenceSource == QLatin1String("register"))
+        return QStringLiteral("The results are traceable to the SI through reference standard "
+                              "%1, calibrated by %2 under certificate %3.")
+            .arg(record.referenceId, record.referenceCalibratedBy, record.referenceCertificate);
+    return QStringLiteral("Reference standard %1 was typed, not taken from the register: its own "
+                          "calibration certificate is not named with this record.")
+        .arg(record.referenceId);
+}
+
 calc::Budget setUpBudget(const Record& record)
 {
     const BudgetSetUp setUp = record.setUp.value_or(BudgetSetUp{});

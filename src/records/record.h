@@ -133,6 +133,10 @@ calc::Outcome pointOutcome(QStringView verdict);
 // read once, to which a point read more than once adds its readings' Type A term. Only for a
 // record with a set-up.
 calc::Budget setUpBudget(const Record& record);
+// How the results are traceable through the record's reference, as every face of its
+// certificate says it: through a reference from the register, its calibration named; a typed
+// one, said to name none.
+QString referenceTraceability(const Record& record);
 // The same in words, the same on every face and in every export (calc::outcomeText).
 QString asLeftVerdictText(const Record& record);
 QString asFoundVerdictText(const Record& record);

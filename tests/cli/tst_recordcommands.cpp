@@ -558,11 +558,11 @@ void TestRecordCommands::usage_data()
     QTest::addColumn<QString>("says");
     QTest::newRow("no subcommand") << QStringList{"records"}
                                    << "list, add, sign, signatures, issue, certificate, dcc, "
-                                      "verify, witness, check-certificate "
+                                      "read-dcc, verify, witness, check-certificate "
                                       "or grant";
     QTest::newRow("unknown subcommand") << QStringList{"records", "delete"}
                                         << "list, add, sign, signatures, issue, certificate, dcc, "
-                                           "verify, witness, check-certificate "
+                                           "read-dcc, verify, witness, check-certificate "
                                            "or grant";
     QTest::newRow("verify with an argument")
         << QStringList{"records", "verify", "x"} << "records verify takes no arguments";

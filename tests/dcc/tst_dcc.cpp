@@ -166,7 +166,17 @@ void TestDcc::readsBackAsWritten()
     QCOMPARE(read.points[0].reference, QStringLiteral("0"));
     QCOMPARE(read.points[0].error, QStringLiteral("0.5"));
     QCOMPARE(bytes.contains("<dcc:referralID>QCL-6</dcc:referralID>"), shape == "an amendment");
-    QVERIFY(!dcc::firstDifference(read, dcc::readDcc(bytes)));
+    // One value changed is found and named by the parts that hold it.
+    QByteArray changed = bytes;
+    const qsizetype at = changed.indexOf("<si:value>0.5</si:value>");
+    QVERIFY(at > 0);
+    changed.replace(at, 24, "<si:value>0.6</si:value>");
+    const auto difference = dcc::firstDifference(dcc::readDcc(changed), read);
+    QVERIFY(difference && !difference->otherPart);
+    QCOMPARE(difference->found, QStringLiteral("0.6"));
+    QCOMPARE(difference->expected, QStringLiteral("0.5"));
+    QVERIFY2(difference->label.endsWith("As found at 0 °C › Mean indicated value › value"),
+             qPrintable(difference->label));
 }
 
 // Without the laboratory's country a DCC cannot say where it was issued: none is written, and
@@ -295,6 +305,8 @@ void TestDcc::refusedBeforeTheNumber_data()
         << "DE" << QStringList{"--dcc", "c.pdf"} << "written over the certificate";
     QTest::newRow("over it through another name")
         << "DE" << QStringList{"--dcc", "./m/../c.pdf"} << "written over the certificate";
+    QTest::newRow("over it through a linked folder")
+        << "DE" << QStringList{"--dcc", "alias/c.pdf"} << "written over the certificate";
     QTest::newRow("no name") << "DE" << QStringList{"--dcc", ""} << "--dcc names no file";
     QTest::newRow("asked for where none is written")
         << "" << QStringList{"--dcc", "m/x.xml"} << "its country is not set";
@@ -311,6 +323,7 @@ void TestDcc::refusedBeforeTheNumber()
     QFETCH(QString, says);
     Workplace place;
     QVERIFY(QDir(place.dir.path()).mkpath("m"));
+    QVERIFY(QFile::link(place.dir.path(), place.dir.filePath("alias")));
     const QString id = recordIn(place, country);
     QStringList issue{"records", "issue", id, "--by", "Dr A", "-o", place.dir.filePath("c.pdf")};
     if (!extra.contains("--role"))

@@ -12,6 +12,8 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include <cmath>
+
 class TestDccReadBack : public QObject {
     Q_OBJECT
 private slots:
@@ -51,8 +53,13 @@ void writeFile(const QString& path, const QByteArray& bytes)
 // A record's words for records add: a calibration of type 742 at 0 and 100 °C, with `more`.
 QStringList recordWords(const QStringList& more)
 {
-    QStringList words{"records", "add",    "--serial", "S-1",          "--type",
-                      "742",     "--line", "1",        "--technician", "Ann Lee"};
+    QStringList words{"records", "add", "--type", "742", "--line", "1"};
+    if (!more.contains("--serial"))
+        words << "--serial"
+              << "S-1";
+    if (!more.contains("--technician"))
+        words << "--technician"
+              << "Ann Lee";
     if (!more.contains("--reference"))
         words << "--reference"
               << "R-typed"
@@ -61,6 +68,16 @@ QStringList recordWords(const QStringList& more)
               << "--reference-due"
               << "2099-01-01";
     return words + more + QStringList{"0", "100", "0.5", "99.5"};
+}
+
+// The points a record of `more` has, as the words gave them: target and reading, as found at
+// the two calibration points, then as left at each verified target.
+QList<std::pair<double, double>> pointsOf(const QStringList& more)
+{
+    QList<std::pair<double, double>> points{{0, 0.5}, {100, 99.5}};
+    for (qsizetype n = more.indexOf("--verify"); n >= 0; n = more.indexOf("--verify", n + 1))
+        points.append({more[n + 1].toDouble(), more[n + 2].toDouble()});
+    return points;
 }
 
 // Verified at both calibration points within `tolerance`, and at `more` targets between.
@@ -81,8 +98,10 @@ struct Laboratory {
     QString path(const QString& name) const { return place.dir.filePath(name); }
     QString add(const QStringList& more) const
     {
+        // Saved whatever its verdict, which the exit status says (5: not judged).
         const Run added = run(recordWords(more));
-        return added.status == 0 ? added.out.trimmed().section('\n', -1) : added.err;
+        const QString id = added.out.trimmed().section('\n', -1);
+        return added.status == 0 || added.status == 5 ? id : added.err;
     }
     QString issue(const QString& id, const QString& name) const
     {
@@ -139,13 +158,39 @@ void TestDccReadBack::everyCertificateAgrees_data()
         {"forty points", verified("0.5", 38), "issued"},
         {"amendment", verified("0.5"), "amendment"},
         {"no tolerance", {}, "issued"},
+        {"not judged: U as large as the tolerance",
+         {"--tolerance", "0.02", "--verify", "0", "0.01", "--verify", "100", "100.01"},
+         "issued"},
         {"non-binary", verified("0.11") + QStringList{"--rule", "non-binary"}, "issued"},
         {"a reference from the register", verified("1") + QStringList{"--reference", "REF-1"},
          "issued"},
         {"hostile texts in every field",
-         {"--customer", hostile, "--customer-address", hostile, "--description", hostile,
-          "--method", hostile, "--location", hostile, "--condition", hostile, "--deviations",
-          hostile, "--note", hostile},
+         {"--serial",
+          hostile,
+          "--technician",
+          hostile,
+          "--reference",
+          hostile,
+          "--reference-u",
+          "0.02",
+          "--reference-due",
+          "2099-01-01",
+          "--customer",
+          hostile,
+          "--customer-address",
+          hostile,
+          "--description",
+          hostile,
+          "--method",
+          hostile,
+          "--location",
+          hostile,
+          "--condition",
+          hostile,
+          "--deviations",
+          hostile,
+          "--note",
+          hostile},
          "issued"},
         {"right-to-left names",
          verified("0.5") + QStringList{"--customer", "מעבדת כיול 7", "--description", "מדחום"},
@@ -192,71 +237,121 @@ void TestDccReadBack::everyCertificateAgrees()
         id = lab.add(more + QStringList{"--corrects", id, "--reason", "typing error in the note"});
         QVERIFY2(lab.issue(id, "amended.pdf").endsWith("-00002"), qPrintable(id));
         dcc = lab.path("amended.xml");
-        QVERIFY(contentOf(dcc).contains("<dcc:previousReport>"));
+        const QByteArray amended = contentOf(dcc);
+        QVERIFY(amended.contains("<dcc:referralID>" +
+                                 QDate::currentDate().toString("yyyy").toUtf8() +
+                                 "-00001</dcc:referralID>"));
+        QVERIFY(amended.contains(": typing error in the note</dcc:content>"));
         const Run before = lab.run({"records", "read-dcc", first, "--check"});
         QVERIFY2(before.status == 0 && before.out.contains("superseded"), qPrintable(before.out));
     }
     QCOMPARE(schemaFaults(dcc), QString());
-    const Run checked = lab.run({"records", "read-dcc", dcc, "--check"});
-    QVERIFY2(checked.status == 0 && checked.out.contains("holds: every value"),
-             qPrintable(checked.out + checked.err));
-    // Read back, its points are the record's: two as found, and as left as verified.
+    // Held here, and on a workstation half a day ahead, whose calendar is on another day.
+    for (const QByteArray& zone : {QByteArray(), QByteArray("Pacific/Kiritimati")}) {
+        if (!zone.isEmpty())
+            qputenv("TZ", zone);
+        const Run checked = lab.run({"records", "read-dcc", dcc, "--check"});
+        qunsetenv("TZ");
+        QVERIFY2(checked.status == 0 && checked.out.contains("holds: every value"),
+                 qPrintable(zone + ": " + checked.out + checked.err));
+    }
+    // Read back, its points are what the words gave, each with its unit, the error's U and k.
     const Run json = lab.run({"records", "read-dcc", dcc, "--format", "json"});
     const QJsonObject read = QJsonDocument::fromJson(json.out.toUtf8()).object();
     QCOMPARE(read["kind"].toString(), kind == "amendment" ? "issued" : kind);
     QCOMPARE(read["record"].toString(), id);
+    QCOMPARE(read["item"]["serial"].toString(),
+             more.contains("--serial") ? more[more.indexOf("--serial") + 1] : "S-1");
     const QJsonArray results = read["results"].toArray();
-    QCOMPARE(results.size(), 2 + more.count("--verify"));
-    QCOMPARE(results[0].toObject()["error"].toDouble(), 0.5);
-    QCOMPARE(results[1].toObject()["indicated"].toDouble(), 99.5);
+    const QList<std::pair<double, double>> points = pointsOf(more);
+    QCOMPARE(results.size(), points.size());
+    for (qsizetype n = 0; n < points.size(); ++n) {
+        const QJsonObject point = results[n].toObject();
+        const auto [target, reading] = points[n];
+        QCOMPARE(point["result"].toString(), n < 2 ? "as found" : "as left");
+        QCOMPARE(point["reference"].toDouble(), target);
+        QCOMPARE(point["indicated"].toDouble(), reading);
+        QVERIFY2(std::abs(point["error"].toDouble() - (reading - target)) < 1e-12,
+                 qPrintable(QString::number(point["error"].toDouble())));
+        QCOMPARE(point["unit"].toString(), QStringLiteral("\\degreecelsius"));
+        QVERIFY(point["U"].toDouble() > 0 && point["k"].toDouble() >= 2);
+        QCOMPARE(point["coverage_probability"].toDouble(), 0.9545);
+        QCOMPARE(point["readings"].toInt(), 1);
+    }
 }
 
 void TestDccReadBack::changedValueIsNamed_data()
 {
-    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("at"); // the first match's captured part is changed
     QTest::addColumn<QString>("to");
     QTest::addColumn<QString>("named");
-    QTest::newRow("an error") << "<si:value>0.1</si:value>"
-                              << "<si:value>0.01</si:value>"
-                              << "As left at 0 °C › Mean indicated value › value reads “0.01”";
+    QTest::newRow("an error alone")
+        << "<si:label>Error</si:label>\\s*<si:value>(0.1)<"
+        << "0.15"
+        << "As left at 0 °C › Error › value reads “0.15” where the store gives “0.1”";
+    QTest::newRow("an indicated value")
+        << "Mean indicated value</si:label>\\s*<si:value>(0.1)<"
+        << "0.10"
+        << "As left at 0 °C › Mean indicated value › value reads “0.10”";
     QTest::newRow("an expanded uncertainty")
-        << "<si:uncertainty>0.021</si:uncertainty>"
-        << "<si:uncertainty>0.01</si:uncertainty>"
+        << "<si:uncertainty>(0.021)</si:uncertainty>"
+        << "0.01"
         << "As found at 0 °C › Error › uncertainty reads “0.01”";
-    QTest::newRow("a verdict") << "<dcc:conformity>fail</dcc:conformity>"
-                               << "<dcc:conformity>pass</dcc:conformity>"
+    QTest::newRow("a verdict") << "<dcc:conformity>(fail)</dcc:conformity>"
+                               << "pass"
                                << "conformity reads “pass” where the store gives “fail”";
-    QTest::newRow("the serial number") << "<dcc:value>S-1</dcc:value>"
-                                       << "<dcc:value>S-7</dcc:value>"
+    QTest::newRow("the serial number") << "<dcc:value>(S-1)</dcc:value>"
+                                       << "S-7"
                                        << "value reads “S-7” where the store gives “S-1”";
     QTest::newRow("a statement taken out")
-        << "<dcc:statement refType=\"basic_reproduction\">"
-        << "<dcc:statement refType=\"basic_other\">"
-        << "it holds statement refType (“basic_other”) where the store gives statement refType "
-           "(“basic_reproduction”";
-    QTest::newRow("the customer") << "in-house calibration"
+        << "<dcc:statement refType=\"(basic_reproduction)\">"
+        << "basic_other"
+        << "it holds statement refType (“basic_other”, "
+           "/digitalCalibrationCertificate/administrativeData/statements/statement[basic_other]/"
+           "@refType) where the store gives statement refType (“basic_reproduction”";
+    QTest::newRow("the customer") << "(in-house calibration)"
                                   << "ACME"
                                   << "reads “ACME” where the store gives “in-house calibration”";
+    // What a reader would take, put where the store's own uncompared parts have their names.
+    QTest::newRow("a verdict hidden as a later supersession")
+        << "()<dcc:metaData refType=\"basic_toleranceLimits\">"
+        << "<dcc:metaData refType=\"basic_conformity basic_asFound quarvet_supersededBy\">"
+           "<dcc:declaration><dcc:content lang=\"en\">As found: Pass</dcc:content>"
+           "</dcc:declaration></dcc:metaData>"
+        << "it holds";
+    QTest::newRow("an element moved to another namespace")
+        << "(<dcc:issuer>manufacturer</dcc:issuer>)"
+        << "<x:issuer xmlns:x=\"urn:elsewhere\">manufacturer</x:issuer>"
+        << "{urn:elsewhere}issuer";
+    QTest::newRow("text beside the elements") << "(<si:value>0.1</si:value>)"
+                                              << "FAKE<si:value>0.1</si:value>"
+                                              << "real #text (“";
+    // Said without the file's control characters, which could repaint the line.
+    QTest::newRow("a carriage return in the number") << "<dcc:uniqueIdentifier>[^<]*()<"
+                                                     << "&#13;holds: every value"
+                                                     << "-00001\\x0Dholds: every value";
 }
 
 // One value changed by hand: --check says the DCC does not hold, naming that value by the
 // names of the parts that hold it.
 void TestDccReadBack::changedValueIsNamed()
 {
-    QFETCH(QString, from);
+    QFETCH(QString, at);
     QFETCH(QString, to);
     QFETCH(QString, named);
     Laboratory lab;
     QCOMPARE(lab.run({"lab", "set", "--name", "Lab", "--country", "FR"}).status, 0);
     const QString id = lab.add(verified("0.4"));
     QVERIFY(lab.issue(id, "c.pdf").endsWith("-00001"));
-    QByteArray bytes = contentOf(lab.path("c.xml"));
-    QVERIFY2(bytes.contains(from.toUtf8()), qPrintable(from));
-    writeFile(lab.path("changed.xml"), bytes.replace(from.toUtf8(), to.toUtf8()));
+    QString text = QString::fromUtf8(contentOf(lab.path("c.xml")));
+    const QRegularExpressionMatch match = QRegularExpression(at).match(text);
+    QVERIFY2(match.hasMatch(), qPrintable(at));
+    text.replace(match.capturedStart(1), match.capturedLength(1), to);
+    writeFile(lab.path("changed.xml"), text.toUtf8());
     const Run checked = lab.run({"records", "read-dcc", lab.path("changed.xml"), "--check"});
     QCOMPARE(checked.status, 4);
     QVERIFY2(checked.out.startsWith("Not intact: DCC of certificate") &&
-                 checked.out.contains(named),
+                 checked.out.contains(named) && !checked.out.contains('\r'),
              qPrintable(checked.out + checked.err));
 }
 
@@ -314,34 +409,46 @@ void TestDccReadBack::hostileFilesAreRefused()
 }
 
 // Another laboratory's DCC that follows the good practice with its values in lists: each
-// point read from the lists, its U and k where the list gives one for all.
+// point read from the lists with its unit (of a quantity given in two units, the first), its
+// U and k where the list gives one for all, its verdict from the list of verdicts.
 void TestDccReadBack::anotherLaboratorysDcc()
 {
     Laboratory lab;
-    writeFile(lab.path("other.xml"),
-              "<dcc:digitalCalibrationCertificate xmlns:dcc=\"https://ptb.de/dcc\" "
-              "xmlns:si=\"https://ptb.de/si\"><dcc:administrativeData><dcc:coreData>"
-              "<dcc:uniqueIdentifier>PTB 7.5-0042</dcc:uniqueIdentifier></dcc:coreData>"
-              "<dcc:items><dcc:item><dcc:name><dcc:content>Thermometer</dcc:content></dcc:name>"
-              "<dcc:identifications><dcc:identification><dcc:issuer>manufacturer</dcc:issuer>"
-              "<dcc:value>4711</dcc:value></dcc:identification></dcc:identifications></dcc:item>"
-              "</dcc:items></dcc:administrativeData><dcc:measurementResults><dcc:measurementResult>"
-              "<dcc:results><dcc:result refType=\"basic_asLeft\"><dcc:data><dcc:list>"
-              "<dcc:quantity refType=\"basic_referenceValue\"><si:realListXMLList>"
-              "<si:valueXMLList>0 50.5 100</si:valueXMLList></si:realListXMLList></dcc:quantity>"
-              "<dcc:quantity refType=\"basic_measurementError\"><si:realListXMLList>"
-              "<si:valueXMLList>0.01 -0.02 0.03</si:valueXMLList><si:expandedUncXMLList>"
-              "<si:uncertaintyXMLList>0.05</si:uncertaintyXMLList><si:coverageFactorXMLList>2"
-              "</si:coverageFactorXMLList></si:expandedUncXMLList></si:realListXMLList>"
-              "</dcc:quantity></dcc:list></dcc:data></dcc:result></dcc:results>"
-              "</dcc:measurementResult></dcc:measurementResults>"
-              "</dcc:digitalCalibrationCertificate>");
+    writeFile(
+        lab.path("other.xml"),
+        "<dcc:digitalCalibrationCertificate xmlns:dcc=\"https://ptb.de/dcc\" "
+        "xmlns:si=\"https://ptb.de/si\"><dcc:administrativeData><dcc:coreData>"
+        "<dcc:uniqueIdentifier>PTB 7.5-0042</dcc:uniqueIdentifier></dcc:coreData>"
+        "<dcc:items><dcc:item><dcc:name><dcc:content>Thermometer</dcc:content></dcc:name>"
+        "<dcc:identifications><dcc:identification><dcc:issuer>manufacturer</dcc:issuer>"
+        "<dcc:value>4711</dcc:value></dcc:identification></dcc:identifications></dcc:item>"
+        "</dcc:items></dcc:administrativeData><dcc:measurementResults><dcc:measurementResult>"
+        "<dcc:results><dcc:result refType=\"basic_asLeft\"><dcc:data><dcc:list>"
+        "<dcc:quantity refType=\"basic_referenceValue\"><si:hybrid><si:realListXMLList>"
+        "<si:valueXMLList>273.15 323.65 373.15</si:valueXMLList><si:unitXMLList>\\kelvin"
+        "</si:unitXMLList></si:realListXMLList><si:realListXMLList><si:valueXMLList>0 50.5 "
+        "100</si:valueXMLList><si:unitXMLList>\\degreecelsius</si:unitXMLList>"
+        "</si:realListXMLList></si:hybrid></dcc:quantity>"
+        "<dcc:quantity refType=\"basic_measurementError\"><si:realListXMLList>"
+        "<si:valueXMLList>10 -20 30</si:valueXMLList><si:unitXMLList>\\milli\\kelvin"
+        "</si:unitXMLList><si:expandedUncXMLList><si:uncertaintyXMLList>50"
+        "</si:uncertaintyXMLList><si:coverageFactorXMLList>2</si:coverageFactorXMLList>"
+        "</si:expandedUncXMLList></si:realListXMLList></dcc:quantity><dcc:measurementMetaData>"
+        "<dcc:metaData refType=\"basic_conformity\"><dcc:conformityXMLList>pass fail pass"
+        "</dcc:conformityXMLList></dcc:metaData></dcc:measurementMetaData></dcc:list>"
+        "</dcc:data></dcc:result></dcc:results></dcc:measurementResult>"
+        "</dcc:measurementResults></dcc:digitalCalibrationCertificate>");
     const Run read = lab.run({"records", "read-dcc", lab.path("other.xml")});
     QCOMPARE(read.status, 0);
     QVERIFY2(read.out.contains("Certificate PTB 7.5-0042\n") &&
                  read.out.contains("Serial number 4711\n") &&
-                 read.out.contains("as left\t50.5\t—\t-0.02\t0.05\t2\t—\t—\n"),
+                 read.out.contains("as left\t323.65\t—\tK\t-20\t50\tmK\t2\t—\tfail\n"),
              qPrintable(read.out));
+    const Run json = lab.run({"records", "read-dcc", lab.path("other.xml"), "--format", "json"});
+    const QJsonObject object = QJsonDocument::fromJson(json.out.toUtf8()).object();
+    QVERIFY(object["kind"].isNull() && object["record"].isNull());
+    QCOMPARE(object["results"][2]["reference"].toDouble(), 373.15);
+    QCOMPARE(object["results"][2]["error_unit"].toString(), "\\milli\\kelvin");
 }
 
 QTEST_GUILESS_MAIN(TestDccReadBack)
