@@ -7,6 +7,7 @@
 #include "terminalrun.h"
 #include "teststores.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -610,6 +611,45 @@ void TestSignatures::signedDccHoldsUntilChanged()
     QFile copied(copy);
     QVERIFY(copied.open(QIODevice::ReadOnly));
     QVERIFY(!copied.readAll().contains("Signature"));
+    // Signed again, whole and named in its properties, with another certificate of the same
+    // key: the values and the signature hold, the certificate is not the laboratory's.
+    QFile signedFile(dcc);
+    QVERIFY(signedFile.open(QIODevice::ReadOnly));
+    QString resigning = QString::fromUtf8(signedFile.readAll());
+    signedFile.close();
+    QCOMPARE(tool("openssl",
+                  {"x509", "-in", authority.path("old.crt"), "-outform", "DER", "-out",
+                   lab.place.dir.filePath("old.der")},
+                  lab.place.dir.path()),
+             QString());
+    QFile der(lab.place.dir.filePath("old.der"));
+    QVERIFY(der.open(QIODevice::ReadOnly));
+    const QString oldDigest = QString::fromLatin1(
+        QCryptographicHash::hash(der.readAll(), QCryptographicHash::Sha256).toBase64());
+    resigning.replace(QRegularExpression("(<xades:CertDigest>.*<ds:DigestValue>)[^<]*(<)",
+                                         QRegularExpression::DotMatchesEverythingOption),
+                      "\\1" + oldDigest + "\\2");
+    resigning.replace(
+        QRegularExpression("(<ds:Reference[^>]*>(?:(?!</ds:Reference>).)*<ds:DigestValue>)"
+                           "[^<]*(<)",
+                           QRegularExpression::DotMatchesEverythingOption),
+        "\\1\\2");
+    resigning.replace(QRegularExpression("(<ds:(?:SignatureValue|X509Certificate)>)[^<]*(<)"),
+                      "\\1\\2");
+    QFile resigned(lab.place.dir.filePath("resigned.xml"));
+    QVERIFY(resigned.open(QIODevice::WriteOnly) && resigned.write(resigning.toUtf8()) > 0);
+    resigned.close();
+    const QString signedAgain = tool(
+        "xmlsec1",
+        {"--sign", "--privkey-pem", authority.path("lab.key") + "," + authority.path("old.crt"),
+         "--id-attr:Id", "http://uri.etsi.org/01903/v1.3.2#:SignedProperties", "--output",
+         lab.place.dir.filePath("other.xml"), resigned.fileName()},
+        lab.place.dir.path());
+    QVERIFY2(!signedAgain.startsWith("<"), qPrintable(signedAgain));
+    held = lab.owner({"records", "read-dcc", lab.place.dir.filePath("other.xml"), "--check"});
+    QVERIFY2(held.status == 4 && held.out.contains("made with another certificate than the "
+                                                   "laboratory's"),
+             qPrintable(held.out + held.err));
     // What the signature says of itself changed: the values agree, the signature does not.
     QFile original(dcc);
     QVERIFY(original.open(QIODevice::ReadOnly));
