@@ -221,6 +221,27 @@ bool takeTimeZone(const QString& zone, Output& io)
     return true;
 }
 
+// Why a DCC's XML signature does not hold; empty where it holds or there is none.
+QString contradictionOf(const certificate::DccSignature& signature)
+{
+    if (signature.count > 1)
+        return QStringLiteral("it carries %1 XML signatures, where the laboratory signs an issued "
+                              "DCC once")
+            .arg(signature.count);
+    if (signature.present && (!signature.valid || !signature.wholeDocument))
+        return QStringLiteral("its XML signature does not hold for the document as it is: the "
+                              "document was changed after it was signed");
+    if (signature.present && !signature.certificateNamed)
+        return QStringLiteral("its XML signature's signed properties do not name the certificate "
+                              "it carries (%1)")
+            .arg(records::printableText(signature.signer));
+    if (signature.laboratorys == false)
+        return QStringLiteral("its XML signature was made with another certificate than the "
+                              "laboratory's (%1)")
+            .arg(records::printableText(signature.signer));
+    return {};
+}
+
 // What the DCC's XML signature says, to follow what the store holds: false where it does not
 // hold (`said` why) or cannot be checked (said on standard error, `said` empty). A
 // laboratory that signs its issues says so of an issued DCC that carries none; a copy or a
@@ -240,29 +261,12 @@ bool signatureHolds(const QByteArray& file, const lab::CertificateMark& mark,
                            signature.fault,
                        io),
                false;
-    if (signature.count > 1)
-        return said = QStringLiteral("it carries %1 XML signatures, where the laboratory signs "
-                                     "an issued DCC once")
-                          .arg(signature.count),
-               false;
-    if (signature.present && (!signature.valid || !signature.wholeDocument))
-        return said = QStringLiteral("its XML signature does not hold for the document as it is: "
-                                     "the document was changed after it was signed"),
-               false;
-    if (signature.present && !signature.certificateNamed)
-        return said = QStringLiteral("its XML signature's signed properties do not name the "
-                                     "certificate it carries (%1)")
-                          .arg(signature.signer),
-               false;
-    if (signature.laboratorys == false)
-        return said = QStringLiteral("its XML signature was made with another certificate than "
-                                     "the laboratory's (%1)")
-                          .arg(signature.signer),
-               false;
+    if (said = contradictionOf(signature); !said.isEmpty())
+        return false;
     if (signature.present)
         said = QStringLiteral("; the document is signed by %1, whole, %2")
-                   .arg(signature.signer, signature.laboratorys
-                                              ? QStringLiteral("the laboratory's certificate")
+                   .arg(records::printableText(signature.signer),
+                        signature.laboratorys ? QStringLiteral("the laboratory's certificate")
                                               : QStringLiteral("a certificate not compared with "
                                                                "the laboratory's here"));
     else if (mark.kind == QLatin1String("issued") && key.set())
