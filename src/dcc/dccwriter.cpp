@@ -3,6 +3,7 @@
 #include "dccxml.h"
 
 #include "quarvet/version.h"
+#include "records/columns.h"
 
 #include <QTimeZone>
 
@@ -186,6 +187,14 @@ void correctionStatements(Writer& out, const records::Record& record,
 {
     if (status.amendment > 0)
         statement(out, QStringLiteral("quarvet_amendment"), lab::amendmentText(status));
+    if (status.amendment > 0 && status.replacedRecord) {
+        const QStringList changes = records::changedFields(*status.replacedRecord, record);
+        statement(out, QStringLiteral("quarvet_amendmentChanges"),
+                  QStringLiteral("Changed from certificate %1: %2")
+                      .arg(status.replaces, changes.isEmpty()
+                                                ? QStringLiteral("nothing but the reason")
+                                                : changes.join(QStringLiteral("; "))));
+    }
     if (!record.corrects.isEmpty())
         statement(
             out, QStringLiteral("quarvet_correction"),

@@ -4,6 +4,7 @@
 #include "records/recordformat.h"
 
 #include "calc/entry.h"
+#include "calc/uncertainty.h"
 
 #include <charconv>
 #include <cmath>
@@ -133,8 +134,9 @@ void quantity(Writer& out, const QString& refType, const QString& name, const Va
         out.xml().writeStartElement(siNamespace, QStringLiteral("expandedUnc"));
         out.si(QStringLiteral("uncertainty"), out.number(value.U));
         out.si(QStringLiteral("coverageFactor"), out.number(value.k));
-        // k is Student's t for 95.45 %, as the budget takes it.
-        out.si(QStringLiteral("coverageProbability"), QStringLiteral("0.9545"));
+        // k is Student's t for the probability of k = 2 of a normal distribution, erf(√2),
+        // as the budget takes it: written as the budget holds it, not rounded.
+        out.si(QStringLiteral("coverageProbability"), out.number(calc::coverageProbability));
         out.close();
     }
     out.close();
