@@ -9,8 +9,12 @@
 #include "messages/storemessages.h"
 #include "records/outputfile.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+
+#include <algorithm>
+#include <cstdlib>
 
 namespace quarvet::cli {
 
@@ -40,14 +44,19 @@ bool dccPlaceRefused(const QString& pdf, const QString& dcc, Output& io)
     if (dcc.isEmpty())
         return usageFault("--dcc names no file", io), true;
     // Named through links, and before the certificate is written: the folder each is in,
-    // resolved, and the name in it.
+    // resolved as the system does (a link before the ".." after it, never by the path's
+    // text), and the name in it.
     const auto resolved = [](const QString& path) {
-        const QFileInfo file(path);
-        if (file.exists())
-            return file.canonicalFilePath();
-        const QString folder = QFileInfo(file.absolutePath()).canonicalFilePath();
-        return folder.isEmpty() ? file.absoluteFilePath()
-                                : folder + QLatin1Char('/') + file.fileName();
+        const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+        const QString folder =
+            slash < 0 ? QStringLiteral(".") : path.left(std::max<qsizetype>(slash, 1));
+        char* real = ::realpath(QFile::encodeName(folder).constData(), nullptr);
+        const QString resolvedFolder = real ? QFile::decodeName(real) : QString();
+        ::free(real);
+        const QFileInfo file(resolvedFolder + QLatin1Char('/') + path.mid(slash + 1));
+        return resolvedFolder.isEmpty() ? QFileInfo(path).absoluteFilePath()
+               : file.exists()          ? file.canonicalFilePath()
+                                        : file.absoluteFilePath();
     };
     const bool same = QFileInfo(pdf).absoluteFilePath() == QFileInfo(dcc).absoluteFilePath() ||
                       resolved(pdf) == resolved(dcc);

@@ -63,12 +63,13 @@ void printJson(const dcc::DccReading& reading, Output& io)
 {
     QStringList points;
     for (const dcc::DccPoint& point : reading.points)
-        points << QStringLiteral("{\"result\":%1,\"reference\":%2,\"indicated\":%3,\"unit\":%4,"
-                                 "\"error\":%5,\"U\":%6,\"error_unit\":%7,\"k\":%8,")
+        points << QStringLiteral("{\"result\":%1,\"reference\":%2,\"unit\":%3,\"indicated\":%4,"
+                                 "\"indicated_unit\":%5,\"error\":%6,\"U\":%7,\"error_unit\":%8,"
+                                 "\"k\":%9,")
                           .arg(orNull(point.section), jsonNumber(point.reference),
-                               jsonNumber(point.indicated), orNull(point.unit),
-                               jsonNumber(point.error), jsonNumber(point.U),
-                               orNull(point.errorUnit), jsonNumber(point.k)) +
+                               orNull(point.unit), jsonNumber(point.indicated),
+                               orNull(point.indicatedUnit), jsonNumber(point.error),
+                               jsonNumber(point.U), orNull(point.errorUnit), jsonNumber(point.k)) +
                       QStringLiteral("\"coverage_probability\":%1,\"readings\":%2,"
                                      "\"conformity\":%3}")
                           .arg(jsonNumber(point.probability), jsonNumber(point.readings),
@@ -103,6 +104,12 @@ QString unitText(const QString& unit)
     return known.value(unit, unit);
 }
 
+// A value's unit where it is not the one its row names.
+QString otherUnit(const QString& unit, const QString& rows)
+{
+    return unit.isEmpty() || unit == rows ? QString() : QLatin1Char(' ') + unitText(unit);
+}
+
 void printText(const dcc::DccReading& reading, Output& io)
 {
     // What the file says is printed, never its control characters or marks that turn text.
@@ -127,7 +134,8 @@ void printText(const dcc::DccReading& reading, Output& io)
                << "\n";
     io.out << "Result\tReference\tIndicated\tUnit\tError\tU\tUnit\tk\tn\tConformity\n";
     for (const dcc::DccPoint& point : reading.points)
-        io.out << printableLine({cell(point.section), cell(point.reference), cell(point.indicated),
+        io.out << printableLine({cell(point.section), cell(point.reference),
+                                 cell(point.indicated) + otherUnit(point.indicatedUnit, point.unit),
                                  cell(unitText(point.unit)), cell(point.error), cell(point.U),
                                  cell(unitText(point.errorUnit)), cell(point.k),
                                  cell(point.readings), cell(point.conformity)})
@@ -207,13 +215,10 @@ bool takeTimeZone(const QString& zone, Output& io)
 {
     if (zone.isEmpty())
         return true;
-    // A name of the zone database, never a path or a rule the C library would read instead.
-    static const QRegularExpression name(
-        QStringLiteral("^[A-Za-z][A-Za-z0-9_+-]*(/[A-Za-z0-9_+-]+)*$"));
-    if (zone.size() > 64 || !name.match(zone).hasMatch() || !QTimeZone(zone.toUtf8()).isValid())
+    if (!dcc::usableTimeZone(zone))
         return refusal(QStringLiteral("The DCC's dates are days in the time zone %1, which this "
                                       "machine does not know: it cannot be checked here.")
-                           .arg(zone),
+                           .arg(records::printableText(zone.left(64))),
                        io),
                false;
     qputenv("TZ", zone.toUtf8());
@@ -297,8 +302,18 @@ int checkDcc(const QByteArray& file, const dcc::DccReading& reading, RecordsCont
     QByteArray bytes;
     if (!dccFromStore(mark, finding, context, bytes, io))
         return failure;
-    if (const auto difference = dcc::firstDifference(reading, dcc::readDcc(bytes)))
+    const dcc::DccReading written = dcc::readDcc(bytes);
+    if (const auto difference = dcc::firstDifference(reading, written))
         return sayNotIntact(named, differenceText(*difference), io);
+    // A supersession it states must be the store's; one it lacks came after it was written.
+    if (!reading.supersededBy.isEmpty() && reading.supersededBy != written.supersededBy)
+        return sayNotIntact(named,
+                            QStringLiteral("it says “%1” where the store gives “%2”")
+                                .arg(records::printableText(reading.supersededBy),
+                                     written.supersededBy.isEmpty()
+                                         ? QStringLiteral("no certificate that supersedes it")
+                                         : written.supersededBy),
+                            io);
     QString signedAs;
     if (!signatureHolds(file, mark, context, signedAs, io))
         return signedAs.isEmpty() ? failure : sayNotIntact(named, signedAs, io);

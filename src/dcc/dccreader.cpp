@@ -90,6 +90,16 @@ public:
 
     void start(const QXmlStreamReader& xml);
     void end();
+    // A comment or an instruction: kept as a value where it stands, which this program's
+    // documents never hold.
+    void aside(const QString& kind, const QString& text)
+    {
+        Frame here;
+        here.path = frames_.empty() ? QString() : frames_.back().path;
+        here.compared = frames_.empty() || frames_.back().compared;
+        here.local = kind;
+        value(here, kind, text);
+    }
     void characters(QStringView text)
     {
         if (!frames_.empty() && keep(text.size()))
@@ -187,7 +197,8 @@ Frame Reader::childFrame(const QXmlStreamReader& xml)
 
 void Reader::value(const Frame& frame, const QString& attribute, const QString& text)
 {
-    if (keep(text.size() + attribute.size()))
+    // Each value holds its text, and the names above it shared with the others.
+    if (keep(text.size() + attribute.size() + qint64(frames_.size()) * 8 + 64))
         reading_.values.append({frame.path, attribute, names(), frame.local, text, frame.compared});
 }
 
@@ -237,7 +248,9 @@ QString* fieldOf(DccPoint& point, Role role, const QString& field)
                : role == Role::Indicated ? &point.indicated
                                          : &point.error;
     if (field == "unit" && role != Role::Readings)
-        return role == Role::Error ? &point.errorUnit : &point.unit;
+        return role == Role::Error       ? &point.errorUnit
+               : role == Role::Indicated ? &point.indicatedUnit
+                                         : &point.unit;
     if (role == Role::Error && field == "uncertainty")
         return &point.U;
     if (role == Role::Error && field == "coverageFactor")
@@ -252,13 +265,22 @@ QString* fieldOf(DccPoint& point, Role role, const QString& field)
 // A field of each point of a list, from a value, or one for each point of a list written as
 // one.
 void assignEach(std::vector<DccPoint>& group, const QString& section, const QString& local,
-                const QString& text, const std::function<QString*(DccPoint&)>& field)
+                const QString& text, const std::function<QString*(DccPoint&)>& field,
+                const std::function<bool(qint64)>& keep)
 {
     const bool listed = local.endsWith(QLatin1String("XMLList"));
     const QStringList each =
         listed ? text.split(QLatin1Char(' '), Qt::SkipEmptyParts) : QStringList{text.trimmed()};
-    if (group.size() < size_t(each.size()))
+    // A value given once for a list that has it already changes nothing: not gone through
+    // again for each point, however often it is given.
+    if (each.size() == 1 && !group.empty() && field(group.back()) &&
+        !field(group.back())->isEmpty())
+        return;
+    if (group.size() < size_t(each.size())) {
+        if (!keep(qint64(each.size() - group.size()) * qint64(sizeof(DccPoint))))
+            return;
         group.resize(each.size());
+    }
     for (size_t n = 0; n < group.size(); ++n) {
         group[n].section = section;
         QString* into = field(group[n]);
@@ -274,8 +296,10 @@ void Reader::assign(const Frame& frame, const QString& text)
         return;
     const QString field =
         frame.local.chopped(frame.local.endsWith(QLatin1String("XMLList")) ? 7 : 0);
-    assignEach(groups_[frame.group], section(), frame.local, text,
-               [&](DccPoint& point) { return fieldOf(point, frame.role, field); });
+    assignEach(
+        groups_[frame.group], section(), frame.local, text,
+        [&](DccPoint& point) { return fieldOf(point, frame.role, field); },
+        [this](qint64 size) { return keep(size); });
 }
 
 void Reader::end()
@@ -295,6 +319,8 @@ void Reader::end()
 void Reader::leaf(const Frame& frame)
 {
     value(frame, {}, frame.text);
+    if (frame.path == uncompared[1] + QStringLiteral("/declaration/content"))
+        reading_.supersededBy = frame.text;
     if (!frame.compared)
         return;
     const Frame* parent = frames_.empty() ? nullptr : &frames_.back();
@@ -306,8 +332,10 @@ void Reader::leaf(const Frame& frame)
             : frame.role != Role::None)
         assign(frame, frame.text);
     if (frame.local.startsWith(QLatin1String("conformity")) && frame.group >= 0)
-        assignEach(groups_[frame.group], section(), frame.local, frame.text,
-                   [](DccPoint& point) { return &point.conformity; });
+        assignEach(
+            groups_[frame.group], section(), frame.local, frame.text,
+            [](DccPoint& point) { return &point.conformity; },
+            [this](qint64 size) { return keep(size); });
     if (parent && parent->local == "identification" && frame.local == "value")
         frames_.back().value = frame.text.trimmed();
     // The verdicts overall, in the words of their declaration.
@@ -385,6 +413,15 @@ void step(QXmlStreamReader& xml, Reader& reader, DccReading& reading, bool& root
         break;
     case QXmlStreamReader::Characters:
         reader.characters(xml.text());
+        break;
+    case QXmlStreamReader::Comment:
+        reader.aside(QStringLiteral("#comment"), xml.text().toString());
+        break;
+    case QXmlStreamReader::ProcessingInstruction:
+        // A style sheet named here would show a reader other values than the document's.
+        reader.aside(QStringLiteral("#instruction"),
+                     xml.processingInstructionTarget().toString() + QLatin1Char(' ') +
+                         xml.processingInstructionData().toString());
         break;
     default:
         break;

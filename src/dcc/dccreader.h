@@ -24,8 +24,9 @@ struct DccPoint {
     QString probability;
     QString readings;
     QString conformity;
-    QString unit;      // of the reference and indicated values, as the document writes it
-    QString errorUnit; // of the error and its uncertainty
+    QString unit;          // of the reference value, as the document writes it
+    QString indicatedUnit; // of the indicated value
+    QString errorUnit;     // of the error and its uncertainty
 };
 
 // One value of the document: an element's text or an attribute, where it stands (`path`,
@@ -57,7 +58,10 @@ struct DccReading {
     QString model;
     QString serial;
     QString timeZone; // whose days its dates are, where it says
-    QString asFound;  // the verdicts in words, where the document states them
+    // What it says has superseded it since, which a reader holds against the store: the
+    // statement is not among the values compared, since a later print says it.
+    QString supersededBy;
+    QString asFound; // the verdicts in words, where the document states them
     QString asLeft;
     // What the document says of itself: its record, the record's hash, the chain head.
     QString recordId;

@@ -5,6 +5,8 @@
 #include "quarvet/version.h"
 #include "records/columns.h"
 
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QTimeZone>
 
 namespace quarvet::dcc {
@@ -221,7 +223,7 @@ void receiptStatements(Writer& out, const records::Record& record)
 void timeZone(Writer& out)
 {
     const QByteArray zone = QTimeZone::systemTimeZoneId();
-    if (zone.isEmpty())
+    if (!usableTimeZone(QString::fromUtf8(zone)))
         return;
     out.open(QStringLiteral("statement"), QStringLiteral("quarvet_timeZone"));
     out.element(QStringLiteral("convention"), QString::fromUtf8(zone));
@@ -243,7 +245,7 @@ void statements(Writer& out, const records::Record& record, const lab::Certifica
     statement(out, QStringLiteral("basic_validityRange"),
               QStringLiteral("The results relate only to the item calibrated."));
     statement(out, QStringLiteral("basic_reproduction"),
-              QStringLiteral("This certificate may not be reproduced other than in full."));
+              QStringLiteral("This certificate shall not be reproduced except in full."));
     const QString laboratorys = status.lab.value(QStringLiteral("statements"));
     statement(out, QStringLiteral("basic_traceability"),
               records::referenceTraceability(record) +
@@ -281,6 +283,21 @@ void administrativeData(Writer& out, const records::Record& record,
 }
 
 } // namespace
+
+bool usableTimeZone(const QString& zone)
+{
+    // A name of the zone database, never a path or a rule: the C library reads "UTC-14" as
+    // fourteen hours ahead, Qt as behind.
+    static const QRegularExpression name(
+        QStringLiteral("^[A-Za-z][A-Za-z0-9_+-]*(/[A-Za-z0-9_+-]+)*$"));
+    if (zone.size() > 64 || !name.match(zone).hasMatch() || zone.contains(QLatin1String("..")))
+        return false;
+    const QByteArray folder = qgetenv("TZDIR");
+    const QString database =
+        folder.isEmpty() ? QStringLiteral("/usr/share/zoneinfo") : QString::fromLocal8Bit(folder);
+    return QFileInfo(database + QLatin1Char('/') + zone).isFile() &&
+           QTimeZone(zone.toUtf8()).isValid();
+}
 
 bool validCountry(const QString& country)
 {

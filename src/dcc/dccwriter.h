@@ -30,6 +30,10 @@ struct DccFault {
 QByteArray dccOf(const records::Record& record, const lab::CertificateStatus& status,
                  const QString& chainHead, DccFault& fault);
 
+// Whether `zone` names a zone of the zone database here, which a DCC's dates may be days in
+// and which the C library and Qt read alike: no path, no rule, no file of another folder.
+bool usableTimeZone(const QString& zone);
+
 // Whether `country` is a country as the DCC takes it: two capital letters A–Z.
 bool validCountry(const QString& country);
 

@@ -307,6 +307,8 @@ void TestDcc::refusedBeforeTheNumber_data()
         << "DE" << QStringList{"--dcc", "./m/../c.pdf"} << "written over the certificate";
     QTest::newRow("over it through a linked folder")
         << "DE" << QStringList{"--dcc", "alias/c.pdf"} << "written over the certificate";
+    QTest::newRow("over it through a link and back up")
+        << "DE" << QStringList{"--dcc", "lnk/../../c.pdf"} << "written over the certificate";
     QTest::newRow("no name") << "DE" << QStringList{"--dcc", ""} << "--dcc names no file";
     QTest::newRow("asked for where none is written")
         << "" << QStringList{"--dcc", "m/x.xml"} << "its country is not set";
@@ -324,6 +326,8 @@ void TestDcc::refusedBeforeTheNumber()
     Workplace place;
     QVERIFY(QDir(place.dir.path()).mkpath("m"));
     QVERIFY(QFile::link(place.dir.path(), place.dir.filePath("alias")));
+    QVERIFY(QDir(place.dir.path()).mkpath("m/n"));
+    QVERIFY(QFile::link(place.dir.filePath("m/n"), place.dir.filePath("lnk")));
     const QString id = recordIn(place, country);
     QStringList issue{"records", "issue", id, "--by", "Dr A", "-o", place.dir.filePath("c.pdf")};
     if (!extra.contains("--role"))

@@ -327,6 +327,20 @@ void TestDccReadBack::changedValueIsNamed_data()
     QTest::newRow("text beside the elements") << "(<si:value>0.1</si:value>)"
                                               << "FAKE<si:value>0.1</si:value>"
                                               << "real #text (“";
+    // What this program's documents never hold: a style sheet a viewer would show instead of
+    // the values, a comment.
+    QTest::newRow("a style sheet") << "()<dcc:administrativeData>"
+                                   << "<?xml-stylesheet href=\"show.xsl\"?>"
+                                   << "#instruction (“xml-stylesheet href=\"show.xsl\"”";
+    QTest::newRow("a comment") << "()<dcc:administrativeData>"
+                               << "<!-- checked -->"
+                               << "#comment (“ checked ”";
+    // The one statement not compared, since a later print says it, must be the store's.
+    QTest::newRow("a supersession the store does not know")
+        << "()<dcc:statement refType=\"basic_validityRange\">"
+        << "<dcc:statement refType=\"quarvet_supersededBy\"><dcc:declaration><dcc:content "
+           "lang=\"en\">Withdrawn</dcc:content></dcc:declaration></dcc:statement>"
+        << "it says “Withdrawn” where the store gives “no certificate that supersedes it”";
     // Said without the file's control characters, which could repaint the line.
     QTest::newRow("a carriage return in the number") << "<dcc:uniqueIdentifier>[^<]*()<"
                                                      << "&#13;holds: every value"
@@ -379,6 +393,14 @@ void TestDccReadBack::hostileFilesAreRefused_data()
         << (QByteArray("<dcc:digitalCalibrationCertificate xmlns:dcc=\"https://ptb.de/dcc\">") +
             QByteArray("<dcc:list>").repeated(100))
         << QStringList{} << 1 << "nested deeper than 64";
+    QTest::newRow("a list of a million values")
+        << (QByteArray("<dcc:digitalCalibrationCertificate xmlns:dcc=\"https://ptb.de/dcc\" "
+                       "xmlns:si=\"https://ptb.de/si\"><dcc:list><dcc:quantity "
+                       "refType=\"basic_referenceValue\"><si:realListXMLList><si:valueXMLList>") +
+            QByteArray("1 ").repeated(1000000) +
+            "</si:valueXMLList></si:realListXMLList></dcc:quantity></dcc:list>"
+            "</dcc:digitalCalibrationCertificate>")
+        << QStringList{} << 1 << "it holds more than any DCC this program reads";
     QTest::newRow("a DCC of no record, checked")
         << QByteArray("<dcc:digitalCalibrationCertificate xmlns:dcc=\"https://ptb.de/dcc\"/>")
         << QStringList{"--check"} << 1 << "names no record of this program's stores";
@@ -420,7 +442,7 @@ void TestDccReadBack::anotherLaboratorysDcc()
         "<dcc:digitalCalibrationCertificate xmlns:dcc=\"https://ptb.de/dcc\" "
         "xmlns:si=\"https://ptb.de/si\"><dcc:administrativeData><dcc:coreData>"
         "<dcc:uniqueIdentifier>PTB 7.5-0042</dcc:uniqueIdentifier></dcc:coreData>"
-        "<dcc:items><dcc:item><dcc:name><dcc:content>Thermometer</dcc:content></dcc:name>"
+        "<dcc:items><dcc:item><dcc:name><dcc:content>Thermo\u202Emeter</dcc:content></dcc:name>"
         "<dcc:identifications><dcc:identification><dcc:issuer>manufacturer</dcc:issuer>"
         "<dcc:value>4711</dcc:value></dcc:identification></dcc:identifications></dcc:item>"
         "</dcc:items></dcc:administrativeData><dcc:measurementResults><dcc:measurementResult>"
@@ -441,7 +463,8 @@ void TestDccReadBack::anotherLaboratorysDcc()
         "</dcc:measurementResults></dcc:digitalCalibrationCertificate>");
     const Run read = lab.run({"records", "read-dcc", lab.path("other.xml")});
     QCOMPARE(read.status, 0);
-    QVERIFY2(read.out.contains("Certificate PTB 7.5-0042\n") &&
+    QVERIFY2(read.out.contains("Item Thermo\\u202Emeter\n") &&
+                 read.out.contains("Certificate PTB 7.5-0042\n") &&
                  read.out.contains("Serial number 4711\n") &&
                  read.out.contains("as left\t323.65\t—\tK\t-20\t50\tmK\t2\t—\tfail\n"),
              qPrintable(read.out));
@@ -449,6 +472,7 @@ void TestDccReadBack::anotherLaboratorysDcc()
     const QJsonObject object = QJsonDocument::fromJson(json.out.toUtf8()).object();
     QVERIFY(object["kind"].isNull() && object["record"].isNull());
     QCOMPARE(object["results"][2]["reference"].toDouble(), 373.15);
+    QVERIFY2(json.out.contains("\"name\":\"Thermo\\u202emeter\""), qPrintable(json.out));
     QCOMPARE(object["results"][2]["error_unit"].toString(), "\\milli\\kelvin");
 }
 
