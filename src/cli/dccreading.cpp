@@ -279,6 +279,18 @@ bool signatureHolds(const QByteArray& file, const lab::CertificateMark& mark,
     return true;
 }
 
+// A supersession the DCC states must be the store's; one it lacks came after it was written.
+// Empty where it holds.
+QString supersessionDiffers(const dcc::DccReading& file, const dcc::DccReading& store)
+{
+    if (file.supersededBy.isEmpty() || file.supersededBy == store.supersededBy)
+        return {};
+    return QStringLiteral("it says “%1” where the store gives “%2”")
+        .arg(records::printableText(file.supersededBy),
+             store.supersededBy.isEmpty() ? QStringLiteral("no certificate that supersedes it")
+                                          : store.supersededBy);
+}
+
 // Holds every value of one of this program's DCCs against the store: exit 0 where the store
 // writes the same document, 4 naming the first value it does not.
 int checkDcc(const QByteArray& file, const dcc::DccReading& reading, RecordsContext& context,
@@ -305,15 +317,8 @@ int checkDcc(const QByteArray& file, const dcc::DccReading& reading, RecordsCont
     const dcc::DccReading written = dcc::readDcc(bytes);
     if (const auto difference = dcc::firstDifference(reading, written))
         return sayNotIntact(named, differenceText(*difference), io);
-    // A supersession it states must be the store's; one it lacks came after it was written.
-    if (!reading.supersededBy.isEmpty() && reading.supersededBy != written.supersededBy)
-        return sayNotIntact(named,
-                            QStringLiteral("it says “%1” where the store gives “%2”")
-                                .arg(records::printableText(reading.supersededBy),
-                                     written.supersededBy.isEmpty()
-                                         ? QStringLiteral("no certificate that supersedes it")
-                                         : written.supersededBy),
-                            io);
+    if (const QString said = supersessionDiffers(reading, written); !said.isEmpty())
+        return sayNotIntact(named, said, io);
     QString signedAs;
     if (!signatureHolds(file, mark, context, signedAs, io))
         return signedAs.isEmpty() ? failure : sayNotIntact(named, signedAs, io);
