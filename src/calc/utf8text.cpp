@@ -22,14 +22,6 @@ char32_t codePoint(std::string_view text, std::size_t pos, std::size_t length)
     return value;
 }
 
-bool isInvisibleMark(char32_t c)
-{
-    // Zero-width characters, the line and paragraph separators and every direction control
-    // (the Arabic letter mark among them).
-    return c == 0x061C || (c >= 0x200B && c <= 0x200F) || (c >= 0x2028 && c <= 0x202E) ||
-           (c >= 0x2066 && c <= 0x2069) || c == 0xFEFF;
-}
-
 void appendHex(std::string& out, const char* prefix, std::uint32_t value, int digits)
 {
     constexpr char hexDigits[] = "0123456789ABCDEF";
@@ -91,6 +83,14 @@ std::string printable(std::string_view text)
         pos += length;
     }
     return out;
+}
+
+bool isInvisibleMark(char32_t c)
+{
+    // Zero-width characters, the line and paragraph separators and every direction control
+    // (the Arabic letter mark among them).
+    return c == 0x061C || (c >= 0x200B && c <= 0x200F) || (c >= 0x2028 && c <= 0x202E) ||
+           (c >= 0x2066 && c <= 0x2069) || c == 0xFEFF;
 }
 
 } // namespace quarvet::calc

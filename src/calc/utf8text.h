@@ -16,4 +16,8 @@ std::size_t utf8CharacterLength(std::string_view text, std::size_t pos);
 // that quotes hostile input can neither move the cursor nor be mistaken for another text.
 std::string printable(std::string_view text);
 
+// Whether `c` is a character that shows nothing but moves or turns the text around it: a
+// zero-width character, a line or paragraph separator, a direction control.
+bool isInvisibleMark(char32_t c);
+
 } // namespace quarvet::calc

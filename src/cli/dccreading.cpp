@@ -183,6 +183,13 @@ QString differenceText(dcc::DccDifference difference)
     for (QString* text : {&difference.label, &difference.found, &difference.expected,
                           &difference.path, &difference.fileLabel, &difference.filePath})
         *text = records::printableText(*text);
+    // Where the shape differs, the elements by where they stand.
+    const QString element = QStringLiteral("/@#element");
+    if (difference.otherPart && !difference.label.isEmpty() && !difference.fileLabel.isEmpty() &&
+        difference.path.endsWith(element) && difference.filePath.endsWith(element))
+        return QStringLiteral("it holds the element %1 where the store gives %2")
+            .arg(difference.filePath.chopped(element.size()),
+                 difference.path.chopped(element.size()));
     if (!difference.otherPart)
         return QStringLiteral("its %1 reads “%2” where the store gives “%3” (%4)")
             .arg(difference.label, difference.found, difference.expected, difference.path);
@@ -283,9 +290,9 @@ bool signatureHolds(const QByteArray& file, const lab::CertificateMark& mark,
 // Empty where it holds.
 QString supersessionDiffers(const dcc::DccReading& file, const dcc::DccReading& store)
 {
-    if (file.supersededBy.isEmpty() || file.supersededBy == store.supersededBy)
+    if (file.supersession.isEmpty() || file.supersession == store.supersession)
         return {};
-    return QStringLiteral("it says “%1” where the store gives “%2”")
+    return QStringLiteral("its statement that it is superseded, “%1”, is not the store's, “%2”")
         .arg(records::printableText(file.supersededBy),
              store.supersededBy.isEmpty() ? QStringLiteral("no certificate that supersedes it")
                                           : store.supersededBy);

@@ -30,9 +30,7 @@ QString jsonText(const QString& value)
         // Control characters, and marks that turn or break text where a terminal shows it,
         // as escapes a JSON reader reads as the same string.
         else if (const char16_t code = c.unicode();
-                 code < 0x20 || (code >= 0x7F && code <= 0x9F) || code == 0x200E ||
-                 code == 0x200F || (code >= 0x2028 && code <= 0x202E) ||
-                 (code >= 0x2066 && code <= 0x2069) || code == 0xFEFF)
+                 code < 0x20 || (code >= 0x7F && code <= 0x9F) || calc::isInvisibleMark(code))
             quoted += QStringLiteral("\\u%1").arg(code, 4, 16, QLatin1Char('0'));
         else
             quoted += c;

@@ -27,13 +27,20 @@ constexpr qint64 mostKept = 64 * 1024 * 1024;
 constexpr qsizetype longestName = 200;
 constexpr qsizetype longestRefType = 1000;
 
-// What may differ between two writings of one certificate: which program release wrote it,
-// what has superseded it since, and its signature. Only at these places.
-const QStringList uncompared{
-    QStringLiteral("/digitalCalibrationCertificate/administrativeData/dccSoftware"),
-    QStringLiteral("/digitalCalibrationCertificate/administrativeData/statements/"
-                   "statement[quarvet_supersededBy]"),
-    QStringLiteral("/digitalCalibrationCertificate/comment/ds:Signature")};
+// What may differ between two writings of one certificate: which program release wrote it
+// (the two texts alone), what has superseded it since (held against the store apart), and
+// its signature (checked apart). Only at these places.
+const QString supersession = QStringLiteral(
+    "/digitalCalibrationCertificate/administrativeData/statements/statement[quarvet_supersededBy]");
+const QString signatureHolder = QStringLiteral("/digitalCalibrationCertificate/comment");
+const QStringList uncompared{supersession,
+                             QStringLiteral("/digitalCalibrationCertificate/comment/ds:Signature")};
+// Of these, the text alone: the elements stand where the store writes them.
+const QStringList textUncompared{
+    QStringLiteral("/digitalCalibrationCertificate/administrativeData/dccSoftware/software/name/"
+                   "content"),
+    QStringLiteral(
+        "/digitalCalibrationCertificate/administrativeData/dccSoftware/software/release")};
 
 // What a point's number is: which quantity holds it.
 enum class Role { None, Reference, Indicated, Error, Readings };
@@ -164,6 +171,12 @@ void Reader::start(const QXmlStreamReader& xml)
         reading_.kind = QStringLiteral("draft");
     if (frame.compared && holds(frame.refType, QLatin1StringView("quarvet_copy")))
         reading_.kind = QStringLiteral("copy");
+    // The element itself, so that the document's shape is compared as well as its texts: two
+    // elements made of one, or one of two, stand apart.
+    // The comment that holds a signature is the signed document's alone.
+    Frame shape = frame;
+    shape.compared = frame.compared && frame.path != signatureHolder;
+    value(shape, QStringLiteral("#element"), QString());
     for (const QXmlStreamAttribute& attribute : xml.attributes())
         value(frame, attribute.qualifiedName().toString(), attribute.value().toString());
     frames_.push_back(frame);
@@ -198,8 +211,11 @@ Frame Reader::childFrame(const QXmlStreamReader& xml)
 void Reader::value(const Frame& frame, const QString& attribute, const QString& text)
 {
     // Each value holds its text, and the names above it shared with the others.
-    if (keep(text.size() + attribute.size() + qint64(frames_.size()) * 8 + 64))
-        reading_.values.append({frame.path, attribute, names(), frame.local, text, frame.compared});
+    if (!keep(text.size() + attribute.size() + qint64(frames_.size()) * 8 + 64))
+        return;
+    reading_.values.append({frame.path, attribute, names(), frame.local, text, frame.compared});
+    if (frame.path.startsWith(supersession))
+        reading_.supersession << reading_.values.back().where() + QLatin1Char('=') + text;
 }
 
 // The names of the parts being read, outermost first.
@@ -273,8 +289,10 @@ void assignEach(std::vector<DccPoint>& group, const QString& section, const QStr
         listed ? text.split(QLatin1Char(' '), Qt::SkipEmptyParts) : QStringList{text.trimmed()};
     // A value given once for a list that has it already changes nothing: not gone through
     // again for each point, however often it is given.
-    if (each.size() == 1 && !group.empty() && field(group.back()) &&
-        !field(group.back())->isEmpty())
+    if (each.isEmpty() || (each.size() == 1 && each[0].isEmpty()))
+        return;
+    if (each.size() == 1 && !group.empty() &&
+        (!field(group.back()) || !field(group.back())->isEmpty()))
         return;
     if (group.size() < size_t(each.size())) {
         if (!keep(qint64(each.size() - group.size()) * qint64(sizeof(DccPoint))))
@@ -318,8 +336,10 @@ void Reader::end()
 // point or the field it says.
 void Reader::leaf(const Frame& frame)
 {
-    value(frame, {}, frame.text);
-    if (frame.path == uncompared[1] + QStringLiteral("/declaration/content"))
+    Frame text = frame;
+    text.compared = frame.compared && !textUncompared.contains(frame.path);
+    value(text, {}, frame.text);
+    if (frame.path == supersession + QStringLiteral("/declaration/content"))
         reading_.supersededBy = frame.text;
     if (!frame.compared)
         return;

@@ -61,7 +61,8 @@ struct DccReading {
     // What it says has superseded it since, which a reader holds against the store: the
     // statement is not among the values compared, since a later print says it.
     QString supersededBy;
-    QString asFound; // the verdicts in words, where the document states them
+    QStringList supersession; // every value of that statement, where it stands
+    QString asFound;          // the verdicts in words, where the document states them
     QString asLeft;
     // What the document says of itself: its record, the record's hash, the chain head.
     QString recordId;

@@ -290,7 +290,11 @@ bool usableTimeZone(const QString& zone)
     // fourteen hours ahead, Qt as behind.
     static const QRegularExpression name(
         QStringLiteral("^[A-Za-z][A-Za-z0-9_+-]*(/[A-Za-z0-9_+-]+)*$"));
-    if (zone.size() > 64 || !name.match(zone).hasMatch() || zone.contains(QLatin1String("..")))
+    // Names that are the machine's own setting or the database's rules, not a zone.
+    static const QStringList notZones{QStringLiteral("localtime"), QStringLiteral("posixrules"),
+                                      QStringLiteral("Factory")};
+    if (zone.size() > 64 || !name.match(zone).hasMatch() || zone.contains(QLatin1String("..")) ||
+        notZones.contains(zone))
         return false;
     const QByteArray folder = qgetenv("TZDIR");
     const QString database =

@@ -307,9 +307,11 @@ void TestDccReadBack::changedValueIsNamed_data()
     QTest::newRow("a statement taken out")
         << "<dcc:statement refType=\"(basic_reproduction)\">"
         << "basic_other"
-        << "it holds statement refType (“basic_other”, "
-           "/digitalCalibrationCertificate/administrativeData/statements/statement[basic_other]/"
-           "@refType) where the store gives statement refType (“basic_reproduction”";
+        << "it holds the element "
+           "/digitalCalibrationCertificate/administrativeData/statements/statement[basic_other] "
+           "where the store gives "
+           "/digitalCalibrationCertificate/administrativeData/statements/"
+           "statement[basic_reproduction]";
     QTest::newRow("the customer") << "(in-house calibration)"
                                   << "ACME"
                                   << "reads “ACME” where the store gives “in-house calibration”";
@@ -340,7 +342,27 @@ void TestDccReadBack::changedValueIsNamed_data()
         << "()<dcc:statement refType=\"basic_validityRange\">"
         << "<dcc:statement refType=\"quarvet_supersededBy\"><dcc:declaration><dcc:content "
            "lang=\"en\">Withdrawn</dcc:content></dcc:declaration></dcc:statement>"
-        << "it says “Withdrawn” where the store gives “no certificate that supersedes it”";
+        << "its statement that it is superseded, “Withdrawn”, is not the store's, “no certificate "
+           "that supersedes it”";
+    // Nor may a second statement, or more in one, say what the store does not.
+    QTest::newRow("a second supersession, empty")
+        << "()<dcc:statement refType=\"basic_validityRange\">"
+        << "<dcc:statement refType=\"quarvet_supersededBy\"><dcc:declaration><dcc:content "
+           "lang=\"en\"></dcc:content></dcc:declaration></dcc:statement>"
+        << "its statement that it is superseded";
+    // Which release wrote it is not compared; what else its software says is.
+    QTest::newRow("a notice beside the release")
+        << "<dcc:release>[^<]*</dcc:release>()"
+        << "<dcc:release>withdrawn</dcc:release>"
+        << "it holds the element "
+           "/digitalCalibrationCertificate/administrativeData/dccSoftware/software/release where";
+    // Its shape as well as its texts: one identification made two.
+    QTest::newRow("an element split in two")
+        << "<dcc:value>S-1</dcc:value>()"
+        << "</dcc:identification><dcc:identification>"
+        << "it holds the element "
+           "/digitalCalibrationCertificate/administrativeData/items/item/identifications/"
+           "identification where";
     // Said without the file's control characters, which could repaint the line.
     QTest::newRow("a carriage return in the number") << "<dcc:uniqueIdentifier>[^<]*()<"
                                                      << "&#13;holds: every value"
