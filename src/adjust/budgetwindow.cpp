@@ -25,18 +25,6 @@ QString significant(double value)
     return std::isfinite(value) ? QLocale().toString(value, 'g', 4) : QStringLiteral("\u221E");
 }
 
-QString distributionText(calc::Distribution distribution)
-{
-    switch (distribution) {
-    case calc::Distribution::Normal:
-        return QStringLiteral("normal");
-    case calc::Distribution::Rectangular:
-        return QStringLiteral("rectangular");
-    default:
-        return QStringLiteral("Type A");
-    }
-}
-
 void addRow(QTableWidget* table, const QStringList& cells, bool bold = false)
 {
     const int row = table->rowCount();
@@ -94,8 +82,9 @@ void BudgetWindow::showBudgets(const std::vector<Point>& points, const QString& 
                     component.distribution == calc::Distribution::TypeA
                         ? significant(component.input)
                         : localNumber(component.input),
-                    distributionText(component.distribution), significant(component.divisor),
-                    significant(component.u), significant(component.nu)});
+                    QString::fromLatin1(calc::distributionName(component.distribution)),
+                    significant(component.divisor), significant(component.u),
+                    significant(component.nu)});
         const calc::Budget& budget = point.budget;
         addRow(table_, {QStringLiteral("combined u_c"), QString(), QString(), QString(),
                         significant(budget.uc), significant(budget.nuEff)});

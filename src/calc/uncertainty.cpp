@@ -222,4 +222,16 @@ std::string pooledText(const PooledRepeatability& pooled)
     return shortestText(pooled.s) + ":" + shortestText(pooled.nu);
 }
 
+const char* distributionName(Distribution distribution)
+{
+    switch (distribution) {
+    case Distribution::Rectangular:
+        return "rectangular";
+    case Distribution::TypeA:
+        return "Type A";
+    default:
+        return "normal";
+    }
+}
+
 } // namespace quarvet::calc

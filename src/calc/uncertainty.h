@@ -59,6 +59,9 @@ struct SetUp {
 
 enum class Distribution { Normal, Rectangular, TypeA };
 
+// The distribution's name as every face of a budget says it: "normal", "rectangular", "Type A".
+const char* distributionName(Distribution distribution);
+
 // One line of a budget. A Type B component has infinite degrees of freedom.
 struct Component {
     std::string name;

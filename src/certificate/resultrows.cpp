@@ -144,9 +144,7 @@ QString componentTitle(const calc::Component& component)
     if (component.distribution == calc::Distribution::TypeA)
         return name;
     return QStringLiteral("%1 (%2, ÷ %3)")
-        .arg(name,
-             component.distribution == calc::Distribution::Normal ? QStringLiteral("normal")
-                                                                  : QStringLiteral("rectangular"),
+        .arg(name, QString::fromLatin1(calc::distributionName(component.distribution)),
              divisorText(component));
 }
 

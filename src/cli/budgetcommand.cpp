@@ -46,18 +46,6 @@ std::string number(double value)
     return calc::shortestText(value);
 }
 
-std::string distributionWord(calc::Distribution distribution)
-{
-    switch (distribution) {
-    case calc::Distribution::Rectangular:
-        return "rectangular";
-    case calc::Distribution::TypeA:
-        return "Type A";
-    default:
-        return "normal";
-    }
-}
-
 // Infinite degrees of freedom: "inf" in the table, null in JSON, which has no such number.
 std::string degrees(double nu, bool json)
 {
@@ -71,7 +59,7 @@ void writeJson(const calc::Budget& budget, OutputBuffer& out)
     for (std::size_t n = 0; n < budget.components.size(); ++n) {
         const calc::Component& c = budget.components[n];
         out << (n == 0 ? "" : ",") << "{\"name\":\"" << c.name << "\",\"input\":" << number(c.input)
-            << ",\"distribution\":\"" << distributionWord(c.distribution)
+            << ",\"distribution\":\"" << calc::distributionName(c.distribution)
             << "\",\"divisor\":" << number(c.divisor) << ",\"u\":" << number(c.u)
             << ",\"nu\":" << degrees(c.nu, true) << "}";
     }
@@ -90,8 +78,9 @@ void writeTable(const calc::Budget& budget, OutputBuffer& out)
         out << "\none reading: no Type A term\n";
     out << "component\tinput\tdistribution\tdivisor\tu\tnu\n";
     for (const calc::Component& c : budget.components)
-        out << c.name << '\t' << number(c.input) << '\t' << distributionWord(c.distribution) << '\t'
-            << number(c.divisor) << '\t' << number(c.u) << '\t' << degrees(c.nu, false) << '\n';
+        out << c.name << '\t' << number(c.input) << '\t' << calc::distributionName(c.distribution)
+            << '\t' << number(c.divisor) << '\t' << number(c.u) << '\t' << degrees(c.nu, false)
+            << '\n';
     out << "u_c " << number(budget.uc) << "\nnu_eff " << degrees(budget.nuEff, false) << "\nk "
         << messages::coverageFactorText(budget.k) << "\nU "
         << messages::expandedUncertaintyText(budget.U)

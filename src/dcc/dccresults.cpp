@@ -16,17 +16,8 @@ void budgetOfPoint(Writer& out, const records::Record& record, const records::Po
 {
     if (!record.setUp || !(result.k >= 1))
         return;
-    const records::BudgetSetUp& setUp = *record.setUp;
     const std::vector<double> readings(result.readings.begin(), result.readings.end());
-    const calc::Budget budget = calc::budgetOf({record.referenceUncertainty,
-                                                setUp.referenceK,
-                                                setUp.drift,
-                                                setUp.resolution,
-                                                setUp.uniformity,
-                                                setUp.stability,
-                                                {},
-                                                setUp.pooled},
-                                               readings);
+    const calc::Budget budget = records::setUpBudget(record, readings);
     for (const calc::Component& component : budget.components)
         if (component.distribution == calc::Distribution::TypeA)
             quantity(out, QStringLiteral("quarvet_typeA"), QString::fromStdString(component.name),
@@ -133,18 +124,6 @@ void codes(Writer& out, const records::Record& record)
     out.close();
 }
 
-QString distributionOf(const calc::Component& component)
-{
-    switch (component.distribution) {
-    case calc::Distribution::Normal:
-        return QStringLiteral("normal");
-    case calc::Distribution::Rectangular:
-        return QStringLiteral("rectangular");
-    default:
-        return QStringLiteral("Type A");
-    }
-}
-
 // The set-up's components, the same at every point; at a point read more than once the
 // readings' own spread adds a Type A term, which its u_c holds.
 void component(Writer& out, const calc::Component& component)
@@ -153,7 +132,7 @@ void component(Writer& out, const calc::Component& component)
     out.text(QStringLiteral("name"), QString::fromStdString(component.name));
     quantity(out, QStringLiteral("quarvet_input"), QStringLiteral("Input"), {component.input});
     noQuantity(out, QStringLiteral("quarvet_distribution"), QStringLiteral("Distribution"),
-               distributionOf(component));
+               QString::fromLatin1(calc::distributionName(component.distribution)));
     quantity(out, QStringLiteral("quarvet_divisor"), QStringLiteral("Divisor"),
              {component.divisor, -1, 0, one});
     quantity(out, QStringLiteral("basic_standardUncertainty"),

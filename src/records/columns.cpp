@@ -399,7 +399,7 @@ QString referenceTraceability(const Record& record)
         .arg(record.referenceId);
 }
 
-calc::Budget setUpBudget(const Record& record)
+calc::Budget setUpBudget(const Record& record, std::span<const double> readings)
 {
     const BudgetSetUp setUp = record.setUp.value_or(BudgetSetUp{});
     const double oneReading = 0.0;
@@ -411,7 +411,7 @@ calc::Budget setUpBudget(const Record& record)
                            setUp.stability,
                            {},
                            setUp.pooled},
-                          std::span<const double>(&oneReading, 1));
+                          readings.empty() ? std::span<const double>(&oneReading, 1) : readings);
 }
 
 calc::Outcome asLeftOutcome(const Record& record)

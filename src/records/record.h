@@ -132,7 +132,8 @@ calc::Outcome pointOutcome(QStringView verdict);
 // The budget's components a record's set-up gives, the same at every point: as at a point
 // read once, to which a point read more than once adds its readings' Type A term. Only for a
 // record with a set-up.
-calc::Budget setUpBudget(const Record& record);
+// With `readings`, the budget of the point read so.
+calc::Budget setUpBudget(const Record& record, std::span<const double> readings = {});
 // How the results are traceable through the record's reference, as every face of its
 // certificate says it: through a reference from the register, its calibration named; a typed
 // one, said to name none.
